@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# posflash on a Debian 12 machine:
+#   ./posflash.sh           install what is missing, build, start the window
+#   ./posflash.sh --demo    the same, against the simulated printer
+#   ./posflash.sh test      install what is missing, build, run every test
+# POSFLASH_SANITIZE=1 builds into build-asan with AddressSanitizer and UBSan.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+cd "$here"
+
+install_missing() {
+    local missing=()
+    while read -r pkg; do
+        [ -n "$pkg" ] || continue
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done < scripts/debian-packages.txt
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+build() {
+    local dir="build" extra=()
+    if [ "${POSFLASH_SANITIZE:-0}" = "1" ]; then
+        dir="build-asan"
+        extra=(-DPOSFLASH_SANITIZE=ON)
+    fi
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+    BUILD_DIR="$dir"
+}
+
+mode="${1:-run}"
+install_missing
+build
+case "$mode" in
+test)
+    export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+    export ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=1"
+    ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)" --timeout 600
+    ;;
+--demo | demo)
+    exec scripts/demo.sh "$BUILD_DIR"
+    ;;
+run)
+    if [ -x "$BUILD_DIR/src/app/posflash" ]; then
+        exec "$BUILD_DIR/src/app/posflash"
+    fi
+    echo "The window is not built yet; running the command-line demo instead."
+    exec scripts/demo.sh "$BUILD_DIR"
+    ;;
+*)
+    echo "usage: $0 [--demo | test]" >&2
+    exit 2
+    ;;
+esac
