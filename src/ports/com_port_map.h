@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <map>
+
+namespace posflash {
+
+// COM1..COM255 name device nodes here, as the COM-port database does on the platform the
+// tool was designed for. COM1/COM2 are /dev/ttyS0 and /dev/ttyS1 unless the file maps them
+// otherwise; any other serial device gets, when first seen, the lowest free number from COM3
+// up and keeps it across runs. The file (comports.ini) is plain text a user may edit.
+class ComPortMap {
+public:
+    static constexpr int kFirstNumber = 1;
+    static constexpr int kLastNumber = 255;
+    static constexpr int kFirstAssigned = 3;
+
+    // An empty fileName keeps the map in memory only.
+    explicit ComPortMap(QString fileName = {});
+
+    // The device node behind COMn; empty when unmapped or out of range.
+    QString devicePath(int comNumber) const;
+
+    // The COM number of a device node; 0 when unmapped.
+    int comNumberOf(const QString& devicePath) const;
+
+    // The device's number, giving it the lowest free number from COM3 up when it has none.
+    // 0 when every number is taken or the file could not be written.
+    int assign(const QString& devicePath);
+
+    // Maps COMn to a node, replacing what COMn named before (tests, demo, a user's choice).
+    bool setMapping(int comNumber, const QString& devicePath);
+
+    std::map<int, QString> entries() const;
+    QString fileName() const;
+    QString lastError() const;
+
+private:
+    void reloadIfChanged() const;
+    bool save();
+
+    QString fileName_;
+    mutable std::map<int, QString> entries_;
+    mutable QDateTime loadedStamp_;
+    mutable bool loaded_ = false;
+    QString lastError_;
+};
+
+} // namespace posflash
