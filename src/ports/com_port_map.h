@@ -43,9 +43,12 @@ private:
 
     QString fileName_;
     mutable std::map<int, QString> entries_;
+    // What the file looked like at the last load: a change of time or size means a hand edit.
     mutable QDateTime loadedStamp_;
+    mutable qint64 loadedSize_ = -1;
     mutable bool loaded_ = false;
-    QString lastError_;
+    // A lookup may find the file unreadable, so the error is set from const calls too.
+    mutable QString lastError_;
 };
 
 } // namespace posflash

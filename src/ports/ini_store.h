@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace posflash {
 
@@ -21,11 +26,26 @@ public:
     // Returns false only when a needed write failed (lastError() says why).
     bool WriteIniString(const QString& section, const QString& key, const QString& value);
 
+    // The key=value pairs of the first section of that name, in file order, values trimmed but
+    // not cut; empty when the file or section is missing. For files whose keys are not known
+    // in advance, such as the COM-number map.
+    std::vector<std::pair<QString, QString>> GetIniSection(const QString& section) const;
+
+    // Replaces the key lines of a section with these entries, where its first key line stood;
+    // comments and other lines stay. Appends the section when it is missing.
+    bool WriteIniSection(const QString& section,
+                         const std::vector<std::pair<QString, QString>>& entries);
+
+    // Empty after a call that succeeded; otherwise why the file could not be read or written.
     QString lastError() const;
 
 private:
+    std::optional<QByteArray> readFile() const;
+    bool replaceFile(const QByteArray& text);
+
     QString fileName_;
-    QString lastError_;
+    // Reads report an unreadable file too, so the error is set from const calls.
+    mutable QString lastError_;
 };
 
 } // namespace posflash

@@ -1,0 +1,208 @@
+#include "download/download_driver.h"
+
+#include "download/download_state.h"
+#include "download/download_texts.h"
+#include "download/frame_sender.h"
+#include "download/frames.h"
+#include "download/image_file.h"
+#include "download/pc_code.h"
+#include "netboot/boot_link.h"
+#include "netboot/reply_checker.h"
+#include "ports/ini_store.h"
+#include "ports/mcommunicate.h"
+#include "ports/panel.h"
+#include "ports/port_state.h"
+#include "ports/userfunction.h"
+#include "ports/wait_hub.h"
+
+#include <limits>
+
+namespace posflash {
+
+DownloadDriver::DownloadDriver(DownloadState& download, PortState& ports, Panel& panel,
+                               const Faces& faces, WaitHub& waits, IniStore& settings,
+                               PortModel& portModel, FrameSender& sender, BootLink& link,
+                               QObject* parent)
+    : QObject(parent), download_(download), ports_(ports), panel_(panel), faces_(faces),
+      waits_(waits), settings_(settings), portModel_(portModel), sender_(sender), link_(link) {
+    timer1_.setInterval(kTimer1IntervalMs);
+    connect(&timer1_, &QTimer::timeout, this, &DownloadDriver::Timer1_Timer);
+    link_.startElapsedTimer = [this] { startTimer1(); };
+}
+
+void DownloadDriver::btnDownloadFile_Click() {
+    start(false);
+}
+
+void DownloadDriver::btnDownloadFontFile_Click() {
+    start(true);
+}
+
+void DownloadDriver::start(bool font) {
+    // A second download inside the running one would share its frames and its port.
+    if (running_)
+        return;
+    download_.FontDownload = font;
+    download_.ReplyFromSocket =
+        CheckGetDataMode(ports_.PortKind, font, fontBootDown ? fontBootDown() : true);
+    download_.FrameDataSize = font ? kFontFrameDataSize : kProgramFrameDataSize;
+    download_.DownloadFilePath = font ? panel_.fontFilePath() : panel_.programFilePath();
+    btnDownloadFile_function();
+}
+
+void DownloadDriver::startTimer1() {
+    timer1_.start();
+}
+
+bool DownloadDriver::stopRequested() const {
+    return download_.AbortRequested || waits_.isShuttingDown();
+}
+
+void DownloadDriver::btnDownloadFile_function() {
+    if (running_)
+        return;
+    const QDateTime pressed = now();
+    const QString date = pressed.toString(QStringLiteral("yyMMdd"));
+    const QString time = pressed.toString(QStringLiteral("HHmmss"));
+
+    if (download_.DownloadFilePath.isEmpty()) {
+        ShowTipsBox(panel_, texts::fileNotOpen(), 1);
+        download_.FontDownload = false;
+        lastOutcome_ = Outcome::NotStarted;
+        return;
+    }
+
+    running_ = true;
+    NowStatus(texts::downloadBegins(faces_));
+    panel_.setDownloadEnabled(false);
+    panel_.setCancelEnabled(true);
+    panel_.setStatusLabel(texts::establishingConnection(faces_));
+
+    link_.Bootloadr_Link();
+    Outcome outcome = Outcome::Failed;
+    if (download_.ReplyResult != static_cast<short>(Verdict::Accepted) || stopRequested()) {
+        timer1_.stop();
+        panel_.setStatusLabel(texts::linkFailed(faces_));
+        outcome = download_.AbortRequested ? Outcome::Cancelled : Outcome::Failed;
+    } else {
+        panel_.setStatusLabel(texts::readyForDownload(faces_));
+        outcome = transfer(date, time);
+    }
+    finish(outcome);
+}
+
+DownloadDriver::Outcome DownloadDriver::transfer(const QString& date, const QString& time) {
+    const LoadedImage image = LoadImageFile(download_.DownloadFilePath);
+    QString problem;
+    if (!image.ok()) {
+        problem = texts::imageUnreadable(faces_, download_.DownloadFilePath);
+    } else {
+        switch (CheckImageFrameable(image.bytes.size(), download_.FrameDataSize)) {
+        case ImageProblem::Empty:
+            problem = texts::imageEmpty(faces_);
+            break;
+        case ImageProblem::TooManyFrames:
+            problem = texts::imageTooLarge(faces_);
+            break;
+        case ImageProblem::None:
+            break;
+        }
+    }
+    if (!problem.isEmpty()) {
+        panel_.setStatusLabel(problem);
+        ShowTipsBox(panel_, problem, 1);
+        return Outcome::Failed;
+    }
+
+    const Kind kind = download_.FontDownload ? Kind::Font : Kind::Program;
+    download_.pcCode = GetPcCodeData(pcCodeSeed ? pcCodeSeed() : TimeOfDaySeed());
+    Bytes frame = BuildStartFrame(kind, image.bytes, date.toStdString(), time.toStdString(),
+                                  download_.pcCode);
+    if (!sender_.BootTFTPSendData(frame, static_cast<std::uint8_t>(Command::Start),
+                                  step::kStartFrame, kStartWaitMs))
+        return Outcome::Failed;
+
+    const auto frameCount =
+        static_cast<int>(DataFrameCount(image.bytes.size(), download_.FrameDataSize));
+    panel_.setProgressMax(frameCount);
+    panel_.setProgressValue(0);
+    download_.ExpectedFrameNo = 1;
+    std::uint16_t lastFrameSum = 0;
+    for (int i = 0; i < frameCount; ++i) {
+        panel_.setStatusLabel(texts::downloadingFrame(faces_, i, frameCount,
+                                                      ElapsedSeconds(download_.ElapsedTenths)));
+        panel_.setProgressValue(i + 1);
+        if (stopRequested())
+            return download_.AbortRequested ? Outcome::Cancelled : Outcome::Failed;
+        frame = BuildDataFrame(kind, image.bytes, static_cast<std::size_t>(i) + 1,
+                               download_.FrameDataSize);
+        lastFrameSum = FrameSumOf(frame);
+        if (!sender_.BootTFTPSendData(frame, static_cast<std::uint8_t>(Command::Data),
+                                      step::kDataFrame, kDataWaitMs))
+            return Outcome::Failed;
+        ++download_.ExpectedFrameNo;
+    }
+
+    // The closing frames are not interrupted by a cancel.
+    panel_.setStatusLabel(texts::completing(faces_));
+    frame = BuildClosingFrame(kind, Command::End, lastFrameSum);
+    if (!sender_.BootTFTPSendData(frame, static_cast<std::uint8_t>(Command::End), step::kEndFrame,
+                                  kEndWaitMs))
+        return Outcome::Failed;
+    frame = BuildClosingFrame(kind, Command::Final, lastFrameSum);
+    if (!sender_.BootTFTPSendData(frame, static_cast<std::uint8_t>(Command::Final),
+                                  step::kFinalFrame, kFinalWaitMs))
+        return Outcome::Failed;
+
+    const QString seconds = ElapsedSeconds(download_.ElapsedTenths);
+    panel_.setStatusLabel(texts::completedAfter(faces_, seconds));
+    NowStatus(texts::downloadComplete(faces_));
+    constexpr int kMax = std::numeric_limits<int>::max();
+    download_.DownloadTotal = download_.DownloadTotal < kMax ? download_.DownloadTotal + 1 : kMax;
+    download_.DownloadNum = download_.DownloadNum < kMax ? download_.DownloadNum + 1 : kMax;
+    panel_.setDownloadCount(download_.DownloadNum);
+    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("total"),
+                             QString::number(download_.DownloadTotal));
+    return Outcome::Completed;
+}
+
+void DownloadDriver::finish(Outcome outcome) {
+    DelayMs(waits_, kCloseDelayMs);
+    if (ports_.PortKind == PortKindValue::Com)
+        portModel_.cmdCloseSerialUSB_Click();
+    else if (closeNetwork)
+        closeNetwork();
+    timer1_.stop();
+    panel_.setProgressValue(0);
+    panel_.setDownloadEnabled(true);
+    panel_.setCancelEnabled(false);
+    download_.FontDownload = false;
+    running_ = false;
+    lastOutcome_ = outcome;
+    emit downloadFinished(outcome);
+}
+
+void DownloadDriver::cmdCancel_Click() {
+    if (!running_)
+        return;
+    download_.AbortRequested = true;
+    panel_.setStatusLabel(texts::cancelledLabel());
+    NowStatus(texts::cancelledPanel());
+    waits_.recheck();
+}
+
+void DownloadDriver::Timer1_Timer() {
+    ++download_.ElapsedTenths;
+    if (download_.BootloadrStep == step::kLink)
+        panel_.setStatusLabel(texts::linkWaiting(ElapsedSeconds(download_.ElapsedTenths)));
+}
+
+void DownloadDriver::NowStatus(const QString& status) {
+    panel_.setStatusPanel(QStringLiteral(" ") + status);
+}
+
+void DownloadDriver::imgBootStatusSelect(int item) {
+    panel_.setBootStatusImage(item == 1 ? 1 : 0);
+}
+
+} // namespace posflash

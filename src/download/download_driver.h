@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+namespace posflash {
+
+class BootLink;
+class Faces;
+class FrameSender;
+class IniStore;
+class Panel;
+class PortModel;
+class WaitHub;
+struct DownloadState;
+struct PortState;
+
+// Runs one download from the press of a download button to the closing of the port.
+class DownloadDriver : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome { None, Completed, Failed, Cancelled, NotStarted };
+
+    static constexpr int kTimer1IntervalMs = 100;
+    static constexpr int kStartWaitMs = 3000;
+    static constexpr int kDataWaitMs = 350;
+    static constexpr int kEndWaitMs = 6000;
+    static constexpr int kFinalWaitMs = 500;
+    static constexpr int kCloseDelayMs = 200;
+
+    DownloadDriver(DownloadState& download, PortState& ports, Panel& panel, const Faces& faces,
+                   WaitHub& waits, IniStore& settings, PortModel& portModel, FrameSender& sender,
+                   BootLink& link, QObject* parent = nullptr);
+
+    void btnDownloadFile_Click();
+    void btnDownloadFontFile_Click();
+    void btnDownloadFile_function();
+    void cmdCancel_Click();
+    void Timer1_Timer();
+    void NowStatus(const QString& status);
+    void imgBootStatusSelect(int item);
+
+    void startTimer1();
+    bool isRunning() const { return running_; }
+    Outcome lastOutcome() const { return lastOutcome_; }
+
+    // Closes the network sockets and the TCP monitor at the end of a network download.
+    std::function<void()> closeNetwork;
+    // Whether the font check box sends through the boot loader.
+    std::function<bool()> fontBootDown;
+    // The clock of the start frame's date and time, and the seed of its random block.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    std::function<std::uint64_t()> pcCodeSeed;
+
+signals:
+    void downloadFinished(posflash::DownloadDriver::Outcome outcome);
+
+private:
+    void start(bool font);
+    Outcome transfer(const QString& date, const QString& time);
+    void finish(Outcome outcome);
+    bool stopRequested() const;
+
+    DownloadState& download_;
+    PortState& ports_;
+    Panel& panel_;
+    const Faces& faces_;
+    WaitHub& waits_;
+    IniStore& settings_;
+    PortModel& portModel_;
+    FrameSender& sender_;
+    BootLink& link_;
+    QTimer timer1_;
+    bool running_ = false;
+    Outcome lastOutcome_ = Outcome::None;
+};
+
+} // namespace posflash

@@ -1,0 +1,93 @@
+#include "download/download_texts.h"
+
+#include "ports/faces.h"
+
+#include <QtGlobal>
+
+namespace posflash::texts {
+
+namespace {
+constexpr const char* kContext = "Download";
+QString t(const Faces& f, const char* english) {
+    return f.text(kContext, english);
+}
+} // namespace
+
+QString downloadBegins(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "Downloading..."));
+}
+
+QString establishingConnection(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "Establishing connection..."));
+}
+
+QString linkFailed(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "Failed to download, please check!"));
+}
+
+QString readyForDownload(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "Ready for download, please wait..."));
+}
+
+QString downloadingFrame(const Faces& f, int i, int n, const QString& s) {
+    return t(f, QT_TRANSLATE_NOOP("Download",
+                                  "Downloading NO.%1 ,Total: %2, Time consuming %3 Seconds"))
+        .arg(i)
+        .arg(n)
+        .arg(s);
+}
+
+QString completing(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "The operation is completed, please wait..."));
+}
+
+QString completedAfter(const Faces& f, const QString& seconds) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "Time consuming: %1 Seconds, Complete!"))
+        .arg(seconds);
+}
+
+QString downloadComplete(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "The download is complete"));
+}
+
+QString downloadFailed(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "Download failed!"));
+}
+
+QString fileOpenError(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "Error opening the file, please try again!"));
+}
+
+QString imageEmpty(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "The file is empty: there is nothing to download."));
+}
+
+QString imageTooLarge(const Faces& f) {
+    return t(f, QT_TRANSLATE_NOOP("Download",
+                                  "The file is too large: the printer accepts at most 32767 "
+                                  "frames."));
+}
+
+QString imageUnreadable(const Faces& f, const QString& path) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "Cannot read the file %1.")).arg(path);
+}
+
+QString networkUnavailable(const Faces& f) {
+    return t(f,
+             QT_TRANSLATE_NOOP("Download", "Downloads over the network are not available in this "
+                                           "version; choose USB."));
+}
+
+} // namespace posflash::texts
+
+namespace posflash {
+
+QString ElapsedSeconds(int tenths) {
+    const int whole = tenths / 10;
+    const int fraction = tenths % 10;
+    if (fraction == 0)
+        return QString::number(whole);
+    return QStringLiteral("%1.%2").arg(whole).arg(fraction < 0 ? -fraction : fraction);
+}
+
+} // namespace posflash

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "download/download_driver.h"
+#include "download/download_state.h"
+#include "download/frame_sender.h"
+#include "netboot/boot_link.h"
+#include "ports/faces.h"
+#include "ports/mcommunicate.h"
+#include "ports/port_state.h"
+#include "ports/serial_control.h"
+#include "ports/usb_class.h"
+#include "ports/wait_hub.h"
+
+namespace posflash {
+
+class ComPortMap;
+class IniStore;
+class Panel;
+class UsbInventory;
+
+// Everything one window (or the command-line tool, or a test) needs, created once and
+// wired together. The panel, the settings file, the COM map and the USB inventory are the
+// caller's.
+class Engine {
+public:
+    Engine(Panel& panel, IniStore& settings, ComPortMap& comPorts, const UsbInventory& inventory);
+
+    Panel& panel;
+    IniStore& settings;
+    PortState ports;
+    DownloadState download;
+    Faces faces;
+    WaitHub waits;
+    SerialControl serial;
+    PortModel portModel;
+    UsbClass usb;
+    FrameSender sender;
+    BootLink link;
+    DownloadDriver driver;
+};
+
+} // namespace posflash

@@ -1,0 +1,98 @@
+#include "netboot/boot_link.h"
+
+#include "download/download_state.h"
+#include "download/download_texts.h"
+#include "netboot/reply_checker.h"
+#include "ports/panel.h"
+#include "ports/port_state.h"
+#include "ports/usb_class.h"
+#include "ports/userfunction.h"
+#include "ports/wait_hub.h"
+
+#include <algorithm>
+
+namespace posflash {
+
+BootLink::BootLink(DownloadState& download, PortState& ports, UsbClass& usb, WaitHub& waits,
+                   Panel& panel, const Faces& faces)
+    : download_(download), ports_(ports), usb_(usb), waits_(waits), panel_(panel), faces_(faces) {}
+
+void BootLink::Bootloadr_Link() {
+    // Cleared whatever the port kind, so no cancel or stale acceptance carries over.
+    download_.ReplyResult = 0;
+    download_.AbortRequested = false;
+
+    if (ports_.PortKind == PortKindValue::Com) {
+        const bool present = comPresence ? comPresence() : usb_.FindUsbComPort(false);
+        if (present)
+            download_.ReplyResult = static_cast<short>(Verdict::Accepted);
+    } else if (!linkOverNetwork()) {
+        return;
+    }
+    download_.ElapsedTenths = 0;
+    if (startElapsedTimer)
+        startElapsedTimer();
+}
+
+bool BootLink::linkOverNetwork() {
+    if (panel_.ipAddressText().isEmpty()) {
+        ShowTipsBox(panel_, QStringLiteral("IP 地址不能为空！"), 1);
+        return false;
+    }
+    if (panel_.macAddressText().isEmpty()) {
+        ShowTipsBox(panel_, QStringLiteral("MAC 地址不能为空！"), 1);
+        return false;
+    }
+    if (network_ == nullptr) {
+        ShowTipsBox(panel_, texts::networkUnavailable(faces_), 1);
+        return false;
+    }
+
+    const bool viaFirmware = download_.FontDownload && fontBootDown && !fontBootDown();
+    bool started = false;
+    if (viaFirmware) {
+        download_.BootloadrStep = step::kFontMode;
+        started = network_->startFontModeLink();
+    } else {
+        download_.BootloadrStep = step::kLink;
+        started = network_->startBootLoaderLink();
+    }
+    if (!started)
+        download_.AbortRequested = true; // the reason is on screen; never wait for nothing
+
+    download_.ElapsedTenths = 0;
+    if (startElapsedTimer)
+        startElapsedTimer();
+    // No time limit: the printer's answer or the cancel button ends this wait.
+    waits_.waitFor(
+        [this] {
+            return download_.ReplyResult == static_cast<short>(Verdict::Accepted) ||
+                   download_.AbortRequested;
+        },
+        std::nullopt);
+    return true;
+}
+
+void BootLink::udpTFTP_DataArrival(ByteView reply) {
+    const Verdict verdict = JudgeReply(download_.BootloadrStep, download_.ExpectedFrameNo, reply);
+    if (verdict == Verdict::None)
+        return;
+    if (download_.BootloadrStep == step::kBootpAnswered && network_ != nullptr)
+        network_->linkDatagramArrived();
+    download_.ReplyResult = static_cast<short>(verdict);
+    waits_.recheck();
+}
+
+void BootLink::socketArrival(ByteView datagram) {
+    if (download_.ReplyFromSocket)
+        udpTFTP_DataArrival(datagram);
+}
+
+void BootLink::receiveBufferArrival(std::size_t count) {
+    if (download_.ReplyFromSocket)
+        return;
+    const std::size_t n = std::min(count, ports_.ReceiveBuffer.size());
+    udpTFTP_DataArrival(ByteView(ports_.ReceiveBuffer.data(), n));
+}
+
+} // namespace posflash

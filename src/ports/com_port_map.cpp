@@ -1,0 +1,213 @@
+#include "ports/com_port_map.h"
+
+#include "ports/ini_store.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace posflash {
+namespace {
+
+constexpr QLatin1String kSection("ports");
+
+struct DefaultPort {
+    int number;
+    const char* node;
+};
+// The two on-board serial ports, as the platform the tool was designed for numbers them.
+constexpr DefaultPort kDefaults[] = {{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}};
+
+bool mapsNode(const std::map<int, QString>& entries, const QString& node) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [&](const auto& entry) { return entry.second == node; });
+}
+
+// A default applies only while the file leaves both its number and its node alone.
+void addDefaults(std::map<int, QString>& entries) {
+    for (const DefaultPort& port : kDefaults) {
+        const QString node = QString::fromLatin1(port.node);
+        if (!entries.count(port.number) && !mapsNode(entries, node))
+            entries.emplace(port.number, node);
+    }
+}
+
+// "COMn" in any case, n in 1..255 written without leading zeros; 0 for anything else.
+int numberOfKey(const QString& key) {
+    if (key.size() < 4 || key.size() > 6 ||
+        !key.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+        return 0;
+    const QStringView digits = QStringView(key).sliced(3);
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    if (digits.front() == QLatin1Char('0') || !std::all_of(digits.begin(), digits.end(), isDigit))
+        return 0;
+    const int number = digits.toInt();
+    return number >= ComPortMap::kFirstNumber && number <= ComPortMap::kLastNumber ? number : 0;
+}
+
+// Anything the file could not give back unchanged is refused.
+bool isUsablePath(const QString& path) {
+    return !path.isEmpty() && !path.contains(QLatin1Char('\r')) &&
+           !path.contains(QLatin1Char('\n')) && !path.contains(QChar(0)) && path.trimmed() == path;
+}
+
+QString canonicalOf(const QString& path) {
+    return QFileInfo(path).canonicalFilePath();
+}
+
+// A symlink (a /dev/serial/by-id name, a test's link to a pty) names the same device as its
+// target.
+bool sameNode(const QString& mapped, const QString& path, const QString& pathCanonical) {
+    return mapped == path || (!pathCanonical.isEmpty() && canonicalOf(mapped) == pathCanonical);
+}
+
+} // namespace
+
+ComPortMap::ComPortMap(QString fileName) : fileName_(std::move(fileName)) {}
+
+QString ComPortMap::fileName() const {
+    return fileName_;
+}
+
+QString ComPortMap::lastError() const {
+    return lastError_;
+}
+
+void ComPortMap::reloadIfChanged() const {
+    if (fileName_.isEmpty()) {
+        if (!loaded_)
+            addDefaults(entries_);
+        loaded_ = true;
+        return;
+    }
+    // One stat per call is cheap, and picks up a hand edit without a restart. Size counts too:
+    // an edit within the clock's resolution still changes it almost always.
+    const QFileInfo info(fileName_);
+    const bool exists = info.exists();
+    const QDateTime stamp = exists ? info.lastModified() : QDateTime();
+    const qint64 size = exists ? info.size() : -1;
+    if (loaded_ && stamp == loadedStamp_ && size == loadedSize_)
+        return;
+
+    const IniStore store(fileName_);
+    const auto pairs = store.GetIniSection(kSection);
+    if (!store.lastError().isEmpty()) {
+        // Keep the numbers we knew; the next call tries again.
+        lastError_ = store.lastError();
+        addDefaults(entries_);
+        loaded_ = false;
+        return;
+    }
+    std::map<int, QString> fresh;
+    for (const auto& [key, path] : pairs) {
+        const int number = numberOfKey(key);
+        if (number != 0 && !path.isEmpty())
+            fresh.emplace(number, path); // the first line of a number wins
+    }
+    addDefaults(fresh);
+    entries_ = std::move(fresh);
+    loadedStamp_ = stamp;
+    loadedSize_ = size;
+    loaded_ = true;
+}
+
+bool ComPortMap::save() {
+    if (fileName_.isEmpty())
+        return true;
+    std::vector<std::pair<QString, QString>> lines;
+    for (const auto& [number, path] : entries_)
+        lines.emplace_back(QStringLiteral("COM%1").arg(number), path);
+    IniStore store(fileName_);
+    if (!store.WriteIniSection(kSection, lines)) {
+        lastError_ = store.lastError();
+        return false;
+    }
+    // Our own write is no hand edit; remember its stamp so the next call does not re-read it.
+    const QFileInfo info(fileName_);
+    loadedStamp_ = info.lastModified();
+    loadedSize_ = info.size();
+    return true;
+}
+
+QString ComPortMap::devicePath(int comNumber) const {
+    reloadIfChanged();
+    const auto found = entries_.find(comNumber);
+    return found == entries_.end() ? QString() : found->second;
+}
+
+int ComPortMap::comNumberOf(const QString& devicePath) const {
+    reloadIfChanged();
+    if (devicePath.isEmpty())
+        return 0;
+    for (const auto& [number, path] : entries_) {
+        if (path == devicePath)
+            return number;
+    }
+    const QString canonical = canonicalOf(devicePath);
+    for (const auto& [number, path] : entries_) {
+        if (sameNode(path, devicePath, canonical))
+            return number;
+    }
+    return 0;
+}
+
+int ComPortMap::assign(const QString& devicePath) {
+    lastError_.clear();
+    if (!isUsablePath(devicePath)) {
+        lastError_ = QStringLiteral("\"%1\" is not a device path").arg(devicePath);
+        return 0;
+    }
+    if (const int known = comNumberOf(devicePath))
+        return known;
+    for (int number = kFirstAssigned; number <= kLastNumber; ++number) {
+        if (entries_.count(number))
+            continue;
+        entries_.emplace(number, devicePath);
+        if (save())
+            return number;
+        entries_.erase(number);
+        return 0;
+    }
+    lastError_ = QStringLiteral("Every number from COM%1 to COM%2 is taken")
+                     .arg(kFirstAssigned)
+                     .arg(kLastNumber);
+    return 0;
+}
+
+bool ComPortMap::setMapping(int comNumber, const QString& devicePath) {
+    lastError_.clear();
+    if (comNumber < kFirstNumber || comNumber > kLastNumber) {
+        lastError_ = QStringLiteral("COM%1 is outside COM%2..COM%3")
+                         .arg(comNumber)
+                         .arg(kFirstNumber)
+                         .arg(kLastNumber);
+        return false;
+    }
+    if (!isUsablePath(devicePath)) {
+        lastError_ = QStringLiteral("\"%1\" is not a device path").arg(devicePath);
+        return false;
+    }
+    reloadIfChanged();
+    const std::map<int, QString> before = entries_;
+    const QString canonical = canonicalOf(devicePath);
+    std::erase_if(entries_, [&](const auto& entry) {
+        return entry.first != comNumber && sameNode(entry.second, devicePath, canonical);
+    });
+    entries_[comNumber] = devicePath;
+    if (entries_ == before)
+        return true;
+    if (!save()) {
+        entries_ = before;
+        return false;
+    }
+    return true;
+}
+
+std::map<int, QString> ComPortMap::entries() const {
+    reloadIfChanged();
+    return entries_;
+}
+
+} // namespace posflash

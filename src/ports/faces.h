@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QTranslator>
+
+#include <memory>
+
+namespace posflash {
+
+// The two faces of the tool. English texts are the sources; the Chinese face comes from the
+// embedded translation. Texts that exist in one language only are used as they stand.
+class Faces {
+public:
+    Faces();
+
+    bool UseEnglish() const { return useEnglish_; }
+    void setUseEnglish(bool english) { useEnglish_ = english; }
+    bool IsEnglishMode() const { return useEnglish_; }
+
+    // The text in the face in force; context is the translation context of the source.
+    QString text(const char* context, const char* english) const;
+
+    // True when the Chinese translation was found (a build fault otherwise).
+    bool hasChinese() const { return chineseLoaded_; }
+
+private:
+    std::unique_ptr<QTranslator> chinese_;
+    bool chineseLoaded_ = false;
+    bool useEnglish_ = false;
+};
+
+} // namespace posflash

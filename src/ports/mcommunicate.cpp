@@ -1,0 +1,128 @@
+#include "ports/mcommunicate.h"
+
+#include "ports/comm_errors.h"
+#include "ports/ini_store.h"
+#include "ports/panel.h"
+#include "ports/port_state.h"
+#include "ports/serial_control.h"
+#include "ports/userfunction.h"
+
+#include <algorithm>
+
+namespace posflash {
+
+PortModel::PortModel(PortState& state, SerialControl& serial, IniStore& settings, Panel& panel)
+    : state_(state), serial_(serial), settings_(settings), panel_(panel) {
+    serial_.onReceive = [this](ByteView bytes) { receive(bytes); };
+    serial_.onLineError = [this](int errorNumber) { ShowCommError(errorNumber); };
+}
+
+const QStringList& PortModel::BaudList() {
+    // The last entry really is 912600; the line speed never follows this list anyway.
+    static const QStringList list{"1200",  "2400",   "4800",   "9600",   "19200", "38400",
+                                  "57600", "115200", "230400", "460800", "912600"};
+    return list;
+}
+
+QString PortModel::PortKindCaption(int index) {
+    return index == 0 ? QStringLiteral("ETHERNET") : QStringLiteral("USB");
+}
+
+QString PortModel::comText() const {
+    return QStringLiteral("COM%1").arg(comIndex_ + 1);
+}
+
+QString PortModel::baudText() const {
+    return baudIndex_ >= 0 && baudIndex_ < BaudList().size() ? BaudList()[baudIndex_].trimmed()
+                                                             : QString();
+}
+
+bool PortModel::PortSendData(ByteView bytes) {
+    if (state_.PortKind != PortKindValue::Com || bytes.empty())
+        return false;
+    if (state_.AppToBootActive)
+        return usbSend ? usbSend(bytes) : false;
+
+    if (!serial_.PortOpen()) {
+        if (const int error = serial_.setPortOpen(true); error != comm_error::kNone) {
+            // The error text stays in the status panel: blanking it would hide why nothing
+            // reached the printer.
+            ShowCommError(error);
+            return false;
+        }
+    }
+    if (!CommSendData(bytes))
+        return false;
+    SetStatusText(panel_, QString());
+    return true;
+}
+
+bool PortModel::CommSendData(ByteView bytes) {
+    serial_.discardBuffers();
+    for (std::size_t offset = 0; offset < bytes.size(); offset += kPieceSize) {
+        const std::size_t n = std::min<std::size_t>(kPieceSize, bytes.size() - offset);
+        if (const int error = serial_.output(bytes.subspan(offset, n));
+            error != comm_error::kNone) {
+            ShowCommError(error);
+            return false;
+        }
+    }
+    return true;
+}
+
+void PortModel::optPortSelect_Click(int index) {
+    if (index != 0 && index != 1)
+        return;
+    serial_.setPortOpen(false);
+    QString description;
+    if (index == 0) {
+        state_.PortKind = PortKindValue::Network;
+        description = panel_.ipAddressText();
+    } else {
+        state_.PortKind = PortKindValue::Com;
+        description = comText() + "," + baudText() + ",n,8,1";
+    }
+    panel_.setPortKindIndex(index);
+    settings_.WriteIniString("PORT", "ComboPort", QString::number(index));
+    SetStatusText(panel_, PortKindCaption(index) + ":" + description);
+}
+
+void PortModel::selectComIndex(int index) {
+    if (index < 0 || index >= kComCount)
+        return;
+    comIndex_ = index;
+    panel_.setComIndex(index);
+    ComboSerialSelect_Click();
+}
+
+void PortModel::ComboSerialSelect_Click() {
+    serial_.setPortOpen(false);
+    if (const int error = serial_.setCommPort(comIndex_ + 1); error != comm_error::kNone) {
+        ShowCommError(error);
+        return;
+    }
+    SetStatusText(panel_, comText() + ":" + baudText() + ",n,8,1");
+    settings_.WriteIniString("SERIAL", "COM", QString::number(comIndex_));
+}
+
+void PortModel::setBaudIndex(int index) {
+    if (index >= -1 && index < BaudList().size())
+        baudIndex_ = index;
+}
+
+void PortModel::cmdCloseSerialUSB_Click() {
+    serial_.setPortOpen(false);
+}
+
+void PortModel::ShowCommError(int errorNumber) {
+    SetStatusText(panel_, CommErrorText(errorNumber));
+}
+
+void PortModel::receive(ByteView bytes) {
+    const std::size_t n = std::min(bytes.size(), state_.ReceiveBuffer.size());
+    std::copy_n(bytes.begin(), n, state_.ReceiveBuffer.begin());
+    if (onReceived)
+        onReceived(n);
+}
+
+} // namespace posflash

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "download/bytes.h"
+
+#include <QStringList>
+
+#include <functional>
+
+namespace posflash {
+
+class IniStore;
+class Panel;
+class SerialControl;
+struct PortState;
+
+// The port choice, the COM and baud lists, and the one send operation for a printer on a
+// COM port.
+class PortModel {
+public:
+    static constexpr int kPieceSize = 1024;
+    static constexpr int kComCount = 255;
+
+    PortModel(PortState& state, SerialControl& serial, IniStore& settings, Panel& panel);
+
+    static const QStringList& BaudList();
+    static QString PortKindCaption(int index); // optPortSelect captions: "ETHERNET", "USB"
+
+    // Sends count bytes to the printer on the COM port (serial line, or the raw USB device
+    // while the boot-loader command runs). True when every byte was handed over.
+    bool PortSendData(ByteView bytes);
+    bool CommSendData(ByteView bytes);
+
+    void optPortSelect_Click(int index);
+    // Sets the COM list index and runs the list's selection action.
+    void selectComIndex(int index);
+    void ComboSerialSelect_Click();
+    void setBaudIndex(int index); // no action of its own
+    void cmdCloseSerialUSB_Click();
+    void ShowCommError(int errorNumber);
+
+    int comIndex() const { return comIndex_; }
+    int baudIndex() const { return baudIndex_; }
+    QString comText() const;
+    QString baudText() const;
+
+    // Raw output to the printer's USB device, used while AppToBootActive is set.
+    std::function<bool(ByteView)> usbSend;
+    // The reply checker, called with the count of bytes placed in ReceiveBuffer.
+    std::function<void(std::size_t)> onReceived;
+
+private:
+    void receive(ByteView bytes);
+
+    PortState& state_;
+    SerialControl& serial_;
+    IniStore& settings_;
+    Panel& panel_;
+    int comIndex_ = 0;
+    int baudIndex_ = -1;
+};
+
+} // namespace posflash

@@ -1,0 +1,107 @@
+#include "ports/serial_control.h"
+
+#include "ports/com_port_map.h"
+#include "ports/comm_errors.h"
+
+#include <QFileInfo>
+
+#include <array>
+
+namespace posflash {
+
+SerialControl::SerialControl(const ComPortMap& comPorts, QObject* parent)
+    : QObject(parent), comPorts_(comPorts) {
+    connect(&port_, &QSerialPort::readyRead, this, &SerialControl::readArrivals);
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialControl::handleError);
+}
+
+SerialControl::~SerialControl() = default;
+
+int SerialControl::setCommPort(int number) {
+    if (port_.isOpen())
+        return comm_error::kPortAlreadyOpen;
+    if (number < 1 || number > 255)
+        return comm_error::kInvalidPortNumber;
+    commPort_ = number;
+    return comm_error::kNone;
+}
+
+bool SerialControl::PortOpen() const {
+    return port_.isOpen();
+}
+
+QString SerialControl::devicePath() const {
+    return comPorts_.devicePath(commPort_);
+}
+
+int SerialControl::setPortOpen(bool open) {
+    if (!open) {
+        if (port_.isOpen())
+            port_.close();
+        return comm_error::kNone;
+    }
+    if (port_.isOpen())
+        return comm_error::kPortAlreadyOpen;
+    const QString node = devicePath();
+    if (node.isEmpty() || !QFileInfo::exists(node))
+        return comm_error::kInvalidPortNumber;
+
+    port_.setPortName(node);
+    port_.setBaudRate(QSerialPort::Baud115200);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const int number = CommErrorNumber(port_.error());
+        port_.clearError();
+        return number == comm_error::kNone ? comm_error::kUnknown : number;
+    }
+    return comm_error::kNone;
+}
+
+int SerialControl::output(ByteView piece) {
+    if (!port_.isOpen())
+        return comm_error::kOnlyWhenOpen;
+    const qint64 written =
+        port_.write(reinterpret_cast<const char*>(piece.data()), static_cast<qint64>(piece.size()));
+    if (written != static_cast<qint64>(piece.size()))
+        return CommErrorNumber(port_.error() == QSerialPort::NoError ? QSerialPort::WriteError
+                                                                     : port_.error());
+    // Push the bytes out now rather than on the next loop turn: the frame is on the line
+    // before the reply wait starts.
+    port_.flush();
+    return comm_error::kNone;
+}
+
+void SerialControl::discardBuffers() {
+    if (port_.isOpen())
+        port_.clear(QSerialPort::AllDirections);
+}
+
+void SerialControl::readArrivals() {
+    // One receive event per arrival, at most kInputLen bytes each; a larger backlog is
+    // offered in order as several events.
+    std::array<std::uint8_t, kInputLen> piece{};
+    while (port_.isOpen() && port_.bytesAvailable() > 0) {
+        const qint64 got = port_.read(reinterpret_cast<char*>(piece.data()), kInputLen);
+        if (got <= 0)
+            break;
+        if (onReceive)
+            onReceive(ByteView(piece.data(), static_cast<std::size_t>(got)));
+    }
+}
+
+void SerialControl::handleError(QSerialPort::SerialPortError error) {
+    // When the device vanishes Qt keeps reporting read errors on an open port; close it so
+    // the next send reopens (or reports) instead of spinning.
+    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
+        const bool wasOpen = port_.isOpen();
+        port_.close();
+        port_.clearError();
+        if (wasOpen && onLineError)
+            onLineError(CommErrorNumber(error));
+    }
+}
+
+} // namespace posflash

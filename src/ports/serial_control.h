@@ -1,0 +1,56 @@
+#pragma once
+
+#include "download/bytes.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+#include <functional>
+
+namespace posflash {
+
+class ComPortMap;
+
+// The serial control: a COM number, a lazily opened line fixed at 115200,n,8,1 without
+// handshaking, output in pieces, and one receive event per arrival.
+class SerialControl : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kInputLen = 1024;
+    static constexpr const char* kSettings = "115200,n,8,1";
+
+    explicit SerialControl(const ComPortMap& comPorts, QObject* parent = nullptr);
+    ~SerialControl() override;
+
+    int CommPort() const { return commPort_; }
+    // 0, or an error number: the port must be closed and the number in 1..255.
+    int setCommPort(int number);
+
+    bool PortOpen() const;
+    // 0, or the error number of the failure.
+    int setPortOpen(bool open);
+
+    // Hands one piece to the line; 0 or an error number.
+    int output(ByteView piece);
+
+    // Drops what is pending in both directions.
+    void discardBuffers();
+
+    // The device node behind the current COM number (empty when unmapped).
+    QString devicePath() const;
+
+    // Called for every arrival with at most kInputLen bytes.
+    std::function<void(ByteView)> onReceive;
+    // Called when the line fails while open (device gone, read error); the port is closed.
+    std::function<void(int errorNumber)> onLineError;
+
+private:
+    void readArrivals();
+    void handleError(QSerialPort::SerialPortError error);
+
+    const ComPortMap& comPorts_;
+    QSerialPort port_;
+    int commPort_ = 1;
+};
+
+} // namespace posflash

@@ -1,0 +1,102 @@
+#include "download/download_texts.h"
+#include "download/engine.h"
+#include "ports/com_port_map.h"
+#include "ports/ini_store.h"
+#include "support/fake_usb_inventory.h"
+#include "support/recording_panel.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace posflash {
+namespace {
+
+using testing::FakeUsbInventory;
+using testing::RecordingPanel;
+
+class DriverTest : public ::testing::Test {
+protected:
+    DriverTest() : settings(dir.filePath("sys_config.ini")), engine(panel, settings, map, usb) {
+        engine.portModel.optPortSelect_Click(1);
+    }
+    QTemporaryDir dir;
+    RecordingPanel panel;
+    IniStore settings;
+    ComPortMap map;
+    FakeUsbInventory usb;
+    Engine engine;
+};
+
+TEST_F(DriverTest, EmptyPathShowsFileNotOpenAndChangesNothingElse) {
+    panel.labels.clear();
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_EQ(panel.tips, QStringList{"File not open!"});
+    EXPECT_TRUE(panel.labels.isEmpty());
+    EXPECT_TRUE(panel.downloadEnabled);
+    EXPECT_EQ(engine.driver.lastOutcome(), DownloadDriver::Outcome::NotStarted);
+}
+
+TEST_F(DriverTest, NoPrinterOnTheComPortFailsTheLinkInTheFaceInForce) {
+    panel.programFile = dir.filePath("fw.bin");
+    usb.list = {{"USB\\VID_0483&PID_5743\\A1", "/dev/null", "/dev/null"}}; // not a COM device
+    engine.faces.setUseEnglish(true);
+    engine.driver.btnDownloadFile_Click();
+    ASSERT_GE(panel.labels.size(), 2);
+    EXPECT_EQ(panel.labels.first(), "Establishing connection...");
+    EXPECT_EQ(panel.label, "Failed to download, please check!");
+    EXPECT_TRUE(panel.statusPanels.contains(" Downloading..."));
+    EXPECT_TRUE(panel.downloadEnabled);
+    EXPECT_FALSE(panel.cancelEnabled);
+    EXPECT_EQ(engine.driver.lastOutcome(), DownloadDriver::Outcome::Failed);
+
+    engine.faces.setUseEnglish(false);
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_EQ(panel.label,
+              QStringLiteral("下载失败,请检查是否在下载状态,电源是否正常,通信线是否插好!"));
+}
+
+TEST_F(DriverTest, NetworkLinkRefusesEmptyAddressesWithoutWaiting) {
+    engine.portModel.optPortSelect_Click(0);
+    panel.programFile = dir.filePath("fw.bin");
+    panel.ip.clear();
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_EQ(panel.tips.last(), QStringLiteral("IP 地址不能为空！"));
+    EXPECT_EQ(panel.label, engine.faces.UseEnglish() ? "Failed to download, please check!"
+                                                     : texts::linkFailed(engine.faces));
+    panel.ip = "10.0.0.5";
+    panel.mac.clear();
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_EQ(panel.tips.last(), QStringLiteral("MAC 地址不能为空！"));
+}
+
+TEST_F(DriverTest, CancelWhileIdleLeavesTheTextsAlone) {
+    panel.label = "idle...";
+    engine.driver.cmdCancel_Click();
+    EXPECT_EQ(panel.label, "idle...");
+    EXPECT_FALSE(engine.download.AbortRequested);
+}
+
+TEST(DownloadTexts, ElapsedSecondsInShortestForm) {
+    EXPECT_EQ(ElapsedSeconds(123), "12.3");
+    EXPECT_EQ(ElapsedSeconds(50), "5");
+    EXPECT_EQ(ElapsedSeconds(5), "0.5");
+    EXPECT_EQ(ElapsedSeconds(0), "0");
+}
+
+TEST(DownloadTexts, BothFacesOfTheFrameAndCompletionTexts) {
+    Faces faces;
+    ASSERT_TRUE(faces.hasChinese()) << "the embedded translation is missing";
+    EXPECT_EQ(texts::downloadingFrame(faces, 0, 2, "0.3"),
+              QStringLiteral("正在下载第0帧，总共2帧, 耗时0.3秒"));
+    EXPECT_EQ(texts::completedAfter(faces, "12.3"), QStringLiteral("耗时: 12.3秒, 下载完成！"));
+    EXPECT_EQ(texts::downloadFailed(faces), QStringLiteral("程序下载失败!"));
+    faces.setUseEnglish(true);
+    EXPECT_EQ(texts::downloadingFrame(faces, 1, 2, "5"),
+              "Downloading NO.1 ,Total: 2, Time consuming 5 Seconds");
+    EXPECT_EQ(texts::completedAfter(faces, "5"), "Time consuming: 5 Seconds, Complete!");
+    EXPECT_EQ(texts::readyForDownload(faces), "Ready for download, please wait...");
+}
+
+} // namespace
+} // namespace posflash

@@ -1,0 +1,245 @@
+#include "download/checksums.h"
+#include "download/engine.h"
+#include "ports/com_port_map.h"
+#include "ports/ini_store.h"
+#include "support/fake_usb_inventory.h"
+#include "support/printer_sim_process.h"
+#include "support/recording_panel.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace posflash {
+namespace {
+
+using testing::FakeUsbInventory;
+using testing::PrinterSimProcess;
+using testing::RecordingPanel;
+using Outcome = DownloadDriver::Outcome;
+
+// A whole download from the engine to the simulated printer on a pseudo-terminal.
+class SerialDownloadTest : public ::testing::Test {
+protected:
+    SerialDownloadTest()
+        : settings(dir.filePath("sys_config.ini")), engine(panel, settings, map, usb), sim(dir) {
+        engine.faces.setUseEnglish(true);
+    }
+
+    void startPrinter(const QStringList& faults = {}) {
+        ASSERT_TRUE(sim.start(faults));
+        map.setMapping(3, sim.link());
+        usb.list = {{"USB\\VID_0483&PID_5740\\SIM0001", sim.link(), sim.link()}};
+        engine.portModel.setBaudIndex(7);
+        engine.portModel.selectComIndex(2);
+        engine.portModel.optPortSelect_Click(1);
+    }
+
+    // An image of n bytes whose last four hold the sum of the others.
+    QString writeImage(std::size_t n, const QString& name = "fw.bin") {
+        Bytes image(n);
+        for (std::size_t i = 0; i + 4 < n; ++i)
+            image[i] = static_cast<std::uint8_t>((i * 37 + i / 251) & 0xFF);
+        putU32(image, n - 4, GetSum(ByteView(image).first(n - 4)));
+        written = image;
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(n));
+        return path;
+    }
+
+    Bytes received() const {
+        QFile f(sim.outPath());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray all = f.readAll();
+        return Bytes(all.begin(), all.end());
+    }
+
+    static int copiesOf(const QJsonObject& report, int frameNo) {
+        return report["last_session"]
+            .toObject()["frame_copies"]
+            .toObject()[QString::number(frameNo)]
+            .toInt();
+    }
+
+    QTemporaryDir dir;
+    RecordingPanel panel;
+    IniStore settings;
+    ComPortMap map;
+    FakeUsbInventory usb;
+    Engine engine;
+    PrinterSimProcess sim;
+    Bytes written;
+};
+
+QString frameText(int i, int n) {
+    return QStringLiteral("Downloading NO.%1 ,Total: %2, Time consuming ").arg(i).arg(n);
+}
+
+TEST_F(SerialDownloadTest, ProgramImageArrivesByteIdenticalAndIsCounted) {
+    startPrinter();
+    panel.programFile = writeImage(1000);
+    engine.driver.btnDownloadFile_Click();
+
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    EXPECT_TRUE(panel.label.startsWith("Time consuming: ")) << panel.label.toStdString();
+    EXPECT_TRUE(panel.label.endsWith(" Seconds, Complete!"));
+    EXPECT_EQ(panel.statusPanel, " The download is complete");
+    EXPECT_TRUE(panel.labels.filter(frameText(0, 2)).size() == 1);
+    EXPECT_TRUE(panel.labels.filter(frameText(1, 2)).size() == 1);
+    EXPECT_EQ(panel.progressMax, 2);
+    EXPECT_EQ(panel.progressPeak, 2);
+    EXPECT_EQ(panel.progress, 0);
+    EXPECT_EQ(panel.downloadCount, 1);
+    EXPECT_EQ(settings.GetIniString("MSG", "total"), "1");
+    EXPECT_TRUE(panel.downloadEnabled);
+    EXPECT_FALSE(engine.serial.PortOpen());
+
+    const QJsonObject report = sim.stop();
+    EXPECT_EQ(received(), written);
+    EXPECT_TRUE(report["errors"].toArray().isEmpty())
+        << QJsonDocument(report).toJson().toStdString();
+    EXPECT_EQ(report["sessions"].toArray().size(), 1);
+}
+
+TEST_F(SerialDownloadTest, FontImageTravelsIn1024ByteFramesOfKind81) {
+    startPrinter();
+    panel.fontFile = writeImage(3000, "font.bin");
+    engine.faces.setUseEnglish(false);
+    engine.driver.btnDownloadFontFile_Click();
+
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed);
+    EXPECT_TRUE(panel.labels.contains(QStringLiteral("正在下载第0帧，总共3帧, 耗时0秒")) ||
+                panel.labels.filter(QStringLiteral("正在下载第0帧，总共3帧")).size() == 1);
+    EXPECT_TRUE(panel.label.endsWith(QStringLiteral("秒, 下载完成！")));
+    EXPECT_FALSE(engine.download.FontDownload);
+    const QJsonObject report = sim.stop();
+    EXPECT_EQ(received(), written);
+    const QJsonObject session = report["sessions"].toArray().first().toObject();
+    EXPECT_EQ(session["kind_byte"].toInt(), 0x81);
+    EXPECT_TRUE(report["errors"].toArray().isEmpty());
+}
+
+TEST_F(SerialDownloadTest, SilentPrinterGetsTheStartFrameThreeTimesThenFailure) {
+    startPrinter({"--silent"});
+    panel.programFile = writeImage(1000);
+    QElapsedTimer clock;
+    clock.start();
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_GE(clock.elapsed(), 9000);
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
+    EXPECT_EQ(panel.label, "Download failed!");
+    EXPECT_EQ(panel.tips, QStringList{"Download failed!"});
+    EXPECT_EQ(panel.downloadCount, 0);
+    const QJsonObject report = sim.stop();
+    EXPECT_EQ(report["start_frames"].toInt(), 3);
+    EXPECT_EQ(report["data_frames"].toInt(), 0);
+}
+
+TEST_F(SerialDownloadTest, UnansweredDataFrameIsSentThreeTimesAbout350msApart) {
+    startPrinter({"--drop", "1:3"});
+    panel.programFile = writeImage(1000);
+    QElapsedTimer clock;
+    engine.panel.setStatusLabel(""); // keep the recorder's first label meaningful
+    panel.onLabel = [&](const QString& t) {
+        if (t.startsWith(frameText(0, 2)))
+            clock.start();
+    };
+    engine.driver.btnDownloadFile_Click();
+    const qint64 spent = clock.elapsed();
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
+    EXPECT_EQ(panel.label, "Download failed!");
+    EXPECT_GE(spent, 1050);
+    EXPECT_LT(spent, 1800);
+    const QJsonObject report = sim.stop();
+    EXPECT_EQ(copiesOf(report, 1), 3);
+    EXPECT_EQ(copiesOf(report, 2), 0);
+    EXPECT_EQ(report["end_frames"].toInt(), 0);
+}
+
+TEST_F(SerialDownloadTest, RefusedTwiceThenAcceptedGoesOn) {
+    startPrinter({"--refuse", "2:5:2"});
+    panel.programFile = writeImage(2000);
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed);
+    const QJsonObject report = sim.stop();
+    EXPECT_EQ(
+        report["sessions"].toArray().first().toObject()["frame_copies"].toObject()["2"].toInt(), 3);
+    EXPECT_EQ(received(), written);
+}
+
+TEST_F(SerialDownloadTest, AcceptanceWithThePreviousFrameNumberIsIgnored) {
+    startPrinter({"--wrong-no", "2"});
+    panel.programFile = writeImage(2000);
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed);
+    const QJsonObject report = sim.stop();
+    EXPECT_EQ(
+        report["sessions"].toArray().first().toObject()["frame_copies"].toObject()["2"].toInt(), 2);
+    EXPECT_EQ(received(), written);
+}
+
+TEST_F(SerialDownloadTest, LateAcceptanceCountsForTheSecondAttempt) {
+    // The answer to frame 2 comes 400 ms after each copy: the first answer lands in the
+    // second attempt's wait; the answer to the repeat carries the old number and is ignored.
+    startPrinter({"--late", "2:400"});
+    panel.programFile = writeImage(2000);
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    const QJsonObject report = sim.stop();
+    const QJsonObject copies =
+        report["sessions"].toArray().first().toObject()["frame_copies"].toObject();
+    EXPECT_EQ(copies["2"].toInt(), 2);
+    EXPECT_EQ(copies["3"].toInt(), 1);
+    EXPECT_EQ(received(), written);
+}
+
+TEST_F(SerialDownloadTest, CancelWhileFrameThreeWaitsStopsBeforeFrameFourAndNextDownloadWorks) {
+    startPrinter({"--late", "3:250"});
+    panel.programFile = writeImage(10 * 512 - 100);
+    panel.onLabel = [&](const QString& t) {
+        if (t.startsWith(frameText(2, 10)))
+            QTimer::singleShot(100, [&] { engine.driver.cmdCancel_Click(); });
+    };
+    engine.driver.btnDownloadFile_Click();
+    panel.onLabel = nullptr;
+
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Cancelled);
+    EXPECT_TRUE(panel.label.startsWith(frameText(3, 10))) << panel.label.toStdString();
+    EXPECT_TRUE(panel.labels.contains("idel"));
+    EXPECT_TRUE(panel.statusPanels.contains(QStringLiteral(" 停止下载")));
+    EXPECT_EQ(panel.progress, 0);
+    EXPECT_EQ(panel.downloadCount, 0);
+    EXPECT_TRUE(settings.GetIniString("MSG", "total").isEmpty());
+    EXPECT_EQ(copiesOf(sim.report(), 4), 0);
+
+    // The link step clears the cancel: the next download runs to the end.
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    EXPECT_EQ(panel.downloadCount, 1);
+    sim.stop();
+    EXPECT_EQ(received(), written);
+}
+
+TEST_F(SerialDownloadTest, PrinterVanishingMidDownloadFailsCleanly) {
+    startPrinter({"--disconnect-after", "3"});
+    panel.programFile = writeImage(10 * 512);
+    QElapsedTimer clock;
+    clock.start();
+    engine.driver.btnDownloadFile_Click();
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
+    EXPECT_EQ(panel.label, "Download failed!");
+    EXPECT_FALSE(engine.serial.PortOpen());
+    EXPECT_TRUE(panel.downloadEnabled);
+    EXPECT_TRUE(sim.waitForExit(5000));
+}
+
+} // namespace
+} // namespace posflash

@@ -1,0 +1,31 @@
+#include "ports/comm_errors.h"
+
+#include <gtest/gtest.h>
+
+namespace posflash {
+namespace {
+
+TEST(CommErrors, NumbersGiveTheirTextsAndUnknownOnesTheFallback) {
+    EXPECT_EQ(CommErrorText(8002), QStringLiteral("无效端口号"));
+    EXPECT_EQ(CommErrorText(8010), QStringLiteral("硬件不可用(被其它设备锁定)"));
+    EXPECT_EQ(CommErrorText(383), CommErrorText(394));
+    EXPECT_EQ(CommErrorText(8020), QStringLiteral("读 comm 设备错误"));
+    EXPECT_EQ(CommErrorText(8017), QStringLiteral("未知错误 "));
+    EXPECT_EQ(CommErrorText(9999), QStringLiteral("未知错误 "));
+}
+
+TEST(CommErrors, QtErrorsMapOntoTheDocumentedNumbers) {
+    EXPECT_EQ(CommErrorNumber(QSerialPort::DeviceNotFoundError), 8002);
+    EXPECT_EQ(CommErrorNumber(QSerialPort::PermissionError), 8010);
+    EXPECT_EQ(CommErrorNumber(QSerialPort::OpenError), 8005);
+    EXPECT_EQ(CommErrorNumber(QSerialPort::ReadError), 8020);
+    EXPECT_EQ(CommErrorNumber(QSerialPort::NoError), 0);
+    // Every Qt error gets a text, none an empty one.
+    for (int e = QSerialPort::NoError + 1; e <= QSerialPort::UnknownError; ++e)
+        EXPECT_FALSE(CommErrorText(CommErrorNumber(static_cast<QSerialPort::SerialPortError>(e)))
+                         .trimmed()
+                         .isEmpty());
+}
+
+} // namespace
+} // namespace posflash

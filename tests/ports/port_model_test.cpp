@@ -1,0 +1,159 @@
+#include "download/engine.h"
+#include "ports/com_port_map.h"
+#include "ports/ini_store.h"
+#include "ports/userfunction.h"
+#include "support/fake_usb_inventory.h"
+#include "support/pty_pair.h"
+#include "support/recording_panel.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace posflash {
+namespace {
+
+using testing::FakeUsbInventory;
+using testing::PtyPair;
+using testing::RecordingPanel;
+
+class PortModelTest : public ::testing::Test {
+protected:
+    PortModelTest() : settings(dir.filePath("sys_config.ini")), engine(panel, settings, map, usb) {
+        engine.portModel.setBaudIndex(7);
+    }
+    QTemporaryDir dir;
+    RecordingPanel panel;
+    IniStore settings;
+    ComPortMap map;
+    FakeUsbInventory usb;
+    Engine engine;
+};
+
+TEST_F(PortModelTest, ChoosingUsbClosesThePortAndStoresTheKind) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    map.setMapping(3, pty.slavePath());
+    engine.portModel.selectComIndex(2);
+    engine.portModel.optPortSelect_Click(1);
+    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{1, 2, 3}));
+    ASSERT_TRUE(engine.serial.PortOpen());
+
+    engine.portModel.optPortSelect_Click(1);
+    EXPECT_FALSE(engine.serial.PortOpen());
+    EXPECT_EQ(engine.ports.PortKind, PortKindValue::Com);
+    EXPECT_EQ(settings.GetIniString("PORT", "ComboPort"), "1");
+    EXPECT_EQ(panel.statusPanel, " USB:COM3,115200,n,8,1");
+
+    engine.portModel.optPortSelect_Click(0);
+    EXPECT_EQ(engine.ports.PortKind, PortKindValue::Network);
+    EXPECT_EQ(panel.statusPanel, " ETHERNET:192.168.123.100");
+}
+
+TEST_F(PortModelTest, ChoosingACOMNumberClosesThePortAndStoresItsIndex) {
+    engine.portModel.setBaudIndex(10);
+    engine.portModel.selectComIndex(4);
+    EXPECT_EQ(engine.serial.CommPort(), 5);
+    EXPECT_EQ(panel.statusPanel, " COM5:912600,n,8,1");
+    EXPECT_EQ(settings.GetIniString("SERIAL", "COM"), "4");
+    EXPECT_EQ(panel.comIndex, 4);
+}
+
+TEST_F(PortModelTest, FirstSendOpensTheLineAndEveryByteArrivesInOrder) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    map.setMapping(7, pty.slavePath());
+    engine.portModel.selectComIndex(6);
+    engine.portModel.optPortSelect_Click(1);
+    EXPECT_FALSE(engine.serial.PortOpen());
+
+    Bytes frame(1030);
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<std::uint8_t>(i * 13);
+    ASSERT_TRUE(engine.portModel.PortSendData(frame));
+    EXPECT_TRUE(engine.serial.PortOpen());
+    EXPECT_EQ(panel.statusPanel, " "); // success leaves one space
+    EXPECT_EQ(pty.read(frame.size()), frame);
+
+    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{9}));
+    EXPECT_EQ(pty.read(1), Bytes{9});
+}
+
+TEST_F(PortModelTest, SendToAMissingPortFailsAndTheErrorStaysVisible) {
+    engine.portModel.selectComIndex(200); // COM201: nothing behind it
+    engine.portModel.optPortSelect_Click(1);
+    EXPECT_FALSE(engine.portModel.PortSendData(Bytes{1}));
+    EXPECT_FALSE(engine.serial.PortOpen());
+    EXPECT_EQ(panel.statusPanel, " 无效端口号");
+}
+
+TEST_F(PortModelTest, SendsGoToTheUsbDeviceWhileTheBootCommandRuns) {
+    PtyPair pty;
+    map.setMapping(3, pty.slavePath());
+    engine.portModel.selectComIndex(2);
+    engine.portModel.optPortSelect_Click(1);
+    Bytes seen;
+    engine.portModel.usbSend = [&](ByteView b) {
+        seen.assign(b.begin(), b.end());
+        return true;
+    };
+    engine.ports.AppToBootActive = true;
+    EXPECT_TRUE(engine.portModel.PortSendData(Bytes{5, 6}));
+    EXPECT_EQ(seen, (Bytes{5, 6}));
+    EXPECT_FALSE(engine.serial.PortOpen());
+}
+
+TEST_F(PortModelTest, EachArrivalReachesTheReplyCheckerFromIndexZero) {
+    PtyPair pty;
+    map.setMapping(3, pty.slavePath());
+    engine.portModel.selectComIndex(2);
+    engine.portModel.optPortSelect_Click(1);
+    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{0}));
+    std::vector<Bytes> seen;
+    engine.portModel.onReceived = [&](std::size_t n) {
+        seen.emplace_back(engine.ports.ReceiveBuffer.begin(),
+                          engine.ports.ReceiveBuffer.begin() + n);
+        engine.waits.recheck();
+    };
+    Bytes reply(20);
+    for (std::size_t i = 0; i < reply.size(); ++i)
+        reply[i] = static_cast<std::uint8_t>(i + 1);
+    pty.write(reply);
+    engine.waits.waitFor([&] { return !seen.empty(); }, 2000);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], reply);
+}
+
+TEST(WaitHub, TheDecidingEventEndsTheWaitAtOnceAndTimeoutsEndTheRest) {
+    WaitHub waits;
+    bool decided = false;
+    QTimer::singleShot(20, [&] {
+        decided = true;
+        waits.recheck();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(waits.waitFor([&] { return decided; }, 5000), WaitHub::End::Condition);
+    EXPECT_LT(clock.elapsed(), 1000);
+
+    clock.restart();
+    EXPECT_EQ(waits.waitFor([] { return false; }, 50), WaitHub::End::Timeout);
+    EXPECT_GE(clock.elapsed(), 50);
+
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    clock.restart();
+    DelayMs(waits, 50);
+    EXPECT_TRUE(ran); // events run inside the delay
+    EXPECT_GE(clock.elapsed(), 50);
+
+    QTimer::singleShot(10, [&] { waits.shutdown(); });
+    EXPECT_EQ(waits.waitFor([] { return false; }, std::nullopt), WaitHub::End::Shutdown);
+    EXPECT_EQ(waits.waitFor([] { return false; }, 1000), WaitHub::End::Shutdown);
+}
+
+} // namespace
+} // namespace posflash
