@@ -33,6 +33,14 @@ build() {
     BUILD_DIR="$dir"
 }
 
+# Qt's own message without a desktop is cryptic; say it plainly.
+need_display() {
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        echo "posflash is a desktop program: start it from a graphical session." >&2
+        exit 1
+    fi
+}
+
 mode="${1:-run}"
 install_missing
 build
@@ -44,14 +52,12 @@ test)
     ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)" --timeout 600
     ;;
 --demo | demo)
+    need_display
     exec scripts/demo.sh "$BUILD_DIR"
     ;;
 run)
-    if [ -x "$BUILD_DIR/src/app/posflash" ]; then
-        exec "$BUILD_DIR/src/app/posflash"
-    fi
-    echo "The window is not built yet; running the command-line demo instead."
-    exec scripts/demo.sh "$BUILD_DIR"
+    need_display
+    exec "$BUILD_DIR/src/app/posflash"
     ;;
 *)
     echo "usage: $0 [--demo | test]" >&2

@@ -3,12 +3,15 @@
 #include "download/download_driver.h"
 #include "download/download_state.h"
 #include "download/frame_sender.h"
+#include "netboot/app_to_boot.h"
 #include "netboot/boot_link.h"
+#include "netboot/network_boot.h"
 #include "ports/faces.h"
 #include "ports/mcommunicate.h"
 #include "ports/port_state.h"
 #include "ports/serial_control.h"
 #include "ports/usb_class.h"
+#include "ports/usb_output.h"
 #include "ports/wait_hub.h"
 
 namespace posflash {
@@ -34,9 +37,12 @@ public:
     SerialControl serial;
     PortModel portModel;
     UsbClass usb;
+    UsbOutput usbOutput;
     FrameSender sender;
     BootLink link;
     DownloadDriver driver;
+    AppToBoot appToBoot;
+    NetworkBoot network;
 };
 
 } // namespace posflash

@@ -130,9 +130,5 @@
         <source>config.ini not written: %1</source>
         <translation>未能写入 config.ini：%1</translation>
     </message>
-    <message>
-        <source>Entering the boot loader is not available in this version: switch the printer into it by hand.</source>
-        <translation>此版本尚不支持进入下载，请手动将打印机切换到下载状态。</translation>
-    </message>
 </context>
 </TS>

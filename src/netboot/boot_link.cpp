@@ -21,6 +21,7 @@ void BootLink::Bootloadr_Link() {
     // Cleared whatever the port kind, so no cancel or stale acceptance carries over.
     download_.ReplyResult = 0;
     download_.AbortRequested = false;
+    linkRefused_ = false;
 
     if (ports_.PortKind == PortKindValue::Com) {
         const bool present = comPresence ? comPresence() : usb_.FindUsbComPort(false);
@@ -57,8 +58,10 @@ bool BootLink::linkOverNetwork() {
         download_.BootloadrStep = step::kLink;
         started = network_->startBootLoaderLink();
     }
-    if (!started)
+    if (!started) {
+        linkRefused_ = true;
         download_.AbortRequested = true; // the reason is on screen; never wait for nothing
+    }
 
     download_.ElapsedTenths = 0;
     if (startElapsedTimer)

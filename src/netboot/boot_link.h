@@ -43,6 +43,9 @@ public:
     void receiveBufferArrival(std::size_t count);
 
     void setNetworkLink(NetworkLink* network) { network_ = network; }
+    // True when the last link could not even start (an address refused, a port taken):
+    // its stop is a failure, not the user's cancel.
+    bool linkRefused() const { return linkRefused_; }
     std::function<bool()> fontBootDown;
     // Whether the printer on the COM port counts as present; by default a known printer USB
     // virtual COM device in the inventory.
@@ -60,6 +63,7 @@ private:
     Panel& panel_;
     const Faces& faces_;
     NetworkLink* network_ = nullptr;
+    bool linkRefused_ = false;
 };
 
 } // namespace posflash

@@ -23,6 +23,8 @@ public:
     virtual void setDownloadCount(int count) = 0; // lblTotal
     virtual void setDownloadEnabled(bool enabled) = 0;
     virtual void setCancelEnabled(bool enabled) = 0;
+    // cmdAppToBoot, disabled while the boot-loader command runs.
+    virtual void setAppToBootEnabled(bool enabled) { (void)enabled; }
     virtual void setBootStatusImage(int item) = 0; // imgBootStatus: 0 grey, 1 green
     virtual void setComIndex(int index) = 0;       // ComboSerialSelect follows the engine
     virtual void setPortKindIndex(int index) = 0;  // optPortSelect follows the engine

@@ -2,6 +2,10 @@
 
 #include "ports/com_port_map.h"
 #include "ports/mcommunicate.h"
+#include "ports/port_state.h"
+#include "ports/regedit.h"
+
+#include <algorithm>
 
 namespace posflash {
 
@@ -25,14 +29,34 @@ std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>&
     return std::nullopt;
 }
 
-UsbClass::UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel)
-    : inventory_(inventory), comPorts_(comPorts), portModel_(portModel) {}
+std::optional<int> ComNumberOfPortName(const QString& portName) {
+    if (!portName.startsWith(QLatin1String("COM"), Qt::CaseSensitive))
+        return std::nullopt;
+    const QStringView digits = QStringView(portName).sliced(3);
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    // Three digits at most: a longer run could overflow before the range check.
+    if (digits.isEmpty() || digits.size() > 3 ||
+        !std::all_of(digits.begin(), digits.end(), isDigit))
+        return std::nullopt;
+    const int number = digits.toInt();
+    if (number < 1 || number > PortModel::kComCount)
+        return std::nullopt;
+    return number;
+}
 
-bool UsbClass::FindUsbComPort(bool apply) {
+UsbClass::UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel,
+                   PortState& state)
+    : inventory_(inventory), comPorts_(comPorts), portModel_(portModel), state_(state) {}
+
+std::optional<UsbDeviceEntry> UsbClass::findKnown(const QStringList& ids) const {
     const auto devices = inventory_.devices();
     if (!devices)
-        return false;
-    const auto found = FindKnownDevice(*devices, KnownUsbComIds());
+        return std::nullopt;
+    return FindKnownDevice(*devices, ids);
+}
+
+bool UsbClass::FindUsbComPort(bool apply) {
+    const auto found = findKnown(KnownUsbComIds());
     if (!found)
         return false;
     if (apply)
@@ -40,14 +64,31 @@ bool UsbClass::FindUsbComPort(bool apply) {
     return true;
 }
 
+bool UsbClass::FindUsbDevice() {
+    const auto found = findKnown(KnownUsbDeviceIds());
+    if (!found)
+        return false;
+    ReadUsbDevicePath(*found);
+    return true;
+}
+
 void UsbClass::SelectUsbComPort(const UsbDeviceEntry& device) {
-    if (device.serialNode.isEmpty())
+    QString portName;
+    if (RegReadValue(device, QStringLiteral("PortName"), portName, comPorts_) != 0)
         return;
-    const int number = comPorts_.assign(device.serialNode);
-    if (number < 1 || number > PortModel::kComCount)
+    const auto number = ComNumberOfPortName(portName);
+    if (!number)
         return;
-    if (portModel_.comIndex() != number - 1)
-        portModel_.selectComIndex(number - 1);
+    // Selecting runs the list's action, which closes the port and stores the index: only for
+    // a real change, so a repeated press leaves the open port and the settings file alone.
+    if (portModel_.comIndex() != *number - 1)
+        portModel_.selectComIndex(*number - 1);
+}
+
+void UsbClass::ReadUsbDevicePath(const UsbDeviceEntry& device) {
+    QString path;
+    if (RegReadValue(device, QStringLiteral("SymbolicName"), path, comPorts_) == 0)
+        state_.UsbDevicePath = path;
 }
 
 } // namespace posflash

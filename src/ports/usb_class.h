@@ -8,30 +8,46 @@ namespace posflash {
 
 class ComPortMap;
 class PortModel;
+struct PortState;
 
 // The identifiers of the printers' USB interfaces, searched in this order.
 const QStringList& KnownUsbDeviceIds(); // any printer USB device
 const QStringList& KnownUsbComIds();    // printers that present a virtual COM port
 
-// The first device whose identifier contains one of the ids (case-sensitive substring).
+// The first device, in the host's order, whose identifier contains one of the ids
+// (case-sensitive substring).
 std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>& devices,
                                               const QStringList& ids);
 
-// Finding the printer's USB device and its COM port.
+// n for "COM<n>" with n in 1..255; nullopt for anything else.
+std::optional<int> ComNumberOfPortName(const QString& portName);
+
+// Finding the printer's USB device, its COM port and the node raw output goes to. Every call
+// asks the inventory afresh; an inventory that cannot be reached counts as no device.
 class UsbClass {
 public:
-    UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel);
+    UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel,
+             PortState& state);
 
     // True when a known virtual COM device is present; with apply, also selects its COM port.
     bool FindUsbComPort(bool apply);
 
-    // Selects the COM number of the device's serial node in the COM list, when it differs.
+    // True when a known printer USB device is present; refreshes UsbDevicePath.
+    bool FindUsbDevice();
+
+    // Selects the device's COM number (its "PortName") in the COM list, only when it differs.
     void SelectUsbComPort(const UsbDeviceEntry& device);
 
+    // UsbDevicePath = the device's "SymbolicName"; a failed lookup keeps the previous path.
+    void ReadUsbDevicePath(const UsbDeviceEntry& device);
+
 private:
+    std::optional<UsbDeviceEntry> findKnown(const QStringList& ids) const;
+
     const UsbInventory& inventory_;
     ComPortMap& comPorts_;
     PortModel& portModel_;
+    PortState& state_;
 };
 
 } // namespace posflash

@@ -37,7 +37,7 @@ TEST_F(ComPortMapTest, OnBoardPortsAreCom1AndCom2UnlessTheFileSaysOtherwise) {
 
 TEST_F(ComPortMapTest, MalformedLinesAreIgnoredWithoutLosingGoodOnes) {
     put("\xFF\xFE garbage\n[PORTS]\n\x01\x02=\xFF\ncom3 = /dev/ttyACM0\nCOM0=/dev/a\n"
-        "COM256=/dev/b\nCOM03=/dev/c\nCOMx=/dev/d\nCOM-4=/dev/e\nCOM4=\nCOM3=/dev/twin\n"
+        "COM256=/dev/b\nCOM07=/dev/c\nCOMx=/dev/d\nCOM-4=/dev/e\nCOM4=\nCOM3=/dev/twin\n"
         "COM5\n" +
         QByteArray(100000, 'z') + "\nCOM255=/dev/last\n[other]\nCOM6=/dev/f\n");
     EXPECT_EQ(
@@ -46,11 +46,11 @@ TEST_F(ComPortMapTest, MalformedLinesAreIgnoredWithoutLosingGoodOnes) {
 }
 
 TEST_F(ComPortMapTest, ANewDeviceGetsTheLowestFreeNumberAndKeepsIt) {
-    put("[ports]\nCOM3=/dev/ttyACM0\nCOM5=/dev/ttyACM1\n");
-    EXPECT_EQ(map.assign("/dev/ttyUSB0"), 4);
+    put("[ports]\nCOM2=/dev/ttyS0\nCOM3=/dev/ttyACM0\nCOM5=/dev/ttyACM1\n");
+    EXPECT_EQ(map.assign("/dev/ttyUSB0"), 4); // COM1 is free, but numbers are given from COM3
     EXPECT_EQ(map.assign("/dev/ttyUSB1"), 6);
     EXPECT_EQ(map.assign("/dev/ttyACM1"), 5);
-    EXPECT_EQ(map.assign("/dev/ttyS1"), 2);
+    EXPECT_EQ(map.assign("/dev/ttyS1"), 7); // COM2 is taken, so no default for it
     EXPECT_EQ(ComPortMap(path).comNumberOf("/dev/ttyUSB0"), 4); // survives a restart
     EXPECT_EQ(ComPortMap(path).devicePath(6), "/dev/ttyUSB1");
 }

@@ -55,11 +55,11 @@ TEST_F(IniStoreTest, LongValuesAreCutOnACharacterBoundary) {
 }
 
 TEST_F(IniStoreTest, WritingKeepsEveryOtherLineByteForByte) {
-    put("; settings\n[MSG]\nIp = 1\nJunk \xFF\xFE line\n[SERIAL]\nCOM=2\n\n# end");
+    put("; settings\n[MSG]\nIp = 1\nip=twin\nJunk \xFF\xFE line\n[SERIAL]\nCOM=2\n\n# end");
     ASSERT_TRUE(store.WriteIniString("msg", "ip", "10.0.0.9"));
     ASSERT_TRUE(store.WriteIniString("MSG", "total", "7"));
     ASSERT_TRUE(store.WriteIniString("PORT", "AutoGet", "0"));
-    EXPECT_EQ(contents(), "; settings\n[MSG]\nIp = 10.0.0.9\ntotal=7\nJunk \xFF\xFE line\n"
+    EXPECT_EQ(contents(), "; settings\n[MSG]\nIp = 10.0.0.9\nip=twin\ntotal=7\nJunk \xFF\xFE line\n"
                           "[SERIAL]\nCOM=2\n\n# end\n[PORT]\nAutoGet=0\n");
 }
 

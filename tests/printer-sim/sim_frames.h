@@ -10,12 +10,17 @@
 
 namespace posflash::sim::testing {
 
+inline void putLE(Bytes& f, std::size_t at, std::size_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        f[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
 inline Bytes header(std::uint8_t kind, std::uint8_t command, std::size_t length,
                     std::uint16_t frameSum) {
-    Bytes f{0x1F, 0x1B, 0x1C, 0x06, 0x03, kind, command,
-            static_cast<std::uint8_t>(length & 0xFF), static_cast<std::uint8_t>(length >> 8),
-            static_cast<std::uint8_t>(frameSum & 0xFF), static_cast<std::uint8_t>(frameSum >> 8)};
-    f.resize(11 + length, 0);
+    Bytes f(11 + length, 0);
+    f[0] = 0x1F, f[1] = 0x1B, f[2] = 0x1C, f[3] = 0x06, f[4] = 0x03, f[5] = kind, f[6] = command;
+    putLE(f, 7, length, 2);
+    putLE(f, 9, frameSum, 2);
     return f;
 }
 
@@ -28,11 +33,8 @@ inline Bytes patternImage(std::size_t n) {
 
 inline Bytes startFrame(std::uint8_t kind, const Bytes& image) {
     Bytes f = header(kind, 0x50, 544, 0);
-    for (int i = 0; i < 4; ++i)
-        f[11 + i] = static_cast<std::uint8_t>(image.size() >> (8 * i));
-    const std::uint16_t crc = Crc16Xmodem(image);
-    f[15] = static_cast<std::uint8_t>(crc & 0xFF);
-    f[16] = static_cast<std::uint8_t>(crc >> 8);
+    putLE(f, 11, image.size(), 4);
+    putLE(f, 15, Crc16Xmodem(image), 2);
     const std::string stamp = "261206235959";
     std::copy(stamp.begin(), stamp.end(), f.begin() + 27);
     for (std::size_t i = 0; i < 512; ++i)
@@ -40,38 +42,32 @@ inline Bytes startFrame(std::uint8_t kind, const Bytes& image) {
     return f;
 }
 
-inline std::size_t sliceOfKind(std::uint8_t kind) { return kind == 0x81 ? 1024 : 512; }
-
-inline std::uint16_t sumOf(const Bytes& image, std::size_t from, std::size_t n) {
-    unsigned sum = 0;
-    for (std::size_t i = from; i < from + n; ++i)
-        sum += image[i];
-    return static_cast<std::uint16_t>(sum & 0xFFFF);
-}
-
-inline Bytes dataFrame(std::uint8_t kind, const Bytes& image, std::size_t k) {
-    const std::size_t slice = sliceOfKind(kind);
-    const std::size_t offset = (k - 1) * slice;
-    const std::size_t n = std::min(slice, image.size() - offset);
-    Bytes f = header(kind, 0x54, n + 6, sumOf(image, offset, n));
-    f[11] = static_cast<std::uint8_t>(k & 0xFF);
-    f[12] = static_cast<std::uint8_t>(k >> 8);
-    for (int i = 0; i < 4; ++i)
-        f[13 + i] = static_cast<std::uint8_t>(offset >> (8 * i));
-    std::copy(image.begin() + static_cast<std::ptrdiff_t>(offset),
-              image.begin() + static_cast<std::ptrdiff_t>(offset + n), f.begin() + 17);
-    return f;
+inline std::size_t sliceOfKind(std::uint8_t kind) {
+    return kind == 0x81 ? 1024 : 512;
 }
 
 inline std::size_t frameCount(std::uint8_t kind, const Bytes& image) {
     return (image.size() + sliceOfKind(kind) - 1) / sliceOfKind(kind);
 }
 
-// End (0x51) or final (0x56) frame after the given image's last data frame.
+inline Bytes dataFrame(std::uint8_t kind, const Bytes& image, std::size_t k) {
+    const std::size_t offset = (k - 1) * sliceOfKind(kind);
+    const auto from = image.begin() + static_cast<std::ptrdiff_t>(offset);
+    const auto to =
+        from + static_cast<std::ptrdiff_t>(std::min(sliceOfKind(kind), image.size() - offset));
+    unsigned sum = 0;
+    std::for_each(from, to, [&](std::uint8_t b) { sum += b; });
+    Bytes f = header(kind, 0x54, static_cast<std::size_t>(to - from) + 6, sum & 0xFFFF);
+    putLE(f, 11, k, 2);
+    putLE(f, 13, offset, 4);
+    std::copy(from, to, f.begin() + 17);
+    return f;
+}
+
+// End (0x51) or final (0x56) frame: FrameSum of the image's last data frame.
 inline Bytes closingFrame(std::uint8_t kind, std::uint8_t command, const Bytes& image) {
-    const std::size_t slice = sliceOfKind(kind);
-    const std::size_t last = (frameCount(kind, image) - 1) * slice;
-    return header(kind, command, 0, sumOf(image, last, image.size() - last));
+    const Bytes last = dataFrame(kind, image, frameCount(kind, image));
+    return header(kind, command, 0, static_cast<std::uint16_t>(last[9] | (last[10] << 8)));
 }
 
 inline Bytes join(std::initializer_list<Bytes> parts) {

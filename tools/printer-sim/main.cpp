@@ -1,10 +1,14 @@
-// posflash-printer-sim: a receipt printer's boot loader on a pseudo-terminal, for the tests,
-// the benchmarks and the demo. See UsageText() for the command line.
+// posflash-printer-sim: a receipt printer's boot loader on a pseudo-terminal or on Ethernet,
+// and its application firmware on TCP, for the tests, the benchmarks and the demo. See
+// UsageText() for the command line.
 
+#include "printer-sim/app_server.h"
+#include "printer-sim/net_boot.h"
 #include "printer-sim/options.h"
 #include "printer-sim/pty_transport.h"
 #include "printer-sim/signal_watch.h"
 #include "printer-sim/simulator.h"
+#include "printer-sim/udp_frame_line.h"
 
 #include <QCoreApplication>
 
@@ -12,6 +16,73 @@
 #include <cstdio>
 
 using namespace posflash::sim;
+
+namespace {
+
+void say(const char* line) {
+    std::puts(line);
+    std::fflush(stdout);
+}
+
+// A port that cannot be had is a set-up error, like a bad command line.
+int bindFailed(const QString& error) {
+    std::fprintf(stderr,
+                 "posflash-printer-sim: %s\n(ports below 1024 need root, cap_net_bind_service or "
+                 "a network namespace of its own; another program may hold the port)\n",
+                 qPrintable(error));
+    return 2;
+}
+
+int serve(QCoreApplication& app, Simulator& simulator) {
+    QObject::connect(&simulator, &Simulator::finished, &app, &QCoreApplication::exit);
+    SignalWatch signalWatch({SIGINT, SIGTERM});
+    QObject::connect(&signalWatch, &SignalWatch::caught, &simulator,
+                     [&simulator] { simulator.finish(simulator.exitCodeForErrors()); });
+    return app.exec();
+}
+
+int runSerial(QCoreApplication& app, const Options& options) {
+    QString error;
+    const std::unique_ptr<PtyTransport> line = PtyTransport::open(error);
+    if (line && !options.link.isEmpty())
+        line->linkAs(options.link, error);
+    if (!line || !error.isEmpty()) {
+        std::fprintf(stderr, "posflash-printer-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("PTY %s\n", qPrintable(line->slavePath()));
+    std::fflush(stdout);
+    Simulator simulator(options, *line);
+    return serve(app, simulator);
+}
+
+int runNet(QCoreApplication& app, const Options& options) {
+    UdpFrameLine line;
+    NetBoot boot(options.net, line);
+    QString error;
+    if (!boot.bind(error) || !line.bind(error))
+        return bindFailed(error);
+    Simulator simulator(options, line);
+    simulator.setReportAddition([&boot] { return boot.report(); });
+    QObject::connect(&boot, &NetBoot::linked, &simulator, &Simulator::writeReport);
+    say("READY");
+    boot.start();
+    return serve(app, simulator);
+}
+
+int runApp(QCoreApplication& app, const Options& options) {
+    AppServer server(options.net, options.faults.silent);
+    QString error;
+    if (!server.listen(error))
+        return bindFailed(error);
+    Simulator simulator(options, server.fontLine());
+    simulator.setReportAddition([&server] { return server.report(); });
+    QObject::connect(&server, &AppServer::connectionClosed, &simulator, &Simulator::writeReport);
+    say("READY");
+    return serve(app, simulator);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     SignalWatch::blockInThisThread({SIGINT, SIGTERM});
@@ -28,23 +99,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const Options& options = *parsed.options;
-
-    QString error;
-    const std::unique_ptr<PtyTransport> line = PtyTransport::open(error);
-    if (line && !options.link.isEmpty())
-        line->linkAs(options.link, error);
-    if (!line || !error.isEmpty()) {
-        std::fprintf(stderr, "posflash-printer-sim: %s\n", qPrintable(error));
-        return 1;
+    switch (options.mode) {
+    case Mode::Serial:
+        return runSerial(app, options);
+    case Mode::Net:
+        return runNet(app, options);
+    case Mode::App:
+        return runApp(app, options);
     }
-    std::printf("PTY %s\n", qPrintable(line->slavePath()));
-    std::fflush(stdout);
-
-    Simulator simulator(options, *line);
-    QObject::connect(&simulator, &Simulator::finished, &app, &QCoreApplication::exit);
-
-    SignalWatch signalWatch({SIGINT, SIGTERM});
-    QObject::connect(&signalWatch, &SignalWatch::caught, &simulator,
-                     [&simulator] { simulator.finish(simulator.exitCodeForErrors()); });
-    return app.exec();
+    return 2;
 }

@@ -1,5 +1,9 @@
 #include "printer-sim/options.h"
 
+#include "printer-sim/app_firmware.h"
+
+#include <QMap>
+
 #include <algorithm>
 
 namespace posflash::sim {
@@ -8,6 +12,7 @@ namespace {
 
 constexpr unsigned kMaxMs = 600000; // ten minutes: longer than any wait of the tool
 constexpr unsigned kMaxCopies = 1000000;
+constexpr unsigned kMaxExtraRequests = 100;
 
 // Plain decimal digits only: no sign, no spaces, no hex.
 std::optional<unsigned> number(const QString& text, unsigned low, unsigned high) {
@@ -53,12 +58,48 @@ struct Parser {
     bool option(const QString& name, const QString& value) {
         const QStringList parts = value.split(QLatin1Char(':'));
         Faults& f = options.faults;
+        if (!belongsToMode(name))
+            return false;
+        NetOptions& net = options.net;
         if (name == "--link" || name == "--out" || name == "--report") {
             if (value.isEmpty())
                 return fail(QStringLiteral("%1 wants a path").arg(name));
             (name == "--link"  ? options.link
              : name == "--out" ? options.out
                                : options.report) = value;
+        } else if (name == "--ip" || name == "--host") {
+            const auto ip = ParseIpv4(value);
+            if (!ip)
+                return fail(
+                    QStringLiteral("%1 wants an address A.B.C.D, each part 0 to 255").arg(name));
+            (name == "--ip" ? net.ip : net.host) = ip;
+        } else if (name == "--mac") {
+            net.mac = ParseMac(value);
+            if (!net.mac)
+                return fail(QStringLiteral("--mac wants six hexadecimal pairs joined by \"-\""));
+        } else if (name == "--brand") {
+            if (value.size() > static_cast<qsizetype>(kSnameSize) ||
+                !std::all_of(value.begin(), value.end(),
+                             [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; }))
+                return fail(QStringLiteral("--brand wants up to %1 printable ASCII characters")
+                                .arg(kSnameSize));
+            net.brand = value.toLatin1();
+        } else if (name == "--bootp-length") {
+            const auto length = number(value, 1, kLargestBootpSize);
+            if (!length)
+                return fail(QStringLiteral("--bootp-length wants 1 to %1").arg(kLargestBootpSize));
+            net.bootpLength = *length;
+        } else if (name == "--requests-after-reply") {
+            const auto count = number(value, 0, kMaxExtraRequests);
+            if (!count)
+                return fail(
+                    QStringLiteral("--requests-after-reply wants 0 to %1").arg(kMaxExtraRequests));
+            net.requestsAfterReply = static_cast<int>(*count);
+        } else if (name == "--echo") {
+            const auto length = number(value, 0, kBootCommand.size());
+            if (!length || (*length != 0 && *length != 9 && *length != 10))
+                return fail(QStringLiteral("--echo wants 9, 10 or 0"));
+            net.echo = static_cast<int>(*length);
         } else if (name == "--refuse") {
             const auto frame = parts.size() == 3 ? frameNumber(parts[0]) : std::nullopt;
             const auto status = parts.size() == 3 ? number(parts[1], 5, 6) : std::nullopt;
@@ -95,7 +136,54 @@ struct Parser {
         return true;
     }
 
+    // Options that only one mode or two know; every other option belongs to all three.
+    bool belongsToMode(const QString& name) {
+        static const QMap<QString, QList<Mode>> owners{
+            {"--link", {Mode::Serial}},      {"--ip", {Mode::Net, Mode::App}},
+            {"--mac", {Mode::Net}},          {"--brand", {Mode::Net}},
+            {"--bootp-length", {Mode::Net}}, {"--requests-after-reply", {Mode::Net}},
+            {"--greet", {Mode::Net}},        {"--host", {Mode::Net}},
+            {"--echo", {Mode::App}},
+        };
+        const auto it = owners.find(name);
+        if (it == owners.end() || it->contains(options.mode))
+            return true;
+        return fail(QStringLiteral("%1 does not belong to %2 mode").arg(name, modeName()));
+    }
+
+    QString modeName() const {
+        switch (options.mode) {
+        case Mode::Serial:
+            return QStringLiteral("serial");
+        case Mode::Net:
+            return QStringLiteral("net");
+        case Mode::App:
+            return QStringLiteral("app");
+        }
+        return {};
+    }
+
+    // What a mode cannot go without.
+    bool complete() {
+        const NetOptions& net = options.net;
+        if (options.mode == Mode::Serial)
+            return true;
+        if (!net.ip)
+            return fail(QStringLiteral("%1 mode wants --ip").arg(modeName()));
+        if (options.mode == Mode::Net && net.greet && !net.host)
+            return fail(QStringLiteral("--greet wants --host, where the greeting goes"));
+        if (options.mode == Mode::Net && !net.greet && net.host)
+            return fail(QStringLiteral("--host goes with --greet"));
+        if (options.mode == Mode::Net && !net.greet && !net.mac)
+            return fail(QStringLiteral("net mode wants --mac (or --greet)"));
+        return true;
+    }
+
     bool flag(const QString& name) {
+        if (name == "--greet") {
+            options.net.greet = belongsToMode(name);
+            return true;
+        }
         if (name == "--once")
             options.once = true;
         else if (name == "--silent")
@@ -116,15 +204,18 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         result.help = true;
         return result;
     }
-    if (arguments.isEmpty() || arguments.first() != "serial") {
-        result.error = arguments.isEmpty()
-                           ? QStringLiteral("a mode is needed")
-                           : QStringLiteral("unknown mode %1 (serial is the one there is)")
-                                 .arg(arguments.first());
+    static const QMap<QString, Mode> modes{
+        {"serial", Mode::Serial}, {"net", Mode::Net}, {"app", Mode::App}};
+    if (arguments.isEmpty() || !modes.contains(arguments.first())) {
+        result.error =
+            arguments.isEmpty()
+                ? QStringLiteral("a mode is needed")
+                : QStringLiteral("unknown mode %1 (serial, net or app)").arg(arguments.first());
         return result;
     }
 
     Parser parser;
+    parser.options.mode = modes.value(arguments.first());
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         QString name = arguments[i];
         std::optional<QString> value;
@@ -153,7 +244,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         if (!parser.option(name, *value))
             break;
     }
-    if (parser.error.isEmpty())
+    if (parser.error.isEmpty() && parser.complete())
         result.options = std::move(parser.options);
     result.error = parser.error;
     return result;
@@ -161,13 +252,42 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
 QString UsageText() {
     return QStringLiteral(
-        "usage: posflash-printer-sim serial [--link PATH] [--out FILE] [--report FILE] [--once]\n"
+        "usage: posflash-printer-sim serial [--link PATH] [common options] [faults...]\n"
+        "       posflash-printer-sim net --ip A.B.C.D --mac XX-XX-XX-XX-XX-XX [--brand WORD]\n"
+        "                            [--bootp-length N] [--requests-after-reply N]\n"
+        "                            [common options] [faults...]\n"
+        "       posflash-printer-sim net --ip A.B.C.D --greet --host A.B.C.D\n"
+        "                            [common options] [faults...]\n"
+        "       posflash-printer-sim app --ip A.B.C.D [--echo 9|10|0] [common options]\n"
         "                            [faults...]\n"
         "\n"
-        "Plays a receipt printer's boot loader on a pseudo-terminal. The first line on stdout is\n"
-        "\"PTY <slave path>\".\n"
-        "\n"
+        "serial: a receipt printer's boot loader on a pseudo-terminal. The first line on stdout\n"
+        "is \"PTY <slave path>\".\n"
         "  --link PATH          symlink PATH to the pseudo-terminal (an old symlink is replaced)\n"
+        "\n"
+        "net: the boot loader on Ethernet. It broadcasts a framed BOOTP request from UDP port 68\n"
+        "to 255.255.255.255:67 every second until a reply on port 68 names it, checks the reply,\n"
+        "sends one datagram from port 13633 to the server's port 69, and answers every frame\n"
+        "datagram on port 13633 to its sender. Broadcasts leave through every broadcast-capable\n"
+        "interface that is up, or through loopback when there is none: run it only in a network\n"
+        "namespace of its own. The first line on stdout is \"READY\" once the ports are bound.\n"
+        "  --ip A.B.C.D         the printer's address (the namespace's interface must carry it)\n"
+        "  --mac XX-..-XX       its hardware address, sent in chaddr\n"
+        "  --brand WORD         the word in sname (default V-ORBIT), at most 64 characters\n"
+        "  --bootp-length N     request length in bytes, 1 to 1472 (default 304)\n"
+        "  --requests-after-reply N  broadcast N more requests once answered (default 0)\n"
+        "  --greet              no BOOTP: send a status-1 frame from port 13633 to --host port 69\n"
+        "                       every second until the first frame datagram arrives\n"
+        "  --host A.B.C.D       where the greeting goes\n"
+        "\n"
+        "app: the application firmware on TCP port 4000. It counts the boot command, echoes it\n"
+        "if asked, and answers the font-mode command, then serves a font download on that\n"
+        "connection. The first line on stdout is \"READY\" once the port listens.\n"
+        "  --ip A.B.C.D         the printer's address; connections to another one are errors\n"
+        "  --echo N             send back the first N (9 or 10) bytes of each boot command;\n"
+        "                       0, the default, sends nothing\n"
+        "\n"
+        "common options:\n"
         "  --out FILE           write the received image at each final frame\n"
         "  --report FILE        JSON report, rewritten at each final frame and on exit\n"
         "  --once               exit after the first completed session: 0, or 1 if errors\n"

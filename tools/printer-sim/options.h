@@ -1,6 +1,8 @@
 #pragma once
 
+#include "printer-sim/bootp.h"
 #include "printer-sim/faults.h"
+#include "printer-sim/net_address.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,12 +11,28 @@
 
 namespace posflash::sim {
 
+enum class Mode { Serial, Net, App };
+
+// The network modes' settings.
+struct NetOptions {
+    std::optional<Ipv4> ip; // the printer's address (net, app)
+    std::optional<Mac> mac; // its hardware address (net, unless it greets)
+    QByteArray brand = kDefaultBrand;
+    std::size_t bootpLength = kBootpRequestSize;
+    int requestsAfterReply = 0; // more requests once answered: the tool must ignore them
+    bool greet = false;         // link with a status-1 frame instead of BOOTP
+    std::optional<Ipv4> host;   // where the greeting goes
+    int echo = 0;               // app: leading bytes of the boot command sent back
+};
+
 struct Options {
+    Mode mode = Mode::Serial;
     QString link;   // symlink to the serial line, replaced if it exists
     QString out;    // received image, written at each final frame
     QString report; // JSON report, rewritten at each final frame and on exit
     bool once = false;
     Faults faults;
+    NetOptions net;
 };
 
 struct ParsedCommandLine {

@@ -44,7 +44,7 @@ std::int64_t Percentile(std::vector<std::int64_t> samples, int percent) {
     return samples[index];
 }
 
-QByteArray ReportJson(const BootLoader& loader) {
+QByteArray ReportJson(const BootLoader& loader, const ReportAddition& addition) {
     const Stats& stats = loader.stats();
     QJsonArray sessions;
     for (const SessionRecord& session : stats.completedSessions)
@@ -61,7 +61,7 @@ QByteArray ReportJson(const BootLoader& loader) {
          static_cast<qint64>(times.empty() ? 0 : *std::max_element(times.begin(), times.end()))},
         {"samples", samples},
     };
-    const QJsonObject report{
+    QJsonObject report{
         {"sessions_completed", static_cast<qint64>(stats.completedSessions.size())},
         {"start_frames", stats.startFrames},
         {"data_frames", stats.dataFrames},
@@ -71,10 +71,12 @@ QByteArray ReportJson(const BootLoader& loader) {
         {"replies_sent", stats.repliesSent},
         {"last_session", sessionJson(loader.currentSession())},
         {"sessions", sessions},
-        {"errors", QJsonArray::fromStringList(stats.errors)},
+        {"errors", QJsonArray::fromStringList(addition.errors + stats.errors)},
         {"errors_not_listed", static_cast<qint64>(stats.errorsNotListed)},
         {"tool_time_per_frame_us", timing},
     };
+    for (auto it = addition.fields.begin(); it != addition.fields.end(); ++it)
+        report.insert(it.key(), it.value());
     return QJsonDocument(report).toJson(QJsonDocument::Indented);
 }
 

@@ -3,7 +3,9 @@
 #include "printer-sim/boot_loader.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -27,7 +29,15 @@ std::int64_t Percentile(std::vector<std::int64_t> samples, int percent);
 // SESSION = {"kind": "program" | "font" | "none", "kind_byte": 128, "image_length": 1000,
 //            "image_crc": 12739, "crc_ok": true | false | null, "completed": true,
 //            "frame_copies": {"1": 1, "2": 3}}
-QByteArray ReportJson(const BootLoader& loader);
+//
+// A network mode adds its own fields, and its errors go first in "errors" (they happen before
+// the frames): see NetBoot::report() and AppFirmware::report().
+struct ReportAddition {
+    QJsonObject fields;
+    QStringList errors;
+};
+
+QByteArray ReportJson(const BootLoader& loader, const ReportAddition& addition = {});
 
 // One line for stdout when a session completes.
 QString SessionSummary(const SessionRecord& session, std::size_t number, std::size_t errors);

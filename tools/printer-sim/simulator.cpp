@@ -48,6 +48,8 @@ void Simulator::onReceived(const QByteArray& bytes, qint64 atUs) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     std::vector<Reply> replies =
         loader_.feed(ByteView(data, static_cast<std::size_t>(bytes.size())), atUs);
+    if (transport_.keepsMessageBoundaries() && loader_.awaitingMoreBytes())
+        loader_.lineWentQuiet();
     if (loader_.awaitingMoreBytes())
         quietTimer_.start();
     else
@@ -114,9 +116,18 @@ void Simulator::onSessionCompleted() {
                                          loader_.errorCount()));
 }
 
+int Simulator::exitCodeForErrors() const {
+    const bool clean = loader_.errorCount() == 0 && (!addition_ || addition_().errors.isEmpty());
+    return clean ? 0 : 1;
+}
+
+void Simulator::setReportAddition(std::function<ReportAddition()> addition) {
+    addition_ = std::move(addition);
+}
+
 void Simulator::writeReport() {
     if (!options_.report.isEmpty())
-        saveFile(options_.report, ReportJson(loader_));
+        saveFile(options_.report, ReportJson(loader_, addition_ ? addition_() : ReportAddition{}));
 }
 
 void Simulator::finish(int exitCode) {

@@ -2,11 +2,13 @@
 
 #include "printer-sim/boot_loader.h"
 #include "printer-sim/options.h"
+#include "printer-sim/report.h"
 #include "printer-sim/transport.h"
 
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace posflash::sim {
@@ -20,7 +22,10 @@ public:
 
     // Writes the report, releases the line and announces the exit code.
     void finish(int exitCode);
-    int exitCodeForErrors() const { return loader_.errorCount() == 0 ? 0 : 1; }
+    int exitCodeForErrors() const;
+    // What a network mode adds to the report; its errors count for the exit code too.
+    void setReportAddition(std::function<ReportAddition()> addition);
+    void writeReport();
 
 signals:
     void finished(int exitCode);
@@ -35,13 +40,13 @@ private:
     void runStep(const std::shared_ptr<ReplyJob>& job, std::size_t index, int atMs);
     void onReplyWritten(const Reply& reply, std::int64_t atUs);
     void onSessionCompleted();
-    void writeReport();
 
     Options options_;
     Transport& transport_;
     BootLoader loader_;
     // A frame left unfinished this long was cut short; the tool's shortest retry is 350 ms.
     QTimer quietTimer_;
+    std::function<ReportAddition()> addition_;
     std::size_t sessionsReported_ = 0;
     bool finished_ = false;
 };

@@ -24,6 +24,9 @@ public:
     virtual void send(const QByteArray& bytes, Written onWritten) = 0;
     // Stops reading and writing and releases the line; safe to call twice.
     virtual void close() = 0;
+    // True when each reception is a whole message (a datagram): what it leaves unfinished
+    // will never be completed by the next one.
+    virtual bool keepsMessageBoundaries() const { return false; }
 
 signals:
     void received(const QByteArray& bytes, qint64 atUs);

@@ -1,0 +1,91 @@
+// The once-a-second presence check (FindUsbComPort(false)) on the libudev inventory, timed over
+// a umockdev test bed holding a handful of USB devices: with the printer plugged in (the scan
+// stops at it) and without (every device is looked at).
+// Usage: usb_presence_bench [calls]   (default 1000)
+#include "download/engine.h"
+#include "ports/com_port_map.h"
+#include "ports/ini_store.h"
+#include "ports/usb_inventory_linux.h"
+#include "support/recording_panel.h"
+#include "usb/umockdev_preload.h"
+#include "usb/umockdev_testbed.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using posflash::testing::FakeUsbDevice;
+
+// What a desk PC might show: hubs, input devices, a card reader, a phone, and the printer last.
+const std::vector<FakeUsbDevice> kOtherDevices{
+    {"1-1", "05e3", "0610", "", {{"09", "", ""}}},
+    {"1-1.1", "046d", "c52b", "", {{"03", "usbmisc", "usb/hiddev0"}, {"03", "", ""}}},
+    {"1-1.2", "413c", "2113", "", {{"03", "", ""}, {"03", "", ""}}},
+    {"1-1.3", "0bda", "0129", "20100201396000000", {{"ff", "", ""}}},
+    {"1-2", "18d1", "4ee7", "0A1B2C3D4E", {{"ff", "", ""}, {"02", "tty", "ttyACM1"}}},
+    {"1-3", "0403", "6001", "A50285BI", {{"ff", "tty", "ttyUSB0"}}},
+};
+const FakeUsbDevice kPrinter{"1-4", "0483", "5740", "PRN0001", {{"02", "tty", "ttyACM0"}}};
+
+struct Result {
+    double medianMs;
+    double p99Ms;
+    double maxMs;
+    int present;
+};
+
+Result timeChecks(posflash::UsbClass& usb, int calls) {
+    for (int i = 0; i < 20; ++i) // warm the page cache and libudev's first allocations
+        usb.FindUsbComPort(false);
+    std::vector<double> ms;
+    ms.reserve(static_cast<std::size_t>(calls));
+    int present = 0;
+    for (int i = 0; i < calls; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        present += usb.FindUsbComPort(false) ? 1 : 0;
+        const auto end = std::chrono::steady_clock::now();
+        ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    const auto at = [&](double q) { return ms[static_cast<std::size_t>(q * (ms.size() - 1))]; };
+    return {at(0.5), at(0.99), ms.back(), present};
+}
+
+void print(const char* what, const Result& r, int calls) {
+    std::printf("%-34s median %.3f ms   p99 %.3f ms   max %.3f ms   (present in %d/%d)\n", what,
+                r.medianMs, r.p99Ms, r.maxMs, r.present, calls);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    posflash::testing::EnsureUmockdevPreloaded(argv);
+    QCoreApplication app(argc, argv);
+    const int calls = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+
+    posflash::testing::Testbed bed;
+    for (const FakeUsbDevice& device : kOtherDevices)
+        if (!bed.add(device.description()))
+            return 1;
+
+    QTemporaryDir dir;
+    posflash::IniStore settings(dir.filePath("sys_config.ini"));
+    posflash::ComPortMap comPorts(dir.filePath("comports.ini"));
+    posflash::UdevUsbInventory inventory;
+    posflash::testing::RecordingPanel panel;
+    posflash::Engine engine(panel, settings, comPorts, inventory);
+
+    std::printf("%zu other USB devices, %d calls each\n", kOtherDevices.size(), calls);
+    print("printer absent (whole scan):", timeChecks(engine.usb, calls), calls);
+    if (!bed.add(kPrinter.description()))
+        return 1;
+    print("printer present (last device):", timeChecks(engine.usb, calls), calls);
+    return 0;
+}

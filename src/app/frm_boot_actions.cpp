@@ -1,0 +1,76 @@
+// The small actions of the main window and the choosing of files.
+#include "app/frm_boot.h"
+
+#include "app/locale_rules.h"
+#include "download/download_texts.h"
+#include "download/image_file.h"
+#include "ports/userfunction.h"
+#include "ui_frm_boot.h"
+
+#include <QDateTime>
+
+namespace posflash {
+
+namespace {
+constexpr const char* kBinFilter = "File(bin) (*.bin)"; // one entry: files ending in .bin
+} // namespace
+
+void frmBoot::TimeSysTimer_Timer() {
+    const QDateTime now = QDateTime::currentDateTime();
+    ui_->ShowStatus_1->setText(QLatin1Char(' ') + ClockTimeText(host_.systemLocale, now.time()));
+    ui_->ShowStatus_2->setText(QLatin1Char(' ') + ClockDateText(host_.systemLocale, now.date()));
+    engine_.driver.imgBootStatusSelect(engine_.usb.FindUsbComPort(false) ? 1 : 0);
+}
+
+void frmBoot::Command2_Click() {
+    // Only the count since start; DownloadTotal and the stored "total" keep counting.
+    engine_.download.DownloadNum = 0;
+    ui_->lblTotal->setText(QStringLiteral("0"));
+}
+
+void frmBoot::Check1_Click() {
+    ui_->btnDownloadFontFile->setEnabled(ui_->Check1->isChecked());
+}
+
+void frmBoot::lblWebAddr_Click() {
+    host_.openUrl(QUrl(QStringLiteral("http://") + ui_->lblWebAddr->text()));
+}
+
+void frmBoot::Command4_Click() {
+    // The button has no action.
+}
+
+void frmBoot::btnOpenFile_Click() {
+    const QString path = host_.chooseFile(this, QString::fromLatin1(kBinFilter));
+    if (path.isEmpty())
+        return;
+    if (!CheckBinFileValid(path)) {
+        IsEnglishMode();
+        ShowTipsBox(*this, texts::fileOpenError(engine_.faces), 1);
+        return;
+    }
+    ui_->txtFilePath->setText(path);
+    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("filepath"), path);
+}
+
+void frmBoot::btnOpenFontFile_Click() {
+    // A font file has no required form.
+    const QString path = host_.chooseFile(this, QString::fromLatin1(kBinFilter));
+    if (path.isEmpty())
+        return;
+    ui_->txtFontFilePath->setText(path);
+    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("fontfilepath"), path);
+}
+
+void frmBoot::cmdGetComPort_Click() {
+    // Nothing is shown when no printer is found.
+    engine_.usb.FindUsbComPort(true);
+}
+
+void frmBoot::optGetPortModeSel_Click(int index) {
+    // Only stored: automatic and manual behave alike.
+    settings_.WriteIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"),
+                             QString::number(index));
+}
+
+} // namespace posflash

@@ -1,0 +1,165 @@
+// The load step of the main window: port lists, settings file, first start, restore.
+#include "app/frm_boot.h"
+
+#include "app/stored_number.h"
+#include "ports/config_paths.h"
+#include "ports/mcommunicate.h"
+#include "ports/userfunction.h"
+#include "ui_frm_boot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <limits>
+
+namespace posflash {
+
+namespace {
+constexpr int kDefaultComIndex = 2;  // COM3
+constexpr int kDefaultBaudIndex = 4; // "19200"
+} // namespace
+
+void frmBoot::Form_Load() {
+    // The random block of the start frame is seeded per download by the engine, and the serial
+    // control's line settings are fixed in its class: nothing to do here for either.
+    engine_.portModel.cmdCloseSerialUSB_Click();
+    fillPortLists();
+    engine_.driver.imgBootStatusSelect(0);
+    InitConfigFile();
+    GetLastIniFileParameter();
+
+    DownloadState& download = engine_.download;
+    download.DownloadNum = 0;
+    download.FrameDataSize = kProgramFrameDataSize;
+    download.ReplyFromSocket = true;
+    download.BootloadrStep = 0;
+
+    ChangeLanguage();
+    reportStartupProblems();
+}
+
+void frmBoot::fillPortLists() {
+    QComboBox* comList = ui_->ComboSerialSelect;
+    for (int number = 1; number <= PortModel::kComCount; ++number)
+        comList->addItem(QStringLiteral("COM%1").arg(number));
+    // Every serial device the host reports gets its COM number now, so the list can show it.
+    for (const QString& node : host_.serialPorts())
+        comPorts_.assign(node);
+    for (const auto& [number, node] : comPorts_.entries())
+        if (number >= 1 && number <= comList->count())
+            comList->setItemData(number - 1, node, Qt::ToolTipRole);
+    // No settings file yet, so the list's action stores nothing.
+    engine_.portModel.selectComIndex(0);
+
+    ui_->ComboBtl->addItems(PortModel::BaudList());
+    ui_->ComboBtl->setCurrentIndex(-1);
+    engine_.portModel.setBaudIndex(-1);
+}
+
+void frmBoot::InitConfigFile() {
+    settings_.setFileName(SettingsFilePath());
+    if (settings_.GetIniString(QStringLiteral("MSG"), QStringLiteral("first")).isEmpty()) {
+        // Instead of installing controls, a first start looks for what this host lacks.
+        shortcomings_ = host_.firstStartChecks();
+        if (!settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("first"),
+                                      QStringLiteral("false")))
+            settingsError_ = settings_.lastError();
+    }
+    mirrorSettings();
+}
+
+void frmBoot::mirrorSettings() {
+    // config.ini is a copy for the user to look at; an installed, read-only program folder
+    // simply has none.
+    const QString source = settings_.fileName();
+    const QFileInfo folder(host_.applicationFolder);
+    if (!QFileInfo::exists(source) || host_.applicationFolder.isEmpty() || !folder.isDir() ||
+        !folder.isWritable())
+        return;
+    const QString target = QDir(host_.applicationFolder).filePath(QStringLiteral("config.ini"));
+    QFile in(source);
+    QSaveFile out(target);
+    if (!in.open(QIODevice::ReadOnly)) {
+        mirrorError_ = in.errorString();
+        return;
+    }
+    const QByteArray content = in.readAll();
+    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit())
+        mirrorError_ = QStringLiteral("%1: %2").arg(target, out.errorString());
+}
+
+void frmBoot::GetLastIniFileParameter() {
+    Ui::frmBoot& ui = *ui_;
+    const auto msg = [this](const char* key) {
+        return settings_.GetIniString(QStringLiteral("MSG"), QString::fromLatin1(key));
+    };
+
+    // Only the exact word checks the box; a change runs its click action.
+    ui.chkEnglish->setChecked(msg("Language") == QLatin1String("true"));
+    engine_.download.DownloadTotal = StoredNumber(msg("total"), std::numeric_limits<int>::max(), 0);
+    ui.txtFilePath->setText(msg("filepath"));
+    ui.txtFontFilePath->setText(msg("fontfilepath"));
+    if (const QString ip = msg("ip"); !ip.isEmpty())
+        ui.txtcIPAddr->setText(ip);
+    if (const QString mac = msg("mac"); !mac.isEmpty())
+        ui.txtcMACAddr->setText(mac);
+
+    const QString com = settings_.GetIniString(QStringLiteral("SERIAL"), QStringLiteral("COM"));
+    engine_.portModel.selectComIndex(StoredNumber(com, PortModel::kComCount, kDefaultComIndex));
+
+    const QString baud =
+        settings_.GetIniString(QStringLiteral("SERIAL"), QStringLiteral("ComboBtl"));
+    const int baudIndex =
+        StoredNumber(baud, static_cast<int>(PortModel::BaudList().size()), kDefaultBaudIndex);
+    ui.ComboBtl->setCurrentIndex(baudIndex);
+    engine_.portModel.setBaudIndex(baudIndex);
+
+    const QString port =
+        settings_.GetIniString(QStringLiteral("PORT"), QStringLiteral("ComboPort"));
+    engine_.portModel.optPortSelect_Click(StoredNumber(port, 2, 0));
+
+    const QString mode = settings_.GetIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"));
+    const int modeIndex = StoredNumber(mode, 2, 0);
+    (modeIndex == 0 ? ui.optGetPortModeSel_0 : ui.optGetPortModeSel_1)->setChecked(true);
+    optGetPortModeSel_Click(modeIndex);
+}
+
+void frmBoot::reportStartupProblems() {
+    QStringList lines;
+    for (const HostShortcoming missing : shortcomings_) {
+        switch (missing) {
+        case HostShortcoming::SerialAccess:
+            lines << text(QT_TRANSLATE_NOOP(
+                "frmBoot", "no access to serial devices (join the dialout group)"));
+            break;
+        case HostShortcoming::UdevRule:
+            lines << text(QT_TRANSLATE_NOOP("frmBoot", "udev rule %1 not installed"))
+                         .arg(QString::fromLatin1(kUdevRuleName));
+            break;
+        case HostShortcoming::BootPorts:
+            lines << text(QT_TRANSLATE_NOOP(
+                "frmBoot", "no right to bind UDP ports 67 and 69 for network downloads"));
+            break;
+        }
+    }
+    if (!settingsError_.isEmpty())
+        lines << text(QT_TRANSLATE_NOOP("frmBoot", "settings not saved: %1")).arg(settingsError_);
+    if (!mirrorError_.isEmpty())
+        lines << text(QT_TRANSLATE_NOOP("frmBoot", "config.ini not written: %1")).arg(mirrorError_);
+    if (!lines.isEmpty())
+        SetStatusText(*this, text(QT_TRANSLATE_NOOP("frmBoot", "Check the setup: %1"))
+                                 .arg(lines.join(QStringLiteral("; "))));
+}
+
+void frmBoot::txtcIPAddr_Change() {
+    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("ip"), ui_->txtcIPAddr->text());
+}
+
+void frmBoot::txtcMACAddr_Change() {
+    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("mac"),
+                             ui_->txtcMACAddr->text());
+}
+
+} // namespace posflash

@@ -1,0 +1,148 @@
+#include "app/locale_rules.h"
+#include "window_fixture.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+
+namespace posflash::testing {
+namespace {
+
+const QStringList kChinese{QStringLiteral("端口选择"), QStringLiteral("通讯设置"),
+                           QStringLiteral("网络设置"), QStringLiteral("自动获取"),
+                           QStringLiteral("手动获取"), QStringLiteral("获取端口号"),
+                           QStringLiteral("程序文件"), QStringLiteral("进入下载"),
+                           QStringLiteral("下载"),     QStringLiteral("16"),
+                           QStringLiteral("宋体"),     QStringLiteral("打印机程序更新软件 V1.2"),
+                           QStringLiteral("官方网站:")};
+
+const QStringList kEnglish{"Port Select", "Comm settings", "Network settings",
+                           "Automatic",   "Manual",        "GetPort",
+                           "Files",       "InBoot",        "Download",
+                           "14",          "Arial",         "The printer program update V1.2",
+                           "Website:"};
+
+class FacesTest : public WindowTest {
+protected:
+    // The thirteen assignments of a face, in their order: nine captions, then the title
+    // line's font size, font name and caption, then the web caption.
+    QStringList face() const {
+        const QFont title = control<QLabel>("lblCompanyName").font();
+        return {control<QGroupBox>("Frame3").title(),
+                control<QGroupBox>("Frame2").title(),
+                control<QGroupBox>("Frame1").title(),
+                control<QAbstractButton>("optGetPortModeSel_0").text(),
+                control<QAbstractButton>("optGetPortModeSel_1").text(),
+                control<QAbstractButton>("cmdGetComPort").text(),
+                control<QAbstractButton>("btnOpenFile").text(),
+                control<QAbstractButton>("cmdAppToBoot").text(),
+                control<QAbstractButton>("btnDownloadFile").text(),
+                QString::number(title.pointSize()),
+                title.family(),
+                control<QLabel>("lblCompanyName").text(),
+                control<QLabel>("lblWebTip").text()};
+    }
+};
+
+TEST_F(FacesTest, ChineseSystemWithTheBoxUncheckedShowsTheChineseFace) {
+    start();
+    EXPECT_EQ(face(), kChinese);
+    EXPECT_FALSE(window->engine().faces.UseEnglish());
+    const QFont title = control<QLabel>("lblCompanyName").font();
+    EXPECT_TRUE(title.bold());
+    // Whatever stands in for 宋体 must draw the Chinese title.
+    EXPECT_TRUE(QFontMetrics(title).inFont(QChar(0x6253)))
+        << QFontInfo(title).family().toStdString();
+}
+
+TEST_F(FacesTest, TheBoxSwitchesAllThirteenAssignmentsAndStoresTheChoice) {
+    writeSettings("[MSG]\nfirst=false\n");
+    start();
+    control<QCheckBox>("chkEnglish").click();
+    EXPECT_EQ(face(), kEnglish);
+    EXPECT_TRUE(window->engine().faces.UseEnglish());
+    EXPECT_EQ(stored("MSG", "Language"), "true");
+    EXPECT_TRUE(control<QLabel>("lblCompanyName").font().bold());
+
+    control<QCheckBox>("chkEnglish").click();
+    EXPECT_EQ(face(), kChinese);
+    EXPECT_EQ(stored("MSG", "Language"), "false");
+}
+
+TEST_F(FacesTest, StoredEnglishChoiceIsAppliedAtStart) {
+    writeSettings("[MSG]\nfirst=false\nLanguage=true\n");
+    start();
+    EXPECT_EQ(face(), kEnglish);
+}
+
+TEST_F(FacesTest, NonChineseSystemAlwaysShowsEnglishButStillStoresTheBox) {
+    host.systemLocale = QLocale(QLocale::German, QLocale::Germany);
+    writeSettings("[MSG]\nfirst=false\n");
+    start();
+    EXPECT_EQ(face(), kEnglish);
+    control<QCheckBox>("chkEnglish").click();
+    EXPECT_EQ(face(), kEnglish);
+    EXPECT_EQ(stored("MSG", "Language"), "true");
+    control<QCheckBox>("chkEnglish").click();
+    EXPECT_EQ(face(), kEnglish);
+    EXPECT_EQ(stored("MSG", "Language"), "false");
+}
+
+TEST_F(FacesTest, TraditionalChineseSystemShowsTheChineseFace) {
+    host.systemLocale = QLocale(QLocale::Chinese, QLocale::TraditionalHanScript, QLocale::Taiwan);
+    start();
+    EXPECT_EQ(face(), kChinese);
+}
+
+TEST_F(FacesTest, MacaoLocaleShowsTheEnglishFace) {
+    host.systemLocale = QLocale(QStringLiteral("zh_MO"));
+    start();
+    EXPECT_EQ(face(), kEnglish);
+}
+
+TEST_F(FacesTest, CaptionsOutsideTheTableStayInBothFaces) {
+    start();
+    const auto others = [this] {
+        return QStringList{window->windowTitle(),
+                           control<QAbstractButton>("optPortSelect_0").text(),
+                           control<QAbstractButton>("optPortSelect_1").text(),
+                           control<QAbstractButton>("chkEnglish").text(),
+                           control<QLabel>("Label1").text(),
+                           control<QLabel>("Label3").text(),
+                           control<QAbstractButton>("Command2").text(),
+                           control<QLabel>("lblStatus").text(),
+                           control<QAbstractButton>("Check1").text(),
+                           control<QAbstractButton>("cmdCancel").text()};
+    };
+    const QStringList expected{"Printer program update V1.2",
+                               "ETHERNET",
+                               "USB",
+                               "English",
+                               "IP Address:",
+                               "NUM:",
+                               "Clear",
+                               "idle...",
+                               QStringLiteral("打开字库下载"),
+                               QStringLiteral("停止")};
+    EXPECT_EQ(others(), expected);
+    control<QCheckBox>("chkEnglish").click();
+    EXPECT_EQ(others(), expected);
+}
+
+TEST(SystemLanguageTest, ChineseRegionsMapToTheirKindAndEverythingElseToNone) {
+    EXPECT_EQ(GetSystemLanguage(QLocale("zh_CN")), kSimplifiedChinese);
+    EXPECT_EQ(GetSystemLanguage(QLocale("zh_SG")), kSimplifiedChinese);
+    EXPECT_EQ(GetSystemLanguage(QLocale("zh_Hans")), kSimplifiedChinese);
+    EXPECT_EQ(GetSystemLanguage(QLocale("zh_TW")), kTraditionalChinese);
+    EXPECT_EQ(GetSystemLanguage(QLocale("zh_HK")), kTraditionalChinese);
+    EXPECT_EQ(GetSystemLanguage(QLocale("zh_MO")), kNotChinese);
+    EXPECT_EQ(GetSystemLanguage(QLocale("en_US")), kNotChinese);
+    EXPECT_EQ(GetSystemLanguage(QLocale("ja_JP")), kNotChinese);
+    EXPECT_EQ(GetSystemLanguage(QLocale::c()), kNotChinese);
+}
+
+} // namespace
+} // namespace posflash::testing

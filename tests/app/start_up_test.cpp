@@ -1,0 +1,221 @@
+#include "window_fixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace posflash::testing {
+namespace {
+
+using StartUpTest = WindowTest;
+
+TEST_F(StartUpTest, FirstStartStoresMarkerMirrorsItThenStoresTheDefaultSelections) {
+    start();
+    EXPECT_EQ(firstStartChecks, 1);
+    EXPECT_EQ(stored("MSG", "first"), "false");
+    // The mirror is taken before the restore, so it holds the marker alone.
+    const IniStore mirror(mirrorPath());
+    EXPECT_EQ(mirror.GetIniString("MSG", "first"), "false");
+    EXPECT_EQ(mirror.GetIniString("SERIAL", "COM"), "");
+    EXPECT_EQ(mirror.GetIniString("PORT", "ComboPort"), "");
+
+    EXPECT_EQ(stored("SERIAL", "COM"), "2");
+    EXPECT_EQ(stored("PORT", "ComboPort"), "0");
+    EXPECT_EQ(stored("PORT", "AutoGet"), "0");
+    auto& ports = control<QComboBox>("ComboSerialSelect");
+    EXPECT_EQ(ports.currentText(), "COM3");
+    EXPECT_EQ(ports.count(), 255);
+    EXPECT_EQ(ports.itemText(254), "COM255");
+    auto& bauds = control<QComboBox>("ComboBtl");
+    EXPECT_EQ(bauds.currentText(), "19200");
+    EXPECT_EQ(bauds.count(), 11);
+    EXPECT_EQ(bauds.itemText(10), "912600");
+    auto& ethernet = control<QRadioButton>("optPortSelect_0");
+    EXPECT_TRUE(ethernet.isChecked());
+    EXPECT_FALSE(ethernet.isEnabled());
+    EXPECT_EQ(window->engine().ports.PortKind, PortKindValue::Network);
+    EXPECT_TRUE(control<QRadioButton>("optGetPortModeSel_0").isChecked());
+    EXPECT_TRUE(tips.isEmpty());
+}
+
+TEST_F(StartUpTest, FirstStartReportsWhatTheHostLacksInTheStatusLineNotInABox) {
+    shortcomings = {HostShortcoming::SerialAccess, HostShortcoming::UdevRule,
+                    HostShortcoming::BootPorts};
+    start();
+    const QString status = control<QLabel>("ShowStatus_0").text();
+    EXPECT_TRUE(status.startsWith(QStringLiteral(" 请检查设置："))) << status.toStdString();
+    EXPECT_TRUE(status.contains("dialout"));
+    EXPECT_TRUE(status.contains("60-posflash.rules"));
+    EXPECT_TRUE(status.contains("67"));
+    EXPECT_TRUE(tips.isEmpty());
+}
+
+TEST_F(StartUpTest, AnyFirstMarkerSkipsTheFirstStartChecks) {
+    shortcomings = {HostShortcoming::UdevRule};
+    writeSettings("[MSG]\nfirst=no\n");
+    start();
+    EXPECT_EQ(firstStartChecks, 0);
+    EXPECT_EQ(stored("MSG", "first"), "no");
+    EXPECT_FALSE(control<QLabel>("ShowStatus_0").text().contains("udev"));
+    EXPECT_EQ(IniStore(mirrorPath()).GetIniString("MSG", "first"), "no");
+}
+
+TEST_F(StartUpTest, UnwritableSettingsFolderIsReportedAndStartUpGoesOn) {
+    writeFile(configHome.filePath("posflash"), "a file where the folder should be");
+    start();
+    EXPECT_TRUE(control<QLabel>("ShowStatus_0").text().contains(QStringLiteral("设置未能保存")));
+    EXPECT_EQ(control<QComboBox>("ComboSerialSelect").currentText(), "COM3");
+    EXPECT_EQ(control<QLabel>("lblCompanyName").text(), QStringLiteral("打印机程序更新软件 V1.2"));
+    EXPECT_TRUE(tips.isEmpty());
+}
+
+TEST_F(StartUpTest, FailingMirrorIsReportedAndStartUpGoesOn) {
+    QDir(appFolder.path()).mkdir("config.ini"); // cannot be replaced by a file
+    start();
+    EXPECT_TRUE(control<QLabel>("ShowStatus_0").text().contains("config.ini"));
+    EXPECT_EQ(stored("SERIAL", "COM"), "2");
+}
+
+TEST_F(StartUpTest, RestoresEveryKeyWithoutRewritingTheFile) {
+    const QString program = files.filePath("program.bin");
+    const QString font = files.filePath("font.bin");
+    writeSettings(QStringLiteral("[MSG]\nfirst=false\nLanguage=true\ntotal=41\nfilepath=%1\n"
+                                 "fontfilepath=%2\nip=10.1.2.3\nmac=AA-BB-CC-DD-EE-FF\n"
+                                 "[SERIAL]\nCOM=10\nComboBtl=7\n[PORT]\nComboPort=1\nAutoGet=1\n")
+                      .arg(program, font)
+                      .toUtf8());
+    const QDateTime old = QDateTime::currentDateTime().addDays(-2);
+    {
+        QFile f(settingsPath());
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    const QByteArray before = readFile(settingsPath());
+
+    start();
+    EXPECT_TRUE(control<QCheckBox>("chkEnglish").isChecked());
+    EXPECT_EQ(window->engine().download.DownloadTotal, 41);
+    EXPECT_EQ(control<QLineEdit>("txtFilePath").text(), program);
+    EXPECT_EQ(control<QLineEdit>("txtFontFilePath").text(), font);
+    EXPECT_EQ(control<QLineEdit>("txtcIPAddr").text(), "10.1.2.3");
+    EXPECT_EQ(control<QLineEdit>("txtcMACAddr").text(), "AA-BB-CC-DD-EE-FF");
+    EXPECT_EQ(control<QComboBox>("ComboSerialSelect").currentText(), "COM11");
+    EXPECT_EQ(control<QComboBox>("ComboBtl").currentText(), "115200");
+    EXPECT_TRUE(control<QRadioButton>("optPortSelect_1").isChecked());
+    EXPECT_EQ(window->engine().ports.PortKind, PortKindValue::Com);
+    EXPECT_TRUE(control<QRadioButton>("optGetPortModeSel_1").isChecked());
+    EXPECT_EQ(control<QLabel>("ShowStatus_0").text(), " USB:COM11,115200,n,8,1");
+
+    // Every restore stored a value equal to the stored one: the file was not touched.
+    EXPECT_EQ(readFile(settingsPath()), before);
+    EXPECT_EQ(QFileInfo(settingsPath()).lastModified(), old);
+    EXPECT_EQ(readFile(mirrorPath()), before);
+}
+
+TEST_F(StartUpTest, EmptyAddressesKeepTheDefaultsAndChangesAreStoredAtOnce) {
+    writeSettings("[MSG]\nfirst=false\nip=\nmac=   \n");
+    start();
+    EXPECT_EQ(control<QLineEdit>("txtcIPAddr").text(), "192.168.123.100");
+    EXPECT_EQ(control<QLineEdit>("txtcMACAddr").text(), "00-11-22-33-44-55");
+    EXPECT_EQ(stored("MSG", "ip"), "");
+    EXPECT_FALSE(readFile(settingsPath()).contains("192.168.123.100"));
+
+    control<QLineEdit>("txtcIPAddr").setText("172.16.0.9");
+    control<QLineEdit>("txtcMACAddr").setText("01-02-03-04-05-06");
+    EXPECT_EQ(stored("MSG", "ip"), "172.16.0.9");
+    EXPECT_EQ(stored("MSG", "mac"), "01-02-03-04-05-06");
+}
+
+// Each case: what is stored under the key, and what the window must show for it.
+struct Fallback {
+    const char* section;
+    const char* key;
+    const char* value;
+    const char* control;
+    const char* shows; // current text of a list, or the name of the checked option
+    const char* storedAfter;
+};
+
+TEST_F(StartUpTest, BadStoredIndexesFallBackToTheDefaults) {
+    const Fallback cases[] = {
+        {"SERIAL", "COM", "abc", "ComboSerialSelect", "COM3", "2"},
+        {"SERIAL", "COM", "-1", "ComboSerialSelect", "COM3", "2"},
+        {"SERIAL", "COM", "255", "ComboSerialSelect", "COM3", "2"},
+        {"SERIAL", "COM", "+4", "ComboSerialSelect", "COM3", "2"},
+        {"SERIAL", "COM", "99999999999999999999", "ComboSerialSelect", "COM3", "2"},
+        {"SERIAL", "COM", "0", "ComboSerialSelect", "COM1", "0"},
+        {"SERIAL", "COM", "254", "ComboSerialSelect", "COM255", "254"},
+        {"SERIAL", "ComboBtl", "11", "ComboBtl", "19200", "11"},
+        {"SERIAL", "ComboBtl", "fast", "ComboBtl", "19200", "fast"},
+        {"SERIAL", "ComboBtl", "10", "ComboBtl", "912600", "10"},
+        {"PORT", "ComboPort", "2", "optPortSelect_0", "", "0"},
+        {"PORT", "ComboPort", "usb", "optPortSelect_0", "", "0"},
+        {"PORT", "AutoGet", "7", "optGetPortModeSel_0", "", "0"},
+        {"PORT", "AutoGet", "1.0", "optGetPortModeSel_0", "", "0"},
+    };
+    for (const Fallback& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+        window.reset();
+        writeSettings(QStringLiteral("[MSG]\nfirst=false\n[%1]\n%2=%3\n")
+                          .arg(c.section, c.key, c.value)
+                          .toUtf8());
+        start();
+        if (QString(c.control).startsWith("opt"))
+            EXPECT_TRUE(control<QRadioButton>(c.control).isChecked());
+        else
+            EXPECT_EQ(control<QComboBox>(c.control).currentText(), c.shows);
+        // ComboBtl has no action: its stored value stays as it was.
+        EXPECT_EQ(stored(c.section, c.key), c.storedAfter);
+    }
+}
+
+TEST_F(StartUpTest, BadStoredTotalCountsFromZero) {
+    for (const char* value : {"-3", "many", "99999999999", "12 downloads"}) {
+        SCOPED_TRACE(value);
+        window.reset();
+        writeSettings(QStringLiteral("[MSG]\nfirst=false\ntotal=%1\n").arg(value).toUtf8());
+        start();
+        EXPECT_EQ(window->engine().download.DownloadTotal, 0);
+    }
+    window.reset();
+    writeSettings("[MSG]\nfirst=false\ntotal=  17  \n");
+    start();
+    EXPECT_EQ(window->engine().download.DownloadTotal, 17);
+}
+
+TEST_F(StartUpTest, OnlyTheExactWordTrueChecksTheEnglishBox) {
+    for (const char* value : {"True", "TRUE", "yes", "1"}) {
+        SCOPED_TRACE(value);
+        window.reset();
+        writeSettings(QStringLiteral("[MSG]\nfirst=false\nLanguage=%1\n").arg(value).toUtf8());
+        start();
+        EXPECT_FALSE(control<QCheckBox>("chkEnglish").isChecked());
+        EXPECT_EQ(stored("MSG", "Language"), value); // an unchanged box runs no action
+    }
+}
+
+TEST_F(StartUpTest, HostSerialDevicesGetComNumbersShownAsToolTips) {
+    const QString adapter = files.filePath("ttyUSB7");
+    hostSerialPorts = {"/dev/ttyS0", adapter};
+    start();
+    auto& ports = control<QComboBox>("ComboSerialSelect");
+    EXPECT_EQ(ports.itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyS0");
+    EXPECT_EQ(ports.itemData(2, Qt::ToolTipRole).toString(), adapter);
+    EXPECT_TRUE(readFile(comPortsPath()).contains(("COM3=" + adapter).toUtf8()));
+
+    // A device seen later gets the next free number; the first keeps its own.
+    window.reset();
+    const QString printer = files.filePath("ttyACM0");
+    hostSerialPorts = {printer, adapter};
+    start();
+    auto& again = control<QComboBox>("ComboSerialSelect");
+    EXPECT_EQ(again.itemData(2, Qt::ToolTipRole).toString(), adapter);
+    EXPECT_EQ(again.itemData(3, Qt::ToolTipRole).toString(), printer);
+}
+
+} // namespace
+} // namespace posflash::testing

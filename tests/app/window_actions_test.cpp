@@ -1,0 +1,182 @@
+#include "app/locale_rules.h"
+#include "window_fixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <set>
+
+namespace posflash::testing {
+namespace {
+
+class WindowActionsTest : public WindowTest {
+protected:
+    WindowActionsTest() { writeSettings("[MSG]\nfirst=false\n"); }
+
+    // The clock texts any second between two moments may give.
+    std::set<QString> clockTexts(const QDateTime& from, const QDateTime& to) const {
+        std::set<QString> texts;
+        for (QDateTime t = from.addSecs(-1); t <= to.addSecs(1); t = t.addSecs(1))
+            texts.insert(" " + ClockTimeText(host.systemLocale, t.time()) + "|" + " " +
+                         ClockDateText(host.systemLocale, t.date()));
+        return texts;
+    }
+    QString clockShown() const {
+        return control<QLabel>("ShowStatus_1").text() + "|" +
+               control<QLabel>("ShowStatus_2").text();
+    }
+    bool greenIcon() const { return !hidden("imgBootStatus_1") && hidden("imgBootStatus_0"); }
+    bool greyIcon() const { return !hidden("imgBootStatus_0") && hidden("imgBootStatus_1"); }
+};
+
+TEST_F(WindowActionsTest, ClockFieldsReadTimeAndDateUntilTheFirstTickThenTheLocaleFormats) {
+    start();
+    EXPECT_EQ(control<QLabel>("ShowStatus_1").text(), "Time");
+    EXPECT_EQ(control<QLabel>("ShowStatus_2").text(), "Date");
+
+    auto* clock = window->findChild<QTimer*>("TimeSysTimer");
+    ASSERT_NE(clock, nullptr);
+    EXPECT_TRUE(clock->isActive());
+    EXPECT_EQ(clock->interval(), 1000);
+    const QDateTime before = QDateTime::currentDateTime();
+    QSignalSpy tick(clock, &QTimer::timeout);
+    ASSERT_TRUE(tick.wait(3000));
+    const QDateTime after = QDateTime::currentDateTime();
+    const auto expected = clockTexts(before, after);
+    EXPECT_TRUE(expected.count(clockShown())) << clockShown().toStdString();
+}
+
+TEST_F(WindowActionsTest, ClockUsesTheSystemLocaleWithoutATimeZone) {
+    host.systemLocale = QLocale(QLocale::English, QLocale::UnitedStates);
+    start();
+    window->TimeSysTimer_Timer();
+    const QString time = control<QLabel>("ShowStatus_1").text();
+    EXPECT_TRUE(time.startsWith(' ') && !time.startsWith("  "));
+    EXPECT_TRUE(time.endsWith("AM") || time.endsWith("PM")) << time.toStdString();
+    EXPECT_EQ(time.count(':'), 2); // with seconds
+    EXPECT_EQ(ClockTimeText(QLocale("zh_TW"), QTime(21, 5, 7)), QStringLiteral("下午9:05:07"));
+    EXPECT_EQ(ClockTimeText(QLocale("zh_CN"), QTime(21, 5, 7)), "21:05:07");
+}
+
+TEST_F(WindowActionsTest, LinkIconFollowsThePrinterAtEachTick) {
+    start();
+    EXPECT_TRUE(greyIcon());
+    usb.list = {{"USB\\VID_0483&PID_5743\\X", "", "/dev/null"}}; // a printer without COM port
+    window->TimeSysTimer_Timer();
+    EXPECT_TRUE(greyIcon());
+    usb.list = {{"USB\\VID_1FC9&PID_2014\\42", files.filePath("ttyACM0"), "/dev/null"}};
+    window->TimeSysTimer_Timer();
+    EXPECT_TRUE(greenIcon());
+    usb.list.clear();
+    window->TimeSysTimer_Timer();
+    EXPECT_TRUE(greyIcon());
+}
+
+TEST_F(WindowActionsTest, GetPortSelectsThePrintersComNumber) {
+    writeSettings("[MSG]\nfirst=false\n[SERIAL]\nCOM=0\n");
+    start();
+    usb.list = {{"USB\\VID_0483&PID_5740\\7", files.filePath("ttyACM0"), "/dev/null"}};
+    control<QPushButton>("cmdGetComPort").click();
+    EXPECT_EQ(control<QComboBox>("ComboSerialSelect").currentText(), "COM3");
+    EXPECT_EQ(stored("SERIAL", "COM"), "2");
+}
+
+TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
+    start();
+    control<QRadioButton>("optPortSelect_1").click();
+    EXPECT_EQ(window->engine().ports.PortKind, PortKindValue::Com);
+    EXPECT_EQ(stored("PORT", "ComboPort"), "1");
+    EXPECT_EQ(control<QLabel>("ShowStatus_0").text(), " USB:COM3,19200,n,8,1");
+
+    auto& ports = control<QComboBox>("ComboSerialSelect");
+    ports.setFocus();
+    QTest::keyClick(&ports, Qt::Key_Down);
+    EXPECT_EQ(ports.currentText(), "COM4");
+    EXPECT_EQ(stored("SERIAL", "COM"), "3");
+    EXPECT_EQ(window->engine().serial.CommPort(), 4);
+
+    control<QRadioButton>("optGetPortModeSel_1").click();
+    EXPECT_EQ(stored("PORT", "AutoGet"), "1");
+}
+
+TEST_F(WindowActionsTest, ProgramFileIsAcceptedOnlyWithAValidTrailer) {
+    start();
+    control<QPushButton>("btnOpenFile").click(); // cancelled: nothing happens
+    EXPECT_TRUE(tips.isEmpty());
+    EXPECT_EQ(stored("MSG", "filepath"), "");
+
+    chosenFile = writeProgramFile(14, "good.bin");
+    control<QPushButton>("btnOpenFile").click();
+    EXPECT_EQ(dialogFilters.last(), "File(bin) (*.bin)");
+    EXPECT_EQ(control<QLineEdit>("txtFilePath").text(), chosenFile);
+    EXPECT_EQ(stored("MSG", "filepath"), chosenFile);
+    EXPECT_TRUE(tips.isEmpty());
+
+    const QString good = chosenFile;
+    chosenFile = files.filePath("bad.bin"); // the right sum, but big-endian
+    writeFile(chosenFile, QByteArray(10, '\x01') + QByteArray("\x00\x00\x00\x0A", 4));
+    control<QPushButton>("btnOpenFile").click();
+    EXPECT_EQ(tips, QStringList{QStringLiteral("打开文件错误,请重试！")});
+    EXPECT_EQ(tipsStyles, std::vector<int>{1});
+    EXPECT_EQ(control<QLineEdit>("txtFilePath").text(), good);
+    EXPECT_EQ(stored("MSG", "filepath"), good);
+
+    control<QCheckBox>("chkEnglish").click();
+    control<QPushButton>("btnOpenFile").click();
+    EXPECT_EQ(tips.last(), "Error opening the file, please try again!");
+}
+
+TEST_F(WindowActionsTest, FontFileIsAcceptedWhateverItsContent) {
+    start();
+    chosenFile = files.filePath("font.bin");
+    writeFile(chosenFile, "no trailer at all");
+    control<QPushButton>("btnOpenFontFile").click();
+    EXPECT_EQ(dialogFilters, QStringList{"File(bin) (*.bin)"});
+    EXPECT_EQ(control<QLineEdit>("txtFontFilePath").text(), chosenFile);
+    EXPECT_EQ(stored("MSG", "fontfilepath"), chosenFile);
+    EXPECT_TRUE(tips.isEmpty());
+}
+
+TEST_F(WindowActionsTest, Check1EnablesAndDisablesTheFontDownloadButton) {
+    start();
+    auto& fontButton = control<QPushButton>("btnDownloadFontFile");
+    EXPECT_FALSE(fontButton.isEnabled());
+    control<QCheckBox>("Check1").setChecked(true);
+    EXPECT_TRUE(fontButton.isEnabled());
+    control<QCheckBox>("Check1").setChecked(false);
+    EXPECT_FALSE(fontButton.isEnabled());
+}
+
+TEST_F(WindowActionsTest, WebAddressOpensWithHttpInFront) {
+    start();
+    QTest::mouseClick(&control<QLabel>("lblWebAddr"), Qt::LeftButton);
+    EXPECT_EQ(openedUrls, QStringList{"http://posflash.invalid"});
+}
+
+TEST_F(WindowActionsTest, ControlsStartInTheirDeliveredStates) {
+    start();
+    for (const char* name :
+         {"lblWebTip", "lblWebAddr", "Command4", "Command1", "Frame4", "Check1", "chkFontBootDown",
+          "btnOpenFontFile", "txtFontFilePath", "btnDownloadFontFile", "cmdCancel", "ComboBtl",
+          "cmdCloseSerialUSB", "imgBootStatus_1"}) {
+        EXPECT_TRUE(hidden(name)) << name;
+    }
+    for (const char* name : {"Frame1", "Label1", "txtcIPAddr", "Label2", "txtcMACAddr",
+                             "optPortSelect_0", "btnDownloadFontFile", "cmdCancel"}) {
+        EXPECT_FALSE(control(name).isEnabled()) << name;
+    }
+    EXPECT_TRUE(control<QCheckBox>("chkFontBootDown").isChecked());
+    EXPECT_EQ(control<QLabel>("lblTotal").text(), "0");
+    EXPECT_TRUE(control<QLabel>("lblTotal").font().bold());
+    EXPECT_EQ(window->windowTitle(), "Printer program update V1.2");
+}
+
+} // namespace
+} // namespace posflash::testing

@@ -1,0 +1,209 @@
+#include "app/demo_usb_inventory.h"
+#include "support/printer_sim_process.h"
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QJsonArray>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace posflash::testing {
+namespace {
+
+// Downloads clicked through the window to the simulated printer on a pseudo-terminal, which
+// the settings put on COM3 with "USB" selected.
+class WindowDownloadTest : public WindowTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.start());
+        writeFile(comPortsPath(), "[ports]\nCOM3=" + sim.link().toUtf8() + "\n");
+        usb.list = {{"USB\\VID_0483&PID_5740\\SIM", sim.link(), sim.link()}};
+    }
+    void TearDown() override { window.reset(); }
+
+    void startWith(const QString& program, const QByteArray& moreMsg = {}) {
+        writeSettings("[MSG]\nfirst=false\nfilepath=" + program.toUtf8() + "\n" + moreMsg +
+                      "[SERIAL]\nCOM=2\n[PORT]\nComboPort=1\n");
+        start();
+        auto& bar = control<QProgressBar>("ProgressBar1");
+        QObject::connect(&bar, &QProgressBar::valueChanged, window.get(), [this](int value) {
+            progressPeak = std::max(progressPeak, value);
+            if (value > 0) // not the reset at the end
+                labels << control<QLabel>("lblStatus").text();
+            cancelShownWhileRunning =
+                cancelShownWhileRunning && !hidden("cmdCancel") && control("cmdCancel").isEnabled();
+            downloadDisabledWhileRunning =
+                downloadDisabledWhileRunning && !control("btnDownloadFile").isEnabled();
+            if (onProgress)
+                onProgress(value);
+        });
+    }
+    void clickDownload() {
+        progressPeak = 0;
+        labels.clear();
+        control<QPushButton>("btnDownloadFile").click();
+    }
+    QString text(const char* name) const { return control<QLabel>(name).text(); }
+    QByteArray received() const { return readFile(sim.outPath()); }
+
+    PrinterSimProcess sim{files};
+    int progressPeak = 0;
+    QStringList labels;
+    bool cancelShownWhileRunning = true;
+    bool downloadDisabledWhileRunning = true;
+    std::function<void(int)> onProgress;
+};
+
+TEST_F(WindowDownloadTest, FullDownloadShowsProgressAndCountsIt) {
+    const QString program = writeProgramFile(20000); // 40 frames
+    startWith(program);
+    clickDownload();
+
+    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Completed)
+        << text("lblStatus").toStdString();
+    EXPECT_TRUE(text("lblStatus").startsWith(QStringLiteral("耗时: ")));
+    EXPECT_TRUE(text("lblStatus").endsWith(QStringLiteral("秒, 下载完成！")));
+    EXPECT_EQ(text("ShowStatus_0"), QStringLiteral(" 下载完成"));
+    EXPECT_TRUE(labels.first().startsWith(QStringLiteral("正在下载第0帧，总共40帧, 耗时")));
+    EXPECT_TRUE(labels.last().startsWith(QStringLiteral("正在下载第39帧，总共40帧, 耗时")));
+    EXPECT_EQ(progressPeak, 40);
+    EXPECT_EQ(control<QProgressBar>("ProgressBar1").maximum(), 40);
+    EXPECT_EQ(control<QProgressBar>("ProgressBar1").value(), 0);
+    EXPECT_EQ(text("lblTotal"), "1");
+    EXPECT_EQ(stored("MSG", "total"), "1");
+    EXPECT_TRUE(cancelShownWhileRunning);
+    EXPECT_TRUE(downloadDisabledWhileRunning);
+    EXPECT_TRUE(hidden("cmdCancel"));
+    EXPECT_TRUE(control("btnDownloadFile").isEnabled());
+    EXPECT_FALSE(window->engine().serial.PortOpen());
+
+    const QJsonObject report = sim.stop();
+    EXPECT_EQ(received(), readFile(program));
+    EXPECT_EQ(report["sessions"].toArray().size(), 1);
+    EXPECT_TRUE(report["errors"].toArray().isEmpty());
+}
+
+TEST_F(WindowDownloadTest, ClearResetsOnlyTheCountSinceStart) {
+    startWith(writeProgramFile(1000), "total=5\n");
+    control<QCheckBox>("chkEnglish").click();
+    for (int i = 0; i < 3; ++i)
+        clickDownload();
+    EXPECT_EQ(text("lblTotal"), "3");
+    EXPECT_EQ(stored("MSG", "total"), "8");
+    EXPECT_TRUE(text("lblStatus").endsWith(" Seconds, Complete!"))
+        << text("lblStatus").toStdString();
+
+    control<QPushButton>("Command2").click();
+    EXPECT_EQ(text("lblTotal"), "0");
+    EXPECT_EQ(stored("MSG", "total"), "8");
+
+    clickDownload();
+    EXPECT_EQ(text("lblTotal"), "1");
+    EXPECT_EQ(stored("MSG", "total"), "9");
+}
+
+TEST_F(WindowDownloadTest, CancelStopsBeforeTheNextFrameAndTheNextDownloadRuns) {
+    startWith(writeProgramFile(20000));
+    onProgress = [this](int value) {
+        if (value == 3)
+            control<QPushButton>("cmdCancel").click();
+    };
+    clickDownload();
+    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Cancelled);
+    EXPECT_EQ(text("lblStatus"), "idel");
+    EXPECT_EQ(text("ShowStatus_0"), QStringLiteral(" 停止下载"));
+    EXPECT_EQ(control<QProgressBar>("ProgressBar1").value(), 0);
+    EXPECT_EQ(text("lblTotal"), "0");
+    EXPECT_EQ(stored("MSG", "total"), "");
+    EXPECT_TRUE(hidden("cmdCancel"));
+
+    onProgress = nullptr;
+    clickDownload();
+    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Completed);
+    EXPECT_EQ(text("lblTotal"), "1");
+    const QJsonObject report = sim.stop();
+    EXPECT_EQ(report["data_frames"].toInt(), 2 + 40); // the cancelled one sent frames 1 and 2
+}
+
+TEST_F(WindowDownloadTest, EscapeCancelsTheRunningDownload) {
+    startWith(writeProgramFile(20000));
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    onProgress = [this](int value) {
+        if (value == 3)
+            QTest::keyClick(window.get(), Qt::Key_Escape);
+    };
+    clickDownload();
+    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Cancelled);
+    EXPECT_EQ(text("lblStatus"), "idel");
+}
+
+TEST_F(WindowDownloadTest, ClosingTheWindowDuringADownloadEndsItAndQuits) {
+    startWith(writeProgramFile(20000));
+    window->show();
+    onProgress = [this](int value) {
+        if (value == 3)
+            QTimer::singleShot(0, window.get(), &QWidget::close);
+    };
+    QApplication::setQuitOnLastWindowClosed(true);
+    QTimer::singleShot(0, window.get(), [this] { clickDownload(); });
+    // A hang would leave exec() running; this ends it with a code the test rejects.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(20000);
+    const int code = QApplication::exec();
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(window->engine().driver.isRunning());
+    EXPECT_FALSE(window->engine().serial.PortOpen());
+    EXPECT_TRUE(tips.isEmpty());
+    EXPECT_EQ(stored("MSG", "total"), "");
+    EXPECT_LT(sim.stop()["data_frames"].toInt(), 40);
+}
+
+TEST_F(WindowDownloadTest, DemoDeviceCountsAsAPrinterWithoutAnyRealInventory) {
+    FakeUsbInventory unreachable;
+    unreachable.reachable = false;
+    DemoUsbInventory demo(unreachable, sim.link());
+    writeSettings("[MSG]\nfirst=false\nfilepath=" + writeProgramFile(3000).toUtf8() +
+                  "\n[SERIAL]\nCOM=2\n[PORT]\nComboPort=1\n");
+    window = std::make_unique<frmBoot>(demo, host);
+    window->TimeSysTimer_Timer();
+    EXPECT_TRUE(hidden("imgBootStatus_0"));
+    control<QPushButton>("btnDownloadFile").click();
+    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Completed)
+        << text("lblStatus").toStdString();
+}
+
+TEST(DemoUsbInventoryTest, AddsOneKnownComDeviceToWhatTheHostReports) {
+    FakeUsbInventory host;
+    const QString node = "/tmp/demo-printer";
+    DemoUsbInventory demo(host, node);
+
+    host.reachable = false;
+    auto devices = demo.devices();
+    ASSERT_TRUE(devices && devices->size() == 1);
+    EXPECT_EQ(devices->front().instanceId, "USB\\VID_0483&PID_5740\\DEMO");
+    EXPECT_EQ(devices->front().serialNode, node);
+
+    host.reachable = true;
+    host.list = {{"USB\\VID_1234&PID_0001\\A", "/dev/ttyUSB0", ""}};
+    devices = demo.devices();
+    ASSERT_TRUE(devices && devices->size() == 2);
+    EXPECT_EQ(devices->front().instanceId, "USB\\VID_1234&PID_0001\\A");
+    const auto found = FindKnownDevice(*devices, KnownUsbComIds());
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->serialNode, node);
+}
+
+} // namespace
+} // namespace posflash::testing

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "app/frm_boot.h"
+#include "download/checksums.h"
+#include "ports/ini_store.h"
+#include "support/fake_usb_inventory.h"
+#include "support/qt_printers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace posflash::testing {
+
+// The real main window over a private settings folder, with a desktop that records instead of
+// opening dialogs, and a host with no serial ports and nothing missing unless a test says so.
+class WindowTest : public ::testing::Test {
+protected:
+    WindowTest() {
+        // Set before the window exists: the settings and COM map paths are taken from it.
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+        host.systemLocale = QLocale(QLocale::Chinese, QLocale::China);
+        host.applicationFolder = appFolder.path();
+        host.chooseFile = [this](QWidget*, const QString& filter) {
+            dialogFilters << filter;
+            return chosenFile;
+        };
+        host.tipsBox = [this](QWidget*, const QString& prompt, int style) {
+            tips << prompt;
+            tipsStyles.push_back(style);
+        };
+        host.openUrl = [this](const QUrl& url) { openedUrls << url.toString(); };
+        host.serialPorts = [this] { return hostSerialPorts; };
+        host.firstStartChecks = [this] {
+            ++firstStartChecks;
+            return shortcomings;
+        };
+    }
+    ~WindowTest() override {
+        window.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    frmBoot& start() {
+        window = std::make_unique<frmBoot>(usb, host);
+        return *window;
+    }
+
+    template <class T = QWidget>
+    T& control(const char* name) const {
+        T* found = window ? window->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+        if (found == nullptr)
+            throw std::runtime_error(std::string("no control named ") + name);
+        return *found;
+    }
+    // Hidden by the window itself (isVisible() is false for every control of an unshown window).
+    bool hidden(const char* name) const { return control(name).isHidden(); }
+
+    QString settingsPath() const { return configHome.filePath("posflash/sys_config.ini"); }
+    QString comPortsPath() const { return configHome.filePath("posflash/comports.ini"); }
+    QString mirrorPath() const { return appFolder.filePath("config.ini"); }
+
+    void writeSettings(const QByteArray& text) const { writeFile(settingsPath(), text); }
+    static void writeFile(const QString& path, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+        f.write(text);
+    }
+    static QByteArray readFile(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString stored(const char* section, const char* key) const {
+        return IniStore(settingsPath()).GetIniString(section, key);
+    }
+
+    // A program file of n bytes whose last four hold the sum of the others.
+    QString writeProgramFile(std::size_t n, const QString& name = "fw.bin") const {
+        Bytes image(n, 0);
+        for (std::size_t i = 0; i + 4 < n; ++i)
+            image[i] = static_cast<std::uint8_t>((i * 29 + i / 509) & 0xFF);
+        putU32(image, n - 4, GetSum(ByteView(image).first(n - 4)));
+        const QString path = files.filePath(name);
+        writeFile(path, QByteArray(reinterpret_cast<const char*>(image.data()),
+                                   static_cast<qsizetype>(n)));
+        return path;
+    }
+
+    QTemporaryDir configHome;
+    QTemporaryDir appFolder;
+    QTemporaryDir files;
+    FakeUsbInventory usb;
+    WindowHost host;
+
+    QString chosenFile;
+    QStringList dialogFilters;
+    QStringList tips;
+    std::vector<int> tipsStyles;
+    QStringList openedUrls;
+    QStringList hostSerialPorts;
+    std::vector<HostShortcoming> shortcomings;
+    int firstStartChecks = 0;
+
+    std::unique_ptr<frmBoot> window; // last: gone before what it uses
+};
+
+} // namespace posflash::testing

@@ -1,0 +1,311 @@
+#include "printer-sim/boot_loader.h"
+
+#include "sim_frames.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+namespace posflash::sim {
+namespace {
+
+using namespace testing;
+
+constexpr std::uint8_t kProgramKind = 0x80;
+constexpr std::uint8_t kFontKind = 0x81;
+const Bytes kImage = patternImage(1000); // two program frames: 512 + 488 bytes
+
+// The printer with a tool that reads each reply as soon as it is written.
+struct Printer {
+    explicit Printer(Faults faults = {}) : loader(std::move(faults)) {}
+
+    std::vector<Reply> send(const Bytes& frame) {
+        auto replies = loader.feed(frame, now);
+        for (const Reply& r : replies)
+            loader.replyWritten(r, now + 10);
+        now += 100;
+        return replies;
+    }
+
+    // The one reply expected; zeros (neither status 4 nor 5) when there is none.
+    Bytes answer(const Bytes& frame) {
+        const auto replies = send(frame);
+        EXPECT_EQ(replies.size(), 1u);
+        return replies.empty() ? Bytes(13, 0) : replies[0].bytes;
+    }
+
+    // Start frame and data frames 1..lastFrame of `image`, all expected to be accepted.
+    void sendUpTo(std::size_t lastFrame, const Bytes& image = kImage) {
+        EXPECT_EQ(answer(startFrame(kProgramKind, image))[4], 0x04);
+        for (std::size_t k = 1; k <= lastFrame; ++k)
+            EXPECT_EQ(answer(dataFrame(kProgramKind, image, k))[4], 0x04) << "frame " << k;
+    }
+
+    void download(std::uint8_t kind, const Bytes& image) {
+        EXPECT_EQ(answer(startFrame(kind, image))[4], 0x04);
+        for (std::size_t k = 1; k <= frameCount(kind, image); ++k)
+            EXPECT_EQ(answer(dataFrame(kind, image, k))[4], 0x04) << "frame " << k;
+        EXPECT_EQ(answer(closingFrame(kind, 0x51, image))[4], 0x04);
+        EXPECT_EQ(answer(closingFrame(kind, 0x56, image))[4], 0x04);
+    }
+
+    bool errorMentions(const char* text) const {
+        return loader.stats().errors.filter(QString::fromLatin1(text)).size() > 0;
+    }
+    std::string errors() const { return loader.stats().errors.join('\n').toStdString(); }
+
+    BootLoader loader;
+    std::int64_t now = 1000;
+};
+
+std::uint16_t frameNoOf(const Bytes& reply) {
+    return readU16(reply, 11);
+}
+
+// --- A whole download -------------------------------------------------------------------------
+
+TEST(Download, ProgramThenFontImageAreEachAssembledWholeInTheirOwnSession) {
+    Printer printer;
+    printer.download(kProgramKind, kImage);
+    EXPECT_EQ(printer.loader.lastCompletedImage(), kImage);
+    printer.download(kFontKind, patternImage(2500)); // a new start frame begins a new session
+    EXPECT_EQ(printer.loader.lastCompletedImage(), patternImage(2500));
+    EXPECT_TRUE(printer.loader.stats().errors.isEmpty()) << printer.errors();
+    const auto& sessions = printer.loader.stats().completedSessions;
+    ASSERT_EQ(sessions.size(), 2u);
+    EXPECT_EQ(sessions[0].crcOk, true);
+    EXPECT_EQ(sessions[1].crcOk, true);
+    EXPECT_EQ(sessions[1].kind, kFontKind);
+    EXPECT_EQ(sessions[1].frameCopies.at(1), 1);
+}
+
+TEST(Download, RepliesAreLaidOutLikeFramesWithTheFrameNumberOnDataReplies) {
+    Printer printer;
+    EXPECT_EQ(printer.answer(startFrame(kProgramKind, kImage)),
+              Bytes({0x1F, 0x1B, 0x1C, 0x06, 0x04, 0x80, 0x50, 0x00, 0x00, 0x00, 0x00}));
+    printer.answer(dataFrame(kProgramKind, kImage, 1));
+    EXPECT_EQ(
+        printer.answer(dataFrame(kProgramKind, kImage, 2)),
+        Bytes({0x1F, 0x1B, 0x1C, 0x06, 0x04, 0x80, 0x54, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00}));
+    EXPECT_EQ(printer.answer(closingFrame(kProgramKind, 0x51, kImage))[6], 0x51);
+    EXPECT_EQ(printer.answer(closingFrame(kProgramKind, 0x56, kImage))[6], 0x56);
+}
+
+// --- The start frame ------------------------------------------------------------------------
+
+struct Defect {
+    const char* name;
+    std::function<void(Bytes&)> spoil;
+    const char* mentioned;
+};
+
+void setImageLength(Bytes& f, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        f[11 + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+class StartFrameDefect : public ::testing::TestWithParam<Defect> {};
+
+TEST_P(StartFrameDefect, IsNotAnsweredAndBeginsNoSession) {
+    Bytes frame = startFrame(kProgramKind, kImage);
+    GetParam().spoil(frame);
+    Printer printer;
+    EXPECT_TRUE(printer.send(frame).empty());
+    EXPECT_TRUE(printer.errorMentions(GetParam().mentioned)) << printer.errors();
+    EXPECT_EQ(printer.answer(dataFrame(kProgramKind, kImage, 1))[4], 0x05);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, StartFrameDefect,
+    ::testing::Values(Defect{"StatusByte", [](Bytes& f) { f[4] = 0x04; }, "status byte"},
+                      Defect{"UnknownKind", [](Bytes& f) { f[5] = 0x82; }, "kind 0x82"},
+                      Defect{"NonZeroFrameSum", [](Bytes& f) { f[9] = 1; }, "FrameSum"},
+                      Defect{"ShortLength", [](Bytes& f) { f.resize(554), f[7] = 0x1F; },
+                             "Length 543"},
+                      Defect{"CrcHighWordSet", [](Bytes& f) { f[18] = 1; }, "bytes 17 to 26"},
+                      Defect{"ReservedAfterTime", [](Bytes& f) { f[41] = 1; }, "bytes 39 to 42"},
+                      Defect{"Month13", [](Bytes& f) { f[29] = '1', f[30] = '3'; }, "StartDate"},
+                      Defect{"Day00", [](Bytes& f) { f[31] = '0', f[32] = '0'; }, "StartDate"},
+                      Defect{"Hour24", [](Bytes& f) { f[33] = '2', f[34] = '4'; }, "StartTime"},
+                      Defect{"SecondNotADigit", [](Bytes& f) { f[38] = ':'; }, "StartTime"},
+                      Defect{"ZeroInPcCode", [](Bytes& f) { f[300] = 0; }, "PcCode"},
+                      Defect{"EmptyImage", [](Bytes& f) { setImageLength(f, 0); }, "ImageLength 0"},
+                      Defect{"MoreFramesThanFrameNoCounts",
+                             [](Bytes& f) { setImageLength(f, 32767u * 512 + 1); }, "ImageLength"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Data frames ----------------------------------------------------------------------------
+
+class DataFrameDefect : public ::testing::TestWithParam<Defect> {};
+
+// Spoils frame 2 of a 1000-byte image after frame 1 went through.
+TEST_P(DataFrameDefect, IsRefusedWithStatus5AndTheRightFrameStillGoesThrough) {
+    Printer printer;
+    printer.sendUpTo(1);
+    Bytes bad = dataFrame(kProgramKind, kImage, 2);
+    GetParam().spoil(bad);
+    const Bytes reply = printer.answer(bad);
+    EXPECT_EQ(reply[4], 0x05);
+    EXPECT_EQ(frameNoOf(reply), readU16(bad, 11));
+    EXPECT_TRUE(printer.errorMentions(GetParam().mentioned)) << printer.errors();
+    EXPECT_EQ(printer.answer(dataFrame(kProgramKind, kImage, 2))[4], 0x04);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, DataFrameDefect,
+    ::testing::Values(
+        Defect{"FrameSumOffByOne", [](Bytes& f) { ++f[9]; }, "FrameSum"},
+        Defect{"DataOffsetOfAnotherSlice", [](Bytes& f) { f[14] = 0x04; }, "DataOffset 1024"},
+        Defect{"SkipsAFrame", [](Bytes& f) { f[11] = 3; }, "out of order"},
+        Defect{"FontKindInAProgramSession", [](Bytes& f) { f[5] = 0x81; }, "kind 0x81"},
+        Defect{"NoDataBytes", [](Bytes& f) { f.resize(17), f[7] = 6, f[8] = 0; }, "no data bytes"},
+        Defect{"LastFramePaddedToAFullSlice",
+               [](Bytes& f) { f.resize(17 + 512, 0), f[7] = 0x06, f[8] = 0x02; },
+               "512 data bytes, expected 488"},
+        Defect{"OtherDataInARepeatOfFrame1",
+               [](Bytes& f) {
+                   f = dataFrame(kProgramKind, kImage, 1);
+                   std::swap(f[17], f[18]); // same sum, other data
+               },
+               "different data"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DataFrames, FrameSentBeforeThePreviousWasAcknowledgedIsRefused) {
+    Printer printer;
+    printer.loader.feed(startFrame(kProgramKind, kImage), 1); // reply never written
+    const auto replies = printer.loader.feed(dataFrame(kProgramKind, kImage, 1), 2);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].bytes[4], 0x05);
+    EXPECT_TRUE(printer.errorMentions("before the start frame was acknowledged"));
+}
+
+// --- Closing frames -------------------------------------------------------------------------
+
+TEST(ClosingFrames, EndIsAnsweredOnlyAfterTheLastDataFrameAndWithItsFrameSum) {
+    Printer printer;
+    printer.sendUpTo(1);
+    const Bytes end = closingFrame(kProgramKind, 0x51, kImage);
+    EXPECT_TRUE(printer.send(end).empty());
+    EXPECT_TRUE(printer.errorMentions("after 1 of 2 data frames")) << printer.errors();
+    printer.answer(dataFrame(kProgramKind, kImage, 2));
+    // The first data frame's sum: what a tool that forgot to update it would send.
+    Bytes staleSum = end;
+    std::copy_n(dataFrame(kProgramKind, kImage, 1).begin() + 9, 2, staleSum.begin() + 9);
+    EXPECT_TRUE(printer.send(staleSum).empty());
+    EXPECT_TRUE(printer.errorMentions("FrameSum")) << printer.errors();
+    EXPECT_EQ(printer.answer(end)[4], 0x04);
+}
+
+TEST(ClosingFrames, ImageNotMatchingTheAnnouncedCrcStopsTheEndFrame) {
+    Printer printer;
+    Bytes start = startFrame(kProgramKind, kImage);
+    start[15] ^= 0x01;
+    printer.answer(start);
+    printer.answer(dataFrame(kProgramKind, kImage, 1));
+    printer.answer(dataFrame(kProgramKind, kImage, 2));
+    EXPECT_TRUE(printer.send(closingFrame(kProgramKind, 0x51, kImage)).empty());
+    EXPECT_EQ(printer.loader.currentSession().crcOk, false);
+    EXPECT_TRUE(printer.errorMentions("CRC-16")) << printer.errors();
+}
+
+// --- Faults on request ----------------------------------------------------------------------
+
+TEST(Faults, RefusalHitsTheFirstCopiesOnlyWithTheAskedStatus) {
+    Faults faults;
+    faults.refuse[2] = {0x06, 2};
+    Printer printer(faults);
+    printer.sendUpTo(1);
+    for (const int status : {0x06, 0x06, 0x04})
+        EXPECT_EQ(printer.answer(dataFrame(kProgramKind, kImage, 2))[4], status);
+    EXPECT_EQ(printer.loader.currentSession().frameCopies.at(2), 3);
+    EXPECT_TRUE(printer.loader.stats().errors.isEmpty()) << printer.errors();
+}
+
+TEST(Faults, RefusedFrameIsNotTakenAsAccepted) {
+    Faults faults;
+    faults.refuse[1] = {0x05, 1};
+    Printer printer(faults);
+    printer.answer(startFrame(kProgramKind, kImage));
+    printer.answer(dataFrame(kProgramKind, kImage, 1));
+    // A tool that took the refusal for an acceptance moves on: that is its fault.
+    EXPECT_EQ(printer.answer(dataFrame(kProgramKind, kImage, 2))[4], 0x05);
+    EXPECT_TRUE(printer.errorMentions("out of order"));
+}
+
+TEST(Faults, WrongNumberAcknowledgesWithThePreviousFrameNumberThenTheRightOne) {
+    Faults faults;
+    faults.wrongNo[2] = 1;
+    Printer printer(faults);
+    printer.sendUpTo(1);
+    const auto first = printer.send(dataFrame(kProgramKind, kImage, 2));
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].bytes[4], 0x04);
+    EXPECT_EQ(frameNoOf(first[0].bytes), 1);
+    EXPECT_EQ(frameNoOf(printer.answer(dataFrame(kProgramKind, kImage, 2))), 2);
+    EXPECT_TRUE(printer.loader.stats().errors.isEmpty()) << printer.errors();
+}
+
+TEST(Faults, LateAcknowledgementCountsOnlyOnceWritten) {
+    Faults faults;
+    faults.lateMs[2] = 400;
+    Printer printer(faults);
+    printer.sendUpTo(1);
+    const auto late = printer.loader.feed(dataFrame(kProgramKind, kImage, 2), 5000);
+    // The tool's retry while the answer is still on its way is answered late too.
+    const auto retry = printer.loader.feed(dataFrame(kProgramKind, kImage, 2), 5350);
+    ASSERT_EQ(late.size(), 1u);
+    ASSERT_EQ(retry.size(), 1u);
+    EXPECT_EQ(late[0].lateMs, 400);
+    EXPECT_EQ(retry[0].lateMs, 400);
+    // Moving on before any acknowledgement has gone out is the tool's fault, then fine.
+    EXPECT_TRUE(printer.loader.feed(closingFrame(kProgramKind, 0x51, kImage), 5360).empty());
+    EXPECT_TRUE(printer.errorMentions("before data frame 2 was acknowledged"));
+    printer.loader.replyWritten(late[0], 5400);
+    EXPECT_EQ(printer.loader.feed(closingFrame(kProgramKind, 0x51, kImage), 5401).size(), 1u);
+}
+
+// --- Robustness and timing ------------------------------------------------------------------
+
+TEST(Robustness, MangledFramesInRandomReadsNeverBreakIt) {
+    const Bytes image = patternImage(1500);
+    std::vector<Bytes> frames{startFrame(kProgramKind, image),
+                              closingFrame(kProgramKind, 0x51, image),
+                              closingFrame(kProgramKind, 0x56, image)};
+    for (std::size_t k = 1; k <= 3; ++k)
+        frames.push_back(dataFrame(kProgramKind, image, k));
+
+    std::mt19937 random(4711);
+    BootLoader loader;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes f = frames[random() % frames.size()];
+        // Spoil a few bytes, the Length field more often than the rest.
+        for (unsigned i = random() % 4; i > 0; --i)
+            f[random() % 3 == 0 ? 7 + random() % 2 : random() % f.size()] =
+                static_cast<std::uint8_t>(random());
+        if (random() % 5 == 0)
+            f.resize(random() % f.size());
+        for (const Reply& r : loader.feed(f, round))
+            loader.replyWritten(r, round);
+        if (random() % 7 == 0)
+            loader.lineWentQuiet();
+    }
+    // Once the line has been quiet, a clean download goes through.
+    loader.lineWentQuiet();
+    Printer printer;
+    printer.loader = loader;
+    printer.download(kProgramKind, image);
+    EXPECT_EQ(printer.loader.lastCompletedImage(), image);
+}
+
+TEST(ToolTime, RunsFromTheReplysLastByteToTheNextFramesFirstByte) {
+    BootLoader loader;
+    loader.replyWritten(loader.feed(startFrame(kProgramKind, kImage), 0).at(0), 50);
+    const Bytes next = dataFrame(kProgramKind, kImage, 1);
+    loader.feed(ByteView(next).first(100), 80);
+    loader.feed(ByteView(next).subspan(100), 95);
+    EXPECT_EQ(loader.stats().toolTimeUs, std::vector<std::int64_t>{30});
+}
+
+} // namespace
+} // namespace posflash::sim

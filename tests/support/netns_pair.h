@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+namespace posflash::testing {
+
+// Two network namespaces joined by a veth pair: the tool's (this process moves into it) and
+// the printer's. Made and removed by the test; nothing leaves them.
+class NetnsPair {
+public:
+    static constexpr const char* kToolIp = "10.77.0.1";
+    static constexpr const char* kPrinterIp = "10.77.0.2";
+    static constexpr const char* kStrangerIp = "10.77.0.3"; // a third host, on the tool's side
+
+    NetnsPair()
+        : tool_(QStringLiteral("pf-tool-%1").arg(::getpid())),
+          printer_(QStringLiteral("pf-prn-%1").arg(::getpid())) {}
+    ~NetnsPair() { tearDown(); }
+    NetnsPair(const NetnsPair&) = delete;
+    NetnsPair& operator=(const NetnsPair&) = delete;
+
+    // False (with why()) where namespaces cannot be made, e.g. without root.
+    bool setUp() {
+        if (::geteuid() != 0)
+            return fail("needs root for ip netns");
+        const QString t = tool_, p = printer_;
+        const QList<QStringList> steps{
+            {"netns", "add", t},
+            {"netns", "add", p},
+            {"link", "add", "pfveth0", "netns", t, "type", "veth", "peer", "name", "pfveth1",
+             "netns", p},
+            {"-n", t, "addr", "add", QStringLiteral("%1/24").arg(kToolIp), "dev", "pfveth0"},
+            {"-n", t, "addr", "add", QStringLiteral("%1/32").arg(kStrangerIp), "dev", "lo"},
+            {"-n", p, "addr", "add", QStringLiteral("%1/24").arg(kPrinterIp), "dev", "pfveth1"},
+            {"-n", t, "link", "set", "lo", "up"},
+            {"-n", p, "link", "set", "lo", "up"},
+            {"-n", t, "link", "set", "pfveth0", "up"},
+            {"-n", p, "link", "set", "pfveth1", "up"},
+            // The printer broadcasts before it has an address of the tool's; it needs a route.
+            {"-n", p, "route", "add", "default", "dev", "pfveth1"},
+        };
+        made_ = true;
+        for (const QStringList& step : steps)
+            if (!ip(step))
+                return false;
+        home_ = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+        const int toolNs = ::open(QStringLiteral("/var/run/netns/%1").arg(t).toLocal8Bit(),
+                                  O_RDONLY | O_CLOEXEC);
+        const bool entered = toolNs >= 0 && ::setns(toolNs, CLONE_NEWNET) == 0;
+        if (toolNs >= 0)
+            ::close(toolNs);
+        return entered ? true : fail("setns into the tool's namespace failed");
+    }
+
+    void tearDown() {
+        if (home_ >= 0) {
+            ::setns(home_, CLONE_NEWNET);
+            ::close(home_);
+            home_ = -1;
+        }
+        if (made_) {
+            ip({"netns", "del", tool_});
+            ip({"netns", "del", printer_});
+            made_ = false;
+        }
+    }
+
+    // The command line that runs a program in the printer's namespace.
+    QStringList inPrinter(const QString& program, const QStringList& args) const {
+        return QStringList{"netns", "exec", printer_, program} + args;
+    }
+    QString why() const { return why_; }
+
+private:
+    bool ip(const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral("ip"), args);
+        if (!p.waitForFinished(10000) || p.exitCode() != 0)
+            return fail(QStringLiteral("ip %1: %2").arg(args.join(' '),
+                                                         QString::fromLocal8Bit(p.readAllStandardError())));
+        return true;
+    }
+    bool fail(const QString& why) {
+        why_ = why;
+        return false;
+    }
+
+    QString tool_;
+    QString printer_;
+    QString why_;
+    int home_ = -1;
+    bool made_ = false;
+};
+
+} // namespace posflash::testing

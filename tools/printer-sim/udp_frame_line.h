@@ -1,0 +1,45 @@
+#pragma once
+
+#include "printer-sim/transport.h"
+
+#include <QHostAddress>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+namespace posflash::sim {
+
+// The boot loader's frame port on Ethernet: each datagram is one reception, and every reply
+// goes back to the sender of the latest one, from the address it was sent to.
+class UdpFrameLine final : public Transport {
+    Q_OBJECT
+public:
+    static constexpr quint16 kFramePort = 13633;
+
+    explicit UdpFrameLine(QObject* parent = nullptr);
+
+    // Port 13633 on every address.
+    bool bind(QString& error);
+    // A datagram of the printer's own making (link datagram, greeting), from its own address
+    // when the host lets it use that one.
+    void sendTo(const QByteArray& bytes, const QHostAddress& to, quint16 port,
+                const QHostAddress& from);
+
+    void send(const QByteArray& bytes, Written onWritten) override;
+    void close() override;
+    bool keepsMessageBoundaries() const override { return true; }
+
+signals:
+    // Before `received`, with the addresses of the datagram.
+    void datagramArrived(const QHostAddress& sender, quint16 senderPort,
+                         const QHostAddress& destination);
+
+private:
+    void readable();
+    void warn(const QString& what);
+
+    QUdpSocket socket_;
+    QNetworkDatagram latest_; // its payload is dropped; only the addresses are kept
+    bool warned_ = false;
+};
+
+} // namespace posflash::sim
