@@ -63,9 +63,9 @@ TEST(BootpRequest, VendAreaIsNotBlankSoAServerThatClearsItIsCaught) {
 }
 
 TEST(BootpRequest, FullLengthBrandFillsSnameWithoutTerminatorAndStaysInside) {
-    BootpRequest spec;
-    spec.brand = QByteArray(64, 'B');
-    const Bytes r = BuildBootpRequest(spec);
+    BootpRequest longBrand;
+    longBrand.brand = QByteArray(64, 'B');
+    const Bytes r = BuildBootpRequest(longBrand);
     EXPECT_TRUE(std::all_of(r.begin() + 48, r.begin() + 112, [](auto b) { return b == 'B'; }));
     EXPECT_EQ(r[112], 0);
 }
@@ -140,24 +140,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WrongReply{"Prefix", [](Bytes& r) { r[3] = 0x07; }, "prefix", false},
         WrongReply{"OpStillRequest", [](Bytes& r) { r[kOpAt] = 1; }, "op 1", false},
-        WrongReply{"Htype", [](Bytes& r) { r[kHtypeAt] = 6; }, "htype", true},
-        WrongReply{"Hlen", [](Bytes& r) { r[kHlenAt] = 16; }, "hlen", true},
-        WrongReply{"Hops", [](Bytes& r) { r[kHopsAt] = 1; }, "hops", true},
         WrongReply{"Xid", [](Bytes& r) { r[kXidAt + 3] ^= 1; }, "xid", false},
         WrongReply{"XidInOtherByteOrder",
                    [](Bytes& r) { std::reverse(r.begin() + kXidAt, r.begin() + kXidAt + 4); },
                    "xid", false},
         WrongReply{"SecsCleared", [](Bytes& r) { r[kSecsAt] = r[kSecsAt + 1] = 0; }, "secs", true},
-        WrongReply{"FlagsCleared", [](Bytes& r) { r[kFlagsAt] = 0; }, "flags", true},
-        WrongReply{"Ciaddr", [](Bytes& r) { r[kCiaddrAt] = 10; }, "ciaddr", true},
         WrongReply{"Giaddr", [](Bytes& r) { r[kGiaddrAt + 3] = 1; }, "giaddr", true},
         WrongReply{"OtherMac", [](Bytes& r) { r[kChaddrAt + 5] = 0x56; }, "chaddr", false},
         WrongReply{"ChaddrPadding", [](Bytes& r) { r[kChaddrAt + 15] = 1; }, "chaddr", true},
         WrongReply{"SnameRewritten", [](Bytes& r) { r[kSnameAt] = 'v'; }, "sname", true},
         WrongReply{"VendCleared", [](Bytes& r) { std::fill(r.begin() + kVendAt, r.end(), 0); },
                    "vend", true},
-        WrongReply{"VendLastByte", [](Bytes& r) { r.back() = 0xEE; }, "vend changed at byte 303",
-                   true},
         WrongReply{"YiaddrOfAnotherPrinter", [](Bytes& r) { r[kYiaddrAt + 3] = 101; },
                    "yiaddr 192.168.123.101", true},
         WrongReply{"YiaddrReversed",

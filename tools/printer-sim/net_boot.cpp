@@ -63,7 +63,7 @@ NetBoot::NetBoot(const NetOptions& options, UdpFrameLine& frameLine, QObject* pa
     BootpRequest request;
     request.mac = options_.mac.value_or(Mac{});
     request.xid = QRandomGenerator::global()->generate();
-    // How long this printer has been asking: any value, as long as the reply echoes it.
+    // Not zero, so a server that builds its reply afresh instead of echoing it is caught.
     request.secs = static_cast<std::uint16_t>(QRandomGenerator::global()->bounded(1, 600));
     request.brand = options_.brand;
     request.length = options_.bootpLength;
@@ -170,7 +170,6 @@ void NetBoot::onFrameDatagram(const QHostAddress& sender, quint16 senderPort,
                      .arg(destination.toString(), own.toString()));
     }
 }
-
 
 void NetBoot::addError(const QString& text) {
     if (errors_.size() < BootLoader::kErrorListCap)

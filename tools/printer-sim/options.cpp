@@ -181,7 +181,8 @@ struct Parser {
 
     bool flag(const QString& name) {
         if (name == "--greet") {
-            options.net.greet = belongsToMode(name);
+            if (belongsToMode(name))
+                options.net.greet = true;
             return true;
         }
         if (name == "--once")
@@ -268,9 +269,12 @@ QString UsageText() {
         "net: the boot loader on Ethernet. It broadcasts a framed BOOTP request from UDP port 68\n"
         "to 255.255.255.255:67 every second until a reply on port 68 names it, checks the reply,\n"
         "sends one datagram from port 13633 to the server's port 69, and answers every frame\n"
-        "datagram on port 13633 to its sender. Broadcasts leave through every broadcast-capable\n"
-        "interface that is up, or through loopback when there is none: run it only in a network\n"
-        "namespace of its own. The first line on stdout is \"READY\" once the ports are bound.\n"
+        "datagram on port 13633 to its sender. A reply without the prefix, op 2, the printer's\n"
+        "xid and MAC and a plausible siaddr is not taken (the printer keeps asking); every\n"
+        "deviation from the request is an error in the report. Broadcasts leave through every\n"
+        "broadcast-capable interface that is up, or through loopback when there is none: run it\n"
+        "only in a network namespace of its own. The first line on stdout is \"READY\" once the\n"
+        "ports are bound.\n"
         "  --ip A.B.C.D         the printer's address (the namespace's interface must carry it)\n"
         "  --mac XX-..-XX       its hardware address, sent in chaddr\n"
         "  --brand WORD         the word in sname (default V-ORBIT), at most 64 characters\n"

@@ -3,7 +3,6 @@
 #include "printer-sim/transport.h"
 
 #include <QHostAddress>
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 
 namespace posflash::sim {
@@ -19,9 +18,9 @@ public:
 
     // Port 13633 on every address.
     bool bind(QString& error);
-    // A datagram of the printer's own making (link datagram, greeting), from its own address
-    // when the host lets it use that one.
-    void sendTo(const QByteArray& bytes, const QHostAddress& to, quint16 port,
+    // One datagram, from the printer's own address `from` when the host lets it use that
+    // one (empty: the kernel chooses). False when it could not be sent.
+    bool sendTo(const QByteArray& bytes, const QHostAddress& to, quint16 port,
                 const QHostAddress& from);
 
     void send(const QByteArray& bytes, Written onWritten) override;
@@ -35,10 +34,12 @@ signals:
 
 private:
     void readable();
-    void warn(const QString& what);
 
     QUdpSocket socket_;
-    QNetworkDatagram latest_; // its payload is dropped; only the addresses are kept
+    // Replies go to the sender of the latest frame, from the address that frame was sent to.
+    QHostAddress peer_;
+    quint16 peerPort_ = 0;
+    QHostAddress ownAddress_;
     bool warned_ = false;
 };
 
