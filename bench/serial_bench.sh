@@ -7,11 +7,11 @@
 # Usage: bench/serial_bench.sh [BUILD_DIR]
 set -euo pipefail
 build="${1:-build-bench}"
-if [ ! -x "$build/src/cli/posflash-cli" ]; then
+if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$(dirname "$0")/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DPOSFLASH_BUILD_TESTS=OFF > /dev/null
-    cmake --build "$build" --target posflash-cli posflash-printer-sim > /dev/null
 fi
+cmake --build "$build" --target posflash-cli posflash-printer-sim > /dev/null
 sim="$build/tools/printer-sim/posflash-printer-sim"
 cli="$build/src/cli/posflash-cli"
 work="$(mktemp -d)"
