@@ -103,12 +103,11 @@ bool frmBoot::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmBoot::closeEvent(QCloseEvent* event) {
-    // A link wait has no time limit: end every wait so the running download unwinds (closing
-    // its port) and the program can quit behind it.
-    if (engine_.driver.isRunning()) {
+    // Closing ends the program. A link wait has no time limit, so end every wait: a running
+    // download or boot-loader command unwinds, closing its port, and the program quits behind it.
+    if (engine_.driver.isRunning())
         engine_.driver.cmdCancel_Click();
-        engine_.waits.shutdown();
-    }
+    engine_.waits.shutdown();
     event->accept();
 }
 

@@ -7,8 +7,9 @@ struct udev;
 namespace posflash {
 
 // The host's USB devices from libudev: each USB device (devtype usb_device) with its
-// identifier, the tty node of its interfaces as its serial node, and as its raw node the
-// printer node (/dev/usb/lpN) of a printer-class interface, else the tty node.
+// identifier; as its serial node the first CDC ACM or USB-serial tty below it (ttyACM*,
+// ttyUSB*); as its raw node the printer node (/dev/usb/lp*) of a printer-class interface,
+// else the serial node.
 class UdevUsbInventory : public UsbInventory {
 public:
     UdevUsbInventory();
@@ -20,7 +21,7 @@ public:
     std::optional<std::vector<UsbDeviceEntry>> devices() const override;
 
 private:
-    // Made at the first scan and kept; a failed attempt is retried at the next.
+    // Made with the inventory and kept; when libudev failed then, every scan tries again.
     mutable udev* udev_ = nullptr;
 };
 

@@ -46,6 +46,7 @@ struct FakeUsbDevice {
         // realpath() then corrupts the heap (the COM-number map resolves serial nodes), so
         // every other node is a plain file.
         bool readable = false;
+        QString portDirectory{}; // USB-serial drivers put a port device between: "ttyUSB0"
     };
     std::vector<Interface> interfaces;
 
@@ -69,9 +70,10 @@ struct FakeUsbDevice {
             if (in.subsystem.isEmpty())
                 continue;
             const QString name = in.nodeName.section('/', -1);
-            text += "P: " + interface + "/" + in.subsystem + "/" + name + "\nN: " + in.nodeName +
-                    (in.readable ? "" : "=00") + "\nE: SUBSYSTEM=" + in.subsystem +
-                    "\nE: DEVNAME=/dev/" + in.nodeName + "\n\n";
+            const QString port = in.portDirectory.isEmpty() ? QString() : "/" + in.portDirectory;
+            text += "P: " + interface + port + "/" + in.subsystem + "/" + name +
+                    "\nN: " + in.nodeName + (in.readable ? "" : "=00") +
+                    "\nE: SUBSYSTEM=" + in.subsystem + "\nE: DEVNAME=/dev/" + in.nodeName + "\n\n";
         }
         return text;
     }
