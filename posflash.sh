@@ -33,6 +33,24 @@ build() {
     BUILD_DIR="$dir"
 }
 
+# What the window needs of the system besides packages: the udev rule that gives the user the
+# printer's USB nodes, and the right to bind UDP ports 67 and 69 for a network download.
+# Each is skipped once in place; a failure is reported and the program still starts.
+install_system_parts() {
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [ ! -f /etc/udev/rules.d/60-posflash.rules ] && [ ! -f /lib/udev/rules.d/60-posflash.rules ]; then
+        packaging/install-udev-rule.sh || echo "posflash: the udev rule could not be installed" >&2
+    fi
+    local program
+    for program in "$BUILD_DIR/src/app/posflash" "$BUILD_DIR/src/cli/posflash-cli"; do
+        if ! getcap "$program" 2>/dev/null | grep -q cap_net_bind_service; then
+            $sudo setcap cap_net_bind_service+ep "$program" ||
+                echo "posflash: could not grant $program the right to bind ports 67 and 69" >&2
+        fi
+    done
+}
+
 # Qt's own message without a desktop is cryptic; say it plainly.
 need_display() {
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
@@ -53,10 +71,12 @@ test)
     ;;
 --demo | demo)
     need_display
+    install_system_parts
     exec scripts/demo.sh "$BUILD_DIR"
     ;;
 run)
     need_display
+    install_system_parts
     exec "$BUILD_DIR/src/app/posflash"
     ;;
 *)

@@ -91,6 +91,7 @@ void frmBoot::connectControls() {
     ui.lblWebAddr->installEventFilter(this);
 
     connect(&TimeSysTimer_, &QTimer::timeout, this, &frmBoot::TimeSysTimer_Timer);
+    connect(&engine_.hotplug, &UsbHotplugMonitor::devicesChanged, this, &frmBoot::refreshLinkIcon);
 }
 
 bool frmBoot::eventFilter(QObject* watched, QEvent* event) {

@@ -38,6 +38,8 @@ public:
     void GetLastIniFileParameter();
     bool IsEnglishMode();
     void TimeSysTimer_Timer();
+    // The link icon at once, when the host reports a device plugged or unplugged.
+    void refreshLinkIcon();
 
     // Panel: what the engine shows and reads.
     void setStatusLabel(const QString& text) override;

@@ -19,6 +19,10 @@ void frmBoot::TimeSysTimer_Timer() {
     const QDateTime now = QDateTime::currentDateTime();
     ui_->ShowStatus_1->setText(QLatin1Char(' ') + ClockTimeText(host_.systemLocale, now.time()));
     ui_->ShowStatus_2->setText(QLatin1Char(' ') + ClockDateText(host_.systemLocale, now.date()));
+    refreshLinkIcon();
+}
+
+void frmBoot::refreshLinkIcon() {
     engine_.driver.imgBootStatusSelect(engine_.usb.FindUsbComPort(false) ? 1 : 0);
 }
 

@@ -1,6 +1,6 @@
 // posflash: the main window.
-#include "app/demo_usb_inventory.h"
 #include "app/frm_boot.h"
+#include "ports/named_usb_device.h"
 #include "ports/usb_inventory_linux.h"
 
 #include <QApplication>
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     parser.process(app);
 
     UdevUsbInventory hostInventory;
-    std::optional<DemoUsbInventory> demoInventory;
+    std::optional<NamedUsbDeviceInventory> demoInventory;
     if (parser.isSet(demoDevice))
         demoInventory.emplace(hostInventory, parser.value(demoDevice));
     const UsbInventory& inventory =

@@ -83,8 +83,8 @@ void DownloadDriver::btnDownloadFile_function() {
     if (download_.ReplyResult != static_cast<short>(Verdict::Accepted) || stopRequested()) {
         timer1_.stop();
         panel_.setStatusLabel(texts::linkFailed(faces_));
-        outcome = download_.AbortRequested && !link_.linkRefused() ? Outcome::Cancelled
-                                                                   : Outcome::Failed;
+        outcome =
+            download_.AbortRequested && !link_.linkRefused() ? Outcome::Cancelled : Outcome::Failed;
     } else {
         panel_.setStatusLabel(texts::readyForDownload(faces_));
         outcome = transfer(date, time);

@@ -31,6 +31,7 @@ Engine::Engine(Panel& panelIn, IniStore& settingsIn, ComPortMap& comPorts,
     portModel.usbSend = [this](ByteView bytes) { return usbOutput.UsbSendData(bytes); };
     appToBoot.findUsbDevice = [this] { return usb.FindUsbDevice(); };
     appToBoot.closeUsbDevice = [this] { usbOutput.CloseUsbDevice(); };
+    QObject::connect(&hotplug, &UsbHotplugMonitor::devicesChanged, [this] { waits.recheck(); });
 }
 
 } // namespace posflash

@@ -11,6 +11,7 @@
 #include "ports/port_state.h"
 #include "ports/serial_control.h"
 #include "ports/usb_class.h"
+#include "ports/usb_hotplug.h"
 #include "ports/usb_output.h"
 #include "ports/wait_hub.h"
 
@@ -43,6 +44,9 @@ public:
     DownloadDriver driver;
     AppToBoot appToBoot;
     NetworkBoot network;
+    // Device events: they end the boot command's wait for the printer to come back, and the
+    // window follows them with its link icon.
+    UsbHotplugMonitor hotplug;
 };
 
 } // namespace posflash

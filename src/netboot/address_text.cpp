@@ -6,7 +6,8 @@
 namespace posflash {
 
 std::optional<Ipv4Bytes> ParseIpv4Text(const QString& text) {
-    static const QRegularExpression form(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
     const auto match = form.match(text);
     if (!match.hasMatch())
         return std::nullopt;
@@ -37,7 +38,8 @@ std::optional<MacBytes> ParseMacText(const QString& text) {
 QByteArray BootFileNameOf(const QString& firmwarePath) {
     // Paths typed on another system may use backslashes; the printer wants the bare name.
     QString name = firmwarePath;
-    const auto cut = std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    const auto cut =
+        std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
     if (cut >= 0)
         name = name.mid(cut + 1);
     return name.toLocal8Bit();

@@ -48,7 +48,8 @@ bool AppToBoot::tcpSend(ByteView frame) {
     if (!monitorConnected())
         return false;
     const auto size = static_cast<qint64>(frame.size());
-    const bool ok = tcpClientMonitor_.write(reinterpret_cast<const char*>(frame.data()), size) == size;
+    const bool ok =
+        tcpClientMonitor_.write(reinterpret_cast<const char*>(frame.data()), size) == size;
     tcpClientMonitor_.flush();
     return ok;
 }
@@ -87,9 +88,8 @@ void AppToBoot::cmdAppToBoot_Click() {
         DelayMs(waits_, 500);
         // Ends when the device is back: hot-plug events and the time limit re-check it.
         TimerNetLinkStart(kLinkWaitMs);
-        waits_.waitFor(
-            [this] { return netLinkTimedOut_ || (findUsbDevice && findUsbDevice()); },
-            std::nullopt);
+        waits_.waitFor([this] { return netLinkTimedOut_ || (findUsbDevice && findUsbDevice()); },
+                       std::nullopt);
         TimerNetLinkStop();
     }
 

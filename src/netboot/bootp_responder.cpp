@@ -32,8 +32,8 @@ std::optional<Bytes> AnswerBootpRequest(ByteView request, const BootpConfig& con
         return std::nullopt;
     if (config.BootFileName.size() > static_cast<qsizetype>(kFileSize))
         return std::nullopt;
-    const std::size_t needed =
-        std::max(kSnameAt + kSnameSize, kFileAt + static_cast<std::size_t>(config.BootFileName.size()));
+    const std::size_t needed = std::max(
+        kSnameAt + kSnameSize, kFileAt + static_cast<std::size_t>(config.BootFileName.size()));
     if (request.size() < needed || !HasFramePrefix(request))
         return std::nullopt;
     if (request[kOpAt] != 1 || request[kHtypeAt] != 1 || request[kHlenAt] != 6)
@@ -47,7 +47,8 @@ std::optional<Bytes> AnswerBootpRequest(ByteView request, const BootpConfig& con
 
     Bytes reply(request.begin(), request.end());
     reply[kOpAt] = 2;
-    std::copy(config.PrinterIpBytes.begin(), config.PrinterIpBytes.end(), reply.begin() + kYiaddrAt);
+    std::copy(config.PrinterIpBytes.begin(), config.PrinterIpBytes.end(),
+              reply.begin() + kYiaddrAt);
     std::copy(config.HostIpBytes.begin(), config.HostIpBytes.end(), reply.begin() + kSiaddrAt);
     // No terminator: the rest of the request's file field stays as it came.
     std::memcpy(reply.data() + kFileAt, config.BootFileName.constData(),

@@ -6,7 +6,9 @@ namespace posflash::netboot_texts {
 
 namespace {
 constexpr const char* kContext = "Netboot";
-QString t(const Faces& f, const char* english) { return f.text(kContext, english); }
+QString t(const Faces& f, const char* english) {
+    return f.text(kContext, english);
+}
 } // namespace
 
 QString invalidIp(const Faces& f, const QString& text) {

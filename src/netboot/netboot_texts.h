@@ -13,9 +13,15 @@ QString fileNameTooLong(const Faces& f, const QString& name);
 QString bindFailed(const Faces& f, int port, const QString& reason, const QString& program);
 
 // Texts that exist in one language only.
-inline QString emptyIp() { return QStringLiteral("IP 地址不能为空！"); }
-inline QString emptyMac() { return QStringLiteral("MAC 地址不能为空！"); }
-inline QString enterDownloadStatus() { return QStringLiteral("Enter the download status"); }
+inline QString emptyIp() {
+    return QStringLiteral("IP 地址不能为空！");
+}
+inline QString emptyMac() {
+    return QStringLiteral("MAC 地址不能为空！");
+}
+inline QString enterDownloadStatus() {
+    return QStringLiteral("Enter the download status");
+}
 } // namespace netboot_texts
 
 } // namespace posflash

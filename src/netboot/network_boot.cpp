@@ -14,8 +14,8 @@
 
 namespace posflash {
 
-NetworkBoot::NetworkBoot(DownloadState& download, Panel& panel, const Faces& faces,
-                         BootLink& link, AppToBoot& appToBoot, QObject* parent)
+NetworkBoot::NetworkBoot(DownloadState& download, Panel& panel, const Faces& faces, BootLink& link,
+                         AppToBoot& appToBoot, QObject* parent)
     : QObject(parent), download_(download), panel_(panel), faces_(faces), link_(link),
       appToBoot_(appToBoot) {
     connect(&udpBOOTP_, &QUdpSocket::readyRead, this, &NetworkBoot::bootpArrival);
@@ -58,9 +58,10 @@ bool NetworkBoot::startBootLoaderLink() {
         return false;
     config_.BootFileName = BootFileNameOf(panel_.programFilePath());
     if (config_.BootFileName.size() > static_cast<qsizetype>(bootp::kFileSize)) {
-        ShowTipsBox(panel_,
-                    netboot_texts::fileNameTooLong(faces_, QString::fromLocal8Bit(config_.BootFileName)),
-                    1);
+        ShowTipsBox(
+            panel_,
+            netboot_texts::fileNameTooLong(faces_, QString::fromLocal8Bit(config_.BootFileName)),
+            1);
         return false;
     }
     if (const auto host = ParseIpv4Text(GetLocalIpAddress()))
@@ -108,10 +109,10 @@ void NetworkBoot::bootpArrival() {
         const QByteArray data = request.data();
         BootpConfig config = config_;
         config.HostIpBytes = hostAddressFor(static_cast<int>(request.interfaceIndex()));
-        const auto reply = AnswerBootpRequest(
-            ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                     static_cast<std::size_t>(data.size())),
-            config, download_.BootloadrStep);
+        const auto reply =
+            AnswerBootpRequest(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                        static_cast<std::size_t>(data.size())),
+                               config, download_.BootloadrStep);
         if (!reply)
             continue;
         QNetworkDatagram answer(QByteArray(reinterpret_cast<const char*>(reply->data()),

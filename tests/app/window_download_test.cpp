@@ -1,4 +1,4 @@
-#include "app/demo_usb_inventory.h"
+#include "ports/named_usb_device.h"
 #include "support/printer_sim_process.h"
 #include "window_fixture.h"
 
@@ -173,7 +173,7 @@ TEST_F(WindowDownloadTest, ClosingTheWindowDuringADownloadEndsItAndQuits) {
 TEST_F(WindowDownloadTest, DemoDeviceCountsAsAPrinterWithoutAnyRealInventory) {
     FakeUsbInventory unreachable;
     unreachable.reachable = false;
-    DemoUsbInventory demo(unreachable, sim.link());
+    NamedUsbDeviceInventory demo(unreachable, sim.link());
     writeSettings("[MSG]\nfirst=false\nfilepath=" + writeProgramFile(3000).toUtf8() +
                   "\n[SERIAL]\nCOM=2\n[PORT]\nComboPort=1\n");
     window = std::make_unique<frmBoot>(demo, host);
@@ -182,27 +182,6 @@ TEST_F(WindowDownloadTest, DemoDeviceCountsAsAPrinterWithoutAnyRealInventory) {
     control<QPushButton>("btnDownloadFile").click();
     EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Completed)
         << text("lblStatus").toStdString();
-}
-
-TEST(DemoUsbInventoryTest, AddsOneKnownComDeviceToWhatTheHostReports) {
-    FakeUsbInventory host;
-    const QString node = "/tmp/demo-printer";
-    DemoUsbInventory demo(host, node);
-
-    host.reachable = false;
-    auto devices = demo.devices();
-    ASSERT_TRUE(devices && devices->size() == 1);
-    EXPECT_EQ(devices->front().instanceId, "USB\\VID_0483&PID_5740\\DEMO");
-    EXPECT_EQ(devices->front().serialNode, node);
-
-    host.reachable = true;
-    host.list = {{"USB\\VID_1234&PID_0001\\A", "/dev/ttyUSB0", ""}};
-    devices = demo.devices();
-    ASSERT_TRUE(devices && devices->size() == 2);
-    EXPECT_EQ(devices->front().instanceId, "USB\\VID_1234&PID_0001\\A");
-    const auto found = FindKnownDevice(*devices, KnownUsbComIds());
-    ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(found->serialNode, node);
 }
 
 } // namespace

@@ -159,8 +159,8 @@ TEST_F(NetworkDownloadTest, BootpPathDeliversTheImageAndTheAnswerPassesThePrinte
 }
 
 TEST_F(NetworkDownloadTest, RequestsOfAnotherPrinterOrBrandAreNotAnswered) {
-    for (const QStringList& who :
-         {QStringList{"--mac", "00-11-22-33-44-56"}, QStringList{"--mac", kMac, "--brand", "v-orbit"}}) {
+    for (const QStringList& who : {QStringList{"--mac", "00-11-22-33-44-56"},
+                                   QStringList{"--mac", kMac, "--brand", "v-orbit"}}) {
         NetSim sim(*net_, dir);
         ASSERT_TRUE(sim.start(QStringList{"net", "--ip", NetnsPair::kPrinterIp} + who));
         panel.programFile = writeImage(1000);
@@ -176,8 +176,8 @@ TEST_F(NetworkDownloadTest, RequestsOfAnotherPrinterOrBrandAreNotAnswered) {
 
 TEST_F(NetworkDownloadTest, StatusOneGreetingLinksWithoutBootp) {
     NetSim sim(*net_, dir);
-    ASSERT_TRUE(sim.start({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet",
-                           "--host", NetnsPair::kToolIp}));
+    ASSERT_TRUE(sim.start({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet", "--host",
+                           NetnsPair::kToolIp}));
     panel.programFile = writeImage(2000);
     engine.driver.btnDownloadFile_Click();
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
@@ -187,16 +187,15 @@ TEST_F(NetworkDownloadTest, StatusOneGreetingLinksWithoutBootp) {
 
 TEST_F(NetworkDownloadTest, AcknowledgementsFromAThirdAddressAreIgnored) {
     NetSim sim(*net_, dir);
-    ASSERT_TRUE(sim.start({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet",
-                           "--host", NetnsPair::kToolIp, "--drop", "1:3"}));
+    ASSERT_TRUE(sim.start({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet", "--host",
+                           NetnsPair::kToolIp, "--drop", "1:3"}));
     // A stranger keeps accepting frame 1 on the link port while the printer stays silent.
     QUdpSocket stranger;
     ASSERT_TRUE(stranger.bind(QHostAddress(NetnsPair::kStrangerIp), 13633));
     const QByteArray accept("\x1F\x1B\x1C\x06\x04\x80\x54\x02\x00\x00\x00\x01\x00", 13);
     QTimer flood;
-    QObject::connect(&flood, &QTimer::timeout, [&] {
-        stranger.writeDatagram(accept, QHostAddress(NetnsPair::kToolIp), 69);
-    });
+    QObject::connect(&flood, &QTimer::timeout,
+                     [&] { stranger.writeDatagram(accept, QHostAddress(NetnsPair::kToolIp), 69); });
     flood.start(50);
     panel.programFile = writeImage(2000);
     engine.driver.btnDownloadFile_Click();
@@ -208,7 +207,8 @@ TEST_F(NetworkDownloadTest, AcknowledgementsFromAThirdAddressAreIgnored) {
     EXPECT_EQ(copies["2"].toInt(), 0);
 }
 
-TEST_F(NetworkDownloadTest, BootCommandIsElevenBytesAndTheConnectionClosesWithinOneAndAHalfSeconds) {
+TEST_F(NetworkDownloadTest,
+       BootCommandIsElevenBytesAndTheConnectionClosesWithinOneAndAHalfSeconds) {
     NetSim sim(*net_, dir);
     ASSERT_TRUE(sim.start({"app", "--ip", NetnsPair::kPrinterIp}));
     QElapsedTimer clock;

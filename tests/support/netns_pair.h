@@ -50,8 +50,8 @@ public:
             if (!ip(step))
                 return false;
         home_ = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
-        const int toolNs = ::open(QStringLiteral("/var/run/netns/%1").arg(t).toLocal8Bit(),
-                                  O_RDONLY | O_CLOEXEC);
+        const int toolNs =
+            ::open(QStringLiteral("/var/run/netns/%1").arg(t).toLocal8Bit(), O_RDONLY | O_CLOEXEC);
         const bool entered = toolNs >= 0 && ::setns(toolNs, CLONE_NEWNET) == 0;
         if (toolNs >= 0)
             ::close(toolNs);
@@ -82,8 +82,8 @@ private:
         QProcess p;
         p.start(QStringLiteral("ip"), args);
         if (!p.waitForFinished(10000) || p.exitCode() != 0)
-            return fail(QStringLiteral("ip %1: %2").arg(args.join(' '),
-                                                         QString::fromLocal8Bit(p.readAllStandardError())));
+            return fail(QStringLiteral("ip %1: %2")
+                            .arg(args.join(' '), QString::fromLocal8Bit(p.readAllStandardError())));
         return true;
     }
     bool fail(const QString& why) {
