@@ -59,6 +59,8 @@ void frmBoot::ChangeLanguage() {
     ui.lblCompanyName->setText(
         text(QT_TRANSLATE_NOOP("frmBoot", "The printer program update V1.2")));
     ui.lblWebTip->setText(text(QT_TRANSLATE_NOOP("frmBoot", "Website:")));
+    // Shown while a download runs (it was never visible before), so it speaks the face too.
+    ui.cmdCancel->setText(text(QT_TRANSLATE_NOOP("frmBoot", "Stop")));
 }
 
 void frmBoot::chkEnglish_Click() {

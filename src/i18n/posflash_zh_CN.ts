@@ -107,6 +107,10 @@
         <translation>官方网站:</translation>
     </message>
     <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
         <source>Check the setup: %1</source>
         <translation>请检查设置：%1</translation>
     </message>
