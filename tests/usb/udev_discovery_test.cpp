@@ -58,24 +58,5 @@ TEST_F(UdevDiscoveryTest, GetPortSelectsThePrintersComNumberOnceAndOnlyOnce) {
     EXPECT_EQ(FileSnapshot::of(comPorts.fileName()), mapBefore);
 }
 
-TEST_F(UdevDiscoveryTest, PluggingAndUnpluggingSignalAtOnceAndTheLinkIconFollows) {
-    UsbHotplugMonitor monitor;
-    ASSERT_TRUE(monitor.isActive());
-    // The window's wiring: every change runs the presence check behind the link icon.
-    QObject::connect(&monitor, &UsbHotplugMonitor::devicesChanged, [this] {
-        engine.driver.imgBootStatusSelect(engine.usb.FindUsbComPort(false) ? 1 : 0);
-    });
-    QSignalSpy changes(&monitor, &UsbHotplugMonitor::devicesChanged);
-
-    ASSERT_TRUE(bed.add(kCdcPrinter.description()));
-    ASSERT_TRUE(changes.wait(5000));
-    EXPECT_EQ(panel.bootImage, 1);
-
-    bed.unplug(kCdcPrinter.syspath());
-    ASSERT_TRUE(changes.wait(5000));
-    EXPECT_FALSE(engine.usb.FindUsbComPort(false));
-    EXPECT_EQ(panel.bootImage, 0);
-}
-
 } // namespace
 } // namespace posflash

@@ -1,6 +1,6 @@
 #include "usb/umockdev_preload.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::testing::InitGoogleTest(&argc, argv);
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv); // the window test needs one
     return RUN_ALL_TESTS();
 }
