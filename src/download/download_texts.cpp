@@ -72,12 +72,6 @@ QString imageUnreadable(const Faces& f, const QString& path) {
     return t(f, QT_TRANSLATE_NOOP("Download", "Cannot read the file %1.")).arg(path);
 }
 
-QString networkUnavailable(const Faces& f) {
-    return t(f,
-             QT_TRANSLATE_NOOP("Download", "Downloads over the network are not available in this "
-                                           "version; choose USB."));
-}
-
 } // namespace posflash::texts
 
 namespace posflash {

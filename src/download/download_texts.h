@@ -21,7 +21,6 @@ QString fileOpenError(const Faces& f);                                    // bad
 QString imageEmpty(const Faces& f);
 QString imageTooLarge(const Faces& f);
 QString imageUnreadable(const Faces& f, const QString& path);
-QString networkUnavailable(const Faces& f);
 
 // Texts that exist in one language only.
 inline QString fileNotOpen() {

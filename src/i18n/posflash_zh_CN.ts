@@ -55,10 +55,6 @@
         <source>Cannot read the file %1.</source>
         <translation>无法读取文件 %1。</translation>
     </message>
-    <message>
-        <source>Downloads over the network are not available in this version; choose USB.</source>
-        <translation>此版本尚不支持网络下载，请选择 USB。</translation>
-    </message>
 </context>
 <context>
     <name>frmBoot</name>

@@ -47,9 +47,6 @@ public:
     // its stop is a failure, not the user's cancel.
     bool linkRefused() const { return linkRefused_; }
     std::function<bool()> fontBootDown;
-    // Whether the printer on the COM port counts as present; by default a known printer USB
-    // virtual COM device in the inventory.
-    std::function<bool()> comPresence;
     // Starts and stops Timer1 of the driver.
     std::function<void()> startElapsedTimer;
 
