@@ -50,7 +50,6 @@ protected:
         control<QPushButton>("btnDownloadFile").click();
     }
     QString text(const char* name) const { return control<QLabel>(name).text(); }
-    QByteArray received() const { return readFile(sim.outPath()); }
 
     PrinterSimProcess sim{files};
     int progressPeak = 0;
@@ -84,7 +83,8 @@ TEST_F(WindowDownloadTest, FullDownloadShowsProgressAndCountsIt) {
     EXPECT_FALSE(window->engine().serial.PortOpen());
 
     const QJsonObject report = sim.stop();
-    EXPECT_EQ(received(), readFile(program));
+    const QByteArray sent = readFile(program);
+    EXPECT_EQ(sim.received(), Bytes(sent.begin(), sent.end()));
     EXPECT_EQ(report["sessions"].toArray().size(), 1);
     EXPECT_TRUE(report["errors"].toArray().isEmpty());
 }

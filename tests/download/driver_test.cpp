@@ -1,31 +1,14 @@
 #include "download/download_texts.h"
-#include "download/engine.h"
-#include "ports/com_port_map.h"
-#include "ports/ini_store.h"
-#include "support/fake_usb_inventory.h"
-#include "support/recording_panel.h"
-
-#include <QTemporaryDir>
+#include "support/engine_fixture.h"
 
 #include <gtest/gtest.h>
 
 namespace posflash {
 namespace {
 
-using testing::FakeUsbInventory;
-using testing::RecordingPanel;
-
-class DriverTest : public ::testing::Test {
+class DriverTest : public ::testing::Test, protected testing::EngineParts {
 protected:
-    DriverTest() : settings(dir.filePath("sys_config.ini")), engine(panel, settings, map, usb) {
-        engine.portModel.optPortSelect_Click(1);
-    }
-    QTemporaryDir dir;
-    RecordingPanel panel;
-    IniStore settings;
-    ComPortMap map;
-    FakeUsbInventory usb;
-    Engine engine;
+    DriverTest() { engine.portModel.optPortSelect_Click(1); }
 };
 
 TEST_F(DriverTest, EmptyPathShowsFileNotOpenAndChangesNothingElse) {

@@ -1,10 +1,6 @@
-#include "download/checksums.h"
-#include "download/engine.h"
-#include "ports/com_port_map.h"
-#include "ports/ini_store.h"
-#include "support/fake_usb_inventory.h"
+#include "support/engine_fixture.h"
 #include "support/netns_pair.h"
-#include "support/recording_panel.h"
+#include "support/printer_sim_process.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,60 +20,13 @@
 namespace posflash {
 namespace {
 
-using testing::FakeUsbInventory;
 using testing::NetnsPair;
-using testing::RecordingPanel;
+using testing::PrinterSimProcess;
 using Outcome = DownloadDriver::Outcome;
 
 constexpr const char* kMac = "00-11-22-33-44-55";
 
-// The simulated printer in its own namespace.
-class NetSim {
-public:
-    NetSim(const NetnsPair& net, const QTemporaryDir& dir)
-        : net_(net), out_(dir.filePath("received.bin")), report_(dir.filePath("report.json")) {}
-    ~NetSim() { stop(); }
-
-    bool start(const QStringList& modeAndArgs) {
-        QStringList args = modeAndArgs;
-        args << "--out" << out_ << "--report" << report_;
-        process_.setProgram("ip");
-        process_.setArguments(net_.inPrinter(QStringLiteral(POSFLASH_SIM_PATH), args));
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-        if (!process_.waitForStarted(5000))
-            return false;
-        while (!process_.canReadLine())
-            if (!process_.waitForReadyRead(5000))
-                return false;
-        return process_.readLine().startsWith("READY");
-    }
-
-    QJsonObject stop() {
-        if (process_.state() != QProcess::NotRunning) {
-            ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
-            if (!process_.waitForFinished(5000))
-                process_.kill();
-            process_.waitForFinished(2000);
-        }
-        QFile f(report_);
-        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
-                                           : QJsonObject{};
-    }
-
-    QByteArray received() const {
-        QFile f(out_);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray{};
-    }
-
-private:
-    const NetnsPair& net_;
-    QString out_;
-    QString report_;
-    QProcess process_;
-};
-
-class NetworkDownloadTest : public ::testing::Test {
+class NetworkDownloadTest : public ::testing::Test, protected testing::EngineParts {
 protected:
     static void SetUpTestSuite() {
         net_ = new NetnsPair;
@@ -88,8 +37,7 @@ protected:
         net_ = nullptr;
     }
 
-    NetworkDownloadTest()
-        : settings(dir.filePath("sys_config.ini")), engine(panel, settings, map, usb) {
+    NetworkDownloadTest() {
         engine.faces.setUseEnglish(true);
         panel.ip = NetnsPair::kPrinterIp;
         panel.mac = kMac;
@@ -101,21 +49,9 @@ protected:
         engine.portModel.optPortSelect_Click(0);
     }
 
-    QString writeImage(std::size_t n, const QString& name = "fw.bin") {
-        QByteArray image(static_cast<qsizetype>(n), '\0');
-        std::uint32_t sum = 0;
-        for (std::size_t i = 0; i + 4 < n; ++i) {
-            image[static_cast<qsizetype>(i)] = static_cast<char>((i * 29 + 3) & 0xFF);
-            sum += static_cast<std::uint8_t>(image[static_cast<qsizetype>(i)]);
-        }
-        for (int b = 0; b < 4; ++b)
-            image[static_cast<qsizetype>(n) - 4 + b] = static_cast<char>((sum >> (8 * b)) & 0xFF);
-        written = image;
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(image);
-        return path;
+    // The simulated printer in the printer's namespace.
+    std::unique_ptr<PrinterSimProcess> printer() {
+        return std::make_unique<PrinterSimProcess>(dir, net_->printerLauncher());
     }
 
     // Presses cancel after ms, for link waits that have no time limit of their own.
@@ -129,27 +65,20 @@ protected:
 
     static NetnsPair* net_;
     static bool ready_;
-    QTemporaryDir dir;
-    RecordingPanel panel;
-    IniStore settings;
-    ComPortMap map;
-    FakeUsbInventory usb;
-    Engine engine;
-    QByteArray written;
 };
 
 NetnsPair* NetworkDownloadTest::net_ = nullptr;
 bool NetworkDownloadTest::ready_ = false;
 
 TEST_F(NetworkDownloadTest, BootpPathDeliversTheImageAndTheAnswerPassesThePrintersChecks) {
-    NetSim sim(*net_, dir);
-    ASSERT_TRUE(sim.start({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac}));
-    panel.programFile = writeImage(5000, "fw.bin");
+    auto sim = printer();
+    ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac}));
+    panel.programFile = writeProgramImage(5000, "fw.bin");
     engine.driver.btnDownloadFile_Click();
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     EXPECT_NE(engine.network.linkLocalPort(), 69); // frames left from a fresh port
-    const QJsonObject report = sim.stop();
-    EXPECT_EQ(sim.received(), written);
+    const QJsonObject report = sim->stop();
+    EXPECT_EQ(sim->received(), written);
     EXPECT_TRUE(report["errors"].toArray().isEmpty())
         << QJsonDocument(report["errors"].toArray()).toJson().toStdString();
     EXPECT_EQ(report["bootp_replies"].toInt(), 1);
@@ -161,34 +90,34 @@ TEST_F(NetworkDownloadTest, BootpPathDeliversTheImageAndTheAnswerPassesThePrinte
 TEST_F(NetworkDownloadTest, RequestsOfAnotherPrinterOrBrandAreNotAnswered) {
     for (const QStringList& who : {QStringList{"--mac", "00-11-22-33-44-56"},
                                    QStringList{"--mac", kMac, "--brand", "v-orbit"}}) {
-        NetSim sim(*net_, dir);
-        ASSERT_TRUE(sim.start(QStringList{"net", "--ip", NetnsPair::kPrinterIp} + who));
-        panel.programFile = writeImage(1000);
+        auto sim = printer();
+        ASSERT_TRUE(sim->startMode(QStringList{"net", "--ip", NetnsPair::kPrinterIp} + who));
+        panel.programFile = writeProgramImage(1000);
         cancelAfter(2500);
         engine.driver.btnDownloadFile_Click();
         EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Cancelled);
         EXPECT_EQ(panel.label, "Failed to download, please check!");
-        const QJsonObject report = sim.stop();
+        const QJsonObject report = sim->stop();
         EXPECT_EQ(report["bootp_replies"].toInt(), 0) << who.join(' ').toStdString();
         EXPECT_EQ(report["start_frames"].toInt(), 0);
     }
 }
 
 TEST_F(NetworkDownloadTest, StatusOneGreetingLinksWithoutBootp) {
-    NetSim sim(*net_, dir);
-    ASSERT_TRUE(sim.start({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet", "--host",
-                           NetnsPair::kToolIp}));
-    panel.programFile = writeImage(2000);
+    auto sim = printer();
+    ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet",
+                                "--host", NetnsPair::kToolIp}));
+    panel.programFile = writeProgramImage(2000);
     engine.driver.btnDownloadFile_Click();
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
-    sim.stop();
-    EXPECT_EQ(sim.received(), written);
+    sim->stop();
+    EXPECT_EQ(sim->received(), written);
 }
 
 TEST_F(NetworkDownloadTest, AcknowledgementsFromAThirdAddressAreIgnored) {
-    NetSim sim(*net_, dir);
-    ASSERT_TRUE(sim.start({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet", "--host",
-                           NetnsPair::kToolIp, "--drop", "1:3"}));
+    auto sim = printer();
+    ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet",
+                                "--host", NetnsPair::kToolIp, "--drop", "1:3"}));
     // A stranger keeps accepting frame 1 on the link port while the printer stays silent.
     QUdpSocket stranger;
     ASSERT_TRUE(stranger.bind(QHostAddress(NetnsPair::kStrangerIp), 13633));
@@ -197,27 +126,27 @@ TEST_F(NetworkDownloadTest, AcknowledgementsFromAThirdAddressAreIgnored) {
     QObject::connect(&flood, &QTimer::timeout,
                      [&] { stranger.writeDatagram(accept, QHostAddress(NetnsPair::kToolIp), 69); });
     flood.start(50);
-    panel.programFile = writeImage(2000);
+    panel.programFile = writeProgramImage(2000);
     engine.driver.btnDownloadFile_Click();
     flood.stop();
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
     EXPECT_EQ(panel.label, "Download failed!");
-    const QJsonObject copies = lastSession(sim.stop())["frame_copies"].toObject();
+    const QJsonObject copies = lastSession(sim->stop())["frame_copies"].toObject();
     EXPECT_EQ(copies["1"].toInt(), 3);
     EXPECT_EQ(copies["2"].toInt(), 0);
 }
 
 TEST_F(NetworkDownloadTest,
        BootCommandIsElevenBytesAndTheConnectionClosesWithinOneAndAHalfSeconds) {
-    NetSim sim(*net_, dir);
-    ASSERT_TRUE(sim.start({"app", "--ip", NetnsPair::kPrinterIp}));
+    auto sim = printer();
+    ASSERT_TRUE(sim->startMode({"app", "--ip", NetnsPair::kPrinterIp}));
     QElapsedTimer clock;
     clock.start();
     engine.appToBoot.cmdAppToBoot_Click();
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(panel.statusPanel, " Enter the download status");
     EXPECT_TRUE(panel.downloadEnabled);
-    const QJsonObject report = sim.stop();
+    const QJsonObject report = sim->stop();
     EXPECT_EQ(report["app_boot_commands"].toInt(), 1);
     const QJsonArray received = report["app_received_hex"].toArray();
     ASSERT_EQ(received.size(), 1);
@@ -239,21 +168,21 @@ TEST_F(NetworkDownloadTest, UnreachablePrinterCostsTheConnectWaitAndThePauseOnly
 }
 
 TEST_F(NetworkDownloadTest, FontDownloadThroughTheRunningFirmwareOverTcp) {
-    NetSim sim(*net_, dir);
-    ASSERT_TRUE(sim.start({"app", "--ip", NetnsPair::kPrinterIp}));
+    auto sim = printer();
+    ASSERT_TRUE(sim->startMode({"app", "--ip", NetnsPair::kPrinterIp}));
     panel.fontBoot = false;
-    panel.fontFile = writeImage(3000, "font.bin");
+    panel.fontFile = writeProgramImage(3000, "font.bin");
     engine.driver.btnDownloadFontFile_Click();
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
-    const QJsonObject report = sim.stop();
-    EXPECT_EQ(sim.received(), written);
+    const QJsonObject report = sim->stop();
+    EXPECT_EQ(sim->received(), written);
     EXPECT_TRUE(report["errors"].toArray().isEmpty());
 }
 
 TEST_F(NetworkDownloadTest, RefusedBindEndsTheLinkAtOnceWithTheRemedy) {
     QUdpSocket squatter;
     ASSERT_TRUE(squatter.bind(QHostAddress::AnyIPv4, 69));
-    panel.programFile = writeImage(1000);
+    panel.programFile = writeProgramImage(1000);
     QElapsedTimer clock;
     clock.start();
     engine.driver.btnDownloadFile_Click();
@@ -267,7 +196,7 @@ TEST_F(NetworkDownloadTest, RefusedBindEndsTheLinkAtOnceWithTheRemedy) {
 
 TEST_F(NetworkDownloadTest, MalformedAddressesAreRefusedBeforeAnySocketIsBound) {
     panel.ip = "192.168.123";
-    panel.programFile = writeImage(1000);
+    panel.programFile = writeProgramImage(1000);
     engine.driver.btnDownloadFile_Click();
     ASSERT_FALSE(panel.tips.isEmpty());
     EXPECT_TRUE(panel.tips.last().contains("192.168.123"));

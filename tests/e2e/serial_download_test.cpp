@@ -1,13 +1,7 @@
-#include "download/checksums.h"
-#include "download/engine.h"
-#include "ports/com_port_map.h"
-#include "ports/ini_store.h"
-#include "support/fake_usb_inventory.h"
+#include "support/engine_fixture.h"
 #include "support/printer_sim_process.h"
-#include "support/recording_panel.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -17,18 +11,13 @@
 namespace posflash {
 namespace {
 
-using testing::FakeUsbInventory;
 using testing::PrinterSimProcess;
-using testing::RecordingPanel;
 using Outcome = DownloadDriver::Outcome;
 
 // A whole download from the engine to the simulated printer on a pseudo-terminal.
-class SerialDownloadTest : public ::testing::Test {
+class SerialDownloadTest : public ::testing::Test, protected testing::EngineParts {
 protected:
-    SerialDownloadTest()
-        : settings(dir.filePath("sys_config.ini")), engine(panel, settings, map, usb), sim(dir) {
-        engine.faces.setUseEnglish(true);
-    }
+    SerialDownloadTest() : sim(dir) { engine.faces.setUseEnglish(true); }
 
     void startPrinter(const QStringList& faults = {}) {
         ASSERT_TRUE(sim.start(faults));
@@ -39,28 +28,6 @@ protected:
         engine.portModel.optPortSelect_Click(1);
     }
 
-    // An image of n bytes whose last four hold the sum of the others.
-    QString writeImage(std::size_t n, const QString& name = "fw.bin") {
-        Bytes image(n);
-        for (std::size_t i = 0; i + 4 < n; ++i)
-            image[i] = static_cast<std::uint8_t>((i * 37 + i / 251) & 0xFF);
-        putU32(image, n - 4, GetSum(ByteView(image).first(n - 4)));
-        written = image;
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(n));
-        return path;
-    }
-
-    Bytes received() const {
-        QFile f(sim.outPath());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray all = f.readAll();
-        return Bytes(all.begin(), all.end());
-    }
-
     static int copiesOf(const QJsonObject& report, int frameNo) {
         return report["last_session"]
             .toObject()["frame_copies"]
@@ -68,14 +35,7 @@ protected:
             .toInt();
     }
 
-    QTemporaryDir dir;
-    RecordingPanel panel;
-    IniStore settings;
-    ComPortMap map;
-    FakeUsbInventory usb;
-    Engine engine;
     PrinterSimProcess sim;
-    Bytes written;
 };
 
 QString frameText(int i, int n) {
@@ -84,7 +44,7 @@ QString frameText(int i, int n) {
 
 TEST_F(SerialDownloadTest, ProgramImageArrivesByteIdenticalAndIsCounted) {
     startPrinter();
-    panel.programFile = writeImage(1000);
+    panel.programFile = writeProgramImage(1000);
     engine.driver.btnDownloadFile_Click();
 
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
@@ -102,7 +62,7 @@ TEST_F(SerialDownloadTest, ProgramImageArrivesByteIdenticalAndIsCounted) {
     EXPECT_FALSE(engine.serial.PortOpen());
 
     const QJsonObject report = sim.stop();
-    EXPECT_EQ(received(), written);
+    EXPECT_EQ(sim.received(), written);
     EXPECT_TRUE(report["errors"].toArray().isEmpty())
         << QJsonDocument(report).toJson().toStdString();
     EXPECT_EQ(report["sessions"].toArray().size(), 1);
@@ -110,7 +70,7 @@ TEST_F(SerialDownloadTest, ProgramImageArrivesByteIdenticalAndIsCounted) {
 
 TEST_F(SerialDownloadTest, FontImageTravelsIn1024ByteFramesOfKind81) {
     startPrinter();
-    panel.fontFile = writeImage(3000, "font.bin");
+    panel.fontFile = writeProgramImage(3000, "font.bin");
     engine.faces.setUseEnglish(false);
     engine.driver.btnDownloadFontFile_Click();
 
@@ -120,7 +80,7 @@ TEST_F(SerialDownloadTest, FontImageTravelsIn1024ByteFramesOfKind81) {
     EXPECT_TRUE(panel.label.endsWith(QStringLiteral("秒, 下载完成！")));
     EXPECT_FALSE(engine.download.FontDownload);
     const QJsonObject report = sim.stop();
-    EXPECT_EQ(received(), written);
+    EXPECT_EQ(sim.received(), written);
     const QJsonObject session = report["sessions"].toArray().first().toObject();
     EXPECT_EQ(session["kind_byte"].toInt(), 0x81);
     EXPECT_TRUE(report["errors"].toArray().isEmpty());
@@ -128,7 +88,7 @@ TEST_F(SerialDownloadTest, FontImageTravelsIn1024ByteFramesOfKind81) {
 
 TEST_F(SerialDownloadTest, SilentPrinterGetsTheStartFrameThreeTimesThenFailure) {
     startPrinter({"--silent"});
-    panel.programFile = writeImage(1000);
+    panel.programFile = writeProgramImage(1000);
     QElapsedTimer clock;
     clock.start();
     engine.driver.btnDownloadFile_Click();
@@ -144,7 +104,7 @@ TEST_F(SerialDownloadTest, SilentPrinterGetsTheStartFrameThreeTimesThenFailure) 
 
 TEST_F(SerialDownloadTest, UnansweredDataFrameIsSentThreeTimesAbout350msApart) {
     startPrinter({"--drop", "1:3"});
-    panel.programFile = writeImage(1000);
+    panel.programFile = writeProgramImage(1000);
     QElapsedTimer clock;
     engine.panel.setStatusLabel(""); // keep the recorder's first label meaningful
     panel.onLabel = [&](const QString& t) {
@@ -165,31 +125,31 @@ TEST_F(SerialDownloadTest, UnansweredDataFrameIsSentThreeTimesAbout350msApart) {
 
 TEST_F(SerialDownloadTest, RefusedTwiceThenAcceptedGoesOn) {
     startPrinter({"--refuse", "2:5:2"});
-    panel.programFile = writeImage(2000);
+    panel.programFile = writeProgramImage(2000);
     engine.driver.btnDownloadFile_Click();
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed);
     const QJsonObject report = sim.stop();
     EXPECT_EQ(
         report["sessions"].toArray().first().toObject()["frame_copies"].toObject()["2"].toInt(), 3);
-    EXPECT_EQ(received(), written);
+    EXPECT_EQ(sim.received(), written);
 }
 
 TEST_F(SerialDownloadTest, AcceptanceWithThePreviousFrameNumberIsIgnored) {
     startPrinter({"--wrong-no", "2"});
-    panel.programFile = writeImage(2000);
+    panel.programFile = writeProgramImage(2000);
     engine.driver.btnDownloadFile_Click();
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed);
     const QJsonObject report = sim.stop();
     EXPECT_EQ(
         report["sessions"].toArray().first().toObject()["frame_copies"].toObject()["2"].toInt(), 2);
-    EXPECT_EQ(received(), written);
+    EXPECT_EQ(sim.received(), written);
 }
 
 TEST_F(SerialDownloadTest, LateAcceptanceCountsForTheSecondAttempt) {
     // The answer to frame 2 comes 400 ms after each copy: the first answer lands in the
     // second attempt's wait; the answer to the repeat carries the old number and is ignored.
     startPrinter({"--late", "2:400"});
-    panel.programFile = writeImage(2000);
+    panel.programFile = writeProgramImage(2000);
     engine.driver.btnDownloadFile_Click();
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     const QJsonObject report = sim.stop();
@@ -197,12 +157,12 @@ TEST_F(SerialDownloadTest, LateAcceptanceCountsForTheSecondAttempt) {
         report["sessions"].toArray().first().toObject()["frame_copies"].toObject();
     EXPECT_EQ(copies["2"].toInt(), 2);
     EXPECT_EQ(copies["3"].toInt(), 1);
-    EXPECT_EQ(received(), written);
+    EXPECT_EQ(sim.received(), written);
 }
 
 TEST_F(SerialDownloadTest, CancelWhileFrameThreeWaitsStopsBeforeFrameFourAndNextDownloadWorks) {
     startPrinter({"--late", "3:250"});
-    panel.programFile = writeImage(10 * 512 - 100);
+    panel.programFile = writeProgramImage(10 * 512 - 100);
     panel.onLabel = [&](const QString& t) {
         if (t.startsWith(frameText(2, 10)))
             QTimer::singleShot(100, [&] { engine.driver.cmdCancel_Click(); });
@@ -224,12 +184,12 @@ TEST_F(SerialDownloadTest, CancelWhileFrameThreeWaitsStopsBeforeFrameFourAndNext
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     EXPECT_EQ(panel.downloadCount, 1);
     sim.stop();
-    EXPECT_EQ(received(), written);
+    EXPECT_EQ(sim.received(), written);
 }
 
 TEST_F(SerialDownloadTest, PrinterVanishingMidDownloadFailsCleanly) {
     startPrinter({"--disconnect-after", "3"});
-    panel.programFile = writeImage(10 * 512);
+    panel.programFile = writeProgramImage(10 * 512);
     QElapsedTimer clock;
     clock.start();
     engine.driver.btnDownloadFile_Click();

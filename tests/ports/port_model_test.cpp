@@ -1,10 +1,6 @@
-#include "download/engine.h"
-#include "ports/com_port_map.h"
-#include "ports/ini_store.h"
 #include "ports/userfunction.h"
-#include "support/fake_usb_inventory.h"
+#include "support/engine_fixture.h"
 #include "support/pty_pair.h"
-#include "support/recording_panel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,21 +12,11 @@
 namespace posflash {
 namespace {
 
-using testing::FakeUsbInventory;
 using testing::PtyPair;
-using testing::RecordingPanel;
 
-class PortModelTest : public ::testing::Test {
+class PortModelTest : public ::testing::Test, protected testing::EngineParts {
 protected:
-    PortModelTest() : settings(dir.filePath("sys_config.ini")), engine(panel, settings, map, usb) {
-        engine.portModel.setBaudIndex(7);
-    }
-    QTemporaryDir dir;
-    RecordingPanel panel;
-    IniStore settings;
-    ComPortMap map;
-    FakeUsbInventory usb;
-    Engine engine;
+    PortModelTest() { engine.portModel.setBaudIndex(7); }
 };
 
 TEST_F(PortModelTest, ChoosingUsbClosesThePortAndStoresTheKind) {

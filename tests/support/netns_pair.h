@@ -71,10 +71,8 @@ public:
         }
     }
 
-    // The command line that runs a program in the printer's namespace.
-    QStringList inPrinter(const QString& program, const QStringList& args) const {
-        return QStringList{"netns", "exec", printer_, program} + args;
-    }
+    // The command that runs a program in the printer's namespace.
+    QStringList printerLauncher() const { return {"ip", "netns", "exec", printer_}; }
     QString why() const { return why_; }
 
 private:

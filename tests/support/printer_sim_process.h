@@ -1,5 +1,8 @@
 #pragma once
 
+#include "download/bytes.h"
+
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -10,29 +13,24 @@
 
 namespace posflash::testing {
 
-// The simulated printer as a child process on a pseudo-terminal.
+// The simulated printer as a child process: on a pseudo-terminal, or (started through a
+// launcher such as "ip netns exec NS") on the network of another namespace.
 class PrinterSimProcess {
 public:
-    explicit PrinterSimProcess(const QTemporaryDir& dir)
-        : link_(dir.filePath("printer-tty")), out_(dir.filePath("received.bin")),
-          report_(dir.filePath("report.json")) {}
+    explicit PrinterSimProcess(const QTemporaryDir& dir, QStringList launcher = {})
+        : launcher_(std::move(launcher)), link_(dir.filePath("printer-tty")),
+          out_(dir.filePath("received.bin")), report_(dir.filePath("report.json")) {}
     ~PrinterSimProcess() { stop(); }
+    PrinterSimProcess(const PrinterSimProcess&) = delete;
+    PrinterSimProcess& operator=(const PrinterSimProcess&) = delete;
 
+    // The boot loader on a pseudo-terminal reachable at link().
     bool start(const QStringList& faults = {}) {
-        QStringList args{"serial", "--link", link_, "--out", out_, "--report", report_};
-        args << faults;
-        process_.setProgram(QStringLiteral(POSFLASH_SIM_PATH));
-        process_.setArguments(args);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-        if (!process_.waitForStarted(5000))
-            return false;
-        // The first line names the pseudo-terminal; the link exists from then on.
-        while (!process_.canReadLine())
-            if (!process_.waitForReadyRead(5000))
-                return false;
-        return process_.readLine().startsWith("PTY ");
+        return run(QStringList{"serial", "--link", link_} + faults, "PTY ");
     }
+
+    // Any mode ("net ...", "app ..."); it is ready once it printed READY.
+    bool startMode(const QStringList& modeAndArgs) { return run(modeAndArgs, "READY"); }
 
     // Ends the printer (it writes its report on the way out) and reads the report.
     QJsonObject stop() {
@@ -52,13 +50,39 @@ public:
         return QJsonDocument::fromJson(f.readAll()).object();
     }
 
+    // The image the printer assembled from the frames it accepted.
+    Bytes received() const {
+        QFile f(out_);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray all = f.readAll();
+        return Bytes(all.begin(), all.end());
+    }
+
     bool waitForExit(int ms) {
         return process_.state() == QProcess::NotRunning || process_.waitForFinished(ms);
     }
     QString link() const { return link_; }
-    QString outPath() const { return out_; }
 
 private:
+    bool run(const QStringList& args, const QByteArray& readyLine) {
+        QStringList command = launcher_;
+        command << QStringLiteral(POSFLASH_SIM_PATH) << args << "--out" << out_ << "--report"
+                << report_;
+        process_.setProgram(command.takeFirst());
+        process_.setArguments(command);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start();
+        if (!process_.waitForStarted(5000))
+            return false;
+        // The first line says the printer is listening.
+        while (!process_.canReadLine())
+            if (!process_.waitForReadyRead(5000))
+                return false;
+        return process_.readLine().startsWith(readyLine);
+    }
+
+    QStringList launcher_;
     QString link_;
     QString out_;
     QString report_;
