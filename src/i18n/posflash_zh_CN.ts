@@ -4,129 +4,183 @@
 <context>
     <name>Download</name>
     <message>
+        <location filename="../download/download_texts.cpp" line="17"/>
         <source>Downloading...</source>
         <translation>正在下载...</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="21"/>
         <source>Establishing connection...</source>
         <translation>正在建立连接...</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="25"/>
         <source>Failed to download, please check!</source>
         <translation>下载失败,请检查是否在下载状态,电源是否正常,通信线是否插好!</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="29"/>
         <source>Ready for download, please wait...</source>
         <translation>正在准备下载，请等待...</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="33"/>
         <source>Downloading NO.%1 ,Total: %2, Time consuming %3 Seconds</source>
         <translation>正在下载第%1帧，总共%2帧, 耗时%3秒</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="41"/>
         <source>The operation is completed, please wait...</source>
         <translation>正在完成操作，请等待...</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="45"/>
         <source>Time consuming: %1 Seconds, Complete!</source>
         <translation>耗时: %1秒, 下载完成！</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="50"/>
         <source>The download is complete</source>
         <translation>下载完成</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="54"/>
         <source>Download failed!</source>
         <translation>程序下载失败!</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="58"/>
         <source>Error opening the file, please try again!</source>
         <translation>打开文件错误,请重试！</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="62"/>
         <source>The file is empty: there is nothing to download.</source>
         <translation>文件为空，没有可下载的内容。</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="66"/>
         <source>The file is too large: the printer accepts at most 32767 frames.</source>
         <translation>文件太大：打印机最多接收 32767 帧。</translation>
     </message>
     <message>
+        <location filename="../download/download_texts.cpp" line="72"/>
         <source>Cannot read the file %1.</source>
         <translation>无法读取文件 %1。</translation>
     </message>
 </context>
 <context>
+    <name>Netboot</name>
+    <message>
+        <location filename="../netboot/netboot_texts.cpp" line="15"/>
+        <source>The IP address &quot;%1&quot; is not valid: write four numbers from 0 to 255 joined by dots, such as 192.168.123.100.</source>
+        <translation>IP 地址“%1”无效：请填写以点分隔的四个 0 到 255 的数字，例如 192.168.123.100。</translation>
+    </message>
+    <message>
+        <location filename="../netboot/netboot_texts.cpp" line="22"/>
+        <source>The MAC address &quot;%1&quot; is not valid: write six two-digit hexadecimal numbers joined by &quot;-&quot;, such as 00-11-22-33-44-55.</source>
+        <translation>MAC 地址“%1”无效：请填写以“-”分隔的六个两位十六进制数，例如 00-11-22-33-44-55。</translation>
+    </message>
+    <message>
+        <location filename="../netboot/netboot_texts.cpp" line="29"/>
+        <source>The file name &quot;%1&quot; is longer than the 128 bytes the printer accepts; rename the file.</source>
+        <translation>文件名“%1”超过打印机可接受的 128 字节，请重命名文件。</translation>
+    </message>
+    <message>
+        <location filename="../netboot/netboot_texts.cpp" line="35"/>
+        <source>Cannot use UDP port %1 (%2). Close any other program that uses it (a DHCP or TFTP server), and give posflash the right to use ports below 1024: sudo setcap cap_net_bind_service+ep %3</source>
+        <translation>无法使用 UDP 端口 %1（%2）。请关闭占用该端口的其他程序（DHCP 或 TFTP 服务器），并授予 posflash 使用 1024 以下端口的权限：sudo setcap cap_net_bind_service+ep %3</translation>
+    </message>
+</context>
+<context>
     <name>frmBoot</name>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="41"/>
         <source>Port Select</source>
         <translation>端口选择</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="42"/>
         <source>Comm settings</source>
         <translation>通讯设置</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="43"/>
         <source>Network settings</source>
         <translation>网络设置</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="44"/>
         <source>Automatic</source>
         <translation>自动获取</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="45"/>
         <source>Manual</source>
         <translation>手动获取</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="46"/>
         <source>GetPort</source>
         <translation>获取端口号</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="47"/>
         <source>Files</source>
         <translation>程序文件</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="48"/>
         <source>InBoot</source>
         <translation>进入下载</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="49"/>
         <source>Download</source>
         <translation>下载</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="60"/>
         <source>The printer program update V1.2</source>
         <translation>打印机程序更新软件 V1.2</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="61"/>
         <source>Website:</source>
         <translation>官方网站:</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="63"/>
         <source>Stop</source>
         <translation>停止</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_load.cpp" line="152"/>
         <source>Check the setup: %1</source>
         <translation>请检查设置：%1</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_load.cpp" line="134"/>
         <source>no access to serial devices (join the dialout group)</source>
         <translation>无权访问串口设备（请加入 dialout 组）</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_load.cpp" line="138"/>
         <source>udev rule %1 not installed</source>
         <translation>未安装 udev 规则 %1</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_load.cpp" line="142"/>
         <source>no right to bind UDP ports 67 and 69 for network downloads</source>
         <translation>无权绑定网络下载所需的 UDP 端口 67 和 69</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_load.cpp" line="148"/>
         <source>settings not saved: %1</source>
         <translation>设置未能保存：%1</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_load.cpp" line="150"/>
         <source>config.ini not written: %1</source>
         <translation>未能写入 config.ini：%1</translation>
     </message>
