@@ -72,7 +72,9 @@ bool NetworkDownloadTest::ready_ = false;
 
 TEST_F(NetworkDownloadTest, BootpPathDeliversTheImageAndTheAnswerPassesThePrintersChecks) {
     auto sim = printer();
-    ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac}));
+    // The printer asks twice more after the answer: those requests get none.
+    ASSERT_TRUE(sim->startMode(
+        {"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--requests-after-reply", "2"}));
     panel.programFile = writeProgramImage(5000, "fw.bin");
     engine.driver.btnDownloadFile_Click();
     EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
@@ -81,6 +83,7 @@ TEST_F(NetworkDownloadTest, BootpPathDeliversTheImageAndTheAnswerPassesThePrinte
     EXPECT_EQ(sim->received(), written);
     EXPECT_TRUE(report["errors"].toArray().isEmpty())
         << QJsonDocument(report["errors"].toArray()).toJson().toStdString();
+    EXPECT_GE(report["bootp_requests"].toInt(), 3);
     EXPECT_EQ(report["bootp_replies"].toInt(), 1);
     EXPECT_EQ(report["boot_file"].toString(), "fw.bin");
     EXPECT_EQ(report["server_ip"].toString(), NetnsPair::kToolIp);
