@@ -28,7 +28,7 @@ void LoadAndCheck16MiB(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = writeImage(dir, 16u << 20);
     for (auto _ : state) {
-        const LoadedImage image = LoadImageFile(path);
+        const LoadedImage image = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
         const bool valid = CheckBinImageValid(image.bytes);
         benchmark::DoNotOptimize(valid);
         // One buffer of exactly the file's size: no growth, no second copy.

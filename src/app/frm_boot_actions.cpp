@@ -48,9 +48,14 @@ void frmBoot::btnOpenFile_Click() {
     const QString path = host_.chooseFile(this, QString::fromLatin1(kBinFilter));
     if (path.isEmpty())
         return;
-    if (!CheckBinFileValid(path)) {
+    // The size is checked before anything is read: a huge file must not exhaust memory.
+    const LoadedImage image = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
+    if (!image.ok() || !CheckBinImageValid(image.bytes)) {
         IsEnglishMode();
-        ShowTipsBox(*this, texts::fileOpenError(engine_.faces), 1);
+        ShowTipsBox(*this,
+                    image.error == ImageLoadError::TooLarge ? texts::imageTooLarge(engine_.faces)
+                                                            : texts::fileOpenError(engine_.faces),
+                    1);
         return;
     }
     ui_->txtFilePath->setText(path);

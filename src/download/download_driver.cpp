@@ -75,6 +75,7 @@ void DownloadDriver::btnDownloadFile_function() {
     running_ = true;
     NowStatus(texts::downloadBegins(faces_));
     panel_.setDownloadEnabled(false);
+    panel_.setAppToBootEnabled(false);
     panel_.setCancelEnabled(true);
     panel_.setStatusLabel(texts::establishingConnection(faces_));
 
@@ -93,26 +94,18 @@ void DownloadDriver::btnDownloadFile_function() {
 }
 
 DownloadDriver::Outcome DownloadDriver::transfer(const QString& date, const QString& time) {
-    const LoadedImage image = LoadImageFile(download_.DownloadFilePath);
-    QString problem;
-    if (!image.ok()) {
-        problem = texts::imageUnreadable(faces_, download_.DownloadFilePath);
-    } else {
-        switch (CheckImageFrameable(image.bytes.size(), download_.FrameDataSize)) {
-        case ImageProblem::Empty:
-            problem = texts::imageEmpty(faces_);
-            break;
-        case ImageProblem::TooManyFrames:
-            problem = texts::imageTooLarge(faces_);
-            break;
-        case ImageProblem::None:
-            break;
-        }
-    }
+    // The very bytes that are sent are checked here, just before the start frame: the path
+    // box may have been typed or restored, and the file replaced during the link wait.
+    const LoadedImage image =
+        LoadImageFile(download_.DownloadFilePath, MaxImageBytes(download_.FrameDataSize));
+    const QString problem = refusalOf(image);
     if (!problem.isEmpty()) {
+        // The elapsed timer would go on rewriting the status line under the refusal.
+        timer1_.stop();
         panel_.setStatusLabel(problem);
+        NowStatus(texts::downloadFailed(faces_));
         ShowTipsBox(panel_, problem, 1);
-        return Outcome::Failed;
+        return Outcome::Refused;
     }
 
     const Kind kind = download_.FontDownload ? Kind::Font : Kind::Program;
@@ -167,6 +160,29 @@ DownloadDriver::Outcome DownloadDriver::transfer(const QString& date, const QStr
     return Outcome::Completed;
 }
 
+QString DownloadDriver::refusalOf(const LoadedImage& image) const {
+    switch (image.error) {
+    case ImageLoadError::None:
+        break;
+    case ImageLoadError::TooLarge:
+        return texts::imageTooLarge(faces_);
+    default:
+        return texts::imageUnreadable(faces_, download_.DownloadFilePath);
+    }
+    switch (CheckImageFrameable(image.bytes.size(), download_.FrameDataSize)) {
+    case ImageProblem::Empty:
+        return texts::imageEmpty(faces_);
+    case ImageProblem::TooManyFrames:
+        return texts::imageTooLarge(faces_);
+    case ImageProblem::None:
+        break;
+    }
+    // A font file has no required form; a program carries its sum in its last four bytes.
+    if (!download_.FontDownload && !CheckBinImageValid(image.bytes))
+        return texts::fileOpenError(faces_);
+    return {};
+}
+
 void DownloadDriver::finish(Outcome outcome) {
     DelayMs(waits_, kCloseDelayMs);
     if (ports_.PortKind == PortKindValue::Com)
@@ -176,6 +192,7 @@ void DownloadDriver::finish(Outcome outcome) {
     timer1_.stop();
     panel_.setProgressValue(0);
     panel_.setDownloadEnabled(true);
+    panel_.setAppToBootEnabled(true);
     panel_.setCancelEnabled(false);
     download_.FontDownload = false;
     running_ = false;

@@ -16,13 +16,16 @@ class Panel;
 class PortModel;
 class WaitHub;
 struct DownloadState;
+struct LoadedImage;
 struct PortState;
 
 // Runs one download from the press of a download button to the closing of the port.
 class DownloadDriver : public QObject {
     Q_OBJECT
 public:
-    enum class Outcome { None, Completed, Failed, Cancelled, NotStarted };
+    // Refused: the link came up but the image was not fit to send (unreadable, empty, too
+    // large, or a program whose trailer sum is wrong).
+    enum class Outcome { None, Completed, Failed, Cancelled, NotStarted, Refused };
 
     static constexpr int kTimer1IntervalMs = 100;
     static constexpr int kStartWaitMs = 3000;
@@ -62,6 +65,7 @@ private:
     void start(bool font);
     Outcome transfer(const QString& date, const QString& time);
     void finish(Outcome outcome);
+    QString refusalOf(const LoadedImage& image) const;
     bool stopRequested() const;
 
     DownloadState& download_;

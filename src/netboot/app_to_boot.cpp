@@ -55,6 +55,12 @@ bool AppToBoot::tcpSend(ByteView frame) {
 }
 
 void AppToBoot::cmdAppToBoot_Click() {
+    if (downloadRunning && downloadRunning())
+        return;
+    sendBootCommand();
+}
+
+void AppToBoot::sendBootCommand() {
     // A second press while the first runs (its waits let clicks through) does nothing.
     if (running_)
         return;
@@ -93,9 +99,10 @@ void AppToBoot::cmdAppToBoot_Click() {
         TimerNetLinkStop();
     }
 
-    panel_.setAppToBootEnabled(true);
-    if (!(downloadRunning && downloadRunning()))
+    if (!(downloadRunning && downloadRunning())) {
+        panel_.setAppToBootEnabled(true);
         panel_.setDownloadEnabled(true);
+    }
     ports_.AppToBootActive = false;
     running_ = false;
 }

@@ -35,7 +35,11 @@ public:
     // The printer's echo of the boot command: the first nine or all ten pattern bytes.
     static bool IsBootCommandEcho(ByteView block);
 
+    // The button: refused while a download runs, whose frames would otherwise go to the raw
+    // USB node for as long as the command is active.
     void cmdAppToBoot_Click();
+    // The command itself; also how the link switches a printer for a font download.
+    void sendBootCommand();
     void tcpClientMonitorClose();
     void TimerNetLinkStart(int intervalMs);
     void TimerNetLinkStop();

@@ -78,7 +78,7 @@ bool NetworkBoot::startBootLoaderLink() {
 bool NetworkBoot::startFontModeLink() {
     if (!takePrinterAddress())
         return false;
-    appToBoot_.cmdAppToBoot_Click();
+    appToBoot_.sendBootCommand();
     return appToBoot_.monitorConnected();
 }
 

@@ -10,12 +10,26 @@
 namespace posflash {
 
 SerialControl::SerialControl(const ComPortMap& comPorts, QObject* parent)
-    : QObject(parent), comPorts_(comPorts) {
+    : QObject(parent), comPorts_(comPorts), lineWatch_(MakeModemLineWatch()) {
     connect(&port_, &QSerialPort::readyRead, this, &SerialControl::readArrivals);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialControl::handleError);
 }
 
-SerialControl::~SerialControl() = default;
+SerialControl::~SerialControl() {
+    lineWatch_->stop();
+}
+
+void SerialControl::setModemLineWatch(std::unique_ptr<ModemLineWatch> watch) {
+    closePort();
+    lineWatch_ = std::move(watch);
+}
+
+void SerialControl::closePort() {
+    // The watch uses the descriptor: it ends before the descriptor is closed.
+    lineWatch_->stop();
+    if (port_.isOpen())
+        port_.close();
+}
 
 int SerialControl::setCommPort(int number) {
     if (port_.isOpen())
@@ -36,8 +50,7 @@ QString SerialControl::devicePath() const {
 
 int SerialControl::setPortOpen(bool open) {
     if (!open) {
-        if (port_.isOpen())
-            port_.close();
+        closePort();
         return comm_error::kNone;
     }
     if (port_.isOpen())
@@ -57,6 +70,8 @@ int SerialControl::setPortOpen(bool open) {
         port_.clearError();
         return number == comm_error::kNone ? comm_error::kUnknown : number;
     }
+    // A carrier-detect change closes the port; the next send opens it again.
+    lineWatch_->start(static_cast<int>(port_.handle()), [this] { closePort(); });
     return comm_error::kNone;
 }
 
@@ -97,7 +112,7 @@ void SerialControl::handleError(QSerialPort::SerialPortError error) {
     // the next send reopens (or reports) instead of spinning.
     if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
         const bool wasOpen = port_.isOpen();
-        port_.close();
+        closePort();
         port_.clearError();
         if (wasOpen && onLineError)
             onLineError(CommErrorNumber(error));

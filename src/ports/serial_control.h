@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/bytes.h"
+#include "ports/modem_line_watch.h"
 
 #include <QObject>
 #include <QSerialPort>
@@ -44,12 +45,17 @@ public:
     // Called when the line fails while open (device gone, read error); the port is closed.
     std::function<void(int errorNumber)> onLineError;
 
+    // Replaces the carrier-detect watch (tests drive the change through a fake).
+    void setModemLineWatch(std::unique_ptr<ModemLineWatch> watch);
+
 private:
     void readArrivals();
     void handleError(QSerialPort::SerialPortError error);
+    void closePort();
 
     const ComPortMap& comPorts_;
     QSerialPort port_;
+    std::unique_ptr<ModemLineWatch> lineWatch_;
     int commPort_ = 1;
 };
 

@@ -1,6 +1,9 @@
 #include "download/download_texts.h"
 #include "netboot/netboot_texts.h"
+#include "ports/userfunction.h"
 #include "support/engine_fixture.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +55,55 @@ TEST_F(DriverTest, NetworkLinkRefusesEmptyAddressesWithoutWaiting) {
     panel.mac.clear();
     engine.driver.btnDownloadFile_Click();
     EXPECT_EQ(panel.tips.last(), QStringLiteral("MAC 地址不能为空！"));
+}
+
+TEST_F(DriverTest, AnImageRefusedAfterTheLinkLeavesTheWindowIdleWithTheRefusal) {
+    // The printer is present, so the link comes up and the image is judged just before the
+    // start frame: the bytes that would be sent, whatever the path box held before.
+    usb.list = {{"USB\\VID_0483&PID_5740\\A1", "/dev/null", "/dev/null"}};
+    engine.faces.setUseEnglish(true);
+    const QString sparse = dir.filePath("huge.bin");
+    QFile(sparse).open(QIODevice::WriteOnly);
+    QFile(sparse).resize(200LL << 30);
+    const QString empty = dir.filePath("empty.bin");
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QString corrupt = writeProgramImage(1000, "corrupt.bin");
+    {
+        QFile f(corrupt);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(10);
+        f.write("\x55", 1);
+    }
+    const struct {
+        QString path;
+        QString text;
+    } cases[] = {
+        {dir.filePath("missing.bin"), "Cannot read the file " + dir.filePath("missing.bin") + "."},
+        {empty, "The file is empty: there is nothing to download."},
+        {sparse, "The file is too large: the printer accepts at most 32767 frames."},
+        {corrupt, "Error opening the file, please try again!"},
+        {"/dev/zero", "Cannot read the file /dev/zero."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        panel.programFile = c.path;
+        panel.tips.clear();
+        QString labelAfterBox;
+        panel.whileTipsOpen = [&] {
+            DelayMs(engine.waits, 350); // the elapsed timer ticks every 100 ms
+            labelAfterBox = panel.label;
+        };
+        engine.driver.btnDownloadFile_Click();
+        EXPECT_EQ(engine.driver.lastOutcome(), DownloadDriver::Outcome::Refused);
+        EXPECT_EQ(panel.tips, QStringList{c.text});
+        EXPECT_EQ(labelAfterBox, c.text);
+        DelayMs(engine.waits, 250);
+        EXPECT_EQ(panel.label, c.text);
+        EXPECT_EQ(panel.statusPanel, " Download failed!");
+        EXPECT_TRUE(panel.downloadEnabled);
+        EXPECT_TRUE(panel.appToBootEnabled);
+        EXPECT_FALSE(panel.cancelEnabled);
+    }
 }
 
 TEST_F(DriverTest, CancelWhileIdleLeavesTheTextsAlone) {

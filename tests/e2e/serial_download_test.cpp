@@ -70,6 +70,7 @@ TEST_F(SerialDownloadTest, ProgramImageArrivesByteIdenticalAndIsCounted) {
 
 TEST_F(SerialDownloadTest, FontImageTravelsIn1024ByteFramesOfKind81) {
     startPrinter();
+    panel.fontBoot = false; // on a COM port the font still goes over the COM port
     panel.fontFile = writeProgramImage(3000, "font.bin");
     engine.faces.setUseEnglish(false);
     engine.driver.btnDownloadFontFile_Click();
@@ -185,6 +186,37 @@ TEST_F(SerialDownloadTest, CancelWhileFrameThreeWaitsStopsBeforeFrameFourAndNext
     EXPECT_EQ(panel.downloadCount, 1);
     sim.stop();
     EXPECT_EQ(sim.received(), written);
+}
+
+TEST_F(SerialDownloadTest, BootCommandAndASecondDownloadAreRefusedWhileADownloadRuns) {
+    // Either would take over the line: the boot command diverts frames to the raw USB node,
+    // a second driver shares the frames and the port.
+    startPrinter({"--think", "20"});
+    panel.fontFile = writeProgramImage(3000, "font.bin");
+    panel.programFile = writeProgramImage(4 * 512);
+    const Bytes program = written;
+    bool pressed = false;
+    bool appToBootDisabled = false;
+    panel.onLabel = [&](const QString& t) {
+        if (pressed || !t.startsWith(frameText(1, 4)))
+            return;
+        pressed = true;
+        appToBootDisabled = !panel.appToBootEnabled;
+        engine.appToBoot.cmdAppToBoot_Click();
+        EXPECT_FALSE(engine.ports.AppToBootActive);
+        engine.driver.btnDownloadFontFile_Click();
+    };
+    engine.driver.btnDownloadFile_Click();
+    panel.onLabel = nullptr;
+
+    EXPECT_TRUE(pressed);
+    EXPECT_TRUE(appToBootDisabled);
+    EXPECT_TRUE(panel.appToBootEnabled);
+    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    EXPECT_EQ(panel.downloadCount, 1);
+    const QJsonObject report = sim.stop();
+    EXPECT_EQ(report["sessions"].toArray().size(), 1);
+    EXPECT_EQ(sim.received(), program);
 }
 
 TEST_F(SerialDownloadTest, PrinterVanishingMidDownloadFailsCleanly) {

@@ -1,3 +1,4 @@
+#include "ports/modem_line_watch.h"
 #include "ports/userfunction.h"
 #include "support/engine_fixture.h"
 #include "support/pty_pair.h"
@@ -111,6 +112,71 @@ TEST_F(PortModelTest, EachArrivalReachesTheReplyCheckerFromIndexZero) {
     engine.waits.waitFor([&] { return !seen.empty(); }, 2000);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0], reply);
+}
+
+// Stands in for a line driver that reports modem-line changes.
+class FakeModemLineWatch : public ModemLineWatch {
+public:
+    struct Calls {
+        int starts = 0;
+        int stops = 0;
+        int fd = -1;
+        std::function<void()> change;
+    };
+    explicit FakeModemLineWatch(Calls& calls) : calls_(calls) {}
+    void start(int fd, std::function<void()> onCarrierChange) override {
+        ++calls_.starts;
+        calls_.fd = fd;
+        calls_.change = std::move(onCarrierChange);
+    }
+    void stop() override {
+        ++calls_.stops;
+        calls_.change = nullptr;
+    }
+
+private:
+    Calls& calls_;
+};
+
+TEST_F(PortModelTest, ACarrierDetectChangeClosesTheOpenPortAndTheNextSendReopensIt) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    FakeModemLineWatch::Calls calls;
+    engine.serial.setModemLineWatch(std::make_unique<FakeModemLineWatch>(calls));
+    map.setMapping(3, pty.slavePath());
+    engine.portModel.selectComIndex(2);
+    engine.portModel.optPortSelect_Click(1);
+    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{1}));
+    ASSERT_EQ(calls.starts, 1);
+    EXPECT_GE(calls.fd, 0);
+    const QString before = panel.statusPanel;
+
+    ASSERT_TRUE(calls.change);
+    calls.change();
+    EXPECT_FALSE(engine.serial.PortOpen());
+    EXPECT_EQ(panel.statusPanel, before); // a closed line is not an error
+    EXPECT_FALSE(calls.change);           // the watch ended before the descriptor closed
+
+    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{2}));
+    EXPECT_TRUE(engine.serial.PortOpen());
+    EXPECT_EQ(calls.starts, 2);
+}
+
+TEST_F(PortModelTest, OnAPseudoTerminalTheRealWatchReportsNothingAndClosesPromptly) {
+    // A pty cannot wait for modem lines: the watch must neither report a change nor hold up
+    // the close.
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    map.setMapping(3, pty.slavePath());
+    engine.portModel.selectComIndex(2);
+    engine.portModel.optPortSelect_Click(1);
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(engine.portModel.PortSendData(Bytes{1}));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(engine.serial.PortOpen());
+        engine.portModel.cmdCloseSerialUSB_Click();
+        EXPECT_FALSE(engine.serial.PortOpen());
+    }
 }
 
 TEST(WaitHub, TheDecidingEventEndsTheWaitAtOnceAndTimeoutsEndTheRest) {

@@ -26,6 +26,8 @@ public:
     void showTipsBox(const QString& prompt, int style) override {
         tips << prompt;
         lastTipsStyle = style;
+        if (whileTipsOpen) // a modal box runs events until it is dismissed
+            whileTipsOpen();
     }
     void setProgressMax(int max) override { progressMax = max; }
     void setProgressValue(int value) override {
@@ -35,6 +37,7 @@ public:
     void setDownloadCount(int count) override { downloadCount = count; }
     void setDownloadEnabled(bool enabled) override { downloadEnabled = enabled; }
     void setCancelEnabled(bool enabled) override { cancelEnabled = enabled; }
+    void setAppToBootEnabled(bool enabled) override { appToBootEnabled = enabled; }
     void setBootStatusImage(int item) override { bootImage = item; }
     void setComIndex(int index) override { comIndex = index; }
     void setPortKindIndex(int index) override { portKindIndex = index; }
@@ -45,6 +48,7 @@ public:
     bool fontBootDown() const override { return fontBoot; }
 
     std::function<void(const QString&)> onLabel;
+    std::function<void()> whileTipsOpen;
     QString label;
     QStringList labels;
     QString statusPanel;
@@ -57,6 +61,7 @@ public:
     int downloadCount = 0;
     bool downloadEnabled = true;
     bool cancelEnabled = false;
+    bool appToBootEnabled = true;
     int bootImage = 0;
     int comIndex = 0;
     int portKindIndex = 0;
