@@ -4,11 +4,11 @@
 #include "app/stored_number.h"
 #include "ports/config_paths.h"
 #include "ports/mcommunicate.h"
+#include "ports/settings_file_read.h"
 #include "ports/userfunction.h"
 #include "ui_frm_boot.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -79,13 +79,17 @@ void frmBoot::mirrorSettings() {
         !folder.isWritable())
         return;
     const QString target = QDir(host_.applicationFolder).filePath(QStringLiteral("config.ini"));
-    QFile in(source);
-    QSaveFile out(target);
-    if (!in.open(QIODevice::ReadOnly)) {
-        mirrorError_ = in.errorString();
+    // Read with the settings store's own checks: a FIFO or device in its place must neither
+    // block the start nor be copied without end.
+    const SettingsFileContents in = ReadSettingsFile(source);
+    if (in.status == SettingsFileContents::Status::Missing)
+        return;
+    if (in.status == SettingsFileContents::Status::Refused) {
+        mirrorError_ = in.error;
         return;
     }
-    const QByteArray content = in.readAll();
+    const QByteArray& content = in.bytes;
+    QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit())
         mirrorError_ = QStringLiteral("%1: %2").arg(target, out.errorString());
 }

@@ -1,8 +1,9 @@
 #include "ports/ini_store.h"
 
+#include "ports/settings_file_read.h"
+
 #include <QByteArrayView>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -11,9 +12,7 @@ namespace {
 
 // Reads give back at most this many bytes, as the profile functions' 256-byte buffer did.
 constexpr qsizetype kMaxValueBytes = 255;
-// A settings file holds a few hundred bytes; anything this large is not one and is refused
-// rather than read into memory.
-constexpr qint64 kMaxFileBytes = 1 << 20;
+constexpr qint64 kMaxFileBytes = kMaxSettingsFileBytes;
 
 struct Line {
     QByteArrayView text; // without its line break
@@ -183,35 +182,17 @@ QString IniStore::lastError() const {
 
 std::optional<QByteArray> IniStore::readFile() const {
     lastError_.clear();
-    const QFileInfo info(fileName_);
-    if (!info.exists())
+    SettingsFileContents file = ReadSettingsFile(fileName_, kMaxFileBytes);
+    switch (file.status) {
+    case SettingsFileContents::Status::Read:
+        return std::move(file.bytes);
+    case SettingsFileContents::Status::Missing:
         return QByteArray(); // a missing file reads as an empty one
-    if (info.isDir()) {
-        lastError_ = QStringLiteral("%1 is a folder, not a settings file").arg(fileName_);
-        return std::nullopt;
+    case SettingsFileContents::Status::Refused:
+        break;
     }
-    // A FIFO or device would block or never end.
-    if (!info.isFile()) {
-        lastError_ = QStringLiteral("%1 is not a regular file").arg(fileName_);
-        return std::nullopt;
-    }
-    QFile file(fileName_);
-    if (!file.open(QIODevice::ReadOnly)) {
-        lastError_ = QStringLiteral("Cannot read %1: %2").arg(fileName_, file.errorString());
-        return std::nullopt;
-    }
-    QByteArray text = file.read(kMaxFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        lastError_ = QStringLiteral("Cannot read %1: %2").arg(fileName_, file.errorString());
-        return std::nullopt;
-    }
-    if (text.size() > kMaxFileBytes) {
-        lastError_ = QStringLiteral("%1 is larger than %2 bytes; not a settings file")
-                         .arg(fileName_)
-                         .arg(kMaxFileBytes);
-        return std::nullopt;
-    }
-    return text;
+    lastError_ = file.error;
+    return std::nullopt;
 }
 
 bool IniStore::replaceFile(const QByteArray& text) {

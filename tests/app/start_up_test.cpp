@@ -8,6 +8,15 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace posflash::testing {
 namespace {
 
@@ -78,6 +87,37 @@ TEST_F(StartUpTest, FailingMirrorIsReportedAndStartUpGoesOn) {
     start();
     EXPECT_TRUE(control<QLabel>("ShowStatus_0").text().contains("config.ini"));
     EXPECT_EQ(stored("SERIAL", "COM"), "2");
+}
+
+TEST_F(StartUpTest, ASettingsFileThatIsAFifoNeitherBlocksNorIsMirrored) {
+    QDir().mkpath(QFileInfo(settingsPath()).absolutePath());
+    const QByteArray fifo = QFile::encodeName(settingsPath());
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    // Should start-up block opening the FIFO, this writer opens and closes it after a while,
+    // so the test fails instead of hanging.
+    std::mutex mutex;
+    std::condition_variable started;
+    bool done = false;
+    bool unblocked = false;
+    std::thread rescue([&] {
+        std::unique_lock lock(mutex);
+        if (started.wait_for(lock, std::chrono::seconds(5), [&] { return done; }))
+            return;
+        const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        unblocked = fd >= 0;
+        if (fd >= 0)
+            ::close(fd);
+    });
+    start();
+    {
+        const std::lock_guard lock(mutex);
+        done = true;
+    }
+    started.notify_one();
+    rescue.join();
+    EXPECT_FALSE(unblocked) << "start-up waited for a writer on the FIFO";
+    EXPECT_FALSE(QFileInfo::exists(mirrorPath()));
+    EXPECT_TRUE(control<QLabel>("ShowStatus_0").text().contains("config.ini"));
 }
 
 TEST_F(StartUpTest, RestoresEveryKeyWithoutRewritingTheFile) {

@@ -112,6 +112,14 @@ TEST_F(ComPortMapTest, AFileThatCannotBeWrittenOrReadGivesZeroAndIsKept) {
     EXPECT_EQ(map.assign("/dev/ttyUSB0"), 0);
     EXPECT_NE(map.lastError(), "");
     EXPECT_FALSE(QFileInfo(path).isFile());
+
+    // Nor is a device read without end: the defaults stand in for it.
+    const QString zero = dir.filePath("zero.ini");
+    ASSERT_TRUE(QFile::link("/dev/zero", zero));
+    ComPortMap device(zero);
+    EXPECT_EQ(device.devicePath(2), "/dev/ttyS1");
+    EXPECT_EQ(device.assign("/dev/ttyUSB0"), 0);
+    EXPECT_NE(device.lastError(), "");
 }
 
 } // namespace

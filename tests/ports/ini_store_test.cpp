@@ -1,5 +1,7 @@
 #include "ports/ini_store.h"
 
+#include "ports/settings_file_read.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -109,6 +111,39 @@ TEST_F(IniStoreTest, FailuresAreReportedAndNeverLoseTheFile) {
     EXPECT_FALSE(pipe.WriteIniString("MSG", "ip", "y"));
     EXPECT_NE(pipe.lastError(), "");
     EXPECT_FALSE(QFileInfo(fifo).isFile());
+}
+
+// The one read that the settings store, the COM map and the settings mirror share.
+TEST_F(IniStoreTest, OnlyASmallRegularFileIsReadAndNothingElseIsWaitedOn) {
+    using Status = SettingsFileContents::Status;
+    put("[MSG]\nip=1\n");
+    const QString link = dir.filePath("link.ini");
+    ASSERT_TRUE(QFile::link(path, link));
+    const SettingsFileContents viaLink = ReadSettingsFile(link);
+    EXPECT_EQ(viaLink.status, Status::Read);
+    EXPECT_EQ(viaLink.bytes, "[MSG]\nip=1\n");
+    EXPECT_EQ(ReadSettingsFile(dir.filePath("none.ini")).status, Status::Missing);
+    EXPECT_EQ(ReadSettingsFile(dir.filePath("none/x.ini")).status, Status::Missing);
+
+    // The cap is exact: a file of that many bytes is read, one byte more is refused.
+    EXPECT_EQ(ReadSettingsFile(path, 11).bytes.size(), 11);
+    EXPECT_EQ(ReadSettingsFile(path, 10).status, Status::Refused);
+
+    // A FIFO with no writer would block an ordinary open; /dev/zero never ends.
+    const QString fifo = dir.filePath("fifo.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zero = dir.filePath("zero.ini");
+    ASSERT_TRUE(QFile::link("/dev/zero", zero));
+    for (const QString& refused : {fifo, zero, QStringLiteral("/dev/null"), dir.path()}) {
+        SCOPED_TRACE(refused.toStdString());
+        const SettingsFileContents read = ReadSettingsFile(refused);
+        EXPECT_EQ(read.status, Status::Refused);
+        EXPECT_TRUE(read.bytes.isEmpty());
+        EXPECT_TRUE(read.error.contains(refused)) << read.error.toStdString();
+    }
+    IniStore devZero(zero);
+    EXPECT_EQ(devZero.GetIniString("MSG", "ip"), "");
+    EXPECT_NE(devZero.lastError(), "");
 }
 
 TEST_F(IniStoreTest, ASectionIsReplacedInPlace) {
