@@ -1,8 +1,12 @@
 // posflash-cli: the download engine without a window.
+#include "cli/input_checks.h"
+#include "cli/process_signals.h"
+#include "cli/terminal_output.h"
 #include "cli/terminal_panel.h"
 #include "download/download_texts.h"
 #include "download/engine.h"
 #include "download/image_file.h"
+#include "netboot/address_text.h"
 #include "ports/com_port_map.h"
 #include "ports/config_paths.h"
 #include "ports/ini_store.h"
@@ -11,15 +15,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QSocketNotifier>
-#include <QTimer>
 
-#include <csignal>
-#include <cstdio>
-#include <sys/signalfd.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace posflash;
 
@@ -29,51 +28,28 @@ constexpr int kExitCompleted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// How long held-back output may keep a finished run alive for a slow reader.
+constexpr int kOutputDrainMs = 2000;
+
 constexpr const char* kUsage =
     "usage: posflash-cli download [--font] [--lang en|zh] --port COMn|DEVICE FILE\n"
     "       posflash-cli download [--font [--via-app]] [--lang en|zh] --net --ip A.B.C.D\n"
     "                             --mac XX-XX-XX-XX-XX-XX FILE\n"
     "       posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE | --net --ip A.B.C.D)\n";
 
-int usage(const QString& why) {
-    QTextStream err(stderr);
-    if (!why.isEmpty())
-        err << "posflash-cli: " << why << "\n";
-    err << kUsage;
-    return kExitUsage;
-}
+// What one run of the program shares: its signals, its output, its arguments as received.
+struct Cli {
+    ProcessSignals& stopSignals;
+    TerminalOutput& out;
+    TerminalOutput& err;
+    const std::vector<QByteArray>& rawArguments;
 
-// Ctrl-C or a TERM signal cancels the download as the cancel button does.
-class SignalCancel {
-public:
-    explicit SignalCancel(std::function<void()> cancel) {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        sigprocmask(SIG_BLOCK, &set, nullptr);
-        fd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-        if (fd_ < 0)
-            return;
-        notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this, cancel] {
-            signalfd_siginfo info{};
-            while (::read(fd_, &info, sizeof info) == sizeof info) {
-            }
-            cancel();
-        });
+    int usage(const QString& why) const {
+        if (!why.isEmpty())
+            err.write(QStringLiteral("posflash-cli: %1\n").arg(why));
+        err.write(QString::fromLatin1(kUsage));
+        return kExitUsage;
     }
-    ~SignalCancel() {
-        notifier_.reset();
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    SignalCancel(const SignalCancel&) = delete;
-    SignalCancel& operator=(const SignalCancel&) = delete;
-
-private:
-    int fd_ = -1;
-    std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 // Where the printer is, as the command line names it.
@@ -99,8 +75,17 @@ std::optional<Target> targetFrom(const QCommandLineParser& args, bool needMac, Q
             why = needMac ? "--net needs --ip and --mac" : "--net needs --ip";
             return std::nullopt;
         }
+        if (!ParseIpv4Text(target.ip)) {
+            why = QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(target.ip);
+            return std::nullopt;
+        }
         if (target.mac.isEmpty())
             target.mac = QStringLiteral("00-00-00-00-00-00"); // not used without BOOTP
+        if (!ParseMacText(target.mac)) {
+            why =
+                QStringLiteral("--mac %1 is not an address like 00-11-22-AA-BB-CC").arg(target.mac);
+            return std::nullopt;
+        }
         return target;
     }
     const QString port = args.value("port");
@@ -117,11 +102,11 @@ std::optional<Target> targetFrom(const QCommandLineParser& args, bool needMac, Q
             why = "COM numbers run from COM1 to COM255";
             return std::nullopt;
         }
-    } else if (QFileInfo::exists(port)) {
-        target.device = port;
-    } else {
-        why = QStringLiteral("no such device: %1").arg(port);
+    } else if (const auto problem = SerialDeviceProblem(port)) {
+        why = *problem;
         return std::nullopt;
+    } else {
+        target.device = port;
     }
     return target;
 }
@@ -129,10 +114,11 @@ std::optional<Target> targetFrom(const QCommandLineParser& args, bool needMac, Q
 // One engine with a terminal panel, aimed at the target.
 class Session {
 public:
-    Session(const Target& target, const QString& lang, QString programFile, QString fontFile)
+    Session(const Cli& cli, const Target& target, const QString& lang, QString programFile,
+            QString fontFile)
         : comPorts_(target.device.isEmpty() && !target.network ? ComPortMapPath() : QString()),
-          named_(host_, target.device),
-          panel_(std::move(programFile), std::move(fontFile), isatty(STDOUT_FILENO)),
+          named_(host_, target.device), panel_(cli.out, cli.err, std::move(programFile),
+                                               std::move(fontFile), isatty(STDOUT_FILENO)),
           engine_(panel_, settings_, comPorts_,
                   target.device.isEmpty() ? static_cast<const UsbInventory&>(host_) : named_) {
         engine_.faces.setUseEnglish(lang == "en");
@@ -160,20 +146,34 @@ private:
     Engine engine_;
 };
 
-int download(const QCommandLineParser& args) {
+// A stop signal ends every wait of the engine at once, as closing the window does, and marks
+// a running download as cancelled.
+void stopOnSignal(const Cli& cli, Engine& engine) {
+    cli.stopSignals.watch([&engine] {
+        engine.driver.cmdCancel_Click();
+        engine.waits.shutdown();
+    });
+}
+
+int download(const Cli& cli, const QCommandLineParser& args) {
     const QStringList positional = args.positionalArguments();
     if (positional.size() != 2)
-        return usage("download needs exactly one FILE");
-    const QString file = positional[1];
+        return cli.usage("download needs exactly one FILE");
     const bool font = args.isSet("font");
     if (args.isSet("via-app") && !(font && args.isSet("net")))
-        return usage("--via-app goes with --font --net");
+        return cli.usage("--via-app goes with --font --net");
     QString why;
     const auto target = targetFrom(args, true, why);
     if (!target)
-        return usage(why);
+        return cli.usage(why);
+    const auto image = ImageArgument::open(positional[1], cli.rawArguments, why);
+    if (!image) {
+        cli.err.write(QStringLiteral("posflash-cli: %1\n").arg(why));
+        return kExitUsage;
+    }
+    const QString file = image->path();
 
-    Session session(*target, args.value("lang"), file, font ? file : QString());
+    Session session(cli, *target, args.value("lang"), file, font ? file : QString());
     Engine& engine = session.engine();
     session.panel().setFontBootDown(!args.isSet("via-app"));
     if (!font && !CheckBinFileValid(file)) {
@@ -181,7 +181,9 @@ int download(const QCommandLineParser& args) {
         return kExitUsage;
     }
 
-    SignalCancel cancel([&engine] { engine.driver.cmdCancel_Click(); });
+    stopOnSignal(cli, engine);
+    if (cli.stopSignals.arrived())
+        return kExitFailed; // stopped before the download began
     if (font)
         engine.driver.btnDownloadFontFile_Click();
     else
@@ -191,30 +193,29 @@ int download(const QCommandLineParser& args) {
     case DownloadDriver::Outcome::Completed:
         return kExitCompleted;
     case DownloadDriver::Outcome::NotStarted:
+    case DownloadDriver::Outcome::Refused:
         return kExitUsage;
     default:
         return kExitFailed;
     }
 }
 
-int inboot(const QCommandLineParser& args) {
+int inboot(const Cli& cli, const QCommandLineParser& args) {
     if (args.positionalArguments().size() != 1)
-        return usage("inboot takes no FILE");
+        return cli.usage("inboot takes no FILE");
     QString why;
     const auto target = targetFrom(args, false, why);
     if (!target)
-        return usage(why);
-    Session session(*target, args.value("lang"), QString(), QString());
+        return cli.usage(why);
+    Session session(cli, *target, args.value("lang"), QString(), QString());
+    stopOnSignal(cli, session.engine());
+    if (cli.stopSignals.arrived())
+        return kExitFailed;
     session.engine().appToBoot.cmdAppToBoot_Click();
     return session.engine().appToBoot.commandSent() ? kExitCompleted : kExitFailed;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("posflash-cli");
-
+int run(const Cli& cli) {
     QCommandLineParser parser;
     parser.setApplicationDescription("Loads firmware into a receipt printer's boot loader.");
     parser.addHelpOption();
@@ -228,18 +229,37 @@ int main(int argc, char** argv) {
     parser.addOption({"mac", "the printer's MAC address (XX-XX-XX-XX-XX-XX)", "mac"});
     parser.addOption({"via-app", "send a font through the running firmware's TCP connection"});
     if (!parser.parse(QCoreApplication::arguments()))
-        return usage(parser.errorText());
+        return cli.usage(parser.errorText());
     if (parser.isSet("help")) {
-        parser.showHelp(0);
+        cli.out.write(parser.helpText());
+        return kExitCompleted;
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return usage({});
+        return cli.usage({});
     if (parser.value("lang") != "en" && parser.value("lang") != "zh")
-        return usage("--lang is en or zh");
+        return cli.usage("--lang is en or zh");
     if (positional[0] == "download")
-        return download(parser);
+        return download(cli, parser);
     if (positional[0] == "inboot")
-        return inboot(parser);
-    return usage(QStringLiteral("unknown command %1").arg(positional[0]));
+        return inboot(cli, parser);
+    return cli.usage(QStringLiteral("unknown command %1").arg(positional[0]));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Before anything can start a thread, so that every thread holds the stop signals.
+    ProcessSignals stopSignals;
+    // Qt decodes the arguments lossily; the bytes are kept for file names that are not UTF-8.
+    const std::vector<QByteArray> rawArguments(argv, argv + argc);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("posflash-cli");
+
+    TerminalOutput out(STDOUT_FILENO);
+    TerminalOutput err(STDERR_FILENO);
+    const int code = run(Cli{stopSignals, out, err, rawArguments});
+    out.drain(stopSignals.fd(), kOutputDrainMs);
+    err.drain(stopSignals.fd(), kOutputDrainMs);
+    return code;
 }

@@ -1,16 +1,17 @@
 #include "cli/terminal_panel.h"
 
-#include <cstdio>
+#include "cli/terminal_output.h"
 
 namespace posflash {
 
-TerminalPanel::TerminalPanel(QString programFile, QString fontFile, bool interactive)
-    : out_(stdout), err_(stderr), programFile_(std::move(programFile)),
-      fontFile_(std::move(fontFile)), interactive_(interactive) {}
+TerminalPanel::TerminalPanel(TerminalOutput& out, TerminalOutput& err, QString programFile,
+                             QString fontFile, bool interactive)
+    : out_(out), err_(err), programFile_(std::move(programFile)), fontFile_(std::move(fontFile)),
+      interactive_(interactive) {}
 
 void TerminalPanel::endRewrittenLine() {
     if (lineOpen_) {
-        out_ << "\n";
+        out_.write(QStringLiteral("\n"));
         lineOpen_ = false;
     }
 }
@@ -27,7 +28,7 @@ void TerminalPanel::setStatusLabel(const QString& text) {
     label_ = text;
     const bool perFrame = progressMax_ > 0 && progress_ < progressMax_;
     if (perFrame && interactive_) {
-        out_ << "\r\033[K" << text << Qt::flush;
+        out_.write(QStringLiteral("\r\033[K") + text);
         lineOpen_ = true;
         return;
     }
@@ -39,19 +40,19 @@ void TerminalPanel::setStatusLabel(const QString& text) {
         lastPrintedTenth_ = tenth;
     }
     endRewrittenLine();
-    out_ << text << Qt::endl;
+    out_.write(text + QLatin1Char('\n'));
 }
 
 void TerminalPanel::setStatusPanel(const QString& text) {
     if (text.trimmed().isEmpty())
         return;
     endRewrittenLine();
-    out_ << "[" << text.trimmed() << "]" << Qt::endl;
+    out_.write(QLatin1Char('[') + text.trimmed() + QStringLiteral("]\n"));
 }
 
 void TerminalPanel::showTipsBox(const QString& prompt, int) {
     endRewrittenLine();
-    err_ << "Tips: " << prompt << Qt::endl;
+    err_.write(QStringLiteral("Tips: ") + prompt + QLatin1Char('\n'));
 }
 
 } // namespace posflash

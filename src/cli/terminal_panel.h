@@ -2,15 +2,16 @@
 
 #include "ports/panel.h"
 
-#include <QTextStream>
-
 namespace posflash {
+
+class TerminalOutput;
 
 // The panel of the command-line tool: status texts as lines on standard output, message
 // boxes on standard error. On a terminal the per-frame line is rewritten in place.
 class TerminalPanel : public Panel {
 public:
-    TerminalPanel(QString programFile, QString fontFile, bool interactive);
+    TerminalPanel(TerminalOutput& out, TerminalOutput& err, QString programFile, QString fontFile,
+                  bool interactive);
 
     void setStatusLabel(const QString& text) override;
     QString statusLabel() const override { return label_; }
@@ -40,8 +41,8 @@ public:
 private:
     void endRewrittenLine();
 
-    QTextStream out_;
-    QTextStream err_;
+    TerminalOutput& out_;
+    TerminalOutput& err_;
     QString programFile_;
     QString fontFile_;
     QString ipAddress_;

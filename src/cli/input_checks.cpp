@@ -1,0 +1,90 @@
+#include "cli/input_checks.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace posflash {
+
+namespace {
+
+bool isUtf8(const QByteArray& bytes) {
+    return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
+// The raw argument Qt decoded into parsed: several raw arguments can decode alike only when
+// bytes were replaced, and then none of them can be told from the others.
+std::optional<QByteArray> rawOf(const QString& parsed, const std::vector<QByteArray>& raw,
+                                QString& why) {
+    std::optional<QByteArray> found;
+    for (std::size_t i = 1; i < raw.size(); ++i) {
+        if (QString::fromLocal8Bit(raw[i]) != parsed)
+            continue;
+        if (found && *found != raw[i]) {
+            why = QStringLiteral("two arguments read as %1; name the file once").arg(parsed);
+            return std::nullopt;
+        }
+        found = raw[i];
+    }
+    return found ? found : QFile::encodeName(parsed);
+}
+
+} // namespace
+
+std::optional<ImageArgument> ImageArgument::open(const QString& parsed,
+                                                 const std::vector<QByteArray>& rawArguments,
+                                                 QString& why) {
+    const auto raw = rawOf(parsed, rawArguments, why);
+    if (!raw)
+        return std::nullopt;
+    const int fd = ::open(raw->constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = QStringLiteral("cannot open %1: %2")
+                  .arg(parsed, QString::fromLocal8Bit(strerror(errno)));
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = QStringLiteral("%1 is not a regular file").arg(parsed);
+        return std::nullopt;
+    }
+    if (isUtf8(*raw)) {
+        ::close(fd);
+        return ImageArgument(parsed, -1);
+    }
+    return ImageArgument(QStringLiteral("/proc/self/fd/%1").arg(fd), fd);
+}
+
+ImageArgument::ImageArgument(ImageArgument&& other) noexcept
+    : path_(std::move(other.path_)), keptFd_(std::exchange(other.keptFd_, -1)) {}
+
+ImageArgument::~ImageArgument() {
+    if (keptFd_ >= 0)
+        ::close(keptFd_);
+}
+
+std::optional<QString> SerialDeviceProblem(const QString& device) {
+    const QByteArray native = QFile::encodeName(device);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return QStringLiteral("no such device: %1").arg(device);
+    if (!S_ISCHR(st.st_mode))
+        return QStringLiteral("%1 is not a serial device").arg(device);
+    const int fd = ::open(native.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    termios settings{};
+    const bool serial = ::tcgetattr(fd, &settings) == 0;
+    ::close(fd);
+    if (!serial)
+        return QStringLiteral("%1 is not a serial line").arg(device);
+    return std::nullopt;
+}
+
+} // namespace posflash

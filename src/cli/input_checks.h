@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace posflash {
+
+// The FILE of the command line, opened once without waiting (a FIFO or a device never holds
+// the program up) and checked to be a regular file. Qt decodes the arguments as UTF-8 and
+// replaces what is not, so a name that is not UTF-8 is taken from the raw arguments instead;
+// the engine then reaches the file through this process's descriptor of it.
+class ImageArgument {
+public:
+    // parsed: the argument as Qt decoded it; rawArguments: argv as the program received it.
+    static std::optional<ImageArgument>
+    open(const QString& parsed, const std::vector<QByteArray>& rawArguments, QString& why);
+    ImageArgument(ImageArgument&& other) noexcept;
+    ImageArgument& operator=(ImageArgument&&) = delete;
+    ImageArgument(const ImageArgument&) = delete;
+    ImageArgument& operator=(const ImageArgument&) = delete;
+    ~ImageArgument();
+
+    // The path the engine opens: the name itself, or /proc/self/fd/N for a name that is not
+    // UTF-8 (that descriptor stays open for the whole run).
+    QString path() const { return path_; }
+
+private:
+    ImageArgument(QString path, int keptFd) : path_(std::move(path)), keptFd_(keptFd) {}
+
+    QString path_;
+    int keptFd_ = -1;
+};
+
+// Why the device node cannot be a serial line (missing, not a character device, or one that
+// has no terminal settings such as /dev/null), or nothing. Checked without waiting: the node
+// is opened non-blocking and never becomes our controlling terminal. A node that exists but
+// cannot be opened here is left for the link to report.
+std::optional<QString> SerialDeviceProblem(const QString& device);
+
+} // namespace posflash

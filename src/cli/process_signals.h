@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace posflash {
+
+// The process's stop signals as events. Made first thing in main(): SIGINT and SIGTERM are
+// held for every thread the program will start and read from a signalfd, so they can end the
+// run only through the event loop, cleanly; SIGPIPE is ignored, so a closed output pipe is a
+// failed write, not a dead process. Nothing in the program may block while they are held.
+class ProcessSignals {
+public:
+    ProcessSignals();
+    ~ProcessSignals();
+    ProcessSignals(const ProcessSignals&) = delete;
+    ProcessSignals& operator=(const ProcessSignals&) = delete;
+
+    // Calls onStop from the event loop when a stop signal arrives (needs the application).
+    void watch(std::function<void()> onStop);
+    // Whether a stop signal has arrived, including one still waiting to be read.
+    bool arrived();
+    int fd() const { return fd_; }
+
+private:
+    void readPending();
+
+    int fd_ = -1;
+    bool arrived_ = false;
+    std::function<void()> onStop_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+} // namespace posflash

@@ -1,0 +1,210 @@
+// posflash-cli run as a process: what it does with bad input, signals and a closed output.
+#include "support/printer_sim_process.h"
+#include "support/pty_pair.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace posflash {
+namespace {
+
+using testing::PrinterSimProcess;
+using testing::PtyPair;
+
+constexpr const char* kCli = POSFLASH_CLI_PATH;
+
+struct Finished {
+    int exitCode = -1;
+    bool crashed = false;
+    qint64 ms = 0;
+    QString err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    // Runs the tool to its end; one that outlives timeoutMs is killed and reported as such.
+    static Finished run(const QStringList& args, int timeoutMs = 5000) {
+        return runProgram(kCli, args, timeoutMs);
+    }
+    // The tool behind a bash command line, which gets the tool as $0 and then args.
+    static Finished runInBash(const QString& script, const QStringList& args, int timeoutMs) {
+        return runProgram("bash", QStringList{"-c", script, kCli} + args, timeoutMs);
+    }
+
+    static Finished runProgram(const QString& program, const QStringList& args, int timeoutMs) {
+        QProcess cli;
+        QElapsedTimer clock;
+        clock.start();
+        cli.start(program, args);
+        Finished result;
+        if (!cli.waitForFinished(timeoutMs)) {
+            cli.kill();
+            cli.waitForFinished(2000);
+            result.crashed = true;
+        }
+        result.ms = clock.elapsed();
+        result.crashed = result.crashed || cli.exitStatus() != QProcess::NormalExit;
+        result.exitCode = cli.exitCode();
+        result.err = QString::fromUtf8(cli.readAllStandardError());
+        return result;
+    }
+
+    QString write(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+
+    static QByteArray fontBytes(int size) {
+        QByteArray bytes(size, '\0');
+        for (int i = 0; i < size; ++i)
+            bytes[i] = static_cast<char>((i * 7 + i / 253) & 0xFF);
+        return bytes;
+    }
+
+    // Starts the tool and waits for a line of standard output that begins with prefix.
+    static bool startUntilLine(QProcess& cli, const QStringList& args, const QString& prefix) {
+        cli.start(kCli, args);
+        while (cli.waitForReadyRead(10000)) {
+            while (cli.canReadLine())
+                if (QString::fromUtf8(cli.readLine()).startsWith(prefix))
+                    return true;
+        }
+        return false;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
+    const QString font = write("font.bin", fontBytes(100));
+    const QString notADevice = write("plain-file", "x");
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    const QString tty = pty.slavePath();
+
+    struct Case {
+        QStringList args;
+        const char* complaint;
+    };
+    const std::vector<Case> cases = {
+        {{"download", "--port", "/dev/null", font}, "not a serial line"},
+        {{"download", "--port", notADevice, font}, "not a serial device"},
+        {{"download", "--port", dir.path(), font}, "not a serial device"},
+        {{"download", "--net", "--ip", "192.168.1.300", "--mac", "00-11-22-33-44-55", font},
+         "--ip"},
+        {{"download", "--net", "--ip", "192.168.1.30", "--mac", "00:11:22:33:44:55", font},
+         "--mac"},
+        {{"inboot", "--net", "--ip", "10.0.0"}, "--ip"},
+        // A FIFO would block the open until a writer came, with the stop signals held.
+        {{"download", "--font", "--port", tty, fifo}, "not a regular file"},
+        {{"download", "--port", tty, fifo}, "not a regular file"},
+        {{"download", "--font", "--port", tty, dir.filePath("missing.bin")}, "cannot open"},
+    };
+    for (const Case& c : cases) {
+        const Finished r = run(c.args);
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        EXPECT_FALSE(r.crashed);
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.complaint)) << r.err.toStdString();
+        EXPECT_LT(r.ms, 2000);
+    }
+}
+
+TEST_F(CliTest, AgainstThePrinterRefusedImageExitsTwoAndAnyFileNameLoads) {
+    PrinterSimProcess sim(dir);
+    ASSERT_TRUE(sim.start());
+
+    // The empty font is only refused once the link is up.
+    const Finished empty =
+        run({"download", "--font", "--port", sim.link(), write("empty.bin", {})});
+    EXPECT_EQ(empty.exitCode, 2) << empty.err.toStdString();
+    EXPECT_TRUE(empty.err.contains("empty")) << empty.err.toStdString();
+
+    // A name that is not UTF-8 reaches the very file it names.
+    const QByteArray image = fontBytes(5000);
+    const QByteArray rawName = QFile::encodeName(dir.path()) + "/f\xff\xfeont.bin";
+    const int fd = ::open(rawName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, image.constData(), static_cast<size_t>(image.size())), image.size());
+    ::close(fd);
+    const Finished odd =
+        runInBash(R"(exec "$0" download --font --port "$1" "$2/f$(printf '\377\376')ont.bin")",
+                  {sim.link(), dir.path()}, 20000);
+    EXPECT_FALSE(odd.crashed);
+    EXPECT_EQ(odd.exitCode, 0) << odd.err.toStdString();
+    sim.stop();
+    ::unlink(rawName.constData()); // QDir cannot name it to remove it
+    const Bytes received = sim.received();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(received.data()),
+                         static_cast<qsizetype>(received.size())),
+              image);
+}
+
+TEST_F(CliTest, StopSignalEndsTheRunPromptlyWithExitOne) {
+    // During the link wait: nothing answers on the line.
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    const QString font = write("font.bin", fontBytes(100 * 1024));
+    QProcess linking;
+    ASSERT_TRUE(startUntilLine(linking, {"download", "--font", "--port", pty.slavePath(), font},
+                               "Establishing"));
+    QElapsedTimer clock;
+    clock.start();
+    linking.terminate();
+    ASSERT_TRUE(linking.waitForFinished(3000));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(linking.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(linking.exitCode(), 1);
+
+    // During a frame wait: a printer that thinks 20 ms before each reply.
+    PrinterSimProcess sim(dir);
+    ASSERT_TRUE(sim.start({"--think", "20"}));
+    QProcess loading;
+    ASSERT_TRUE(startUntilLine(loading, {"download", "--font", "--port", sim.link(), font},
+                               "Downloading NO.1 "));
+    clock.restart();
+    ::kill(static_cast<pid_t>(loading.processId()), SIGINT);
+    ASSERT_TRUE(loading.waitForFinished(3000));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(loading.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(loading.exitCode(), 1);
+    const QJsonObject report = sim.stop();
+    EXPECT_LT(report["data_frames"].toInt(), 50);
+    EXPECT_EQ(report["end_frames"].toInt(), 0);
+}
+
+TEST_F(CliTest, ClosedOutputPipeDoesNotStopTheDownload) {
+    PrinterSimProcess sim(dir);
+    ASSERT_TRUE(sim.start({"--think", "5"}));
+    const QByteArray image = fontBytes(100 * 1024);
+    const QString font = write("font.bin", image);
+    // head leaves after two lines; every later status line meets a closed pipe.
+    const Finished piped = runInBash(
+        R"("$0" download --font --port "$1" "$2" | head -n 2 >/dev/null; exit ${PIPESTATUS[0]})",
+        {sim.link(), font}, 30000);
+    EXPECT_FALSE(piped.crashed);
+    EXPECT_EQ(piped.exitCode, 0) << piped.err.toStdString();
+    sim.stop();
+    const Bytes received = sim.received();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(received.data()),
+                         static_cast<qsizetype>(received.size())),
+              image);
+}
+
+} // namespace
+} // namespace posflash
