@@ -91,6 +91,11 @@
         <source>Cannot use UDP port %1 (%2). Close any other program that uses it (a DHCP or TFTP server), and give posflash the right to use ports below 1024: sudo setcap cap_net_bind_service+ep %3</source>
         <translation>无法使用 UDP 端口 %1（%2）。请关闭占用该端口的其他程序（DHCP 或 TFTP 服务器），并授予 posflash 使用 1024 以下端口的权限：sudo setcap cap_net_bind_service+ep %3</translation>
     </message>
+    <message>
+        <location filename="../netboot/netboot_texts.cpp" line="45"/>
+        <source>A printer at %1 answered and was ignored: the IP address is set to %2. Check the IP address.</source>
+        <translation>地址为 %1 的打印机应答已被忽略：IP 地址设置为 %2。请检查 IP 地址。</translation>
+    </message>
 </context>
 <context>
     <name>frmBoot</name>

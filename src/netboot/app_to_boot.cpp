@@ -24,7 +24,16 @@ AppToBoot::AppToBoot(DownloadState& download, PortState& ports, Panel& panel, Wa
       portModel_(portModel), link_(link) {
     connect(&timerNetTimerOut_, &QTimer::timeout, this, &AppToBoot::TimerNetTimerOut_Timer);
     connect(&tcpClientMonitor_, &QTcpSocket::readyRead, this, &AppToBoot::monitorArrival);
-    connect(&tcpClientMonitor_, &QTcpSocket::connected, this, [this] { waits_.recheck(); });
+    connect(&tcpClientMonitor_, &QTcpSocket::connected, this, [this] {
+        monitorFailed_ = false;
+        waits_.recheck();
+    });
+    // A wait on the connection must not outlive it.
+    connect(&tcpClientMonitor_, &QTcpSocket::disconnected, this, [this] { waits_.recheck(); });
+    connect(&tcpClientMonitor_, &QTcpSocket::errorOccurred, this, [this] {
+        monitorFailed_ = true;
+        waits_.recheck();
+    });
 }
 
 Bytes AppToBoot::BootCommand() {

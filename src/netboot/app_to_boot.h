@@ -46,6 +46,8 @@ public:
     void TimerNetTimerOut_Timer();
 
     bool monitorConnected() const;
+    // Connected, and no error since it connected.
+    bool monitorUsable() const { return monitorConnected() && !monitorFailed_; }
     bool tcpSend(ByteView frame);
     bool isRunning() const { return running_; }
     bool NetLinkTimedOut() const { return netLinkTimedOut_; }
@@ -72,6 +74,7 @@ private:
     bool netLinkTimedOut_ = false;
     bool running_ = false;
     bool commandSent_ = false;
+    bool monitorFailed_ = false;
 };
 
 } // namespace posflash

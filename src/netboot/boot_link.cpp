@@ -62,13 +62,22 @@ bool BootLink::linkOverNetwork() {
     download_.ElapsedTenths = 0;
     if (startElapsedTimer)
         startElapsedTimer();
-    // No time limit: the printer's answer or the cancel button ends this wait.
+    // No time limit: the printer's answer or the cancel button ends this wait; on the way
+    // through the running firmware, so does the loss of its connection.
+    const auto accepted = [this] {
+        return download_.ReplyResult == static_cast<short>(Verdict::Accepted);
+    };
     waits_.waitFor(
-        [this] {
-            return download_.ReplyResult == static_cast<short>(Verdict::Accepted) ||
-                   download_.AbortRequested;
+        [&] {
+            return accepted() || download_.AbortRequested ||
+                   (viaFirmware && !network_->fontModeLinkUp());
         },
         std::nullopt);
+    if (!accepted() && !download_.AbortRequested && viaFirmware && !network_->fontModeLinkUp()) {
+        // The printer closed or reset the connection before confirming: no answer can come.
+        linkRefused_ = true;
+        download_.AbortRequested = true;
+    }
     return true;
 }
 

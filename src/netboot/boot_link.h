@@ -23,6 +23,8 @@ public:
     virtual bool startBootLoaderLink() = 0;
     // Asks the running firmware to enter font-download mode; True when connected after it.
     virtual bool startFontModeLink() = 0;
+    // False once the running firmware's connection closed or failed after the command.
+    virtual bool fontModeLinkUp() const = 0;
     // The printer's first datagram on the link port arrived (step 1).
     virtual void linkDatagramArrived() = 0;
 };

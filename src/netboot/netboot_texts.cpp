@@ -41,4 +41,10 @@ QString bindFailed(const Faces& f, int port, const QString& reason, const QStrin
         .arg(reason, program);
 }
 
+QString linkFromOtherAddress(const Faces& f, const QString& sender, const QString& printer) {
+    return t(f, QT_TRANSLATE_NOOP("Netboot", "A printer at %1 answered and was ignored: the IP "
+                                             "address is set to %2. Check the IP address."))
+        .arg(sender, printer);
+}
+
 } // namespace posflash::netboot_texts

@@ -56,6 +56,7 @@ bool NetworkBoot::bind(QUdpSocket& socket, quint16 port) {
 bool NetworkBoot::startBootLoaderLink() {
     if (!takePrinterAddress())
         return false;
+    otherSenderShown_ = false;
     config_.BootFileName = BootFileNameOf(panel_.programFilePath());
     if (config_.BootFileName.size() > static_cast<qsizetype>(bootp::kFileSize)) {
         ShowTipsBox(
@@ -80,6 +81,10 @@ bool NetworkBoot::startFontModeLink() {
         return false;
     appToBoot_.sendBootCommand();
     return appToBoot_.monitorConnected();
+}
+
+bool NetworkBoot::fontModeLinkUp() const {
+    return appToBoot_.monitorUsable();
 }
 
 Ipv4Bytes NetworkBoot::hostAddressFor(int interfaceIndex) const {
@@ -127,13 +132,33 @@ void NetworkBoot::bootpArrival() {
 void NetworkBoot::tftpArrival() {
     while (udpTFTP_.state() == QAbstractSocket::BoundState && udpTFTP_.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = udpTFTP_.receiveDatagram();
-        // Only the printer may acknowledge frames: anybody else's datagrams are dropped.
-        if (datagram.senderAddress().toIPv4Address() != printer_.toIPv4Address())
-            continue;
         const QByteArray data = datagram.data();
+        // Only the printer may acknowledge frames: anybody else's datagrams are dropped.
+        if (datagram.senderAddress().toIPv4Address() != printer_.toIPv4Address()) {
+            noteOtherSender(datagram.senderAddress(), data);
+            continue;
+        }
         link_.socketArrival(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
                                      static_cast<std::size_t>(data.size())));
     }
+}
+
+void NetworkBoot::noteOtherSender(const QHostAddress& sender, const QByteArray& data) {
+    // A boot loader that would have completed the link from another address is most likely
+    // the printer behind a mistyped IP address: say so once, and go on waiting for the right
+    // one.
+    const short step = download_.BootloadrStep;
+    if (otherSenderShown_ || (step != step::kLink && step != step::kBootpAnswered))
+        return;
+    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                         static_cast<std::size_t>(data.size()));
+    if (JudgeReply(step, download_.ExpectedFrameNo, bytes) != Verdict::Accepted)
+        return;
+    otherSenderShown_ = true;
+    panel_.setStatusPanel(
+        QStringLiteral(" ") +
+        netboot_texts::linkFromOtherAddress(faces_, QHostAddress(sender.toIPv4Address()).toString(),
+                                            printer_.toString()));
 }
 
 void NetworkBoot::linkDatagramArrived() {

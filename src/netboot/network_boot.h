@@ -30,6 +30,7 @@ public:
 
     bool startBootLoaderLink() override;
     bool startFontModeLink() override;
+    bool fontModeLinkUp() const override;
     void linkDatagramArrived() override;
 
     // One frame, one datagram, to the printer's frame port.
@@ -45,6 +46,7 @@ private:
     bool bind(QUdpSocket& socket, quint16 port);
     void bootpArrival();
     void tftpArrival();
+    void noteOtherSender(const QHostAddress& sender, const QByteArray& data);
     Ipv4Bytes hostAddressFor(int interfaceIndex) const;
 
     DownloadState& download_;
@@ -56,6 +58,7 @@ private:
     QUdpSocket udpTFTP_;
     QHostAddress printer_;
     BootpConfig config_;
+    bool otherSenderShown_ = false; // once per link wait
 };
 
 } // namespace posflash

@@ -11,16 +11,20 @@
 namespace posflash::testing {
 
 // Two network namespaces joined by a veth pair: the tool's (this process moves into it) and
-// the printer's. Made and removed by the test; nothing leaves them.
+// the printer's. The tool's side is a PC with two network cards: before the printer's comes
+// another one, into a third, empty namespace, and the default route leaves through it. Made and
+// removed by the test; nothing leaves them.
 class NetnsPair {
 public:
     static constexpr const char* kToolIp = "10.77.0.1";
     static constexpr const char* kPrinterIp = "10.77.0.2";
-    static constexpr const char* kStrangerIp = "10.77.0.3"; // a third host, on the tool's side
+    static constexpr const char* kStrangerIp = "10.77.0.3";  // a third host, on the tool's side
+    static constexpr const char* kOtherCardIp = "10.88.0.1"; // the tool's first network card
 
     NetnsPair()
         : tool_(QStringLiteral("pf-tool-%1").arg(::getpid())),
-          printer_(QStringLiteral("pf-prn-%1").arg(::getpid())) {}
+          printer_(QStringLiteral("pf-prn-%1").arg(::getpid())),
+          elsewhere_(QStringLiteral("pf-far-%1").arg(::getpid())) {}
     ~NetnsPair() { tearDown(); }
     NetnsPair(const NetnsPair&) = delete;
     NetnsPair& operator=(const NetnsPair&) = delete;
@@ -29,10 +33,18 @@ public:
     bool setUp() {
         if (::geteuid() != 0)
             return fail("needs root for ip netns");
-        const QString t = tool_, p = printer_;
+        const QString t = tool_, p = printer_, e = elsewhere_;
         const QList<QStringList> steps{
             {"netns", "add", t},
             {"netns", "add", p},
+            {"netns", "add", e},
+            // Made first, so the host lists it first.
+            {"link", "add", "pfcard0", "netns", t, "type", "veth", "peer", "name", "pfcard1",
+             "netns", e},
+            {"-n", t, "addr", "add", QStringLiteral("%1/24").arg(kOtherCardIp), "dev", "pfcard0"},
+            {"-n", t, "link", "set", "pfcard0", "up"},
+            {"-n", e, "link", "set", "pfcard1", "up"},
+            {"-n", t, "route", "add", "default", "dev", "pfcard0"},
             {"link", "add", "pfveth0", "netns", t, "type", "veth", "peer", "name", "pfveth1",
              "netns", p},
             {"-n", t, "addr", "add", QStringLiteral("%1/24").arg(kToolIp), "dev", "pfveth0"},
@@ -67,6 +79,7 @@ public:
         if (made_) {
             ip({"netns", "del", tool_});
             ip({"netns", "del", printer_});
+            ip({"netns", "del", elsewhere_});
             made_ = false;
         }
     }
@@ -91,6 +104,7 @@ private:
 
     QString tool_;
     QString printer_;
+    QString elsewhere_;
     QString why_;
     int home_ = -1;
     bool made_ = false;

@@ -4,6 +4,8 @@
 
 #include <QJsonArray>
 
+#include <sys/socket.h>
+
 namespace posflash::sim {
 
 namespace {
@@ -39,7 +41,7 @@ void TcpLine::detach(const QTcpSocket* socket) {
 void TcpLine::send(const QByteArray& bytes, Written onWritten) {
     if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState)
         return;
-    socket_->write(bytes);
+    socket_->write(padding_.isEmpty() ? bytes : padding_ + bytes);
     // Hand the bytes to the kernel now, so the reply's time is when it really left.
     socket_->flush();
     if (onWritten)
@@ -69,6 +71,7 @@ void TcpLine::close() {
 AppServer::AppServer(const NetOptions& options, bool silent, QObject* parent)
     : QObject(parent), options_(options), silent_(silent) {
     connect(&server_, &QTcpServer::newConnection, this, &AppServer::accept);
+    fontLine_.setPadding(options_.replyPadding);
 }
 
 bool AppServer::listen(QString& error) {
@@ -109,6 +112,11 @@ void AppServer::readable(QTcpSocket* socket, std::size_t index) {
     bootCommands_ += step.bootCommands;
     if (step.bootCommands > 0)
         connection.lastCommandUs = atUs;
+    if (step.enteredFontMode && options_.fontModeHangup != NetOptions::Hangup::None) {
+        ++fontModeCommands_;
+        hangUp(socket); // the socket is gone after this
+        return;
+    }
     if (!step.answer.empty()) {
         socket->write(toQByteArray(step.answer));
         socket->flush();
@@ -130,6 +138,18 @@ void AppServer::closed(QTcpSocket* socket, std::size_t index) {
     fontLine_.detach(socket);
     socket->deleteLater();
     emit connectionClosed();
+}
+
+void AppServer::hangUp(QTcpSocket* socket) {
+    if (options_.fontModeHangup == NetOptions::Hangup::Reset) {
+        // A zero linger time makes the close a reset, whatever is left in the buffers.
+        const linger now{1, 0};
+        ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now,
+                     sizeof now);
+        socket->abort();
+    } else {
+        socket->disconnectFromHost();
+    }
 }
 
 ReportAddition AppServer::report() const {

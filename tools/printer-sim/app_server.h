@@ -24,6 +24,8 @@ public:
     void attach(QTcpSocket* socket);
     void detach(const QTcpSocket* socket);
     void deliver(const QByteArray& bytes, qint64 atUs) { emit received(bytes, atUs); }
+    // Zero bytes that precede every reply in the same write.
+    void setPadding(std::size_t bytes) { padding_ = QByteArray(static_cast<qsizetype>(bytes), 0); }
 
     void send(const QByteArray& bytes, Written onWritten) override;
     void close() override;
@@ -32,6 +34,7 @@ private:
     void drained();
 
     QPointer<QTcpSocket> socket_;
+    QByteArray padding_;
     std::vector<Written> waiting_; // replies still in Qt's buffer
 };
 
@@ -66,6 +69,7 @@ private:
     void accept();
     void readable(QTcpSocket* socket, std::size_t index);
     void closed(QTcpSocket* socket, std::size_t index);
+    void hangUp(QTcpSocket* socket);
 
     NetOptions options_;
     bool silent_;

@@ -13,6 +13,7 @@ namespace {
 constexpr unsigned kMaxMs = 600000; // ten minutes: longer than any wait of the tool
 constexpr unsigned kMaxCopies = 1000000;
 constexpr unsigned kMaxExtraRequests = 100;
+constexpr unsigned kMaxReplyPadding = 65536;
 
 // Plain decimal digits only: no sign, no spaces, no hex.
 std::optional<unsigned> number(const QString& text, unsigned low, unsigned high) {
@@ -100,6 +101,16 @@ struct Parser {
             if (!length || (*length != 0 && *length != 9 && *length != 10))
                 return fail(QStringLiteral("--echo wants 9, 10 or 0"));
             net.echo = static_cast<int>(*length);
+        } else if (name == "--pad-replies") {
+            const auto length = number(value, 0, kMaxReplyPadding);
+            if (!length)
+                return fail(QStringLiteral("--pad-replies wants 0 to %1").arg(kMaxReplyPadding));
+            net.replyPadding = *length;
+        } else if (name == "--font-mode-hangup") {
+            if (value != "close" && value != "reset")
+                return fail(QStringLiteral("--font-mode-hangup wants close or reset"));
+            net.fontModeHangup =
+                value == "close" ? NetOptions::Hangup::Close : NetOptions::Hangup::Reset;
         } else if (name == "--refuse") {
             const auto frame = parts.size() == 3 ? frameNumber(parts[0]) : std::nullopt;
             const auto status = parts.size() == 3 ? number(parts[1], 5, 6) : std::nullopt;
@@ -139,11 +150,17 @@ struct Parser {
     // Options that only one mode or two know; every other option belongs to all three.
     bool belongsToMode(const QString& name) {
         static const QMap<QString, QList<Mode>> owners{
-            {"--link", {Mode::Serial}},      {"--ip", {Mode::Net, Mode::App}},
-            {"--mac", {Mode::Net}},          {"--brand", {Mode::Net}},
-            {"--bootp-length", {Mode::Net}}, {"--requests-after-reply", {Mode::Net}},
-            {"--greet", {Mode::Net}},        {"--host", {Mode::Net}},
+            {"--link", {Mode::Serial}},
+            {"--ip", {Mode::Net, Mode::App}},
+            {"--mac", {Mode::Net}},
+            {"--brand", {Mode::Net}},
+            {"--bootp-length", {Mode::Net}},
+            {"--requests-after-reply", {Mode::Net}},
+            {"--greet", {Mode::Net}},
+            {"--host", {Mode::Net}},
             {"--echo", {Mode::App}},
+            {"--pad-replies", {Mode::App}},
+            {"--font-mode-hangup", {Mode::App}},
         };
         const auto it = owners.find(name);
         if (it == owners.end() || it->contains(options.mode))
@@ -259,7 +276,8 @@ QString UsageText() {
         "                            [common options] [faults...]\n"
         "       posflash-printer-sim net --ip A.B.C.D --greet --host A.B.C.D\n"
         "                            [common options] [faults...]\n"
-        "       posflash-printer-sim app --ip A.B.C.D [--echo 9|10|0] [common options]\n"
+        "       posflash-printer-sim app --ip A.B.C.D [--echo 9|10|0] [--pad-replies N]\n"
+        "                            [--font-mode-hangup close|reset] [common options]\n"
         "                            [faults...]\n"
         "\n"
         "serial: a receipt printer's boot loader on a pseudo-terminal. The first line on stdout\n"
@@ -290,6 +308,11 @@ QString UsageText() {
         "  --ip A.B.C.D         the printer's address; connections to another one are errors\n"
         "  --echo N             send back the first N (9 or 10) bytes of each boot command;\n"
         "                       0, the default, sends nothing\n"
+        "  --pad-replies N      write N zero bytes before each reply of the font download, in\n"
+        "                       the same write (with 1024, only a tool that cuts what it\n"
+        "                       receives into 1024-byte pieces finds the reply)\n"
+        "  --font-mode-hangup close|reset  answer the font-mode command by closing the\n"
+        "                       connection (FIN) or resetting it (RST) instead of confirming\n"
         "\n"
         "common options:\n"
         "  --out FILE           write the received image at each final frame\n"

@@ -23,6 +23,10 @@ struct NetOptions {
     bool greet = false;         // link with a status-1 frame instead of BOOTP
     std::optional<Ipv4> host;   // where the greeting goes
     int echo = 0;               // app: leading bytes of the boot command sent back
+    // app: zero bytes written before each font-download reply, in the same write.
+    std::size_t replyPadding = 0;
+    // app: what the firmware does with the font-mode command instead of confirming it.
+    enum class Hangup { None, Close, Reset } fontModeHangup = Hangup::None;
 };
 
 struct Options {
