@@ -5,9 +5,10 @@
 
 namespace posflash {
 
+// "\z", not "$": "$" also matches before a final line break.
 std::optional<Ipv4Bytes> ParseIpv4Text(const QString& text) {
     static const QRegularExpression form(
-        QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+        QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\z"));
     const auto match = form.match(text);
     if (!match.hasMatch())
         return std::nullopt;
@@ -24,7 +25,7 @@ std::optional<Ipv4Bytes> ParseIpv4Text(const QString& text) {
 std::optional<MacBytes> ParseMacText(const QString& text) {
     static const QRegularExpression form(
         QStringLiteral("^([0-9A-Fa-f]{2})-([0-9A-Fa-f]{2})-([0-9A-Fa-f]{2})-([0-9A-Fa-f]{2})-"
-                       "([0-9A-Fa-f]{2})-([0-9A-Fa-f]{2})$"));
+                       "([0-9A-Fa-f]{2})-([0-9A-Fa-f]{2})\\z"));
     const auto match = form.match(text);
     if (!match.hasMatch())
         return std::nullopt;

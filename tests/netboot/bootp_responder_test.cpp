@@ -103,11 +103,11 @@ TEST(BootpHelpers, BytesToStringAndCompareBytes) {
 TEST(AddressText, OnlyWellFormedAddressesAreTaken) {
     EXPECT_EQ(ParseIpv4Text("192.168.123.100"), (Ipv4Bytes{192, 168, 123, 100}));
     for (const char* bad : {"192.168.123", "192.168.123.256", "1.2.3.4.5", "a.b.c.d", " 1.2.3.4",
-                            "1..2.3", "", "1.2.3.-4"})
+                            "1..2.3", "", "1.2.3.-4", "1.2.3.4\n"})
         EXPECT_FALSE(ParseIpv4Text(bad)) << bad;
     EXPECT_EQ(ParseMacText("00-11-22-aa-BB-ff"), (MacBytes{0x00, 0x11, 0x22, 0xAA, 0xBB, 0xFF}));
     for (const char* bad : {"00:11:22:33:44:55", "00-11-22-33-44", "00-11-22-33-44-55-66",
-                            "0-11-22-33-44-55", "GG-11-22-33-44-55", ""})
+                            "0-11-22-33-44-55", "GG-11-22-33-44-55", "", "00-11-22-33-44-55\n"})
         EXPECT_FALSE(ParseMacText(bad)) << bad;
 }
 
