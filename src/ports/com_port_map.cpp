@@ -103,7 +103,9 @@ void ComPortMap::reloadIfChanged() const {
     std::map<int, QString> fresh;
     for (const auto& [key, path] : pairs) {
         const int number = numberOfKey(key);
-        if (number != 0 && !path.isEmpty())
+        // A path the file could not hold unchanged (a stray CR in it) would change with our
+        // next write, so it counts as malformed.
+        if (number != 0 && isUsablePath(path))
             fresh.emplace(number, path); // the first line of a number wins
     }
     addDefaults(fresh);

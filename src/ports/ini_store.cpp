@@ -28,9 +28,12 @@ std::vector<Line> splitLines(QByteArrayView all) {
         const qsizetype lf = all.indexOf('\n', start);
         const qsizetype next = lf < 0 ? all.size() : lf + 1;
         qsizetype end = lf < 0 ? all.size() : lf;
-        if (lf >= 0 && end > start && all[end - 1] == '\r')
+        // A CR that ends the file belongs to no value either: a write appends the LF after it,
+        // which would make it a line break then.
+        if (end > start && all[end - 1] == '\r')
             --end;
-        lines.push_back({all.sliced(start, end - start), all.sliced(end, next - end)});
+        lines.push_back({all.sliced(start, end - start),
+                         lf < 0 ? QByteArrayView() : all.sliced(end, next - end)});
         start = next;
     }
     return lines;
@@ -66,7 +69,8 @@ std::optional<QByteArrayView> sectionName(QByteArrayView line) {
 struct KeyLine {
     QByteArrayView key;
     QByteArrayView value;
-    qsizetype valueStart = 0; // where the value begins in the line
+    qsizetype afterEquals = 0; // just past the "="
+    qsizetype valueStart = 0;  // where the value begins in the line
 };
 
 std::optional<KeyLine> keyLine(QByteArrayView line) {
@@ -80,7 +84,8 @@ std::optional<KeyLine> keyLine(QByteArrayView line) {
     qsizetype valueStart = eq + 1;
     while (valueStart < line.size() && isBlank(line[valueStart]))
         ++valueStart;
-    return KeyLine{trimBlanks(line.first(eq)), trimBlanks(line.sliced(valueStart)), valueStart};
+    return KeyLine{trimBlanks(line.first(eq)), trimBlanks(line.sliced(valueStart)), eq + 1,
+                   valueStart};
 }
 
 bool sameName(QByteArrayView inFile, const QString& wanted) {
@@ -262,7 +267,11 @@ bool IniStore::WriteIniString(const QString& section, const QString& key, const 
     for (qsizetype i = 0; i < static_cast<qsizetype>(lines.size()); ++i) {
         const Line& line = lines[i];
         if (i == keyAt) { // keep the key as the file spells it
-            out += line.text.first(keyLine(line.text)->valueStart);
+            // A value with blanks of its own replaces the file's blanks after "=" too, or
+            // they would pile up with each rewrite.
+            const KeyLine found = *keyLine(line.text);
+            const bool ownBlanks = !newValue.isEmpty() && isBlank(newValue.front());
+            out += line.text.first(ownBlanks ? found.afterEquals : found.valueStart);
             out += newValue;
         } else {
             out += line.text;

@@ -38,6 +38,7 @@ TEST_F(ComPortMapTest, OnBoardPortsAreCom1AndCom2UnlessTheFileSaysOtherwise) {
 TEST_F(ComPortMapTest, MalformedLinesAreIgnoredWithoutLosingGoodOnes) {
     put("\xFF\xFE garbage\n[PORTS]\n\x01\x02=\xFF\ncom3 = /dev/ttyACM0\nCOM0=/dev/a\n"
         "COM256=/dev/b\nCOM07=/dev/c\nCOMx=/dev/d\nCOM-4=/dev/e\nCOM4=\nCOM3=/dev/twin\n"
+        "COM8=/dev/cr\rinside\n"
         "COM5\n" +
         QByteArray(100000, 'z') + "\nCOM255=/dev/last\n[other]\nCOM6=/dev/f\n");
     EXPECT_EQ(

@@ -77,6 +77,15 @@ TEST_F(IniStoreTest, AnEqualValueIsNotWrittenButOneWithBlanksIs) {
     backdate();
     ASSERT_TRUE(store.WriteIniString("MSG", "ip", " 10.0.0.1 "));
     EXPECT_NE(modified(), old);
+    // Written again, but the blanks do not pile up.
+    EXPECT_EQ(contents(), "[MSG]\nLanguage=True\nip= 10.0.0.1 \n");
+}
+
+TEST_F(IniStoreTest, ACarriageReturnEndingTheFileIsNoPartOfTheLastValue) {
+    put("[MSG]\r\nip=10.0.0.1\r");
+    EXPECT_EQ(store.GetIniString("MSG", "ip"), "10.0.0.1");
+    ASSERT_TRUE(store.WriteIniString("MSG", "mac", "00-11-22-33-44-55"));
+    EXPECT_EQ(contents(), "[MSG]\r\nip=10.0.0.1\r\nmac=00-11-22-33-44-55\r\n");
 }
 
 TEST_F(IniStoreTest, ALineBreakInAValueCannotAddLines) {
