@@ -68,6 +68,16 @@ TEST(FrameReaderAlignment, FirstByteTimeIsThatOfTheReadCarryingIt) {
     // The next frame starts inside a read that also finishes nothing else.
     const auto next = reader.feed(frame, 400);
     EXPECT_EQ(next.back().firstByteUs, 400);
+
+    // A frame found inside a false header held over three reads starts in the second one.
+    Bytes bogus = join({Bytes(kPrefix.begin(), kPrefix.end()), frame});
+    bogus[8] = 0x10; // the false header's Length is 0x1000 + the frame's first Length byte
+    reader.feed(ByteView(bogus).first(4), 500);
+    reader.feed(ByteView(bogus).subspan(4, 3), 600);
+    const auto found = reader.feed(ByteView(bogus).subspan(7), 700);
+    ASSERT_EQ(framesIn(found).size(), 1u);
+    EXPECT_EQ(found.front().type, Type::Oversize);
+    EXPECT_EQ(found.back().firstByteUs, 600);
 }
 
 // --- Garbage and resynchronisation ----------------------------------------------------------

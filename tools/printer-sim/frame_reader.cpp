@@ -16,6 +16,13 @@ std::size_t prefixTail(ByteView bytes) {
 
 } // namespace
 
+std::int64_t FrameReader::arrivalOf(std::size_t index) const {
+    const auto after =
+        std::upper_bound(arrivals_.begin(), arrivals_.end(), index,
+                         [](std::size_t i, const auto& read) { return i < read.first; });
+    return std::prev(after)->second;
+}
+
 void FrameReader::reportSkipped(std::vector<ReaderEvent>& events) {
     if (skipped_ == 0)
         return;
@@ -25,9 +32,8 @@ void FrameReader::reportSkipped(std::vector<ReaderEvent>& events) {
 
 std::vector<ReaderEvent> FrameReader::feed(ByteView chunk, std::int64_t nowUs) {
     std::vector<ReaderEvent> events;
-    const std::size_t arrivedAt = pending_.size(); // first index of this read's bytes
-    if (pending_.empty())
-        pendingFirstUs_ = nowUs;
+    if (!chunk.empty())
+        arrivals_.emplace_back(pending_.size(), nowUs);
     pending_.insert(pending_.end(), chunk.begin(), chunk.end());
 
     const ByteView all(pending_);
@@ -58,13 +64,21 @@ std::vector<ReaderEvent> FrameReader::feed(ByteView chunk, std::int64_t nowUs) {
         if (rest.size() < kHeaderSize + length)
             break;
         const auto end = rest.begin() + static_cast<std::ptrdiff_t>(kHeaderSize + length);
-        events.push_back({ReaderEvent::Type::Frame, Bytes(rest.begin(), end),
-                          pos < arrivedAt ? pendingFirstUs_ : nowUs, 0});
+        events.push_back({ReaderEvent::Type::Frame, Bytes(rest.begin(), end), arrivalOf(pos), 0});
         pos += kHeaderSize + length;
     }
-    if (pos >= arrivedAt)
-        pendingFirstUs_ = nowUs;
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pos));
+    // Keep the reads from the one that holds the new first byte on, renumbered.
+    if (pending_.empty()) {
+        arrivals_.clear();
+    } else {
+        auto first =
+            std::upper_bound(arrivals_.begin(), arrivals_.end(), pos,
+                             [](std::size_t i, const auto& read) { return i < read.first; });
+        arrivals_.erase(arrivals_.begin(), std::prev(first));
+        for (auto& read : arrivals_)
+            read.first = read.first > pos ? read.first - pos : 0;
+    }
     return events;
 }
 
@@ -78,6 +92,7 @@ std::vector<ReaderEvent> FrameReader::flush() {
         reportSkipped(events);
     }
     pending_.clear();
+    arrivals_.clear();
     return events;
 }
 

@@ -3,6 +3,7 @@
 #include "printer-sim/wire.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace posflash::sim {
@@ -32,10 +33,13 @@ public:
 
 private:
     void reportSkipped(std::vector<ReaderEvent>& events);
+    std::int64_t arrivalOf(std::size_t index) const;
 
     Bytes pending_;
-    std::int64_t pendingFirstUs_ = 0; // arrival of pending_[0]
-    std::size_t skipped_ = 0;         // one report per run of garbage, not per read
+    // (first index in pending_, arrival) of each read that pending_ still holds bytes of: a
+    // frame found after a false header may start in any of them.
+    std::vector<std::pair<std::size_t, std::int64_t>> arrivals_;
+    std::size_t skipped_ = 0; // one report per run of garbage, not per read
 };
 
 } // namespace posflash::sim
