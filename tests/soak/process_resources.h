@@ -27,9 +27,9 @@ inline long ResidentKiB() {
 }
 
 // The timers registered with this thread's event dispatcher, whoever owns them: a parentless
-// member QTimer, a single-shot, a startTimer(). Timer ids are small numbers handed out lowest
-// free first and reused, so a scan of the low ids sees every one; the dispatcher answers -1
-// for an id it does not run.
+// member QTimer, a single-shot, a startTimer(). Timer ids come from a free list that hands
+// released ids out again, so they stay below the most timers ever alive at once and a scan of
+// the low ids sees every one; the dispatcher answers -1 for an id it does not run.
 inline std::vector<int> RunningTimerIds() {
     constexpr int kHighestId = 8192;
     std::vector<int> ids;
