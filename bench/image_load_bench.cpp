@@ -1,7 +1,7 @@
 // Loading and checking a 16 MiB program image: the time, and that one copy is held.
-#include "download/checksums.h"
-#include "download/frames.h"
-#include "download/image_file.h"
+#include "protocol/checksums.h"
+#include "protocol/frames.h"
+#include "protocol/image_file.h"
 
 #include <QTemporaryDir>
 

@@ -2,13 +2,13 @@
 // a umockdev test bed holding a handful of USB devices: with the printer plugged in (the scan
 // stops at it) and without (every device is looked at).
 // Usage: usb_presence_bench [calls]   (default 1000)
-#include "download/engine.h"
+#include "base/ini_store.h"
+#include "engine/engine.h"
 #include "ports/com_port_map.h"
-#include "ports/ini_store.h"
 #include "ports/usb_inventory_linux.h"
 #include "support/recording_panel.h"
-#include "usb/umockdev_preload.h"
-#include "usb/umockdev_testbed.h"
+#include "support/umockdev_preload.h"
+#include "support/umockdev_testbed.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

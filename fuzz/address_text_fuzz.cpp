@@ -3,7 +3,7 @@
 
 #include "fuzz_support.h"
 
-#include "netboot/address_text.h"
+#include "protocol/address_text.h"
 
 using namespace posflash;
 

@@ -4,9 +4,9 @@
 
 #include "fuzz_support.h"
 
-#include "download/frames.h"
-#include "netboot/bootp_responder.h"
 #include "printer-sim/bootp.h"
+#include "protocol/bootp_responder.h"
+#include "protocol/frames.h"
 
 #include <algorithm>
 

@@ -3,10 +3,10 @@
 
 #include "fuzz_support.h"
 
-#include "download/checksums.h"
-#include "download/frames.h"
-#include "download/image_file.h"
 #include "printer-sim/frame_reader.h"
+#include "protocol/checksums.h"
+#include "protocol/frames.h"
+#include "protocol/image_file.h"
 
 using namespace posflash;
 

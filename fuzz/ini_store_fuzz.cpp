@@ -4,7 +4,7 @@
 
 #include "fuzz_support.h"
 
-#include "ports/ini_store.h"
+#include "base/ini_store.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -3,8 +3,8 @@
 
 #include "fuzz_support.h"
 
-#include "download/frames.h"
-#include "netboot/reply_checker.h"
+#include "protocol/frames.h"
+#include "protocol/reply_checker.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "app/frm_boot.h"
 
-#include "ports/config_paths.h"
+#include "base/config_paths.h"
 #include "ui_frm_boot.h"
 
 #include <QCloseEvent>

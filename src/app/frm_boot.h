@@ -2,10 +2,10 @@
 
 #include "app/host_readiness.h"
 #include "app/window_host.h"
-#include "download/engine.h"
+#include "base/ini_store.h"
+#include "base/panel.h"
+#include "engine/engine.h"
 #include "ports/com_port_map.h"
-#include "ports/ini_store.h"
-#include "ports/panel.h"
 
 #include <QTimer>
 #include <QWidget>

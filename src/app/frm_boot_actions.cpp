@@ -2,9 +2,9 @@
 #include "app/frm_boot.h"
 
 #include "app/locale_rules.h"
+#include "base/userfunction.h"
 #include "download/download_texts.h"
-#include "download/image_file.h"
-#include "ports/userfunction.h"
+#include "protocol/image_file.h"
 #include "ui_frm_boot.h"
 
 #include <QDateTime>

@@ -2,10 +2,10 @@
 #include "app/frm_boot.h"
 
 #include "app/stored_number.h"
-#include "ports/config_paths.h"
+#include "base/config_paths.h"
+#include "base/settings_file_read.h"
+#include "base/userfunction.h"
 #include "ports/mcommunicate.h"
-#include "ports/settings_file_read.h"
-#include "ports/userfunction.h"
 #include "ui_frm_boot.h"
 
 #include <QDir>

@@ -1,17 +1,17 @@
 // posflash-cli: the download engine without a window.
+#include "base/config_paths.h"
+#include "base/ini_store.h"
 #include "cli/input_checks.h"
 #include "cli/process_signals.h"
 #include "cli/terminal_output.h"
 #include "cli/terminal_panel.h"
 #include "download/download_texts.h"
-#include "download/engine.h"
-#include "download/image_file.h"
-#include "netboot/address_text.h"
+#include "engine/engine.h"
 #include "ports/com_port_map.h"
-#include "ports/config_paths.h"
-#include "ports/ini_store.h"
 #include "ports/named_usb_device.h"
 #include "ports/usb_inventory_linux.h"
+#include "protocol/address_text.h"
+#include "protocol/image_file.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

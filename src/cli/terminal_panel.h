@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/panel.h"
+#include "base/panel.h"
 
 namespace posflash {
 

@@ -1,19 +1,19 @@
 #include "download/download_driver.h"
 
+#include "base/ini_store.h"
+#include "base/panel.h"
+#include "base/userfunction.h"
+#include "base/wait_hub.h"
 #include "download/download_state.h"
 #include "download/download_texts.h"
 #include "download/frame_sender.h"
-#include "download/frames.h"
-#include "download/image_file.h"
-#include "download/pc_code.h"
-#include "netboot/boot_link.h"
-#include "netboot/reply_checker.h"
-#include "ports/ini_store.h"
+#include "link/boot_link.h"
 #include "ports/mcommunicate.h"
-#include "ports/panel.h"
 #include "ports/port_state.h"
-#include "ports/userfunction.h"
-#include "ports/wait_hub.h"
+#include "protocol/frames.h"
+#include "protocol/image_file.h"
+#include "protocol/pc_code.h"
+#include "protocol/reply_checker.h"
 
 #include <limits>
 

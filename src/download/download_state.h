@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/frames.h"
+#include "protocol/frames.h"
 
 #include <QString>
 

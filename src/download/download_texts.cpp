@@ -1,6 +1,6 @@
 #include "download/download_texts.h"
 
-#include "ports/faces.h"
+#include "base/faces.h"
 
 #include <QtGlobal>
 

@@ -1,14 +1,14 @@
 #include "download/frame_sender.h"
 
+#include "base/panel.h"
+#include "base/userfunction.h"
+#include "base/wait_hub.h"
 #include "download/download_state.h"
 #include "download/download_texts.h"
-#include "download/frames.h"
-#include "netboot/reply_checker.h"
 #include "ports/mcommunicate.h"
-#include "ports/panel.h"
 #include "ports/port_state.h"
-#include "ports/userfunction.h"
-#include "ports/wait_hub.h"
+#include "protocol/frames.h"
+#include "protocol/reply_checker.h"
 
 namespace posflash {
 

@@ -1,6 +1,6 @@
 #include "ports/com_port_map.h"
 
-#include "ports/ini_store.h"
+#include "base/ini_store.h"
 
 #include <QFileInfo>
 

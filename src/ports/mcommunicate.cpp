@@ -1,11 +1,11 @@
 #include "ports/mcommunicate.h"
 
+#include "base/ini_store.h"
+#include "base/panel.h"
+#include "base/userfunction.h"
 #include "ports/comm_errors.h"
-#include "ports/ini_store.h"
-#include "ports/panel.h"
 #include "ports/port_state.h"
 #include "ports/serial_control.h"
-#include "ports/userfunction.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/reply_source.h"
+#include "protocol/reply_source.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/bytes.h"
+#include "base/bytes.h"
 #include "ports/device_file_ops.h"
 
 #include <cstddef>

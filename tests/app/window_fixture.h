@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/frm_boot.h"
-#include "download/checksums.h"
-#include "ports/ini_store.h"
+#include "base/ini_store.h"
+#include "protocol/checksums.h"
 #include "support/fake_usb_inventory.h"
 #include "support/qt_printers.h"
 

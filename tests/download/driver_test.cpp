@@ -1,6 +1,6 @@
+#include "base/userfunction.h"
 #include "download/download_texts.h"
-#include "netboot/netboot_texts.h"
-#include "ports/userfunction.h"
+#include "link/link_texts.h"
 #include "support/engine_fixture.h"
 
 #include <QFile>
@@ -128,10 +128,10 @@ TEST(DownloadTexts, BothFacesOfTheFrameAndCompletionTexts) {
     EXPECT_EQ(texts::completedAfter(faces, "12.3"), QStringLiteral("耗时: 12.3秒, 下载完成！"));
     EXPECT_EQ(texts::downloadFailed(faces), QStringLiteral("程序下载失败!"));
     // The network messages have their Chinese face too, arguments in place.
-    EXPECT_TRUE(netboot_texts::bindFailed(faces, 67, "in use", "/usr/bin/posflash")
+    EXPECT_TRUE(link_texts::bindFailed(faces, 67, "in use", "/usr/bin/posflash")
                     .startsWith(QStringLiteral("无法使用 UDP 端口 67（in use）")));
-    EXPECT_TRUE(netboot_texts::invalidIp(faces, "1.2.3").contains(QStringLiteral("“1.2.3”无效")));
-    EXPECT_TRUE(netboot_texts::invalidMac(faces, "x").startsWith(QStringLiteral("MAC 地址")));
+    EXPECT_TRUE(link_texts::invalidIp(faces, "1.2.3").contains(QStringLiteral("“1.2.3”无效")));
+    EXPECT_TRUE(link_texts::invalidMac(faces, "x").startsWith(QStringLiteral("MAC 地址")));
     faces.setUseEnglish(true);
     EXPECT_EQ(texts::downloadingFrame(faces, 1, 2, "5"),
               "Downloading NO.1 ,Total: 2, Time consuming 5 Seconds");

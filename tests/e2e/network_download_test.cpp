@@ -1,4 +1,4 @@
-#include "netboot/mnetopt.h"
+#include "link/mnetopt.h"
 #include "support/engine_fixture.h"
 #include "support/netns_pair.h"
 #include "support/printer_sim_process.h"

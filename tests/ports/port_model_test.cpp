@@ -1,5 +1,5 @@
+#include "base/userfunction.h"
 #include "ports/modem_line_watch.h"
-#include "ports/userfunction.h"
 #include "support/engine_fixture.h"
 #include "support/pty_pair.h"
 

@@ -2,7 +2,7 @@
 // whole run: every outcome must be the one its faults call for, and nothing a download opens
 // (port, sockets, timers, descriptors, memory) may outlive it.
 
-#include "download/checksums.h"
+#include "protocol/checksums.h"
 #include "soak/fault_plan.h"
 #include "soak/process_resources.h"
 #include "support/engine_fixture.h"

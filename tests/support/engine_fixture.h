@@ -1,9 +1,9 @@
 #pragma once
 
-#include "download/checksums.h"
-#include "download/engine.h"
+#include "base/ini_store.h"
+#include "engine/engine.h"
 #include "ports/com_port_map.h"
-#include "ports/ini_store.h"
+#include "protocol/checksums.h"
 #include "support/fake_usb_inventory.h"
 #include "support/recording_panel.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/panel.h"
+#include "base/panel.h"
 #include "support/qt_printers.h"
 
 #include <QStringList>

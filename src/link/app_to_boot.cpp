@@ -1,0 +1,161 @@
+#include "link/app_to_boot.h"
+
+#include "base/panel.h"
+#include "base/userfunction.h"
+#include "base/wait_hub.h"
+#include "download/download_state.h"
+#include "link/boot_link.h"
+#include "link/link_texts.h"
+#include "link/mnetopt.h"
+#include "ports/mcommunicate.h"
+#include "ports/port_state.h"
+
+#include <algorithm>
+
+namespace posflash {
+
+namespace {
+const Bytes kEchoPattern{0x1F, 0x1B, 0x1C, 0x06, 0xFF, 0x62, 0x6F, 0x6F, 0x74, 0x08};
+}
+
+AppToBoot::AppToBoot(DownloadState& download, PortState& ports, Panel& panel, WaitHub& waits,
+                     PortModel& portModel, BootLink& link, QObject* parent)
+    : QObject(parent), download_(download), ports_(ports), panel_(panel), waits_(waits),
+      portModel_(portModel), link_(link) {
+    connect(&timerNetTimerOut_, &QTimer::timeout, this, &AppToBoot::TimerNetTimerOut_Timer);
+    connect(&tcpClientMonitor_, &QTcpSocket::readyRead, this, &AppToBoot::monitorArrival);
+    connect(&tcpClientMonitor_, &QTcpSocket::connected, this, [this] {
+        monitorFailed_ = false;
+        waits_.recheck();
+    });
+    // A wait on the connection must not outlive it.
+    connect(&tcpClientMonitor_, &QTcpSocket::disconnected, this, [this] { waits_.recheck(); });
+    connect(&tcpClientMonitor_, &QTcpSocket::errorOccurred, this, [this] {
+        monitorFailed_ = true;
+        waits_.recheck();
+    });
+}
+
+Bytes AppToBoot::BootCommand() {
+    return {0x1F, 0x1B, 0x1C, 0x06, 0xFF, 0x62, 0x6F, 0x6F, 0x74, 0x08, 0x0A};
+}
+
+Bytes AppToBoot::FontModeCommand() {
+    return {0x1F, 0x1B, 0x1C, 0x06, 0x03, 0x80, 0xF0, 0x00, 0x00, 0x00, 0x00};
+}
+
+bool AppToBoot::IsBootCommandEcho(ByteView block) {
+    return (block.size() == 9 || block.size() == 10) &&
+           std::equal(block.begin(), block.end(), kEchoPattern.begin());
+}
+
+bool AppToBoot::monitorConnected() const {
+    return tcpClientMonitor_.state() == QAbstractSocket::ConnectedState;
+}
+
+bool AppToBoot::tcpSend(ByteView frame) {
+    if (!monitorConnected())
+        return false;
+    const auto size = static_cast<qint64>(frame.size());
+    const bool ok =
+        tcpClientMonitor_.write(reinterpret_cast<const char*>(frame.data()), size) == size;
+    tcpClientMonitor_.flush();
+    return ok;
+}
+
+void AppToBoot::cmdAppToBoot_Click() {
+    if (downloadRunning && downloadRunning())
+        return;
+    sendBootCommand();
+}
+
+void AppToBoot::sendBootCommand() {
+    // A second press while the first runs (its waits let clicks through) does nothing.
+    if (running_)
+        return;
+    running_ = true;
+    commandSent_ = false;
+    panel_.setStatusPanel(QStringLiteral(" ") + link_texts::enterDownloadStatus());
+    panel_.setDownloadEnabled(false);
+    panel_.setAppToBootEnabled(false);
+    ports_.AppToBootActive = true;
+    const Bytes command = download_.FontDownload ? FontModeCommand() : BootCommand();
+
+    if (ports_.PortKind != PortKindValue::Com) {
+        tcpClientMonitorClose();
+        tcpClientMonitor_.abort();
+        tcpClientMonitor_.connectToHost(panel_.ipAddressText(), kMonitorPort);
+        TimerNetLinkStart(kLinkWaitMs);
+        waits_.waitFor([this] { return monitorConnected() || netLinkTimedOut_; }, std::nullopt);
+        TimerNetLinkStop();
+        if (monitorConnected())
+            commandSent_ = tcpSend(command);
+        if (!download_.FontDownload) {
+            DelayMs(waits_, kCloseAfterCommandMs);
+            tcpClientMonitorClose();
+        }
+    } else {
+        if (findUsbDevice && findUsbDevice())
+            commandSent_ = portModel_.PortSendData(command);
+        DelayMs(waits_, 50);
+        if (closeUsbDevice)
+            closeUsbDevice();
+        DelayMs(waits_, 500);
+        // Ends when the device is back: hot-plug events and the time limit re-check it.
+        TimerNetLinkStart(kLinkWaitMs);
+        waits_.waitFor([this] { return netLinkTimedOut_ || (findUsbDevice && findUsbDevice()); },
+                       std::nullopt);
+        TimerNetLinkStop();
+    }
+
+    if (!(downloadRunning && downloadRunning())) {
+        panel_.setAppToBootEnabled(true);
+        panel_.setDownloadEnabled(true);
+    }
+    ports_.AppToBootActive = false;
+    running_ = false;
+}
+
+void AppToBoot::tcpClientMonitorClose() {
+    FlushArpForIp(panel_.ipAddressText());
+    if (tcpClientMonitor_.state() != QAbstractSocket::UnconnectedState) {
+        tcpClientMonitor_.abort();
+        DelayMs(waits_, 100);
+    }
+}
+
+void AppToBoot::TimerNetLinkStart(int intervalMs) {
+    netLinkTimedOut_ = false;
+    timerNetTimerOut_.setInterval(intervalMs);
+    timerNetTimerOut_.start();
+}
+
+void AppToBoot::TimerNetLinkStop() {
+    netLinkTimedOut_ = false;
+    timerNetTimerOut_.stop();
+}
+
+void AppToBoot::TimerNetTimerOut_Timer() {
+    netLinkTimedOut_ = true;
+    waits_.recheck();
+}
+
+void AppToBoot::monitorArrival() {
+    const QByteArray block = tcpClientMonitor_.readAll();
+    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(block.constData()),
+                         static_cast<std::size_t>(block.size()));
+    if (download_.FontDownload) {
+        // Larger blocks reach the reply checker in buffer-sized pieces, in order.
+        for (std::size_t offset = 0; offset < bytes.size(); offset += kReceiveBufferSize) {
+            const std::size_t n = std::min(kReceiveBufferSize, bytes.size() - offset);
+            std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), n,
+                        ports_.ReceiveBuffer.begin());
+            link_.receiveBufferArrival(n);
+        }
+        return;
+    }
+    if (IsBootCommandEcho(bytes))
+        tcpClientMonitorClose();
+}
+
+} // namespace posflash

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "base/bytes.h"
+
+#include <QObject>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+
+namespace posflash {
+
+class BootLink;
+class Panel;
+class PortModel;
+class WaitHub;
+struct DownloadState;
+struct PortState;
+
+// Switches a running printer into its boot loader (or, for a font download through the
+// running firmware, into font mode), over TCP port 4000 or through its USB device; and the
+// TCP monitor connection that carries such a font download.
+class AppToBoot : public QObject {
+    Q_OBJECT
+public:
+    static constexpr quint16 kMonitorPort = 4000;
+    static constexpr int kLinkWaitMs = 3000;
+    static constexpr int kCloseAfterCommandMs = 1500;
+
+    AppToBoot(DownloadState& download, PortState& ports, Panel& panel, WaitHub& waits,
+              PortModel& portModel, BootLink& link, QObject* parent = nullptr);
+
+    static Bytes BootCommand();     // 1F 1B 1C 06 FF "boot" 08 0A
+    static Bytes FontModeCommand(); // header-only frame, command F0
+    // The printer's echo of the boot command: the first nine or all ten pattern bytes.
+    static bool IsBootCommandEcho(ByteView block);
+
+    // The button: refused while a download runs, whose frames would otherwise go to the raw
+    // USB node for as long as the command is active.
+    void cmdAppToBoot_Click();
+    // The command itself; also how the link switches a printer for a font download.
+    void sendBootCommand();
+    void tcpClientMonitorClose();
+    void TimerNetLinkStart(int intervalMs);
+    void TimerNetLinkStop();
+    void TimerNetTimerOut_Timer();
+
+    bool monitorConnected() const;
+    // Connected, and no error since it connected.
+    bool monitorUsable() const { return monitorConnected() && !monitorFailed_; }
+    bool tcpSend(ByteView frame);
+    bool isRunning() const { return running_; }
+    bool NetLinkTimedOut() const { return netLinkTimedOut_; }
+    // Whether the last run handed its command to the printer (the command line's verdict).
+    bool commandSent() const { return commandSent_; }
+
+    // The printer's USB device: present (refreshing its path), and closing its handle.
+    std::function<bool()> findUsbDevice;
+    std::function<void()> closeUsbDevice;
+    // Whether a download runs: its button then stays disabled when this ends.
+    std::function<bool()> downloadRunning;
+
+private:
+    void monitorArrival();
+
+    DownloadState& download_;
+    PortState& ports_;
+    Panel& panel_;
+    WaitHub& waits_;
+    PortModel& portModel_;
+    BootLink& link_;
+    QTcpSocket tcpClientMonitor_;
+    QTimer timerNetTimerOut_;
+    bool netLinkTimedOut_ = false;
+    bool running_ = false;
+    bool commandSent_ = false;
+    bool monitorFailed_ = false;
+};
+
+} // namespace posflash

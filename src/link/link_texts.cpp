@@ -1,0 +1,50 @@
+#include "link/link_texts.h"
+
+#include "base/faces.h"
+
+namespace posflash::link_texts {
+
+namespace {
+constexpr const char* kContext = "Netboot";
+QString t(const Faces& f, const char* english) {
+    return f.text(kContext, english);
+}
+} // namespace
+
+QString invalidIp(const Faces& f, const QString& text) {
+    return t(f, QT_TRANSLATE_NOOP("Netboot", "The IP address \"%1\" is not valid: write four "
+                                             "numbers from 0 to 255 joined by dots, such as "
+                                             "192.168.123.100."))
+        .arg(text);
+}
+
+QString invalidMac(const Faces& f, const QString& text) {
+    return t(f, QT_TRANSLATE_NOOP("Netboot", "The MAC address \"%1\" is not valid: write six "
+                                             "two-digit hexadecimal numbers joined by \"-\", "
+                                             "such as 00-11-22-33-44-55."))
+        .arg(text);
+}
+
+QString fileNameTooLong(const Faces& f, const QString& name) {
+    return t(f, QT_TRANSLATE_NOOP("Netboot", "The file name \"%1\" is longer than the 128 bytes "
+                                             "the printer accepts; rename the file."))
+        .arg(name);
+}
+
+QString bindFailed(const Faces& f, int port, const QString& reason, const QString& program) {
+    return t(f, QT_TRANSLATE_NOOP("Netboot",
+                                  "Cannot use UDP port %1 (%2). Close any other program that "
+                                  "uses it (a DHCP or TFTP server), and give posflash the right "
+                                  "to use ports below 1024: sudo setcap "
+                                  "cap_net_bind_service+ep %3"))
+        .arg(port)
+        .arg(reason, program);
+}
+
+QString linkFromOtherAddress(const Faces& f, const QString& sender, const QString& printer) {
+    return t(f, QT_TRANSLATE_NOOP("Netboot", "A printer at %1 answered and was ignored: the IP "
+                                             "address is set to %2. Check the IP address."))
+        .arg(sender, printer);
+}
+
+} // namespace posflash::link_texts

@@ -1,0 +1,126 @@
+#include "link/mnetopt.h"
+
+#include <QFile>
+#include <QNetworkInterface>
+
+#include <linux/neighbour.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace posflash {
+
+QString ChooseLocalIpAddress(const std::vector<HostInterface>& interfaces) {
+    if (interfaces.empty())
+        return {};
+    auto chosen = interfaces.end() - 1;
+    for (auto it = interfaces.begin(); it != interfaces.end(); ++it)
+        if (it->ethernet) {
+            chosen = it;
+            break;
+        }
+    return chosen->firstIpv4.isEmpty() ? QStringLiteral("0.0.0.0") : chosen->firstIpv4;
+}
+
+QString GetLocalIpAddress() {
+    std::vector<HostInterface> list;
+    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
+        HostInterface entry;
+        entry.ethernet = iface.type() == QNetworkInterface::Ethernet;
+        for (const QNetworkAddressEntry& address : iface.addressEntries())
+            if (address.ip().protocol() == QAbstractSocket::IPv4Protocol) {
+                entry.firstIpv4 = address.ip().toString();
+                break;
+            }
+        list.push_back(entry);
+    }
+    return ChooseLocalIpAddress(list);
+}
+
+QString ArpInterfaceFor(const QString& arpTable, const QString& ip) {
+    // "IP address  HW type  Flags  HW address  Mask  Device", a header line first.
+    const QStringList lines = arpTable.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QStringList fields = lines[i].simplified().split(QLatin1Char(' '));
+        if (fields.size() >= 6 && fields[0] == ip)
+            return fields[5];
+    }
+    return {};
+}
+
+namespace {
+
+// Deletes every IPv4 neighbour entry of one interface over rtnetlink.
+void flushNeighbours(unsigned ifindex) {
+    const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (fd < 0)
+        return;
+    // The kernel answers a dump at once; the limit only guards against a stuck socket.
+    const timeval limit{0, 500000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    struct {
+        nlmsghdr header;
+        ndmsg body;
+    } dump{};
+    dump.header.nlmsg_len = sizeof dump;
+    dump.header.nlmsg_type = RTM_GETNEIGH;
+    dump.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    dump.header.nlmsg_seq = 1;
+    dump.body.ndm_family = AF_INET;
+    if (::send(fd, &dump, sizeof dump, 0) < 0) {
+        ::close(fd);
+        return;
+    }
+
+    std::vector<std::vector<char>> deletions;
+    alignas(nlmsghdr) char buffer[16384];
+    bool done = false;
+    while (!done) {
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        auto len = static_cast<unsigned>(got);
+        for (auto* msg = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(msg, len);
+             msg = NLMSG_NEXT(msg, len)) {
+            if (msg->nlmsg_type == NLMSG_DONE || msg->nlmsg_type == NLMSG_ERROR) {
+                done = true;
+                break;
+            }
+            if (msg->nlmsg_type != RTM_NEWNEIGH || msg->nlmsg_len < NLMSG_LENGTH(sizeof(ndmsg)))
+                continue;
+            const auto* neighbour = static_cast<const ndmsg*>(NLMSG_DATA(msg));
+            if (neighbour->ndm_ifindex != static_cast<int>(ifindex))
+                continue;
+            // The same message, turned into a deletion, names the entry exactly.
+            std::vector<char> deletion(reinterpret_cast<char*>(msg),
+                                       reinterpret_cast<char*>(msg) + msg->nlmsg_len);
+            auto* header = reinterpret_cast<nlmsghdr*>(deletion.data());
+            header->nlmsg_type = RTM_DELNEIGH;
+            header->nlmsg_flags = NLM_F_REQUEST;
+            deletions.push_back(std::move(deletion));
+        }
+    }
+    for (const auto& deletion : deletions)
+        [[maybe_unused]] auto sent = ::send(fd, deletion.data(), deletion.size(), 0);
+    ::close(fd);
+}
+
+} // namespace
+
+void FlushArpForIp(const QString& ip) {
+    QFile table(QStringLiteral("/proc/net/arp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return;
+    const QString device = ArpInterfaceFor(QString::fromLatin1(table.readAll()), ip);
+    if (device.isEmpty())
+        return;
+    const unsigned ifindex = if_nametoindex(device.toLocal8Bit().constData());
+    if (ifindex != 0)
+        flushNeighbours(ifindex);
+}
+
+} // namespace posflash

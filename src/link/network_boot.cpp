@@ -1,0 +1,183 @@
+#include "link/network_boot.h"
+
+#include "base/panel.h"
+#include "base/userfunction.h"
+#include "download/download_state.h"
+#include "link/app_to_boot.h"
+#include "link/link_texts.h"
+#include "link/mnetopt.h"
+#include "protocol/reply_checker.h"
+
+#include <QCoreApplication>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
+
+namespace posflash {
+
+NetworkBoot::NetworkBoot(DownloadState& download, Panel& panel, const Faces& faces, BootLink& link,
+                         AppToBoot& appToBoot, QObject* parent)
+    : QObject(parent), download_(download), panel_(panel), faces_(faces), link_(link),
+      appToBoot_(appToBoot) {
+    connect(&udpBOOTP_, &QUdpSocket::readyRead, this, &NetworkBoot::bootpArrival);
+    connect(&udpTFTP_, &QUdpSocket::readyRead, this, &NetworkBoot::tftpArrival);
+}
+
+bool NetworkBoot::takePrinterAddress() {
+    // Refused before any socket is bound; nothing of an earlier attempt is reused.
+    config_ = BootpConfig{};
+    printer_.clear();
+    const QString ipText = panel_.ipAddressText();
+    const auto ip = ParseIpv4Text(ipText);
+    if (!ip) {
+        ShowTipsBox(panel_, link_texts::invalidIp(faces_, ipText), 1);
+        return false;
+    }
+    const QString macText = panel_.macAddressText();
+    const auto mac = ParseMacText(macText);
+    if (!mac) {
+        ShowTipsBox(panel_, link_texts::invalidMac(faces_, macText), 1);
+        return false;
+    }
+    config_.PrinterIpBytes = *ip;
+    config_.PrinterMacBytes = *mac;
+    printer_ = QHostAddress(ipText);
+    return true;
+}
+
+bool NetworkBoot::bind(QUdpSocket& socket, quint16 port) {
+    socket.abort();
+    if (socket.bind(QHostAddress::AnyIPv4, port))
+        return true;
+    const QString program = QCoreApplication::applicationFilePath();
+    ShowTipsBox(panel_, link_texts::bindFailed(faces_, port, socket.errorString(), program), 1);
+    return false;
+}
+
+bool NetworkBoot::startBootLoaderLink() {
+    if (!takePrinterAddress())
+        return false;
+    otherSenderShown_ = false;
+    config_.BootFileName = BootFileNameOf(panel_.programFilePath());
+    if (config_.BootFileName.size() > static_cast<qsizetype>(bootp::kFileSize)) {
+        ShowTipsBox(
+            panel_,
+            link_texts::fileNameTooLong(faces_, QString::fromLocal8Bit(config_.BootFileName)), 1);
+        return false;
+    }
+    if (const auto host = ParseIpv4Text(GetLocalIpAddress()))
+        config_.HostIpBytes = *host;
+    if (!bind(udpBOOTP_, kBootpServerPort))
+        return false;
+    if (!bind(udpTFTP_, kLinkPort)) {
+        udpBOOTP_.abort();
+        return false;
+    }
+    return true;
+}
+
+bool NetworkBoot::startFontModeLink() {
+    if (!takePrinterAddress())
+        return false;
+    appToBoot_.sendBootCommand();
+    return appToBoot_.monitorConnected();
+}
+
+bool NetworkBoot::fontModeLinkUp() const {
+    return appToBoot_.monitorUsable();
+}
+
+Ipv4Bytes NetworkBoot::hostAddressFor(int interfaceIndex) const {
+    // The address of the interface the request came in on: on a host with several networks
+    // the first Ethernet interface may not be the printer's.
+    const QNetworkInterface iface = QNetworkInterface::interfaceFromIndex(interfaceIndex);
+    const QHostAddress printer(BytesToDottedIp(config_.PrinterIpBytes.data(), 4));
+    std::optional<Ipv4Bytes> first;
+    for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
+        if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
+            continue;
+        const auto bytes = ParseIpv4Text(entry.ip().toString());
+        if (!bytes)
+            continue;
+        if (entry.prefixLength() > 0 && printer.isInSubnet(entry.ip(), entry.prefixLength()))
+            return *bytes;
+        if (!first)
+            first = bytes;
+    }
+    return first ? *first : config_.HostIpBytes;
+}
+
+void NetworkBoot::bootpArrival() {
+    // Every datagram is consumed in every step; only step 0 answers.
+    while (udpBOOTP_.hasPendingDatagrams()) {
+        const QNetworkDatagram request = udpBOOTP_.receiveDatagram();
+        const QByteArray data = request.data();
+        BootpConfig config = config_;
+        config.HostIpBytes = hostAddressFor(static_cast<int>(request.interfaceIndex()));
+        const auto reply =
+            AnswerBootpRequest(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                        static_cast<std::size_t>(data.size())),
+                               config, download_.BootloadrStep);
+        if (!reply)
+            continue;
+        QNetworkDatagram answer(QByteArray(reinterpret_cast<const char*>(reply->data()),
+                                           static_cast<qsizetype>(reply->size())),
+                                QHostAddress::Broadcast, kBootpClientPort);
+        answer.setInterfaceIndex(request.interfaceIndex());
+        udpBOOTP_.writeDatagram(answer);
+        download_.BootloadrStep = step::kBootpAnswered;
+    }
+}
+
+void NetworkBoot::tftpArrival() {
+    while (udpTFTP_.state() == QAbstractSocket::BoundState && udpTFTP_.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = udpTFTP_.receiveDatagram();
+        const QByteArray data = datagram.data();
+        // Only the printer may acknowledge frames: anybody else's datagrams are dropped.
+        if (datagram.senderAddress().toIPv4Address() != printer_.toIPv4Address()) {
+            noteOtherSender(datagram.senderAddress(), data);
+            continue;
+        }
+        link_.socketArrival(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                     static_cast<std::size_t>(data.size())));
+    }
+}
+
+void NetworkBoot::noteOtherSender(const QHostAddress& sender, const QByteArray& data) {
+    // A boot loader that would have completed the link from another address is most likely
+    // the printer behind a mistyped IP address: say so once, and go on waiting for the right
+    // one.
+    const short step = download_.BootloadrStep;
+    if (otherSenderShown_ || (step != step::kLink && step != step::kBootpAnswered))
+        return;
+    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                         static_cast<std::size_t>(data.size()));
+    if (JudgeReply(step, download_.ExpectedFrameNo, bytes) != Verdict::Accepted)
+        return;
+    otherSenderShown_ = true;
+    panel_.setStatusPanel(
+        QStringLiteral(" ") +
+        link_texts::linkFromOtherAddress(faces_, QHostAddress(sender.toIPv4Address()).toString(),
+                                         printer_.toString()));
+}
+
+void NetworkBoot::linkDatagramArrived() {
+    // The frames leave from a fresh local port towards the printer's frame port.
+    udpBOOTP_.abort();
+    udpTFTP_.abort();
+    udpTFTP_.bind(QHostAddress::AnyIPv4, 0);
+}
+
+bool NetworkBoot::udpSend(ByteView frame) {
+    if (printer_.isNull())
+        return false;
+    const auto size = static_cast<qint64>(frame.size());
+    return udpTFTP_.writeDatagram(reinterpret_cast<const char*>(frame.data()), size, printer_,
+                                  kPrinterFramePort) == size;
+}
+
+void NetworkBoot::closeSockets() {
+    udpTFTP_.abort();
+    udpBOOTP_.abort();
+}
+
+} // namespace posflash

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "base/bytes.h"
+#include "link/boot_link.h"
+#include "protocol/bootp_responder.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QUdpSocket>
+
+namespace posflash {
+
+class AppToBoot;
+class Faces;
+class Panel;
+struct DownloadState;
+
+// The network link: the BOOTP responder on port 67, the link socket on port 69 that turns
+// towards the printer's port 13633, and the way through the running firmware for fonts.
+class NetworkBoot : public QObject, public NetworkLink {
+    Q_OBJECT
+public:
+    static constexpr quint16 kBootpServerPort = 67;
+    static constexpr quint16 kBootpClientPort = 68;
+    static constexpr quint16 kLinkPort = 69;
+    static constexpr quint16 kPrinterFramePort = 13633;
+
+    NetworkBoot(DownloadState& download, Panel& panel, const Faces& faces, BootLink& link,
+                AppToBoot& appToBoot, QObject* parent = nullptr);
+
+    bool startBootLoaderLink() override;
+    bool startFontModeLink() override;
+    bool fontModeLinkUp() const override;
+    void linkDatagramArrived() override;
+
+    // One frame, one datagram, to the printer's frame port.
+    bool udpSend(ByteView frame);
+    // Closes the link socket and the responder (the end of a network download).
+    void closeSockets();
+
+    const BootpConfig& config() const { return config_; }
+    quint16 linkLocalPort() const { return udpTFTP_.localPort(); }
+
+private:
+    bool takePrinterAddress();
+    bool bind(QUdpSocket& socket, quint16 port);
+    void bootpArrival();
+    void tftpArrival();
+    void noteOtherSender(const QHostAddress& sender, const QByteArray& data);
+    Ipv4Bytes hostAddressFor(int interfaceIndex) const;
+
+    DownloadState& download_;
+    Panel& panel_;
+    const Faces& faces_;
+    BootLink& link_;
+    AppToBoot& appToBoot_;
+    QUdpSocket udpBOOTP_;
+    QUdpSocket udpTFTP_;
+    QHostAddress printer_;
+    BootpConfig config_;
+    bool otherSenderShown_ = false; // once per link wait
+};
+
+} // namespace posflash

@@ -1,0 +1,102 @@
+#include "protocol/frames.h"
+
+#include "protocol/checksums.h"
+
+#include <algorithm>
+
+namespace posflash {
+
+namespace {
+
+Bytes header(Kind kind, Command command, std::size_t totalSize, std::uint16_t frameSum) {
+    Bytes out(totalSize, 0);
+    std::copy(frame::kPrefix.begin(), frame::kPrefix.end(), out.begin());
+    out[frame::kStatusAt] = frame::kToolStatus;
+    out[frame::kKindAt] = static_cast<std::uint8_t>(kind);
+    out[frame::kCommandAt] = static_cast<std::uint8_t>(command);
+    putU16(out, frame::kLengthAt, static_cast<std::uint16_t>(totalSize - frame::kHeaderSize));
+    putU16(out, frame::kFrameSumAt, frameSum);
+    return out;
+}
+
+void putDigits(Bytes& out, std::size_t at, std::string_view digits) {
+    if (digits.size() != 6)
+        return;
+    std::copy(digits.begin(), digits.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+} // namespace
+
+std::size_t DataFrameCount(std::size_t imageLength, int frameDataSize) {
+    if (frameDataSize <= 0)
+        return 0;
+    const auto size = static_cast<std::size_t>(frameDataSize);
+    return (imageLength + size - 1) / size;
+}
+
+ImageProblem CheckImageFrameable(std::size_t imageLength, int frameDataSize) {
+    if (imageLength == 0)
+        return ImageProblem::Empty;
+    if (DataFrameCount(imageLength, frameDataSize) > frame::kMaxDataFrames)
+        return ImageProblem::TooManyFrames;
+    return ImageProblem::None;
+}
+
+Bytes BuildStartFrame(Kind kind, ByteView image, std::string_view date, std::string_view time,
+                      const PcCode& pcCode) {
+    Bytes out = header(kind, Command::Start, frame::kStartFrameSize, 0);
+    putU32(out, frame::kImageLengthAt, static_cast<std::uint32_t>(image.size()));
+    // The CRC takes the low two bytes of a 4-byte field; bytes 17 and 18 stay zero.
+    putU16(out, frame::kImageCrcAt, GetCRC16(image));
+    putDigits(out, frame::kStartDateAt, date);
+    putDigits(out, frame::kStartTimeAt, time);
+    std::copy(pcCode.begin(), pcCode.end(), out.begin() + frame::kPcCodeAt);
+    return out;
+}
+
+Bytes BuildDataFrame(Kind kind, ByteView image, std::size_t frameNo, int frameDataSize) {
+    const auto size = static_cast<std::size_t>(frameDataSize);
+    const std::size_t offset = (frameNo - 1) * size;
+    const std::size_t n = offset < image.size() ? std::min(size, image.size() - offset) : 0;
+    const ByteView data = image.subspan(std::min(offset, image.size()), n);
+
+    Bytes out = header(kind, Command::Data, frame::kDataHeaderSize + n,
+                       static_cast<std::uint16_t>(GetSum(data) & 0xFFFF));
+    putU16(out, frame::kFrameNoAt, static_cast<std::uint16_t>(frameNo));
+    putU32(out, frame::kDataOffsetAt, static_cast<std::uint32_t>(offset));
+    std::copy(data.begin(), data.end(), out.begin() + frame::kDataHeaderSize);
+    return out;
+}
+
+Bytes BuildClosingFrame(Kind kind, Command command, std::uint16_t lastFrameSum) {
+    return header(kind, command, frame::kHeaderSize, lastFrameSum);
+}
+
+std::uint16_t FrameSumOf(ByteView frame) {
+    return frame.size() >= frame::kHeaderSize ? getU16(frame, frame::kFrameSumAt) : 0;
+}
+
+bool HasFramePrefix(ByteView reply) {
+    return reply.size() >= frame::kPrefix.size() &&
+           std::equal(frame::kPrefix.begin(), frame::kPrefix.end(), reply.begin());
+}
+
+std::optional<std::uint8_t> ReplyStatus(ByteView reply) {
+    if (reply.size() <= frame::kStatusAt)
+        return std::nullopt;
+    return reply[frame::kStatusAt];
+}
+
+std::optional<std::uint8_t> ReplyCommand(ByteView reply) {
+    if (reply.size() <= frame::kCommandAt)
+        return std::nullopt;
+    return reply[frame::kCommandAt];
+}
+
+std::optional<std::uint16_t> ReplyFrameNo(ByteView reply) {
+    if (reply.size() < frame::kFrameNoAt + 2)
+        return std::nullopt;
+    return getU16(reply, frame::kFrameNoAt);
+}
+
+} // namespace posflash

@@ -1,0 +1,16 @@
+#include "support/umockdev_preload.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    posflash::testing::EnsureUmockdevPreloaded(argv);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv); // the window test needs one
+    return RUN_ALL_TESTS();
+}

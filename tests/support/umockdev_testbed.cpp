@@ -1,0 +1,37 @@
+// glib first: Qt's "signals" macro would break its headers.
+#include <umockdev.h>
+
+#include "support/umockdev_testbed.h"
+
+#include <QtGlobal>
+
+namespace posflash::testing {
+
+Testbed::Testbed() : bed_(umockdev_testbed_new()) {}
+
+Testbed::~Testbed() {
+    g_object_unref(bed_);
+}
+
+bool Testbed::add(const QString& description) {
+    GError* error = nullptr;
+    const QByteArray text = description.toUtf8();
+    const bool ok = umockdev_testbed_add_from_string(bed_, text.constData(), &error);
+    if (error) {
+        qWarning("umockdev refused the devices: %s", error->message);
+        g_error_free(error);
+    }
+    return ok;
+}
+
+void Testbed::unplug(const QString& syspath) {
+    const QByteArray path = syspath.toUtf8();
+    umockdev_testbed_uevent(bed_, path.constData(), "remove");
+    umockdev_testbed_remove_device(bed_, path.constData());
+}
+
+int Testbed::deviceEnd(const char* devnode) {
+    return umockdev_testbed_get_dev_fd(bed_, devnode);
+}
+
+} // namespace posflash::testing
