@@ -15,7 +15,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QRegularExpression>
 
 #include <unistd.h>
 #include <vector>
@@ -93,16 +92,12 @@ std::optional<Target> targetFrom(const QCommandLineParser& args, bool needMac, Q
         why = "--port or --net is required";
         return std::nullopt;
     }
-    const QRegularExpression comPattern(QStringLiteral("^COM([1-9][0-9]{0,2})$"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    const auto com = comPattern.match(port);
-    if (com.hasMatch()) {
-        target.comNumber = com.captured(1).toInt();
-        if (target.comNumber > 255) {
-            why = "COM numbers run from COM1 to COM255";
-            return std::nullopt;
-        }
-    } else if (const auto problem = SerialDeviceProblem(port)) {
+    if (const auto number = ParseComName(port)) {
+        target.comNumber = *number;
+    } else if (auto problem = SerialDeviceProblem(port)) {
+        // A text that starts like a COM name was meant as one, unless a node has that name.
+        if (port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+            problem = QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(port);
         why = *problem;
         return std::nullopt;
     } else {

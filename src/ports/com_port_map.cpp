@@ -34,19 +34,6 @@ void addDefaults(std::map<int, QString>& entries) {
     }
 }
 
-// "COMn" in any case, n in 1..255 written without leading zeros; 0 for anything else.
-int numberOfKey(const QString& key) {
-    if (key.size() < 4 || key.size() > 6 ||
-        !key.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
-        return 0;
-    const QStringView digits = QStringView(key).sliced(3);
-    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
-    if (digits.front() == QLatin1Char('0') || !std::all_of(digits.begin(), digits.end(), isDigit))
-        return 0;
-    const int number = digits.toInt();
-    return number >= ComPortMap::kFirstNumber && number <= ComPortMap::kLastNumber ? number : 0;
-}
-
 // Anything the file could not give back unchanged is refused.
 bool isUsablePath(const QString& path) {
     return !path.isEmpty() && !path.contains(QLatin1Char('\r')) &&
@@ -102,11 +89,11 @@ void ComPortMap::reloadIfChanged() const {
     }
     std::map<int, QString> fresh;
     for (const auto& [key, path] : pairs) {
-        const int number = numberOfKey(key);
+        const auto number = ParseComName(key);
         // A path the file could not hold unchanged (a stray CR in it) would change with our
         // next write, so it counts as malformed.
-        if (number != 0 && isUsablePath(path))
-            fresh.emplace(number, path); // the first line of a number wins
+        if (number && isUsablePath(path))
+            fresh.emplace(*number, path); // the first line of a number wins
     }
     addDefaults(fresh);
     entries_ = std::move(fresh);
@@ -205,6 +192,22 @@ bool ComPortMap::setMapping(int comNumber, const QString& devicePath) {
         return false;
     }
     return true;
+}
+
+std::optional<int> ParseComName(QStringView text) {
+    const QStringView prefix = u"COM";
+    // Three digits at most, so the number cannot overflow before the range check.
+    if (text.size() <= prefix.size() || text.size() > prefix.size() + 3 ||
+        !text.startsWith(prefix, Qt::CaseInsensitive))
+        return std::nullopt;
+    const QStringView digits = text.sliced(prefix.size());
+    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    if (digits.front() == u'0' || !std::all_of(digits.begin(), digits.end(), isDigit))
+        return std::nullopt;
+    const int number = digits.toInt();
+    if (number < ComPortMap::kFirstNumber || number > ComPortMap::kLastNumber)
+        return std::nullopt;
+    return number;
 }
 
 std::map<int, QString> ComPortMap::entries() const {

@@ -3,7 +3,10 @@
 #include <QDateTime>
 #include <QString>
 
+#include <QStringView>
+
 #include <map>
+#include <optional>
 
 namespace posflash {
 
@@ -50,5 +53,9 @@ private:
     // A lookup may find the file unreadable, so the error is set from const calls too.
     mutable QString lastError_;
 };
+
+// n for "COMn": "COM" in any case, then n in 1..255 in ASCII digits without a leading zero, and
+// nothing else (no blanks). One rule for what a user types, the map's file and the discovery.
+std::optional<int> ParseComName(QStringView text);
 
 } // namespace posflash

@@ -29,21 +29,6 @@ std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>&
     return std::nullopt;
 }
 
-std::optional<int> ComNumberOfPortName(const QString& portName) {
-    if (!portName.startsWith(QLatin1String("COM"), Qt::CaseSensitive))
-        return std::nullopt;
-    const QStringView digits = QStringView(portName).sliced(3);
-    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
-    // Three digits at most: a longer run could overflow before the range check.
-    if (digits.isEmpty() || digits.size() > 3 ||
-        !std::all_of(digits.begin(), digits.end(), isDigit))
-        return std::nullopt;
-    const int number = digits.toInt();
-    if (number < 1 || number > PortModel::kComCount)
-        return std::nullopt;
-    return number;
-}
-
 UsbClass::UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel,
                    PortState& state)
     : inventory_(inventory), comPorts_(comPorts), portModel_(portModel), state_(state) {}
@@ -76,7 +61,7 @@ void UsbClass::SelectUsbComPort(const UsbDeviceEntry& device) {
     QString portName;
     if (RegReadValue(device, QStringLiteral("PortName"), portName, comPorts_) != 0)
         return;
-    const auto number = ComNumberOfPortName(portName);
+    const auto number = ParseComName(portName);
     if (!number)
         return;
     // Selecting runs the list's action, which closes the port and stores the index: only for

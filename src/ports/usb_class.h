@@ -19,9 +19,6 @@ const QStringList& KnownUsbComIds();    // printers that present a virtual COM p
 std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>& devices,
                                               const QStringList& ids);
 
-// n for "COM<n>" with n in 1..255; nullopt for anything else.
-std::optional<int> ComNumberOfPortName(const QString& portName);
-
 // Finding the printer's USB device, its COM port and the node raw output goes to. Every call
 // asks the inventory afresh; an inventory that cannot be reached counts as no device.
 class UsbClass {

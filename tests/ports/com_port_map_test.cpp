@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <sys/stat.h>
 
 namespace posflash {
@@ -121,6 +123,44 @@ TEST_F(ComPortMapTest, AFileThatCannotBeWrittenOrReadGivesZeroAndIsKept) {
     EXPECT_EQ(device.devicePath(2), "/dev/ttyS1");
     EXPECT_EQ(device.assign("/dev/ttyUSB0"), 0);
     EXPECT_NE(device.lastError(), "");
+}
+
+TEST(ParseComNameTest, AcceptsComOneToTwoHundredFiftyFiveInAnyCaseAndNothingElse) {
+    struct Case {
+        const char* text; // UTF-8
+        std::optional<int> number;
+    };
+    const Case cases[] = {
+        {"COM1", 1},
+        {"COM9", 9},
+        {"COM10", 10},
+        {"COM255", 255},
+        {"com3", 3}, // a hand-edited comports.ini or a typed --port
+        {"Com42", 42},
+        {"", std::nullopt},
+        {"COM", std::nullopt},
+        {"COM0", std::nullopt},
+        {"COM256", std::nullopt},
+        {"COM999", std::nullopt},
+        {"COM99999999999", std::nullopt}, // would overflow an int
+        {"COM07", std::nullopt},          // one number, one spelling
+        {"COM 3", std::nullopt},
+        {" COM3", std::nullopt},
+        {"COM3 ", std::nullopt},
+        {"COM-3", std::nullopt},
+        {"COM+3", std::nullopt},
+        {"COM3a", std::nullopt},
+        {"COMx", std::nullopt},
+        {"CON3", std::nullopt},
+        {"3", std::nullopt},
+        {"/dev/ttyS0", std::nullopt},
+        {"COM\xef\xbc\x93", std::nullopt}, // a full-width digit three
+        {"COM\xd9\xa3", std::nullopt},     // an Arabic-Indic digit three
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ParseComName(QString::fromUtf8(c.text)), c.number);
+    }
 }
 
 } // namespace

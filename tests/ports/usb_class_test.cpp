@@ -73,13 +73,5 @@ TEST_F(UsbClassTest, FailedPathLookupKeepsThePreviousPath) {
     EXPECT_EQ(engine.ports.UsbDevicePath, "/dev/usb/lp3");
 }
 
-TEST(ComNumberOfPortNameTest, AcceptsOnlyComOneToTwoHundredFiftyFive) {
-    EXPECT_EQ(ComNumberOfPortName("COM1"), 1);
-    EXPECT_EQ(ComNumberOfPortName("COM255"), 255);
-    for (const char* bad : {"", "COM", "COM0", "COM256", "COM99999999999", "com3", "COM 3", "COM3 ",
-                            "COM-3", "COM+3", "COM3a", "COM\xef\xbc\x93"})
-        EXPECT_EQ(ComNumberOfPortName(QString::fromUtf8(bad)), std::nullopt) << bad;
-}
-
 } // namespace
 } // namespace posflash
