@@ -9,14 +9,11 @@
 #include "link/mnetopt.h"
 #include "ports/mcommunicate.h"
 #include "ports/port_state.h"
+#include "protocol/frames.h"
 
 #include <algorithm>
 
 namespace posflash {
-
-namespace {
-const Bytes kEchoPattern{0x1F, 0x1B, 0x1C, 0x06, 0xFF, 0x62, 0x6F, 0x6F, 0x74, 0x08};
-}
 
 AppToBoot::AppToBoot(DownloadState& download, PortState& ports, Panel& panel, WaitHub& waits,
                      PortModel& portModel, BootLink& link, QObject* parent)
@@ -37,16 +34,11 @@ AppToBoot::AppToBoot(DownloadState& download, PortState& ports, Panel& panel, Wa
 }
 
 Bytes AppToBoot::BootCommand() {
-    return {0x1F, 0x1B, 0x1C, 0x06, 0xFF, 0x62, 0x6F, 0x6F, 0x74, 0x08, 0x0A};
+    return BuildBootLoaderCommand();
 }
 
 Bytes AppToBoot::FontModeCommand() {
-    return {0x1F, 0x1B, 0x1C, 0x06, 0x03, 0x80, 0xF0, 0x00, 0x00, 0x00, 0x00};
-}
-
-bool AppToBoot::IsBootCommandEcho(ByteView block) {
-    return (block.size() == 9 || block.size() == 10) &&
-           std::equal(block.begin(), block.end(), kEchoPattern.begin());
+    return BuildFontModeCommand();
 }
 
 bool AppToBoot::monitorConnected() const {

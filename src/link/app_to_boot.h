@@ -30,10 +30,9 @@ public:
     AppToBoot(DownloadState& download, PortState& ports, Panel& panel, WaitHub& waits,
               PortModel& portModel, BootLink& link, QObject* parent = nullptr);
 
-    static Bytes BootCommand();     // 1F 1B 1C 06 FF "boot" 08 0A
-    static Bytes FontModeCommand(); // header-only frame, command F0
-    // The printer's echo of the boot command: the first nine or all ten pattern bytes.
-    static bool IsBootCommandEcho(ByteView block);
+    // What this sends: the boot-loader command, or the font-mode command for a font download.
+    static Bytes BootCommand();
+    static Bytes FontModeCommand();
 
     // The button: refused while a download runs, whose frames would otherwise go to the raw
     // USB node for as long as the command is active.

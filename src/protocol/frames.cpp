@@ -19,6 +19,10 @@ Bytes header(Kind kind, Command command, std::size_t totalSize, std::uint16_t fr
     return out;
 }
 
+// The frame prefix, FFh, "boot", 08h, 0Ah.
+constexpr std::array<std::uint8_t, 11> kBootLoaderCommand{0x1F, 0x1B, 0x1C, 0x06, 0xFF, 0x62,
+                                                          0x6F, 0x6F, 0x74, 0x08, 0x0A};
+
 void putDigits(Bytes& out, std::size_t at, std::string_view digits) {
     if (digits.size() != 6)
         return;
@@ -70,6 +74,19 @@ Bytes BuildDataFrame(Kind kind, ByteView image, std::size_t frameNo, int frameDa
 
 Bytes BuildClosingFrame(Kind kind, Command command, std::uint16_t lastFrameSum) {
     return header(kind, command, frame::kHeaderSize, lastFrameSum);
+}
+
+Bytes BuildBootLoaderCommand() {
+    return Bytes(kBootLoaderCommand.begin(), kBootLoaderCommand.end());
+}
+
+Bytes BuildFontModeCommand() {
+    return header(Kind::Program, Command::FontMode, frame::kHeaderSize, 0);
+}
+
+bool IsBootCommandEcho(ByteView block) {
+    return (block.size() == 9 || block.size() == 10) &&
+           std::equal(block.begin(), block.end(), kBootLoaderCommand.begin());
 }
 
 std::uint16_t FrameSumOf(ByteView frame) {

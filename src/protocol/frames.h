@@ -68,6 +68,16 @@ Bytes BuildClosingFrame(Kind kind, Command command, std::uint16_t lastFrameSum);
 
 std::uint16_t FrameSumOf(ByteView frame);
 
+// Sent to running firmware (TCP port 4000 or its USB device) to restart it into the boot
+// loader: the frame prefix, FFh, "boot", 08h, 0Ah. Not a frame: it has no header.
+Bytes BuildBootLoaderCommand();
+// Sent to running firmware before a font download through it: a header-only frame of the
+// program kind with command F0h, Length and FrameSum zero.
+Bytes BuildFontModeCommand();
+// The firmware's echo of the boot-loader command, in one block: its first nine or first ten
+// bytes, never the whole command.
+bool IsBootCommandEcho(ByteView block);
+
 // Reply readers: empty when the reply is too short to hold the field.
 bool HasFramePrefix(ByteView reply);
 std::optional<std::uint8_t> ReplyStatus(ByteView reply);

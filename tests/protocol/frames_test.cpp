@@ -104,6 +104,30 @@ TEST(ClosingFrames, CarryTheLastDataFrameSum) {
     }
 }
 
+TEST(FirmwareCommands, BootLoaderAndFontModeCommandsAreTheirExactBytes) {
+    EXPECT_EQ(BuildBootLoaderCommand(),
+              Bytes({0x1F, 0x1B, 0x1C, 0x06, 0xFF, 'b', 'o', 'o', 't', 0x08, 0x0A}));
+    EXPECT_EQ(BuildFontModeCommand(),
+              Bytes({0x1F, 0x1B, 0x1C, 0x06, 0x03, 0x80, 0xF0, 0x00, 0x00, 0x00, 0x00}));
+}
+
+TEST(FirmwareCommands, AnEchoIsTheBootCommandsFirstNineOrTenBytesOnly) {
+    const Bytes ten{0x1F, 0x1B, 0x1C, 0x06, 0xFF, 'b', 'o', 'o', 't', 0x08};
+    EXPECT_TRUE(IsBootCommandEcho(ten));
+    EXPECT_TRUE(IsBootCommandEcho(ByteView(ten).first(9)));
+    EXPECT_FALSE(IsBootCommandEcho(ByteView(ten).first(8)));
+    EXPECT_FALSE(IsBootCommandEcho({}));
+    Bytes whole = ten;
+    whole.push_back(0x0A);
+    EXPECT_FALSE(IsBootCommandEcho(whole));
+    Bytes wrong = ten;
+    wrong[8] = 'T';
+    EXPECT_FALSE(IsBootCommandEcho(wrong));
+    wrong = ten;
+    wrong[9] = 0x0A;
+    EXPECT_FALSE(IsBootCommandEcho(wrong));
+}
+
 TEST(ImageLimits, EmptyAndOversizedImagesAreRefusedBeforeAnyFrame) {
     EXPECT_EQ(CheckImageFrameable(0, kProgramFrameDataSize), ImageProblem::Empty);
     EXPECT_EQ(CheckImageFrameable(16776704, kProgramFrameDataSize), ImageProblem::None);
