@@ -21,8 +21,9 @@ namespace posflash {
 
 class UsbInventory;
 
-// The main window: maps its controls to the engine and back. Controls keep their design
-// names as objectName (control arrays as name_index, e.g. optPortSelect_1, ShowStatus_2).
+// The main window: maps its controls to the engine and back. Each control's objectName is
+// the name the code and the tests use for it (a group of alike controls as name_index, e.g.
+// optPortSelect_1, ShowStatus_2).
 class frmBoot : public QWidget, public Panel {
     Q_OBJECT
 public:

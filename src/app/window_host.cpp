@@ -10,7 +10,8 @@ namespace posflash {
 
 namespace {
 
-// The button codes of the design's message boxes.
+// The Tips box's button code: its low four bits choose the set of buttons, 0 or any
+// unknown code meaning OK alone.
 QMessageBox::StandardButtons buttonsOf(int style) {
     switch (style & 0x0F) {
     case 1:

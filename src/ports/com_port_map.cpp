@@ -17,7 +17,7 @@ struct DefaultPort {
     int number;
     const char* node;
 };
-// The two on-board serial ports, as the platform the tool was designed for numbers them.
+// The two on-board serial ports, which a PC's firmware and users know as COM1 and COM2.
 constexpr DefaultPort kDefaults[] = {{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}};
 
 bool mapsNode(const std::map<int, QString>& entries, const QString& node) {

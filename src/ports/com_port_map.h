@@ -10,8 +10,8 @@
 
 namespace posflash {
 
-// COM1..COM255 name device nodes here, as the COM-port database does on the platform the
-// tool was designed for. COM1/COM2 are /dev/ttyS0 and /dev/ttyS1 unless the file maps them
+// COM1..COM255 name device nodes here: the COM list and --port speak of numbers, and this map
+// gives each number its node. COM1/COM2 are /dev/ttyS0 and /dev/ttyS1 unless the file maps them
 // otherwise; any other serial device gets, when first seen, the lowest free number from COM3
 // up and keeps it across runs. The file (comports.ini) is plain text a user may edit.
 class ComPortMap {

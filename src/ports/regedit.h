@@ -8,11 +8,12 @@ namespace posflash {
 
 class ComPortMap;
 
-// A device parameter never comes back longer than the registry reader's text buffer held.
+// A device parameter comes back cut to this many characters, so callers can keep it in a
+// bounded text.
 inline constexpr int kRegValueMaxChars = 255;
 
-// Reads one parameter of a USB device, the two the discovery needs, where the platform the
-// tool was designed for keeps them in its device registry:
+// Reads one parameter of a USB device, the two the discovery needs, from the inventory and the
+// COM-number map:
 //   "PortName"     "COM<n>", n being the COM number of the device's serial node; a node seen for
 //                  the first time gets the next free number in the COM-number map
 //   "SymbolicName" the node raw output is written to
