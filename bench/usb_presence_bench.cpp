@@ -83,9 +83,9 @@ int main(int argc, char** argv) {
     posflash::Engine engine(panel, settings, comPorts, inventory);
 
     std::printf("%zu other USB devices, %d calls each\n", kOtherDevices.size(), calls);
-    print("printer absent (whole scan):", timeChecks(engine.usb, calls), calls);
+    print("printer absent (whole scan):", timeChecks(engine.usb(), calls), calls);
     if (!bed.add(kPrinter.description()))
         return 1;
-    print("printer present (last device):", timeChecks(engine.usb, calls), calls);
+    print("printer present (last device):", timeChecks(engine.usb(), calls), calls);
     return 0;
 }

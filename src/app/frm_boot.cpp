@@ -50,9 +50,9 @@ frmBoot::~frmBoot() = default;
 void frmBoot::connectControls() {
     Ui::frmBoot& ui = *ui_;
     connect(ui.optPortSelect_0, &QRadioButton::clicked, this,
-            [this] { engine_.portModel.optPortSelect_Click(0); });
+            [this] { engine_.portModel().optPortSelect_Click(0); });
     connect(ui.optPortSelect_1, &QRadioButton::clicked, this,
-            [this] { engine_.portModel.optPortSelect_Click(1); });
+            [this] { engine_.portModel().optPortSelect_Click(1); });
     connect(ui.optGetPortModeSel_0, &QRadioButton::clicked, this,
             [this] { optGetPortModeSel_Click(0); });
     connect(ui.optGetPortModeSel_1, &QRadioButton::clicked, this,
@@ -60,12 +60,12 @@ void frmBoot::connectControls() {
     // activated: only the user's choice; the engine's own selections come back through
     // setComIndex and must not run the action again.
     connect(ui.ComboSerialSelect, &QComboBox::activated, this,
-            [this](int index) { engine_.portModel.selectComIndex(index); });
+            [this](int index) { engine_.portModel().selectComIndex(index); });
     connect(ui.ComboBtl, &QComboBox::activated, this,
-            [this](int index) { engine_.portModel.setBaudIndex(index); });
+            [this](int index) { engine_.portModel().setBaudIndex(index); });
     connect(ui.cmdGetComPort, &QPushButton::clicked, this, &frmBoot::cmdGetComPort_Click);
     connect(ui.cmdCloseSerialUSB, &QPushButton::clicked, this,
-            [this] { engine_.portModel.cmdCloseSerialUSB_Click(); });
+            [this] { engine_.portModel().cmdCloseSerialUSB_Click(); });
 
     connect(ui.txtcIPAddr, &QLineEdit::textChanged, this, &frmBoot::txtcIPAddr_Change);
     connect(ui.txtcMACAddr, &QLineEdit::textChanged, this, &frmBoot::txtcMACAddr_Change);
@@ -73,15 +73,15 @@ void frmBoot::connectControls() {
     connect(ui.btnOpenFontFile, &QPushButton::clicked, this, &frmBoot::btnOpenFontFile_Click);
 
     connect(ui.btnDownloadFile, &QPushButton::clicked, this,
-            [this] { engine_.driver.btnDownloadFile_Click(); });
+            [this] { engine_.driver().btnDownloadFile_Click(); });
     connect(ui.btnDownloadFontFile, &QPushButton::clicked, this,
-            [this] { engine_.driver.btnDownloadFontFile_Click(); });
+            [this] { engine_.driver().btnDownloadFontFile_Click(); });
     connect(ui.cmdCancel, &QPushButton::clicked, this,
-            [this] { engine_.driver.cmdCancel_Click(); });
+            [this] { engine_.driver().cmdCancel_Click(); });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, [this] { engine_.driver.cmdCancel_Click(); });
+    connect(escape, &QShortcut::activated, this, [this] { engine_.driver().cmdCancel_Click(); });
     connect(ui.cmdAppToBoot, &QPushButton::clicked, this,
-            [this] { engine_.appToBoot.cmdAppToBoot_Click(); });
+            [this] { engine_.appToBoot().cmdAppToBoot_Click(); });
 
     // toggled, not clicked: a change by the restore runs the action too.
     connect(ui.chkEnglish, &QCheckBox::toggled, this, &frmBoot::chkEnglish_Click);
@@ -91,7 +91,8 @@ void frmBoot::connectControls() {
     ui.lblWebAddr->installEventFilter(this);
 
     connect(&TimeSysTimer_, &QTimer::timeout, this, &frmBoot::TimeSysTimer_Timer);
-    connect(&engine_.hotplug, &UsbHotplugMonitor::devicesChanged, this, &frmBoot::refreshLinkIcon);
+    connect(&engine_.hotplug(), &UsbHotplugMonitor::devicesChanged, this,
+            &frmBoot::refreshLinkIcon);
 }
 
 bool frmBoot::eventFilter(QObject* watched, QEvent* event) {
@@ -106,9 +107,9 @@ bool frmBoot::eventFilter(QObject* watched, QEvent* event) {
 void frmBoot::closeEvent(QCloseEvent* event) {
     // Closing ends the program. A link wait has no time limit, so end every wait: a running
     // download or boot-loader command unwinds, closing its port, and the program quits behind it.
-    if (engine_.driver.isRunning())
-        engine_.driver.cmdCancel_Click();
-    engine_.waits.shutdown();
+    if (engine_.driver().isRunning())
+        engine_.driver().cmdCancel_Click();
+    engine_.waits().shutdown();
     event->accept();
 }
 

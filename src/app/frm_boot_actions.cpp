@@ -23,12 +23,12 @@ void frmBoot::TimeSysTimer_Timer() {
 }
 
 void frmBoot::refreshLinkIcon() {
-    engine_.driver.imgBootStatusSelect(engine_.usb.FindUsbComPort(false) ? 1 : 0);
+    engine_.driver().imgBootStatusSelect(engine_.usb().FindUsbComPort(false) ? 1 : 0);
 }
 
 void frmBoot::Command2_Click() {
     // Only the count since start; DownloadTotal and the stored "total" keep counting.
-    engine_.download.DownloadNum = 0;
+    engine_.driver().clearDownloadNum();
     ui_->lblTotal->setText(QStringLiteral("0"));
 }
 
@@ -53,8 +53,8 @@ void frmBoot::btnOpenFile_Click() {
     if (!image.ok() || !CheckBinImageValid(image.bytes)) {
         IsEnglishMode();
         ShowTipsBox(*this,
-                    image.error == ImageLoadError::TooLarge ? texts::imageTooLarge(engine_.faces)
-                                                            : texts::fileOpenError(engine_.faces),
+                    image.error == ImageLoadError::TooLarge ? texts::imageTooLarge(engine_.faces())
+                                                            : texts::fileOpenError(engine_.faces()),
                     1);
         return;
     }
@@ -73,7 +73,7 @@ void frmBoot::btnOpenFontFile_Click() {
 
 void frmBoot::cmdGetComPort_Click() {
     // Nothing is shown when no printer is found.
-    engine_.usb.FindUsbComPort(true);
+    engine_.usb().FindUsbComPort(true);
 }
 
 void frmBoot::optGetPortModeSel_Click(int index) {

@@ -24,14 +24,14 @@ void substituteMissingSong(const QString& song) {
 } // namespace
 
 QString frmBoot::text(const char* english) const {
-    return engine_.faces.text(kContext, english);
+    return engine_.faces().text(kContext, english);
 }
 
 bool frmBoot::IsEnglishMode() {
     // On a system that is not Chinese the box cannot bring the Chinese face.
     const bool english =
         GetSystemLanguage(host_.systemLocale) == kNotChinese || ui_->chkEnglish->isChecked();
-    engine_.faces.setUseEnglish(english);
+    engine_.faces().setUseEnglish(english);
     return english;
 }
 

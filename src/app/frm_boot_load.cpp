@@ -24,17 +24,11 @@ constexpr int kDefaultBaudIndex = 4; // "19200"
 void frmBoot::Form_Load() {
     // The random block of the start frame is seeded per download by the engine, and the serial
     // control's line settings are fixed in its class: nothing to do here for either.
-    engine_.portModel.cmdCloseSerialUSB_Click();
+    engine_.portModel().cmdCloseSerialUSB_Click();
     fillPortLists();
-    engine_.driver.imgBootStatusSelect(0);
+    engine_.driver().imgBootStatusSelect(0);
     InitConfigFile();
     GetLastIniFileParameter();
-
-    DownloadState& download = engine_.download;
-    download.DownloadNum = 0;
-    download.FrameDataSize = kProgramFrameDataSize;
-    download.ReplyFromSocket = true;
-    download.BootloadrStep = 0;
 
     ChangeLanguage();
     reportStartupProblems();
@@ -51,11 +45,11 @@ void frmBoot::fillPortLists() {
         if (number >= 1 && number <= comList->count())
             comList->setItemData(number - 1, node, Qt::ToolTipRole);
     // No settings file yet, so the list's action stores nothing.
-    engine_.portModel.selectComIndex(0);
+    engine_.portModel().selectComIndex(0);
 
     ui_->ComboBtl->addItems(PortModel::BaudList());
     ui_->ComboBtl->setCurrentIndex(-1);
-    engine_.portModel.setBaudIndex(-1);
+    engine_.portModel().setBaudIndex(-1);
 }
 
 void frmBoot::InitConfigFile() {
@@ -102,7 +96,8 @@ void frmBoot::GetLastIniFileParameter() {
 
     // Only the exact word checks the box; a change runs its click action.
     ui.chkEnglish->setChecked(msg("Language") == QLatin1String("true"));
-    engine_.download.DownloadTotal = StoredNumber(msg("total"), std::numeric_limits<int>::max(), 0);
+    engine_.driver().setDownloadTotal(
+        StoredNumber(msg("total"), std::numeric_limits<int>::max(), 0));
     ui.txtFilePath->setText(msg("filepath"));
     ui.txtFontFilePath->setText(msg("fontfilepath"));
     if (const QString ip = msg("ip"); !ip.isEmpty())
@@ -111,18 +106,18 @@ void frmBoot::GetLastIniFileParameter() {
         ui.txtcMACAddr->setText(mac);
 
     const QString com = settings_.GetIniString(QStringLiteral("SERIAL"), QStringLiteral("COM"));
-    engine_.portModel.selectComIndex(StoredNumber(com, PortModel::kComCount, kDefaultComIndex));
+    engine_.portModel().selectComIndex(StoredNumber(com, PortModel::kComCount, kDefaultComIndex));
 
     const QString baud =
         settings_.GetIniString(QStringLiteral("SERIAL"), QStringLiteral("ComboBtl"));
     const int baudIndex =
         StoredNumber(baud, static_cast<int>(PortModel::BaudList().size()), kDefaultBaudIndex);
     ui.ComboBtl->setCurrentIndex(baudIndex);
-    engine_.portModel.setBaudIndex(baudIndex);
+    engine_.portModel().setBaudIndex(baudIndex);
 
     const QString port =
         settings_.GetIniString(QStringLiteral("PORT"), QStringLiteral("ComboPort"));
-    engine_.portModel.optPortSelect_Click(StoredNumber(port, 2, 0));
+    engine_.portModel().optPortSelect_Click(StoredNumber(port, 2, 0));
 
     const QString mode = settings_.GetIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"));
     const int modeIndex = StoredNumber(mode, 2, 0);

@@ -116,16 +116,16 @@ public:
                                                std::move(fontFile), isatty(STDOUT_FILENO)),
           engine_(panel_, settings_, comPorts_,
                   target.device.isEmpty() ? static_cast<const UsbInventory&>(host_) : named_) {
-        engine_.faces.setUseEnglish(lang == "en");
-        engine_.portModel.setBaudIndex(7); // the line runs at 115200 whatever this says
+        engine_.faces().setUseEnglish(lang == "en");
+        engine_.portModel().setBaudIndex(7); // the line runs at 115200 whatever this says
         if (target.network) {
             panel_.setAddresses(target.ip, target.mac);
-            engine_.portModel.optPortSelect_Click(0);
+            engine_.portModel().optPortSelect_Click(0);
         } else {
             const int number =
                 target.device.isEmpty() ? target.comNumber : comPorts_.assign(target.device);
-            engine_.portModel.selectComIndex(number - 1);
-            engine_.portModel.optPortSelect_Click(1);
+            engine_.portModel().selectComIndex(number - 1);
+            engine_.portModel().optPortSelect_Click(1);
         }
     }
 
@@ -145,8 +145,8 @@ private:
 // a running download as cancelled.
 void stopOnSignal(const Cli& cli, Engine& engine) {
     cli.stopSignals.watch([&engine] {
-        engine.driver.cmdCancel_Click();
-        engine.waits.shutdown();
+        engine.driver().cmdCancel_Click();
+        engine.waits().shutdown();
     });
 }
 
@@ -172,7 +172,7 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     Engine& engine = session.engine();
     session.panel().setFontBootDown(!args.isSet("via-app"));
     if (!font && !CheckBinFileValid(file)) {
-        session.panel().showTipsBox(texts::fileOpenError(engine.faces), 1);
+        session.panel().showTipsBox(texts::fileOpenError(engine.faces()), 1);
         return kExitUsage;
     }
 
@@ -180,11 +180,11 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     if (cli.stopSignals.arrived())
         return kExitFailed; // stopped before the download began
     if (font)
-        engine.driver.btnDownloadFontFile_Click();
+        engine.driver().btnDownloadFontFile_Click();
     else
-        engine.driver.btnDownloadFile_Click();
+        engine.driver().btnDownloadFile_Click();
 
-    switch (engine.driver.lastOutcome()) {
+    switch (engine.driver().lastOutcome()) {
     case DownloadDriver::Outcome::Completed:
         return kExitCompleted;
     case DownloadDriver::Outcome::NotStarted:
@@ -206,8 +206,8 @@ int inboot(const Cli& cli, const QCommandLineParser& args) {
     stopOnSignal(cli, session.engine());
     if (cli.stopSignals.arrived())
         return kExitFailed;
-    session.engine().appToBoot.cmdAppToBoot_Click();
-    return session.engine().appToBoot.commandSent() ? kExitCompleted : kExitFailed;
+    session.engine().appToBoot().cmdAppToBoot_Click();
+    return session.engine().appToBoot().commandSent() ? kExitCompleted : kExitFailed;
 }
 
 int run(const Cli& cli) {

@@ -4,27 +4,23 @@
 #include "base/panel.h"
 #include "base/userfunction.h"
 #include "base/wait_hub.h"
-#include "download/download_state.h"
 #include "download/download_texts.h"
 #include "download/frame_sender.h"
 #include "link/boot_link.h"
 #include "ports/mcommunicate.h"
-#include "ports/port_state.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
 #include "protocol/pc_code.h"
-#include "protocol/reply_checker.h"
 
 #include <limits>
 
 namespace posflash {
 
-DownloadDriver::DownloadDriver(DownloadState& download, PortState& ports, Panel& panel,
-                               const Faces& faces, WaitHub& waits, IniStore& settings,
+DownloadDriver::DownloadDriver(Panel& panel, const Faces& faces, WaitHub& waits, IniStore& settings,
                                PortModel& portModel, FrameSender& sender, BootLink& link,
                                QObject* parent)
-    : QObject(parent), download_(download), ports_(ports), panel_(panel), faces_(faces),
-      waits_(waits), settings_(settings), portModel_(portModel), sender_(sender), link_(link) {
+    : QObject(parent), panel_(panel), faces_(faces), waits_(waits), settings_(settings),
+      portModel_(portModel), sender_(sender), link_(link) {
     timer1_.setInterval(kTimer1IntervalMs);
     connect(&timer1_, &QTimer::timeout, this, &DownloadDriver::Timer1_Timer);
     link_.startElapsedTimer = [this] { startTimer1(); };
@@ -42,20 +38,27 @@ void DownloadDriver::start(bool font) {
     // A second download inside the running one would share its frames and its port.
     if (running_)
         return;
-    download_.FontDownload = font;
-    download_.ReplyFromSocket =
-        CheckGetDataMode(ports_.PortKind, font, fontBootDown ? fontBootDown() : true);
+    link_.beginDownload(font);
     download_.FrameDataSize = font ? kFontFrameDataSize : kProgramFrameDataSize;
     download_.DownloadFilePath = font ? panel_.fontFilePath() : panel_.programFilePath();
     btnDownloadFile_function();
 }
 
 void DownloadDriver::startTimer1() {
+    download_.ElapsedTenths = 0;
     timer1_.start();
 }
 
+void DownloadDriver::setDownloadTotal(int total) {
+    download_.DownloadTotal = total;
+}
+
+void DownloadDriver::clearDownloadNum() {
+    download_.DownloadNum = 0;
+}
+
 bool DownloadDriver::stopRequested() const {
-    return download_.AbortRequested || waits_.isShuttingDown();
+    return link_.state().AbortRequested || waits_.isShuttingDown();
 }
 
 void DownloadDriver::btnDownloadFile_function() {
@@ -67,7 +70,7 @@ void DownloadDriver::btnDownloadFile_function() {
 
     if (download_.DownloadFilePath.isEmpty()) {
         ShowTipsBox(panel_, texts::fileNotOpen(), 1);
-        download_.FontDownload = false;
+        link_.endDownload();
         lastOutcome_ = Outcome::NotStarted;
         return;
     }
@@ -81,11 +84,11 @@ void DownloadDriver::btnDownloadFile_function() {
 
     link_.Bootloadr_Link();
     Outcome outcome = Outcome::Failed;
-    if (download_.ReplyResult != static_cast<short>(Verdict::Accepted) || stopRequested()) {
+    if (link_.state().ReplyResult != Verdict::Accepted || stopRequested()) {
         timer1_.stop();
         panel_.setStatusLabel(texts::linkFailed(faces_));
-        outcome =
-            download_.AbortRequested && !link_.linkRefused() ? Outcome::Cancelled : Outcome::Failed;
+        outcome = link_.state().AbortRequested && !link_.linkRefused() ? Outcome::Cancelled
+                                                                       : Outcome::Failed;
     } else {
         panel_.setStatusLabel(texts::readyForDownload(faces_));
         outcome = transfer(date, time);
@@ -108,44 +111,40 @@ DownloadDriver::Outcome DownloadDriver::transfer(const QString& date, const QStr
         return Outcome::Refused;
     }
 
-    const Kind kind = download_.FontDownload ? Kind::Font : Kind::Program;
+    const Kind kind = link_.state().FontDownload ? Kind::Font : Kind::Program;
     download_.pcCode = GetPcCodeData(pcCodeSeed ? pcCodeSeed() : TimeOfDaySeed());
     Bytes frame = BuildStartFrame(kind, image.bytes, date.toStdString(), time.toStdString(),
                                   download_.pcCode);
-    if (!sender_.BootTFTPSendData(frame, static_cast<std::uint8_t>(Command::Start),
-                                  step::kStartFrame, kStartWaitMs))
+    if (!sendFrame(frame, Command::Start, step::kStartFrame, kStartWaitMs))
         return Outcome::Failed;
 
     const auto frameCount =
         static_cast<int>(DataFrameCount(image.bytes.size(), download_.FrameDataSize));
     panel_.setProgressMax(frameCount);
     panel_.setProgressValue(0);
-    download_.ExpectedFrameNo = 1;
+    link_.setExpectedFrameNo(1);
     std::uint16_t lastFrameSum = 0;
     for (int i = 0; i < frameCount; ++i) {
         panel_.setStatusLabel(texts::downloadingFrame(faces_, i, frameCount,
                                                       ElapsedSeconds(download_.ElapsedTenths)));
         panel_.setProgressValue(i + 1);
         if (stopRequested())
-            return download_.AbortRequested ? Outcome::Cancelled : Outcome::Failed;
+            return link_.state().AbortRequested ? Outcome::Cancelled : Outcome::Failed;
         frame = BuildDataFrame(kind, image.bytes, static_cast<std::size_t>(i) + 1,
                                download_.FrameDataSize);
         lastFrameSum = FrameSumOf(frame);
-        if (!sender_.BootTFTPSendData(frame, static_cast<std::uint8_t>(Command::Data),
-                                      step::kDataFrame, kDataWaitMs))
+        if (!sendFrame(frame, Command::Data, step::kDataFrame, kDataWaitMs))
             return Outcome::Failed;
-        ++download_.ExpectedFrameNo;
+        link_.setExpectedFrameNo(static_cast<short>(link_.state().ExpectedFrameNo + 1));
     }
 
     // The closing frames are not interrupted by a cancel.
     panel_.setStatusLabel(texts::completing(faces_));
     frame = BuildClosingFrame(kind, Command::End, lastFrameSum);
-    if (!sender_.BootTFTPSendData(frame, static_cast<std::uint8_t>(Command::End), step::kEndFrame,
-                                  kEndWaitMs))
+    if (!sendFrame(frame, Command::End, step::kEndFrame, kEndWaitMs))
         return Outcome::Failed;
     frame = BuildClosingFrame(kind, Command::Final, lastFrameSum);
-    if (!sender_.BootTFTPSendData(frame, static_cast<std::uint8_t>(Command::Final),
-                                  step::kFinalFrame, kFinalWaitMs))
+    if (!sendFrame(frame, Command::Final, step::kFinalFrame, kFinalWaitMs))
         return Outcome::Failed;
 
     const QString seconds = ElapsedSeconds(download_.ElapsedTenths);
@@ -178,23 +177,31 @@ QString DownloadDriver::refusalOf(const LoadedImage& image) const {
         break;
     }
     // A font file has no required form; a program carries its sum in its last four bytes.
-    if (!download_.FontDownload && !CheckBinImageValid(image.bytes))
+    if (!link_.state().FontDownload && !CheckBinImageValid(image.bytes))
         return texts::fileOpenError(faces_);
     return {};
 }
 
+bool DownloadDriver::sendFrame(Bytes& frame, Command command, short step, int waitMs) {
+    if (sender_.BootTFTPSendData(frame, static_cast<std::uint8_t>(command), step, waitMs))
+        return true;
+    if (!waits_.isShuttingDown()) // a quitting program shows no box
+        ShowTipsBox(panel_, panel_.statusLabel(), 1);
+    return false;
+}
+
 void DownloadDriver::finish(Outcome outcome) {
     DelayMs(waits_, kCloseDelayMs);
-    if (ports_.PortKind == PortKindValue::Com)
+    if (portModel_.portKind() == PortKindValue::Com)
         portModel_.cmdCloseSerialUSB_Click();
-    else if (closeNetwork)
-        closeNetwork();
+    else
+        link_.closeNetworkLink();
     timer1_.stop();
     panel_.setProgressValue(0);
     panel_.setDownloadEnabled(true);
     panel_.setAppToBootEnabled(true);
     panel_.setCancelEnabled(false);
-    download_.FontDownload = false;
+    link_.endDownload();
     running_ = false;
     lastOutcome_ = outcome;
     emit downloadFinished(outcome);
@@ -203,15 +210,14 @@ void DownloadDriver::finish(Outcome outcome) {
 void DownloadDriver::cmdCancel_Click() {
     if (!running_)
         return;
-    download_.AbortRequested = true;
+    link_.requestAbort();
     panel_.setStatusLabel(texts::cancelledLabel());
     NowStatus(texts::cancelledPanel());
-    waits_.recheck();
 }
 
 void DownloadDriver::Timer1_Timer() {
     ++download_.ElapsedTenths;
-    if (download_.BootloadrStep == step::kLink)
+    if (link_.state().BootloadrStep == step::kLink)
         panel_.setStatusLabel(texts::linkWaiting(ElapsedSeconds(download_.ElapsedTenths)));
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "download/download_state.h"
+#include "protocol/frames.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
@@ -15,9 +18,7 @@ class IniStore;
 class Panel;
 class PortModel;
 class WaitHub;
-struct DownloadState;
 struct LoadedImage;
-struct PortState;
 
 // Runs one download from the press of a download button to the closing of the port.
 class DownloadDriver : public QObject {
@@ -34,9 +35,9 @@ public:
     static constexpr int kFinalWaitMs = 500;
     static constexpr int kCloseDelayMs = 200;
 
-    DownloadDriver(DownloadState& download, PortState& ports, Panel& panel, const Faces& faces,
-                   WaitHub& waits, IniStore& settings, PortModel& portModel, FrameSender& sender,
-                   BootLink& link, QObject* parent = nullptr);
+    DownloadDriver(Panel& panel, const Faces& faces, WaitHub& waits, IniStore& settings,
+                   PortModel& portModel, FrameSender& sender, BootLink& link,
+                   QObject* parent = nullptr);
 
     void btnDownloadFile_Click();
     void btnDownloadFontFile_Click();
@@ -46,14 +47,16 @@ public:
     void NowStatus(const QString& status);
     void imgBootStatusSelect(int item);
 
+    // Starts the elapsed time of a link step from zero.
     void startTimer1();
+    const DownloadState& state() const { return download_; }
+    // The stored count of completed downloads, read at start-up.
+    void setDownloadTotal(int total);
+    // The Clear button: the count since start-up starts again.
+    void clearDownloadNum();
     bool isRunning() const { return running_; }
     Outcome lastOutcome() const { return lastOutcome_; }
 
-    // Closes the network sockets and the TCP monitor at the end of a network download.
-    std::function<void()> closeNetwork;
-    // Whether the font check box sends through the boot loader.
-    std::function<bool()> fontBootDown;
     // The clock of the start frame's date and time, and the seed of its random block.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     std::function<std::uint64_t()> pcCodeSeed;
@@ -66,10 +69,11 @@ private:
     Outcome transfer(const QString& date, const QString& time);
     void finish(Outcome outcome);
     QString refusalOf(const LoadedImage& image) const;
+    // One frame through the sender; a frame never accepted shows its failure in a box.
+    bool sendFrame(Bytes& frame, Command command, short step, int waitMs);
     bool stopRequested() const;
 
-    DownloadState& download_;
-    PortState& ports_;
+    DownloadState download_;
     Panel& panel_;
     const Faces& faces_;
     WaitHub& waits_;

@@ -6,17 +6,11 @@
 
 namespace posflash {
 
-// The values of one download and the counters, held for the whole run.
+// The driver's own values: those of the download in progress and the counters of the run.
 struct DownloadState {
     QString DownloadFilePath;
     int FrameDataSize = kProgramFrameDataSize;
-    bool FontDownload = false;
-    bool ReplyFromSocket = true;
-    bool AbortRequested = false;
     int ElapsedTenths = 0;
-    short BootloadrStep = 0;
-    short ReplyResult = 0;
-    short ExpectedFrameNo = 0;
     PcCode pcCode{};
     int DownloadTotal = 0;
     int DownloadNum = 0;

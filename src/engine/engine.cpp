@@ -4,34 +4,23 @@
 
 namespace posflash {
 
-Engine::Engine(Panel& panelIn, IniStore& settingsIn, ComPortMap& comPorts,
+Engine::Engine(Panel& panel, IniStore& settings, ComPortMap& comPorts,
                const UsbInventory& inventory)
-    : panel(panelIn), settings(settingsIn), serial(comPorts),
-      portModel(ports, serial, settings, panel), usb(inventory, comPorts, portModel, ports),
-      usbOutput(usb, ports), sender(download, ports, portModel, waits, panel, faces),
-      link(download, ports, usb, waits, panel, faces),
-      driver(download, ports, panel, faces, waits, settings, portModel, sender, link),
-      appToBoot(download, ports, panel, waits, portModel, link),
-      network(download, panel, faces, link, appToBoot) {
-    const auto fontBootDown = [this] { return panel.fontBootDown(); };
-    sender.fontBootDown = fontBootDown;
-    link.fontBootDown = fontBootDown;
-    driver.fontBootDown = fontBootDown;
-    portModel.onReceived = [this](std::size_t count) { link.receiveBufferArrival(count); };
-
-    link.setNetworkLink(&network);
-    sender.udpSend = [this](ByteView frame) { return network.udpSend(frame); };
-    sender.tcpSend = [this](ByteView frame) { return appToBoot.tcpSend(frame); };
-    driver.closeNetwork = [this] {
-        network.closeSockets();
-        appToBoot.tcpClientMonitorClose();
-    };
-    appToBoot.downloadRunning = [this] { return driver.isRunning(); };
-
-    portModel.usbSend = [this](ByteView bytes) { return usbOutput.UsbSendData(bytes); };
-    appToBoot.findUsbDevice = [this] { return usb.FindUsbDevice(); };
-    appToBoot.closeUsbDevice = [this] { usbOutput.CloseUsbDevice(); };
-    QObject::connect(&hotplug, &UsbHotplugMonitor::devicesChanged, [this] { waits.recheck(); });
+    : serial_(comPorts), portModel_(serial_, settings, panel),
+      usb_(inventory, comPorts, portModel_), usbOutput_(usb_),
+      link_(portModel_, usb_, waits_, panel, faces_),
+      appToBoot_(panel, waits_, portModel_, usb_, usbOutput_, link_),
+      network_(panel, faces_, link_, appToBoot_),
+      transport_(link_, portModel_, network_, appToBoot_),
+      sender_(transport_, link_, waits_, panel, faces_),
+      driver_(panel, faces_, waits_, settings, portModel_, sender_, link_) {
+    // The calls that go up a layer: a reception reaches the reply checker, the boot-loader
+    // command asks whether a download runs. (The driver gives the link its elapsed timer.)
+    portModel_.onReceived = [this](ByteView received) { link_.receiveBufferArrival(received); };
+    appToBoot_.downloadRunning = [this] { return driver_.isRunning(); };
+    portModel_.setUsbOutput(&usbOutput_);
+    link_.setNetworkLink(&network_);
+    QObject::connect(&hotplug_, &UsbHotplugMonitor::devicesChanged, [this] { waits_.recheck(); });
 }
 
 } // namespace posflash

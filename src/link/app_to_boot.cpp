@@ -3,22 +3,22 @@
 #include "base/panel.h"
 #include "base/userfunction.h"
 #include "base/wait_hub.h"
-#include "download/download_state.h"
 #include "link/boot_link.h"
 #include "link/link_texts.h"
 #include "link/mnetopt.h"
 #include "ports/mcommunicate.h"
-#include "ports/port_state.h"
+#include "ports/usb_class.h"
+#include "ports/usb_output.h"
 #include "protocol/frames.h"
 
 #include <algorithm>
 
 namespace posflash {
 
-AppToBoot::AppToBoot(DownloadState& download, PortState& ports, Panel& panel, WaitHub& waits,
-                     PortModel& portModel, BootLink& link, QObject* parent)
-    : QObject(parent), download_(download), ports_(ports), panel_(panel), waits_(waits),
-      portModel_(portModel), link_(link) {
+AppToBoot::AppToBoot(Panel& panel, WaitHub& waits, PortModel& portModel, UsbClass& usb,
+                     UsbOutput& usbOutput, BootLink& link, QObject* parent)
+    : QObject(parent), panel_(panel), waits_(waits), portModel_(portModel), usb_(usb),
+      usbOutput_(usbOutput), link_(link) {
     connect(&timerNetTimerOut_, &QTimer::timeout, this, &AppToBoot::TimerNetTimerOut_Timer);
     connect(&tcpClientMonitor_, &QTcpSocket::readyRead, this, &AppToBoot::monitorArrival);
     connect(&tcpClientMonitor_, &QTcpSocket::connected, this, [this] {
@@ -70,10 +70,10 @@ void AppToBoot::sendBootCommand() {
     panel_.setStatusPanel(QStringLiteral(" ") + link_texts::enterDownloadStatus());
     panel_.setDownloadEnabled(false);
     panel_.setAppToBootEnabled(false);
-    ports_.AppToBootActive = true;
-    const Bytes command = download_.FontDownload ? FontModeCommand() : BootCommand();
+    portModel_.setAppToBootActive(true);
+    const Bytes command = link_.state().FontDownload ? FontModeCommand() : BootCommand();
 
-    if (ports_.PortKind != PortKindValue::Com) {
+    if (portModel_.portKind() != PortKindValue::Com) {
         tcpClientMonitorClose();
         tcpClientMonitor_.abort();
         tcpClientMonitor_.connectToHost(panel_.ipAddressText(), kMonitorPort);
@@ -82,21 +82,19 @@ void AppToBoot::sendBootCommand() {
         TimerNetLinkStop();
         if (monitorConnected())
             commandSent_ = tcpSend(command);
-        if (!download_.FontDownload) {
+        if (!link_.state().FontDownload) {
             DelayMs(waits_, kCloseAfterCommandMs);
             tcpClientMonitorClose();
         }
     } else {
-        if (findUsbDevice && findUsbDevice())
+        if (usb_.FindUsbDevice())
             commandSent_ = portModel_.PortSendData(command);
         DelayMs(waits_, 50);
-        if (closeUsbDevice)
-            closeUsbDevice();
+        usbOutput_.CloseUsbDevice();
         DelayMs(waits_, 500);
         // Ends when the device is back: hot-plug events and the time limit re-check it.
         TimerNetLinkStart(kLinkWaitMs);
-        waits_.waitFor([this] { return netLinkTimedOut_ || (findUsbDevice && findUsbDevice()); },
-                       std::nullopt);
+        waits_.waitFor([this] { return netLinkTimedOut_ || usb_.FindUsbDevice(); }, std::nullopt);
         TimerNetLinkStop();
     }
 
@@ -104,7 +102,7 @@ void AppToBoot::sendBootCommand() {
         panel_.setAppToBootEnabled(true);
         panel_.setDownloadEnabled(true);
     }
-    ports_.AppToBootActive = false;
+    portModel_.setAppToBootActive(false);
     running_ = false;
 }
 
@@ -136,14 +134,11 @@ void AppToBoot::monitorArrival() {
     const QByteArray block = tcpClientMonitor_.readAll();
     const ByteView bytes(reinterpret_cast<const std::uint8_t*>(block.constData()),
                          static_cast<std::size_t>(block.size()));
-    if (download_.FontDownload) {
+    if (link_.state().FontDownload) {
         // Larger blocks reach the reply checker in buffer-sized pieces, in order.
-        for (std::size_t offset = 0; offset < bytes.size(); offset += kReceiveBufferSize) {
-            const std::size_t n = std::min(kReceiveBufferSize, bytes.size() - offset);
-            std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), n,
-                        ports_.ReceiveBuffer.begin());
-            link_.receiveBufferArrival(n);
-        }
+        for (std::size_t offset = 0; offset < bytes.size(); offset += kReceiveBufferSize)
+            link_.receiveBufferArrival(
+                bytes.subspan(offset, std::min(kReceiveBufferSize, bytes.size() - offset)));
         return;
     }
     if (IsBootCommandEcho(bytes))

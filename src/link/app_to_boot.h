@@ -13,9 +13,9 @@ namespace posflash {
 class BootLink;
 class Panel;
 class PortModel;
+class UsbClass;
+class UsbOutput;
 class WaitHub;
-struct DownloadState;
-struct PortState;
 
 // Switches a running printer into its boot loader (or, for a font download through the
 // running firmware, into font mode), over TCP port 4000 or through its USB device; and the
@@ -27,8 +27,8 @@ public:
     static constexpr int kLinkWaitMs = 3000;
     static constexpr int kCloseAfterCommandMs = 1500;
 
-    AppToBoot(DownloadState& download, PortState& ports, Panel& panel, WaitHub& waits,
-              PortModel& portModel, BootLink& link, QObject* parent = nullptr);
+    AppToBoot(Panel& panel, WaitHub& waits, PortModel& portModel, UsbClass& usb,
+              UsbOutput& usbOutput, BootLink& link, QObject* parent = nullptr);
 
     // What this sends: the boot-loader command, or the font-mode command for a font download.
     static Bytes BootCommand();
@@ -53,20 +53,17 @@ public:
     // Whether the last run handed its command to the printer (the command line's verdict).
     bool commandSent() const { return commandSent_; }
 
-    // The printer's USB device: present (refreshing its path), and closing its handle.
-    std::function<bool()> findUsbDevice;
-    std::function<void()> closeUsbDevice;
     // Whether a download runs: its button then stays disabled when this ends.
     std::function<bool()> downloadRunning;
 
 private:
     void monitorArrival();
 
-    DownloadState& download_;
-    PortState& ports_;
     Panel& panel_;
     WaitHub& waits_;
     PortModel& portModel_;
+    UsbClass& usb_;
+    UsbOutput& usbOutput_;
     BootLink& link_;
     QTcpSocket tcpClientMonitor_;
     QTimer timerNetTimerOut_;

@@ -3,8 +3,7 @@
 #include "base/panel.h"
 #include "base/userfunction.h"
 #include "base/wait_hub.h"
-#include "download/download_state.h"
-#include "ports/port_state.h"
+#include "ports/mcommunicate.h"
 #include "ports/usb_class.h"
 #include "protocol/reply_checker.h"
 
@@ -12,23 +11,57 @@
 
 namespace posflash {
 
-BootLink::BootLink(DownloadState& download, PortState& ports, UsbClass& usb, WaitHub& waits,
-                   Panel& panel, const Faces& faces)
-    : download_(download), ports_(ports), usb_(usb), waits_(waits), panel_(panel), faces_(faces) {}
+BootLink::BootLink(PortModel& portModel, UsbClass& usb, WaitHub& waits, Panel& panel,
+                   const Faces& faces)
+    : portModel_(portModel), usb_(usb), waits_(waits), panel_(panel), faces_(faces) {}
+
+void BootLink::beginDownload(bool font) {
+    state_.FontDownload = font;
+    state_.ReplyFromSocket = CheckGetDataMode(portModel_.portKind(), font, panel_.fontBootDown());
+}
+
+void BootLink::endDownload() {
+    state_.FontDownload = false;
+}
+
+bool BootLink::fontThroughFirmware() const {
+    return FontThroughFirmware(portModel_.portKind(), state_.FontDownload, panel_.fontBootDown());
+}
+
+void BootLink::setStep(short step) {
+    state_.BootloadrStep = step;
+}
+
+void BootLink::setExpectedFrameNo(short frameNo) {
+    state_.ExpectedFrameNo = frameNo;
+}
+
+void BootLink::clearReplyResult() {
+    state_.ReplyResult = Verdict::None;
+}
+
+void BootLink::requestAbort() {
+    state_.AbortRequested = true;
+    waits_.recheck();
+}
+
+void BootLink::closeNetworkLink() {
+    if (network_ != nullptr)
+        network_->closeLink();
+}
 
 void BootLink::Bootloadr_Link() {
     // Cleared whatever the port kind, so no cancel or stale acceptance carries over.
-    download_.ReplyResult = 0;
-    download_.AbortRequested = false;
+    state_.ReplyResult = Verdict::None;
+    state_.AbortRequested = false;
     linkRefused_ = false;
 
-    if (ports_.PortKind == PortKindValue::Com) {
+    if (portModel_.portKind() == PortKindValue::Com) {
         if (usb_.FindUsbComPort(false))
-            download_.ReplyResult = static_cast<short>(Verdict::Accepted);
+            state_.ReplyResult = Verdict::Accepted;
     } else if (!linkOverNetwork()) {
         return;
     }
-    download_.ElapsedTenths = 0;
     if (startElapsedTimer)
         startElapsedTimer();
 }
@@ -45,62 +78,57 @@ bool BootLink::linkOverNetwork() {
     if (network_ == nullptr)
         return false; // an engine without sockets (a test's) has no network link
 
-    const bool viaFirmware = download_.FontDownload && fontBootDown && !fontBootDown();
+    const bool viaFirmware = fontThroughFirmware();
     bool started = false;
     if (viaFirmware) {
-        download_.BootloadrStep = step::kFontMode;
+        state_.BootloadrStep = step::kFontMode;
         started = network_->startFontModeLink();
     } else {
-        download_.BootloadrStep = step::kLink;
+        state_.BootloadrStep = step::kLink;
         started = network_->startBootLoaderLink();
     }
     if (!started) {
         linkRefused_ = true;
-        download_.AbortRequested = true; // the reason is on screen; never wait for nothing
+        state_.AbortRequested = true; // the reason is on screen; never wait for nothing
     }
 
-    download_.ElapsedTenths = 0;
     if (startElapsedTimer)
         startElapsedTimer();
     // No time limit: the printer's answer or the cancel button ends this wait; on the way
     // through the running firmware, so does the loss of its connection.
-    const auto accepted = [this] {
-        return download_.ReplyResult == static_cast<short>(Verdict::Accepted);
-    };
+    const auto accepted = [this] { return state_.ReplyResult == Verdict::Accepted; };
     waits_.waitFor(
         [&] {
-            return accepted() || download_.AbortRequested ||
+            return accepted() || state_.AbortRequested ||
                    (viaFirmware && !network_->fontModeLinkUp());
         },
         std::nullopt);
-    if (!accepted() && !download_.AbortRequested && viaFirmware && !network_->fontModeLinkUp()) {
+    if (!accepted() && !state_.AbortRequested && viaFirmware && !network_->fontModeLinkUp()) {
         // The printer closed or reset the connection before confirming: no answer can come.
         linkRefused_ = true;
-        download_.AbortRequested = true;
+        state_.AbortRequested = true;
     }
     return true;
 }
 
 void BootLink::udpTFTP_DataArrival(ByteView reply) {
-    const Verdict verdict = JudgeReply(download_.BootloadrStep, download_.ExpectedFrameNo, reply);
+    const Verdict verdict = JudgeReply(state_.BootloadrStep, state_.ExpectedFrameNo, reply);
     if (verdict == Verdict::None)
         return;
-    if (download_.BootloadrStep == step::kBootpAnswered && network_ != nullptr)
+    if (state_.BootloadrStep == step::kBootpAnswered && network_ != nullptr)
         network_->linkDatagramArrived();
-    download_.ReplyResult = static_cast<short>(verdict);
+    state_.ReplyResult = verdict;
     waits_.recheck();
 }
 
 void BootLink::socketArrival(ByteView datagram) {
-    if (download_.ReplyFromSocket)
+    if (state_.ReplyFromSocket)
         udpTFTP_DataArrival(datagram);
 }
 
-void BootLink::receiveBufferArrival(std::size_t count) {
-    if (download_.ReplyFromSocket)
-        return;
-    const std::size_t n = std::min(count, ports_.ReceiveBuffer.size());
-    udpTFTP_DataArrival(ByteView(ports_.ReceiveBuffer.data(), n));
+void BootLink::receiveBufferArrival(ByteView received) {
+    if (!state_.ReplyFromSocket)
+        udpTFTP_DataArrival(received);
 }
 
 } // namespace posflash

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "link/link_state.h"
 
 #include <functional>
 
@@ -8,10 +9,9 @@ namespace posflash {
 
 class Faces;
 class Panel;
+class PortModel;
 class UsbClass;
 class WaitHub;
-struct DownloadState;
-struct PortState;
 
 // The network half of the boot link: the BOOTP responder and link socket, or the running
 // firmware's TCP connection for a font download.
@@ -27,40 +27,61 @@ public:
     virtual bool fontModeLinkUp() const = 0;
     // The printer's first datagram on the link port arrived (step 1).
     virtual void linkDatagramArrived() = 0;
+    // Closes the link socket, the responder and the running firmware's connection.
+    virtual void closeLink() = 0;
 };
 
 // Brings up the link to the printer's boot loader, and judges every reply of the printer.
+// Owns the LinkState of the download in progress.
 class BootLink {
 public:
-    BootLink(DownloadState& download, PortState& ports, UsbClass& usb, WaitHub& waits, Panel& panel,
-             const Faces& faces);
+    BootLink(PortModel& portModel, UsbClass& usb, WaitHub& waits, Panel& panel, const Faces& faces);
+
+    const LinkState& state() const { return state_; }
+
+    // A download begins: what it sends and where its replies are read.
+    void beginDownload(bool font);
+    // A download ended, however it ended.
+    void endDownload();
 
     void Bootloadr_Link();
+
+    // The step whose answer is awaited, and the data frame whose acceptance is.
+    void setStep(short step);
+    void setExpectedFrameNo(short frameNo);
+    // Clears the verdict before a reply is awaited.
+    void clearReplyResult();
+    // The cancel button: ends the link wait and the frame loop at their next check.
+    void requestAbort();
 
     // The reply checker for every transport: judges one reception against the step.
     void udpTFTP_DataArrival(ByteView reply);
     // A datagram on the link socket; judged when replies are read from the socket.
     void socketArrival(ByteView datagram);
-    // count bytes a receive event put in ReceiveBuffer; judged when replies are read there.
-    void receiveBufferArrival(std::size_t count);
+    // One arrival placed in ReceiveBuffer; judged when replies are read there.
+    void receiveBufferArrival(ByteView received);
 
     void setNetworkLink(NetworkLink* network) { network_ = network; }
+    // Closes whatever the network link opened (the end of a network download).
+    void closeNetworkLink();
     // True when the last link could not even start (an address refused, a port taken):
     // its stop is a failure, not the user's cancel.
     bool linkRefused() const { return linkRefused_; }
-    std::function<bool()> fontBootDown;
-    // Starts and stops Timer1 of the driver.
+    // Whether the download in progress sends a font through the running firmware.
+    bool fontThroughFirmware() const;
+
+    // Calls up to the driver: the link step starts its elapsed-time timer from zero.
     std::function<void()> startElapsedTimer;
 
 private:
     bool linkOverNetwork();
 
-    DownloadState& download_;
-    PortState& ports_;
+    PortModel& portModel_;
     UsbClass& usb_;
     WaitHub& waits_;
     Panel& panel_;
     const Faces& faces_;
+    LinkState state_;
     NetworkLink* network_ = nullptr;
     bool linkRefused_ = false;
 };

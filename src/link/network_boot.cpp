@@ -2,7 +2,6 @@
 
 #include "base/panel.h"
 #include "base/userfunction.h"
-#include "download/download_state.h"
 #include "link/app_to_boot.h"
 #include "link/link_texts.h"
 #include "link/mnetopt.h"
@@ -14,10 +13,9 @@
 
 namespace posflash {
 
-NetworkBoot::NetworkBoot(DownloadState& download, Panel& panel, const Faces& faces, BootLink& link,
-                         AppToBoot& appToBoot, QObject* parent)
-    : QObject(parent), download_(download), panel_(panel), faces_(faces), link_(link),
-      appToBoot_(appToBoot) {
+NetworkBoot::NetworkBoot(Panel& panel, const Faces& faces, BootLink& link, AppToBoot& appToBoot,
+                         QObject* parent)
+    : QObject(parent), panel_(panel), faces_(faces), link_(link), appToBoot_(appToBoot) {
     connect(&udpBOOTP_, &QUdpSocket::readyRead, this, &NetworkBoot::bootpArrival);
     connect(&udpTFTP_, &QUdpSocket::readyRead, this, &NetworkBoot::tftpArrival);
 }
@@ -116,7 +114,7 @@ void NetworkBoot::bootpArrival() {
         const auto reply =
             AnswerBootpRequest(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
                                         static_cast<std::size_t>(data.size())),
-                               config, download_.BootloadrStep);
+                               config, link_.state().BootloadrStep);
         if (!reply)
             continue;
         QNetworkDatagram answer(QByteArray(reinterpret_cast<const char*>(reply->data()),
@@ -124,7 +122,7 @@ void NetworkBoot::bootpArrival() {
                                 QHostAddress::Broadcast, kBootpClientPort);
         answer.setInterfaceIndex(request.interfaceIndex());
         udpBOOTP_.writeDatagram(answer);
-        download_.BootloadrStep = step::kBootpAnswered;
+        link_.setStep(step::kBootpAnswered);
     }
 }
 
@@ -146,12 +144,12 @@ void NetworkBoot::noteOtherSender(const QHostAddress& sender, const QByteArray& 
     // A boot loader that would have completed the link from another address is most likely
     // the printer behind a mistyped IP address: say so once, and go on waiting for the right
     // one.
-    const short step = download_.BootloadrStep;
+    const short step = link_.state().BootloadrStep;
     if (otherSenderShown_ || (step != step::kLink && step != step::kBootpAnswered))
         return;
     const ByteView bytes(reinterpret_cast<const std::uint8_t*>(data.constData()),
                          static_cast<std::size_t>(data.size()));
-    if (JudgeReply(step, download_.ExpectedFrameNo, bytes) != Verdict::Accepted)
+    if (JudgeReply(step, link_.state().ExpectedFrameNo, bytes) != Verdict::Accepted)
         return;
     otherSenderShown_ = true;
     panel_.setStatusPanel(
@@ -173,6 +171,11 @@ bool NetworkBoot::udpSend(ByteView frame) {
     const auto size = static_cast<qint64>(frame.size());
     return udpTFTP_.writeDatagram(reinterpret_cast<const char*>(frame.data()), size, printer_,
                                   kPrinterFramePort) == size;
+}
+
+void NetworkBoot::closeLink() {
+    closeSockets();
+    appToBoot_.tcpClientMonitorClose();
 }
 
 void NetworkBoot::closeSockets() {

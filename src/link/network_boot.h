@@ -13,7 +13,6 @@ namespace posflash {
 class AppToBoot;
 class Faces;
 class Panel;
-struct DownloadState;
 
 // The network link: the BOOTP responder on port 67, the link socket on port 69 that turns
 // towards the printer's port 13633, and the way through the running firmware for fonts.
@@ -25,13 +24,14 @@ public:
     static constexpr quint16 kLinkPort = 69;
     static constexpr quint16 kPrinterFramePort = 13633;
 
-    NetworkBoot(DownloadState& download, Panel& panel, const Faces& faces, BootLink& link,
-                AppToBoot& appToBoot, QObject* parent = nullptr);
+    NetworkBoot(Panel& panel, const Faces& faces, BootLink& link, AppToBoot& appToBoot,
+                QObject* parent = nullptr);
 
     bool startBootLoaderLink() override;
     bool startFontModeLink() override;
     bool fontModeLinkUp() const override;
     void linkDatagramArrived() override;
+    void closeLink() override;
 
     // One frame, one datagram, to the printer's frame port.
     bool udpSend(ByteView frame);
@@ -49,7 +49,6 @@ private:
     void noteOtherSender(const QHostAddress& sender, const QByteArray& data);
     Ipv4Bytes hostAddressFor(int interfaceIndex) const;
 
-    DownloadState& download_;
     Panel& panel_;
     const Faces& faces_;
     BootLink& link_;

@@ -4,15 +4,15 @@
 #include "base/panel.h"
 #include "base/userfunction.h"
 #include "ports/comm_errors.h"
-#include "ports/port_state.h"
 #include "ports/serial_control.h"
+#include "ports/usb_output.h"
 
 #include <algorithm>
 
 namespace posflash {
 
-PortModel::PortModel(PortState& state, SerialControl& serial, IniStore& settings, Panel& panel)
-    : state_(state), serial_(serial), settings_(settings), panel_(panel) {
+PortModel::PortModel(SerialControl& serial, IniStore& settings, Panel& panel)
+    : serial_(serial), settings_(settings), panel_(panel) {
     serial_.onReceive = [this](ByteView bytes) { receive(bytes); };
     serial_.onLineError = [this](int errorNumber) { ShowCommError(errorNumber); };
 }
@@ -38,10 +38,10 @@ QString PortModel::baudText() const {
 }
 
 bool PortModel::PortSendData(ByteView bytes) {
-    if (state_.PortKind != PortKindValue::Com || bytes.empty())
+    if (portKind_ != PortKindValue::Com || bytes.empty())
         return false;
-    if (state_.AppToBootActive)
-        return usbSend ? usbSend(bytes) : false;
+    if (appToBootActive_)
+        return usbOutput_ != nullptr && usbOutput_->UsbSendData(bytes);
 
     if (!serial_.PortOpen()) {
         if (const int error = serial_.setPortOpen(true); error != comm_error::kNone) {
@@ -76,10 +76,10 @@ void PortModel::optPortSelect_Click(int index) {
     serial_.setPortOpen(false);
     QString description;
     if (index == 0) {
-        state_.PortKind = PortKindValue::Network;
+        portKind_ = PortKindValue::Network;
         description = panel_.ipAddressText();
     } else {
-        state_.PortKind = PortKindValue::Com;
+        portKind_ = PortKindValue::Com;
         description = comText() + "," + baudText() + ",n,8,1";
     }
     panel_.setPortKindIndex(index);
@@ -119,10 +119,10 @@ void PortModel::ShowCommError(int errorNumber) {
 }
 
 void PortModel::receive(ByteView bytes) {
-    const std::size_t n = std::min(bytes.size(), state_.ReceiveBuffer.size());
-    std::copy_n(bytes.begin(), n, state_.ReceiveBuffer.begin());
+    const std::size_t n = std::min(bytes.size(), ReceiveBuffer.size());
+    std::copy_n(bytes.begin(), n, ReceiveBuffer.begin());
     if (onReceived)
-        onReceived(n);
+        onReceived(ByteView(ReceiveBuffer.data(), n));
 }
 
 } // namespace posflash

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "ports/port_state.h"
 
 #include <QStringList>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 
 namespace posflash {
@@ -11,7 +14,7 @@ namespace posflash {
 class IniStore;
 class Panel;
 class SerialControl;
-struct PortState;
+class UsbOutput;
 
 // The port choice, the COM and baud lists, and the one send operation for a printer on a
 // COM port.
@@ -20,7 +23,7 @@ public:
     static constexpr int kPieceSize = 1024;
     static constexpr int kComCount = 255;
 
-    PortModel(PortState& state, SerialControl& serial, IniStore& settings, Panel& panel);
+    PortModel(SerialControl& serial, IniStore& settings, Panel& panel);
 
     static const QStringList& BaudList();
     static QString PortKindCaption(int index); // optPortSelect captions: "ETHERNET", "USB"
@@ -38,23 +41,30 @@ public:
     void cmdCloseSerialUSB_Click();
     void ShowCommError(int errorNumber);
 
+    PortKindValue portKind() const { return portKind_; }
+    // Set while the boot-loader command runs: sends then go to the raw USB device.
+    bool appToBootActive() const { return appToBootActive_; }
+    void setAppToBootActive(bool active) { appToBootActive_ = active; }
     int comIndex() const { return comIndex_; }
     int baudIndex() const { return baudIndex_; }
     QString comText() const;
     QString baudText() const;
 
     // Raw output to the printer's USB device, used while AppToBootActive is set.
-    std::function<bool(ByteView)> usbSend;
-    // The reply checker, called with the count of bytes placed in ReceiveBuffer.
-    std::function<void(std::size_t)> onReceived;
+    void setUsbOutput(UsbOutput* output) { usbOutput_ = output; }
+    // The reply checker, called with the bytes of one arrival placed in ReceiveBuffer.
+    std::function<void(ByteView)> onReceived;
 
 private:
     void receive(ByteView bytes);
 
-    PortState& state_;
     SerialControl& serial_;
+    UsbOutput* usbOutput_ = nullptr;
     IniStore& settings_;
     Panel& panel_;
+    PortKindValue portKind_ = PortKindValue::None;
+    bool appToBootActive_ = false;
+    std::array<std::uint8_t, kReceiveBufferSize> ReceiveBuffer{};
     int comIndex_ = 0;
     int baudIndex_ = -1;
 };

@@ -1,22 +1,12 @@
 #pragma once
 
-#include "protocol/reply_source.h"
-
-#include <QString>
-
-#include <array>
-#include <cstdint>
+#include <cstddef>
 
 namespace posflash {
 
-inline constexpr std::size_t kReceiveBufferSize = 1024;
+// The way to the printer: none chosen yet, a COM port, or the network.
+enum class PortKindValue : short { None = 0, Com = 1, Network = 2 };
 
-// The values every layer shares for the whole run: one instance, owned by the engine.
-struct PortState {
-    PortKindValue PortKind = PortKindValue::None;
-    bool AppToBootActive = false;
-    std::array<std::uint8_t, kReceiveBufferSize> ReceiveBuffer{};
-    QString UsbDevicePath;
-};
+inline constexpr std::size_t kReceiveBufferSize = 1024;
 
 } // namespace posflash

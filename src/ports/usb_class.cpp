@@ -2,7 +2,6 @@
 
 #include "ports/com_port_map.h"
 #include "ports/mcommunicate.h"
-#include "ports/port_state.h"
 #include "ports/regedit.h"
 
 #include <algorithm>
@@ -29,9 +28,8 @@ std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>&
     return std::nullopt;
 }
 
-UsbClass::UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel,
-                   PortState& state)
-    : inventory_(inventory), comPorts_(comPorts), portModel_(portModel), state_(state) {}
+UsbClass::UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel)
+    : inventory_(inventory), comPorts_(comPorts), portModel_(portModel) {}
 
 std::optional<UsbDeviceEntry> UsbClass::findKnown(const QStringList& ids) const {
     const auto devices = inventory_.devices();
@@ -73,7 +71,7 @@ void UsbClass::SelectUsbComPort(const UsbDeviceEntry& device) {
 void UsbClass::ReadUsbDevicePath(const UsbDeviceEntry& device) {
     QString path;
     if (RegReadValue(device, QStringLiteral("SymbolicName"), path, comPorts_) == 0)
-        state_.UsbDevicePath = path;
+        usbDevicePath_ = path;
 }
 
 } // namespace posflash

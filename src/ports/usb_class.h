@@ -8,7 +8,6 @@ namespace posflash {
 
 class ComPortMap;
 class PortModel;
-struct PortState;
 
 // The identifiers of the printers' USB interfaces, searched in this order.
 const QStringList& KnownUsbDeviceIds(); // any printer USB device
@@ -23,8 +22,7 @@ std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>&
 // asks the inventory afresh; an inventory that cannot be reached counts as no device.
 class UsbClass {
 public:
-    UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel,
-             PortState& state);
+    UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel);
 
     // True when a known virtual COM device is present; with apply, also selects its COM port.
     bool FindUsbComPort(bool apply);
@@ -37,6 +35,8 @@ public:
 
     // UsbDevicePath = the device's "SymbolicName"; a failed lookup keeps the previous path.
     void ReadUsbDevicePath(const UsbDeviceEntry& device);
+    // The node raw output goes to, as the last successful lookup found it.
+    const QString& UsbDevicePath() const { return usbDevicePath_; }
 
 private:
     std::optional<UsbDeviceEntry> findKnown(const QStringList& ids) const;
@@ -44,7 +44,7 @@ private:
     const UsbInventory& inventory_;
     ComPortMap& comPorts_;
     PortModel& portModel_;
-    PortState& state_;
+    QString usbDevicePath_;
 };
 
 } // namespace posflash

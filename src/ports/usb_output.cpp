@@ -1,17 +1,14 @@
 #include "ports/usb_output.h"
 
-#include "ports/port_state.h"
 #include "ports/usb_class.h"
 
 #include <algorithm>
 
 namespace posflash {
 
-UsbOutput::UsbOutput(UsbClass& usb, PortState& state)
-    : usb_(usb), state_(state), files_(systemFiles_) {}
+UsbOutput::UsbOutput(UsbClass& usb) : usb_(usb), files_(systemFiles_) {}
 
-UsbOutput::UsbOutput(UsbClass& usb, PortState& state, DeviceFileOps& files)
-    : usb_(usb), state_(state), files_(files) {}
+UsbOutput::UsbOutput(UsbClass& usb, DeviceFileOps& files) : usb_(usb), files_(files) {}
 
 UsbOutput::~UsbOutput() {
     CloseUsbDevice();
@@ -20,9 +17,9 @@ UsbOutput::~UsbOutput() {
 int UsbOutput::OpenUsbDevice() {
     if (handle_ != kClosed)
         return handle_;
-    if (!usb_.FindUsbDevice() || state_.UsbDevicePath.isEmpty())
+    if (!usb_.FindUsbDevice() || usb_.UsbDevicePath().isEmpty())
         return kClosed;
-    const int fd = files_.open(state_.UsbDevicePath);
+    const int fd = files_.open(usb_.UsbDevicePath());
     handle_ = fd >= 0 ? fd : kClosed;
     return handle_;
 }

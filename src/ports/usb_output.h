@@ -8,7 +8,6 @@
 namespace posflash {
 
 class UsbClass;
-struct PortState;
 
 // Raw output to the printer's USB device node (UsbDevicePath), used while the boot-loader
 // command runs. The device stays open between sends.
@@ -18,8 +17,8 @@ public:
     static constexpr int kMaxAttempts = 4; // the first write and three retries
     static constexpr int kClosed = -1;
 
-    UsbOutput(UsbClass& usb, PortState& state);                       // the host's file calls
-    UsbOutput(UsbClass& usb, PortState& state, DeviceFileOps& files); // stand-ins for tests
+    explicit UsbOutput(UsbClass& usb);              // the host's file calls
+    UsbOutput(UsbClass& usb, DeviceFileOps& files); // stand-ins for tests
     ~UsbOutput();
     UsbOutput(const UsbOutput&) = delete;
     UsbOutput& operator=(const UsbOutput&) = delete;
@@ -39,7 +38,6 @@ public:
 
 private:
     UsbClass& usb_;
-    PortState& state_;
     SystemDeviceFileOps systemFiles_;
     DeviceFileOps& files_;
     int handle_ = kClosed;

@@ -50,7 +50,7 @@ protected:
 TEST_F(FacesTest, ChineseSystemWithTheBoxUncheckedShowsTheChineseFace) {
     start();
     EXPECT_EQ(face(), kChinese);
-    EXPECT_FALSE(window->engine().faces.UseEnglish());
+    EXPECT_FALSE(window->engine().faces().UseEnglish());
     const QFont title = control<QLabel>("lblCompanyName").font();
     EXPECT_TRUE(title.bold());
     // Whatever stands in for 宋体 must draw the Chinese title.
@@ -63,7 +63,7 @@ TEST_F(FacesTest, TheBoxSwitchesAllThirteenAssignmentsAndStoresTheChoice) {
     start();
     control<QCheckBox>("chkEnglish").click();
     EXPECT_EQ(face(), kEnglish);
-    EXPECT_TRUE(window->engine().faces.UseEnglish());
+    EXPECT_TRUE(window->engine().faces().UseEnglish());
     EXPECT_EQ(stored("MSG", "Language"), "true");
     EXPECT_TRUE(control<QLabel>("lblCompanyName").font().bold());
 

@@ -46,7 +46,7 @@ TEST_F(StartUpTest, FirstStartStoresMarkerMirrorsItThenStoresTheDefaultSelection
     auto& ethernet = control<QRadioButton>("optPortSelect_0");
     EXPECT_TRUE(ethernet.isChecked());
     EXPECT_FALSE(ethernet.isEnabled());
-    EXPECT_EQ(window->engine().ports.PortKind, PortKindValue::Network);
+    EXPECT_EQ(window->engine().portModel().portKind(), PortKindValue::Network);
     EXPECT_TRUE(control<QRadioButton>("optGetPortModeSel_0").isChecked());
     EXPECT_TRUE(tips.isEmpty());
 }
@@ -138,7 +138,7 @@ TEST_F(StartUpTest, RestoresEveryKeyWithoutRewritingTheFile) {
 
     start();
     EXPECT_TRUE(control<QCheckBox>("chkEnglish").isChecked());
-    EXPECT_EQ(window->engine().download.DownloadTotal, 41);
+    EXPECT_EQ(window->engine().driver().state().DownloadTotal, 41);
     EXPECT_EQ(control<QLineEdit>("txtFilePath").text(), program);
     EXPECT_EQ(control<QLineEdit>("txtFontFilePath").text(), font);
     EXPECT_EQ(control<QLineEdit>("txtcIPAddr").text(), "10.1.2.3");
@@ -146,7 +146,7 @@ TEST_F(StartUpTest, RestoresEveryKeyWithoutRewritingTheFile) {
     EXPECT_EQ(control<QComboBox>("ComboSerialSelect").currentText(), "COM11");
     EXPECT_EQ(control<QComboBox>("ComboBtl").currentText(), "115200");
     EXPECT_TRUE(control<QRadioButton>("optPortSelect_1").isChecked());
-    EXPECT_EQ(window->engine().ports.PortKind, PortKindValue::Com);
+    EXPECT_EQ(window->engine().portModel().portKind(), PortKindValue::Com);
     EXPECT_TRUE(control<QRadioButton>("optGetPortModeSel_1").isChecked());
     EXPECT_EQ(control<QLabel>("ShowStatus_0").text(), " USB:COM11,115200,n,8,1");
 
@@ -219,12 +219,12 @@ TEST_F(StartUpTest, BadStoredTotalCountsFromZero) {
         window.reset();
         writeSettings(QStringLiteral("[MSG]\nfirst=false\ntotal=%1\n").arg(value).toUtf8());
         start();
-        EXPECT_EQ(window->engine().download.DownloadTotal, 0);
+        EXPECT_EQ(window->engine().driver().state().DownloadTotal, 0);
     }
     window.reset();
     writeSettings("[MSG]\nfirst=false\ntotal=  17  \n");
     start();
-    EXPECT_EQ(window->engine().download.DownloadTotal, 17);
+    EXPECT_EQ(window->engine().driver().state().DownloadTotal, 17);
 }
 
 TEST_F(StartUpTest, OnlyTheExactWordTrueChecksTheEnglishBox) {

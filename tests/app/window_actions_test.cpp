@@ -91,7 +91,7 @@ TEST_F(WindowActionsTest, GetPortSelectsThePrintersComNumber) {
 TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
     start();
     control<QRadioButton>("optPortSelect_1").click();
-    EXPECT_EQ(window->engine().ports.PortKind, PortKindValue::Com);
+    EXPECT_EQ(window->engine().portModel().portKind(), PortKindValue::Com);
     EXPECT_EQ(stored("PORT", "ComboPort"), "1");
     EXPECT_EQ(control<QLabel>("ShowStatus_0").text(), " USB:COM3,19200,n,8,1");
 
@@ -100,7 +100,7 @@ TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
     QTest::keyClick(&ports, Qt::Key_Down);
     EXPECT_EQ(ports.currentText(), "COM4");
     EXPECT_EQ(stored("SERIAL", "COM"), "3");
-    EXPECT_EQ(window->engine().serial.CommPort(), 4);
+    EXPECT_EQ(window->engine().serial().CommPort(), 4);
 
     control<QRadioButton>("optGetPortModeSel_1").click();
     EXPECT_EQ(stored("PORT", "AutoGet"), "1");

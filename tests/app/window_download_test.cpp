@@ -64,7 +64,7 @@ TEST_F(WindowDownloadTest, FullDownloadShowsProgressAndCountsIt) {
     startWith(program);
     clickDownload();
 
-    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Completed)
+    EXPECT_EQ(window->engine().driver().lastOutcome(), DownloadDriver::Outcome::Completed)
         << text("lblStatus").toStdString();
     EXPECT_TRUE(text("lblStatus").startsWith(QStringLiteral("耗时: ")));
     EXPECT_TRUE(text("lblStatus").endsWith(QStringLiteral("秒, 下载完成！")));
@@ -80,7 +80,7 @@ TEST_F(WindowDownloadTest, FullDownloadShowsProgressAndCountsIt) {
     EXPECT_TRUE(downloadDisabledWhileRunning);
     EXPECT_TRUE(hidden("cmdCancel"));
     EXPECT_TRUE(control("btnDownloadFile").isEnabled());
-    EXPECT_FALSE(window->engine().serial.PortOpen());
+    EXPECT_FALSE(window->engine().serial().PortOpen());
 
     const QJsonObject report = sim.stop();
     const QByteArray sent = readFile(program);
@@ -115,7 +115,7 @@ TEST_F(WindowDownloadTest, CancelStopsBeforeTheNextFrameAndTheNextDownloadRuns) 
             control<QPushButton>("cmdCancel").click();
     };
     clickDownload();
-    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Cancelled);
+    EXPECT_EQ(window->engine().driver().lastOutcome(), DownloadDriver::Outcome::Cancelled);
     EXPECT_EQ(text("lblStatus"), "idel");
     EXPECT_EQ(text("ShowStatus_0"), QStringLiteral(" 停止下载"));
     EXPECT_EQ(control<QProgressBar>("ProgressBar1").value(), 0);
@@ -125,7 +125,7 @@ TEST_F(WindowDownloadTest, CancelStopsBeforeTheNextFrameAndTheNextDownloadRuns) 
 
     onProgress = nullptr;
     clickDownload();
-    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Completed);
+    EXPECT_EQ(window->engine().driver().lastOutcome(), DownloadDriver::Outcome::Completed);
     EXPECT_EQ(text("lblTotal"), "1");
     const QJsonObject report = sim.stop();
     EXPECT_EQ(report["data_frames"].toInt(), 2 + 40); // the cancelled one sent frames 1 and 2
@@ -141,7 +141,7 @@ TEST_F(WindowDownloadTest, EscapeCancelsTheRunningDownload) {
             QTest::keyClick(window.get(), Qt::Key_Escape);
     };
     clickDownload();
-    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Cancelled);
+    EXPECT_EQ(window->engine().driver().lastOutcome(), DownloadDriver::Outcome::Cancelled);
     EXPECT_EQ(text("lblStatus"), "idel");
 }
 
@@ -163,8 +163,8 @@ TEST_F(WindowDownloadTest, ClosingTheWindowDuringADownloadEndsItAndQuits) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     EXPECT_EQ(code, 0);
-    EXPECT_FALSE(window->engine().driver.isRunning());
-    EXPECT_FALSE(window->engine().serial.PortOpen());
+    EXPECT_FALSE(window->engine().driver().isRunning());
+    EXPECT_FALSE(window->engine().serial().PortOpen());
     EXPECT_TRUE(tips.isEmpty());
     EXPECT_EQ(stored("MSG", "total"), "");
     EXPECT_LT(sim.stop()["data_frames"].toInt(), 40);
@@ -180,7 +180,7 @@ TEST_F(WindowDownloadTest, DemoDeviceCountsAsAPrinterWithoutAnyRealInventory) {
     window->TimeSysTimer_Timer();
     EXPECT_TRUE(hidden("imgBootStatus_0"));
     control<QPushButton>("btnDownloadFile").click();
-    EXPECT_EQ(window->engine().driver.lastOutcome(), DownloadDriver::Outcome::Completed)
+    EXPECT_EQ(window->engine().driver().lastOutcome(), DownloadDriver::Outcome::Completed)
         << text("lblStatus").toStdString();
 }
 

@@ -39,7 +39,7 @@ protected:
     }
 
     NetworkDownloadTest() {
-        engine.faces.setUseEnglish(true);
+        engine.faces().setUseEnglish(true);
         panel.ip = NetnsPair::kPrinterIp;
         panel.mac = kMac;
     }
@@ -47,7 +47,7 @@ protected:
     void SetUp() override {
         if (!ready_)
             GTEST_SKIP() << "no network namespaces here: " << net_->why().toStdString();
-        engine.portModel.optPortSelect_Click(0);
+        engine.portModel().optPortSelect_Click(0);
     }
 
     // The simulated printer in the printer's namespace.
@@ -58,7 +58,7 @@ protected:
     // Presses cancel after ms, for link waits that have no time limit of their own (and so
     // that a link that never comes fails the test instead of hanging it).
     void cancelAfter(int ms) {
-        QTimer::singleShot(ms, &engine.driver, [this] { engine.driver.cmdCancel_Click(); });
+        QTimer::singleShot(ms, &engine.driver(), [this] { engine.driver().cmdCancel_Click(); });
     }
 
     static QJsonObject lastSession(const QJsonObject& report) {
@@ -82,9 +82,9 @@ TEST_F(NetworkDownloadTest, BootpPathDeliversTheImageAndTheAnswerPassesThePrinte
         {"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--requests-after-reply", "2"}));
     panel.programFile = writeProgramImage(5000, "fw.bin");
     cancelAfter(15000);
-    engine.driver.btnDownloadFile_Click();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
-    EXPECT_NE(engine.network.linkLocalPort(), 69); // frames left from a fresh port
+    engine.driver().btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    EXPECT_NE(engine.network().linkLocalPort(), 69); // frames left from a fresh port
     const QJsonObject report = sim->stop();
     EXPECT_EQ(sim->received(), written);
     EXPECT_TRUE(report["errors"].toArray().isEmpty())
@@ -103,8 +103,8 @@ TEST_F(NetworkDownloadTest, RequestsOfAnotherPrinterOrBrandAreNotAnswered) {
         ASSERT_TRUE(sim->startMode(QStringList{"net", "--ip", NetnsPair::kPrinterIp} + who));
         panel.programFile = writeProgramImage(1000);
         cancelAfter(2500);
-        engine.driver.btnDownloadFile_Click();
-        EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Cancelled);
+        engine.driver().btnDownloadFile_Click();
+        EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Cancelled);
         EXPECT_EQ(panel.label, "Failed to download, please check!");
         const QJsonObject report = sim->stop();
         EXPECT_EQ(report["bootp_replies"].toInt(), 0) << who.join(' ').toStdString();
@@ -117,8 +117,8 @@ TEST_F(NetworkDownloadTest, StatusOneGreetingLinksWithoutBootp) {
     ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet",
                                 "--host", NetnsPair::kToolIp}));
     panel.programFile = writeProgramImage(2000);
-    engine.driver.btnDownloadFile_Click();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    engine.driver().btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     sim->stop();
     EXPECT_EQ(sim->received(), written);
 }
@@ -136,9 +136,9 @@ TEST_F(NetworkDownloadTest, AcknowledgementsFromAThirdAddressAreIgnored) {
                      [&] { stranger.writeDatagram(accept, QHostAddress(NetnsPair::kToolIp), 69); });
     flood.start(50);
     panel.programFile = writeProgramImage(2000);
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
     flood.stop();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Failed);
     EXPECT_EQ(panel.label, "Download failed!");
     const QJsonObject copies = lastSession(sim->stop())["frame_copies"].toObject();
     EXPECT_EQ(copies["1"].toInt(), 3);
@@ -162,11 +162,11 @@ TEST_F(NetworkDownloadTest, GreetingFromAnotherAddressIsIgnoredAndNamedOncePerLi
         {false, QStringLiteral(" 地址为 10.77.0.3 的打印机应答已被忽略：IP 地址设置为 "
                                "10.77.0.2。请检查 IP 地址。")}};
     for (const auto& [english, hint] : faces) {
-        engine.faces.setUseEnglish(english);
+        engine.faces().setUseEnglish(english);
         panel.statusPanels.clear();
         cancelAfter(1000);
-        engine.driver.btnDownloadFile_Click();
-        EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Cancelled);
+        engine.driver().btnDownloadFile_Click();
+        EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Cancelled);
         EXPECT_EQ(panel.statusPanels.count(hint), 1) << panel.statusPanels.join('|').toStdString();
     }
 }
@@ -177,7 +177,7 @@ TEST_F(NetworkDownloadTest,
     ASSERT_TRUE(sim->startMode({"app", "--ip", NetnsPair::kPrinterIp}));
     QElapsedTimer clock;
     clock.start();
-    engine.appToBoot.cmdAppToBoot_Click();
+    engine.appToBoot().cmdAppToBoot_Click();
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(panel.statusPanel, " Enter the download status");
     EXPECT_TRUE(panel.downloadEnabled);
@@ -193,7 +193,7 @@ TEST_F(NetworkDownloadTest, EchoOfNineOrTenBytesClosesTheConnectionAtOnce) {
     for (const char* length : {"9", "10"}) {
         auto sim = printer();
         ASSERT_TRUE(sim->startMode({"app", "--ip", NetnsPair::kPrinterIp, "--echo", length}));
-        engine.appToBoot.cmdAppToBoot_Click();
+        engine.appToBoot().cmdAppToBoot_Click();
         const QJsonObject report = sim->stop();
         EXPECT_EQ(report["app_boot_commands"].toInt(), 1) << length;
         // Without an echo the connection lives the whole 1.5 s pause.
@@ -205,12 +205,12 @@ TEST_F(NetworkDownloadTest, UnreachablePrinterCostsTheConnectWaitAndThePauseOnly
     panel.ip = "10.77.0.9"; // nobody there
     QElapsedTimer clock;
     clock.start();
-    engine.appToBoot.cmdAppToBoot_Click();
+    engine.appToBoot().cmdAppToBoot_Click();
     const qint64 spent = clock.elapsed();
     EXPECT_GE(spent, 4400);
     EXPECT_LT(spent, 6000);
     EXPECT_TRUE(panel.downloadEnabled);
-    EXPECT_FALSE(engine.appToBoot.isRunning());
+    EXPECT_FALSE(engine.appToBoot().isRunning());
     EXPECT_EQ(panel.statusPanel, " Enter the download status");
 }
 
@@ -219,8 +219,8 @@ TEST_F(NetworkDownloadTest, FontDownloadThroughTheRunningFirmwareOverTcp) {
     ASSERT_TRUE(sim->startMode({"app", "--ip", NetnsPair::kPrinterIp}));
     panel.fontBoot = false;
     panel.fontFile = writeProgramImage(3000, "font.bin");
-    engine.driver.btnDownloadFontFile_Click();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    engine.driver().btnDownloadFontFile_Click();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     const QJsonObject report = sim->stop();
     EXPECT_EQ(sim->received(), written);
     EXPECT_TRUE(report["errors"].toArray().isEmpty());
@@ -234,8 +234,8 @@ TEST_F(NetworkDownloadTest, FontRepliesBehindAFullBufferOfFillerAreFound) {
     panel.fontBoot = false;
     panel.fontFile = writeProgramImage(3000, "font.bin");
     cancelAfter(15000);
-    engine.driver.btnDownloadFontFile_Click();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    engine.driver().btnDownloadFontFile_Click();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     sim->stop();
     EXPECT_EQ(sim->received(), written);
 }
@@ -250,9 +250,9 @@ TEST_F(NetworkDownloadTest, FontLinkFailsAtOnceWhenThePrinterClosesOrResetsTheCo
         cancelAfter(5000);
         QElapsedTimer clock;
         clock.start();
-        engine.driver.btnDownloadFontFile_Click();
+        engine.driver().btnDownloadFontFile_Click();
         EXPECT_LT(clock.elapsed(), 2000) << hangup;
-        EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed) << hangup;
+        EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Failed) << hangup;
         EXPECT_EQ(panel.label, "Failed to download, please check!");
         EXPECT_EQ(sim->stop()["app_font_mode_commands"].toInt(), 1) << hangup;
     }
@@ -265,9 +265,9 @@ TEST_F(NetworkDownloadTest, RefusedBindEndsTheLinkAtOnceWithTheRemedy) {
         panel.programFile = writeProgramImage(1000);
         QElapsedTimer clock;
         clock.start();
-        engine.driver.btnDownloadFile_Click();
+        engine.driver().btnDownloadFile_Click();
         EXPECT_LT(clock.elapsed(), 2000);
-        EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
+        EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Failed);
         ASSERT_FALSE(panel.tips.isEmpty());
         EXPECT_TRUE(panel.tips.last().contains(QStringLiteral("UDP port %1").arg(port)))
             << panel.tips.last().toStdString();
@@ -295,8 +295,8 @@ TEST_F(NetworkDownloadTest, MalformedAddressesAreRefusedBeforeAnySocketIsBound) 
         panel.ip = c.ip;
         panel.mac = c.mac;
         panel.tips.clear();
-        engine.driver.btnDownloadFile_Click();
-        EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
+        engine.driver().btnDownloadFile_Click();
+        EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Failed);
         ASSERT_EQ(panel.tips.size(), 1);
         EXPECT_TRUE(panel.tips.last().startsWith(c.refusal)) << panel.tips.last().toStdString();
         QUdpSocket probe67, probe69; // both ports are still free

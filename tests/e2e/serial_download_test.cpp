@@ -17,15 +17,15 @@ using Outcome = DownloadDriver::Outcome;
 // A whole download from the engine to the simulated printer on a pseudo-terminal.
 class SerialDownloadTest : public ::testing::Test, protected testing::EngineParts {
 protected:
-    SerialDownloadTest() : sim(dir) { engine.faces.setUseEnglish(true); }
+    SerialDownloadTest() : sim(dir) { engine.faces().setUseEnglish(true); }
 
     void startPrinter(const QStringList& faults = {}) {
         ASSERT_TRUE(sim.start(faults));
         map.setMapping(3, sim.link());
         usb.list = {{"USB\\VID_0483&PID_5740\\SIM0001", sim.link(), sim.link()}};
-        engine.portModel.setBaudIndex(7);
-        engine.portModel.selectComIndex(2);
-        engine.portModel.optPortSelect_Click(1);
+        engine.portModel().setBaudIndex(7);
+        engine.portModel().selectComIndex(2);
+        engine.portModel().optPortSelect_Click(1);
     }
 
     static int copiesOf(const QJsonObject& report, int frameNo) {
@@ -45,9 +45,9 @@ QString frameText(int i, int n) {
 TEST_F(SerialDownloadTest, ProgramImageArrivesByteIdenticalAndIsCounted) {
     startPrinter();
     panel.programFile = writeProgramImage(1000);
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
 
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     EXPECT_TRUE(panel.label.startsWith("Time consuming: ")) << panel.label.toStdString();
     EXPECT_TRUE(panel.label.endsWith(" Seconds, Complete!"));
     EXPECT_EQ(panel.statusPanel, " The download is complete");
@@ -59,7 +59,7 @@ TEST_F(SerialDownloadTest, ProgramImageArrivesByteIdenticalAndIsCounted) {
     EXPECT_EQ(panel.downloadCount, 1);
     EXPECT_EQ(settings.GetIniString("MSG", "total"), "1");
     EXPECT_TRUE(panel.downloadEnabled);
-    EXPECT_FALSE(engine.serial.PortOpen());
+    EXPECT_FALSE(engine.serial().PortOpen());
 
     const QJsonObject report = sim.stop();
     EXPECT_EQ(sim.received(), written);
@@ -72,14 +72,14 @@ TEST_F(SerialDownloadTest, FontImageTravelsIn1024ByteFramesOfKind81) {
     startPrinter();
     panel.fontBoot = false; // on a COM port the font still goes over the COM port
     panel.fontFile = writeProgramImage(3000, "font.bin");
-    engine.faces.setUseEnglish(false);
-    engine.driver.btnDownloadFontFile_Click();
+    engine.faces().setUseEnglish(false);
+    engine.driver().btnDownloadFontFile_Click();
 
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed);
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed);
     EXPECT_TRUE(panel.labels.contains(QStringLiteral("正在下载第0帧，总共3帧, 耗时0秒")) ||
                 panel.labels.filter(QStringLiteral("正在下载第0帧，总共3帧")).size() == 1);
     EXPECT_TRUE(panel.label.endsWith(QStringLiteral("秒, 下载完成！")));
-    EXPECT_FALSE(engine.download.FontDownload);
+    EXPECT_FALSE(engine.link().state().FontDownload);
     const QJsonObject report = sim.stop();
     EXPECT_EQ(sim.received(), written);
     const QJsonObject session = report["sessions"].toArray().first().toObject();
@@ -92,9 +92,9 @@ TEST_F(SerialDownloadTest, SilentPrinterGetsTheStartFrameThreeTimesThenFailure) 
     panel.programFile = writeProgramImage(1000);
     QElapsedTimer clock;
     clock.start();
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
     EXPECT_GE(clock.elapsed(), 9000);
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Failed);
     EXPECT_EQ(panel.label, "Download failed!");
     EXPECT_EQ(panel.tips, QStringList{"Download failed!"});
     EXPECT_EQ(panel.downloadCount, 0);
@@ -107,14 +107,14 @@ TEST_F(SerialDownloadTest, UnansweredDataFrameIsSentThreeTimesAbout350msApart) {
     startPrinter({"--drop", "1:3"});
     panel.programFile = writeProgramImage(1000);
     QElapsedTimer clock;
-    engine.panel.setStatusLabel(""); // keep the recorder's first label meaningful
+    panel.setStatusLabel(""); // keep the recorder's first label meaningful
     panel.onLabel = [&](const QString& t) {
         if (t.startsWith(frameText(0, 2)))
             clock.start();
     };
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
     const qint64 spent = clock.elapsed();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Failed);
     EXPECT_EQ(panel.label, "Download failed!");
     EXPECT_GE(spent, 1050);
     EXPECT_LT(spent, 1800);
@@ -127,8 +127,8 @@ TEST_F(SerialDownloadTest, UnansweredDataFrameIsSentThreeTimesAbout350msApart) {
 TEST_F(SerialDownloadTest, RefusedTwiceThenAcceptedGoesOn) {
     startPrinter({"--refuse", "2:5:2"});
     panel.programFile = writeProgramImage(2000);
-    engine.driver.btnDownloadFile_Click();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed);
+    engine.driver().btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed);
     const QJsonObject report = sim.stop();
     EXPECT_EQ(
         report["sessions"].toArray().first().toObject()["frame_copies"].toObject()["2"].toInt(), 3);
@@ -138,8 +138,8 @@ TEST_F(SerialDownloadTest, RefusedTwiceThenAcceptedGoesOn) {
 TEST_F(SerialDownloadTest, AcceptanceWithThePreviousFrameNumberIsIgnored) {
     startPrinter({"--wrong-no", "2"});
     panel.programFile = writeProgramImage(2000);
-    engine.driver.btnDownloadFile_Click();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed);
+    engine.driver().btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed);
     const QJsonObject report = sim.stop();
     EXPECT_EQ(
         report["sessions"].toArray().first().toObject()["frame_copies"].toObject()["2"].toInt(), 2);
@@ -151,8 +151,8 @@ TEST_F(SerialDownloadTest, LateAcceptanceCountsForTheSecondAttempt) {
     // second attempt's wait; the answer to the repeat carries the old number and is ignored.
     startPrinter({"--late", "2:400"});
     panel.programFile = writeProgramImage(2000);
-    engine.driver.btnDownloadFile_Click();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    engine.driver().btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     const QJsonObject report = sim.stop();
     const QJsonObject copies =
         report["sessions"].toArray().first().toObject()["frame_copies"].toObject();
@@ -166,12 +166,12 @@ TEST_F(SerialDownloadTest, CancelWhileFrameThreeWaitsStopsBeforeFrameFourAndNext
     panel.programFile = writeProgramImage(10 * 512 - 100);
     panel.onLabel = [&](const QString& t) {
         if (t.startsWith(frameText(2, 10)))
-            QTimer::singleShot(100, [&] { engine.driver.cmdCancel_Click(); });
+            QTimer::singleShot(100, [&] { engine.driver().cmdCancel_Click(); });
     };
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
     panel.onLabel = nullptr;
 
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Cancelled);
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Cancelled);
     EXPECT_TRUE(panel.label.startsWith(frameText(3, 10))) << panel.label.toStdString();
     EXPECT_TRUE(panel.labels.contains("idel"));
     EXPECT_TRUE(panel.statusPanels.contains(QStringLiteral(" 停止下载")));
@@ -181,8 +181,8 @@ TEST_F(SerialDownloadTest, CancelWhileFrameThreeWaitsStopsBeforeFrameFourAndNext
     EXPECT_EQ(copiesOf(sim.report(), 4), 0);
 
     // The link step clears the cancel: the next download runs to the end.
-    engine.driver.btnDownloadFile_Click();
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    engine.driver().btnDownloadFile_Click();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     EXPECT_EQ(panel.downloadCount, 1);
     sim.stop();
     EXPECT_EQ(sim.received(), written);
@@ -202,17 +202,17 @@ TEST_F(SerialDownloadTest, BootCommandAndASecondDownloadAreRefusedWhileADownload
             return;
         pressed = true;
         appToBootDisabled = !panel.appToBootEnabled;
-        engine.appToBoot.cmdAppToBoot_Click();
-        EXPECT_FALSE(engine.ports.AppToBootActive);
-        engine.driver.btnDownloadFontFile_Click();
+        engine.appToBoot().cmdAppToBoot_Click();
+        EXPECT_FALSE(engine.portModel().appToBootActive());
+        engine.driver().btnDownloadFontFile_Click();
     };
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
     panel.onLabel = nullptr;
 
     EXPECT_TRUE(pressed);
     EXPECT_TRUE(appToBootDisabled);
     EXPECT_TRUE(panel.appToBootEnabled);
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Completed) << panel.label.toStdString();
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Completed) << panel.label.toStdString();
     EXPECT_EQ(panel.downloadCount, 1);
     const QJsonObject report = sim.stop();
     EXPECT_EQ(report["sessions"].toArray().size(), 1);
@@ -224,11 +224,11 @@ TEST_F(SerialDownloadTest, PrinterVanishingMidDownloadFailsCleanly) {
     panel.programFile = writeProgramImage(10 * 512);
     QElapsedTimer clock;
     clock.start();
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
     EXPECT_LT(clock.elapsed(), 10000);
-    EXPECT_EQ(engine.driver.lastOutcome(), Outcome::Failed);
+    EXPECT_EQ(engine.driver().lastOutcome(), Outcome::Failed);
     EXPECT_EQ(panel.label, "Download failed!");
-    EXPECT_FALSE(engine.serial.PortOpen());
+    EXPECT_FALSE(engine.serial().PortOpen());
     EXPECT_TRUE(panel.downloadEnabled);
     EXPECT_TRUE(sim.waitForExit(5000));
 }

@@ -1,7 +1,12 @@
+#include "base/ini_store.h"
 #include "base/userfunction.h"
+#include "base/wait_hub.h"
+#include "ports/com_port_map.h"
 #include "ports/modem_line_watch.h"
-#include "support/engine_fixture.h"
+#include "support/fake_usb_inventory.h"
+#include "support/port_layer.h"
 #include "support/pty_pair.h"
+#include "support/recording_panel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,35 +20,45 @@ namespace {
 
 using testing::PtyPair;
 
-class PortModelTest : public ::testing::Test, protected testing::EngineParts {
+class PortModelTest : public ::testing::Test {
 protected:
-    PortModelTest() { engine.portModel.setBaudIndex(7); }
+    PortModelTest() : settings(dir.filePath("sys_config.ini")), ports(panel, settings, map, usb) {
+        ports.portModel().setBaudIndex(7);
+    }
+
+    QTemporaryDir dir;
+    testing::RecordingPanel panel;
+    IniStore settings;
+    ComPortMap map;
+    testing::FakeUsbInventory usb;
+    testing::PortLayer ports;
+    WaitHub waits;
 };
 
 TEST_F(PortModelTest, ChoosingUsbClosesThePortAndStoresTheKind) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     map.setMapping(3, pty.slavePath());
-    engine.portModel.selectComIndex(2);
-    engine.portModel.optPortSelect_Click(1);
-    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{1, 2, 3}));
-    ASSERT_TRUE(engine.serial.PortOpen());
+    ports.portModel().selectComIndex(2);
+    ports.portModel().optPortSelect_Click(1);
+    ASSERT_TRUE(ports.portModel().PortSendData(Bytes{1, 2, 3}));
+    ASSERT_TRUE(ports.serial().PortOpen());
 
-    engine.portModel.optPortSelect_Click(1);
-    EXPECT_FALSE(engine.serial.PortOpen());
-    EXPECT_EQ(engine.ports.PortKind, PortKindValue::Com);
+    ports.portModel().optPortSelect_Click(1);
+    EXPECT_FALSE(ports.serial().PortOpen());
+    EXPECT_EQ(ports.portModel().portKind(), PortKindValue::Com);
     EXPECT_EQ(settings.GetIniString("PORT", "ComboPort"), "1");
     EXPECT_EQ(panel.statusPanel, " USB:COM3,115200,n,8,1");
 
-    engine.portModel.optPortSelect_Click(0);
-    EXPECT_EQ(engine.ports.PortKind, PortKindValue::Network);
+    ports.portModel().optPortSelect_Click(0);
+    EXPECT_EQ(ports.portModel().portKind(), PortKindValue::Network);
     EXPECT_EQ(panel.statusPanel, " ETHERNET:192.168.123.100");
 }
 
 TEST_F(PortModelTest, ChoosingACOMNumberClosesThePortAndStoresItsIndex) {
-    engine.portModel.setBaudIndex(10);
-    engine.portModel.selectComIndex(4);
-    EXPECT_EQ(engine.serial.CommPort(), 5);
+    ports.portModel().setBaudIndex(10);
+    ports.portModel().selectComIndex(4);
+    EXPECT_EQ(ports.serial().CommPort(), 5);
     EXPECT_EQ(panel.statusPanel, " COM5:912600,n,8,1");
     EXPECT_EQ(settings.GetIniString("SERIAL", "COM"), "4");
     EXPECT_EQ(panel.comIndex, 4);
@@ -53,63 +68,46 @@ TEST_F(PortModelTest, FirstSendOpensTheLineAndEveryByteArrivesInOrder) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     map.setMapping(7, pty.slavePath());
-    engine.portModel.selectComIndex(6);
-    engine.portModel.optPortSelect_Click(1);
-    EXPECT_FALSE(engine.serial.PortOpen());
+    ports.portModel().selectComIndex(6);
+    ports.portModel().optPortSelect_Click(1);
+    EXPECT_FALSE(ports.serial().PortOpen());
 
     Bytes frame(1030);
     for (std::size_t i = 0; i < frame.size(); ++i)
         frame[i] = static_cast<std::uint8_t>(i * 13);
-    ASSERT_TRUE(engine.portModel.PortSendData(frame));
-    EXPECT_TRUE(engine.serial.PortOpen());
+    ASSERT_TRUE(ports.portModel().PortSendData(frame));
+    EXPECT_TRUE(ports.serial().PortOpen());
     EXPECT_EQ(panel.statusPanel, " "); // success leaves one space
     EXPECT_EQ(pty.read(frame.size()), frame);
 
-    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{9}));
+    ASSERT_TRUE(ports.portModel().PortSendData(Bytes{9}));
     EXPECT_EQ(pty.read(1), Bytes{9});
 }
 
 TEST_F(PortModelTest, SendToAMissingPortFailsAndTheErrorStaysVisible) {
-    engine.portModel.selectComIndex(200); // COM201: nothing behind it
-    engine.portModel.optPortSelect_Click(1);
-    EXPECT_FALSE(engine.portModel.PortSendData(Bytes{1}));
-    EXPECT_FALSE(engine.serial.PortOpen());
+    ports.portModel().selectComIndex(200); // COM201: nothing behind it
+    ports.portModel().optPortSelect_Click(1);
+    EXPECT_FALSE(ports.portModel().PortSendData(Bytes{1}));
+    EXPECT_FALSE(ports.serial().PortOpen());
     EXPECT_EQ(panel.statusPanel, " 无效端口号");
-}
-
-TEST_F(PortModelTest, SendsGoToTheUsbDeviceWhileTheBootCommandRuns) {
-    PtyPair pty;
-    map.setMapping(3, pty.slavePath());
-    engine.portModel.selectComIndex(2);
-    engine.portModel.optPortSelect_Click(1);
-    Bytes seen;
-    engine.portModel.usbSend = [&](ByteView b) {
-        seen.assign(b.begin(), b.end());
-        return true;
-    };
-    engine.ports.AppToBootActive = true;
-    EXPECT_TRUE(engine.portModel.PortSendData(Bytes{5, 6}));
-    EXPECT_EQ(seen, (Bytes{5, 6}));
-    EXPECT_FALSE(engine.serial.PortOpen());
 }
 
 TEST_F(PortModelTest, EachArrivalReachesTheReplyCheckerFromIndexZero) {
     PtyPair pty;
     map.setMapping(3, pty.slavePath());
-    engine.portModel.selectComIndex(2);
-    engine.portModel.optPortSelect_Click(1);
-    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{0}));
+    ports.portModel().selectComIndex(2);
+    ports.portModel().optPortSelect_Click(1);
+    ASSERT_TRUE(ports.portModel().PortSendData(Bytes{0}));
     std::vector<Bytes> seen;
-    engine.portModel.onReceived = [&](std::size_t n) {
-        seen.emplace_back(engine.ports.ReceiveBuffer.begin(),
-                          engine.ports.ReceiveBuffer.begin() + n);
-        engine.waits.recheck();
+    ports.portModel().onReceived = [&](ByteView received) {
+        seen.emplace_back(received.begin(), received.end());
+        waits.recheck();
     };
     Bytes reply(20);
     for (std::size_t i = 0; i < reply.size(); ++i)
         reply[i] = static_cast<std::uint8_t>(i + 1);
     pty.write(reply);
-    engine.waits.waitFor([&] { return !seen.empty(); }, 2000);
+    waits.waitFor([&] { return !seen.empty(); }, 2000);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0], reply);
 }
@@ -142,23 +140,23 @@ TEST_F(PortModelTest, ACarrierDetectChangeClosesTheOpenPortAndTheNextSendReopens
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     FakeModemLineWatch::Calls calls;
-    engine.serial.setModemLineWatch(std::make_unique<FakeModemLineWatch>(calls));
+    ports.serial().setModemLineWatch(std::make_unique<FakeModemLineWatch>(calls));
     map.setMapping(3, pty.slavePath());
-    engine.portModel.selectComIndex(2);
-    engine.portModel.optPortSelect_Click(1);
-    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{1}));
+    ports.portModel().selectComIndex(2);
+    ports.portModel().optPortSelect_Click(1);
+    ASSERT_TRUE(ports.portModel().PortSendData(Bytes{1}));
     ASSERT_EQ(calls.starts, 1);
     EXPECT_GE(calls.fd, 0);
     const QString before = panel.statusPanel;
 
     ASSERT_TRUE(calls.change);
     calls.change();
-    EXPECT_FALSE(engine.serial.PortOpen());
+    EXPECT_FALSE(ports.serial().PortOpen());
     EXPECT_EQ(panel.statusPanel, before); // a closed line is not an error
     EXPECT_FALSE(calls.change);           // the watch ended before the descriptor closed
 
-    ASSERT_TRUE(engine.portModel.PortSendData(Bytes{2}));
-    EXPECT_TRUE(engine.serial.PortOpen());
+    ASSERT_TRUE(ports.portModel().PortSendData(Bytes{2}));
+    EXPECT_TRUE(ports.serial().PortOpen());
     EXPECT_EQ(calls.starts, 2);
 }
 
@@ -168,14 +166,14 @@ TEST_F(PortModelTest, OnAPseudoTerminalTheRealWatchReportsNothingAndClosesPrompt
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     map.setMapping(3, pty.slavePath());
-    engine.portModel.selectComIndex(2);
-    engine.portModel.optPortSelect_Click(1);
+    ports.portModel().selectComIndex(2);
+    ports.portModel().optPortSelect_Click(1);
     for (int round = 0; round < 20; ++round) {
-        ASSERT_TRUE(engine.portModel.PortSendData(Bytes{1}));
+        ASSERT_TRUE(ports.portModel().PortSendData(Bytes{1}));
         QCoreApplication::processEvents();
-        EXPECT_TRUE(engine.serial.PortOpen());
-        engine.portModel.cmdCloseSerialUSB_Click();
-        EXPECT_FALSE(engine.serial.PortOpen());
+        EXPECT_TRUE(ports.serial().PortOpen());
+        ports.portModel().cmdCloseSerialUSB_Click();
+        EXPECT_FALSE(ports.serial().PortOpen());
     }
 }
 

@@ -7,41 +7,41 @@ namespace {
 
 using testing::FileSnapshot;
 using testing::usbDevice;
-using testing::UsbEngineTest;
+using testing::UsbPortsTest;
 
 constexpr auto kCdcPrinter = "USB\\VID_0483&PID_5740\\PRN0001";
 constexpr auto kRawOnlyPrinter = "USB\\VID_0483&PID_5743\\PRN0002";
 
-class UsbClassTest : public UsbEngineTest {};
+class UsbClassTest : public UsbPortsTest {};
 
 // Which devices count
 
 TEST_F(UsbClassTest, RawOnlyPrinterIsAUsbDeviceButNoComPort) {
     inventory.list = {usbDevice(kRawOnlyPrinter, {}, "/dev/usb/lp0")};
-    EXPECT_TRUE(engine.usb.FindUsbDevice());
-    EXPECT_FALSE(engine.usb.FindUsbComPort(false));
+    EXPECT_TRUE(ports.usb().FindUsbDevice());
+    EXPECT_FALSE(ports.usb().FindUsbComPort(false));
 }
 
 TEST_F(UsbClassTest, UnknownPairsLowerCaseSpellingsAndAnUnreachableInventoryFindNothing) {
     inventory.list = {usbDevice("USB\\VID_0483&PID_5741\\PRN", "/dev/ttyACM0", "/dev/ttyACM0"),
                       usbDevice("USB\\vid_0483&pid_5740\\PRN", "/dev/ttyACM1", "/dev/ttyACM1"),
                       usbDevice("USB\\Vid_1fc9&Pid_2014\\PRN", "/dev/ttyACM2", "/dev/ttyACM2")};
-    EXPECT_FALSE(engine.usb.FindUsbDevice());
-    EXPECT_FALSE(engine.usb.FindUsbComPort(true));
+    EXPECT_FALSE(ports.usb().FindUsbDevice());
+    EXPECT_FALSE(ports.usb().FindUsbComPort(true));
     inventory.list = {usbDevice(kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0")};
     inventory.reachable = false;
-    EXPECT_FALSE(engine.usb.FindUsbDevice());
-    EXPECT_FALSE(engine.usb.FindUsbComPort(true));
-    EXPECT_TRUE(engine.ports.UsbDevicePath.isEmpty());
-    EXPECT_EQ(engine.portModel.comIndex(), 0);
+    EXPECT_FALSE(ports.usb().FindUsbDevice());
+    EXPECT_FALSE(ports.usb().FindUsbComPort(true));
+    EXPECT_TRUE(ports.usb().UsbDevicePath().isEmpty());
+    EXPECT_EQ(ports.portModel().comIndex(), 0);
     EXPECT_FALSE(QFileInfo::exists(comPortsPath()));
 }
 
 TEST_F(UsbClassTest, FirstDeviceInTheHostsOrderWinsNotTheFirstId) {
     inventory.list = {usbDevice("USB\\VID_1FC9&PID_2014\\B", "/dev/ttyACM7", "/dev/ttyACM7"),
                       usbDevice(kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0")};
-    ASSERT_TRUE(engine.usb.FindUsbComPort(true));
-    EXPECT_EQ(engine.portModel.comIndex() + 1, comPorts.comNumberOf("/dev/ttyACM7"));
+    ASSERT_TRUE(ports.usb().FindUsbComPort(true));
+    EXPECT_EQ(ports.portModel().comIndex() + 1, comPorts.comNumberOf("/dev/ttyACM7"));
     EXPECT_EQ(comPorts.comNumberOf("/dev/ttyACM0"), 0);
 }
 
@@ -50,7 +50,7 @@ TEST_F(UsbClassTest, FirstDeviceInTheHostsOrderWinsNotTheFirstId) {
 TEST_F(UsbClassTest, CdcDeviceGetsTheNextFreeComNumberAndARepeatedPressWritesNothing) {
     comPorts.setMapping(3, "/dev/ttyUSB0");
     inventory.list = {usbDevice(kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0")};
-    ASSERT_TRUE(engine.usb.FindUsbComPort(true));
+    ASSERT_TRUE(ports.usb().FindUsbComPort(true));
     EXPECT_EQ(comPorts.comNumberOf("/dev/ttyACM0"), 4);
     EXPECT_EQ(panel.comIndex, 3);
     EXPECT_EQ(settings.GetIniString("SERIAL", "COM"), "3");
@@ -58,7 +58,7 @@ TEST_F(UsbClassTest, CdcDeviceGetsTheNextFreeComNumberAndARepeatedPressWritesNot
     const FileSnapshot settingsBefore = FileSnapshot::of(settingsPath());
     const FileSnapshot mapBefore = FileSnapshot::of(comPortsPath());
     const qsizetype statusWrites = panel.statusPanels.size();
-    ASSERT_TRUE(engine.usb.FindUsbComPort(true));
+    ASSERT_TRUE(ports.usb().FindUsbComPort(true));
     EXPECT_EQ(FileSnapshot::of(settingsPath()), settingsBefore);
     EXPECT_EQ(FileSnapshot::of(comPortsPath()), mapBefore);
     EXPECT_EQ(panel.statusPanels.size(), statusWrites); // the list's action did not run again
@@ -66,11 +66,11 @@ TEST_F(UsbClassTest, CdcDeviceGetsTheNextFreeComNumberAndARepeatedPressWritesNot
 
 TEST_F(UsbClassTest, FailedPathLookupKeepsThePreviousPath) {
     inventory.list = {usbDevice(kRawOnlyPrinter, {}, "/dev/usb/lp3")};
-    ASSERT_TRUE(engine.usb.FindUsbDevice());
-    EXPECT_EQ(engine.ports.UsbDevicePath, "/dev/usb/lp3");
+    ASSERT_TRUE(ports.usb().FindUsbDevice());
+    EXPECT_EQ(ports.usb().UsbDevicePath(), "/dev/usb/lp3");
     inventory.list = {usbDevice(kRawOnlyPrinter)};
-    EXPECT_TRUE(engine.usb.FindUsbDevice());
-    EXPECT_EQ(engine.ports.UsbDevicePath, "/dev/usb/lp3");
+    EXPECT_TRUE(ports.usb().FindUsbDevice());
+    EXPECT_EQ(ports.usb().UsbDevicePath(), "/dev/usb/lp3");
 }
 
 } // namespace

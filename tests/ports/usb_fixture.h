@@ -1,9 +1,9 @@
 #pragma once
 
 #include "base/ini_store.h"
-#include "engine/engine.h"
 #include "ports/com_port_map.h"
 #include "support/fake_usb_inventory.h"
+#include "support/port_layer.h"
 #include "support/recording_panel.h"
 
 #include <QByteArray>
@@ -44,13 +44,13 @@ inline UsbDeviceEntry usbDevice(const QString& instanceId, const QString& serial
     return UsbDeviceEntry{instanceId, serialNode, rawNode};
 }
 
-// An engine over a fake USB inventory, with its settings file and COM-number map on disk.
-class UsbEngineTest : public ::testing::Test {
+// The ports layer over a fake USB inventory, with its settings file and COM-number map on disk.
+class UsbPortsTest : public ::testing::Test {
 protected:
-    UsbEngineTest()
+    UsbPortsTest()
         : settings(dir.filePath("sys_config.ini")), comPorts(dir.filePath("comports.ini")),
-          engine(panel, settings, comPorts, inventory) {
-        engine.portModel.setBaudIndex(7);
+          ports(panel, settings, comPorts, inventory) {
+        ports.portModel().setBaudIndex(7);
     }
 
     QString settingsPath() const { return settings.fileName(); }
@@ -61,7 +61,7 @@ protected:
     IniStore settings;
     ComPortMap comPorts;
     FakeUsbInventory inventory;
-    Engine engine;
+    PortLayer ports;
 };
 
 } // namespace posflash::testing

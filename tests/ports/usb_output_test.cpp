@@ -14,7 +14,7 @@ namespace {
 
 using testing::PtyPair;
 using testing::usbDevice;
-using testing::UsbEngineTest;
+using testing::UsbPortsTest;
 
 constexpr std::ptrdiff_t kAll = -2;
 
@@ -55,13 +55,13 @@ Bytes pattern(std::size_t size) {
     return bytes;
 }
 
-class UsbOutputTest : public UsbEngineTest {
+class UsbOutputTest : public UsbPortsTest {
 protected:
     UsbOutputTest() {
         inventory.list = {usbDevice("USB\\VID_0483&PID_5743\\PRN", {}, "/dev/usb/lp0")};
     }
     ScriptedFiles files;
-    UsbOutput output{engine.usb, engine.ports, files};
+    UsbOutput output{ports.usb(), files};
 };
 
 TEST_F(UsbOutputTest, TenThousandBytesGoOutAs8192Then1808) {
@@ -122,18 +122,18 @@ bool cookOutput(const QString& node) {
     return ok;
 }
 
-TEST_F(UsbEngineTest, BootCommandReachesATtyRawNodeByteForByte) {
+TEST_F(UsbPortsTest, BootCommandReachesATtyRawNodeByteForByte) {
     PtyPair printer;
     ASSERT_TRUE(printer.ok());
     ASSERT_TRUE(cookOutput(printer.slavePath()));
     inventory.list = {
         usbDevice("USB\\VID_0483&PID_5740\\PRN", printer.slavePath(), printer.slavePath())};
-    engine.portModel.optPortSelect_Click(1);
-    engine.ports.AppToBootActive = true;
+    ports.portModel().optPortSelect_Click(1);
+    ports.portModel().setAppToBootActive(true);
     const Bytes command{0x1F, 0x1B, 0x1C, 0x0A, 0x0D, 0x11, 0x13, 0x03, 0x04, 0x7F, 0xFF};
-    ASSERT_TRUE(engine.portModel.PortSendData(command));
+    ASSERT_TRUE(ports.portModel().PortSendData(command));
     EXPECT_EQ(printer.read(command.size()), command);
-    EXPECT_FALSE(engine.serial.PortOpen());
+    EXPECT_FALSE(ports.serial().PortOpen());
 }
 
 } // namespace

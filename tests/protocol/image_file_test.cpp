@@ -1,5 +1,4 @@
 #include "protocol/image_file.h"
-#include "protocol/reply_source.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,14 +86,6 @@ TEST_F(ImageFileTest, OnlyRegularFilesAreReadSoNothingBlocks) {
     const QString link = dir.filePath("zero.bin");
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), link));
     EXPECT_EQ(LoadImageFile(link, kLimit).error, ImageLoadError::NotAFile);
-}
-
-TEST(CheckGetDataMode, OnlyANetworkBootLoaderDownloadReadsFromTheSocket) {
-    EXPECT_TRUE(CheckGetDataMode(PortKindValue::Network, false, false));
-    EXPECT_TRUE(CheckGetDataMode(PortKindValue::Network, true, true));
-    EXPECT_FALSE(CheckGetDataMode(PortKindValue::Network, true, false));
-    EXPECT_FALSE(CheckGetDataMode(PortKindValue::Com, false, true));
-    EXPECT_FALSE(CheckGetDataMode(PortKindValue::Com, true, false));
 }
 
 } // namespace

@@ -92,13 +92,13 @@ protected:
         net_ = new NetnsPair;
         netReady_ = net_->setUp();
         parts_ = new testing::EngineParts;
-        parts_->engine.faces.setUseEnglish(true);
+        parts_->engine.faces().setUseEnglish(true);
         parts_->panel.ip = NetnsPair::kPrinterIp;
         parts_->panel.mac = kMac;
     }
     static void TearDownTestSuite() {
         std::printf("the engine completed %d downloads in all\n",
-                    parts_->engine.download.DownloadNum);
+                    parts_->engine.driver().state().DownloadNum);
         delete parts_;
         parts_ = nullptr;
         delete net_;
@@ -173,29 +173,29 @@ SoakTest::Run SoakTest::download(Transport transport, const DownloadPlan& plan) 
         parts_->panel.onLabel = [&](const QString& text) {
             if (text != QLatin1String("Establishing connection..."))
                 return;
-            QTimer::singleShot(0, &engine.driver, [&] {
+            QTimer::singleShot(0, &engine.driver(), [&] {
                 run.printerStarted = sim->startMode(udpArgs);
                 if (!run.printerStarted)
-                    engine.driver.cmdCancel_Click();
+                    engine.driver().cmdCancel_Click();
             });
         };
     }
     // A link that never comes up would wait for ever: press cancel well after any expected end.
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, &engine.driver,
-                     [&engine] { engine.driver.cmdCancel_Click(); });
+    QObject::connect(&watchdog, &QTimer::timeout, &engine.driver(),
+                     [&engine] { engine.driver().cmdCancel_Click(); });
     watchdog.start(soak::Expect(plan).minMs + kWatchdogMs);
     QElapsedTimer clock;
     clock.start();
     if (plan.font)
-        engine.driver.btnDownloadFontFile_Click();
+        engine.driver().btnDownloadFontFile_Click();
     else
-        engine.driver.btnDownloadFile_Click();
+        engine.driver().btnDownloadFile_Click();
     run.ms = clock.elapsed();
     watchdog.stop();
     parts_->panel.onLabel = nullptr;
-    run.outcome = engine.driver.lastOutcome();
+    run.outcome = engine.driver().lastOutcome();
     run.report = sim->stop();
     run.received = sim->received();
     return run;
@@ -231,10 +231,10 @@ void SoakTest::check(Transport transport, const DownloadPlan& plan, const Run& r
     EXPECT_LT(run.ms, expected.minMs + kSlackMs);
 
     // Nothing of the download outlives it.
-    EXPECT_FALSE(engine.serial.PortOpen());
+    EXPECT_FALSE(engine.serial().PortOpen());
     EXPECT_EQ(soak::RunningTimerIds(), idleTimers);
     if (transport == Transport::Udp) {
-        EXPECT_EQ(engine.network.linkLocalPort(), 0);
+        EXPECT_EQ(engine.network().linkLocalPort(), 0);
         for (const quint16 port : {NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort}) {
             QUdpSocket probe;
             EXPECT_TRUE(probe.bind(QHostAddress::AnyIPv4, port))
@@ -335,16 +335,16 @@ TEST_F(SoakTest, PseudoTerminal) {
     p.map.setMapping(3, p.dir.filePath("printer-tty"));
     p.usb.list = {{"USB\\VID_0483&PID_5740\\SIM0001", p.dir.filePath("printer-tty"),
                    p.dir.filePath("printer-tty")}};
-    p.engine.portModel.setBaudIndex(7);
-    p.engine.portModel.selectComIndex(2);
-    p.engine.portModel.optPortSelect_Click(1);
+    p.engine.portModel().setBaudIndex(7);
+    p.engine.portModel().selectComIndex(2);
+    p.engine.portModel().optPortSelect_Click(1);
     soak(Transport::PseudoTerminal);
 }
 
 TEST_F(SoakTest, Udp) {
     if (!netReady_)
         GTEST_SKIP() << "no network namespaces here: " << net_->why().toStdString();
-    parts_->engine.portModel.optPortSelect_Click(0);
+    parts_->engine.portModel().optPortSelect_Click(0);
     soak(Transport::Udp);
 }
 

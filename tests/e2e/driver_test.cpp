@@ -12,48 +12,48 @@ namespace {
 
 class DriverTest : public ::testing::Test, protected testing::EngineParts {
 protected:
-    DriverTest() { engine.portModel.optPortSelect_Click(1); }
+    DriverTest() { engine.portModel().optPortSelect_Click(1); }
 };
 
 TEST_F(DriverTest, EmptyPathShowsFileNotOpenAndChangesNothingElse) {
     panel.labels.clear();
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
     EXPECT_EQ(panel.tips, QStringList{"File not open!"});
     EXPECT_TRUE(panel.labels.isEmpty());
     EXPECT_TRUE(panel.downloadEnabled);
-    EXPECT_EQ(engine.driver.lastOutcome(), DownloadDriver::Outcome::NotStarted);
+    EXPECT_EQ(engine.driver().lastOutcome(), DownloadDriver::Outcome::NotStarted);
 }
 
 TEST_F(DriverTest, NoPrinterOnTheComPortFailsTheLinkInTheFaceInForce) {
     panel.programFile = dir.filePath("fw.bin");
     usb.list = {{"USB\\VID_0483&PID_5743\\A1", "/dev/null", "/dev/null"}}; // not a COM device
-    engine.faces.setUseEnglish(true);
-    engine.driver.btnDownloadFile_Click();
+    engine.faces().setUseEnglish(true);
+    engine.driver().btnDownloadFile_Click();
     ASSERT_GE(panel.labels.size(), 2);
     EXPECT_EQ(panel.labels.first(), "Establishing connection...");
     EXPECT_EQ(panel.label, "Failed to download, please check!");
     EXPECT_TRUE(panel.statusPanels.contains(" Downloading..."));
     EXPECT_TRUE(panel.downloadEnabled);
     EXPECT_FALSE(panel.cancelEnabled);
-    EXPECT_EQ(engine.driver.lastOutcome(), DownloadDriver::Outcome::Failed);
+    EXPECT_EQ(engine.driver().lastOutcome(), DownloadDriver::Outcome::Failed);
 
-    engine.faces.setUseEnglish(false);
-    engine.driver.btnDownloadFile_Click();
+    engine.faces().setUseEnglish(false);
+    engine.driver().btnDownloadFile_Click();
     EXPECT_EQ(panel.label,
               QStringLiteral("下载失败,请检查是否在下载状态,电源是否正常,通信线是否插好!"));
 }
 
 TEST_F(DriverTest, NetworkLinkRefusesEmptyAddressesWithoutWaiting) {
-    engine.portModel.optPortSelect_Click(0);
+    engine.portModel().optPortSelect_Click(0);
     panel.programFile = dir.filePath("fw.bin");
     panel.ip.clear();
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
     EXPECT_EQ(panel.tips.last(), QStringLiteral("IP 地址不能为空！"));
-    EXPECT_EQ(panel.label, engine.faces.UseEnglish() ? "Failed to download, please check!"
-                                                     : texts::linkFailed(engine.faces));
+    EXPECT_EQ(panel.label,
+              QStringLiteral("下载失败,请检查是否在下载状态,电源是否正常,通信线是否插好!"));
     panel.ip = "10.0.0.5";
     panel.mac.clear();
-    engine.driver.btnDownloadFile_Click();
+    engine.driver().btnDownloadFile_Click();
     EXPECT_EQ(panel.tips.last(), QStringLiteral("MAC 地址不能为空！"));
 }
 
@@ -61,7 +61,7 @@ TEST_F(DriverTest, AnImageRefusedAfterTheLinkLeavesTheWindowIdleWithTheRefusal) 
     // The printer is present, so the link comes up and the image is judged just before the
     // start frame: the bytes that would be sent, whatever the path box held before.
     usb.list = {{"USB\\VID_0483&PID_5740\\A1", "/dev/null", "/dev/null"}};
-    engine.faces.setUseEnglish(true);
+    engine.faces().setUseEnglish(true);
     const QString sparse = dir.filePath("huge.bin");
     QFile(sparse).open(QIODevice::WriteOnly);
     QFile(sparse).resize(200LL << 30);
@@ -90,14 +90,14 @@ TEST_F(DriverTest, AnImageRefusedAfterTheLinkLeavesTheWindowIdleWithTheRefusal) 
         panel.tips.clear();
         QString labelAfterBox;
         panel.whileTipsOpen = [&] {
-            DelayMs(engine.waits, 350); // the elapsed timer ticks every 100 ms
+            DelayMs(engine.waits(), 350); // the elapsed timer ticks every 100 ms
             labelAfterBox = panel.label;
         };
-        engine.driver.btnDownloadFile_Click();
-        EXPECT_EQ(engine.driver.lastOutcome(), DownloadDriver::Outcome::Refused);
+        engine.driver().btnDownloadFile_Click();
+        EXPECT_EQ(engine.driver().lastOutcome(), DownloadDriver::Outcome::Refused);
         EXPECT_EQ(panel.tips, QStringList{c.text});
         EXPECT_EQ(labelAfterBox, c.text);
-        DelayMs(engine.waits, 250);
+        DelayMs(engine.waits(), 250);
         EXPECT_EQ(panel.label, c.text);
         EXPECT_EQ(panel.statusPanel, " Download failed!");
         EXPECT_TRUE(panel.downloadEnabled);
@@ -108,35 +108,9 @@ TEST_F(DriverTest, AnImageRefusedAfterTheLinkLeavesTheWindowIdleWithTheRefusal) 
 
 TEST_F(DriverTest, CancelWhileIdleLeavesTheTextsAlone) {
     panel.label = "idle...";
-    engine.driver.cmdCancel_Click();
+    engine.driver().cmdCancel_Click();
     EXPECT_EQ(panel.label, "idle...");
-    EXPECT_FALSE(engine.download.AbortRequested);
-}
-
-TEST(DownloadTexts, ElapsedSecondsInShortestForm) {
-    EXPECT_EQ(ElapsedSeconds(123), "12.3");
-    EXPECT_EQ(ElapsedSeconds(50), "5");
-    EXPECT_EQ(ElapsedSeconds(5), "0.5");
-    EXPECT_EQ(ElapsedSeconds(0), "0");
-}
-
-TEST(DownloadTexts, BothFacesOfTheFrameAndCompletionTexts) {
-    Faces faces;
-    ASSERT_TRUE(faces.hasChinese()) << "the embedded translation is missing";
-    EXPECT_EQ(texts::downloadingFrame(faces, 0, 2, "0.3"),
-              QStringLiteral("正在下载第0帧，总共2帧, 耗时0.3秒"));
-    EXPECT_EQ(texts::completedAfter(faces, "12.3"), QStringLiteral("耗时: 12.3秒, 下载完成！"));
-    EXPECT_EQ(texts::downloadFailed(faces), QStringLiteral("程序下载失败!"));
-    // The network messages have their Chinese face too, arguments in place.
-    EXPECT_TRUE(link_texts::bindFailed(faces, 67, "in use", "/usr/bin/posflash")
-                    .startsWith(QStringLiteral("无法使用 UDP 端口 67（in use）")));
-    EXPECT_TRUE(link_texts::invalidIp(faces, "1.2.3").contains(QStringLiteral("“1.2.3”无效")));
-    EXPECT_TRUE(link_texts::invalidMac(faces, "x").startsWith(QStringLiteral("MAC 地址")));
-    faces.setUseEnglish(true);
-    EXPECT_EQ(texts::downloadingFrame(faces, 1, 2, "5"),
-              "Downloading NO.1 ,Total: 2, Time consuming 5 Seconds");
-    EXPECT_EQ(texts::completedAfter(faces, "5"), "Time consuming: 5 Seconds, Complete!");
-    EXPECT_EQ(texts::readyForDownload(faces), "Ready for download, please wait...");
+    EXPECT_FALSE(engine.link().state().AbortRequested);
 }
 
 } // namespace
