@@ -59,7 +59,7 @@ void frmBoot::InitConfigFile() {
         shortcomings_ = host_.firstStartChecks();
         if (!settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("first"),
                                       QStringLiteral("false")))
-            settingsError_ = settings_.lastError();
+            settingsError_ = settings_.lastError().value_or(Error{}).text;
     }
     mirrorSettings();
 }
@@ -79,7 +79,7 @@ void frmBoot::mirrorSettings() {
     if (in.status == SettingsFileContents::Status::Missing)
         return;
     if (in.status == SettingsFileContents::Status::Refused) {
-        mirrorError_ = in.error;
+        mirrorError_ = in.error.text;
         return;
     }
     const QByteArray& content = in.bytes;

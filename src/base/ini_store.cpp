@@ -181,8 +181,10 @@ QString IniStore::fileName() const {
     return fileName_;
 }
 
-QString IniStore::lastError() const {
-    return lastError_;
+Failure IniStore::lastError() const {
+    if (lastError_.isEmpty())
+        return std::nullopt;
+    return Error{kFileError, lastError_};
 }
 
 std::optional<QByteArray> IniStore::readFile() const {
@@ -196,7 +198,7 @@ std::optional<QByteArray> IniStore::readFile() const {
     case SettingsFileContents::Status::Refused:
         break;
     }
-    lastError_ = file.error;
+    lastError_ = file.error.text;
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/error.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -36,8 +38,10 @@ public:
     bool WriteIniSection(const QString& section,
                          const std::vector<std::pair<QString, QString>>& entries);
 
-    // Empty after a call that succeeded; otherwise why the file could not be read or written.
-    QString lastError() const;
+    // Nothing after a call that succeeded; otherwise why the file could not be read or
+    // written (a read returns its value, so its error is kept here, as a file's is).
+    static constexpr int kFileError = 1;
+    Failure lastError() const;
 
 private:
     std::optional<QByteArray> readFile() const;

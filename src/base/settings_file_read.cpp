@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <utility>
 
 #include <fcntl.h>
@@ -16,12 +15,12 @@ namespace {
 
 using Status = SettingsFileContents::Status;
 
-SettingsFileContents refused(QString why) {
+SettingsFileContents refused(Error why) {
     return {Status::Refused, {}, std::move(why)};
 }
 
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+Error cannotRead(const QString& path) {
+    return SystemError(errno, QStringLiteral("Cannot read %1").arg(path));
 }
 
 // Why a file of this kind is not read, or empty for a regular file.
@@ -66,10 +65,10 @@ SettingsFileContents ReadSettingsFile(const QString& path, qint64 maxBytes) {
     if (::stat(name.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return {};
-        return refused(QStringLiteral("Cannot read %1: %2").arg(path, systemError(errno)));
+        return refused(cannotRead(path));
     }
     if (QString problem = kindProblem(path, st); !problem.isEmpty())
-        return refused(problem);
+        return refused({EINVAL, problem});
 
     // The file may be swapped for a FIFO between the look and the open: a non-blocking open
     // returns at once whatever it finds, and the kind is checked again on what was opened.
@@ -77,14 +76,14 @@ SettingsFileContents ReadSettingsFile(const QString& path, qint64 maxBytes) {
     if (fd.get() < 0) {
         if (errno == ENOENT)
             return {};
-        return refused(QStringLiteral("Cannot read %1: %2").arg(path, systemError(errno)));
+        return refused(cannotRead(path));
     }
     if (::fstat(fd.get(), &st) != 0)
-        return refused(QStringLiteral("Cannot read %1: %2").arg(path, systemError(errno)));
+        return refused(cannotRead(path));
     if (QString problem = kindProblem(path, st); !problem.isEmpty())
-        return refused(problem);
+        return refused({EINVAL, problem});
     if (st.st_size > maxBytes)
-        return refused(tooLarge(path, maxBytes));
+        return refused({EFBIG, tooLarge(path, maxBytes)});
 
     // The size is only a hint: the file may grow while it is read, so reading stops one byte
     // past the cap.
@@ -94,7 +93,7 @@ SettingsFileContents ReadSettingsFile(const QString& path, qint64 maxBytes) {
     for (;;) {
         if (done == bytes.size()) {
             if (done > maxBytes)
-                return refused(tooLarge(path, maxBytes));
+                return refused({EFBIG, tooLarge(path, maxBytes)});
             bytes.resize(std::min<qsizetype>(bytes.size() * 2, maxBytes + 1));
         }
         const ssize_t got =
@@ -102,7 +101,7 @@ SettingsFileContents ReadSettingsFile(const QString& path, qint64 maxBytes) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return refused(QStringLiteral("Cannot read %1: %2").arg(path, systemError(errno)));
+            return refused(cannotRead(path));
         if (got == 0)
             break;
         done += got;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/error.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,7 +15,7 @@ struct SettingsFileContents {
     enum class Status { Read, Missing, Refused };
     Status status = Status::Missing;
     QByteArray bytes; // the whole file when Read
-    QString error;    // why it was refused
+    Error error;      // why it was refused
 };
 
 // Reads a settings or COM-map file whole. Only a regular file (or a link to one) of at most

@@ -79,15 +79,17 @@ bool BootLink::linkOverNetwork() {
         return false; // an engine without sockets (a test's) has no network link
 
     const bool viaFirmware = fontThroughFirmware();
-    bool started = false;
+    Failure failure;
     if (viaFirmware) {
         state_.BootloadrStep = step::kFontMode;
-        started = network_->startFontModeLink();
+        failure = network_->startFontModeLink();
     } else {
         state_.BootloadrStep = step::kLink;
-        started = network_->startBootLoaderLink();
+        failure = network_->startBootLoaderLink();
     }
-    if (!started) {
+    if (failure) {
+        if (!failure->text.isEmpty())
+            ShowTipsBox(panel_, failure->text, 1);
         linkRefused_ = true;
         state_.AbortRequested = true; // the reason is on screen; never wait for nothing
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "base/error.h"
 #include "link/link_state.h"
 
 #include <functional>
@@ -18,11 +19,11 @@ class WaitHub;
 class NetworkLink {
 public:
     virtual ~NetworkLink() = default;
-    // Prepares the sockets for a link through the boot loader (step 0); False when the link
-    // cannot start (the reason is shown by then).
-    virtual bool startBootLoaderLink() = 0;
-    // Asks the running firmware to enter font-download mode; True when connected after it.
-    virtual bool startFontModeLink() = 0;
+    // Prepares the sockets for a link through the boot loader (step 0); the error when the
+    // link cannot start. An error without text has been shown already.
+    virtual Failure startBootLoaderLink() = 0;
+    // Asks the running firmware to enter font-download mode; an error unless connected after.
+    virtual Failure startFontModeLink() = 0;
     // False once the running firmware's connection closed or failed after the command.
     virtual bool fontModeLinkUp() const = 0;
     // The printer's first datagram on the link port arrived (step 1).

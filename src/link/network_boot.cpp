@@ -20,64 +20,59 @@ NetworkBoot::NetworkBoot(Panel& panel, const Faces& faces, BootLink& link, AppTo
     connect(&udpTFTP_, &QUdpSocket::readyRead, this, &NetworkBoot::tftpArrival);
 }
 
-bool NetworkBoot::takePrinterAddress() {
+Failure NetworkBoot::takePrinterAddress() {
     // Refused before any socket is bound; nothing of an earlier attempt is reused.
     config_ = BootpConfig{};
     printer_.clear();
     const QString ipText = panel_.ipAddressText();
     const auto ip = ParseIpv4Text(ipText);
-    if (!ip) {
-        ShowTipsBox(panel_, link_texts::invalidIp(faces_, ipText), 1);
-        return false;
-    }
+    if (!ip)
+        return Error{kInvalidIp, link_texts::invalidIp(faces_, ipText)};
     const QString macText = panel_.macAddressText();
     const auto mac = ParseMacText(macText);
-    if (!mac) {
-        ShowTipsBox(panel_, link_texts::invalidMac(faces_, macText), 1);
-        return false;
-    }
+    if (!mac)
+        return Error{kInvalidMac, link_texts::invalidMac(faces_, macText)};
     config_.PrinterIpBytes = *ip;
     config_.PrinterMacBytes = *mac;
     printer_ = QHostAddress(ipText);
-    return true;
+    return std::nullopt;
 }
 
-bool NetworkBoot::bind(QUdpSocket& socket, quint16 port) {
+Failure NetworkBoot::bind(QUdpSocket& socket, quint16 port) {
     socket.abort();
     if (socket.bind(QHostAddress::AnyIPv4, port))
-        return true;
+        return std::nullopt;
     const QString program = QCoreApplication::applicationFilePath();
-    ShowTipsBox(panel_, link_texts::bindFailed(faces_, port, socket.errorString(), program), 1);
-    return false;
+    return Error{kBindRefused, link_texts::bindFailed(faces_, port, socket.errorString(), program)};
 }
 
-bool NetworkBoot::startBootLoaderLink() {
-    if (!takePrinterAddress())
-        return false;
+Failure NetworkBoot::startBootLoaderLink() {
+    if (Failure refused = takePrinterAddress())
+        return refused;
     otherSenderShown_ = false;
     config_.BootFileName = BootFileNameOf(panel_.programFilePath());
-    if (config_.BootFileName.size() > static_cast<qsizetype>(bootp::kFileSize)) {
-        ShowTipsBox(
-            panel_,
-            link_texts::fileNameTooLong(faces_, QString::fromLocal8Bit(config_.BootFileName)), 1);
-        return false;
-    }
+    if (config_.BootFileName.size() > static_cast<qsizetype>(bootp::kFileSize))
+        return Error{kFileNameTooLong, link_texts::fileNameTooLong(
+                                           faces_, QString::fromLocal8Bit(config_.BootFileName))};
     if (const auto host = ParseIpv4Text(GetLocalIpAddress()))
         config_.HostIpBytes = *host;
-    if (!bind(udpBOOTP_, kBootpServerPort))
-        return false;
-    if (!bind(udpTFTP_, kLinkPort)) {
+    if (Failure refused = bind(udpBOOTP_, kBootpServerPort))
+        return refused;
+    if (Failure refused = bind(udpTFTP_, kLinkPort)) {
         udpBOOTP_.abort();
-        return false;
+        return refused;
     }
-    return true;
+    return std::nullopt;
 }
 
-bool NetworkBoot::startFontModeLink() {
-    if (!takePrinterAddress())
-        return false;
+Failure NetworkBoot::startFontModeLink() {
+    if (Failure refused = takePrinterAddress())
+        return refused;
     appToBoot_.sendBootCommand();
-    return appToBoot_.monitorConnected();
+    if (appToBoot_.monitorConnected())
+        return std::nullopt;
+    // The command's own status texts have told the user; the link failure text follows.
+    return Error{kNotConnected, {}};
 }
 
 bool NetworkBoot::fontModeLinkUp() const {

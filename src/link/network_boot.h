@@ -27,8 +27,11 @@ public:
     NetworkBoot(Panel& panel, const Faces& faces, BootLink& link, AppToBoot& appToBoot,
                 QObject* parent = nullptr);
 
-    bool startBootLoaderLink() override;
-    bool startFontModeLink() override;
+    // Error codes of the network link.
+    enum Code { kInvalidIp = 1, kInvalidMac, kFileNameTooLong, kBindRefused, kNotConnected };
+
+    Failure startBootLoaderLink() override;
+    Failure startFontModeLink() override;
     bool fontModeLinkUp() const override;
     void linkDatagramArrived() override;
     void closeLink() override;
@@ -42,8 +45,8 @@ public:
     quint16 linkLocalPort() const { return udpTFTP_.localPort(); }
 
 private:
-    bool takePrinterAddress();
-    bool bind(QUdpSocket& socket, quint16 port);
+    Failure takePrinterAddress();
+    Failure bind(QUdpSocket& socket, quint16 port);
     void bootpArrival();
     void tftpArrival();
     void noteOtherSender(const QHostAddress& sender, const QByteArray& data);

@@ -58,8 +58,10 @@ QString ComPortMap::fileName() const {
     return fileName_;
 }
 
-QString ComPortMap::lastError() const {
-    return lastError_;
+Failure ComPortMap::lastError() const {
+    if (lastError_.isEmpty())
+        return std::nullopt;
+    return Error{IniStore::kFileError, lastError_};
 }
 
 void ComPortMap::reloadIfChanged() const {
@@ -80,9 +82,9 @@ void ComPortMap::reloadIfChanged() const {
 
     const IniStore store(fileName_);
     const auto pairs = store.GetIniSection(kSection);
-    if (!store.lastError().isEmpty()) {
+    if (store.lastError()) {
         // Keep the numbers we knew; the next call tries again.
-        lastError_ = store.lastError();
+        lastError_ = store.lastError()->text;
         addDefaults(entries_);
         loaded_ = false;
         return;
@@ -110,7 +112,7 @@ bool ComPortMap::save() {
         lines.emplace_back(QStringLiteral("COM%1").arg(number), path);
     IniStore store(fileName_);
     if (!store.WriteIniSection(kSection, lines)) {
-        lastError_ = store.lastError();
+        lastError_ = store.lastError()->text;
         return false;
     }
     // Our own write is no hand edit; remember its stamp so the next call does not re-read it.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/error.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -38,7 +40,7 @@ public:
 
     std::map<int, QString> entries() const;
     QString fileName() const;
-    QString lastError() const;
+    Failure lastError() const;
 
 private:
     void reloadIfChanged() const;

@@ -82,4 +82,8 @@ int CommErrorNumber(QSerialPort::SerialPortError error) {
     }
 }
 
+Error CommError(int errorNumber) {
+    return {errorNumber, CommErrorText(errorNumber)};
+}
+
 } // namespace posflash

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/error.h"
+
 #include <QSerialPort>
 #include <QString>
 
@@ -34,5 +36,8 @@ QString CommErrorText(int errorNumber);
 //   ReadError                 → 8020  read error
 //   anything else             → 9999  unknown error
 int CommErrorNumber(QSerialPort::SerialPortError error);
+
+// The error of a number, with its status text.
+Error CommError(int errorNumber);
 
 } // namespace posflash

@@ -3,7 +3,6 @@
 #include "base/ini_store.h"
 #include "base/panel.h"
 #include "base/userfunction.h"
-#include "ports/comm_errors.h"
 #include "ports/serial_control.h"
 #include "ports/usb_output.h"
 
@@ -14,7 +13,7 @@ namespace posflash {
 PortModel::PortModel(SerialControl& serial, IniStore& settings, Panel& panel)
     : serial_(serial), settings_(settings), panel_(panel) {
     serial_.onReceive = [this](ByteView bytes) { receive(bytes); };
-    serial_.onLineError = [this](int errorNumber) { ShowCommError(errorNumber); };
+    serial_.onLineError = [this](const Error& error) { ShowCommError(error); };
 }
 
 const QStringList& PortModel::BaudList() {
@@ -44,10 +43,10 @@ bool PortModel::PortSendData(ByteView bytes) {
         return usbOutput_ != nullptr && usbOutput_->UsbSendData(bytes);
 
     if (!serial_.PortOpen()) {
-        if (const int error = serial_.setPortOpen(true); error != comm_error::kNone) {
+        if (const Failure error = serial_.setPortOpen(true)) {
             // The error text stays in the status panel: blanking it would hide why nothing
             // reached the printer.
-            ShowCommError(error);
+            ShowCommError(*error);
             return false;
         }
     }
@@ -61,9 +60,8 @@ bool PortModel::CommSendData(ByteView bytes) {
     serial_.discardBuffers();
     for (std::size_t offset = 0; offset < bytes.size(); offset += kPieceSize) {
         const std::size_t n = std::min<std::size_t>(kPieceSize, bytes.size() - offset);
-        if (const int error = serial_.output(bytes.subspan(offset, n));
-            error != comm_error::kNone) {
-            ShowCommError(error);
+        if (const Failure error = serial_.output(bytes.subspan(offset, n))) {
+            ShowCommError(*error);
             return false;
         }
     }
@@ -97,8 +95,8 @@ void PortModel::selectComIndex(int index) {
 
 void PortModel::ComboSerialSelect_Click() {
     serial_.setPortOpen(false);
-    if (const int error = serial_.setCommPort(comIndex_ + 1); error != comm_error::kNone) {
-        ShowCommError(error);
+    if (const Failure error = serial_.setCommPort(comIndex_ + 1)) {
+        ShowCommError(*error);
         return;
     }
     SetStatusText(panel_, comText() + ":" + baudText() + ",n,8,1");
@@ -114,8 +112,8 @@ void PortModel::cmdCloseSerialUSB_Click() {
     serial_.setPortOpen(false);
 }
 
-void PortModel::ShowCommError(int errorNumber) {
-    SetStatusText(panel_, CommErrorText(errorNumber));
+void PortModel::ShowCommError(const Error& error) {
+    SetStatusText(panel_, error.text);
 }
 
 void PortModel::receive(ByteView bytes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "base/error.h"
 #include "ports/port_state.h"
 
 #include <QStringList>
@@ -39,7 +40,8 @@ public:
     void ComboSerialSelect_Click();
     void setBaudIndex(int index); // no action of its own
     void cmdCloseSerialUSB_Click();
-    void ShowCommError(int errorNumber);
+    // The serial error's text in the status panel.
+    void ShowCommError(const Error& error);
 
     PortKindValue portKind() const { return portKind_; }
     // Set while the boot-loader command runs: sends then go to the raw USB device.

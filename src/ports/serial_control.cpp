@@ -31,13 +31,13 @@ void SerialControl::closePort() {
         port_.close();
 }
 
-int SerialControl::setCommPort(int number) {
+Failure SerialControl::setCommPort(int number) {
     if (port_.isOpen())
-        return comm_error::kPortAlreadyOpen;
+        return CommError(comm_error::kPortAlreadyOpen);
     if (number < 1 || number > 255)
-        return comm_error::kInvalidPortNumber;
+        return CommError(comm_error::kInvalidPortNumber);
     commPort_ = number;
-    return comm_error::kNone;
+    return std::nullopt;
 }
 
 bool SerialControl::PortOpen() const {
@@ -48,16 +48,16 @@ QString SerialControl::devicePath() const {
     return comPorts_.devicePath(commPort_);
 }
 
-int SerialControl::setPortOpen(bool open) {
+Failure SerialControl::setPortOpen(bool open) {
     if (!open) {
         closePort();
-        return comm_error::kNone;
+        return std::nullopt;
     }
     if (port_.isOpen())
-        return comm_error::kPortAlreadyOpen;
+        return CommError(comm_error::kPortAlreadyOpen);
     const QString node = devicePath();
     if (node.isEmpty() || !QFileInfo::exists(node))
-        return comm_error::kInvalidPortNumber;
+        return CommError(comm_error::kInvalidPortNumber);
 
     port_.setPortName(node);
     port_.setBaudRate(QSerialPort::Baud115200);
@@ -68,25 +68,25 @@ int SerialControl::setPortOpen(bool open) {
     if (!port_.open(QIODevice::ReadWrite)) {
         const int number = CommErrorNumber(port_.error());
         port_.clearError();
-        return number == comm_error::kNone ? comm_error::kUnknown : number;
+        return CommError(number == comm_error::kNone ? comm_error::kUnknown : number);
     }
     // A carrier-detect change closes the port; the next send opens it again.
     lineWatch_->start(static_cast<int>(port_.handle()), [this] { closePort(); });
-    return comm_error::kNone;
+    return std::nullopt;
 }
 
-int SerialControl::output(ByteView piece) {
+Failure SerialControl::output(ByteView piece) {
     if (!port_.isOpen())
-        return comm_error::kOnlyWhenOpen;
+        return CommError(comm_error::kOnlyWhenOpen);
     const qint64 written =
         port_.write(reinterpret_cast<const char*>(piece.data()), static_cast<qint64>(piece.size()));
     if (written != static_cast<qint64>(piece.size()))
-        return CommErrorNumber(port_.error() == QSerialPort::NoError ? QSerialPort::WriteError
-                                                                     : port_.error());
+        return CommError(CommErrorNumber(
+            port_.error() == QSerialPort::NoError ? QSerialPort::WriteError : port_.error()));
     // Push the bytes out now rather than on the next loop turn: the frame is on the line
     // before the reply wait starts.
     port_.flush();
-    return comm_error::kNone;
+    return std::nullopt;
 }
 
 void SerialControl::discardBuffers() {
@@ -115,7 +115,7 @@ void SerialControl::handleError(QSerialPort::SerialPortError error) {
         closePort();
         port_.clearError();
         if (wasOpen && onLineError)
-            onLineError(CommErrorNumber(error));
+            onLineError(CommError(CommErrorNumber(error)));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "base/error.h"
 #include "ports/modem_line_watch.h"
 
 #include <QObject>
@@ -24,15 +25,14 @@ public:
     ~SerialControl() override;
 
     int CommPort() const { return commPort_; }
-    // 0, or an error number: the port must be closed and the number in 1..255.
-    int setCommPort(int number);
+    // Fails when the port is open or the number is not in 1..255.
+    Failure setCommPort(int number);
 
     bool PortOpen() const;
-    // 0, or the error number of the failure.
-    int setPortOpen(bool open);
+    Failure setPortOpen(bool open);
 
-    // Hands one piece to the line; 0 or an error number.
-    int output(ByteView piece);
+    // Hands one piece to the line.
+    Failure output(ByteView piece);
 
     // Drops what is pending in both directions.
     void discardBuffers();
@@ -43,7 +43,7 @@ public:
     // Called for every arrival with at most kInputLen bytes.
     std::function<void(ByteView)> onReceive;
     // Called when the line fails while open (device gone, read error); the port is closed.
-    std::function<void(int errorNumber)> onLineError;
+    std::function<void(const Error&)> onLineError;
 
     // Replaces the carrier-detect watch (tests drive the change through a fake).
     void setModemLineWatch(std::unique_ptr<ModemLineWatch> watch);
