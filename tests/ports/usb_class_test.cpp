@@ -5,7 +5,6 @@
 namespace posflash {
 namespace {
 
-using testing::FileSnapshot;
 using testing::usbDevice;
 using testing::UsbPortsTest;
 
@@ -13,14 +12,6 @@ constexpr auto kCdcPrinter = "USB\\VID_0483&PID_5740\\PRN0001";
 constexpr auto kRawOnlyPrinter = "USB\\VID_0483&PID_5743\\PRN0002";
 
 class UsbClassTest : public UsbPortsTest {};
-
-// Which devices count
-
-TEST_F(UsbClassTest, RawOnlyPrinterIsAUsbDeviceButNoComPort) {
-    inventory.list = {usbDevice(kRawOnlyPrinter, {}, "/dev/usb/lp0")};
-    EXPECT_TRUE(ports.usb().FindUsbDevice());
-    EXPECT_FALSE(ports.usb().FindUsbComPort(false));
-}
 
 TEST_F(UsbClassTest, UnknownPairsLowerCaseSpellingsAndAnUnreachableInventoryFindNothing) {
     inventory.list = {usbDevice("USB\\VID_0483&PID_5741\\PRN", "/dev/ttyACM0", "/dev/ttyACM0"),
@@ -43,25 +34,6 @@ TEST_F(UsbClassTest, FirstDeviceInTheHostsOrderWinsNotTheFirstId) {
     ASSERT_TRUE(ports.usb().FindUsbComPort(true));
     EXPECT_EQ(ports.portModel().comIndex() + 1, comPorts.comNumberOf("/dev/ttyACM7"));
     EXPECT_EQ(comPorts.comNumberOf("/dev/ttyACM0"), 0);
-}
-
-// The get-port press
-
-TEST_F(UsbClassTest, CdcDeviceGetsTheNextFreeComNumberAndARepeatedPressWritesNothing) {
-    comPorts.setMapping(3, "/dev/ttyUSB0");
-    inventory.list = {usbDevice(kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0")};
-    ASSERT_TRUE(ports.usb().FindUsbComPort(true));
-    EXPECT_EQ(comPorts.comNumberOf("/dev/ttyACM0"), 4);
-    EXPECT_EQ(panel.comIndex, 3);
-    EXPECT_EQ(settings.GetIniString("SERIAL", "COM"), "3");
-
-    const FileSnapshot settingsBefore = FileSnapshot::of(settingsPath());
-    const FileSnapshot mapBefore = FileSnapshot::of(comPortsPath());
-    const qsizetype statusWrites = panel.statusPanels.size();
-    ASSERT_TRUE(ports.usb().FindUsbComPort(true));
-    EXPECT_EQ(FileSnapshot::of(settingsPath()), settingsBefore);
-    EXPECT_EQ(FileSnapshot::of(comPortsPath()), mapBefore);
-    EXPECT_EQ(panel.statusPanels.size(), statusWrites); // the list's action did not run again
 }
 
 TEST_F(UsbClassTest, FailedPathLookupKeepsThePreviousPath) {

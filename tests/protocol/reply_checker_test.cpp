@@ -24,55 +24,18 @@ Bytes reply(std::uint8_t status, std::uint8_t command, std::uint16_t frameNo = 0
     return r;
 }
 
-TEST(ReplyChecker, LinkGreetingNeedsPrefixAndStatus1) {
+// The fuzz target proves that nothing short of the checked fields is accepted; these are the
+// replies that must be, though a stricter checker would refuse them.
+TEST(ReplyChecker, AcceptsTheShortestAndOddestRepliesThePrinterMaySend) {
     EXPECT_EQ(JudgeReply(step::kLink, 0, reply(1, 0, 0, 5)), Verdict::Accepted);
-    Bytes noPrefix = reply(1, 0);
-    noPrefix[3] = 0x07;
-    EXPECT_EQ(JudgeReply(step::kLink, 0, noPrefix), Verdict::None);
-    EXPECT_EQ(JudgeReply(step::kLink, 0, reply(4, 0)), Verdict::None);
-    EXPECT_EQ(JudgeReply(step::kLink, 0, reply(1, 0, 0, 4)), Verdict::None);
-}
-
-TEST(ReplyChecker, AnyDatagramCompletesTheLinkAfterTheBootpAnswer) {
     EXPECT_EQ(JudgeReply(step::kBootpAnswered, 0, Bytes{0x42}), Verdict::Accepted);
-}
-
-TEST(ReplyChecker, ClosingAndStartFramesNeedTheirOwnCommandEchoed) {
     EXPECT_EQ(JudgeReply(step::kStartFrame, 0, reply(4, 0x50, 0, 7)), Verdict::Accepted);
-    EXPECT_EQ(JudgeReply(step::kStartFrame, 0, reply(4, 0x51)), Verdict::None);
-    EXPECT_EQ(JudgeReply(step::kEndFrame, 0, reply(4, 0x51)), Verdict::Accepted);
-    EXPECT_EQ(JudgeReply(step::kEndFrame, 0, reply(4, 0x56)), Verdict::None);
-    EXPECT_EQ(JudgeReply(step::kFinalFrame, 0, reply(4, 0x56)), Verdict::Accepted);
-    EXPECT_EQ(JudgeReply(step::kFontMode, 0, reply(4, 0xF0)), Verdict::Accepted);
-    EXPECT_EQ(JudgeReply(step::kFinalFrame, 0, reply(5, 0x56)), Verdict::None);
-    // The prefix is not looked at after the link.
-    Bytes odd = reply(4, 0x50);
-    odd[0] = 0;
-    EXPECT_EQ(JudgeReply(step::kStartFrame, 0, odd), Verdict::Accepted);
-    // Too short to hold the command byte.
-    EXPECT_EQ(JudgeReply(step::kStartFrame, 0, reply(4, 0x50, 0, 6)), Verdict::None);
-}
-
-TEST(ReplyChecker, DataFrameAcceptanceNeedsTheExpectedLittleEndianFrameNumber) {
+    Bytes noPrefix = reply(4, 0x50); // the prefix is not looked at after the link
+    noPrefix[0] = 0;
+    EXPECT_EQ(JudgeReply(step::kStartFrame, 0, noPrefix), Verdict::Accepted);
     EXPECT_EQ(JudgeReply(step::kDataFrame, 3, reply(4, 0x00, 3)), Verdict::Accepted);
-    Bytes swapped = reply(4, 0x54);
-    swapped[11] = 0x00;
-    swapped[12] = 0x03; // frame 768
-    EXPECT_EQ(JudgeReply(step::kDataFrame, 3, swapped), Verdict::None);
-    EXPECT_EQ(JudgeReply(step::kDataFrame, 7, reply(4, 0x54, 6)), Verdict::None);
-    EXPECT_EQ(JudgeReply(step::kDataFrame, 3, reply(4, 0x54, 3, 12)), Verdict::None);
-}
-
-TEST(ReplyChecker, DataFrameRefusalsWhateverTheirFrameNumber) {
     EXPECT_EQ(JudgeReply(step::kDataFrame, 3, reply(5, 0x54, 99)), Verdict::RefusedStatus5);
     EXPECT_EQ(JudgeReply(step::kDataFrame, 3, reply(6, 0x54, 0)), Verdict::RefusedStatus6);
-    EXPECT_EQ(JudgeReply(step::kDataFrame, 3, reply(7, 0x54, 3)), Verdict::None);
-}
-
-TEST(ReplyChecker, UnknownStepsAndEmptyRepliesAcceptNothing) {
-    EXPECT_EQ(JudgeReply(99, 0, reply(4, 0x50)), Verdict::None);
-    for (short s : {step::kLink, step::kStartFrame, step::kDataFrame, step::kFontMode})
-        EXPECT_EQ(JudgeReply(s, 0, Bytes{}), Verdict::None) << "step " << s;
 }
 
 } // namespace
