@@ -24,6 +24,10 @@ DownloadDriver::DownloadDriver(Panel& panel, const Faces& faces, WaitHub& waits,
     timer1_.setInterval(kTimer1IntervalMs);
     connect(&timer1_, &QTimer::timeout, this, &DownloadDriver::Timer1_Timer);
     link_.startElapsedTimer = [this] { startTimer1(); };
+    sender_.onRetry = [this](short step, int attempt) {
+        ++summary_.retries;
+        emit retrying(step, attempt);
+    };
 }
 
 void DownloadDriver::btnDownloadFile_Click() {
@@ -76,6 +80,11 @@ void DownloadDriver::btnDownloadFile_function() {
     }
 
     running_ = true;
+    summary_ = Summary{};
+    summary_.startedAt = pressed;
+    summary_.filePath = download_.DownloadFilePath;
+    summary_.font = link_.state().FontDownload;
+    clock_.start();
     NowStatus(texts::downloadBegins(faces_));
     panel_.setDownloadEnabled(false);
     panel_.setAppToBootEnabled(false);
@@ -91,6 +100,7 @@ void DownloadDriver::btnDownloadFile_function() {
                                                                        : Outcome::Failed;
     } else {
         panel_.setStatusLabel(texts::readyForDownload(faces_));
+        emit linked();
         outcome = transfer(date, time);
     }
     finish(outcome);
@@ -101,6 +111,8 @@ DownloadDriver::Outcome DownloadDriver::transfer(const QString& date, const QStr
     // box may have been typed or restored, and the file replaced during the link wait.
     const LoadedImage image =
         LoadImageFile(download_.DownloadFilePath, MaxImageBytes(download_.FrameDataSize));
+    if (image.ok())
+        summary_.fileSize = static_cast<qint64>(image.bytes.size());
     const QString problem = refusalOf(image);
     if (!problem.isEmpty()) {
         // The elapsed timer would go on rewriting the status line under the refusal.
@@ -115,11 +127,14 @@ DownloadDriver::Outcome DownloadDriver::transfer(const QString& date, const QStr
     download_.pcCode = GetPcCodeData(pcCodeSeed ? pcCodeSeed() : TimeOfDaySeed());
     Bytes frame = BuildStartFrame(kind, image.bytes, date.toStdString(), time.toStdString(),
                                   download_.pcCode);
+    summary_.crc16 = getU16(frame, frame::kImageCrcAt);
     if (!sendFrame(frame, Command::Start, step::kStartFrame, kStartWaitMs))
         return Outcome::Failed;
 
     const auto frameCount =
         static_cast<int>(DataFrameCount(image.bytes.size(), download_.FrameDataSize));
+    summary_.frames = frameCount;
+    emit progress(0, frameCount);
     panel_.setProgressMax(frameCount);
     panel_.setProgressValue(0);
     link_.setExpectedFrameNo(1);
@@ -136,6 +151,8 @@ DownloadDriver::Outcome DownloadDriver::transfer(const QString& date, const QStr
         if (!sendFrame(frame, Command::Data, step::kDataFrame, kDataWaitMs))
             return Outcome::Failed;
         link_.setExpectedFrameNo(static_cast<short>(link_.state().ExpectedFrameNo + 1));
+        summary_.framesAccepted = i + 1;
+        emit progress(i + 1, frameCount);
     }
 
     // The closing frames are not interrupted by a cancel.
@@ -204,6 +221,12 @@ void DownloadDriver::finish(Outcome outcome) {
     link_.endDownload();
     running_ = false;
     lastOutcome_ = outcome;
+    summary_.outcome = outcome;
+    summary_.milliseconds = clock_.elapsed();
+    if (outcome == Outcome::Cancelled)
+        summary_.reason = texts::cancelledPanel();
+    else if (outcome != Outcome::Completed)
+        summary_.reason = panel_.statusLabel();
     emit downloadFinished(outcome);
 }
 

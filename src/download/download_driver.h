@@ -4,6 +4,7 @@
 #include "protocol/frames.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -27,6 +28,21 @@ public:
     // Refused: the link came up but the image was not fit to send (unreadable, empty, too
     // large, or a program whose trailer sum is wrong).
     enum class Outcome { None, Completed, Failed, Cancelled, NotStarted, Refused };
+
+    // What one download did: for its record in the history and for those who watch it.
+    struct Summary {
+        QDateTime startedAt;
+        qint64 milliseconds = 0;
+        QString filePath;
+        qint64 fileSize = -1; // unknown until the image is read
+        bool font = false;
+        int crc16 = -1; // the start frame's CRC-16 of the image, once built
+        int frames = 0; // data frames of the image
+        int framesAccepted = 0;
+        int retries = 0;
+        Outcome outcome = Outcome::None;
+        QString reason; // the status text a failure, refusal or cancel left
+    };
 
     static constexpr int kTimer1IntervalMs = 100;
     static constexpr int kStartWaitMs = 3000;
@@ -56,12 +72,19 @@ public:
     void clearDownloadNum();
     bool isRunning() const { return running_; }
     Outcome lastOutcome() const { return lastOutcome_; }
+    const Summary& lastSummary() const { return summary_; }
 
     // The clock of the start frame's date and time, and the seed of its random block.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     std::function<std::uint64_t()> pcCodeSeed;
 
 signals:
+    // The link is up; the image is judged and sent next.
+    void linked();
+    // accepted of total data frames are accepted.
+    void progress(int accepted, int total);
+    // A frame is sent again (attempt 2 or 3) after no acceptance or a refusal.
+    void retrying(short step, int attempt);
     void downloadFinished(posflash::DownloadDriver::Outcome outcome);
 
 private:
@@ -82,6 +105,8 @@ private:
     FrameSender& sender_;
     BootLink& link_;
     QTimer timer1_;
+    Summary summary_;
+    QElapsedTimer clock_;
     bool running_ = false;
     Outcome lastOutcome_ = Outcome::None;
 };

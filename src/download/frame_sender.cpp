@@ -22,6 +22,8 @@ bool FrameSender::BootTFTPSendData(Bytes& txbuf, std::uint8_t cmd, short step, i
     if (txbuf.size() > frame::kCommandAt)
         txbuf[frame::kCommandAt] = cmd;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0 && onRetry)
+            onRetry(step, attempt + 1);
         // Nothing between the hand-over and the clearing of ReplyResult runs the event loop,
         // so no reply can be judged and then lost there. A transport that cannot send shows
         // up as an attempt without a reply.

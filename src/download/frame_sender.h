@@ -2,6 +2,8 @@
 
 #include "base/bytes.h"
 
+#include <functional>
+
 namespace posflash {
 
 class BootLink;
@@ -27,6 +29,9 @@ public:
 
     // Clears ReplyResult, then waits until a reply is judged or the time is up.
     void WaitTFTPSendDataOK(int delayTimeMs);
+
+    // Told before the second and third attempt of a frame (attempt counts from 1).
+    std::function<void(short step, int attempt)> onRetry;
 
 private:
     FrameTransport& transport_;
