@@ -121,26 +121,28 @@ public:
         int fd = -1;
         std::function<void()> change;
     };
-    explicit FakeModemLineWatch(Calls& calls) : calls_(calls) {}
+    // Shared: the serial control stops its watch again when it is destroyed, after the test.
+    explicit FakeModemLineWatch(std::shared_ptr<Calls> calls) : calls_(std::move(calls)) {}
     void start(int fd, std::function<void()> onCarrierChange) override {
-        ++calls_.starts;
-        calls_.fd = fd;
-        calls_.change = std::move(onCarrierChange);
+        ++calls_->starts;
+        calls_->fd = fd;
+        calls_->change = std::move(onCarrierChange);
     }
     void stop() override {
-        ++calls_.stops;
-        calls_.change = nullptr;
+        ++calls_->stops;
+        calls_->change = nullptr;
     }
 
 private:
-    Calls& calls_;
+    std::shared_ptr<Calls> calls_;
 };
 
 TEST_F(PortModelTest, ACarrierDetectChangeClosesTheOpenPortAndTheNextSendReopensIt) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
-    FakeModemLineWatch::Calls calls;
-    ports.serial().setModemLineWatch(std::make_unique<FakeModemLineWatch>(calls));
+    const auto shared = std::make_shared<FakeModemLineWatch::Calls>();
+    FakeModemLineWatch::Calls& calls = *shared;
+    ports.serial().setModemLineWatch(std::make_unique<FakeModemLineWatch>(shared));
     map.setMapping(3, pty.slavePath());
     ports.portModel().selectComIndex(2);
     ports.portModel().optPortSelect_Click(1);
