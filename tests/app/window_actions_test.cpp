@@ -18,9 +18,6 @@ namespace {
 class WindowActionsTest : public WindowTest {
 protected:
     WindowActionsTest() { writeSettings("[MSG]\nfirst=false\n"); }
-
-    bool greenIcon() const { return !hidden("imgBootStatus_1") && hidden("imgBootStatus_0"); }
-    bool greyIcon() const { return !hidden("imgBootStatus_0") && hidden("imgBootStatus_1"); }
 };
 
 TEST_F(WindowActionsTest, ClockFieldsReadTimeAndDateUntilTheFirstTickThenTheLocaleFormats) {
@@ -39,20 +36,6 @@ TEST_F(WindowActionsTest, ClockFieldsReadTimeAndDateUntilTheFirstTickThenTheLoca
     EXPECT_TRUE(date.match(control<QLabel>("ShowStatus_2").text()).hasMatch());
     EXPECT_EQ(ClockTimeText(QLocale("zh_TW"), QTime(21, 5, 7)), QStringLiteral("下午9:05:07"));
     EXPECT_EQ(ClockTimeText(QLocale("en_US"), QTime(21, 5, 7)), "9:05:07 PM");
-}
-
-TEST_F(WindowActionsTest, LinkIconFollowsThePrinterAtEachTick) {
-    start();
-    EXPECT_TRUE(greyIcon());
-    usb.list = {{"USB\\VID_0483&PID_5743\\X", "", "/dev/null"}}; // a printer without COM port
-    window->TimeSysTimer_Timer();
-    EXPECT_TRUE(greyIcon());
-    usb.list = {{"USB\\VID_1FC9&PID_2014\\42", files.filePath("ttyACM0"), "/dev/null"}};
-    window->TimeSysTimer_Timer();
-    EXPECT_TRUE(greenIcon());
-    usb.list.clear();
-    window->TimeSysTimer_Timer();
-    EXPECT_TRUE(greyIcon());
 }
 
 TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
