@@ -3,6 +3,7 @@
 #   cmake -DSRC=<src folder> -P layer_includes.cmake
 set(rank_base 0)
 set(rank_protocol 1)
+set(rank_history 1)
 set(rank_ports 1)
 set(rank_link 2)
 set(rank_download 3)

@@ -1,0 +1,142 @@
+#include "history/history_store.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <unistd.h>
+
+namespace posflash {
+namespace {
+
+QDateTime at(int minute) {
+    return QDateTime(QDate(2024, 5, 1), QTime(10, minute, 0, 250), Qt::UTC);
+}
+
+HistoryRecord serialRecord(int minute) {
+    HistoryRecord r;
+    r.startedAt = at(minute);
+    r.milliseconds = 12345;
+    r.frontEnd = "cli";
+    r.comNumber = 3;
+    r.deviceNode = "/dev/ttyACM0";
+    r.usbSerial = "A1B2";
+    r.filePath = "/tmp/fw.bin";
+    r.fileSize = 1028;
+    r.kind = "program";
+    r.crc16 = 0xBEEF;
+    r.frames = 3;
+    r.retries = 2;
+    r.result = "completed";
+    return r;
+}
+
+TEST(HistoryStoreTest, KeepsEveryFieldAndListsNewestFirst) {
+    QTemporaryDir dir;
+    HistoryStore store(dir.filePath("posflash/history.db")); // the folder is made on first write
+
+    HistoryRecord network;
+    network.startedAt = at(30);
+    network.frontEnd = "window";
+    network.ip = "192.168.1.100";
+    network.mac = "00-11-22-AA-BB-CC";
+    network.filePath = "/tmp/font.bin";
+    network.kind = "font";
+    network.result = "failed";
+    network.reason = "Link failed";
+    // Stored out of time order: the list follows the start times.
+    ASSERT_FALSE(store.add(serialRecord(10)));
+    ASSERT_FALSE(store.add(network));
+    ASSERT_FALSE(store.add(serialRecord(20)));
+
+    std::vector<HistoryRecord> records;
+    ASSERT_FALSE(store.recent(2, records));
+    ASSERT_EQ(records.size(), 2u);
+    const HistoryRecord& newest = records[0];
+    EXPECT_EQ(newest.startedAt, at(30));
+    EXPECT_EQ(newest.frontEnd, "window");
+    EXPECT_EQ(newest.ip, "192.168.1.100");
+    EXPECT_EQ(newest.mac, "00-11-22-AA-BB-CC");
+    EXPECT_EQ(newest.comNumber, 0);
+    EXPECT_TRUE(newest.deviceNode.isEmpty());
+    EXPECT_EQ(newest.fileSize, -1); // never read
+    EXPECT_EQ(newest.crc16, -1);    // no start frame built
+    EXPECT_EQ(newest.kind, "font");
+    EXPECT_EQ(newest.result, "failed");
+    EXPECT_EQ(newest.reason, "Link failed");
+
+    const HistoryRecord& second = records[1];
+    EXPECT_EQ(second.startedAt, at(20));
+    EXPECT_EQ(second.milliseconds, 12345);
+    EXPECT_EQ(second.comNumber, 3);
+    EXPECT_EQ(second.deviceNode, "/dev/ttyACM0");
+    EXPECT_EQ(second.usbSerial, "A1B2");
+    EXPECT_EQ(second.filePath, "/tmp/fw.bin");
+    EXPECT_EQ(second.fileSize, 1028);
+    EXPECT_EQ(second.crc16, 0xBEEF);
+    EXPECT_EQ(second.frames, 3);
+    EXPECT_EQ(second.retries, 2);
+    EXPECT_TRUE(second.reason.isEmpty());
+
+    // Another store on the same file (another process, later) sees them all.
+    HistoryStore reader(store.filePath());
+    ASSERT_FALSE(reader.recent(0, records));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[2].startedAt, at(10));
+}
+
+TEST(HistoryStoreTest, TwoWritersAtOnceBothLand) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("history.db");
+    constexpr int kEach = 40;
+    // Each writer has its own connection, as two processes would.
+    const auto writer = [&path](int firstMinute, int& failures) {
+        HistoryStore store(path);
+        for (int i = 0; i < kEach; ++i)
+            if (store.add(serialRecord(firstMinute + i % 20)))
+                ++failures;
+    };
+    int failuresA = 0;
+    int failuresB = 0;
+    std::thread a(writer, 0, std::ref(failuresA));
+    std::thread b(writer, 30, std::ref(failuresB));
+    a.join();
+    b.join();
+    EXPECT_EQ(failuresA, 0);
+    EXPECT_EQ(failuresB, 0);
+    std::vector<HistoryRecord> records;
+    HistoryStore store(path);
+    ASSERT_FALSE(store.recent(0, records));
+    EXPECT_EQ(records.size(), 2u * kEach);
+}
+
+TEST(HistoryStoreTest, AnUnusableFileIsAFailureNotACrash) {
+    QTemporaryDir dir;
+    QFile corrupt(dir.filePath("corrupt.db"));
+    ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly));
+    corrupt.write(QByteArray(4096, 'x'));
+    corrupt.close();
+    HistoryStore store(corrupt.fileName());
+    const Failure failed = store.add(serialRecord(1));
+    ASSERT_TRUE(failed);
+    EXPECT_TRUE(failed->text.contains(corrupt.fileName())) << failed->text.toStdString();
+    std::vector<HistoryRecord> records;
+    EXPECT_TRUE(store.recent(0, records));
+
+    // A folder that cannot be made: a plain file stands where it should be.
+    HistoryStore nowhere(dir.filePath("corrupt.db/posflash/history.db"));
+    EXPECT_TRUE(nowhere.add(serialRecord(1)));
+
+    // A history the user may not write to (root may write anywhere).
+    if (::geteuid() != 0) {
+        const QString readOnly = dir.filePath("ro/history.db");
+        ASSERT_FALSE(HistoryStore(readOnly).add(serialRecord(1)));
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
+        EXPECT_TRUE(HistoryStore(readOnly).add(serialRecord(2)));
+    }
+}
+
+} // namespace
+} // namespace posflash
