@@ -1,7 +1,7 @@
 // posflash: the main window.
 #include "app/frm_boot.h"
+#include "ports/hotplug_usb_inventory.h"
 #include "ports/named_usb_device.h"
-#include "ports/usb_inventory_linux.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -36,7 +36,9 @@ int main(int argc, char** argv) {
     parser.addOption(screenshot);
     parser.process(app);
 
-    UdevUsbInventory hostInventory;
+    // The clock asks every second whether the printer is there: answered from the list the
+    // host's device events keep current.
+    HotplugUsbInventory hostInventory;
     std::optional<NamedUsbDeviceInventory> demoInventory;
     if (parser.isSet(demoDevice))
         demoInventory.emplace(hostInventory, parser.value(demoDevice));

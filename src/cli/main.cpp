@@ -9,6 +9,7 @@
 #include "engine/engine.h"
 #include "ports/com_port_map.h"
 #include "ports/named_usb_device.h"
+#include "ports/hotplug_usb_inventory.h"
 #include "ports/usb_inventory_linux.h"
 #include "protocol/address_text.h"
 #include "protocol/image_file.h"
@@ -135,7 +136,7 @@ public:
 private:
     IniStore settings_; // the command-line tool keeps no settings of its own
     ComPortMap comPorts_;
-    UdevUsbInventory host_;
+    HotplugUsbInventory host_; // the link's presence checks read the kept list
     NamedUsbDeviceInventory named_;
     TerminalPanel panel_;
     Engine engine_;

@@ -4,6 +4,8 @@
 
 #include <libudev.h>
 
+#include <cerrno>
+
 namespace posflash {
 
 struct UsbHotplugMonitor::Backend {
@@ -56,14 +58,43 @@ bool UsbHotplugMonitor::isActive() const {
 }
 
 void UsbHotplugMonitor::readEvents() {
-    // The monitor's socket does not block: take every event that is waiting, then signal once.
-    int events = 0;
-    while (udev_device* device = udev_monitor_receive_device(backend_->monitor)) {
-        udev_device_unref(device);
-        ++events;
+    bool changed = false;
+    {
+        const std::lock_guard hold(lock_);
+        changed = takeEvents();
     }
-    if (events > 0)
+    if (changed)
         emit devicesChanged();
+}
+
+std::uint64_t UsbHotplugMonitor::changeCount() {
+    if (!notifier_)
+        return 0;
+    const std::lock_guard hold(lock_);
+    if (takeEvents())
+        // Queued, so a receiver that asks the inventory again never finds this lock held.
+        QMetaObject::invokeMethod(this, &UsbHotplugMonitor::devicesChanged, Qt::QueuedConnection);
+    return changes_;
+}
+
+bool UsbHotplugMonitor::takeEvents() {
+    // The monitor's socket does not block: take every event that is waiting. A socket whose
+    // buffer overflowed lost events, which is a change too; its queue is read on after that.
+    bool any = false;
+    for (;;) {
+        errno = 0;
+        if (udev_device* device = udev_monitor_receive_device(backend_->monitor)) {
+            udev_device_unref(device);
+            any = true;
+        } else if (errno == ENOBUFS) {
+            any = true;
+        } else {
+            break;
+        }
+    }
+    if (any)
+        ++changes_;
+    return any;
 }
 
 } // namespace posflash

@@ -30,6 +30,15 @@ void Testbed::unplug(const QString& syspath) {
     umockdev_testbed_remove_device(bed_, path.constData());
 }
 
+void Testbed::setAttribute(const QString& syspath, const char* name, const QString& value) {
+    umockdev_testbed_set_attribute(bed_, syspath.toUtf8().constData(), name,
+                                   value.toUtf8().constData());
+}
+
+void Testbed::sendEvent(const QString& syspath, const char* action) {
+    umockdev_testbed_uevent(bed_, syspath.toUtf8().constData(), action);
+}
+
 int Testbed::deviceEnd(const char* devnode) {
     return umockdev_testbed_get_dev_fd(bed_, devnode);
 }

@@ -25,6 +25,10 @@ public:
     bool add(const QString& description);
     // What the kernel does when a device is pulled out: the event, then the sysfs tree is gone.
     void unplug(const QString& syspath);
+    // Changes a sysfs attribute of a device, as a driver may, without telling anyone.
+    void setAttribute(const QString& syspath, const char* name, const QString& value);
+    // Sends a uevent ("change", ...) for a device that is there.
+    void sendEvent(const QString& syspath, const char* action);
     // The test's end of a /dev node; -1 when there is none.
     int deviceEnd(const char* devnode);
 
