@@ -2,14 +2,18 @@
 #include "base/config_paths.h"
 #include "base/ini_store.h"
 #include "cli/input_checks.h"
+#include "cli/json_events.h"
+#include "cli/multi_download.h"
 #include "cli/process_signals.h"
+#include "cli/progress_view.h"
 #include "cli/terminal_output.h"
 #include "cli/terminal_panel.h"
 #include "download/download_texts.h"
 #include "engine/engine.h"
 #include "ports/com_port_map.h"
-#include "ports/named_usb_device.h"
 #include "ports/hotplug_usb_inventory.h"
+#include "ports/named_usb_device.h"
+#include "ports/usb_class.h"
 #include "ports/usb_inventory_linux.h"
 #include "protocol/address_text.h"
 #include "protocol/image_file.h"
@@ -33,6 +37,8 @@ constexpr int kOutputDrainMs = 2000;
 
 constexpr const char* kUsage =
     "usage: posflash-cli download [--font] [--lang en|zh] --port COMn|DEVICE FILE\n"
+    "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S]\n"
+    "                             (--port COMn|DEVICE --port ... | --all) FILE\n"
     "       posflash-cli download [--font [--via-app]] [--lang en|zh] --net --ip A.B.C.D\n"
     "                             --mac XX-XX-XX-XX-XX-XX FILE\n"
     "       posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE | --net --ip A.B.C.D)\n";
@@ -151,10 +157,91 @@ void stopOnSignal(const Cli& cli, Engine& engine) {
     });
 }
 
+// Every printer's USB virtual COM port present now, by its device node.
+std::vector<MultiTarget> presentComPrinters() {
+    std::vector<MultiTarget> found;
+    const UdevUsbInventory host;
+    for (const UsbDeviceEntry& device : host.devices().value_or(std::vector<UsbDeviceEntry>{})) {
+        if (device.serialNode.isEmpty() || !FindKnownDevice({device}, KnownUsbComIds()))
+            continue;
+        found.push_back({device.serialNode, device.serialNode, 0});
+    }
+    return found;
+}
+
+// Several printers at once, each on a thread of its own; or one, reported as JSON.
+int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString& imageArgument) {
+    if (args.isSet("net") || args.isSet("via-app"))
+        return cli.usage("--net and --via-app take one printer, without --all or --json");
+    if (args.isSet("all") && args.isSet("port"))
+        return cli.usage("--all and --port exclude each other");
+    std::vector<MultiTarget> targets;
+    for (const QString& port : args.values("port")) {
+        MultiTarget target{port, {}, 0};
+        if (const auto number = ParseComName(port)) {
+            target.comNumber = *number;
+            target.label = QStringLiteral("COM%1").arg(*number);
+        } else if (auto problem = SerialDeviceProblem(port)) {
+            if (port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+                problem =
+                    QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(port);
+            return cli.usage(*problem);
+        } else {
+            target.device = port;
+        }
+        for (const MultiTarget& other : targets)
+            if (other.label == target.label)
+                return cli.usage(QStringLiteral("--port %1 is named twice").arg(port));
+        targets.push_back(target);
+    }
+    std::optional<int> linkTimeoutMs;
+    if (targets.size() > 1 || args.isSet("all")) {
+        bool ok = false;
+        const int seconds = args.value("link-timeout").toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 86400)
+            return cli.usage("--link-timeout is a number of seconds from 1 to 86400");
+        linkTimeoutMs = seconds * 1000;
+    }
+    QString why;
+    const auto image = ImageArgument::open(imageArgument, cli.rawArguments, why);
+    if (!image) {
+        cli.err.write(QStringLiteral("posflash-cli: %1\n").arg(why));
+        return kExitUsage;
+    }
+    Faces faces;
+    faces.setUseEnglish(args.value("lang") == "en");
+    const bool font = args.isSet("font");
+    if (!font && !CheckBinFileValid(image->path())) {
+        cli.err.write(QStringLiteral("Tips: ") + texts::fileOpenError(faces) + QLatin1Char('\n'));
+        return kExitUsage;
+    }
+    if (args.isSet("all")) {
+        targets = presentComPrinters();
+        if (targets.empty()) {
+            cli.err.write(QStringLiteral("posflash-cli: no printer with a USB virtual COM port "
+                                         "is present\n"));
+            return kExitFailed;
+        }
+    }
+
+    const MultiSettings settings{image->path(), font, args.value("lang") == "en", ComPortMapPath(),
+                                 linkTimeoutMs};
+    std::unique_ptr<MultiEventSink> view;
+    if (args.isSet("json"))
+        view = std::make_unique<JsonEventView>(cli.out, targets);
+    else
+        view = std::make_unique<ProgressView>(cli.out, faces, targets, isatty(STDOUT_FILENO),
+                                              TerminalColumns(STDOUT_FILENO));
+    MultiDownload run(targets, settings, *view);
+    return run.run(cli.stopSignals);
+}
+
 int download(const Cli& cli, const QCommandLineParser& args) {
     const QStringList positional = args.positionalArguments();
     if (positional.size() != 2)
         return cli.usage("download needs exactly one FILE");
+    if (args.isSet("all") || args.isSet("json") || args.values("port").size() > 1)
+        return multiDownload(cli, args, positional[1]);
     const bool font = args.isSet("font");
     if (args.isSet("via-app") && !(font && args.isSet("net")))
         return cli.usage("--via-app goes with --font --net");
@@ -224,6 +311,11 @@ int run(const Cli& cli) {
     parser.addOption({"ip", "the printer's IP address", "ip"});
     parser.addOption({"mac", "the printer's MAC address (XX-XX-XX-XX-XX-XX)", "mac"});
     parser.addOption({"via-app", "send a font through the running firmware's TCP connection"});
+    parser.addOption({"all", "every printer's USB virtual COM port present now"});
+    parser.addOption({"json", "events as JSON Lines on standard output"});
+    parser.addOption({"link-timeout",
+                      "with several printers, seconds a link may take before that printer fails",
+                      "seconds", "120"});
     if (!parser.parse(QCoreApplication::arguments()))
         return cli.usage(parser.errorText());
     if (parser.isSet("help")) {
