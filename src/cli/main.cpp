@@ -20,6 +20,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <unistd.h>
 #include <vector>
@@ -187,7 +188,8 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
                     QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(port);
             return cli.usage(*problem);
         } else {
-            target.device = port;
+            // The serial layer reads a name without a leading slash as one under /dev.
+            target.device = QFileInfo(port).absoluteFilePath();
         }
         for (const MultiTarget& other : targets)
             if (other.label == target.label)
