@@ -33,11 +33,11 @@ struct Printer {
         return replies.empty() ? Bytes(13, 0) : replies[0].bytes;
     }
 
-    // Start frame and data frames 1..lastFrame of `image`, all expected to be accepted.
-    void sendUpTo(std::size_t lastFrame, const Bytes& image = kImage) {
-        EXPECT_EQ(answer(startFrame(kProgramKind, image))[4], 0x04);
+    // Start frame and data frames 1..lastFrame of kImage, all expected to be accepted.
+    void sendUpTo(std::size_t lastFrame) {
+        EXPECT_EQ(answer(startFrame(kProgramKind, kImage))[4], 0x04);
         for (std::size_t k = 1; k <= lastFrame; ++k)
-            EXPECT_EQ(answer(dataFrame(kProgramKind, image, k))[4], 0x04) << "frame " << k;
+            EXPECT_EQ(answer(dataFrame(kProgramKind, kImage, k))[4], 0x04) << "frame " << k;
     }
 
     bool errorMentions(const char* text) const {

@@ -23,9 +23,8 @@ public:
         statusPanel = text;
         statusPanels << text;
     }
-    void showTipsBox(const QString& prompt, int style) override {
+    void showTipsBox(const QString& prompt, int) override {
         tips << prompt;
-        lastTipsStyle = style;
         if (whileTipsOpen) // a modal box runs events until it is dismissed
             whileTipsOpen();
     }
@@ -38,9 +37,9 @@ public:
     void setDownloadEnabled(bool enabled) override { downloadEnabled = enabled; }
     void setCancelEnabled(bool enabled) override { cancelEnabled = enabled; }
     void setAppToBootEnabled(bool enabled) override { appToBootEnabled = enabled; }
-    void setBootStatusImage(int item) override { bootImage = item; }
+    void setBootStatusImage(int) override {}
     void setComIndex(int index) override { comIndex = index; }
-    void setPortKindIndex(int index) override { portKindIndex = index; }
+    void setPortKindIndex(int) override {}
     QString programFilePath() const override { return programFile; }
     QString fontFilePath() const override { return fontFile; }
     QString ipAddressText() const override { return ip; }
@@ -54,7 +53,6 @@ public:
     QString statusPanel;
     QStringList statusPanels;
     QStringList tips;
-    int lastTipsStyle = 0;
     int progressMax = 0;
     int progress = 0;
     int progressPeak = 0;
@@ -62,9 +60,7 @@ public:
     bool downloadEnabled = true;
     bool cancelEnabled = false;
     bool appToBootEnabled = true;
-    int bootImage = 0;
     int comIndex = 0;
-    int portKindIndex = 0;
     QString programFile;
     QString fontFile;
     QString ip = QStringLiteral("192.168.123.100");
