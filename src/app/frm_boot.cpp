@@ -1,9 +1,11 @@
 #include "app/frm_boot.h"
 
 #include "base/config_paths.h"
+#include "engine/download_record.h"
 #include "ui_frm_boot.h"
 
 #include <QCloseEvent>
+#include <QDebug>
 #include <QMouseEvent>
 #include <QShortcut>
 
@@ -23,8 +25,8 @@ void paintText(QWidget* widget, const QColor& color) {
 
 frmBoot::frmBoot(const UsbInventory& inventory, WindowHost host, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::frmBoot>()), host_(std::move(host)),
-      comPorts_(ComPortMapPath()), engine_(*this, settings_, comPorts_, inventory),
-      TimeSysTimer_(this) {
+      comPorts_(ComPortMapPath()), inventory_(inventory),
+      engine_(*this, settings_, comPorts_, inventory), TimeSysTimer_(this) {
     ui_->setupUi(this);
 
     // The title and notice lines are dark blue; the bottom row sits on a light grey ground.
@@ -91,8 +93,16 @@ void frmBoot::connectControls() {
     ui.lblWebAddr->installEventFilter(this);
 
     connect(&TimeSysTimer_, &QTimer::timeout, this, &frmBoot::TimeSysTimer_Timer);
+    connect(&engine_.driver(), &DownloadDriver::downloadFinished, this, &frmBoot::recordDownload);
     connect(&engine_.hotplug(), &UsbHotplugMonitor::devicesChanged, this,
             &frmBoot::refreshLinkIcon);
+}
+
+void frmBoot::recordDownload() {
+    const HistoryRecord record = RecordOf(engine_.driver().lastSummary(), QStringLiteral("window"),
+                                          CurrentTarget(engine_, *this, comPorts_, inventory_));
+    if (const Failure failed = history_.add(record))
+        qWarning().noquote() << "The download was not recorded in the history:" << failed->text;
 }
 
 bool frmBoot::eventFilter(QObject* watched, QEvent* event) {

@@ -5,6 +5,7 @@
 #include "base/ini_store.h"
 #include "base/panel.h"
 #include "engine/engine.h"
+#include "history/history_store.h"
 #include "ports/com_port_map.h"
 
 #include <QTimer>
@@ -92,12 +93,16 @@ private:
     void optGetPortModeSel_Click(int index);
 
     void connectControls();
+    // A finished download in the history; a write that fails is only logged.
+    void recordDownload();
 
     std::unique_ptr<Ui::frmBoot> ui_;
     WindowHost host_;
     IniStore settings_;
     ComPortMap comPorts_;
+    const UsbInventory& inventory_;
     Engine engine_;
+    HistoryStore history_;
     QTimer TimeSysTimer_;
 
     // Found during start-up, shown once the face is known.

@@ -1,14 +1,18 @@
 // posflash-cli: the download engine without a window.
 #include "base/config_paths.h"
 #include "base/ini_store.h"
+#include "cli/check_command.h"
+#include "cli/history_command.h"
 #include "cli/input_checks.h"
 #include "cli/json_events.h"
+#include "cli/list_command.h"
 #include "cli/multi_download.h"
 #include "cli/process_signals.h"
 #include "cli/progress_view.h"
 #include "cli/terminal_output.h"
 #include "cli/terminal_panel.h"
 #include "download/download_texts.h"
+#include "engine/download_record.h"
 #include "engine/engine.h"
 #include "ports/com_port_map.h"
 #include "ports/hotplug_usb_inventory.h"
@@ -42,7 +46,10 @@ constexpr const char* kUsage =
     "                             (--port COMn|DEVICE --port ... | --all) FILE\n"
     "       posflash-cli download [--font [--via-app]] [--lang en|zh] --net --ip A.B.C.D\n"
     "                             --mac XX-XX-XX-XX-XX-XX FILE\n"
-    "       posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE | --net --ip A.B.C.D)\n";
+    "       posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE | --net --ip A.B.C.D)\n"
+    "       posflash-cli list [--json]\n"
+    "       posflash-cli check [--font] [--json] [--lang en|zh] FILE\n"
+    "       posflash-cli history [--json] [--limit N]\n";
 
 // What one run of the program shares: its signals, its output, its arguments as received.
 struct Cli {
@@ -139,6 +146,17 @@ public:
 
     Engine& engine() { return engine_; }
     TerminalPanel& panel() { return panel_; }
+
+    // The download that just ended, in the history.
+    void record(TerminalOutput& err) {
+        const auto outcome = engine_.driver().lastOutcome();
+        if (outcome == DownloadDriver::Outcome::None ||
+            outcome == DownloadDriver::Outcome::NotStarted)
+            return;
+        RecordDownload(RecordOf(engine_.driver().lastSummary(), QStringLiteral("cli"),
+                                CurrentTarget(engine_, panel_, comPorts_, host_)),
+                       err);
+    }
 
 private:
     IniStore settings_; // the command-line tool keeps no settings of its own
@@ -273,6 +291,7 @@ int download(const Cli& cli, const QCommandLineParser& args) {
         engine.driver().btnDownloadFontFile_Click();
     else
         engine.driver().btnDownloadFile_Click();
+    session.record(cli.err);
 
     switch (engine.driver().lastOutcome()) {
     case DownloadDriver::Outcome::Completed:
@@ -304,7 +323,7 @@ int run(const Cli& cli) {
     QCommandLineParser parser;
     parser.setApplicationDescription("Loads firmware into a receipt printer's boot loader.");
     parser.addHelpOption();
-    parser.addPositionalArgument("command", "download or inboot");
+    parser.addPositionalArgument("command", "download, inboot, list, check or history");
     parser.addPositionalArgument("FILE", "the firmware (or, with --font, font) file");
     parser.addOption({"font", "download a font file (1024-byte frames)"});
     parser.addOption({"lang", "language of the texts: en or zh", "lang", "en"});
@@ -315,6 +334,7 @@ int run(const Cli& cli) {
     parser.addOption({"via-app", "send a font through the running firmware's TCP connection"});
     parser.addOption({"all", "every printer's USB virtual COM port present now"});
     parser.addOption({"json", "events as JSON Lines on standard output"});
+    parser.addOption({"limit", "history: the newest N downloads only", "N"});
     parser.addOption({"link-timeout",
                       "with several printers, seconds a link may take before that printer fails",
                       "seconds", "120"});
@@ -333,6 +353,14 @@ int run(const Cli& cli) {
         return download(cli, parser);
     if (positional[0] == "inboot")
         return inboot(cli, parser);
+    if (positional[0] == "list") {
+        ComPortMap comPorts(ComPortMapPath());
+        return ListCommand(parser, UdevUsbInventory(), comPorts, cli.err);
+    }
+    if (positional[0] == "check")
+        return CheckCommand(parser, cli.rawArguments, cli.err);
+    if (positional[0] == "history")
+        return HistoryCommand(parser, cli.err);
     return cli.usage(QStringLiteral("unknown command %1").arg(positional[0]));
 }
 

@@ -177,26 +177,8 @@ DownloadDriver::Outcome DownloadDriver::transfer(const QString& date, const QStr
 }
 
 QString DownloadDriver::refusalOf(const LoadedImage& image) const {
-    switch (image.error) {
-    case ImageLoadError::None:
-        break;
-    case ImageLoadError::TooLarge:
-        return texts::imageTooLarge(faces_);
-    default:
-        return texts::imageUnreadable(faces_, download_.DownloadFilePath);
-    }
-    switch (CheckImageFrameable(image.bytes.size(), download_.FrameDataSize)) {
-    case ImageProblem::Empty:
-        return texts::imageEmpty(faces_);
-    case ImageProblem::TooManyFrames:
-        return texts::imageTooLarge(faces_);
-    case ImageProblem::None:
-        break;
-    }
-    // A font file has no required form; a program carries its sum in its last four bytes.
-    if (!link_.state().FontDownload && !CheckBinImageValid(image.bytes))
-        return texts::fileOpenError(faces_);
-    return {};
+    return texts::imageRefusal(faces_, image, download_.DownloadFilePath,
+                               link_.state().FontDownload, download_.FrameDataSize);
 }
 
 bool DownloadDriver::sendFrame(Bytes& frame, Command command, short step, int waitMs) {

@@ -1,6 +1,8 @@
 #include "download/download_texts.h"
 
 #include "base/faces.h"
+#include "protocol/frames.h"
+#include "protocol/image_file.h"
 
 #include <QtGlobal>
 
@@ -70,6 +72,30 @@ QString imageTooLarge(const Faces& f) {
 
 QString imageUnreadable(const Faces& f, const QString& path) {
     return t(f, QT_TRANSLATE_NOOP("Download", "Cannot read the file %1.")).arg(path);
+}
+
+QString imageRefusal(const Faces& f, const LoadedImage& image, const QString& path, bool font,
+                     int frameDataSize) {
+    switch (image.error) {
+    case ImageLoadError::None:
+        break;
+    case ImageLoadError::TooLarge:
+        return imageTooLarge(f);
+    default:
+        return imageUnreadable(f, path);
+    }
+    switch (CheckImageFrameable(image.bytes.size(), frameDataSize)) {
+    case ImageProblem::Empty:
+        return imageEmpty(f);
+    case ImageProblem::TooManyFrames:
+        return imageTooLarge(f);
+    case ImageProblem::None:
+        break;
+    }
+    // A font file has no required form; a program carries its sum in its last four bytes.
+    if (!font && !CheckBinImageValid(image.bytes))
+        return fileOpenError(f);
+    return {};
 }
 
 } // namespace posflash::texts

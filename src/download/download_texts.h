@@ -5,6 +5,7 @@
 namespace posflash {
 
 class Faces;
+struct LoadedImage;
 
 // The texts of a download, in the face in force.
 namespace texts {
@@ -21,6 +22,10 @@ QString fileOpenError(const Faces& f);                                    // bad
 QString imageEmpty(const Faces& f);
 QString imageTooLarge(const Faces& f);
 QString imageUnreadable(const Faces& f, const QString& path);
+// Why an image read from path cannot be sent as a program (or, with font, a font) in frames of
+// frameDataSize bytes; empty when it can.
+QString imageRefusal(const Faces& f, const LoadedImage& image, const QString& path, bool font,
+                     int frameDataSize);
 
 // Texts that exist in one language only.
 inline QString fileNotOpen() {

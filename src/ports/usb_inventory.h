@@ -13,6 +13,13 @@ struct UsbDeviceEntry {
     QString instanceId;
     QString serialNode; // its tty node, empty when it has none
     QString rawNode;    // the node raw output is written to
+    // As the device reports them: ids in upper-case hex, its serial number (empty when it has
+    // none or one an identifier cannot carry) and its place on the bus ("1-1.2"). Defaulted
+    // here, so that an entry made from the first three alone stays complete.
+    QString vendorId{};
+    QString productId{};
+    QString serial{};
+    QString usbPath{};
 };
 
 // The host's list of USB devices.

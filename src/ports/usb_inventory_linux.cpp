@@ -169,13 +169,21 @@ std::optional<std::vector<UsbDeviceEntry>> UdevUsbInventory::devices() const {
     const std::map<QString, Nodes> nodes = usbNodes(udev_, *usbDevices);
     std::vector<UsbDeviceEntry> found;
     for (const auto& [syspath, device] : *usbDevices) {
-        const auto id = UsbInstanceId(
-            sysattr(device.get(), "idVendor"), sysattr(device.get(), "idProduct"),
-            sysattr(device.get(), "serial"), text(udev_device_get_sysname(device.get())));
+        const QString vendor = sysattr(device.get(), "idVendor");
+        const QString product = sysattr(device.get(), "idProduct");
+        const QString serial = sysattr(device.get(), "serial");
+        const QString busPath = text(udev_device_get_sysname(device.get()));
+        const auto id = UsbInstanceId(vendor, product, serial, busPath);
         if (!id)
             continue;
         UsbDeviceEntry entry;
         entry.instanceId = *id;
+        entry.vendorId = vendor.toUpper();
+        entry.productId = product.toUpper();
+        // The identifier carries the serial number only when it is fit to.
+        if (!serial.isEmpty() && id->endsWith(QLatin1Char('\\') + serial))
+            entry.serial = serial;
+        entry.usbPath = busPath;
         if (const auto own = nodes.find(syspath); own != nodes.end()) {
             entry.serialNode = own->second.serial;
             entry.rawNode =

@@ -1,3 +1,4 @@
+#include "history/history_store.h"
 #include "ports/named_usb_device.h"
 #include "support/printer_sim_process.h"
 #include "window_fixture.h"
@@ -80,6 +81,24 @@ TEST_F(WindowDownloadTest, FullDownloadShowsProgressAndCountsIt) {
     EXPECT_TRUE(hidden("cmdCancel"));
     EXPECT_TRUE(control("btnDownloadFile").isEnabled());
     EXPECT_FALSE(window->engine().serial().PortOpen());
+}
+
+TEST_F(WindowDownloadTest, EachDownloadIsRecordedWithItsPrinter) {
+    usb.list[0].serial = "SIM";
+    startWith(writeProgramFile(1000)); // 2 frames
+    clickDownload();
+    control<QPushButton>("btnDownloadFontFile").click(); // no font chosen: nothing runs
+
+    std::vector<HistoryRecord> records;
+    ASSERT_FALSE(HistoryStore(dataHome.filePath("posflash/history.db")).recent(0, records));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].frontEnd, "window");
+    EXPECT_EQ(records[0].result, "completed");
+    EXPECT_EQ(records[0].comNumber, 3);
+    EXPECT_EQ(records[0].deviceNode, sim.link());
+    EXPECT_EQ(records[0].usbSerial, "SIM");
+    EXPECT_EQ(records[0].frames, 2);
+    EXPECT_EQ(records[0].fileSize, 1000);
 }
 
 TEST_F(WindowDownloadTest, ClearResetsOnlyTheCountSinceStart) {

@@ -24,6 +24,7 @@ protected:
     WindowTest() {
         // Set before the window exists: the settings and COM map paths are taken from it.
         qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit()); // the download history
         host.systemLocale = QLocale(QLocale::Chinese, QLocale::China);
         host.applicationFolder = appFolder.path();
         host.chooseFile = [this](QWidget*, const QString& filter) {
@@ -44,6 +45,7 @@ protected:
     ~WindowTest() override {
         window.reset();
         qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
     }
 
     frmBoot& start() {
@@ -93,6 +95,7 @@ protected:
     }
 
     QTemporaryDir configHome;
+    QTemporaryDir dataHome;
     QTemporaryDir appFolder;
     QTemporaryDir files;
     FakeUsbInventory usb;

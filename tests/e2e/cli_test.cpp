@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -28,6 +30,7 @@ struct Finished {
     bool crashed = false;
     qint64 ms = 0;
     QString err;
+    QByteArray out;
 };
 
 class CliTest : public ::testing::Test {
@@ -56,6 +59,7 @@ protected:
         result.crashed = result.crashed || cli.exitStatus() != QProcess::NormalExit;
         result.exitCode = cli.exitCode();
         result.err = QString::fromUtf8(cli.readAllStandardError());
+        result.out = cli.readAllStandardOutput();
         return result;
     }
 
@@ -204,6 +208,83 @@ TEST_F(CliTest, ClosedOutputPipeDoesNotStopTheDownload) {
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(received.data()),
                          static_cast<qsizetype>(received.size())),
               image);
+}
+
+// One JSON object per line of standard output.
+std::vector<QJsonObject> jsonLines(const QByteArray& out) {
+    std::vector<QJsonObject> objects;
+    for (const QByteArray& line : out.split('\n'))
+        if (!line.isEmpty())
+            objects.push_back(QJsonDocument::fromJson(line).object());
+    return objects;
+}
+
+TEST_F(CliTest, CheckTellsWhatWouldBeSentOrWhyNot) {
+    // CRC-16/XMODEM of "123456789" is 31C3h.
+    const Finished font = run({"check", "--json", "--font", write("font.bin", "123456789")});
+    EXPECT_EQ(font.exitCode, 0) << font.err.toStdString();
+    const auto sendable = jsonLines(font.out);
+    ASSERT_EQ(sendable.size(), 1u) << font.out.toStdString();
+    EXPECT_EQ(sendable[0]["crc16"].toInt(), 0x31C3);
+    EXPECT_EQ(sendable[0]["frames"].toInt(), 1);
+    EXPECT_EQ(sendable[0]["size"].toInt(), 9);
+    EXPECT_TRUE(sendable[0]["sendable"].toBool());
+
+    // 1028 bytes: two full 512-byte frames and one of four; the trailer is the sum of the
+    // 1024 bytes before it (four times 0+1+...+255 = 130560 = 0x0001FE00, little-endian).
+    QByteArray program;
+    for (int i = 0; i < 1024; ++i)
+        program += static_cast<char>(i & 0xFF);
+    const Finished good =
+        run({"check", "--json", write("good.bin", program + QByteArray("\x00\xFE\x01\x00", 4))});
+    EXPECT_EQ(good.exitCode, 0) << good.err.toStdString();
+    const auto counted = jsonLines(good.out);
+    ASSERT_EQ(counted.size(), 1u);
+    EXPECT_EQ(counted[0]["frames"].toInt(), 3);
+    EXPECT_TRUE(counted[0]["trailer_sum"].toBool());
+
+    // Refused for the download's own reasons, with exit 2.
+    const Finished wrongSum = run({"check", write("bad.bin", program + QByteArray(4, '\0'))});
+    EXPECT_EQ(wrongSum.exitCode, 2);
+    EXPECT_TRUE(wrongSum.out.contains("trailer sum:  wrong")) << wrongSum.out.toStdString();
+    EXPECT_TRUE(wrongSum.out.contains("Error opening the file")) << wrongSum.out.toStdString();
+    const Finished empty = run({"check", "--font", write("empty.bin", {})});
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_TRUE(empty.out.contains("empty")) << empty.out.toStdString();
+}
+
+TEST_F(CliTest, HistoryListsEachDownloadNewestFirst) {
+    const QByteArray previous = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+    PrinterSimProcess sim(dir);
+    ASSERT_TRUE(sim.start());
+    const QString font = write("font.bin", "123456789");
+    EXPECT_EQ(run({"download", "--font", "--port", sim.link(), font}, 20000).exitCode, 0);
+    // Refused once the link is up: recorded too.
+    EXPECT_EQ(run({"download", "--font", "--port", sim.link(), write("e.bin", {})}, 20000).exitCode,
+              2);
+    sim.stop();
+
+    const Finished history = run({"history", "--json"});
+    const Finished newest = run({"history", "--json", "--limit", "1"});
+    qputenv("XDG_DATA_HOME", previous);
+    EXPECT_EQ(history.exitCode, 0) << history.err.toStdString();
+    const auto records = jsonLines(history.out);
+    ASSERT_EQ(records.size(), 2u) << history.out.toStdString();
+    EXPECT_EQ(records[0]["result"].toString(), "refused");
+    EXPECT_TRUE(records[0]["reason"].toString().contains("empty"));
+    const QJsonObject& done = records[1];
+    EXPECT_EQ(done["result"].toString(), "completed");
+    EXPECT_EQ(done["front_end"].toString(), "cli");
+    EXPECT_EQ(done["kind"].toString(), "font");
+    EXPECT_EQ(done["device"].toString(), sim.link());
+    EXPECT_EQ(done["file"].toString(), font);
+    EXPECT_EQ(done["size"].toInt(), 9);
+    EXPECT_EQ(done["crc16"].toInt(), 0x31C3);
+    EXPECT_EQ(done["frames"].toInt(), 1);
+    EXPECT_EQ(done["retries"].toInt(), 0);
+    EXPECT_TRUE(done["reason"].isNull());
+    EXPECT_EQ(jsonLines(newest.out).size(), 1u);
 }
 
 } // namespace

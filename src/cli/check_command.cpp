@@ -1,0 +1,121 @@
+#include "cli/check_command.h"
+
+#include "base/faces.h"
+#include "cli/input_checks.h"
+#include "cli/report_output.h"
+#include "cli/terminal_output.h"
+#include "download/download_texts.h"
+#include "protocol/checksums.h"
+#include "protocol/frames.h"
+#include "protocol/image_file.h"
+
+#include <QCommandLineParser>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <optional>
+
+namespace posflash {
+namespace {
+
+constexpr int kExitSendable = 0;
+constexpr int kExitRefused = 2;
+
+// What is known of the file, as far as it could be read.
+struct Verdict {
+    QString file;
+    bool font = false;
+    int frameBytes = 0;
+    std::optional<qint64> size;
+    std::optional<int> frames;
+    std::optional<bool> trailerSum; // programs only
+    std::optional<int> crc16;
+    QString reason; // empty when it would be sent
+};
+
+Verdict judge(const QString& shown, const QString& path, bool font, const Faces& faces) {
+    Verdict v;
+    v.file = shown;
+    v.font = font;
+    v.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
+    const LoadedImage image = LoadImageFile(path, MaxImageBytes(v.frameBytes));
+    v.reason = texts::imageRefusal(faces, image, shown, font, v.frameBytes);
+    if (!image.ok())
+        return v;
+    v.size = static_cast<qint64>(image.bytes.size());
+    if (CheckImageFrameable(image.bytes.size(), v.frameBytes) == ImageProblem::None) {
+        v.frames = static_cast<int>(DataFrameCount(image.bytes.size(), v.frameBytes));
+        v.crc16 = GetCRC16(image.bytes);
+    }
+    if (!font)
+        v.trailerSum = CheckBinImageValid(image.bytes);
+    return v;
+}
+
+template <typename T>
+QJsonValue orNull(const std::optional<T>& value) {
+    return value ? QJsonValue(*value) : QJsonValue();
+}
+
+QString jsonOf(const Verdict& v) {
+    const QJsonObject object{
+        {"file", v.file},
+        {"kind", v.font ? "font" : "program"},
+        {"size", orNull(v.size)},
+        {"frames", orNull(v.frames)},
+        {"frame_bytes", v.frameBytes},
+        {"trailer_sum", orNull(v.trailerSum)},
+        {"crc16", orNull(v.crc16)},
+        {"sendable", v.reason.isEmpty()},
+        {"reason", v.reason.isEmpty() ? QJsonValue() : QJsonValue(v.reason)},
+    };
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
+}
+
+QString textOf(const Verdict& v) {
+    const auto line = [](const char* name, const QString& value) {
+        return Column(QString::fromLatin1(name) + QLatin1Char(':'), 14) + value + '\n';
+    };
+    QString text = line("file", v.file) + line("kind", v.font ? "font" : "program");
+    if (v.size)
+        text += line("size", QStringLiteral("%1 bytes").arg(*v.size));
+    if (v.frames)
+        text +=
+            line("data frames", QStringLiteral("%1 of %2 bytes").arg(*v.frames).arg(v.frameBytes));
+    if (v.trailerSum)
+        text += line("trailer sum", *v.trailerSum ? "correct" : "wrong");
+    else if (v.font)
+        text += line("trailer sum", "not required for a font");
+    if (v.crc16)
+        text +=
+            line("CRC-16",
+                 QStringLiteral("0x%1").arg(
+                     QString::number(*v.crc16, 16).toUpper().rightJustified(4, QLatin1Char('0'))));
+    text += v.reason.isEmpty() ? QStringLiteral("would be sent\n")
+                               : QStringLiteral("refused: %1\n").arg(v.reason);
+    return text;
+}
+
+} // namespace
+
+int CheckCommand(const QCommandLineParser& args, const std::vector<QByteArray>& rawArguments,
+                 TerminalOutput& err) {
+    const QStringList positional = args.positionalArguments();
+    if (positional.size() != 2) {
+        err.write(QStringLiteral("posflash-cli: check needs exactly one FILE\n"));
+        return kExitRefused;
+    }
+    QString why;
+    const auto image = ImageArgument::open(positional[1], rawArguments, why);
+    if (!image) {
+        err.write(QStringLiteral("posflash-cli: %1\n").arg(why));
+        return kExitRefused;
+    }
+    Faces faces;
+    faces.setUseEnglish(args.value("lang") == "en");
+    const Verdict v = judge(positional[1], image->path(), args.isSet("font"), faces);
+    WriteReport(args.isSet("json") ? jsonOf(v) : textOf(v));
+    return v.reason.isEmpty() ? kExitSendable : kExitRefused;
+}
+
+} // namespace posflash

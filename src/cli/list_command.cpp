@@ -1,0 +1,123 @@
+#include "cli/list_command.h"
+
+#include "cli/report_output.h"
+#include "cli/terminal_output.h"
+#include "ports/com_port_map.h"
+#include "ports/regedit.h"
+#include "ports/usb_class.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace posflash {
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+struct Printer {
+    UsbDeviceEntry device;
+    bool comPort = false; // one of the ids the discovery takes for a virtual COM port
+    int comNumber = 0;
+};
+
+bool known(const UsbDeviceEntry& device, const QStringList& ids) {
+    return FindKnownDevice({device}, ids).has_value();
+}
+
+std::vector<Printer> printersIn(const std::vector<UsbDeviceEntry>& devices, ComPortMap& comPorts) {
+    std::vector<Printer> printers;
+    for (const UsbDeviceEntry& device : devices) {
+        if (!known(device, KnownUsbDeviceIds()))
+            continue;
+        Printer printer{device, known(device, KnownUsbComIds()) && !device.serialNode.isEmpty()};
+        // The number a download by --port COMn would use; a device seen for the first time
+        // gets it now, as the window's discovery would give it.
+        QString portName;
+        if (printer.comPort &&
+            RegReadValue(device, QStringLiteral("PortName"), portName, comPorts) == 0)
+            printer.comNumber = ParseComName(portName).value_or(0);
+        printers.push_back(std::move(printer));
+    }
+    return printers;
+}
+
+QJsonValue textOrNull(const QString& text) {
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
+QString jsonOf(const std::vector<Printer>& printers, const ComPortMap& comPorts) {
+    QJsonArray list;
+    for (const Printer& p : printers)
+        list.append(QJsonObject{
+            {"vendor_id", p.device.vendorId},
+            {"product_id", p.device.productId},
+            {"serial", textOrNull(p.device.serial)},
+            {"usb_path", p.device.usbPath},
+            {"instance_id", p.device.instanceId},
+            {"com_port", p.comPort},
+            {"com", p.comNumber > 0 ? QJsonValue(p.comNumber) : QJsonValue()},
+            {"device", textOrNull(p.device.serialNode)},
+            {"raw_device", textOrNull(p.device.rawNode)},
+        });
+    QJsonArray map;
+    for (const auto& [number, node] : comPorts.entries())
+        map.append(QJsonObject{{"com", number}, {"device", node}});
+    const QJsonObject object{{"printers", list}, {"com_map", map}};
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
+}
+
+QString textOf(const std::vector<Printer>& printers, const ComPortMap& comPorts) {
+    QString text;
+    if (printers.empty())
+        text += QStringLiteral("No printers in reach.\n");
+    else
+        text += QStringLiteral("Printers in reach:\n");
+    for (const Printer& p : printers) {
+        text += QStringLiteral("  USB %1:%2 serial %3 at %4: ")
+                    .arg(p.device.vendorId, p.device.productId,
+                         p.device.serial.isEmpty() ? QStringLiteral("-") : p.device.serial,
+                         p.device.usbPath);
+        if (p.comPort)
+            text += QStringLiteral("COM port %1 %2\n")
+                        .arg(p.comNumber > 0 ? QStringLiteral("COM%1").arg(p.comNumber)
+                                             : QStringLiteral("(no COM number)"),
+                             p.device.serialNode);
+        else
+            text += QStringLiteral("raw device %1 only\n")
+                        .arg(p.device.rawNode.isEmpty() ? QStringLiteral("(no node)")
+                                                        : p.device.rawNode);
+    }
+    text +=
+        QStringLiteral("COM map%1:\n")
+            .arg(comPorts.fileName().isEmpty() ? QString()
+                                               : QStringLiteral(" (%1)").arg(comPorts.fileName()));
+    for (const auto& [number, node] : comPorts.entries())
+        text += QStringLiteral("  ") + Column(QStringLiteral("COM%1").arg(number), 7) + node + '\n';
+    return text;
+}
+
+} // namespace
+
+int ListCommand(const QCommandLineParser& args, const UsbInventory& inventory, ComPortMap& comPorts,
+                TerminalOutput& err) {
+    if (args.positionalArguments().size() != 1) {
+        err.write(QStringLiteral("posflash-cli: list takes no FILE\n"));
+        return kExitUsage;
+    }
+    const auto devices = inventory.devices();
+    if (!devices) {
+        err.write(QStringLiteral("posflash-cli: the host's USB devices cannot be listed\n"));
+        return kExitFailed;
+    }
+    const std::vector<Printer> printers = printersIn(*devices, comPorts);
+    if (const Failure failed = comPorts.lastError())
+        err.write(QStringLiteral("posflash-cli: warning: %1\n").arg(failed->text));
+    WriteReport(args.isSet("json") ? jsonOf(printers, comPorts) : textOf(printers, comPorts));
+    return kExitDone;
+}
+
+} // namespace posflash
