@@ -29,6 +29,11 @@ TEST(UdevUsbInventoryTest, DevicesAreNamedWithUpperCaseIdsAndSerialOrBusPath) {
     EXPECT_EQ(devices[1].instanceId, "USB\\VID_1FC9&PID_2016\\1-3");
     EXPECT_TRUE(devices[1].serialNode.isEmpty());
     EXPECT_TRUE(devices[1].rawNode.isEmpty());
+    EXPECT_EQ(devices[0].serial, "PRN0001");
+    EXPECT_EQ(devices[0].usbPath, "1-1");
+    EXPECT_EQ(devices[1].vendorId, "1FC9");
+    EXPECT_EQ(devices[1].productId, "2016");
+    EXPECT_TRUE(devices[1].serial.isEmpty());
 }
 
 TEST(UdevUsbInventoryTest, NodesAreFoundWhereTheirDriversPutThemAndNowhereElse) {
@@ -59,6 +64,7 @@ TEST(UdevUsbInventoryTest, OddAttributesLeaveThatDeviceOutAndKeepTheOthers) {
     const auto devices = listed(bed);
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0].instanceId, "USB\\VID_0483&PID_5740\\1-9"); // serial too long
+    EXPECT_TRUE(devices[0].serial.isEmpty());
 }
 
 } // namespace
