@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Eight simulated printers on pseudo-terminals at once against one alone: a 1 MiB program
+# image each, the printer thinking 5 ms before each reply. Prints both totals, their ratio
+# (budget 1.3), the CPU the tool used, and the tool's time per frame seen by the printers.
+# Usage: bench/multi_serial_bench.sh [BUILD_DIR] [PRINTERS]
+set -euo pipefail
+build="${1:-build-bench}"
+count="${2:-8}"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$(dirname "$0")/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DPOSFLASH_BUILD_TESTS=OFF > /dev/null
+fi
+cmake --build "$build" --target posflash-cli posflash-printer-sim > /dev/null
+sim="$build/tools/printer-sim/posflash-printer-sim"
+cli="$build/src/cli/posflash-cli"
+work="$(mktemp -d)"
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+
+python3 - "$work/fw.bin" <<'PY'
+import struct, sys, random
+random.seed(1)
+body = bytes(random.getrandbits(8) for _ in range(1024 * 1024 - 4))
+open(sys.argv[1], "wb").write(body + struct.pack("<I", sum(body) & 0xFFFFFFFF))
+PY
+
+# Starts printers 1..n, each in its own folder; returns once every one is listening (its
+# first line names its pseudo-terminal).
+start_sims() {
+    pids=()
+    fds=()
+    for i in $(seq 1 "$1"); do
+        mkdir -p "$work/p$i"
+        rm -f "$work/p$i/received.bin" "$work/p$i/report.json"
+        exec {fd}< <(exec "$sim" serial --link "$work/p$i/tty" --think 5 \
+            --out "$work/p$i/received.bin" --report "$work/p$i/report.json")
+        pids+=($!)
+        fds+=("$fd")
+    done
+    for fd in "${fds[@]}"; do read -r _ <&"$fd"; done
+}
+stop_sims() {
+    kill -TERM "${pids[@]}"
+    for fd in "${fds[@]}"; do
+        cat <&"$fd" > /dev/null || true
+        exec {fd}<&-
+    done
+}
+
+# run N: downloads to printers 1..N at once; prints "wall user sys identical".
+run() {
+    start_sims "$1"
+    ports=()
+    for i in $(seq 1 "$1"); do ports+=(--port "$work/p$i/tty"); done
+    [ "$1" -gt 1 ] || ports+=(--json) # the same runner and output for one printer
+    /usr/bin/time -f "%e %U %S" -o "$work/time.txt" \
+        "$cli" download --lang en "${ports[@]}" "$work/fw.bin" > /dev/null
+    stop_sims
+    same=yes
+    for i in $(seq 1 "$1"); do
+        cmp -s "$work/fw.bin" "$work/p$i/received.bin" || same=NO
+    done
+    echo "$(tail -n 1 "$work/time.txt") $same"
+}
+
+read -r one_wall one_user one_sys one_same < <(run 1)
+read -r all_wall all_user all_sys all_same < <(run "$count")
+python3 - "$work" "$count" "$one_wall" "$one_user" "$one_sys" "$one_same" \
+    "$all_wall" "$all_user" "$all_sys" "$all_same" <<'PY'
+import json, statistics, sys
+work, n = sys.argv[1], int(sys.argv[2])
+ow, ou, os_, osame, aw, au, as_, asame = sys.argv[3:]
+ow, ou, os_, aw, au, as_ = map(float, (ow, ou, os_, aw, au, as_))
+print(f"one printer:    {ow:.2f} s, CPU {ou + os_:.2f} s, image identical: {osame}")
+print(f"{n} printers:     {aw:.2f} s, CPU {au + as_:.2f} s "
+      f"({100 * (au + as_) / aw:.0f} % of one core), images identical: {asame}")
+print(f"ratio {aw / ow:.2f} (budget 1.3)")
+medians, p99s = [], []
+for i in range(1, n + 1):
+    t = json.load(open(f"{work}/p{i}/report.json"))["tool_time_per_frame_us"]
+    medians.append(t["median"] / 1000)
+    p99s.append(t["p99"] / 1000)
+print(f"tool time per frame with {n} at once: median of medians {statistics.median(medians):.3f} ms, "
+      f"worst p99 {max(p99s):.3f} ms")
+PY
