@@ -130,7 +130,7 @@ void ProgressView::event(const TargetEvent& e) {
         plain(i, e.kind == TargetEvent::Kind::Progress ? QString() : line.lastEvent);
 }
 
-QString ProgressView::lineOf(std::size_t i) const {
+QString ProgressView::lineOf(std::size_t i, bool withEvent) const {
     const Line& line = lines_[i];
     QString s = targets_[i].label.leftJustified(labelWidth_);
     if (line.frames > 0) {
@@ -138,7 +138,8 @@ QString ProgressView::lineOf(std::size_t i) const {
         s += QStringLiteral(" %1%").arg(percent, 3);
         s += QStringLiteral("  ") + text("frame %1/%2").arg(line.accepted).arg(line.frames);
         if (!line.done) {
-            s += QStringLiteral("  %1 KiB/s").arg(line.estimate.kibPerSecond(), 0, 'f', 1);
+            if (line.estimate.kibPerSecond() > 0)
+                s += QStringLiteral("  %1 KiB/s").arg(line.estimate.kibPerSecond(), 0, 'f', 1);
             if (const auto left = line.estimate.remainingMs())
                 s += QStringLiteral("  ") + text("%1 left").arg(clock(*left));
         }
@@ -146,7 +147,7 @@ QString ProgressView::lineOf(std::size_t i) const {
     if (line.done)
         s += QStringLiteral("  ") + resultText(line.result) +
              QStringLiteral(" (%1 s)").arg(seconds(line.durationMs));
-    else if (!line.lastEvent.isEmpty())
+    else if (withEvent && !line.lastEvent.isEmpty())
         s += QStringLiteral("  ") + line.lastEvent;
     return s;
 }
@@ -172,7 +173,7 @@ void ProgressView::plain(std::size_t i, const QString& what) {
     if (!what.isEmpty())
         s += what;
     else
-        s += lineOf(i).mid(labelWidth_).trimmed();
+        s += lineOf(i, false).mid(labelWidth_).trimmed();
     if (line.done && !line.reason.isEmpty() && line.result != TargetResult::Completed)
         s += QStringLiteral(" - ") + line.reason;
     out_.write(s + QLatin1Char('\n'));
@@ -212,7 +213,8 @@ void ProgressView::finished(int exitCode) {
     for (const Line& line : lines_)
         completed += line.result == TargetResult::Completed ? 1 : 0;
     table +=
-        text("%1 of %2 completed, exit code %3\n").arg(completed).arg(lines_.size()).arg(exitCode);
+        text("%1 of %2 completed, exit code %3").arg(completed).arg(lines_.size()).arg(exitCode) +
+        QLatin1Char('\n');
     out_.write(table);
 }
 

@@ -43,7 +43,7 @@ private:
     QString text(const char* english) const;
     QString resultText(TargetResult r) const;
     QString eventText(const TargetEvent& e) const;
-    QString lineOf(std::size_t i) const;
+    QString lineOf(std::size_t i, bool withEvent = true) const;
     void redraw();
     void plain(std::size_t i, const QString& what);
 

@@ -190,4 +190,95 @@
         <translation>未能写入 config.ini：%1</translation>
     </message>
 </context>
+<context>
+    <name>MultiDownload</name>
+    <message>
+        <source>completed</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>被拒绝</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>start frame</source>
+        <translation>起始帧</translation>
+    </message>
+    <message>
+        <source>frame %1</source>
+        <translation>第 %1 帧</translation>
+    </message>
+    <message>
+        <source>end frame</source>
+        <translation>结束帧</translation>
+    </message>
+    <message>
+        <source>final frame</source>
+        <translation>最终帧</translation>
+    </message>
+    <message>
+        <source>link</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>connecting</source>
+        <translation>正在连接</translation>
+    </message>
+    <message>
+        <source>linked</source>
+        <translation>已连接</translation>
+    </message>
+    <message>
+        <source>no answer to %1, attempt %2</source>
+        <translation>%1 无应答，第 %2 次尝试</translation>
+    </message>
+    <message>
+        <source>%1 refused (status %2), attempt %3</source>
+        <translation>%1 被拒绝（状态 %2），第 %3 次尝试</translation>
+    </message>
+    <message>
+        <source>%1 refused (status %2)</source>
+        <translation>%1 被拒绝（状态 %2）</translation>
+    </message>
+    <message>
+        <source>frame %1/%2</source>
+        <translation>帧 %1/%2</translation>
+    </message>
+    <message>
+        <source>%1 left</source>
+        <translation>剩余 %1</translation>
+    </message>
+    <message>
+        <source>target</source>
+        <translation>目标</translation>
+    </message>
+    <message>
+        <source>result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>秒</translation>
+    </message>
+    <message>
+        <source>retries</source>
+        <translation>重试</translation>
+    </message>
+    <message>
+        <source>reason</source>
+        <translation>原因</translation>
+    </message>
+    <message>
+        <source>%1 of %2 completed, exit code %3</source>
+        <translation>%2 台中完成 %1 台，退出码 %3</translation>
+    </message>
+</context>
 </TS>
