@@ -244,8 +244,13 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         }
     }
 
-    const MultiSettings settings{image->path(), font, args.value("lang") == "en", ComPortMapPath(),
-                                 linkTimeoutMs};
+    const MultiSettings settings{
+        image->path(),
+        font,
+        args.value("lang") == "en",
+        ComPortMapPath(),
+        linkTimeoutMs,
+        [&cli](const HistoryRecord& record) { RecordDownload(record, cli.err); }};
     std::unique_ptr<MultiEventSink> view;
     if (args.isSet("json"))
         view = std::make_unique<JsonEventView>(cli.out, targets);

@@ -3,6 +3,7 @@
 #include "base/ini_store.h"
 #include "base/panel.h"
 #include "cli/process_signals.h"
+#include "engine/download_record.h"
 #include "engine/engine.h"
 #include "ports/com_port_map.h"
 #include "ports/named_usb_device.h"
@@ -202,6 +203,19 @@ void TargetWorker::run() {
         done.result = TargetResult::Failed;
         done.reason = QStringLiteral("no link within %1 s").arg(*settings_.linkTimeoutMs / 1000);
     }
+    if (summary.outcome != DownloadDriver::Outcome::None &&
+        summary.outcome != DownloadDriver::Outcome::NotStarted) {
+        const UsbInventory& inventory = target_.device.isEmpty()
+                                            ? static_cast<const UsbInventory&>(session.host)
+                                            : session.named;
+        done.record =
+            RecordOf(summary, QStringLiteral("cli"),
+                     CurrentTarget(session.engine, session.panel, session.comPorts, inventory));
+        if (linkTimedOut_ && done.result == TargetResult::Failed) {
+            done.record->result = QStringLiteral("failed");
+            done.record->reason = done.reason;
+        }
+    }
     session_ = nullptr;
     post(done);
 }
@@ -262,6 +276,9 @@ void MultiDownload::deliver(const TargetEvent& e) {
     sink_.event(e);
     if (e.kind != TargetEvent::Kind::Done)
         return;
+    // The history is written here, one download at a time, from the thread that owns it.
+    if (e.record && settings_.record)
+        settings_.record(*e.record);
     results_[static_cast<std::size_t>(e.target)] = e.result;
     if (++done_ == static_cast<int>(targets_.size()) && allDone_)
         allDone_();

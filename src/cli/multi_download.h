@@ -1,5 +1,7 @@
 #pragma once
 
+#include "history/history_store.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -30,6 +32,8 @@ struct MultiSettings {
     QString comMapPath; // the COM-number map, read by targets named by number
     // A link not up by then ends its target as failed; none: wait until stopped.
     std::optional<int> linkTimeoutMs;
+    // Called on the main thread with each download that began, for the history.
+    std::function<void(const HistoryRecord&)> record;
 };
 
 enum class TargetResult { Completed, Failed, Cancelled, Refused };
@@ -54,6 +58,7 @@ struct TargetEvent {
     int retries = 0;
     int crc16 = -1;
     QString reason;
+    std::optional<HistoryRecord> record; // none when the download never began
 };
 
 // Whoever shows the run: a terminal, plain lines, JSON. Called on the main thread only.

@@ -51,8 +51,12 @@ protected:
         return path;
     }
 
-    static Finished run(const QStringList& args, int timeoutMs) {
+    // The tool keeps its history in this test's folder.
+    Finished run(const QStringList& args, int timeoutMs) {
         QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", dir_.path());
+        cli.setProcessEnvironment(env);
         cli.start(kCli, args);
         Finished result;
         if (!cli.waitForFinished(timeoutMs)) {
@@ -184,6 +188,21 @@ TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone
 
     EXPECT_EQ(received(good1), image_);
     EXPECT_EQ(received(good2), image_);
+
+    // Each printer's download is one row of the history, with its own result.
+    const Finished history = run({"history", "--json"}, 10000);
+    ASSERT_EQ(history.exitCode, 0) << history.err.toStdString();
+    QMap<QString, QString> rows;
+    for (const QString& line : history.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject row = QJsonDocument::fromJson(line.toUtf8()).object();
+        EXPECT_FALSE(rows.contains(row["device"].toString()));
+        rows[row["device"].toString()] = row["result"].toString();
+    }
+    const QMap<QString, QString> expected = {{links[0], "completed"},
+                                             {links[1], "completed"},
+                                             {links[2], "failed"},
+                                             {links[3], "failed"}};
+    EXPECT_EQ(rows, expected);
 }
 
 TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrinter) {
@@ -210,6 +229,9 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     PrinterSimProcess& slow1 = printer({"--think", "20"});
     PrinterSimProcess& slow2 = printer({"--think", "20"});
     QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", dir_.path());
+    cli.setProcessEnvironment(env);
     cli.start(kCli, {"download", "--font", "--port", slow1.link(), "--port", slow2.link(), font});
     bool linked = false;
     while (!linked && cli.waitForReadyRead(10000))
