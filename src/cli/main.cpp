@@ -46,6 +46,8 @@ constexpr const char* kUsage =
     "                             (--port COMn|DEVICE --port ... | --all) FILE\n"
     "       posflash-cli download [--font [--via-app]] [--lang en|zh] --net --ip A.B.C.D\n"
     "                             --mac XX-XX-XX-XX-XX-XX FILE\n"
+    "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S] --net\n"
+    "                             --ip A.B.C.D --mac XX-.. --ip A.B.C.D --mac XX-.. ... FILE\n"
     "       posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE | --net --ip A.B.C.D)\n"
     "       posflash-cli list [--json]\n"
     "       posflash-cli check [--font] [--json] [--lang en|zh] FILE\n"
@@ -183,20 +185,62 @@ std::vector<MultiTarget> presentComPrinters() {
     for (const UsbDeviceEntry& device : host.devices().value_or(std::vector<UsbDeviceEntry>{})) {
         if (device.serialNode.isEmpty() || !FindKnownDevice({device}, KnownUsbComIds()))
             continue;
-        found.push_back({device.serialNode, device.serialNode, 0});
+        found.push_back({device.serialNode, device.serialNode, 0, {}, {}});
     }
     return found;
 }
 
+// Network printers named by --ip and --mac pairs, in order.
+std::optional<std::vector<MultiTarget>> networkTargets(const Cli& cli,
+                                                       const QCommandLineParser& args) {
+    const QStringList ips = args.values("ip");
+    const QStringList macs = args.values("mac");
+    if (args.isSet("port") || args.isSet("all")) {
+        cli.usage("--net excludes --port and --all");
+        return std::nullopt;
+    }
+    if (ips.isEmpty() || ips.size() != macs.size()) {
+        cli.usage("--net needs an --ip and a --mac for each printer");
+        return std::nullopt;
+    }
+    std::vector<MultiTarget> targets;
+    for (qsizetype i = 0; i < ips.size(); ++i) {
+        QString why;
+        if (!ParseIpv4Text(ips[i]))
+            why = QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ips[i]);
+        else if (!ParseMacText(macs[i]))
+            why = QStringLiteral("--mac %1 is not an address like 00-11-22-AA-BB-CC").arg(macs[i]);
+        // One printer per address and per MAC: the replies are told apart by them.
+        for (const MultiTarget& other : targets)
+            if (ParseIpv4Text(other.ip) == ParseIpv4Text(ips[i]) ||
+                ParseMacText(other.mac) == ParseMacText(macs[i]))
+                why = QStringLiteral("--ip %1 --mac %2 names a printer twice").arg(ips[i], macs[i]);
+        if (!why.isEmpty()) {
+            cli.usage(why);
+            return std::nullopt;
+        }
+        targets.push_back({ips[i] + QLatin1Char('/') + macs[i], {}, 0, ips[i], macs[i]});
+    }
+    return targets;
+}
+
 // Several printers at once, each on a thread of its own; or one, reported as JSON.
 int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString& imageArgument) {
-    if (args.isSet("net") || args.isSet("via-app"))
-        return cli.usage("--net and --via-app take one printer, without --all or --json");
+    if (args.isSet("via-app"))
+        return cli.usage("--via-app takes one printer, without --all or --json");
     if (args.isSet("all") && args.isSet("port"))
         return cli.usage("--all and --port exclude each other");
+    if (!args.isSet("net") && (args.isSet("ip") || args.isSet("mac")))
+        return cli.usage("--ip and --mac go with --net");
     std::vector<MultiTarget> targets;
+    if (args.isSet("net")) {
+        auto named = networkTargets(cli, args);
+        if (!named)
+            return kExitUsage;
+        targets = std::move(*named);
+    }
     for (const QString& port : args.values("port")) {
-        MultiTarget target{port, {}, 0};
+        MultiTarget target{port, {}, 0, {}, {}};
         if (const auto number = ParseComName(port)) {
             target.comNumber = *number;
             target.label = QStringLiteral("COM%1").arg(*number);
@@ -265,7 +309,8 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     const QStringList positional = args.positionalArguments();
     if (positional.size() != 2)
         return cli.usage("download needs exactly one FILE");
-    if (args.isSet("all") || args.isSet("json") || args.values("port").size() > 1)
+    if (args.isSet("all") || args.isSet("json") || args.values("port").size() > 1 ||
+        args.values("ip").size() > 1)
         return multiDownload(cli, args, positional[1]);
     const bool font = args.isSet("font");
     if (args.isSet("via-app") && !(font && args.isSet("net")))

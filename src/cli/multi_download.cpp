@@ -5,6 +5,7 @@
 #include "cli/process_signals.h"
 #include "engine/download_record.h"
 #include "engine/engine.h"
+#include "link/shared_boot_ports.h"
 #include "ports/com_port_map.h"
 #include "ports/named_usb_device.h"
 #include "ports/usb_inventory_linux.h"
@@ -28,8 +29,9 @@ constexpr qint64 kProgressEveryMs = 250;
 // the download did reaches the output through the driver's signals and its summary.
 class QuietPanel : public Panel {
 public:
-    QuietPanel(QString programFile, QString fontFile)
-        : programFile_(std::move(programFile)), fontFile_(std::move(fontFile)) {}
+    QuietPanel(QString programFile, QString fontFile, QString ip, QString mac)
+        : programFile_(std::move(programFile)), fontFile_(std::move(fontFile)), ip_(std::move(ip)),
+          mac_(std::move(mac)) {}
 
     void setStatusLabel(const QString& text) override { label_ = text; }
     QString statusLabel() const override { return label_; }
@@ -45,27 +47,36 @@ public:
     void setPortKindIndex(int) override {}
     QString programFilePath() const override { return programFile_; }
     QString fontFilePath() const override { return fontFile_; }
-    QString ipAddressText() const override { return {}; }
-    QString macAddressText() const override { return {}; }
+    QString ipAddressText() const override { return ip_; }
+    QString macAddressText() const override { return mac_; }
     bool fontBootDown() const override { return true; }
 
 private:
     QString programFile_;
     QString fontFile_;
+    QString ip_;
+    QString mac_;
     QString label_;
 };
 
 // One printer's engine, aimed at its port. Made and destroyed on the printer's thread, so
-// its serial port, timers and device monitor belong to that thread's event loop.
+// its serial port, sockets, timers and device monitor belong to that thread's event loop.
 struct PrinterSession {
-    PrinterSession(const MultiTarget& target, const MultiSettings& settings)
-        : comPorts(target.device.isEmpty() ? settings.comMapPath : QString()),
+    PrinterSession(const MultiTarget& target, const MultiSettings& settings,
+                   SharedBootPorts* bootPorts)
+        : comPorts(target.device.isEmpty() && target.ip.isEmpty() ? settings.comMapPath
+                                                                  : QString()),
           named(host, target.device),
-          panel(settings.file, settings.font ? settings.file : QString()),
+          panel(settings.file, settings.font ? settings.file : QString(), target.ip, target.mac),
           engine(panel, iniStore, comPorts,
                  target.device.isEmpty() ? static_cast<const UsbInventory&>(host) : named) {
         engine.faces().setUseEnglish(settings.english);
         engine.portModel().setBaudIndex(7); // the line runs at 115200 whatever this says
+        if (!target.ip.isEmpty()) {
+            engine.network().shareBootPorts(bootPorts);
+            engine.portModel().optPortSelect_Click(0);
+            return;
+        }
         const int number =
             target.device.isEmpty() ? target.comNumber : comPorts.assign(target.device);
         engine.portModel().selectComIndex(number - 1);
@@ -104,10 +115,10 @@ TargetResult resultOf(DownloadDriver::Outcome outcome) {
 class TargetWorker : public QObject {
 public:
     TargetWorker(int index, const MultiTarget& target, const MultiSettings& settings,
-                 const QElapsedTimer& clock, QObject* receiver,
+                 const QElapsedTimer& clock, SharedBootPorts* bootPorts, QObject* receiver,
                  std::function<void(const TargetEvent&)> deliver)
-        : index_(index), target_(target), settings_(settings), clock_(clock), receiver_(receiver),
-          deliver_(std::move(deliver)) {}
+        : index_(index), target_(target), settings_(settings), clock_(clock), bootPorts_(bootPorts),
+          receiver_(receiver), deliver_(std::move(deliver)) {}
 
     // On the worker's thread, from its start to the end of the download.
     void run();
@@ -133,6 +144,7 @@ private:
     const MultiTarget target_;
     const MultiSettings settings_;
     const QElapsedTimer& clock_; // read only: its start never changes while threads run
+    SharedBootPorts* bootPorts_; // the main thread's; null without network printers
     QObject* receiver_;
     std::function<void(const TargetEvent&)> deliver_;
 
@@ -147,7 +159,7 @@ private:
 
 void TargetWorker::run() {
     post(make(TargetEvent::Kind::Start));
-    PrinterSession session(target_, settings_);
+    PrinterSession session(target_, settings_, bootPorts_);
     session_ = &session;
     DownloadDriver& driver = session.engine.driver();
 
@@ -295,11 +307,17 @@ void MultiDownload::cancelAll() {
 int MultiDownload::run(ProcessSignals& stopSignals) {
     clock_.start();
     results_.assign(targets_.size(), TargetResult::Cancelled);
+    if (std::any_of(targets_.begin(), targets_.end(),
+                    [](const MultiTarget& t) { return !t.ip.isEmpty(); })) {
+        // Bound before any engine starts; a refusal reaches each network printer as its link's.
+        bootPorts_ = std::make_unique<SharedBootPorts>();
+        bootPorts_->bind(NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort);
+    }
     stopSignals.watch([this] { cancelAll(); });
     for (std::size_t i = 0; i < targets_.size(); ++i) {
-        auto worker =
-            std::make_unique<TargetWorker>(static_cast<int>(i), targets_[i], settings_, clock_,
-                                           this, [this](const TargetEvent& e) { deliver(e); });
+        auto worker = std::make_unique<TargetWorker>(static_cast<int>(i), targets_[i], settings_,
+                                                     clock_, bootPorts_.get(), this,
+                                                     [this](const TargetEvent& e) { deliver(e); });
         TargetWorker* w = worker.get();
         std::unique_ptr<QThread> thread(QThread::create([w] { w->run(); }));
         thread->setObjectName(QStringLiteral("printer-%1").arg(i + 1));

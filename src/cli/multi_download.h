@@ -16,12 +16,16 @@ class QThread;
 namespace posflash {
 
 class ProcessSignals;
+class SharedBootPorts;
 
 // One printer of a download to several, as the command line named or found it.
 struct MultiTarget {
     QString label;  // what the output calls it
     QString device; // a device node; empty when the target is a COM number
     int comNumber = 0;
+    // A printer on the network when ip is set: its address and its MAC, as typed.
+    QString ip;
+    QString mac;
 };
 
 // What every target of the run shares.
@@ -98,6 +102,8 @@ private:
     std::vector<std::unique_ptr<TargetWorker>> workers_;
     std::vector<std::unique_ptr<QThread>> threads_;
     std::vector<TargetResult> results_;
+    // Ports 67 and 69, bound once for every network printer of the run, on the main thread.
+    std::unique_ptr<SharedBootPorts> bootPorts_;
     int done_ = 0;
     std::function<void()> allDone_;
 };

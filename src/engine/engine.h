@@ -40,6 +40,7 @@ public:
     UsbHotplugMonitor& hotplug() { return hotplug_; }
     const SerialControl& serial() const { return serial_; }
     const BootLink& link() const { return link_; }
+    NetworkBoot& network() { return network_; }
     const NetworkBoot& network() const { return network_; }
 
 private:

@@ -5,6 +5,7 @@
 #include "link/app_to_boot.h"
 #include "link/link_texts.h"
 #include "link/mnetopt.h"
+#include "link/shared_boot_ports.h"
 #include "protocol/reply_checker.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,16 @@ NetworkBoot::NetworkBoot(Panel& panel, const Faces& faces, BootLink& link, AppTo
     : QObject(parent), panel_(panel), faces_(faces), link_(link), appToBoot_(appToBoot) {
     connect(&udpBOOTP_, &QUdpSocket::readyRead, this, &NetworkBoot::bootpArrival);
     connect(&udpTFTP_, &QUdpSocket::readyRead, this, &NetworkBoot::tftpArrival);
+}
+
+NetworkBoot::~NetworkBoot() {
+    leaveSharedPorts();
+}
+
+void NetworkBoot::leaveSharedPorts() {
+    if (shared_ != nullptr)
+        shared_->leave(this);
+    enrolled_ = false;
 }
 
 Failure NetworkBoot::takePrinterAddress() {
@@ -56,6 +67,26 @@ Failure NetworkBoot::startBootLoaderLink() {
                                            faces_, QString::fromLocal8Bit(config_.BootFileName))};
     if (const auto host = ParseIpv4Text(GetLocalIpAddress()))
         config_.HostIpBytes = *host;
+    if (shared_ != nullptr) {
+        if (const auto& refused = shared_->refusal())
+            return Error{kBindRefused,
+                         link_texts::bindFailed(faces_, refused->port, refused->reason,
+                                                QCoreApplication::applicationFilePath())};
+        udpTFTP_.abort();
+        // A call handed over just before the link was made finds the engine gone on.
+        enrolled_ = true;
+        shared_->enroll(this, config_.PrinterMacBytes, printer_,
+                        {this,
+                         [this](const QNetworkDatagram& d) {
+                             if (enrolled_)
+                                 answerBootp(d);
+                         },
+                         [this](const QNetworkDatagram& d) {
+                             if (enrolled_)
+                                 linkPortArrival(d);
+                         }});
+        return std::nullopt;
+    }
     if (Failure refused = bind(udpBOOTP_, kBootpServerPort))
         return refused;
     if (Failure refused = bind(udpTFTP_, kLinkPort)) {
@@ -100,39 +131,46 @@ Ipv4Bytes NetworkBoot::hostAddressFor(int interfaceIndex) const {
 }
 
 void NetworkBoot::bootpArrival() {
+    while (udpBOOTP_.hasPendingDatagrams())
+        answerBootp(udpBOOTP_.receiveDatagram());
+}
+
+void NetworkBoot::answerBootp(const QNetworkDatagram& request) {
     // Every datagram is consumed in every step; only step 0 answers.
-    while (udpBOOTP_.hasPendingDatagrams()) {
-        const QNetworkDatagram request = udpBOOTP_.receiveDatagram();
-        const QByteArray data = request.data();
-        BootpConfig config = config_;
-        config.HostIpBytes = hostAddressFor(static_cast<int>(request.interfaceIndex()));
-        const auto reply =
-            AnswerBootpRequest(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                        static_cast<std::size_t>(data.size())),
-                               config, link_.state().BootloadrStep);
-        if (!reply)
-            continue;
-        QNetworkDatagram answer(QByteArray(reinterpret_cast<const char*>(reply->data()),
-                                           static_cast<qsizetype>(reply->size())),
-                                QHostAddress::Broadcast, kBootpClientPort);
-        answer.setInterfaceIndex(request.interfaceIndex());
+    const QByteArray data = request.data();
+    BootpConfig config = config_;
+    config.HostIpBytes = hostAddressFor(static_cast<int>(request.interfaceIndex()));
+    const auto reply =
+        AnswerBootpRequest(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                    static_cast<std::size_t>(data.size())),
+                           config, link_.state().BootloadrStep);
+    if (!reply)
+        return;
+    QNetworkDatagram answer(QByteArray(reinterpret_cast<const char*>(reply->data()),
+                                       static_cast<qsizetype>(reply->size())),
+                            QHostAddress::Broadcast, kBootpClientPort);
+    answer.setInterfaceIndex(request.interfaceIndex());
+    if (shared_ != nullptr)
+        shared_->sendBootpReply(answer);
+    else
         udpBOOTP_.writeDatagram(answer);
-        link_.setStep(step::kBootpAnswered);
-    }
+    link_.setStep(step::kBootpAnswered);
 }
 
 void NetworkBoot::tftpArrival() {
-    while (udpTFTP_.state() == QAbstractSocket::BoundState && udpTFTP_.hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = udpTFTP_.receiveDatagram();
-        const QByteArray data = datagram.data();
-        // Only the printer may acknowledge frames: anybody else's datagrams are dropped.
-        if (datagram.senderAddress().toIPv4Address() != printer_.toIPv4Address()) {
-            noteOtherSender(datagram.senderAddress(), data);
-            continue;
-        }
-        link_.socketArrival(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                     static_cast<std::size_t>(data.size())));
+    while (udpTFTP_.state() == QAbstractSocket::BoundState && udpTFTP_.hasPendingDatagrams())
+        linkPortArrival(udpTFTP_.receiveDatagram());
+}
+
+void NetworkBoot::linkPortArrival(const QNetworkDatagram& datagram) {
+    const QByteArray data = datagram.data();
+    // Only the printer may acknowledge frames: anybody else's datagrams are dropped.
+    if (datagram.senderAddress().toIPv4Address() != printer_.toIPv4Address()) {
+        noteOtherSender(datagram.senderAddress(), data);
+        return;
     }
+    link_.socketArrival(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                 static_cast<std::size_t>(data.size())));
 }
 
 void NetworkBoot::noteOtherSender(const QHostAddress& sender, const QByteArray& data) {
@@ -157,6 +195,7 @@ void NetworkBoot::linkDatagramArrived() {
     // The frames leave from a fresh local port towards the printer's frame port.
     udpBOOTP_.abort();
     udpTFTP_.abort();
+    leaveSharedPorts();
     udpTFTP_.bind(QHostAddress::AnyIPv4, 0);
 }
 
@@ -176,6 +215,7 @@ void NetworkBoot::closeLink() {
 void NetworkBoot::closeSockets() {
     udpTFTP_.abort();
     udpBOOTP_.abort();
+    leaveSharedPorts();
 }
 
 } // namespace posflash

@@ -5,6 +5,7 @@
 #include "protocol/bootp_responder.h"
 
 #include <QHostAddress>
+#include <QNetworkDatagram>
 #include <QObject>
 #include <QUdpSocket>
 
@@ -13,6 +14,7 @@ namespace posflash {
 class AppToBoot;
 class Faces;
 class Panel;
+class SharedBootPorts;
 
 // The network link: the BOOTP responder on port 67, the link socket on port 69 that turns
 // towards the printer's port 13633, and the way through the running firmware for fonts.
@@ -26,6 +28,11 @@ public:
 
     NetworkBoot(Panel& panel, const Faces& faces, BootLink& link, AppToBoot& appToBoot,
                 QObject* parent = nullptr);
+    ~NetworkBoot() override;
+
+    // With several printers at once, the process's ports 67 and 69 instead of binding them
+    // here: they must outlive this link. Null: its own (one printer per process).
+    void shareBootPorts(SharedBootPorts* ports) { shared_ = ports; }
 
     // Error codes of the network link.
     enum Code { kInvalidIp = 1, kInvalidMac, kFileNameTooLong, kBindRefused, kNotConnected };
@@ -49,6 +56,9 @@ private:
     Failure bind(QUdpSocket& socket, quint16 port);
     void bootpArrival();
     void tftpArrival();
+    void answerBootp(const QNetworkDatagram& request);
+    void linkPortArrival(const QNetworkDatagram& datagram);
+    void leaveSharedPorts();
     void noteOtherSender(const QHostAddress& sender, const QByteArray& data);
     Ipv4Bytes hostAddressFor(int interfaceIndex) const;
 
@@ -57,7 +67,11 @@ private:
     BootLink& link_;
     AppToBoot& appToBoot_;
     QUdpSocket udpBOOTP_;
+    // The link port; after the link, the frames' socket on a port of its own. With shared
+    // ports it is only the frames' socket.
     QUdpSocket udpTFTP_;
+    SharedBootPorts* shared_ = nullptr;
+    bool enrolled_ = false; // with the shared ports, from the link's start to the link
     QHostAddress printer_;
     BootpConfig config_;
     bool otherSenderShown_ = false; // once per link wait

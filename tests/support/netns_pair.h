@@ -12,19 +12,23 @@ namespace posflash::testing {
 
 // Two network namespaces joined by a veth pair: the tool's (this process moves into it) and
 // the printer's. The tool's side is a PC with two network cards: before the printer's comes
-// another one, into a third, empty namespace, and the default route leaves through it. Made and
-// removed by the test; nothing leaves them.
+// another one, into a third, empty namespace, and the default route leaves through it. Asked
+// for, a second printer gets a namespace of its own behind a third card of the tool's, on
+// another network. Made and removed by the test; nothing leaves them.
 class NetnsPair {
 public:
     static constexpr const char* kToolIp = "10.77.0.1";
     static constexpr const char* kPrinterIp = "10.77.0.2";
     static constexpr const char* kStrangerIp = "10.77.0.3";  // a third host, on the tool's side
     static constexpr const char* kOtherCardIp = "10.88.0.1"; // the tool's first network card
+    static constexpr const char* kToolIp2 = "10.78.0.1";     // the second printer's side
+    static constexpr const char* kPrinterIp2 = "10.78.0.2";
 
-    NetnsPair()
+    explicit NetnsPair(bool secondPrinter = false)
         : tool_(QStringLiteral("pf-tool-%1").arg(::getpid())),
           printer_(QStringLiteral("pf-prn-%1").arg(::getpid())),
-          elsewhere_(QStringLiteral("pf-far-%1").arg(::getpid())) {}
+          elsewhere_(QStringLiteral("pf-far-%1").arg(::getpid())),
+          printer2_(secondPrinter ? QStringLiteral("pf-prn2-%1").arg(::getpid()) : QString()) {}
     ~NetnsPair() { tearDown(); }
     NetnsPair(const NetnsPair&) = delete;
     NetnsPair& operator=(const NetnsPair&) = delete;
@@ -33,8 +37,8 @@ public:
     bool setUp() {
         if (::geteuid() != 0)
             return fail("needs root for ip netns");
-        const QString t = tool_, p = printer_, e = elsewhere_;
-        const QList<QStringList> steps{
+        const QString t = tool_, p = printer_, e = elsewhere_, p2 = printer2_;
+        QList<QStringList> steps{
             {"netns", "add", t},
             {"netns", "add", p},
             {"netns", "add", e},
@@ -57,6 +61,19 @@ public:
             // The printer broadcasts before it has an address of the tool's; it needs a route.
             {"-n", p, "route", "add", "default", "dev", "pfveth1"},
         };
+        if (!p2.isEmpty())
+            steps += QList<QStringList>{
+                {"netns", "add", p2},
+                {"link", "add", "pfveth2", "netns", t, "type", "veth", "peer", "name", "pfveth3",
+                 "netns", p2},
+                {"-n", t, "addr", "add", QStringLiteral("%1/24").arg(kToolIp2), "dev", "pfveth2"},
+                {"-n", p2, "addr", "add", QStringLiteral("%1/24").arg(kPrinterIp2), "dev",
+                 "pfveth3"},
+                {"-n", p2, "link", "set", "lo", "up"},
+                {"-n", t, "link", "set", "pfveth2", "up"},
+                {"-n", p2, "link", "set", "pfveth3", "up"},
+                {"-n", p2, "route", "add", "default", "dev", "pfveth3"},
+            };
         made_ = true;
         for (const QStringList& step : steps)
             if (!ip(step))
@@ -80,12 +97,16 @@ public:
             ip({"netns", "del", tool_});
             ip({"netns", "del", printer_});
             ip({"netns", "del", elsewhere_});
+            if (!printer2_.isEmpty())
+                ip({"netns", "del", printer2_});
             made_ = false;
         }
     }
 
-    // The command that runs a program in the printer's namespace.
-    QStringList printerLauncher() const { return {"ip", "netns", "exec", printer_}; }
+    // The command that runs a program in the printer's namespace (or the second printer's).
+    QStringList printerLauncher(bool second = false) const {
+        return {"ip", "netns", "exec", second ? printer2_ : printer_};
+    }
     QString why() const { return why_; }
 
 private:
@@ -105,6 +126,7 @@ private:
     QString tool_;
     QString printer_;
     QString elsewhere_;
+    QString printer2_; // empty without a second printer
     QString why_;
     int home_ = -1;
     bool made_ = false;
