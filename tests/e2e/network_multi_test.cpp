@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace posflash {
@@ -94,15 +95,15 @@ protected:
         return result;
     }
 
-    // The last object of each kind of event per target, from a JSON Lines stream.
-    static QMap<QString, QJsonObject> doneByTarget(const QString& out) {
-        QMap<QString, QJsonObject> done;
+    // The last event of the kind per target, from a JSON Lines stream.
+    static QMap<QString, QJsonObject> lastByTarget(const QString& out, const QString& event) {
+        QMap<QString, QJsonObject> found;
         for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
             const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
-            if (o["event"] == "done")
-                done[o["target"].toString()] = o;
+            if (o["event"] == event)
+                found[o["target"].toString()] = o;
         }
-        return done;
+        return found;
     }
 
     QMap<QString, QJsonObject> historyByTarget() {
@@ -127,9 +128,13 @@ NetnsPair* NetworkMultiTest::net_ = nullptr;
 bool NetworkMultiTest::ready_ = false;
 
 TEST_F(NetworkMultiTest, TwoPrintersBehindTwoCardsEachGetTheirOwnAnswerAndTheWholeImage) {
-    const QString file = programImage(300 * 1024);
-    PrinterSimProcess& first = printer(false, {"--ip", NetnsPair::kPrinterIp, "--mac", kMac1});
-    PrinterSimProcess& second = printer(true, {"--ip", NetnsPair::kPrinterIp2, "--mac", kMac2});
+    // Thinking 2 ms a frame, each printer takes longer than the other's first request can be
+    // late by; one answered only after the other's link would finish alone.
+    const QString file = programImage(100 * 1024);
+    PrinterSimProcess& first =
+        printer(false, {"--ip", NetnsPair::kPrinterIp, "--mac", kMac1, "--think", "2"});
+    PrinterSimProcess& second =
+        printer(true, {"--ip", NetnsPair::kPrinterIp2, "--mac", kMac2, "--think", "2"});
 
     const Finished r = run({"download", "--json", "--net", "--ip", NetnsPair::kPrinterIp, "--mac",
                             kMac1, "--ip", NetnsPair::kPrinterIp2, "--mac", kMac2, file},
@@ -139,9 +144,14 @@ TEST_F(NetworkMultiTest, TwoPrintersBehindTwoCardsEachGetTheirOwnAnswerAndTheWho
 
     const QString target1 = QStringLiteral("%1/%2").arg(NetnsPair::kPrinterIp, kMac1);
     const QString target2 = QStringLiteral("%1/%2").arg(NetnsPair::kPrinterIp2, kMac2);
-    const auto done = doneByTarget(r.out);
+    const auto done = lastByTarget(r.out, "done");
     EXPECT_EQ(done.value(target1)["result"], "completed") << r.out.toStdString();
     EXPECT_EQ(done.value(target2)["result"], "completed") << r.out.toStdString();
+    const auto linked = lastByTarget(r.out, "linked");
+    const double firstDone =
+        std::min(done.value(target1)["t"].toDouble(), done.value(target2)["t"].toDouble());
+    EXPECT_LT(linked.value(target1)["t"].toDouble(1e9), firstDone) << r.out.toStdString();
+    EXPECT_LT(linked.value(target2)["t"].toDouble(1e9), firstDone) << r.out.toStdString();
 
     // Each printer's answer came through its own card: its own address (which the simulated
     // printer checks against yiaddr), and the card's address as the server's.
@@ -179,7 +189,7 @@ TEST_F(NetworkMultiTest, APrinterNobodyAnswersFailsAtTheLinkTimeoutAndHoldsNoOne
             30000);
     ASSERT_FALSE(r.timedOut) << r.err.toStdString();
     EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
-    const auto done = doneByTarget(r.out);
+    const auto done = lastByTarget(r.out, "done");
     const QJsonObject ok = done.value(QStringLiteral("%1/%2").arg(NetnsPair::kPrinterIp, kMac1));
     const QJsonObject late = done.value(QStringLiteral("%1/%2").arg(NetnsPair::kPrinterIp2, kMac2));
     EXPECT_EQ(ok["result"], "completed") << r.out.toStdString();
