@@ -127,22 +127,8 @@ void frmBoot::GetLastIniFileParameter() {
 
 void frmBoot::reportStartupProblems() {
     QStringList lines;
-    for (const HostShortcoming missing : shortcomings_) {
-        switch (missing) {
-        case HostShortcoming::SerialAccess:
-            lines << text(QT_TRANSLATE_NOOP(
-                "frmBoot", "no access to serial devices (join the dialout group)"));
-            break;
-        case HostShortcoming::UdevRule:
-            lines << text(QT_TRANSLATE_NOOP("frmBoot", "udev rule %1 not installed"))
-                         .arg(QString::fromLatin1(kUdevRuleName));
-            break;
-        case HostShortcoming::BootPorts:
-            lines << text(QT_TRANSLATE_NOOP(
-                "frmBoot", "no right to bind UDP ports 67 and 69 for network downloads"));
-            break;
-        }
-    }
+    for (const HostShortcoming missing : shortcomings_)
+        lines << HostShortcomingText(missing, engine_.faces());
     if (!settingsError_.isEmpty())
         lines << text(QT_TRANSLATE_NOOP("frmBoot", "settings not saved: %1")).arg(settingsError_);
     if (!mirrorError_.isEmpty())

@@ -160,32 +160,47 @@
         <translation>停止</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_load.cpp" line="152"/>
+        <location filename="../app/frm_boot_load.cpp" line="137"/>
         <source>Check the setup: %1</source>
         <translation>请检查设置：%1</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_load.cpp" line="134"/>
+        <location filename="../app/host_readiness_linux.cpp" line="121"/>
         <source>no access to serial devices (join the dialout group)</source>
         <translation>无权访问串口设备（请加入 dialout 组）</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_load.cpp" line="138"/>
+        <location filename="../app/host_readiness_linux.cpp" line="124"/>
         <source>udev rule %1 not installed</source>
         <translation>未安装 udev 规则 %1</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_load.cpp" line="142"/>
+        <location filename="../app/host_readiness_linux.cpp" line="128"/>
         <source>no right to bind UDP ports 67 and 69 for network downloads</source>
         <translation>无权绑定网络下载所需的 UDP 端口 67 和 69</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_load.cpp" line="148"/>
+        <location filename="../app/host_readiness_linux.cpp" line="132"/>
+        <source>this session has no seat (a remote login), so udev gives it no access to printers (join the dialout and lp groups)</source>
+        <translation>此会话没有座席（远程登录），udev 不会授予它访问打印机的权限（请加入 dialout 和 lp 组）</translation>
+    </message>
+    <message>
+        <location filename="../app/host_readiness_linux.cpp" line="139"/>
+        <source>ModemManager is running and may probe the printer&apos;s port (udev rule %1 keeps it off the printers; for other serial adapters stop or mask ModemManager)</source>
+        <translation>ModemManager 正在运行，可能探测打印机的端口（udev 规则 %1 使其不碰打印机；其他串口适配器请停止或屏蔽 ModemManager）</translation>
+    </message>
+    <message>
+        <location filename="../app/host_readiness_linux.cpp" line="146"/>
+        <source>brltty claims USB-serial adapters (remove the brltty package, or mask its udev rule and service)</source>
+        <translation>brltty 会占用 USB 串口适配器（请卸载 brltty 软件包，或屏蔽它的 udev 规则和服务）</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_load.cpp" line="133"/>
         <source>settings not saved: %1</source>
         <translation>设置未能保存：%1</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_load.cpp" line="150"/>
+        <location filename="../app/frm_boot_load.cpp" line="135"/>
         <source>config.ini not written: %1</source>
         <translation>未能写入 config.ini：%1</translation>
     </message>
