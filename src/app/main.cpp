@@ -8,14 +8,22 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 using namespace posflash;
 
 int main(int argc, char** argv) {
+    // Answered before QApplication, which aborts without a display.
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
+        std::printf("posflash %s\n", POSFLASH_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("posflash"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationVersion(QStringLiteral(POSFLASH_VERSION));
+    // Wayland compositors find the menu entry, and with it the icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.posflash.posflash"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/posflash.png")));
 
     QCommandLineParser parser;

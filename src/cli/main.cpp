@@ -373,6 +373,7 @@ int run(const Cli& cli) {
     QCommandLineParser parser;
     parser.setApplicationDescription("Loads firmware into a receipt printer's boot loader.");
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument("command", "download, inboot, list, check or history");
     parser.addPositionalArgument("FILE", "the firmware (or, with --font, font) file");
     parser.addOption({"font", "download a font file (1024-byte frames)"});
@@ -392,6 +393,11 @@ int run(const Cli& cli) {
         return cli.usage(parser.errorText());
     if (parser.isSet("help")) {
         cli.out.write(parser.helpText());
+        return kExitCompleted;
+    }
+    if (parser.isSet("version")) {
+        cli.out.write(
+            QStringLiteral("posflash-cli %1\n").arg(QCoreApplication::applicationVersion()));
         return kExitCompleted;
     }
     const QStringList positional = parser.positionalArguments();
@@ -423,6 +429,7 @@ int main(int argc, char** argv) {
     const std::vector<QByteArray> rawArguments(argv, argv + argc);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("posflash-cli");
+    QCoreApplication::setApplicationVersion(POSFLASH_VERSION);
 
     TerminalOutput out(STDOUT_FILENO);
     TerminalOutput err(STDERR_FILENO);
