@@ -3,6 +3,8 @@
 #   ./posflash.sh           install what is missing, build, start the window
 #   ./posflash.sh --demo    the same, against the simulated printer
 #   ./posflash.sh test      install what is missing, build, run every test
+#   ./posflash.sh deb       install what is missing, build the programs, make the Debian
+#                           package build/posflash_<version>_<arch>.deb
 # POSFLASH_SANITIZE=1 builds into build-asan with AddressSanitizer and UBSan.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -29,7 +31,7 @@ build() {
         extra=(-DPOSFLASH_SANITIZE=ON)
     fi
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    cmake --build "$dir" -j "$(nproc)" "$@"
     BUILD_DIR="$dir"
 }
 
@@ -39,7 +41,8 @@ build() {
 install_system_parts() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    if [ ! -f /etc/udev/rules.d/60-posflash.rules ] && [ ! -f /lib/udev/rules.d/60-posflash.rules ]; then
+    if [ ! -f /etc/udev/rules.d/60-posflash.rules ] && [ ! -f /lib/udev/rules.d/60-posflash.rules ] &&
+        [ ! -f /usr/lib/udev/rules.d/60-posflash.rules ]; then
         packaging/install-udev-rule.sh || echo "posflash: the udev rule could not be installed" >&2
     fi
     local program
@@ -61,8 +64,19 @@ need_display() {
 
 mode="${1:-run}"
 install_missing
-build
+if [ "$mode" = deb ]; then
+    # The package holds the programs alone: the tests need not be built for it.
+    build --target posflash posflash-cli posflash-printer-sim posflash_install_files
+else
+    build
+fi
 case "$mode" in
+deb)
+    rm -f "$BUILD_DIR"/posflash_*.deb
+    (cd "$BUILD_DIR" && cpack -G DEB --config CPackConfig.cmake >/dev/null)
+    package=("$BUILD_DIR"/posflash_*.deb)
+    echo "Built ${package[0]}; install it with: sudo apt install ./${package[0]}"
+    ;;
 test)
     export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
@@ -83,7 +97,7 @@ run)
     exec "$BUILD_DIR/src/app/posflash"
     ;;
 *)
-    echo "usage: $0 [--demo | test]" >&2
+    echo "usage: $0 [--demo | test | deb]" >&2
     exit 2
     ;;
 esac

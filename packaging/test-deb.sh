@@ -1,0 +1,187 @@
+#!/usr/bin/env bash
+# The Debian package, end to end, on this machine (as root; CI runs it after the plain tests):
+# build the .deb from an existing build, lintian, its file list, install it with apt, use what
+# it installed, purge it and check that nothing of it is left.
+#   packaging/test-deb.sh [BUILD_DIR]     (default build)
+#
+# lintian infos left on purpose: binary-has-unneeded-section (.comment survives CPack's strip)
+# and hardening-no-fortify-functions (_FORTIFY_SOURCE would change every compile of the
+# project, tests included, for a package that is no Debian upload).
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+build="$(cd "${1:-$here/../build}" && pwd)"
+export DEBIAN_FRONTEND=noninteractive
+
+fail() {
+    echo "test-deb: FAILED: $*" >&2
+    exit 1
+}
+step() { echo "== $*"; }
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/posflash-deb.XXXXXX")"
+sim_pid=""
+installed=""
+cleanup() {
+    [ -z "$sim_pid" ] || kill "$sim_pid" 2> /dev/null || true
+    # A failed run does not leave the package behind on the machine.
+    [ -z "$installed" ] || apt-get purge -y -qq posflash > /dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+step "tools"
+apt-get install -y -qq lintian desktop-file-utils appstream man-db bash-completion > /dev/null
+
+step "package from $build"
+cmake --build "$build" --target posflash posflash-cli posflash-printer-sim posflash_install_files \
+    > /dev/null
+rm -f "$build"/posflash_*.deb
+(cd "$build" && cpack -G DEB --config CPackConfig.cmake > "$work/cpack.log") ||
+    { cat "$work/cpack.log"; fail "cpack"; }
+debs=("$build"/posflash_*.deb)
+deb="${debs[0]}"
+[ -f "$deb" ] || fail "no .deb in $build"
+version="$(dpkg-deb -f "$deb" Version)"
+echo "$deb"
+
+step "lintian"
+lintian_status=0
+lintian --fail-on error --display-info "$deb" > "$work/lintian.txt" 2>&1 || lintian_status=$?
+grep -v "running with root privileges" "$work/lintian.txt" || true
+[ "$lintian_status" -eq 0 ] || fail "lintian reports errors"
+
+step "contents"
+dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort \
+    > "$work/contents"
+sort > "$work/expected" << EOF
+/usr/bin/posflash
+/usr/bin/posflash-cli
+/usr/bin/posflash-printer-sim
+/usr/lib/udev/rules.d/60-posflash.rules
+/usr/share/applications/org.posflash.posflash.desktop
+/usr/share/bash-completion/completions/posflash-cli
+/usr/share/doc/posflash/changelog.gz
+/usr/share/doc/posflash/copyright
+/usr/share/icons/hicolor/128x128/apps/posflash.png
+/usr/share/icons/hicolor/16x16/apps/posflash.png
+/usr/share/icons/hicolor/24x24/apps/posflash.png
+/usr/share/icons/hicolor/256x256/apps/posflash.png
+/usr/share/icons/hicolor/32x32/apps/posflash.png
+/usr/share/icons/hicolor/48x48/apps/posflash.png
+/usr/share/icons/hicolor/64x64/apps/posflash.png
+/usr/share/man/man1/posflash-cli.1.gz
+/usr/share/man/man1/posflash-printer-sim.1.gz
+/usr/share/man/man1/posflash.1.gz
+/usr/share/metainfo/org.posflash.posflash.metainfo.xml
+EOF
+diff -u "$work/expected" "$work/contents" || fail "the package's files differ from the list"
+
+# What the package depends on goes in first, so that installing and purging posflash itself
+# must leave the file system exactly as it found it.
+step "dependencies, then the file list before"
+dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/[[:space:]]//g' |
+    grep -v '^$' > "$work/depends"
+xargs -a "$work/depends" apt-get install -y -qq --no-install-recommends > /dev/null
+snapshot() {
+    # Caches that triggers of other packages rebuild are theirs, not posflash's.
+    find /usr /etc /opt -xdev \( -name mimeinfo.cache -o -name icon-theme.cache \) -prune -o \
+        -print 2> /dev/null | sort
+}
+snapshot > "$work/before"
+
+step "apt-get install ./$(basename "$deb")"
+apt-get install -y -qq "$deb" 2>&1 | tee "$work/install.log" | grep -i posflash || true
+installed=yes
+dpkg-query -W -f '${Status}\n' posflash | grep -q "install ok installed" || fail "not installed"
+
+step "versions"
+[ "$(posflash-cli --version)" = "posflash-cli $version" ] || fail "posflash-cli --version"
+[ "$(posflash --version)" = "posflash $version" ] || fail "posflash --version"
+
+step "check and a full download on a pseudo-terminal"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data"
+mkdir -p "$HOME"
+python3 - "$work/fw.bin" << 'PY'
+import random, struct, sys
+random.seed(7)
+body = bytes(random.getrandbits(8) for _ in range(64 * 1024 - 4))
+open(sys.argv[1], "wb").write(body + struct.pack("<I", sum(body) & 0xFFFFFFFF))
+PY
+posflash-cli check --lang en "$work/fw.bin" > "$work/check.txt" || fail "check refused the file"
+grep -q "would be sent" "$work/check.txt" || fail "check: $(cat "$work/check.txt")"
+exec 3< <(exec posflash-printer-sim serial --link "$work/tty" --out "$work/received.bin")
+sim_pid=$!
+read -r pty_line <&3 # "PTY <path>": the printer is ready
+[[ $pty_line == PTY* ]] || fail "the simulated printer did not start"
+timeout 60 posflash-cli download --lang en --port "$work/tty" "$work/fw.bin" > "$work/download.txt" ||
+    { cat "$work/download.txt"; fail "download"; }
+kill -TERM "$sim_pid"
+wait "$sim_pid" || fail "the simulated printer saw errors"
+sim_pid=""
+cmp -s "$work/fw.bin" "$work/received.bin" || fail "the printer received another image"
+
+step "the window starts from the package"
+QT_QPA_PLATFORM=offscreen timeout 60 posflash --screenshot "$work/window.png" ||
+    fail "posflash --screenshot"
+[ -s "$work/window.png" ] || fail "no screenshot"
+
+step "capabilities"
+for program in /usr/bin/posflash /usr/bin/posflash-cli; do
+    getcap "$program" | grep -q "cap_net_bind_service=ep" || fail "getcap $program"
+done
+
+step "udev rule"
+rule=/usr/lib/udev/rules.d/60-posflash.rules
+[ -f "$rule" ] || fail "$rule missing"
+if command -v udevadm > /dev/null && udevadm verify --help > /dev/null 2>&1; then
+    udevadm verify "$rule" || fail "udevadm verify"
+else
+    # Every rule line is a list of KEY[{attr}] OP "value" pairs, and every GOTO has its LABEL.
+    python3 - "$rule" << 'PY' || fail "udev rule syntax"
+import re, sys
+pair = r'[A-Z_]+(\{[^}]+\})?\s*(==|!=|\+=|-=|:=|=)\s*"[^"]*"'
+line_re = re.compile(r'^\s*' + pair + r'(\s*,\s*' + pair + r')*\s*,?\s*$')
+gotos, labels = set(), set()
+for n, line in enumerate(open(sys.argv[1]), 1):
+    line = line.strip()
+    if not line or line.startswith('#'):
+        continue
+    if not line_re.match(line):
+        sys.exit(f"line {n}: {line}")
+    gotos.update(re.findall(r'GOTO="([^"]*)"', line))
+    labels.update(re.findall(r'LABEL="([^"]*)"', line))
+if gotos - labels:
+    sys.exit(f"GOTO without LABEL: {gotos - labels}")
+PY
+fi
+
+step "desktop entry, metainfo, manual pages, completion"
+desktop-file-validate /usr/share/applications/org.posflash.posflash.desktop
+appstreamcli validate --no-net /usr/share/metainfo/org.posflash.posflash.metainfo.xml
+for page in posflash posflash-cli posflash-printer-sim; do
+    [ "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz" ] || fail "man -w $page"
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "/usr/share/man/man1/$page.1.gz" \
+        2> "$work/man.err" > /dev/null
+    [ ! -s "$work/man.err" ] || { cat "$work/man.err"; fail "man warns about $page"; }
+done
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+    mkdir -p "$XDG_CONFIG_HOME/posflash"
+    printf '[ports]\nCOM1=/dev/ttyS0\nCOM12=/dev/ttyACM0\n' > "$XDG_CONFIG_HOME/posflash/comports.ini"
+    bash -c '
+        source /usr/share/bash-completion/bash_completion
+        source /usr/share/bash-completion/completions/posflash-cli
+        complete_line() { COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"
+            COMP_POINT=${#COMP_LINE}; COMPREPLY=(); _posflash_cli; echo "${COMPREPLY[*]}"; }
+        [ "$(complete_line posflash-cli d)" = download ] || exit 1
+        [ "$(complete_line posflash-cli download --port com1)" = "COM1 COM12" ] || exit 2
+        [ "$(complete_line posflash-cli check --j)" = --json ] || exit 3
+    ' || fail "bash completion ($?)"
+fi
+
+step "apt-get purge posflash"
+apt-get purge -y -qq posflash > /dev/null
+installed=""
+snapshot > "$work/after"
+diff -u "$work/before" "$work/after" || fail "purge left the file system changed"
+! ls /var/lib/dpkg/info/posflash.* > /dev/null 2>&1 || fail "dpkg still knows posflash's files"
+echo "test-deb: package $version built, installed, used and purged"
