@@ -287,5 +287,35 @@ TEST_F(CliTest, HistoryListsEachDownloadNewestFirst) {
     EXPECT_EQ(jsonLines(newest.out).size(), 1u);
 }
 
+TEST_F(CliTest, TwoProcessesRecordingAtOnceBothLand) {
+    const QByteArray previous = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+    QTemporaryDir firstDir;
+    QTemporaryDir secondDir;
+    PrinterSimProcess first(firstDir);
+    PrinterSimProcess second(secondDir);
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(second.start());
+    const QString font = write("font.bin", fontBytes(4096));
+    // Two tools, each its own process and database connection, finishing together.
+    QProcess a;
+    QProcess b;
+    a.start(kCli, {"download", "--font", "--port", first.link(), font});
+    b.start(kCli, {"download", "--font", "--port", second.link(), font});
+    EXPECT_TRUE(a.waitForFinished(20000));
+    EXPECT_TRUE(b.waitForFinished(20000));
+    EXPECT_EQ(a.exitCode(), 0) << a.readAllStandardError().toStdString();
+    EXPECT_EQ(b.exitCode(), 0) << b.readAllStandardError().toStdString();
+    const Finished history = run({"history", "--json"});
+    qputenv("XDG_DATA_HOME", previous);
+    const auto records = jsonLines(history.out);
+    ASSERT_EQ(records.size(), 2u) << history.out.toStdString();
+    QStringList devices{records[0]["device"].toString(), records[1]["device"].toString()};
+    devices.sort();
+    QStringList expected{first.link(), second.link()};
+    expected.sort();
+    EXPECT_EQ(devices, expected);
+}
+
 } // namespace
 } // namespace posflash
