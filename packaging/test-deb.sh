@@ -21,8 +21,10 @@ step() { echo "== $*"; }
 work="$(mktemp -d "${TMPDIR:-/tmp}/posflash-deb.XXXXXX")"
 sim_pid=""
 installed=""
+namespaces=()
 cleanup() {
     [ -z "$sim_pid" ] || kill "$sim_pid" 2> /dev/null || true
+    for ns in "${namespaces[@]}"; do ip netns del "$ns" 2> /dev/null || true; done
     # A failed run does not leave the package behind on the machine.
     [ -z "$installed" ] || apt-get purge -y -qq posflash > /dev/null 2>&1 || true
     rm -rf "$work"
@@ -129,6 +131,36 @@ step "capabilities"
 for program in /usr/bin/posflash /usr/bin/posflash-cli; do
     getcap "$program" | grep -q "cap_net_bind_service=ep" || fail "getcap $program"
 done
+
+step "a network download by an ordinary user, through the installed right to bind 67 and 69"
+# Two namespaces of this test's own joined by a veth pair: no packet leaves them.
+tool_ns="pfdeb-tool-$$" printer_ns="pfdeb-printer-$$"
+for ns in "$tool_ns" "$printer_ns"; do ip netns add "$ns" && namespaces+=("$ns") || fail "ip netns add"; done
+ip link add pfdeb0 netns "$tool_ns" type veth peer name pfdeb1 netns "$printer_ns"
+ip -n "$tool_ns" addr add 10.79.0.1/24 dev pfdeb0
+ip -n "$printer_ns" addr add 10.79.0.2/24 dev pfdeb1
+for ns in "$tool_ns" "$printer_ns"; do ip -n "$ns" link set lo up; done
+ip -n "$tool_ns" link set pfdeb0 up
+ip -n "$printer_ns" link set pfdeb1 up
+ip -n "$printer_ns" route add default dev pfdeb1 # it broadcasts before it knows the tool
+shared="$work/shared"
+mkdir -p "$shared/data" && cp "$work/fw.bin" "$shared/" && chown -R nobody:nogroup "$shared"
+chmod 755 "$work"
+exec 4< <(exec ip netns exec "$printer_ns" posflash-printer-sim net --ip 10.79.0.2 \
+    --mac 00-11-22-33-44-66 --out "$work/net-received.bin")
+sim_pid=$!
+read -r ready_line <&4
+[[ $ready_line == READY* ]] || fail "the simulated network printer did not start"
+# setpriv drops to nobody with no inherited capabilities: only the file's own right can bind.
+timeout 60 ip netns exec "$tool_ns" setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    --inh-caps=-all env HOME="$shared" XDG_DATA_HOME="$shared/data" \
+    posflash-cli download --lang en --net --ip 10.79.0.2 --mac 00-11-22-33-44-66 \
+    "$shared/fw.bin" > "$work/net-download.txt" 2>&1 ||
+    { cat "$work/net-download.txt"; fail "network download as nobody"; }
+kill -TERM "$sim_pid"
+wait "$sim_pid" || fail "the simulated network printer saw errors"
+sim_pid=""
+cmp -s "$work/fw.bin" "$work/net-received.bin" || fail "the network printer received another image"
 
 step "udev rule"
 rule=/usr/lib/udev/rules.d/60-posflash.rules
