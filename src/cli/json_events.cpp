@@ -95,6 +95,11 @@ void JsonEventView::event(const TargetEvent& e) {
     write(o);
 }
 
+void JsonEventView::targetAdded(const MultiTarget& target) {
+    targets_.push_back(target);
+    results_.push_back(TargetResult::Cancelled);
+}
+
 void JsonEventView::finished(int exitCode) {
     QJsonObject counts{{"completed", 0}, {"failed", 0}, {"cancelled", 0}, {"refused", 0}};
     for (const TargetResult r : results_) {

@@ -19,6 +19,7 @@ public:
 
     void event(const TargetEvent& e) override;
     void finished(int exitCode) override;
+    void targetAdded(const MultiTarget& target) override;
 
     static QString resultName(TargetResult r);
 

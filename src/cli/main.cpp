@@ -9,8 +9,10 @@
 #include "cli/multi_download.h"
 #include "cli/process_signals.h"
 #include "cli/progress_view.h"
+#include "cli/target_filter.h"
 #include "cli/terminal_output.h"
 #include "cli/terminal_panel.h"
+#include "cli/watch_runner.h"
 #include "download/download_texts.h"
 #include "engine/download_record.h"
 #include "engine/engine.h"
@@ -48,7 +50,11 @@ constexpr const char* kUsage =
     "                             --mac XX-XX-XX-XX-XX-XX FILE\n"
     "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S] --net\n"
     "                             --ip A.B.C.D --mac XX-.. --ip A.B.C.D --mac XX-.. ... FILE\n"
-    "       posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE | --net --ip A.B.C.D)\n"
+    "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S]\n"
+    "                             (--all | --watch [--inboot]) [--usb-path P ...]\n"
+    "                             [--serial-prefix S] FILE\n"
+    "       posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE [--port ...] |\n"
+    "                                           --net --ip A.B.C.D)\n"
     "       posflash-cli list [--json]\n"
     "       posflash-cli check [--font] [--json] [--lang en|zh] FILE\n"
     "       posflash-cli history [--json] [--limit N]\n";
@@ -77,7 +83,8 @@ struct Target {
     int comNumber = 0;
 };
 
-std::optional<Target> targetFrom(const QCommandLineParser& args, bool needMac, QString& why) {
+std::optional<Target> targetFrom(const QCommandLineParser& args, const QString& port, bool needMac,
+                                 QString& why) {
     Target target;
     target.network = args.isSet("net");
     if (target.network) {
@@ -104,7 +111,6 @@ std::optional<Target> targetFrom(const QCommandLineParser& args, bool needMac, Q
         }
         return target;
     }
-    const QString port = args.value("port");
     if (port.isEmpty()) {
         why = "--port or --net is required";
         return std::nullopt;
@@ -118,7 +124,8 @@ std::optional<Target> targetFrom(const QCommandLineParser& args, bool needMac, Q
         why = *problem;
         return std::nullopt;
     } else {
-        target.device = port;
+        // The serial layer reads a name without a leading slash as one under /dev.
+        target.device = QFileInfo(port).absoluteFilePath();
     }
     return target;
 }
@@ -178,15 +185,13 @@ void stopOnSignal(const Cli& cli, Engine& engine) {
     });
 }
 
-// Every printer's USB virtual COM port present now, by its device node.
-std::vector<MultiTarget> presentComPrinters() {
+// Every printer's USB virtual COM port present now that the filter takes, by its device node.
+std::vector<MultiTarget> presentComPrinters(const UsbTargetFilter& filter) {
     std::vector<MultiTarget> found;
     const UdevUsbInventory host;
-    for (const UsbDeviceEntry& device : host.devices().value_or(std::vector<UsbDeviceEntry>{})) {
-        if (device.serialNode.isEmpty() || !FindKnownDevice({device}, KnownUsbComIds()))
-            continue;
+    for (const UsbDeviceEntry& device :
+         FilteredPrinters(host.devices().value_or(std::vector<UsbDeviceEntry>{}), filter, false))
         found.push_back({device.serialNode, device.serialNode, 0, {}, {}});
-    }
     return found;
 }
 
@@ -230,6 +235,14 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         return cli.usage("--via-app takes one printer, without --all or --json");
     if (args.isSet("all") && args.isSet("port"))
         return cli.usage("--all and --port exclude each other");
+    const bool watch = args.isSet("watch");
+    if (watch && (args.isSet("all") || args.isSet("port") || args.isSet("net")))
+        return cli.usage("--watch excludes --all, --port and --net");
+    if (!watch && !args.isSet("all") && (args.isSet("usb-path") || args.isSet("serial-prefix")))
+        return cli.usage("--usb-path and --serial-prefix go with --all or --watch");
+    if (!watch && args.isSet("inboot"))
+        return cli.usage("--inboot goes with --watch");
+    const UsbTargetFilter filter{args.values("usb-path"), args.value("serial-prefix")};
     if (!args.isSet("net") && (args.isSet("ip") || args.isSet("mac")))
         return cli.usage("--ip and --mac go with --net");
     std::vector<MultiTarget> targets;
@@ -259,7 +272,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         targets.push_back(target);
     }
     std::optional<int> linkTimeoutMs;
-    if (targets.size() > 1 || args.isSet("all")) {
+    if (targets.size() > 1 || args.isSet("all") || watch) {
         bool ok = false;
         const int seconds = args.value("link-timeout").toInt(&ok);
         if (!ok || seconds < 1 || seconds > 86400)
@@ -280,7 +293,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         return kExitUsage;
     }
     if (args.isSet("all")) {
-        targets = presentComPrinters();
+        targets = presentComPrinters(filter);
         if (targets.empty()) {
             cli.err.write(QStringLiteral("posflash-cli: no printer with a USB virtual COM port "
                                          "is present\n"));
@@ -296,11 +309,17 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         linkTimeoutMs,
         [&cli](const HistoryRecord& record) { RecordDownload(record, cli.err); }};
     std::unique_ptr<MultiEventSink> view;
+    if (watch)
+        targets.clear(); // the printers come as they are plugged in
     if (args.isSet("json"))
         view = std::make_unique<JsonEventView>(cli.out, targets);
     else
         view = std::make_unique<ProgressView>(cli.out, faces, targets, isatty(STDOUT_FILENO),
                                               TerminalColumns(STDOUT_FILENO));
+    if (watch) {
+        WatchRunner run(settings, filter, args.isSet("inboot"), *view, cli.err);
+        return run.run(cli.stopSignals);
+    }
     MultiDownload run(targets, settings, *view);
     return run.run(cli.stopSignals);
 }
@@ -309,14 +328,14 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     const QStringList positional = args.positionalArguments();
     if (positional.size() != 2)
         return cli.usage("download needs exactly one FILE");
-    if (args.isSet("all") || args.isSet("json") || args.values("port").size() > 1 ||
-        args.values("ip").size() > 1)
+    if (args.isSet("all") || args.isSet("watch") || args.isSet("json") ||
+        args.values("port").size() > 1 || args.values("ip").size() > 1)
         return multiDownload(cli, args, positional[1]);
     const bool font = args.isSet("font");
     if (args.isSet("via-app") && !(font && args.isSet("net")))
         return cli.usage("--via-app goes with --font --net");
     QString why;
-    const auto target = targetFrom(args, true, why);
+    const auto target = targetFrom(args, args.value("port"), true, why);
     if (!target)
         return cli.usage(why);
     const auto image = ImageArgument::open(positional[1], cli.rawArguments, why);
@@ -357,16 +376,27 @@ int download(const Cli& cli, const QCommandLineParser& args) {
 int inboot(const Cli& cli, const QCommandLineParser& args) {
     if (args.positionalArguments().size() != 1)
         return cli.usage("inboot takes no FILE");
-    QString why;
-    const auto target = targetFrom(args, false, why);
-    if (!target)
-        return cli.usage(why);
-    Session session(cli, *target, args.value("lang"), QString(), QString());
-    stopOnSignal(cli, session.engine());
-    if (cli.stopSignals.arrived())
-        return kExitFailed;
-    session.engine().appToBoot().cmdAppToBoot_Click();
-    return session.engine().appToBoot().commandSent() ? kExitCompleted : kExitFailed;
+    // Several printers one after another: the command takes about a second each.
+    const QStringList ports = args.isSet("net") ? QStringList{QString()} : args.values("port");
+    std::vector<Target> targets;
+    for (const QString& port : ports.isEmpty() ? QStringList{QString()} : ports) {
+        QString why;
+        const auto target = targetFrom(args, port, false, why);
+        if (!target)
+            return cli.usage(why);
+        targets.push_back(*target);
+    }
+    int code = kExitCompleted;
+    for (const Target& target : targets) {
+        Session session(cli, target, args.value("lang"), QString(), QString());
+        stopOnSignal(cli, session.engine());
+        if (cli.stopSignals.arrived())
+            return kExitFailed;
+        session.engine().appToBoot().cmdAppToBoot_Click();
+        if (!session.engine().appToBoot().commandSent())
+            code = kExitFailed;
+    }
+    return code;
 }
 
 int run(const Cli& cli) {
@@ -384,6 +414,16 @@ int run(const Cli& cli) {
     parser.addOption({"mac", "the printer's MAC address (XX-XX-XX-XX-XX-XX)", "mac"});
     parser.addOption({"via-app", "send a font through the running firmware's TCP connection"});
     parser.addOption({"all", "every printer's USB virtual COM port present now"});
+    parser.addOption({"watch", "update every printer as it is plugged in, until Ctrl-C"});
+    parser.addOption({"inboot", "with --watch, send a printer showing only its raw USB device "
+                                "into its boot loader first"});
+    parser.addOption({"usb-path",
+                      "with --all or --watch, only the printer on this USB port "
+                      "(as 1-1.2; repeatable)",
+                      "path"});
+    parser.addOption({"serial-prefix",
+                      "with --all or --watch, only printers whose serial number starts so",
+                      "prefix"});
     parser.addOption({"json", "events as JSON Lines on standard output"});
     parser.addOption({"limit", "history: the newest N downloads only", "N"});
     parser.addOption({"link-timeout",

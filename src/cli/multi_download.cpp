@@ -3,6 +3,7 @@
 #include "base/ini_store.h"
 #include "base/panel.h"
 #include "cli/process_signals.h"
+#include "cli/quiet_panel.h"
 #include "engine/download_record.h"
 #include "engine/engine.h"
 #include "link/shared_boot_ports.h"
@@ -24,40 +25,6 @@ namespace {
 // Progress crosses to the main thread at most this often per printer; the first and the last
 // frame always do.
 constexpr qint64 kProgressEveryMs = 250;
-
-// The panel of a printer that shares the terminal with others: it shows nothing itself. What
-// the download did reaches the output through the driver's signals and its summary.
-class QuietPanel : public Panel {
-public:
-    QuietPanel(QString programFile, QString fontFile, QString ip, QString mac)
-        : programFile_(std::move(programFile)), fontFile_(std::move(fontFile)), ip_(std::move(ip)),
-          mac_(std::move(mac)) {}
-
-    void setStatusLabel(const QString& text) override { label_ = text; }
-    QString statusLabel() const override { return label_; }
-    void setStatusPanel(const QString&) override {}
-    void showTipsBox(const QString&, int) override {}
-    void setProgressMax(int) override {}
-    void setProgressValue(int) override {}
-    void setDownloadCount(int) override {}
-    void setDownloadEnabled(bool) override {}
-    void setCancelEnabled(bool) override {}
-    void setBootStatusImage(int) override {}
-    void setComIndex(int) override {}
-    void setPortKindIndex(int) override {}
-    QString programFilePath() const override { return programFile_; }
-    QString fontFilePath() const override { return fontFile_; }
-    QString ipAddressText() const override { return ip_; }
-    QString macAddressText() const override { return mac_; }
-    bool fontBootDown() const override { return true; }
-
-private:
-    QString programFile_;
-    QString fontFile_;
-    QString ip_;
-    QString mac_;
-    QString label_;
-};
 
 // One printer's engine, aimed at its port. Made and destroyed on the printer's thread, so
 // its serial port, sockets, timers and device monitor belong to that thread's event loop.
@@ -292,7 +259,8 @@ void MultiDownload::deliver(const TargetEvent& e) {
     if (e.record && settings_.record)
         settings_.record(*e.record);
     results_[static_cast<std::size_t>(e.target)] = e.result;
-    if (++done_ == static_cast<int>(targets_.size()) && allDone_)
+    // A watch goes on after its printers ended, until it is stopped.
+    if (++done_ == static_cast<int>(targets_.size()) && allDone_ && (!watching_ || stopped_))
         allDone_();
 }
 
@@ -302,6 +270,51 @@ void MultiDownload::cancelAll() {
         QMetaObject::invokeMethod(
             w, [w] { w->cancel(); }, Qt::QueuedConnection);
     }
+}
+
+void MultiDownload::makeWorker(std::size_t i) {
+    auto worker = std::make_unique<TargetWorker>(static_cast<int>(i), targets_[i], settings_,
+                                                 clock_, bootPorts_.get(), this,
+                                                 [this](const TargetEvent& e) { deliver(e); });
+    TargetWorker* w = worker.get();
+    std::unique_ptr<QThread> thread(QThread::create([w] { w->run(); }));
+    thread->setObjectName(QStringLiteral("printer-%1").arg(i + 1));
+    worker->moveToThread(thread.get());
+    workers_.push_back(std::move(worker));
+    threads_.push_back(std::move(thread));
+}
+
+void MultiDownload::addTarget(const MultiTarget& target) {
+    if (stopped_)
+        return;
+    targets_.push_back(target);
+    results_.push_back(TargetResult::Cancelled);
+    sink_.targetAdded(target);
+    makeWorker(targets_.size() - 1);
+    threads_.back()->start();
+}
+
+void MultiDownload::stop() {
+    stopped_ = true;
+    cancelAll();
+    if (done_ == static_cast<int>(targets_.size()) && allDone_)
+        allDone_();
+}
+
+int MultiDownload::runUntilStopped(
+    const std::function<int(const std::vector<TargetResult>&)>& exitCode) {
+    watching_ = true;
+    clock_.start();
+    QEventLoop loop;
+    allDone_ = [&loop] { loop.quit(); };
+    if (!stopped_)
+        loop.exec();
+    allDone_ = nullptr;
+    for (auto& thread : threads_)
+        thread->wait();
+    const int code = exitCode(results_);
+    sink_.finished(code);
+    return code;
 }
 
 int MultiDownload::run(ProcessSignals& stopSignals) {
@@ -314,17 +327,8 @@ int MultiDownload::run(ProcessSignals& stopSignals) {
         bootPorts_->bind(NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort);
     }
     stopSignals.watch([this] { cancelAll(); });
-    for (std::size_t i = 0; i < targets_.size(); ++i) {
-        auto worker = std::make_unique<TargetWorker>(static_cast<int>(i), targets_[i], settings_,
-                                                     clock_, bootPorts_.get(), this,
-                                                     [this](const TargetEvent& e) { deliver(e); });
-        TargetWorker* w = worker.get();
-        std::unique_ptr<QThread> thread(QThread::create([w] { w->run(); }));
-        thread->setObjectName(QStringLiteral("printer-%1").arg(i + 1));
-        worker->moveToThread(thread.get());
-        workers_.push_back(std::move(worker));
-        threads_.push_back(std::move(thread));
-    }
+    for (std::size_t i = 0; i < targets_.size(); ++i)
+        makeWorker(i);
     QEventLoop loop;
     allDone_ = [&loop] { loop.quit(); };
     if (stopSignals.arrived())

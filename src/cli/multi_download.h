@@ -72,6 +72,8 @@ public:
     virtual void event(const TargetEvent& e) = 0;
     // Every target is done; exitCode is what the program returns.
     virtual void finished(int exitCode) = 0;
+    // A target found while the run goes on; its events follow with the next index.
+    virtual void targetAdded(const MultiTarget& target) = 0;
 };
 
 class TargetWorker;
@@ -91,7 +93,16 @@ public:
 
     static int exitCodeOf(const std::vector<TargetResult>& results);
 
+    // For a watch: runs the targets added meanwhile until stop() and until each has ended, and
+    // returns what exitCode makes of their results. The stop signals are the caller's.
+    int runUntilStopped(const std::function<int(const std::vector<TargetResult>&)>& exitCode);
+    // A printer found while running, on the main thread: it starts at once. None after stop().
+    void addTarget(const MultiTarget& target);
+    // Cancels every target and takes no more.
+    void stop();
+
 private:
+    void makeWorker(std::size_t i);
     void deliver(const TargetEvent& e);
     void cancelAll();
 
@@ -105,6 +116,8 @@ private:
     // Ports 67 and 69, bound once for every network printer of the run, on the main thread.
     std::unique_ptr<SharedBootPorts> bootPorts_;
     int done_ = 0;
+    bool watching_ = false;
+    bool stopped_ = false;
     std::function<void()> allDone_;
 };
 

@@ -41,6 +41,16 @@ ProgressView::ProgressView(TerminalOutput& out, const Faces& faces,
         labelWidth_ = std::max(labelWidth_, static_cast<int>(t.label.size()));
 }
 
+void ProgressView::targetAdded(const MultiTarget& target) {
+    targets_.push_back(target);
+    lines_.emplace_back();
+    labelWidth_ = std::max(labelWidth_, static_cast<int>(target.label.size()));
+    // One more line below the block, so that the next redraw, going up a line more, starts at
+    // the block's first line again.
+    if (interactive_ && drawn_)
+        out_.write(QStringLiteral("\n"));
+}
+
 QString ProgressView::text(const char* english) const {
     return faces_.text(kContext, english);
 }

@@ -23,6 +23,7 @@ public:
 
     void event(const TargetEvent& e) override;
     void finished(int exitCode) override;
+    void targetAdded(const MultiTarget& target) override;
 
     static constexpr qint64 kPlainProgressEveryMs = 1000;
 

@@ -3,6 +3,9 @@
 
 #include "support/umockdev_testbed.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QtGlobal>
 
 namespace posflash::testing {
@@ -28,6 +31,18 @@ void Testbed::unplug(const QString& syspath) {
     const QByteArray path = syspath.toUtf8();
     umockdev_testbed_uevent(bed_, path.constData(), "remove");
     umockdev_testbed_remove_device(bed_, path.constData());
+    // umockdev 0.17 leaves links to the device's interfaces and nodes in the bus and class
+    // directories, and would refuse the same device plugged in again.
+    const QString sys = onDisk(QStringLiteral("/sys"));
+    QStringList directories{sys + "/bus/usb/devices"};
+    for (const QString& deviceClass :
+         QDir(sys + "/class").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        directories << sys + "/class/" + deviceClass;
+    for (const QString& directory : directories)
+        for (const QFileInfo& entry :
+             QDir(directory).entryInfoList(QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot))
+            if (entry.isSymLink() && !entry.exists()) // its device is gone
+                QFile::remove(entry.filePath());
 }
 
 void Testbed::setAttribute(const QString& syspath, const char* name, const QString& value) {
@@ -41,6 +56,13 @@ void Testbed::sendEvent(const QString& syspath, const char* action) {
 
 int Testbed::deviceEnd(const char* devnode) {
     return umockdev_testbed_get_dev_fd(bed_, devnode);
+}
+
+QString Testbed::onDisk(const QString& inBed) const {
+    gchar* root = umockdev_testbed_get_root_dir(bed_);
+    const QString path = QString::fromLocal8Bit(root) + inBed;
+    g_free(root);
+    return path;
 }
 
 } // namespace posflash::testing

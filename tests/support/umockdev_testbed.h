@@ -31,6 +31,9 @@ public:
     void sendEvent(const QString& syspath, const char* action);
     // The test's end of a /dev node; -1 when there is none.
     int deviceEnd(const char* devnode);
+    // Where a path of the bed (/dev/..., /sys/...) is on disk, for a test that puts something
+    // else there or tidies up after umockdev.
+    QString onDisk(const QString& path) const;
 
 private:
     UMockdevTestbed* bed_;

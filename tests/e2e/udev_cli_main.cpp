@@ -1,0 +1,29 @@
+#include "support/umockdev_preload.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sched.h>
+#include <sys/mount.h>
+
+int main(int argc, char** argv) {
+    // The tests put simulated printers' terminals over device nodes of the test bed with bind
+    // mounts: in a mount namespace of this process and its children only, never the host's.
+    // Without the right to, the tests that need it skip.
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        setenv("POSFLASH_TEST_NO_MOUNTS", "1", 1);
+    posflash::testing::EnsureUmockdevPreloaded(argv);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QTemporaryDir home; // the tool's settings, COM map and history stay in here
+    setenv("XDG_DATA_HOME", QFile::encodeName(home.path()).constData(), 1);
+    setenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()).constData(), 1);
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

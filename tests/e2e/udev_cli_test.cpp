@@ -1,0 +1,223 @@
+// posflash-cli finding printers on the host's USB bus, the bus being a umockdev test bed whose
+// printers' tty nodes are simulated printers.
+#include "support/printer_sim_process.h"
+#include "support/umockdev_testbed.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <signal.h>
+#include <sys/mount.h>
+
+namespace posflash {
+namespace {
+
+using testing::FakeUsbDevice;
+using testing::PrinterSimProcess;
+using testing::Testbed;
+
+constexpr const char* kCli = POSFLASH_CLI_PATH;
+
+// A simulated printer in its boot loader on the bus: a USB CDC device whose tty node is the
+// simulator's pseudo-terminal, bound over the node before the device is announced.
+class BusPrinter {
+public:
+    BusPrinter(Testbed& bed, QString busPath, QString serial, int acm)
+        : bed_(bed), node_(QStringLiteral("/dev/ttyACM%1").arg(acm)),
+          device_{std::move(busPath),
+                  "0483",
+                  "5740",
+                  std::move(serial),
+                  {{"02", "tty", QStringLiteral("ttyACM%1").arg(acm)}}},
+          sim_(dir_) {}
+    ~BusPrinter() { unplug(); }
+
+    bool start() { return sim_.start({"--think", "1"}); }
+
+    bool plug() {
+        const QString file = bed_.onDisk(node_);
+        const QString terminal = QFileInfo(sim_.link()).symLinkTarget();
+        QDir().mkpath(QFileInfo(file).path());
+        QFile(file).open(QIODevice::WriteOnly);
+        if (::mount(QFile::encodeName(terminal).constData(), QFile::encodeName(file).constData(),
+                    nullptr, MS_BIND, nullptr) != 0)
+            return false;
+        mounted_ = file;
+        // umockdev would make a node of its own: the announced device names this one.
+        QString description = device_.description();
+        description.remove(QRegularExpression("^N: .*\n", QRegularExpression::MultilineOption));
+        return bed_.add(description);
+    }
+
+    void unplug() {
+        if (mounted_.isEmpty())
+            return;
+        bed_.unplug(device_.syspath());
+        ::umount2(QFile::encodeName(mounted_).constData(), MNT_DETACH);
+        mounted_.clear();
+    }
+
+    QByteArray received() {
+        sim_.stop();
+        const Bytes bytes = sim_.received();
+        return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
+    }
+    QString node() const { return node_; }
+
+private:
+    Testbed& bed_;
+    QString node_;
+    FakeUsbDevice device_;
+    QTemporaryDir dir_;
+    PrinterSimProcess sim_;
+    QString mounted_;
+};
+
+class UdevCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsSet("POSFLASH_TEST_NO_MOUNTS"))
+            GTEST_SKIP() << "needs a mount namespace of its own (root)";
+        image_ = QByteArray(40 * 1024, '\0');
+        for (int i = 0; i < image_.size(); ++i)
+            image_[i] = static_cast<char>((i * 11 + i / 241) & 0xFF);
+        QFile f(dir_.filePath("font.bin"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(image_);
+        file_ = f.fileName();
+    }
+
+    BusPrinter& printer(const QString& busPath, const QString& serial) {
+        printers_.push_back(std::make_unique<BusPrinter>(bed_, busPath, serial,
+                                                         static_cast<int>(printers_.size())));
+        EXPECT_TRUE(printers_.back()->start());
+        return *printers_.back();
+    }
+
+    // Starts the tool; its JSON events are read as they come.
+    void start(const QStringList& args) {
+        QObject::connect(&cli_, &QProcess::readyReadStandardOutput, [this] {
+            while (cli_.canReadLine()) {
+                events_.push_back(QJsonDocument::fromJson(cli_.readLine()).object());
+                if (waitingFor_ && waitingFor_(events_.back()))
+                    waiting_.quit();
+            }
+        });
+        QObject::connect(&cli_, &QProcess::finished, &waiting_, &QEventLoop::quit);
+        cli_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        cli_.start(kCli, args);
+        ASSERT_TRUE(cli_.waitForStarted(5000));
+    }
+
+    // Waits for an event that passes the test, or the tool's end, or the time limit.
+    bool waitFor(std::function<bool(const QJsonObject&)> wanted, int ms) {
+        for (const QJsonObject& e : events_)
+            if (wanted(e))
+                return true;
+        waitingFor_ = wanted;
+        QTimer limit;
+        QObject::connect(&limit, &QTimer::timeout, &waiting_, &QEventLoop::quit);
+        limit.start(ms);
+        if (cli_.state() != QProcess::NotRunning)
+            waiting_.exec();
+        waitingFor_ = nullptr;
+        return !events_.empty() && wanted(events_.back());
+    }
+
+    int finish(int ms) {
+        waitFor([](const QJsonObject& e) { return e["event"] == "summary"; }, ms);
+        cli_.waitForFinished(2000);
+        return cli_.exitStatus() == QProcess::NormalExit ? cli_.exitCode() : -1;
+    }
+
+    // Every event of a kind, by target.
+    QMap<QString, int> count(const char* event) const {
+        QMap<QString, int> counts;
+        for (const QJsonObject& e : events_)
+            if (e["event"] == event)
+                ++counts[e["target"].toString()];
+        return counts;
+    }
+
+    static std::function<bool(const QJsonObject&)> doneOf(const QString& node) {
+        return [node](const QJsonObject& e) {
+            return e["event"] == "done" && e["target"].toString().startsWith(node);
+        };
+    }
+
+    Testbed bed_;
+    QTemporaryDir dir_;
+    QByteArray image_;
+    QString file_;
+    std::vector<std::unique_ptr<BusPrinter>> printers_;
+    QProcess cli_;
+    std::vector<QJsonObject> events_;
+    QEventLoop waiting_;
+    std::function<bool(const QJsonObject&)> waitingFor_;
+};
+
+TEST_F(UdevCliTest, AllUpdatesEveryPrinterPresentThatTheFilterNames) {
+    std::vector<BusPrinter*> station{&printer("1-1", "PRN0001"), &printer("1-2", "PRN0002"),
+                                     &printer("1-3", "PRN0003")};
+    BusPrinter& otherStation = printer("1-4", "XYZ0004");
+    for (BusPrinter* p : station)
+        ASSERT_TRUE(p->plug());
+    ASSERT_TRUE(otherStation.plug());
+
+    start({"download", "--font", "--json", "--all", "--serial-prefix", "PRN", file_});
+    EXPECT_EQ(finish(60000), 0);
+    const QMap<QString, int> done = count("done");
+    EXPECT_EQ(done.size(), 3);
+    for (BusPrinter* p : station) {
+        EXPECT_EQ(done.value(p->node()), 1) << p->node().toStdString();
+        EXPECT_EQ(p->received(), image_);
+    }
+    EXPECT_TRUE(otherStation.received().isEmpty());
+}
+
+TEST_F(UdevCliTest, WatchUpdatesEachPrinterOnceAsItAppearsOnTheNamedPorts) {
+    BusPrinter& noSerial = printer("1-1", "");
+    BusPrinter& second = printer("1-2", "PRN0002");
+    BusPrinter& elsewhere = printer("1-5", "PRN0005");
+    start({"download", "--font", "--json", "--watch", "--usb-path", "1-1", "--usb-path", "1-2",
+           file_});
+
+    ASSERT_TRUE(noSerial.plug());
+    ASSERT_TRUE(waitFor(doneOf(noSerial.node()), 30000));
+    EXPECT_EQ(events_.back()["result"], "completed");
+
+    // Pulled out and put back: the same printer, told by its place on the bus, is not updated
+    // again. The next printer's update shows the tool has seen it come back.
+    noSerial.unplug();
+    ASSERT_TRUE(noSerial.plug());
+    ASSERT_TRUE(elsewhere.plug());
+    ASSERT_TRUE(second.plug());
+    ASSERT_TRUE(waitFor(doneOf(second.node()), 30000));
+    EXPECT_EQ(events_.back()["result"], "completed");
+
+    ::kill(static_cast<pid_t>(cli_.processId()), SIGINT);
+    EXPECT_EQ(finish(10000), 0);
+    const QMap<QString, int> starts = count("start");
+    EXPECT_EQ(starts.size(), 2);
+    for (const int n : starts)
+        EXPECT_EQ(n, 1);
+    EXPECT_EQ(events_.back()["completed"], 2);
+    EXPECT_EQ(noSerial.received(), image_);
+    EXPECT_EQ(second.received(), image_);
+    EXPECT_TRUE(elsewhere.received().isEmpty());
+}
+
+} // namespace
+} // namespace posflash
