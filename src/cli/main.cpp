@@ -386,6 +386,20 @@ int inboot(const Cli& cli, const QCommandLineParser& args) {
             return cli.usage(why);
         targets.push_back(*target);
     }
+    if (args.isSet("net")) {
+        // Every --ip, each checked as the first one was.
+        targets.clear();
+        for (const QString& ip : args.values("ip")) {
+            if (!ParseIpv4Text(ip))
+                return cli.usage(
+                    QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ip));
+            Target target;
+            target.network = true;
+            target.ip = ip;
+            target.mac = QStringLiteral("00-00-00-00-00-00"); // not used without BOOTP
+            targets.push_back(target);
+        }
+    }
     int code = kExitCompleted;
     for (const Target& target : targets) {
         Session session(cli, target, args.value("lang"), QString(), QString());
