@@ -54,7 +54,7 @@ constexpr const char* kUsage =
     "                             (--all | --watch [--inboot]) [--usb-path P ...]\n"
     "                             [--serial-prefix S] FILE\n"
     "       posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE [--port ...] |\n"
-    "                                           --net --ip A.B.C.D)\n"
+    "                                           --net --ip A.B.C.D [--ip ...])\n"
     "       posflash-cli list [--json]\n"
     "       posflash-cli check [--font] [--json] [--lang en|zh] FILE\n"
     "       posflash-cli history [--json] [--limit N]\n";
