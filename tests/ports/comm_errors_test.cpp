@@ -8,7 +8,8 @@ namespace {
 TEST(CommErrors, NumbersGiveTheirTextsAndUnknownOnesTheFallback) {
     EXPECT_EQ(CommErrorText(8002), QStringLiteral("无效端口号"));
     EXPECT_EQ(CommErrorText(8010), QStringLiteral("硬件不可用(被其它设备锁定)"));
-    EXPECT_EQ(CommErrorText(383), CommErrorText(394));
+    EXPECT_EQ(CommErrorText(383), QStringLiteral("属性为只读"));
+    EXPECT_EQ(CommErrorText(394), QStringLiteral("属性为只读"));
     EXPECT_EQ(CommErrorText(8020), QStringLiteral("读 comm 设备错误"));
     EXPECT_EQ(CommErrorText(8017), QStringLiteral("未知错误 "));
     EXPECT_EQ(CommErrorText(9999), QStringLiteral("未知错误 "));
