@@ -31,7 +31,9 @@ for t in "${targets[@]}"; do
   cp -r "fuzz/corpus/$t/." "$work/corpus/"
   status=ok
   # Findings land in the scratch folder; the files a target writes go to its own temp folder.
+  # A fixed seed makes a run replayable; POSFLASH_FUZZ_SEED=0 lets libFuzzer pick one.
   if ! (cd "$work" && TMPDIR=$work/tmp "$build/fuzz/${t}_fuzz" -max_total_time="$seconds" \
+          -seed="${POSFLASH_FUZZ_SEED:-1}" \
           -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$work/" \
           corpus >"$work/log" 2>&1); then
     status=FAILED

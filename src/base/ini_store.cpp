@@ -28,10 +28,15 @@ std::vector<Line> splitLines(QByteArrayView all) {
         const qsizetype lf = all.indexOf('\n', start);
         const qsizetype next = lf < 0 ? all.size() : lf + 1;
         qsizetype end = lf < 0 ? all.size() : lf;
-        // A CR that ends the file belongs to no value either: a write appends the LF after it,
-        // which would make it a line break then.
-        if (end > start && all[end - 1] == '\r')
-            --end;
+        if (lf >= 0) {
+            if (end > start && all[end - 1] == '\r')
+                --end; // CRLF
+        } else {
+            // CRs that end the file belong to no value: a rewrite ends the line with its own
+            // break, so a value that kept one of them would change with the next write.
+            while (end > start && all[end - 1] == '\r')
+                --end;
+        }
         lines.push_back({all.sliced(start, end - start),
                          lf < 0 ? QByteArrayView() : all.sliced(end, next - end)});
         start = next;

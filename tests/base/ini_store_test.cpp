@@ -81,11 +81,18 @@ TEST_F(IniStoreTest, AnEqualValueIsNotWrittenButOneWithBlanksIs) {
     EXPECT_EQ(contents(), "[MSG]\nLanguage=True\nip= 10.0.0.1 \n");
 }
 
-TEST_F(IniStoreTest, ACarriageReturnEndingTheFileIsNoPartOfTheLastValue) {
+TEST_F(IniStoreTest, CarriageReturnsEndingTheFileAreNoPartOfTheLastValue) {
     put("[MSG]\r\nip=10.0.0.1\r");
     EXPECT_EQ(store.GetIniString("MSG", "ip"), "10.0.0.1");
     ASSERT_TRUE(store.WriteIniString("MSG", "mac", "00-11-22-33-44-55"));
     EXPECT_EQ(contents(), "[MSG]\r\nip=10.0.0.1\r\nmac=00-11-22-33-44-55\r\n");
+
+    // Two of them: a write elsewhere in the file must not change the last section's value.
+    put("[MSG]\r\nip=1\r\n[PORT]\r\nAutoGet=0\r\r");
+    const auto before = store.GetIniSection("PORT");
+    ASSERT_TRUE(store.WriteIniString("MSG", "ip", "2"));
+    EXPECT_EQ(store.GetIniSection("PORT"), before);
+    EXPECT_EQ(store.GetIniString("PORT", "AutoGet"), "0");
 }
 
 TEST_F(IniStoreTest, ALineBreakInAValueCannotAddLines) {
