@@ -58,6 +58,8 @@ sed -u 's/^/printer-sim: /' <&3 &
 exec 3<&-
 
 export XDG_CONFIG_HOME="$work/config"
+# The demo's downloads stay out of the user's download history too.
+export XDG_DATA_HOME="$work/data"
 mkdir -p "$XDG_CONFIG_HOME/posflash"
 cat >"$XDG_CONFIG_HOME/posflash/comports.ini" <<EOF
 [ports]
