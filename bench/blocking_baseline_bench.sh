@@ -8,23 +8,9 @@
 set -euo pipefail
 build="${1:-build-bench}"
 runs="${2:-5}"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$(dirname "$0")/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DPOSFLASH_BUILD_TESTS=OFF > /dev/null
-fi
-cmake --build "$build" --target posflash-cli posflash-printer-sim blocking_downloader > /dev/null
-sim="$build/tools/printer-sim/posflash-printer-sim"
-cli="$build/src/cli/posflash-cli"
+. "$(dirname "$0")/bench_common.sh"
+bench_prepare "$build" blocking_downloader
 minimal="$build/bench/blocking_downloader"
-work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-
-python3 - "$work/fw.bin" <<'PY'
-import struct, sys, random
-random.seed(1)
-body = bytes(random.getrandbits(8) for _ in range(1024 * 1024 - 4))
-open(sys.argv[1], "wb").write(body + struct.pack("<I", sum(body) & 0xFFFFFFFF))
-PY
 
 # run NAME COMMAND...: one download against a fresh simulated printer, its report kept.
 run() {

@@ -6,22 +6,8 @@
 set -euo pipefail
 build="${1:-build-bench}"
 count="${2:-8}"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$(dirname "$0")/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DPOSFLASH_BUILD_TESTS=OFF > /dev/null
-fi
-cmake --build "$build" --target posflash-cli posflash-printer-sim > /dev/null
-sim="$build/tools/printer-sim/posflash-printer-sim"
-cli="$build/src/cli/posflash-cli"
-work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-
-python3 - "$work/fw.bin" <<'PY'
-import struct, sys, random
-random.seed(1)
-body = bytes(random.getrandbits(8) for _ in range(1024 * 1024 - 4))
-open(sys.argv[1], "wb").write(body + struct.pack("<I", sum(body) & 0xFFFFFFFF))
-PY
+. "$(dirname "$0")/bench_common.sh"
+bench_prepare "$build"
 
 # Starts printers 1..n, each in its own folder; returns once every one is listening (its
 # first line names its pseudo-terminal).

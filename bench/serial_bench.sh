@@ -7,22 +7,8 @@
 # Usage: bench/serial_bench.sh [BUILD_DIR]
 set -euo pipefail
 build="${1:-build-bench}"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$(dirname "$0")/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DPOSFLASH_BUILD_TESTS=OFF > /dev/null
-fi
-cmake --build "$build" --target posflash-cli posflash-printer-sim > /dev/null
-sim="$build/tools/printer-sim/posflash-printer-sim"
-cli="$build/src/cli/posflash-cli"
-work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-
-python3 - "$work/fw.bin" <<'PY'
-import struct, sys, random
-random.seed(1)
-body = bytes(random.getrandbits(8) for _ in range(1024 * 1024 - 4))
-open(sys.argv[1], "wb").write(body + struct.pack("<I", sum(body) & 0xFFFFFFFF))
-PY
+. "$(dirname "$0")/bench_common.sh"
+bench_prepare "$build"
 
 start_sim() {
     exec 3< <(exec "$sim" serial --link "$work/tty" --out "$work/received.bin" \

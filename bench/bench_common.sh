@@ -1,0 +1,23 @@
+# Sourced by the serial benchmarks. bench_prepare BUILD [TARGET...] builds posflash-cli, the
+# simulated printer and any further targets into BUILD (a Release tree, unless BUILD already
+# is one), sets $sim and $cli, and makes a scratch folder $work, removed on exit, holding a
+# 1 MiB program image with its trailer sum at $work/fw.bin.
+bench_prepare() {
+    build="$1"
+    shift
+    if [ ! -f "$build/CMakeCache.txt" ]; then
+        cmake -S "$(dirname "$0")/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DPOSFLASH_BUILD_TESTS=OFF > /dev/null
+    fi
+    cmake --build "$build" --target posflash-cli posflash-printer-sim "$@" > /dev/null
+    sim="$build/tools/printer-sim/posflash-printer-sim"
+    cli="$build/src/cli/posflash-cli"
+    work="$(mktemp -d)"
+    trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+    python3 - "$work/fw.bin" << 'PY'
+import struct, sys, random
+random.seed(1)
+body = bytes(random.getrandbits(8) for _ in range(1024 * 1024 - 4))
+open(sys.argv[1], "wb").write(body + struct.pack("<I", sum(body) & 0xFFFFFFFF))
+PY
+}
