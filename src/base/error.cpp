@@ -5,8 +5,8 @@
 namespace posflash {
 
 Error SystemError(int errnoValue, const QString& context) {
-    return {errnoValue, QStringLiteral("%1: %2").arg(
-                            context, QString::fromLocal8Bit(std::strerror(errnoValue)))};
+    const QString system = QString::fromLocal8Bit(std::strerror(errnoValue));
+    return {errnoValue, QStringLiteral("%1: %2").arg(context, system), system};
 }
 
 } // namespace posflash

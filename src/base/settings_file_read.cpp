@@ -13,10 +13,10 @@
 namespace posflash {
 namespace {
 
-using Status = SettingsFileContents::Status;
+using Kind = SettingsFileContents::Status;
 
 SettingsFileContents refused(Error why) {
-    return {Status::Refused, {}, std::move(why)};
+    return {Kind::Refused, {}, std::move(why)};
 }
 
 Error cannotRead(const QString& path) {
@@ -107,7 +107,7 @@ SettingsFileContents ReadSettingsFile(const QString& path, qint64 maxBytes) {
         done += got;
     }
     bytes.truncate(done);
-    return {Status::Read, std::move(bytes), {}};
+    return {Kind::Read, std::move(bytes), {}};
 }
 
 } // namespace posflash

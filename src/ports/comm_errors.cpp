@@ -1,5 +1,7 @@
 #include "ports/comm_errors.h"
 
+#include <utility>
+
 namespace posflash {
 
 QString CommErrorText(int errorNumber) {
@@ -82,8 +84,14 @@ int CommErrorNumber(QSerialPort::SerialPortError error) {
     }
 }
 
-Error CommError(int errorNumber) {
-    return {errorNumber, CommErrorText(errorNumber)};
+Error CommError(int errorNumber, QString detail) {
+    return {errorNumber, CommErrorText(errorNumber), std::move(detail)};
+}
+
+Error CommError(QSerialPort::SerialPortError error, QString systemMessage) {
+    const int number = CommErrorNumber(error);
+    return CommError(number == comm_error::kNone ? comm_error::kUnknown : number,
+                     std::move(systemMessage));
 }
 
 } // namespace posflash

@@ -37,7 +37,12 @@ QString CommErrorText(int errorNumber);
 //   anything else             → 9999  unknown error
 int CommErrorNumber(QSerialPort::SerialPortError error);
 
-// The error of a number, with its status text.
-Error CommError(int errorNumber);
+// The error of a number, with its status text and, where there is one, the system's or Qt's
+// own message ("Permission denied") as its detail.
+Error CommError(int errorNumber, QString detail = {});
+
+// The error QSerialPort reported, mapped as above; NoError counts as unknown, since a caller
+// asks only after something failed. systemMessage is the port's errorString().
+Error CommError(QSerialPort::SerialPortError error, QString systemMessage);
 
 } // namespace posflash

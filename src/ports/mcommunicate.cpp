@@ -43,10 +43,10 @@ bool PortModel::PortSendData(ByteView bytes) {
         return usbOutput_ != nullptr && usbOutput_->UsbSendData(bytes);
 
     if (!serial_.PortOpen()) {
-        if (const Failure error = serial_.setPortOpen(true)) {
+        if (const Status opened = serial_.setPortOpen(true); !opened) {
             // The error text stays in the status panel: blanking it would hide why nothing
             // reached the printer.
-            ShowCommError(*error);
+            ShowCommError(opened.error());
             return false;
         }
     }
@@ -60,8 +60,8 @@ bool PortModel::CommSendData(ByteView bytes) {
     serial_.discardBuffers();
     for (std::size_t offset = 0; offset < bytes.size(); offset += kPieceSize) {
         const std::size_t n = std::min<std::size_t>(kPieceSize, bytes.size() - offset);
-        if (const Failure error = serial_.output(bytes.subspan(offset, n))) {
-            ShowCommError(*error);
+        if (const Status sent = serial_.output(bytes.subspan(offset, n)); !sent) {
+            ShowCommError(sent.error());
             return false;
         }
     }
@@ -71,7 +71,7 @@ bool PortModel::CommSendData(ByteView bytes) {
 void PortModel::optPortSelect_Click(int index) {
     if (index != 0 && index != 1)
         return;
-    serial_.setPortOpen(false);
+    serial_.closePort();
     QString description;
     if (index == 0) {
         portKind_ = PortKindValue::Network;
@@ -94,9 +94,9 @@ void PortModel::selectComIndex(int index) {
 }
 
 void PortModel::ComboSerialSelect_Click() {
-    serial_.setPortOpen(false);
-    if (const Failure error = serial_.setCommPort(comIndex_ + 1)) {
-        ShowCommError(*error);
+    serial_.closePort();
+    if (const Status chosen = serial_.setCommPort(comIndex_ + 1); !chosen) {
+        ShowCommError(chosen.error());
         return;
     }
     SetStatusText(panel_, comText() + ":" + baudText() + ",n,8,1");
@@ -109,7 +109,7 @@ void PortModel::setBaudIndex(int index) {
 }
 
 void PortModel::cmdCloseSerialUSB_Click() {
-    serial_.setPortOpen(false);
+    serial_.closePort();
 }
 
 void PortModel::ShowCommError(const Error& error) {

@@ -31,13 +31,13 @@ void SerialControl::closePort() {
         port_.close();
 }
 
-Failure SerialControl::setCommPort(int number) {
+Status SerialControl::setCommPort(int number) {
     if (port_.isOpen())
         return CommError(comm_error::kPortAlreadyOpen);
     if (number < 1 || number > 255)
         return CommError(comm_error::kInvalidPortNumber);
     commPort_ = number;
-    return std::nullopt;
+    return {};
 }
 
 bool SerialControl::PortOpen() const {
@@ -48,10 +48,10 @@ QString SerialControl::devicePath() const {
     return comPorts_.devicePath(commPort_);
 }
 
-Failure SerialControl::setPortOpen(bool open) {
+Status SerialControl::setPortOpen(bool open) {
     if (!open) {
         closePort();
-        return std::nullopt;
+        return {};
     }
     if (port_.isOpen())
         return CommError(comm_error::kPortAlreadyOpen);
@@ -66,27 +66,32 @@ Failure SerialControl::setPortOpen(bool open) {
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
-        const int number = CommErrorNumber(port_.error());
+        Error failed = CommError(port_.error(), port_.errorString());
         port_.clearError();
-        return CommError(number == comm_error::kNone ? comm_error::kUnknown : number);
+        return failed;
     }
     // A carrier-detect change closes the port; the next send opens it again.
     lineWatch_->start(static_cast<int>(port_.handle()), [this] { closePort(); });
-    return std::nullopt;
+    return {};
 }
 
-Failure SerialControl::output(ByteView piece) {
+Status SerialControl::output(ByteView piece) {
     if (!port_.isOpen())
         return CommError(comm_error::kOnlyWhenOpen);
     const qint64 written =
         port_.write(reinterpret_cast<const char*>(piece.data()), static_cast<qint64>(piece.size()));
-    if (written != static_cast<qint64>(piece.size()))
-        return CommError(CommErrorNumber(
-            port_.error() == QSerialPort::NoError ? QSerialPort::WriteError : port_.error()));
+    if (written != static_cast<qint64>(piece.size())) {
+        // A short write without an error of Qt's is still a refused write.
+        const QSerialPort::SerialPortError error =
+            port_.error() == QSerialPort::NoError ? QSerialPort::WriteError : port_.error();
+        Error failed = CommError(error, port_.errorString());
+        port_.clearError();
+        return failed;
+    }
     // Push the bytes out now rather than on the next loop turn: the frame is on the line
     // before the reply wait starts.
     port_.flush();
-    return std::nullopt;
+    return {};
 }
 
 void SerialControl::discardBuffers() {
@@ -112,10 +117,12 @@ void SerialControl::handleError(QSerialPort::SerialPortError error) {
     // the next send reopens (or reports) instead of spinning.
     if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
         const bool wasOpen = port_.isOpen();
+        // Taken before the close, which may replace it.
+        Error failed = CommError(error, port_.errorString());
         closePort();
         port_.clearError();
         if (wasOpen && onLineError)
-            onLineError(CommError(CommErrorNumber(error)));
+            onLineError(failed);
     }
 }
 

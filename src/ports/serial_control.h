@@ -26,13 +26,15 @@ public:
 
     int CommPort() const { return commPort_; }
     // Fails when the port is open or the number is not in 1..255.
-    Failure setCommPort(int number);
+    Status setCommPort(int number);
 
     bool PortOpen() const;
-    Failure setPortOpen(bool open);
+    Status setPortOpen(bool open);
+    // setPortOpen(false) without a result to look at: closing cannot fail.
+    void closePort();
 
     // Hands one piece to the line.
-    Failure output(ByteView piece);
+    Status output(ByteView piece);
 
     // Drops what is pending in both directions.
     void discardBuffers();
@@ -43,6 +45,7 @@ public:
     // Called for every arrival with at most kInputLen bytes.
     std::function<void(ByteView)> onReceive;
     // Called when the line fails while open (device gone, read error); the port is closed.
+    // The error carries Qt's own message as its detail.
     std::function<void(const Error&)> onLineError;
 
     // Replaces the carrier-detect watch (tests drive the change through a fake).
@@ -51,7 +54,6 @@ public:
 private:
     void readArrivals();
     void handleError(QSerialPort::SerialPortError error);
-    void closePort();
 
     const ComPortMap& comPorts_;
     QSerialPort port_;

@@ -1,4 +1,11 @@
+#include "ports/com_port_map.h"
 #include "ports/comm_errors.h"
+#include "ports/serial_control.h"
+
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +33,36 @@ TEST(CommErrors, QtErrorsMapOntoTheDocumentedNumbers) {
         EXPECT_FALSE(CommErrorText(CommErrorNumber(static_cast<QSerialPort::SerialPortError>(e)))
                          .trimmed()
                          .isEmpty());
+}
+
+TEST(CommErrors, AFailedOpenKeepsTheSystemsOwnMessageBesideTheText) {
+    QTemporaryDir dir;
+    QFile plain(dir.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    struct Case {
+        QString node;
+        int code;
+        int errnoValue; // 0: not a system error, so no detail
+    };
+    const Case cases[] = {
+        {plain.fileName(), comm_error::kUnsupportedDevice, ENOTTY},
+        {dir.path(), comm_error::kUnknown, EISDIR},
+        {dir.filePath("gone"), comm_error::kInvalidPortNumber, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.node.toStdString());
+        ComPortMap map;
+        map.setMapping(3, c.node);
+        SerialControl serial(map);
+        ASSERT_TRUE(serial.setCommPort(3));
+        const Status opened = serial.setPortOpen(true);
+        ASSERT_FALSE(opened);
+        EXPECT_EQ(opened.error().code, c.code);
+        EXPECT_EQ(opened.error().text, CommErrorText(c.code));
+        EXPECT_EQ(opened.error().detail,
+                  c.errnoValue ? QString::fromLocal8Bit(std::strerror(c.errnoValue)) : QString());
+    }
 }
 
 } // namespace
