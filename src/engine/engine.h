@@ -1,64 +1,90 @@
 #pragma once
 
 #include "base/faces.h"
-#include "base/wait_hub.h"
-#include "download/download_driver.h"
-#include "download/frame_sender.h"
-#include "link/app_to_boot.h"
-#include "link/boot_link.h"
-#include "link/frame_transport.h"
+#include "download/download_job.h"
+#include "download/download_observer.h"
+#include "download/download_result.h"
+#include "link/boot_command.h"
 #include "link/network_boot.h"
-#include "ports/mcommunicate.h"
+#include "link/serial_transport.h"
+#include "link/tcp_monitor.h"
 #include "ports/serial_control.h"
 #include "ports/usb_class.h"
-#include "ports/usb_hotplug.h"
 #include "ports/usb_output.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <functional>
+#include <memory>
 
 namespace posflash {
 
 class ComPortMap;
-class IniStore;
-class Panel;
+class DownloadRun;
+class SharedBootPorts;
+class UsbHotplugMonitor;
 class UsbInventory;
 
-// Everything one window (or the command-line tool, or a test) needs, created once, in order,
-// and wired together. The panel, the settings file, the COM map and the USB inventory are the
-// caller's.
-class Engine {
+// One printer's engine: a download job in, events to its observer, a result with its cause
+// out; and the boot-loader command. It creates its parts once, in order, and wires them; the
+// logic is in the parts. Any number of engines share one thread.
+class Engine : public QObject {
+    Q_OBJECT
 public:
-    Engine(Panel& panel, IniStore& settings, ComPortMap& comPorts, const UsbInventory& inventory);
+    Engine(ComPortMap& comPorts, const UsbInventory& inventory, QObject* parent = nullptr);
+    ~Engine() override;
 
-    DownloadDriver& driver() { return driver_; }
-    const DownloadDriver& driver() const { return driver_; }
-    PortModel& portModel() { return portModel_; }
-    const PortModel& portModel() const { return portModel_; }
-    AppToBoot& appToBoot() { return appToBoot_; }
-    UsbClass& usb() { return usb_; }
     Faces& faces() { return faces_; }
     const Faces& faces() const { return faces_; }
-    WaitHub& waits() { return waits_; }
-    UsbHotplugMonitor& hotplug() { return hotplug_; }
-    const SerialControl& serial() const { return serial_; }
-    const BootLink& link() const { return link_; }
-    NetworkBoot& network() { return network_; }
+    // Device events end the boot-loader command's wait for the printer at once.
+    void watchDevices(UsbHotplugMonitor* hotplug);
+    // The process's ports 67 and 69, when several network printers run at once.
+    void shareBootPorts(SharedBootPorts* ports);
+
+    // Runs the job; the observer hears of it up to finished(), which comes before this
+    // returns when the job is refused at once (busy, no file). bootFilePath: the name the
+    // BOOTP answer carries, when not the image's.
+    void download(const DownloadJob& job, DownloadObserver& observer,
+                  const QString& bootFilePath = {});
+    void cancel();
+    void stop();
+    bool isDownloading() const { return run_ != nullptr; }
+    // The route later attempts of the running download are sent on.
+    void setRoute(Route route);
+    // The serial line follows a COM choice made while a download runs: it closes, and the
+    // next send opens the new number.
+    void selectComNumber(int number);
+    // Closes the serial line (a download's next send opens it again).
+    void closeSerialPort();
+
+    // The boot-loader command; false when refused because a download or a command runs.
+    bool sendBootCommand(const BootCommandJob& job);
+    BootCommand& bootCommand() { return bootCommand_; }
+
+    UsbClass& usb() { return usb_; }
     const NetworkBoot& network() const { return network_; }
 
+    // The clock of the start frame's date and time, and the seed of its random block.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    std::function<std::uint64_t()> pcCodeSeed;
+
 private:
+    std::optional<Cause> comLink(const DownloadTarget& target) const;
+    // The serial node a target names, and its COM number; errors when there is none.
+    Status aimSerial(const DownloadTarget& target, PrinterIdentity& printer);
+
+    ComPortMap& comPorts_;
+    const UsbInventory& inventory_;
     Faces faces_;
-    WaitHub waits_;
     SerialControl serial_;
-    PortModel portModel_;
+    SerialTransport serialTransport_;
     UsbClass usb_;
     UsbOutput usbOutput_;
-    BootLink link_;
-    AppToBoot appToBoot_;
     NetworkBoot network_;
-    BootTransport transport_;
-    FrameSender sender_;
-    DownloadDriver driver_;
-    // Device events: they end the boot command's wait for the printer to come back, and the
-    // window follows them with its link icon.
-    UsbHotplugMonitor hotplug_;
+    TcpMonitor monitor_;
+    BootCommand bootCommand_;
+    std::unique_ptr<DownloadRun> run_;
 };
 
 } // namespace posflash

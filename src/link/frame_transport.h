@@ -1,35 +1,29 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "base/error.h"
+
+#include <QObject>
 
 namespace posflash {
 
-class AppToBoot;
-class BootLink;
-class NetworkBoot;
-class PortModel;
-
-// Where a frame goes: the one way the frame sender hands a frame to the printer.
-class FrameTransport {
+// One medium to the printer, owning both directions: a frame goes out through send(), and
+// each arrival from the printer comes back as replied(). Which replies count, and for what,
+// is the download's to judge.
+class FrameTransport : public QObject {
+    Q_OBJECT
 public:
-    virtual ~FrameTransport() = default;
-    // True when the frame was handed over; the printer's reply decides the attempt.
-    virtual bool sendFrame(ByteView frame) = 0;
-};
+    using QObject::QObject;
 
-// The transport of the download in progress, chosen anew for every frame: the COM port's send
-// operation, a datagram on the link socket, or the running firmware's TCP connection.
-class BootTransport final : public FrameTransport {
-public:
-    BootTransport(const BootLink& link, PortModel& portModel, NetworkBoot& network,
-                  AppToBoot& appToBoot);
-    bool sendFrame(ByteView frame) override;
+    // Hands the frame over; an error when it could not be (the attempt then simply gets no
+    // reply).
+    virtual Status send(ByteView frame) = 0;
+    // Lets go of the medium; a later send takes it up again where the medium allows.
+    virtual void close() {}
 
-private:
-    const BootLink& link_;
-    PortModel& portModel_;
-    NetworkBoot& network_;
-    AppToBoot& appToBoot_;
+signals:
+    // One arrival: a datagram, or what one receive event delivered (at most 1024 bytes).
+    void replied(posflash::ByteView reply);
 };
 
 } // namespace posflash

@@ -1,24 +1,29 @@
 #include "link/network_boot.h"
 
-#include "base/panel.h"
-#include "base/userfunction.h"
-#include "link/app_to_boot.h"
 #include "link/link_texts.h"
 #include "link/mnetopt.h"
 #include "link/shared_boot_ports.h"
+#include "protocol/address_text.h"
 #include "protocol/reply_checker.h"
 
 #include <QCoreApplication>
-#include <QNetworkDatagram>
 #include <QNetworkInterface>
 
 namespace posflash {
 
-NetworkBoot::NetworkBoot(Panel& panel, const Faces& faces, BootLink& link, AppToBoot& appToBoot,
-                         QObject* parent)
-    : QObject(parent), panel_(panel), faces_(faces), link_(link), appToBoot_(appToBoot) {
-    connect(&udpBOOTP_, &QUdpSocket::readyRead, this, &NetworkBoot::bootpArrival);
-    connect(&udpTFTP_, &QUdpSocket::readyRead, this, &NetworkBoot::tftpArrival);
+namespace {
+
+ByteView viewOf(const QByteArray& data) {
+    return {reinterpret_cast<const std::uint8_t*>(data.constData()),
+            static_cast<std::size_t>(data.size())};
+}
+
+} // namespace
+
+NetworkBoot::NetworkBoot(const Faces& faces, QObject* parent)
+    : FrameTransport(parent), faces_(faces) {
+    connect(&bootpSocket_, &QUdpSocket::readyRead, this, &NetworkBoot::bootpReadable);
+    connect(&linkSocket_, &QUdpSocket::readyRead, this, &NetworkBoot::linkReadable);
 }
 
 NetworkBoot::~NetworkBoot() {
@@ -26,55 +31,55 @@ NetworkBoot::~NetworkBoot() {
 }
 
 void NetworkBoot::leaveSharedPorts() {
-    if (shared_ != nullptr)
+    if (shared_ != nullptr && enrolled_)
         shared_->leave(this);
     enrolled_ = false;
 }
 
-Failure NetworkBoot::takePrinterAddress() {
-    // Refused before any socket is bound; nothing of an earlier attempt is reused.
+Status NetworkBoot::setPrinter(const QString& ipText, const QString& macText) {
+    // Nothing of an earlier attempt is reused.
     config_ = BootpConfig{};
     printer_.clear();
-    const QString ipText = panel_.ipAddressText();
     const auto ip = ParseIpv4Text(ipText);
     if (!ip)
-        return Error{kInvalidIp, link_texts::invalidIp(faces_, ipText)};
-    const QString macText = panel_.macAddressText();
+        return Error{kInvalidIp, link_texts::invalidIp(faces_, ipText), {}};
     const auto mac = ParseMacText(macText);
     if (!mac)
-        return Error{kInvalidMac, link_texts::invalidMac(faces_, macText)};
+        return Error{kInvalidMac, link_texts::invalidMac(faces_, macText), {}};
     config_.PrinterIpBytes = *ip;
     config_.PrinterMacBytes = *mac;
     printer_ = QHostAddress(ipText);
-    return std::nullopt;
+    return {};
 }
 
-Failure NetworkBoot::bind(QUdpSocket& socket, quint16 port) {
+Status NetworkBoot::bind(QUdpSocket& socket, quint16 port) {
     socket.abort();
     if (socket.bind(QHostAddress::AnyIPv4, port))
-        return std::nullopt;
+        return {};
     const QString program = QCoreApplication::applicationFilePath();
-    return Error{kBindRefused, link_texts::bindFailed(faces_, port, socket.errorString(), program)};
+    return Error{kBindRefused, link_texts::bindFailed(faces_, port, socket.errorString(), program),
+                 socket.errorString()};
 }
 
-Failure NetworkBoot::startBootLoaderLink() {
-    if (Failure refused = takePrinterAddress())
-        return refused;
+Status NetworkBoot::startLink(const QString& bootFilePath) {
     otherSenderShown_ = false;
-    config_.BootFileName = BootFileNameOf(panel_.programFilePath());
+    config_.BootFileName = BootFileNameOf(bootFilePath);
     if (config_.BootFileName.size() > static_cast<qsizetype>(bootp::kFileSize))
-        return Error{kFileNameTooLong, link_texts::fileNameTooLong(
-                                           faces_, QString::fromLocal8Bit(config_.BootFileName))};
+        return Error{
+            kFileNameTooLong,
+            link_texts::fileNameTooLong(faces_, QString::fromLocal8Bit(config_.BootFileName)),
+            {}};
     if (const auto host = ParseIpv4Text(GetLocalIpAddress()))
         config_.HostIpBytes = *host;
     if (shared_ != nullptr) {
         if (const auto& refused = shared_->refusal())
             return Error{kBindRefused,
                          link_texts::bindFailed(faces_, refused->port, refused->reason,
-                                                QCoreApplication::applicationFilePath())};
-        udpTFTP_.abort();
-        // A call handed over just before the link was made finds the engine gone on.
+                                                QCoreApplication::applicationFilePath()),
+                         refused->reason};
+        linkSocket_.abort();
         enrolled_ = true;
+        // A datagram handed over just before the link was made finds this link gone on.
         shared_->enroll(this, config_.PrinterMacBytes, printer_,
                         {this,
                          [this](const QNetworkDatagram& d) {
@@ -85,36 +90,22 @@ Failure NetworkBoot::startBootLoaderLink() {
                              if (enrolled_)
                                  linkPortArrival(d);
                          }});
-        return std::nullopt;
+    } else {
+        if (Status refused = bind(bootpSocket_, kBootpServerPort); !refused)
+            return refused;
+        if (Status refused = bind(linkSocket_, kLinkPort); !refused) {
+            bootpSocket_.abort();
+            return refused;
+        }
     }
-    if (Failure refused = bind(udpBOOTP_, kBootpServerPort))
-        return refused;
-    if (Failure refused = bind(udpTFTP_, kLinkPort)) {
-        udpBOOTP_.abort();
-        return refused;
-    }
-    return std::nullopt;
-}
-
-Failure NetworkBoot::startFontModeLink() {
-    if (Failure refused = takePrinterAddress())
-        return refused;
-    appToBoot_.sendBootCommand();
-    if (appToBoot_.monitorConnected())
-        return std::nullopt;
-    // The command's own status texts have told the user; the link failure text follows.
-    return Error{kNotConnected, {}};
-}
-
-bool NetworkBoot::fontModeLinkUp() const {
-    return appToBoot_.monitorUsable();
+    phase_ = Phase::AwaitingBootp;
+    return {};
 }
 
 Ipv4Bytes NetworkBoot::hostAddressFor(int interfaceIndex) const {
     // The address of the interface the request came in on: on a host with several networks
     // the first Ethernet interface may not be the printer's.
     const QNetworkInterface iface = QNetworkInterface::interfaceFromIndex(interfaceIndex);
-    const QHostAddress printer(BytesToDottedIp(config_.PrinterIpBytes.data(), 4));
     std::optional<Ipv4Bytes> first;
     for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
         if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
@@ -122,7 +113,7 @@ Ipv4Bytes NetworkBoot::hostAddressFor(int interfaceIndex) const {
         const auto bytes = ParseIpv4Text(entry.ip().toString());
         if (!bytes)
             continue;
-        if (entry.prefixLength() > 0 && printer.isInSubnet(entry.ip(), entry.prefixLength()))
+        if (entry.prefixLength() > 0 && printer_.isInSubnet(entry.ip(), entry.prefixLength()))
             return *bytes;
         if (!first)
             first = bytes;
@@ -130,20 +121,18 @@ Ipv4Bytes NetworkBoot::hostAddressFor(int interfaceIndex) const {
     return first ? *first : config_.HostIpBytes;
 }
 
-void NetworkBoot::bootpArrival() {
-    while (udpBOOTP_.hasPendingDatagrams())
-        answerBootp(udpBOOTP_.receiveDatagram());
+void NetworkBoot::bootpReadable() {
+    while (bootpSocket_.hasPendingDatagrams())
+        answerBootp(bootpSocket_.receiveDatagram());
 }
 
 void NetworkBoot::answerBootp(const QNetworkDatagram& request) {
-    // Every datagram is consumed in every step; only step 0 answers.
-    const QByteArray data = request.data();
+    // Every datagram is consumed; only a link waiting for the request answers.
+    const short step = phase_ == Phase::AwaitingBootp ? step::kLink : step::kBootpAnswered;
     BootpConfig config = config_;
     config.HostIpBytes = hostAddressFor(static_cast<int>(request.interfaceIndex()));
-    const auto reply =
-        AnswerBootpRequest(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                    static_cast<std::size_t>(data.size())),
-                           config, link_.state().BootloadrStep);
+    const QByteArray data = request.data();
+    const auto reply = AnswerBootpRequest(viewOf(data), config, step);
     if (!reply)
         return;
     QNetworkDatagram answer(QByteArray(reinterpret_cast<const char*>(reply->data()),
@@ -153,68 +142,66 @@ void NetworkBoot::answerBootp(const QNetworkDatagram& request) {
     if (shared_ != nullptr)
         shared_->sendBootpReply(answer);
     else
-        udpBOOTP_.writeDatagram(answer);
-    link_.setStep(step::kBootpAnswered);
+        bootpSocket_.writeDatagram(answer);
+    phase_ = Phase::AwaitingDatagram;
+    emit bootpAnswered();
 }
 
-void NetworkBoot::tftpArrival() {
-    while (udpTFTP_.state() == QAbstractSocket::BoundState && udpTFTP_.hasPendingDatagrams())
-        linkPortArrival(udpTFTP_.receiveDatagram());
+void NetworkBoot::linkReadable() {
+    while (linkSocket_.state() == QAbstractSocket::BoundState && linkSocket_.hasPendingDatagrams())
+        linkPortArrival(linkSocket_.receiveDatagram());
 }
 
 void NetworkBoot::linkPortArrival(const QNetworkDatagram& datagram) {
     const QByteArray data = datagram.data();
-    // Only the printer may acknowledge frames: anybody else's datagrams are dropped.
+    // Only the printer may answer: anybody else's datagrams are dropped.
     if (datagram.senderAddress().toIPv4Address() != printer_.toIPv4Address()) {
         noteOtherSender(datagram.senderAddress(), data);
         return;
     }
-    link_.socketArrival(ByteView(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                 static_cast<std::size_t>(data.size())));
+    emit replied(viewOf(data));
 }
 
 void NetworkBoot::noteOtherSender(const QHostAddress& sender, const QByteArray& data) {
     // A boot loader that would have completed the link from another address is most likely
     // the printer behind a mistyped IP address: say so once, and go on waiting for the right
     // one.
-    const short step = link_.state().BootloadrStep;
-    if (otherSenderShown_ || (step != step::kLink && step != step::kBootpAnswered))
+    if (otherSenderShown_ || (phase_ != Phase::AwaitingBootp && phase_ != Phase::AwaitingDatagram))
         return;
-    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                         static_cast<std::size_t>(data.size()));
-    if (JudgeReply(step, link_.state().ExpectedFrameNo, bytes) != Verdict::Accepted)
+    const short step = phase_ == Phase::AwaitingBootp ? step::kLink : step::kBootpAnswered;
+    if (JudgeReply(step, 0, viewOf(data)) != Verdict::Accepted)
         return;
     otherSenderShown_ = true;
-    panel_.setStatusPanel(
-        QStringLiteral(" ") +
-        link_texts::linkFromOtherAddress(faces_, QHostAddress(sender.toIPv4Address()).toString(),
-                                         printer_.toString()));
+    emit otherSender(QHostAddress(sender.toIPv4Address()).toString(), printer_.toString());
 }
 
-void NetworkBoot::linkDatagramArrived() {
-    // The frames leave from a fresh local port towards the printer's frame port.
-    udpBOOTP_.abort();
-    udpTFTP_.abort();
+void NetworkBoot::linkDatagramAccepted() {
+    phase_ = Phase::Linked;
+    bootpSocket_.abort();
+    linkSocket_.abort();
     leaveSharedPorts();
-    udpTFTP_.bind(QHostAddress::AnyIPv4, 0);
+    linkSocket_.bind(QHostAddress::AnyIPv4, 0);
 }
 
-bool NetworkBoot::udpSend(ByteView frame) {
+void NetworkBoot::stopAnswering() {
+    phase_ = Phase::Linked;
+}
+
+Status NetworkBoot::send(ByteView frame) {
     if (printer_.isNull())
-        return false;
+        return Error{0, QStringLiteral("no printer address"), {}};
     const auto size = static_cast<qint64>(frame.size());
-    return udpTFTP_.writeDatagram(reinterpret_cast<const char*>(frame.data()), size, printer_,
-                                  kPrinterFramePort) == size;
+    if (linkSocket_.writeDatagram(reinterpret_cast<const char*>(frame.data()), size, printer_,
+                                  kPrinterFramePort) != size)
+        return Error{static_cast<int>(linkSocket_.error()), linkSocket_.errorString(),
+                     linkSocket_.errorString()};
+    return {};
 }
 
-void NetworkBoot::closeLink() {
-    closeSockets();
-    appToBoot_.tcpClientMonitorClose();
-}
-
-void NetworkBoot::closeSockets() {
-    udpTFTP_.abort();
-    udpBOOTP_.abort();
+void NetworkBoot::close() {
+    phase_ = Phase::Idle;
+    linkSocket_.abort();
+    bootpSocket_.abort();
     leaveSharedPorts();
 }
 

@@ -1,24 +1,22 @@
 #pragma once
 
 #include "base/bytes.h"
-#include "link/boot_link.h"
+#include "link/frame_transport.h"
 #include "protocol/bootp_responder.h"
 
 #include <QHostAddress>
 #include <QNetworkDatagram>
-#include <QObject>
 #include <QUdpSocket>
 
 namespace posflash {
 
-class AppToBoot;
 class Faces;
-class Panel;
 class SharedBootPorts;
 
-// The network link: the BOOTP responder on port 67, the link socket on port 69 that turns
-// towards the printer's port 13633, and the way through the running firmware for fonts.
-class NetworkBoot : public QObject, public NetworkLink {
+// The network link: the BOOTP responder on port 67 and the link socket on port 69, which
+// after the link becomes the frames' socket towards the printer's port 13633. Datagrams from
+// the printer's address are its replies; anybody else's are dropped.
+class NetworkBoot : public FrameTransport {
     Q_OBJECT
 public:
     static constexpr quint16 kBootpServerPort = 67;
@@ -26,55 +24,64 @@ public:
     static constexpr quint16 kLinkPort = 69;
     static constexpr quint16 kPrinterFramePort = 13633;
 
-    NetworkBoot(Panel& panel, const Faces& faces, BootLink& link, AppToBoot& appToBoot,
-                QObject* parent = nullptr);
+    // Error codes of the network link.
+    enum Code { kInvalidIp = 1, kInvalidMac, kFileNameTooLong, kBindRefused };
+
+    explicit NetworkBoot(const Faces& faces, QObject* parent = nullptr);
     ~NetworkBoot() override;
 
     // With several printers at once, the process's ports 67 and 69 instead of binding them
-    // here: they must outlive this link. Null: its own (one printer per process).
+    // here. Null: its own.
     void shareBootPorts(SharedBootPorts* ports) { shared_ = ports; }
 
-    // Error codes of the network link.
-    enum Code { kInvalidIp = 1, kInvalidMac, kFileNameTooLong, kBindRefused, kNotConnected };
+    // The printer's addresses, as typed. Refused when they are not addresses; nothing is bound.
+    Status setPrinter(const QString& ipText, const QString& macText);
+    // Binds ports 67 and 69 (or enrolls in the shared ones) and answers the printer's BOOTP
+    // request with the image's file name.
+    Status startLink(const QString& bootFilePath);
+    // The printer's first datagram on the link port completed the link: the frames leave from
+    // a fresh local port towards the printer's frame port. No more BOOTP answers either way.
+    void linkDatagramAccepted();
+    // The link came up without the datagram step (the boot loader greeted on port 69).
+    void stopAnswering();
 
-    Failure startBootLoaderLink() override;
-    Failure startFontModeLink() override;
-    bool fontModeLinkUp() const override;
-    void linkDatagramArrived() override;
-    void closeLink() override;
-
-    // One frame, one datagram, to the printer's frame port.
-    bool udpSend(ByteView frame);
-    // Closes the link socket and the responder (the end of a network download).
-    void closeSockets();
+    Status send(ByteView frame) override;
+    // Closes the link socket and the responder.
+    void close() override;
 
     const BootpConfig& config() const { return config_; }
-    quint16 linkLocalPort() const { return udpTFTP_.localPort(); }
+    quint16 linkLocalPort() const { return linkSocket_.localPort(); }
+    QString printerIp() const { return printer_.toString(); }
+
+signals:
+    // The BOOTP answer went out: any datagram of the printer's now completes the link.
+    void bootpAnswered();
+    // A boot loader greeted from an address other than the printer's (once per link).
+    void otherSender(const QString& sender, const QString& printer);
 
 private:
-    Failure takePrinterAddress();
-    Failure bind(QUdpSocket& socket, quint16 port);
-    void bootpArrival();
-    void tftpArrival();
+    enum class Phase { Idle, AwaitingBootp, AwaitingDatagram, Linked };
+
+    Status bind(QUdpSocket& socket, quint16 port);
+    void bootpReadable();
+    void linkReadable();
     void answerBootp(const QNetworkDatagram& request);
     void linkPortArrival(const QNetworkDatagram& datagram);
     void leaveSharedPorts();
     void noteOtherSender(const QHostAddress& sender, const QByteArray& data);
     Ipv4Bytes hostAddressFor(int interfaceIndex) const;
 
-    Panel& panel_;
     const Faces& faces_;
-    BootLink& link_;
-    AppToBoot& appToBoot_;
-    QUdpSocket udpBOOTP_;
+    QUdpSocket bootpSocket_;
     // The link port; after the link, the frames' socket on a port of its own. With shared
     // ports it is only the frames' socket.
-    QUdpSocket udpTFTP_;
+    QUdpSocket linkSocket_;
     SharedBootPorts* shared_ = nullptr;
-    bool enrolled_ = false; // with the shared ports, from the link's start to the link
+    bool enrolled_ = false;
+    Phase phase_ = Phase::Idle;
     QHostAddress printer_;
     BootpConfig config_;
-    bool otherSenderShown_ = false; // once per link wait
+    bool otherSenderShown_ = false;
 };
 
 } // namespace posflash

@@ -1,7 +1,6 @@
 #include "ports/usb_class.h"
 
 #include "ports/com_port_map.h"
-#include "ports/mcommunicate.h"
 #include "ports/regedit.h"
 
 #include <algorithm>
@@ -28,8 +27,8 @@ std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>&
     return std::nullopt;
 }
 
-UsbClass::UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel)
-    : inventory_(inventory), comPorts_(comPorts), portModel_(portModel) {}
+UsbClass::UsbClass(const UsbInventory& inventory, ComPortMap& comPorts)
+    : inventory_(inventory), comPorts_(comPorts) {}
 
 std::optional<UsbDeviceEntry> UsbClass::findKnown(const QStringList& ids) const {
     const auto devices = inventory_.devices();
@@ -38,13 +37,18 @@ std::optional<UsbDeviceEntry> UsbClass::findKnown(const QStringList& ids) const 
     return FindKnownDevice(*devices, ids);
 }
 
-bool UsbClass::FindUsbComPort(bool apply) {
+bool UsbClass::FindUsbComPort() const {
+    return findKnown(KnownUsbComIds()).has_value();
+}
+
+std::optional<int> UsbClass::FindUsbComNumber() const {
     const auto found = findKnown(KnownUsbComIds());
     if (!found)
-        return false;
-    if (apply)
-        SelectUsbComPort(*found);
-    return true;
+        return std::nullopt;
+    QString portName;
+    if (RegReadValue(*found, QStringLiteral("PortName"), portName, comPorts_) != 0)
+        return std::nullopt;
+    return ParseComName(portName);
 }
 
 bool UsbClass::FindUsbDevice() {
@@ -53,19 +57,6 @@ bool UsbClass::FindUsbDevice() {
         return false;
     ReadUsbDevicePath(*found);
     return true;
-}
-
-void UsbClass::SelectUsbComPort(const UsbDeviceEntry& device) {
-    QString portName;
-    if (RegReadValue(device, QStringLiteral("PortName"), portName, comPorts_) != 0)
-        return;
-    const auto number = ParseComName(portName);
-    if (!number)
-        return;
-    // Selecting runs the list's action, which closes the port and stores the index: only for
-    // a real change, so a repeated press leaves the open port and the settings file alone.
-    if (portModel_.comIndex() != *number - 1)
-        portModel_.selectComIndex(*number - 1);
 }
 
 void UsbClass::ReadUsbDevicePath(const UsbDeviceEntry& device) {

@@ -7,7 +7,6 @@
 namespace posflash {
 
 class ComPortMap;
-class PortModel;
 
 // The identifiers of the printers' USB interfaces, searched in this order.
 const QStringList& KnownUsbDeviceIds(); // any printer USB device
@@ -22,16 +21,15 @@ std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>&
 // asks the inventory afresh; an inventory that cannot be reached counts as no device.
 class UsbClass {
 public:
-    UsbClass(const UsbInventory& inventory, ComPortMap& comPorts, PortModel& portModel);
+    UsbClass(const UsbInventory& inventory, ComPortMap& comPorts);
 
-    // True when a known virtual COM device is present; with apply, also selects its COM port.
-    bool FindUsbComPort(bool apply);
+    // True when a known virtual COM device is present.
+    bool FindUsbComPort() const;
+    // The COM number (the "PortName") of the known virtual COM device present, if any.
+    std::optional<int> FindUsbComNumber() const;
 
     // True when a known printer USB device is present; refreshes UsbDevicePath.
     bool FindUsbDevice();
-
-    // Selects the device's COM number (its "PortName") in the COM list, only when it differs.
-    void SelectUsbComPort(const UsbDeviceEntry& device);
 
     // UsbDevicePath = the device's "SymbolicName"; a failed lookup keeps the previous path.
     void ReadUsbDevicePath(const UsbDeviceEntry& device);
@@ -43,7 +41,6 @@ private:
 
     const UsbInventory& inventory_;
     ComPortMap& comPorts_;
-    PortModel& portModel_;
     QString usbDevicePath_;
 };
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace posflash {
+
+enum class ImageKind { Program, Font };
+
+// The way the frames travel: the COM port, UDP through the boot loader's network link, or the
+// running firmware's TCP connection (a font without a restart into the boot loader).
+enum class Route { Com, Network, FontThroughFirmware };
+
+// The route a front end's port choice gives: a font through the running firmware only on the
+// network and only when it is not to go through the boot loader.
+constexpr Route RouteFor(bool network, ImageKind kind, bool fontThroughBootLoader) {
+    if (!network)
+        return Route::Com;
+    return kind == ImageKind::Font && !fontThroughBootLoader ? Route::FontThroughFirmware
+                                                             : Route::Network;
+}
+
+// The printer, as the user named it: one of a COM number, a serial device node, a USB bus path,
+// or an IP and MAC address.
+struct DownloadTarget {
+    int comNumber = 0;
+    QString devicePath;
+    QString usbPath;
+    QString ip;
+    QString mac;
+};
+
+// One download, as a value.
+struct DownloadJob {
+    DownloadTarget target;
+    QString imagePath;
+    ImageKind kind = ImageKind::Program;
+    Route route = Route::Com;
+    // The link not up by then ends the job as failed (link-timeout); none: wait until stopped.
+    std::optional<int> linkTimeoutMs;
+};
+
+} // namespace posflash

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "base/error.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+namespace posflash {
+
+// What happened to a download.
+enum class Outcome {
+    Completed,
+    Failed,
+    Cancelled,
+    Refused, // the tool refused the job before sending anything
+};
+
+// Why, as a stable code that scripts and the history may rely on. The names are in
+// docs/cause-codes.md; add new codes at the end, never rename one.
+enum class Cause {
+    None,               // completed
+    Cancelled,          // the user's cancel (button, Ctrl-C, SIGTERM, window closed)
+    Stopped,            // ended at once, closing frames cut: the printer may hold a partial image
+    PrinterSilent,      // a frame got no acceptance in its attempts
+    PrinterRefused,     // the last attempt of a frame was refused (status 5 or 6)
+    WrongFrameNumber,   // acceptances came, but for another frame number
+    Disconnected,       // the serial device or the connection went away
+    PortMissing,        // no such COM number or device node
+    PortBusy,           // the port is open elsewhere
+    Permission,         // the system refused access to the device
+    BindRefused,        // UDP port 67 or 69 could not be bound
+    LinkTimeout,        // the boot loader did not answer within the job's limit
+    PrinterAbsent,      // no printer USB device present for a COM link
+    AddressMissing,     // an empty IP or MAC address
+    BadAddress,         // an IP or MAC address text that is not one
+    FileNameTooLong,    // the image's name does not fit the BOOTP reply
+    MonitorUnreachable, // the running firmware's TCP port did not answer or closed
+    FileNotOpen,        // no image path, or the file cannot be read
+    BadTrailer,         // a program whose trailer sum does not match
+    TooLarge,           // an image longer than the frames can number
+    EmptyImage,         // a file of no bytes
+    Busy,               // a download or boot-loader command already runs on this printer
+};
+
+// The stable name ("printer-silent"), and back; an unknown name gives nothing.
+QString CauseName(Cause cause);
+std::optional<Cause> CauseFromName(const QString& name);
+QString OutcomeName(Outcome outcome); // "completed", "failed", "cancelled", "refused"
+
+// How far a download got.
+enum class Stage {
+    Start,  // refused before anything was shown or opened
+    Link,   // the link to the boot loader
+    Image,  // the image judged after the link
+    Frames, // the start, data and closing frames
+};
+
+// The printer a download went to, as far as the tool knows it.
+struct PrinterIdentity {
+    int comNumber = 0;
+    QString devicePath; // the serial node
+    QString usbSerial;  // the USB device's serial number, when known
+    QString usbPath;    // the USB bus path, when known
+    QString ip;
+    QString mac;
+};
+
+struct DownloadResult {
+    Outcome outcome = Outcome::Failed;
+    Cause cause = Cause::None;
+    Error error; // the project's text in the face in force, and the system's words
+    Stage stage = Stage::Start;
+    short step = 0;    // the boot-loader step in progress at the end
+    int frame = 0;     // the data frame in progress (from 1), 0 before the data frames
+    int attempts = 0;  // attempts made of the frame in progress
+    int retries = 0;   // attempts beyond the first, over the whole download
+    qint64 bytes = -1; // image length; unknown until the image is read
+    int frames = 0;    // data frames of the image
+    int framesAccepted = 0;
+    int crc16 = -1; // the start frame's CRC-16 of the image, once built
+    qint64 elapsedMs = 0;
+    QDateTime startedAt;
+    QString imagePath;
+    bool font = false;
+    PrinterIdentity printer;
+};
+
+} // namespace posflash

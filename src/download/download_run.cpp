@@ -1,0 +1,462 @@
+#include "download/download_run.h"
+
+#include "base/faces.h"
+#include "download/download_observer.h"
+#include "download/download_texts.h"
+#include "link/boot_command.h"
+#include "link/link_texts.h"
+#include "link/network_boot.h"
+#include "link/serial_transport.h"
+#include "link/tcp_monitor.h"
+#include "ports/comm_errors.h"
+#include "protocol/frames.h"
+#include "protocol/image_file.h"
+#include "protocol/pc_code.h"
+#include "protocol/reply_checker.h"
+
+namespace posflash {
+
+namespace {
+
+Cause causeOfSerialError(int number) {
+    switch (number) {
+    case comm_error::kInvalidPortNumber:
+    case comm_error::kUnsupportedDevice:
+        return Cause::PortMissing;
+    case comm_error::kPortAlreadyOpen:
+        return Cause::PortBusy;
+    case comm_error::kHardwareUnavailable:
+        return Cause::Permission;
+    default:
+        return Cause::Disconnected;
+    }
+}
+
+Cause causeOfNetworkError(int code) {
+    switch (code) {
+    case NetworkBoot::kInvalidIp:
+    case NetworkBoot::kInvalidMac:
+        return Cause::BadAddress;
+    case NetworkBoot::kFileNameTooLong:
+        return Cause::FileNameTooLong;
+    default:
+        return Cause::BindRefused;
+    }
+}
+
+// Why an image is not fit to send, in the face in force; nothing when it is.
+std::optional<std::pair<Cause, QString>> imageRefusal(const Faces& faces, const LoadedImage& image,
+                                                      const QString& path, bool font,
+                                                      int frameDataSize) {
+    const QString text = texts::imageRefusal(faces, image, path, font, frameDataSize);
+    if (text.isEmpty())
+        return std::nullopt;
+    Cause cause = Cause::BadTrailer;
+    if (image.error == ImageLoadError::TooLarge)
+        cause = Cause::TooLarge;
+    else if (!image.ok())
+        cause = Cause::FileNotOpen;
+    else if (CheckImageFrameable(image.bytes.size(), frameDataSize) == ImageProblem::Empty)
+        cause = Cause::EmptyImage;
+    else if (CheckImageFrameable(image.bytes.size(), frameDataSize) == ImageProblem::TooManyFrames)
+        cause = Cause::TooLarge;
+    return std::make_pair(cause, text);
+}
+
+} // namespace
+
+DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
+                         DownloadObserver& observer, QObject* parent)
+    : QObject(parent), job_(std::move(job)), bootFilePath_(std::move(bootFilePath)), parts_(parts),
+      observer_(observer), liveRoute_(job_.route) {
+    replyTimer_.setSingleShot(true);
+    linkTimer_.setSingleShot(true);
+    pauseTimer_.setSingleShot(true);
+    connect(&replyTimer_, &QTimer::timeout, this, &DownloadRun::attemptOver);
+    connect(&linkTimer_, &QTimer::timeout, this, [this] {
+        if (phase_ == Phase::Linking)
+            endTransfer(Outcome::Failed, Cause::LinkTimeout);
+    });
+    frameDataSize_ = job_.kind == ImageKind::Font ? kFontFrameDataSize : kProgramFrameDataSize;
+    result_.imagePath = job_.imagePath;
+    result_.font = job_.kind == ImageKind::Font;
+}
+
+DownloadRun::~DownloadRun() = default;
+
+FrameTransport& DownloadRun::transportFor(Route route) {
+    switch (route) {
+    case Route::Com:
+        return parts_.serial;
+    case Route::FontThroughFirmware:
+        return parts_.monitor;
+    case Route::Network:
+        break;
+    }
+    return parts_.network;
+}
+
+void DownloadRun::setRoute(Route route) {
+    liveRoute_ = route;
+}
+
+void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
+    startedAt_ = startedAt;
+    pcCodeSeed_ = pcCodeSeed;
+    result_.startedAt = startedAt;
+    clock_.start();
+    if (job_.imagePath.isEmpty()) {
+        endTransfer(Outcome::Refused, Cause::FileNotOpen, Error{0, texts::fileNotOpen(), {}});
+        return;
+    }
+    // Replies are read only where the job's route reads them.
+    connect(&transportFor(job_.route), &FrameTransport::replied, this, &DownloadRun::judge);
+    if (job_.route == Route::Network) {
+        connect(&parts_.network, &NetworkBoot::bootpAnswered, this,
+                [this] { setStep(step::kBootpAnswered); });
+        connect(&parts_.network, &NetworkBoot::otherSender, this,
+                [this](const QString& sender, const QString& printer) {
+                    observer_.linkFromOtherAddress(sender, printer);
+                });
+    }
+    stage_ = Stage::Link;
+    phase_ = Phase::Linking;
+    observer_.started();
+    startLink();
+}
+
+void DownloadRun::startLink() {
+    if (job_.route == Route::Com) {
+        if (const auto absent = parts_.comLink())
+            endTransfer(Outcome::Failed, *absent);
+        else
+            linkUp();
+        return;
+    }
+    if (job_.target.ip.isEmpty()) {
+        endTransfer(Outcome::Failed, Cause::AddressMissing, Error{0, link_texts::emptyIp(), {}});
+        return;
+    }
+    // Asked even where no MAC is used (through the running firmware).
+    if (job_.target.mac.isEmpty()) {
+        endTransfer(Outcome::Failed, Cause::AddressMissing, Error{0, link_texts::emptyMac(), {}});
+        return;
+    }
+    if (Status address = parts_.network.setPrinter(job_.target.ip, job_.target.mac); !address) {
+        endTransfer(Outcome::Failed, Cause::BadAddress, address.error());
+        return;
+    }
+    if (job_.linkTimeoutMs)
+        linkTimer_.start(*job_.linkTimeoutMs);
+    if (job_.route == Route::FontThroughFirmware)
+        startFirmwareLink();
+    else
+        startNetworkLink();
+}
+
+void DownloadRun::startNetworkLink() {
+    setStep(step::kLink);
+    const QString bootFile = bootFilePath_.isEmpty() ? job_.imagePath : bootFilePath_;
+    if (Status started = parts_.network.startLink(bootFile); !started) {
+        endTransfer(Outcome::Failed, causeOfNetworkError(started.error().code), started.error());
+        return;
+    }
+    // No time limit of its own: the printer's answer or a cancel ends this wait.
+    observer_.linking();
+}
+
+void DownloadRun::startFirmwareLink() {
+    setStep(step::kFontMode);
+    observer_.enteringBootLoader();
+    connect(&parts_.bootCommand, &BootCommand::finished, this, &DownloadRun::bootCommandFinished,
+            Qt::SingleShotConnection);
+    connect(&parts_.monitor, &TcpMonitor::lost, this, [this] {
+        // The printer closed or reset the connection before confirming: no answer can come.
+        if (phase_ == Phase::Linking && !parts_.bootCommand.isRunning())
+            endTransfer(Outcome::Failed, Cause::MonitorUnreachable);
+    });
+    parts_.bootCommand.start({true, job_.target.ip, true});
+}
+
+void DownloadRun::bootCommandFinished() {
+    if (phase_ != Phase::Linking)
+        return;
+    if (cancelRequested_) {
+        endTransfer(Outcome::Cancelled, Cause::Cancelled);
+        return;
+    }
+    if (!parts_.monitor.isUsable()) {
+        endTransfer(Outcome::Failed, Cause::MonitorUnreachable);
+        return;
+    }
+    observer_.linking();
+}
+
+void DownloadRun::setStep(short step) {
+    step_ = step;
+    result_.step = step;
+    observer_.stepChanged(step);
+}
+
+void DownloadRun::judge(ByteView reply) {
+    if (phase_ == Phase::Linking) {
+        if (step_ != step::kLink && step_ != step::kBootpAnswered && step_ != step::kFontMode)
+            return;
+        if (JudgeReply(step_, expectedFrameNo_, reply) != Verdict::Accepted)
+            return;
+        if (step_ == step::kBootpAnswered)
+            parts_.network.linkDatagramAccepted();
+        else if (step_ == step::kLink)
+            parts_.network.stopAnswering();
+        linkUp();
+        return;
+    }
+    if (phase_ != Phase::Frames || !awaitingReply_)
+        return;
+    switch (JudgeReply(step_, expectedFrameNo_, reply)) {
+    case Verdict::Accepted:
+        frameAccepted();
+        return;
+    case Verdict::RefusedStatus5:
+    case Verdict::RefusedStatus6:
+        refusalStatus_ = ReplyStatus(reply).value_or(0);
+        replyTimer_.stop();
+        attemptOver();
+        return;
+    case Verdict::None:
+        // An acceptance of another frame (a late answer to a repeat) is ignored, but noted:
+        // it tells a printer that counts differently from one that is silent.
+        if (step_ == step::kDataFrame && ReplyStatus(reply) == 4)
+            wrongFrameSeen_ = wrongFrameInFrame_ = true;
+        return;
+    }
+}
+
+void DownloadRun::linkUp() {
+    linkTimer_.stop();
+    if (job_.route == Route::FontThroughFirmware)
+        disconnect(&parts_.monitor, &TcpMonitor::lost, this, nullptr);
+    phase_ = Phase::Frames;
+    stage_ = Stage::Image;
+    observer_.linked();
+    // The very bytes that are sent are judged here: the file may have been replaced during the
+    // link wait.
+    const LoadedImage image = LoadImageFile(job_.imagePath, MaxImageBytes(frameDataSize_));
+    if (image.ok())
+        result_.bytes = static_cast<qint64>(image.bytes.size());
+    if (const auto refused = imageRefusal(parts_.faces, image, job_.imagePath,
+                                          job_.kind == ImageKind::Font, frameDataSize_)) {
+        endTransfer(Outcome::Refused, refused->first, Error{0, refused->second, {}});
+        return;
+    }
+    image_ = image.bytes;
+    stage_ = Stage::Frames;
+    sendStartFrame();
+}
+
+void DownloadRun::sendStartFrame() {
+    const Kind kind = job_.kind == ImageKind::Font ? Kind::Font : Kind::Program;
+    frame_ = BuildStartFrame(
+        kind, image_, startedAt_.toString(QStringLiteral("yyMMdd")).toStdString(),
+        startedAt_.toString(QStringLiteral("HHmmss")).toStdString(), GetPcCodeData(pcCodeSeed_));
+    result_.crc16 = getU16(frame_, frame::kImageCrcAt);
+    sendFrame(static_cast<std::uint8_t>(Command::Start), step::kStartFrame, kStartWaitMs);
+}
+
+void DownloadRun::sendFrame(std::uint8_t command, short step, int waitMs) {
+    setStep(step);
+    if (frame_.size() > frame::kCommandAt)
+        frame_[frame::kCommandAt] = command;
+    waitMs_ = waitMs;
+    attempt_ = 0;
+    wrongFrameInFrame_ = false;
+    attempt();
+}
+
+Cause DownloadRun::retryCause() const {
+    if (refusalStatus_)
+        return Cause::PrinterRefused;
+    return wrongFrameSeen_ ? Cause::WrongFrameNumber : Cause::PrinterSilent;
+}
+
+void DownloadRun::attempt() {
+    if (attempt_ > 0) {
+        ++result_.retries;
+        observer_.retrying(
+            {step_, dataIndex_ + 1, attempt_ + 1, retryCause(), refusalStatus_.value_or(0)});
+    }
+    ++attempt_;
+    result_.attempts = attempt_;
+    refusalStatus_.reset();
+    wrongFrameSeen_ = false;
+    // The transport is chosen anew for every attempt. Nothing between the hand-over and the
+    // start of the wait lets a reply be judged, so none can be judged and then lost there.
+    Status sent = transportFor(liveRoute_).send(frame_);
+    sendFault_ = sent.ok() ? std::nullopt : std::optional<Error>(sent.error());
+    awaitingReply_ = true;
+    replyTimer_.start(waitMs_);
+    if (liveRoute_ == Route::Com)
+        observer_.serialSent(sent);
+}
+
+void DownloadRun::attemptOver() {
+    if (attempt_ < kAttempts) {
+        attempt();
+        return;
+    }
+    awaitingReply_ = false;
+    frameFailed();
+}
+
+void DownloadRun::frameAccepted() {
+    replyTimer_.stop();
+    awaitingReply_ = false;
+    switch (step_) {
+    case step::kStartFrame:
+        frameCount_ = static_cast<int>(DataFrameCount(image_.size(), frameDataSize_));
+        result_.frames = frameCount_;
+        expectedFrameNo_ = 1;
+        observer_.framesKnown(frameCount_);
+        nextDataFrame(0);
+        return;
+    case step::kDataFrame:
+        result_.framesAccepted = dataIndex_ + 1;
+        ++expectedFrameNo_;
+        observer_.progress(dataIndex_ + 1, frameCount_);
+        nextDataFrame(dataIndex_ + 1);
+        return;
+    case step::kEndFrame:
+        frame_ = BuildClosingFrame(job_.kind == ImageKind::Font ? Kind::Font : Kind::Program,
+                                   Command::Final, lastFrameSum_);
+        sendFrame(static_cast<std::uint8_t>(Command::Final), step::kFinalFrame, kFinalWaitMs);
+        return;
+    default:
+        endTransfer(Outcome::Completed, Cause::None);
+        return;
+    }
+}
+
+void DownloadRun::nextDataFrame(int index) {
+    const Kind kind = job_.kind == ImageKind::Font ? Kind::Font : Kind::Program;
+    if (index >= frameCount_) {
+        dataIndex_ = -1;
+        observer_.closing();
+        if (phase_ != Phase::Frames)
+            return; // stopped by the observer
+        frame_ = BuildClosingFrame(kind, Command::End, lastFrameSum_);
+        sendFrame(static_cast<std::uint8_t>(Command::End), step::kEndFrame, kEndWaitMs);
+        return;
+    }
+    dataIndex_ = index;
+    result_.frame = index + 1;
+    observer_.dataFrame(index, frameCount_);
+    if (phase_ != Phase::Frames)
+        return; // stopped by the observer
+    if (cancelRequested_) {
+        endTransfer(Outcome::Cancelled, Cause::Cancelled);
+        return;
+    }
+    frame_ = BuildDataFrame(kind, image_, static_cast<std::size_t>(index) + 1, frameDataSize_);
+    lastFrameSum_ = FrameSumOf(frame_);
+    sendFrame(static_cast<std::uint8_t>(Command::Data), step::kDataFrame, kDataWaitMs);
+}
+
+void DownloadRun::frameFailed() {
+    Cause cause = Cause::PrinterSilent;
+    Error error{0, texts::downloadFailed(parts_.faces), {}};
+    if (refusalStatus_) {
+        cause = Cause::PrinterRefused;
+    } else if (wrongFrameInFrame_) {
+        cause = Cause::WrongFrameNumber;
+    } else if (sendFault_) {
+        cause =
+            liveRoute_ == Route::Com ? causeOfSerialError(sendFault_->code) : Cause::Disconnected;
+        error.detail = sendFault_->detail.isEmpty() ? sendFault_->text : sendFault_->detail;
+    }
+    endTransfer(Outcome::Failed, cause, error);
+}
+
+void DownloadRun::cancel() {
+    if (phase_ == Phase::Closing || phase_ == Phase::Done || cancelRequested_)
+        return;
+    cancelRequested_ = true;
+    // The link wait ends at once; the command that asks the firmware for font mode finishes
+    // its own short waits first.
+    if (phase_ == Phase::Linking && !parts_.bootCommand.isRunning())
+        endTransfer(Outcome::Cancelled, Cause::Cancelled);
+}
+
+void DownloadRun::stop() {
+    if (phase_ == Phase::Done)
+        return;
+    if (phase_ == Phase::Ready || phase_ == Phase::Linking) {
+        parts_.bootCommand.abort();
+        if (phase_ != Phase::Done)
+            endTransfer(Outcome::Cancelled, Cause::Cancelled);
+    } else if (phase_ == Phase::Frames) {
+        endTransfer(Outcome::Failed, Cause::Stopped);
+    }
+    // No pause before the ports close.
+    if (phase_ == Phase::Closing) {
+        pauseTimer_.stop();
+        closePorts();
+    }
+}
+
+void DownloadRun::endTransfer(Outcome outcome, Cause cause, Error error) {
+    replyTimer_.stop();
+    linkTimer_.stop();
+    awaitingReply_ = false;
+    const bool opened = phase_ != Phase::Ready;
+    phase_ = Phase::Closing;
+    result_.outcome = outcome;
+    result_.cause = cause;
+    result_.error = std::move(error);
+    result_.stage = stage_;
+    result_.elapsedMs = clock_.elapsed();
+    observer_.transferEnded(result_);
+    if (!opened) { // refused before anything was opened
+        finish();
+        return;
+    }
+    if (phase_ != Phase::Closing)
+        return; // the observer stopped the run meanwhile
+    disconnect(&pauseTimer_, nullptr, this, nullptr);
+    connect(&pauseTimer_, &QTimer::timeout, this, &DownloadRun::closePorts);
+    pauseTimer_.start(kCloseDelayMs);
+}
+
+void DownloadRun::closePorts() {
+    if (phase_ != Phase::Closing)
+        return;
+    phase_ = Phase::Done; // nothing more is judged
+    bool monitorWasOpen = false;
+    if (liveRoute_ == Route::Com) {
+        parts_.serial.close();
+    } else {
+        parts_.network.close();
+        monitorWasOpen = parts_.monitor.closeConnection(job_.target.ip);
+    }
+    if (!monitorWasOpen) {
+        finish();
+        return;
+    }
+    // The printer needs a moment after the connection closes.
+    disconnect(&pauseTimer_, nullptr, this, nullptr);
+    connect(&pauseTimer_, &QTimer::timeout, this, &DownloadRun::finish);
+    pauseTimer_.start(TcpMonitor::kAfterCloseMs);
+}
+
+void DownloadRun::finish() {
+    phase_ = Phase::Done;
+    pauseTimer_.stop();
+    result_.elapsedMs = clock_.elapsed();
+    disconnect(&transportFor(job_.route), nullptr, this, nullptr);
+    disconnect(&parts_.network, nullptr, this, nullptr);
+    disconnect(&parts_.monitor, nullptr, this, nullptr);
+    // The engine lets go of this run first, so the observer may start the next job at once.
+    emit done();
+    observer_.finished(result_);
+}
+
+} // namespace posflash

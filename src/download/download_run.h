@@ -1,0 +1,132 @@
+#pragma once
+
+#include "base/bytes.h"
+#include "download/download_job.h"
+#include "download/download_result.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+namespace posflash {
+
+class BootCommand;
+class DownloadObserver;
+class Faces;
+class FrameTransport;
+class NetworkBoot;
+class TcpMonitor;
+
+// One download as a state machine: link → start frame → data frame i → closing frames →
+// final frame → a short pause → ports closed. Each wait is a state left by the event that
+// decides it: a reply, a timer, the connection, a cancel. Nothing nests, so any number of
+// downloads share one event loop.
+class DownloadRun : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kAttempts = 3;
+    static constexpr int kStartWaitMs = 3000;
+    static constexpr int kDataWaitMs = 350;
+    static constexpr int kEndWaitMs = 6000;
+    static constexpr int kFinalWaitMs = 500;
+    static constexpr int kCloseDelayMs = 200;
+
+    // What the run uses, owned by its engine.
+    struct Parts {
+        FrameTransport& serial;
+        NetworkBoot& network;
+        TcpMonitor& monitor;
+        BootCommand& bootCommand;
+        const Faces& faces;
+        // The COM link: nothing when the printer is there, else why not.
+        std::function<std::optional<Cause>()> comLink;
+    };
+
+    // bootFilePath: the name the BOOTP answer carries; empty: the image's own.
+    DownloadRun(DownloadJob job, QString bootFilePath, Parts parts, DownloadObserver& observer,
+                QObject* parent = nullptr);
+    ~DownloadRun() override;
+
+    // Runs the job from now; startedAt gives the start frame's date and time. A job refused
+    // before it starts has ended when this returns.
+    void start(const QDateTime& startedAt, std::uint64_t pcCodeSeed);
+    // The user's cancel: the link wait ends at once; a frame in flight finishes its attempts
+    // and no data frame follows; the closing frames are not interrupted.
+    void cancel();
+    // Ends at once, closing frames included; nothing waits for the printer.
+    void stop();
+    // The route later attempts are sent on (the window's port choice may change meanwhile);
+    // replies are still read where the job's route reads them.
+    void setRoute(Route route);
+
+    bool isRunning() const { return phase_ != Phase::Done; }
+    bool isCancelling() const { return cancelRequested_; }
+    const DownloadResult& result() const { return result_; }
+    PrinterIdentity& printer() { return result_.printer; }
+
+signals:
+    // Just before the observer's finished(): the engine may take the next job.
+    void done();
+
+private:
+    enum class Phase { Ready, Linking, Frames, Closing, Done };
+
+    void startLink();
+    void startNetworkLink();
+    void startFirmwareLink();
+    void bootCommandFinished();
+    void judge(ByteView reply);
+    void linkUp();
+    void sendStartFrame();
+    void sendFrame(std::uint8_t command, short step, int waitMs);
+    void attempt();
+    void attemptOver();
+    void frameAccepted();
+    void nextDataFrame(int index);
+    void frameFailed();
+    Cause retryCause() const;
+    void setStep(short step);
+    void endTransfer(Outcome outcome, Cause cause, Error error = {});
+    void closePorts();
+    void finish();
+    FrameTransport& transportFor(Route route);
+
+    DownloadJob job_;
+    QString bootFilePath_;
+    Parts parts_;
+    DownloadObserver& observer_;
+    DownloadResult result_;
+    Phase phase_ = Phase::Ready;
+    Route liveRoute_;
+    Stage stage_ = Stage::Start;
+
+    Bytes image_;
+    Bytes frame_;
+    QDateTime startedAt_;
+    std::uint64_t pcCodeSeed_ = 0;
+    int frameDataSize_ = 0;
+    int frameCount_ = 0;
+    int dataIndex_ = -1; // the data frame in flight, from 0; -1 outside the data frames
+    std::uint16_t lastFrameSum_ = 0;
+
+    short step_ = 0;
+    short expectedFrameNo_ = 0;
+    int waitMs_ = 0;
+    int attempt_ = 0;
+    bool awaitingReply_ = false;
+    std::optional<int> refusalStatus_; // the last attempt's refusal, if it was refused
+    bool wrongFrameSeen_ = false;      // an acceptance of another frame in this attempt
+    bool wrongFrameInFrame_ = false;   // ... in any attempt of this frame
+    std::optional<Error> sendFault_;   // the last attempt's hand-over error
+    bool cancelRequested_ = false;
+
+    QTimer replyTimer_;
+    QTimer linkTimer_;
+    QTimer pauseTimer_;
+    QElapsedTimer clock_;
+};
+
+} // namespace posflash

@@ -1,0 +1,131 @@
+#include "link/boot_command.h"
+
+#include "link/tcp_monitor.h"
+#include "ports/usb_class.h"
+#include "ports/usb_hotplug.h"
+#include "ports/usb_output.h"
+#include "protocol/frames.h"
+
+namespace posflash {
+
+BootCommand::BootCommand(TcpMonitor& monitor, UsbClass& usb, UsbOutput& usbOutput, QObject* parent)
+    : QObject(parent), monitor_(monitor), usb_(usb), usbOutput_(usbOutput) {
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &BootCommand::timeUp);
+    connect(&monitor_, &TcpMonitor::connected, this, [this] {
+        if (phase_ == Phase::Connecting)
+            connected();
+    });
+    // The printer's echo of the boot-loader command closes the connection early.
+    connect(&monitor_, &FrameTransport::replied, this, [this](ByteView bytes) {
+        if (!job_.fontMode && IsBootCommandEcho(bytes))
+            monitor_.closeConnection(job_.ip);
+    });
+}
+
+void BootCommand::watchDevices(UsbHotplugMonitor* hotplug) {
+    if (hotplug != nullptr)
+        connect(hotplug, &UsbHotplugMonitor::devicesChanged, this, &BootCommand::deviceEvent);
+}
+
+bool BootCommand::start(const BootCommandJob& job) {
+    if (isRunning())
+        return false;
+    job_ = job;
+    sent_ = false;
+    if (job_.network) {
+        closeMonitorThen(Phase::ClosingBefore);
+        return true;
+    }
+    if (usb_.FindUsbDevice()) {
+        const Bytes command = job_.fontMode ? BuildFontModeCommand() : BuildBootLoaderCommand();
+        sent_ = usbOutput_.UsbSendData(command);
+        emit usbWritten(sent_);
+    }
+    enter(Phase::UsbAfterWrite, kAfterUsbWriteMs);
+    return true;
+}
+
+void BootCommand::abort() {
+    if (!isRunning())
+        return;
+    timer_.stop();
+    if (job_.network && !job_.fontMode)
+        monitor_.closeConnection(job_.ip);
+    usbOutput_.CloseUsbDevice();
+    finish();
+}
+
+void BootCommand::enter(Phase phase, int ms) {
+    phase_ = phase;
+    timer_.start(ms);
+}
+
+void BootCommand::closeMonitorThen(Phase pausing) {
+    if (monitor_.closeConnection(job_.ip))
+        enter(pausing, TcpMonitor::kAfterCloseMs);
+    else {
+        phase_ = pausing;
+        timeUp();
+    }
+}
+
+void BootCommand::connectNow() {
+    monitor_.connectTo(job_.ip);
+    enter(Phase::Connecting, kConnectWaitMs);
+}
+
+void BootCommand::connected() {
+    timer_.stop();
+    const Bytes command = job_.fontMode ? BuildFontModeCommand() : BuildBootLoaderCommand();
+    sent_ = monitor_.send(command).ok();
+    if (job_.fontMode) {
+        finish(); // the font's frames use the connection
+        return;
+    }
+    enter(Phase::AfterCommand, kCloseAfterCommandMs);
+}
+
+void BootCommand::timeUp() {
+    switch (phase_) {
+    case Phase::ClosingBefore:
+        connectNow();
+        return;
+    case Phase::Connecting: // no connection in time: nothing is sent, no message
+    case Phase::ClosingAfter:
+        finish();
+        return;
+    case Phase::AfterCommand:
+        closeMonitorThen(Phase::ClosingAfter);
+        return;
+    case Phase::UsbAfterWrite:
+        usbOutput_.CloseUsbDevice();
+        enter(Phase::UsbAfterClose, kAfterUsbCloseMs);
+        return;
+    case Phase::UsbAfterClose:
+        if (usb_.FindUsbDevice())
+            finish();
+        else
+            enter(Phase::WaitingForDevice, kDeviceBackWaitMs);
+        return;
+    case Phase::WaitingForDevice:
+        finish();
+        return;
+    case Phase::Idle:
+        return;
+    }
+}
+
+void BootCommand::deviceEvent() {
+    if (phase_ == Phase::WaitingForDevice && usb_.FindUsbDevice()) {
+        timer_.stop();
+        finish();
+    }
+}
+
+void BootCommand::finish() {
+    phase_ = Phase::Idle;
+    emit finished(sent_);
+}
+
+} // namespace posflash

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+namespace posflash {
+
+class TcpMonitor;
+class UsbClass;
+class UsbHotplugMonitor;
+class UsbOutput;
+
+// Where the command goes: the running firmware's TCP port on the network, else the printer's
+// USB device.
+struct BootCommandJob {
+    bool network = false;
+    QString ip;
+    // The font-mode command instead, leaving the connection open for the font's frames.
+    bool fontMode = false;
+};
+
+// Switches a running printer into its boot loader (or, for a font sent through the running
+// firmware, into font mode). A state machine: each pause and wait is a state left by a timer,
+// the connection or a device event.
+class BootCommand : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kConnectWaitMs = 3000;
+    static constexpr int kCloseAfterCommandMs = 1500;
+    static constexpr int kAfterUsbWriteMs = 50;
+    static constexpr int kAfterUsbCloseMs = 500;
+    static constexpr int kDeviceBackWaitMs = 3000;
+
+    BootCommand(TcpMonitor& monitor, UsbClass& usb, UsbOutput& usbOutput,
+                QObject* parent = nullptr);
+
+    // Device events end the wait for the printer to come back at once; without them the time
+    // limit does.
+    void watchDevices(UsbHotplugMonitor* hotplug);
+
+    // False, and nothing happens, while a command runs.
+    bool start(const BootCommandJob& job);
+    bool isRunning() const { return phase_ != Phase::Idle; }
+    // Ends at once, closing what is open (the program quits).
+    void abort();
+
+signals:
+    // The command was written to the USB device, or the write failed.
+    void usbWritten(bool ok);
+    // The run is over; sent tells whether the command was handed to the printer.
+    void finished(bool sent);
+
+private:
+    enum class Phase {
+        Idle,
+        ClosingBefore, // the old connection closed, pausing before the new one
+        Connecting,
+        AfterCommand, // the connection stays this long after the boot-loader command
+        ClosingAfter,
+        UsbAfterWrite,
+        UsbAfterClose,
+        WaitingForDevice,
+    };
+
+    void enter(Phase phase, int ms);
+    void timeUp();
+    void connectNow();
+    void connected();
+    void closeMonitorThen(Phase pausing);
+    void deviceEvent();
+    void finish();
+
+    TcpMonitor& monitor_;
+    UsbClass& usb_;
+    UsbOutput& usbOutput_;
+    BootCommandJob job_;
+    Phase phase_ = Phase::Idle;
+    QTimer timer_;
+    bool sent_ = false;
+};
+
+} // namespace posflash

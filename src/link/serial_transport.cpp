@@ -1,0 +1,35 @@
+#include "link/serial_transport.h"
+
+#include "ports/serial_control.h"
+
+#include <algorithm>
+
+namespace posflash {
+
+SerialTransport::SerialTransport(SerialControl& serial, QObject* parent)
+    : FrameTransport(parent), serial_(serial) {
+    serial_.onReceive = [this](ByteView bytes) { emit replied(bytes); };
+    serial_.onLineError = [this](const Error& error) { emit lineError(error); };
+}
+
+Status SerialTransport::send(ByteView frame) {
+    if (frame.empty())
+        return Error{};
+    if (!serial_.PortOpen()) {
+        if (Status opened = serial_.setPortOpen(true); !opened)
+            return opened;
+    }
+    serial_.discardBuffers();
+    for (std::size_t offset = 0; offset < frame.size(); offset += kPieceSize) {
+        const std::size_t n = std::min(kPieceSize, frame.size() - offset);
+        if (Status written = serial_.output(frame.subspan(offset, n)); !written)
+            return written;
+    }
+    return {};
+}
+
+void SerialTransport::close() {
+    (void)serial_.setPortOpen(false);
+}
+
+} // namespace posflash

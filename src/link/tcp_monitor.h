@@ -1,0 +1,40 @@
+#pragma once
+
+#include "link/frame_transport.h"
+
+#include <QTcpSocket>
+
+namespace posflash {
+
+// The connection to the running firmware's port 4000: it carries the boot-loader and
+// font-mode commands, and the frames of a font sent through the firmware.
+class TcpMonitor : public FrameTransport {
+    Q_OBJECT
+public:
+    static constexpr quint16 kPort = 4000;
+    // After a close the printer needs a moment before the next connection.
+    static constexpr int kAfterCloseMs = 100;
+
+    explicit TcpMonitor(QObject* parent = nullptr);
+
+    void connectTo(const QString& ip);
+    bool isConnected() const;
+    // Connected, and no error since it connected.
+    bool isUsable() const { return isConnected() && !failed_; }
+
+    Status send(ByteView frame) override;
+    // Flushes the ARP entry of ip (the printer's), so the next packet finds its MAC afresh, and
+    // closes the connection. True when one was open: the caller then pauses kAfterCloseMs.
+    bool closeConnection(const QString& ip);
+
+signals:
+    void connected();
+    // The connection closed or failed after it was made.
+    void lost();
+
+private:
+    QTcpSocket socket_;
+    bool failed_ = false;
+};
+
+} // namespace posflash
