@@ -59,7 +59,7 @@ void frmBoot::btnOpenFile_Click() {
         return;
     }
     ui_->txtFilePath->setText(path);
-    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("filepath"), path);
+    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("filepath"), path);
 }
 
 void frmBoot::btnOpenFontFile_Click() {
@@ -68,7 +68,7 @@ void frmBoot::btnOpenFontFile_Click() {
     if (path.isEmpty())
         return;
     ui_->txtFontFilePath->setText(path);
-    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("fontfilepath"), path);
+    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("fontfilepath"), path);
 }
 
 void frmBoot::cmdGetComPort_Click() {
@@ -78,8 +78,8 @@ void frmBoot::cmdGetComPort_Click() {
 
 void frmBoot::optGetPortModeSel_Click(int index) {
     // Only stored: automatic and manual behave alike.
-    settings_.WriteIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"),
-                             QString::number(index));
+    (void)settings_.WriteIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"),
+                                   QString::number(index));
 }
 
 } // namespace posflash

@@ -65,9 +65,9 @@ void frmBoot::ChangeLanguage() {
 
 void frmBoot::chkEnglish_Click() {
     // Stored whatever the system language, also where the box cannot change the face.
-    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("Language"),
-                             ui_->chkEnglish->isChecked() ? QStringLiteral("true")
-                                                          : QStringLiteral("false"));
+    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("Language"),
+                                   ui_->chkEnglish->isChecked() ? QStringLiteral("true")
+                                                                : QStringLiteral("false"));
     ChangeLanguage();
 }
 

@@ -57,9 +57,10 @@ void frmBoot::InitConfigFile() {
     if (settings_.GetIniString(QStringLiteral("MSG"), QStringLiteral("first")).isEmpty()) {
         // Instead of installing controls, a first start looks for what this host lacks.
         shortcomings_ = host_.firstStartChecks();
-        if (!settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("first"),
-                                      QStringLiteral("false")))
-            settingsError_ = settings_.lastError().value_or(Error{}).text;
+        if (const Status written = settings_.WriteIniString(
+                QStringLiteral("MSG"), QStringLiteral("first"), QStringLiteral("false"));
+            !written)
+            settingsError_ = written.error().text;
     }
     mirrorSettings();
 }
@@ -139,12 +140,13 @@ void frmBoot::reportStartupProblems() {
 }
 
 void frmBoot::txtcIPAddr_Change() {
-    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("ip"), ui_->txtcIPAddr->text());
+    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("ip"),
+                                   ui_->txtcIPAddr->text());
 }
 
 void frmBoot::txtcMACAddr_Change() {
-    settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("mac"),
-                             ui_->txtcMACAddr->text());
+    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("mac"),
+                                   ui_->txtcMACAddr->text());
 }
 
 } // namespace posflash

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <optional>
+
 namespace posflash {
 namespace {
 
@@ -174,6 +176,26 @@ QString keyProblem(const QString& key) {
     return {};
 }
 
+using Entries = std::vector<std::pair<QString, QString>>;
+
+Entries sectionEntries(const std::vector<Line>& lines, const QString& section) {
+    Entries entries;
+    const Span span = findSection(lines, section);
+    for (qsizetype i = span.header + 1; span.found() && i < span.end; ++i) {
+        if (const auto line = keyLine(lines[i].text))
+            entries.emplace_back(QString::fromUtf8(line->key), QString::fromUtf8(line->value));
+    }
+    return entries;
+}
+
+QString valueOf(const Entries& entries, const QString& key) {
+    for (const auto& [name, value] : entries) {
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return storedValue(value.toUtf8());
+    }
+    return {};
+}
+
 } // namespace
 
 IniStore::IniStore(QString fileName) : fileName_(std::move(fileName)) {}
@@ -186,14 +208,7 @@ QString IniStore::fileName() const {
     return fileName_;
 }
 
-Failure IniStore::lastError() const {
-    if (lastError_.isEmpty())
-        return std::nullopt;
-    return Error{kFileError, lastError_};
-}
-
-std::optional<QByteArray> IniStore::readFile() const {
-    lastError_.clear();
+Result<QByteArray> IniStore::readFile() const {
     SettingsFileContents file = ReadSettingsFile(fileName_, kMaxFileBytes);
     switch (file.status) {
     case SettingsFileContents::Status::Read:
@@ -203,58 +218,46 @@ std::optional<QByteArray> IniStore::readFile() const {
     case SettingsFileContents::Status::Refused:
         break;
     }
-    lastError_ = file.error.text;
-    return std::nullopt;
+    return Error{kFileError, file.error.text, file.error.detail};
 }
 
-bool IniStore::replaceFile(const QByteArray& text) {
-    if (text.size() > kMaxFileBytes) {
-        lastError_ =
-            QStringLiteral("%1 would grow beyond %2 bytes").arg(fileName_).arg(kMaxFileBytes);
-        return false;
-    }
+Status IniStore::replaceFile(const QByteArray& text) {
+    if (text.size() > kMaxFileBytes)
+        return Error{
+            kFileError,
+            QStringLiteral("%1 would grow beyond %2 bytes").arg(fileName_).arg(kMaxFileBytes)};
     const QString folder = QFileInfo(fileName_).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        lastError_ = QStringLiteral("Cannot create the folder %1").arg(folder);
-        return false;
-    }
+    if (!QDir().mkpath(folder))
+        return Error{kFileError, QStringLiteral("Cannot create the folder %1").arg(folder)};
     // Written beside the old file and renamed over it: a crash or a full disk keeps the old one.
     QSaveFile file(fileName_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        lastError_ = QStringLiteral("Cannot write %1: %2").arg(fileName_, file.errorString());
-        return false;
-    }
-    return true;
-}
-
-QString IniStore::GetIniString(const QString& section, const QString& key) const {
-    for (const auto& [name, value] : GetIniSection(section)) {
-        if (name.compare(key, Qt::CaseInsensitive) == 0)
-            return storedValue(value.toUtf8());
-    }
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        return Error{kFileError,
+                     QStringLiteral("Cannot write %1: %2").arg(fileName_, file.errorString()),
+                     file.errorString()};
     return {};
 }
 
-bool IniStore::WriteIniString(const QString& section, const QString& key, const QString& value) {
-    lastError_.clear();
+QString IniStore::GetIniString(const QString& section, const QString& key) const {
+    const Result<Entries> entries = GetIniSection(section);
+    return entries ? valueOf(*entries, key) : QString();
+}
+
+Status IniStore::WriteIniString(const QString& section, const QString& key, const QString& value) {
     if (fileName_.isEmpty())
-        return true;
-    lastError_ = sectionProblem(section) + keyProblem(key);
-    if (!lastError_.isEmpty())
-        return false;
+        return {};
+    if (const QString problem = sectionProblem(section) + keyProblem(key); !problem.isEmpty())
+        return Error{kInvalidName, problem};
+    const Result<QByteArray> old = readFile();
+    if (!old)
+        return old.error(); // rewriting a file that could not be read would lose its contents
+    const std::vector<Line> lines = splitLines(*old);
     const QByteArray newValue = flattenedValue(value);
-    const QString current = GetIniString(section, key);
-    if (!lastError_.isEmpty())
-        return false; // the file could not be read; rewriting it would lose its contents
     // Only an exact match skips the write, so a value with blanks around it (read back
     // trimmed) is written again each time.
-    if (QString::fromUtf8(newValue) == current)
-        return true;
+    if (QString::fromUtf8(newValue) == valueOf(sectionEntries(lines, section), key))
+        return {};
 
-    const std::optional<QByteArray> old = readFile();
-    if (!old)
-        return false;
-    const std::vector<Line> lines = splitLines(*old);
     const QByteArray eol = lineBreakOf(*old);
     const Span span = findSection(lines, section);
 
@@ -292,37 +295,27 @@ bool IniStore::WriteIniString(const QString& section, const QString& key, const 
     return replaceFile(out);
 }
 
-std::vector<std::pair<QString, QString>> IniStore::GetIniSection(const QString& section) const {
-    std::vector<std::pair<QString, QString>> entries;
-    lastError_.clear();
+Result<Entries> IniStore::GetIniSection(const QString& section) const {
     if (fileName_.isEmpty())
-        return entries;
-    const std::optional<QByteArray> text = readFile();
+        return Entries{};
+    const Result<QByteArray> text = readFile();
     if (!text)
-        return entries;
-    const std::vector<Line> lines = splitLines(*text);
-    const Span span = findSection(lines, section);
-    for (qsizetype i = span.header + 1; span.found() && i < span.end; ++i) {
-        if (const auto line = keyLine(lines[i].text))
-            entries.emplace_back(QString::fromUtf8(line->key), QString::fromUtf8(line->value));
-    }
-    return entries;
+        return text.error();
+    return sectionEntries(splitLines(*text), section);
 }
 
-bool IniStore::WriteIniSection(const QString& section,
-                               const std::vector<std::pair<QString, QString>>& entries) {
-    lastError_.clear();
+Status IniStore::WriteIniSection(const QString& section, const Entries& entries) {
     if (fileName_.isEmpty())
-        return true;
-    lastError_ = sectionProblem(section);
+        return {};
+    QString problem = sectionProblem(section);
     for (const auto& entry : entries)
-        lastError_ += keyProblem(entry.first);
-    if (!lastError_.isEmpty())
-        return false;
+        problem += keyProblem(entry.first);
+    if (!problem.isEmpty())
+        return Error{kInvalidName, problem};
 
-    const std::optional<QByteArray> old = readFile();
+    const Result<QByteArray> old = readFile();
     if (!old)
-        return false;
+        return old.error();
     const std::vector<Line> lines = splitLines(*old);
     const QByteArray eol = lineBreakOf(*old);
     const Span span = findSection(lines, section);

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -23,33 +22,31 @@ public:
     void setFileName(const QString& fileName);
     QString fileName() const;
 
+    // Error codes: the file could not be read or written; a name the file cannot hold.
+    static constexpr int kFileError = 1;
+    static constexpr int kInvalidName = 2;
+
+    // "" when the key, the section or the file is missing, and, as with the profile
+    // functions, when the file cannot be read: a write to it reports why.
     QString GetIniString(const QString& section, const QString& key) const;
 
-    // Returns false only when a needed write failed (lastError() says why).
-    bool WriteIniString(const QString& section, const QString& key, const QString& value);
+    Status WriteIniString(const QString& section, const QString& key, const QString& value);
 
     // The key=value pairs of the first section of that name, in file order, values trimmed but
     // not cut; empty when the file or section is missing. For files whose keys are not known
     // in advance, such as the COM-number map.
-    std::vector<std::pair<QString, QString>> GetIniSection(const QString& section) const;
+    Result<std::vector<std::pair<QString, QString>>> GetIniSection(const QString& section) const;
 
     // Replaces the key lines of a section with these entries, where its first key line stood;
     // comments and other lines stay. Appends the section when it is missing.
-    bool WriteIniSection(const QString& section,
-                         const std::vector<std::pair<QString, QString>>& entries);
-
-    // Nothing after a call that succeeded; otherwise why the file could not be read or
-    // written (a read returns its value, so its error is kept here, as a file's is).
-    static constexpr int kFileError = 1;
-    Failure lastError() const;
+    Status WriteIniSection(const QString& section,
+                           const std::vector<std::pair<QString, QString>>& entries);
 
 private:
-    std::optional<QByteArray> readFile() const;
-    bool replaceFile(const QByteArray& text);
+    Result<QByteArray> readFile() const;
+    Status replaceFile(const QByteArray& text);
 
     QString fileName_;
-    // Reads report an unreadable file too, so the error is set from const calls.
-    mutable QString lastError_;
 };
 
 } // namespace posflash

@@ -80,17 +80,16 @@ void ComPortMap::reloadIfChanged() const {
     if (loaded_ && stamp == loadedStamp_ && size == loadedSize_)
         return;
 
-    const IniStore store(fileName_);
-    const auto pairs = store.GetIniSection(kSection);
-    if (store.lastError()) {
+    const auto pairs = IniStore(fileName_).GetIniSection(kSection);
+    if (!pairs) {
         // Keep the numbers we knew; the next call tries again.
-        lastError_ = store.lastError()->text;
+        lastError_ = pairs.error().text;
         addDefaults(entries_);
         loaded_ = false;
         return;
     }
     std::map<int, QString> fresh;
-    for (const auto& [key, path] : pairs) {
+    for (const auto& [key, path] : *pairs) {
         const auto number = ParseComName(key);
         // A path the file could not hold unchanged (a stray CR in it) would change with our
         // next write, so it counts as malformed.
@@ -110,9 +109,8 @@ bool ComPortMap::save() {
     std::vector<std::pair<QString, QString>> lines;
     for (const auto& [number, path] : entries_)
         lines.emplace_back(QStringLiteral("COM%1").arg(number), path);
-    IniStore store(fileName_);
-    if (!store.WriteIniSection(kSection, lines)) {
-        lastError_ = store.lastError()->text;
+    if (const Status written = IniStore(fileName_).WriteIniSection(kSection, lines); !written) {
+        lastError_ = written.error().text;
         return false;
     }
     // Our own write is no hand edit; remember its stamp so the next call does not re-read it.
