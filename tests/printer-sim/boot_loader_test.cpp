@@ -49,10 +49,6 @@ struct Printer {
     std::int64_t now = 1000;
 };
 
-std::uint16_t frameNoOf(const Bytes& reply) {
-    return readU16(reply, 11);
-}
-
 struct Defect {
     const char* name;
     std::function<void(Bytes&)> spoil;
@@ -64,69 +60,65 @@ void setImageLength(Bytes& f, std::uint32_t v) {
         f[11 + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-class StartFrameDefect : public ::testing::TestWithParam<Defect> {};
-
-TEST_P(StartFrameDefect, IsNotAnsweredAndBeginsNoSession) {
-    Bytes frame = startFrame(kProgramKind, kImage);
-    GetParam().spoil(frame);
-    Printer printer;
-    EXPECT_TRUE(printer.send(frame).empty());
-    EXPECT_TRUE(printer.errorMentions(GetParam().mentioned)) << printer.errors();
-    EXPECT_EQ(printer.answer(dataFrame(kProgramKind, kImage, 1))[4], 0x05);
+TEST(StartFrameDefects, AreNotAnsweredAndBeginNoSession) {
+    const Defect defects[] = {
+        {"status byte", [](Bytes& f) { f[4] = 0x04; }, "status byte"},
+        {"unknown kind", [](Bytes& f) { f[5] = 0x82; }, "kind 0x82"},
+        {"non-zero FrameSum", [](Bytes& f) { f[9] = 1; }, "FrameSum"},
+        {"short Length", [](Bytes& f) { f.resize(554), f[7] = 0x1F; }, "Length 543"},
+        {"CRC high word set", [](Bytes& f) { f[18] = 1; }, "bytes 17 to 26"},
+        {"reserved after the time", [](Bytes& f) { f[41] = 1; }, "bytes 39 to 42"},
+        {"month 13", [](Bytes& f) { f[29] = '1', f[30] = '3'; }, "StartDate"},
+        {"day 00", [](Bytes& f) { f[31] = '0', f[32] = '0'; }, "StartDate"},
+        {"hour 24", [](Bytes& f) { f[33] = '2', f[34] = '4'; }, "StartTime"},
+        {"second not a digit", [](Bytes& f) { f[38] = ':'; }, "StartTime"},
+        {"zero in PcCode", [](Bytes& f) { f[300] = 0; }, "PcCode"},
+        {"empty image", [](Bytes& f) { setImageLength(f, 0); }, "ImageLength 0"},
+        {"more frames than FrameNo counts", [](Bytes& f) { setImageLength(f, 32767u * 512 + 1); },
+         "ImageLength"},
+    };
+    for (const Defect& d : defects) {
+        SCOPED_TRACE(d.name);
+        Bytes frame = startFrame(kProgramKind, kImage);
+        d.spoil(frame);
+        Printer printer;
+        EXPECT_TRUE(printer.send(frame).empty());
+        EXPECT_TRUE(printer.errorMentions(d.mentioned)) << printer.errors();
+        EXPECT_EQ(printer.answer(dataFrame(kProgramKind, kImage, 1))[4], 0x05);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, StartFrameDefect,
-    ::testing::Values(Defect{"StatusByte", [](Bytes& f) { f[4] = 0x04; }, "status byte"},
-                      Defect{"UnknownKind", [](Bytes& f) { f[5] = 0x82; }, "kind 0x82"},
-                      Defect{"NonZeroFrameSum", [](Bytes& f) { f[9] = 1; }, "FrameSum"},
-                      Defect{"ShortLength", [](Bytes& f) { f.resize(554), f[7] = 0x1F; },
-                             "Length 543"},
-                      Defect{"CrcHighWordSet", [](Bytes& f) { f[18] = 1; }, "bytes 17 to 26"},
-                      Defect{"ReservedAfterTime", [](Bytes& f) { f[41] = 1; }, "bytes 39 to 42"},
-                      Defect{"Month13", [](Bytes& f) { f[29] = '1', f[30] = '3'; }, "StartDate"},
-                      Defect{"Day00", [](Bytes& f) { f[31] = '0', f[32] = '0'; }, "StartDate"},
-                      Defect{"Hour24", [](Bytes& f) { f[33] = '2', f[34] = '4'; }, "StartTime"},
-                      Defect{"SecondNotADigit", [](Bytes& f) { f[38] = ':'; }, "StartTime"},
-                      Defect{"ZeroInPcCode", [](Bytes& f) { f[300] = 0; }, "PcCode"},
-                      Defect{"EmptyImage", [](Bytes& f) { setImageLength(f, 0); }, "ImageLength 0"},
-                      Defect{"MoreFramesThanFrameNoCounts",
-                             [](Bytes& f) { setImageLength(f, 32767u * 512 + 1); }, "ImageLength"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class DataFrameDefect : public ::testing::TestWithParam<Defect> {};
 
 // Spoils frame 2 of a 1000-byte image after frame 1 went through.
-TEST_P(DataFrameDefect, IsRefusedWithStatus5AndTheRightFrameStillGoesThrough) {
-    Printer printer;
-    printer.sendUpTo(1);
-    Bytes bad = dataFrame(kProgramKind, kImage, 2);
-    GetParam().spoil(bad);
-    const Bytes reply = printer.answer(bad);
-    EXPECT_EQ(reply[4], 0x05);
-    EXPECT_EQ(frameNoOf(reply), readU16(bad, 11));
-    EXPECT_TRUE(printer.errorMentions(GetParam().mentioned)) << printer.errors();
-    EXPECT_EQ(printer.answer(dataFrame(kProgramKind, kImage, 2))[4], 0x04);
+TEST(DataFrameDefects, AreRefusedWithStatus5AndTheRightFrameStillGoesThrough) {
+    const Defect defects[] = {
+        {"FrameSum off by one", [](Bytes& f) { ++f[9]; }, "FrameSum"},
+        {"DataOffset of another slice", [](Bytes& f) { f[14] = 0x04; }, "DataOffset 1024"},
+        {"skips a frame", [](Bytes& f) { f[11] = 3; }, "out of order"},
+        {"font kind in a program session", [](Bytes& f) { f[5] = 0x81; }, "kind 0x81"},
+        {"no data bytes", [](Bytes& f) { f.resize(17), f[7] = 6, f[8] = 0; }, "no data bytes"},
+        {"last frame padded to a full slice",
+         [](Bytes& f) { f.resize(17 + 512, 0), f[7] = 0x06, f[8] = 0x02; },
+         "512 data bytes, expected 488"},
+        {"other data in a repeat of frame 1",
+         [](Bytes& f) {
+             f = dataFrame(kProgramKind, kImage, 1);
+             std::swap(f[17], f[18]); // same sum, other data
+         },
+         "different data"},
+    };
+    for (const Defect& d : defects) {
+        SCOPED_TRACE(d.name);
+        Printer printer;
+        printer.sendUpTo(1);
+        Bytes bad = dataFrame(kProgramKind, kImage, 2);
+        d.spoil(bad);
+        const Bytes reply = printer.answer(bad);
+        EXPECT_EQ(reply[4], 0x05);
+        EXPECT_EQ(readU16(reply, 11), readU16(bad, 11));
+        EXPECT_TRUE(printer.errorMentions(d.mentioned)) << printer.errors();
+        EXPECT_EQ(printer.answer(dataFrame(kProgramKind, kImage, 2))[4], 0x04);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, DataFrameDefect,
-    ::testing::Values(
-        Defect{"FrameSumOffByOne", [](Bytes& f) { ++f[9]; }, "FrameSum"},
-        Defect{"DataOffsetOfAnotherSlice", [](Bytes& f) { f[14] = 0x04; }, "DataOffset 1024"},
-        Defect{"SkipsAFrame", [](Bytes& f) { f[11] = 3; }, "out of order"},
-        Defect{"FontKindInAProgramSession", [](Bytes& f) { f[5] = 0x81; }, "kind 0x81"},
-        Defect{"NoDataBytes", [](Bytes& f) { f.resize(17), f[7] = 6, f[8] = 0; }, "no data bytes"},
-        Defect{"LastFramePaddedToAFullSlice",
-               [](Bytes& f) { f.resize(17 + 512, 0), f[7] = 0x06, f[8] = 0x02; },
-               "512 data bytes, expected 488"},
-        Defect{"OtherDataInARepeatOfFrame1",
-               [](Bytes& f) {
-                   f = dataFrame(kProgramKind, kImage, 1);
-                   std::swap(f[17], f[18]); // same sum, other data
-               },
-               "different data"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ClosingFrames, EndIsAnsweredOnlyAfterTheLastDataFrameAndWithItsFrameSum) {
     Printer printer;
