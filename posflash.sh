@@ -30,7 +30,8 @@ build() {
         dir="build-asan"
         extra=(-DPOSFLASH_SANITIZE=ON)
     fi
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOSFLASH_WERROR=ON \
+        "${extra[@]}" >/dev/null
     cmake --build "$dir" -j "$(nproc)" "$@"
     BUILD_DIR="$dir"
 }

@@ -12,7 +12,8 @@ targets=(reply_checker bootp_responder address_text ini_store com_port_map image
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ -DPOSFLASH_FUZZ=ON "${launcher[@]}" >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++ -DPOSFLASH_FUZZ=ON -DPOSFLASH_WERROR=ON "${launcher[@]}" \
+  >/dev/null
 cmake --build "$build" --target fuzzers -j"${FUZZ_JOBS:-2}"
 
 # In memory when possible: the settings targets write (and sync) a file per run.
