@@ -225,8 +225,10 @@ void DownloadRun::judge(ByteView reply) {
         return;
     case Verdict::None:
         // An acceptance of another frame (a late answer to a repeat) is ignored, but noted:
-        // it tells a printer that counts differently from one that is silent.
-        if (step_ == step::kDataFrame && ReplyStatus(reply) == 4)
+        // it tells a printer that counts differently from one that is silent. A piece too short
+        // to carry a frame number (a reply split over two arrivals) names no frame at all.
+        if (step_ == step::kDataFrame && reply.size() >= frame::kFrameNoAt + 2 &&
+            ReplyStatus(reply) == 4)
             wrongFrameSeen_ = wrongFrameInFrame_ = true;
         return;
     }

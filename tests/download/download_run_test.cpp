@@ -1,0 +1,483 @@
+// The download as a state machine, against a printer that answers each copy of each frame as
+// its script says: attempts per frame and their causes, the waits, cancel and stop, and the
+// refusals before any frame.
+
+#include "base/faces.h"
+#include "download/download_run.h"
+#include "link/boot_command.h"
+#include "link/network_boot.h"
+#include "link/shared_boot_ports.h"
+#include "link/tcp_monitor.h"
+#include "ports/com_port_map.h"
+#include "ports/usb_class.h"
+#include "ports/usb_output.h"
+#include "protocol/frames.h"
+#include "support/fake_usb_inventory.h"
+#include "support/program_image.h"
+#include "support/qt_printers.h"
+#include "support/recording_observer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace posflash {
+namespace {
+
+enum class Answer { Accept, Refuse5, Refuse6, WrongNumber, Split, Silence };
+struct Reply {
+    Answer answer = Answer::Accept;
+    int afterMs = 0;
+};
+constexpr Reply kSilence{Answer::Silence};
+constexpr Reply kRefuse5{Answer::Refuse5};
+constexpr Reply kRefuse6{Answer::Refuse6};
+constexpr Reply kWrongNumber{Answer::WrongNumber};
+constexpr Reply kSplit{Answer::Split};
+constexpr Reply acceptAfter(int ms) {
+    return {Answer::Accept, ms};
+}
+
+// Frames by label: "P" start, "T<n>" data frame n, "Q" end, "V" final.
+using Script = std::map<QString, std::vector<Reply>>;
+
+// The printer on the COM route: it answers the k-th copy of a frame with the script's k-th
+// reply, and every copy beyond the script (and every unscripted frame) with an acceptance.
+class ScriptedPrinter : public FrameTransport {
+public:
+    ScriptedPrinter() { clock_.start(); }
+
+    Status send(ByteView frame) override {
+        const std::uint8_t command = frame[frame::kCommandAt];
+        const int number = command == 0x54 ? getU16(frame, frame::kFrameNoAt) : 0;
+        const QString label = command == 0x54 ? QStringLiteral("T%1").arg(number)
+                                              : QString(QChar(static_cast<char>(command)));
+        const auto copy = static_cast<std::size_t>(sent.count(label));
+        sent << label;
+        sentAtMs.push_back(clock_.elapsed());
+        const auto& replies = script[label];
+        const Reply reply = copy < replies.size() ? replies[copy] : Reply{};
+        if (reply.answer != Answer::Silence) {
+            std::uint8_t status = 4;
+            int answeredNo = number;
+            if (reply.answer == Answer::Refuse5 || reply.answer == Answer::Refuse6)
+                status = reply.answer == Answer::Refuse5 ? 5 : 6;
+            if (reply.answer == Answer::WrongNumber)
+                answeredNo = number - 1;
+            Bytes bytes{0x1F, 0x1B, 0x1C, 0x06, status, frame[frame::kKindAt], command, 0,
+                        0,    0,    0,    0,    0};
+            putU16(bytes, frame::kFrameNoAt, static_cast<std::uint16_t>(answeredNo));
+            const bool split = reply.answer == Answer::Split;
+            QTimer::singleShot(reply.afterMs, this, [this, bytes, split, run = runs] {
+                if (run != runs) // an answer to an earlier download's frame
+                    return;
+                if (!split) {
+                    emit replied(bytes);
+                    return;
+                }
+                emit replied(ByteView(bytes).first(6));
+                emit replied(ByteView(bytes).subspan(6));
+            });
+        }
+        if (onSend)
+            onSend(label);
+        return {};
+    }
+    void close() override { ++closes; }
+
+    // A new download: nothing is answered for the last one's frames any more.
+    void reset(Script next) {
+        ++runs;
+        script = std::move(next);
+        sent.clear();
+        sentAtMs.clear();
+        closes = 0;
+    }
+
+    // The time between the first two copies of the first frame sent more than once.
+    std::optional<qint64> gapOfFirstRepeat() const {
+        for (qsizetype i = 0; i + 1 < sent.size(); ++i)
+            if (sent[i] == sent[i + 1])
+                return sentAtMs[static_cast<std::size_t>(i + 1)] -
+                       sentAtMs[static_cast<std::size_t>(i)];
+        return std::nullopt;
+    }
+
+    Script script;
+    QStringList sent;
+    std::vector<qint64> sentAtMs;
+    std::function<void(const QString&)> onSend;
+    int closes = 0;
+
+private:
+    int runs = 0;
+    QElapsedTimer clock_;
+};
+
+class DownloadRunTest : public ::testing::Test {
+protected:
+    DownloadRunTest()
+        : usb(inventory, comPorts), usbOutput(usb), network(faces),
+          bootCommand(monitor, usb, usbOutput) {
+        faces.setUseEnglish(true);
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    // A program of n bytes: 512 bytes a data frame.
+    QString program(std::size_t n) {
+        testing::WriteProgramImage(path("fw.bin"), n);
+        return path("fw.bin");
+    }
+
+    static DownloadJob comJob(const QString& imagePath) {
+        DownloadJob job;
+        job.target.comNumber = 3;
+        job.imagePath = imagePath;
+        return job;
+    }
+    static DownloadJob networkJob(const QString& imagePath) {
+        DownloadJob job = comJob(imagePath);
+        job.route = Route::Network;
+        job.target.ip = QStringLiteral("127.0.0.1");
+        job.target.mac = QStringLiteral("00-11-22-33-44-55");
+        return job;
+    }
+
+    DownloadRun& start(const DownloadJob& job) {
+        DownloadRun::Parts parts{printer,     network, monitor,
+                                 bootCommand, faces,   [this] { return comLink; }};
+        run = std::make_unique<DownloadRun>(job, QString(), parts, observer);
+        run->start(QDateTime::currentDateTime(), 1);
+        return *run;
+    }
+    // The whole run, the pause before the port closes included.
+    bool finishes(int withinMs = 10000) {
+        return QTest::qWaitFor([this] { return observer.done(); }, withinMs);
+    }
+
+    QTemporaryDir dir;
+    Faces faces;
+    ComPortMap comPorts;
+    testing::FakeUsbInventory inventory;
+    UsbClass usb;
+    UsbOutput usbOutput;
+    ScriptedPrinter printer;
+    NetworkBoot network;
+    TcpMonitor monitor;
+    BootCommand bootCommand;
+    std::optional<Cause> comLink; // the printer is present
+    testing::RecordingObserver observer;
+    std::unique_ptr<DownloadRun> run;
+};
+
+TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
+    const auto silent = Cause::PrinterSilent;
+    const auto refused = Cause::PrinterRefused;
+    const auto wrong = Cause::WrongFrameNumber;
+    const struct {
+        const char* name;
+        Script script;
+        const char* sent; // what the printer received, in order
+        const char* outcome;
+        std::vector<Cause> retries;
+        int waitMs; // between the first two copies of the repeated frame: its wait, or 0
+    } cases[] = {
+        {"every frame accepted", {}, "P T1 T2 Q V", "completed/none", {}, -1},
+        {"a silent data frame",
+         {{"T2", {kSilence, kSilence, kSilence}}},
+         "P T1 T2 T2 T2",
+         "failed/printer-silent",
+         {silent, silent},
+         DownloadRun::kDataWaitMs},
+        {"a refusal ends the wait at once",
+         {{"T1", {kRefuse5, kRefuse5, kRefuse5}}},
+         "P T1 T1 T1",
+         "failed/printer-refused",
+         {refused, refused},
+         0},
+        {"two refusals are ridden out",
+         {{"T1", {kRefuse6, kRefuse6}}},
+         "P T1 T1 T1 T2 Q V",
+         "completed/none",
+         {refused, refused},
+         0},
+        {"acceptances of another frame only",
+         {{"T2", {kWrongNumber, kWrongNumber, kWrongNumber}}},
+         "P T1 T2 T2 T2",
+         "failed/wrong-frame-number",
+         {wrong, wrong},
+         DownloadRun::kDataWaitMs},
+        {"an acceptance of another frame, then the right one",
+         {{"T2", {kWrongNumber}}},
+         "P T1 T2 T2 Q V",
+         "completed/none",
+         {wrong},
+         DownloadRun::kDataWaitMs},
+        {"a late acceptance counts for the next attempt",
+         {{"T1", {acceptAfter(400), acceptAfter(400)}}},
+         "P T1 T1 T2 Q V",
+         "completed/none",
+         {silent},
+         DownloadRun::kDataWaitMs},
+        // The answer to frame 1's repeat comes at 900 ms, inside frame 2's second wait.
+        {"the answer to a repeat is not taken for the next frame",
+         {{"T1", {acceptAfter(400), acceptAfter(550)}}, {"T2", {kSilence, kSilence, kSilence}}},
+         "P T1 T1 T2 T2 T2",
+         "failed/wrong-frame-number",
+         {silent, silent, wrong},
+         DownloadRun::kDataWaitMs},
+        {"a reply split over two arrivals accepts nothing",
+         {{"T1", {kSplit, kSplit, kSplit}}},
+         "P T1 T1 T1",
+         "failed/printer-silent",
+         {silent, silent},
+         DownloadRun::kDataWaitMs},
+        {"the final frame has its attempts too",
+         {{"V", {kSilence, kSilence, kSilence}}},
+         "P T1 T2 Q V V V",
+         "failed/printer-silent",
+         {silent, silent},
+         DownloadRun::kFinalWaitMs},
+    };
+    const QString image = program(1000);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        printer.reset(c.script);
+        observer = {};
+        start(comJob(image));
+        ASSERT_TRUE(finishes());
+        EXPECT_EQ(printer.sent.join(' '), c.sent);
+        EXPECT_EQ(observer.outcome(), c.outcome);
+        std::vector<Cause> retries;
+        for (const RetryEvent& r : observer.retries)
+            retries.push_back(r.cause);
+        EXPECT_EQ(retries, c.retries);
+        if (observer.result->outcome == Outcome::Failed) {
+            EXPECT_EQ(observer.result->attempts, DownloadRun::kAttempts);
+        }
+        if (c.waitMs >= 0) {
+            const qint64 gap = printer.gapOfFirstRepeat().value_or(-1);
+            // Qt's coarse timers may fire up to 5 % early.
+            EXPECT_GE(gap, c.waitMs * 95 / 100);
+            EXPECT_LT(gap, c.waitMs + 150);
+        }
+        run.reset();
+    }
+}
+
+TEST_F(DownloadRunTest, RefusalsCarryTheirStatusByte) {
+    printer.script = {{"T1", {kRefuse5, kRefuse6}}};
+    start(comJob(program(600)));
+    ASSERT_TRUE(finishes());
+    ASSERT_EQ(observer.retries.size(), 2u);
+    EXPECT_EQ(observer.retries[0].status, 5);
+    EXPECT_EQ(observer.retries[1].status, 6);
+    EXPECT_EQ(observer.retries[1].frame, 1);
+    EXPECT_EQ(observer.retries[1].attempt, 3);
+}
+
+TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClosingFrames) {
+    const QString transferCancelled = "transferEnded cancelled/cancelled";
+    const struct {
+        const char* name;
+        const char* at; // acted on 50 ms after this frame's first copy went out
+        bool stop;      // else cancel
+        Script script;
+        const char* sent;
+        const char* outcome;
+        QStringList lastEvents;
+    } cases[] = {
+        {"cancel while data frame 1 awaits its answer",
+         "T1",
+         false,
+         {{"T1", {acceptAfter(150)}}},
+         "P T1",
+         "cancelled/cancelled",
+         {"dataFrame 1/3", transferCancelled, "finished"}},
+        {"cancel while data frame 1 is unanswered",
+         "T1",
+         false,
+         {{"T1", {kSilence, kSilence, kSilence}}},
+         "P T1 T1 T1",
+         "failed/printer-silent",
+         {}},
+        {"cancel while the end frame awaits its answer",
+         "Q",
+         false,
+         {{"Q", {acceptAfter(150)}}},
+         "P T1 T2 T3 Q V",
+         "completed/none",
+         {}},
+        {"stop while data frame 1 awaits its answer",
+         "T1",
+         true,
+         {{"T1", {acceptAfter(150)}}},
+         "P T1",
+         "failed/stopped",
+         {"dataFrame 0/3", "transferEnded failed/stopped", "finished"}},
+        {"stop while the end frame awaits its answer",
+         "Q",
+         true,
+         {{"Q", {acceptAfter(150)}}},
+         "P T1 T2 T3 Q",
+         "failed/stopped",
+         {"closing", "transferEnded failed/stopped", "finished"}},
+    };
+    const QString image = program(1500);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        printer.reset(c.script);
+        observer = {};
+        bool finishedInTheCall = false;
+        printer.onSend = [&](const QString& label) {
+            if (label != c.at || printer.sent.count(label) != 1)
+                return;
+            QTimer::singleShot(50, [&] {
+                if (c.stop)
+                    run->stop();
+                else
+                    run->cancel();
+                finishedInTheCall = observer.done();
+            });
+        };
+        start(comJob(image));
+        ASSERT_TRUE(finishes());
+        printer.onSend = nullptr;
+        EXPECT_EQ(printer.sent.join(' '), c.sent);
+        EXPECT_EQ(observer.outcome(), c.outcome);
+        if (!c.lastEvents.isEmpty()) {
+            EXPECT_EQ(observer.events.mid(observer.events.size() - c.lastEvents.size()),
+                      c.lastEvents);
+        }
+        EXPECT_EQ(finishedInTheCall, c.stop); // a stop skips the pause before the port closes
+        EXPECT_EQ(printer.closes, 1);
+        run.reset();
+    }
+}
+
+TEST_F(DownloadRunTest, TheLinkWaitEndsAtOnceOnCancelOrStopAndAtTheJobsTimeLimit) {
+    // The process's boot ports on free port numbers: the link waits without binding 67 or 69.
+    SharedBootPorts ports;
+    ports.bind(0, 0);
+    ASSERT_FALSE(ports.refusal());
+    network.shareBootPorts(&ports);
+    const QString image = program(1000);
+    const struct {
+        const char* name;
+        std::function<void(DownloadRun&)> act; // 50 ms into the link wait
+        std::optional<int> linkTimeoutMs;
+        const char* outcome;
+    } cases[] = {
+        {"cancel", &DownloadRun::cancel, {}, "cancelled/cancelled"},
+        {"stop", &DownloadRun::stop, {}, "cancelled/cancelled"},
+        {"time limit", nullptr, 100, "failed/link-timeout"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        observer = {};
+        DownloadJob job = networkJob(image);
+        job.linkTimeoutMs = c.linkTimeoutMs;
+        start(job);
+        EXPECT_EQ(observer.events, QStringList({"started", "linking"}));
+        QElapsedTimer clock;
+        clock.start();
+        if (c.act) {
+            QTest::qWait(50);
+            c.act(*run);
+            EXPECT_EQ(observer.events.at(2), QStringLiteral("transferEnded ") + c.outcome);
+        }
+        ASSERT_TRUE(finishes());
+        EXPECT_LT(clock.elapsed(), 50 + 100 + DownloadRun::kCloseDelayMs + 150);
+        EXPECT_EQ(observer.outcome(), c.outcome);
+        EXPECT_EQ(observer.result->stage, Stage::Link);
+        run.reset();
+    }
+    EXPECT_TRUE(printer.sent.isEmpty());
+    network.shareBootPorts(nullptr);
+}
+
+TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
+    testing::WriteProgramImage(path("good.bin"), 1000);
+    QFile(path("empty.bin")).open(QIODevice::WriteOnly);
+    testing::WriteProgramImage(path("corrupt.bin"), 1000);
+    {
+        QFile f(path("corrupt.bin"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(10);
+        f.write("\x55", 1);
+    }
+    // 129 bytes: one over what the BOOTP answer holds.
+    const QString longName = path(QString(125, 'a') + ".bin");
+    testing::WriteProgramImage(longName, 1000);
+    const struct {
+        const char* name;
+        DownloadJob job;
+        std::optional<Cause> comLink;
+        const char* outcome;
+        Stage stage;
+    } cases[] = {
+        {"no image path", comJob(""), {}, "refused/file-not-open", Stage::Start},
+        {"no printer on the COM link", comJob(path("good.bin")), Cause::PrinterAbsent,
+         "failed/printer-absent", Stage::Link},
+        {"a file that is not there",
+         comJob(path("missing.bin")),
+         {},
+         "refused/file-not-open",
+         Stage::Image},
+        {"an empty file", comJob(path("empty.bin")), {}, "refused/empty-image", Stage::Image},
+        {"a program whose trailer does not match",
+         comJob(path("corrupt.bin")),
+         {},
+         "refused/bad-trailer",
+         Stage::Image},
+        {"no IP address",
+         [&] {
+             DownloadJob job = networkJob(path("good.bin"));
+             job.target.ip.clear();
+             return job;
+         }(),
+         {},
+         "failed/address-missing",
+         Stage::Link},
+        {"a MAC address that is none",
+         [&] {
+             DownloadJob job = networkJob(path("good.bin"));
+             job.target.mac = "00-11-22-33-44-GG";
+             return job;
+         }(),
+         {},
+         "failed/bad-address",
+         Stage::Link},
+        {"a file name the BOOTP answer cannot hold",
+         networkJob(longName),
+         {},
+         "failed/file-name-too-long",
+         Stage::Link},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        observer = {};
+        comLink = c.comLink;
+        start(c.job);
+        ASSERT_TRUE(finishes());
+        EXPECT_EQ(observer.outcome(), c.outcome);
+        EXPECT_EQ(observer.result->stage, c.stage);
+        EXPECT_EQ(observer.events.contains("started"), c.stage != Stage::Start);
+        if (!c.comLink) { // the front ends show these texts as they are
+            EXPECT_FALSE(observer.result->error.text.isEmpty());
+        }
+        run.reset();
+    }
+    EXPECT_TRUE(printer.sent.isEmpty());
+    EXPECT_EQ(network.linkLocalPort(), 0);
+}
+
+} // namespace
+} // namespace posflash
