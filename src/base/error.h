@@ -35,6 +35,8 @@ public:
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
     const Error& error() const { return std::get<1>(v_); }
+    // The value, or fallback for a caller that has nothing to say about the error.
+    T value_or(T fallback) const { return ok() ? value() : std::move(fallback); }
 
 private:
     std::variant<T, Error> v_;
@@ -56,9 +58,6 @@ private:
 };
 
 using Status = Result<void>;
-
-// TRANSITIONAL: the older nothing-or-error form, until every caller returns Status.
-using Failure = std::optional<Error>;
 
 // An errno value with the system's text for it, after a short context ("Cannot read x").
 Error SystemError(int errnoValue, const QString& context);

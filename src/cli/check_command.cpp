@@ -105,10 +105,9 @@ int CheckCommand(const QCommandLineParser& args, const std::vector<QByteArray>& 
         err.write(QStringLiteral("posflash-cli: check needs exactly one FILE\n"));
         return kExitRefused;
     }
-    QString why;
-    const auto image = ImageArgument::open(positional[1], rawArguments, why);
+    const auto image = ImageArgument::open(positional[1], rawArguments);
     if (!image) {
-        err.write(QStringLiteral("posflash-cli: %1\n").arg(why));
+        err.write(QStringLiteral("posflash-cli: %1\n").arg(image.error().text));
         return kExitRefused;
     }
     Faces faces;

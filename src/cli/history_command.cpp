@@ -97,12 +97,13 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
         }
     }
     HistoryStore store;
-    std::vector<HistoryRecord> records;
-    if (const Failure failed = store.recent(limit, records)) {
+    const Result<std::vector<HistoryRecord>> found = store.recent(limit);
+    if (!found) {
         err.write(QStringLiteral("posflash-cli: cannot read the download history: %1\n")
-                      .arg(failed->text));
+                      .arg(found.error().text));
         return kExitFailed;
     }
+    const std::vector<HistoryRecord>& records = *found;
     if (args.isSet("json")) {
         QByteArray lines;
         for (const HistoryRecord& r : records)
@@ -118,10 +119,10 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
 
 void RecordDownload(const HistoryRecord& record, TerminalOutput& err) {
     HistoryStore store;
-    if (const Failure failed = store.add(record))
+    if (const Status added = store.add(record); !added)
         err.write(QStringLiteral("posflash-cli: warning: the download was not recorded in the "
                                  "history: %1\n")
-                      .arg(failed->text));
+                      .arg(added.error().text));
 }
 
 } // namespace posflash

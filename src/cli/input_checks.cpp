@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -19,40 +18,33 @@ bool isUtf8(const QByteArray& bytes) {
 
 // The raw argument Qt decoded into parsed: several raw arguments can decode alike only when
 // bytes were replaced, and then none of them can be told from the others.
-std::optional<QByteArray> rawOf(const QString& parsed, const std::vector<QByteArray>& raw,
-                                QString& why) {
+Result<QByteArray> rawOf(const QString& parsed, const std::vector<QByteArray>& raw) {
     std::optional<QByteArray> found;
     for (std::size_t i = 1; i < raw.size(); ++i) {
         if (QString::fromLocal8Bit(raw[i]) != parsed)
             continue;
-        if (found && *found != raw[i]) {
-            why = QStringLiteral("two arguments read as %1; name the file once").arg(parsed);
-            return std::nullopt;
-        }
+        if (found && *found != raw[i])
+            return Error{
+                EINVAL, QStringLiteral("two arguments read as %1; name the file once").arg(parsed)};
         found = raw[i];
     }
-    return found ? found : QFile::encodeName(parsed);
+    return found ? *found : QFile::encodeName(parsed);
 }
 
 } // namespace
 
-std::optional<ImageArgument> ImageArgument::open(const QString& parsed,
-                                                 const std::vector<QByteArray>& rawArguments,
-                                                 QString& why) {
-    const auto raw = rawOf(parsed, rawArguments, why);
+Result<ImageArgument> ImageArgument::open(const QString& parsed,
+                                          const std::vector<QByteArray>& rawArguments) {
+    const Result<QByteArray> raw = rawOf(parsed, rawArguments);
     if (!raw)
-        return std::nullopt;
+        return raw.error();
     const int fd = ::open(raw->constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        why = QStringLiteral("cannot open %1: %2")
-                  .arg(parsed, QString::fromLocal8Bit(strerror(errno)));
-        return std::nullopt;
-    }
+    if (fd < 0)
+        return SystemError(errno, QStringLiteral("cannot open %1").arg(parsed));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        why = QStringLiteral("%1 is not a regular file").arg(parsed);
-        return std::nullopt;
+        return Error{EINVAL, QStringLiteral("%1 is not a regular file").arg(parsed)};
     }
     if (isUtf8(*raw)) {
         ::close(fd);

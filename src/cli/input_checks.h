@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/error.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,8 +17,8 @@ namespace posflash {
 class ImageArgument {
 public:
     // parsed: the argument as Qt decoded it; rawArguments: argv as the program received it.
-    static std::optional<ImageArgument>
-    open(const QString& parsed, const std::vector<QByteArray>& rawArguments, QString& why);
+    static Result<ImageArgument> open(const QString& parsed,
+                                      const std::vector<QByteArray>& rawArguments);
     ImageArgument(ImageArgument&& other) noexcept;
     ImageArgument& operator=(ImageArgument&&) = delete;
     ImageArgument(const ImageArgument&) = delete;

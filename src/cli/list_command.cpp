@@ -3,7 +3,6 @@
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 #include "ports/com_port_map.h"
-#include "ports/regedit.h"
 #include "ports/usb_class.h"
 
 #include <QCommandLineParser>
@@ -28,21 +27,28 @@ bool known(const UsbDeviceEntry& device, const QStringList& ids) {
     return FindKnownDevice({device}, ids).has_value();
 }
 
-std::vector<Printer> printersIn(const std::vector<UsbDeviceEntry>& devices, ComPortMap& comPorts) {
+struct Listing {
     std::vector<Printer> printers;
+    QStringList warnings; // why a COM port got no number
+};
+
+Listing printersIn(const std::vector<UsbDeviceEntry>& devices, ComPortMap& comPorts) {
+    Listing listing;
     for (const UsbDeviceEntry& device : devices) {
         if (!known(device, KnownUsbDeviceIds()))
             continue;
         Printer printer{device, known(device, KnownUsbComIds()) && !device.serialNode.isEmpty()};
         // The number a download by --port COMn would use; a device seen for the first time
         // gets it now, as the window's discovery would give it.
-        QString portName;
-        if (printer.comPort &&
-            RegReadValue(device, QStringLiteral("PortName"), portName, comPorts) == 0)
-            printer.comNumber = ParseComName(portName).value_or(0);
-        printers.push_back(std::move(printer));
+        if (printer.comPort) {
+            if (const Result<int> number = comPorts.assign(device.serialNode))
+                printer.comNumber = *number;
+            else if (!listing.warnings.contains(number.error().text))
+                listing.warnings << number.error().text;
+        }
+        listing.printers.push_back(std::move(printer));
     }
-    return printers;
+    return listing;
 }
 
 QJsonValue textOrNull(const QString& text) {
@@ -113,9 +119,9 @@ int ListCommand(const QCommandLineParser& args, const UsbInventory& inventory, C
         err.write(QStringLiteral("posflash-cli: the host's USB devices cannot be listed\n"));
         return kExitFailed;
     }
-    const std::vector<Printer> printers = printersIn(*devices, comPorts);
-    if (const Failure failed = comPorts.lastError())
-        err.write(QStringLiteral("posflash-cli: warning: %1\n").arg(failed->text));
+    const auto [printers, warnings] = printersIn(*devices, comPorts);
+    for (const QString& warning : warnings)
+        err.write(QStringLiteral("posflash-cli: warning: %1\n").arg(warning));
     WriteReport(args.isSet("json") ? jsonOf(printers, comPorts) : textOf(printers, comPorts));
     return kExitDone;
 }

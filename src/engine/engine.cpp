@@ -46,7 +46,7 @@ Status Engine::aimSerial(const DownloadTarget& target, PrinterIdentity& printer)
             return Error{ENOENT, QStringLiteral("%1 does not exist").arg(node), {}};
         number = comPorts_.comNumberOf(node);
         if (number == 0)
-            number = comPorts_.assign(node);
+            number = comPorts_.assign(node).value_or(0);
         if (number == 0)
             return Error{0, QStringLiteral("no COM number is free for %1").arg(node), {}};
     } else {

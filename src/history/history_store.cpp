@@ -47,8 +47,9 @@ QString timeText(const QDateTime& time) {
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
-Error failureOf(const QString& path, const QSqlError& error) {
-    return Error{error.nativeErrorCode().toInt(), QStringLiteral("%1: %2").arg(path, error.text())};
+Error sqlError(const QString& path, const QSqlError& error) {
+    return Error{error.nativeErrorCode().toInt(), QStringLiteral("%1: %2").arg(path, error.text()),
+                 error.text()};
 }
 
 } // namespace
@@ -75,9 +76,9 @@ HistoryStore::~HistoryStore() {
     QSqlDatabase::removeDatabase(connection_);
 }
 
-Failure HistoryStore::open() {
+Status HistoryStore::open() {
     if (ready_)
-        return std::nullopt;
+        return {};
     if (!QSqlDatabase::contains(connection_)) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
         if (!db.isValid())
@@ -92,28 +93,28 @@ Failure HistoryStore::open() {
         return Error{0, QStringLiteral("%1: cannot make the folder").arg(filePath_)};
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.isOpen() && !db.open())
-        return failureOf(filePath_, db.lastError());
+        return sqlError(filePath_, db.lastError());
     QSqlQuery create(db);
     if (!create.exec(QString::fromLatin1(kCreateTable))) {
         // A corrupt file fails here; the next write tries afresh.
         const QSqlError error = create.lastError();
         create.finish();
         db.close();
-        return failureOf(filePath_, error);
+        return sqlError(filePath_, error);
     }
     ready_ = true;
-    return std::nullopt;
+    return {};
 }
 
-Failure HistoryStore::add(const HistoryRecord& r) {
-    if (auto failed = open())
-        return failed;
+Status HistoryStore::add(const HistoryRecord& r) {
+    if (Status opened = open(); !opened)
+        return opened;
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery query(db);
     // IMMEDIATE takes the write lock at once, so a second writer waits at the start for the
     // busy timeout instead of failing half-way.
     if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return failureOf(filePath_, query.lastError());
+        return sqlError(filePath_, query.lastError());
     query.prepare(QStringLiteral("INSERT INTO downloads (%1) VALUES "
                                  "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                       .arg(QString::fromLatin1(kColumns)));
@@ -138,22 +139,22 @@ Failure HistoryStore::add(const HistoryRecord& r) {
     if (!query.exec() || !query.exec(QStringLiteral("COMMIT"))) {
         const QSqlError error = query.lastError();
         query.exec(QStringLiteral("ROLLBACK"));
-        return failureOf(filePath_, error);
+        return sqlError(filePath_, error);
     }
-    return std::nullopt;
+    return {};
 }
 
-Failure HistoryStore::recent(int limit, std::vector<HistoryRecord>& records) {
-    records.clear();
-    if (auto failed = open())
-        return failed;
+Result<std::vector<HistoryRecord>> HistoryStore::recent(int limit) {
+    if (const Status opened = open(); !opened)
+        return opened.error();
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.prepare(QStringLiteral("SELECT %1 FROM downloads ORDER BY started_at DESC, id DESC "
                                  "LIMIT ?")
                       .arg(QString::fromLatin1(kColumns)));
     query.addBindValue(limit > 0 ? limit : -1);
     if (!query.exec())
-        return failureOf(filePath_, query.lastError());
+        return sqlError(filePath_, query.lastError());
+    std::vector<HistoryRecord> records;
     while (query.next()) {
         HistoryRecord r;
         r.startedAt = QDateTime::fromString(query.value(0).toString(), Qt::ISODateWithMs);
@@ -174,7 +175,7 @@ Failure HistoryStore::recent(int limit, std::vector<HistoryRecord>& records) {
         r.reason = query.value(15).toString();
         records.push_back(std::move(r));
     }
-    return std::nullopt;
+    return records;
 }
 
 } // namespace posflash

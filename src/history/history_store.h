@@ -33,7 +33,8 @@ struct HistoryRecord {
 // The download history: an SQLite file that the window and the command-line tool of every
 // process append to. Each write is its own transaction and waits a while for a writer of
 // another process, so that both land. Any trouble with the file (locked too long, read-only,
-// full, corrupt) comes back as a Failure for the caller to warn about; it never throws.
+// full, corrupt) comes back as an Error, with SQLite's own message as its detail, for the
+// caller to warn about; it never throws.
 // A store belongs to the thread that uses it: Qt SQL connections do not cross threads.
 class HistoryStore {
 public:
@@ -48,15 +49,15 @@ public:
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
-    Failure add(const HistoryRecord& record);
+    Status add(const HistoryRecord& record);
     // The newest limit records (all when limit <= 0), newest first.
-    Failure recent(int limit, std::vector<HistoryRecord>& records);
+    Result<std::vector<HistoryRecord>> recent(int limit);
 
     const QString& filePath() const { return filePath_; }
 
 private:
     // Opens the file and makes its table on first use; the file is not touched before that.
-    Failure open();
+    Status open();
 
     QString filePath_;
     QString connection_;

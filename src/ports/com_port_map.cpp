@@ -50,18 +50,17 @@ bool sameNode(const QString& mapped, const QString& path, const QString& pathCan
     return mapped == path || (!pathCanonical.isEmpty() && canonicalOf(mapped) == pathCanonical);
 }
 
+Error notADevicePath(const QString& path) {
+    return Error{ComPortMap::kInvalidArgument,
+                 QStringLiteral("\"%1\" is not a device path").arg(path)};
+}
+
 } // namespace
 
 ComPortMap::ComPortMap(QString fileName) : fileName_(std::move(fileName)) {}
 
 QString ComPortMap::fileName() const {
     return fileName_;
-}
-
-Failure ComPortMap::lastError() const {
-    if (lastError_.isEmpty())
-        return std::nullopt;
-    return Error{IniStore::kFileError, lastError_};
 }
 
 void ComPortMap::reloadIfChanged() const {
@@ -83,7 +82,6 @@ void ComPortMap::reloadIfChanged() const {
     const auto pairs = IniStore(fileName_).GetIniSection(kSection);
     if (!pairs) {
         // Keep the numbers we knew; the next call tries again.
-        lastError_ = pairs.error().text;
         addDefaults(entries_);
         loaded_ = false;
         return;
@@ -103,21 +101,19 @@ void ComPortMap::reloadIfChanged() const {
     loaded_ = true;
 }
 
-bool ComPortMap::save() {
+Status ComPortMap::save() {
     if (fileName_.isEmpty())
-        return true;
+        return {};
     std::vector<std::pair<QString, QString>> lines;
     for (const auto& [number, path] : entries_)
         lines.emplace_back(QStringLiteral("COM%1").arg(number), path);
-    if (const Status written = IniStore(fileName_).WriteIniSection(kSection, lines); !written) {
-        lastError_ = written.error().text;
-        return false;
-    }
+    if (Status written = IniStore(fileName_).WriteIniSection(kSection, lines); !written)
+        return written;
     // Our own write is no hand edit; remember its stamp so the next call does not re-read it.
     const QFileInfo info(fileName_);
     loadedStamp_ = info.lastModified();
     loadedSize_ = info.size();
-    return true;
+    return {};
 }
 
 QString ComPortMap::devicePath(int comNumber) const {
@@ -142,42 +138,34 @@ int ComPortMap::comNumberOf(const QString& devicePath) const {
     return 0;
 }
 
-int ComPortMap::assign(const QString& devicePath) {
-    lastError_.clear();
-    if (!isUsablePath(devicePath)) {
-        lastError_ = QStringLiteral("\"%1\" is not a device path").arg(devicePath);
-        return 0;
-    }
+Result<int> ComPortMap::assign(const QString& devicePath) {
+    if (!isUsablePath(devicePath))
+        return notADevicePath(devicePath);
     if (const int known = comNumberOf(devicePath))
         return known;
     for (int number = kFirstAssigned; number <= kLastNumber; ++number) {
         if (entries_.count(number))
             continue;
         entries_.emplace(number, devicePath);
-        if (save())
-            return number;
-        entries_.erase(number);
-        return 0;
+        if (Status saved = save(); !saved) {
+            entries_.erase(number);
+            return saved.error();
+        }
+        return number;
     }
-    lastError_ = QStringLiteral("Every number from COM%1 to COM%2 is taken")
-                     .arg(kFirstAssigned)
-                     .arg(kLastNumber);
-    return 0;
+    return Error{kMapFull, QStringLiteral("Every number from COM%1 to COM%2 is taken")
+                               .arg(kFirstAssigned)
+                               .arg(kLastNumber)};
 }
 
-bool ComPortMap::setMapping(int comNumber, const QString& devicePath) {
-    lastError_.clear();
-    if (comNumber < kFirstNumber || comNumber > kLastNumber) {
-        lastError_ = QStringLiteral("COM%1 is outside COM%2..COM%3")
-                         .arg(comNumber)
-                         .arg(kFirstNumber)
-                         .arg(kLastNumber);
-        return false;
-    }
-    if (!isUsablePath(devicePath)) {
-        lastError_ = QStringLiteral("\"%1\" is not a device path").arg(devicePath);
-        return false;
-    }
+Status ComPortMap::setMapping(int comNumber, const QString& devicePath) {
+    if (comNumber < kFirstNumber || comNumber > kLastNumber)
+        return Error{kInvalidArgument, QStringLiteral("COM%1 is outside COM%2..COM%3")
+                                           .arg(comNumber)
+                                           .arg(kFirstNumber)
+                                           .arg(kLastNumber)};
+    if (!isUsablePath(devicePath))
+        return notADevicePath(devicePath);
     reloadIfChanged();
     const std::map<int, QString> before = entries_;
     const QString canonical = canonicalOf(devicePath);
@@ -186,12 +174,11 @@ bool ComPortMap::setMapping(int comNumber, const QString& devicePath) {
     });
     entries_[comNumber] = devicePath;
     if (entries_ == before)
-        return true;
-    if (!save()) {
+        return {};
+    Status saved = save();
+    if (!saved)
         entries_ = before;
-        return false;
-    }
-    return true;
+    return saved;
 }
 
 std::optional<int> ParseComName(QStringView text) {

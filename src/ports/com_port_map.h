@@ -21,6 +21,9 @@ public:
     static constexpr int kFirstNumber = 1;
     static constexpr int kLastNumber = 255;
     static constexpr int kFirstAssigned = 3;
+    // Error codes of the map's own; the file's errors keep the INI store's codes.
+    static constexpr int kInvalidArgument = 3;
+    static constexpr int kMapFull = 4;
 
     // An empty fileName keeps the map in memory only.
     explicit ComPortMap(QString fileName = {});
@@ -31,20 +34,21 @@ public:
     // The COM number of a device node; 0 when unmapped.
     int comNumberOf(const QString& devicePath) const;
 
-    // The device's number, giving it the lowest free number from COM3 up when it has none.
-    // 0 when every number is taken or the file could not be written.
-    int assign(const QString& devicePath);
+    // The device's number, giving it the lowest free number from COM3 up when it has none;
+    // an error when every number is taken or the file could not be read or written.
+    Result<int> assign(const QString& devicePath);
 
     // Maps COMn to a node, replacing what COMn named before (tests, demo, a user's choice).
-    bool setMapping(int comNumber, const QString& devicePath);
+    Status setMapping(int comNumber, const QString& devicePath);
 
+    // A file that cannot be read leaves the numbers known before (the defaults at first): a
+    // lookup keeps working, and the next assign or setMapping says what is wrong.
     std::map<int, QString> entries() const;
     QString fileName() const;
-    Failure lastError() const;
 
 private:
     void reloadIfChanged() const;
-    bool save();
+    Status save();
 
     QString fileName_;
     mutable std::map<int, QString> entries_;
@@ -52,8 +56,6 @@ private:
     mutable QDateTime loadedStamp_;
     mutable qint64 loadedSize_ = -1;
     mutable bool loaded_ = false;
-    // A lookup may find the file unreadable, so the error is set from const calls too.
-    mutable QString lastError_;
 };
 
 // n for "COMn": "COM" in any case, then n in 1..255 in ASCII digits without a leading zero, and

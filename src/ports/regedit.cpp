@@ -22,10 +22,10 @@ int RegReadValue(const UsbDeviceEntry& device, const QString& valueName, QString
         if (device.serialNode.isEmpty())
             return ENOENT;
         // The map is full, or its file could not be written: no number to report.
-        const int number = comPorts.assign(device.serialNode);
-        if (number == 0)
+        const Result<int> number = comPorts.assign(device.serialNode);
+        if (!number)
             return EIO;
-        value = asBufferText(QStringLiteral("COM%1").arg(number));
+        value = asBufferText(QStringLiteral("COM%1").arg(*number));
         return 0;
     }
     if (valueName.compare(QLatin1String("SymbolicName"), Qt::CaseInsensitive) == 0) {

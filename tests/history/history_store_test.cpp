@@ -47,12 +47,13 @@ TEST(HistoryStoreTest, KeepsEveryFieldAndListsNewestFirst) {
     network.result = "failed";
     network.reason = "Link failed";
     // Stored out of time order: the list follows the start times.
-    ASSERT_FALSE(store.add(serialRecord(10)));
-    ASSERT_FALSE(store.add(network));
-    ASSERT_FALSE(store.add(serialRecord(20)));
+    ASSERT_TRUE(store.add(serialRecord(10)));
+    ASSERT_TRUE(store.add(network));
+    ASSERT_TRUE(store.add(serialRecord(20)));
 
-    std::vector<HistoryRecord> records;
-    ASSERT_FALSE(store.recent(2, records));
+    const auto found = store.recent(2);
+    ASSERT_TRUE(found);
+    const std::vector<HistoryRecord>& records = *found;
     ASSERT_EQ(records.size(), 2u);
     const HistoryRecord& newest = records[0];
     EXPECT_EQ(newest.startedAt, at(30));
@@ -81,10 +82,10 @@ TEST(HistoryStoreTest, KeepsEveryFieldAndListsNewestFirst) {
     EXPECT_TRUE(second.reason.isEmpty());
 
     // Another store on the same file (another process, later) sees them all.
-    HistoryStore reader(store.filePath());
-    ASSERT_FALSE(reader.recent(0, records));
-    ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[2].startedAt, at(10));
+    const auto all = HistoryStore(store.filePath()).recent(0);
+    ASSERT_TRUE(all);
+    ASSERT_EQ(all->size(), 3u);
+    EXPECT_EQ((*all)[2].startedAt, at(10));
 }
 
 TEST(HistoryStoreTest, TwoWritersAtOnceBothLand) {
@@ -95,7 +96,7 @@ TEST(HistoryStoreTest, TwoWritersAtOnceBothLand) {
     const auto writer = [&path](int firstMinute, int& failures) {
         HistoryStore store(path);
         for (int i = 0; i < kEach; ++i)
-            if (store.add(serialRecord(firstMinute + i % 20)))
+            if (!store.add(serialRecord(firstMinute + i % 20)))
                 ++failures;
     };
     int failuresA = 0;
@@ -106,10 +107,9 @@ TEST(HistoryStoreTest, TwoWritersAtOnceBothLand) {
     b.join();
     EXPECT_EQ(failuresA, 0);
     EXPECT_EQ(failuresB, 0);
-    std::vector<HistoryRecord> records;
-    HistoryStore store(path);
-    ASSERT_FALSE(store.recent(0, records));
-    EXPECT_EQ(records.size(), 2u * kEach);
+    const auto records = HistoryStore(path).recent(0);
+    ASSERT_TRUE(records);
+    EXPECT_EQ(records->size(), 2u * kEach);
 }
 
 TEST(HistoryStoreTest, AnUnusableFileIsAFailureNotACrash) {
@@ -119,22 +119,23 @@ TEST(HistoryStoreTest, AnUnusableFileIsAFailureNotACrash) {
     corrupt.write(QByteArray(4096, 'x'));
     corrupt.close();
     HistoryStore store(corrupt.fileName());
-    const Failure failed = store.add(serialRecord(1));
-    ASSERT_TRUE(failed);
-    EXPECT_TRUE(failed->text.contains(corrupt.fileName())) << failed->text.toStdString();
-    std::vector<HistoryRecord> records;
-    EXPECT_TRUE(store.recent(0, records));
+    const Status added = store.add(serialRecord(1));
+    ASSERT_FALSE(added);
+    EXPECT_TRUE(added.error().text.contains(corrupt.fileName()))
+        << added.error().text.toStdString();
+    EXPECT_FALSE(added.error().detail.isEmpty()); // SQLite's own words
+    EXPECT_FALSE(store.recent(0));
 
     // A folder that cannot be made: a plain file stands where it should be.
     HistoryStore nowhere(dir.filePath("corrupt.db/posflash/history.db"));
-    EXPECT_TRUE(nowhere.add(serialRecord(1)));
+    EXPECT_FALSE(nowhere.add(serialRecord(1)));
 
     // A history the user may not write to (root may write anywhere).
     if (::geteuid() != 0) {
         const QString readOnly = dir.filePath("ro/history.db");
-        ASSERT_FALSE(HistoryStore(readOnly).add(serialRecord(1)));
+        ASSERT_TRUE(HistoryStore(readOnly).add(serialRecord(1)));
         QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
-        EXPECT_TRUE(HistoryStore(readOnly).add(serialRecord(2)));
+        EXPECT_FALSE(HistoryStore(readOnly).add(serialRecord(2)));
     }
 }
 

@@ -53,7 +53,7 @@ TEST(CommErrors, AFailedOpenKeepsTheSystemsOwnMessageBesideTheText) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.node.toStdString());
         ComPortMap map;
-        map.setMapping(3, c.node);
+        ASSERT_TRUE(map.setMapping(3, c.node));
         SerialControl serial(map);
         ASSERT_TRUE(serial.setCommPort(3));
         const Status opened = serial.setPortOpen(true);

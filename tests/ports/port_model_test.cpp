@@ -38,7 +38,7 @@ protected:
 TEST_F(PortModelTest, ChoosingUsbClosesThePortAndStoresTheKind) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
-    map.setMapping(3, pty.slavePath());
+    ASSERT_TRUE(map.setMapping(3, pty.slavePath()));
     ports.portModel().selectComIndex(2);
     ports.portModel().optPortSelect_Click(1);
     ASSERT_TRUE(ports.portModel().PortSendData(Bytes{1, 2, 3}));
@@ -67,7 +67,7 @@ TEST_F(PortModelTest, ChoosingACOMNumberClosesThePortAndStoresItsIndex) {
 TEST_F(PortModelTest, FirstSendOpensTheLineAndEveryByteArrivesInOrder) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
-    map.setMapping(7, pty.slavePath());
+    ASSERT_TRUE(map.setMapping(7, pty.slavePath()));
     ports.portModel().selectComIndex(6);
     ports.portModel().optPortSelect_Click(1);
     EXPECT_FALSE(ports.serial().PortOpen());
@@ -94,7 +94,7 @@ TEST_F(PortModelTest, SendToAMissingPortFailsAndTheErrorStaysVisible) {
 
 TEST_F(PortModelTest, EachArrivalReachesTheReplyCheckerFromIndexZero) {
     PtyPair pty;
-    map.setMapping(3, pty.slavePath());
+    ASSERT_TRUE(map.setMapping(3, pty.slavePath()));
     ports.portModel().selectComIndex(2);
     ports.portModel().optPortSelect_Click(1);
     ASSERT_TRUE(ports.portModel().PortSendData(Bytes{0}));
@@ -143,7 +143,7 @@ TEST_F(PortModelTest, ACarrierDetectChangeClosesTheOpenPortAndTheNextSendReopens
     const auto shared = std::make_shared<FakeModemLineWatch::Calls>();
     FakeModemLineWatch::Calls& calls = *shared;
     ports.serial().setModemLineWatch(std::make_unique<FakeModemLineWatch>(shared));
-    map.setMapping(3, pty.slavePath());
+    ASSERT_TRUE(map.setMapping(3, pty.slavePath()));
     ports.portModel().selectComIndex(2);
     ports.portModel().optPortSelect_Click(1);
     ASSERT_TRUE(ports.portModel().PortSendData(Bytes{1}));
@@ -167,7 +167,7 @@ TEST_F(PortModelTest, OnAPseudoTerminalTheRealWatchReportsNothingAndClosesPrompt
     // the close.
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
-    map.setMapping(3, pty.slavePath());
+    ASSERT_TRUE(map.setMapping(3, pty.slavePath()));
     ports.portModel().selectComIndex(2);
     ports.portModel().optPortSelect_Click(1);
     for (int round = 0; round < 20; ++round) {

@@ -332,7 +332,7 @@ void SoakTest::soak(Transport transport) {
 
 TEST_F(SoakTest, PseudoTerminal) {
     testing::EngineParts& p = *parts_;
-    p.map.setMapping(3, p.dir.filePath("printer-tty"));
+    ASSERT_TRUE(p.map.setMapping(3, p.dir.filePath("printer-tty")));
     p.usb.list = {{"USB\\VID_0483&PID_5740\\SIM0001", p.dir.filePath("printer-tty"),
                    p.dir.filePath("printer-tty")}};
     p.engine.portModel().setBaudIndex(7);
