@@ -295,6 +295,7 @@ void DownloadRun::attempt() {
     // start of the wait lets a reply be judged, so none can be judged and then lost there.
     Status sent = transportFor(liveRoute_).send(frame_);
     sendFault_ = sent.ok() ? std::nullopt : std::optional<Error>(sent.error());
+    handedOver_ = handedOver_ || sent.ok();
     awaitingReply_ = true;
     replyTimer_.start(waitMs_);
     if (liveRoute_ == Route::Com)
@@ -371,8 +372,10 @@ void DownloadRun::frameFailed() {
     } else if (wrongFrameInFrame_) {
         cause = Cause::WrongFrameNumber;
     } else if (sendFault_) {
-        cause =
-            liveRoute_ == Route::Com ? causeOfSerialError(sendFault_->code) : Cause::Disconnected;
+        // A line that carried this download's frames and then cannot be opened has gone away
+        // (unplugged, switched off): it is not a port that was never there.
+        cause = liveRoute_ == Route::Com && !handedOver_ ? causeOfSerialError(sendFault_->code)
+                                                         : Cause::Disconnected;
         error.detail = sendFault_->detail.isEmpty() ? sendFault_->text : sendFault_->detail;
     }
     endTransfer(Outcome::Failed, cause, error);

@@ -121,6 +121,7 @@ private:
     bool wrongFrameSeen_ = false;      // an acceptance of another frame in this attempt
     bool wrongFrameInFrame_ = false;   // ... in any attempt of this frame
     std::optional<Error> sendFault_;   // the last attempt's hand-over error
+    bool handedOver_ = false;          // a frame of this download reached the medium
     bool cancelRequested_ = false;
 
     QTimer replyTimer_;

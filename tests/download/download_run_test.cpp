@@ -35,17 +35,31 @@ struct Reply {
     Answer answer = Answer::Accept;
     int afterMs = 0;
 };
-constexpr Reply kSilence{Answer::Silence};
-constexpr Reply kRefuse5{Answer::Refuse5};
-constexpr Reply kRefuse6{Answer::Refuse6};
-constexpr Reply kWrongNumber{Answer::WrongNumber};
-constexpr Reply kSplit{Answer::Split};
-constexpr Reply acceptAfter(int ms) {
-    return {Answer::Accept, ms};
-}
 
-// Frames by label: "P" start, "T<n>" data frame n, "Q" end, "V" final.
+// Frames by label: "P" start, "T<n>" data frame n, "Q" end, "V" final; each with the answers
+// to its first copies.
 using Script = std::map<QString, std::vector<Reply>>;
+
+// "T1: r5 a400; V: - - -": per frame, an answer per copy: "a" accepted at once, "a<ms>"
+// accepted that late, "-" silence, "r5" / "r6" refused with that status, "w" accepted for the
+// previous frame number, "s" an acceptance split over two arrivals.
+Script parse(const QString& text) {
+    Script script;
+    for (const QString& frame : text.split(';', Qt::SkipEmptyParts)) {
+        const QStringList parts = frame.split(':');
+        std::vector<Reply>& replies = script[parts[0].trimmed()];
+        for (const QString& a : parts[1].split(' ', Qt::SkipEmptyParts)) {
+            const Answer answer = a == "-"    ? Answer::Silence
+                                  : a == "r5" ? Answer::Refuse5
+                                  : a == "r6" ? Answer::Refuse6
+                                  : a == "w"  ? Answer::WrongNumber
+                                  : a == "s"  ? Answer::Split
+                                              : Answer::Accept;
+            replies.push_back({answer, answer == Answer::Accept ? a.mid(1).toInt() : 0});
+        }
+    }
+    return script;
+}
 
 // The printer on the COM route: it answers the k-th copy of a frame with the script's k-th
 // reply, and every copy beyond the script (and every unscripted frame) with an acceptance.
@@ -61,7 +75,7 @@ public:
         const auto copy = static_cast<std::size_t>(sent.count(label));
         sent << label;
         sentAtMs.push_back(clock_.elapsed());
-        const auto& replies = script[label];
+        const auto& replies = script_[label];
         const Reply reply = copy < replies.size() ? replies[copy] : Reply{};
         if (reply.answer != Answer::Silence) {
             std::uint8_t status = 4;
@@ -92,9 +106,9 @@ public:
     void close() override { ++closes; }
 
     // A new download: nothing is answered for the last one's frames any more.
-    void reset(Script next) {
+    void reset(const QString& script) {
         ++runs;
-        script = std::move(next);
+        script_ = parse(script);
         sent.clear();
         sentAtMs.clear();
         closes = 0;
@@ -109,13 +123,13 @@ public:
         return std::nullopt;
     }
 
-    Script script;
     QStringList sent;
     std::vector<qint64> sentAtMs;
     std::function<void(const QString&)> onSend;
     int closes = 0;
 
 private:
+    Script script_;
     int runs = 0;
     QElapsedTimer clock_;
 };
@@ -178,73 +192,35 @@ protected:
 };
 
 TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
-    const auto silent = Cause::PrinterSilent;
-    const auto refused = Cause::PrinterRefused;
-    const auto wrong = Cause::WrongFrameNumber;
+    const int data = DownloadRun::kDataWaitMs;
     const struct {
         const char* name;
-        Script script;
+        const char* script;
         const char* sent; // what the printer received, in order
         const char* outcome;
-        std::vector<Cause> retries;
-        int waitMs; // between the first two copies of the repeated frame: its wait, or 0
+        const char* retries; // the cause of each retry, "printer-" left out
+        int waitMs;          // between the first two copies of the repeated frame: its wait, or 0
     } cases[] = {
-        {"every frame accepted", {}, "P T1 T2 Q V", "completed/none", {}, -1},
-        {"a silent data frame",
-         {{"T2", {kSilence, kSilence, kSilence}}},
-         "P T1 T2 T2 T2",
-         "failed/printer-silent",
-         {silent, silent},
-         DownloadRun::kDataWaitMs},
-        {"a refusal ends the wait at once",
-         {{"T1", {kRefuse5, kRefuse5, kRefuse5}}},
-         "P T1 T1 T1",
-         "failed/printer-refused",
-         {refused, refused},
-         0},
-        {"two refusals are ridden out",
-         {{"T1", {kRefuse6, kRefuse6}}},
-         "P T1 T1 T1 T2 Q V",
-         "completed/none",
-         {refused, refused},
-         0},
-        {"acceptances of another frame only",
-         {{"T2", {kWrongNumber, kWrongNumber, kWrongNumber}}},
-         "P T1 T2 T2 T2",
-         "failed/wrong-frame-number",
-         {wrong, wrong},
-         DownloadRun::kDataWaitMs},
-        {"an acceptance of another frame, then the right one",
-         {{"T2", {kWrongNumber}}},
-         "P T1 T2 T2 Q V",
-         "completed/none",
-         {wrong},
-         DownloadRun::kDataWaitMs},
-        {"a late acceptance counts for the next attempt",
-         {{"T1", {acceptAfter(400), acceptAfter(400)}}},
-         "P T1 T1 T2 Q V",
-         "completed/none",
-         {silent},
-         DownloadRun::kDataWaitMs},
+        {"every frame accepted", "", "P T1 T2 Q V", "completed/none", "", -1},
+        {"a silent data frame", "T2: - - -", "P T1 T2 T2 T2", "failed/printer-silent",
+         "silent silent", data},
+        {"a refusal ends the wait at once", "T1: r5 r5 r5", "P T1 T1 T1", "failed/printer-refused",
+         "refused refused", 0},
+        {"two refusals are ridden out", "T1: r6 r6", "P T1 T1 T1 T2 Q V", "completed/none",
+         "refused refused", 0},
+        {"acceptances of another frame only", "T2: w w w", "P T1 T2 T2 T2",
+         "failed/wrong-frame-number", "wrong-frame-number wrong-frame-number", data},
+        {"an acceptance of another frame, then the right one", "T2: w", "P T1 T2 T2 Q V",
+         "completed/none", "wrong-frame-number", data},
+        {"a late acceptance counts for the next attempt", "T1: a400 a400", "P T1 T1 T2 Q V",
+         "completed/none", "silent", data},
         // The answer to frame 1's repeat comes at 900 ms, inside frame 2's second wait.
-        {"the answer to a repeat is not taken for the next frame",
-         {{"T1", {acceptAfter(400), acceptAfter(550)}}, {"T2", {kSilence, kSilence, kSilence}}},
-         "P T1 T1 T2 T2 T2",
-         "failed/wrong-frame-number",
-         {silent, silent, wrong},
-         DownloadRun::kDataWaitMs},
-        {"a reply split over two arrivals accepts nothing",
-         {{"T1", {kSplit, kSplit, kSplit}}},
-         "P T1 T1 T1",
-         "failed/printer-silent",
-         {silent, silent},
-         DownloadRun::kDataWaitMs},
-        {"the final frame has its attempts too",
-         {{"V", {kSilence, kSilence, kSilence}}},
-         "P T1 T2 Q V V V",
-         "failed/printer-silent",
-         {silent, silent},
-         DownloadRun::kFinalWaitMs},
+        {"the answer to a repeat is not taken for the next frame", "T1: a400 a550; T2: - - -",
+         "P T1 T1 T2 T2 T2", "failed/wrong-frame-number", "silent silent wrong-frame-number", data},
+        {"a reply split over two arrivals accepts nothing", "T1: s s s", "P T1 T1 T1",
+         "failed/printer-silent", "silent silent", data},
+        {"the final frame has its attempts too", "V: - - -", "P T1 T2 Q V V V",
+         "failed/printer-silent", "silent silent", DownloadRun::kFinalWaitMs},
     };
     const QString image = program(1000);
     for (const auto& c : cases) {
@@ -255,10 +231,10 @@ TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
         ASSERT_TRUE(finishes());
         EXPECT_EQ(printer.sent.join(' '), c.sent);
         EXPECT_EQ(observer.outcome(), c.outcome);
-        std::vector<Cause> retries;
+        QStringList retries;
         for (const RetryEvent& r : observer.retries)
-            retries.push_back(r.cause);
-        EXPECT_EQ(retries, c.retries);
+            retries << CauseName(r.cause).remove("printer-");
+        EXPECT_EQ(retries.join(' '), c.retries);
         if (observer.result->outcome == Outcome::Failed) {
             EXPECT_EQ(observer.result->attempts, DownloadRun::kAttempts);
         }
@@ -273,7 +249,7 @@ TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
 }
 
 TEST_F(DownloadRunTest, RefusalsCarryTheirStatusByte) {
-    printer.script = {{"T1", {kRefuse5, kRefuse6}}};
+    printer.reset("T1: r5 r6");
     start(comJob(program(600)));
     ASSERT_TRUE(finishes());
     ASSERT_EQ(observer.retries.size(), 2u);
@@ -284,51 +260,25 @@ TEST_F(DownloadRunTest, RefusalsCarryTheirStatusByte) {
 }
 
 TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClosingFrames) {
-    const QString transferCancelled = "transferEnded cancelled/cancelled";
     const struct {
         const char* name;
         const char* at; // acted on 50 ms after this frame's first copy went out
         bool stop;      // else cancel
-        Script script;
+        const char* script;
         const char* sent;
         const char* outcome;
-        QStringList lastEvents;
+        const char* lastEvents;
     } cases[] = {
-        {"cancel while data frame 1 awaits its answer",
-         "T1",
-         false,
-         {{"T1", {acceptAfter(150)}}},
-         "P T1",
-         "cancelled/cancelled",
-         {"dataFrame 1/3", transferCancelled, "finished"}},
-        {"cancel while data frame 1 is unanswered",
-         "T1",
-         false,
-         {{"T1", {kSilence, kSilence, kSilence}}},
-         "P T1 T1 T1",
-         "failed/printer-silent",
-         {}},
-        {"cancel while the end frame awaits its answer",
-         "Q",
-         false,
-         {{"Q", {acceptAfter(150)}}},
-         "P T1 T2 T3 Q V",
-         "completed/none",
-         {}},
-        {"stop while data frame 1 awaits its answer",
-         "T1",
-         true,
-         {{"T1", {acceptAfter(150)}}},
-         "P T1",
-         "failed/stopped",
-         {"dataFrame 0/3", "transferEnded failed/stopped", "finished"}},
-        {"stop while the end frame awaits its answer",
-         "Q",
-         true,
-         {{"Q", {acceptAfter(150)}}},
-         "P T1 T2 T3 Q",
-         "failed/stopped",
-         {"closing", "transferEnded failed/stopped", "finished"}},
+        {"cancel while data frame 1 awaits its answer", "T1", false, "T1: a150", "P T1",
+         "cancelled/cancelled", "dataFrame 1/3|transferEnded cancelled/cancelled|finished"},
+        {"cancel while data frame 1 is unanswered", "T1", false, "T1: - - -", "P T1 T1 T1",
+         "failed/printer-silent", ""},
+        {"cancel while the end frame awaits its answer", "Q", false, "Q: a150", "P T1 T2 T3 Q V",
+         "completed/none", ""},
+        {"stop while data frame 1 awaits its answer", "T1", true, "T1: a150", "P T1",
+         "failed/stopped", "dataFrame 0/3|transferEnded failed/stopped|finished"},
+        {"stop while the end frame awaits its answer", "Q", true, "Q: a150", "P T1 T2 T3 Q",
+         "failed/stopped", "closing|transferEnded failed/stopped|finished"},
     };
     const QString image = program(1500);
     for (const auto& c : cases) {
@@ -352,10 +302,8 @@ TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClo
         printer.onSend = nullptr;
         EXPECT_EQ(printer.sent.join(' '), c.sent);
         EXPECT_EQ(observer.outcome(), c.outcome);
-        if (!c.lastEvents.isEmpty()) {
-            EXPECT_EQ(observer.events.mid(observer.events.size() - c.lastEvents.size()),
-                      c.lastEvents);
-        }
+        const QStringList last = QString(c.lastEvents).split('|', Qt::SkipEmptyParts);
+        EXPECT_EQ(observer.events.mid(observer.events.size() - last.size()), last);
         EXPECT_EQ(finishedInTheCall, c.stop); // a stop skips the pause before the port closes
         EXPECT_EQ(printer.closes, 1);
         run.reset();
@@ -413,64 +361,48 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
         f.seek(10);
         f.write("\x55", 1);
     }
-    // 129 bytes: one over what the BOOTP answer holds.
-    const QString longName = path(QString(125, 'a') + ".bin");
-    testing::WriteProgramImage(longName, 1000);
+    const QString longName = QString(125, 'a') + ".bin"; // one byte over the BOOTP answer's 128
+    testing::WriteProgramImage(path(longName), 1000);
+    const char* mac = "00-11-22-33-44-55";
     const struct {
         const char* name;
-        DownloadJob job;
-        std::optional<Cause> comLink;
+        QString file;
+        bool printerPresent;
+        const char* ip; // the network route; none: the COM route
+        const char* mac;
         const char* outcome;
         Stage stage;
     } cases[] = {
-        {"no image path", comJob(""), {}, "refused/file-not-open", Stage::Start},
-        {"no printer on the COM link", comJob(path("good.bin")), Cause::PrinterAbsent,
-         "failed/printer-absent", Stage::Link},
-        {"a file that is not there",
-         comJob(path("missing.bin")),
-         {},
-         "refused/file-not-open",
+        {"no image path", "", true, nullptr, nullptr, "refused/file-not-open", Stage::Start},
+        {"no printer on the COM link", "good.bin", false, nullptr, nullptr, "failed/printer-absent",
+         Stage::Link},
+        {"a file that is not there", "missing.bin", true, nullptr, nullptr, "refused/file-not-open",
          Stage::Image},
-        {"an empty file", comJob(path("empty.bin")), {}, "refused/empty-image", Stage::Image},
-        {"a program whose trailer does not match",
-         comJob(path("corrupt.bin")),
-         {},
-         "refused/bad-trailer",
-         Stage::Image},
-        {"no IP address",
-         [&] {
-             DownloadJob job = networkJob(path("good.bin"));
-             job.target.ip.clear();
-             return job;
-         }(),
-         {},
-         "failed/address-missing",
-         Stage::Link},
-        {"a MAC address that is none",
-         [&] {
-             DownloadJob job = networkJob(path("good.bin"));
-             job.target.mac = "00-11-22-33-44-GG";
-             return job;
-         }(),
-         {},
-         "failed/bad-address",
-         Stage::Link},
-        {"a file name the BOOTP answer cannot hold",
-         networkJob(longName),
-         {},
-         "failed/file-name-too-long",
-         Stage::Link},
+        {"an empty file", "empty.bin", true, nullptr, nullptr, "refused/empty-image", Stage::Image},
+        {"a program whose trailer does not match", "corrupt.bin", true, nullptr, nullptr,
+         "refused/bad-trailer", Stage::Image},
+        {"no IP address", "good.bin", true, "", mac, "failed/address-missing", Stage::Link},
+        {"a MAC address that is none", "good.bin", true, "127.0.0.1", "00-11-22-33-44-GG",
+         "failed/bad-address", Stage::Link},
+        {"a file name the BOOTP answer cannot hold", longName, true, "127.0.0.1", mac,
+         "failed/file-name-too-long", Stage::Link},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         observer = {};
-        comLink = c.comLink;
-        start(c.job);
+        comLink = c.printerPresent ? std::nullopt : std::optional(Cause::PrinterAbsent);
+        DownloadJob job = comJob(c.file.isEmpty() ? QString() : path(c.file));
+        if (c.ip) {
+            job.route = Route::Network;
+            job.target.ip = c.ip;
+            job.target.mac = c.mac;
+        }
+        start(job);
         ASSERT_TRUE(finishes());
         EXPECT_EQ(observer.outcome(), c.outcome);
         EXPECT_EQ(observer.result->stage, c.stage);
         EXPECT_EQ(observer.events.contains("started"), c.stage != Stage::Start);
-        if (!c.comLink) { // the front ends show these texts as they are
+        if (c.printerPresent) { // the front ends show these texts as they are
             EXPECT_FALSE(observer.result->error.text.isEmpty());
         }
         run.reset();

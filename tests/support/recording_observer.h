@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,8 +17,13 @@ public:
     void started() override { events << "started"; }
     void linking() override { events << "linking"; }
     void linked() override { events << "linked"; }
+    void linkFromOtherAddress(const QString& sender, const QString&) override {
+        events << "otherAddress " + sender;
+    }
     void dataFrame(int index, int total) override {
         events << QStringLiteral("dataFrame %1/%2").arg(index).arg(total);
+        if (onDataFrame)
+            onDataFrame(index);
     }
     void retrying(const RetryEvent& retry) override { retries.push_back(retry); }
     void closing() override { events << "closing"; }
@@ -30,11 +36,18 @@ public:
         result = r;
     }
 
+    // Forgets what it heard; the hooks stay.
+    void clear() {
+        events.clear();
+        retries.clear();
+        result.reset();
+    }
     bool done() const { return result.has_value(); }
     QString outcome() const {
         return result ? OutcomeName(result->outcome) + "/" + CauseName(result->cause) : QString();
     }
 
+    std::function<void(int index)> onDataFrame;
     QStringList events;
     std::vector<RetryEvent> retries;
     std::optional<DownloadResult> result;
