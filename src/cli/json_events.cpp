@@ -30,21 +30,16 @@ QString stepName(short step) {
 
 } // namespace
 
-JsonEventView::JsonEventView(TerminalOutput& out, std::vector<MultiTarget> targets)
-    : out_(out), targets_(std::move(targets)), results_(targets_.size(), TargetResult::Cancelled) {}
+JsonEventView::JsonEventView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
+                             std::vector<MultiTarget> targets, int linkTimeoutMs)
+    : out_(out), err_(err), texts_(faces), linkTimeoutMs_(linkTimeoutMs),
+      targets_(std::move(targets)), results_(targets_.size(), Outcome::Cancelled) {}
 
-QString JsonEventView::resultName(TargetResult r) {
-    switch (r) {
-    case TargetResult::Completed:
-        return QStringLiteral("completed");
-    case TargetResult::Cancelled:
-        return QStringLiteral("cancelled");
-    case TargetResult::Refused:
-        return QStringLiteral("refused");
-    case TargetResult::Failed:
-        break;
-    }
-    return QStringLiteral("failed");
+void JsonEventView::historyNotWritten(const Error& error) {
+    // Standard error: standard output carries the events only.
+    err_.write(QStringLiteral("posflash-cli: warning: a download was not recorded in the "
+                              "history: %1\n")
+                   .arg(error.text));
 }
 
 void JsonEventView::write(const QJsonObject& object) {
@@ -79,16 +74,21 @@ void JsonEventView::event(const TargetEvent& e) {
         o["attempt"] = e.attempt;
         if (e.kind == TargetEvent::Kind::Refused)
             o["status"] = e.status;
+        o["cause"] = CauseName(e.cause);
         break;
     case TargetEvent::Kind::Done:
         o["event"] = "done";
-        o["result"] = resultName(e.result);
+        o["result"] = OutcomeName(e.result);
         o["seconds"] = secondsOf(e.durationMs);
         o["frames"] = e.frames;
         o["accepted"] = e.accepted;
         o["retries"] = e.retries;
         o["crc16"] = e.crc16 >= 0 ? QJsonValue(e.crc16) : QJsonValue();
-        o["reason"] = e.reason;
+        o["cause"] = CauseName(e.cause);
+        o["reason"] = e.result == Outcome::Completed ? QString()
+                                                     : texts_.cause(e.cause, e.step, e.accepted + 1,
+                                                                    e.attempt, linkTimeoutMs_);
+        o["detail"] = e.detail.isEmpty() ? QJsonValue() : QJsonValue(e.detail);
         results_[static_cast<std::size_t>(e.target)] = e.result;
         break;
     }
@@ -97,13 +97,13 @@ void JsonEventView::event(const TargetEvent& e) {
 
 void JsonEventView::targetAdded(const MultiTarget& target) {
     targets_.push_back(target);
-    results_.push_back(TargetResult::Cancelled);
+    results_.push_back(Outcome::Cancelled);
 }
 
 void JsonEventView::finished(int exitCode) {
     QJsonObject counts{{"completed", 0}, {"failed", 0}, {"cancelled", 0}, {"refused", 0}};
-    for (const TargetResult r : results_) {
-        const QString name = resultName(r);
+    for (const Outcome r : results_) {
+        const QString name = OutcomeName(r);
         counts[name] = counts[name].toInt() + 1;
     }
     QJsonObject o{{"event", "summary"},

@@ -2,20 +2,19 @@
 #include "base/config_paths.h"
 #include "base/ini_store.h"
 #include "cli/check_command.h"
+#include "cli/download_view.h"
 #include "cli/history_command.h"
 #include "cli/input_checks.h"
 #include "cli/json_events.h"
 #include "cli/list_command.h"
-#include "cli/multi_download.h"
 #include "cli/process_signals.h"
 #include "cli/progress_view.h"
-#include "cli/target_filter.h"
 #include "cli/terminal_output.h"
-#include "cli/terminal_panel.h"
-#include "cli/watch_runner.h"
-#include "download/download_texts.h"
-#include "engine/download_record.h"
 #include "engine/engine.h"
+#include "fleet/download_record.h"
+#include "fleet/multi_download.h"
+#include "fleet/target_filter.h"
+#include "fleet/watch_runner.h"
 #include "ports/com_port_map.h"
 #include "ports/hotplug_usb_inventory.h"
 #include "ports/named_usb_device.h"
@@ -26,6 +25,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 
 #include <unistd.h>
@@ -130,59 +130,41 @@ std::optional<Target> targetFrom(const QCommandLineParser& args, const QString& 
     return target;
 }
 
-// One engine with a terminal panel, aimed at the target.
-class Session {
+// The printer as the engine's job names it.
+DownloadTarget jobTarget(const Target& target) {
+    DownloadTarget job;
+    job.comNumber = target.comNumber;
+    job.devicePath = target.device;
+    job.ip = target.ip;
+    job.mac = target.mac;
+    return job;
+}
+
+// Stop signals reach onStop with their count while this lives: the first cancels (the link
+// wait ends at once, a frame in flight finishes its attempts, the closing frames go on), a
+// second stops at once.
+class StopSignals {
 public:
-    Session(const Cli& cli, const Target& target, const QString& lang, QString programFile,
-            QString fontFile)
-        : comPorts_(target.device.isEmpty() && !target.network ? ComPortMapPath() : QString()),
-          named_(host_, target.device), panel_(cli.out, cli.err, std::move(programFile),
-                                               std::move(fontFile), isatty(STDOUT_FILENO)),
-          engine_(panel_, settings_, comPorts_,
-                  target.device.isEmpty() ? static_cast<const UsbInventory&>(host_) : named_) {
-        engine_.faces().setUseEnglish(lang == "en");
-        engine_.portModel().setBaudIndex(7); // the line runs at 115200 whatever this says
-        if (target.network) {
-            panel_.setAddresses(target.ip, target.mac);
-            engine_.portModel().optPortSelect_Click(0);
-        } else {
-            const int number =
-                target.device.isEmpty() ? target.comNumber : comPorts_.assign(target.device);
-            engine_.portModel().selectComIndex(number - 1);
-            engine_.portModel().optPortSelect_Click(1);
-        }
+    StopSignals(const Cli& cli, std::function<void(int count)> onStop) : cli_(cli) {
+        cli.stopSignals.watch(
+            [count = 0, onStop = std::move(onStop)]() mutable { onStop(++count); });
     }
-
-    Engine& engine() { return engine_; }
-    TerminalPanel& panel() { return panel_; }
-
-    // The download that just ended, in the history.
-    void record(TerminalOutput& err) {
-        const auto outcome = engine_.driver().lastOutcome();
-        if (outcome == DownloadDriver::Outcome::None ||
-            outcome == DownloadDriver::Outcome::NotStarted)
-            return;
-        RecordDownload(RecordOf(engine_.driver().lastSummary(), QStringLiteral("cli"),
-                                CurrentTarget(engine_, panel_, comPorts_, host_)),
-                       err);
-    }
+    ~StopSignals() { cli_.stopSignals.watch(nullptr); }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
 
 private:
-    IniStore settings_; // the command-line tool keeps no settings of its own
-    ComPortMap comPorts_;
-    HotplugUsbInventory host_; // the link's presence checks read the kept list
-    NamedUsbDeviceInventory named_;
-    TerminalPanel panel_;
-    Engine engine_;
+    const Cli& cli_;
 };
 
-// A stop signal ends every wait of the engine at once, as closing the window does, and marks
-// a running download as cancelled.
-void stopOnSignal(const Cli& cli, Engine& engine) {
-    cli.stopSignals.watch([&engine] {
-        engine.driver().cmdCancel_Click();
-        engine.waits().shutdown();
-    });
+// A program image whose trailer sum is wrong is refused before any printer is touched.
+bool refusedBadProgram(const Cli& cli, const QString& path, bool font, const CauseTexts& texts) {
+    if (font || CheckBinFileValid(path))
+        return false;
+    cli.err.write(texts.outcome(Outcome::Refused) + QStringLiteral(": ") +
+                  CauseName(Cause::BadTrailer) + QStringLiteral(" — ") +
+                  texts.cause(Cause::BadTrailer, 0, 0, 0) + QLatin1Char('\n'));
+    return true;
 }
 
 // Every printer's USB virtual COM port present now that the filter takes, by its device node.
@@ -279,19 +261,16 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
             return cli.usage("--link-timeout is a number of seconds from 1 to 86400");
         linkTimeoutMs = seconds * 1000;
     }
-    QString why;
-    const auto image = ImageArgument::open(imageArgument, cli.rawArguments, why);
+    const auto image = ImageArgument::open(imageArgument, cli.rawArguments);
     if (!image) {
-        cli.err.write(QStringLiteral("posflash-cli: %1\n").arg(why));
+        cli.err.write(QStringLiteral("posflash-cli: %1\n").arg(image.error().text));
         return kExitUsage;
     }
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const bool font = args.isSet("font");
-    if (!font && !CheckBinFileValid(image->path())) {
-        cli.err.write(QStringLiteral("Tips: ") + texts::fileOpenError(faces) + QLatin1Char('\n'));
+    if (refusedBadProgram(cli, image->path(), font, CauseTexts(faces)))
         return kExitUsage;
-    }
     if (args.isSet("all")) {
         targets = presentComPrinters(filter);
         if (targets.empty()) {
@@ -301,27 +280,75 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         }
     }
 
-    const MultiSettings settings{
-        image->path(),
-        font,
-        args.value("lang") == "en",
-        ComPortMapPath(),
-        linkTimeoutMs,
-        [&cli](const HistoryRecord& record) { RecordDownload(record, cli.err); }};
+    const MultiSettings settings{image->path(), font, args.value("lang") == "en", linkTimeoutMs};
     std::unique_ptr<MultiEventSink> view;
     if (watch)
         targets.clear(); // the printers come as they are plugged in
+    const int timeoutMs = linkTimeoutMs.value_or(0);
     if (args.isSet("json"))
-        view = std::make_unique<JsonEventView>(cli.out, targets);
+        view = std::make_unique<JsonEventView>(cli.out, cli.err, faces, targets, timeoutMs);
     else
-        view = std::make_unique<ProgressView>(cli.out, faces, targets, isatty(STDOUT_FILENO),
-                                              TerminalColumns(STDOUT_FILENO));
+        view =
+            std::make_unique<ProgressView>(cli.out, cli.err, faces, targets, isatty(STDOUT_FILENO),
+                                           TerminalColumns(STDOUT_FILENO), timeoutMs);
+    ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    DownloadHistory history(QStringLiteral("cli"));
+    QEventLoop loop;
+    int code = kExitFailed;
+    const auto ended = [&loop, &code](int exitCode) {
+        code = exitCode;
+        loop.quit();
+    };
     if (watch) {
-        WatchRunner run(settings, filter, args.isSet("inboot"), *view, cli.err);
-        return run.run(cli.stopSignals);
+        WatchRunner run(
+            settings, filter, args.isSet("inboot"), comPorts, *view, &history,
+            [&cli](const QString& usbPath, bool sent) {
+                // Standard error: with --json, standard output carries the events.
+                cli.err.write(
+                    QStringLiteral("posflash-cli: the printer at USB %1 %2\n")
+                        .arg(usbPath, sent ? QStringLiteral("was sent into its boot loader")
+                                           : QStringLiteral("did not take the boot "
+                                                            "loader command")));
+            });
+        const StopSignals stops(cli, [&run](int) { run.stop(); });
+        if (cli.stopSignals.arrived())
+            run.stop();
+        run.start(ended);
+        loop.exec();
+        return code;
     }
-    MultiDownload run(targets, settings, *view);
-    return run.run(cli.stopSignals);
+    const UdevUsbInventory host;
+    MultiDownload run(targets, settings, comPorts, host, *view, &history);
+    const CauseTexts texts(faces);
+    const StopSignals stops(cli, [&](int count) {
+        // Standard error: with --json, standard output carries the events only.
+        if (count == 1 && run.anyClosing())
+            cli.err.write(texts.own("finishing the closing frames; a second Ctrl-C stops at "
+                                    "once, which may leave a partial image in the printer") +
+                          QLatin1Char('\n'));
+        else if (count == 2)
+            cli.err.write(texts.own("warning: stopping at once; the printer may hold a partial "
+                                    "image") +
+                          QLatin1Char('\n'));
+        run.stop();
+    });
+    if (cli.stopSignals.arrived())
+        run.stop();
+    run.start(ended);
+    loop.exec();
+    return code;
+}
+
+std::optional<int> singleLinkTimeout(const Cli& cli, const QCommandLineParser& args) {
+    if (!args.isSet("link-timeout"))
+        return std::nullopt; // as the window: until the printer answers or a stop
+    bool ok = false;
+    const int seconds = args.value("link-timeout").toInt(&ok);
+    if (!ok || seconds < 1 || seconds > 86400) {
+        cli.usage("--link-timeout is a number of seconds from 1 to 86400");
+        return -1;
+    }
+    return seconds * 1000;
 }
 
 int download(const Cli& cli, const QCommandLineParser& args) {
@@ -338,39 +365,97 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     const auto target = targetFrom(args, args.value("port"), true, why);
     if (!target)
         return cli.usage(why);
-    const auto image = ImageArgument::open(positional[1], cli.rawArguments, why);
+    const std::optional<int> linkTimeoutMs = singleLinkTimeout(cli, args);
+    if (linkTimeoutMs == -1)
+        return kExitUsage;
+    const auto image = ImageArgument::open(positional[1], cli.rawArguments);
     if (!image) {
-        cli.err.write(QStringLiteral("posflash-cli: %1\n").arg(why));
+        cli.err.write(QStringLiteral("posflash-cli: %1\n").arg(image.error().text));
         return kExitUsage;
     }
-    const QString file = image->path();
-
-    Session session(cli, *target, args.value("lang"), file, font ? file : QString());
-    Engine& engine = session.engine();
-    session.panel().setFontBootDown(!args.isSet("via-app"));
-    if (!font && !CheckBinFileValid(file)) {
-        session.panel().showTipsBox(texts::fileOpenError(engine.faces()), 1);
+    Faces faces;
+    faces.setUseEnglish(args.value("lang") == "en");
+    const CauseTexts texts(faces);
+    if (refusedBadProgram(cli, image->path(), font, texts))
         return kExitUsage;
-    }
 
-    stopOnSignal(cli, engine);
+    DownloadJob job;
+    job.target = jobTarget(*target);
+    job.imagePath = image->path();
+    job.kind = font ? ImageKind::Font : ImageKind::Program;
+    job.route = RouteFor(target->network, job.kind, !args.isSet("via-app"));
+    job.linkTimeoutMs = linkTimeoutMs;
+
+    ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    const UdevUsbInventory host;
+    Engine engine(comPorts, host);
+    engine.faces().setUseEnglish(faces.UseEnglish());
+    DownloadHistory history(QStringLiteral("cli"));
+    const QString shown = target->network ? target->ip
+                          : target->device.isEmpty()
+                              ? QStringLiteral("COM%1").arg(target->comNumber)
+                              : target->device;
+    DownloadView view(cli.out, cli.err, texts, shown, isatty(STDOUT_FILENO), history,
+                      linkTimeoutMs.value_or(0));
+    QEventLoop loop;
+    // From the event loop, so the engine has let go of the finished run first.
+    view.ended = [&loop] {
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    };
+    const StopSignals stops(cli, [&engine, &view](int count) {
+        if (count == 1) {
+            view.cancelling();
+            engine.cancel();
+        } else {
+            view.stopping();
+            engine.stop();
+        }
+    });
     if (cli.stopSignals.arrived())
         return kExitFailed; // stopped before the download began
-    if (font)
-        engine.driver().btnDownloadFontFile_Click();
-    else
-        engine.driver().btnDownloadFile_Click();
-    session.record(cli.err);
-
-    switch (engine.driver().lastOutcome()) {
-    case DownloadDriver::Outcome::Completed:
+    engine.download(job, view);
+    if (!view.result())
+        loop.exec();
+    switch (view.result() ? view.result()->outcome : Outcome::Failed) {
+    case Outcome::Completed:
         return kExitCompleted;
-    case DownloadDriver::Outcome::NotStarted:
-    case DownloadDriver::Outcome::Refused:
+    case Outcome::Refused:
         return kExitUsage;
     default:
         return kExitFailed;
     }
+}
+
+// Sends one printer the boot-loader command; whether it was sent.
+bool sendBootCommand(const Cli& cli, const Target& target, const CauseTexts& texts, bool english) {
+    ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    HotplugUsbInventory host; // the wait for the printer to come back follows device events
+    const NamedUsbDeviceInventory named(host, target.device);
+    Engine engine(comPorts,
+                  target.device.isEmpty() ? static_cast<const UsbInventory&>(host) : named);
+    engine.faces().setUseEnglish(english);
+    engine.watchDevices(&host.monitor());
+    QEventLoop loop;
+    bool sent = false;
+    QObject::connect(&engine.bootCommand(), &BootCommand::finished, &loop, [&](bool wasSent) {
+        sent = wasSent;
+        loop.quit();
+    });
+    const StopSignals stops(cli, [&engine](int) { engine.stop(); });
+    if (cli.stopSignals.arrived())
+        return false;
+    const QString shown = target.network            ? target.ip
+                          : target.device.isEmpty() ? QStringLiteral("COM%1").arg(target.comNumber)
+                                                    : target.device;
+    if (!engine.sendBootCommand({target.network, target.ip, false}))
+        return false;
+    loop.exec();
+    (sent ? cli.out : cli.err)
+        .write(shown + QStringLiteral(": ") +
+               (sent ? texts.own("the boot-loader command was sent")
+                     : texts.own("the boot-loader command could not be sent")) +
+               QLatin1Char('\n'));
+    return sent;
 }
 
 int inboot(const Cli& cli, const QCommandLineParser& args) {
@@ -396,18 +481,17 @@ int inboot(const Cli& cli, const QCommandLineParser& args) {
             Target target;
             target.network = true;
             target.ip = ip;
-            target.mac = QStringLiteral("00-00-00-00-00-00"); // not used without BOOTP
             targets.push_back(target);
         }
     }
+    Faces faces;
+    faces.setUseEnglish(args.value("lang") == "en");
+    const CauseTexts texts(faces);
     int code = kExitCompleted;
     for (const Target& target : targets) {
-        Session session(cli, target, args.value("lang"), QString(), QString());
-        stopOnSignal(cli, session.engine());
         if (cli.stopSignals.arrived())
             return kExitFailed;
-        session.engine().appToBoot().cmdAppToBoot_Click();
-        if (!session.engine().appToBoot().commandSent())
+        if (!sendBootCommand(cli, target, texts, faces.UseEnglish()))
             code = kExitFailed;
     }
     return code;

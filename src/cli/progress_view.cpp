@@ -1,6 +1,5 @@
 #include "cli/progress_view.h"
 
-#include "base/faces.h"
 #include "cli/terminal_output.h"
 #include "protocol/reply_checker.h"
 
@@ -10,8 +9,6 @@
 namespace posflash {
 
 namespace {
-
-constexpr const char* kContext = "MultiDownload";
 
 QString clock(qint64 ms) {
     const qint64 s = (ms + 999) / 1000;
@@ -33,10 +30,12 @@ int TerminalColumns(int fd) {
     return size.ws_col;
 }
 
-ProgressView::ProgressView(TerminalOutput& out, const Faces& faces,
-                           std::vector<MultiTarget> targets, bool interactive, int columns)
-    : out_(out), faces_(faces), targets_(std::move(targets)), lines_(targets_.size()),
-      interactive_(interactive), columns_(columns) {
+ProgressView::ProgressView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
+                           std::vector<MultiTarget> targets, bool interactive, int columns,
+                           int linkTimeoutMs)
+    : out_(out), err_(err), texts_(faces), linkTimeoutMs_(linkTimeoutMs),
+      targets_(std::move(targets)), lines_(targets_.size()), interactive_(interactive),
+      columns_(columns) {
     for (const MultiTarget& t : targets_)
         labelWidth_ = std::max(labelWidth_, static_cast<int>(t.label.size()));
 }
@@ -52,55 +51,24 @@ void ProgressView::targetAdded(const MultiTarget& target) {
 }
 
 QString ProgressView::text(const char* english) const {
-    return faces_.text(kContext, english);
+    return texts_.text(english);
 }
 
-QString ProgressView::resultText(TargetResult r) const {
-    switch (r) {
-    case TargetResult::Completed:
-        return text("completed");
-    case TargetResult::Cancelled:
-        return text("cancelled");
-    case TargetResult::Refused:
-        return text("refused");
-    case TargetResult::Failed:
-        break;
-    }
-    return text("failed");
+void ProgressView::historyNotWritten(const Error& error) {
+    err_.write(QStringLiteral("posflash-cli: warning: a download was not recorded in the "
+                              "history: %1\n")
+                   .arg(error.text));
 }
 
 QString ProgressView::eventText(const TargetEvent& e) const {
-    QString where;
-    switch (e.step) {
-    case step::kStartFrame:
-        where = text("start frame");
-        break;
-    case step::kDataFrame:
-        where = text("frame %1").arg(e.accepted + 1);
-        break;
-    case step::kEndFrame:
-        where = text("end frame");
-        break;
-    case step::kFinalFrame:
-        where = text("final frame");
-        break;
-    default:
-        where = text("link");
-        break;
-    }
     switch (e.kind) {
     case TargetEvent::Kind::Start:
         return text("connecting");
     case TargetEvent::Kind::Linked:
         return text("linked");
     case TargetEvent::Kind::Retry:
-        return text("no answer to %1, attempt %2").arg(where).arg(e.attempt);
     case TargetEvent::Kind::Refused:
-        return e.attempt > 0 ? text("%1 refused (status %2), attempt %3")
-                                   .arg(where)
-                                   .arg(e.status)
-                                   .arg(e.attempt)
-                             : text("%1 refused (status %2)").arg(where).arg(e.status);
+        return texts_.retry(e.step, e.accepted + 1, e.attempt, e.status);
     default:
         return {};
     }
@@ -124,11 +92,17 @@ void ProgressView::event(const TargetEvent& e) {
         line.result = e.result;
         line.durationMs = e.durationMs;
         line.retries = e.retries;
-        line.reason = e.reason;
+        line.reason =
+            e.result == Outcome::Completed
+                ? QString()
+                : CauseName(e.cause) + QStringLiteral(" — ") +
+                      texts_.cause(e.cause, e.step, e.accepted + 1, e.attempt, linkTimeoutMs_);
+        if (!e.detail.isEmpty() && !line.reason.isEmpty())
+            line.reason += QStringLiteral(" (") + e.detail + QLatin1Char(')');
         if (e.frames > 0)
             line.frames = e.frames;
         line.accepted = e.accepted;
-        line.lastEvent = resultText(e.result);
+        line.lastEvent = texts_.outcome(e.result);
         break;
     default:
         line.lastEvent = eventText(e);
@@ -155,7 +129,7 @@ QString ProgressView::lineOf(std::size_t i, bool withEvent) const {
         }
     }
     if (line.done)
-        s += QStringLiteral("  ") + resultText(line.result) +
+        s += QStringLiteral("  ") + texts_.outcome(line.result) +
              QStringLiteral(" (%1 s)").arg(seconds(line.durationMs));
     else if (withEvent && !line.lastEvent.isEmpty())
         s += QStringLiteral("  ") + line.lastEvent;
@@ -184,7 +158,7 @@ void ProgressView::plain(std::size_t i, const QString& what) {
         s += what;
     else
         s += lineOf(i, false).mid(labelWidth_).trimmed();
-    if (line.done && !line.reason.isEmpty() && line.result != TargetResult::Completed)
+    if (line.done && !line.reason.isEmpty() && line.result != Outcome::Completed)
         s += QStringLiteral(" - ") + line.reason;
     out_.write(s + QLatin1Char('\n'));
 }
@@ -195,9 +169,9 @@ void ProgressView::finished(int exitCode) {
     std::vector<QStringList> rows;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const Line& line = lines_[i];
-        rows.push_back({targets_[i].label, resultText(line.result), seconds(line.durationMs),
+        rows.push_back({targets_[i].label, texts_.outcome(line.result), seconds(line.durationMs),
                         QString::number(line.retries),
-                        line.result == TargetResult::Completed ? QString() : line.reason});
+                        line.result == Outcome::Completed ? QString() : line.reason});
     }
     std::vector<int> widths;
     for (const QString& h : heads)
@@ -221,7 +195,7 @@ void ProgressView::finished(int exitCode) {
         table += format(row);
     int completed = 0;
     for (const Line& line : lines_)
-        completed += line.result == TargetResult::Completed ? 1 : 0;
+        completed += line.result == Outcome::Completed ? 1 : 0;
     table +=
         text("%1 of %2 completed, exit code %3").arg(completed).arg(lines_.size()).arg(exitCode) +
         QLatin1Char('\n');

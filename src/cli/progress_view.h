@@ -1,7 +1,8 @@
 #pragma once
 
-#include "cli/multi_download.h"
+#include "cli/cause_texts.h"
 #include "cli/progress_estimate.h"
+#include "fleet/multi_download.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,12 +19,14 @@ class TerminalOutput;
 // one per event, progress at most once a second per printer. Then a summary table.
 class ProgressView : public MultiEventSink {
 public:
-    ProgressView(TerminalOutput& out, const Faces& faces, std::vector<MultiTarget> targets,
-                 bool interactive, int columns);
+    ProgressView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
+                 std::vector<MultiTarget> targets, bool interactive, int columns,
+                 int linkTimeoutMs);
 
     void event(const TargetEvent& e) override;
     void finished(int exitCode) override;
     void targetAdded(const MultiTarget& target) override;
+    void historyNotWritten(const Error& error) override;
 
     static constexpr qint64 kPlainProgressEveryMs = 1000;
 
@@ -34,7 +37,7 @@ private:
         int frames = 0;
         QString lastEvent;
         bool done = false;
-        TargetResult result = TargetResult::Failed;
+        Outcome result = Outcome::Failed;
         qint64 durationMs = 0;
         int retries = 0;
         QString reason;
@@ -42,14 +45,15 @@ private:
     };
 
     QString text(const char* english) const;
-    QString resultText(TargetResult r) const;
     QString eventText(const TargetEvent& e) const;
     QString lineOf(std::size_t i, bool withEvent = true) const;
     void redraw();
     void plain(std::size_t i, const QString& what);
 
     TerminalOutput& out_;
-    const Faces& faces_;
+    TerminalOutput& err_;
+    CauseTexts texts_;
+    int linkTimeoutMs_;
     std::vector<MultiTarget> targets_;
     std::vector<Line> lines_;
     bool interactive_;

@@ -296,4 +296,123 @@
         <translation>%2 台中完成 %1 台，退出码 %3</translation>
     </message>
 </context>
+<context>
+    <name>CliTexts</name>
+    <message>
+        <source>cancelled by the user before the download was complete</source>
+        <translation>下载完成前已被用户取消</translation>
+    </message>
+    <message>
+        <source>stopped at once: the printer may hold a partial image; download it again</source>
+        <translation>已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
+    </message>
+    <message>
+        <source>the printer did not answer %1 (%2 attempts)</source>
+        <translation>打印机未应答%1（已尝试 %2 次）</translation>
+    </message>
+    <message>
+        <source>the printer refused %1 (%2 attempts)</source>
+        <translation>打印机拒绝了%1（已尝试 %2 次）</translation>
+    </message>
+    <message>
+        <source>the printer acknowledged another frame than %1</source>
+        <translation>打印机确认的不是%1</translation>
+    </message>
+    <message>
+        <source>the port or the connection to the printer went away</source>
+        <translation>端口或与打印机的连接已断开</translation>
+    </message>
+    <message>
+        <source>there is no such port</source>
+        <translation>没有这个端口</translation>
+    </message>
+    <message>
+        <source>the port is open in another program</source>
+        <translation>端口已被其他程序打开</translation>
+    </message>
+    <message>
+        <source>the system refused access to the port (is the user in the dialout group?)</source>
+        <translation>系统拒绝访问端口（用户是否在 dialout 组中？）</translation>
+    </message>
+    <message>
+        <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
+        <translation>无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
+    </message>
+    <message>
+        <source>the boot loader did not answer within %1 s</source>
+        <translation>引导程序在 %1 秒内没有应答</translation>
+    </message>
+    <message>
+        <source>no printer&apos;s USB device is present</source>
+        <translation>没有找到打印机的 USB 设备</translation>
+    </message>
+    <message>
+        <source>the IP or the MAC address is empty</source>
+        <translation>IP 地址或 MAC 地址为空</translation>
+    </message>
+    <message>
+        <source>the IP or the MAC address is not valid</source>
+        <translation>IP 地址或 MAC 地址无效</translation>
+    </message>
+    <message>
+        <source>the file&apos;s path is too long for the boot loader (at most 128 bytes)</source>
+        <translation>文件路径对引导程序来说太长（最多 128 字节）</translation>
+    </message>
+    <message>
+        <source>the printer&apos;s running firmware did not answer on TCP port 4000, or closed the connection</source>
+        <translation>打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
+    </message>
+    <message>
+        <source>the file cannot be read</source>
+        <translation>无法读取文件</translation>
+    </message>
+    <message>
+        <source>the program&apos;s trailing checksum is wrong: this is not a firmware image</source>
+        <translation>程序末尾的校验和错误：这不是固件映像</translation>
+    </message>
+    <message>
+        <source>the image is too large for the boot loader&apos;s frames</source>
+        <translation>映像太大，引导程序的帧无法容纳</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>文件为空</translation>
+    </message>
+    <message>
+        <source>a download or boot-loader command already runs for this printer</source>
+        <translation>此打印机已有下载或引导命令在进行</translation>
+    </message>
+    <message>
+        <source>asking the running firmware of %1 to take a font</source>
+        <translation>正在请求 %1 运行中的固件接收字库</translation>
+    </message>
+    <message>
+        <source>sending the closing frames</source>
+        <translation>正在发送结束帧</translation>
+    </message>
+    <message>
+        <source>finishing the closing frames; a second Ctrl-C stops at once, which may leave a partial image in the printer</source>
+        <translation>正在完成结束帧；再按一次 Ctrl-C 将立即停止，打印机中可能留下不完整的映像</translation>
+    </message>
+    <message>
+        <source>cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once</source>
+        <translation>正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
+    </message>
+    <message>
+        <source>warning: stopping at once; the printer may hold a partial image</source>
+        <translation>警告：立即停止；打印机可能只保存了部分映像</translation>
+    </message>
+    <message>
+        <source>completed in %1 s: %2 bytes, %3 data frames, CRC-16 0x%4</source>
+        <translation>%1 秒内完成：%2 字节，%3 个数据帧，CRC-16 0x%4</translation>
+    </message>
+    <message>
+        <source>the boot-loader command was sent</source>
+        <translation>引导命令已发送</translation>
+    </message>
+    <message>
+        <source>the boot-loader command could not be sent</source>
+        <translation>引导命令未能发送</translation>
+    </message>
+</context>
 </TS>

@@ -1,4 +1,4 @@
-#include "cli/target_filter.h"
+#include "fleet/target_filter.h"
 
 #include "ports/usb_class.h"
 

@@ -1,0 +1,126 @@
+#include "cli/cause_texts.h"
+
+#include "base/faces.h"
+#include "protocol/reply_checker.h"
+
+namespace posflash {
+
+namespace {
+
+// The words the multi-printer view has always used, and those of every outcome and cause.
+constexpr const char* kViewContext = "MultiDownload";
+constexpr const char* kCauseContext = "CliTexts";
+
+} // namespace
+
+QString CauseTexts::text(const char* english) const {
+    return faces_.text(kViewContext, english);
+}
+
+QString CauseTexts::own(const char* english) const {
+    return faces_.text(kCauseContext, english);
+}
+
+QString CauseTexts::outcome(Outcome outcome) const {
+    switch (outcome) {
+    case Outcome::Completed:
+        return text("completed");
+    case Outcome::Cancelled:
+        return text("cancelled");
+    case Outcome::Refused:
+        return text("refused");
+    case Outcome::Failed:
+        break;
+    }
+    return text("failed");
+}
+
+QString CauseTexts::where(short step, int frame) const {
+    switch (step) {
+    case step::kStartFrame:
+        return text("start frame");
+    case step::kDataFrame:
+        return text("frame %1").arg(frame);
+    case step::kEndFrame:
+        return text("end frame");
+    case step::kFinalFrame:
+        return text("final frame");
+    default:
+        return text("link");
+    }
+}
+
+QString CauseTexts::retry(short step, int frame, int attempt, int status) const {
+    const QString at = where(step, frame);
+    if (status == 0)
+        return text("no answer to %1, attempt %2").arg(at).arg(attempt);
+    if (attempt == 0)
+        return text("%1 refused (status %2)").arg(at).arg(status);
+    return text("%1 refused (status %2), attempt %3").arg(at).arg(status).arg(attempt);
+}
+
+QString CauseTexts::cause(Cause cause, short step, int frame, int attempts,
+                          int linkTimeoutMs) const {
+    switch (cause) {
+    case Cause::None:
+        return {};
+    case Cause::Cancelled:
+        return own("cancelled by the user before the download was complete");
+    case Cause::Stopped:
+        return own("stopped at once: the printer may hold a partial image; download it again");
+    case Cause::PrinterSilent:
+        return own("the printer did not answer %1 (%2 attempts)")
+            .arg(where(step, frame))
+            .arg(attempts);
+    case Cause::PrinterRefused:
+        return own("the printer refused %1 (%2 attempts)").arg(where(step, frame)).arg(attempts);
+    case Cause::WrongFrameNumber:
+        return own("the printer acknowledged another frame than %1").arg(where(step, frame));
+    case Cause::Disconnected:
+        return own("the port or the connection to the printer went away");
+    case Cause::PortMissing:
+        return own("there is no such port");
+    case Cause::PortBusy:
+        return own("the port is open in another program");
+    case Cause::Permission:
+        return own("the system refused access to the port (is the user in the dialout group?)");
+    case Cause::BindRefused:
+        return own("UDP port 67 or 69 could not be bound (another program holds it, or the tool "
+                   "lacks the right to bind it)");
+    case Cause::LinkTimeout:
+        return own("the boot loader did not answer within %1 s").arg(linkTimeoutMs / 1000);
+    case Cause::PrinterAbsent:
+        return own("no printer's USB device is present");
+    case Cause::AddressMissing:
+        return own("the IP or the MAC address is empty");
+    case Cause::BadAddress:
+        return own("the IP or the MAC address is not valid");
+    case Cause::FileNameTooLong:
+        return own("the file's path is too long for the boot loader (at most 128 bytes)");
+    case Cause::MonitorUnreachable:
+        return own("the printer's running firmware did not answer on TCP port 4000, or closed "
+                   "the connection");
+    case Cause::FileNotOpen:
+        return own("the file cannot be read");
+    case Cause::BadTrailer:
+        return own("the program's trailing checksum is wrong: this is not a firmware image");
+    case Cause::TooLarge:
+        return own("the image is too large for the boot loader's frames");
+    case Cause::EmptyImage:
+        return own("the file is empty");
+    case Cause::Busy:
+        return own("a download or boot-loader command already runs for this printer");
+    }
+    return {};
+}
+
+QString CauseTexts::endLine(const DownloadResult& result, int linkTimeoutMs) const {
+    QString line = outcome(result.outcome) + QStringLiteral(": ") + CauseName(result.cause) +
+                   QStringLiteral(" — ") +
+                   cause(result.cause, result.step, result.frame, result.attempts, linkTimeoutMs);
+    if (!result.error.detail.isEmpty())
+        line += QStringLiteral(" (") + result.error.detail + QLatin1Char(')');
+    return line;
+}
+
+} // namespace posflash

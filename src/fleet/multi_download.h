@@ -1,0 +1,138 @@
+#pragma once
+
+#include "download/download_result.h"
+#include "ports/com_port_map.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace posflash {
+
+class DownloadHistory;
+class Engine;
+class SharedBootPorts;
+class UsbInventory;
+
+// The COM-number map of a run: the user's file as it stands, held in memory, so that a node
+// the user names (a pseudo-terminal, a test's link) gets a number for this run only and the
+// file never fills with nodes that are gone tomorrow.
+ComPortMap RunPortMap(const QString& filePath);
+
+// One printer of a download to several, as the front end named or found it.
+struct MultiTarget {
+    QString label;  // what the output calls it
+    QString device; // a device node; empty when the target is a COM number
+    int comNumber = 0;
+    // A printer on the network when ip is set: its address and its MAC, as typed.
+    QString ip;
+    QString mac;
+};
+
+// What every target of the run shares.
+struct MultiSettings {
+    QString file;
+    bool font = false;
+    bool english = true;
+    // A link not up by then ends its target as failed (link-timeout); none: until stopped.
+    std::optional<int> linkTimeoutMs;
+};
+
+// Something that happened to one target, on the run's clock.
+struct TargetEvent {
+    enum class Kind { Start, Linked, Progress, Retry, Refused, Done };
+    Kind kind = Kind::Start;
+    int target = 0; // index into the run's targets
+    qint64 ms = 0;  // since the run began
+    // Progress, and the frame a retry or refusal concerns (accepted + 1).
+    int accepted = 0;
+    int frames = 0;
+    int frameBytes = 0;
+    // Retry, Refused: the step (start, data, end, final frame), the next attempt (0 when none
+    // follows), the refusal's status byte. Done: the step and the attempts of its last frame.
+    short step = 0;
+    int attempt = 0;
+    int status = 0;
+    // Retry, Refused: why the frame goes again; Done: why the download ended.
+    Cause cause = Cause::None;
+    // Done.
+    Outcome result = Outcome::Failed;
+    qint64 durationMs = 0;
+    int retries = 0;
+    int crc16 = -1;
+    QString detail; // the system's own words, when there are any
+};
+
+// Whoever shows the run: a terminal, plain lines, JSON.
+class MultiEventSink {
+public:
+    virtual ~MultiEventSink() = default;
+    virtual void event(const TargetEvent& e) = 0;
+    // Every target is done; exitCode is what the program returns.
+    virtual void finished(int exitCode) = 0;
+    // A target found while the run goes on; its events follow with the next index.
+    virtual void targetAdded(const MultiTarget& target) = 0;
+    // The history could not be written (the download itself is unharmed).
+    virtual void historyNotWritten(const Error& error) { (void)error; }
+};
+
+// Downloads one file to several printers at once, all on the calling thread: one engine per
+// printer, each a state machine on the same event loop. Ports 67 and 69 are bound once for
+// every network printer. Each finished download goes to the history when one is given.
+class MultiDownload {
+public:
+    MultiDownload(std::vector<MultiTarget> targets, MultiSettings settings, ComPortMap& comPorts,
+                  const UsbInventory& inventory, MultiEventSink& sink,
+                  DownloadHistory* history = nullptr);
+    ~MultiDownload();
+    MultiDownload(const MultiDownload&) = delete;
+    MultiDownload& operator=(const MultiDownload&) = delete;
+
+    // 0 all completed, 2 any refused, 1 otherwise.
+    static int exitCodeOf(const std::vector<Outcome>& results);
+
+    // Starts every target. ended(exitCode) follows, from the event loop, once all have ended
+    // (with watching, once stopped too), after the sink's finished().
+    void start(std::function<void(int)> ended);
+    // Keeps the run going after its targets ended, for targets added later, until stop().
+    void setWatching(std::function<int(const std::vector<Outcome>&)> exitCode);
+    // A printer found while running: it starts at once. None after stop().
+    void addTarget(const MultiTarget& target);
+    // The first stop cancels every download (the link wait ends, a frame in flight finishes
+    // its attempts, closing frames go on); a second ends them at once.
+    void stop();
+    bool stopping() const { return stops_ > 0; }
+    bool anyClosing() const;
+
+private:
+    class Target;
+
+    void launch(std::size_t i);
+    void deliver(const TargetEvent& e);
+    void targetFinished(std::size_t i, const DownloadResult& result);
+    void endIfDone();
+
+    std::vector<MultiTarget> targets_;
+    MultiSettings settings_;
+    ComPortMap& comPorts_;
+    const UsbInventory& inventory_;
+    MultiEventSink& sink_;
+    DownloadHistory* history_;
+    QElapsedTimer clock_;
+    // Bound once for every network printer of the run, before any engine starts.
+    std::unique_ptr<SharedBootPorts> bootPorts_;
+    std::vector<std::unique_ptr<Target>> running_;
+    std::vector<Outcome> results_;
+    int done_ = 0;
+    int stops_ = 0;
+    bool started_ = false;
+    bool ended_ = false;
+    std::function<int(const std::vector<Outcome>&)> watchExitCode_;
+    std::function<void(int)> onEnded_;
+};
+
+} // namespace posflash

@@ -1,0 +1,155 @@
+#include "fleet/watch_runner.h"
+
+#include "engine/engine.h"
+#include "ports/com_port_map.h"
+
+namespace posflash {
+
+namespace {
+
+// One printer of the host's inventory, found again by its place on the bus: the boot-loader
+// command goes to its raw device, and waits until it is back there.
+class OneDeviceInventory : public UsbInventory {
+public:
+    OneDeviceInventory(const UsbInventory& host, QString usbPath)
+        : host_(host), usbPath_(std::move(usbPath)) {}
+
+    std::optional<std::vector<UsbDeviceEntry>> devices() const override {
+        auto all = host_.devices();
+        if (!all)
+            return all;
+        std::vector<UsbDeviceEntry> mine;
+        for (UsbDeviceEntry& device : *all)
+            if (device.usbPath == usbPath_)
+                mine.push_back(std::move(device));
+        return mine;
+    }
+
+private:
+    const UsbInventory& host_;
+    QString usbPath_;
+};
+
+} // namespace
+
+// Sends one printer the boot-loader command through an engine of its own, on the run's
+// event loop.
+class BootSwitch {
+public:
+    BootSwitch(HotplugUsbInventory& host, const UsbDeviceEntry& device, bool english)
+        : usbPath_(device.usbPath), inventory_(host, device.usbPath),
+          engine_(comPorts_, inventory_) {
+        engine_.faces().setUseEnglish(english);
+        engine_.watchDevices(&host.monitor());
+    }
+
+    Engine& engine() { return engine_; }
+    const QString& usbPath() const { return usbPath_; }
+
+private:
+    QString usbPath_;
+    ComPortMap comPorts_; // in memory: the raw device needs no COM number
+    OneDeviceInventory inventory_;
+    Engine engine_;
+};
+
+WatchRunner::WatchRunner(MultiSettings settings, UsbTargetFilter filter, bool inboot,
+                         ComPortMap& comPorts, MultiEventSink& view, DownloadHistory* history,
+                         std::function<void(const QString&, bool)> switched)
+    : filter_(std::move(filter)), inboot_(inboot), english_(settings.english), view_(view),
+      switched_(std::move(switched)),
+      downloads_({}, std::move(settings), comPorts, inventory_, *this, history) {}
+
+WatchRunner::~WatchRunner() = default;
+
+void WatchRunner::start(std::function<void(int)> ended) {
+    downloads_.setWatching([this](const auto&) { return exitCode(); });
+    connect(&inventory_.monitor(), &UsbHotplugMonitor::devicesChanged, this, &WatchRunner::scan);
+    // The printers present already, once the run's event loop turns.
+    QMetaObject::invokeMethod(this, &WatchRunner::scan, Qt::QueuedConnection);
+    downloads_.start(std::move(ended));
+}
+
+void WatchRunner::stop() {
+    stopped_ = true;
+    for (auto& s : switches_)
+        s->engine().stop();
+    downloads_.stop();
+}
+
+int WatchRunner::exitCode() const {
+    if (!running_.isEmpty())
+        return 1;
+    for (const auto& [key, result] : result_)
+        if (result != Outcome::Completed)
+            return 1;
+    return 0;
+}
+
+void WatchRunner::scan() {
+    if (stopped_)
+        return;
+    const auto devices = inventory_.devices();
+    if (!devices)
+        return;
+    QSet<QString> present;
+    for (const UsbDeviceEntry& device : FilteredPrinters(*devices, filter_, inboot_)) {
+        const QString key = PrinterKey(device);
+        present.insert(key);
+        const auto last = result_.find(key);
+        const bool completed = last != result_.end() && last->second == Outcome::Completed;
+        if (completed || running_.contains(key))
+            continue;
+        if (!IsComPrinter(device)) {
+            if (!sentToBoot_.contains(key))
+                switchToBootLoader(device);
+            continue;
+        }
+        // A printer that failed is tried again only once it was pulled out and put back.
+        if (last != result_.end() && presentBefore_.contains(key))
+            continue;
+        MultiTarget target;
+        target.label = QStringLiteral("%1 (%2)").arg(
+            device.serialNode, device.serial.isEmpty() ? "USB " + device.usbPath : device.serial);
+        target.device = device.serialNode;
+        keyOf_.push_back(key);
+        running_.insert(key);
+        downloads_.addTarget(target);
+    }
+    presentBefore_ = present;
+}
+
+void WatchRunner::switchToBootLoader(const UsbDeviceEntry& device) {
+    sentToBoot_.insert(PrinterKey(device));
+    switches_.push_back(std::make_unique<BootSwitch>(inventory_, device, english_));
+    BootSwitch* s = switches_.back().get();
+    connect(&s->engine().bootCommand(), &BootCommand::finished, this, [this, s](bool sent) {
+        if (switched_)
+            switched_(s->usbPath(), sent);
+    });
+    if (!s->engine().sendBootCommand({false, {}, false}) && switched_)
+        switched_(s->usbPath(), false);
+}
+
+void WatchRunner::event(const TargetEvent& e) {
+    if (e.kind == TargetEvent::Kind::Done) {
+        const QString& key = keyOf_[static_cast<std::size_t>(e.target)];
+        running_.remove(key);
+        result_[key] = e.result;
+    }
+    view_.event(e);
+}
+
+void WatchRunner::finished(int exitCode) {
+    view_.finished(exitCode);
+}
+
+void WatchRunner::targetAdded(const MultiTarget& target) {
+    view_.targetAdded(target);
+}
+
+void WatchRunner::historyNotWritten(const Error& error) {
+    view_.historyNotWritten(error);
+}
+
+} // namespace posflash
