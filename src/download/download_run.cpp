@@ -69,9 +69,12 @@ DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
                          DownloadObserver& observer, QObject* parent)
     : QObject(parent), job_(std::move(job)), bootFilePath_(std::move(bootFilePath)), parts_(parts),
       observer_(observer), liveRoute_(job_.route) {
-    replyTimer_.setSingleShot(true);
-    linkTimer_.setSingleShot(true);
-    pauseTimer_.setSingleShot(true);
+    // Every wait is at least as long as its number says: a coarse timer may fire 5 % early and
+    // lose a reply that came in time.
+    for (QTimer* timer : {&replyTimer_, &linkTimer_, &pauseTimer_}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
     connect(&replyTimer_, &QTimer::timeout, this, &DownloadRun::attemptOver);
     connect(&linkTimer_, &QTimer::timeout, this, [this] {
         if (phase_ == Phase::Linking)

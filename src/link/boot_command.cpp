@@ -11,6 +11,8 @@ namespace posflash {
 BootCommand::BootCommand(TcpMonitor& monitor, UsbClass& usb, UsbOutput& usbOutput, QObject* parent)
     : QObject(parent), monitor_(monitor), usb_(usb), usbOutput_(usbOutput) {
     timer_.setSingleShot(true);
+    // The pauses are the printer's; a coarse timer may end them up to 5 % early.
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &BootCommand::timeUp);
     connect(&monitor_, &TcpMonitor::connected, this, [this] {
         if (phase_ == Phase::Connecting)
@@ -92,6 +94,14 @@ void BootCommand::timeUp() {
         connectNow();
         return;
     case Phase::Connecting: // no connection in time: nothing is sent, no message
+        // The boot-loader command still pauses before it closes; the font-mode command
+        // leaves the rest to the link.
+        if (!job_.fontMode) {
+            enter(Phase::AfterCommand, kCloseAfterCommandMs);
+            return;
+        }
+        finish();
+        return;
     case Phase::ClosingAfter:
         finish();
         return;
