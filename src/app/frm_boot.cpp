@@ -1,7 +1,7 @@
 #include "app/frm_boot.h"
 
 #include "base/config_paths.h"
-#include "engine/download_record.h"
+#include "fleet/download_record.h"
 #include "ui_frm_boot.h"
 
 #include <QCloseEvent>
@@ -25,9 +25,12 @@ void paintText(QWidget* widget, const QColor& color) {
 
 frmBoot::frmBoot(const UsbInventory& inventory, WindowHost host, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::frmBoot>()), host_(std::move(host)),
-      comPorts_(ComPortMapPath()), inventory_(inventory),
-      engine_(*this, settings_, comPorts_, inventory), TimeSysTimer_(this) {
+      comPorts_(ComPortMapPath()), inventory_(inventory), portModel_(settings_),
+      engine_(comPorts_, inventory), presenter_(*this, engine_.faces(), settings_),
+      TimeSysTimer_(this) {
     ui_->setupUi(this);
+    engine_.watchDevices(&hotplug_);
+    presenter_.onFinished = [this](const DownloadResult& result) { recordDownload(result); };
 
     // The title and notice lines are dark blue; the bottom row sits on a light grey ground.
     const QColor darkBlue(0x00, 0x00, 0x80);
@@ -51,39 +54,36 @@ frmBoot::~frmBoot() = default;
 
 void frmBoot::connectControls() {
     Ui::frmBoot& ui = *ui_;
-    connect(ui.optPortSelect_0, &QRadioButton::clicked, this,
-            [this] { engine_.portModel().optPortSelect_Click(0); });
-    connect(ui.optPortSelect_1, &QRadioButton::clicked, this,
-            [this] { engine_.portModel().optPortSelect_Click(1); });
+    connect(ui.optPortSelect_0, &QRadioButton::clicked, this, [this] { optPortSelect_Click(0); });
+    connect(ui.optPortSelect_1, &QRadioButton::clicked, this, [this] { optPortSelect_Click(1); });
     connect(ui.optGetPortModeSel_0, &QRadioButton::clicked, this,
             [this] { optGetPortModeSel_Click(0); });
     connect(ui.optGetPortModeSel_1, &QRadioButton::clicked, this,
             [this] { optGetPortModeSel_Click(1); });
-    // activated: only the user's choice; the engine's own selections come back through
-    // setComIndex and must not run the action again.
-    connect(ui.ComboSerialSelect, &QComboBox::activated, this,
-            [this](int index) { engine_.portModel().selectComIndex(index); });
+    // activated: only the user's choice; the window's own selections set the index directly.
+    connect(ui.ComboSerialSelect, &QComboBox::activated, this, &frmBoot::ComboSerialSelect_Click);
     connect(ui.ComboBtl, &QComboBox::activated, this,
-            [this](int index) { engine_.portModel().setBaudIndex(index); });
+            [this](int index) { portModel_.setBaudIndex(index); });
     connect(ui.cmdGetComPort, &QPushButton::clicked, this, &frmBoot::cmdGetComPort_Click);
-    connect(ui.cmdCloseSerialUSB, &QPushButton::clicked, this,
-            [this] { engine_.portModel().cmdCloseSerialUSB_Click(); });
+    connect(ui.cmdCloseSerialUSB, &QPushButton::clicked, this, &frmBoot::cmdCloseSerialUSB_Click);
 
     connect(ui.txtcIPAddr, &QLineEdit::textChanged, this, &frmBoot::txtcIPAddr_Change);
     connect(ui.txtcMACAddr, &QLineEdit::textChanged, this, &frmBoot::txtcMACAddr_Change);
     connect(ui.btnOpenFile, &QPushButton::clicked, this, &frmBoot::btnOpenFile_Click);
     connect(ui.btnOpenFontFile, &QPushButton::clicked, this, &frmBoot::btnOpenFontFile_Click);
 
-    connect(ui.btnDownloadFile, &QPushButton::clicked, this,
-            [this] { engine_.driver().btnDownloadFile_Click(); });
+    connect(ui.btnDownloadFile, &QPushButton::clicked, this, &frmBoot::btnDownloadFile_Click);
     connect(ui.btnDownloadFontFile, &QPushButton::clicked, this,
-            [this] { engine_.driver().btnDownloadFontFile_Click(); });
-    connect(ui.cmdCancel, &QPushButton::clicked, this,
-            [this] { engine_.driver().cmdCancel_Click(); });
+            &frmBoot::btnDownloadFontFile_Click);
+    connect(ui.cmdCancel, &QPushButton::clicked, this, &frmBoot::cmdCancel_Click);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, [this] { engine_.driver().cmdCancel_Click(); });
-    connect(ui.cmdAppToBoot, &QPushButton::clicked, this,
-            [this] { engine_.appToBoot().cmdAppToBoot_Click(); });
+    connect(escape, &QShortcut::activated, this, &frmBoot::cmdCancel_Click);
+    connect(ui.cmdAppToBoot, &QPushButton::clicked, this, &frmBoot::cmdAppToBoot_Click);
+    connect(&engine_.bootCommand(), &BootCommand::finished, this, &frmBoot::bootCommandFinished);
+    // The command's write to the USB device leaves the status panel blank, as every send does.
+    connect(&engine_.bootCommand(), &BootCommand::usbWritten, this,
+            [this] { SetStatusText(QString()); });
+    connect(ui.chkFontBootDown, &QCheckBox::toggled, this, &frmBoot::routeChanged);
 
     // toggled, not clicked: a change by the restore runs the action too.
     connect(ui.chkEnglish, &QCheckBox::toggled, this, &frmBoot::chkEnglish_Click);
@@ -93,16 +93,17 @@ void frmBoot::connectControls() {
     ui.lblWebAddr->installEventFilter(this);
 
     connect(&TimeSysTimer_, &QTimer::timeout, this, &frmBoot::TimeSysTimer_Timer);
-    connect(&engine_.driver(), &DownloadDriver::downloadFinished, this, &frmBoot::recordDownload);
-    connect(&engine_.hotplug(), &UsbHotplugMonitor::devicesChanged, this,
-            &frmBoot::refreshLinkIcon);
+    connect(&hotplug_, &UsbHotplugMonitor::devicesChanged, this, &frmBoot::refreshLinkIcon);
 }
 
-void frmBoot::recordDownload() {
-    const HistoryRecord record = RecordOf(engine_.driver().lastSummary(), QStringLiteral("window"),
-                                          CurrentTarget(engine_, *this, comPorts_, inventory_));
-    if (const Failure failed = history_.add(record))
-        qWarning().noquote() << "The download was not recorded in the history:" << failed->text;
+void frmBoot::recordDownload(const DownloadResult& result) {
+    if (result.stage == Stage::Start)
+        return; // nothing was tried
+    if (const Status written = history_.add(RecordOf(result, QStringLiteral("window"))); !written)
+        qWarning().noquote() << "The download was not recorded in the history:"
+                             << written.error().text;
+    if (closing_)
+        close();
 }
 
 bool frmBoot::eventFilter(QObject* watched, QEvent* event) {
@@ -115,20 +116,23 @@ bool frmBoot::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmBoot::closeEvent(QCloseEvent* event) {
-    // Closing ends the program. A link wait has no time limit, so end every wait: a running
-    // download or boot-loader command unwinds, closing its port, and the program quits behind it.
-    if (engine_.driver().isRunning())
-        engine_.driver().cmdCancel_Click();
-    engine_.waits().shutdown();
+    // Closing acts as the cancel button: the link wait ends at once, a frame in flight finishes
+    // its attempts and the closing frames are not cut. The window, greyed, stays until the
+    // download has ended and its port is closed, then goes.
+    engine_.bootCommand().abort();
+    if (engine_.isDownloading()) {
+        if (!closing_)
+            cmdCancel_Click();
+        closing_ = true;
+        setEnabled(false);
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 
 void frmBoot::setStatusLabel(const QString& text) {
     ui_->lblStatus->setText(text);
-}
-
-QString frmBoot::statusLabel() const {
-    return ui_->lblStatus->text();
 }
 
 void frmBoot::setStatusPanel(const QString& text) {
@@ -165,40 +169,6 @@ void frmBoot::setCancelEnabled(bool enabled) {
 
 void frmBoot::setAppToBootEnabled(bool enabled) {
     ui_->cmdAppToBoot->setEnabled(enabled);
-}
-
-void frmBoot::setBootStatusImage(int item) {
-    ui_->imgBootStatus_0->setVisible(false);
-    ui_->imgBootStatus_1->setVisible(false);
-    (item == 1 ? ui_->imgBootStatus_1 : ui_->imgBootStatus_0)->setVisible(true);
-}
-
-void frmBoot::setComIndex(int index) {
-    ui_->ComboSerialSelect->setCurrentIndex(index);
-}
-
-void frmBoot::setPortKindIndex(int index) {
-    (index == 0 ? ui_->optPortSelect_0 : ui_->optPortSelect_1)->setChecked(true);
-}
-
-QString frmBoot::programFilePath() const {
-    return ui_->txtFilePath->text();
-}
-
-QString frmBoot::fontFilePath() const {
-    return ui_->txtFontFilePath->text();
-}
-
-QString frmBoot::ipAddressText() const {
-    return ui_->txtcIPAddr->text();
-}
-
-QString frmBoot::macAddressText() const {
-    return ui_->txtcMACAddr->text();
-}
-
-bool frmBoot::fontBootDown() const {
-    return ui_->chkFontBootDown->isChecked();
 }
 
 } // namespace posflash

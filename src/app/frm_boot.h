@@ -1,12 +1,15 @@
 #pragma once
 
+#include "app/download_presenter.h"
 #include "app/host_readiness.h"
+#include "app/panel.h"
 #include "app/window_host.h"
 #include "base/ini_store.h"
-#include "base/panel.h"
 #include "engine/engine.h"
 #include "history/history_store.h"
 #include "ports/com_port_map.h"
+#include "ports/port_model.h"
+#include "ports/usb_hotplug.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -36,6 +39,9 @@ public:
     ~frmBoot() override;
 
     Engine& engine() { return engine_; }
+    DownloadPresenter& presenter() { return presenter_; }
+    const PortModel& portModel() const { return portModel_; }
+    UsbHotplugMonitor& hotplug() { return hotplug_; }
 
     void GetLastIniFileParameter();
     bool IsEnglishMode();
@@ -43,9 +49,8 @@ public:
     // The link icon at once, when the host reports a device plugged or unplugged.
     void refreshLinkIcon();
 
-    // Panel: what the engine shows and reads.
+    // Panel: what a download shows.
     void setStatusLabel(const QString& text) override;
-    QString statusLabel() const override;
     void setStatusPanel(const QString& text) override;
     void showTipsBox(const QString& prompt, int style) override;
     void setProgressMax(int max) override;
@@ -54,14 +59,6 @@ public:
     void setDownloadEnabled(bool enabled) override;
     void setCancelEnabled(bool enabled) override;
     void setAppToBootEnabled(bool enabled) override;
-    void setBootStatusImage(int item) override;
-    void setComIndex(int index) override;
-    void setPortKindIndex(int index) override;
-    QString programFilePath() const override;
-    QString fontFilePath() const override;
-    QString ipAddressText() const override;
-    QString macAddressText() const override;
-    bool fontBootDown() const override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,17 +89,40 @@ private:
     void cmdGetComPort_Click();
     void optGetPortModeSel_Click(int index);
 
+    // Port choice and downloads (frm_boot_download.cpp).
+    void optPortSelect_Click(int index);
+    void ComboSerialSelect_Click(int index);
+    void cmdCloseSerialUSB_Click();
+    void btnDownloadFile_Click();
+    void btnDownloadFontFile_Click();
+    void startDownload(ImageKind kind);
+    void cmdCancel_Click();
+    void cmdAppToBoot_Click();
+    void bootCommandFinished();
+    // A change of the port kind or of the font route reaches a running download's next frame.
+    void routeChanged();
+    void imgBootStatusSelect(int item);
+    // ShowStatus(0): one space, then the text.
+    void SetStatusText(const QString& text);
+
     void connectControls();
     // A finished download in the history; a write that fails is only logged.
-    void recordDownload();
+    void recordDownload(const DownloadResult& result);
 
     std::unique_ptr<Ui::frmBoot> ui_;
     WindowHost host_;
     IniStore settings_;
     ComPortMap comPorts_;
     const UsbInventory& inventory_;
+    PortModel portModel_;
+    UsbHotplugMonitor hotplug_;
     Engine engine_;
+    DownloadPresenter presenter_;
     HistoryStore history_;
+    // The kind of the download that runs (its route follows the port choice).
+    ImageKind runningKind_ = ImageKind::Program;
+    // Closed during a download: the window goes once the download has ended.
+    bool closing_ = false;
     QTimer TimeSysTimer_;
 
     // Found during start-up, shown once the face is known.

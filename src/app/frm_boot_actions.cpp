@@ -2,8 +2,8 @@
 #include "app/frm_boot.h"
 
 #include "app/locale_rules.h"
-#include "base/userfunction.h"
 #include "download/download_texts.h"
+#include "protocol/frames.h"
 #include "protocol/image_file.h"
 #include "ui_frm_boot.h"
 
@@ -23,12 +23,12 @@ void frmBoot::TimeSysTimer_Timer() {
 }
 
 void frmBoot::refreshLinkIcon() {
-    engine_.driver().imgBootStatusSelect(engine_.usb().FindUsbComPort(false) ? 1 : 0);
+    imgBootStatusSelect(engine_.usb().FindUsbComPort() ? 1 : 0);
 }
 
 void frmBoot::Command2_Click() {
     // Only the count since start; DownloadTotal and the stored "total" keep counting.
-    engine_.driver().clearDownloadNum();
+    presenter_.clearDownloadNum();
     ui_->lblTotal->setText(QStringLiteral("0"));
 }
 
@@ -52,8 +52,7 @@ void frmBoot::btnOpenFile_Click() {
     const LoadedImage image = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
     if (!image.ok() || !CheckBinImageValid(image.bytes)) {
         IsEnglishMode();
-        ShowTipsBox(*this,
-                    image.error == ImageLoadError::TooLarge ? texts::imageTooLarge(engine_.faces())
+        showTipsBox(image.error == ImageLoadError::TooLarge ? texts::imageTooLarge(engine_.faces())
                                                             : texts::fileOpenError(engine_.faces()),
                     1);
         return;
@@ -69,11 +68,6 @@ void frmBoot::btnOpenFontFile_Click() {
         return;
     ui_->txtFontFilePath->setText(path);
     (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("fontfilepath"), path);
-}
-
-void frmBoot::cmdGetComPort_Click() {
-    // Nothing is shown when no printer is found.
-    engine_.usb().FindUsbComPort(true);
 }
 
 void frmBoot::optGetPortModeSel_Click(int index) {

@@ -4,8 +4,6 @@
 #include "app/stored_number.h"
 #include "base/config_paths.h"
 #include "base/settings_file_read.h"
-#include "base/userfunction.h"
-#include "ports/mcommunicate.h"
 #include "ui_frm_boot.h"
 
 #include <QDir>
@@ -24,9 +22,9 @@ constexpr int kDefaultBaudIndex = 4; // "19200"
 void frmBoot::Form_Load() {
     // The random block of the start frame is seeded per download by the engine, and the serial
     // control's line settings are fixed in its class: nothing to do here for either.
-    engine_.portModel().cmdCloseSerialUSB_Click();
+    engine_.closeSerialPort();
     fillPortLists();
-    engine_.driver().imgBootStatusSelect(0);
+    imgBootStatusSelect(0);
     InitConfigFile();
     GetLastIniFileParameter();
 
@@ -39,17 +37,18 @@ void frmBoot::fillPortLists() {
     for (int number = 1; number <= PortModel::kComCount; ++number)
         comList->addItem(QStringLiteral("COM%1").arg(number));
     // Every serial device the host reports gets its COM number now, so the list can show it.
+    // A device the map cannot number is simply left out of the list.
     for (const QString& node : host_.serialPorts())
-        comPorts_.assign(node);
+        (void)comPorts_.assign(node);
     for (const auto& [number, node] : comPorts_.entries())
         if (number >= 1 && number <= comList->count())
             comList->setItemData(number - 1, node, Qt::ToolTipRole);
     // No settings file yet, so the list's action stores nothing.
-    engine_.portModel().selectComIndex(0);
+    ComboSerialSelect_Click(0);
 
     ui_->ComboBtl->addItems(PortModel::BaudList());
     ui_->ComboBtl->setCurrentIndex(-1);
-    engine_.portModel().setBaudIndex(-1);
+    portModel_.setBaudIndex(-1);
 }
 
 void frmBoot::InitConfigFile() {
@@ -97,8 +96,7 @@ void frmBoot::GetLastIniFileParameter() {
 
     // Only the exact word checks the box; a change runs its click action.
     ui.chkEnglish->setChecked(msg("Language") == QLatin1String("true"));
-    engine_.driver().setDownloadTotal(
-        StoredNumber(msg("total"), std::numeric_limits<int>::max(), 0));
+    presenter_.setDownloadTotal(StoredNumber(msg("total"), std::numeric_limits<int>::max(), 0));
     ui.txtFilePath->setText(msg("filepath"));
     ui.txtFontFilePath->setText(msg("fontfilepath"));
     if (const QString ip = msg("ip"); !ip.isEmpty())
@@ -107,18 +105,18 @@ void frmBoot::GetLastIniFileParameter() {
         ui.txtcMACAddr->setText(mac);
 
     const QString com = settings_.GetIniString(QStringLiteral("SERIAL"), QStringLiteral("COM"));
-    engine_.portModel().selectComIndex(StoredNumber(com, PortModel::kComCount, kDefaultComIndex));
+    ComboSerialSelect_Click(StoredNumber(com, PortModel::kComCount, kDefaultComIndex));
 
     const QString baud =
         settings_.GetIniString(QStringLiteral("SERIAL"), QStringLiteral("ComboBtl"));
     const int baudIndex =
         StoredNumber(baud, static_cast<int>(PortModel::BaudList().size()), kDefaultBaudIndex);
     ui.ComboBtl->setCurrentIndex(baudIndex);
-    engine_.portModel().setBaudIndex(baudIndex);
+    portModel_.setBaudIndex(baudIndex);
 
     const QString port =
         settings_.GetIniString(QStringLiteral("PORT"), QStringLiteral("ComboPort"));
-    engine_.portModel().optPortSelect_Click(StoredNumber(port, 2, 0));
+    optPortSelect_Click(StoredNumber(port, 2, 0));
 
     const QString mode = settings_.GetIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"));
     const int modeIndex = StoredNumber(mode, 2, 0);
@@ -135,8 +133,8 @@ void frmBoot::reportStartupProblems() {
     if (!mirrorError_.isEmpty())
         lines << text(QT_TRANSLATE_NOOP("frmBoot", "config.ini not written: %1")).arg(mirrorError_);
     if (!lines.isEmpty())
-        SetStatusText(*this, text(QT_TRANSLATE_NOOP("frmBoot", "Check the setup: %1"))
-                                 .arg(lines.join(QStringLiteral("; "))));
+        SetStatusText(text(QT_TRANSLATE_NOOP("frmBoot", "Check the setup: %1"))
+                          .arg(lines.join(QStringLiteral("; "))));
 }
 
 void frmBoot::txtcIPAddr_Change() {

@@ -63,6 +63,7 @@ public:
     BootCommand& bootCommand() { return bootCommand_; }
 
     UsbClass& usb() { return usb_; }
+    const SerialControl& serial() const { return serial_; }
     const NetworkBoot& network() const { return network_; }
 
     // The clock of the start frame's date and time, and the seed of its random block.

@@ -35,7 +35,7 @@ TEST_F(StartUpTest, FirstStartStoresMarkerMirrorsItThenStoresTheDefaultSelection
     EXPECT_EQ(stored("SERIAL", "COM"), "2");
     EXPECT_EQ(stored("PORT", "ComboPort"), "0");
     EXPECT_EQ(stored("PORT", "AutoGet"), "0");
-    EXPECT_EQ(window->engine().portModel().portKind(), PortKindValue::Network);
+    EXPECT_EQ(window->portModel().portKind(), PortKindValue::Network);
     EXPECT_TRUE(tips.isEmpty());
 }
 
@@ -125,7 +125,7 @@ TEST_F(StartUpTest, RestoresEveryKeyWithoutRewritingTheFile) {
 
     start();
     EXPECT_TRUE(control<QCheckBox>("chkEnglish").isChecked());
-    EXPECT_EQ(window->engine().driver().state().DownloadTotal, 41);
+    EXPECT_EQ(window->presenter().downloadTotal(), 41);
     EXPECT_EQ(control<QLineEdit>("txtFilePath").text(), program);
     EXPECT_EQ(control<QLineEdit>("txtFontFilePath").text(), font);
     EXPECT_EQ(control<QLineEdit>("txtcIPAddr").text(), "10.1.2.3");
@@ -133,7 +133,7 @@ TEST_F(StartUpTest, RestoresEveryKeyWithoutRewritingTheFile) {
     EXPECT_EQ(control<QComboBox>("ComboSerialSelect").currentText(), "COM11");
     EXPECT_EQ(control<QComboBox>("ComboBtl").currentText(), "115200");
     EXPECT_TRUE(control<QRadioButton>("optPortSelect_1").isChecked());
-    EXPECT_EQ(window->engine().portModel().portKind(), PortKindValue::Com);
+    EXPECT_EQ(window->portModel().portKind(), PortKindValue::Com);
     EXPECT_TRUE(control<QRadioButton>("optGetPortModeSel_1").isChecked());
     EXPECT_EQ(control<QLabel>("ShowStatus_0").text(), " USB:COM11,115200,n,8,1");
 
@@ -218,7 +218,7 @@ TEST_F(StartUpTest, BadStoredTotalCountsFromZeroAndOnlyTheExactWordTrueChecksEng
                           .arg(c.total, c.language)
                           .toUtf8());
         start();
-        EXPECT_EQ(window->engine().driver().state().DownloadTotal, c.counted);
+        EXPECT_EQ(window->presenter().downloadTotal(), c.counted);
         EXPECT_FALSE(control<QCheckBox>("chkEnglish").isChecked());
         EXPECT_EQ(stored("MSG", "Language"), c.language); // an unchanged box runs no action
     }

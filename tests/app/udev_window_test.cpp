@@ -41,11 +41,11 @@ TEST(UdevWindowTest, LinkIconFollowsThePrinterAndGetPortSelectsItsComNumber) {
     auto* green = window.findChild<QWidget*>("imgBootStatus_1");
     auto* comList = window.findChild<QComboBox*>("ComboSerialSelect");
     ASSERT_TRUE(grey && green && comList);
-    ASSERT_TRUE(window.engine().hotplug().isActive());
+    ASSERT_TRUE(window.hotplug().isActive());
     EXPECT_TRUE(green->isHidden());
     EXPECT_EQ(comList->currentIndex(), 9);
 
-    QSignalSpy changes(&window.engine().hotplug(), &UsbHotplugMonitor::devicesChanged);
+    QSignalSpy changes(&window.hotplug(), &UsbHotplugMonitor::devicesChanged);
     ASSERT_TRUE(bed.add(kCdcPrinter.description()));
     ASSERT_TRUE(changes.wait(5000));
     EXPECT_FALSE(green->isHidden()); // at once, not at the next clock tick

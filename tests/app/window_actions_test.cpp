@@ -38,7 +38,7 @@ TEST_F(WindowActionsTest, ClockFieldsShowTheLocaleFormatsFromTheFirstTick) {
 TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
     start();
     control<QRadioButton>("optPortSelect_1").click();
-    EXPECT_EQ(window->engine().portModel().portKind(), PortKindValue::Com);
+    EXPECT_EQ(window->portModel().portKind(), PortKindValue::Com);
     EXPECT_EQ(stored("PORT", "ComboPort"), "1");
     EXPECT_EQ(control<QLabel>("ShowStatus_0").text(), " USB:COM3,19200,n,8,1");
 

@@ -44,10 +44,12 @@ protected:
                 onProgress(value);
         });
     }
-    void clickDownload() {
+    // Clicks download and lets the events run until the download has ended.
+    void clickDownload(const char* button = "btnDownloadFile") {
         progressPeak = 0;
         labels.clear();
-        control<QPushButton>("btnDownloadFile").click();
+        control<QPushButton>(button).click();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->engine().isDownloading(); }, 30000));
     }
     QString text(const char* name) const { return control<QLabel>(name).text(); }
 
@@ -64,7 +66,7 @@ TEST_F(WindowDownloadTest, FullDownloadShowsProgressAndCountsIt) {
     startWith(program);
     clickDownload();
 
-    EXPECT_EQ(window->engine().driver().lastOutcome(), DownloadDriver::Outcome::Completed)
+    EXPECT_EQ(window->presenter().lastResult()->outcome, Outcome::Completed)
         << text("lblStatus").toStdString();
     EXPECT_TRUE(text("lblStatus").startsWith(QStringLiteral("耗时: ")));
     EXPECT_TRUE(text("lblStatus").endsWith(QStringLiteral("秒, 下载完成！")));
@@ -87,10 +89,11 @@ TEST_F(WindowDownloadTest, EachDownloadIsRecordedWithItsPrinter) {
     usb.list[0].serial = "SIM";
     startWith(writeProgramFile(1000)); // 2 frames
     clickDownload();
-    control<QPushButton>("btnDownloadFontFile").click(); // no font chosen: nothing runs
+    clickDownload("btnDownloadFontFile"); // no font chosen: nothing runs
 
-    std::vector<HistoryRecord> records;
-    ASSERT_FALSE(HistoryStore(dataHome.filePath("posflash/history.db")).recent(0, records));
+    const auto read = HistoryStore(dataHome.filePath("posflash/history.db")).recent(0);
+    ASSERT_TRUE(read.ok());
+    const std::vector<HistoryRecord>& records = *read;
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].frontEnd, "window");
     EXPECT_EQ(records[0].result, "completed");
@@ -134,7 +137,7 @@ TEST_F(WindowDownloadTest, TheCancelButtonAndEscapeStopTheRunningDownload) {
                 control<QPushButton>("cmdCancel").click();
         };
         clickDownload();
-        EXPECT_EQ(window->engine().driver().lastOutcome(), DownloadDriver::Outcome::Cancelled);
+        EXPECT_EQ(window->presenter().lastResult()->outcome, Outcome::Cancelled);
         EXPECT_EQ(text("lblStatus"), "idel");
         EXPECT_EQ(text("ShowStatus_0"), QStringLiteral(" 停止下载"));
         EXPECT_EQ(control<QProgressBar>("ProgressBar1").value(), 0);
@@ -151,7 +154,8 @@ TEST_F(WindowDownloadTest, ClosingTheWindowDuringADownloadEndsItAndQuits) {
             QTimer::singleShot(0, window.get(), &QWidget::close);
     };
     QApplication::setQuitOnLastWindowClosed(true);
-    QTimer::singleShot(0, window.get(), [this] { clickDownload(); });
+    QTimer::singleShot(0, window.get(),
+                       [this] { control<QPushButton>("btnDownloadFile").click(); });
     // A hang would leave exec() running; this ends it with a code the test rejects.
     QTimer guard;
     guard.setSingleShot(true);
@@ -161,7 +165,7 @@ TEST_F(WindowDownloadTest, ClosingTheWindowDuringADownloadEndsItAndQuits) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     EXPECT_EQ(code, 0);
-    EXPECT_FALSE(window->engine().driver().isRunning());
+    EXPECT_FALSE(window->engine().isDownloading());
     EXPECT_FALSE(window->engine().serial().PortOpen());
     EXPECT_TRUE(tips.isEmpty());
     EXPECT_EQ(stored("MSG", "total"), "");
@@ -177,8 +181,8 @@ TEST_F(WindowDownloadTest, DemoDeviceCountsAsAPrinterWithoutAnyRealInventory) {
     window = std::make_unique<frmBoot>(demo, host);
     window->TimeSysTimer_Timer();
     EXPECT_TRUE(hidden("imgBootStatus_0"));
-    control<QPushButton>("btnDownloadFile").click();
-    EXPECT_EQ(window->engine().driver().lastOutcome(), DownloadDriver::Outcome::Completed)
+    clickDownload();
+    EXPECT_EQ(window->presenter().lastResult()->outcome, Outcome::Completed)
         << text("lblStatus").toStdString();
 }
 

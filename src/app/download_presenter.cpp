@@ -1,0 +1,161 @@
+#include "app/download_presenter.h"
+
+#include "base/faces.h"
+#include "base/ini_store.h"
+#include "download/download_texts.h"
+#include "link/link_texts.h"
+#include "protocol/reply_checker.h"
+
+#include <limits>
+
+namespace posflash {
+
+DownloadPresenter::DownloadPresenter(Panel& panel, const Faces& faces, IniStore& settings,
+                                     QObject* parent)
+    : QObject(parent), panel_(panel), faces_(faces), settings_(settings) {
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+    timer1_.setInterval(kTimer1IntervalMs);
+    connect(&timer1_, &QTimer::timeout, this, &DownloadPresenter::Timer1_Timer);
+}
+
+QString DownloadPresenter::seconds() const {
+    return ElapsedSeconds(elapsedTenths_);
+}
+
+void DownloadPresenter::NowStatus(const QString& status) {
+    panel_.setStatusPanel(QStringLiteral(" ") + status);
+}
+
+void DownloadPresenter::tipsThen(const QString& prompt, std::function<void()> then) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, prompt, then = std::move(then)] {
+            panel_.showTipsBox(prompt, 1);
+            if (then)
+                then();
+        },
+        Qt::QueuedConnection);
+}
+
+void DownloadPresenter::startTimer1() {
+    elapsedTenths_ = 0;
+    timer1_.start();
+}
+
+void DownloadPresenter::Timer1_Timer() {
+    ++elapsedTenths_;
+    if (step_ == step::kLink)
+        panel_.setStatusLabel(texts::linkWaiting(seconds()));
+}
+
+void DownloadPresenter::showCancelled() {
+    panel_.setStatusLabel(texts::cancelledLabel());
+    NowStatus(texts::cancelledPanel());
+}
+
+void DownloadPresenter::started() {
+    NowStatus(texts::downloadBegins(faces_));
+    panel_.setDownloadEnabled(false);
+    panel_.setAppToBootEnabled(false);
+    panel_.setCancelEnabled(true);
+    panel_.setStatusLabel(texts::establishingConnection(faces_));
+}
+
+void DownloadPresenter::linking() {
+    startTimer1();
+}
+
+void DownloadPresenter::enteringBootLoader() {
+    NowStatus(link_texts::enterDownloadStatus());
+}
+
+void DownloadPresenter::linkFromOtherAddress(const QString& sender, const QString& printer) {
+    NowStatus(link_texts::linkFromOtherAddress(faces_, sender, printer));
+}
+
+void DownloadPresenter::linked() {
+    // The count now measures the download itself.
+    startTimer1();
+    panel_.setStatusLabel(texts::readyForDownload(faces_));
+}
+
+void DownloadPresenter::framesKnown(int total) {
+    panel_.setProgressMax(total);
+    panel_.setProgressValue(0);
+}
+
+void DownloadPresenter::dataFrame(int index, int total) {
+    panel_.setStatusLabel(texts::downloadingFrame(faces_, index, total, seconds()));
+    panel_.setProgressValue(index + 1);
+}
+
+void DownloadPresenter::closing() {
+    panel_.setStatusLabel(texts::completing(faces_));
+}
+
+void DownloadPresenter::serialSent(const Status& status) {
+    // The error stays in the status panel: blanking it would hide why nothing reached the
+    // printer.
+    NowStatus(status.ok() ? QString() : status.error().text);
+}
+
+void DownloadPresenter::serialLineError(const Error& error) {
+    NowStatus(error.text);
+}
+
+void DownloadPresenter::transferEnded(const DownloadResult& result) {
+    switch (result.stage) {
+    case Stage::Start:
+        if (result.cause == Cause::FileNotOpen)
+            tipsThen(result.error.text);
+        return;
+    case Stage::Link:
+        timer1_.stop();
+        if (result.error.text.isEmpty())
+            panel_.setStatusLabel(texts::linkFailed(faces_));
+        else
+            tipsThen(result.error.text,
+                     [this] { panel_.setStatusLabel(texts::linkFailed(faces_)); });
+        return;
+    case Stage::Image:
+        // The elapsed timer would go on rewriting the status line under the refusal.
+        timer1_.stop();
+        panel_.setStatusLabel(result.error.text);
+        NowStatus(texts::downloadFailed(faces_));
+        tipsThen(result.error.text);
+        return;
+    case Stage::Frames:
+        break;
+    }
+    if (result.outcome == Outcome::Failed) {
+        panel_.setStatusLabel(texts::downloadFailed(faces_));
+        if (result.cause != Cause::Stopped) // a quitting program shows no box
+            tipsThen(texts::downloadFailed(faces_));
+        return;
+    }
+    if (result.outcome != Outcome::Completed)
+        return;
+    panel_.setStatusLabel(texts::completedAfter(faces_, seconds()));
+    NowStatus(texts::downloadComplete(faces_));
+    constexpr int kMax = std::numeric_limits<int>::max();
+    downloadTotal_ = downloadTotal_ < kMax ? downloadTotal_ + 1 : kMax;
+    downloadNum_ = downloadNum_ < kMax ? downloadNum_ + 1 : kMax;
+    panel_.setDownloadCount(downloadNum_);
+    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("total"),
+                                   QString::number(downloadTotal_));
+}
+
+void DownloadPresenter::finished(const DownloadResult& result) {
+    if (result.stage != Stage::Start) {
+        timer1_.stop();
+        panel_.setProgressValue(0);
+        panel_.setDownloadEnabled(true);
+        panel_.setAppToBootEnabled(true);
+        panel_.setCancelEnabled(false);
+    }
+    lastResult_ = result;
+    if (onFinished)
+        onFinished(result);
+}
+
+} // namespace posflash

@@ -1,0 +1,109 @@
+// The port choice, the downloads and the boot-loader command of the main window: each control
+// becomes a call on the engine; the presenter shows what the download does.
+#include "app/frm_boot.h"
+
+#include "ui_frm_boot.h"
+
+namespace posflash {
+
+void frmBoot::SetStatusText(const QString& text) {
+    setStatusPanel(QStringLiteral(" ") + text);
+}
+
+void frmBoot::imgBootStatusSelect(int item) {
+    ui_->imgBootStatus_0->setVisible(false);
+    ui_->imgBootStatus_1->setVisible(false);
+    (item == 1 ? ui_->imgBootStatus_1 : ui_->imgBootStatus_0)->setVisible(true);
+}
+
+void frmBoot::optPortSelect_Click(int index) {
+    const auto status = portModel_.selectPortKind(index, ui_->txtcIPAddr->text());
+    if (!status)
+        return;
+    engine_.closeSerialPort();
+    (index == 0 ? ui_->optPortSelect_0 : ui_->optPortSelect_1)->setChecked(true);
+    SetStatusText(*status);
+    routeChanged();
+}
+
+void frmBoot::ComboSerialSelect_Click(int index) {
+    const auto status = portModel_.selectComIndex(index);
+    if (!status)
+        return;
+    ui_->ComboSerialSelect->setCurrentIndex(index);
+    engine_.selectComNumber(portModel_.comNumber());
+    SetStatusText(*status);
+}
+
+void frmBoot::cmdCloseSerialUSB_Click() {
+    engine_.closeSerialPort();
+}
+
+void frmBoot::cmdGetComPort_Click() {
+    // Nothing is shown when no printer is found. The list's action runs only for a real
+    // change, so a repeated press leaves the open port and the settings file alone.
+    const auto number = engine_.usb().FindUsbComNumber();
+    if (number && *number - 1 != portModel_.comIndex())
+        ComboSerialSelect_Click(*number - 1);
+}
+
+void frmBoot::routeChanged() {
+    engine_.setRoute(RouteFor(portModel_.portKind() != PortKindValue::Com, runningKind_,
+                              ui_->chkFontBootDown->isChecked()));
+}
+
+void frmBoot::btnDownloadFile_Click() {
+    startDownload(ImageKind::Program);
+}
+
+void frmBoot::btnDownloadFontFile_Click() {
+    startDownload(ImageKind::Font);
+}
+
+void frmBoot::startDownload(ImageKind kind) {
+    // A second download inside the running one would share its frames and its port.
+    if (engine_.isDownloading() || closing_)
+        return;
+    runningKind_ = kind;
+    DownloadJob job;
+    job.kind = kind;
+    job.imagePath =
+        kind == ImageKind::Font ? ui_->txtFontFilePath->text() : ui_->txtFilePath->text();
+    job.route = RouteFor(portModel_.portKind() != PortKindValue::Com, kind,
+                         ui_->chkFontBootDown->isChecked());
+    job.target.comNumber = portModel_.comNumber();
+    job.target.ip = ui_->txtcIPAddr->text();
+    job.target.mac = ui_->txtcMACAddr->text();
+    // The BOOTP answer names the program file, whichever file is sent.
+    engine_.download(job, presenter_, ui_->txtFilePath->text());
+}
+
+void frmBoot::cmdCancel_Click() {
+    if (!engine_.isDownloading())
+        return;
+    presenter_.showCancelled();
+    engine_.cancel();
+}
+
+void frmBoot::cmdAppToBoot_Click() {
+    // Refused while a download runs, whose port the command would take; a second press while
+    // the first runs does nothing.
+    if (engine_.isDownloading() || engine_.bootCommand().isRunning())
+        return;
+    presenter_.NowStatus(QStringLiteral("Enter the download status"));
+    setDownloadEnabled(false);
+    setAppToBootEnabled(false);
+    engine_.sendBootCommand(
+        {portModel_.portKind() != PortKindValue::Com, ui_->txtcIPAddr->text(), false});
+}
+
+void frmBoot::bootCommandFinished() {
+    // The same command switches the printer for a font sent through the running firmware;
+    // that download keeps its buttons.
+    if (engine_.isDownloading())
+        return;
+    setAppToBootEnabled(true);
+    setDownloadEnabled(true);
+}
+
+} // namespace posflash
