@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -31,7 +32,6 @@ using soak::Expectation;
 using soak::FaultKind;
 using testing::NetnsPair;
 using testing::PrinterSimProcess;
-using Outcome = DownloadDriver::Outcome;
 
 constexpr std::uint64_t kDefaultSeed = 20240611;
 constexpr int kDefaultDownloads = 100; // per transport
@@ -92,13 +92,9 @@ protected:
         net_ = new NetnsPair;
         netReady_ = net_->setUp();
         parts_ = new testing::EngineParts;
-        parts_->engine.faces().setUseEnglish(true);
-        parts_->panel.ip = NetnsPair::kPrinterIp;
-        parts_->panel.mac = kMac;
     }
     static void TearDownTestSuite() {
-        std::printf("the engine completed %d downloads in all\n",
-                    parts_->engine.driver().state().DownloadNum);
+        std::printf("the engine completed %d downloads in all\n", completedInAll_);
         delete parts_;
         parts_ = nullptr;
         delete net_;
@@ -107,7 +103,7 @@ protected:
 
     struct Run {
         bool printerStarted = false;
-        Outcome outcome = Outcome::None;
+        Outcome outcome = Outcome::Failed;
         qint64 ms = 0;
         QJsonObject report;
         Bytes received;
@@ -121,12 +117,13 @@ protected:
     static NetnsPair* net_;
     static bool netReady_;
     static testing::EngineParts* parts_;
+    static int completedInAll_;
 
 private:
-    Bytes writeImage(const DownloadPlan& plan, std::mt19937_64& random);
-    Run download(Transport transport, const DownloadPlan& plan);
+    Bytes writeImage(const DownloadPlan& plan, std::mt19937_64& random, DownloadJob& job);
+    Run download(Transport transport, const DownloadPlan& plan, const DownloadJob& job);
     void check(Transport transport, const DownloadPlan& plan, const Run& run, const Bytes& image,
-               int countBefore, const std::vector<int>& idleTimers);
+               const std::vector<int>& idleTimers);
 };
 
 std::uint64_t SoakTest::seed_ = 0;
@@ -134,9 +131,21 @@ int SoakTest::downloads_ = 0;
 NetnsPair* SoakTest::net_ = nullptr;
 bool SoakTest::netReady_ = false;
 testing::EngineParts* SoakTest::parts_ = nullptr;
+int SoakTest::completedInAll_ = 0;
+
+// The recording observer that also starts the network printer once the tool listens.
+class SoakObserver : public testing::RecordingObserver {
+public:
+    void linking() override {
+        RecordingObserver::linking();
+        if (onLinking)
+            onLinking();
+    }
+    std::function<void()> onLinking;
+};
 
 // Random bytes, and for a program the trailer sum that makes the image acceptable.
-Bytes SoakTest::writeImage(const DownloadPlan& plan, std::mt19937_64& random) {
+Bytes SoakTest::writeImage(const DownloadPlan& plan, std::mt19937_64& random, DownloadJob& job) {
     Bytes image(plan.imageSize);
     for (std::uint8_t& b : image)
         b = static_cast<std::uint8_t>(random());
@@ -146,17 +155,19 @@ Bytes SoakTest::writeImage(const DownloadPlan& plan, std::mt19937_64& random) {
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
-    parts_->panel.programFile = path;
-    parts_->panel.fontFile = path;
+    job.imagePath = path;
+    job.kind = plan.font ? ImageKind::Font : ImageKind::Program;
     return image;
 }
 
-SoakTest::Run SoakTest::download(Transport transport, const DownloadPlan& plan) {
+SoakTest::Run SoakTest::download(Transport transport, const DownloadPlan& plan,
+                                 const DownloadJob& job) {
     Engine& engine = parts_->engine;
     // A fresh image file and report for each printer, so nothing of the last one is judged.
     QFile::remove(parts_->dir.filePath("received.bin"));
     QFile::remove(parts_->dir.filePath("report.json"));
     Run run;
+    SoakObserver observer;
     std::unique_ptr<PrinterSimProcess> sim;
     const QStringList udpArgs =
         QStringList{"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac} + plan.simArguments();
@@ -170,32 +181,29 @@ SoakTest::Run SoakTest::download(Transport transport, const DownloadPlan& plan) 
         // the link wait does; started earlier, its first request would find no listener and
         // the link would wait a second for the next one.
         sim = std::make_unique<PrinterSimProcess>(parts_->dir, net_->printerLauncher());
-        parts_->panel.onLabel = [&](const QString& text) {
-            if (text != QLatin1String("Establishing connection..."))
-                return;
-            QTimer::singleShot(0, &engine.driver(), [&] {
+        observer.onLinking = [&] {
+            QTimer::singleShot(0, &engine, [&] {
                 run.printerStarted = sim->startMode(udpArgs);
                 if (!run.printerStarted)
-                    engine.driver().cmdCancel_Click();
+                    engine.cancel();
             });
         };
     }
     // A link that never comes up would wait for ever: press cancel well after any expected end.
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, &engine.driver(),
-                     [&engine] { engine.driver().cmdCancel_Click(); });
+    QObject::connect(&watchdog, &QTimer::timeout, &engine, [&engine] { engine.cancel(); });
     watchdog.start(soak::Expect(plan).minMs + kWatchdogMs);
     QElapsedTimer clock;
     clock.start();
-    if (plan.font)
-        engine.driver().btnDownloadFontFile_Click();
-    else
-        engine.driver().btnDownloadFile_Click();
+    engine.download(job, observer);
+    if (!QTest::qWaitFor([&] { return observer.done(); },
+                         soak::Expect(plan).minMs + 2 * kWatchdogMs))
+        engine.stop();
     run.ms = clock.elapsed();
     watchdog.stop();
-    parts_->panel.onLabel = nullptr;
-    run.outcome = engine.driver().lastOutcome();
+    if (observer.result)
+        run.outcome = observer.result->outcome;
     run.report = sim->stop();
     run.received = sim->received();
     return run;
@@ -210,14 +218,12 @@ std::map<std::uint16_t, int> copiesOf(const QJsonObject& report) {
 }
 
 void SoakTest::check(Transport transport, const DownloadPlan& plan, const Run& run,
-                     const Bytes& image, int countBefore, const std::vector<int>& idleTimers) {
+                     const Bytes& image, const std::vector<int>& idleTimers) {
     Engine& engine = parts_->engine;
     const Expectation expected = soak::Expect(plan);
     ASSERT_TRUE(run.printerStarted);
 
-    EXPECT_EQ(run.outcome, expected.completed ? Outcome::Completed : Outcome::Failed)
-        << "status label: " << parts_->panel.label.toStdString();
-    EXPECT_EQ(parts_->panel.downloadCount, countBefore + (expected.completed ? 1 : 0));
+    EXPECT_EQ(run.outcome, expected.completed ? Outcome::Completed : Outcome::Failed);
     const QJsonArray errors = run.report["errors"].toArray();
     EXPECT_TRUE(errors.isEmpty()) << QJsonDocument(errors).toJson().toStdString();
     EXPECT_EQ(run.report["start_frames"].toInt(), expected.startFrames);
@@ -231,7 +237,6 @@ void SoakTest::check(Transport transport, const DownloadPlan& plan, const Run& r
     EXPECT_LT(run.ms, expected.minMs + kSlackMs);
 
     // Nothing of the download outlives it.
-    EXPECT_FALSE(engine.serial().PortOpen());
     EXPECT_EQ(soak::RunningTimerIds(), idleTimers);
     if (transport == Transport::Udp) {
         EXPECT_EQ(engine.network().linkLocalPort(), 0);
@@ -274,10 +279,18 @@ void SoakTest::soak(Transport transport) {
                          .arg(plan.describe())
                          .toStdString());
         const int partsBefore = result->total_part_count();
-        const Bytes image = writeImage(plan, random);
-        const int countBefore = parts_->panel.downloadCount;
-        const Run run = download(transport, plan);
-        check(transport, plan, run, image, countBefore, idleTimers);
+        DownloadJob job;
+        if (udp) {
+            job.route = Route::Network;
+            job.target.ip = NetnsPair::kPrinterIp;
+            job.target.mac = kMac;
+        } else {
+            job.target.comNumber = 3;
+        }
+        const Bytes image = writeImage(plan, random, job);
+        const Run run = download(transport, plan, job);
+        check(transport, plan, run, image, idleTimers);
+        completedInAll_ += run.outcome == Outcome::Completed ? 1 : 0;
         imposedMs += soak::Expect(plan).minMs;
 
         const auto kind = static_cast<std::size_t>(plan.kind);
@@ -335,16 +348,12 @@ TEST_F(SoakTest, PseudoTerminal) {
     ASSERT_TRUE(p.map.setMapping(3, p.dir.filePath("printer-tty")));
     p.usb.list = {{"USB\\VID_0483&PID_5740\\SIM0001", p.dir.filePath("printer-tty"),
                    p.dir.filePath("printer-tty")}};
-    p.engine.portModel().setBaudIndex(7);
-    p.engine.portModel().selectComIndex(2);
-    p.engine.portModel().optPortSelect_Click(1);
     soak(Transport::PseudoTerminal);
 }
 
 TEST_F(SoakTest, Udp) {
     if (!netReady_)
         GTEST_SKIP() << "no network namespaces here: " << net_->why().toStdString();
-    parts_->engine.portModel().optPortSelect_Click(0);
     soak(Transport::Udp);
 }
 
