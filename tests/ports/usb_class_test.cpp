@@ -17,32 +17,33 @@ TEST_F(UsbClassTest, UnknownPairsLowerCaseSpellingsAndAnUnreachableInventoryFind
     inventory.list = {usbDevice("USB\\VID_0483&PID_5741\\PRN", "/dev/ttyACM0", "/dev/ttyACM0"),
                       usbDevice("USB\\vid_0483&pid_5740\\PRN", "/dev/ttyACM1", "/dev/ttyACM1"),
                       usbDevice("USB\\Vid_1fc9&Pid_2014\\PRN", "/dev/ttyACM2", "/dev/ttyACM2")};
-    EXPECT_FALSE(ports.usb().FindUsbDevice());
-    EXPECT_FALSE(ports.usb().FindUsbComPort(true));
+    EXPECT_FALSE(usb.FindUsbDevice());
+    EXPECT_FALSE(usb.FindUsbComPort());
     inventory.list = {usbDevice(kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0")};
     inventory.reachable = false;
-    EXPECT_FALSE(ports.usb().FindUsbDevice());
-    EXPECT_FALSE(ports.usb().FindUsbComPort(true));
-    EXPECT_TRUE(ports.usb().UsbDevicePath().isEmpty());
-    EXPECT_EQ(ports.portModel().comIndex(), 0);
+    EXPECT_FALSE(usb.FindUsbDevice());
+    EXPECT_FALSE(usb.FindUsbComPort());
+    EXPECT_TRUE(usb.UsbDevicePath().isEmpty());
+    EXPECT_FALSE(usb.FindUsbComNumber());
     EXPECT_FALSE(QFileInfo::exists(comPortsPath()));
 }
 
 TEST_F(UsbClassTest, FirstDeviceInTheHostsOrderWinsNotTheFirstId) {
     inventory.list = {usbDevice("USB\\VID_1FC9&PID_2014\\B", "/dev/ttyACM7", "/dev/ttyACM7"),
                       usbDevice(kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0")};
-    ASSERT_TRUE(ports.usb().FindUsbComPort(true));
-    EXPECT_EQ(ports.portModel().comIndex() + 1, comPorts.comNumberOf("/dev/ttyACM7"));
+    ASSERT_TRUE(usb.FindUsbComPort());
+    const std::optional<int> number = usb.FindUsbComNumber(); // assigns the number on first sight
+    EXPECT_EQ(number, comPorts.comNumberOf("/dev/ttyACM7"));
     EXPECT_EQ(comPorts.comNumberOf("/dev/ttyACM0"), 0);
 }
 
 TEST_F(UsbClassTest, FailedPathLookupKeepsThePreviousPath) {
     inventory.list = {usbDevice(kRawOnlyPrinter, {}, "/dev/usb/lp3")};
-    ASSERT_TRUE(ports.usb().FindUsbDevice());
-    EXPECT_EQ(ports.usb().UsbDevicePath(), "/dev/usb/lp3");
+    ASSERT_TRUE(usb.FindUsbDevice());
+    EXPECT_EQ(usb.UsbDevicePath(), "/dev/usb/lp3");
     inventory.list = {usbDevice(kRawOnlyPrinter)};
-    EXPECT_TRUE(ports.usb().FindUsbDevice());
-    EXPECT_EQ(ports.usb().UsbDevicePath(), "/dev/usb/lp3");
+    EXPECT_TRUE(usb.FindUsbDevice());
+    EXPECT_EQ(usb.UsbDevicePath(), "/dev/usb/lp3");
 }
 
 } // namespace

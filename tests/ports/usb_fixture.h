@@ -1,10 +1,8 @@
 #pragma once
 
-#include "base/ini_store.h"
 #include "ports/com_port_map.h"
+#include "ports/usb_class.h"
 #include "support/fake_usb_inventory.h"
-#include "support/port_layer.h"
-#include "support/recording_panel.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -44,24 +42,17 @@ inline UsbDeviceEntry usbDevice(const QString& instanceId, const QString& serial
     return UsbDeviceEntry{instanceId, serialNode, rawNode};
 }
 
-// The ports layer over a fake USB inventory, with its settings file and COM-number map on disk.
+// USB discovery over a fake inventory, with its COM-number map on disk.
 class UsbPortsTest : public ::testing::Test {
 protected:
-    UsbPortsTest()
-        : settings(dir.filePath("sys_config.ini")), comPorts(dir.filePath("comports.ini")),
-          ports(panel, settings, comPorts, inventory) {
-        ports.portModel().setBaudIndex(7);
-    }
+    UsbPortsTest() : comPorts(dir.filePath("comports.ini")) {}
 
-    QString settingsPath() const { return settings.fileName(); }
     QString comPortsPath() const { return comPorts.fileName(); }
 
     QTemporaryDir dir;
-    RecordingPanel panel;
-    IniStore settings;
     ComPortMap comPorts;
     FakeUsbInventory inventory;
-    PortLayer ports;
+    UsbClass usb{inventory, comPorts};
 };
 
 } // namespace posflash::testing

@@ -61,7 +61,7 @@ protected:
         inventory.list = {usbDevice("USB\\VID_0483&PID_5743\\PRN", {}, "/dev/usb/lp0")};
     }
     ScriptedFiles files;
-    UsbOutput output{ports.usb(), files};
+    UsbOutput output{usb, files};
 };
 
 TEST_F(UsbOutputTest, TenThousandBytesGoOutAs8192Then1808) {
@@ -128,12 +128,10 @@ TEST_F(UsbPortsTest, BootCommandReachesATtyRawNodeByteForByte) {
     ASSERT_TRUE(cookOutput(printer.slavePath()));
     inventory.list = {
         usbDevice("USB\\VID_0483&PID_5740\\PRN", printer.slavePath(), printer.slavePath())};
-    ports.portModel().optPortSelect_Click(1);
-    ports.portModel().setAppToBootActive(true);
+    UsbOutput output{usb};
     const Bytes command{0x1F, 0x1B, 0x1C, 0x0A, 0x0D, 0x11, 0x13, 0x03, 0x04, 0x7F, 0xFF};
-    ASSERT_TRUE(ports.portModel().PortSendData(command));
+    ASSERT_TRUE(output.UsbSendData(command));
     EXPECT_EQ(printer.read(command.size()), command);
-    EXPECT_FALSE(ports.serial().PortOpen());
 }
 
 } // namespace
