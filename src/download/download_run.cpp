@@ -99,6 +99,11 @@ FrameTransport& DownloadRun::transportFor(Route route) {
     return parts_.network;
 }
 
+void DownloadRun::serialLineFailed(const Error& error) {
+    lineLost_ = true;
+    observer_.serialLineError(error);
+}
+
 void DownloadRun::setRoute(Route route) {
     liveRoute_ = route;
 }
@@ -275,6 +280,7 @@ void DownloadRun::sendFrame(std::uint8_t command, short step, int waitMs) {
     waitMs_ = waitMs;
     attempt_ = 0;
     wrongFrameInFrame_ = false;
+    lineLost_ = false;
     attempt();
 }
 
@@ -374,12 +380,15 @@ void DownloadRun::frameFailed() {
         cause = Cause::PrinterRefused;
     } else if (wrongFrameInFrame_) {
         cause = Cause::WrongFrameNumber;
+    } else if (lineLost_) {
+        cause = Cause::Disconnected;
     } else if (sendFault_) {
         // A line that carried this download's frames and then cannot be opened has gone away
         // (unplugged, switched off): it is not a port that was never there.
         cause = liveRoute_ == Route::Com && !handedOver_ ? causeOfSerialError(sendFault_->code)
                                                          : Cause::Disconnected;
-        error.detail = sendFault_->detail.isEmpty() ? sendFault_->text : sendFault_->detail;
+        // The system's words only: the serial error's own text is the window's, in one face.
+        error.detail = sendFault_->detail;
     }
     endTransfer(Outcome::Failed, cause, error);
 }

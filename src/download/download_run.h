@@ -58,6 +58,8 @@ public:
     void cancel();
     // Ends at once, closing frames included; nothing waits for the printer.
     void stop();
+    // The serial line failed while open (device gone): shown, and the cause if the frame fails.
+    void serialLineFailed(const Error& error);
     // The route later attempts are sent on (the window's port choice may change meanwhile);
     // replies are still read where the job's route reads them.
     void setRoute(Route route);
@@ -121,6 +123,7 @@ private:
     bool wrongFrameSeen_ = false;      // an acceptance of another frame in this attempt
     bool wrongFrameInFrame_ = false;   // ... in any attempt of this frame
     std::optional<Error> sendFault_;   // the last attempt's hand-over error
+    bool lineLost_ = false;            // the serial line failed during this frame
     bool handedOver_ = false;          // a frame of this download reached the medium
     bool cancelRequested_ = false;
 

@@ -12,7 +12,12 @@ namespace posflash {
 Engine::Engine(ComPortMap& comPorts, const UsbInventory& inventory, QObject* parent)
     : QObject(parent), comPorts_(comPorts), inventory_(inventory), serial_(comPorts),
       serialTransport_(serial_), usb_(inventory, comPorts), usbOutput_(usb_), network_(faces_),
-      bootCommand_(monitor_, usb_, usbOutput_) {}
+      bootCommand_(monitor_, usb_, usbOutput_) {
+    connect(&serialTransport_, &SerialTransport::lineError, this, [this](const Error& error) {
+        if (run_)
+            run_->serialLineFailed(error);
+    });
+}
 
 Engine::~Engine() {
     if (run_)

@@ -8,8 +8,8 @@ namespace posflash {
 
 SerialTransport::SerialTransport(SerialControl& serial, QObject* parent)
     : FrameTransport(parent), serial_(serial) {
-    serial_.onReceive = [this](ByteView bytes) { emit replied(bytes); };
-    serial_.onLineError = [this](const Error& error) { emit lineError(error); };
+    connect(&serial_, &SerialControl::received, this, &FrameTransport::replied);
+    connect(&serial_, &SerialControl::lineError, this, &SerialTransport::lineError);
 }
 
 Status SerialTransport::send(ByteView frame) {

@@ -107,8 +107,7 @@ void SerialControl::readArrivals() {
         const qint64 got = port_.read(reinterpret_cast<char*>(piece.data()), kInputLen);
         if (got <= 0)
             break;
-        if (onReceive)
-            onReceive(ByteView(piece.data(), static_cast<std::size_t>(got)));
+        emit received(ByteView(piece.data(), static_cast<std::size_t>(got)));
     }
 }
 
@@ -121,8 +120,8 @@ void SerialControl::handleError(QSerialPort::SerialPortError error) {
         Error failed = CommError(error, port_.errorString());
         closePort();
         port_.clearError();
-        if (wasOpen && onLineError)
-            onLineError(failed);
+        if (wasOpen)
+            emit lineError(failed);
     }
 }
 

@@ -42,14 +42,15 @@ public:
     // The device node behind the current COM number (empty when unmapped).
     QString devicePath() const;
 
-    // Called for every arrival with at most kInputLen bytes.
-    std::function<void(ByteView)> onReceive;
-    // Called when the line fails while open (device gone, read error); the port is closed.
-    // The error carries Qt's own message as its detail.
-    std::function<void(const Error&)> onLineError;
-
     // Replaces the carrier-detect watch (tests drive the change through a fake).
     void setModemLineWatch(std::unique_ptr<ModemLineWatch> watch);
+
+signals:
+    // Every arrival, at most kInputLen bytes.
+    void received(posflash::ByteView bytes);
+    // The line failed while open (device gone, read error) and the port is closed. The error
+    // carries Qt's own message as its detail.
+    void lineError(const posflash::Error& error);
 
 private:
     void readArrivals();
