@@ -36,8 +36,8 @@ void ProcessSignals::watch(std::function<void()> onStop) {
         return;
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
-        readPending();
-        if (arrived_ && onStop_)
+        // Each signal counts: a second Ctrl-C means more than the first.
+        for (int n = readPending(); n > 0 && onStop_; --n)
             onStop_();
     });
 }
@@ -47,12 +47,15 @@ bool ProcessSignals::arrived() {
     return arrived_;
 }
 
-void ProcessSignals::readPending() {
+int ProcessSignals::readPending() {
     if (fd_ < 0)
-        return;
+        return 0;
+    int count = 0;
     signalfd_siginfo info{};
     while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-        arrived_ = true;
+        ++count;
+    arrived_ = arrived_ || count > 0;
+    return count;
 }
 
 } // namespace posflash

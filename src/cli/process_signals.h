@@ -18,14 +18,16 @@ public:
     ProcessSignals(const ProcessSignals&) = delete;
     ProcessSignals& operator=(const ProcessSignals&) = delete;
 
-    // Calls onStop from the event loop when a stop signal arrives (needs the application).
+    // Calls onStop from the event loop once for each stop signal that arrives (needs the
+    // application).
     void watch(std::function<void()> onStop);
     // Whether a stop signal has arrived, including one still waiting to be read.
     bool arrived();
     int fd() const { return fd_; }
 
 private:
-    void readPending();
+    // The signals read now.
+    int readPending();
 
     int fd_ = -1;
     bool arrived_ = false;

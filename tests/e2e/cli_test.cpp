@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -36,16 +37,25 @@ struct Finished {
 class CliTest : public ::testing::Test {
 protected:
     // Runs the tool to its end; one that outlives timeoutMs is killed and reported as such.
-    static Finished run(const QStringList& args, int timeoutMs = 5000) {
+    Finished run(const QStringList& args, int timeoutMs = 5000) {
         return runProgram(kCli, args, timeoutMs);
     }
     // The tool behind a bash command line, which gets the tool as $0 and then args.
-    static Finished runInBash(const QString& script, const QStringList& args, int timeoutMs) {
+    Finished runInBash(const QString& script, const QStringList& args, int timeoutMs) {
         return runProgram("bash", QStringList{"-c", script, kCli} + args, timeoutMs);
     }
 
-    static Finished runProgram(const QString& program, const QStringList& args, int timeoutMs) {
+    // The tool keeps its history and its COM-number map in the test's folder.
+    void isolate(QProcess& cli) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", dir.filePath("data"));
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        cli.setProcessEnvironment(env);
+    }
+
+    Finished runProgram(const QString& program, const QStringList& args, int timeoutMs) {
         QProcess cli;
+        isolate(cli);
         QElapsedTimer clock;
         clock.start();
         cli.start(program, args);
@@ -79,7 +89,8 @@ protected:
     }
 
     // Starts the tool and waits for a line of standard output that begins with prefix.
-    static bool startUntilLine(QProcess& cli, const QStringList& args, const QString& prefix) {
+    bool startUntilLine(QProcess& cli, const QStringList& args, const QString& prefix) {
+        isolate(cli);
         cli.start(kCli, args);
         while (cli.waitForReadyRead(10000)) {
             while (cli.canReadLine())
@@ -129,17 +140,10 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
     }
 }
 
-TEST_F(CliTest, AgainstThePrinterRefusedImageExitsTwoAndAnyFileNameLoads) {
+// (An image refused once the link is up is in the history test.)
+TEST_F(CliTest, AFileNameThatIsNotUtf8LoadsTheVeryFileItNames) {
     PrinterSimProcess sim(dir);
     ASSERT_TRUE(sim.start());
-
-    // The empty font is only refused once the link is up.
-    const Finished empty =
-        run({"download", "--font", "--port", sim.link(), write("empty.bin", {})});
-    EXPECT_EQ(empty.exitCode, 2) << empty.err.toStdString();
-    EXPECT_TRUE(empty.err.contains("empty")) << empty.err.toStdString();
-
-    // A name that is not UTF-8 reaches the very file it names.
     const QByteArray image = fontBytes(5000);
     const QByteArray rawName = QFile::encodeName(dir.path()) + "/f\xff\xfeont.bin";
     const int fd = ::open(rawName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -159,37 +163,121 @@ TEST_F(CliTest, AgainstThePrinterRefusedImageExitsTwoAndAnyFileNameLoads) {
               image);
 }
 
-TEST_F(CliTest, StopSignalEndsTheRunPromptlyWithExitOne) {
-    // During the link wait: nothing answers on the line.
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    const QString font = write("font.bin", fontBytes(100 * 1024));
-    QProcess linking;
-    ASSERT_TRUE(startUntilLine(linking, {"download", "--font", "--port", pty.slavePath(), font},
-                               "Establishing"));
-    QElapsedTimer clock;
-    clock.start();
-    linking.terminate();
-    ASSERT_TRUE(linking.waitForFinished(3000));
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_EQ(linking.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(linking.exitCode(), 1);
+TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
+    struct Case {
+        const char* name;
+        QStringList faults;
+        int imageBytes;
+        const char* waitFor; // the line after which the signals go
+        int stops;           // stop signals sent
+        int exitCode;
+        const char* said; // on standard output or error
+        bool endFrames;   // the printer saw the end frame
+    };
+    const std::vector<Case> cases = {
+        // A frame in flight finishes its attempts, then no data frame follows.
+        {"cancel during the data frames",
+         {"--think", "20"},
+         100 * 1024,
+         "frame 1/",
+         1,
+         1,
+         "cancelled: cancelled",
+         false},
+        // The end and final frames go on after a cancel, and the download completes.
+        {"cancel in the closing frames",
+         {"--think", "300"},
+         100,
+         "sending the closing frames",
+         1,
+         0,
+         "finishing the closing frames",
+         true},
+        // A second signal ends the wait for a silent printer at once.
+        {"second signal stops at once",
+         {"--silent"},
+         100,
+         "linked",
+         2,
+         1,
+         "failed: stopped — stopped at once: the printer may hold a partial image",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir simDir;
+        PrinterSimProcess sim(simDir);
+        ASSERT_TRUE(sim.start(c.faults));
+        const QString font = write("font.bin", fontBytes(c.imageBytes));
+        QProcess cli;
+        ASSERT_TRUE(startUntilLine(
+            cli, {"download", "--lang", "en", "--font", "--port", sim.link(), font}, c.waitFor));
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+        if (c.stops == 2)
+            ::kill(static_cast<pid_t>(cli.processId()), SIGTERM);
+        ASSERT_TRUE(cli.waitForFinished(3000));
+        EXPECT_LT(clock.elapsed(), 1500);
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(cli.exitCode(), c.exitCode);
+        const QString said =
+            QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError());
+        EXPECT_TRUE(said.contains(c.said)) << said.toStdString();
+        const QJsonObject report = sim.stop();
+        EXPECT_LT(report["data_frames"].toInt(), 50);
+        EXPECT_EQ(report["end_frames"].toInt() > 0, c.endFrames);
+    }
+}
 
-    // During a frame wait: a printer that thinks 20 ms before each reply.
-    PrinterSimProcess sim(dir);
-    ASSERT_TRUE(sim.start({"--think", "20"}));
-    QProcess loading;
-    ASSERT_TRUE(startUntilLine(loading, {"download", "--font", "--port", sim.link(), font},
-                               "Downloading NO.1 "));
-    clock.restart();
-    ::kill(static_cast<pid_t>(loading.processId()), SIGINT);
-    ASSERT_TRUE(loading.waitForFinished(3000));
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_EQ(loading.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(loading.exitCode(), 1);
-    const QJsonObject report = sim.stop();
-    EXPECT_LT(report["data_frames"].toInt(), 50);
-    EXPECT_EQ(report["end_frames"].toInt(), 0);
+TEST_F(CliTest, EachCauseInTheCommandLinesOwnWordsNeverTheWindowsChineseOnlyTexts) {
+    QByteArray program;
+    for (int i = 0; i < 1024; ++i)
+        program += static_cast<char>(i & 0xFF);
+    const QString badTrailer = write("bad.bin", program + QByteArray(4, '\0'));
+    const QString font = write("font.bin", fontBytes(10 * 1024));
+    struct Case {
+        QStringList faults; // empty: no printer is needed
+        QString file;
+        QStringList port;
+        int exitCode;
+        const char* line;
+    };
+    const std::vector<Case> cases = {
+        {{"--drop", "2:3"},
+         font,
+         {},
+         1,
+         "failed: printer-silent — the printer did not answer frame 2 (3 attempts)"},
+        {{"--refuse", "3:5:3"},
+         font,
+         {},
+         1,
+         "failed: printer-refused — the printer refused frame 3 (3 attempts)"},
+        {{"--disconnect-after", "2"}, font, {}, 1, "failed: disconnected"},
+        {{}, badTrailer, {"--port", "COM7"}, 2, "refused: bad-trailer — the program's trailing"},
+        {{}, font, {"--port", "COM200"}, 1, "failed: printer-absent"},
+    };
+    // The window's texts that exist in Chinese only, and its idle state.
+    const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        QTemporaryDir simDir;
+        PrinterSimProcess sim(simDir);
+        QStringList port = c.port;
+        if (!c.faults.isEmpty()) {
+            ASSERT_TRUE(sim.start(c.faults));
+            port = {"--port", sim.link()};
+        }
+        const QStringList fontFlag = c.file == font ? QStringList{"--font"} : QStringList{};
+        const Finished r = run(
+            QStringList{"download", "--lang", "en"} + fontFlag + port + QStringList{c.file}, 20000);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        const QString said = QString::fromUtf8(r.out) + r.err;
+        EXPECT_TRUE(said.contains(c.line)) << said.toStdString();
+        EXPECT_FALSE(said.contains(chinese)) << said.toStdString();
+        EXPECT_FALSE(said.contains("idel")) << said.toStdString();
+    }
 }
 
 TEST_F(CliTest, ClosedOutputPipeDoesNotStopTheDownload) {
@@ -230,91 +318,73 @@ TEST_F(CliTest, CheckTellsWhatWouldBeSentOrWhyNot) {
     EXPECT_EQ(sendable[0]["size"].toInt(), 9);
     EXPECT_TRUE(sendable[0]["sendable"].toBool());
 
-    // 1028 bytes: two full 512-byte frames and one of four; the trailer is the sum of the
-    // 1024 bytes before it (four times 0+1+...+255 = 130560 = 0x0001FE00, little-endian).
     QByteArray program;
     for (int i = 0; i < 1024; ++i)
         program += static_cast<char>(i & 0xFF);
-    const Finished good =
-        run({"check", "--json", write("good.bin", program + QByteArray("\x00\xFE\x01\x00", 4))});
-    EXPECT_EQ(good.exitCode, 0) << good.err.toStdString();
-    const auto counted = jsonLines(good.out);
-    ASSERT_EQ(counted.size(), 1u);
-    EXPECT_EQ(counted[0]["frames"].toInt(), 3);
-    EXPECT_TRUE(counted[0]["trailer_sum"].toBool());
-
     // Refused for the download's own reasons, with exit 2.
     const Finished wrongSum = run({"check", write("bad.bin", program + QByteArray(4, '\0'))});
     EXPECT_EQ(wrongSum.exitCode, 2);
     EXPECT_TRUE(wrongSum.out.contains("trailer sum:  wrong")) << wrongSum.out.toStdString();
     EXPECT_TRUE(wrongSum.out.contains("Error opening the file")) << wrongSum.out.toStdString();
-    const Finished empty = run({"check", "--font", write("empty.bin", {})});
-    EXPECT_EQ(empty.exitCode, 2);
-    EXPECT_TRUE(empty.out.contains("empty")) << empty.out.toStdString();
 }
 
-TEST_F(CliTest, HistoryListsEachDownloadNewestFirst) {
-    const QByteArray previous = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+TEST_F(CliTest, HistoryRecordsEachDownloadAsItEndedWithItsDeviceAndCause) {
     PrinterSimProcess sim(dir);
-    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(sim.start({"--think", "20"}));
+    // The user's map names the device COM7: the record keeps both.
+    QDir().mkpath(dir.filePath("config/posflash"));
+    write("config/posflash/comports.ini", "[ports]\nCOM7=" + sim.link().toUtf8() + "\n");
     const QString font = write("font.bin", "123456789");
-    EXPECT_EQ(run({"download", "--font", "--port", sim.link(), font}, 20000).exitCode, 0);
-    // Refused once the link is up: recorded too.
-    EXPECT_EQ(run({"download", "--font", "--port", sim.link(), write("e.bin", {})}, 20000).exitCode,
-              2);
-    sim.stop();
-
-    const Finished history = run({"history", "--json"});
-    const Finished newest = run({"history", "--json", "--limit", "1"});
-    qputenv("XDG_DATA_HOME", previous);
-    EXPECT_EQ(history.exitCode, 0) << history.err.toStdString();
-    const auto records = jsonLines(history.out);
-    ASSERT_EQ(records.size(), 2u) << history.out.toStdString();
-    EXPECT_EQ(records[0]["result"].toString(), "refused");
-    EXPECT_TRUE(records[0]["reason"].toString().contains("empty"));
-    const QJsonObject& done = records[1];
-    EXPECT_EQ(done["result"].toString(), "completed");
-    EXPECT_EQ(done["front_end"].toString(), "cli");
-    EXPECT_EQ(done["kind"].toString(), "font");
-    EXPECT_EQ(done["device"].toString(), sim.link());
-    EXPECT_EQ(done["file"].toString(), font);
-    EXPECT_EQ(done["size"].toInt(), 9);
-    EXPECT_EQ(done["crc16"].toInt(), 0x31C3);
-    EXPECT_EQ(done["frames"].toInt(), 1);
-    EXPECT_EQ(done["retries"].toInt(), 0);
-    EXPECT_TRUE(done["reason"].isNull());
-    EXPECT_EQ(jsonLines(newest.out).size(), 1u);
-}
-
-TEST_F(CliTest, TwoProcessesRecordingAtOnceBothLand) {
-    const QByteArray previous = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
-    QTemporaryDir firstDir;
-    QTemporaryDir secondDir;
-    PrinterSimProcess first(firstDir);
-    PrinterSimProcess second(secondDir);
-    ASSERT_TRUE(first.start());
-    ASSERT_TRUE(second.start());
-    const QString font = write("font.bin", fontBytes(4096));
     // Two tools, each its own process and database connection, finishing together.
+    QTemporaryDir otherDir;
+    PrinterSimProcess other(otherDir);
+    ASSERT_TRUE(other.start());
     QProcess a;
     QProcess b;
-    a.start(kCli, {"download", "--font", "--port", first.link(), font});
-    b.start(kCli, {"download", "--font", "--port", second.link(), font});
+    isolate(a);
+    isolate(b);
+    a.start(kCli, {"download", "--font", "--port", sim.link(), font});
+    b.start(kCli, {"download", "--font", "--port", other.link(), font});
     EXPECT_TRUE(a.waitForFinished(20000));
     EXPECT_TRUE(b.waitForFinished(20000));
     EXPECT_EQ(a.exitCode(), 0) << a.readAllStandardError().toStdString();
     EXPECT_EQ(b.exitCode(), 0) << b.readAllStandardError().toStdString();
+    // Refused once the link is up: recorded too.
+    EXPECT_EQ(run({"download", "--font", "--port", sim.link(), write("e.bin", {})}, 20000).exitCode,
+              2);
+    // Stopped by Ctrl-C: cancelled, not failed.
+    QProcess cancelled;
+    ASSERT_TRUE(startUntilLine(
+        cancelled,
+        {"download", "--font", "--port", sim.link(), write("big.bin", fontBytes(100 * 1024))},
+        "frame 1/"));
+    ::kill(static_cast<pid_t>(cancelled.processId()), SIGINT);
+    ASSERT_TRUE(cancelled.waitForFinished(3000));
+    sim.stop();
+
     const Finished history = run({"history", "--json"});
-    qputenv("XDG_DATA_HOME", previous);
+    EXPECT_EQ(history.exitCode, 0) << history.err.toStdString();
     const auto records = jsonLines(history.out);
-    ASSERT_EQ(records.size(), 2u) << history.out.toStdString();
-    QStringList devices{records[0]["device"].toString(), records[1]["device"].toString()};
-    devices.sort();
-    QStringList expected{first.link(), second.link()};
-    expected.sort();
-    EXPECT_EQ(devices, expected);
+    ASSERT_EQ(records.size(), 4u) << history.out.toStdString();
+    EXPECT_EQ(records[0]["result"].toString(), "cancelled");
+    EXPECT_EQ(records[0]["reason"].toString(), "cancelled");
+    EXPECT_EQ(records[1]["result"].toString(), "refused");
+    EXPECT_EQ(records[1]["reason"].toString(), "empty-image");
+    const QJsonObject done =
+        records[2]["device"].toString() == sim.link() ? records[2] : records[3];
+    EXPECT_EQ((records[2]["device"].toString() == sim.link() ? records[3] : records[2])["device"],
+              other.link());
+    EXPECT_EQ(done["result"].toString(), "completed");
+    EXPECT_EQ(done["front_end"].toString(), "cli");
+    EXPECT_EQ(done["kind"].toString(), "font");
+    EXPECT_EQ(done["device"].toString(), sim.link());
+    EXPECT_EQ(done["com"].toInt(), 7);
+    EXPECT_EQ(done["file"].toString(), font);
+    EXPECT_EQ(done["size"].toInt(), 9);
+    EXPECT_EQ(done["crc16"].toInt(), 0x31C3);
+    EXPECT_EQ(done["frames"].toInt(), 1);
+    EXPECT_TRUE(done["reason"].isNull());
+    EXPECT_EQ(jsonLines(run({"history", "--json", "--limit", "1"}).out).size(), 1u);
 }
 
 } // namespace

@@ -105,6 +105,7 @@ void expectSchema(const QJsonObject& o) {
     } else if (event == "retry" || event == "refused") {
         has("step", QJsonValue::String);
         has("attempt", QJsonValue::Double);
+        has("cause", QJsonValue::String);
         if (event == "refused")
             has("status", QJsonValue::Double);
     } else if (event == "done") {
@@ -112,7 +113,9 @@ void expectSchema(const QJsonObject& o) {
         for (const char* key : {"seconds", "frames", "accepted", "retries"})
             has(key, QJsonValue::Double);
         EXPECT_TRUE(o.value("crc16").isDouble() || o.value("crc16").isNull());
+        has("cause", QJsonValue::String);
         has("reason", QJsonValue::String);
+        EXPECT_TRUE(o.value("detail").isString() || o.value("detail").isNull());
     } else {
         ADD_FAILURE() << "unknown event " << event.toStdString();
     }
@@ -176,10 +179,12 @@ TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone
         EXPECT_TRUE(done[link]["crc16"].isDouble());
     }
     EXPECT_EQ(done[links[2]]["result"], "failed");
+    EXPECT_EQ(done[links[2]]["cause"], "printer-refused");
     EXPECT_EQ(done[links[2]]["accepted"], 4);
     EXPECT_EQ(done[links[2]]["retries"], 2);
     EXPECT_EQ(refusals[links[2]], 3) << "each refusal of frame 5 is reported";
     EXPECT_EQ(done[links[3]]["result"], "failed");
+    EXPECT_EQ(done[links[3]]["cause"], "printer-silent");
     EXPECT_EQ(done[links[3]]["accepted"], 0);
     // The silent printer's three start-frame waits never held the others up.
     EXPECT_GE(done[links[3]]["t"].toDouble(), 9.0);
