@@ -19,11 +19,8 @@ Engine::Engine(ComPortMap& comPorts, const UsbInventory& inventory, QObject* par
     });
 }
 
-Engine::~Engine() {
-    if (run_)
-        run_->stop();
-    bootCommand_.abort();
-}
+// Nobody is told of a download that goes with its engine: the observers may be gone already.
+Engine::~Engine() = default;
 
 void Engine::watchDevices(UsbHotplugMonitor* hotplug) {
     bootCommand_.watchDevices(hotplug);

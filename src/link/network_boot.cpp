@@ -122,7 +122,8 @@ Ipv4Bytes NetworkBoot::hostAddressFor(int interfaceIndex) const {
 }
 
 void NetworkBoot::bootpReadable() {
-    while (bootpSocket_.hasPendingDatagrams())
+    while (bootpSocket_.state() == QAbstractSocket::BoundState &&
+           bootpSocket_.hasPendingDatagrams())
         answerBootp(bootpSocket_.receiveDatagram());
 }
 
