@@ -118,7 +118,7 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
         return;
     }
     // Replies are read only where the job's route reads them.
-    connect(&transportFor(job_.route), &FrameTransport::replied, this, &DownloadRun::judge);
+    connect(&transportFor(job_.route), &FrameTransport::replied, this, &DownloadRun::judgeReply);
     if (job_.route == Route::Network) {
         connect(&parts_.network, &NetworkBoot::bootpAnswered, this,
                 [this] { setStep(step::kBootpAnswered); });
@@ -130,10 +130,10 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
     stage_ = Stage::Link;
     phase_ = Phase::Linking;
     observer_.started();
-    startLink();
+    linkToBootLoader();
 }
 
-void DownloadRun::startLink() {
+void DownloadRun::linkToBootLoader() {
     if (job_.route == Route::Com) {
         if (const auto absent = parts_.comLink())
             endTransfer(Outcome::Failed, *absent);
@@ -206,7 +206,7 @@ void DownloadRun::setStep(short step) {
     observer_.stepChanged(step);
 }
 
-void DownloadRun::judge(ByteView reply) {
+void DownloadRun::judgeReply(ByteView reply) {
     if (phase_ == Phase::Linking) {
         if (step_ != step::kLink && step_ != step::kBootpAnswered && step_ != step::kFontMode)
             return;
@@ -270,10 +270,10 @@ void DownloadRun::sendStartFrame() {
         kind, image_, startedAt_.toString(QStringLiteral("yyMMdd")).toStdString(),
         startedAt_.toString(QStringLiteral("HHmmss")).toStdString(), GetPcCodeData(pcCodeSeed_));
     result_.crc16 = getU16(frame_, frame::kImageCrcAt);
-    sendFrame(static_cast<std::uint8_t>(Command::Start), step::kStartFrame, kStartWaitMs);
+    sendFrameAndWait(static_cast<std::uint8_t>(Command::Start), step::kStartFrame, kStartWaitMs);
 }
 
-void DownloadRun::sendFrame(std::uint8_t command, short step, int waitMs) {
+void DownloadRun::sendFrameAndWait(std::uint8_t command, short step, int waitMs) {
     setStep(step);
     if (frame_.size() > frame::kCommandAt)
         frame_[frame::kCommandAt] = command;
@@ -340,7 +340,7 @@ void DownloadRun::frameAccepted() {
     case step::kEndFrame:
         frame_ = BuildClosingFrame(job_.kind == ImageKind::Font ? Kind::Font : Kind::Program,
                                    Command::Final, lastFrameSum_);
-        sendFrame(static_cast<std::uint8_t>(Command::Final), step::kFinalFrame, kFinalWaitMs);
+        sendFrameAndWait(static_cast<std::uint8_t>(Command::Final), step::kFinalFrame, kFinalWaitMs);
         return;
     default:
         endTransfer(Outcome::Completed, Cause::None);
@@ -356,7 +356,7 @@ void DownloadRun::nextDataFrame(int index) {
         if (phase_ != Phase::Frames)
             return; // stopped by the observer
         frame_ = BuildClosingFrame(kind, Command::End, lastFrameSum_);
-        sendFrame(static_cast<std::uint8_t>(Command::End), step::kEndFrame, kEndWaitMs);
+        sendFrameAndWait(static_cast<std::uint8_t>(Command::End), step::kEndFrame, kEndWaitMs);
         return;
     }
     dataIndex_ = index;
@@ -370,7 +370,7 @@ void DownloadRun::nextDataFrame(int index) {
     }
     frame_ = BuildDataFrame(kind, image_, static_cast<std::size_t>(index) + 1, frameDataSize_);
     lastFrameSum_ = FrameSumOf(frame_);
-    sendFrame(static_cast<std::uint8_t>(Command::Data), step::kDataFrame, kDataWaitMs);
+    sendFrameAndWait(static_cast<std::uint8_t>(Command::Data), step::kDataFrame, kDataWaitMs);
 }
 
 void DownloadRun::frameFailed() {

@@ -76,14 +76,14 @@ signals:
 private:
     enum class Phase { Ready, Linking, Frames, Closing, Done };
 
-    void startLink();
+    void linkToBootLoader();
     void startNetworkLink();
     void startFirmwareLink();
     void bootCommandFinished();
-    void judge(ByteView reply);
+    void judgeReply(ByteView reply);
     void linkUp();
     void sendStartFrame();
-    void sendFrame(std::uint8_t command, short step, int waitMs);
+    void sendFrameAndWait(std::uint8_t command, short step, int waitMs);
     void attempt();
     void attemptOver();
     void frameAccepted();
