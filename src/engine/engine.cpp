@@ -7,7 +7,13 @@
 
 #include <QFileInfo>
 
+#include <cstring>
+
 namespace posflash {
+
+namespace {
+constexpr const char* kContext = "Engine";
+} // namespace
 
 Engine::Engine(ComPortMap& comPorts, const UsbInventory& inventory, QObject* parent)
     : QObject(parent), comPorts_(comPorts), inventory_(inventory), serial_(comPorts),
@@ -38,19 +44,28 @@ Status Engine::aimSerial(const DownloadTarget& target, PrinterIdentity& printer)
             return d.usbPath == target.usbPath && !d.serialNode.isEmpty();
         });
         if (found == devices.end())
-            return Error{
-                0, QStringLiteral("no serial device at USB path %1").arg(target.usbPath), {}};
+            return Error{0,
+                         faces_
+                             .text(kContext, QT_TRANSLATE_NOOP("Engine", "No serial device is "
+                                                                         "at USB path %1."))
+                             .arg(target.usbPath),
+                         {}};
         node = found->serialNode;
     }
     int number = target.comNumber;
     if (!node.isEmpty()) {
         if (!QFileInfo::exists(node))
-            return Error{ENOENT, QStringLiteral("%1 does not exist").arg(node), {}};
+            return Error{
+                ENOENT,
+                faces_.text(kContext, QT_TRANSLATE_NOOP("Engine", "%1 does not exist.")).arg(node),
+                QString::fromLocal8Bit(std::strerror(ENOENT))};
         number = comPorts_.comNumberOf(node);
-        if (number == 0)
-            number = comPorts_.assign(node).value_or(0);
-        if (number == 0)
-            return Error{0, QStringLiteral("no COM number is free for %1").arg(node), {}};
+        if (number == 0) {
+            const Result<int> assigned = comPorts_.assign(node);
+            if (!assigned)
+                return assigned.error();
+            number = *assigned;
+        }
     } else {
         node = comPorts_.devicePath(number);
     }

@@ -415,4 +415,15 @@
         <translation>引导命令未能发送</translation>
     </message>
 </context>
+<context>
+    <name>Engine</name>
+    <message>
+        <source>No serial device is at USB path %1.</source>
+        <translation>USB 路径 %1 上没有串口设备。</translation>
+    </message>
+    <message>
+        <source>%1 does not exist.</source>
+        <translation>%1 不存在。</translation>
+    </message>
+</context>
 </TS>

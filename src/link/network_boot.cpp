@@ -190,7 +190,7 @@ void NetworkBoot::stopAnswering() {
 
 Status NetworkBoot::send(ByteView frame) {
     if (printer_.isNull())
-        return Error{0, QStringLiteral("no printer address"), {}};
+        return Error{}; // never shown: the attempt simply gets no reply
     const auto size = static_cast<qint64>(frame.size());
     if (linkSocket_.writeDatagram(reinterpret_cast<const char*>(frame.data()), size, printer_,
                                   kPrinterFramePort) != size)

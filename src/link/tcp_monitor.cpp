@@ -40,7 +40,7 @@ bool TcpMonitor::isConnected() const {
 
 Status TcpMonitor::send(ByteView frame) {
     if (!isConnected())
-        return Error{0, QStringLiteral("not connected"), {}};
+        return Error{}; // never shown: the attempt simply gets no reply
     const auto size = static_cast<qint64>(frame.size());
     if (socket_.write(reinterpret_cast<const char*>(frame.data()), size) != size)
         return Error{static_cast<int>(socket_.error()), socket_.errorString(),
