@@ -130,7 +130,8 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
     stage_ = Stage::Link;
     phase_ = Phase::Linking;
     observer_.started();
-    linkToBootLoader();
+    if (phase_ == Phase::Linking) // an observer may have stopped the run meanwhile
+        linkToBootLoader();
 }
 
 void DownloadRun::linkToBootLoader() {
@@ -164,6 +165,8 @@ void DownloadRun::linkToBootLoader() {
 
 void DownloadRun::startNetworkLink() {
     setStep(step::kLink);
+    if (phase_ != Phase::Linking)
+        return;
     const QString bootFile = bootFilePath_.isEmpty() ? job_.imagePath : bootFilePath_;
     if (Status started = parts_.network.startLink(bootFile); !started) {
         endTransfer(Outcome::Failed, causeOfNetworkError(started.error().code), started.error());
@@ -176,6 +179,8 @@ void DownloadRun::startNetworkLink() {
 void DownloadRun::startFirmwareLink() {
     setStep(step::kFontMode);
     observer_.enteringBootLoader();
+    if (phase_ != Phase::Linking)
+        return;
     connect(&parts_.bootCommand, &BootCommand::finished, this, &DownloadRun::bootCommandFinished,
             Qt::SingleShotConnection);
     connect(&parts_.monitor, &TcpMonitor::lost, this, [this] {
@@ -249,6 +254,8 @@ void DownloadRun::linkUp() {
     phase_ = Phase::Frames;
     stage_ = Stage::Image;
     observer_.linked();
+    if (phase_ != Phase::Frames)
+        return;
     // The very bytes that are sent are judged here: the file may have been replaced during the
     // link wait.
     const LoadedImage image = LoadImageFile(job_.imagePath, MaxImageBytes(frameDataSize_));
@@ -281,7 +288,8 @@ void DownloadRun::sendFrameAndWait(std::uint8_t command, short step, int waitMs)
     attempt_ = 0;
     wrongFrameInFrame_ = false;
     lineLost_ = false;
-    attempt();
+    if (phase_ == Phase::Frames) // stepChanged may have stopped the run
+        attempt();
 }
 
 Cause DownloadRun::retryCause() const {
@@ -295,6 +303,8 @@ void DownloadRun::attempt() {
         ++result_.retries;
         observer_.retrying(
             {step_, dataIndex_ + 1, attempt_ + 1, retryCause(), refusalStatus_.value_or(0)});
+        if (phase_ != Phase::Frames)
+            return;
     }
     ++attempt_;
     result_.attempts = attempt_;
@@ -340,7 +350,8 @@ void DownloadRun::frameAccepted() {
     case step::kEndFrame:
         frame_ = BuildClosingFrame(job_.kind == ImageKind::Font ? Kind::Font : Kind::Program,
                                    Command::Final, lastFrameSum_);
-        sendFrameAndWait(static_cast<std::uint8_t>(Command::Final), step::kFinalFrame, kFinalWaitMs);
+        sendFrameAndWait(static_cast<std::uint8_t>(Command::Final), step::kFinalFrame,
+                         kFinalWaitMs);
         return;
     default:
         endTransfer(Outcome::Completed, Cause::None);
