@@ -82,7 +82,7 @@ test)
     export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
     export ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=1"
-    # The soak (200 downloads, about 2.5 minutes) runs once, in the plain build.
+    # The soak (160 downloads, about 2.5 minutes) runs once, in the plain build.
     skip=()
     [ "${POSFLASH_SANITIZE:-0}" = "1" ] && skip=(-LE soak)
     ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)" --timeout 900 "${skip[@]}"

@@ -15,7 +15,11 @@ namespace posflash::testing {
 class RecordingObserver : public DownloadObserver {
 public:
     void started() override { events << "started"; }
-    void linking() override { events << "linking"; }
+    void linking() override {
+        events << "linking";
+        if (onLinking)
+            onLinking();
+    }
     void linked() override { events << "linked"; }
     void linkFromOtherAddress(const QString& sender, const QString&) override {
         events << "otherAddress " + sender;
@@ -47,6 +51,7 @@ public:
         return result ? OutcomeName(result->outcome) + "/" + CauseName(result->cause) : QString();
     }
 
+    std::function<void()> onLinking;
     std::function<void(int index)> onDataFrame;
     QStringList events;
     std::vector<RetryEvent> retries;
