@@ -1,14 +1,12 @@
-// The once-a-second presence check (FindUsbComPort(false)), timed over a umockdev test bed
+// The once-a-second presence check (FindUsbComPort()), timed over a umockdev test bed
 // holding a handful of USB devices, without the printer and with it: answered from the list
 // kept by device events (HotplugUsbInventory, what the window and the CLI use), and, for
 // comparison, from a fresh libudev scan per check (UdevUsbInventory).
 // Usage: usb_presence_bench [calls]   (default 1000)
-#include "base/ini_store.h"
-#include "engine/engine.h"
 #include "ports/com_port_map.h"
 #include "ports/hotplug_usb_inventory.h"
+#include "ports/usb_class.h"
 #include "ports/usb_inventory_linux.h"
-#include "support/recording_panel.h"
 #include "support/umockdev_preload.h"
 #include "support/umockdev_testbed.h"
 
@@ -45,13 +43,13 @@ struct Result {
 
 Result timeChecks(posflash::UsbClass& usb, int calls) {
     for (int i = 0; i < 20; ++i) // warm the page cache and libudev's first allocations
-        usb.FindUsbComPort(false);
+        usb.FindUsbComPort();
     std::vector<double> ms;
     ms.reserve(static_cast<std::size_t>(calls));
     int present = 0;
     for (int i = 0; i < calls; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        present += usb.FindUsbComPort(false) ? 1 : 0;
+        present += usb.FindUsbComPort() ? 1 : 0;
         const auto end = std::chrono::steady_clock::now();
         ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     }
@@ -78,31 +76,29 @@ int main(int argc, char** argv) {
             return 1;
 
     QTemporaryDir dir;
-    posflash::IniStore settings(dir.filePath("sys_config.ini"));
     posflash::ComPortMap comPorts(dir.filePath("comports.ini"));
-    posflash::testing::RecordingPanel panel;
     posflash::HotplugUsbInventory kept;
     posflash::UdevUsbInventory scanned;
     if (!kept.monitor().isActive()) {
         std::fprintf(stderr, "no device events: the kept list would scan on every check\n");
         return 1;
     }
-    posflash::Engine keptEngine(panel, settings, comPorts, kept);
-    posflash::Engine scanEngine(panel, settings, comPorts, scanned);
+    posflash::UsbClass keptUsb(kept, comPorts);
+    posflash::UsbClass scanUsb(scanned, comPorts);
 
     std::printf("%zu other USB devices, %d calls each\n", kOtherDevices.size(), calls);
-    print("kept list, printer absent:", timeChecks(keptEngine.usb(), calls), calls);
-    print("fresh scan, printer absent:", timeChecks(scanEngine.usb(), calls), calls);
+    print("kept list, printer absent:", timeChecks(keptUsb, calls), calls);
+    print("fresh scan, printer absent:", timeChecks(scanUsb, calls), calls);
     if (!bed.add(kPrinter.description()))
         return 1;
     // The first check after the plug-in event lists the devices again.
     const auto start = std::chrono::steady_clock::now();
-    const bool found = keptEngine.usb().FindUsbComPort(false);
+    const bool found = keptUsb.FindUsbComPort();
     const auto end = std::chrono::steady_clock::now();
     std::printf("%-34s %.3f ms   (found: %s)\n", "kept list, first check after event:",
                 std::chrono::duration<double, std::milli>(end - start).count(),
                 found ? "yes" : "no");
-    print("kept list, printer present:", timeChecks(keptEngine.usb(), calls), calls);
-    print("fresh scan, printer present:", timeChecks(scanEngine.usb(), calls), calls);
+    print("kept list, printer present:", timeChecks(keptUsb, calls), calls);
+    print("fresh scan, printer present:", timeChecks(scanUsb, calls), calls);
     return 0;
 }
