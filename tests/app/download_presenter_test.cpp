@@ -67,86 +67,55 @@ protected:
     DownloadPresenter presenter{panel, faces, settings};
 };
 
-DownloadResult ending(Stage stage, Outcome outcome, Cause cause, const QString& text = {}) {
-    DownloadResult r;
-    r.stage = stage;
-    r.outcome = outcome;
-    r.cause = cause;
-    r.error.text = text;
-    return r;
-}
-
 TEST_F(DownloadPresenterTest, EachEndingShowsItsTextsAndBox) {
-    const QString failed = "Download failed!";
-    const QString linkFailed = "Failed to download, please check!";
-    struct Case {
+    const QString failed = "Download failed!", linkFailed = "Failed to download, please check!";
+    const QString noIp = QStringLiteral("IP 地址不能为空！");
+    const struct {
         const char* name;
-        DownloadResult result;
-        QString lastLabel; // empty: no label at the end of the run
-        QStringList tips;
-        int tipAfterLabels; // how many labels were shown before the box, -1 without a box
-        bool counted;
+        Stage stage;
+        Outcome outcome;
+        Cause cause;
+        QString error;      // the result's own text
+        QString lastLabel;  // empty: no label at the end of the run
+        QString tip;        // empty: no box
+        int tipAfterLabels; // how many labels were shown before the box
     } cases[] = {
-        {"an empty path: only its box",
-         ending(Stage::Start, Outcome::Refused, Cause::FileNotOpen, "File not open!"),
-         {},
-         {"File not open!"},
-         0,
-         false},
-        {"no printer on the COM port: the link text, no box",
-         ending(Stage::Link, Outcome::Failed, Cause::PrinterAbsent),
-         linkFailed,
-         {},
-         -1,
-         false},
-        {"an empty IP box: its box, then the link text",
-         ending(Stage::Link, Outcome::Failed, Cause::AddressMissing,
-                QStringLiteral("IP 地址不能为空！")),
-         linkFailed,
-         {QStringLiteral("IP 地址不能为空！")},
-         1,
-         false},
-        {"a refused image: its text in the label and the box",
-         ending(Stage::Image, Outcome::Refused, Cause::BadTrailer, "bad file"),
-         "bad file",
-         {"bad file"},
-         3,
-         false},
-        {"a frame never accepted",
-         ending(Stage::Frames, Outcome::Failed, Cause::PrinterSilent),
-         failed,
-         {failed},
-         5,
-         false},
-        {"a stop while quitting: no box",
-         ending(Stage::Frames, Outcome::Failed, Cause::Stopped),
-         failed,
-         {},
-         -1,
-         false},
-        {"completed: counted",
-         ending(Stage::Frames, Outcome::Completed, Cause::None),
-         {},
-         {},
-         -1,
-         true},
+        {"an empty path: only its box", Stage::Start, Outcome::Refused, Cause::FileNotOpen,
+         "File not open!", "", "File not open!", 0},
+        {"no printer on the COM port: the link text, no box", Stage::Link, Outcome::Failed,
+         Cause::PrinterAbsent, "", linkFailed, "", 0},
+        {"an empty IP box: its box, then the link text", Stage::Link, Outcome::Failed,
+         Cause::AddressMissing, noIp, linkFailed, noIp, 1},
+        {"a refused image: its text in the label and the box", Stage::Image, Outcome::Refused,
+         Cause::BadTrailer, "bad file", "bad file", "bad file", 3},
+        {"a frame never accepted", Stage::Frames, Outcome::Failed, Cause::PrinterSilent, "", failed,
+         failed, 5},
+        {"a stop while quitting: no box", Stage::Frames, Outcome::Failed, Cause::Stopped, "",
+         failed, "", 0},
+        {"completed: counted", Stage::Frames, Outcome::Completed, Cause::None, "", "", "", 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         panel = RecordingPanel{};
         presenter.setDownloadTotal(0);
         presenter.clearDownloadNum();
-        run(c.result);
+        DownloadResult result;
+        result.stage = c.stage;
+        result.outcome = c.outcome;
+        result.cause = c.cause;
+        result.error.text = c.error;
+        run(result);
         if (!c.lastLabel.isEmpty()) {
             EXPECT_EQ(panel.labels.last(), c.lastLabel);
         }
-        EXPECT_EQ(panel.tips, c.tips);
-        if (c.tipAfterLabels >= 0 && !panel.tipsAfterLabels.empty()) {
+        EXPECT_EQ(panel.tips, c.tip.isEmpty() ? QStringList() : QStringList{c.tip});
+        if (!c.tip.isEmpty() && !panel.tipsAfterLabels.empty()) {
             EXPECT_EQ(panel.tipsAfterLabels.front(), c.tipAfterLabels);
         }
-        EXPECT_EQ(presenter.downloadNum(), c.counted ? 1 : 0);
-        EXPECT_EQ(panel.count, c.counted ? 1 : -1);
-        if (c.result.stage != Stage::Start) { // the end steps give the window back
+        const bool counted = c.outcome == Outcome::Completed;
+        EXPECT_EQ(presenter.downloadNum(), counted ? 1 : 0);
+        EXPECT_EQ(panel.count, counted ? 1 : -1);
+        if (c.stage != Stage::Start) { // the end steps give the window back
             EXPECT_TRUE(panel.downloadEnabled);
             EXPECT_TRUE(panel.appToBootEnabled);
             EXPECT_FALSE(panel.cancelEnabled);

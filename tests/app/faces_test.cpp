@@ -30,20 +30,16 @@ protected:
     // The thirteen assignments of a face, in their order: nine captions, then the title
     // line's font size, font name and caption, then the web caption.
     QStringList face() const {
+        QStringList texts;
+        for (const char* box : {"Frame3", "Frame2", "Frame1"})
+            texts << control<QGroupBox>(box).title();
+        for (const char* button : {"optGetPortModeSel_0", "optGetPortModeSel_1", "cmdGetComPort",
+                                   "btnOpenFile", "cmdAppToBoot", "btnDownloadFile"})
+            texts << control<QAbstractButton>(button).text();
         const QFont title = control<QLabel>("lblCompanyName").font();
-        return {control<QGroupBox>("Frame3").title(),
-                control<QGroupBox>("Frame2").title(),
-                control<QGroupBox>("Frame1").title(),
-                control<QAbstractButton>("optGetPortModeSel_0").text(),
-                control<QAbstractButton>("optGetPortModeSel_1").text(),
-                control<QAbstractButton>("cmdGetComPort").text(),
-                control<QAbstractButton>("btnOpenFile").text(),
-                control<QAbstractButton>("cmdAppToBoot").text(),
-                control<QAbstractButton>("btnDownloadFile").text(),
-                QString::number(title.pointSize()),
-                title.family(),
-                control<QLabel>("lblCompanyName").text(),
-                control<QLabel>("lblWebTip").text()};
+        return texts << QString::number(title.pointSize()) << title.family()
+                     << control<QLabel>("lblCompanyName").text()
+                     << control<QLabel>("lblWebTip").text();
     }
 };
 
@@ -91,25 +87,17 @@ TEST_F(FacesTest, NonChineseSystemAlwaysShowsEnglishButStillStoresTheBox) {
 TEST_F(FacesTest, CaptionsOutsideTheTableStayInBothFaces) {
     start();
     const auto others = [this] {
-        return QStringList{window->windowTitle(),
-                           control<QAbstractButton>("optPortSelect_0").text(),
-                           control<QAbstractButton>("optPortSelect_1").text(),
-                           control<QAbstractButton>("chkEnglish").text(),
-                           control<QLabel>("Label1").text(),
-                           control<QLabel>("Label3").text(),
-                           control<QAbstractButton>("Command2").text(),
-                           control<QLabel>("lblStatus").text(),
-                           control<QAbstractButton>("Check1").text()};
+        QStringList texts{window->windowTitle()};
+        for (const char* button :
+             {"optPortSelect_0", "optPortSelect_1", "chkEnglish", "Command2", "Check1"})
+            texts << control<QAbstractButton>(button).text();
+        for (const char* label : {"Label1", "Label3", "lblStatus"})
+            texts << control<QLabel>(label).text();
+        return texts;
     };
-    const QStringList expected{"Printer program update V1.2",
-                               "ETHERNET",
-                               "USB",
-                               "English",
-                               "IP Address:",
-                               "NUM:",
-                               "Clear",
-                               "idle...",
-                               QStringLiteral("打开字库下载")};
+    const QStringList expected{
+        "Printer program update V1.2",  "ETHERNET",    "USB",  "English", "Clear",
+        QStringLiteral("打开字库下载"), "IP Address:", "NUM:", "idle..."};
     EXPECT_EQ(others(), expected);
     control<QCheckBox>("chkEnglish").click();
     EXPECT_EQ(others(), expected);

@@ -8,9 +8,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -80,27 +79,19 @@ TEST_F(StartUpTest, ASettingsFileThatIsAFifoNeitherBlocksNorIsMirrored) {
     QDir().mkpath(QFileInfo(settingsPath()).absolutePath());
     const QByteArray fifo = QFile::encodeName(settingsPath());
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    // Should start-up block opening the FIFO, this writer opens and closes it after a while,
-    // so the test fails instead of hanging.
-    std::mutex mutex;
-    std::condition_variable started;
-    bool done = false;
-    bool unblocked = false;
+    // Should start-up block opening the FIFO, a writer comes after a while: the test fails
+    // instead of hanging.
+    std::atomic<bool> started = false, unblocked = false;
     std::thread rescue([&] {
-        std::unique_lock lock(mutex);
-        if (started.wait_for(lock, std::chrono::seconds(5), [&] { return done; }))
-            return;
-        const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        for (int i = 0; i < 500 && !started; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const int fd = started ? -1 : ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
         unblocked = fd >= 0;
         if (fd >= 0)
             ::close(fd);
     });
     start();
-    {
-        const std::lock_guard lock(mutex);
-        done = true;
-    }
-    started.notify_one();
+    started = true;
     rescue.join();
     EXPECT_FALSE(unblocked) << "start-up waited for a writer on the FIFO";
     EXPECT_FALSE(QFileInfo::exists(mirrorPath()));

@@ -1,5 +1,4 @@
 #include "history/history_store.h"
-#include "ports/named_usb_device.h"
 #include "support/printer_sim_process.h"
 #include "window_fixture.h"
 
@@ -170,20 +169,6 @@ TEST_F(WindowDownloadTest, ClosingTheWindowDuringADownloadEndsItAndQuits) {
     EXPECT_TRUE(tips.isEmpty());
     EXPECT_EQ(stored("MSG", "total"), "");
     EXPECT_LT(sim.stop()["data_frames"].toInt(), 40);
-}
-
-TEST_F(WindowDownloadTest, DemoDeviceCountsAsAPrinterWithoutAnyRealInventory) {
-    FakeUsbInventory unreachable;
-    unreachable.reachable = false;
-    NamedUsbDeviceInventory demo(unreachable, sim.link());
-    writeSettings("[MSG]\nfirst=false\nfilepath=" + writeProgramFile(3000).toUtf8() +
-                  "\n[SERIAL]\nCOM=2\n[PORT]\nComboPort=1\n");
-    window = std::make_unique<frmBoot>(demo, host);
-    window->TimeSysTimer_Timer();
-    EXPECT_TRUE(hidden("imgBootStatus_0"));
-    clickDownload();
-    EXPECT_EQ(window->presenter().lastResult()->outcome, Outcome::Completed)
-        << text("lblStatus").toStdString();
 }
 
 } // namespace

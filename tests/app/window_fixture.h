@@ -2,8 +2,8 @@
 
 #include "app/frm_boot.h"
 #include "base/ini_store.h"
-#include "protocol/checksums.h"
 #include "support/fake_usb_inventory.h"
+#include "support/program_image.h"
 #include "support/qt_printers.h"
 
 #include <QDir>
@@ -84,14 +84,8 @@ protected:
 
     // A program file of n bytes whose last four hold the sum of the others.
     QString writeProgramFile(std::size_t n, const QString& name = "fw.bin") const {
-        Bytes image(n, 0);
-        for (std::size_t i = 0; i + 4 < n; ++i)
-            image[i] = static_cast<std::uint8_t>((i * 29 + i / 509) & 0xFF);
-        putU32(image, n - 4, GetSum(ByteView(image).first(n - 4)));
-        const QString path = files.filePath(name);
-        writeFile(path, QByteArray(reinterpret_cast<const char*>(image.data()),
-                                   static_cast<qsizetype>(n)));
-        return path;
+        WriteProgramImage(files.filePath(name), n);
+        return files.filePath(name);
     }
 
     QTemporaryDir configHome;
