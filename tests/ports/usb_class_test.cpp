@@ -5,7 +5,6 @@
 namespace posflash {
 namespace {
 
-using testing::usbDevice;
 using testing::UsbPortsTest;
 
 constexpr auto kCdcPrinter = "USB\\VID_0483&PID_5740\\PRN0001";
@@ -14,12 +13,12 @@ constexpr auto kRawOnlyPrinter = "USB\\VID_0483&PID_5743\\PRN0002";
 class UsbClassTest : public UsbPortsTest {};
 
 TEST_F(UsbClassTest, UnknownPairsLowerCaseSpellingsAndAnUnreachableInventoryFindNothing) {
-    inventory.list = {usbDevice("USB\\VID_0483&PID_5741\\PRN", "/dev/ttyACM0", "/dev/ttyACM0"),
-                      usbDevice("USB\\vid_0483&pid_5740\\PRN", "/dev/ttyACM1", "/dev/ttyACM1"),
-                      usbDevice("USB\\Vid_1fc9&Pid_2014\\PRN", "/dev/ttyACM2", "/dev/ttyACM2")};
+    inventory.list = {{"USB\\VID_0483&PID_5741\\PRN", "/dev/ttyACM0", "/dev/ttyACM0"},
+                      {"USB\\vid_0483&pid_5740\\PRN", "/dev/ttyACM1", "/dev/ttyACM1"},
+                      {"USB\\Vid_1fc9&Pid_2014\\PRN", "/dev/ttyACM2", "/dev/ttyACM2"}};
     EXPECT_FALSE(usb.FindUsbDevice());
     EXPECT_FALSE(usb.FindUsbComPort());
-    inventory.list = {usbDevice(kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0")};
+    inventory.list = {{kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0"}};
     inventory.reachable = false;
     EXPECT_FALSE(usb.FindUsbDevice());
     EXPECT_FALSE(usb.FindUsbComPort());
@@ -29,8 +28,8 @@ TEST_F(UsbClassTest, UnknownPairsLowerCaseSpellingsAndAnUnreachableInventoryFind
 }
 
 TEST_F(UsbClassTest, FirstDeviceInTheHostsOrderWinsNotTheFirstId) {
-    inventory.list = {usbDevice("USB\\VID_1FC9&PID_2014\\B", "/dev/ttyACM7", "/dev/ttyACM7"),
-                      usbDevice(kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0")};
+    inventory.list = {{"USB\\VID_1FC9&PID_2014\\B", "/dev/ttyACM7", "/dev/ttyACM7"},
+                      {kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0"}};
     ASSERT_TRUE(usb.FindUsbComPort());
     const std::optional<int> number = usb.FindUsbComNumber(); // assigns the number on first sight
     EXPECT_EQ(number, comPorts.comNumberOf("/dev/ttyACM7"));
@@ -38,10 +37,10 @@ TEST_F(UsbClassTest, FirstDeviceInTheHostsOrderWinsNotTheFirstId) {
 }
 
 TEST_F(UsbClassTest, FailedPathLookupKeepsThePreviousPath) {
-    inventory.list = {usbDevice(kRawOnlyPrinter, {}, "/dev/usb/lp3")};
+    inventory.list = {UsbDeviceEntry{kRawOnlyPrinter, {}, "/dev/usb/lp3"}};
     ASSERT_TRUE(usb.FindUsbDevice());
     EXPECT_EQ(usb.UsbDevicePath(), "/dev/usb/lp3");
-    inventory.list = {usbDevice(kRawOnlyPrinter)};
+    inventory.list = {UsbDeviceEntry{kRawOnlyPrinter, {}, {}}};
     EXPECT_TRUE(usb.FindUsbDevice());
     EXPECT_EQ(usb.UsbDevicePath(), "/dev/usb/lp3");
 }

@@ -37,11 +37,6 @@ struct FileSnapshot {
     bool operator==(const FileSnapshot&) const = default;
 };
 
-inline UsbDeviceEntry usbDevice(const QString& instanceId, const QString& serialNode = {},
-                                const QString& rawNode = {}) {
-    return UsbDeviceEntry{instanceId, serialNode, rawNode};
-}
-
 // USB discovery over a fake inventory, with its COM-number map on disk.
 class UsbPortsTest : public ::testing::Test {
 protected:

@@ -13,7 +13,6 @@ namespace posflash {
 namespace {
 
 using testing::PtyPair;
-using testing::usbDevice;
 using testing::UsbPortsTest;
 
 constexpr std::ptrdiff_t kAll = -2;
@@ -58,36 +57,39 @@ Bytes pattern(std::size_t size) {
 class UsbOutputTest : public UsbPortsTest {
 protected:
     UsbOutputTest() {
-        inventory.list = {usbDevice("USB\\VID_0483&PID_5743\\PRN", {}, "/dev/usb/lp0")};
+        inventory.list = {UsbDeviceEntry{"USB\\VID_0483&PID_5743\\PRN", {}, "/dev/usb/lp0"}};
     }
     ScriptedFiles files;
     UsbOutput output{usb, files};
 };
 
-TEST_F(UsbOutputTest, TenThousandBytesGoOutAs8192Then1808) {
+// At most 8192 bytes a write; a short write goes on from where it stopped, a failed one reopens
+// the device and sends only what did not go.
+TEST_F(UsbOutputTest, TenThousandBytesGoOutAs8192Then1808WhateverEachWriteTakes) {
+    const struct {
+        const char* name;
+        std::deque<std::ptrdiff_t> script;
+        std::vector<std::size_t> sizes;
+        std::vector<int> fds;
+        std::vector<int> closed;
+    } cases[] = {
+        {"every write takes all", {}, {8192, 1808}, {5, 5}, {}},
+        {"a short write", {100}, {8192, 8192, 1708}, {5, 5, 5}, {}},
+        {"a failed write", {8192, -1}, {8192, 1808, 1808}, {5, 5, 6}, {5}},
+    };
     const Bytes data = pattern(10000);
-    ASSERT_TRUE(output.UsbSendData(data));
-    EXPECT_EQ(files.writeSizes, (std::vector<std::size_t>{8192, 1808}));
-    EXPECT_EQ(files.received, data);
-    EXPECT_EQ(files.opened, (std::vector<QString>{"/dev/usb/lp0"}));
-}
-
-TEST_F(UsbOutputTest, ShortWriteIsFollowedByTheRestFromWhereItStopped) {
-    files.script = {100};
-    const Bytes data = pattern(10000);
-    ASSERT_TRUE(output.UsbSendData(data));
-    EXPECT_EQ(files.writeSizes, (std::vector<std::size_t>{8192, 8192, 1708}));
-    EXPECT_EQ(files.received, data);
-    EXPECT_TRUE(files.closed.empty());
-}
-
-TEST_F(UsbOutputTest, WriteFailingPartWayResumesAfterReopenWithTheUnsentBytes) {
-    files.script = {8192, -1};
-    const Bytes data = pattern(10000);
-    ASSERT_TRUE(output.UsbSendData(data));
-    EXPECT_EQ(files.received, data); // neither the front resent nor the tail dropped
-    EXPECT_EQ(files.closed, (std::vector<int>{5}));
-    EXPECT_EQ(files.writeFds, (std::vector<int>{5, 5, 6}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedFiles scripted;
+        scripted.script = c.script;
+        UsbOutput sender{usb, scripted};
+        ASSERT_TRUE(sender.UsbSendData(data));
+        EXPECT_EQ(scripted.writeSizes, c.sizes);
+        EXPECT_EQ(scripted.received, data); // neither the front resent nor the tail dropped
+        EXPECT_EQ(scripted.writeFds, c.fds);
+        EXPECT_EQ(scripted.closed, c.closed);
+        EXPECT_EQ(scripted.opened.front(), "/dev/usb/lp0");
+    }
 }
 
 TEST_F(UsbOutputTest, FailedOrEmptyWritesGiveUpAfterFourAttempts) {
@@ -102,9 +104,10 @@ TEST_F(UsbOutputTest, FailedOrEmptyWritesGiveUpAfterFourAttempts) {
 }
 
 TEST_F(UsbOutputTest, AbsentDeviceGivesFalseWithoutOpeningAnything) {
-    inventory.list = {usbDevice("USB\\VID_1D6B&PID_0002\\hub", {}, "/dev/usb/lp9")};
+    inventory.list = {UsbDeviceEntry{"USB\\VID_1D6B&PID_0002\\hub", {}, "/dev/usb/lp9"}};
     EXPECT_FALSE(output.UsbSendData(pattern(11)));
-    inventory.list = {usbDevice("USB\\VID_0483&PID_5743\\PRN")}; // present, but no node yet
+    inventory.list = {
+        UsbDeviceEntry{"USB\\VID_0483&PID_5743\\PRN", {}, {}}}; // present, but no node yet
     EXPECT_FALSE(output.UsbSendData(pattern(11)));
     EXPECT_TRUE(files.opened.empty());
 }
@@ -126,8 +129,7 @@ TEST_F(UsbPortsTest, BootCommandReachesATtyRawNodeByteForByte) {
     PtyPair printer;
     ASSERT_TRUE(printer.ok());
     ASSERT_TRUE(cookOutput(printer.slavePath()));
-    inventory.list = {
-        usbDevice("USB\\VID_0483&PID_5740\\PRN", printer.slavePath(), printer.slavePath())};
+    inventory.list = {{"USB\\VID_0483&PID_5740\\PRN", printer.slavePath(), printer.slavePath()}};
     UsbOutput output{usb};
     const Bytes command{0x1F, 0x1B, 0x1C, 0x0A, 0x0D, 0x11, 0x13, 0x03, 0x04, 0x7F, 0xFF};
     ASSERT_TRUE(output.UsbSendData(command));

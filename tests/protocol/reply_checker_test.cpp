@@ -9,19 +9,9 @@ namespace {
 // (little-endian at 11..12).
 Bytes reply(std::uint8_t status, std::uint8_t command, std::uint16_t frameNo = 0,
             std::size_t size = 13, bool prefix = true) {
-    Bytes r{0x1F,
-            0x1B,
-            0x1C,
-            0x06,
-            status,
-            0x80,
-            command,
-            0,
-            0,
-            0,
-            0,
-            static_cast<std::uint8_t>(frameNo & 0xFF),
-            static_cast<std::uint8_t>(frameNo >> 8)};
+    const auto low = static_cast<std::uint8_t>(frameNo & 0xFF);
+    const auto high = static_cast<std::uint8_t>(frameNo >> 8);
+    Bytes r{0x1F, 0x1B, 0x1C, 0x06, status, 0x80, command, 0, 0, 0, 0, low, high};
     if (!prefix)
         std::fill_n(r.begin(), 4, 0);
     r.resize(size);

@@ -54,10 +54,6 @@ void Testbed::sendEvent(const QString& syspath, const char* action) {
     umockdev_testbed_uevent(bed_, syspath.toUtf8().constData(), action);
 }
 
-int Testbed::deviceEnd(const char* devnode) {
-    return umockdev_testbed_get_dev_fd(bed_, devnode);
-}
-
 QString Testbed::onDisk(const QString& inBed) const {
     gchar* root = umockdev_testbed_get_root_dir(bed_);
     const QString path = QString::fromLocal8Bit(root) + inBed;

@@ -29,8 +29,6 @@ public:
     void setAttribute(const QString& syspath, const char* name, const QString& value);
     // Sends a uevent ("change", ...) for a device that is there.
     void sendEvent(const QString& syspath, const char* action);
-    // The test's end of a /dev node; -1 when there is none.
-    int deviceEnd(const char* devnode);
     // Where a path of the bed (/dev/..., /sys/...) is on disk, for a test that puts something
     // else there or tidies up after umockdev.
     QString onDisk(const QString& path) const;
@@ -46,13 +44,9 @@ struct FakeUsbDevice {
     QString productId; // "5740"
     QString serial;    // empty: the device reports none
     struct Interface {
-        QString interfaceClass; // "02" CDC, "07" printer, "03" HID
-        QString subsystem;      // of the node below it: "tty", "usbmisc", or empty
-        QString nodeName;       // "ttyACM0", "usb/lp0", "usb/hiddev0"
-        // A node the test reads through deviceEnd(). umockdev 0.17 backs it with a pty, and its
-        // realpath() then corrupts the heap (the COM-number map resolves serial nodes), so
-        // every other node is a plain file.
-        bool readable = false;
+        QString interfaceClass;  // "02" CDC, "07" printer, "03" HID
+        QString subsystem;       // of the node below it: "tty", "usbmisc", or empty
+        QString nodeName;        // "ttyACM0", "usb/lp0", "usb/hiddev0"
         QString portDirectory{}; // USB-serial drivers put a port device between: "ttyUSB0"
     };
     std::vector<Interface> interfaces;
@@ -79,8 +73,10 @@ struct FakeUsbDevice {
             const QString name = in.nodeName.section('/', -1);
             const QString port = in.portDirectory.isEmpty() ? QString() : "/" + in.portDirectory;
             text += "P: " + interface + port + "/" + in.subsystem + "/" + name +
-                    "\nN: " + in.nodeName + (in.readable ? "" : "=00") +
-                    "\nE: SUBSYSTEM=" + in.subsystem + "\nE: DEVNAME=/dev/" + in.nodeName + "\n\n";
+                    // A plain file: umockdev 0.17 backs a readable node with a pty, whose
+                    // realpath() corrupts the heap (the COM-number map resolves serial nodes).
+                    "\nN: " + in.nodeName + "=00" + "\nE: SUBSYSTEM=" + in.subsystem +
+                    "\nE: DEVNAME=/dev/" + in.nodeName + "\n\n";
         }
         return text;
     }
