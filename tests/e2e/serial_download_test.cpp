@@ -74,15 +74,5 @@ TEST_F(SerialDownloadTest, ProgramAndFontArriveByteIdenticalInOneSession) {
     }
 }
 
-TEST_F(SerialDownloadTest, APrinterThatGoesAwayEndsTheDownloadAsDisconnected) {
-    startPrinter({"--disconnect-after", "3"});
-    DownloadJob job;
-    job.target.comNumber = 3;
-    job.imagePath = writeProgramImage(10 * 512);
-    const DownloadResult result = download(job, 10000);
-    EXPECT_EQ(OutcomeName(result.outcome) + "/" + CauseName(result.cause), "failed/disconnected");
-    EXPECT_TRUE(sim.waitForExit(5000));
-}
-
 } // namespace
 } // namespace posflash

@@ -1,18 +1,13 @@
 // posflash-cli finding printers on the host's USB bus, the bus being a umockdev test bed whose
 // printers' tty nodes are simulated printers.
-#include "support/printer_sim_process.h"
+#include "cli_process.h"
 #include "support/umockdev_testbed.h"
 
-#include <QEventLoop>
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -23,11 +18,7 @@
 namespace posflash {
 namespace {
 
-using testing::FakeUsbDevice;
-using testing::PrinterSimProcess;
-using testing::Testbed;
-
-constexpr const char* kCli = POSFLASH_CLI_PATH;
+using namespace testing;
 
 // A simulated printer in its boot loader on the bus: a USB CDC device whose tty node is the
 // simulator's pseudo-terminal, bound over the node before the device is announced.
@@ -68,12 +59,7 @@ public:
         mounted_.clear();
     }
 
-    QByteArray received() {
-        sim_.stop();
-        const Bytes bytes = sim_.received();
-        return QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                          static_cast<qsizetype>(bytes.size()));
-    }
+    QByteArray received() { return receivedBy(sim_); }
     QString node() const { return node_; }
 
 private:
@@ -90,9 +76,7 @@ protected:
     void SetUp() override {
         if (qEnvironmentVariableIsSet("POSFLASH_TEST_NO_MOUNTS"))
             GTEST_SKIP() << "needs a mount namespace of its own (root)";
-        image_ = QByteArray(40 * 1024, '\0');
-        for (int i = 0; i < image_.size(); ++i)
-            image_[i] = static_cast<char>((i * 11 + i / 241) & 0xFF);
+        image_ = fontBytes(40 * 1024);
         QFile f(dir_.filePath("font.bin"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(image_);
@@ -106,34 +90,25 @@ protected:
         return *printers_.back();
     }
 
-    // Starts the tool; its JSON events are read as they come.
     void start(const QStringList& args) {
-        QObject::connect(&cli_, &QProcess::readyReadStandardOutput, [this] {
-            while (cli_.canReadLine()) {
-                events_.push_back(QJsonDocument::fromJson(cli_.readLine()).object());
-                if (waitingFor_ && waitingFor_(events_.back()))
-                    waiting_.quit();
-            }
-        });
-        QObject::connect(&cli_, &QProcess::finished, &waiting_, &QEventLoop::quit);
         cli_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        cli_.start(kCli, args);
+        cli_.start(POSFLASH_CLI_PATH, args);
         ASSERT_TRUE(cli_.waitForStarted(5000));
     }
 
-    // Waits for an event that passes the test, or the tool's end, or the time limit.
-    bool waitFor(std::function<bool(const QJsonObject&)> wanted, int ms) {
-        for (const QJsonObject& e : events_)
-            if (wanted(e))
-                return true;
-        waitingFor_ = wanted;
-        QTimer limit;
-        QObject::connect(&limit, &QTimer::timeout, &waiting_, &QEventLoop::quit);
-        limit.start(ms);
-        if (cli_.state() != QProcess::NotRunning)
-            waiting_.exec();
-        waitingFor_ = nullptr;
-        return !events_.empty() && wanted(events_.back());
+    // Reads the tool's JSON events until one passes the test, the tool ends or ms pass.
+    bool waitFor(const std::function<bool(const QJsonObject&)>& wanted, int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            while (cli_.canReadLine()) {
+                events_.push_back(QJsonDocument::fromJson(cli_.readLine()).object());
+                if (wanted(events_.back()))
+                    return true;
+            }
+            if (clock.elapsed() >= ms || !cli_.waitForReadyRead(ms - clock.elapsed()))
+                return false;
+        }
     }
 
     int finish(int ms) {
@@ -164,8 +139,6 @@ protected:
     std::vector<std::unique_ptr<BusPrinter>> printers_;
     QProcess cli_;
     std::vector<QJsonObject> events_;
-    QEventLoop waiting_;
-    std::function<bool(const QJsonObject&)> waitingFor_;
 };
 
 TEST_F(UdevCliTest, AllUpdatesEveryPrinterPresentThatTheFilterNames) {
