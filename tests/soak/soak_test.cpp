@@ -23,30 +23,32 @@ namespace {
 using testing::NetnsPair;
 using testing::PrinterSimProcess;
 
-// The simulated printer's faults and whether the tool rides them out: three attempts a frame
-// (two bad copies are survived, three are not), a late answer counting in the 350 ms wait it
-// lands in, at least 120 ms from either edge.
+// The simulated printer's faults, whether the tool rides them out (three attempts a frame: two
+// bad copies are survived, three are not; a late answer counts in the 350 ms wait it lands in,
+// at least 120 ms from either edge), and the data-frame copies the printer then receives: these
+// alone when the download fails, one a frame more when it completes.
 struct Fault {
     const char* args;
     bool completes;
+    int copies;
 };
 constexpr Fault kFaults[] = {
-    {"", true},
-    {"--noise", true},
-    {"--refuse 1:5:2", true},
-    {"--refuse 2:6:3", false},
-    {"--drop 2:2", true},
-    {"--drop 1:3", false},
-    {"--wrong-no 2:1", true},
-    {"--wrong-no 1:3", false},
-    {"--late 1:150", true},
-    {"--late 2:500", true},
-    {"--late 1:870", true},
-    {"--late 2:1300", false},
-    {"--disconnect-after 1", false},
+    {"", true, 0},
+    {"--noise", true, 0},
+    {"--refuse 1:5:2", true, 2},
+    {"--refuse 2:6:3", false, 4},
+    {"--drop 2:2", true, 2},
+    {"--drop 1:3", false, 3},
+    {"--wrong-no 2:1", true, 1},
+    {"--wrong-no 1:3", false, 3},
+    {"--late 1:150", true, 0},
+    {"--late 2:500", true, 1},
+    {"--late 1:870", true, 2},
+    {"--late 2:1300", false, 4},
+    {"--disconnect-after 1", false, 1},
 };
 // Three 3 s start-frame waits: once per transport, once the counts have settled.
-constexpr Fault kSilent{"--silent", false};
+constexpr Fault kSilent{"--silent", false, 0};
 // From here on every lazily made piece of Qt (the process manager's pipe, interface lists, the
 // allocator's arenas) exists, and descriptors and memory must stay where they are.
 constexpr int kSettledAfter = 10;
@@ -132,8 +134,8 @@ void SoakTest::soak(bool udp) {
         job.kind = uniform(0, 3) == 0 ? ImageKind::Font : ImageKind::Program;
         const int slice = job.kind == ImageKind::Font ? 1024 : 512;
         // Two to four frames, the last one of at least the trailer and some data.
-        const std::size_t size =
-            static_cast<std::size_t>(slice * uniform(1, 3) + uniform(8, slice));
+        const int frames = uniform(2, 4);
+        const auto size = static_cast<std::size_t>(slice * (frames - 1) + uniform(8, slice));
         job.imagePath = p.writeProgramImage(size);
         const QStringList faultArgs = QString(fault.args).split(' ', Qt::SkipEmptyParts);
         SCOPED_TRACE("download " + std::to_string(i) + ": " + std::to_string(size) + " bytes, " +
@@ -172,6 +174,11 @@ void SoakTest::soak(bool udp) {
         if (fault.completes) {
             EXPECT_EQ(sim->received(), p.written);
         }
+        EXPECT_EQ(report["start_frames"].toInt(), &fault == &kSilent ? 3 : 1);
+        int copies = 0;
+        for (const QJsonValue n : report["last_session"].toObject()["frame_copies"].toObject())
+            copies += n.toInt();
+        EXPECT_EQ(copies, fault.copies + (fault.completes ? frames : 0));
         completed += result.outcome == Outcome::Completed ? 1 : 0;
 
         // Nothing of the download outlives it.
