@@ -1,11 +1,11 @@
-// The once-a-second presence check (FindUsbComPort()), timed over a umockdev test bed
+// The once-a-second presence check (printerComPresent()), timed over a umockdev test bed
 // holding a handful of USB devices, without the printer and with it: answered from the list
 // kept by device events (HotplugUsbInventory, what the window and the CLI use), and, for
 // comparison, from a fresh libudev scan per check (UdevUsbInventory).
 // Usage: usb_presence_bench [calls]   (default 1000)
 #include "ports/com_port_map.h"
 #include "ports/hotplug_usb_inventory.h"
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 #include "ports/usb_inventory_linux.h"
 #include "support/umockdev_preload.h"
 #include "support/umockdev_testbed.h"
@@ -41,15 +41,15 @@ struct Result {
     int present;
 };
 
-Result timeChecks(posflash::UsbClass& usb, int calls) {
+Result timeChecks(posflash::PrinterUsb& usb, int calls) {
     for (int i = 0; i < 20; ++i) // warm the page cache and libudev's first allocations
-        usb.FindUsbComPort();
+        usb.printerComPresent();
     std::vector<double> ms;
     ms.reserve(static_cast<std::size_t>(calls));
     int present = 0;
     for (int i = 0; i < calls; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        present += usb.FindUsbComPort() ? 1 : 0;
+        present += usb.printerComPresent() ? 1 : 0;
         const auto end = std::chrono::steady_clock::now();
         ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     }
@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no device events: the kept list would scan on every check\n");
         return 1;
     }
-    posflash::UsbClass keptUsb(kept, comPorts);
-    posflash::UsbClass scanUsb(scanned, comPorts);
+    posflash::PrinterUsb keptUsb(kept, comPorts);
+    posflash::PrinterUsb scanUsb(scanned, comPorts);
 
     std::printf("%zu other USB devices, %d calls each\n", kOtherDevices.size(), calls);
     print("kept list, printer absent:", timeChecks(keptUsb, calls), calls);
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
         return 1;
     // The first check after the plug-in event lists the devices again.
     const auto start = std::chrono::steady_clock::now();
-    const bool found = keptUsb.FindUsbComPort();
+    const bool found = keptUsb.printerComPresent();
     const auto end = std::chrono::steady_clock::now();
     std::printf("%-34s %.3f ms   (found: %s)\n", "kept list, first check after event:",
                 std::chrono::duration<double, std::milli>(end - start).count(),

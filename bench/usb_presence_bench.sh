@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The printer presence check (FindUsbComPort(false)) from the kept list and from a fresh scan,
+# The printer presence check (printerComPresent(false)) from the kept list and from a fresh scan,
 # median and p99 over 1000 calls, in a umockdev test bed with a handful of USB devices.
 # Usage: bench/usb_presence_bench.sh [BUILD_DIR]   (a Release tree in build-bench-usb by default)
 set -euo pipefail

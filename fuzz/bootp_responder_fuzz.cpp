@@ -16,12 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     BootpConfig config;
-    config.PrinterIpBytes = {192, 168, 123, 100};
-    config.PrinterMacBytes = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
-    config.HostIpBytes = {192, 168, 123, 1};
+    config.printerIp = {192, 168, 123, 100};
+    config.printerMac = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    config.hostIp = {192, 168, 123, 1};
     // Up to a little more than the file field holds, which must be refused.
     const QByteArray path("printer_firmware_v1.2_" + QByteArray(200, 'x'));
-    config.BootFileName = path.first(data[0] % (bootp::kFileSize + 8));
+    config.bootFileName = path.first(data[0] % (bootp::kFileSize + 8));
     const ByteView request(data + 1, size - 1);
 
     FUZZ_CHECK(!AnswerBootpRequest(request, config, 1)); // only the link step answers
@@ -30,20 +30,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Bytes& reply = *answer;
         // The request was the printer's own ...
         FUZZ_CHECK(HasFramePrefix(request) && request[bootp::kOpAt] == 1);
-        FUZZ_CHECK(std::equal(config.PrinterMacBytes.begin(), config.PrinterMacBytes.end(),
+        FUZZ_CHECK(std::equal(config.printerMac.begin(), config.printerMac.end(),
                               request.begin() + bootp::kChaddrAt));
         FUZZ_CHECK(BytesToString(request.subspan(bootp::kSnameAt, bootp::kSnameSize)) ==
                    QByteArray(bootp::kBrandWord));
-        FUZZ_CHECK(config.BootFileName.size() <= static_cast<qsizetype>(bootp::kFileSize));
+        FUZZ_CHECK(config.bootFileName.size() <= static_cast<qsizetype>(bootp::kFileSize));
         // ... and the reply is that request with op, yiaddr, siaddr and the file name changed.
         FUZZ_CHECK(reply.size() == request.size());
         Bytes expected(request.begin(), request.end());
         expected[bootp::kOpAt] = 2;
-        std::copy(config.PrinterIpBytes.begin(), config.PrinterIpBytes.end(),
+        std::copy(config.printerIp.begin(), config.printerIp.end(),
                   expected.begin() + bootp::kYiaddrAt);
-        std::copy(config.HostIpBytes.begin(), config.HostIpBytes.end(),
-                  expected.begin() + bootp::kSiaddrAt);
-        std::copy(config.BootFileName.begin(), config.BootFileName.end(),
+        std::copy(config.hostIp.begin(), config.hostIp.end(), expected.begin() + bootp::kSiaddrAt);
+        std::copy(config.bootFileName.begin(), config.bootFileName.end(),
                   expected.begin() + bootp::kFileAt);
         FUZZ_CHECK(reply == expected);
 

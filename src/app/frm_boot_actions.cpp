@@ -23,7 +23,7 @@ void frmBoot::TimeSysTimer_Timer() {
 }
 
 void frmBoot::refreshLinkIcon() {
-    imgBootStatusSelect(engine_.usb().FindUsbComPort() ? 1 : 0);
+    imgBootStatusSelect(engine_.usb().printerComPresent() ? 1 : 0);
 }
 
 void frmBoot::Command2_Click() {

@@ -42,7 +42,7 @@ void frmBoot::cmdCloseSerialUSB_Click() {
 void frmBoot::cmdGetComPort_Click() {
     // Nothing is shown when no printer is found. The list's action runs only for a real
     // change, so a repeated press leaves the open port and the settings file alone.
-    const auto number = engine_.usb().FindUsbComNumber();
+    const auto number = engine_.usb().printerComNumber();
     if (number && *number - 1 != portModel_.comIndex())
         ComboSerialSelect_Click(*number - 1);
 }

@@ -3,7 +3,7 @@
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 #include "ports/com_port_map.h"
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>

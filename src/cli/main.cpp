@@ -18,7 +18,7 @@
 #include "ports/com_port_map.h"
 #include "ports/hotplug_usb_inventory.h"
 #include "ports/named_usb_device.h"
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 #include "ports/usb_inventory_linux.h"
 #include "protocol/address_text.h"
 #include "protocol/image_file.h"

@@ -77,8 +77,8 @@ Status Engine::aimSerial(const DownloadTarget& target, PrinterIdentity& printer)
             printer.usbSerial = d.serial;
             printer.usbPath = d.usbPath;
         }
-    (void)serial_.setPortOpen(false);
-    return serial_.setCommPort(number);
+    (void)serial_.setOpen(false);
+    return serial_.setComNumber(number);
 }
 
 void Engine::download(const DownloadJob& job, DownloadObserver& observer,
@@ -121,7 +121,7 @@ void Engine::download(const DownloadJob& job, DownloadObserver& observer,
                                      return QFileInfo::exists(node)
                                                 ? std::nullopt
                                                 : std::optional<Cause>(Cause::PortMissing);
-                                 return usb_.FindUsbComPort()
+                                 return usb_.printerComPresent()
                                             ? std::nullopt
                                             : std::optional<Cause>(Cause::PrinterAbsent);
                              }};
@@ -152,8 +152,8 @@ void Engine::setRoute(Route route) {
 }
 
 void Engine::selectComNumber(int number) {
-    (void)serial_.setPortOpen(false);
-    (void)serial_.setCommPort(number);
+    (void)serial_.setOpen(false);
+    (void)serial_.setComNumber(number);
 }
 
 void Engine::closeSerialPort() {

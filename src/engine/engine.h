@@ -8,8 +8,8 @@
 #include "link/network_boot.h"
 #include "link/serial_transport.h"
 #include "link/tcp_monitor.h"
+#include "ports/printer_usb.h"
 #include "ports/serial_control.h"
-#include "ports/usb_class.h"
 #include "ports/usb_output.h"
 
 #include <QDateTime>
@@ -62,7 +62,7 @@ public:
     bool sendBootCommand(const BootCommandJob& job);
     BootCommand& bootCommand() { return bootCommand_; }
 
-    UsbClass& usb() { return usb_; }
+    PrinterUsb& usb() { return usb_; }
     const SerialControl& serial() const { return serial_; }
     const NetworkBoot& network() const { return network_; }
 
@@ -80,7 +80,7 @@ private:
     Faces faces_;
     SerialControl serial_;
     SerialTransport serialTransport_;
-    UsbClass usb_;
+    PrinterUsb usb_;
     UsbOutput usbOutput_;
     NetworkBoot network_;
     TcpMonitor monitor_;

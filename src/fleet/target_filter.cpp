@@ -1,6 +1,6 @@
 #include "fleet/target_filter.h"
 
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 
 namespace posflash {
 

@@ -1,14 +1,15 @@
 #include "link/boot_command.h"
 
 #include "link/tcp_monitor.h"
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 #include "ports/usb_hotplug.h"
 #include "ports/usb_output.h"
 #include "protocol/frames.h"
 
 namespace posflash {
 
-BootCommand::BootCommand(TcpMonitor& monitor, UsbClass& usb, UsbOutput& usbOutput, QObject* parent)
+BootCommand::BootCommand(TcpMonitor& monitor, PrinterUsb& usb, UsbOutput& usbOutput,
+                         QObject* parent)
     : QObject(parent), monitor_(monitor), usb_(usb), usbOutput_(usbOutput) {
     timer_.setSingleShot(true);
     // The pauses are the printer's; a coarse timer may end them up to 5 % early.
@@ -39,9 +40,9 @@ bool BootCommand::start(const BootCommandJob& job) {
         closeMonitorThen(Phase::ClosingBefore);
         return true;
     }
-    if (usb_.FindUsbDevice()) {
+    if (usb_.findPrinterDevice()) {
         const Bytes command = job_.fontMode ? BuildFontModeCommand() : BuildBootLoaderCommand();
-        sent_ = usbOutput_.UsbSendData(command);
+        sent_ = usbOutput_.send(command);
         emit usbWritten(sent_);
     }
     enter(Phase::UsbAfterWrite, kAfterUsbWriteMs);
@@ -54,7 +55,7 @@ void BootCommand::abort() {
     timer_.stop();
     if (job_.network && !job_.fontMode)
         monitor_.closeConnection(job_.ip);
-    usbOutput_.CloseUsbDevice();
+    usbOutput_.close();
     finish();
 }
 
@@ -109,11 +110,11 @@ void BootCommand::timeUp() {
         closeMonitorThen(Phase::ClosingAfter);
         return;
     case Phase::UsbAfterWrite:
-        usbOutput_.CloseUsbDevice();
+        usbOutput_.close();
         enter(Phase::UsbAfterClose, kAfterUsbCloseMs);
         return;
     case Phase::UsbAfterClose:
-        if (usb_.FindUsbDevice())
+        if (usb_.findPrinterDevice())
             finish();
         else
             enter(Phase::WaitingForDevice, kDeviceBackWaitMs);
@@ -127,7 +128,7 @@ void BootCommand::timeUp() {
 }
 
 void BootCommand::deviceEvent() {
-    if (phase_ == Phase::WaitingForDevice && usb_.FindUsbDevice()) {
+    if (phase_ == Phase::WaitingForDevice && usb_.findPrinterDevice()) {
         timer_.stop();
         finish();
     }

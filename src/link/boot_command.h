@@ -7,7 +7,7 @@
 namespace posflash {
 
 class TcpMonitor;
-class UsbClass;
+class PrinterUsb;
 class UsbHotplugMonitor;
 class UsbOutput;
 
@@ -32,7 +32,7 @@ public:
     static constexpr int kAfterUsbCloseMs = 500;
     static constexpr int kDeviceBackWaitMs = 3000;
 
-    BootCommand(TcpMonitor& monitor, UsbClass& usb, UsbOutput& usbOutput,
+    BootCommand(TcpMonitor& monitor, PrinterUsb& usb, UsbOutput& usbOutput,
                 QObject* parent = nullptr);
 
     // Device events end the wait for the printer to come back at once; without them the time
@@ -72,7 +72,7 @@ private:
     void finish();
 
     TcpMonitor& monitor_;
-    UsbClass& usb_;
+    PrinterUsb& usb_;
     UsbOutput& usbOutput_;
     BootCommandJob job_;
     Phase phase_ = Phase::Idle;

@@ -1,7 +1,7 @@
 #include "link/network_boot.h"
 
+#include "link/host_network.h"
 #include "link/link_texts.h"
-#include "link/mnetopt.h"
 #include "link/shared_boot_ports.h"
 #include "protocol/address_text.h"
 #include "protocol/reply_checker.h"
@@ -46,8 +46,8 @@ Status NetworkBoot::setPrinter(const QString& ipText, const QString& macText) {
     const auto mac = ParseMacText(macText);
     if (!mac)
         return Error{kInvalidMac, link_texts::invalidMac(faces_, macText), {}};
-    config_.PrinterIpBytes = *ip;
-    config_.PrinterMacBytes = *mac;
+    config_.printerIp = *ip;
+    config_.printerMac = *mac;
     printer_ = QHostAddress(ipText);
     return {};
 }
@@ -63,14 +63,14 @@ Status NetworkBoot::bind(QUdpSocket& socket, quint16 port) {
 
 Status NetworkBoot::startLink(const QString& bootFilePath) {
     otherSenderShown_ = false;
-    config_.BootFileName = BootFileNameOf(bootFilePath);
-    if (config_.BootFileName.size() > static_cast<qsizetype>(bootp::kFileSize))
+    config_.bootFileName = BootFileNameOf(bootFilePath);
+    if (config_.bootFileName.size() > static_cast<qsizetype>(bootp::kFileSize))
         return Error{
             kFileNameTooLong,
-            link_texts::fileNameTooLong(faces_, QString::fromLocal8Bit(config_.BootFileName)),
+            link_texts::fileNameTooLong(faces_, QString::fromLocal8Bit(config_.bootFileName)),
             {}};
-    if (const auto host = ParseIpv4Text(GetLocalIpAddress()))
-        config_.HostIpBytes = *host;
+    if (const auto host = ParseIpv4Text(LocalIpAddress()))
+        config_.hostIp = *host;
     if (shared_ != nullptr) {
         if (const auto& refused = shared_->refusal())
             return Error{kBindRefused,
@@ -80,7 +80,7 @@ Status NetworkBoot::startLink(const QString& bootFilePath) {
         linkSocket_.abort();
         enrolled_ = true;
         // A datagram handed over just before the link was made finds this link gone on.
-        shared_->enroll(this, config_.PrinterMacBytes, printer_,
+        shared_->enroll(this, config_.printerMac, printer_,
                         {this,
                          [this](const QNetworkDatagram& d) {
                              if (enrolled_)
@@ -118,7 +118,7 @@ Ipv4Bytes NetworkBoot::hostAddressFor(int interfaceIndex) const {
         if (!first)
             first = bytes;
     }
-    return first ? *first : config_.HostIpBytes;
+    return first ? *first : config_.hostIp;
 }
 
 void NetworkBoot::bootpReadable() {
@@ -131,7 +131,7 @@ void NetworkBoot::answerBootp(const QNetworkDatagram& request) {
     // Every datagram is consumed; only a link waiting for the request answers.
     const short step = phase_ == Phase::AwaitingBootp ? step::kLink : step::kBootpAnswered;
     BootpConfig config = config_;
-    config.HostIpBytes = hostAddressFor(static_cast<int>(request.interfaceIndex()));
+    config.hostIp = hostAddressFor(static_cast<int>(request.interfaceIndex()));
     const QByteArray data = request.data();
     const auto reply = AnswerBootpRequest(viewOf(data), config, step);
     if (!reply)

@@ -15,8 +15,8 @@ SerialTransport::SerialTransport(SerialControl& serial, QObject* parent)
 Status SerialTransport::send(ByteView frame) {
     if (frame.empty())
         return Error{};
-    if (!serial_.PortOpen()) {
-        if (Status opened = serial_.setPortOpen(true); !opened)
+    if (!serial_.isOpen()) {
+        if (Status opened = serial_.setOpen(true); !opened)
             return opened;
     }
     serial_.discardBuffers();
@@ -29,7 +29,7 @@ Status SerialTransport::send(ByteView frame) {
 }
 
 void SerialTransport::close() {
-    (void)serial_.setPortOpen(false);
+    (void)serial_.setOpen(false);
 }
 
 } // namespace posflash

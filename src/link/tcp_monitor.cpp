@@ -1,6 +1,6 @@
 #include "link/tcp_monitor.h"
 
-#include "link/mnetopt.h"
+#include "link/host_network.h"
 #include "ports/port_state.h"
 
 #include <algorithm>
@@ -50,7 +50,7 @@ Status TcpMonitor::send(ByteView frame) {
 }
 
 bool TcpMonitor::closeConnection(const QString& ip) {
-    FlushArpForIp(ip);
+    FlushArpFor(ip);
     if (socket_.state() == QAbstractSocket::UnconnectedState)
         return false;
     socket_.abort();

@@ -35,7 +35,7 @@ void SerialControl::closePort() {
         port_.close();
 }
 
-Status SerialControl::setCommPort(int number) {
+Status SerialControl::setComNumber(int number) {
     if (port_.isOpen())
         return CommError(comm_error::kPortAlreadyOpen);
     if (number < 1 || number > 255)
@@ -44,7 +44,7 @@ Status SerialControl::setCommPort(int number) {
     return {};
 }
 
-bool SerialControl::PortOpen() const {
+bool SerialControl::isOpen() const {
     return port_.isOpen();
 }
 
@@ -52,7 +52,7 @@ QString SerialControl::devicePath() const {
     return comPorts_.devicePath(commPort_);
 }
 
-Status SerialControl::setPortOpen(bool open) {
+Status SerialControl::setOpen(bool open) {
     if (!open) {
         closePort();
         return {};

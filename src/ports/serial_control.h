@@ -24,13 +24,13 @@ public:
     explicit SerialControl(const ComPortMap& comPorts, QObject* parent = nullptr);
     ~SerialControl() override;
 
-    int CommPort() const { return commPort_; }
+    int comNumber() const { return commPort_; }
     // Fails when the port is open or the number is not in 1..255.
-    Status setCommPort(int number);
+    Status setComNumber(int number);
 
-    bool PortOpen() const;
-    Status setPortOpen(bool open);
-    // setPortOpen(false) without a result to look at: closing cannot fail.
+    bool isOpen() const;
+    Status setOpen(bool open);
+    // setOpen(false) without a result to look at: closing cannot fail.
     void closePort();
 
     // Hands one piece to the line.

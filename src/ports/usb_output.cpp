@@ -1,42 +1,42 @@
 #include "ports/usb_output.h"
 
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 
 #include <algorithm>
 
 namespace posflash {
 
-UsbOutput::UsbOutput(UsbClass& usb) : usb_(usb), files_(systemFiles_) {}
+UsbOutput::UsbOutput(PrinterUsb& usb) : usb_(usb), files_(systemFiles_) {}
 
-UsbOutput::UsbOutput(UsbClass& usb, DeviceFileOps& files) : usb_(usb), files_(files) {}
+UsbOutput::UsbOutput(PrinterUsb& usb, DeviceFileOps& files) : usb_(usb), files_(files) {}
 
 UsbOutput::~UsbOutput() {
-    CloseUsbDevice();
+    close();
 }
 
-int UsbOutput::OpenUsbDevice() {
+int UsbOutput::open() {
     if (handle_ != kClosed)
         return handle_;
-    if (!usb_.FindUsbDevice() || usb_.UsbDevicePath().isEmpty())
+    if (!usb_.findPrinterDevice() || usb_.rawDevicePath().isEmpty())
         return kClosed;
-    const int fd = files_.open(usb_.UsbDevicePath());
+    const int fd = files_.open(usb_.rawDevicePath());
     handle_ = fd >= 0 ? fd : kClosed;
     return handle_;
 }
 
-void UsbOutput::CloseUsbDevice() {
+void UsbOutput::close() {
     if (handle_ == kClosed)
         return;
     files_.close(handle_);
     handle_ = kClosed;
 }
 
-bool UsbOutput::UsbSendData(ByteView bytes) {
-    if (bytes.empty() || !usb_.FindUsbDevice())
+bool UsbOutput::send(ByteView bytes) {
+    if (bytes.empty() || !usb_.findPrinterDevice())
         return false;
     std::size_t offset = 0;
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        if (OpenUsbDevice() == kClosed)
+        if (open() == kClosed)
             return false;
         while (offset < bytes.size()) {
             const std::size_t n = std::min(kPieceSize, bytes.size() - offset);
@@ -48,7 +48,7 @@ bool UsbOutput::UsbSendData(ByteView bytes) {
         }
         if (offset == bytes.size())
             return true;
-        CloseUsbDevice();
+        close();
     }
     return false;
 }

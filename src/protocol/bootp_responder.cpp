@@ -30,10 +30,10 @@ std::optional<Bytes> AnswerBootpRequest(ByteView request, const BootpConfig& con
     using namespace bootp;
     if (step != 0)
         return std::nullopt;
-    if (config.BootFileName.size() > static_cast<qsizetype>(kFileSize))
+    if (config.bootFileName.size() > static_cast<qsizetype>(kFileSize))
         return std::nullopt;
     const std::size_t needed = std::max(
-        kSnameAt + kSnameSize, kFileAt + static_cast<std::size_t>(config.BootFileName.size()));
+        kSnameAt + kSnameSize, kFileAt + static_cast<std::size_t>(config.bootFileName.size()));
     if (request.size() < needed || !HasFramePrefix(request))
         return std::nullopt;
     if (request[kOpAt] != 1 || request[kHtypeAt] != 1 || request[kHlenAt] != 6)
@@ -42,17 +42,16 @@ std::optional<Bytes> AnswerBootpRequest(ByteView request, const BootpConfig& con
     const auto sname = BytesToString(request.subspan(kSnameAt, kSnameSize));
     if (!sname || *sname != kBrandWord)
         return std::nullopt;
-    if (!CompareBytes(request.subspan(kChaddrAt, 6), config.PrinterMacBytes, 6))
+    if (!CompareBytes(request.subspan(kChaddrAt, 6), config.printerMac, 6))
         return std::nullopt;
 
     Bytes reply(request.begin(), request.end());
     reply[kOpAt] = 2;
-    std::copy(config.PrinterIpBytes.begin(), config.PrinterIpBytes.end(),
-              reply.begin() + kYiaddrAt);
-    std::copy(config.HostIpBytes.begin(), config.HostIpBytes.end(), reply.begin() + kSiaddrAt);
+    std::copy(config.printerIp.begin(), config.printerIp.end(), reply.begin() + kYiaddrAt);
+    std::copy(config.hostIp.begin(), config.hostIp.end(), reply.begin() + kSiaddrAt);
     // No terminator: the rest of the request's file field stays as it came.
-    std::memcpy(reply.data() + kFileAt, config.BootFileName.constData(),
-                static_cast<std::size_t>(config.BootFileName.size()));
+    std::memcpy(reply.data() + kFileAt, config.bootFileName.constData(),
+                static_cast<std::size_t>(config.bootFileName.size()));
     return reply;
 }
 

@@ -12,10 +12,10 @@ namespace posflash {
 
 // What the responder answers with; rebuilt at every link attempt.
 struct BootpConfig {
-    Ipv4Bytes PrinterIpBytes{};
-    MacBytes PrinterMacBytes{};
-    Ipv4Bytes HostIpBytes{};
-    QByteArray BootFileName;
+    Ipv4Bytes printerIp{};
+    MacBytes printerMac{};
+    Ipv4Bytes hostIp{};
+    QByteArray bootFileName;
 };
 
 namespace bootp {

@@ -9,7 +9,7 @@
 #include "link/shared_boot_ports.h"
 #include "link/tcp_monitor.h"
 #include "ports/com_port_map.h"
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 #include "ports/usb_output.h"
 #include "protocol/frames.h"
 #include "support/fake_usb_inventory.h"
@@ -180,7 +180,7 @@ protected:
     Faces faces;
     ComPortMap comPorts;
     testing::FakeUsbInventory inventory;
-    UsbClass usb;
+    PrinterUsb usb;
     UsbOutput usbOutput;
     ScriptedPrinter printer;
     NetworkBoot network;

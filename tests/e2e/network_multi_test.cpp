@@ -1,7 +1,7 @@
 // posflash-cli downloading to several network printers at once, each simulated printer in a
 // namespace of its own behind its own card of the tool's (root only).
 #include "cli_process.h"
-#include "link/mnetopt.h"
+#include "link/host_network.h"
 #include "support/netns_pair.h"
 #include "support/program_image.h"
 
@@ -59,7 +59,7 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
     // late by; one answered only after the other's link would finish alone. Each asks twice
     // more after its answer: those requests get none. The tool's default route leaves through
     // a third card, so each answer must name, and leave through, the card its request came in on.
-    ASSERT_EQ(GetLocalIpAddress(), NetnsPair::kOtherCardIp);
+    ASSERT_EQ(LocalIpAddress(), NetnsPair::kOtherCardIp);
     const QString file = dir_.filePath("fw.bin");
     const Bytes image = WriteProgramImage(file, 100 * 1024);
     const QString targets[] = {QStringLiteral("%1/00-11-22-33-44-55").arg(NetnsPair::kPrinterIp),

@@ -55,8 +55,8 @@ TEST(CommErrors, AFailedOpenKeepsTheSystemsOwnMessageBesideTheText) {
         ComPortMap map;
         ASSERT_TRUE(map.setMapping(3, c.node));
         SerialControl serial(map);
-        ASSERT_TRUE(serial.setCommPort(3));
-        const Status opened = serial.setPortOpen(true);
+        ASSERT_TRUE(serial.setComNumber(3));
+        const Status opened = serial.setOpen(true);
         ASSERT_FALSE(opened);
         EXPECT_EQ(opened.error().code, c.code);
         EXPECT_EQ(opened.error().text, CommErrorText(c.code));

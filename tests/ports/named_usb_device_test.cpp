@@ -1,5 +1,5 @@
 #include "ports/named_usb_device.h"
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 #include "support/fake_usb_inventory.h"
 
 #include <QFile>

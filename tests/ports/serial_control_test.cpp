@@ -27,19 +27,19 @@ protected:
 
 TEST_F(SerialControlTest, ACarrierDetectChangeClosesTheLineAndEndsTheWatchFirst) {
     serial.setModemLineWatch(std::make_unique<FakeWatch>(change));
-    ASSERT_TRUE(serial.setCommPort(3) && serial.setPortOpen(true) && change);
+    ASSERT_TRUE(serial.setComNumber(3) && serial.setOpen(true) && change);
     std::function<void()>{change}(); // a copy: the stop clears the watch's own
-    EXPECT_FALSE(serial.PortOpen());
+    EXPECT_FALSE(serial.isOpen());
     EXPECT_FALSE(change); // stopped before the descriptor closed
 }
 
 // A pseudo-terminal cannot wait for modem lines: the real watch never reports a change.
 TEST_F(SerialControlTest, OnAPseudoTerminalTheRealWatchStaysQuietOverOpenAndClose) {
-    ASSERT_TRUE(serial.setCommPort(3));
+    ASSERT_TRUE(serial.setComNumber(3));
     for (int round = 0; round < 20; ++round) {
-        ASSERT_TRUE(serial.setPortOpen(true));
+        ASSERT_TRUE(serial.setOpen(true));
         QTest::qWait(5);
-        EXPECT_TRUE(serial.PortOpen()) << "round " << round;
+        EXPECT_TRUE(serial.isOpen()) << "round " << round;
         serial.closePort();
     }
 }

@@ -16,15 +16,15 @@ protected:
     QTemporaryDir dir;
     ComPortMap comPorts{dir.filePath("comports.ini")};
     UdevUsbInventory inventory;
-    UsbClass usb{inventory, comPorts};
+    PrinterUsb usb{inventory, comPorts};
 };
 
 TEST_F(UdevDiscoveryTest, RawOnlyPrinterIsFoundAsDeviceButNotAsComPort) {
     ASSERT_TRUE(bed.add(
         FakeUsbDevice{"1-2", "0483", "5743", "P", {{"07", "usbmisc", "usb/lp0"}}}.description()));
-    EXPECT_FALSE(usb.FindUsbComPort());
-    ASSERT_TRUE(usb.FindUsbDevice());
-    EXPECT_EQ(usb.UsbDevicePath(), "/dev/usb/lp0");
+    EXPECT_FALSE(usb.printerComPresent());
+    ASSERT_TRUE(usb.findPrinterDevice());
+    EXPECT_EQ(usb.rawDevicePath(), "/dev/usb/lp0");
 }
 
 TEST_F(UdevDiscoveryTest, ThePrintersComNumberIsAssignedOnceAndNotWrittenAgain) {
@@ -32,10 +32,10 @@ TEST_F(UdevDiscoveryTest, ThePrintersComNumberIsAssignedOnceAndNotWrittenAgain) 
         FakeUsbDevice{"1-4", "0483", "5741", "X", {{"02", "tty", "ttyACM1"}}}.description()));
     ASSERT_TRUE(bed.add(
         FakeUsbDevice{"1-1", "0483", "5740", "PRN0001", {{"02", "tty", "ttyACM0"}}}.description()));
-    EXPECT_EQ(usb.FindUsbComNumber(), 3); // COM1 and COM2 are the on-board ports
+    EXPECT_EQ(usb.printerComNumber(), 3); // COM1 and COM2 are the on-board ports
     EXPECT_EQ(comPorts.comNumberOf("/dev/ttyACM0"), 3);
     const FileSnapshot before = FileSnapshot::of(comPorts.fileName());
-    EXPECT_EQ(usb.FindUsbComNumber(), 3);
+    EXPECT_EQ(usb.printerComNumber(), 3);
     EXPECT_EQ(FileSnapshot::of(comPorts.fileName()), before);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ports/com_port_map.h"
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 #include "support/fake_usb_inventory.h"
 
 #include <QByteArray>
@@ -47,7 +47,7 @@ protected:
     QTemporaryDir dir;
     ComPortMap comPorts;
     FakeUsbInventory inventory;
-    UsbClass usb{inventory, comPorts};
+    PrinterUsb usb{inventory, comPorts};
 };
 
 } // namespace posflash::testing

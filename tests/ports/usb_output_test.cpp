@@ -83,7 +83,7 @@ TEST_F(UsbOutputTest, TenThousandBytesGoOutAs8192Then1808WhateverEachWriteTakes)
         ScriptedFiles scripted;
         scripted.script = c.script;
         UsbOutput sender{usb, scripted};
-        ASSERT_TRUE(sender.UsbSendData(data));
+        ASSERT_TRUE(sender.send(data));
         EXPECT_EQ(scripted.writeSizes, c.sizes);
         EXPECT_EQ(scripted.received, data); // neither the front resent nor the tail dropped
         EXPECT_EQ(scripted.writeFds, c.fds);
@@ -94,21 +94,21 @@ TEST_F(UsbOutputTest, TenThousandBytesGoOutAs8192Then1808WhateverEachWriteTakes)
 
 TEST_F(UsbOutputTest, FailedOrEmptyWritesGiveUpAfterFourAttempts) {
     files.script = {-1, 0, -1, 0, kAll};
-    EXPECT_FALSE(output.UsbSendData(pattern(11)));
+    EXPECT_FALSE(output.send(pattern(11)));
     EXPECT_EQ(files.writeSizes.size(), 4u);
     EXPECT_EQ(files.closed.size(), 4u);
-    EXPECT_EQ(output.UsbDeviceHandle(), UsbOutput::kClosed);
+    EXPECT_EQ(output.handle(), UsbOutput::kClosed);
 
     files.script = {-1, -1, -1, kAll}; // the fourth attempt still counts
-    EXPECT_TRUE(output.UsbSendData(pattern(11)));
+    EXPECT_TRUE(output.send(pattern(11)));
 }
 
 TEST_F(UsbOutputTest, AbsentDeviceGivesFalseWithoutOpeningAnything) {
     inventory.list = {UsbDeviceEntry{"USB\\VID_1D6B&PID_0002\\hub", {}, "/dev/usb/lp9"}};
-    EXPECT_FALSE(output.UsbSendData(pattern(11)));
+    EXPECT_FALSE(output.send(pattern(11)));
     inventory.list = {
         UsbDeviceEntry{"USB\\VID_0483&PID_5743\\PRN", {}, {}}}; // present, but no node yet
-    EXPECT_FALSE(output.UsbSendData(pattern(11)));
+    EXPECT_FALSE(output.send(pattern(11)));
     EXPECT_TRUE(files.opened.empty());
 }
 
@@ -132,7 +132,7 @@ TEST_F(UsbPortsTest, BootCommandReachesATtyRawNodeByteForByte) {
     inventory.list = {{"USB\\VID_0483&PID_5740\\PRN", printer.slavePath(), printer.slavePath()}};
     UsbOutput output{usb};
     const Bytes command{0x1F, 0x1B, 0x1C, 0x0A, 0x0D, 0x11, 0x13, 0x03, 0x04, 0x7F, 0xFF};
-    ASSERT_TRUE(output.UsbSendData(command));
+    ASSERT_TRUE(output.send(command));
     EXPECT_EQ(printer.read(command.size()), command);
 }
 

@@ -10,10 +10,10 @@ namespace {
 
 BootpConfig config() {
     BootpConfig c;
-    c.PrinterIpBytes = {192, 168, 123, 100};
-    c.PrinterMacBytes = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
-    c.HostIpBytes = {192, 168, 123, 1};
-    c.BootFileName = "firmware.bin";
+    c.printerIp = {192, 168, 123, 100};
+    c.printerMac = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    c.hostIp = {192, 168, 123, 1};
+    c.bootFileName = "firmware.bin";
     return c;
 }
 
@@ -39,9 +39,9 @@ TEST(BootpResponder, AnswersAtTheEdgesOfWhatItAccepts) {
     EXPECT_FALSE(AnswerBootpRequest(request(123), config(), 0)); // no room for the file name
     EXPECT_TRUE(AnswerBootpRequest(request(124), config(), 0));
     BootpConfig longName = config();
-    longName.BootFileName = QByteArray(128, 'a');
+    longName.bootFileName = QByteArray(128, 'a');
     EXPECT_TRUE(AnswerBootpRequest(request(600), longName, 0));
-    longName.BootFileName = QByteArray(129, 'a');
+    longName.bootFileName = QByteArray(129, 'a');
     EXPECT_FALSE(AnswerBootpRequest(request(600), longName, 0));
 }
 

@@ -1,4 +1,4 @@
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 
 #include "ports/usb_fixture.h"
 
@@ -16,33 +16,33 @@ TEST_F(UsbClassTest, UnknownPairsLowerCaseSpellingsAndAnUnreachableInventoryFind
     inventory.list = {{"USB\\VID_0483&PID_5741\\PRN", "/dev/ttyACM0", "/dev/ttyACM0"},
                       {"USB\\vid_0483&pid_5740\\PRN", "/dev/ttyACM1", "/dev/ttyACM1"},
                       {"USB\\Vid_1fc9&Pid_2014\\PRN", "/dev/ttyACM2", "/dev/ttyACM2"}};
-    EXPECT_FALSE(usb.FindUsbDevice());
-    EXPECT_FALSE(usb.FindUsbComPort());
+    EXPECT_FALSE(usb.findPrinterDevice());
+    EXPECT_FALSE(usb.printerComPresent());
     inventory.list = {{kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0"}};
     inventory.reachable = false;
-    EXPECT_FALSE(usb.FindUsbDevice());
-    EXPECT_FALSE(usb.FindUsbComPort());
-    EXPECT_TRUE(usb.UsbDevicePath().isEmpty());
-    EXPECT_FALSE(usb.FindUsbComNumber());
+    EXPECT_FALSE(usb.findPrinterDevice());
+    EXPECT_FALSE(usb.printerComPresent());
+    EXPECT_TRUE(usb.rawDevicePath().isEmpty());
+    EXPECT_FALSE(usb.printerComNumber());
     EXPECT_FALSE(QFileInfo::exists(comPortsPath()));
 }
 
 TEST_F(UsbClassTest, FirstDeviceInTheHostsOrderWinsNotTheFirstId) {
     inventory.list = {{"USB\\VID_1FC9&PID_2014\\B", "/dev/ttyACM7", "/dev/ttyACM7"},
                       {kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0"}};
-    ASSERT_TRUE(usb.FindUsbComPort());
-    const std::optional<int> number = usb.FindUsbComNumber(); // assigns the number on first sight
+    ASSERT_TRUE(usb.printerComPresent());
+    const std::optional<int> number = usb.printerComNumber(); // assigns the number on first sight
     EXPECT_EQ(number, comPorts.comNumberOf("/dev/ttyACM7"));
     EXPECT_EQ(comPorts.comNumberOf("/dev/ttyACM0"), 0);
 }
 
 TEST_F(UsbClassTest, FailedPathLookupKeepsThePreviousPath) {
     inventory.list = {UsbDeviceEntry{kRawOnlyPrinter, {}, "/dev/usb/lp3"}};
-    ASSERT_TRUE(usb.FindUsbDevice());
-    EXPECT_EQ(usb.UsbDevicePath(), "/dev/usb/lp3");
+    ASSERT_TRUE(usb.findPrinterDevice());
+    EXPECT_EQ(usb.rawDevicePath(), "/dev/usb/lp3");
     inventory.list = {UsbDeviceEntry{kRawOnlyPrinter, {}, {}}};
-    EXPECT_TRUE(usb.FindUsbDevice());
-    EXPECT_EQ(usb.UsbDevicePath(), "/dev/usb/lp3");
+    EXPECT_TRUE(usb.findPrinterDevice());
+    EXPECT_EQ(usb.rawDevicePath(), "/dev/usb/lp3");
 }
 
 } // namespace

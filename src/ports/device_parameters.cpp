@@ -1,4 +1,4 @@
-#include "ports/regedit.h"
+#include "ports/device_parameters.h"
 
 #include "ports/com_port_map.h"
 
@@ -16,8 +16,8 @@ QString asBufferText(const QString& text) {
 
 } // namespace
 
-int RegReadValue(const UsbDeviceEntry& device, const QString& valueName, QString& value,
-                 ComPortMap& comPorts) {
+int ReadDeviceParameter(const UsbDeviceEntry& device, const QString& valueName, QString& value,
+                        ComPortMap& comPorts) {
     if (valueName.compare(QLatin1String("PortName"), Qt::CaseInsensitive) == 0) {
         if (device.serialNode.isEmpty())
             return ENOENT;

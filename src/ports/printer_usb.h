@@ -19,22 +19,22 @@ std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>&
 
 // Finding the printer's USB device, its COM port and the node raw output goes to. Every call
 // asks the inventory afresh; an inventory that cannot be reached counts as no device.
-class UsbClass {
+class PrinterUsb {
 public:
-    UsbClass(const UsbInventory& inventory, ComPortMap& comPorts);
+    PrinterUsb(const UsbInventory& inventory, ComPortMap& comPorts);
 
     // True when a known virtual COM device is present.
-    bool FindUsbComPort() const;
+    bool printerComPresent() const;
     // The COM number (the "PortName") of the known virtual COM device present, if any.
-    std::optional<int> FindUsbComNumber() const;
+    std::optional<int> printerComNumber() const;
 
-    // True when a known printer USB device is present; refreshes UsbDevicePath.
-    bool FindUsbDevice();
+    // True when a known printer USB device is present; refreshes rawDevicePath.
+    bool findPrinterDevice();
 
-    // UsbDevicePath = the device's "SymbolicName"; a failed lookup keeps the previous path.
-    void ReadUsbDevicePath(const UsbDeviceEntry& device);
+    // rawDevicePath = the device's "SymbolicName"; a failed lookup keeps the previous path.
+    void readRawDevicePath(const UsbDeviceEntry& device);
     // The node raw output goes to, as the last successful lookup found it.
-    const QString& UsbDevicePath() const { return usbDevicePath_; }
+    const QString& rawDevicePath() const { return usbDevicePath_; }
 
 private:
     std::optional<UsbDeviceEntry> findKnown(const QStringList& ids) const;

@@ -15,7 +15,7 @@ struct HostInterface {
 // The address the BOOTP answer names as the server when the request's own interface is not
 // known: the first Ethernet interface's first IPv4 address, else the last interface's;
 // "0.0.0.0" for an interface without an address, empty without any interface.
-QString GetLocalIpAddress();
+QString LocalIpAddress();
 QString ChooseLocalIpAddress(const std::vector<HostInterface>& interfaces);
 
 // The interface whose ARP table holds ip (an exact text match), from the text of
@@ -24,6 +24,6 @@ QString ArpInterfaceFor(const QString& arpTable, const QString& ip);
 
 // Makes the next packet to ip resolve the printer's MAC address afresh: flushes every
 // neighbour entry of the interface that holds ip. Without the rights nothing happens.
-void FlushArpForIp(const QString& ip);
+void FlushArpFor(const QString& ip);
 
 } // namespace posflash

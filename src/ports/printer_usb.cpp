@@ -1,7 +1,7 @@
-#include "ports/usb_class.h"
+#include "ports/printer_usb.h"
 
 #include "ports/com_port_map.h"
-#include "ports/regedit.h"
+#include "ports/device_parameters.h"
 
 #include <algorithm>
 
@@ -27,41 +27,41 @@ std::optional<UsbDeviceEntry> FindKnownDevice(const std::vector<UsbDeviceEntry>&
     return std::nullopt;
 }
 
-UsbClass::UsbClass(const UsbInventory& inventory, ComPortMap& comPorts)
+PrinterUsb::PrinterUsb(const UsbInventory& inventory, ComPortMap& comPorts)
     : inventory_(inventory), comPorts_(comPorts) {}
 
-std::optional<UsbDeviceEntry> UsbClass::findKnown(const QStringList& ids) const {
+std::optional<UsbDeviceEntry> PrinterUsb::findKnown(const QStringList& ids) const {
     const auto devices = inventory_.devices();
     if (!devices)
         return std::nullopt;
     return FindKnownDevice(*devices, ids);
 }
 
-bool UsbClass::FindUsbComPort() const {
+bool PrinterUsb::printerComPresent() const {
     return findKnown(KnownUsbComIds()).has_value();
 }
 
-std::optional<int> UsbClass::FindUsbComNumber() const {
+std::optional<int> PrinterUsb::printerComNumber() const {
     const auto found = findKnown(KnownUsbComIds());
     if (!found)
         return std::nullopt;
     QString portName;
-    if (RegReadValue(*found, QStringLiteral("PortName"), portName, comPorts_) != 0)
+    if (ReadDeviceParameter(*found, QStringLiteral("PortName"), portName, comPorts_) != 0)
         return std::nullopt;
     return ParseComName(portName);
 }
 
-bool UsbClass::FindUsbDevice() {
+bool PrinterUsb::findPrinterDevice() {
     const auto found = findKnown(KnownUsbDeviceIds());
     if (!found)
         return false;
-    ReadUsbDevicePath(*found);
+    readRawDevicePath(*found);
     return true;
 }
 
-void UsbClass::ReadUsbDevicePath(const UsbDeviceEntry& device) {
+void PrinterUsb::readRawDevicePath(const UsbDeviceEntry& device) {
     QString path;
-    if (RegReadValue(device, QStringLiteral("SymbolicName"), path, comPorts_) == 0)
+    if (ReadDeviceParameter(device, QStringLiteral("SymbolicName"), path, comPorts_) == 0)
         usbDevicePath_ = path;
 }
 

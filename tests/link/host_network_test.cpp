@@ -1,4 +1,4 @@
-#include "link/mnetopt.h"
+#include "link/host_network.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "link/mnetopt.h"
+#include "link/host_network.h"
 
 #include <QFile>
 #include <QNetworkInterface>
@@ -26,7 +26,7 @@ QString ChooseLocalIpAddress(const std::vector<HostInterface>& interfaces) {
     return chosen->firstIpv4.isEmpty() ? QStringLiteral("0.0.0.0") : chosen->firstIpv4;
 }
 
-QString GetLocalIpAddress() {
+QString LocalIpAddress() {
     std::vector<HostInterface> list;
     for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
         HostInterface entry;
@@ -111,7 +111,7 @@ void flushNeighbours(unsigned ifindex) {
 
 } // namespace
 
-void FlushArpForIp(const QString& ip) {
+void FlushArpFor(const QString& ip) {
     QFile table(QStringLiteral("/proc/net/arp"));
     if (!table.open(QIODevice::ReadOnly))
         return;

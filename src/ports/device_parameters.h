@@ -20,7 +20,7 @@ inline constexpr int kRegValueMaxChars = 255;
 // Names match without regard to case. Returns 0 and sets value, cut at a NUL character and to
 // kRegValueMaxChars; or an errno code with value untouched: ENOENT for an unknown name or a
 // device without that node, EIO when the COM-number map could give no number.
-int RegReadValue(const UsbDeviceEntry& device, const QString& valueName, QString& value,
-                 ComPortMap& comPorts);
+int ReadDeviceParameter(const UsbDeviceEntry& device, const QString& valueName, QString& value,
+                        ComPortMap& comPorts);
 
 } // namespace posflash
