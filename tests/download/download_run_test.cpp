@@ -410,5 +410,56 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
     EXPECT_EQ(network.linkLocalPort(), 0);
 }
 
+// An observer may stop the run from any of its events: the run ends there, once, and nothing
+// is sent or started after.
+TEST_F(DownloadRunTest, AnObserverThatStopsTheRunFromAnEventEndsItThere) {
+    struct Stopper : testing::RecordingObserver {
+        void stopAt(const QString& event) {
+            if (event == at)
+                run->stop();
+        }
+        void started() override {
+            RecordingObserver::started();
+            stopAt("started");
+        }
+        void stepChanged(short step) override { stopAt(QStringLiteral("step %1").arg(step)); }
+        void linked() override {
+            RecordingObserver::linked();
+            stopAt("linked");
+        }
+        void retrying(const RetryEvent& retry) override {
+            RecordingObserver::retrying(retry);
+            stopAt("retrying");
+        }
+        void finished(const DownloadResult& result) override {
+            RecordingObserver::finished(result);
+            ++finishes;
+        }
+        QString at;
+        DownloadRun* run = nullptr;
+        int finishes = 0;
+    };
+    const struct {
+        const char* at;
+        const char* script;
+        int sent;
+    } cases[] = {{"started", "", 0}, {"linked", "", 0}, {"step 2", "", 0}, {"retrying", "P: -", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.at);
+        printer.reset(c.script);
+        Stopper stopper;
+        stopper.at = c.at;
+        DownloadRun::Parts parts{printer,     network, monitor,
+                                 bootCommand, faces,   [this] { return comLink; }};
+        DownloadRun stopped(comJob(program(1000)), QString(), parts, stopper);
+        stopper.run = &stopped;
+        stopped.start(QDateTime::currentDateTime(), 1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stopper.done(); }, 5000));
+        QTest::qWait(400); // nothing more comes
+        EXPECT_EQ(stopper.finishes, 1);
+        EXPECT_EQ(printer.sent.size(), c.sent);
+    }
+}
+
 } // namespace
 } // namespace posflash
