@@ -16,25 +16,24 @@ QString asBufferText(const QString& text) {
 
 } // namespace
 
-int ReadDeviceParameter(const UsbDeviceEntry& device, const QString& valueName, QString& value,
-                        ComPortMap& comPorts) {
+Result<QString> ReadDeviceParameter(const UsbDeviceEntry& device, const QString& valueName,
+                                    ComPortMap& comPorts) {
+    const Error missing = SystemError(ENOENT, valueName);
     if (valueName.compare(QLatin1String("PortName"), Qt::CaseInsensitive) == 0) {
         if (device.serialNode.isEmpty())
-            return ENOENT;
+            return missing;
         // The map is full, or its file could not be written: no number to report.
         const Result<int> number = comPorts.assign(device.serialNode);
         if (!number)
-            return EIO;
-        value = asBufferText(QStringLiteral("COM%1").arg(*number));
-        return 0;
+            return number.error();
+        return asBufferText(QStringLiteral("COM%1").arg(*number));
     }
     if (valueName.compare(QLatin1String("SymbolicName"), Qt::CaseInsensitive) == 0) {
         if (device.rawNode.isEmpty())
-            return ENOENT;
-        value = asBufferText(device.rawNode);
-        return 0;
+            return missing;
+        return asBufferText(device.rawNode);
     }
-    return ENOENT;
+    return missing;
 }
 
 } // namespace posflash

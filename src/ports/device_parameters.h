@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/error.h"
+
 #include "ports/usb_inventory.h"
 
 #include <QString>
@@ -17,10 +19,10 @@ inline constexpr int kRegValueMaxChars = 255;
 //   "PortName"     "COM<n>", n being the COM number of the device's serial node; a node seen for
 //                  the first time gets the next free number in the COM-number map
 //   "SymbolicName" the node raw output is written to
-// Names match without regard to case. Returns 0 and sets value, cut at a NUL character and to
-// kRegValueMaxChars; or an errno code with value untouched: ENOENT for an unknown name or a
-// device without that node, EIO when the COM-number map could give no number.
-int ReadDeviceParameter(const UsbDeviceEntry& device, const QString& valueName, QString& value,
-                        ComPortMap& comPorts);
+// Names match without regard to case. The value is cut at a NUL character and to
+// kRegValueMaxChars; the error is ENOENT for an unknown name or a device without that node, or
+// the COM-number map's own when it could give no number.
+Result<QString> ReadDeviceParameter(const UsbDeviceEntry& device, const QString& valueName,
+                                    ComPortMap& comPorts);
 
 } // namespace posflash

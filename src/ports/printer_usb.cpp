@@ -45,10 +45,8 @@ std::optional<int> PrinterUsb::printerComNumber() const {
     const auto found = findKnown(KnownUsbComIds());
     if (!found)
         return std::nullopt;
-    QString portName;
-    if (ReadDeviceParameter(*found, QStringLiteral("PortName"), portName, comPorts_) != 0)
-        return std::nullopt;
-    return ParseComName(portName);
+    const Result<QString> portName = ReadDeviceParameter(*found, "PortName", comPorts_);
+    return portName ? ParseComName(*portName) : std::nullopt;
 }
 
 bool PrinterUsb::findPrinterDevice() {
@@ -60,9 +58,9 @@ bool PrinterUsb::findPrinterDevice() {
 }
 
 void PrinterUsb::readRawDevicePath(const UsbDeviceEntry& device) {
-    QString path;
-    if (ReadDeviceParameter(device, QStringLiteral("SymbolicName"), path, comPorts_) == 0)
-        usbDevicePath_ = path;
+    // A failed lookup keeps the previous path.
+    if (const Result<QString> path = ReadDeviceParameter(device, "SymbolicName", comPorts_))
+        usbDevicePath_ = *path;
 }
 
 } // namespace posflash
