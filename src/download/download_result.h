@@ -72,12 +72,13 @@ struct DownloadResult {
     Cause cause = Cause::None;
     Error error; // the project's text in the face in force, and the system's words
     Stage stage = Stage::Start;
-    short step = 0;    // the boot-loader step in progress at the end
-    int frame = 0;     // the data frame in progress (from 1), 0 before the data frames
-    int attempts = 0;  // attempts made of the frame in progress
-    int retries = 0;   // attempts beyond the first, over the whole download
-    qint64 bytes = -1; // image length; unknown until the image is read
-    int frames = 0;    // data frames of the image
+    short step = 0;        // the boot-loader step in progress at the end
+    int frame = 0;         // the data frame in progress (from 1), 0 before the data frames
+    int attempts = 0;      // attempts made of the frame in progress
+    int retries = 0;       // attempts beyond the first, over the whole download
+    int refusalStatus = 0; // the printer's status byte (5 or 6) when it refused the last try
+    qint64 bytes = -1;     // image length; unknown until the image is read
+    int frames = 0;        // data frames of the image
     int framesAccepted = 0;
     int crc16 = -1; // the start frame's CRC-16 of the image, once built
     qint64 elapsedMs = 0;

@@ -389,6 +389,7 @@ void DownloadRun::frameFailed() {
     Error error{0, texts::downloadFailed(parts_.faces), {}};
     if (refusalStatus_) {
         cause = Cause::PrinterRefused;
+        result_.refusalStatus = *refusalStatus_;
     } else if (wrongFrameInFrame_) {
         cause = Cause::WrongFrameNumber;
     } else if (lineLost_) {

@@ -75,6 +75,7 @@ public:
         // The last attempt's refusal, which no retry reports.
         TargetEvent e = make(TargetEvent::Kind::Refused);
         e.step = result.step;
+        e.status = result.refusalStatus;
         e.cause = result.cause;
         e.accepted = result.frame > 0 ? result.frame - 1 : accepted_;
         e.frames = frames_;

@@ -256,6 +256,15 @@ TEST_F(DownloadRunTest, RefusalsCarryTheirStatusByte) {
     EXPECT_EQ(observer.retries[1].status, 6);
     EXPECT_EQ(observer.retries[1].frame, 1);
     EXPECT_EQ(observer.retries[1].attempt, 3);
+    EXPECT_EQ(observer.result->refusalStatus, 0); // the third try was accepted
+
+    // A refusal of the last try reaches the result, which no retry reports.
+    printer.reset("T1: - - r6");
+    observer.clear();
+    start(comJob(program(600)));
+    ASSERT_TRUE(finishes());
+    EXPECT_EQ(observer.outcome(), "failed/printer-refused");
+    EXPECT_EQ(observer.result->refusalStatus, 6);
 }
 
 TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClosingFrames) {
