@@ -73,6 +73,10 @@ void DownloadPresenter::linkFromOtherAddress(const QString& sender, const QStrin
     NowStatus(link_texts::linkFromOtherAddress(faces_, sender, printer));
 }
 
+void DownloadPresenter::answeredWithoutGreeting(const QString& requester, const QString& printer) {
+    NowStatus(link_texts::answeredWithoutGreeting(faces_, requester, printer));
+}
+
 void DownloadPresenter::linked() {
     // The count now measures the download itself.
     startTimer1();

@@ -46,6 +46,7 @@ public:
     void stepChanged(short step) override { step_ = step; }
     void enteringBootLoader() override;
     void linkFromOtherAddress(const QString& sender, const QString& printer) override;
+    void answeredWithoutGreeting(const QString& requester, const QString& printer) override;
     void linked() override;
     void framesKnown(int total) override;
     void dataFrame(int index, int total) override;

@@ -39,6 +39,13 @@ void DownloadView::enteringBootLoader() {
     line(texts_.own("asking the running firmware of %1 to take a font").arg(target_));
 }
 
+void DownloadView::answeredWithoutGreeting(const QString& requester, const QString& printer) {
+    line(texts_
+             .own("the BOOTP request from %1 was answered, but no printer greeted from %2: "
+                  "answering the next request with the printer's MAC address")
+             .arg(requester, printer));
+}
+
 void DownloadView::linked() {
     line(texts_.text("linked") + QStringLiteral(" ") + target_);
 }

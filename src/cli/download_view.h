@@ -22,6 +22,7 @@ public:
 
     void linking() override;
     void enteringBootLoader() override;
+    void answeredWithoutGreeting(const QString& requester, const QString& printer) override;
     void linked() override;
     void framesKnown(int total) override;
     void retrying(const RetryEvent& retry) override;

@@ -43,11 +43,12 @@ constexpr int kExitUsage = 2;
 constexpr int kOutputDrainMs = 2000;
 
 constexpr const char* kUsage =
-    "usage: posflash-cli download [--font] [--lang en|zh] --port COMn|DEVICE FILE\n"
+    "usage: posflash-cli download [--font] [--lang en|zh] [--link-timeout S] --port COMn|DEVICE\n"
+    "                             FILE\n"
     "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S]\n"
     "                             (--port COMn|DEVICE --port ... | --all) FILE\n"
-    "       posflash-cli download [--font [--via-app]] [--lang en|zh] --net --ip A.B.C.D\n"
-    "                             --mac XX-XX-XX-XX-XX-XX FILE\n"
+    "       posflash-cli download [--font [--via-app]] [--lang en|zh] [--link-timeout S] --net\n"
+    "                             --ip A.B.C.D --mac XX-XX-XX-XX-XX-XX FILE\n"
     "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S] --net\n"
     "                             --ip A.B.C.D --mac XX-.. --ip A.B.C.D --mac XX-.. ... FILE\n"
     "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S]\n"

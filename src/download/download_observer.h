@@ -36,6 +36,12 @@ public:
         (void)sender;
         (void)printer;
     }
+    // The BOOTP request answered last (from requester) brought no greeting from the printer
+    // in time; the next request with its MAC is answered too.
+    virtual void answeredWithoutGreeting(const QString& requester, const QString& printer) {
+        (void)requester;
+        (void)printer;
+    }
     virtual void linked() {}
     // The start frame was accepted: total data frames follow.
     virtual void framesKnown(int total) { (void)total; }

@@ -122,6 +122,10 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
     if (job_.route == Route::Network) {
         connect(&parts_.network, &NetworkBoot::bootpAnswered, this,
                 [this] { setStep(step::kBootpAnswered); });
+        connect(&parts_.network, &NetworkBoot::answeredWithoutGreeting, this,
+                [this](const QString& requester) {
+                    observer_.answeredWithoutGreeting(requester, job_.target.ip);
+                });
         connect(&parts_.network, &NetworkBoot::otherSender, this,
                 [this](const QString& sender, const QString& printer) {
                     observer_.linkFromOtherAddress(sender, printer);

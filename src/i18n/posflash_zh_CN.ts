@@ -96,6 +96,10 @@
         <source>A printer at %1 answered and was ignored: the IP address is set to %2. Check the IP address.</source>
         <translation>地址为 %1 的打印机应答已被忽略：IP 地址设置为 %2。请检查 IP 地址。</translation>
     </message>
+    <message>
+        <source>The BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address.</source>
+        <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求。</translation>
+    </message>
 </context>
 <context>
     <name>frmBoot</name>
@@ -381,6 +385,10 @@
     <message>
         <source>a download or boot-loader command already runs for this printer</source>
         <translation>此打印机已有下载或引导命令在进行</translation>
+    </message>
+    <message>
+        <source>the BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address</source>
+        <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求</translation>
     </message>
     <message>
         <source>asking the running firmware of %1 to take a font</source>

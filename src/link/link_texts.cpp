@@ -41,6 +41,13 @@ QString bindFailed(const Faces& f, int port, const QString& reason, const QStrin
         .arg(reason, program);
 }
 
+QString answeredWithoutGreeting(const Faces& f, const QString& requester, const QString& printer) {
+    return t(f, QT_TRANSLATE_NOOP("Netboot", "The BOOTP request from %1 was answered, but no "
+                                             "printer greeted from %2: answering the next request "
+                                             "with the printer's MAC address."))
+        .arg(requester, printer);
+}
+
 QString linkFromOtherAddress(const Faces& f, const QString& sender, const QString& printer) {
     return t(f, QT_TRANSLATE_NOOP("Netboot", "A printer at %1 answered and was ignored: the IP "
                                              "address is set to %2. Check the IP address."))

@@ -24,6 +24,14 @@ NetworkBoot::NetworkBoot(const Faces& faces, QObject* parent)
     : FrameTransport(parent), faces_(faces) {
     connect(&bootpSocket_, &QUdpSocket::readyRead, this, &NetworkBoot::bootpReadable);
     connect(&linkSocket_, &QUdpSocket::readyRead, this, &NetworkBoot::linkReadable);
+    greetingWait_.setSingleShot(true);
+    greetingWait_.setTimerType(Qt::PreciseTimer);
+    connect(&greetingWait_, &QTimer::timeout, this, [this] {
+        if (phase_ != Phase::AwaitingDatagram)
+            return;
+        answerAgain_ = true;
+        emit answeredWithoutGreeting(lastRequester_);
+    });
 }
 
 NetworkBoot::~NetworkBoot() {
@@ -63,6 +71,7 @@ Status NetworkBoot::bind(QUdpSocket& socket, quint16 port) {
 
 Status NetworkBoot::startLink(const QString& bootFilePath) {
     otherSenderShown_ = false;
+    answerAgain_ = false;
     config_.bootFileName = BootFileNameOf(bootFilePath);
     if (config_.bootFileName.size() > static_cast<qsizetype>(bootp::kFileSize))
         return Error{
@@ -128,8 +137,11 @@ void NetworkBoot::bootpReadable() {
 }
 
 void NetworkBoot::answerBootp(const QNetworkDatagram& request) {
-    // Every datagram is consumed; only a link waiting for the request answers.
-    const short step = phase_ == Phase::AwaitingBootp ? step::kLink : step::kBootpAnswered;
+    // Every datagram is consumed; only a link waiting for the request answers, and one whose
+    // last answer brought no greeting.
+    const bool answering =
+        phase_ == Phase::AwaitingBootp || (phase_ == Phase::AwaitingDatagram && answerAgain_);
+    const short step = answering ? step::kLink : step::kBootpAnswered;
     BootpConfig config = config_;
     config.hostIp = hostAddressFor(static_cast<int>(request.interfaceIndex()));
     const QByteArray data = request.data();
@@ -144,8 +156,16 @@ void NetworkBoot::answerBootp(const QNetworkDatagram& request) {
         shared_->sendBootpReply(answer);
     else
         bootpSocket_.writeDatagram(answer);
+    const bool first = phase_ == Phase::AwaitingBootp;
     phase_ = Phase::AwaitingDatagram;
-    emit bootpAnswered();
+    answerAgain_ = false;
+    // Who knocked: its address, and the card it came in on (a boot loader has no address yet).
+    lastRequester_ = QStringLiteral("%1 (%2)").arg(
+        QHostAddress(request.senderAddress().toIPv4Address()).toString(),
+        QNetworkInterface::interfaceNameFromIndex(static_cast<int>(request.interfaceIndex())));
+    greetingWait_.start(kGreetingWaitMs);
+    if (first)
+        emit bootpAnswered();
 }
 
 void NetworkBoot::linkReadable() {
@@ -178,6 +198,7 @@ void NetworkBoot::noteOtherSender(const QHostAddress& sender, const QByteArray& 
 
 void NetworkBoot::linkDatagramAccepted() {
     phase_ = Phase::Linked;
+    greetingWait_.stop();
     bootpSocket_.abort();
     linkSocket_.abort();
     leaveSharedPorts();
@@ -186,6 +207,7 @@ void NetworkBoot::linkDatagramAccepted() {
 
 void NetworkBoot::stopAnswering() {
     phase_ = Phase::Linked;
+    greetingWait_.stop();
 }
 
 Status NetworkBoot::send(ByteView frame) {
@@ -201,6 +223,8 @@ Status NetworkBoot::send(ByteView frame) {
 
 void NetworkBoot::close() {
     phase_ = Phase::Idle;
+    greetingWait_.stop();
+    answerAgain_ = false;
     linkSocket_.abort();
     bootpSocket_.abort();
     leaveSharedPorts();

@@ -6,6 +6,7 @@
 
 #include <QHostAddress>
 #include <QNetworkDatagram>
+#include <QTimer>
 #include <QUdpSocket>
 
 namespace posflash {
@@ -23,6 +24,10 @@ public:
     static constexpr quint16 kBootpClientPort = 68;
     static constexpr quint16 kLinkPort = 69;
     static constexpr quint16 kPrinterFramePort = 13633;
+    // An answered request that brings no greeting from the printer's address within this long
+    // came from somebody else, or was lost: the next request with the printer's MAC is answered
+    // too. The printer repeats its request every second.
+    static constexpr int kGreetingWaitMs = 5000;
 
     // Error codes of the network link.
     enum Code { kInvalidIp = 1, kInvalidMac, kFileNameTooLong, kBindRefused };
@@ -58,6 +63,9 @@ signals:
     void bootpAnswered();
     // A boot loader greeted from an address other than the printer's (once per link).
     void otherSender(const QString& sender, const QString& printer);
+    // The request answered last (from requester) brought no greeting in kGreetingWaitMs; the
+    // next one with the printer's MAC is answered.
+    void answeredWithoutGreeting(const QString& requester);
 
 private:
     enum class Phase { Idle, AwaitingBootp, AwaitingDatagram, Linked };
@@ -82,6 +90,9 @@ private:
     QHostAddress printer_;
     BootpConfig config_;
     bool otherSenderShown_ = false;
+    QTimer greetingWait_;
+    bool answerAgain_ = false;
+    QString lastRequester_;
 };
 
 } // namespace posflash

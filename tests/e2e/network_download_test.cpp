@@ -113,6 +113,32 @@ TEST_F(NetworkDownloadTest, AGreetingFromAnotherAddressIsIgnoredAndNamedOncePerL
     }
 }
 
+// Another host's BOOTP request carrying the printer's MAC is answered first; the printer, whose
+// own requests then find the link taken, must still get its answer once no greeting came.
+TEST_F(NetworkDownloadTest, AStrayRequestWithThePrintersMacDoesNotUseUpTheLink) {
+    auto sim = printer();
+    ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac}));
+    QByteArray stray(304, '\0');
+    stray.replace(0, 12,
+                  QByteArray::fromHex("1F1B1C06010106"
+                                      "0012345678"));
+    stray.replace(32, 6, QByteArray::fromHex("001122334455"));
+    stray.replace(48, 7, "V-ORBIT");
+    QUdpSocket stranger;
+    ASSERT_TRUE(stranger.bind(QHostAddress(NetnsPair::kStrangerIp), 0));
+    // Sent as the link begins, so it is answered before the printer's next request.
+    observer.onLinking = [&] {
+        stranger.writeDatagram(stray, QHostAddress(NetnsPair::kToolIp), 67);
+    };
+    EXPECT_EQ(outcomeOf(download(job(writeProgramImage(1000), Route::Network, 12000))),
+              "completed/none");
+    const QStringList knocks = observer.events.filter("noGreeting");
+    ASSERT_EQ(knocks.size(), 1);
+    EXPECT_TRUE(knocks[0].contains(NetnsPair::kStrangerIp)) << knocks[0].toStdString();
+    sim->stop();
+    EXPECT_EQ(sim->received(), written);
+}
+
 TEST_F(NetworkDownloadTest, RefusedBindEndsTheLinkAtOnceAndLeavesNeitherPortTaken) {
     for (const quint16 port : {67, 69}) {
         SCOPED_TRACE(port);

@@ -21,6 +21,9 @@ public:
             onLinking();
     }
     void linked() override { events << "linked"; }
+    void answeredWithoutGreeting(const QString& requester, const QString&) override {
+        events << "noGreeting " + requester;
+    }
     void linkFromOtherAddress(const QString& sender, const QString&) override {
         events << "otherAddress " + sender;
     }
