@@ -388,6 +388,15 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     job.linkTimeoutMs = linkTimeoutMs;
 
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    // A COM number with no device behind it is refused like a device path that is missing.
+    if (!target->network && target->device.isEmpty() &&
+        comPorts.devicePath(target->comNumber).isEmpty()) {
+        cli.err.write(texts.outcome(Outcome::Refused) + QStringLiteral(": ") +
+                      CauseName(Cause::PortMissing) + QStringLiteral(" — ") +
+                      texts.cause(Cause::PortMissing, 0, 0, 0) +
+                      QStringLiteral(" (COM%1)\n").arg(target->comNumber));
+        return kExitUsage;
+    }
     const UdevUsbInventory host;
     Engine engine(comPorts, host);
     engine.faces().setUseEnglish(faces.UseEnglish());

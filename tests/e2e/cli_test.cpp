@@ -82,6 +82,8 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         {{"download", "--font", "--port", tty, fifo}, "not a regular file"},
         {{"download", "--port", tty, fifo}, "not a regular file"},
         {{"download", "--font", "--port", tty, dir.filePath("missing.bin")}, "cannot open"},
+        // A COM number with no device behind it is as missing as a device path that is.
+        {{"download", "--font", "--port", "COM9", font}, "refused: port-missing"},
         // The check refuses for the download's own reasons.
         {{"check", badTrailer()}, "trailer sum:  wrong"},
     };
@@ -200,7 +202,7 @@ TEST_F(CliTest, EachCauseInTheCommandLinesOwnWordsNeverTheWindowsChineseOnlyText
          "failed: printer-refused — the printer refused frame 3 (3 attempts)"},
         {{"--disconnect-after", "2"}, font, {}, 1, "failed: disconnected"},
         {{}, badTrailer(), {"--port", "COM7"}, 2, "refused: bad-trailer — the program's trailing"},
-        {{}, font, {"--port", "COM200"}, 1, "failed: printer-absent"},
+        {{}, font, {"--port", "COM1"}, 1, "failed: printer-absent"}, // mapped by default
     };
     // The window's texts that exist in Chinese only, and its idle state.
     const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
