@@ -10,6 +10,7 @@
 #include "cli/process_signals.h"
 #include "cli/progress_view.h"
 #include "cli/terminal_output.h"
+#include "download/image_verdict.h"
 #include "engine/engine.h"
 #include "fleet/download_record.h"
 #include "fleet/multi_download.h"
@@ -158,13 +159,18 @@ private:
     const Cli& cli_;
 };
 
-// A program image whose trailer sum is wrong is refused before any printer is touched.
-bool refusedBadProgram(const Cli& cli, const QString& path, bool font, const CauseTexts& texts) {
-    if (font || CheckBinFileValid(path))
+// A program the download would refuse is refused before any port is touched, for the same
+// cause. A font has no required form: its refusals (empty, too large) come from the download.
+bool refusedImage(const Cli& cli, const Faces& faces, const QString& path, bool font,
+                  const CauseTexts& texts) {
+    if (font)
+        return false;
+    const auto refused = JudgeImageFile(faces, path, ImageKind::Program);
+    if (!refused)
         return false;
     cli.err.write(texts.outcome(Outcome::Refused) + QStringLiteral(": ") +
-                  CauseName(Cause::BadTrailer) + QStringLiteral(" — ") +
-                  texts.cause(Cause::BadTrailer, 0, 0, 0) + QLatin1Char('\n'));
+                  CauseName(refused->cause) + QStringLiteral(" — ") +
+                  texts.cause(refused->cause, 0, 0, 0) + QLatin1Char('\n'));
     return true;
 }
 
@@ -270,7 +276,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const bool font = args.isSet("font");
-    if (refusedBadProgram(cli, image->path(), font, CauseTexts(faces)))
+    if (refusedImage(cli, faces, image->path(), font, CauseTexts(faces)))
         return kExitUsage;
     if (args.isSet("all")) {
         targets = presentComPrinters(filter);
@@ -377,7 +383,7 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
-    if (refusedBadProgram(cli, image->path(), font, texts))
+    if (refusedImage(cli, faces, image->path(), font, texts))
         return kExitUsage;
 
     DownloadJob job;

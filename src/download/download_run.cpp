@@ -3,6 +3,7 @@
 #include "base/faces.h"
 #include "download/download_observer.h"
 #include "download/download_texts.h"
+#include "download/image_verdict.h"
 #include "link/boot_command.h"
 #include "link/link_texts.h"
 #include "link/network_boot.h"
@@ -42,25 +43,6 @@ Cause causeOfNetworkError(int code) {
     default:
         return Cause::BindRefused;
     }
-}
-
-// Why an image is not fit to send, in the face in force; nothing when it is.
-std::optional<std::pair<Cause, QString>> imageRefusal(const Faces& faces, const LoadedImage& image,
-                                                      const QString& path, bool font,
-                                                      int frameDataSize) {
-    const QString text = texts::imageRefusal(faces, image, path, font, frameDataSize);
-    if (text.isEmpty())
-        return std::nullopt;
-    Cause cause = Cause::BadTrailer;
-    if (image.error == ImageLoadError::TooLarge)
-        cause = Cause::TooLarge;
-    else if (!image.ok())
-        cause = Cause::FileNotOpen;
-    else if (CheckImageFrameable(image.bytes.size(), frameDataSize) == ImageProblem::Empty)
-        cause = Cause::EmptyImage;
-    else if (CheckImageFrameable(image.bytes.size(), frameDataSize) == ImageProblem::TooManyFrames)
-        cause = Cause::TooLarge;
-    return std::make_pair(cause, text);
 }
 
 } // namespace
@@ -265,9 +247,8 @@ void DownloadRun::linkUp() {
     const LoadedImage image = LoadImageFile(job_.imagePath, MaxImageBytes(frameDataSize_));
     if (image.ok())
         result_.bytes = static_cast<qint64>(image.bytes.size());
-    if (const auto refused = imageRefusal(parts_.faces, image, job_.imagePath,
-                                          job_.kind == ImageKind::Font, frameDataSize_)) {
-        endTransfer(Outcome::Refused, refused->first, Error{0, refused->second, {}});
+    if (const auto refused = JudgeImage(parts_.faces, image, job_.imagePath, job_.kind)) {
+        endTransfer(Outcome::Refused, refused->cause, Error{0, refused->text, {}});
         return;
     }
     image_ = image.bytes;

@@ -183,6 +183,8 @@ TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
 
 TEST_F(CliTest, EachCauseInTheCommandLinesOwnWordsNeverTheWindowsChineseOnlyTexts) {
     const QString font = write("font.bin", fontBytes(10 * 1024));
+    const QString tooLarge = write("huge.bin", "");
+    ASSERT_TRUE(QFile::resize(tooLarge, 17'000'000)); // sparse: more frames than can be numbered
     const struct {
         QStringList faults; // empty: no printer is needed
         QString file;
@@ -202,6 +204,7 @@ TEST_F(CliTest, EachCauseInTheCommandLinesOwnWordsNeverTheWindowsChineseOnlyText
          "failed: printer-refused — the printer refused frame 3 (3 attempts)"},
         {{"--disconnect-after", "2"}, font, {}, 1, "failed: disconnected"},
         {{}, badTrailer(), {"--port", "COM7"}, 2, "refused: bad-trailer — the program's trailing"},
+        {{}, tooLarge, {"--port", "COM7"}, 2, "refused: too-large — the image is too large"},
         {{}, font, {"--port", "COM1"}, 1, "failed: printer-absent"}, // mapped by default
     };
     // The window's texts that exist in Chinese only, and its idle state.

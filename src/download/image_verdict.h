@@ -1,0 +1,27 @@
+#pragma once
+
+#include "download/download_job.h"
+#include "download/download_result.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace posflash {
+
+class Faces;
+struct LoadedImage;
+
+// Why an image is not fit to send: the cause, and the text in the face in force.
+struct ImageRefusal {
+    Cause cause = Cause::None;
+    QString text;
+};
+
+// The judgement of an image read for a download of kind: nothing when it may be sent.
+std::optional<ImageRefusal> JudgeImage(const Faces& faces, const LoadedImage& image,
+                                       const QString& path, ImageKind kind);
+// The same, reading the file first (what a front end checks before it starts a job).
+std::optional<ImageRefusal> JudgeImageFile(const Faces& faces, const QString& path, ImageKind kind);
+
+} // namespace posflash
