@@ -13,11 +13,54 @@
 
 using namespace posflash;
 
+namespace {
+
+// The window's command line; --help is answered from it with or without a display.
+struct WindowCommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption demoDevice{
+        QStringLiteral("demo-device"),
+        QStringLiteral("Count the serial device PATH as a printer's USB virtual COM port (the "
+                       "demo against the simulated printer)."),
+        QStringLiteral("PATH")};
+    QCommandLineOption screenshot{
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save a picture of the started window to FILE (PNG) and quit."),
+        QStringLiteral("FILE")};
+
+    WindowCommandLine() {
+        parser.setApplicationDescription(
+            QStringLiteral("Loads firmware into a receipt printer's boot loader."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(demoDevice);
+        parser.addOption(screenshot);
+    }
+};
+
+bool asksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
+            std::strcmp(argv[i], "--help-all") == 0 || std::strcmp(argv[i], "-?") == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     // Answered before QApplication, which aborts without a display.
     if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
         std::printf("posflash %s\n", POSFLASH_VERSION);
         return 0;
+    }
+    if (asksForHelp(argc, argv)) {
+        // A core application needs no display and gives the parser the program's name.
+        const QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("posflash"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(POSFLASH_VERSION));
+        WindowCommandLine commandLine;
+        commandLine.parser.process(core); // prints the help and exits 0
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("posflash"));
@@ -26,22 +69,10 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.posflash.posflash"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/posflash.png")));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Loads firmware into a receipt printer's boot loader."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption demoDevice(
-        QStringLiteral("demo-device"),
-        QStringLiteral("Count the serial device PATH as a printer's USB virtual COM port (the "
-                       "demo against the simulated printer)."),
-        QStringLiteral("PATH"));
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Save a picture of the started window to FILE (PNG) and quit."),
-        QStringLiteral("FILE"));
-    parser.addOption(demoDevice);
-    parser.addOption(screenshot);
+    WindowCommandLine commandLine;
+    QCommandLineParser& parser = commandLine.parser;
+    const QCommandLineOption& demoDevice = commandLine.demoDevice;
+    const QCommandLineOption& screenshot = commandLine.screenshot;
     parser.process(app);
 
     // The clock asks every second whether the printer is there: answered from the list the

@@ -42,5 +42,26 @@ TEST(CommandLine, MalformedFaultsAreRefusedWithAReason) {
     }
 }
 
+// Asked alone or after a mode, help and version need no valid line.
+TEST(CommandLine, HelpAndVersionAreAnsweredWhateverFollows) {
+    const struct {
+        const char* line;
+        bool help;
+        bool version;
+    } rows[] = {
+        {"--help", true, false},
+        {"-h", true, false},
+        {"--version", false, true},
+        {"serial --version", false, true},
+        {"--version --bogus", false, true},
+        {"serial", false, false},
+    };
+    for (const auto& row : rows) {
+        const auto parsed = ParseCommandLine(words(row.line));
+        EXPECT_EQ(parsed.help, row.help) << row.line;
+        EXPECT_EQ(parsed.version, row.version) << row.line;
+    }
+}
+
 } // namespace
 } // namespace posflash::sim

@@ -93,6 +93,10 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(UsageText()), stdout);
         return 0;
     }
+    if (parsed.version) {
+        std::printf("posflash-printer-sim %s\n", POSFLASH_VERSION);
+        return 0;
+    }
     if (!parsed.options) {
         std::fprintf(stderr, "posflash-printer-sim: %s\n\n%s", qPrintable(parsed.error),
                      qPrintable(UsageText()));

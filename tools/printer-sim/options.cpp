@@ -222,6 +222,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         result.help = true;
         return result;
     }
+    if (arguments.contains("--version")) {
+        result.version = true;
+        return result;
+    }
     static const QMap<QString, Mode> modes{
         {"serial", Mode::Serial}, {"net", Mode::Net}, {"app", Mode::App}};
     if (arguments.isEmpty() || !modes.contains(arguments.first())) {
@@ -279,6 +283,7 @@ QString UsageText() {
         "       posflash-printer-sim app --ip A.B.C.D [--echo 9|10|0] [--pad-replies N]\n"
         "                            [--font-mode-hangup close|reset] [common options]\n"
         "                            [faults...]\n"
+        "       posflash-printer-sim --help | --version\n"
         "\n"
         "serial: a receipt printer's boot loader on a pseudo-terminal. The first line on stdout\n"
         "is \"PTY <slave path>\".\n"

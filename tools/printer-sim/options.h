@@ -42,6 +42,7 @@ struct Options {
 struct ParsedCommandLine {
     std::optional<Options> options; // set when the line was good
     bool help = false;
+    bool version = false;
     QString error;
 };
 

@@ -1,0 +1,28 @@
+#!/bin/sh
+# posflash --help and posflash-printer-sim --version answer with no display at all: a user
+# asking how to start the window may be on a console or over ssh.
+# Arguments: the posflash program, the posflash-printer-sim program, the project version.
+set -u
+window=$1 sim=$2 version=$3
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+help=$("$window" --help 2>&1)
+status=$?
+if [ "$status" -ne 0 ]; then
+    printf 'posflash --help exited %s:\n%s\n' "$status" "$help"
+    exit 1
+fi
+for option in --demo-device --screenshot --help --version; do
+    case $help in
+    *"$option"*) ;;
+    *) printf 'posflash --help does not name %s:\n%s\n' "$option" "$help"; exit 1 ;;
+    esac
+done
+
+said=$("$sim" --version 2>&1)
+status=$?
+if [ "$status" -ne 0 ] || [ "$said" != "posflash-printer-sim $version" ]; then
+    printf 'posflash-printer-sim --version exited %s:\n%s\n' "$status" "$said"
+    exit 1
+fi
+echo "both answered"
