@@ -145,8 +145,10 @@ void DownloadPresenter::transferEnded(const DownloadResult& result) {
     downloadTotal_ = downloadTotal_ < kMax ? downloadTotal_ + 1 : kMax;
     downloadNum_ = downloadNum_ < kMax ? downloadNum_ + 1 : kMax;
     panel_.setDownloadCount(downloadNum_);
-    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("total"),
-                                   QString::number(downloadTotal_));
+    const Status written = settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("total"),
+                                                    QString::number(downloadTotal_));
+    if (onSettingsWrite)
+        onSettingsWrite(written);
 }
 
 void DownloadPresenter::finished(const DownloadResult& result) {

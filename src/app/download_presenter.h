@@ -40,6 +40,8 @@ public:
 
     // Told when a download has ended and everything is closed (the history records it).
     std::function<void(const DownloadResult&)> onFinished;
+    // Told how storing the count of completed downloads went.
+    std::function<void(const Status&)> onSettingsWrite;
 
     void started() override;
     void linking() override;

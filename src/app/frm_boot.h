@@ -71,6 +71,8 @@ private:
     void InitConfigFile();
     void mirrorSettings();
     void reportStartupProblems();
+    // A settings write that failed, in the status panel after what it shows, once per reason.
+    void reportSettingsWrite(const Status& written);
     void txtcIPAddr_Change();
     void txtcMACAddr_Change();
 
@@ -127,7 +129,7 @@ private:
 
     // Found during start-up, shown once the face is known.
     std::vector<HostShortcoming> shortcomings_;
-    QString settingsError_;
+    QString settingsError_; // the last reason a settings write failed, already shown
     QString mirrorError_;
 };
 

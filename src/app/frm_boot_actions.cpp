@@ -58,7 +58,8 @@ void frmBoot::btnOpenFile_Click() {
         return;
     }
     ui_->txtFilePath->setText(path);
-    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("filepath"), path);
+    reportSettingsWrite(
+        settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("filepath"), path));
 }
 
 void frmBoot::btnOpenFontFile_Click() {
@@ -67,13 +68,14 @@ void frmBoot::btnOpenFontFile_Click() {
     if (path.isEmpty())
         return;
     ui_->txtFontFilePath->setText(path);
-    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("fontfilepath"), path);
+    reportSettingsWrite(
+        settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("fontfilepath"), path));
 }
 
 void frmBoot::optGetPortModeSel_Click(int index) {
     // Only stored: automatic and manual behave alike.
-    (void)settings_.WriteIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"),
-                                   QString::number(index));
+    reportSettingsWrite(settings_.WriteIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"),
+                                                 QString::number(index)));
 }
 
 } // namespace posflash

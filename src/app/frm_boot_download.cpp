@@ -23,6 +23,7 @@ void frmBoot::optPortSelect_Click(int index) {
     engine_.closeSerialPort();
     (index == 0 ? ui_->optPortSelect_0 : ui_->optPortSelect_1)->setChecked(true);
     SetStatusText(*status);
+    reportSettingsWrite(portModel_.lastWrite());
     routeChanged();
 }
 
@@ -33,6 +34,7 @@ void frmBoot::ComboSerialSelect_Click(int index) {
     ui_->ComboSerialSelect->setCurrentIndex(index);
     engine_.selectComNumber(portModel_.comNumber());
     SetStatusText(*status);
+    reportSettingsWrite(portModel_.lastWrite());
 }
 
 void frmBoot::cmdCloseSerialUSB_Click() {

@@ -65,10 +65,11 @@ void frmBoot::ChangeLanguage() {
 
 void frmBoot::chkEnglish_Click() {
     // Stored whatever the system language, also where the box cannot change the face.
-    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("Language"),
-                                   ui_->chkEnglish->isChecked() ? QStringLiteral("true")
-                                                                : QStringLiteral("false"));
+    const Status written = settings_.WriteIniString(
+        QStringLiteral("MSG"), QStringLiteral("Language"),
+        ui_->chkEnglish->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
     ChangeLanguage();
+    reportSettingsWrite(written); // in the face just chosen
 }
 
 } // namespace posflash

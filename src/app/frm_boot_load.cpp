@@ -53,6 +53,7 @@ void frmBoot::fillPortLists() {
 
 void frmBoot::InitConfigFile() {
     settings_.setFileName(SettingsFilePath());
+    presenter_.onSettingsWrite = [this](const Status& written) { reportSettingsWrite(written); };
     if (settings_.GetIniString(QStringLiteral("MSG"), QStringLiteral("first")).isEmpty()) {
         // Instead of installing controls, a first start looks for what this host lacks.
         shortcomings_ = host_.firstStartChecks();
@@ -137,14 +138,26 @@ void frmBoot::reportStartupProblems() {
                           .arg(lines.join(QStringLiteral("; "))));
 }
 
+void frmBoot::reportSettingsWrite(const Status& written) {
+    // Every keystroke in an address box writes: the same reason is shown only once.
+    if (written || written.error().text == settingsError_)
+        return;
+    settingsError_ = written.error().text;
+    const QString failure =
+        text(QT_TRANSLATE_NOOP("frmBoot", "Check the setup: %1"))
+            .arg(text(QT_TRANSLATE_NOOP("frmBoot", "settings not saved: %1")).arg(settingsError_));
+    const QString shown = ui_->ShowStatus_0->text().trimmed();
+    SetStatusText(shown.isEmpty() ? failure : shown + QStringLiteral("; ") + failure);
+}
+
 void frmBoot::txtcIPAddr_Change() {
-    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("ip"),
-                                   ui_->txtcIPAddr->text());
+    reportSettingsWrite(settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("ip"),
+                                                 ui_->txtcIPAddr->text()));
 }
 
 void frmBoot::txtcMACAddr_Change() {
-    (void)settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("mac"),
-                                   ui_->txtcMACAddr->text());
+    reportSettingsWrite(settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("mac"),
+                                                 ui_->txtcMACAddr->text()));
 }
 
 } // namespace posflash

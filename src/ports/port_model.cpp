@@ -31,7 +31,7 @@ std::optional<QString> PortModel::selectPortKind(int index, const QString& ipTex
         return std::nullopt;
     portKind_ = index == 0 ? PortKindValue::Network : PortKindValue::Com;
     const QString description = index == 0 ? ipText : comText() + "," + baudText() + ",n,8,1";
-    (void)settings_.WriteIniString("PORT", "ComboPort", QString::number(index));
+    lastWrite_ = settings_.WriteIniString("PORT", "ComboPort", QString::number(index));
     return PortKindCaption(index) + ":" + description;
 }
 
@@ -39,7 +39,7 @@ std::optional<QString> PortModel::selectComIndex(int index) {
     if (index < 0 || index >= kComCount)
         return std::nullopt;
     comIndex_ = index;
-    (void)settings_.WriteIniString("SERIAL", "COM", QString::number(comIndex_));
+    lastWrite_ = settings_.WriteIniString("SERIAL", "COM", QString::number(comIndex_));
     return comText() + ":" + baudText() + ",n,8,1";
 }
 

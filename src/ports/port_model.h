@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/error.h"
 #include "ports/port_state.h"
 
 #include <QString>
@@ -33,9 +34,13 @@ public:
     int baudIndex() const { return baudIndex_; }
     QString comText() const;
     QString baudText() const;
+    // How the last selection's settings write went: the window shows a failure after the
+    // selection's own status text.
+    const Status& lastWrite() const { return lastWrite_; }
 
 private:
     IniStore& settings_;
+    Status lastWrite_;
     PortKindValue portKind_ = PortKindValue::None;
     int comIndex_ = 0;
     int baudIndex_ = -1;

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 namespace posflash::testing {
 namespace {
 
@@ -51,6 +53,61 @@ TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
 
     control<QRadioButton>("optGetPortModeSel_1").click();
     EXPECT_EQ(stored("PORT", "AutoGet"), "1");
+}
+
+// A settings folder that became unusable after start-up (a file took its place, which stops
+// root too): each save says in the status panel that settings were not saved, after the
+// selection's own text, and a reason already shown is not repeated.
+TEST_F(WindowActionsTest, ASaveThatFailsAfterStartUpIsShownInTheStatusPanelOnce) {
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        QString ownText; // what the selection shows before the failure; empty for none
+        QString notSaved;
+    } rows[] = {
+        {"the IP box",
+         [this] {
+             control<QLineEdit>("txtcIPAddr").setText("10.0.0.7");
+             control<QLineEdit>("txtcIPAddr").setText("10.0.0.8");
+         },
+         "", QStringLiteral("设置未能保存")},
+        {"the MAC box",
+         [this] {
+             control<QLineEdit>("txtcMACAddr").setText("01-02-03-04-05-06");
+             control<QLineEdit>("txtcMACAddr").setText("01-02-03-04-05-07");
+         },
+         "", QStringLiteral("设置未能保存")},
+        {"a COM choice",
+         [this] {
+             auto& ports = control<QComboBox>("ComboSerialSelect");
+             ports.setFocus();
+             QTest::keyClick(&ports, Qt::Key_Down);
+         },
+         " COM4:19200,n,8,1", QStringLiteral("设置未能保存")},
+        {"the port kind", [this] { control<QRadioButton>("optPortSelect_1").click(); },
+         " USB:COM3,19200,n,8,1", QStringLiteral("设置未能保存")},
+        {"the English box", [this] { control<QCheckBox>("chkEnglish").click(); }, "",
+         "settings not saved"},
+    };
+    const QString folder = configHome.filePath("posflash");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        window.reset();
+        QDir(folder).removeRecursively();
+        QFile::remove(folder);
+        writeSettings("[MSG]\nfirst=false\n");
+        start();
+        ASSERT_FALSE(control<QLabel>("ShowStatus_0").text().contains(row.notSaved));
+
+        ASSERT_TRUE(QDir(folder).removeRecursively());
+        writeFile(folder, "a file where the folder should be");
+        row.act();
+        const QString status = control<QLabel>("ShowStatus_0").text();
+        EXPECT_EQ(status.count(row.notSaved), 1) << status.toStdString();
+        if (!row.ownText.isEmpty()) {
+            EXPECT_TRUE(status.startsWith(row.ownText)) << status.toStdString();
+        }
+    }
 }
 
 TEST_F(WindowActionsTest, ProgramFileIsAcceptedOnlyWithAValidTrailer) {
