@@ -40,7 +40,6 @@ frmBoot::frmBoot(const UsbInventory& inventory, WindowHost host, QWidget* parent
     ground.setColor(QPalette::Window, QColor(0xE0, 0xE0, 0xE0));
     ui_->bottomRow->setPalette(ground);
     ui_->lblStatus->setMinimumHeight(2 * ui_->lblStatus->fontMetrics().height());
-    setMinimumWidth(720);
 
     TimeSysTimer_.setObjectName(QStringLiteral("TimeSysTimer"));
     TimeSysTimer_.setInterval(kClockIntervalMs);

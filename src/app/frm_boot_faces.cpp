@@ -4,7 +4,11 @@
 #include "app/locale_rules.h"
 #include "ui_frm_boot.h"
 
+#include <QAbstractItemView>
+#include <QAccessibleWidget>
+#include <QComboBox>
 #include <QFontDatabase>
+#include <QLayout>
 
 namespace posflash {
 
@@ -19,6 +23,43 @@ void substituteMissingSong(const QString& song) {
         QFont::insertSubstitutions(song, {QStringLiteral("AR PL UMing CN"),
                                           QStringLiteral("AR PL UMing TW"),
                                           QStringLiteral("Noto Serif CJK SC")});
+}
+
+// On Linux Qt names a combo box by its current text and leaves its label to relations; the COM
+// list has no visible label, so Orca would speak "COM3" alone. This one speaks its accessible
+// name and keeps the list and the open action of Qt's own.
+class NamedComboBox : public QAccessibleWidget {
+public:
+    explicit NamedComboBox(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value ||
+            (t == QAccessible::Name && box()->accessibleName().isEmpty()))
+            return box()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child != nullptr && child->object() == box()->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << showMenuAction();
+    }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction())
+            box()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* namedComboBoxFactory(const QString&, QObject* object) {
+    auto* box = qobject_cast<QComboBox*>(object);
+    return box != nullptr && !box->isEditable() ? new NamedComboBox(box) : nullptr;
 }
 
 } // namespace
@@ -61,6 +102,29 @@ void frmBoot::ChangeLanguage() {
     ui.lblWebTip->setText(text(QT_TRANSLATE_NOOP("frmBoot", "Website:")));
     // Shown while a download runs (it was never visible before), so it speaks the face too.
     ui.cmdCancel->setText(text(QT_TRANSLATE_NOOP("frmBoot", "Stop")));
+
+    // Qt keeps interface factories for the whole process: installed once, by the first window.
+    static const bool comboBoxesNamed = (QAccessible::installFactory(namedComboBoxFactory), true);
+    (void)comboBoxesNamed;
+    // What a screen reader speaks for controls with no caption of their own (the IP and MAC
+    // boxes take their labels'); a combo box would otherwise be named by its value.
+    const auto name = [this](QWidget* control, const char* english) {
+        control->setAccessibleName(text(english));
+    };
+    name(ui.ComboSerialSelect, QT_TRANSLATE_NOOP("frmBoot", "COM port"));
+    name(ui.ComboBtl, QT_TRANSLATE_NOOP("frmBoot", "Baud rate"));
+    name(ui.imgBootStatus_0, QT_TRANSLATE_NOOP("frmBoot", "Printer port not found"));
+    name(ui.imgBootStatus_1, QT_TRANSLATE_NOOP("frmBoot", "Printer port found"));
+    name(ui.txtFilePath, QT_TRANSLATE_NOOP("frmBoot", "Program file path"));
+    name(ui.txtFontFilePath, QT_TRANSLATE_NOOP("frmBoot", "Font file path"));
+    name(ui.ProgressBar1, QT_TRANSLATE_NOOP("frmBoot", "Download progress"));
+    name(ui.Image1, QT_TRANSLATE_NOOP("frmBoot", "Program icon"));
+
+    // Captions differ in width between the faces; below the preferred size of the face in
+    // force, the group boxes would squeeze their contents and the status text would be cut.
+    layout()->activate();
+    // The status panel ignores its text's width in the layout; 720 leaves it room for a line.
+    setMinimumSize(layout()->sizeHint().expandedTo(QSize(720, 0)));
 }
 
 void frmBoot::chkEnglish_Click() {

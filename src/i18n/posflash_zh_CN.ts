@@ -164,6 +164,46 @@
         <translation>停止</translation>
     </message>
     <message>
+        <location filename="../app/frm_boot_faces.cpp" line="114"/>
+        <source>COM port</source>
+        <translation>串口号</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="115"/>
+        <source>Baud rate</source>
+        <translation>波特率</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="116"/>
+        <source>Printer port not found</source>
+        <translation>未找到打印机端口</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="117"/>
+        <source>Printer port found</source>
+        <translation>已找到打印机端口</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="118"/>
+        <source>Program file path</source>
+        <translation>程序文件路径</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="119"/>
+        <source>Font file path</source>
+        <translation>字库文件路径</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="120"/>
+        <source>Download progress</source>
+        <translation>下载进度</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="121"/>
+        <source>Program icon</source>
+        <translation>程序图标</translation>
+    </message>
+    <message>
         <location filename="../app/frm_boot_load.cpp" line="137"/>
         <source>Check the setup: %1</source>
         <translation>请检查设置：%1</translation>
