@@ -28,6 +28,7 @@ frmBoot::frmBoot(const UsbInventory& inventory, WindowHost host, QWidget* parent
       comPorts_(ComPortMapPath()), inventory_(inventory), portModel_(settings_),
       engine_(comPorts_, inventory), presenter_(*this, engine_.faces(), settings_),
       TimeSysTimer_(this) {
+    nameComboBoxesByTheirNames();
     ui_->setupUi(this);
     engine_.watchDevices(&hotplug_);
     presenter_.onFinished = [this](const DownloadResult& result) { recordDownload(result); };

@@ -77,6 +77,7 @@ private:
     void txtcMACAddr_Change();
 
     // Faces (frm_boot_faces.cpp).
+    static void nameComboBoxesByTheirNames();
     void ChangeLanguage();
     void chkEnglish_Click();
     QString text(const char* english) const;

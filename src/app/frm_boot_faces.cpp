@@ -64,6 +64,13 @@ QAccessibleInterface* namedComboBoxFactory(const QString&, QObject* object) {
 
 } // namespace
 
+void frmBoot::nameComboBoxesByTheirNames() {
+    // Qt keeps interface factories for the whole process and caches an interface once made:
+    // installed once, before the first window has a control a screen reader could ask about.
+    static const bool installed = (QAccessible::installFactory(namedComboBoxFactory), true);
+    (void)installed;
+}
+
 QString frmBoot::text(const char* english) const {
     return engine_.faces().text(kContext, english);
 }
@@ -103,9 +110,6 @@ void frmBoot::ChangeLanguage() {
     // Shown while a download runs (it was never visible before), so it speaks the face too.
     ui.cmdCancel->setText(text(QT_TRANSLATE_NOOP("frmBoot", "Stop")));
 
-    // Qt keeps interface factories for the whole process: installed once, by the first window.
-    static const bool comboBoxesNamed = (QAccessible::installFactory(namedComboBoxFactory), true);
-    (void)comboBoxesNamed;
     // What a screen reader speaks for controls with no caption of their own (the IP and MAC
     // boxes take their labels'); a combo box would otherwise be named by its value.
     const auto name = [this](QWidget* control, const char* english) {
