@@ -62,7 +62,7 @@ DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
         if (phase_ == Phase::Linking)
             endTransfer(Outcome::Failed, Cause::LinkTimeout);
     });
-    frameDataSize_ = job_.kind == ImageKind::Font ? kFontFrameDataSize : kProgramFrameDataSize;
+    frameDataSize_ = FrameDataSizeOf(job_.kind);
     result_.imagePath = job_.imagePath;
     result_.font = job_.kind == ImageKind::Font;
 }

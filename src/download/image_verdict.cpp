@@ -6,17 +6,13 @@
 
 namespace posflash {
 
-namespace {
-
-int frameDataSizeOf(ImageKind kind) {
+int FrameDataSizeOf(ImageKind kind) {
     return kind == ImageKind::Font ? kFontFrameDataSize : kProgramFrameDataSize;
 }
 
-} // namespace
-
 std::optional<ImageRefusal> JudgeImage(const Faces& faces, const LoadedImage& image,
                                        const QString& path, ImageKind kind) {
-    const int frameDataSize = frameDataSizeOf(kind);
+    const int frameDataSize = FrameDataSizeOf(kind);
     const QString text =
         texts::imageRefusal(faces, image, path, kind == ImageKind::Font, frameDataSize);
     if (text.isEmpty())
@@ -36,7 +32,7 @@ std::optional<ImageRefusal> JudgeImage(const Faces& faces, const LoadedImage& im
 
 std::optional<ImageRefusal> JudgeImageFile(const Faces& faces, const QString& path,
                                            ImageKind kind) {
-    return JudgeImage(faces, LoadImageFile(path, MaxImageBytes(frameDataSizeOf(kind))), path, kind);
+    return JudgeImage(faces, LoadImageFile(path, MaxImageBytes(FrameDataSizeOf(kind))), path, kind);
 }
 
 } // namespace posflash

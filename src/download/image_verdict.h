@@ -18,6 +18,9 @@ struct ImageRefusal {
     QString text;
 };
 
+// Image bytes per data frame for a download of kind.
+int FrameDataSizeOf(ImageKind kind);
+
 // The judgement of an image read for a download of kind: nothing when it may be sent.
 std::optional<ImageRefusal> JudgeImage(const Faces& faces, const LoadedImage& image,
                                        const QString& path, ImageKind kind);
