@@ -322,7 +322,7 @@ QString UsageText() {
         "common options:\n"
         "  --out FILE           write the received image at each final frame\n"
         "  --report FILE        JSON report, rewritten at each final frame and on exit\n"
-        "  --once               exit after the first completed session: 0, or 1 if errors\n"
+        "  --once               exit 0.1 s after the first completed session: 0, or 1 if errors\n"
         "\n"
         "faults (combinable; K is a data frame number, N a count of copies of it):\n"
         "  --silent             never answer\n"

@@ -20,6 +20,9 @@ class Simulator : public QObject {
 public:
     Simulator(Options options, Transport& transport, QObject* parent = nullptr);
 
+    // With --once: how long after the last reply the line closes.
+    static constexpr int kOnceHangupMs = 100;
+
     // Writes the report, releases the line and announces the exit code.
     void finish(int exitCode);
     int exitCodeForErrors() const;
