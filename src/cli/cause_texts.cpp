@@ -83,7 +83,7 @@ QString CauseTexts::cause(Cause cause, short step, int frame, int attempts,
     case Cause::PortBusy:
         return own("the port is open in another program");
     case Cause::Permission:
-        return own("the system refused access to the port (is the user in the dialout group?)");
+        return own("permission denied: the system refused access to the port");
     case Cause::BindRefused:
         return own("UDP port 67 or 69 could not be bound (another program holds it, or the tool "
                    "lacks the right to bind it)");
@@ -112,6 +112,65 @@ QString CauseTexts::cause(Cause cause, short step, int frame, int attempts,
         return own("a download or boot-loader command already runs for this printer");
     }
     return {};
+}
+
+QString CauseTexts::remedy(Cause cause) const {
+    switch (cause) {
+    case Cause::None:
+        return {};
+    case Cause::Cancelled:
+        return own("start the download again when ready");
+    case Cause::Stopped:
+        return own("download the image again before using the printer");
+    case Cause::PrinterSilent:
+        return own("check the cable or the network, the printer's power, and that the printer "
+                   "is in its boot loader");
+    case Cause::PrinterRefused:
+        return own("check that the image is meant for this printer");
+    case Cause::WrongFrameNumber:
+        return own("switch the printer off and on, then download again");
+    case Cause::Disconnected:
+        return own("reconnect the printer, then download again");
+    case Cause::PortMissing:
+        return own("see 'posflash-cli list' for the printers and COM numbers present, and check "
+                   "--port");
+    case Cause::PortBusy:
+        return own("close the other program that has the port open");
+    case Cause::Permission:
+        return own("install posflash's udev rule (60-posflash.rules, as the package does), or "
+                   "join the dialout group (sudo usermod -aG dialout $USER) and log in again");
+    case Cause::BindRefused:
+        return own("give the tool the right to bind them (sudo setcap cap_net_bind_service+ep "
+                   "on the program), or stop the DHCP or TFTP server that holds them");
+    case Cause::LinkTimeout:
+        return own("switch the printer into its boot loader (posflash-cli inboot) and try again");
+    case Cause::PrinterAbsent:
+        return own("plug the printer in, or name its device node with --port");
+    case Cause::AddressMissing:
+        return own("give both --ip and --mac");
+    case Cause::BadAddress:
+        return own("write them as 192.168.1.100 and 00-11-22-33-44-55");
+    case Cause::FileNameTooLong:
+        return own("move or rename the file so that its path is at most 128 bytes");
+    case Cause::MonitorUnreachable:
+        return own("check the address: the printer must be running its firmware");
+    case Cause::FileNotOpen:
+        return own("check the file's name and that it may be read");
+    case Cause::BadTrailer:
+        return own("the file is damaged or not a program image: get the firmware file again");
+    case Cause::TooLarge:
+        return own("check that this is the right file: no boot loader takes an image this large");
+    case Cause::EmptyImage:
+        return own("choose the firmware file again");
+    case Cause::Busy:
+        return own("wait for the other download or command to end");
+    }
+    return {};
+}
+
+QString CauseTexts::remedyLine(Cause cause) const {
+    const QString what = remedy(cause);
+    return what.isEmpty() ? QString() : own("what to do: %1").arg(what);
 }
 
 QString CauseTexts::endLine(const DownloadResult& result, int linkTimeoutMs) const {

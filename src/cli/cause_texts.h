@@ -20,6 +20,10 @@ public:
     // say where the download was (frame from 1, 0 outside the data frames); linkTimeoutMs is
     // the job's limit.
     QString cause(Cause cause, short step, int frame, int attempts, int linkTimeoutMs = 0) const;
+    // What the user can do about it: "check the cable or the network, ..."; empty for none.
+    QString remedy(Cause cause) const;
+    // "what to do: " and the remedy, or nothing.
+    QString remedyLine(Cause cause) const;
     // One line for the end of a download that did not complete:
     // "failed: printer-silent — the printer did not answer frame 3 (3 attempts): detail".
     QString endLine(const DownloadResult& result, int linkTimeoutMs = 0) const;

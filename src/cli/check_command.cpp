@@ -1,10 +1,11 @@
 #include "cli/check_command.h"
 
 #include "base/faces.h"
+#include "cli/cause_texts.h"
 #include "cli/input_checks.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
-#include "download/download_texts.h"
+#include "download/image_verdict.h"
 #include "protocol/checksums.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
@@ -31,6 +32,7 @@ struct Verdict {
     std::optional<bool> trailerSum; // programs only
     std::optional<int> crc16;
     QString reason; // empty when it would be sent
+    Cause cause = Cause::None;
 };
 
 Verdict judge(const QString& shown, const QString& path, bool font, const Faces& faces) {
@@ -39,7 +41,11 @@ Verdict judge(const QString& shown, const QString& path, bool font, const Faces&
     v.font = font;
     v.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
     const LoadedImage image = LoadImageFile(path, MaxImageBytes(v.frameBytes));
-    v.reason = texts::imageRefusal(faces, image, shown, font, v.frameBytes);
+    if (const auto refused =
+            JudgeImage(faces, image, shown, font ? ImageKind::Font : ImageKind::Program)) {
+        v.reason = refused->text;
+        v.cause = refused->cause;
+    }
     if (!image.ok())
         return v;
     v.size = static_cast<qint64>(image.bytes.size());
@@ -59,6 +65,7 @@ QJsonValue orNull(const std::optional<T>& value) {
 
 QString jsonOf(const Verdict& v) {
     const QJsonObject object{
+        {"event", "check"},
         {"file", v.file},
         {"kind", v.font ? "font" : "program"},
         {"size", orNull(v.size)},
@@ -67,12 +74,14 @@ QString jsonOf(const Verdict& v) {
         {"trailer_sum", orNull(v.trailerSum)},
         {"crc16", orNull(v.crc16)},
         {"sendable", v.reason.isEmpty()},
+        {"outcome", v.reason.isEmpty() ? "sendable" : "refused"},
+        {"cause", CauseName(v.cause)},
         {"reason", v.reason.isEmpty() ? QJsonValue() : QJsonValue(v.reason)},
     };
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
 }
 
-QString textOf(const Verdict& v) {
+QString textOf(const Verdict& v, const CauseTexts& texts) {
     const auto line = [](const char* name, const QString& value) {
         return Column(QString::fromLatin1(name) + QLatin1Char(':'), 14) + value + '\n';
     };
@@ -91,8 +100,11 @@ QString textOf(const Verdict& v) {
             line("CRC-16",
                  QStringLiteral("0x%1").arg(
                      QString::number(*v.crc16, 16).toUpper().rightJustified(4, QLatin1Char('0'))));
-    text += v.reason.isEmpty() ? QStringLiteral("would be sent\n")
-                               : QStringLiteral("refused: %1\n").arg(v.reason);
+    if (v.reason.isEmpty())
+        return text + QStringLiteral("would be sent\n");
+    text += QStringLiteral("refused: %1 — %2\n").arg(CauseName(v.cause), v.reason);
+    if (const QString remedy = texts.remedyLine(v.cause); !remedy.isEmpty())
+        text += remedy + QLatin1Char('\n');
     return text;
 }
 
@@ -105,15 +117,27 @@ int CheckCommand(const QCommandLineParser& args, const std::vector<QByteArray>& 
         err.write(QStringLiteral("posflash-cli: check needs exactly one FILE\n"));
         return kExitRefused;
     }
-    const auto image = ImageArgument::open(positional[1], rawArguments);
-    if (!image) {
-        err.write(QStringLiteral("posflash-cli: %1\n").arg(image.error().text));
-        return kExitRefused;
-    }
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
+    const CauseTexts texts(faces);
+    const auto image = ImageArgument::open(positional[1], rawArguments);
+    if (!image) {
+        // A folder, a missing file: refused like a file that cannot be read, with its reason.
+        Verdict v;
+        v.file = positional[1];
+        v.font = args.isSet("font");
+        v.frameBytes = FrameDataSizeOf(v.font ? ImageKind::Font : ImageKind::Program);
+        v.reason = image.error().text;
+        v.cause = Cause::FileNotOpen;
+        err.write(QStringLiteral("posflash-cli: %1\n").arg(image.error().text));
+        if (args.isSet("json"))
+            WriteReport(jsonOf(v));
+        else
+            err.write(texts.remedyLine(v.cause) + QLatin1Char('\n'));
+        return kExitRefused;
+    }
     const Verdict v = judge(positional[1], image->path(), args.isSet("font"), faces);
-    WriteReport(args.isSet("json") ? jsonOf(v) : textOf(v));
+    WriteReport(args.isSet("json") ? jsonOf(v) : textOf(v, texts));
     return v.reason.isEmpty() ? kExitSendable : kExitRefused;
 }
 

@@ -1,6 +1,8 @@
 #include "cli/download_view.h"
 
+#include "cli/progress_text.h"
 #include "cli/terminal_output.h"
+#include "cli/text_width.h"
 #include "fleet/download_record.h"
 
 namespace posflash {
@@ -14,25 +16,47 @@ QString hex4(int value) {
 } // namespace
 
 DownloadView::DownloadView(TerminalOutput& out, TerminalOutput& err, const CauseTexts& texts,
-                           QString target, bool interactive, DownloadHistory& history,
-                           int linkTimeoutMs)
-    : out_(out), err_(err), texts_(texts), target_(std::move(target)), interactive_(interactive),
-      history_(history), linkTimeoutMs_(linkTimeoutMs) {}
+                           QString target, ViewStyle style, bool comRoute, int frameBytes,
+                           DownloadHistory& history)
+    : out_(out), err_(err), texts_(texts), target_(std::move(target)), style_(style),
+      comRoute_(comRoute), frameBytes_(frameBytes), history_(history),
+      pacer_([this] { drawProgress(); }) {
+    clock_.start();
+    linkReminder_.setSingleShot(true);
+    QObject::connect(&linkReminder_, &QTimer::timeout, [this] {
+        line(texts_.own("still waiting for the link to %1 (%2 s)")
+                 .arg(target_)
+                 .arg(waited_.elapsed() / 1000));
+        linkReminder_.start(kLinkReminderMs);
+    });
+}
 
 void DownloadView::endRewrittenLine() {
+    pacer_.flush();
     if (lineOpen_) {
         out_.write(QStringLiteral("\n"));
         lineOpen_ = false;
     }
 }
 
-void DownloadView::line(const QString& text) {
+void DownloadView::line(const QString& text, Tone tone) {
     endRewrittenLine();
-    out_.write(text + QLatin1Char('\n'));
+    out_.write(Paint(text, tone, style_.colour) + QLatin1Char('\n'));
+}
+
+void DownloadView::waitForLink() {
+    line(texts_.own("waiting for the link to %1 (the printer must be in its boot loader)")
+             .arg(target_));
+    waited_.start();
+    linkReminder_.start(kLinkReminderMs);
+}
+
+void DownloadView::started() {
+    clock_.start();
 }
 
 void DownloadView::linking() {
-    line(texts_.text("connecting") + QStringLiteral(" ") + target_);
+    waitForLink();
 }
 
 void DownloadView::enteringBootLoader() {
@@ -47,31 +71,70 @@ void DownloadView::answeredWithoutGreeting(const QString& requester, const QStri
 }
 
 void DownloadView::linked() {
-    line(texts_.text("linked") + QStringLiteral(" ") + target_);
+    // On a COM port the port itself is the link: the printer has not answered yet.
+    if (comRoute_) {
+        waitForLink();
+        return;
+    }
+    linkReminder_.stop();
+    line(texts_.own("linked to %1").arg(target_));
 }
 
 void DownloadView::framesKnown(int total) {
+    if (comRoute_) {
+        linkReminder_.stop();
+        line(texts_.own("linked to %1").arg(target_));
+    }
     progress(0, total);
 }
 
 void DownloadView::retrying(const RetryEvent& retry) {
-    line(texts_.retry(retry.step, retry.frame, retry.attempt, retry.status));
+    // A frame that never reached the port got no answer because it was never sent.
+    if (sendFailed_)
+        line(texts_.own("the port could not be opened (%1), attempt %2")
+                 .arg(*sendFailed_)
+                 .arg(retry.attempt),
+             Tone::Retrying);
+    else
+        line(texts_.retry(retry.step, retry.frame, retry.attempt, retry.status), Tone::Retrying);
+}
+
+void DownloadView::serialSent(const Status& status) {
+    // Only the system's own words: the serial error's text is the window's, in one language.
+    if (status.ok())
+        sendFailed_.reset();
+    else
+        sendFailed_ =
+            status.error().detail.isEmpty() ? texts_.own("no reason given") : status.error().detail;
+}
+
+QString DownloadView::progressText() const {
+    return ProgressText(texts_, FiguresOf(estimate_, clock_.elapsed(), accepted_, frames_,
+                                          frameBytes_, style_.imageBytes));
+}
+
+void DownloadView::drawProgress() {
+    QString text = progressText();
+    if (style_.columns > 1 && DisplayWidth(text) >= style_.columns)
+        text = CutToWidth(text, style_.columns);
+    out_.write(QStringLiteral("\r\033[K") + text);
+    lineOpen_ = true;
 }
 
 void DownloadView::progress(int accepted, int total) {
-    const QString text = texts_.text("frame %1/%2").arg(accepted).arg(total) +
-                         QStringLiteral("  %1%").arg(total > 0 ? accepted * 100 / total : 0);
-    if (interactive_) {
-        out_.write(QStringLiteral("\r\033[K") + text);
-        lineOpen_ = true;
+    accepted_ = accepted;
+    frames_ = total;
+    estimate_.update(clock_.elapsed(), accepted, total, frameBytes_);
+    if (style_.terminal) {
+        pacer_.changed();
         return;
     }
     // Off a terminal, a line per tenth of the image is progress enough.
     const int tenth = total > 0 ? accepted * 10 / total : 0;
-    if (tenth == lastTenth_ && accepted != 1 && accepted != total)
+    if (tenth == lastTenth_)
         return;
     lastTenth_ = tenth;
-    line(text);
+    line(progressText());
 }
 
 void DownloadView::closing() {
@@ -102,16 +165,24 @@ void DownloadView::stopping() {
 
 void DownloadView::finished(const DownloadResult& result) {
     result_ = result;
+    linkReminder_.stop();
     endRewrittenLine();
     if (result.outcome == Outcome::Completed) {
-        out_.write(texts_.own("completed in %1 s: %2 bytes, %3 data frames, CRC-16 0x%4")
-                       .arg(static_cast<double>(result.elapsedMs) / 1000.0, 0, 'f', 3)
-                       .arg(result.bytes)
-                       .arg(result.frames)
-                       .arg(hex4(result.crc16)) +
-                   QLatin1Char('\n'));
+        const double seconds = static_cast<double>(result.elapsedMs) / 1000.0;
+        const double kib = static_cast<double>(result.bytes) / 1024.0;
+        line(texts_.own("completed: %1 bytes in %2 s (%3 KiB/s), CRC-16 0x%4, printer accepted")
+                 .arg(result.bytes)
+                 .arg(seconds, 0, 'f', 2)
+                 .arg(seconds > 0 ? kib / seconds : 0.0, 0, 'f', 1)
+                 .arg(hex4(result.crc16)),
+             Tone::Done);
     } else {
-        err_.write(texts_.endLine(result, linkTimeoutMs_) + QLatin1Char('\n'));
+        QString said =
+            Paint(texts_.endLine(result, style_.linkTimeoutMs), Tone::Failed, style_.colour) +
+            QLatin1Char('\n');
+        if (const QString remedy = texts_.remedyLine(result.cause); !remedy.isEmpty())
+            said += remedy + QLatin1Char('\n');
+        err_.write(said);
     }
     if (const Status recorded = history_.record(result); !recorded)
         err_.write(QStringLiteral("posflash-cli: warning: the download was not recorded in the "

@@ -1,7 +1,14 @@
 #pragma once
 
 #include "cli/cause_texts.h"
+#include "cli/colour.h"
+#include "cli/progress_estimate.h"
+#include "cli/progress_view.h"
+#include "cli/redraw_pacer.h"
 #include "download/download_observer.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -11,21 +18,27 @@ namespace posflash {
 class DownloadHistory;
 class TerminalOutput;
 
-// One download as the command line shows it: a line per step, the frame count rewritten in
-// place on a terminal (else a line per tenth of the image), each retry, and a last line with
-// the outcome, its cause code and the command line's own text for it. The result goes to the
-// history.
+// One download as the command line shows it, in the multi-printer view's terms: the wait for
+// the link (said once, then every ten seconds), the progress (percent, bytes, speed, time
+// left) redrawn in place at most ten times a second on a terminal or a line per tenth of the
+// image elsewhere, each retry, and a last line: what was sent and that the printer accepted
+// it, or the outcome, its cause code, the command line's own text for it and what to do. The
+// result goes to the history.
 class DownloadView : public DownloadObserver {
 public:
+    // comRoute: the link is the port itself, and the printer's first answer is to the start
+    // frame; frameBytes: image bytes per data frame.
     DownloadView(TerminalOutput& out, TerminalOutput& err, const CauseTexts& texts, QString target,
-                 bool interactive, DownloadHistory& history, int linkTimeoutMs);
+                 ViewStyle style, bool comRoute, int frameBytes, DownloadHistory& history);
 
+    void started() override;
     void linking() override;
     void enteringBootLoader() override;
     void answeredWithoutGreeting(const QString& requester, const QString& printer) override;
     void linked() override;
     void framesKnown(int total) override;
     void retrying(const RetryEvent& retry) override;
+    void serialSent(const Status& status) override;
     void progress(int accepted, int total) override;
     void closing() override;
     void transferEnded(const DownloadResult& result) override;
@@ -38,20 +51,35 @@ public:
     const std::optional<DownloadResult>& result() const { return result_; }
     std::function<void()> ended;
 
+    static constexpr int kLinkReminderMs = 10000;
+
 private:
-    void line(const QString& text);
+    void line(const QString& text, Tone tone = Tone::Plain);
     void endRewrittenLine();
+    void waitForLink();
+    void drawProgress();
+    QString progressText() const;
 
     TerminalOutput& out_;
     TerminalOutput& err_;
     const CauseTexts& texts_;
     QString target_;
-    bool interactive_;
+    ViewStyle style_;
+    bool comRoute_;
+    int frameBytes_;
     DownloadHistory& history_;
-    int linkTimeoutMs_;
+    QElapsedTimer clock_;
+    QElapsedTimer waited_;
+    QTimer linkReminder_;
+    RedrawPacer pacer_;
+    ProgressEstimate estimate_;
+    int accepted_ = 0;
+    int frames_ = 0;
     bool lineOpen_ = false;
     bool closing_ = false;
     int lastTenth_ = -1;
+    // The system's words for the last frame that could not be handed to the port, if any.
+    std::optional<QString> sendFailed_;
     std::optional<DownloadResult> result_;
 };
 

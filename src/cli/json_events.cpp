@@ -31,9 +31,23 @@ QString stepName(short step) {
 } // namespace
 
 JsonEventView::JsonEventView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
-                             std::vector<MultiTarget> targets, int linkTimeoutMs)
+                             std::vector<MultiTarget> targets, int linkTimeoutMs, bool watch)
     : out_(out), err_(err), texts_(faces), linkTimeoutMs_(linkTimeoutMs),
-      targets_(std::move(targets)), results_(targets_.size(), Outcome::Cancelled) {}
+      targets_(std::move(targets)), results_(targets_.size(), Outcome::Cancelled) {
+    if (watch)
+        write(QJsonObject{{"event", "watching"}, {"t", 0.0}});
+}
+
+QString JsonErrorLine(Outcome outcome, const QString& cause, const QString& message,
+                      const QString& remedy, int exitCode) {
+    const QJsonObject o{{"event", "error"},
+                        {"outcome", OutcomeName(outcome)},
+                        {"cause", cause},
+                        {"message", message},
+                        {"remedy", remedy.isEmpty() ? QJsonValue() : QJsonValue(remedy)},
+                        {"exit", exitCode}};
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
+}
 
 void JsonEventView::historyNotWritten(const Error& error) {
     // Standard error: standard output carries the events only.
@@ -89,6 +103,8 @@ void JsonEventView::event(const TargetEvent& e) {
                                                      : texts_.cause(e.cause, e.step, e.accepted + 1,
                                                                     e.attempt, linkTimeoutMs_);
         o["detail"] = e.detail.isEmpty() ? QJsonValue() : QJsonValue(e.detail);
+        o["remedy"] =
+            e.result == Outcome::Completed ? QJsonValue() : QJsonValue(texts_.remedy(e.cause));
         results_[static_cast<std::size_t>(e.target)] = e.result;
         break;
     }

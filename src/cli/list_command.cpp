@@ -72,7 +72,7 @@ QString jsonOf(const std::vector<Printer>& printers, const ComPortMap& comPorts)
     QJsonArray map;
     for (const auto& [number, node] : comPorts.entries())
         map.append(QJsonObject{{"com", number}, {"device", node}});
-    const QJsonObject object{{"printers", list}, {"com_map", map}};
+    const QJsonObject object{{"event", "list"}, {"printers", list}, {"com_map", map}};
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
 }
 

@@ -2,7 +2,9 @@
 #include "base/config_paths.h"
 #include "base/ini_store.h"
 #include "cli/check_command.h"
+#include "cli/colour.h"
 #include "cli/download_view.h"
+#include "cli/help_texts.h"
 #include "cli/history_command.h"
 #include "cli/input_checks.h"
 #include "cli/json_events.h"
@@ -43,36 +45,42 @@ constexpr int kExitUsage = 2;
 // How long held-back output may keep a finished run alive for a slow reader.
 constexpr int kOutputDrainMs = 2000;
 
-constexpr const char* kUsage =
-    "usage: posflash-cli download [--font] [--lang en|zh] [--link-timeout S] --port COMn|DEVICE\n"
-    "                             FILE\n"
-    "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S]\n"
-    "                             (--port COMn|DEVICE --port ... | --all) FILE\n"
-    "       posflash-cli download [--font [--via-app]] [--lang en|zh] [--link-timeout S] --net\n"
-    "                             --ip A.B.C.D --mac XX-XX-XX-XX-XX-XX FILE\n"
-    "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S] --net\n"
-    "                             --ip A.B.C.D --mac XX-.. --ip A.B.C.D --mac XX-.. ... FILE\n"
-    "       posflash-cli download [--font] [--lang en|zh] [--json] [--link-timeout S]\n"
-    "                             (--all | --watch [--inboot]) [--usb-path P ...]\n"
-    "                             [--serial-prefix S] FILE\n"
-    "       posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE [--port ...] |\n"
-    "                                           --net --ip A.B.C.D [--ip ...])\n"
-    "       posflash-cli list [--json]\n"
-    "       posflash-cli check [--font] [--json] [--lang en|zh] FILE\n"
-    "       posflash-cli history [--json] [--limit N]\n";
-
 // What one run of the program shares: its signals, its output, its arguments as received.
 struct Cli {
     ProcessSignals& stopSignals;
     TerminalOutput& out;
     TerminalOutput& err;
     const std::vector<QByteArray>& rawArguments;
+    // --json was asked for: whatever ends the run says so in an object on standard output too.
+    bool json = false;
 
     int usage(const QString& why) const {
         if (!why.isEmpty())
             err.write(QStringLiteral("posflash-cli: %1\n").arg(why));
-        err.write(QString::fromLatin1(kUsage));
+        err.write(UsageText());
+        if (json)
+            out.write(JsonErrorLine(Outcome::Refused, QStringLiteral("usage"),
+                                    why.isEmpty() ? QStringLiteral("no command given") : why, {},
+                                    kExitUsage));
         return kExitUsage;
+    }
+
+    // A run that ends before any download: why, with its cause code and what to do.
+    int refuse(Outcome outcome, Cause cause, const QString& text, const CauseTexts& texts) const {
+        const int code = outcome == Outcome::Refused ? kExitUsage : kExitFailed;
+        QString said = texts.outcome(outcome) + QStringLiteral(": ") + CauseName(cause) +
+                       QStringLiteral(" — ") + text + QLatin1Char('\n');
+        if (const QString remedy = texts.remedyLine(cause); !remedy.isEmpty())
+            said += remedy + QLatin1Char('\n');
+        err.write(said);
+        if (json)
+            out.write(JsonErrorLine(outcome, CauseName(cause), text, texts.remedy(cause), code));
+        return code;
+    }
+
+    // The image argument could not be opened (missing, a folder, a FIFO).
+    int unopened(const Error& error, const CauseTexts& texts) const {
+        return refuse(Outcome::Refused, Cause::FileNotOpen, error.text, texts);
     }
 };
 
@@ -168,9 +176,7 @@ bool refusedImage(const Cli& cli, const Faces& faces, const QString& path, bool 
     const auto refused = JudgeImageFile(faces, path, ImageKind::Program);
     if (!refused)
         return false;
-    cli.err.write(texts.outcome(Outcome::Refused) + QStringLiteral(": ") +
-                  CauseName(refused->cause) + QStringLiteral(" — ") +
-                  texts.cause(refused->cause, 0, 0, 0) + QLatin1Char('\n'));
+    cli.refuse(Outcome::Refused, refused->cause, texts.cause(refused->cause, 0, 0, 0), texts);
     return true;
 }
 
@@ -216,6 +222,18 @@ std::optional<std::vector<MultiTarget>> networkTargets(const Cli& cli,
         targets.push_back({ips[i] + QLatin1Char('/') + macs[i], {}, 0, ips[i], macs[i]});
     }
     return targets;
+}
+
+// How the views write standard output: --color decides with the terminal and NO_COLOR.
+ViewStyle viewStyle(const QCommandLineParser& args, int linkTimeoutMs, const QString& imagePath) {
+    ViewStyle style;
+    style.terminal = ::isatty(STDOUT_FILENO) == 1;
+    style.colour = UseColour(ParseColourChoice(args.value("color")).value_or(ColourChoice::Auto),
+                             style.terminal, qgetenv("NO_COLOR"));
+    style.columns = TerminalColumns(STDOUT_FILENO);
+    style.linkTimeoutMs = linkTimeoutMs;
+    style.imageBytes = QFileInfo(imagePath).size();
+    return style;
 }
 
 // Several printers at once, each on a thread of its own; or one, reported as JSON.
@@ -268,23 +286,21 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
             return cli.usage("--link-timeout is a number of seconds from 1 to 86400");
         linkTimeoutMs = seconds * 1000;
     }
-    const auto image = ImageArgument::open(imageArgument, cli.rawArguments);
-    if (!image) {
-        cli.err.write(QStringLiteral("posflash-cli: %1\n").arg(image.error().text));
-        return kExitUsage;
-    }
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
+    const CauseTexts texts(faces);
+    const auto image = ImageArgument::open(imageArgument, cli.rawArguments);
+    if (!image)
+        return cli.unopened(image.error(), texts);
     const bool font = args.isSet("font");
-    if (refusedImage(cli, faces, image->path(), font, CauseTexts(faces)))
+    if (refusedImage(cli, faces, image->path(), font, texts))
         return kExitUsage;
     if (args.isSet("all")) {
         targets = presentComPrinters(filter);
-        if (targets.empty()) {
-            cli.err.write(QStringLiteral("posflash-cli: no printer with a USB virtual COM port "
-                                         "is present\n"));
-            return kExitFailed;
-        }
+        if (targets.empty())
+            return cli.refuse(Outcome::Failed, Cause::PrinterAbsent,
+                              texts.own("no printer with a USB virtual COM port is present"),
+                              texts);
     }
 
     const MultiSettings settings{image->path(), font, args.value("lang") == "en", linkTimeoutMs};
@@ -293,11 +309,10 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         targets.clear(); // the printers come as they are plugged in
     const int timeoutMs = linkTimeoutMs.value_or(0);
     if (args.isSet("json"))
-        view = std::make_unique<JsonEventView>(cli.out, cli.err, faces, targets, timeoutMs);
+        view = std::make_unique<JsonEventView>(cli.out, cli.err, faces, targets, timeoutMs, watch);
     else
-        view =
-            std::make_unique<ProgressView>(cli.out, cli.err, faces, targets, isatty(STDOUT_FILENO),
-                                           TerminalColumns(STDOUT_FILENO), timeoutMs);
+        view = std::make_unique<ProgressView>(cli.out, cli.err, faces, targets,
+                                              viewStyle(args, timeoutMs, image->path()), watch);
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
     DownloadHistory history(QStringLiteral("cli"));
     QEventLoop loop;
@@ -326,7 +341,6 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     }
     const UdevUsbInventory host;
     MultiDownload run(targets, settings, comPorts, host, *view, &history);
-    const CauseTexts texts(faces);
     const StopSignals stops(cli, [&](int count) {
         // Standard error: with --json, standard output carries the events only.
         if (count == 1 && run.anyClosing())
@@ -375,14 +389,12 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     const std::optional<int> linkTimeoutMs = singleLinkTimeout(cli, args);
     if (linkTimeoutMs == -1)
         return kExitUsage;
-    const auto image = ImageArgument::open(positional[1], cli.rawArguments);
-    if (!image) {
-        cli.err.write(QStringLiteral("posflash-cli: %1\n").arg(image.error().text));
-        return kExitUsage;
-    }
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
+    const auto image = ImageArgument::open(positional[1], cli.rawArguments);
+    if (!image)
+        return cli.unopened(image.error(), texts);
     if (refusedImage(cli, faces, image->path(), font, texts))
         return kExitUsage;
 
@@ -396,13 +408,11 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
     // A COM number with no device behind it is refused like a device path that is missing.
     if (!target->network && target->device.isEmpty() &&
-        comPorts.devicePath(target->comNumber).isEmpty()) {
-        cli.err.write(texts.outcome(Outcome::Refused) + QStringLiteral(": ") +
-                      CauseName(Cause::PortMissing) + QStringLiteral(" — ") +
-                      texts.cause(Cause::PortMissing, 0, 0, 0) +
-                      QStringLiteral(" (COM%1)\n").arg(target->comNumber));
-        return kExitUsage;
-    }
+        comPorts.devicePath(target->comNumber).isEmpty())
+        return cli.refuse(Outcome::Refused, Cause::PortMissing,
+                          texts.cause(Cause::PortMissing, 0, 0, 0) +
+                              QStringLiteral(" (COM%1)").arg(target->comNumber),
+                          texts);
     const UdevUsbInventory host;
     Engine engine(comPorts, host);
     engine.faces().setUseEnglish(faces.UseEnglish());
@@ -411,8 +421,9 @@ int download(const Cli& cli, const QCommandLineParser& args) {
                           : target->device.isEmpty()
                               ? QStringLiteral("COM%1").arg(target->comNumber)
                               : target->device;
-    DownloadView view(cli.out, cli.err, texts, shown, isatty(STDOUT_FILENO), history,
-                      linkTimeoutMs.value_or(0));
+    DownloadView view(cli.out, cli.err, texts, shown,
+                      viewStyle(args, linkTimeoutMs.value_or(0), image->path()),
+                      job.route == Route::Com, FrameDataSizeOf(job.kind), history);
     QEventLoop loop;
     // From the event loop, so the engine has let go of the finished run first.
     view.ended = [&loop] {
@@ -540,13 +551,27 @@ int run(const Cli& cli) {
                       "prefix"});
     parser.addOption({"json", "events as JSON Lines on standard output"});
     parser.addOption({"limit", "history: the newest N downloads only", "N"});
+    parser.addOption({"color", "colour on a terminal: auto, always or never", "when", "auto"});
     parser.addOption({"link-timeout",
                       "with several printers, seconds a link may take before that printer fails",
                       "seconds", "120"});
     if (!parser.parse(QCoreApplication::arguments()))
         return cli.usage(parser.errorText());
-    if (parser.isSet("help")) {
-        cli.out.write(parser.helpText());
+    const QStringList words = parser.positionalArguments();
+    // "help COMMAND" and "COMMAND --help" alike; a command that does not exist is a usage error.
+    const bool helpCommand = !words.isEmpty() && words[0] == "help";
+    if (parser.isSet("help") || helpCommand) {
+        const QStringList asked = helpCommand ? words.mid(1) : words.mid(0, 1);
+        if (asked.size() > 1)
+            return cli.usage(QStringLiteral("help takes one COMMAND"));
+        if (asked.isEmpty()) {
+            cli.out.write(GeneralHelp());
+            return kExitCompleted;
+        }
+        const auto help = CommandHelp(asked[0]);
+        if (!help)
+            return cli.usage(QStringLiteral("unknown command %1").arg(asked[0]));
+        cli.out.write(*help);
         return kExitCompleted;
     }
     if (parser.isSet("version")) {
@@ -559,6 +584,8 @@ int run(const Cli& cli) {
         return cli.usage({});
     if (parser.value("lang") != "en" && parser.value("lang") != "zh")
         return cli.usage("--lang is en or zh");
+    if (!ParseColourChoice(parser.value("color")))
+        return cli.usage("--color is auto, always or never");
     if (positional[0] == "download")
         return download(cli, parser);
     if (positional[0] == "inboot")
@@ -567,8 +594,11 @@ int run(const Cli& cli) {
         ComPortMap comPorts(ComPortMapPath());
         return ListCommand(parser, UdevUsbInventory(), comPorts, cli.err);
     }
-    if (positional[0] == "check")
+    if (positional[0] == "check") {
+        if (positional.size() != 2)
+            return cli.usage("check needs exactly one FILE");
         return CheckCommand(parser, cli.rawArguments, cli.err);
+    }
     if (positional[0] == "history")
         return HistoryCommand(parser, cli.err);
     return cli.usage(QStringLiteral("unknown command %1").arg(positional[0]));
@@ -587,7 +617,10 @@ int main(int argc, char** argv) {
 
     TerminalOutput out(STDOUT_FILENO);
     TerminalOutput err(STDERR_FILENO);
-    const int code = run(Cli{stopSignals, out, err, rawArguments});
+    // Before parsing, so that an argument the parser rejects is still answered in JSON.
+    const bool json =
+        std::find(rawArguments.begin() + 1, rawArguments.end(), "--json") != rawArguments.end();
+    const int code = run(Cli{stopSignals, out, err, rawArguments, json});
     out.drain(stopSignals.fd(), kOutputDrainMs);
     err.drain(stopSignals.fd(), kOutputDrainMs);
     return code;

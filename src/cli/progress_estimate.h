@@ -2,67 +2,69 @@
 
 #include <QtGlobal>
 
-#include <algorithm>
+#include <deque>
 #include <optional>
 
 namespace posflash {
 
-// Speed and time left of one download, from its progress reports. The time left is offered
-// only once a few frames have passed, and it never falls by more than the time that went by
-// since it was last shown, so a burst of fast frames cannot make it leap towards zero.
+// Speed and time left of one download from its recent progress: the frames of the last few
+// seconds, measured up to the moment asked, so a stall (a frame retried, a silent printer)
+// lowers the speed and raises the time left instead of leaving the last figures standing.
 class ProgressEstimate {
 public:
+    static constexpr qint64 kWindowMs = 3000;
     static constexpr int kMinFrames = 8;
     static constexpr qint64 kMinMs = 300;
 
-    // At ms on the run's clock, accepted of frames data frames of frameBytes each are through.
+    // At ms on the view's clock, accepted of frames data frames of frameBytes each are through.
     void update(qint64 ms, int accepted, int frames, int frameBytes) {
-        if (firstMs_ < 0 || accepted < firstAccepted_) {
-            firstMs_ = ms;
-            firstAccepted_ = accepted;
-            shown_.reset();
-        }
-        lastMs_ = ms;
-        accepted_ = accepted;
+        if (!samples_.empty() && accepted < samples_.back().accepted)
+            samples_.clear(); // a new download on the same line
         frames_ = frames;
         frameBytes_ = frameBytes;
-        const int done = accepted_ - firstAccepted_;
-        const qint64 span = lastMs_ - firstMs_;
-        if (done < kMinFrames || span < kMinMs || accepted_ >= frames_)
-            return;
-        const auto raw =
-            static_cast<qint64>(static_cast<double>(frames_ - accepted_) * span / done);
-        qint64 next = raw;
-        if (shown_)
-            next = std::max(raw, *shown_ - (ms - shownAt_));
-        shown_ = std::max<qint64>(next, 0);
-        shownAt_ = ms;
+        samples_.push_back({ms, accepted});
+        // The newest sample at or before the window's start stays, as the window's edge.
+        while (samples_.size() > 2 && samples_[1].ms <= ms - kWindowMs)
+            samples_.pop_front();
     }
 
-    double kibPerSecond() const {
-        const qint64 span = lastMs_ - firstMs_;
-        if (firstMs_ < 0 || span <= 0)
-            return 0;
-        return (accepted_ - firstAccepted_) * static_cast<double>(frameBytes_) / 1024.0 /
-               (static_cast<double>(span) / 1000.0);
+    // KiB a second over the recent window up to nowMs; 0 until it can be judged.
+    double kibPerSecond(qint64 nowMs) const {
+        const auto rate = framesPerSecond(nowMs);
+        return rate ? *rate * frameBytes_ / 1024.0 : 0.0;
     }
 
-    // Milliseconds left, once known.
-    std::optional<qint64> remainingMs() const {
-        if (accepted_ >= frames_)
+    // Milliseconds left at nowMs, once a few frames have passed; none when all are through or
+    // nothing moved lately.
+    std::optional<qint64> remainingMs(qint64 nowMs) const {
+        if (samples_.empty() || samples_.back().accepted >= frames_)
             return std::nullopt;
-        return shown_;
+        const auto rate = framesPerSecond(nowMs);
+        if (!rate || *rate <= 0)
+            return std::nullopt;
+        return static_cast<qint64>((frames_ - samples_.back().accepted) * 1000.0 / *rate);
     }
 
 private:
-    qint64 firstMs_ = -1;
-    int firstAccepted_ = 0;
-    qint64 lastMs_ = 0;
-    int accepted_ = 0;
+    struct Sample {
+        qint64 ms;
+        int accepted;
+    };
+
+    std::optional<double> framesPerSecond(qint64 nowMs) const {
+        if (samples_.size() < 2)
+            return std::nullopt;
+        const Sample& first = samples_.front();
+        const int done = samples_.back().accepted - first.accepted;
+        const qint64 span = std::max(nowMs, samples_.back().ms) - first.ms;
+        if (span < kMinMs || samples_.back().accepted < kMinFrames)
+            return std::nullopt;
+        return done * 1000.0 / static_cast<double>(span);
+    }
+
+    std::deque<Sample> samples_;
     int frames_ = 0;
     int frameBytes_ = 0;
-    std::optional<qint64> shown_;
-    qint64 shownAt_ = 0;
 };
 
 } // namespace posflash

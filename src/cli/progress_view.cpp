@@ -1,7 +1,9 @@
 #include "cli/progress_view.h"
 
+#include "cli/colour.h"
+#include "cli/progress_text.h"
 #include "cli/terminal_output.h"
-#include "protocol/reply_checker.h"
+#include "cli/text_width.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -9,11 +11,6 @@
 namespace posflash {
 
 namespace {
-
-QString clock(qint64 ms) {
-    const qint64 s = (ms + 999) / 1000;
-    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-}
 
 QString seconds(qint64 ms) {
     return QString::number(static_cast<double>(ms) / 1000.0, 'f', 1);
@@ -31,27 +28,34 @@ int TerminalColumns(int fd) {
 }
 
 ProgressView::ProgressView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
-                           std::vector<MultiTarget> targets, bool interactive, int columns,
-                           int linkTimeoutMs)
-    : out_(out), err_(err), texts_(faces), linkTimeoutMs_(linkTimeoutMs),
-      targets_(std::move(targets)), lines_(targets_.size()), interactive_(interactive),
-      columns_(columns) {
-    for (const MultiTarget& t : targets_)
-        labelWidth_ = std::max(labelWidth_, static_cast<int>(t.label.size()));
+                           std::vector<MultiTarget> targets, ViewStyle style, bool watch)
+    : out_(out), err_(err), texts_(faces), style_(style), watch_(watch),
+      targets_(std::move(targets)), lines_(targets_.size()), pacer_([this] { redraw(); }) {
+    clock_.start();
+    if (!watch_)
+        return;
+    if (style_.terminal)
+        redraw();
+    else
+        out_.write(watchLine() + QLatin1Char('\n'));
 }
 
 void ProgressView::targetAdded(const MultiTarget& target) {
     targets_.push_back(target);
     lines_.emplace_back();
-    labelWidth_ = std::max(labelWidth_, static_cast<int>(target.label.size()));
-    // One more line below the block, so that the next redraw, going up a line more, starts at
-    // the block's first line again.
-    if (interactive_ && drawn_)
-        out_.write(QStringLiteral("\n"));
+    if (style_.terminal)
+        pacer_.changed();
 }
 
 QString ProgressView::text(const char* english) const {
     return texts_.text(english);
+}
+
+int ProgressView::labelWidth() const {
+    int width = 0;
+    for (const MultiTarget& t : targets_)
+        width = std::max(width, DisplayWidth(t.label));
+    return width;
 }
 
 void ProgressView::historyNotWritten(const Error& error) {
@@ -60,110 +64,155 @@ void ProgressView::historyNotWritten(const Error& error) {
                    .arg(error.text));
 }
 
-QString ProgressView::eventText(const TargetEvent& e) const {
-    switch (e.kind) {
-    case TargetEvent::Kind::Start:
-        return text("connecting");
-    case TargetEvent::Kind::Linked:
-        return text("linked");
-    case TargetEvent::Kind::Retry:
-    case TargetEvent::Kind::Refused:
-        return texts_.retry(e.step, e.accepted + 1, e.attempt, e.status);
-    default:
-        return {};
-    }
-}
-
 void ProgressView::event(const TargetEvent& e) {
     const auto i = static_cast<std::size_t>(e.target);
     Line& line = lines_[i];
+    const bool network = !targets_[i].ip.isEmpty();
+    QString plainText;
     switch (e.kind) {
-    case TargetEvent::Kind::Progress:
-        line.estimate.update(e.ms, e.accepted, e.frames, e.frameBytes);
+    case TargetEvent::Kind::Start:
+        plainText = stateOf(line);
+        break;
+    case TargetEvent::Kind::Linked:
+        // On a COM port the link is the port itself: the printer answers the start frame.
+        if (!network)
+            return;
+        line.answered = true;
+        plainText = stateOf(line);
+        break;
+    case TargetEvent::Kind::Progress: {
+        // Frames go through again: the trouble is over.
+        const bool first = !line.answered;
+        line.answered = true;
+        line.lastEvent.clear();
+        line.estimate.update(clock_.elapsed(), e.accepted, e.frames, e.frameBytes);
         line.accepted = e.accepted;
         line.frames = e.frames;
-        if (!interactive_ && e.accepted != e.frames && line.plainPrintedMs >= 0 &&
+        line.frameBytes = e.frameBytes;
+        if (!style_.terminal && first && !network)
+            plain(i, text("linked"));
+        if (!style_.terminal && e.accepted != e.frames && line.plainPrintedMs >= 0 &&
             e.ms - line.plainPrintedMs < kPlainProgressEveryMs)
             return;
         line.plainPrintedMs = e.ms;
         break;
+    }
+    case TargetEvent::Kind::Retry:
+    case TargetEvent::Kind::Refused:
+        line.lastEvent = texts_.retry(e.step, e.accepted + 1, e.attempt, e.status);
+        plainText = line.lastEvent;
+        break;
     case TargetEvent::Kind::Done:
         line.done = true;
         line.result = e.result;
+        line.cause = e.cause;
         line.durationMs = e.durationMs;
         line.retries = e.retries;
-        line.reason =
-            e.result == Outcome::Completed
-                ? QString()
-                : CauseName(e.cause) + QStringLiteral(" — ") +
-                      texts_.cause(e.cause, e.step, e.accepted + 1, e.attempt, linkTimeoutMs_);
+        line.reason = e.result == Outcome::Completed
+                          ? QString()
+                          : CauseName(e.cause) + QStringLiteral(" — ") +
+                                texts_.cause(e.cause, e.step, e.accepted + 1, e.attempt,
+                                             style_.linkTimeoutMs);
         if (!e.detail.isEmpty() && !line.reason.isEmpty())
             line.reason += QStringLiteral(" (") + e.detail + QLatin1Char(')');
         if (e.frames > 0)
             line.frames = e.frames;
         line.accepted = e.accepted;
-        line.lastEvent = texts_.outcome(e.result);
-        break;
-    default:
-        line.lastEvent = eventText(e);
+        line.lastEvent.clear();
+        plainText = texts_.outcome(e.result) + QStringLiteral(" (%1 s)").arg(seconds(e.durationMs));
+        if (!line.reason.isEmpty())
+            plainText += QStringLiteral(" - ") + line.reason;
         break;
     }
-    if (interactive_)
-        redraw();
-    else
-        plain(i, e.kind == TargetEvent::Kind::Progress ? QString() : line.lastEvent);
+    if (style_.terminal) {
+        pacer_.changed();
+        return;
+    }
+    plain(i, plainText);
+    if (e.kind == TargetEvent::Kind::Done && watch_)
+        out_.write(watchLine() + QLatin1Char('\n'));
 }
 
-QString ProgressView::lineOf(std::size_t i, bool withEvent) const {
-    const Line& line = lines_[i];
-    QString s = targets_[i].label.leftJustified(labelWidth_);
-    if (line.frames > 0) {
-        const int percent = line.accepted * 100 / line.frames;
-        s += QStringLiteral(" %1%").arg(percent, 3);
-        s += QStringLiteral("  ") + text("frame %1/%2").arg(line.accepted).arg(line.frames);
-        if (!line.done) {
-            if (line.estimate.kibPerSecond() > 0)
-                s += QStringLiteral("  %1 KiB/s").arg(line.estimate.kibPerSecond(), 0, 'f', 1);
-            if (const auto left = line.estimate.remainingMs())
-                s += QStringLiteral("  ") + text("%1 left").arg(clock(*left));
-        }
-    }
+QString ProgressView::stateOf(const Line& line) const {
     if (line.done)
-        s += QStringLiteral("  ") + texts_.outcome(line.result) +
-             QStringLiteral(" (%1 s)").arg(seconds(line.durationMs));
-    else if (withEvent && !line.lastEvent.isEmpty())
-        s += QStringLiteral("  ") + line.lastEvent;
-    return s;
+        return texts_.outcome(line.result) +
+               (line.result == Outcome::Completed ? QString()
+                                                  : QStringLiteral(": ") + CauseName(line.cause)) +
+               QStringLiteral(" (%1 s)").arg(seconds(line.durationMs));
+    if (!line.lastEvent.isEmpty())
+        return line.lastEvent;
+    if (line.frames > 0)
+        return {}; // the figures say it
+    return line.answered ? text("linked") : text("waiting for the link");
+}
+
+QString ProgressView::lineOf(std::size_t i, bool terminal) const {
+    const Line& line = lines_[i];
+    QString s = terminal ? PadToWidth(targets_[i].label, labelWidth()) + QLatin1Char(' ')
+                         : targets_[i].label + QStringLiteral(": ");
+    if (line.frames > 0) {
+        ProgressFigures figures = FiguresOf(line.estimate, clock_.elapsed(), line.accepted,
+                                            line.frames, line.frameBytes, style_.imageBytes);
+        if (line.done) {
+            figures.kibPerSecond = 0;
+            figures.leftMs.reset();
+        }
+        s += ProgressText(texts_, figures);
+        if (!terminal)
+            return s;
+    }
+    const QString state = stateOf(line);
+    if (state.isEmpty())
+        return s;
+    return s + (line.frames > 0 ? QStringLiteral("  ") : QString()) + state;
+}
+
+QString ProgressView::watchLine() const {
+    int completed = 0;
+    int failed = 0;
+    for (const Line& line : lines_) {
+        completed += line.done && line.result == Outcome::Completed ? 1 : 0;
+        failed += line.done && line.result != Outcome::Completed ? 1 : 0;
+    }
+    return text("watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 "
+                "failed so far")
+        .arg(completed)
+        .arg(failed);
 }
 
 void ProgressView::redraw() {
     QString block;
-    if (drawn_)
-        block += QStringLiteral("\033[%1A").arg(lines_.size());
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        QString s = lineOf(i);
+    if (drawnLines_ > 0)
+        block += QStringLiteral("\033[%1A").arg(drawnLines_);
+    const auto put = [&](QString s, Tone tone) {
         // A line that wraps would push the block down and break the redraw.
-        if (columns_ > 1 && s.size() >= columns_)
-            s.truncate(columns_ - 1);
-        block += QStringLiteral("\r\033[K") + s + QLatin1Char('\n');
+        if (style_.columns > 1 && DisplayWidth(s) >= style_.columns)
+            s = CutToWidth(s, style_.columns);
+        block += QStringLiteral("\r\033[K") + Paint(s, tone, style_.colour) + QLatin1Char('\n');
+    };
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        const Tone tone = line.done
+                              ? (line.result == Outcome::Completed ? Tone::Done : Tone::Failed)
+                          : line.lastEvent.isEmpty() ? Tone::Plain
+                                                     : Tone::Retrying;
+        put(lineOf(i, true), tone);
     }
-    drawn_ = true;
+    if (watch_)
+        put(watchLine(), Tone::Plain);
+    drawnLines_ = static_cast<int>(lines_.size()) + (watch_ ? 1 : 0);
     out_.write(block);
 }
 
 void ProgressView::plain(std::size_t i, const QString& what) {
-    const Line& line = lines_[i];
-    QString s = targets_[i].label + QStringLiteral(": ");
-    if (!what.isEmpty())
-        s += what;
-    else
-        s += lineOf(i, false).mid(labelWidth_).trimmed();
-    if (line.done && !line.reason.isEmpty() && line.result != Outcome::Completed)
-        s += QStringLiteral(" - ") + line.reason;
-    out_.write(s + QLatin1Char('\n'));
+    out_.write(
+        (what.isEmpty() ? lineOf(i, false) : targets_[i].label + QStringLiteral(": ") + what) +
+        QLatin1Char('\n'));
 }
 
 void ProgressView::finished(int exitCode) {
+    if (style_.terminal)
+        pacer_.flush();
     const QStringList heads = {text("target"), text("result"), text("seconds"), text("retries"),
                                text("reason")};
     std::vector<QStringList> rows;
@@ -175,24 +224,39 @@ void ProgressView::finished(int exitCode) {
     }
     std::vector<int> widths;
     for (const QString& h : heads)
-        widths.push_back(static_cast<int>(h.size()));
+        widths.push_back(DisplayWidth(h));
     for (const QStringList& row : rows)
         for (int c = 0; c < row.size(); ++c)
             widths[static_cast<std::size_t>(c)] =
-                std::max(widths[static_cast<std::size_t>(c)], static_cast<int>(row[c].size()));
-    const auto format = [&widths](const QStringList& row) {
+                std::max(widths[static_cast<std::size_t>(c)], DisplayWidth(row[c]));
+    const auto format = [&](const QStringList& row, Tone tone) {
         QString s;
         for (int c = 0; c < row.size(); ++c) {
             if (c > 0)
                 s += QStringLiteral("  ");
-            s += c + 1 < row.size() ? row[c].leftJustified(widths[static_cast<std::size_t>(c)])
-                                    : row[c];
+            QString cell = c + 1 < row.size()
+                               ? PadToWidth(row[c], widths[static_cast<std::size_t>(c)])
+                               : row[c];
+            s += c == 1 ? Paint(cell, tone, style_.colour) : cell;
         }
-        return s.trimmed() + QLatin1Char('\n');
+        while (s.endsWith(QLatin1Char(' ')))
+            s.chop(1);
+        return s + QLatin1Char('\n');
     };
-    QString table = QStringLiteral("\n") + format(heads);
-    for (const QStringList& row : rows)
-        table += format(row);
+    QString table = QStringLiteral("\n") + format(heads, Tone::Plain);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        table +=
+            format(rows[i], lines_[i].result == Outcome::Completed ? Tone::Done : Tone::Failed);
+    // What to do, once for each cause that ended a printer's download.
+    std::vector<Cause> told;
+    for (const Line& line : lines_) {
+        if (line.result == Outcome::Completed ||
+            std::find(told.begin(), told.end(), line.cause) != told.end())
+            continue;
+        told.push_back(line.cause);
+        if (const QString remedy = texts_.remedy(line.cause); !remedy.isEmpty())
+            table += CauseName(line.cause) + QStringLiteral(": ") + remedy + QLatin1Char('\n');
+    }
     int completed = 0;
     for (const Line& line : lines_)
         completed += line.result == Outcome::Completed ? 1 : 0;

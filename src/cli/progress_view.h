@@ -2,8 +2,10 @@
 
 #include "cli/cause_texts.h"
 #include "cli/progress_estimate.h"
+#include "cli/redraw_pacer.h"
 #include "fleet/multi_download.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -14,14 +16,25 @@ namespace posflash {
 class Faces;
 class TerminalOutput;
 
+// How a view writes: to a terminal (redrawn in place, coloured when asked) or as plain lines.
+struct ViewStyle {
+    bool terminal = false;
+    bool colour = false;
+    int columns = 0;       // of the terminal; 0 when unknown
+    int linkTimeoutMs = 0; // the job's limit, for the texts that name it
+    qint64 imageBytes = 0; // the image's size; 0 when unknown
+};
+
 // A download to several printers as people read it. On a terminal: one line per printer,
-// redrawn in place (percent, frame i/N, speed, time left, last event). Elsewhere: plain lines,
-// one per event, progress at most once a second per printer. Then a summary table.
+// redrawn in place at most ten times a second (percent, bytes, speed, time left from the
+// recent rate, the state or the latest trouble), done lines green, failed red, retrying
+// yellow. Elsewhere: plain lines, one per event, progress at most once a second per printer.
+// Then a summary table with what to do about each failure. With watch: what it waits for and
+// how many printers are done and failed so far.
 class ProgressView : public MultiEventSink {
 public:
     ProgressView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
-                 std::vector<MultiTarget> targets, bool interactive, int columns,
-                 int linkTimeoutMs);
+                 std::vector<MultiTarget> targets, ViewStyle style, bool watch);
 
     void event(const TargetEvent& e) override;
     void finished(int exitCode) override;
@@ -35,9 +48,12 @@ private:
         ProgressEstimate estimate;
         int accepted = 0;
         int frames = 0;
-        QString lastEvent;
+        int frameBytes = 0;
+        bool answered = false; // the printer answered: the link is up
+        QString lastEvent;     // trouble, until the printer goes on
         bool done = false;
         Outcome result = Outcome::Failed;
+        Cause cause = Cause::None;
         qint64 durationMs = 0;
         int retries = 0;
         QString reason;
@@ -45,21 +61,23 @@ private:
     };
 
     QString text(const char* english) const;
-    QString eventText(const TargetEvent& e) const;
-    QString lineOf(std::size_t i, bool withEvent = true) const;
+    QString stateOf(const Line& line) const;
+    QString lineOf(std::size_t i, bool terminal) const;
+    QString watchLine() const;
     void redraw();
     void plain(std::size_t i, const QString& what);
+    int labelWidth() const;
 
     TerminalOutput& out_;
     TerminalOutput& err_;
     CauseTexts texts_;
-    int linkTimeoutMs_;
+    ViewStyle style_;
+    bool watch_;
     std::vector<MultiTarget> targets_;
     std::vector<Line> lines_;
-    bool interactive_;
-    int columns_;
-    int labelWidth_ = 0;
-    bool drawn_ = false;
+    QElapsedTimer clock_;
+    RedrawPacer pacer_;
+    int drawnLines_ = 0;
 };
 
 // The width of the terminal on fd, or 0 when fd is not a terminal.

@@ -339,6 +339,14 @@
         <source>%1 of %2 completed, exit code %3</source>
         <translation>%2 台中完成 %1 台，退出码 %3</translation>
     </message>
+    <message>
+        <source>waiting for the link</source>
+        <translation>等待连接</translation>
+    </message>
+    <message>
+        <source>watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 failed so far</source>
+        <translation>正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
+    </message>
 </context>
 <context>
     <name>CliTexts</name>
@@ -375,8 +383,8 @@
         <translation>端口已被其他程序打开</translation>
     </message>
     <message>
-        <source>the system refused access to the port (is the user in the dialout group?)</source>
-        <translation>系统拒绝访问端口（用户是否在 dialout 组中？）</translation>
+        <source>permission denied: the system refused access to the port</source>
+        <translation>权限被拒绝：系统拒绝访问该端口</translation>
     </message>
     <message>
         <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
@@ -451,8 +459,8 @@
         <translation>警告：立即停止；打印机可能只保存了部分映像</translation>
     </message>
     <message>
-        <source>completed in %1 s: %2 bytes, %3 data frames, CRC-16 0x%4</source>
-        <translation>%1 秒内完成：%2 字节，%3 个数据帧，CRC-16 0x%4</translation>
+        <source>completed: %1 bytes in %2 s (%3 KiB/s), CRC-16 0x%4, printer accepted</source>
+        <translation>完成：%1 字节，用时 %2 秒（%3 KiB/s），CRC-16 0x%4，打印机已接受</translation>
     </message>
     <message>
         <source>the boot-loader command was sent</source>
@@ -461,6 +469,118 @@
     <message>
         <source>the boot-loader command could not be sent</source>
         <translation>引导命令未能发送</translation>
+    </message>
+    <message>
+        <source>start the download again when ready</source>
+        <translation>准备好后重新开始下载</translation>
+    </message>
+    <message>
+        <source>download the image again before using the printer</source>
+        <translation>使用打印机之前请重新下载映像</translation>
+    </message>
+    <message>
+        <source>check the cable or the network, the printer&apos;s power, and that the printer is in its boot loader</source>
+        <translation>请检查电缆或网络、打印机电源，以及打印机是否处于引导程序中</translation>
+    </message>
+    <message>
+        <source>check that the image is meant for this printer</source>
+        <translation>请确认映像适用于这台打印机</translation>
+    </message>
+    <message>
+        <source>switch the printer off and on, then download again</source>
+        <translation>请关闭打印机再打开，然后重新下载</translation>
+    </message>
+    <message>
+        <source>reconnect the printer, then download again</source>
+        <translation>请重新连接打印机，然后重新下载</translation>
+    </message>
+    <message>
+        <source>see &apos;posflash-cli list&apos; for the printers and COM numbers present, and check --port</source>
+        <translation>请用 'posflash-cli list' 查看现有的打印机和 COM 号，并检查 --port</translation>
+    </message>
+    <message>
+        <source>close the other program that has the port open</source>
+        <translation>请关闭打开了该端口的其他程序</translation>
+    </message>
+    <message>
+        <source>install posflash&apos;s udev rule (60-posflash.rules, as the package does), or join the dialout group (sudo usermod -aG dialout $USER) and log in again</source>
+        <translation>请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
+    </message>
+    <message>
+        <source>give the tool the right to bind them (sudo setcap cap_net_bind_service+ep on the program), or stop the DHCP or TFTP server that holds them</source>
+        <translation>请授予本工具绑定权限（对程序执行 sudo setcap cap_net_bind_service+ep），或停止占用端口的 DHCP 或 TFTP 服务</translation>
+    </message>
+    <message>
+        <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>
+        <translation>请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
+    </message>
+    <message>
+        <source>plug the printer in, or name its device node with --port</source>
+        <translation>请接上打印机，或用 --port 指定其设备节点</translation>
+    </message>
+    <message>
+        <source>give both --ip and --mac</source>
+        <translation>请同时给出 --ip 和 --mac</translation>
+    </message>
+    <message>
+        <source>write them as 192.168.1.100 and 00-11-22-33-44-55</source>
+        <translation>请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
+    </message>
+    <message>
+        <source>move or rename the file so that its path is at most 128 bytes</source>
+        <translation>请移动文件或改名，使其路径不超过 128 字节</translation>
+    </message>
+    <message>
+        <source>check the address: the printer must be running its firmware</source>
+        <translation>请检查地址：打印机必须正在运行其固件</translation>
+    </message>
+    <message>
+        <source>check the file&apos;s name and that it may be read</source>
+        <translation>请检查文件名以及文件是否可读</translation>
+    </message>
+    <message>
+        <source>the file is damaged or not a program image: get the firmware file again</source>
+        <translation>文件已损坏或不是程序映像：请重新获取固件文件</translation>
+    </message>
+    <message>
+        <source>check that this is the right file: no boot loader takes an image this large</source>
+        <translation>请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
+    </message>
+    <message>
+        <source>choose the firmware file again</source>
+        <translation>请重新选择固件文件</translation>
+    </message>
+    <message>
+        <source>wait for the other download or command to end</source>
+        <translation>请等待其他下载或命令结束</translation>
+    </message>
+    <message>
+        <source>what to do: %1</source>
+        <translation>处理办法：%1</translation>
+    </message>
+    <message>
+        <source>waiting for the link to %1 (the printer must be in its boot loader)</source>
+        <translation>正在等待与 %1 的连接（打印机须处于引导程序中）</translation>
+    </message>
+    <message>
+        <source>still waiting for the link to %1 (%2 s)</source>
+        <translation>仍在等待与 %1 的连接（已 %2 秒）</translation>
+    </message>
+    <message>
+        <source>linked to %1</source>
+        <translation>已连接 %1</translation>
+    </message>
+    <message>
+        <source>no printer with a USB virtual COM port is present</source>
+        <translation>没有找到带 USB 虚拟串口的打印机</translation>
+    </message>
+    <message>
+        <source>the port could not be opened (%1), attempt %2</source>
+        <translation>无法打开端口（%1），第 %2 次尝试</translation>
+    </message>
+    <message>
+        <source>no reason given</source>
+        <translation>原因未知</translation>
     </message>
 </context>
 <context>

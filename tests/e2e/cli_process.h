@@ -4,9 +4,12 @@
 #include "support/printer_sim_process.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+
+#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -27,7 +30,61 @@ inline void isolate(QProcess& cli, const QString& home) {
     cli.setProcessEnvironment(env);
 }
 
-// Runs the tool (or another program, such as a shell around it) to its end.
+// Every line of out must be a JSON object that the schema docs/<schemaFile> accepts: what
+// scripts are promised. A line that fails is shown with the schema's complaint. The check is
+// python3-jsonschema's (Draft 2020-12); without it the test fails and says so.
+inline void expectMatchesSchema(const QByteArray& out, const QString& schemaFile) {
+    static const char* const kCheck = R"py(
+import json, sys
+try:
+    from jsonschema import Draft202012Validator
+except ImportError:
+    sys.exit("python3-jsonschema is not installed (apt-get install python3-jsonschema)")
+schema = json.load(open(sys.argv[1]))
+Draft202012Validator.check_schema(schema)
+whole = Draft202012Validator(schema)
+bad = 0
+for n, line in enumerate(sys.stdin.read().splitlines(), 1):
+    try:
+        value = json.loads(line)
+    except ValueError as e:
+        print("line %d is not JSON (%s): %s" % (n, e, line)); bad += 1; continue
+    if whole.is_valid(value):
+        continue
+    bad += 1
+    # The definition the line claims to be, for a precise complaint.
+    part = schema.get("$defs", {}).get(value.get("event")) if isinstance(value, dict) else None
+    errors = Draft202012Validator(dict(part, **{"$defs": schema["$defs"]})).iter_errors(value) \
+        if part else whole.iter_errors(value)
+    print("line %d: %s\n  %s" % (n, line, "; ".join(e.message for e in errors)))
+sys.exit(1 if bad else 0)
+)py";
+    const QString schema = QStringLiteral(POSFLASH_DOCS_DIR "/") + schemaFile;
+    QProcess python;
+    python.start("python3", {"-c", kCheck, schema});
+    python.write(out);
+    python.closeWriteChannel();
+    ASSERT_TRUE(python.waitForFinished(30000)) << "python3 did not finish";
+    EXPECT_EQ(python.exitCode(), 0)
+        << "standard output against " << schemaFile.toStdString() << ":\n"
+        << python.readAllStandardOutput().toStdString()
+        << python.readAllStandardError().toStdString();
+}
+
+// The schema a run's --json output is checked against, or none: history's comes from the
+// history's own file, once there is one.
+inline QString schemaOf(const QStringList& args) {
+    if (!args.contains("--json"))
+        return {};
+    if (!args.isEmpty() && args[0] == "history")
+        return QFileInfo::exists(POSFLASH_DOCS_DIR "/history.schema.json")
+                   ? QStringLiteral("history.schema.json")
+                   : QString();
+    return QStringLiteral("events.schema.json");
+}
+
+// Runs the tool (or another program, such as a shell around it) to its end. What it writes
+// with --json is checked against its schema.
 inline Finished runCli(const QString& home, const QStringList& args, int timeoutMs = 5000,
                        const QString& program = POSFLASH_CLI_PATH) {
     QProcess cli;
@@ -46,6 +103,8 @@ inline Finished runCli(const QString& home, const QStringList& args, int timeout
     r.exitCode = cli.exitCode();
     r.out = cli.readAllStandardOutput();
     r.err = QString::fromUtf8(cli.readAllStandardError());
+    if (const QString schema = schemaOf(args); !schema.isEmpty() && program == POSFLASH_CLI_PATH)
+        expectMatchesSchema(r.out, schema);
     return r;
 }
 

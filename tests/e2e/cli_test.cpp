@@ -86,6 +86,15 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         {{"download", "--font", "--port", "COM9", font}, "refused: port-missing"},
         // The check refuses for the download's own reasons.
         {{"check", badTrailer()}, "trailer sum:  wrong"},
+        // With --json every ending is an object with its outcome and cause, usage errors too.
+        {{"check", "--json", badTrailer()}, R"("cause":"bad-trailer")"},
+        {{"check", "--json", dir.path()}, R"("cause":"file-not-open")"},
+        {{"download", "--json", "--port", tty, dir.filePath("missing.bin")},
+         R"("cause":"file-not-open")"},
+        {{"download", "--json", "--port", tty, badTrailer()}, R"("cause":"bad-trailer")"},
+        {{"download", "--json", "--bogus", font}, R"("cause":"usage")"},
+        {{"download", "--color", "sometimes", "--port", tty, font}, "--color"},
+        {{"help", "nosuch"}, "unknown command nosuch"},
     };
     for (const auto& c : cases) {
         const Finished r = run(c.args);
@@ -96,6 +105,42 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         EXPECT_TRUE(said.contains(c.complaint)) << said.toStdString();
         EXPECT_LT(r.ms, 2000);
     }
+}
+
+TEST_F(CliTest, HelpGivesEachCommandsSynopsisAndEveryOptionTheManPageListsToo) {
+    QFile man(POSFLASH_DOCS_DIR "/../packaging/man/posflash-cli.1");
+    ASSERT_TRUE(man.open(QIODevice::ReadOnly));
+    const QString manPage = QString::fromUtf8(man.readAll()).remove('\\');
+    const struct {
+        const char* command;
+        QStringList options;
+    } cases[] = {
+        {"download",
+         {"--port", "--net", "--ip", "--mac", "--all", "--watch", "--inboot", "--usb-path",
+          "--serial-prefix", "--font", "--via-app", "--link-timeout", "--json", "--color",
+          "--lang"}},
+        {"inboot", {"--port", "--net", "--ip", "--lang"}},
+        {"list", {"--json"}},
+        {"check", {"--font", "--json", "--lang"}},
+        {"history", {"--json", "--limit"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        const Finished asked = run({"help", c.command});
+        EXPECT_EQ(asked.exitCode, 0) << asked.err.toStdString();
+        const QString help = QString::fromUtf8(asked.out);
+        EXPECT_TRUE(help.startsWith(QStringLiteral("usage: posflash-cli %1").arg(c.command)))
+            << help.toStdString();
+        EXPECT_EQ(QString::fromUtf8(run({c.command, "--help"}).out), help);
+        for (const QString& option : c.options) {
+            EXPECT_TRUE(help.contains(QRegularExpression("\\n  " + option + "\\b")))
+                << option.toStdString();
+            EXPECT_TRUE(manPage.contains(option)) << option.toStdString() << " in the man page";
+        }
+    }
+    const QString general = QString::fromUtf8(run({"help"}).out);
+    for (const auto& c : cases)
+        EXPECT_TRUE(general.contains(QStringLiteral("\n  %1 ").arg(c.command))) << c.command;
 }
 
 TEST_F(CliTest, CheckTellsWhatWouldBeSent) {
@@ -125,7 +170,7 @@ TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
         {"cancel during the data frames",
          {"--think", "20"},
          100 * 1024,
-         "frame 1/",
+         "  0%",
          1,
          1,
          "cancelled: cancelled",
@@ -143,7 +188,7 @@ TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
         {"second signal stops at once",
          {"--silent"},
          100,
-         "linked",
+         "waiting for the link",
          2,
          1,
          "failed: stopped — stopped at once: the printer may hold a partial image",
@@ -181,31 +226,83 @@ TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
     EXPECT_EQ(history.join(' '), "failed/stopped completed/ cancelled/cancelled");
 }
 
-TEST_F(CliTest, EachCauseInTheCommandLinesOwnWordsNeverTheWindowsChineseOnlyTexts) {
+TEST_F(CliTest, EachEndingSaysItsCauseAndWhatToDoInTheLanguageAskedNeverTheWindowsTexts) {
     const QString font = write("font.bin", fontBytes(10 * 1024));
     const QString tooLarge = write("huge.bin", "");
     ASSERT_TRUE(QFile::resize(tooLarge, 17'000'000)); // sparse: more frames than can be numbered
+    // The denied port is opened by another user when the test runs as root, whom no mode stops.
+    const bool root = ::geteuid() == 0;
+    enum Printer { None, Sim, DeniedSim };
     const struct {
-        QStringList faults; // empty: no printer is needed
+        Printer printer;
+        QStringList faults;
         QString file;
         QStringList port;
+        const char* lang;
         int exitCode;
         const char* line;
+        const char* also; // what to do, or more of the last line
     } cases[] = {
-        {{"--drop", "2:3"},
+        {Sim,
+         {"--drop", "2:3"},
          font,
          {},
+         "en",
          1,
-         "failed: printer-silent — the printer did not answer frame 2 (3 attempts)"},
-        {{"--refuse", "3:5:3"},
+         "failed: printer-silent — the printer did not answer frame 2 (3 attempts)",
+         "what to do: check the cable or the network"},
+        {Sim,
+         {"--refuse", "3:5:3"},
          font,
          {},
+         "en",
          1,
-         "failed: printer-refused — the printer refused frame 3 (3 attempts)"},
-        {{"--disconnect-after", "2"}, font, {}, 1, "failed: disconnected"},
-        {{}, badTrailer(), {"--port", "COM7"}, 2, "refused: bad-trailer — the program's trailing"},
-        {{}, tooLarge, {"--port", "COM7"}, 2, "refused: too-large — the image is too large"},
-        {{}, font, {"--port", "COM1"}, 1, "failed: printer-absent"}, // mapped by default
+         "failed: printer-refused — the printer refused frame 3 (3 attempts)",
+         "what to do: check that the image is meant for this printer"},
+        {Sim, {"--disconnect-after", "2"}, font, {}, "en", 1, "failed: disconnected", "reconnect"},
+        // A printer that restarts after its download closes the line: nothing more to say.
+        {Sim, {"--once"}, font, {}, "en", 0, "completed: 10240 bytes in ", ", printer accepted\n"},
+        {DeniedSim,
+         {},
+         font,
+         {},
+         "en",
+         1,
+         "failed: permission — permission denied",
+         "what to do: install posflash's udev rule (60-posflash.rules, as the package does), or "
+         "join the dialout group"},
+        {None,
+         {},
+         badTrailer(),
+         {"--port", "COM7"},
+         "en",
+         2,
+         "refused: bad-trailer — the program's trailing",
+         "get the firmware file again"},
+        {None,
+         {},
+         badTrailer(),
+         {"--port", "COM7"},
+         "zh",
+         2,
+         "被拒绝: bad-trailer — 程序末尾的校验和错误",
+         "处理办法：文件已损坏或不是程序映像"},
+        {None,
+         {},
+         tooLarge,
+         {"--port", "COM7"},
+         "en",
+         2,
+         "refused: too-large — the image is too large",
+         "what to do: check that this is the right file"},
+        {None,
+         {},
+         font,
+         {"--port", "COM1"},
+         "en",
+         1,
+         "failed: printer-absent",
+         "plug the printer in"},
     };
     // The window's texts that exist in Chinese only, and its idle state.
     const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
@@ -214,17 +311,40 @@ TEST_F(CliTest, EachCauseInTheCommandLinesOwnWordsNeverTheWindowsChineseOnlyText
         QTemporaryDir simDir;
         PrinterSimProcess sim(simDir);
         QStringList port = c.port;
-        if (!c.faults.isEmpty()) {
+        if (c.printer != None) {
             ASSERT_TRUE(sim.start(c.faults));
             port = {"--port", sim.link()};
         }
-        const QStringList fontFlag = c.file == font ? QStringList{"--font"} : QStringList{};
-        const Finished r = run(
-            QStringList{"download", "--lang", "en"} + fontFlag + port + QStringList{c.file}, 20000);
+        QStringList args = QStringList{"download", "--lang", c.lang} +
+                           (c.file == font ? QStringList{"--font"} : QStringList{}) + port +
+                           QStringList{c.file};
+        QString program = POSFLASH_CLI_PATH;
+        if (c.printer == DeniedSim) {
+            const QString node = QFileInfo(sim.link()).canonicalFilePath();
+            ASSERT_TRUE(QFile::setPermissions(node, root ? QFile::ReadOwner | QFile::WriteOwner
+                                                         : QFile::Permissions{}));
+            if (root) {
+                // The user nobody reaches the image and the link, and keeps no history.
+                for (const QString& folder : {dir.path(), simDir.path()})
+                    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+                args = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                   POSFLASH_CLI_PATH} +
+                       args;
+                program = "setpriv";
+            }
+        }
+        const Finished r = runCli(dir.path(), args, 20000, program);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
         const QString said = QString::fromUtf8(r.out) + r.err;
         EXPECT_TRUE(said.contains(c.line)) << said.toStdString();
-        EXPECT_FALSE(said.contains(chinese)) << said.toStdString();
+        EXPECT_TRUE(said.contains(c.also)) << said.toStdString();
+        // The frames never reached the port: nothing went unanswered.
+        if (c.printer == DeniedSim) {
+            EXPECT_FALSE(said.contains("no answer")) << said.toStdString();
+        }
+        if (QLatin1String(c.lang) == "en") {
+            EXPECT_FALSE(said.contains(chinese)) << said.toStdString();
+        }
         EXPECT_FALSE(said.contains("idel")) << said.toStdString();
     }
 }

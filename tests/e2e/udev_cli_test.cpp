@@ -102,7 +102,9 @@ protected:
         clock.start();
         for (;;) {
             while (cli_.canReadLine()) {
-                events_.push_back(QJsonDocument::fromJson(cli_.readLine()).object());
+                const QByteArray line = cli_.readLine();
+                out_ += line;
+                events_.push_back(QJsonDocument::fromJson(line).object());
                 if (wanted(events_.back()))
                     return true;
             }
@@ -114,6 +116,7 @@ protected:
     int finish(int ms) {
         waitFor([](const QJsonObject& e) { return e["event"] == "summary"; }, ms);
         cli_.waitForFinished(2000);
+        expectMatchesSchema(out_ + cli_.readAllStandardOutput(), "events.schema.json");
         return cli_.exitStatus() == QProcess::NormalExit ? cli_.exitCode() : -1;
     }
 
@@ -138,6 +141,7 @@ protected:
     QString file_;
     std::vector<std::unique_ptr<BusPrinter>> printers_;
     QProcess cli_;
+    QByteArray out_;
     std::vector<QJsonObject> events_;
 };
 

@@ -1,0 +1,193 @@
+#include "cli/help_texts.h"
+
+namespace posflash {
+
+namespace {
+
+constexpr const char* kDownloadSynopsis =
+    "usage: posflash-cli download [--font] [--lang en|zh] [--json] [--color WHEN]\n"
+    "                             [--link-timeout S] --port COMn|DEVICE [--port ...] FILE\n"
+    "       posflash-cli download [--font [--via-app]] [--lang en|zh] [--json] [--color WHEN]\n"
+    "                             [--link-timeout S] --net --ip A.B.C.D --mac XX-XX-XX-XX-XX-XX\n"
+    "                             [--ip A.B.C.D --mac XX-.. ...] FILE\n"
+    "       posflash-cli download [--font] [--lang en|zh] [--json] [--color WHEN]\n"
+    "                             [--link-timeout S] (--all | --watch [--inboot])\n"
+    "                             [--usb-path P ...] [--serial-prefix S] FILE\n";
+
+constexpr const char* kInbootSynopsis =
+    "usage: posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE [--port ...] |\n"
+    "                                           --net --ip A.B.C.D [--ip ...])\n";
+
+constexpr const char* kListSynopsis = "usage: posflash-cli list [--json]\n";
+
+constexpr const char* kCheckSynopsis =
+    "usage: posflash-cli check [--font] [--json] [--lang en|zh] FILE\n";
+
+constexpr const char* kHistorySynopsis = "usage: posflash-cli history [--json] [--limit N]\n";
+
+constexpr const char* kHelpSynopsis = "usage: posflash-cli help [COMMAND]\n"
+                                      "       posflash-cli COMMAND --help\n";
+
+constexpr const char* kExitStatus =
+    "\nexit status: 0 completed, 1 failed or cancelled, 2 refused or a usage error\n";
+
+constexpr const char* kLang = "  --lang en|zh         language of the messages (default: en)\n";
+constexpr const char* kHelp = "  -h, --help           this help\n";
+
+QString downloadHelp() {
+    return QString::fromLatin1(kDownloadSynopsis) +
+           QStringLiteral(
+               "\n"
+               "Loads FILE, a firmware program (or with --font a font), into a printer's boot\n"
+               "loader, or into several printers at once, each on its own.\n"
+               "\n"
+               "where the printers are:\n"
+               "  --port COMn|DEVICE   a COM number (COM1 to COM255, see 'posflash-cli list')\n"
+               "                       or a serial device node; repeat it for several printers\n"
+               "  --net                over the network: an --ip and a --mac for each printer\n"
+               "  --ip A.B.C.D         the printer's IP address\n"
+               "  --mac XX-XX-XX-XX-XX-XX  the printer's MAC address\n"
+               "  --all                every printer whose USB virtual COM port is present now\n"
+               "  --watch              every printer as it is plugged in, until Ctrl-C\n"
+               "  --inboot             with --watch, switch a printer that runs its firmware\n"
+               "                       into its boot loader first\n"
+               "  --usb-path P         with --all or --watch, only the printer on USB port P\n"
+               "                       (as 1-1.2); repeatable\n"
+               "  --serial-prefix S    with --all or --watch, only printers whose serial\n"
+               "                       number starts with S\n"
+               "\n"
+               "what and how:\n"
+               "  --font               FILE is a font (1024-byte frames, no trailing sum)\n"
+               "  --via-app            with --font --net, send the font through the running\n"
+               "                       firmware's TCP connection, without its boot loader\n"
+               "  --link-timeout S     fail a printer whose boot loader has not answered\n"
+               "                       within S seconds (1 to 86400; one printer: wait until\n"
+               "                       Ctrl-C, several: 120)\n"
+               "\n"
+               "output:\n"
+               "  --json               events as JSON Lines on standard output, errors too\n"
+               "                       (the schema is docs/events.schema.json)\n"
+               "  --color WHEN         colour on a terminal: auto (the default: only when the\n"
+               "                       output is a terminal and NO_COLOR is unset), always,\n"
+               "                       never\n") +
+           QString::fromLatin1(kLang) + QString::fromLatin1(kHelp) +
+           QStringLiteral("\nCtrl-C cancels (a frame in flight finishes its attempts, the "
+                          "closing frames go on);\na second Ctrl-C stops at once.\n") +
+           QString::fromLatin1(kExitStatus);
+}
+
+QString inbootHelp() {
+    return QString::fromLatin1(kInbootSynopsis) +
+           QStringLiteral("\n"
+                          "Sends a printer that runs its application firmware the command that\n"
+                          "restarts it into its boot loader, ready for a download.\n"
+                          "\n"
+                          "options:\n"
+                          "  --port COMn|DEVICE   the printer's COM number or device node; "
+                          "repeatable\n"
+                          "  --net                over the network\n"
+                          "  --ip A.B.C.D         the printer's IP address; repeatable\n") +
+           QString::fromLatin1(kLang) + QString::fromLatin1(kHelp) +
+           QStringLiteral("\nexit status: 0 sent to every printer, 1 not sent to one or more, "
+                          "2 a usage error\n");
+}
+
+QString listHelp() {
+    return QString::fromLatin1(kListSynopsis) +
+           QStringLiteral("\n"
+                          "Lists the printers' USB devices present now, the COM number and\n"
+                          "device node of each virtual COM port, and the COM-number map.\n"
+                          "\n"
+                          "options:\n"
+                          "  --json               one JSON object on standard output\n") +
+           QString::fromLatin1(kHelp) +
+           QStringLiteral("\nexit status: 0 listed, 1 the USB devices could not be read, 2 a "
+                          "usage error\n");
+}
+
+QString checkHelp() {
+    return QString::fromLatin1(kCheckSynopsis) +
+           QStringLiteral(
+               "\n"
+               "Says what a download of FILE would send, without a printer: its size,\n"
+               "kind, data frames, a program's trailing sum and the CRC-16, or why a\n"
+               "download would refuse it.\n"
+               "\n"
+               "options:\n"
+               "  --font               judge FILE as a font\n"
+               "  --json               one JSON object on standard output, errors too\n") +
+           QString::fromLatin1(kLang) + QString::fromLatin1(kHelp) +
+           QStringLiteral("\nexit status: 0 it would be sent, 2 it would be refused or a usage "
+                          "error\n");
+}
+
+QString historyHelp() {
+    return QString::fromLatin1(kHistorySynopsis) +
+           QStringLiteral("\n"
+                          "Lists the recorded downloads, newest first.\n"
+                          "\n"
+                          "options:\n"
+                          "  --json               one JSON object per download\n"
+                          "  --limit N            the newest N downloads only\n") +
+           QString::fromLatin1(kHelp);
+}
+
+QString helpHelp() {
+    return QString::fromLatin1(kHelpSynopsis) +
+           QStringLiteral("\nShows the commands, or one command's synopsis and options.\n");
+}
+
+} // namespace
+
+QString UsageText() {
+    return QString::fromLatin1(kDownloadSynopsis) +
+           QString::fromLatin1(kInbootSynopsis)
+               .replace(QLatin1String("usage: "), QLatin1String("       ")) +
+           QString::fromLatin1(kListSynopsis)
+               .replace(QLatin1String("usage: "), QLatin1String("       ")) +
+           QString::fromLatin1(kCheckSynopsis)
+               .replace(QLatin1String("usage: "), QLatin1String("       ")) +
+           QString::fromLatin1(kHistorySynopsis)
+               .replace(QLatin1String("usage: "), QLatin1String("       ")) +
+           QStringLiteral("       posflash-cli help [COMMAND]\n");
+}
+
+QString GeneralHelp() {
+    return QStringLiteral(
+               "usage: posflash-cli COMMAND [OPTIONS]\n"
+               "\n"
+               "Loads firmware and fonts into receipt printers' boot loaders.\n"
+               "\n"
+               "commands:\n"
+               "  download   load a firmware or font file into one printer or several\n"
+               "  inboot     switch a printer that runs its firmware into its boot loader\n"
+               "  list       the printers present and the COM-number map\n"
+               "  check      what a download of a file would send, without a printer\n"
+               "  history    the recorded downloads\n"
+               "  help       this help, or a command's: posflash-cli help COMMAND\n"
+               "\n"
+               "  -h, --help     this help; after a command, that command's\n"
+               "  -v, --version  the version\n"
+               "\n"
+               "'posflash-cli help COMMAND' or 'posflash-cli COMMAND --help' shows a command's\n"
+               "options.\n") +
+           QString::fromLatin1(kExitStatus);
+}
+
+std::optional<QString> CommandHelp(const QString& command) {
+    if (command == QLatin1String("download"))
+        return downloadHelp();
+    if (command == QLatin1String("inboot"))
+        return inbootHelp();
+    if (command == QLatin1String("list"))
+        return listHelp();
+    if (command == QLatin1String("check"))
+        return checkHelp();
+    if (command == QLatin1String("history"))
+        return historyHelp();
+    if (command == QLatin1String("help"))
+        return helpHelp();
+    return std::nullopt;
+}
+
+} // namespace posflash
