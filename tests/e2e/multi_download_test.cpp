@@ -1,4 +1,6 @@
 // posflash-cli downloading to several simulated printers at once, run as a process.
+#include "base/faces.h"
+#include "cli/cause_texts.h"
 #include "cli/colour.h"
 #include "cli/progress_estimate.h"
 #include "cli/redraw_pacer.h"
@@ -211,6 +213,37 @@ TEST(ProgressEstimateTest, TimeLeftFollowsTheRecentRateSoAStallRaisesIt) {
     early.update(0, 0, 100, 1024);
     early.update(1000, 5, 100, 1024);
     EXPECT_FALSE(early.remainingMs(1000)) << "five frames are too few to judge";
+}
+
+// Every cause code the documentation lists has the command line's text and a remedy, in both
+// languages: a code added without them would leave a user with a bare name.
+TEST(CliViewHelpersTest, EveryDocumentedCauseHasATextAndARemedyInBothLanguages) {
+    QFile doc(POSFLASH_DOCS_DIR "/cause-codes.md");
+    ASSERT_TRUE(doc.open(QIODevice::ReadOnly));
+    const QString all = QString::fromUtf8(doc.readAll());
+    const QString table = all.mid(all.indexOf("| cause |"));
+    Faces english;
+    english.setUseEnglish(true);
+    Faces chinese;
+    ASSERT_TRUE(chinese.hasChinese());
+    const CauseTexts en(english);
+    const CauseTexts zh(chinese);
+    int listed = 0;
+    auto rows = QRegularExpression("\\n\\| `([a-z-]+)` \\| (?!completed)").globalMatch(table);
+    while (rows.hasNext()) {
+        const QString name = rows.next().captured(1);
+        SCOPED_TRACE(name.toStdString());
+        const auto cause = CauseFromName(name);
+        ASSERT_TRUE(cause);
+        ++listed;
+        for (const auto& [inEnglish, inChinese] :
+             {std::pair{en.cause(*cause, 0, 1, 3, 5000), zh.cause(*cause, 0, 1, 3, 5000)},
+              std::pair{en.remedy(*cause), zh.remedy(*cause)}}) {
+            EXPECT_FALSE(inEnglish.isEmpty());
+            EXPECT_NE(inEnglish, inChinese) << inEnglish.toStdString() << ": not translated";
+        }
+    }
+    EXPECT_EQ(listed, static_cast<int>(Cause::Busy)); // every code but none
 }
 
 TEST(CliViewHelpersTest, WidthsColourAndRedrawPace) {
