@@ -113,10 +113,7 @@ void DownloadView::finished(const DownloadResult& result) {
     } else {
         err_.write(texts_.endLine(result, linkTimeoutMs_) + QLatin1Char('\n'));
     }
-    if (const Status recorded = history_.record(result); !recorded)
-        err_.write(QStringLiteral("posflash-cli: warning: the download was not recorded in the "
-                                  "history: %1\n")
-                       .arg(recorded.error().text));
+    history_.record(result);
     if (ended)
         ended();
 }

@@ -35,13 +35,6 @@ JsonEventView::JsonEventView(TerminalOutput& out, TerminalOutput& err, const Fac
     : out_(out), err_(err), texts_(faces), linkTimeoutMs_(linkTimeoutMs),
       targets_(std::move(targets)), results_(targets_.size(), Outcome::Cancelled) {}
 
-void JsonEventView::historyNotWritten(const Error& error) {
-    // Standard error: standard output carries the events only.
-    err_.write(QStringLiteral("posflash-cli: warning: a download was not recorded in the "
-                              "history: %1\n")
-                   .arg(error.text));
-}
-
 void JsonEventView::write(const QJsonObject& object) {
     out_.write(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
                QLatin1Char('\n'));

@@ -54,12 +54,6 @@ QString ProgressView::text(const char* english) const {
     return texts_.text(english);
 }
 
-void ProgressView::historyNotWritten(const Error& error) {
-    err_.write(QStringLiteral("posflash-cli: warning: a download was not recorded in the "
-                              "history: %1\n")
-                   .arg(error.text));
-}
-
 QString ProgressView::eventText(const TargetEvent& e) const {
     switch (e.kind) {
     case TargetEvent::Kind::Start:

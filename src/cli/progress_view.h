@@ -26,7 +26,6 @@ public:
     void event(const TargetEvent& e) override;
     void finished(int exitCode) override;
     void targetAdded(const MultiTarget& target) override;
-    void historyNotWritten(const Error& error) override;
 
     static constexpr qint64 kPlainProgressEveryMs = 1000;
 

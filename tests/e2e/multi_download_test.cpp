@@ -123,7 +123,7 @@ TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone
     // Each printer's download is one row of the history, with its own result.
     QMap<QString, QString> rows;
     for (const QJsonObject& row : jsonLines(runCli(dir_.path(), {"history", "--json"}).out))
-        rows[row["device"].toString()] += row["result"].toString();
+        rows[row["device"].toString()] += row["outcome"].toString();
     const QMap<QString, QString> expected = {{links[0], "completed"},
                                              {links[1], "completed"},
                                              {links[2], "failed"},

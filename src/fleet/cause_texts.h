@@ -1,0 +1,40 @@
+#pragma once
+
+#include "download/download_result.h"
+
+#include <QString>
+
+namespace posflash {
+
+class Faces;
+
+// The command line's own words for what a download did and why, in the language asked. They
+// are not the window's: no text here exists in one language only.
+class CauseTexts {
+public:
+    explicit CauseTexts(const Faces& faces) : faces_(faces) {}
+
+    // "completed", "failed", "cancelled", "refused".
+    QString outcome(Outcome outcome) const;
+    // Why, for a person: "the printer did not answer frame 3 (3 attempts)". step and frame
+    // say where the download was (frame from 1, 0 outside the data frames); linkTimeoutMs is
+    // the job's limit.
+    QString cause(Cause cause, short step, int frame, int attempts, int linkTimeoutMs = 0) const;
+    // One line for the end of a download that did not complete:
+    // "failed: printer-silent — the printer did not answer frame 3 (3 attempts): detail".
+    QString endLine(const DownloadResult& result, int linkTimeoutMs = 0) const;
+    // Where a frame was: "start frame", "frame 3", "end frame", "final frame", "link".
+    QString where(short step, int frame) const;
+    // A frame sent again: "no answer to frame 3, attempt 2" or "frame 3 refused (status 5),
+    // attempt 2"; attempt 0: a refusal that ended the download.
+    QString retry(short step, int frame, int attempt, int status) const;
+    // A text of the multi-printer view's table and lines.
+    QString text(const char* english) const;
+    // Any other text of the command line's downloads.
+    QString own(const char* english) const;
+
+private:
+    const Faces& faces_;
+};
+
+} // namespace posflash
