@@ -107,10 +107,16 @@ QVariant orNull(qint64 number, qint64 absent) {
     return number == absent ? QVariant() : QVariant(number);
 }
 
+// A value of a NOT NULL column: a null QString would be bound as NULL, and a row the table
+// never takes would stay in the journal for ever.
+QVariant notNull(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
 // A UTF-8 name as text, any other as its bytes.
 QVariant pathValue(const QByteArray& path) {
     const QString text = QString::fromUtf8(path);
-    return text.toUtf8() == path ? QVariant(text) : QVariant(path);
+    return text.toUtf8() == path ? notNull(text) : QVariant(path);
 }
 
 // Start times are kept in UTC with milliseconds: as text they sort in time order.
@@ -228,9 +234,9 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
     bool ok = true;
     for (const HistoryRecord& r : records) {
         const QVariantList values{r.uuid,
-                                  timeText(r.startedAt),
+                                  notNull(timeText(r.startedAt)),
                                   r.milliseconds,
-                                  r.frontEnd,
+                                  notNull(r.frontEnd),
                                   orNull(r.comNumber, 0),
                                   orNull(r.deviceNode),
                                   orNull(r.usbPath),
@@ -240,11 +246,11 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
                                   pathValue(r.filePath),
                                   orNull(r.fileSize, -1),
                                   orNull(QString::fromLatin1(r.sha256.toHex())),
-                                  r.kind,
+                                  notNull(r.kind),
                                   orNull(r.crc16, -1),
                                   r.frames,
                                   r.retries,
-                                  r.outcome,
+                                  notNull(r.outcome),
                                   orNull(r.cause),
                                   orNull(r.reasonEn),
                                   orNull(r.reasonZh),
