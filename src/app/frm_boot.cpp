@@ -32,6 +32,16 @@ frmBoot::frmBoot(const UsbInventory& inventory, WindowHost host, QWidget* parent
     ui_->setupUi(this);
     engine_.watchDevices(&hotplug_);
     presenter_.onFinished = [this](const DownloadResult& result) { recordDownload(result); };
+    history_.landed() =
+        [journal = HistoryStore::journalPathOf(history_.filePath())](const HistoryWrite& write) {
+            if (write.place == HistoryWrite::Place::Journal)
+                qWarning().noquote() << "The history database is not available, the download was "
+                                        "kept in"
+                                     << journal << "until the next write:" << write.why.text;
+            else if (write.place == HistoryWrite::Place::Nowhere)
+                qWarning().noquote()
+                    << "The download was not recorded in the history:" << write.why.text;
+        };
 
     // The title and notice lines are dark blue; the bottom row sits on a light grey ground.
     const QColor darkBlue(0x00, 0x00, 0x80);
@@ -99,9 +109,7 @@ void frmBoot::connectControls() {
 void frmBoot::recordDownload(const DownloadResult& result) {
     if (result.stage == Stage::Start)
         return; // nothing was tried
-    if (const Status written = history_.add(RecordOf(result, QStringLiteral("window"))); !written)
-        qWarning().noquote() << "The download was not recorded in the history:"
-                             << written.error().text;
+    history_.record(result);
     if (closing_)
         close();
 }

@@ -6,7 +6,7 @@
 #include "app/window_host.h"
 #include "base/ini_store.h"
 #include "engine/engine.h"
-#include "history/history_store.h"
+#include "fleet/download_record.h"
 #include "ports/com_port_map.h"
 #include "ports/port_model.h"
 #include "ports/usb_hotplug.h"
@@ -40,6 +40,7 @@ public:
 
     Engine& engine() { return engine_; }
     DownloadPresenter& presenter() { return presenter_; }
+    DownloadHistory& history() { return history_; }
     const PortModel& portModel() const { return portModel_; }
     UsbHotplugMonitor& hotplug() { return hotplug_; }
 
@@ -109,7 +110,8 @@ private:
     void SetStatusText(const QString& text);
 
     void connectControls();
-    // A finished download in the history; a write that fails is only logged.
+    // A finished download in the history, written off this thread; a record the database
+    // did not take is logged.
     void recordDownload(const DownloadResult& result);
 
     std::unique_ptr<Ui::frmBoot> ui_;
@@ -121,7 +123,7 @@ private:
     UsbHotplugMonitor hotplug_;
     Engine engine_;
     DownloadPresenter presenter_;
-    HistoryStore history_;
+    DownloadHistory history_{QStringLiteral("window")};
     // The kind of the download that runs (its route follows the port choice).
     ImageKind runningKind_ = ImageKind::Program;
     // Closed during a download: the window goes once the download has ended.

@@ -1,11 +1,11 @@
 #include "cli/check_command.h"
 
 #include "base/faces.h"
-#include "cli/cause_texts.h"
 #include "cli/input_checks.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 #include "download/image_verdict.h"
+#include "fleet/cause_texts.h"
 #include "protocol/checksums.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"

@@ -184,10 +184,7 @@ void DownloadView::finished(const DownloadResult& result) {
             said += remedy + QLatin1Char('\n');
         err_.write(said);
     }
-    if (const Status recorded = history_.record(result); !recorded)
-        err_.write(QStringLiteral("posflash-cli: warning: the download was not recorded in the "
-                                  "history: %1\n")
-                       .arg(recorded.error().text));
+    history_.record(result);
     if (ended)
         ended();
 }

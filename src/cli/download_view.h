@@ -1,11 +1,11 @@
 #pragma once
 
-#include "cli/cause_texts.h"
 #include "cli/colour.h"
 #include "cli/progress_estimate.h"
 #include "cli/progress_view.h"
 #include "cli/redraw_pacer.h"
 #include "download/download_observer.h"
+#include "fleet/cause_texts.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -9,11 +9,15 @@ namespace posflash {
 class TerminalOutput;
 
 // posflash-cli history [--json] [--limit N]: the recorded downloads, newest first, as a table
-// or as JSON Lines. Returns the exit code.
+// or as JSON Lines (docs/history.schema.json). Returns the exit code.
 int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err);
 
-// Records a download of this tool; a history that cannot be written costs a warning line on
-// standard error and nothing else.
-void RecordDownload(const HistoryRecord& record, TerminalOutput& err);
+// Says on standard error where a record went when it was not the database: the journal
+// (named, to be added at the next write) or nowhere.
+void ReportHistoryWrite(const HistoryWrite& write, const QString& journalPath, TerminalOutput& err);
+
+// A file name's bytes as one line of text: UTF-8 as it is, a backslash, a control character
+// or a byte that is no UTF-8 escaped (\\, \n, \t, \r, \xNN).
+QString EscapedName(const QByteArray& name);
 
 } // namespace posflash

@@ -35,7 +35,7 @@ Result<QByteArray> rawOf(const QString& parsed, const std::vector<QByteArray>& r
 
 Result<ImageArgument> ImageArgument::open(const QString& parsed,
                                           const std::vector<QByteArray>& rawArguments) {
-    const Result<QByteArray> raw = rawOf(parsed, rawArguments);
+    const Result<QByteArray> raw = nameOf(parsed, rawArguments);
     if (!raw)
         return raw.error();
     const int fd = ::open(raw->constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -48,13 +48,19 @@ Result<ImageArgument> ImageArgument::open(const QString& parsed,
     }
     if (isUtf8(*raw)) {
         ::close(fd);
-        return ImageArgument(parsed, -1);
+        return ImageArgument(parsed, *raw, -1);
     }
-    return ImageArgument(QStringLiteral("/proc/self/fd/%1").arg(fd), fd);
+    return ImageArgument(QStringLiteral("/proc/self/fd/%1").arg(fd), *raw, fd);
+}
+
+Result<QByteArray> ImageArgument::nameOf(const QString& parsed,
+                                         const std::vector<QByteArray>& rawArguments) {
+    return rawOf(parsed, rawArguments);
 }
 
 ImageArgument::ImageArgument(ImageArgument&& other) noexcept
-    : path_(std::move(other.path_)), keptFd_(std::exchange(other.keptFd_, -1)) {}
+    : path_(std::move(other.path_)), name_(std::move(other.name_)),
+      keptFd_(std::exchange(other.keptFd_, -1)) {}
 
 ImageArgument::~ImageArgument() {
     if (keptFd_ >= 0)

@@ -25,14 +25,22 @@ public:
     ImageArgument& operator=(const ImageArgument&) = delete;
     ~ImageArgument();
 
+    // The name's bytes as given, or an error when several raw arguments decode alike.
+    static Result<QByteArray> nameOf(const QString& parsed,
+                                     const std::vector<QByteArray>& rawArguments);
+
     // The path the engine opens: the name itself, or /proc/self/fd/N for a name that is not
     // UTF-8 (that descriptor stays open for the whole run).
     QString path() const { return path_; }
+    // The name as given, as bytes (what the history records).
+    const QByteArray& name() const { return name_; }
 
 private:
-    ImageArgument(QString path, int keptFd) : path_(std::move(path)), keptFd_(keptFd) {}
+    ImageArgument(QString path, QByteArray name, int keptFd)
+        : path_(std::move(path)), name_(std::move(name)), keptFd_(keptFd) {}
 
     QString path_;
+    QByteArray name_;
     int keptFd_ = -1;
 };
 

@@ -49,13 +49,6 @@ QString JsonErrorLine(Outcome outcome, const QString& cause, const QString& mess
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
 }
 
-void JsonEventView::historyNotWritten(const Error& error) {
-    // Standard error: standard output carries the events only.
-    err_.write(QStringLiteral("posflash-cli: warning: a download was not recorded in the "
-                              "history: %1\n")
-                   .arg(error.text));
-}
-
 void JsonEventView::write(const QJsonObject& object) {
     out_.write(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
                QLatin1Char('\n'));

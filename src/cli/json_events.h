@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/cause_texts.h"
+#include "fleet/cause_texts.h"
 #include "fleet/multi_download.h"
 
 #include <QJsonObject>
@@ -23,7 +23,6 @@ public:
     void event(const TargetEvent& e) override;
     void finished(int exitCode) override;
     void targetAdded(const MultiTarget& target) override;
-    void historyNotWritten(const Error& error) override;
 
 private:
     void write(const QJsonObject& object);

@@ -29,6 +29,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 
 #include <unistd.h>
@@ -169,15 +170,46 @@ private:
 
 // A program the download would refuse is refused before any port is touched, for the same
 // cause. A font has no required form: its refusals (empty, too large) come from the download.
-bool refusedImage(const Cli& cli, const Faces& faces, const QString& path, bool font,
-                  const CauseTexts& texts) {
+std::optional<ImageRefusal> refusedImage(const Cli& cli, const Faces& faces, const QString& path,
+                                         bool font, const CauseTexts& texts) {
     if (font)
-        return false;
-    const auto refused = JudgeImageFile(faces, path, ImageKind::Program);
-    if (!refused)
-        return false;
-    cli.refuse(Outcome::Refused, refused->cause, texts.cause(refused->cause, 0, 0, 0), texts);
-    return true;
+        return std::nullopt;
+    auto refused = JudgeImageFile(faces, path, ImageKind::Program);
+    if (refused)
+        cli.refuse(Outcome::Refused, refused->cause, texts.cause(refused->cause, 0, 0, 0), texts);
+    return refused;
+}
+
+// Where the history's records went, said on standard error when it was not the database.
+void reportHistory(const Cli& cli, DownloadHistory& history) {
+    history.landed() = [&cli, journal = HistoryStore::journalPathOf(history.filePath())](
+                           const HistoryWrite& write) {
+        ReportHistoryWrite(write, journal, cli.err);
+    };
+}
+
+// An image refused before any printer was touched goes to the history as the engine's own
+// refusals do: a record for each printer named, or one without a printer when none is known
+// yet. Returns once the records have landed.
+void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, const QByteArray& name,
+                        bool font, const ImageRefusal& refusal) {
+    DownloadHistory history(QStringLiteral("cli"));
+    reportHistory(cli, history);
+    DownloadResult result;
+    result.outcome = Outcome::Refused;
+    result.cause = refusal.cause;
+    result.imageName = name;
+    result.imagePath = QFile::decodeName(name);
+    result.font = font;
+    result.bytes = refusal.bytes;
+    result.sha256 = refusal.sha256;
+    result.startedAt = QDateTime::currentDateTime();
+    if (targets.empty())
+        targets.emplace_back();
+    for (const DownloadTarget& target : targets) {
+        result.printer = {target.comNumber, target.devicePath, {}, {}, target.ip, target.mac};
+        history.record(result);
+    }
 }
 
 // Every printer's USB virtual COM port present now that the filter takes, by its device node.
@@ -286,15 +318,24 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
             return cli.usage("--link-timeout is a number of seconds from 1 to 86400");
         linkTimeoutMs = seconds * 1000;
     }
+    std::vector<DownloadTarget> named;
+    for (const MultiTarget& target : targets)
+        named.push_back({target.comNumber, target.device, {}, target.ip, target.mac});
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
-    const auto image = ImageArgument::open(imageArgument, cli.rawArguments);
-    if (!image)
-        return cli.unopened(image.error(), texts);
     const bool font = args.isSet("font");
-    if (refusedImage(cli, faces, image->path(), font, texts))
+    const auto image = ImageArgument::open(imageArgument, cli.rawArguments);
+    if (!image) {
+        const int code = cli.unopened(image.error(), texts);
+        if (const auto name = ImageArgument::nameOf(imageArgument, cli.rawArguments))
+            recordRefusedImage(cli, named, *name, font, {Cause::FileNotOpen, {}, -1, {}});
+        return code;
+    }
+    if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
+        recordRefusedImage(cli, named, image->name(), font, *refused);
         return kExitUsage;
+    }
     if (args.isSet("all")) {
         targets = presentComPrinters(filter);
         if (targets.empty())
@@ -303,7 +344,8 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
                               texts);
     }
 
-    const MultiSettings settings{image->path(), font, args.value("lang") == "en", linkTimeoutMs};
+    const MultiSettings settings{image->path(), image->name(), font, args.value("lang") == "en",
+                                 linkTimeoutMs};
     std::unique_ptr<MultiEventSink> view;
     if (watch)
         targets.clear(); // the printers come as they are plugged in
@@ -315,6 +357,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
                                               viewStyle(args, timeoutMs, image->path()), watch);
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
     DownloadHistory history(QStringLiteral("cli"));
+    reportHistory(cli, history);
     QEventLoop loop;
     int code = kExitFailed;
     const auto ended = [&loop, &code](int exitCode) {
@@ -393,14 +436,22 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
     const auto image = ImageArgument::open(positional[1], cli.rawArguments);
-    if (!image)
-        return cli.unopened(image.error(), texts);
-    if (refusedImage(cli, faces, image->path(), font, texts))
+    if (!image) {
+        const int code = cli.unopened(image.error(), texts);
+        if (const auto name = ImageArgument::nameOf(positional[1], cli.rawArguments))
+            recordRefusedImage(cli, {jobTarget(*target)}, *name, font,
+                               {Cause::FileNotOpen, {}, -1, {}});
+        return code;
+    }
+    if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
+        recordRefusedImage(cli, {jobTarget(*target)}, image->name(), font, *refused);
         return kExitUsage;
+    }
 
     DownloadJob job;
     job.target = jobTarget(*target);
     job.imagePath = image->path();
+    job.imageName = image->name();
     job.kind = font ? ImageKind::Font : ImageKind::Program;
     job.route = RouteFor(target->network, job.kind, !args.isSet("via-app"));
     job.linkTimeoutMs = linkTimeoutMs;
@@ -417,6 +468,7 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     Engine engine(comPorts, host);
     engine.faces().setUseEnglish(faces.UseEnglish());
     DownloadHistory history(QStringLiteral("cli"));
+    reportHistory(cli, history);
     const QString shown = target->network ? target->ip
                           : target->device.isEmpty()
                               ? QStringLiteral("COM%1").arg(target->comNumber)

@@ -58,12 +58,6 @@ int ProgressView::labelWidth() const {
     return width;
 }
 
-void ProgressView::historyNotWritten(const Error& error) {
-    err_.write(QStringLiteral("posflash-cli: warning: a download was not recorded in the "
-                              "history: %1\n")
-                   .arg(error.text));
-}
-
 void ProgressView::event(const TargetEvent& e) {
     const auto i = static_cast<std::size_t>(e.target);
     Line& line = lines_[i];

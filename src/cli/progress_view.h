@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/cause_texts.h"
 #include "cli/progress_estimate.h"
 #include "cli/redraw_pacer.h"
+#include "fleet/cause_texts.h"
 #include "fleet/multi_download.h"
 
 #include <QElapsedTimer>
@@ -39,7 +39,6 @@ public:
     void event(const TargetEvent& e) override;
     void finished(int exitCode) override;
     void targetAdded(const MultiTarget& target) override;
-    void historyNotWritten(const Error& error) override;
 
     static constexpr qint64 kPlainProgressEveryMs = 1000;
 

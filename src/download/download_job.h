@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -35,6 +36,9 @@ struct DownloadTarget {
 struct DownloadJob {
     DownloadTarget target;
     QString imagePath;
+    // The name the user gave, as bytes, when imagePath stands in for it (a name that is no
+    // UTF-8, opened as /proc/self/fd/N); the history records this one.
+    QByteArray imageName;
     ImageKind kind = ImageKind::Program;
     Route route = Route::Com;
     // The link not up by then ends the job as failed (link-timeout); none: wait until stopped.

@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -78,12 +79,15 @@ struct DownloadResult {
     int retries = 0;       // attempts beyond the first, over the whole download
     int refusalStatus = 0; // the printer's status byte (5 or 6) when it refused the last try
     qint64 bytes = -1;     // image length; unknown until the image is read
+    QByteArray sha256;     // the image's SHA-256 (32 bytes), once read
     int frames = 0;        // data frames of the image
     int framesAccepted = 0;
     int crc16 = -1; // the start frame's CRC-16 of the image, once built
     qint64 elapsedMs = 0;
+    int linkTimeoutMs = 0; // the job's limit on the link wait; 0: none
     QDateTime startedAt;
     QString imagePath;
+    QByteArray imageName; // the job's imageName
     bool font = false;
     PrinterIdentity printer;
 };

@@ -64,7 +64,9 @@ DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
     });
     frameDataSize_ = FrameDataSizeOf(job_.kind);
     result_.imagePath = job_.imagePath;
+    result_.imageName = job_.imageName;
     result_.font = job_.kind == ImageKind::Font;
+    result_.linkTimeoutMs = job_.linkTimeoutMs.value_or(0);
 }
 
 DownloadRun::~DownloadRun() = default;
@@ -245,8 +247,11 @@ void DownloadRun::linkUp() {
     // The very bytes that are sent are judged here: the file may have been replaced during the
     // link wait.
     const LoadedImage image = LoadImageFile(job_.imagePath, MaxImageBytes(frameDataSize_));
-    if (image.ok())
+    if (image.ok()) {
         result_.bytes = static_cast<qint64>(image.bytes.size());
+        // From the bytes in hand: the history names the very image sent, at no second read.
+        result_.sha256 = ImageSha256(image.bytes);
+    }
     if (const auto refused = JudgeImage(parts_.faces, image, job_.imagePath, job_.kind)) {
         endTransfer(Outcome::Refused, refused->cause, Error{0, refused->text, {}});
         return;

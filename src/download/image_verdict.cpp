@@ -4,7 +4,15 @@
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
 
+#include <QCryptographicHash>
+
 namespace posflash {
+
+QByteArray ImageSha256(const Bytes& image) {
+    return QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char*>(image.data()),
+                                                   static_cast<qsizetype>(image.size())),
+                                    QCryptographicHash::Sha256);
+}
 
 int FrameDataSizeOf(ImageKind kind) {
     return kind == ImageKind::Font ? kFontFrameDataSize : kProgramFrameDataSize;
@@ -27,7 +35,10 @@ std::optional<ImageRefusal> JudgeImage(const Faces& faces, const LoadedImage& im
         cause = Cause::EmptyImage;
     else if (problem == ImageProblem::TooManyFrames)
         cause = Cause::TooLarge;
-    return ImageRefusal{cause, text};
+    if (!image.ok())
+        return ImageRefusal{cause, text, -1, {}};
+    return ImageRefusal{cause, text, static_cast<qint64>(image.bytes.size()),
+                        ImageSha256(image.bytes)};
 }
 
 std::optional<ImageRefusal> JudgeImageFile(const Faces& faces, const QString& path,

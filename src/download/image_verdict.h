@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/bytes.h"
 #include "download/download_job.h"
 #include "download/download_result.h"
 
@@ -13,10 +14,17 @@ class Faces;
 struct LoadedImage;
 
 // Why an image is not fit to send: the cause, and the text in the face in force.
+// The size and SHA-256 are those of the file as read, for the history; -1 and empty when it
+// could not be read.
 struct ImageRefusal {
     Cause cause = Cause::None;
     QString text;
+    qint64 bytes = -1;
+    QByteArray sha256;
 };
+
+// The SHA-256 of an image's bytes (32 bytes).
+QByteArray ImageSha256(const Bytes& image);
 
 // Image bytes per data frame for a download of kind.
 int FrameDataSizeOf(ImageKind kind);

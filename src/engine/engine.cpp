@@ -99,6 +99,7 @@ void Engine::download(const DownloadJob& job, DownloadObserver& observer,
         refused.cause = refusal->first;
         refused.error = refusal->second;
         refused.imagePath = job.imagePath;
+        refused.imageName = job.imageName;
         refused.font = job.kind == ImageKind::Font;
         refused.startedAt = now();
         refused.printer = printer;

@@ -1,6 +1,44 @@
 #include "fleet/download_record.h"
 
+#include "base/faces.h"
+#include "fleet/cause_texts.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <climits>
+#include <cstdlib>
+
 namespace posflash {
+
+namespace {
+
+QString reasonIn(const DownloadResult& result, bool english) {
+    if (result.cause == Cause::None)
+        return {};
+    Faces faces;
+    faces.setUseEnglish(english);
+    QString text = CauseTexts(faces).cause(result.cause, result.step, result.frame, result.attempts,
+                                           result.linkTimeoutMs);
+    if (!result.error.detail.isEmpty())
+        text += QStringLiteral(" (") + result.error.detail + QLatin1Char(')');
+    return text;
+}
+
+} // namespace
+
+QByteArray CanonicalImagePath(const QByteArray& name) {
+    if (name.isEmpty())
+        return {};
+    if (char* resolved = ::realpath(name.constData(), nullptr)) {
+        const QByteArray path(resolved);
+        std::free(resolved);
+        return path;
+    }
+    if (name.startsWith('/'))
+        return name;
+    return QFile::encodeName(QDir::currentPath()) + '/' + name;
+}
 
 HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd) {
     HistoryRecord record;
@@ -9,18 +47,23 @@ HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd) {
     record.frontEnd = frontEnd;
     record.comNumber = result.printer.comNumber;
     record.deviceNode = result.printer.devicePath;
+    record.usbPath = result.printer.usbPath;
+    record.usbSerial = result.printer.usbSerial;
     record.ip = result.printer.ip;
     record.mac = result.printer.mac;
-    record.usbSerial = result.printer.usbSerial;
-    record.filePath = result.imagePath;
+    // The name as given, not the /proc/self/fd/N that stood in for it during the download.
+    record.filePath = CanonicalImagePath(
+        result.imageName.isEmpty() ? QFile::encodeName(result.imagePath) : result.imageName);
     record.fileSize = result.bytes;
+    record.sha256 = result.sha256;
     record.kind = result.font ? QStringLiteral("font") : QStringLiteral("program");
     record.crc16 = result.crc16;
     record.frames = result.frames;
     record.retries = result.retries;
-    record.result = OutcomeName(result.outcome);
-    // The history has no column of its own for the cause yet: the stable code is the reason.
-    record.reason = result.cause == Cause::None ? QString() : CauseName(result.cause);
+    record.outcome = OutcomeName(result.outcome);
+    record.cause = result.cause == Cause::None ? QString() : CauseName(result.cause);
+    record.reasonEn = reasonIn(result, true);
+    record.reasonZh = reasonIn(result, false);
     return record;
 }
 
@@ -28,13 +71,18 @@ bool IsRecorded(const DownloadResult& result) {
     return result.cause != Cause::Busy;
 }
 
-DownloadHistory::DownloadHistory(QString frontEnd, QString filePath)
-    : frontEnd_(std::move(frontEnd)), store_(std::move(filePath)) {}
+DownloadHistory::DownloadHistory(QString frontEnd, QString filePath, HistoryStore::Options options)
+    : frontEnd_(std::move(frontEnd)), writer_(std::move(filePath), std::move(options)) {
+    writer_.replayJournal();
+}
 
-Status DownloadHistory::record(const DownloadResult& result) {
-    if (!IsRecorded(result))
-        return {};
-    return store_.add(RecordOf(result, frontEnd_));
+DownloadHistory::~DownloadHistory() {
+    writer_.finish();
+}
+
+void DownloadHistory::record(const DownloadResult& result) {
+    if (IsRecorded(result))
+        writer_.write(RecordOf(result, frontEnd_));
 }
 
 } // namespace posflash

@@ -1,33 +1,48 @@
 #pragma once
 
 #include "download/download_result.h"
-#include "history/history_store.h"
+#include "history/history_writer.h"
 
 #include <QString>
 
 namespace posflash {
 
 // The history's record of a finished download, from the printer the engine aimed at: a
-// device path stays itself beside the COM number the map gave it. The result is the
-// outcome's name; the reason is the cause code ("printer-silent"), empty when completed.
+// device path stays itself beside the COM number the map gave it. The image path is made
+// absolute, its symbolic links resolved while the file exists, and kept as bytes. The reason
+// is the cause's text in English and in Chinese, with the system's words where there are any.
 // frontEnd: "window" or "cli".
 HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd);
+
+// The absolute name of an image, as bytes: symbolic links (and /proc/self/fd/N) resolved
+// when the file exists, else the name as given below the working folder.
+QByteArray CanonicalImagePath(const QByteArray& name);
 
 // Whether a result belongs in the history: everything but a job refused because another one
 // runs on that printer, which never touched it.
 bool IsRecorded(const DownloadResult& result);
 
-// The downloads of one front end, written to the history of the thread that owns this.
+// The downloads of one front end, written on a thread of their own (HistoryWriter). What an
+// earlier run left in the journal is added at once. Going away waits for every record to land
+// and tells landed of those not told yet.
 class DownloadHistory {
 public:
-    explicit DownloadHistory(QString frontEnd, QString filePath = HistoryStore::defaultPath());
+    explicit DownloadHistory(QString frontEnd, QString filePath = HistoryStore::defaultPath(),
+                             HistoryStore::Options options = {});
+    ~DownloadHistory();
 
-    // A history that cannot be written is the caller's warning, never a failed download.
-    Status record(const DownloadResult& result);
+    // Returns at once: a history that cannot be written never fails a download.
+    void record(const DownloadResult& result);
+    // Blocks until every record given has landed, and tells landed of them.
+    void finish() { writer_.finish(); }
+
+    // Where each record landed, on the thread that made this.
+    std::function<void(const HistoryWrite&)>& landed() { return writer_.landed; }
+    const QString& filePath() const { return writer_.filePath(); }
 
 private:
     QString frontEnd_;
-    HistoryStore store_;
+    HistoryWriter writer_;
 };
 
 } // namespace posflash

@@ -149,6 +149,7 @@ void MultiDownload::launch(std::size_t i) {
     job.target.ip = named.ip;
     job.target.mac = named.mac;
     job.imagePath = settings_.file;
+    job.imageName = settings_.fileName;
     job.kind = settings_.font ? ImageKind::Font : ImageKind::Program;
     job.route = RouteFor(!named.ip.isEmpty(), job.kind, true);
     job.linkTimeoutMs = settings_.linkTimeoutMs;
@@ -169,8 +170,7 @@ void MultiDownload::targetFinished(std::size_t i, const DownloadResult& result) 
     done.crc16 = result.crc16;
     sink_.event(done);
     if (history_)
-        if (const Status recorded = history_->record(result); !recorded)
-            sink_.historyNotWritten(recorded.error());
+        history_->record(result);
     results_[i] = result.outcome;
     ++done_;
     endIfDone();

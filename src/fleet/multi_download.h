@@ -36,6 +36,7 @@ struct MultiTarget {
 // What every target of the run shares.
 struct MultiSettings {
     QString file;
+    QByteArray fileName; // the name given, when file stands in for it (DownloadJob::imageName)
     bool font = false;
     bool english = true;
     // A link not up by then ends its target as failed (link-timeout); none: until stopped.
@@ -76,8 +77,6 @@ public:
     virtual void finished(int exitCode) = 0;
     // A target found while the run goes on; its events follow with the next index.
     virtual void targetAdded(const MultiTarget& target) = 0;
-    // The history could not be written (the download itself is unharmed).
-    virtual void historyNotWritten(const Error& error) { (void)error; }
 };
 
 // Downloads one file to several printers at once, all on the calling thread: one engine per

@@ -148,8 +148,4 @@ void WatchRunner::targetAdded(const MultiTarget& target) {
     view_.targetAdded(target);
 }
 
-void WatchRunner::historyNotWritten(const Error& error) {
-    view_.historyNotWritten(error);
-}
-
 } // namespace posflash

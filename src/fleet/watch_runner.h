@@ -41,7 +41,6 @@ private:
     void event(const TargetEvent& e) override;
     void finished(int exitCode) override;
     void targetAdded(const MultiTarget& target) override;
-    void historyNotWritten(const Error& error) override;
 
     void scan();
     void switchToBootLoader(const UsbDeviceEntry& device);

@@ -1,17 +1,41 @@
 #include "history/history_store.h"
 
+#include "history/history_journal.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QUuid>
 #include <QVariant>
 
 namespace posflash {
 namespace {
 
-constexpr const char* kCreateTable = R"(CREATE TABLE IF NOT EXISTS downloads (
+// The schema, step by step: step i brings a file of user_version i to i + 1, inside one
+// transaction with the version's update. A later column (the operator, the station) is a new
+// step at the end; a step, once released, never changes.
+Status createFirstTable(QSqlQuery& q);
+Status ownColumnsAndUuids(QSqlQuery& q);
+using Step = Status (*)(QSqlQuery&);
+constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids};
+
+Error queryError(const QSqlQuery& q) {
+    return Error{q.lastError().nativeErrorCode().toInt(), q.lastError().text(),
+                 q.lastError().text()};
+}
+
+Status run(QSqlQuery& q, const QString& statement) {
+    if (q.exec(statement))
+        return {};
+    return queryError(q);
+}
+
+// Version 0: the table as the first releases made it (a file of theirs has no user_version).
+Status createFirstTable(QSqlQuery& q) {
+    return run(q, QStringLiteral(R"(CREATE TABLE IF NOT EXISTS downloads (
     id INTEGER PRIMARY KEY,
     started_at TEXT NOT NULL,
     duration_ms INTEGER NOT NULL,
@@ -28,11 +52,52 @@ constexpr const char* kCreateTable = R"(CREATE TABLE IF NOT EXISTS downloads (
     frames INTEGER NOT NULL,
     retries INTEGER NOT NULL,
     result TEXT NOT NULL,
-    reason TEXT))";
+    reason TEXT))"));
+}
 
-constexpr const char* kColumns = "started_at, duration_ms, front_end, com_number, device_node, ip, "
-                                 "mac, usb_serial, file_path, file_size, kind, crc16, frames, "
-                                 "retries, result, reason";
+// Version 1: the outcome and the cause in columns of their own, the reason in both languages,
+// the USB path and the image's SHA-256, and a UUID on every row. file_path holds TEXT when the
+// name is UTF-8, else its bytes as a BLOB. A reason of the old rows that is a cause code
+// moves to the cause; any other text stays in reason.
+Status ownColumnsAndUuids(QSqlQuery& q) {
+    const QStringList statements{
+        "ALTER TABLE downloads RENAME COLUMN result TO outcome",
+        "ALTER TABLE downloads ADD COLUMN uuid TEXT",
+        "ALTER TABLE downloads ADD COLUMN usb_path TEXT",
+        "ALTER TABLE downloads ADD COLUMN sha256 TEXT",
+        "ALTER TABLE downloads ADD COLUMN cause TEXT",
+        "ALTER TABLE downloads ADD COLUMN reason_en TEXT",
+        "ALTER TABLE downloads ADD COLUMN reason_zh TEXT",
+        // The codes the releases before this schema wrote.
+        "UPDATE downloads SET cause = reason, reason = NULL WHERE reason IN ('cancelled', "
+        "'stopped', 'printer-silent', 'printer-refused', 'wrong-frame-number', 'disconnected', "
+        "'port-missing', 'port-busy', 'permission', 'bind-refused', 'link-timeout', "
+        "'printer-absent', 'address-missing', 'bad-address', 'file-name-too-long', "
+        "'monitor-unreachable', 'file-not-open', 'bad-trailer', 'too-large', 'empty-image', "
+        "'busy')",
+    };
+    for (const QString& statement : statements)
+        if (Status done = run(q, statement); !done)
+            return done;
+    std::vector<qint64> ids;
+    if (Status done = run(q, "SELECT id FROM downloads"); !done)
+        return done;
+    while (q.next())
+        ids.push_back(q.value(0).toLongLong());
+    for (const qint64 id : ids) {
+        q.prepare("UPDATE downloads SET uuid = ? WHERE id = ?");
+        q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        q.addBindValue(id);
+        if (!q.exec())
+            return queryError(q);
+    }
+    return run(q, "CREATE UNIQUE INDEX downloads_uuid ON downloads(uuid)");
+}
+
+constexpr const char* kColumns =
+    "uuid, started_at, duration_ms, front_end, com_number, device_node, usb_path, usb_serial, "
+    "ip, mac, file_path, file_size, sha256, kind, crc16, frames, retries, outcome, cause, "
+    "reason_en, reason_zh, reason";
 
 // An absent value is stored as NULL, so that the file reads plainly in any SQLite tool.
 QVariant orNull(const QString& text) {
@@ -40,6 +105,18 @@ QVariant orNull(const QString& text) {
 }
 QVariant orNull(qint64 number, qint64 absent) {
     return number == absent ? QVariant() : QVariant(number);
+}
+
+// A value of a NOT NULL column: a null QString would be bound as NULL, and a row the table
+// never takes would stay in the journal for ever.
+QVariant notNull(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
+// A UTF-8 name as text, any other as its bytes.
+QVariant pathValue(const QByteArray& path) {
+    const QString text = QString::fromUtf8(path);
+    return text.toUtf8() == path ? notNull(text) : QVariant(path);
 }
 
 // Start times are kept in UTC with milliseconds: as text they sort in time order.
@@ -54,13 +131,27 @@ Error sqlError(const QString& path, const QSqlError& error) {
 
 } // namespace
 
+int HistoryStore::schemaVersion() {
+    return static_cast<int>(std::size(kSteps)) - 1;
+}
+
 QString HistoryStore::defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/posflash/history.db");
 }
 
-HistoryStore::HistoryStore(QString filePath)
-    : filePath_(std::move(filePath)),
+QString HistoryStore::journalPathOf(const QString& filePath) {
+    // Not history.db-journal: SQLite's own rollback journal has that name.
+    QString path = filePath;
+    if (path.endsWith(QLatin1String(".db")))
+        path.chop(3);
+    return path + QStringLiteral(".pending");
+}
+
+HistoryStore::HistoryStore(QString filePath) : HistoryStore(std::move(filePath), Options{}) {}
+
+HistoryStore::HistoryStore(QString filePath, Options options)
+    : filePath_(std::move(filePath)), options_(std::move(options)),
       // Connections are named process-wide; the address is unique among living stores.
       connection_(
           QStringLiteral("posflash-history-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
@@ -86,7 +177,7 @@ Status HistoryStore::open() {
                 0,
                 QStringLiteral("%1: the SQLite driver of Qt SQL is not installed").arg(filePath_)};
         db.setDatabaseName(filePath_);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(options_.busyTimeoutMs));
     }
     const QString folder = QFileInfo(filePath_).absolutePath();
     if (!QDir().mkpath(folder))
@@ -94,19 +185,39 @@ Status HistoryStore::open() {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.isOpen() && !db.open())
         return sqlError(filePath_, db.lastError());
-    QSqlQuery create(db);
-    if (!create.exec(QString::fromLatin1(kCreateTable))) {
-        // A corrupt file fails here; the next write tries afresh.
-        const QSqlError error = create.lastError();
-        create.finish();
+    QSqlQuery q(db);
+    // IMMEDIATE: two processes that find an old file migrate it one after the other, the
+    // second finding it done.
+    Status migrated = run(q, QStringLiteral("BEGIN IMMEDIATE"));
+    int version = 0;
+    if (migrated)
+        migrated = run(q, QStringLiteral("PRAGMA user_version"));
+    if (migrated && q.next())
+        version = q.value(0).toInt();
+    // A newer file (a later release's) only has columns added: this build writes and reads
+    // its own.
+    for (int step = version == 0 ? 0 : version + 1;
+         migrated && step < static_cast<int>(std::size(kSteps)); ++step) {
+        migrated = kSteps[step](q);
+        if (migrated)
+            migrated = run(q, QStringLiteral("PRAGMA user_version = %1").arg(step));
+    }
+    if (migrated)
+        migrated = run(q, QStringLiteral("COMMIT"));
+    if (!migrated) {
+        // A corrupt or locked file fails here; the next write tries afresh.
+        q.exec(QStringLiteral("ROLLBACK"));
+        q.finish();
         db.close();
-        return sqlError(filePath_, error);
+        return Error{migrated.error().code,
+                     QStringLiteral("%1: %2").arg(filePath_, migrated.error().text),
+                     migrated.error().detail};
     }
     ready_ = true;
     return {};
 }
 
-Status HistoryStore::add(const HistoryRecord& r) {
+Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
     if (Status opened = open(); !opened)
         return opened;
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
@@ -115,33 +226,79 @@ Status HistoryStore::add(const HistoryRecord& r) {
     // busy timeout instead of failing half-way.
     if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return sqlError(filePath_, query.lastError());
-    query.prepare(QStringLiteral("INSERT INTO downloads (%1) VALUES "
-                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+    // OR IGNORE: a record of the journal may have been committed by a replay cut short.
+    query.prepare(QStringLiteral("INSERT OR IGNORE INTO downloads (%1) VALUES "
+                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                                 "?, ?)")
                       .arg(QString::fromLatin1(kColumns)));
-    const QVariantList values{timeText(r.startedAt),
-                              r.milliseconds,
-                              r.frontEnd,
-                              orNull(r.comNumber, 0),
-                              orNull(r.deviceNode),
-                              orNull(r.ip),
-                              orNull(r.mac),
-                              orNull(r.usbSerial),
-                              r.filePath,
-                              orNull(r.fileSize, -1),
-                              r.kind,
-                              orNull(r.crc16, -1),
-                              r.frames,
-                              r.retries,
-                              r.result,
-                              orNull(r.reason)};
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec() || !query.exec(QStringLiteral("COMMIT"))) {
+    bool ok = true;
+    for (const HistoryRecord& r : records) {
+        const QVariantList values{r.uuid,
+                                  notNull(timeText(r.startedAt)),
+                                  r.milliseconds,
+                                  notNull(r.frontEnd),
+                                  orNull(r.comNumber, 0),
+                                  orNull(r.deviceNode),
+                                  orNull(r.usbPath),
+                                  orNull(r.usbSerial),
+                                  orNull(r.ip),
+                                  orNull(r.mac),
+                                  pathValue(r.filePath),
+                                  orNull(r.fileSize, -1),
+                                  orNull(QString::fromLatin1(r.sha256.toHex())),
+                                  notNull(r.kind),
+                                  orNull(r.crc16, -1),
+                                  r.frames,
+                                  r.retries,
+                                  notNull(r.outcome),
+                                  orNull(r.cause),
+                                  orNull(r.reasonEn),
+                                  orNull(r.reasonZh),
+                                  orNull(r.legacyReason)};
+        for (int i = 0; i < values.size(); ++i)
+            query.bindValue(i, values[i]);
+        if (!(ok = query.exec()))
+            break;
+    }
+    if (!ok || !query.exec(QStringLiteral("COMMIT"))) {
         const QSqlError error = query.lastError();
         query.exec(QStringLiteral("ROLLBACK"));
         return sqlError(filePath_, error);
     }
     return {};
+}
+
+Status HistoryStore::replayJournal() {
+    return HistoryJournal(journalPath())
+        .replay(options_.replayBatchRows,
+                [this, committed = 0](const std::vector<HistoryRecord>& batch) mutable -> Status {
+                    if (Status done = insert(batch); !done)
+                        return done;
+                    committed += static_cast<int>(batch.size());
+                    if (options_.replayBatchCommitted)
+                        options_.replayBatchCommitted(committed);
+                    return {};
+                });
+}
+
+HistoryWrite HistoryStore::add(HistoryRecord record) {
+    if (record.uuid.isEmpty())
+        record.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    HistoryWrite write{HistoryWrite::Place::Database, record.uuid, {}};
+    // The journal's records are older: they go first. A replay that fails leaves them there
+    // for the next write.
+    Status stored = replayJournal();
+    if (stored)
+        stored = insert({record});
+    if (stored)
+        return write;
+    write.place = HistoryWrite::Place::Journal;
+    write.why = stored.error();
+    if (Status kept = HistoryJournal(journalPath()).append(record); !kept) {
+        write.place = HistoryWrite::Place::Nowhere;
+        write.why.text += QStringLiteral("; ") + kept.error().text;
+    }
+    return write;
 }
 
 Result<std::vector<HistoryRecord>> HistoryStore::recent(int limit) {
@@ -156,23 +313,36 @@ Result<std::vector<HistoryRecord>> HistoryStore::recent(int limit) {
         return sqlError(filePath_, query.lastError());
     std::vector<HistoryRecord> records;
     while (query.next()) {
+        const auto text = [&query](int i) { return query.value(i).toString(); };
+        const auto number = [&query](int i, qint64 absent) {
+            return query.value(i).isNull() ? absent : query.value(i).toLongLong();
+        };
         HistoryRecord r;
-        r.startedAt = QDateTime::fromString(query.value(0).toString(), Qt::ISODateWithMs);
-        r.milliseconds = query.value(1).toLongLong();
-        r.frontEnd = query.value(2).toString();
-        r.comNumber = query.value(3).isNull() ? 0 : query.value(3).toInt();
-        r.deviceNode = query.value(4).toString();
-        r.ip = query.value(5).toString();
-        r.mac = query.value(6).toString();
-        r.usbSerial = query.value(7).toString();
-        r.filePath = query.value(8).toString();
-        r.fileSize = query.value(9).isNull() ? -1 : query.value(9).toLongLong();
-        r.kind = query.value(10).toString();
-        r.crc16 = query.value(11).isNull() ? -1 : query.value(11).toInt();
-        r.frames = query.value(12).toInt();
-        r.retries = query.value(13).toInt();
-        r.result = query.value(14).toString();
-        r.reason = query.value(15).toString();
+        r.uuid = text(0);
+        r.startedAt = QDateTime::fromString(text(1), Qt::ISODateWithMs);
+        r.milliseconds = number(2, 0);
+        r.frontEnd = text(3);
+        r.comNumber = static_cast<int>(number(4, 0));
+        r.deviceNode = text(5);
+        r.usbPath = text(6);
+        r.usbSerial = text(7);
+        r.ip = text(8);
+        r.mac = text(9);
+        // A BLOB comes back as bytes, a TEXT as a string.
+        const QVariant path = query.value(10);
+        r.filePath =
+            path.typeId() == QMetaType::QByteArray ? path.toByteArray() : path.toString().toUtf8();
+        r.fileSize = number(11, -1);
+        r.sha256 = QByteArray::fromHex(text(12).toLatin1());
+        r.kind = text(13);
+        r.crc16 = static_cast<int>(number(14, -1));
+        r.frames = static_cast<int>(number(15, 0));
+        r.retries = static_cast<int>(number(16, 0));
+        r.outcome = text(17);
+        r.cause = text(18);
+        r.reasonEn = text(19);
+        r.reasonZh = text(20);
+        r.legacyReason = text(21);
         records.push_back(std::move(r));
     }
     return records;

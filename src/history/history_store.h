@@ -2,64 +2,113 @@
 
 #include "base/error.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace posflash {
 
 // One download as the history keeps it.
 struct HistoryRecord {
+    // Made when the record is first written (a later sync to the line's database goes by it).
+    QString uuid;
     QDateTime startedAt;
     qint64 milliseconds = 0;
     QString frontEnd; // "window" or "cli"
-    // The target: a COM number and its device node, or an IP and a MAC address.
+    // The target as given: a COM number and its device node, the USB bus path and serial
+    // number when known, or an IP and a MAC address.
     int comNumber = 0;
     QString deviceNode;
+    QString usbPath;
+    QString usbSerial;
     QString ip;
     QString mac;
-    QString usbSerial; // the printer's USB serial number, when known
-    QString filePath;
+    // The image: its absolute path as the bytes the file system knows (symbolic links resolved
+    // where the file exists), its length and SHA-256 (32 bytes) when it was read.
+    QByteArray filePath;
     qint64 fileSize = -1; // -1: the file was never read
-    QString kind;         // "program" or "font"
-    int crc16 = -1;       // -1: no start frame was built
+    QByteArray sha256;
+    QString kind;   // "program" or "font"
+    int crc16 = -1; // -1: no start frame was built
     int frames = 0;
     int retries = 0;
-    QString result; // "completed", "failed", "cancelled", "refused"
-    QString reason;
+    QString outcome; // "completed", "failed", "cancelled", "refused"
+    QString cause;   // the stable cause code ("printer-silent"); empty when completed
+    QString reasonEn;
+    QString reasonZh;
+    // A reason text of a file from before the cause had its own column, in the language that
+    // run used; empty in newer records.
+    QString legacyReason;
+};
+
+// Where a write landed.
+struct HistoryWrite {
+    enum class Place {
+        Database,
+        Journal, // kept beside the database until a later write or start adds it
+        Nowhere, // neither the database nor the journal could be written
+    };
+    Place place = Place::Database;
+    QString uuid;
+    // Place::Journal: why the database was not written; Place::Nowhere: the journal's trouble
+    // too.
+    Error why;
 };
 
 // The download history: an SQLite file that the window and the command-line tool of every
 // process append to. Each write is its own transaction and waits a while for a writer of
-// another process, so that both land. Any trouble with the file (locked too long, read-only,
-// full, corrupt) comes back as an Error, with SQLite's own message as its detail, for the
-// caller to warn about; it never throws.
+// another process, so that both land. A record the database does not take (locked too long,
+// read-only, full, corrupt) goes to a journal beside it (history.pending), which the next write
+// or start adds to the database exactly once: rows carry their UUID. Nothing here throws.
 // A store belongs to the thread that uses it: Qt SQL connections do not cross threads.
 class HistoryStore {
 public:
-    // How long a write waits for another process's write to end.
-    static constexpr int kBusyTimeoutMs = 5000;
+    // The schema this build writes (PRAGMA user_version).
+    static int schemaVersion();
+
+    struct Options {
+        // How long a write waits for another process's write to end.
+        int busyTimeoutMs = 5000;
+        // Journal rows added per transaction: a replay cut short keeps what it committed.
+        int replayBatchRows = 50;
+        // Told after each batch of a replay is committed, with the rows committed so far.
+        std::function<void(int)> replayBatchCommitted;
+    };
 
     // $XDG_DATA_HOME/posflash/history.db (usually ~/.local/share/posflash/history.db).
     static QString defaultPath();
+    // The journal of the history at filePath: the same path with ".pending" for ".db".
+    static QString journalPathOf(const QString& filePath);
 
     explicit HistoryStore(QString filePath = defaultPath());
+    HistoryStore(QString filePath, Options options);
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
-    Status add(const HistoryRecord& record);
+    // Writes the record (its UUID made when empty) to the database, else to the journal;
+    // the journal's records go first.
+    HistoryWrite add(HistoryRecord record);
+    // Adds the journal's records to the database and empties it. Nothing to do, or another
+    // process at it already, is success.
+    Status replayJournal();
     // The newest limit records (all when limit <= 0), newest first.
     Result<std::vector<HistoryRecord>> recent(int limit);
 
     const QString& filePath() const { return filePath_; }
+    QString journalPath() const { return journalPathOf(filePath_); }
 
 private:
-    // Opens the file and makes its table on first use; the file is not touched before that.
+    // Opens the file and brings its schema up to date on first use; the file is not touched
+    // before that.
     Status open();
+    Status insert(const std::vector<HistoryRecord>& records);
 
     QString filePath_;
+    Options options_;
     QString connection_;
     bool ready_ = false;
 };

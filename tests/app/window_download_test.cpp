@@ -90,12 +90,14 @@ TEST_F(WindowDownloadTest, EachDownloadIsRecordedWithItsPrinter) {
     clickDownload();
     clickDownload("btnDownloadFontFile"); // no font chosen: nothing runs
 
+    window->history().finish(); // written off the window's thread
     const auto read = HistoryStore(dataHome.filePath("posflash/history.db")).recent(0);
     ASSERT_TRUE(read.ok());
     const std::vector<HistoryRecord>& records = *read;
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].frontEnd, "window");
-    EXPECT_EQ(records[0].result, "completed");
+    EXPECT_EQ(records[0].outcome, "completed");
+    EXPECT_EQ(records[0].sha256.size(), 32);
     EXPECT_EQ(records[0].comNumber, 3);
     EXPECT_EQ(records[0].deviceNode, sim.link());
     EXPECT_EQ(records[0].usbSerial, "SIM");

@@ -2,6 +2,7 @@
 #include "cli_process.h"
 #include "support/pty_pair.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -222,7 +223,7 @@ TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
     // The history keeps each as it ended, newest first: a cancel as cancelled, not failed.
     QStringList history;
     for (const QJsonObject& row : jsonLines(run({"history", "--json"}).out))
-        history << row["result"].toString() + "/" + row["reason"].toString();
+        history << row["outcome"].toString() + "/" + row["cause"].toString();
     EXPECT_EQ(history.join(' '), "failed/stopped completed/ cancelled/cancelled");
 }
 
@@ -368,6 +369,11 @@ TEST_F(CliTest, AFileNameThatIsNotUtf8AndAClosedOutputPipeStillLoadTheVeryFile) 
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(receivedBy(sim), image);
+    // Recorded by the name given, not by the descriptor that stood in for it.
+    const auto rows = jsonLines(run({"history", "--json"}).out);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(QByteArray::fromBase64(rows[0]["path_base64"].toString().toLatin1()), rawName);
+    EXPECT_EQ(rows[0]["path"].toString(), dir.path() + "/f\\xFF\\xFEont.bin");
     ::unlink(rawName.constData()); // QDir cannot name it to remove it
 }
 
@@ -394,25 +400,43 @@ TEST_F(CliTest, HistoryRecordsEachDownloadWithItsDeviceAndCause) {
     EXPECT_EQ(run({"download", "--font", "--port", sim.link(), write("e.bin", {})}, 20000).exitCode,
               2);
     sim.stop();
+    // Refused before any port is touched, a name with control characters: recorded, and its
+    // line in the table stays one line.
+    EXPECT_EQ(runInBash(R"("$0" download --port COM3 "$1/gone$(printf '\n\001')x.bin")",
+                        {dir.path()}, 5000)
+                  .exitCode,
+              2);
+    const QString table = QString::fromUtf8(run({"history"}).out);
+    EXPECT_EQ(table.count('\n'), 5) << table.toStdString();
+    EXPECT_TRUE(table.contains("file-not-open") && table.contains("/gone\\n\\x01x.bin"))
+        << table.toStdString();
 
     const Finished history = run({"history", "--json"});
     EXPECT_EQ(history.exitCode, 0) << history.err.toStdString();
     const auto records = jsonLines(history.out);
-    ASSERT_EQ(records.size(), 3u) << history.out.toStdString();
-    EXPECT_EQ(records[0]["result"].toString(), "refused");
-    EXPECT_EQ(records[0]["reason"].toString(), "empty-image");
-    const int mine = records[1]["device"].toString() == sim.link() ? 1 : 2;
-    EXPECT_EQ(records[3 - mine]["device"].toString(), other.link());
-    const QJsonObject expected{{"result", "completed"},
-                               {"front_end", "cli"},
-                               {"kind", "font"},
-                               {"device", sim.link()},
-                               {"com", 7},
-                               {"file", font},
-                               {"size", 9},
-                               {"crc16", 0x31C3},
-                               {"frames", 1},
-                               {"reason", QJsonValue::Null}};
+    ASSERT_EQ(records.size(), 4u) << history.out.toStdString();
+    EXPECT_EQ(records[0]["com"].toInt(), 3);
+    EXPECT_EQ(records[1]["outcome"].toString(), "refused");
+    EXPECT_EQ(records[1]["cause"].toString(), "empty-image");
+    EXPECT_EQ(records[1]["reason_en"].toString(), "the file is empty");
+    EXPECT_FALSE(records[1]["reason_zh"].toString().isEmpty());
+    EXPECT_NE(records[1]["reason_zh"], records[1]["reason_en"]);
+    const int mine = records[2]["device"].toString() == sim.link() ? 2 : 3;
+    EXPECT_EQ(records[5 - mine]["device"].toString(), other.link());
+    EXPECT_NE(records[2]["uuid"], records[3]["uuid"]);
+    const QJsonObject expected{
+        {"outcome", "completed"},
+        {"front_end", "cli"},
+        {"kind", "font"},
+        {"device", sim.link()},
+        {"com", 7},
+        {"path", font},
+        {"size", 9},
+        {"sha256",
+         QString(QCryptographicHash::hash("123456789", QCryptographicHash::Sha256).toHex())},
+        {"crc16", 0x31C3},
+        {"frames", 1},
+        {"cause", QJsonValue::Null}};
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(records[mine][it.key()], it.value()) << it.key().toStdString();
     EXPECT_EQ(jsonLines(run({"history", "--json", "--limit", "1"}).out).size(), 1u);

@@ -1,11 +1,11 @@
 // posflash-cli downloading to several simulated printers at once, run as a process.
 #include "base/faces.h"
-#include "cli/cause_texts.h"
 #include "cli/colour.h"
 #include "cli/progress_estimate.h"
 #include "cli/redraw_pacer.h"
 #include "cli/text_width.h"
 #include "cli_process.h"
+#include "fleet/cause_texts.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -103,7 +103,7 @@ TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone
     // Each printer's download is one row of the history, with its own result.
     QMap<QString, QString> rows;
     for (const QJsonObject& row : jsonLines(runCli(dir_.path(), {"history", "--json"}).out))
-        rows[row["device"].toString()] += row["result"].toString();
+        rows[row["device"].toString()] += row["outcome"].toString();
     const QMap<QString, QString> expected = {{links[0], "completed"},
                                              {links[1], "completed"},
                                              {links[2], "failed"},

@@ -121,7 +121,7 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
     QStringList history;
     for (const QJsonObject& row : jsonLines(runCli(dir_.path(), {"history", "--json"}).out))
         history << row["ip"].toString() + "/" + row["mac"].toString() + " " +
-                       row["result"].toString();
+                       row["outcome"].toString();
     history.sort();
     EXPECT_EQ(history, QStringList({targets[0] + " completed", targets[2] + " failed",
                                     targets[1] + " completed"}));

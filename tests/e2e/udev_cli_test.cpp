@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -168,6 +169,14 @@ TEST_F(UdevCliTest, WatchUpdatesEachPrinterOnceAsItAppearsOnTheNamedPorts) {
     BusPrinter& noSerial = printer("1-1", "");
     BusPrinter& second = printer("1-2", "PRN0002");
     BusPrinter& elsewhere = printer("1-5", "PRN0005");
+    // The user's map gives the second printer's node COM4: its record must say so.
+    const QString map = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                        "/posflash/comports.ini";
+    QDir().mkpath(QFileInfo(map).path());
+    QFile mapFile(map);
+    ASSERT_TRUE(mapFile.open(QIODevice::WriteOnly));
+    mapFile.write("[ports]\nCOM4=" + QFile::encodeName(second.node()) + "\n");
+    mapFile.close();
     start({"download", "--font", "--json", "--watch", "--usb-path", "1-1", "--usb-path", "1-2",
            file_});
 
@@ -194,6 +203,23 @@ TEST_F(UdevCliTest, WatchUpdatesEachPrinterOnceAsItAppearsOnTheNamedPorts) {
     EXPECT_EQ(noSerial.received(), image_);
     EXPECT_EQ(second.received(), image_);
     EXPECT_TRUE(elsewhere.received().isEmpty());
+
+    // Each recorded with the COM number of the run's map and its USB place and serial.
+    QProcess history;
+    history.start(POSFLASH_CLI_PATH, {"history", "--json"});
+    ASSERT_TRUE(history.waitForFinished(10000));
+    QStringList rows;
+    for (const QByteArray& line : history.readAllStandardOutput().split('\n'))
+        if (const QJsonObject row = QJsonDocument::fromJson(line).object(); !row.isEmpty())
+            rows << row["device"].toString() + " " + row["usb_path"].toString() + " " +
+                        row["usb_serial"].toString() + " " + row["outcome"].toString() +
+                        (row["device"].toString() == second.node()
+                             ? " COM" + QString::number(row["com"].toInt())
+                             : QString());
+    rows.sort();
+    EXPECT_EQ(rows.join(" | ").toStdString(), (noSerial.node() + " 1-1  completed | " +
+                                               second.node() + " 1-2 PRN0002 completed COM4")
+                                                  .toStdString());
 }
 
 } // namespace

@@ -1,6 +1,10 @@
+#include "history/history_journal.h"
 #include "history/history_store.h"
 
 #include <QFile>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -10,6 +14,8 @@
 
 namespace posflash {
 namespace {
+
+using Place = HistoryWrite::Place;
 
 QDateTime at(int minute) {
     return QDateTime(QDate(2024, 5, 1), QTime(10, minute, 0, 250), Qt::UTC);
@@ -22,24 +28,34 @@ HistoryRecord serialRecord(int minute) {
     r.frontEnd = "cli";
     r.comNumber = 3;
     r.deviceNode = "/dev/ttyACM0";
+    r.usbPath = "1-1.2";
     r.usbSerial = "A1B2";
     r.filePath = "/tmp/fw.bin";
     r.fileSize = 1028;
+    r.sha256 = QByteArray(32, '\xAB');
     r.kind = "program";
     r.crc16 = 0xBEEF;
     r.frames = 3;
     r.retries = 2;
-    r.result = "completed";
+    r.outcome = "completed";
     return r;
 }
 
 // Every field in one line, so records compare whole and a difference shows where.
-QString fields(const HistoryRecord& r) {
+std::string fields(const HistoryRecord& r) {
     const auto n = [](qint64 v) { return QString::number(v); };
-    QStringList f{n(r.startedAt.toMSecsSinceEpoch()), n(r.milliseconds), r.frontEnd};
-    f << n(r.comNumber) << r.deviceNode << r.ip << r.mac << r.usbSerial << r.filePath;
-    f << n(r.fileSize) << r.kind << n(r.crc16) << n(r.frames) << n(r.retries) << r.result;
-    return (f << r.reason).join('|');
+    QStringList f{r.uuid, n(r.startedAt.toMSecsSinceEpoch()), n(r.milliseconds), r.frontEnd};
+    f << n(r.comNumber) << r.deviceNode << r.usbPath << r.usbSerial << r.ip << r.mac;
+    f << QString::fromLatin1(r.filePath.toHex()) << n(r.fileSize)
+      << QString::fromLatin1(r.sha256.toHex()) << r.kind << n(r.crc16) << n(r.frames)
+      << n(r.retries) << r.outcome << r.cause << r.reasonEn << r.reasonZh;
+    return (f << r.legacyReason).join('|').toStdString();
+}
+
+HistoryStore::Options quick() {
+    HistoryStore::Options options;
+    options.busyTimeoutMs = 200;
+    return options;
 }
 
 TEST(HistoryStoreTest, KeepsEveryFieldAndListsNewestFirst) {
@@ -47,24 +63,34 @@ TEST(HistoryStoreTest, KeepsEveryFieldAndListsNewestFirst) {
     HistoryStore store(dir.filePath("posflash/history.db")); // the folder is made on first write
 
     HistoryRecord network;
+    network.uuid = "6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10";
     network.startedAt = at(30);
     network.frontEnd = "window";
     network.ip = "192.168.1.100";
     network.mac = "00-11-22-AA-BB-CC";
-    network.filePath = "/tmp/font.bin";
+    network.filePath = QByteArray("/tmp/f\xFF\n.bin"); // no UTF-8: kept as its bytes
     network.kind = "font";
-    network.result = "failed";
-    network.reason = "Link failed";
+    network.outcome = "failed";
+    network.cause = "link-timeout";
+    network.reasonEn = "the boot loader did not answer within 5 s";
+    network.reasonZh = "引导程序在 5 秒内没有应答";
     // Stored out of time order: the list follows the start times.
-    ASSERT_TRUE(store.add(serialRecord(10)));
-    ASSERT_TRUE(store.add(network));
-    ASSERT_TRUE(store.add(serialRecord(20)));
+    HistoryRecord first = serialRecord(10);
+    HistoryRecord last = serialRecord(20);
+    for (HistoryRecord* r : {&first, &network, &last}) {
+        const HistoryWrite written = store.add(*r);
+        ASSERT_EQ(written.place, Place::Database) << written.why.text.toStdString();
+        if (r->uuid.isEmpty())
+            r->uuid = written.uuid; // made on writing
+        EXPECT_EQ(written.uuid, r->uuid);
+    }
+    EXPECT_NE(first.uuid, last.uuid);
 
     const auto records = store.recent(2);
     ASSERT_TRUE(records);
     ASSERT_EQ(records->size(), 2u);
     EXPECT_EQ(fields((*records)[0]), fields(network)); // no file size nor CRC-16 stays -1
-    EXPECT_EQ(fields((*records)[1]), fields(serialRecord(20)));
+    EXPECT_EQ(fields((*records)[1]), fields(last));
 
     // Another store on the same file (another process, later) sees them all.
     const auto all = HistoryStore(store.filePath()).recent(0);
@@ -81,7 +107,7 @@ TEST(HistoryStoreTest, TwoWritersAtOnceBothLand) {
     const auto writer = [&path](int firstMinute, int& failures) {
         HistoryStore store(path);
         for (int i = 0; i < kEach; ++i)
-            if (!store.add(serialRecord(firstMinute + i % 20)))
+            if (store.add(serialRecord(firstMinute + i % 20)).place != Place::Database)
                 ++failures;
     };
     int failuresA = 0;
@@ -97,31 +123,141 @@ TEST(HistoryStoreTest, TwoWritersAtOnceBothLand) {
     EXPECT_EQ(records->size(), 2u * kEach);
 }
 
-TEST(HistoryStoreTest, AnUnusableFileIsAFailureNotACrash) {
+// A database that does not take the record: the journal does, and the first write once the
+// database is back adds it, once.
+TEST(HistoryStoreTest, AnUnusableDatabaseKeepsTheRecordInTheJournalUntilItIsBack) {
     QTemporaryDir dir;
-    QFile corrupt(dir.filePath("corrupt.db"));
-    ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly));
-    corrupt.write(QByteArray(4096, 'x'));
-    corrupt.close();
-    HistoryStore store(corrupt.fileName());
-    const Status added = store.add(serialRecord(1));
-    ASSERT_FALSE(added);
-    EXPECT_TRUE(added.error().text.contains(corrupt.fileName()))
-        << added.error().text.toStdString();
-    EXPECT_FALSE(added.error().detail.isEmpty()); // SQLite's own words
-    EXPECT_FALSE(store.recent(0));
+    const QString corrupt = dir.filePath("corrupt.db");
+    const QString readOnly = dir.filePath("ro/history.db");
+    ASSERT_EQ(HistoryStore(readOnly).add(serialRecord(1)).place, Place::Database);
+    struct Case {
+        const char* name;
+        QString path;
+        std::function<void()> spoil, mend;
+    };
+    const std::vector<Case> cases{
+        {"corrupt", corrupt,
+         [&] {
+             QFile f(corrupt);
+             f.open(QIODevice::WriteOnly);
+             f.write(QByteArray(4096, 'x'));
+         },
+         [&] { QFile::remove(corrupt); }},
+        // Root may write anywhere.
+        {"read-only", readOnly,
+         [&] {
+             if (::geteuid() != 0)
+                 QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
+         },
+         [&] {
+             QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (QString(c.name) == "read-only" && ::geteuid() == 0)
+            continue;
+        c.spoil();
+        HistoryStore store(c.path, quick());
+        const HistoryWrite kept = store.add(serialRecord(2));
+        EXPECT_EQ(kept.place, Place::Journal);
+        EXPECT_TRUE(kept.why.text.contains(c.path)) << kept.why.text.toStdString();
+        EXPECT_FALSE(kept.why.detail.isEmpty()); // SQLite's own words
+        EXPECT_FALSE(store.recent(0));
+        EXPECT_GT(QFile(store.journalPath()).size(), 0);
 
-    // A folder that cannot be made: a plain file stands where it should be.
-    HistoryStore nowhere(dir.filePath("corrupt.db/posflash/history.db"));
-    EXPECT_FALSE(nowhere.add(serialRecord(1)));
-
-    // A history the user may not write to (root may write anywhere).
-    if (::geteuid() != 0) {
-        const QString readOnly = dir.filePath("ro/history.db");
-        ASSERT_TRUE(HistoryStore(readOnly).add(serialRecord(1)));
-        QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
-        EXPECT_FALSE(HistoryStore(readOnly).add(serialRecord(2)));
+        c.mend();
+        HistoryStore later(c.path);
+        ASSERT_EQ(later.add(serialRecord(3)).place, Place::Database);
+        EXPECT_EQ(later.add(serialRecord(4)).place, Place::Database);
+        const auto records = later.recent(0);
+        ASSERT_TRUE(records);
+        QStringList uuids;
+        for (const HistoryRecord& r : *records)
+            uuids << r.uuid;
+        EXPECT_EQ(uuids.count(kept.uuid), 1);
+        EXPECT_EQ(QFile(later.journalPath()).size(), 0);
     }
+
+    // Neither the database nor the journal: a plain file stands where the folder should be.
+    const HistoryWrite lost =
+        HistoryStore(dir.filePath("ro/history.db/x/history.db")).add(serialRecord(1));
+    EXPECT_EQ(lost.place, Place::Nowhere);
+    EXPECT_FALSE(lost.why.text.isEmpty());
+}
+
+// A file of the first releases: no user_version, the cause code in reason.
+TEST(HistoryStoreTest, MigratesAFileOfTheFirstSchema) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("history.db");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "first-schema");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(R"(CREATE TABLE IF NOT EXISTS downloads (
+    id INTEGER PRIMARY KEY, started_at TEXT NOT NULL, duration_ms INTEGER NOT NULL,
+    front_end TEXT NOT NULL, com_number INTEGER, device_node TEXT, ip TEXT, mac TEXT,
+    usb_serial TEXT, file_path TEXT NOT NULL, file_size INTEGER, kind TEXT NOT NULL,
+    crc16 INTEGER, frames INTEGER NOT NULL, retries INTEGER NOT NULL, result TEXT NOT NULL,
+    reason TEXT))"));
+        ASSERT_TRUE(q.exec("INSERT INTO downloads VALUES (1, '2024-05-01T10:01:00.000Z', 900, "
+                           "'cli', 3, '/dev/ttyACM0', NULL, NULL, 'A1', '/tmp/a.bin', 10, "
+                           "'program', 4660, 1, 0, 'failed', 'printer-silent')"));
+        ASSERT_TRUE(q.exec("INSERT INTO downloads VALUES (2, '2024-05-01T10:02:00.000Z', 800, "
+                           "'window', NULL, NULL, '10.0.0.2', '00-11-22-33-44-55', NULL, "
+                           "'/tmp/b.bin', NULL, 'font', NULL, 0, 0, 'failed', 'Link failed')"));
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("first-schema");
+
+    HistoryStore store(path);
+    ASSERT_EQ(store.add(serialRecord(3)).place, Place::Database);
+    const auto records = store.recent(0);
+    ASSERT_TRUE(records) << records.error().text.toStdString();
+    ASSERT_EQ(records->size(), 3u);
+    const HistoryRecord& b = (*records)[1];
+    const HistoryRecord& a = (*records)[2];
+    EXPECT_EQ(a.outcome + "|" + a.cause + "|" + a.legacyReason, "failed|printer-silent|");
+    EXPECT_EQ(b.outcome + "|" + b.cause + "|" + b.legacyReason, "failed||Link failed");
+    EXPECT_EQ(a.filePath + " " + b.filePath, "/tmp/a.bin /tmp/b.bin");
+    EXPECT_EQ(a.usbSerial, "A1");
+    EXPECT_EQ(a.crc16, 0x1234);
+    EXPECT_EQ(b.ip, "10.0.0.2");
+    const QSet<QString> uuids{a.uuid, b.uuid, (*records)[0].uuid};
+    EXPECT_EQ(uuids.size(), 3);
+    EXPECT_FALSE(uuids.contains(QString()));
+
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "migrated");
+    db.setDatabaseName(path);
+    ASSERT_TRUE(db.open());
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.exec("PRAGMA user_version") && q.next());
+    EXPECT_EQ(q.value(0).toInt(), HistoryStore::schemaVersion());
+    // The UUID is unique in the table.
+    EXPECT_FALSE(q.exec(QString("UPDATE downloads SET uuid = '%1'").arg(a.uuid)));
+    q.finish();
+    db.close();
+}
+
+TEST(HistoryStoreTest, AJournalLineCutOffByACrashIsSkipped) {
+    QTemporaryDir dir;
+    HistoryStore store(dir.filePath("history.db"));
+    HistoryRecord kept = serialRecord(1);
+    kept.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6b";
+    kept.filePath = QByteArray("/tmp/\x80\x81.bin");
+    ASSERT_TRUE(HistoryJournal(store.journalPath()).append(kept));
+    QFile journal(store.journalPath());
+    ASSERT_TRUE(journal.open(QIODevice::Append));
+    journal.write(HistoryJournal::lineOf(serialRecord(2)).left(40));
+    journal.write("\n{\"uuid\":\"a-line-of-nothing-else\"}\n"); // must not block the others
+    journal.close();
+    ASSERT_TRUE(store.replayJournal());
+    const auto records = store.recent(0);
+    ASSERT_TRUE(records);
+    ASSERT_EQ(records->size(), 2u);
+    EXPECT_EQ(fields((*records)[0]), fields(kept));
 }
 
 } // namespace

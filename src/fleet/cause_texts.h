@@ -8,8 +8,9 @@ namespace posflash {
 
 class Faces;
 
-// The command line's own words for what a download did and why, in the language asked. They
-// are not the window's: no text here exists in one language only.
+// Our own words for what a download did and why, in the language asked: the command line
+// prints them and the history keeps them in both languages. They are not the window's: no
+// text here exists in one language only.
 class CauseTexts {
 public:
     explicit CauseTexts(const Faces& faces) : faces_(faces) {}

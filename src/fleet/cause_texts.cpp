@@ -1,4 +1,4 @@
-#include "cli/cause_texts.h"
+#include "fleet/cause_texts.h"
 
 #include "base/faces.h"
 #include "protocol/reply_checker.h"

@@ -1,0 +1,49 @@
+// Another process on a test's history file:
+//   history_helper lock DB MS   holds the database's write lock (BEGIN EXCLUSIVE) for MS
+//                               milliseconds, saying "locked" once it has it;
+//   history_helper replay DB    adds the journal's records one per transaction, saying
+//                               "committed N" after each and going on at a line of standard
+//                               input (or its end), so a test can kill it half-way.
+#include "history/history_store.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimer>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+using namespace posflash;
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 4 && args[1] == "lock") {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE");
+        db.setDatabaseName(args[2]);
+        QSqlQuery q(db);
+        if (!db.open() || !q.exec("BEGIN EXCLUSIVE") || !q.exec("SELECT count(*) FROM downloads"))
+            return 1;
+        std::printf("locked\n");
+        std::fflush(stdout);
+        QTimer::singleShot(args[3].toInt(), &app, &QCoreApplication::quit);
+        app.exec();
+        return q.exec("COMMIT") ? 0 : 1;
+    }
+    if (args.size() >= 3 && args[1] == "replay") {
+        HistoryStore::Options options;
+        options.replayBatchRows = 1;
+        options.replayBatchCommitted = [](int committed) {
+            std::printf("committed %d\n", committed);
+            std::fflush(stdout);
+            std::string line;
+            std::getline(std::cin, line);
+        };
+        HistoryStore store(args[2], options);
+        return store.replayJournal() ? 0 : 1;
+    }
+    std::fprintf(stderr, "usage: history_helper lock DB MS | replay DB\n");
+    return 2;
+}
