@@ -1,0 +1,84 @@
+#pragma once
+
+#include "download/download_job.h"
+#include "download/download_observer.h"
+#include "download/download_result.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace posflash {
+
+class DownloadHistory;
+class Engine;
+
+// Who updates a unit, where, and the label scanned for it; every attempt's record carries them.
+struct UnitContext {
+    QString operatorName;
+    QString station; // the front end fills in the host name when the user gives none
+    QString label;   // empty when no label was scanned or given
+};
+
+// Whether a failure of this cause may pass at a second try: the printer was silent, refused a
+// frame, answered for another frame, or went away (retried only when it is back within the
+// job's link timeout). Never a refused image (bad trailer, too large, empty, not readable), a
+// cancel or a stop; nor what a second try at once meets again: a link timeout (the printer
+// already had the whole limit), a busy or missing port, a permission, an address or a port
+// 67/69 that cannot be bound, the firmware's TCP port not answering.
+bool IsRetryable(Cause cause);
+
+// A unit's end: its last attempt (whose outcome is the unit's), how many attempts were made,
+// and the UUID shared by the history rows of every attempt.
+struct UnitResult {
+    DownloadResult last;
+    int attempts = 0;
+    QString unitId;
+};
+
+// Whoever watches a unit hears every event of each attempt as a DownloadObserver (finished()
+// once per attempt), and these two besides.
+class UnitObserver : public DownloadObserver {
+public:
+    // The attempt that failed is over (its finished() came); attempt nextAttempt (from 2)
+    // begins next: at once, or, after a disconnect, once the printer is back.
+    virtual void retryingUnit(int nextAttempt, const DownloadResult& failed) {
+        (void)nextAttempt;
+        (void)failed;
+    }
+    // No attempt follows: the unit is done. Comes after the last attempt's finished().
+    virtual void unitFinished(const UnitResult& result) { (void)result; }
+};
+
+// One unit's update on one engine: a download, tried again up to retries more times while it
+// fails for a retryable cause. Every attempt is a row of the history (when given), with the
+// unit's UUID, its attempt number (from 1) and the context. A cancel or stop never lets another
+// attempt begin; during the wait for a printer that went away it ends the unit at once, with
+// the failed attempt as its last. Lives on the engine's thread; the observer may start the
+// next unit from unitFinished().
+class UnitRun {
+public:
+    UnitRun(Engine& engine, DownloadHistory* history, UnitObserver& observer);
+    ~UnitRun();
+    UnitRun(const UnitRun&) = delete;
+    UnitRun& operator=(const UnitRun&) = delete;
+
+    // Starts a new unit (a new UUID); ignored while one runs. bootFilePath as for
+    // Engine::download. A job refused at once ends the unit before this returns.
+    void start(const DownloadJob& job, const UnitContext& context, int retries,
+               const QString& bootFilePath = {});
+    // As Engine::cancel() and stop(), and no further attempt.
+    void cancel();
+    void stop();
+    bool isRunning() const;
+
+    // The running or last unit's UUID, and its attempt in progress or last (from 1).
+    QString unitId() const;
+    int attempt() const;
+
+private:
+    class Attempts;
+    std::unique_ptr<Attempts> attempts_;
+};
+
+} // namespace posflash
