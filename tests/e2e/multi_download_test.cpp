@@ -7,8 +7,12 @@
 #include "cli_process.h"
 #include "fleet/cause_texts.h"
 
+#include <QDate>
+#include <QJsonArray>
 #include <QMap>
 #include <QRegularExpression>
+#include <QSet>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -178,6 +182,158 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     EXPECT_EQ(stopped.count(QRegularExpression(" cancelled +[0-9.]+")), 2) << stopped.toStdString();
     EXPECT_LT(slow1.stop()["data_frames"].toInt(), 60);
     EXPECT_LT(slow2.stop()["data_frames"].toInt(), 60);
+}
+
+// Rows of a CSV text as a CSV reader (python3's) reads them: a header row, then the records.
+std::vector<QStringList> csvRows(const QByteArray& csv) {
+    QProcess python;
+    python.start("python3", {"-c", "import csv, json, sys\n"
+                                   "print(json.dumps(list(csv.reader(sys.stdin, strict=True))))"});
+    python.write(csv);
+    python.closeWriteChannel();
+    EXPECT_TRUE(python.waitForFinished(30000));
+    std::vector<QStringList> rows;
+    for (const QJsonValue row : QJsonDocument::fromJson(python.readAllStandardOutput()).array())
+        rows.push_back(row.toVariant().toStringList());
+    return rows;
+}
+
+// A unit that fails once passes at its retry, one that keeps failing ends after retries + 1
+// attempts, an image the printer cannot take is never tried again; every attempt is a row with
+// the unit's UUID, its number, the operator, station and label, and the history finds them.
+TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
+    image_ = fontBytes(30 * 1024);
+    // A name a CSV reader must give back whole.
+    const QString font = dir_.filePath("font, \"A\"\nline.bin");
+    {
+        QFile f(font);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(image_);
+    }
+    PrinterSimProcess& flaky = printer({"--refuse", "2:5:3", "--faulty-sessions", "1"});
+    PrinterSimProcess& broken = printer({"--refuse", "2:6:3"});
+    PrinterSimProcess& good = printer();
+    const QStringList links = {flaky.link(), broken.link(), good.link()};
+    const Finished r =
+        runCli(dir_.path(), {"download", "--font",    "--json", "--retries", "1",      "--operator",
+                             "Ann",      "--station", "line-3", "--label",   "L-1",    "--label",
+                             "L-2",      "--label",   "L-3",    "--port",    links[0], "--port",
+                             links[1],   "--port",    links[2], font},
+               30000);
+    ASSERT_FALSE(r.crashed) << r.err.toStdString();
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    QMap<QString, QString> ends; // target: result/cause/attempts, retry_unit events first
+    for (const QJsonObject& o : jsonLines(r.out)) {
+        if (o["event"] == "retry_unit")
+            ends[o["target"].toString()] += QStringLiteral("retry %1 after %2; ")
+                                                .arg(o["attempt"].toInt())
+                                                .arg(o["cause"].toString());
+        if (o["event"] == "done")
+            ends[o["target"].toString()] += QStringLiteral("%1/%2/%3")
+                                                .arg(o["result"].toString(), o["cause"].toString())
+                                                .arg(o["attempts"].toInt());
+    }
+    EXPECT_EQ(ends[links[0]], "retry 2 after printer-refused; completed/none/2");
+    EXPECT_EQ(ends[links[1]], "retry 2 after printer-refused; failed/printer-refused/2");
+    EXPECT_EQ(ends[links[2]], "completed/none/1");
+    EXPECT_EQ(receivedBy(flaky), image_);
+
+    // One printer: the same retry, said in words, and the exit code of the last attempt.
+    PrinterSimProcess& flaky2 = printer({"--drop", "1:3", "--faulty-sessions", "1"});
+    const Finished one = runCli(dir_.path(),
+                                {"download", "--font", "--retries", "2", "--operator", "Bo",
+                                 "--label", "L-4", "--port", flaky2.link(), font},
+                                30000);
+    EXPECT_EQ(one.exitCode, 0) << one.err.toStdString();
+    EXPECT_TRUE(one.out.contains("retrying the update, attempt 2, after printer-silent"))
+        << one.out.toStdString();
+    EXPECT_FALSE(one.out.contains("the update, attempt 3")) << one.out.toStdString();
+
+    // An image the printer cannot take is refused once, whatever the retries.
+    QFile empty(dir_.filePath("empty.bin"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    const Finished refused =
+        runCli(dir_.path(), {"download", "--font", "--json", "--retries", "3", "--label", "L-5",
+                             "--port", good.link(), empty.fileName()});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_FALSE(refused.out.contains("retry_unit")) << refused.out.toStdString();
+
+    // Every attempt is a row: the unit's attempts share its UUID and count from 1.
+    const auto rows = jsonLines(runCli(dir_.path(), {"history", "--json"}).out);
+    QMap<QString, QStringList> byLabel; // label: "attempt outcome" oldest first
+    QMap<QString, QSet<QString>> units;
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        const QString label = (*row)["label"].toString();
+        byLabel[label] << QStringLiteral("%1 %2")
+                              .arg((*row)["attempt"].toInt())
+                              .arg((*row)["outcome"].toString());
+        units[label] << (*row)["unit"].toString();
+        EXPECT_EQ((*row)["station"].toString(), label == "L-1" || label == "L-2" || label == "L-3"
+                                                    ? "line-3"
+                                                    : QSysInfo::machineHostName());
+    }
+    const QMap<QString, QStringList> expected = {{"L-1", {"1 failed", "2 completed"}},
+                                                 {"L-2", {"1 failed", "2 failed"}},
+                                                 {"L-3", {"1 completed"}},
+                                                 {"L-4", {"1 failed", "2 completed"}},
+                                                 {"L-5", {"1 refused"}}};
+    EXPECT_EQ(byLabel, expected);
+    for (const QString& label : expected.keys())
+        EXPECT_EQ(units[label].size(), 1) << label.toStdString();
+    EXPECT_NE(units["L-1"], units["L-2"]);
+
+    // The filters, alone and together; a date alone as --until takes in that whole day.
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
+    const struct {
+        QStringList filter;
+        int rows;
+    } filters[] = {
+        {{"--label", "L-1"}, 2},
+        {{"--operator", "Ann", "--outcome", "failed"}, 3},
+        {{"--operator", "Bo"}, 2},
+        {{"--station", "line-3", "--outcome", "completed"}, 2},
+        {{"--station", "nowhere"}, 0},
+        {{"--since", today, "--until", today}, 8},
+        {{"--since", tomorrow}, 0},
+        {{"--until", today + "T00:00"}, 0},
+        {{"--since", today + " 00:00:00", "--limit", "3"}, 3},
+    };
+    for (const auto& f : filters) {
+        const Finished listed = runCli(dir_.path(), QStringList{"history", "--json"} + f.filter);
+        EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+        EXPECT_EQ(jsonLines(listed.out).size(), static_cast<std::size_t>(f.rows))
+            << f.filter.join(' ').toStdString();
+    }
+    for (const QStringList& bad :
+         {QStringList{"--since", "yesterday"}, QStringList{"--outcome", "passed"},
+          QStringList{"--format", "xml"}, QStringList{"--format", "csv", "--json"}}) {
+        const Finished refusedFilter = runCli(dir_.path(), QStringList{"history"} + bad);
+        EXPECT_EQ(refusedFilter.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(refusedFilter.err.contains(bad[0])) << refusedFilter.err.toStdString();
+    }
+
+    // CSV: the JSON fields as columns, read back by a CSV reader as they were.
+    const auto csv = csvRows(runCli(dir_.path(), {"history", "--format", "csv"}).out);
+    ASSERT_EQ(csv.size(), rows.size() + 1);
+    const QStringList header = csv[0];
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const QJsonObject& json = rows[i];
+        ASSERT_EQ(csv[i + 1].size(), header.size());
+        EXPECT_EQ(json.size(), header.size() - 1) << "every field but path_base64";
+        for (int c = 0; c < header.size(); ++c) {
+            if (header[c] == "path")
+                continue; // JSON escapes a line break; CSV needs not (below)
+            const QJsonValue v = json[header[c]];
+            const QString asText =
+                v.isDouble() ? QString::number(v.toDouble(), 'g', 15) : v.toString(); // null: empty
+            EXPECT_EQ(csv[i + 1][c], asText) << header[c].toStdString();
+        }
+    }
+    const auto pathColumn = header.indexOf("path");
+    EXPECT_EQ(csv[1][pathColumn], QFileInfo(empty.fileName()).canonicalFilePath());
+    EXPECT_EQ(csv.back()[pathColumn], QFileInfo(font).canonicalFilePath());
 }
 
 TEST(ProgressEstimateTest, TimeLeftFollowsTheRecentRateSoAStallRaisesIt) {

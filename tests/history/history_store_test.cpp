@@ -38,6 +38,11 @@ HistoryRecord serialRecord(int minute) {
     r.frames = 3;
     r.retries = 2;
     r.outcome = "completed";
+    r.operatorName = "Ann";
+    r.station = "line-3";
+    r.label = "SN-0042, \"A\"";
+    r.unit = "3d0f7a52-8d9c-4f60-9d0e-2b7c1a4e5f60";
+    r.attempt = 2;
     return r;
 }
 
@@ -49,7 +54,8 @@ std::string fields(const HistoryRecord& r) {
     f << QString::fromLatin1(r.filePath.toHex()) << n(r.fileSize)
       << QString::fromLatin1(r.sha256.toHex()) << r.kind << n(r.crc16) << n(r.frames)
       << n(r.retries) << r.outcome << r.cause << r.reasonEn << r.reasonZh;
-    return (f << r.legacyReason).join('|').toStdString();
+    f << r.legacyReason << r.operatorName << r.station << r.label << r.unit << n(r.attempt);
+    return f.join('|').toStdString();
 }
 
 HistoryStore::Options quick() {
@@ -225,6 +231,11 @@ TEST(HistoryStoreTest, MigratesAFileOfTheFirstSchema) {
     EXPECT_EQ(a.usbSerial, "A1");
     EXPECT_EQ(a.crc16, 0x1234);
     EXPECT_EQ(b.ip, "10.0.0.2");
+    // The rows from before units have none; the new one keeps its own.
+    EXPECT_EQ(a.unit + a.operatorName + a.station + a.label + QString::number(a.attempt), "0");
+    HistoryRecord added = serialRecord(3);
+    added.uuid = (*records)[0].uuid;
+    EXPECT_EQ(fields((*records)[0]), fields(added));
     const QSet<QString> uuids{a.uuid, b.uuid, (*records)[0].uuid};
     EXPECT_EQ(uuids.size(), 3);
     EXPECT_FALSE(uuids.contains(QString()));
@@ -239,6 +250,56 @@ TEST(HistoryStoreTest, MigratesAFileOfTheFirstSchema) {
     EXPECT_FALSE(q.exec(QString("UPDATE downloads SET uuid = '%1'").arg(a.uuid)));
     q.finish();
     db.close();
+}
+
+TEST(HistoryStoreTest, FindsByOperatorStationLabelOutcomeAndStartTime) {
+    QTemporaryDir dir;
+    HistoryStore store(dir.filePath("history.db"));
+    for (int minute = 0; minute < 4; ++minute) {
+        HistoryRecord r = serialRecord(minute);
+        r.operatorName = minute < 2 ? "Ann" : "Bo";
+        r.station = minute % 2 ? "line-1" : "line-2";
+        r.label = QStringLiteral("L-%1").arg(minute);
+        r.outcome = minute == 3 ? "failed" : "completed";
+        ASSERT_EQ(store.add(r).place, Place::Database);
+    }
+    const auto filter = [](auto set) {
+        HistoryFilter f;
+        set(f);
+        return f;
+    };
+    const struct {
+        const char* what;
+        HistoryFilter filter;
+        QStringList labels; // newest first
+    } cases[] = {
+        {"all", {}, {"L-3", "L-2", "L-1", "L-0"}},
+        {"operator", filter([](HistoryFilter& f) { f.operatorName = "Ann"; }), {"L-1", "L-0"}},
+        {"station and operator",
+         filter([](HistoryFilter& f) { f.station = "line-1", f.operatorName = "Bo"; }),
+         {"L-3"}},
+        {"label", filter([](HistoryFilter& f) { f.label = "L-2"; }), {"L-2"}},
+        {"outcome", filter([](HistoryFilter& f) { f.outcome = "failed"; }), {"L-3"}},
+        // From since on, before until: a record at the bound's instant is in the first only.
+        {"range",
+         filter([](HistoryFilter& f) { f.since = at(1), f.until = at(3); }),
+         {"L-2", "L-1"}},
+        {"range in another zone",
+         filter([](HistoryFilter& f) { f.since = at(2).toOffsetFromUtc(-5 * 3600); }),
+         {"L-3", "L-2"}},
+        {"limit after the filter",
+         filter([](HistoryFilter& f) { f.outcome = "completed", f.limit = 2; }),
+         {"L-2", "L-1"}},
+        {"nothing", filter([](HistoryFilter& f) { f.label = "L-9"; }), {}},
+    };
+    for (const auto& c : cases) {
+        const auto found = store.find(c.filter);
+        ASSERT_TRUE(found) << c.what;
+        QStringList labels;
+        for (const HistoryRecord& r : *found)
+            labels << r.label;
+        EXPECT_EQ(labels, c.labels) << c.what;
+    }
 }
 
 TEST(HistoryStoreTest, AJournalLineCutOffByACrashIsSkipped) {
