@@ -364,7 +364,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
             targets[i].unitLabel = units->labels[static_cast<qsizetype>(i)];
     }
     std::optional<int> linkTimeoutMs;
-    if (targets.size() > 1 || args.isSet("all") || watch) {
+    if (targets.size() > 1 || args.isSet("all") || watch || args.isSet("link-timeout")) {
         bool ok = false;
         const int seconds = args.value("link-timeout").toInt(&ok);
         if (!ok || seconds < 1 || seconds > 86400)

@@ -336,6 +336,34 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
     EXPECT_EQ(csv.back()[pathColumn], QFileInfo(font).canonicalFilePath());
 }
 
+// A printer that went away mid-download and is back within the link timeout is tried again
+// once its node is there: the wait follows the folder, not a clock.
+TEST_F(MultiDownloadTest, ADisconnectedPrinterBackWithinTheLinkTimeoutIsTriedAgain) {
+    const QString font = fontFile(30 * 1024);
+    QTemporaryDir place;
+    PrinterSimProcess first(place);
+    ASSERT_TRUE(first.start({"--disconnect-after", "3"}));
+    QProcess cli;
+    isolate(cli, dir_.path());
+    cli.start(POSFLASH_CLI_PATH, {"download", "--font", "--json", "--retries", "1",
+                                  "--link-timeout", "20", "--port", first.link(), font});
+    QByteArray out;
+    while (!out.contains("retry_unit") && cli.waitForReadyRead(10000))
+        out += cli.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("retry_unit")) << out.data();
+    EXPECT_EQ(jsonLines(out).back()["cause"], "disconnected") << out.data();
+    ASSERT_TRUE(first.waitForExit(5000));
+    PrinterSimProcess again(place); // the same link, a new pseudo-terminal behind it
+    ASSERT_TRUE(again.start());
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    out += cli.readAllStandardOutput();
+    EXPECT_EQ(cli.exitCode(), 0) << out.data();
+    const auto events = jsonLines(out);
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events[events.size() - 2]["attempts"], 2) << out.data();
+    EXPECT_EQ(receivedBy(again), image_);
+}
+
 TEST(ProgressEstimateTest, TimeLeftFollowsTheRecentRateSoAStallRaisesIt) {
     // Frames of 1 KiB, 10 a second for 6 s: 60 of 100 through.
     ProgressEstimate e;
