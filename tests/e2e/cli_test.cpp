@@ -118,12 +118,14 @@ TEST_F(CliTest, HelpGivesEachCommandsSynopsisAndEveryOptionTheManPageListsToo) {
     } cases[] = {
         {"download",
          {"--port", "--net", "--ip", "--mac", "--all", "--watch", "--inboot", "--usb-path",
-          "--serial-prefix", "--font", "--via-app", "--link-timeout", "--json", "--color",
-          "--lang"}},
+          "--serial-prefix", "--font", "--via-app", "--link-timeout", "--json", "--color", "--lang",
+          "--retries", "--operator", "--station", "--label"}},
         {"inboot", {"--port", "--net", "--ip", "--lang"}},
         {"list", {"--json"}},
         {"check", {"--font", "--json", "--lang"}},
-        {"history", {"--json", "--limit"}},
+        {"history",
+         {"--json", "--format", "--limit", "--operator", "--station", "--label", "--outcome",
+          "--since", "--until"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
