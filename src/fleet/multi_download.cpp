@@ -127,7 +127,10 @@ MultiDownload::MultiDownload(std::vector<MultiTarget> targets, MultiSettings set
                              ComPortMap& comPorts, const UsbInventory& inventory,
                              MultiEventSink& sink, DownloadHistory* history)
     : targets_(std::move(targets)), settings_(std::move(settings)), comPorts_(comPorts),
-      inventory_(inventory), sink_(sink), history_(history) {}
+      inventory_(inventory), sink_(sink), history_(history) {
+    launcher_.setSingleShot(true);
+    QObject::connect(&launcher_, &QTimer::timeout, [this] { launchNext(); });
+}
 
 MultiDownload::~MultiDownload() {
     // The engines end what still runs, at once, before their observers go.
@@ -228,8 +231,21 @@ void MultiDownload::start(std::function<void(int)> ended) {
         return;
     }
     started_ = false; // refusals at once must not end the run before every target began
-    for (std::size_t i = 0; i < targets_.size(); ++i)
-        launch(i);
+    launchNext();
+}
+
+void MultiDownload::launchNext() {
+    if (stops_ > 0) {
+        // Stopped while printers were still to begin: they stay cancelled, untouched.
+        done_ += static_cast<int>(targets_.size() - launched_);
+        launched_ = targets_.size();
+    }
+    if (launched_ < targets_.size())
+        launch(launched_++);
+    if (launched_ < targets_.size()) {
+        launcher_.start(0);
+        return;
+    }
     started_ = true;
     endIfDone();
 }
@@ -240,7 +256,8 @@ void MultiDownload::addTarget(const MultiTarget& target) {
     targets_.push_back(target);
     results_.push_back(Outcome::Cancelled);
     sink_.targetAdded(target);
-    launch(targets_.size() - 1);
+    if (!launcher_.isActive())
+        launchNext();
 }
 
 void MultiDownload::stop() {
