@@ -141,26 +141,27 @@ QString checkHelp() {
 
 QString historyHelp() {
     return QString::fromLatin1(kHistorySynopsis) +
-           QStringLiteral("\n"
-                          "Lists the recorded downloads, newest first.\n"
-                          "\n"
-                          "options:\n"
-                          "  --format FORMAT      table (the default), json (one JSON object\n"
-                          "                       per download, docs/history.schema.json) or\n"
-                          "                       csv (the same fields, a header row, RFC 4180\n"
-                          "                       quoting)\n"
-                          "  --json               the same as --format json\n"
-                          "  --limit N            the newest N downloads only\n"
-                          "\n"
-                          "filters (all that are given must hold):\n"
-                          "  --operator NAME      downloads run by NAME\n"
-                          "  --station NAME       downloads run on the station NAME\n"
-                          "  --label L            downloads of the unit labelled L\n"
-                          "  --outcome OUTCOME    completed, failed, cancelled or refused\n"
-                          "  --since TIME         started at TIME or later: a local date\n"
-                          "                       (2026-03-31) or date and time (2026-03-31T14:30)\n"
-                          "  --until TIME         started before TIME; a date alone includes\n"
-                          "                       that day\n") +
+           QStringLiteral(
+               "\n"
+               "Lists the recorded downloads, newest first.\n"
+               "\n"
+               "options:\n"
+               "  --format FORMAT      table (the default), json (one JSON object\n"
+               "                       per download, docs/history.schema.json) or\n"
+               "                       csv (the same fields, a header row, RFC 4180\n"
+               "                       quoting)\n"
+               "  --json               the same as --format json\n"
+               "  --limit N            the newest N downloads only\n"
+               "\n"
+               "filters (all that are given must hold):\n"
+               "  --operator NAME      downloads run by NAME\n"
+               "  --station NAME       downloads run on the station NAME\n"
+               "  --label L            downloads of the unit labelled L\n"
+               "  --outcome OUTCOME    completed, failed, cancelled or refused\n"
+               "  --since TIME         started at TIME or later: a local date\n"
+               "                       (2026-03-31) or date and time (2026-03-31T14:30)\n"
+               "  --until TIME         started before TIME; a date alone includes\n"
+               "                       that day\n") +
            QString::fromLatin1(kHelp);
 }
 
