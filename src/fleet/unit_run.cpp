@@ -54,12 +54,14 @@ public:
         if (!running_)
             return;
         ended_ = true;
+        // Asked from the observer inside finished(), finished() itself ends the unit; asked
+        // while waiting between attempts, it ends here.
         if (inAttempt_) {
             if (stop)
                 engine_.stop();
             else
                 engine_.cancel();
-        } else {
+        } else if (!deciding_) {
             endUnit();
         }
     }
@@ -93,14 +95,14 @@ public:
         last_ = result;
         if (history_)
             history_->record(result, stamp_);
-        observer_.finished(result); // may cancel: ended_ is set then
-        if (ended_ || result.outcome != Outcome::Failed || !IsRetryable(result.cause) ||
-            stamp_.attempt > retries_) {
-            endUnit();
-            return;
-        }
-        observer_.retryingUnit(stamp_.attempt + 1, result);
-        if (ended_) {
+        deciding_ = true; // a cancel or stop from the observer only marks the unit ended
+        observer_.finished(result);
+        const bool retry = !ended_ && result.outcome == Outcome::Failed &&
+                           IsRetryable(result.cause) && stamp_.attempt <= retries_;
+        if (retry)
+            observer_.retryingUnit(stamp_.attempt + 1, result);
+        deciding_ = false;
+        if (!retry || ended_) {
             endUnit();
             return;
         }
@@ -167,6 +169,7 @@ private:
     bool running_ = false;
     bool ended_ = false;     // cancelled or stopped: no further attempt
     bool inAttempt_ = false; // the engine runs an attempt of this unit
+    bool deciding_ = false;  // in finished(), telling the observer
     QTimer next_;
     QTimer deadline_;
     std::unique_ptr<QFileSystemWatcher> watcher_;

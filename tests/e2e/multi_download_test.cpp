@@ -5,9 +5,15 @@
 #include "cli/redraw_pacer.h"
 #include "cli/text_width.h"
 #include "cli_process.h"
+#include "engine/engine.h"
 #include "fleet/cause_texts.h"
+#include "fleet/download_record.h"
+#include "fleet/unit_run.h"
+#include "ports/com_port_map.h"
+#include "support/fake_usb_inventory.h"
 
 #include <QDate>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QMap>
 #include <QRegularExpression>
@@ -15,6 +21,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -362,6 +369,53 @@ TEST_F(MultiDownloadTest, ADisconnectedPrinterBackWithinTheLinkTimeoutIsTriedAga
     ASSERT_GE(events.size(), 2u);
     EXPECT_EQ(events[events.size() - 2]["attempts"], 2) << out.data();
     EXPECT_EQ(receivedBy(again), image_);
+}
+
+// A unit at its own API: a cancel as the next attempt is announced (a window closed then)
+// ends the unit there, once, with no further attempt; the attempt that ran is its row.
+TEST_F(MultiDownloadTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
+    const QString font = fontFile(8 * 1024);
+    PrinterSimProcess& refusing = printer({"--refuse", "1:5:3"});
+    ComPortMap comPorts;
+    const FakeUsbInventory usb;
+    Engine engine(comPorts, usb);
+    const QString historyPath = dir_.filePath("unit.db");
+    DownloadHistory history("cli", historyPath);
+    QEventLoop loop;
+    struct Observer : UnitObserver {
+        UnitRun* unit = nullptr;
+        QEventLoop* loop = nullptr;
+        int starts = 0;
+        std::vector<UnitResult> ends;
+        void started() override { ++starts; }
+        void retryingUnit(int, const DownloadResult&) override { unit->cancel(); }
+        void unitFinished(const UnitResult& result) override {
+            ends.push_back(result);
+            QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
+        }
+    } observer;
+    UnitRun unit(engine, &history, observer);
+    observer.unit = &unit;
+    observer.loop = &loop;
+    DownloadJob job;
+    job.target.devicePath = refusing.link();
+    job.imagePath = font;
+    job.kind = ImageKind::Font;
+    unit.start(job, {"Ann", "line-3", "L-9"}, 3);
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit); // a deadline, should the end not come
+    loop.exec();
+    ASSERT_EQ(observer.ends.size(), 1u);
+    EXPECT_EQ(observer.ends[0].attempts, 1);
+    EXPECT_EQ(observer.ends[0].last.cause, Cause::PrinterRefused);
+    EXPECT_EQ(observer.starts, 1);
+    EXPECT_FALSE(unit.isRunning());
+    history.finish();
+    const auto rows = HistoryStore(historyPath).recent(0);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 1u);
+    EXPECT_EQ((*rows)[0].unit, observer.ends[0].unitId);
+    EXPECT_EQ((*rows)[0].attempt, 1);
+    EXPECT_EQ((*rows)[0].operatorName + " " + (*rows)[0].label, "Ann L-9");
 }
 
 TEST(ProgressEstimateTest, TimeLeftFollowsTheRecentRateSoAStallRaisesIt) {
