@@ -27,12 +27,23 @@ bool IsRetryable(Cause cause) {
 class UnitRun::Attempts : public DownloadObserver {
 public:
     Attempts(Engine& engine, DownloadHistory* history, UnitObserver& observer)
-        : engine_(engine), history_(history), observer_(observer) {
+        : engine_(engine), history_(history), observer_(&observer) {
         next_.setSingleShot(true);
         deadline_.setSingleShot(true);
         QObject::connect(&next_, &QTimer::timeout, [this] { attempt(); });
         QObject::connect(&deadline_, &QTimer::timeout, [this] { endUnit(); });
     }
+
+    // An attempt still running ends at once, its row recorded, its observer no longer told.
+    ~Attempts() override {
+        if (!inAttempt_)
+            return;
+        observer_ = &quiet_;
+        ended_ = true;
+        engine_.stop();
+    }
+    Attempts(const Attempts&) = delete;
+    Attempts& operator=(const Attempts&) = delete;
 
     void start(const DownloadJob& job, const UnitContext& context, int retries,
                const QString& bootFilePath) {
@@ -70,25 +81,25 @@ public:
     const QString& unitId() const { return stamp_.unit; }
     int attemptNumber() const { return stamp_.attempt; }
 
-    void started() override { observer_.started(); }
-    void linking() override { observer_.linking(); }
-    void stepChanged(short step) override { observer_.stepChanged(step); }
-    void enteringBootLoader() override { observer_.enteringBootLoader(); }
+    void started() override { observer_->started(); }
+    void linking() override { observer_->linking(); }
+    void stepChanged(short step) override { observer_->stepChanged(step); }
+    void enteringBootLoader() override { observer_->enteringBootLoader(); }
     void linkFromOtherAddress(const QString& sender, const QString& printer) override {
-        observer_.linkFromOtherAddress(sender, printer);
+        observer_->linkFromOtherAddress(sender, printer);
     }
     void answeredWithoutGreeting(const QString& requester, const QString& printer) override {
-        observer_.answeredWithoutGreeting(requester, printer);
+        observer_->answeredWithoutGreeting(requester, printer);
     }
-    void linked() override { observer_.linked(); }
-    void framesKnown(int total) override { observer_.framesKnown(total); }
-    void dataFrame(int index, int total) override { observer_.dataFrame(index, total); }
-    void retrying(const RetryEvent& retry) override { observer_.retrying(retry); }
-    void progress(int accepted, int total) override { observer_.progress(accepted, total); }
-    void closing() override { observer_.closing(); }
-    void serialSent(const Status& status) override { observer_.serialSent(status); }
-    void serialLineError(const Error& error) override { observer_.serialLineError(error); }
-    void transferEnded(const DownloadResult& result) override { observer_.transferEnded(result); }
+    void linked() override { observer_->linked(); }
+    void framesKnown(int total) override { observer_->framesKnown(total); }
+    void dataFrame(int index, int total) override { observer_->dataFrame(index, total); }
+    void retrying(const RetryEvent& retry) override { observer_->retrying(retry); }
+    void progress(int accepted, int total) override { observer_->progress(accepted, total); }
+    void closing() override { observer_->closing(); }
+    void serialSent(const Status& status) override { observer_->serialSent(status); }
+    void serialLineError(const Error& error) override { observer_->serialLineError(error); }
+    void transferEnded(const DownloadResult& result) override { observer_->transferEnded(result); }
 
     void finished(const DownloadResult& result) override {
         inAttempt_ = false;
@@ -96,11 +107,11 @@ public:
         if (history_)
             history_->record(result, stamp_);
         deciding_ = true; // a cancel or stop from the observer only marks the unit ended
-        observer_.finished(result);
+        observer_->finished(result);
         const bool retry = !ended_ && result.outcome == Outcome::Failed &&
                            IsRetryable(result.cause) && stamp_.attempt <= retries_;
         if (retry)
-            observer_.retryingUnit(stamp_.attempt + 1, result);
+            observer_->retryingUnit(stamp_.attempt + 1, result);
         deciding_ = false;
         if (!retry || ended_) {
             endUnit();
@@ -155,12 +166,13 @@ private:
             watcher_.release()->deleteLater();
         running_ = false;
         // Last: the observer may start the next unit, or let this run go.
-        observer_.unitFinished({last_, stamp_.attempt, stamp_.unit});
+        observer_->unitFinished({last_, stamp_.attempt, stamp_.unit});
     }
 
     Engine& engine_;
     DownloadHistory* history_;
-    UnitObserver& observer_;
+    UnitObserver* observer_;
+    UnitObserver quiet_; // hears a run's end while this goes
     DownloadJob job_;
     QString bootFilePath_;
     int retries_ = 0;

@@ -56,7 +56,8 @@ public:
 // unit's UUID, its attempt number (from 1) and the context. A cancel or stop never lets another
 // attempt begin; during the wait for a printer that went away it ends the unit at once, with
 // the failed attempt as its last. Lives on the engine's thread; the observer may start the
-// next unit from unitFinished().
+// next unit from unitFinished(). Going away, it stops an attempt still running (recorded,
+// its observer not told); the engine must outlive it.
 class UnitRun {
 public:
     UnitRun(Engine& engine, DownloadHistory* history, UnitObserver& observer);
