@@ -462,6 +462,10 @@
         <source>the boot-loader command could not be sent</source>
         <translation>引导命令未能发送</translation>
     </message>
+    <message>
+        <source>the printer reset the connection before it took the command</source>
+        <translation>打印机在接收命令之前重置了连接</translation>
+    </message>
 </context>
 <context>
     <name>Engine</name>

@@ -19,6 +19,7 @@ BootCommand::BootCommand(TcpMonitor& monitor, PrinterUsb& usb, UsbOutput& usbOut
         if (phase_ == Phase::Connecting)
             connected();
     });
+    connect(&monitor_, &TcpMonitor::lost, this, &BootCommand::connectionLost);
     // The printer's echo of the boot-loader command closes the connection early.
     connect(&monitor_, &FrameTransport::replied, this, [this](ByteView bytes) {
         if (!job_.fontMode && IsBootCommandEcho(bytes))
@@ -36,6 +37,7 @@ bool BootCommand::start(const BootCommandJob& job) {
         return false;
     job_ = job;
     sent_ = false;
+    failure_.reset();
     if (job_.network) {
         closeMonitorThen(Phase::ClosingBefore);
         return true;
@@ -87,6 +89,8 @@ void BootCommand::connected() {
         return;
     }
     enter(Phase::AfterCommand, kCloseAfterCommandMs);
+    if (monitor_.reset()) // already during the write
+        connectionLost();
 }
 
 void BootCommand::timeUp() {
@@ -132,6 +136,17 @@ void BootCommand::deviceEvent() {
         timer_.stop();
         finish();
     }
+}
+
+// A write only hands the command to the kernel: a reset in the pause after it means the
+// printer never took it. The pause then has nothing left to wait for.
+void BootCommand::connectionLost() {
+    if (phase_ != Phase::AfterCommand || !job_.network || !monitor_.reset())
+        return;
+    sent_ = false;
+    failure_ = monitor_.reset();
+    timer_.stop();
+    closeMonitorThen(Phase::ClosingAfter);
 }
 
 void BootCommand::finish() {

@@ -4,6 +4,8 @@
 
 #include <QTcpSocket>
 
+#include <optional>
+
 namespace posflash {
 
 // The connection to the running firmware's port 4000: it carries the boot-loader and
@@ -16,6 +18,7 @@ public:
     static constexpr int kAfterCloseMs = 100;
 
     explicit TcpMonitor(QObject* parent = nullptr);
+    ~TcpMonitor() override;
 
     void connectTo(const QString& ip);
     bool isConnected() const;
@@ -26,6 +29,9 @@ public:
     // Flushes the ARP entry of ip (the printer's), so the next packet finds its MAC afresh, and
     // closes the connection. True when one was open: the caller then pauses kAfterCloseMs.
     bool closeConnection(const QString& ip);
+    // Set when the printer reset the connection (not a plain close), until the next connectTo:
+    // ECONNRESET with the system's words.
+    const std::optional<Error>& reset() const { return reset_; }
 
 signals:
     void connected();
@@ -33,8 +39,17 @@ signals:
     void lost();
 
 private:
+    void watchPeer();
+    void peerEnded();
+    void forgetPeer();
+
     QTcpSocket socket_;
     bool failed_ = false;
+    // A second descriptor of the connected socket. Qt reports a reset and a plain close alike
+    // and closes its own descriptor at once; this one keeps the kernel's state to tell them
+    // apart.
+    int peer_ = -1;
+    std::optional<Error> reset_;
 };
 
 } // namespace posflash
