@@ -134,9 +134,10 @@ QT_QPA_PLATFORM=offscreen timeout 60 posflash --screenshot "$work/window.png" ||
 step "the demo: the window downloads the sample image to the simulated printer"
 # In a session of its own, so that anything it leaves running can be found, and with a
 # temporary folder of its own, so that anything it leaves there can be too.
-mkdir "$work/demo-tmp"
-QT_QPA_PLATFORM=offscreen TMPDIR="$work/demo-tmp" setsid --wait timeout 60 \
-    posflash --demo --press-download > "$work/demo.txt" 2>&1 &
+# (Qt's runtime folder would otherwise go there.)
+mkdir "$work/demo-tmp" && mkdir -m 700 "$work/runtime"
+QT_QPA_PLATFORM=offscreen TMPDIR="$work/demo-tmp" XDG_RUNTIME_DIR="$work/runtime" \
+    setsid --wait timeout 60 posflash --demo --press-download > "$work/demo.txt" 2>&1 &
 demo_session=$!
 demo_status=0
 wait "$demo_session" || demo_status=$?
