@@ -4,29 +4,20 @@
 #include "ports/port_state.h"
 
 #include <algorithm>
-
 #include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <unistd.h>
 
 namespace posflash {
 
 TcpMonitor::TcpMonitor(QObject* parent) : FrameTransport(parent) {
     connect(&socket_, &QTcpSocket::connected, this, [this] {
         failed_ = false;
-        watchPeer();
+        end_.watch(socket_.socketDescriptor());
         emit connected();
     });
-    connect(&socket_, &QTcpSocket::disconnected, this, [this] {
-        peerEnded();
-        emit lost();
-    });
+    connect(&socket_, &QTcpSocket::disconnected, this, &TcpMonitor::ended);
     connect(&socket_, &QTcpSocket::errorOccurred, this, [this] {
         failed_ = true;
-        peerEnded();
-        emit lost();
+        ended();
     });
     connect(&socket_, &QTcpSocket::readyRead, this, [this] {
         const QByteArray block = socket_.readAll();
@@ -39,36 +30,15 @@ TcpMonitor::TcpMonitor(QObject* parent) : FrameTransport(parent) {
     });
 }
 
-TcpMonitor::~TcpMonitor() {
-    forgetPeer();
-}
-
-void TcpMonitor::watchPeer() {
-    forgetPeer();
-    peer_ = ::fcntl(static_cast<int>(socket_.socketDescriptor()), F_DUPFD_CLOEXEC, 0);
-}
-
-// Still established, or half closed by the printer's FIN: a plain end. Closed with neither
-// side closing it: the printer's reset.
-void TcpMonitor::peerEnded() {
-    if (peer_ < 0)
-        return;
-    tcp_info info{};
-    socklen_t size = sizeof info;
-    if (::getsockopt(peer_, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 &&
-        info.tcpi_state == TCP_CLOSE)
+// The printer's end of the connection, or ours (closeConnection releases the watch first).
+void TcpMonitor::ended() {
+    if (end_.endedByReset())
         reset_ = SystemError(ECONNRESET, QStringLiteral("The printer reset the connection"));
-    forgetPeer();
-}
-
-void TcpMonitor::forgetPeer() {
-    if (peer_ >= 0)
-        ::close(peer_);
-    peer_ = -1;
+    emit lost();
 }
 
 void TcpMonitor::connectTo(const QString& ip) {
-    forgetPeer();
+    end_.release();
     socket_.abort();
     failed_ = false;
     reset_.reset();
@@ -92,9 +62,7 @@ Status TcpMonitor::send(ByteView frame) {
 
 bool TcpMonitor::closeConnection(const QString& ip) {
     FlushArpFor(ip);
-    // Our own close, not the printer's: the second descriptor goes first so that the abort
-    // really ends the connection.
-    forgetPeer();
+    end_.release(); // so that the abort really ends the connection
     if (socket_.state() == QAbstractSocket::UnconnectedState)
         return false;
     socket_.abort();

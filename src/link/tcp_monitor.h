@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/frame_transport.h"
+#include "link/host_network.h"
 
 #include <QTcpSocket>
 
@@ -18,7 +19,6 @@ public:
     static constexpr int kAfterCloseMs = 100;
 
     explicit TcpMonitor(QObject* parent = nullptr);
-    ~TcpMonitor() override;
 
     void connectTo(const QString& ip);
     bool isConnected() const;
@@ -39,16 +39,11 @@ signals:
     void lost();
 
 private:
-    void watchPeer();
-    void peerEnded();
-    void forgetPeer();
+    void ended();
 
     QTcpSocket socket_;
     bool failed_ = false;
-    // A second descriptor of the connected socket. Qt reports a reset and a plain close alike
-    // and closes its own descriptor at once; this one keeps the kernel's state to tell them
-    // apart.
-    int peer_ = -1;
+    ConnectionEndWatch end_;
     std::optional<Error> reset_;
 };
 
