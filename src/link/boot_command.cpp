@@ -19,7 +19,6 @@ BootCommand::BootCommand(TcpMonitor& monitor, PrinterUsb& usb, UsbOutput& usbOut
         if (phase_ == Phase::Connecting)
             connected();
     });
-    connect(&monitor_, &TcpMonitor::lost, this, &BootCommand::connectionLost);
     // The printer's echo of the boot-loader command closes the connection early.
     connect(&monitor_, &FrameTransport::replied, this, [this](ByteView bytes) {
         if (!job_.fontMode && IsBootCommandEcho(bytes))
@@ -89,8 +88,6 @@ void BootCommand::connected() {
         return;
     }
     enter(Phase::AfterCommand, kCloseAfterCommandMs);
-    if (monitor_.reset()) // already during the write
-        connectionLost();
 }
 
 void BootCommand::timeUp() {
@@ -111,6 +108,12 @@ void BootCommand::timeUp() {
         finish();
         return;
     case Phase::AfterCommand:
+        // A write only hands the command to the kernel: a reset before the pause is over
+        // means the printer never took it.
+        if (monitor_.reset()) {
+            sent_ = false;
+            failure_ = monitor_.reset();
+        }
         closeMonitorThen(Phase::ClosingAfter);
         return;
     case Phase::UsbAfterWrite:
@@ -136,17 +139,6 @@ void BootCommand::deviceEvent() {
         timer_.stop();
         finish();
     }
-}
-
-// A write only hands the command to the kernel: a reset in the pause after it means the
-// printer never took it. The pause then has nothing left to wait for.
-void BootCommand::connectionLost() {
-    if (phase_ != Phase::AfterCommand || !job_.network || !monitor_.reset())
-        return;
-    sent_ = false;
-    failure_ = monitor_.reset();
-    timer_.stop();
-    closeMonitorThen(Phase::ClosingAfter);
 }
 
 void BootCommand::finish() {

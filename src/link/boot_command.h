@@ -76,7 +76,6 @@ private:
     void connected();
     void closeMonitorThen(Phase pausing);
     void deviceEvent();
-    void connectionLost();
     void finish();
 
     TcpMonitor& monitor_;
