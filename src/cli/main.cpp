@@ -529,11 +529,13 @@ bool sendBootCommand(const Cli& cli, const Target& target, const CauseTexts& tex
     if (!engine.sendBootCommand({target.network, target.ip, false}))
         return false;
     loop.exec();
-    (sent ? cli.out : cli.err)
-        .write(shown + QStringLiteral(": ") +
-               (sent ? texts.own("the boot-loader command was sent")
-                     : texts.own("the boot-loader command could not be sent")) +
-               QLatin1Char('\n'));
+    QString said = sent ? texts.own("the boot-loader command was sent")
+                        : texts.own("the boot-loader command could not be sent");
+    if (const auto& reset = engine.bootCommand().failure())
+        said += QStringLiteral(": ") +
+                texts.own("the printer reset the connection before it took the command") +
+                QStringLiteral(" (%1)").arg(reset->detail);
+    (sent ? cli.out : cli.err).write(shown + QStringLiteral(": ") + said + QLatin1Char('\n'));
     return sent;
 }
 
