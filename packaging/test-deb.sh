@@ -59,6 +59,8 @@ sort > "$work/expected" << EOF
 /usr/bin/posflash
 /usr/bin/posflash-cli
 /usr/bin/posflash-printer-sim
+/usr/lib/systemd/user/posflash-records-sync.service
+/usr/lib/systemd/user/posflash-records-sync.timer
 /usr/lib/udev/rules.d/60-posflash.rules
 /usr/share/applications/org.posflash.posflash.desktop
 /usr/share/bash-completion/completions/posflash-cli
