@@ -195,8 +195,12 @@ DownloadRecords::DownloadRecords(const QCommandLineParser& args, TerminalOutput&
 DownloadRecords::~DownloadRecords() {
     if (!sync_)
         return;
-    // The first pass found the server away or refusing: this run's rows wait for the next.
+    // The first pass found the server away or refusing, or the server has let it wait for a
+    // while already (silent, or slower than a line's should be): this run's rows wait for the
+    // next sync rather than the download for the network.
     if (!sync_->busy() && sync_->last().error.trouble != RecordsTrouble::None)
+        return;
+    if (sync_->unansweredMs() >= kUnansweredPatienceMs)
         return;
     sync_->syncNow();
     sync_->waitIdle(kExitWaitMs);

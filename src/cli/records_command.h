@@ -30,7 +30,8 @@ QString RecordsHelp();
 
 // The sync a download runs beside itself when an address is set: a pass from the start (the
 // rows of earlier runs), and one more for this run's rows when it goes, waiting at most 2 s for
-// it, and not at all once the line's server was found unreachable or refusing. A refusal is
+// it, and not at all once the line's server was found unreachable or refusing, or has left
+// the login unanswered for a second. A refusal is
 // said once, as a warning; the rows stay local.
 class DownloadRecords {
 public:
@@ -40,6 +41,8 @@ public:
     DownloadRecords& operator=(const DownloadRecords&) = delete;
 
     static constexpr int kExitWaitMs = 2000;
+    // A server that has not taken the login after this long by the end is not waited for.
+    static constexpr int kUnansweredPatienceMs = 1000;
 
 private:
     TerminalOutput& err_;

@@ -52,24 +52,29 @@ void BackgroundSync::syncNow() {
 void BackgroundSync::runPass() {
     running_ = true;
     again_ = false;
+    connected_ = false;
+    passClock_.start();
     // A thread per pass: Qt SQL connections belong to the thread that made them, and one left
     // behind in a blocked connect holds nothing of the next.
-    QThread* thread = QThread::create([shared = shared_, address = address_, path = historyPath_,
-                                       rows = options_.batchRows] {
-        // Told on the owner's thread, while it lives.
-        const auto tell = [&shared](auto call) {
-            const std::lock_guard<std::mutex> guard(shared->lock);
-            if (BackgroundSync* owner = shared->owner)
-                QMetaObject::invokeMethod(
-                    owner, [owner, call] { call(owner); }, Qt::QueuedConnection);
-        };
-        RecordsSync sync(address, path,
-                         {rows, [&tell](int sent) {
-                              tell([sent](BackgroundSync* owner) { emit owner->batchSent(sent); });
-                          }});
-        const SyncOutcome outcome = sync.pass();
-        tell([outcome](BackgroundSync* owner) { owner->passDone(outcome); });
-    });
+    QThread* thread = QThread::create(
+        [shared = shared_, address = address_, path = historyPath_, rows = options_.batchRows] {
+            // Told on the owner's thread, while it lives.
+            const auto tell = [&shared](auto call) {
+                const std::lock_guard<std::mutex> guard(shared->lock);
+                if (BackgroundSync* owner = shared->owner)
+                    QMetaObject::invokeMethod(
+                        owner, [owner, call] { call(owner); }, Qt::QueuedConnection);
+            };
+            RecordsSync sync(
+                address, path,
+                {rows,
+                 [&tell](int sent) {
+                     tell([sent](BackgroundSync* owner) { emit owner->batchSent(sent); });
+                 },
+                 [&tell] { tell([](BackgroundSync* owner) { owner->connected_ = true; }); }});
+            const SyncOutcome outcome = sync.pass();
+            tell([outcome](BackgroundSync* owner) { owner->passDone(outcome); });
+        });
     thread->setObjectName(QStringLiteral("records sync"));
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start(QThread::LowPriority);
@@ -96,6 +101,10 @@ void BackgroundSync::passDone(const SyncOutcome& outcome) {
         retry_.start(retryMs_);
     }
     emit idle();
+}
+
+qint64 BackgroundSync::unansweredMs() const {
+    return running_ && !connected_ ? passClock_.elapsed() : 0;
 }
 
 bool BackgroundSync::waitIdle(int timeoutMs) {

@@ -4,6 +4,7 @@
 #include "history/history_store.h"
 #include "records/records_sync.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -42,6 +43,9 @@ public:
     void syncNow();
     // Whether a pass runs or is asked for.
     bool busy() const { return running_ || again_; }
+    // How long the running pass has waited for the server to take it; 0 once it has, or when
+    // no pass runs.
+    qint64 unansweredMs() const;
     // Runs the event loop until no pass runs or timeoutMs is over; whether it went idle.
     bool waitIdle(int timeoutMs);
 
@@ -72,6 +76,8 @@ private:
     bool started_ = false;
     bool running_ = false;
     bool again_ = false;
+    bool connected_ = false;
+    QElapsedTimer passClock_;
     int retryMs_ = 0;
     SyncOutcome last_;
     QTimer retry_;

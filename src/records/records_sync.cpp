@@ -86,6 +86,8 @@ SyncOutcome RecordsSync::pass() {
         outcome.error = *trouble;
         return outcome;
     }
+    if (options_.connected)
+        options_.connected();
     if (!QFileInfo::exists(historyPath_))
         return outcome; // nothing recorded yet on this station
     QStringList localColumns;

@@ -18,6 +18,8 @@ struct RecordsSyncOptions {
     int batchRows = 500;
     // Told after each batch is committed and marked, with the rows sent so far.
     std::function<void(int)> batchSent;
+    // Told once the line's server took the login and has the schema.
+    std::function<void()> connected;
 };
 
 // One pass of the sync: the local history's rows not yet sent go to the line's table in
