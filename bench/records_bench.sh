@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The line's records: what a records address costs a download, and the sync rate.
 #   - a 1 MiB download over a pty (1 ms think time, THINK_MS; about 3 s, shorter than the
-#     default connect_timeout of
-#     5 s) with no address, with the server down (a closed port) and with a silent server (a
-#     listening socket that never answers); ratio to no address
+#     default connect_timeout of 5 s) with no address, with the server down (a closed port)
+#     and with a silent server (a listening socket that never answers); ratio to no address
 #   - the sync rate is printed by tests/records/records_server_test (four stations at once)
 # Usage: bench/records_bench.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
