@@ -59,6 +59,8 @@ sort > "$work/expected" << EOF
 /usr/bin/posflash
 /usr/bin/posflash-cli
 /usr/bin/posflash-printer-sim
+/usr/lib/systemd/user/posflash-records-sync.service
+/usr/lib/systemd/user/posflash-records-sync.timer
 /usr/lib/udev/rules.d/60-posflash.rules
 /usr/libexec/posflash/demo
 /usr/share/applications/org.posflash.posflash.desktop
@@ -80,7 +82,7 @@ sort > "$work/expected" << EOF
 /usr/share/posflash/demo-firmware.bin
 EOF
 diff -u "$work/expected" "$work/contents" || fail "the package's files differ from the list"
-[ "$(dpkg-deb -f "$deb" Recommends)" = bash-completion ] || fail "Recommends"
+[ "$(dpkg-deb -f "$deb" Recommends)" = "bash-completion, libqt6sql6-psql" ] || fail "Recommends"
 
 # What the package depends on goes in first, so that installing and purging posflash itself
 # must leave the file system exactly as it found it.

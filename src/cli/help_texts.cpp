@@ -1,5 +1,7 @@
 #include "cli/help_texts.h"
 
+#include "cli/records_command.h"
+
 namespace posflash {
 
 namespace {
@@ -23,7 +25,11 @@ constexpr const char* kListSynopsis = "usage: posflash-cli list [--json]\n";
 constexpr const char* kCheckSynopsis =
     "usage: posflash-cli check [--font] [--json] [--lang en|zh] FILE\n";
 
-constexpr const char* kHistorySynopsis = "usage: posflash-cli history [--json] [--limit N]\n";
+constexpr const char* kHistorySynopsis =
+    "usage: posflash-cli history [--json] [--limit N] [--central [--records URI]]\n";
+
+constexpr const char* kRecordsSynopsis =
+    "usage: posflash-cli records init|sync [--records URI] [--verbose]\n";
 
 constexpr const char* kHelpSynopsis = "usage: posflash-cli help [COMMAND]\n"
                                       "       posflash-cli COMMAND --help\n";
@@ -69,7 +75,10 @@ QString downloadHelp() {
                "                       (the schema is docs/events.schema.json)\n"
                "  --color WHEN         colour on a terminal: auto (the default: only when the\n"
                "                       output is a terminal and NO_COLOR is unset), always,\n"
-               "                       never\n") +
+               "                       never\n"
+               "  --records URI        sync the history to the line's records database in\n"
+               "                       the background (else POSFLASH_RECORDS; see\n"
+               "                       'posflash-cli help records')\n") +
            QString::fromLatin1(kLang) + QString::fromLatin1(kHelp) +
            QStringLiteral("\nCtrl-C cancels (a frame in flight finishes its attempts, the "
                           "closing frames go on);\na second Ctrl-C stops at once.\n") +
@@ -128,7 +137,9 @@ QString historyHelp() {
                           "\n"
                           "options:\n"
                           "  --json               one JSON object per download\n"
-                          "  --limit N            the newest N downloads only\n") +
+                          "  --limit N            the newest N downloads only\n"
+                          "  --central            the line's records (every station's), read\n"
+                          "                       from --records URI or POSFLASH_RECORDS\n") +
            QString::fromLatin1(kHelp);
 }
 
@@ -149,6 +160,8 @@ QString UsageText() {
                .replace(QLatin1String("usage: "), QLatin1String("       ")) +
            QString::fromLatin1(kHistorySynopsis)
                .replace(QLatin1String("usage: "), QLatin1String("       ")) +
+           QString::fromLatin1(kRecordsSynopsis)
+               .replace(QLatin1String("usage: "), QLatin1String("       ")) +
            QStringLiteral("       posflash-cli help [COMMAND]\n");
 }
 
@@ -164,6 +177,7 @@ QString GeneralHelp() {
                "  list       the printers present and the COM-number map\n"
                "  check      what a download of a file would send, without a printer\n"
                "  history    the recorded downloads\n"
+               "  records    the line's records in PostgreSQL: init, sync\n"
                "  help       this help, or a command's: posflash-cli help COMMAND\n"
                "\n"
                "  -h, --help     this help; after a command, that command's\n"
@@ -185,6 +199,8 @@ std::optional<QString> CommandHelp(const QString& command) {
         return checkHelp();
     if (command == QLatin1String("history"))
         return historyHelp();
+    if (command == QLatin1String("records"))
+        return RecordsHelp();
     if (command == QLatin1String("help"))
         return helpHelp();
     return std::nullopt;

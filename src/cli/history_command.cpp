@@ -1,5 +1,6 @@
 #include "cli/history_command.h"
 
+#include "cli/records_command.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 
@@ -172,11 +173,16 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     HistoryStore store;
     // What an earlier run could only keep in the journal is listed too; a database still
     // unavailable is said below.
-    (void)store.replayJournal();
-    const Result<std::vector<HistoryRecord>> found = store.recent(limit);
+    const bool central = args.isSet("central");
+    if (!central)
+        (void)store.replayJournal();
+    const Result<std::vector<HistoryRecord>> found =
+        central ? CentralHistory(args, limit) : store.recent(limit);
     if (!found) {
-        err.write(QStringLiteral("posflash-cli: cannot read the download history: %1\n")
-                      .arg(found.error().text));
+        err.write(QStringLiteral("posflash-cli: cannot read the %1: %2\n")
+                      .arg(central ? QStringLiteral("line's records")
+                                   : QStringLiteral("download history"),
+                           found.error().text));
         return kExitFailed;
     }
     const std::vector<HistoryRecord>& records = *found;
@@ -186,7 +192,8 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
             lines += jsonLineOf(r) + '\n';
         WriteReport(QString::fromUtf8(lines));
     } else if (records.empty()) {
-        WriteReport(QStringLiteral("No downloads recorded in %1.\n").arg(store.filePath()));
+        WriteReport(QStringLiteral("No downloads recorded in %1.\n")
+                        .arg(central ? QStringLiteral("the line's records") : store.filePath()));
     } else {
         WriteReport(tableOf(records, args.value("lang") == "en"));
     }

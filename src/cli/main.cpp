@@ -11,6 +11,7 @@
 #include "cli/list_command.h"
 #include "cli/process_signals.h"
 #include "cli/progress_view.h"
+#include "cli/records_command.h"
 #include "cli/terminal_output.h"
 #include "download/image_verdict.h"
 #include "engine/engine.h"
@@ -284,6 +285,8 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     const UsbTargetFilter filter{args.values("usb-path"), args.value("serial-prefix")};
     if (!args.isSet("net") && (args.isSet("ip") || args.isSet("mac")))
         return cli.usage("--ip and --mac go with --net");
+    // Before the history, so that it goes after it: its last pass sends this run's rows.
+    const DownloadRecords records(args, cli.err);
     std::vector<MultiTarget> targets;
     if (args.isSet("net")) {
         auto named = networkTargets(cli, args);
@@ -432,6 +435,8 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     const std::optional<int> linkTimeoutMs = singleLinkTimeout(cli, args);
     if (linkTimeoutMs == -1)
         return kExitUsage;
+    // Before the history, so that it goes after it: its last pass sends this run's rows.
+    const DownloadRecords records(args, cli.err);
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
@@ -583,7 +588,7 @@ int run(const Cli& cli) {
     parser.setApplicationDescription("Loads firmware into a receipt printer's boot loader.");
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument("command", "download, inboot, list, check or history");
+    parser.addPositionalArgument("command", "download, inboot, list, check, history or records");
     parser.addPositionalArgument("FILE", "the firmware (or, with --font, font) file");
     parser.addOption({"font", "download a font file (1024-byte frames)"});
     parser.addOption({"lang", "language of the texts: en or zh", "lang", "en"});
@@ -609,6 +614,7 @@ int run(const Cli& cli) {
     parser.addOption({"link-timeout",
                       "with several printers, seconds a link may take before that printer fails",
                       "seconds", "120"});
+    AddRecordsOptions(parser);
     if (!parser.parse(QCoreApplication::arguments()))
         return cli.usage(parser.errorText());
     const QStringList words = parser.positionalArguments();
@@ -655,6 +661,8 @@ int run(const Cli& cli) {
     }
     if (positional[0] == "history")
         return HistoryCommand(parser, cli.err);
+    if (positional[0] == "records")
+        return RecordsCommand(parser, cli.stopSignals, cli.out, cli.err);
     return cli.usage(QStringLiteral("unknown command %1").arg(positional[0]));
 }
 
