@@ -90,7 +90,8 @@ test)
 --demo | demo)
     need_display
     install_system_parts
-    exec scripts/demo.sh "$BUILD_DIR"
+    exec scripts/demo.sh --sim "$BUILD_DIR/tools/printer-sim/posflash-printer-sim" \
+        --app "$BUILD_DIR/src/app/posflash" --firmware "$BUILD_DIR/packaging/demo-firmware.bin"
     ;;
 run)
     need_display

@@ -59,9 +59,13 @@ sort > "$work/expected" << EOF
 /usr/bin/posflash
 /usr/bin/posflash-cli
 /usr/bin/posflash-printer-sim
+/usr/lib/systemd/user/posflash-records-sync.service
+/usr/lib/systemd/user/posflash-records-sync.timer
 /usr/lib/udev/rules.d/60-posflash.rules
+/usr/libexec/posflash/demo
 /usr/share/applications/org.posflash.posflash.desktop
 /usr/share/bash-completion/completions/posflash-cli
+/usr/share/bash-completion/completions/posflash-printer-sim
 /usr/share/doc/posflash/changelog.gz
 /usr/share/doc/posflash/copyright
 /usr/share/icons/hicolor/128x128/apps/posflash.png
@@ -75,8 +79,10 @@ sort > "$work/expected" << EOF
 /usr/share/man/man1/posflash-printer-sim.1.gz
 /usr/share/man/man1/posflash.1.gz
 /usr/share/metainfo/org.posflash.posflash.metainfo.xml
+/usr/share/posflash/demo-firmware.bin
 EOF
 diff -u "$work/expected" "$work/contents" || fail "the package's files differ from the list"
+[ "$(dpkg-deb -f "$deb" Recommends)" = "bash-completion, libqt6sql6-psql" ] || fail "Recommends"
 
 # What the package depends on goes in first, so that installing and purging posflash itself
 # must leave the file system exactly as it found it.
@@ -126,6 +132,25 @@ step "the window starts from the package"
 QT_QPA_PLATFORM=offscreen timeout 60 posflash --screenshot "$work/window.png" ||
     fail "posflash --screenshot"
 [ -s "$work/window.png" ] || fail "no screenshot"
+
+step "the demo: the window downloads the sample image to the simulated printer"
+# In a session of its own, so that anything it leaves running can be found, and with a
+# temporary folder of its own, so that anything it leaves there can be too.
+# (Qt's runtime folder would otherwise go there.)
+mkdir "$work/demo-tmp" && mkdir -m 700 "$work/runtime"
+QT_QPA_PLATFORM=offscreen TMPDIR="$work/demo-tmp" XDG_RUNTIME_DIR="$work/runtime" \
+    setsid --wait timeout 60 posflash --demo --press-download > "$work/demo.txt" 2>&1 &
+demo_session=$!
+demo_status=0
+wait "$demo_session" || demo_status=$?
+left="$(pgrep -s "$demo_session" -a || true)"
+[ "$demo_status" -eq 0 ] || { cat "$work/demo.txt"; fail "posflash --demo ($demo_status)"; }
+grep -Eq "^printer-sim: SESSION 1 program 65540 bytes, CRC ok, .*, 0 errors$" "$work/demo.txt" ||
+    { cat "$work/demo.txt"; fail "the simulated printer reports no complete download"; }
+grep -qx "demo: the printer received the sample image complete, byte for byte" \
+    "$work/demo.txt" || { cat "$work/demo.txt"; fail "the printer received another image"; }
+[ -z "$left" ] || fail "the demo left processes behind: $left"
+[ -z "$(ls -A "$work/demo-tmp")" ] || fail "the demo left files behind: $(ls -A "$work/demo-tmp")"
 
 step "capabilities"
 for program in /usr/bin/posflash /usr/bin/posflash-cli; do
@@ -199,14 +224,25 @@ done
 if [ -f /usr/share/bash-completion/bash_completion ]; then
     mkdir -p "$XDG_CONFIG_HOME/posflash"
     printf '[ports]\nCOM1=/dev/ttyS0\nCOM12=/dev/ttyACM0\n' > "$XDG_CONFIG_HOME/posflash/comports.ini"
+    # Each completion loaded as bash-completion finds it on the first tab.
     bash -c '
         source /usr/share/bash-completion/bash_completion
-        source /usr/share/bash-completion/completions/posflash-cli
-        complete_line() { COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"
-            COMP_POINT=${#COMP_LINE}; COMPREPLY=(); _posflash_cli; echo "${COMPREPLY[*]}"; }
+        for program in posflash-cli posflash-printer-sim; do
+            __load_completion "$program" || exit 9
+        done
+        complete_line() {
+            local handler
+            handler=$(complete -p "$1" | sed -n "s/.* -F \([^ ]*\) .*/\1/p")
+            COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"
+            COMP_POINT=${#COMP_LINE}; COMPREPLY=(); "$handler"; echo "${COMPREPLY[*]}"; }
         [ "$(complete_line posflash-cli d)" = download ] || exit 1
         [ "$(complete_line posflash-cli download --port com1)" = "COM1 COM12" ] || exit 2
         [ "$(complete_line posflash-cli check --j)" = --json ] || exit 3
+        [ "$(complete_line posflash-printer-sim s)" = serial ] || exit 4
+        [ "$(complete_line posflash-printer-sim net --gr)" = --greet ] || exit 5
+        [ "$(complete_line posflash-printer-sim app --font-mode-hangup "")" = "close reset" ] ||
+            exit 6
+        [ "$(complete_line posflash-printer-sim serial --li)" = --link ] || exit 7
     ' || fail "bash completion ($?)"
 fi
 

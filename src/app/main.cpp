@@ -6,10 +6,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QPushButton>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 using namespace posflash;
 
@@ -27,6 +33,15 @@ struct WindowCommandLine {
         QStringLiteral("screenshot"),
         QStringLiteral("Save a picture of the started window to FILE (PNG) and quit."),
         QStringLiteral("FILE")};
+    QCommandLineOption demo{
+        QStringLiteral("demo"),
+        QStringLiteral("Start against a simulated printer with a sample firmware image, in "
+                       "settings of its own that go when the window closes.")};
+    // For the package's test: the download runs as a press of the button would start it, the
+    // window closes when it has ended, and the exit status says whether it completed.
+    QCommandLineOption pressDownload{
+        QStringLiteral("press-download"),
+        QStringLiteral("For tests: press Download once, close when it has ended.")};
 
     WindowCommandLine() {
         parser.setApplicationDescription(
@@ -35,6 +50,9 @@ struct WindowCommandLine {
         parser.addVersionOption();
         parser.addOption(demoDevice);
         parser.addOption(screenshot);
+        parser.addOption(demo);
+        pressDownload.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(pressDownload);
     }
 };
 
@@ -44,6 +62,31 @@ bool asksForHelp(int argc, char** argv) {
             std::strcmp(argv[i], "--help-all") == 0 || std::strcmp(argv[i], "-?") == 0)
             return true;
     return false;
+}
+
+// posflash --demo: the installed demo script, given the installed programs and sample image,
+// all found from where this program is; the other arguments go on to the window it starts.
+// Returns only when it cannot run the script.
+int runDemo(int argc, char** argv) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path bin = self.parent_path();
+    const std::string script = (bin / POSFLASH_DEMO_SCRIPT).lexically_normal();
+    const std::string sim = bin / "posflash-printer-sim";
+    const std::string firmware = (bin / POSFLASH_DEMO_FIRMWARE).lexically_normal();
+    std::vector<const char*> args{script.c_str(), "--sim",      sim.c_str(),      "--app",
+                                  self.c_str(),   "--firmware", firmware.c_str(), "--"};
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--demo") != 0)
+            args.push_back(argv[i]);
+    args.push_back(nullptr);
+    if (!error)
+        ::execv(script.c_str(), const_cast<char* const*>(args.data()));
+    std::fprintf(stderr,
+                 "posflash: cannot start the demo %s: %s\n"
+                 "From the source tree, start it with ./posflash.sh --demo.\n",
+                 script.c_str(), error ? error.message().c_str() : std::strerror(errno));
+    return 1;
 }
 
 } // namespace
@@ -62,6 +105,9 @@ int main(int argc, char** argv) {
         WindowCommandLine commandLine;
         commandLine.parser.process(core); // prints the help and exits 0
     }
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--demo") == 0)
+            return runDemo(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("posflash"));
     QApplication::setApplicationVersion(QStringLiteral(POSFLASH_VERSION));
@@ -96,5 +142,19 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    return QApplication::exec();
+    bool completed = false;
+    if (parser.isSet(commandLine.pressDownload)) {
+        DownloadPresenter& presenter = window.presenter();
+        presenter.onFinished = [&window, &completed,
+                                recordInHistory = presenter.onFinished](const DownloadResult& r) {
+            if (recordInHistory)
+                recordInHistory(r);
+            completed = r.outcome == Outcome::Completed;
+            QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection);
+        };
+        auto* download = window.findChild<QPushButton*>(QStringLiteral("btnDownloadFile"));
+        QMetaObject::invokeMethod(download, &QPushButton::click, Qt::QueuedConnection);
+    }
+    const int code = QApplication::exec();
+    return parser.isSet(commandLine.pressDownload) && !completed ? 1 : code;
 }

@@ -1,5 +1,7 @@
 #include "cli/help_texts.h"
 
+#include "cli/records_command.h"
+
 namespace posflash {
 
 namespace {
@@ -29,7 +31,11 @@ constexpr const char* kCheckSynopsis =
 constexpr const char* kHistorySynopsis =
     "usage: posflash-cli history [--format table|json|csv | --json] [--limit N]\n"
     "                            [--operator NAME] [--station NAME] [--label L]\n"
-    "                            [--outcome OUTCOME] [--since TIME] [--until TIME]\n";
+    "                            [--outcome OUTCOME] [--since TIME] [--until TIME]\n"
+    "                            [--central [--records URI]]\n";
+
+constexpr const char* kRecordsSynopsis =
+    "usage: posflash-cli records init|sync [--records URI] [--verbose]\n";
 
 constexpr const char* kHelpSynopsis = "usage: posflash-cli help [COMMAND]\n"
                                       "       posflash-cli COMMAND --help\n";
@@ -87,7 +93,10 @@ QString downloadHelp() {
                "                       (the schema is docs/events.schema.json)\n"
                "  --color WHEN         colour on a terminal: auto (the default: only when the\n"
                "                       output is a terminal and NO_COLOR is unset), always,\n"
-               "                       never\n") +
+               "                       never\n"
+               "  --records URI        sync the history to the line's records database in\n"
+               "                       the background (else POSFLASH_RECORDS; see\n"
+               "                       'posflash-cli help records')\n") +
            QString::fromLatin1(kLang) + QString::fromLatin1(kHelp) +
            QStringLiteral("\nCtrl-C cancels (a frame in flight finishes its attempts, the "
                           "closing frames go on);\na second Ctrl-C stops at once.\n") +
@@ -161,7 +170,11 @@ QString historyHelp() {
                "  --since TIME         started at TIME or later: a local date\n"
                "                       (2026-03-31) or date and time (2026-03-31T14:30)\n"
                "  --until TIME         started before TIME; a date alone includes\n"
-               "                       that day\n") +
+               "                       that day\n"
+               "\n"
+               "  --central            the line's records (every station's), read\n"
+               "                       from --records URI or POSFLASH_RECORDS; the\n"
+               "                       filters apply to what they hold\n") +
            QString::fromLatin1(kHelp);
 }
 
@@ -182,6 +195,8 @@ QString UsageText() {
                .replace(QLatin1String("usage: "), QLatin1String("       ")) +
            QString::fromLatin1(kHistorySynopsis)
                .replace(QLatin1String("usage: "), QLatin1String("       ")) +
+           QString::fromLatin1(kRecordsSynopsis)
+               .replace(QLatin1String("usage: "), QLatin1String("       ")) +
            QStringLiteral("       posflash-cli help [COMMAND]\n");
 }
 
@@ -197,6 +212,7 @@ QString GeneralHelp() {
                "  list       the printers present and the COM-number map\n"
                "  check      what a download of a file would send, without a printer\n"
                "  history    the recorded downloads\n"
+               "  records    the line's records in PostgreSQL: init, sync\n"
                "  help       this help, or a command's: posflash-cli help COMMAND\n"
                "\n"
                "  -h, --help     this help; after a command, that command's\n"
@@ -218,6 +234,8 @@ std::optional<QString> CommandHelp(const QString& command) {
         return checkHelp();
     if (command == QLatin1String("history"))
         return historyHelp();
+    if (command == QLatin1String("records"))
+        return RecordsHelp();
     if (command == QLatin1String("help"))
         return helpHelp();
     return std::nullopt;

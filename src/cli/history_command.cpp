@@ -1,5 +1,6 @@
 #include "cli/history_command.h"
 
+#include "cli/records_command.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 
@@ -200,6 +201,25 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
     return text;
 }
 
+// The records the filter lets through, as HistoryStore::find() selects them.
+std::vector<HistoryRecord> filteredOf(std::vector<HistoryRecord> records,
+                                      const HistoryFilter& filter) {
+    const auto keeps = [&filter](const HistoryRecord& r) {
+        const auto equal = [](const QString& wanted, const QString& value) {
+            return wanted.isEmpty() || wanted == value;
+        };
+        return equal(filter.operatorName, r.operatorName) && equal(filter.station, r.station) &&
+               equal(filter.label, r.label) && equal(filter.outcome, r.outcome) &&
+               (!filter.since.isValid() || r.startedAt >= filter.since) &&
+               (!filter.until.isValid() || r.startedAt < filter.until);
+    };
+    std::vector<HistoryRecord> kept;
+    for (HistoryRecord& r : records)
+        if (keeps(r) && (filter.limit <= 0 || static_cast<int>(kept.size()) < filter.limit))
+            kept.push_back(std::move(r));
+    return kept;
+}
+
 // A local date (from its midnight; endOfDay: to the next midnight) or date and time (local
 // unless it carries an offset).
 std::optional<QDateTime> localTime(const QString& text, bool endOfDay) {
@@ -301,11 +321,22 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     HistoryStore store;
     // What an earlier run could only keep in the journal is listed too; a database still
     // unavailable is said below.
-    (void)store.replayJournal();
-    const Result<std::vector<HistoryRecord>> found = store.find(filter);
+    const bool central = args.isSet("central");
+    if (!central)
+        (void)store.replayJournal();
+    // The line's records are read whole when filtered, and filtered here.
+    const bool filtered = !filter.operatorName.isEmpty() || !filter.station.isEmpty() ||
+                          !filter.label.isEmpty() || !filter.outcome.isEmpty() ||
+                          filter.since.isValid() || filter.until.isValid();
+    Result<std::vector<HistoryRecord>> found =
+        central ? CentralHistory(args, filtered ? 0 : limit) : store.find(filter);
+    if (central && filtered && found)
+        found = filteredOf(std::move(*found), filter);
     if (!found) {
-        err.write(QStringLiteral("posflash-cli: cannot read the download history: %1\n")
-                      .arg(found.error().text));
+        err.write(QStringLiteral("posflash-cli: cannot read the %1: %2\n")
+                      .arg(central ? QStringLiteral("line's records")
+                                   : QStringLiteral("download history"),
+                           found.error().text));
         return kExitFailed;
     }
     const std::vector<HistoryRecord>& records = *found;
@@ -317,7 +348,8 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
             lines += jsonLineOf(r) + '\n';
         WriteReport(QString::fromUtf8(lines));
     } else if (records.empty()) {
-        WriteReport(QStringLiteral("No downloads recorded in %1.\n").arg(store.filePath()));
+        WriteReport(QStringLiteral("No downloads recorded in %1.\n")
+                        .arg(central ? QStringLiteral("the line's records") : store.filePath()));
     } else {
         WriteReport(tableOf(records, args.value("lang") == "en"));
     }

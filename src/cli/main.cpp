@@ -11,6 +11,7 @@
 #include "cli/list_command.h"
 #include "cli/process_signals.h"
 #include "cli/progress_view.h"
+#include "cli/records_command.h"
 #include "cli/terminal_output.h"
 #include "download/image_verdict.h"
 #include "engine/engine.h"
@@ -323,6 +324,8 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     const UsbTargetFilter filter{args.values("usb-path"), args.value("serial-prefix")};
     if (!args.isSet("net") && (args.isSet("ip") || args.isSet("mac")))
         return cli.usage("--ip and --mac go with --net");
+    // Before the history, so that it goes after it: its last pass sends this run's rows.
+    const DownloadRecords records(args, cli.err);
     std::vector<MultiTarget> targets;
     if (args.isSet("net")) {
         auto named = networkTargets(cli, args);
@@ -497,6 +500,8 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     if (units->labels.size() > 1)
         return cli.usage(
             QStringLiteral("--label is given %1 times for 1 printer").arg(units->labels.size()));
+    // Before the history, so that it goes after it: its last pass sends this run's rows.
+    const DownloadRecords records(args, cli.err);
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
@@ -595,11 +600,13 @@ bool sendBootCommand(const Cli& cli, const Target& target, const CauseTexts& tex
     if (!engine.sendBootCommand({target.network, target.ip, false}))
         return false;
     loop.exec();
-    (sent ? cli.out : cli.err)
-        .write(shown + QStringLiteral(": ") +
-               (sent ? texts.own("the boot-loader command was sent")
-                     : texts.own("the boot-loader command could not be sent")) +
-               QLatin1Char('\n'));
+    QString said = sent ? texts.own("the boot-loader command was sent")
+                        : texts.own("the boot-loader command could not be sent");
+    if (const auto& reset = engine.bootCommand().failure())
+        said += QStringLiteral(": ") +
+                texts.own("the printer reset the connection before it took the command") +
+                QStringLiteral(" (%1)").arg(reset->detail);
+    (sent ? cli.out : cli.err).write(shown + QStringLiteral(": ") + said + QLatin1Char('\n'));
     return sent;
 }
 
@@ -647,7 +654,7 @@ int run(const Cli& cli) {
     parser.setApplicationDescription("Loads firmware into a receipt printer's boot loader.");
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument("command", "download, inboot, list, check or history");
+    parser.addPositionalArgument("command", "download, inboot, list, check, history or records");
     parser.addPositionalArgument("FILE", "the firmware (or, with --font, font) file");
     parser.addOption({"font", "download a font file (1024-byte frames)"});
     parser.addOption({"lang", "language of the texts: en or zh", "lang", "en"});
@@ -682,6 +689,7 @@ int run(const Cli& cli) {
     parser.addOption({"link-timeout",
                       "with several printers, seconds a link may take before that printer fails",
                       "seconds", "120"});
+    AddRecordsOptions(parser);
     if (!parser.parse(QCoreApplication::arguments()))
         return cli.usage(parser.errorText());
     const QStringList words = parser.positionalArguments();
@@ -728,6 +736,8 @@ int run(const Cli& cli) {
     }
     if (positional[0] == "history")
         return HistoryCommand(parser, cli.err);
+    if (positional[0] == "records")
+        return RecordsCommand(parser, cli.stopSignals, cli.out, cli.err);
     return cli.usage(QStringLiteral("unknown command %1").arg(positional[0]));
 }
 

@@ -590,6 +590,10 @@
         <source>no reason given</source>
         <translation>原因未知</translation>
     </message>
+    <message>
+        <source>the printer reset the connection before it took the command</source>
+        <translation>打印机在接收命令之前重置了连接</translation>
+    </message>
 </context>
 <context>
     <name>Engine</name>

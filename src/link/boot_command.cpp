@@ -36,6 +36,7 @@ bool BootCommand::start(const BootCommandJob& job) {
         return false;
     job_ = job;
     sent_ = false;
+    failure_.reset();
     if (job_.network) {
         closeMonitorThen(Phase::ClosingBefore);
         return true;
@@ -107,6 +108,12 @@ void BootCommand::timeUp() {
         finish();
         return;
     case Phase::AfterCommand:
+        // A write only hands the command to the kernel: a reset before the pause is over
+        // means the printer never took it.
+        if (monitor_.reset()) {
+            sent_ = false;
+            failure_ = monitor_.reset();
+        }
         closeMonitorThen(Phase::ClosingAfter);
         return;
     case Phase::UsbAfterWrite:

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "base/error.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <optional>
 
 namespace posflash {
 
@@ -44,6 +48,9 @@ public:
     bool isRunning() const { return phase_ != Phase::Idle; }
     // Ends at once, closing what is open (the program quits).
     void abort();
+    // Why the last run's command did not reach the printer, where that is known: the printer
+    // reset the connection before it took the command.
+    const std::optional<Error>& failure() const { return failure_; }
 
 signals:
     // The command was written to the USB device, or the write failed.
@@ -78,6 +85,7 @@ private:
     Phase phase_ = Phase::Idle;
     QTimer timer_;
     bool sent_ = false;
+    std::optional<Error> failure_;
 };
 
 } // namespace posflash

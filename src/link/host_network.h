@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <vector>
 
@@ -25,5 +26,28 @@ QString ArpInterfaceFor(const QString& arpTable, const QString& ip);
 // Makes the next packet to ip resolve the printer's MAC address afresh: flushes every
 // neighbour entry of the interface that holds ip. Without the rights nothing happens.
 void FlushArpFor(const QString& ip);
+
+// How a TCP connection ended, still known after Qt has let go of it: Qt reports a reset and a
+// plain close alike and closes its descriptor at once. A second descriptor of the socket keeps
+// the kernel's state until asked.
+class ConnectionEndWatch {
+public:
+    ConnectionEndWatch() = default;
+    ConnectionEndWatch(const ConnectionEndWatch&) = delete;
+    ConnectionEndWatch& operator=(const ConnectionEndWatch&) = delete;
+    ~ConnectionEndWatch() { release(); }
+
+    // Watches the connected socket (its descriptor); nothing when it cannot.
+    void watch(qintptr socket);
+    // Whether the peer reset the watched connection (it is closed, and neither side closed
+    // it); false when nothing was watched. Lets go of the socket.
+    bool endedByReset();
+    // Lets go of the socket: before our own close, which would not end the connection while
+    // the second descriptor holds it.
+    void release();
+
+private:
+    int fd_ = -1;
+};
 
 } // namespace posflash

@@ -3,10 +3,13 @@
 #include <QFile>
 #include <QNetworkInterface>
 
+#include <fcntl.h>
 #include <linux/neighbour.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -121,6 +124,28 @@ void FlushArpFor(const QString& ip) {
     const unsigned ifindex = if_nametoindex(device.toLocal8Bit().constData());
     if (ifindex != 0)
         flushNeighbours(ifindex);
+}
+
+void ConnectionEndWatch::watch(qintptr socket) {
+    release();
+    fd_ = ::fcntl(static_cast<int>(socket), F_DUPFD_CLOEXEC, 0);
+}
+
+// A FIN leaves the socket half open (CLOSE_WAIT) while this descriptor holds it; a reset
+// closes it at once.
+bool ConnectionEndWatch::endedByReset() {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    const bool reset = fd_ >= 0 && ::getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 &&
+                       info.tcpi_state == TCP_CLOSE;
+    release();
+    return reset;
+}
+
+void ConnectionEndWatch::release() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
 }
 
 } // namespace posflash

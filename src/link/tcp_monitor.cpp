@@ -4,18 +4,20 @@
 #include "ports/port_state.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace posflash {
 
 TcpMonitor::TcpMonitor(QObject* parent) : FrameTransport(parent) {
     connect(&socket_, &QTcpSocket::connected, this, [this] {
         failed_ = false;
+        end_.watch(socket_.socketDescriptor());
         emit connected();
     });
-    connect(&socket_, &QTcpSocket::disconnected, this, &TcpMonitor::lost);
+    connect(&socket_, &QTcpSocket::disconnected, this, &TcpMonitor::ended);
     connect(&socket_, &QTcpSocket::errorOccurred, this, [this] {
         failed_ = true;
-        emit lost();
+        ended();
     });
     connect(&socket_, &QTcpSocket::readyRead, this, [this] {
         const QByteArray block = socket_.readAll();
@@ -28,9 +30,18 @@ TcpMonitor::TcpMonitor(QObject* parent) : FrameTransport(parent) {
     });
 }
 
+// The printer's end of the connection, or ours (closeConnection releases the watch first).
+void TcpMonitor::ended() {
+    if (end_.endedByReset())
+        reset_ = SystemError(ECONNRESET, QStringLiteral("The printer reset the connection"));
+    emit lost();
+}
+
 void TcpMonitor::connectTo(const QString& ip) {
+    end_.release();
     socket_.abort();
     failed_ = false;
+    reset_.reset();
     socket_.connectToHost(ip, kPort);
 }
 
@@ -51,6 +62,7 @@ Status TcpMonitor::send(ByteView frame) {
 
 bool TcpMonitor::closeConnection(const QString& ip) {
     FlushArpFor(ip);
+    end_.release(); // so that the abort really ends the connection
     if (socket_.state() == QAbstractSocket::UnconnectedState)
         return false;
     socket_.abort();

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "link/frame_transport.h"
+#include "link/host_network.h"
 
 #include <QTcpSocket>
+
+#include <optional>
 
 namespace posflash {
 
@@ -26,6 +29,9 @@ public:
     // Flushes the ARP entry of ip (the printer's), so the next packet finds its MAC afresh, and
     // closes the connection. True when one was open: the caller then pauses kAfterCloseMs.
     bool closeConnection(const QString& ip);
+    // Set when the printer reset the connection (not a plain close), until the next connectTo:
+    // ECONNRESET with the system's words.
+    const std::optional<Error>& reset() const { return reset_; }
 
 signals:
     void connected();
@@ -33,8 +39,12 @@ signals:
     void lost();
 
 private:
+    void ended();
+
     QTcpSocket socket_;
     bool failed_ = false;
+    ConnectionEndWatch end_;
+    std::optional<Error> reset_;
 };
 
 } // namespace posflash

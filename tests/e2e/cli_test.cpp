@@ -6,11 +6,17 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -442,6 +448,47 @@ TEST_F(CliTest, HistoryRecordsEachDownloadWithItsDeviceAndCause) {
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(records[mine][it.key()], it.value()) << it.key().toStdString();
     EXPECT_EQ(jsonLines(run({"history", "--json", "--limit", "1"}).out).size(), 1u);
+}
+
+TEST_F(CliTest, InbootFailsWhenThePrinterResetsTheConnectionBeforeTakingTheCommand) {
+    // The firmware's port on a loopback address of this test's own: each connection is taken
+    // and reset at once, before a byte is read.
+    const QString ip = QStringLiteral("127.0.79.1");
+    QTcpServer printer;
+    ASSERT_TRUE(printer.listen(QHostAddress(ip), 4000)) << printer.errorString().toStdString();
+    QObject::connect(&printer, &QTcpServer::newConnection, [&printer] {
+        while (QTcpSocket* socket = printer.nextPendingConnection()) {
+            const linger now{1, 0};
+            ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now,
+                         sizeof now);
+            socket->abort();
+            socket->deleteLater();
+        }
+    });
+    const struct {
+        const char* lang;
+        QString notSent;
+        QString reset;
+    } cases[] = {
+        {"en", "the boot-loader command could not be sent",
+         "the printer reset the connection before it took the command"},
+        {"zh", QStringLiteral("引导命令未能发送"),
+         QStringLiteral("打印机在接收命令之前重置了连接")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang);
+        QProcess cli;
+        isolate(cli, dir.path());
+        QSignalSpy finished(&cli, &QProcess::finished);
+        cli.start(POSFLASH_CLI_PATH, {"inboot", "--lang", c.lang, "--net", "--ip", ip});
+        ASSERT_TRUE(finished.wait(10000));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitCode(), 1) << err.toStdString();
+        EXPECT_EQ(err.toStdString(), QStringLiteral("%1: %2: %3 (%4)\n")
+                                         .arg(ip, c.notSent, c.reset,
+                                              QString::fromLocal8Bit(std::strerror(ECONNRESET)))
+                                         .toStdString());
+    }
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "printer-sim/report.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -17,7 +19,19 @@ void printLine(std::FILE* stream, const QString& line) {
     std::fflush(stream);
 }
 
+// A regular file is replaced whole, so a reader never sees half an image. Anything else named
+// as the output (/dev/null, a FIFO, a terminal) is written to: a replacing rename would put a
+// plain file in its place, and as root that breaks /dev/null for the whole machine.
 bool saveFile(const QString& path, const QByteArray& bytes) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        QFile device(path);
+        if (device.open(QIODevice::WriteOnly) && device.write(bytes) == bytes.size())
+            return true;
+        printLine(stderr, QStringLiteral("posflash-printer-sim: cannot write %1: %2")
+                              .arg(path, device.errorString()));
+        return false;
+    }
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "history/history_store.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QCommandLineParser;
+
+namespace posflash {
+
+class BackgroundSync;
+class ProcessSignals;
+class TerminalOutput;
+
+// --records URI (else POSFLASH_RECORDS) and the records command's own options.
+void AddRecordsOptions(QCommandLineParser& parser);
+
+// posflash-cli records init|sync: makes or migrates the line's schema, or sends this station's
+// unsent history once (for cron or a systemd timer). Returns the exit code.
+int RecordsCommand(const QCommandLineParser& args, ProcessSignals& stops, TerminalOutput& out,
+                   TerminalOutput& err);
+
+// history --central: the line's records, as the local history gives its own.
+Result<std::vector<HistoryRecord>> CentralHistory(const QCommandLineParser& args, int limit);
+
+QString RecordsHelp();
+
+// The sync a download runs beside itself when an address is set: a pass from the start (the
+// rows of earlier runs), and one more for this run's rows when it goes, waiting at most 2 s for
+// it, and not at all once the line's server was found unreachable or refusing, or has left
+// the login unanswered for a second. A refusal is
+// said once, as a warning; the rows stay local.
+class DownloadRecords {
+public:
+    DownloadRecords(const QCommandLineParser& args, TerminalOutput& err);
+    ~DownloadRecords();
+    DownloadRecords(const DownloadRecords&) = delete;
+    DownloadRecords& operator=(const DownloadRecords&) = delete;
+
+    static constexpr int kExitWaitMs = 2000;
+    // A server that has not taken the login after this long by the end is not waited for.
+    static constexpr int kUnansweredPatienceMs = 1000;
+
+private:
+    TerminalOutput& err_;
+    std::unique_ptr<BackgroundSync> sync_;
+    bool warned_ = false;
+};
+
+} // namespace posflash

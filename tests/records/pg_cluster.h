@@ -1,0 +1,175 @@
+#pragma once
+// A PostgreSQL cluster of the test's own, from Debian's postgresql package: initdb and the
+// server run as nobody when the test runs as root (initdb refuses root), in a scratch folder,
+// on a free port of 127.0.0.1. The server runs under a shell that stops it when the test's end
+// of a pipe closes, so a test that dies leaves no server behind.
+
+#include <QDir>
+#include <QEventLoop>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace posflash::testing {
+
+class PgCluster {
+public:
+    static constexpr const char* kAdminPassword = "admin-pw";
+
+    // The bin folder of the newest installed server, or empty.
+    static QString binaries() {
+        QDir root("/usr/lib/postgresql");
+        QStringList versions = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        for (auto v = versions.rbegin(); v != versions.rend(); ++v)
+            if (QFile::exists(root.filePath(*v + "/bin/initdb")))
+                return root.filePath(*v + "/bin");
+        return {};
+    }
+
+    // Makes the cluster; false (with the reason in why) when that fails.
+    bool create(QString& why) {
+        bin_ = binaries();
+        if (!dir_.isValid() || bin_.isEmpty())
+            return why = "no scratch folder or no server", false;
+        if (::geteuid() == 0) {
+            const passwd* nobody = ::getpwnam("nobody");
+            if (!nobody)
+                return why = "no user nobody", false;
+            uid_ = nobody->pw_uid;
+            gid_ = nobody->pw_gid;
+            if (::chown(QFile::encodeName(dir_.path()).constData(), uid_, gid_) != 0)
+                return why = "cannot give the scratch folder to nobody", false;
+        }
+        QFile pw(dir_.filePath("pw"));
+        pw.open(QIODevice::WriteOnly);
+        pw.write(kAdminPassword);
+        pw.close();
+        if (uid_ >= 0 && ::chown(QFile::encodeName(pw.fileName()).constData(), uid_, gid_) != 0)
+            return why = "cannot give the password file to nobody", false;
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        port_ = probe.serverPort();
+        probe.close();
+        QProcess initdb;
+        initdb.setProcessChannelMode(QProcess::MergedChannels);
+        start(initdb, bin_ + "/initdb",
+              {"-D", dir_.filePath("data"), "-U", "admin", "--pwfile=" + pw.fileName(),
+               "--auth-local=trust", "--auth-host=scram-sha-256", "-E", "UTF8", "--no-sync"});
+        if (!initdb.waitForFinished(60000) || initdb.exitCode() != 0)
+            return why = "initdb failed: " + QString::fromLocal8Bit(initdb.readAll()), false;
+        return true;
+    }
+
+    // Starts the server and returns once it accepts connections.
+    bool startServer() {
+        server_ = std::make_unique<QProcess>();
+        server_->setProcessChannelMode(QProcess::SeparateChannels);
+        start(*server_, "/bin/sh",
+              {"-c", "\"$0\" \"$@\" & pid=$!; read _; kill -INT $pid; wait $pid",
+               bin_ + "/postgres", "-D", dir_.filePath("data"), "-h", "127.0.0.1", "-p",
+               QString::number(port_), "-k", dir_.path(), "-c", "fsync=off", "-c",
+               "max_connections=60"});
+        QEventLoop loop;
+        QTimer deadline;
+        QByteArray log;
+        bool ready = false;
+        QObject::connect(server_.get(), &QProcess::readyReadStandardError, [&] {
+            log += server_->readAllStandardError();
+            if (log.contains("ready to accept connections")) {
+                ready = true;
+                loop.quit();
+            }
+        });
+        QObject::connect(server_.get(), &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        deadline.start(30000);
+        loop.exec();
+        server_->disconnect();
+        if (!ready)
+            ADD_FAILURE() << "the server did not start: " << log.toStdString();
+        return ready;
+    }
+
+    // A fast shutdown: connected clients are cut off, as a server taken down is.
+    void stopServer() {
+        if (!server_)
+            return;
+        server_->closeWriteChannel();
+        server_->waitForFinished(30000);
+        server_.reset();
+    }
+
+    int port() const { return port_; }
+    QString uri(const QString& user, const QString& password, const QString& db) const {
+        return QString("postgresql://%1:%2@127.0.0.1:%3/%4").arg(user, password).arg(port_).arg(db);
+    }
+
+    // Runs statements as the cluster's owner; the first failure is a test failure.
+    void admin(const QString& db, const QStringList& statements) const {
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase("QPSQL", "pg-admin");
+            c.setHostName("127.0.0.1");
+            c.setPort(port_);
+            c.setUserName("admin");
+            c.setPassword(kAdminPassword);
+            c.setDatabaseName(db);
+            ASSERT_TRUE(c.open()) << c.lastError().text().toStdString();
+            QSqlQuery q(c);
+            for (const QString& s : statements)
+                ASSERT_TRUE(q.exec(s))
+                    << s.toStdString() << ": " << q.lastError().text().toStdString();
+        }
+        QSqlDatabase::removeDatabase("pg-admin");
+    }
+
+    QStringList column(const QString& db, const QString& select) const {
+        QStringList values;
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase("QPSQL", "pg-read");
+            c.setHostName("127.0.0.1");
+            c.setPort(port_);
+            c.setUserName("admin");
+            c.setPassword(kAdminPassword);
+            c.setDatabaseName(db);
+            EXPECT_TRUE(c.open()) << c.lastError().text().toStdString();
+            QSqlQuery q(c);
+            EXPECT_TRUE(q.exec(select)) << q.lastError().text().toStdString();
+            while (q.next())
+                values << q.value(0).toString();
+        }
+        QSqlDatabase::removeDatabase("pg-read");
+        return values;
+    }
+
+    ~PgCluster() { stopServer(); }
+
+private:
+    // As nobody when root.
+    void start(QProcess& p, const QString& program, const QStringList& args) const {
+        if (uid_ < 0)
+            return p.start(program, args);
+        p.start("setpriv",
+                QStringList{"--reuid=" + QString::number(uid_), "--regid=" + QString::number(gid_),
+                            "--clear-groups", "--", program} +
+                    args);
+    }
+
+    QTemporaryDir dir_;
+    QString bin_;
+    int uid_ = -1;
+    int gid_ = -1;
+    int port_ = 0;
+    std::unique_ptr<QProcess> server_;
+};
+
+} // namespace posflash::testing

@@ -1,0 +1,363 @@
+// The sync against a real PostgreSQL server, with the faults a line sees: each fault is
+// followed by the check that the line's table holds every station's rows, none twice.
+#include "history/history_store.h"
+#include "records/pg_cluster.h"
+
+#include <QElapsedTimer>
+#include <QSet>
+#include <QUuid>
+
+#include <csignal>
+#include <random>
+
+namespace posflash::testing {
+namespace {
+
+constexpr const char* kStationPassword = "station-pw";
+
+// One station: a history of its own in its own data folder.
+struct Station {
+    QTemporaryDir home;
+    QString history() const { return home.filePath("data/posflash/history.db"); }
+
+    // Adds n downloads in one transaction (a store makes the file and its schema first).
+    void fill(int n) {
+        HistoryRecord r;
+        r.startedAt = QDateTime::currentDateTimeUtc();
+        r.frontEnd = "cli";
+        r.filePath = QByteArray("/fw/\xff-not-utf8.bin");
+        r.kind = "program";
+        r.outcome = "completed";
+        {
+            HistoryStore store(history());
+            ASSERT_EQ(store.add(r).place, HistoryWrite::Place::Database);
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fill");
+            db.setDatabaseName(history());
+            ASSERT_TRUE(db.open());
+            db.transaction();
+            QSqlQuery q(db);
+            q.prepare("INSERT INTO downloads (uuid, started_at, duration_ms, front_end, "
+                      "file_path, kind, frames, retries, outcome, cause) VALUES (?, ?, ?, 'cli', "
+                      "?, 'program', 3, 0, ?, ?)");
+            for (int i = 1; i < n; ++i) {
+                q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+                q.addBindValue(r.startedAt.addSecs(-i * 600).toString(Qt::ISODateWithMs));
+                q.addBindValue(i);
+                q.addBindValue(QString("/fw/%1.bin").arg(i));
+                q.addBindValue(i % 7 ? "completed" : "failed");
+                q.addBindValue(i % 7 ? QVariant() : QVariant("printer-silent"));
+                ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+            }
+            db.commit();
+        }
+        QSqlDatabase::removeDatabase("fill");
+    }
+
+    QSet<QString> local(const QString& select) const {
+        QSet<QString> values;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "read");
+            db.setDatabaseName(history());
+            EXPECT_TRUE(db.open());
+            QSqlQuery q(db);
+            q.exec(select);
+            while (q.next())
+                values << q.value(0).toString();
+        }
+        QSqlDatabase::removeDatabase("read");
+        return values;
+    }
+};
+
+struct Ran {
+    int exitCode = -1;
+    bool crashed = false;
+    qint64 ms = 0;
+    QString out;
+    QString err;
+};
+
+class RecordsServer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (PgCluster::binaries().isEmpty())
+            return;
+        cluster_ = new PgCluster;
+        QString why;
+        if (!cluster_->create(why) || !cluster_->startServer()) {
+            ADD_FAILURE() << why.toStdString();
+            return;
+        }
+        cluster_->admin("postgres",
+                        {"CREATE DATABASE line",
+                         QString("CREATE ROLE station LOGIN PASSWORD '%1'").arg(kStationPassword)});
+        // The schema as a user makes it: posflash-cli records init, as the owner; then the
+        // grants of docs/records.md.
+        const Ran init = run(nullptr, {"records", "init"},
+                             cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
+        EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
+        EXPECT_TRUE(init.out.contains("is at version 1 (it was at 0)")) << init.out.toStdString();
+        cluster_->admin("line", {"GRANT SELECT, INSERT ON posflash_records TO station",
+                                 "GRANT SELECT ON posflash_schema, posflash_yield TO station"});
+    }
+    static void TearDownTestSuite() {
+        delete cluster_;
+        cluster_ = nullptr;
+    }
+
+    void SetUp() override {
+        if (!cluster_) {
+            if (qEnvironmentVariableIntValue("POSFLASH_REQUIRE_POSTGRES") == 1)
+                FAIL() << "PostgreSQL is required here: install the package postgresql";
+            GTEST_SKIP() << "PostgreSQL is not installed: install the package postgresql";
+        }
+        cluster_->admin("line", {"TRUNCATE posflash_records"});
+    }
+
+    static QString station(const QString& password = kStationPassword) {
+        return cluster_->uri("station", password, "line");
+    }
+
+    static void prepare(QProcess& p, const Station* s, const QStringList& args,
+                        const QString& uri) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QTemporaryDir* home = s ? const_cast<QTemporaryDir*>(&s->home) : nullptr;
+        env.insert("XDG_DATA_HOME", home ? home->filePath("data") : QDir::tempPath() + "/none");
+        env.insert("XDG_CONFIG_HOME", home ? home->filePath("config") : QDir::tempPath());
+        env.insert("POSFLASH_RECORDS", uri);
+        p.setProcessEnvironment(env);
+        p.setProgram(POSFLASH_CLI_PATH);
+        p.setArguments(args);
+    }
+
+    static Ran finish(QProcess& p, QElapsedTimer& clock) {
+        Ran ran;
+        if (!p.waitForFinished(60000))
+            p.kill(), p.waitForFinished();
+        ran.ms = clock.elapsed();
+        ran.crashed = p.exitStatus() != QProcess::NormalExit;
+        ran.exitCode = p.exitCode();
+        ran.out = QString::fromUtf8(p.readAllStandardOutput());
+        ran.err = QString::fromUtf8(p.readAllStandardError());
+        return ran;
+    }
+
+    static Ran run(const Station* s, const QStringList& args, const QString& uri) {
+        QProcess p;
+        prepare(p, s, args, uri);
+        QElapsedTimer clock;
+        clock.start();
+        p.start();
+        return finish(p, clock);
+    }
+
+    static Ran sync(const Station& s, const QString& uri = station()) {
+        return run(&s, {"records", "sync"}, uri);
+    }
+
+    // The line holds the union of the stations' rows, none missing, none twice; and no station
+    // has marked a row sent that the line lacks.
+    static void expectLineIsUnion(const std::vector<const Station*>& stations) {
+        const QStringList central =
+            cluster_->column("line", "SELECT id::text FROM posflash_records");
+        const QSet<QString> line(central.begin(), central.end());
+        QSet<QString> all;
+        qsizetype total = 0;
+        for (const Station* s : stations) {
+            const QSet<QString> rows = s->local("SELECT uuid FROM downloads");
+            total += rows.size();
+            all += rows;
+            EXPECT_TRUE(line.contains(s->local("SELECT uuid FROM synced")));
+        }
+        EXPECT_EQ(total, all.size()) << "a UUID on two stations";
+        EXPECT_EQ(central.size(), line.size()) << "a row twice on the line";
+        EXPECT_EQ(line, all) << (all - line).size() << " missing, " << (line - all).size()
+                             << " foreign";
+    }
+
+    static PgCluster* cluster_;
+};
+
+PgCluster* RecordsServer::cluster_ = nullptr;
+
+TEST_F(RecordsServer, ServerDownAtTheStartKeepsTheRowsForTheSyncAfter) {
+    Station a, b;
+    a.fill(120);
+    b.fill(30);
+    cluster_->stopServer();
+    for (const Station* s : {&a, &b}) {
+        const Ran ran = sync(*s);
+        EXPECT_EQ(ran.exitCode, 1);
+        EXPECT_TRUE(ran.err.contains("the server cannot be reached")) << ran.err.toStdString();
+        EXPECT_FALSE(ran.err.contains(kStationPassword));
+        EXPECT_TRUE(s->local("SELECT uuid FROM synced").isEmpty());
+    }
+    ASSERT_TRUE(cluster_->startServer());
+    for (const Station* s : {&a, &b}) {
+        const Ran ran = sync(*s);
+        EXPECT_EQ(ran.exitCode, 0) << ran.err.toStdString();
+        EXPECT_TRUE(ran.out.startsWith(
+            QString("sent %1 records to postgresql://station:****@").arg(s == &a ? 120 : 30)))
+            << ran.out.toStdString();
+    }
+    expectLineIsUnion({&a, &b});
+}
+
+TEST_F(RecordsServer, ServerStoppedInTheMiddleOfASyncAndStartedAgain) {
+    Station a;
+    a.fill(3000);
+    QProcess p;
+    prepare(p, &a, {"records", "sync", "--verbose", "--records-batch", "10"}, station());
+    QEventLoop loop;
+    QObject::connect(&p, &QProcess::readyReadStandardError, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    p.start();
+    loop.exec(); // the first batch is committed
+    cluster_->stopServer();
+    const Ran cut = finish(p, clock);
+    EXPECT_EQ(cut.exitCode, 1) << cut.err.toStdString();
+    EXPECT_TRUE(cut.err.contains("were sent; they stay")) << cut.err.toStdString();
+    ASSERT_TRUE(cluster_->startServer());
+    EXPECT_EQ(sync(a).exitCode, 0);
+    expectLineIsUnion({&a});
+}
+
+TEST_F(RecordsServer, KillNineInTheMiddleOfABatchFiftyTimesLosesAndDoublesNothing) {
+    Station a;
+    a.fill(4000);
+    std::mt19937 random(::testing::UnitTest::GetInstance()->random_seed());
+    int midway = 0;
+    for (int round = 0; round < 50; ++round) {
+        QProcess p;
+        prepare(p, &a, {"records", "sync", "--verbose", "--records-batch", "7"}, station());
+        QEventLoop loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+        // Every third round anywhere from its start-up on, the others once its batches flow:
+        // a batch being sent, committed, or marked.
+        const bool early = round % 3 == 0;
+        if (!early)
+            QObject::connect(&p, &QProcess::readyReadStandardError, [&] {
+                if (!deadline.isActive())
+                    deadline.start(std::uniform_int_distribution<int>(0, 25)(random));
+            });
+        p.start();
+        if (early)
+            deadline.start(std::uniform_int_distribution<int>(0, 150)(random));
+        loop.exec();
+        ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+        p.waitForFinished();
+        midway += p.readAllStandardError().contains("sent so far") ? 1 : 0;
+    }
+    const qsizetype marked = a.local("SELECT uuid FROM synced").size();
+    const qsizetype onLine =
+        cluster_->column("line", "SELECT count(*) FROM posflash_records").value(0).toLongLong();
+    // More on the line than marked: a kill fell between a commit and its marks.
+    std::cout << "kill -9: " << midway << " of 50 after a committed batch; " << onLine
+              << " rows on the line, " << marked << " marked sent\n";
+    EXPECT_GE(onLine, marked);
+    EXPECT_GT(midway, 10);
+    EXPECT_EQ(sync(a).exitCode, 0);
+    expectLineIsUnion({&a});
+}
+
+TEST_F(RecordsServer, FourStationsSyncingAtOnce) {
+    Station s[4];
+    std::vector<std::unique_ptr<QProcess>> runs;
+    QElapsedTimer clock;
+    for (Station& one : s)
+        one.fill(2500);
+    clock.start();
+    for (Station& one : s) {
+        runs.push_back(std::make_unique<QProcess>());
+        prepare(*runs.back(), &one, {"records", "sync"}, station());
+        runs.back()->start();
+    }
+    for (auto& p : runs) {
+        const Ran ran = finish(*p, clock);
+        EXPECT_EQ(ran.exitCode, 0) << ran.err.toStdString();
+    }
+    std::cout << "4 x 2500 records synced at once in " << clock.elapsed()
+              << " ms: " << 10000 * 1000 / std::max<qint64>(1, clock.elapsed()) << " records/s\n";
+    expectLineIsUnion({&s[0], &s[1], &s[2], &s[3]});
+}
+
+TEST_F(RecordsServer, WrongPasswordIsSaidOnceAndKeepsTheRowsLocal) {
+    Station a;
+    a.fill(10);
+    const Ran refused = sync(a, station("not-the-password"));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err.count("warning"), 1) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("the server refused the login")) << refused.err.toStdString();
+    EXPECT_FALSE(refused.err.contains("not-the-password"));
+    // A download says it once too, and still ends as it would.
+    QFile image(a.home.filePath("bad.bin"));
+    image.open(QIODevice::WriteOnly);
+    image.write("not a program");
+    image.close();
+    const Ran download =
+        run(&a, {"download", "--port", "COM1", image.fileName()}, station("not-the-password"));
+    EXPECT_EQ(download.exitCode, 2);
+    EXPECT_EQ(download.err.count("refused the login"), 1) << download.err.toStdString();
+    EXPECT_TRUE(a.local("SELECT uuid FROM synced").isEmpty());
+    EXPECT_EQ(sync(a).exitCode, 0);
+    expectLineIsUnion({&a});
+}
+
+// Accepts connections and never answers: connect_timeout ends the sync, and a download does
+// not wait for it.
+TEST_F(RecordsServer, SilentServerNeitherHangsTheSyncNorSlowsADownload) {
+    Station a;
+    a.fill(5);
+    QFile image(a.home.filePath("bad.bin"));
+    image.open(QIODevice::WriteOnly);
+    image.write("not a program");
+    image.close();
+    const QStringList download{"download", "--port", "COM1", image.fileName()};
+    const Ran plain = run(&a, download, QString());
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    const QString uri = QString("postgresql://station@127.0.0.1:%1/line").arg(silent.serverPort());
+    const Ran stuck = sync(a, uri + "?connect_timeout=2");
+    EXPECT_EQ(stuck.exitCode, 1);
+    EXPECT_TRUE(stuck.err.contains("timeout expired")) << stuck.err.toStdString();
+    EXPECT_LT(stuck.ms, 5000);
+    const Ran slowed = run(&a, download, uri);
+    EXPECT_EQ(slowed.exitCode, plain.exitCode);
+    EXPECT_FALSE(slowed.crashed);
+    EXPECT_LT(slowed.ms, plain.ms + 2500) << "the exit waits at most 2 s";
+    // The same download with the line up sends its row, and history --central shows the line.
+    const Ran sent = run(&a, download, station());
+    EXPECT_EQ(sent.exitCode, 2);
+    expectLineIsUnion({&a});
+    const Ran local = run(&a, {"history", "--json"}, station());
+    const Ran central = run(&a, {"history", "--json", "--central"}, station());
+    EXPECT_EQ(central.exitCode, 0) << central.err.toStdString();
+    EXPECT_EQ(central.out, local.out);
+}
+
+TEST_F(RecordsServer, StationsMayInsertAndReadNothingMore) {
+    const QStringList denied = cluster_->column(
+        "line", "SELECT p FROM (VALUES ('DELETE'), ('UPDATE'), ('TRUNCATE')) v(p) WHERE "
+                "has_table_privilege('station', 'posflash_records', p)");
+    EXPECT_TRUE(denied.isEmpty()) << denied.join(',').toStdString();
+    EXPECT_EQ(cluster_->column("line", "SELECT has_table_privilege('station', 'posflash_yield', "
+                                       "'SELECT') AND has_table_privilege('station', "
+                                       "'posflash_schema', 'SELECT') AND NOT "
+                                       "has_table_privilege('station', 'posflash_schema', "
+                                       "'INSERT')"),
+              QStringList{"true"});
+    Station a;
+    a.fill(14); // the seventh failed
+    EXPECT_EQ(sync(a).exitCode, 0);
+    EXPECT_EQ(cluster_->column("line", "SELECT attempts || ' ' || completed FROM posflash_yield"),
+              QStringList{"14 13"});
+}
+
+} // namespace
+} // namespace posflash::testing
