@@ -193,7 +193,8 @@ Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address,
             "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), duration_ms, front_end, com_number, "
             "device_node, "
             "usb_path, usb_serial, ip, mac, file_path, file_size, sha256, kind, crc16, frames, "
-            "retries, outcome, cause, reason_en, reason_zh, legacy_reason FROM posflash_records "
+            "retries, outcome, cause, reason_en, reason_zh, legacy_reason, operator, station, "
+            "label, unit, attempt FROM posflash_records "
             "ORDER BY started_at DESC, id DESC %1")
             .arg(limit > 0 ? QStringLiteral("LIMIT %1").arg(limit) : QString()));
     if (!q.exec())
@@ -227,6 +228,11 @@ Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address,
         r.reasonEn = text(19);
         r.reasonZh = text(20);
         r.legacyReason = text(21);
+        r.operatorName = text(22);
+        r.station = text(23);
+        r.label = text(24);
+        r.unit = text(25);
+        r.attempt = static_cast<int>(number(26, 0));
         records.push_back(std::move(r));
     }
     return records;
