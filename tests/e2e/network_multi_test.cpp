@@ -127,5 +127,32 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
                                     targets[1] + " completed"}));
 }
 
+// A network printer's retry links afresh: the printer must ask again (BOOTP) within the link
+// timeout, as one restarted into its boot loader does; the shared ports serve the new link.
+TEST_F(NetworkMultiTest, ARetryOfANetworkPrinterWaitsForItsNextRequest) {
+    const QString file = dir_.filePath("fw.bin");
+    const Bytes image = WriteProgramImage(file, 20 * 1024);
+    const QStringList printerArgs{"--ip", NetnsPair::kPrinterIp, "--mac", "00-11-22-33-44-55"};
+    PrinterSimProcess& refusing = printer(false, printerArgs + QStringList{"--refuse", "2:5:3"});
+    QProcess cli;
+    isolate(cli, dir_.path());
+    cli.start(POSFLASH_CLI_PATH,
+              {"download", "--json", "--retries", "1", "--link-timeout", "20", "--net", "--ip",
+               NetnsPair::kPrinterIp, "--mac", "00-11-22-33-44-55", file});
+    QByteArray out;
+    while (!out.contains("retry_unit") && cli.waitForReadyRead(10000))
+        out += cli.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("retry_unit")) << out.data();
+    refusing.stop();
+    PrinterSimProcess& restarted = printer(false, printerArgs);
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    out += cli.readAllStandardOutput();
+    EXPECT_EQ(cli.exitCode(), 0) << out.data();
+    const auto events = jsonLines(out);
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events[events.size() - 2]["attempts"], 2) << out.data();
+    EXPECT_TRUE(restarted.received() == image);
+}
+
 } // namespace
 } // namespace posflash
