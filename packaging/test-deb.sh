@@ -60,6 +60,7 @@ sort > "$work/expected" << EOF
 /usr/bin/posflash-cli
 /usr/bin/posflash-printer-sim
 /usr/lib/udev/rules.d/60-posflash.rules
+/usr/share/applications/org.posflash.posflash-line.desktop
 /usr/share/applications/org.posflash.posflash.desktop
 /usr/share/bash-completion/completions/posflash-cli
 /usr/share/doc/posflash/changelog.gz
@@ -189,6 +190,7 @@ fi
 
 step "desktop entry, metainfo, manual pages, completion"
 desktop-file-validate /usr/share/applications/org.posflash.posflash.desktop
+desktop-file-validate /usr/share/applications/org.posflash.posflash-line.desktop
 appstreamcli validate --no-net /usr/share/metainfo/org.posflash.posflash.metainfo.xml
 for page in posflash posflash-cli posflash-printer-sim; do
     [ "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz" ] || fail "man -w $page"
