@@ -40,7 +40,8 @@ QByteArray CanonicalImagePath(const QByteArray& name) {
     return QFile::encodeName(QDir::currentPath()) + '/' + name;
 }
 
-HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd) {
+HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd,
+                       const UnitStamp& unit) {
     HistoryRecord record;
     record.startedAt = result.startedAt;
     record.milliseconds = result.elapsedMs;
@@ -64,6 +65,11 @@ HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd) {
     record.cause = result.cause == Cause::None ? QString() : CauseName(result.cause);
     record.reasonEn = reasonIn(result, true);
     record.reasonZh = reasonIn(result, false);
+    record.operatorName = unit.operatorName;
+    record.station = unit.station;
+    record.label = unit.label;
+    record.unit = unit.unit;
+    record.attempt = unit.attempt;
     return record;
 }
 
@@ -80,9 +86,9 @@ DownloadHistory::~DownloadHistory() {
     writer_.finish();
 }
 
-void DownloadHistory::record(const DownloadResult& result) {
+void DownloadHistory::record(const DownloadResult& result, const UnitStamp& unit) {
     if (IsRecorded(result))
-        writer_.write(RecordOf(result, frontEnd_));
+        writer_.write(RecordOf(result, frontEnd_, unit));
 }
 
 } // namespace posflash

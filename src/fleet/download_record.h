@@ -12,7 +12,17 @@ namespace posflash {
 // absolute, its symbolic links resolved while the file exists, and kept as bytes. The reason
 // is the cause's text in English and in Chinese, with the system's words where there are any.
 // frontEnd: "window" or "cli".
-HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd);
+// The unit an attempt belongs to, as its record carries it (all empty outside a unit run).
+struct UnitStamp {
+    QString operatorName;
+    QString station;
+    QString label;
+    QString unit; // the UUID shared by the unit's attempts
+    int attempt = 0;
+};
+
+HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd,
+                       const UnitStamp& unit = {});
 
 // The absolute name of an image, as bytes: symbolic links (and /proc/self/fd/N) resolved
 // when the file exists, else the name as given below the working folder.
@@ -32,7 +42,7 @@ public:
     ~DownloadHistory();
 
     // Returns at once: a history that cannot be written never fails a download.
-    void record(const DownloadResult& result);
+    void record(const DownloadResult& result, const UnitStamp& unit = {});
     // Blocks until every record given has landed, and tells landed of them.
     void finish() { writer_.finish(); }
 

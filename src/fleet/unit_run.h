@@ -41,7 +41,8 @@ struct UnitResult {
 class UnitObserver : public DownloadObserver {
 public:
     // The attempt that failed is over (its finished() came); attempt nextAttempt (from 2)
-    // begins next: at once, or, after a disconnect, once the printer is back.
+    // begins next: at once, or, after a disconnect, once the printer is back. A printer not
+    // back within the job's link timeout (at once, without one) ends the unit instead.
     virtual void retryingUnit(int nextAttempt, const DownloadResult& failed) {
         (void)nextAttempt;
         (void)failed;

@@ -81,6 +81,11 @@ QByteArray HistoryJournal::lineOf(const HistoryRecord& r) {
         {"cause", textOrNull(r.cause)},
         {"reason_en", textOrNull(r.reasonEn)},
         {"reason_zh", textOrNull(r.reasonZh)},
+        {"operator", textOrNull(r.operatorName)},
+        {"station", textOrNull(r.station)},
+        {"label", textOrNull(r.label)},
+        {"unit", textOrNull(r.unit)},
+        {"attempt", r.attempt},
     };
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
@@ -113,6 +118,11 @@ std::optional<HistoryRecord> HistoryJournal::recordOf(const QByteArray& line) {
     r.cause = o["cause"].toString();
     r.reasonEn = o["reason_en"].toString();
     r.reasonZh = o["reason_zh"].toString();
+    r.operatorName = o["operator"].toString();
+    r.station = o["station"].toString();
+    r.label = o["label"].toString();
+    r.unit = o["unit"].toString();
+    r.attempt = o["attempt"].toInt();
     return r;
 }
 

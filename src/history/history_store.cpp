@@ -19,8 +19,9 @@ namespace {
 // step at the end; a step, once released, never changes.
 Status createFirstTable(QSqlQuery& q);
 Status ownColumnsAndUuids(QSqlQuery& q);
+Status unitColumns(QSqlQuery& q);
 using Step = Status (*)(QSqlQuery&);
-constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids};
+constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids, unitColumns};
 
 Error queryError(const QSqlQuery& q) {
     return Error{q.lastError().nativeErrorCode().toInt(), q.lastError().text(),
@@ -94,10 +95,26 @@ Status ownColumnsAndUuids(QSqlQuery& q) {
     return run(q, "CREATE UNIQUE INDEX downloads_uuid ON downloads(uuid)");
 }
 
+// Version 2: the operator, the station, the unit's label, and the unit (a UUID shared by the
+// attempts of one printer's update) with the attempt's number. Older rows keep NULL there.
+Status unitColumns(QSqlQuery& q) {
+    for (const char* statement : {
+             "ALTER TABLE downloads ADD COLUMN operator TEXT",
+             "ALTER TABLE downloads ADD COLUMN station TEXT",
+             "ALTER TABLE downloads ADD COLUMN label TEXT",
+             "ALTER TABLE downloads ADD COLUMN unit TEXT",
+             "ALTER TABLE downloads ADD COLUMN attempt INTEGER",
+             "CREATE INDEX downloads_unit ON downloads(unit)",
+         })
+        if (Status done = run(q, QString::fromLatin1(statement)); !done)
+            return done;
+    return {};
+}
+
 constexpr const char* kColumns =
     "uuid, started_at, duration_ms, front_end, com_number, device_node, usb_path, usb_serial, "
     "ip, mac, file_path, file_size, sha256, kind, crc16, frames, retries, outcome, cause, "
-    "reason_en, reason_zh, reason";
+    "reason_en, reason_zh, reason, operator, station, label, unit, attempt";
 
 // An absent value is stored as NULL, so that the file reads plainly in any SQLite tool.
 QVariant orNull(const QString& text) {
@@ -229,7 +246,7 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
     // OR IGNORE: a record of the journal may have been committed by a replay cut short.
     query.prepare(QStringLiteral("INSERT OR IGNORE INTO downloads (%1) VALUES "
                                  "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                                 "?, ?)")
+                                 "?, ?, ?, ?, ?, ?, ?)")
                       .arg(QString::fromLatin1(kColumns)));
     bool ok = true;
     for (const HistoryRecord& r : records) {
@@ -254,7 +271,12 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
                                   orNull(r.cause),
                                   orNull(r.reasonEn),
                                   orNull(r.reasonZh),
-                                  orNull(r.legacyReason)};
+                                  orNull(r.legacyReason),
+                                  orNull(r.operatorName),
+                                  orNull(r.station),
+                                  orNull(r.label),
+                                  orNull(r.unit),
+                                  orNull(r.attempt, 0)};
         for (int i = 0; i < values.size(); ++i)
             query.bindValue(i, values[i]);
         if (!(ok = query.exec()))
@@ -302,13 +324,44 @@ HistoryWrite HistoryStore::add(HistoryRecord record) {
 }
 
 Result<std::vector<HistoryRecord>> HistoryStore::recent(int limit) {
+    HistoryFilter all;
+    all.limit = limit;
+    return find(all);
+}
+
+Result<std::vector<HistoryRecord>> HistoryStore::find(const HistoryFilter& filter) {
     if (const Status opened = open(); !opened)
         return opened.error();
+    QStringList where;
+    QVariantList values;
+    const auto equal = [&](const char* column, const QString& value) {
+        if (value.isEmpty())
+            return;
+        where << QStringLiteral("%1 = ?").arg(QLatin1String(column));
+        values << value;
+    };
+    equal("operator", filter.operatorName);
+    equal("station", filter.station);
+    equal("label", filter.label);
+    equal("outcome", filter.outcome);
+    // The start times are UTC text of one form: they compare as they sort.
+    if (filter.since.isValid()) {
+        where << QStringLiteral("started_at >= ?");
+        values << timeText(filter.since);
+    }
+    if (filter.until.isValid()) {
+        where << QStringLiteral("started_at < ?");
+        values << timeText(filter.until);
+    }
     QSqlQuery query(QSqlDatabase::database(connection_, false));
-    query.prepare(QStringLiteral("SELECT %1 FROM downloads ORDER BY started_at DESC, id DESC "
-                                 "LIMIT ?")
-                      .arg(QString::fromLatin1(kColumns)));
-    query.addBindValue(limit > 0 ? limit : -1);
+    query.prepare(
+        QStringLiteral("SELECT %1 FROM downloads %2 ORDER BY started_at DESC, id DESC "
+                       "LIMIT ?")
+            .arg(QString::fromLatin1(kColumns),
+                 where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where.join(" AND ")));
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    query.addBindValue(filter.limit > 0 ? filter.limit : -1);
     if (!query.exec())
         return sqlError(filePath_, query.lastError());
     std::vector<HistoryRecord> records;
@@ -343,6 +396,11 @@ Result<std::vector<HistoryRecord>> HistoryStore::recent(int limit) {
         r.reasonEn = text(19);
         r.reasonZh = text(20);
         r.legacyReason = text(21);
+        r.operatorName = text(22);
+        r.station = text(23);
+        r.label = text(24);
+        r.unit = text(25);
+        r.attempt = static_cast<int>(number(26, 0));
         records.push_back(std::move(r));
     }
     return records;

@@ -42,6 +42,24 @@ struct HistoryRecord {
     // A reason text of a file from before the cause had its own column, in the language that
     // run used; empty in newer records.
     QString legacyReason;
+    // Who ran it and where, the unit's scanned label, and the unit: the UUID its attempts
+    // share and this attempt's number (from 1; 0 in records from before units).
+    QString operatorName;
+    QString station;
+    QString label;
+    QString unit;
+    int attempt = 0;
+};
+
+// Which records a listing gives: every condition set must hold. Times compare with the start.
+struct HistoryFilter {
+    QString operatorName;
+    QString station;
+    QString label;
+    QString outcome;
+    QDateTime since; // from this instant on, when valid
+    QDateTime until; // before this instant, when valid
+    int limit = 0;   // the newest this many; all when <= 0
 };
 
 // Where a write landed.
@@ -97,6 +115,8 @@ public:
     Status replayJournal();
     // The newest limit records (all when limit <= 0), newest first.
     Result<std::vector<HistoryRecord>> recent(int limit);
+    // The records the filter lets through, newest first.
+    Result<std::vector<HistoryRecord>> find(const HistoryFilter& filter);
 
     const QString& filePath() const { return filePath_; }
     QString journalPath() const { return journalPathOf(filePath_); }

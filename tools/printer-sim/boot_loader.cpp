@@ -207,6 +207,13 @@ std::optional<Reply> BootLoader::onStart(ByteView frame, QStringList& problems) 
         return std::nullopt;
 
     session_.id = nextSessionId_++;
+    if (faults_.sessions && session_.id > static_cast<std::uint64_t>(*faults_.sessions)) {
+        faults_.silent = false;
+        faults_.refuse.clear();
+        faults_.lateMs.clear();
+        faults_.wrongNo.clear();
+        faults_.drop.clear();
+    }
     session_.phase = Phase::Data;
     session_.slice = slice;
     session_.frameCount =

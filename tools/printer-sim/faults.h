@@ -27,6 +27,9 @@ struct Faults {
     bool noise = false;
     std::optional<std::uint16_t> disconnectAfter;
     int thinkMs = 0;
+    // The answer faults above (silent to drop) hit only the first this many sessions, as a
+    // printer that fails once and passes when the tool tries again.
+    std::optional<int> sessions;
 };
 
 // Noise goes out this long before the reply it precedes.

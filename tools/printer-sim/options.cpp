@@ -136,6 +136,11 @@ struct Parser {
                 f.splitMs = static_cast<int>(*ms);
             else
                 f.thinkMs = static_cast<int>(*ms);
+        } else if (name == "--faulty-sessions") {
+            const auto count = number(value, 1, kMaxCopies);
+            if (!count)
+                return fail(QStringLiteral("--faulty-sessions wants a count from 1"));
+            f.sessions = static_cast<int>(*count);
         } else if (name == "--disconnect-after") {
             const auto frame = frameNumber(value);
             if (!frame)
@@ -333,7 +338,9 @@ QString UsageText() {
         "  --split MS           send each reply in two writes (5 bytes, the rest) MS apart\n"
         "  --noise              write 3 garbage bytes 20 ms before each reply\n"
         "  --disconnect-after K close the line after answering K, exit 0\n"
-        "  --think MS           wait MS milliseconds before every reply\n");
+        "  --think MS           wait MS milliseconds before every reply\n"
+        "  --faulty-sessions N  --silent, --refuse, --late, --wrong-no and --drop hit only the\n"
+        "                       first N sessions (start frames); later ones are answered well\n");
 }
 
 } // namespace posflash::sim

@@ -1,0 +1,205 @@
+#include "fleet/unit_run.h"
+
+#include "engine/engine.h"
+#include "fleet/download_record.h"
+
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
+#include <QUuid>
+
+namespace posflash {
+
+bool IsRetryable(Cause cause) {
+    switch (cause) {
+    case Cause::PrinterSilent:
+    case Cause::PrinterRefused:
+    case Cause::WrongFrameNumber:
+    case Cause::Disconnected:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The attempts of the unit in progress: each attempt's events go on to the observer, its end
+// to the history, and a retryable failure to the next attempt.
+class UnitRun::Attempts : public DownloadObserver {
+public:
+    Attempts(Engine& engine, DownloadHistory* history, UnitObserver& observer)
+        : engine_(engine), history_(history), observer_(observer) {
+        next_.setSingleShot(true);
+        deadline_.setSingleShot(true);
+        QObject::connect(&next_, &QTimer::timeout, [this] { attempt(); });
+        QObject::connect(&deadline_, &QTimer::timeout, [this] { endUnit(); });
+    }
+
+    void start(const DownloadJob& job, const UnitContext& context, int retries,
+               const QString& bootFilePath) {
+        if (running_)
+            return;
+        job_ = job;
+        bootFilePath_ = bootFilePath;
+        retries_ = std::max(0, retries);
+        stamp_ = {context.operatorName, context.station, context.label,
+                  QUuid::createUuid().toString(QUuid::WithoutBraces), 0};
+        last_ = {};
+        ended_ = false;
+        running_ = true;
+        attempt();
+    }
+
+    // No further attempt; a wait between attempts ends the unit at once.
+    void halt(bool stop) {
+        if (!running_)
+            return;
+        ended_ = true;
+        if (inAttempt_) {
+            if (stop)
+                engine_.stop();
+            else
+                engine_.cancel();
+        } else {
+            endUnit();
+        }
+    }
+
+    bool running() const { return running_; }
+    const QString& unitId() const { return stamp_.unit; }
+    int attemptNumber() const { return stamp_.attempt; }
+
+    void started() override { observer_.started(); }
+    void linking() override { observer_.linking(); }
+    void stepChanged(short step) override { observer_.stepChanged(step); }
+    void enteringBootLoader() override { observer_.enteringBootLoader(); }
+    void linkFromOtherAddress(const QString& sender, const QString& printer) override {
+        observer_.linkFromOtherAddress(sender, printer);
+    }
+    void answeredWithoutGreeting(const QString& requester, const QString& printer) override {
+        observer_.answeredWithoutGreeting(requester, printer);
+    }
+    void linked() override { observer_.linked(); }
+    void framesKnown(int total) override { observer_.framesKnown(total); }
+    void dataFrame(int index, int total) override { observer_.dataFrame(index, total); }
+    void retrying(const RetryEvent& retry) override { observer_.retrying(retry); }
+    void progress(int accepted, int total) override { observer_.progress(accepted, total); }
+    void closing() override { observer_.closing(); }
+    void serialSent(const Status& status) override { observer_.serialSent(status); }
+    void serialLineError(const Error& error) override { observer_.serialLineError(error); }
+    void transferEnded(const DownloadResult& result) override { observer_.transferEnded(result); }
+
+    void finished(const DownloadResult& result) override {
+        inAttempt_ = false;
+        last_ = result;
+        if (history_)
+            history_->record(result, stamp_);
+        observer_.finished(result); // may cancel: ended_ is set then
+        if (ended_ || result.outcome != Outcome::Failed || !IsRetryable(result.cause) ||
+            stamp_.attempt > retries_) {
+            endUnit();
+            return;
+        }
+        observer_.retryingUnit(stamp_.attempt + 1, result);
+        if (ended_) {
+            endUnit();
+            return;
+        }
+        const QString node = result.printer.devicePath.isEmpty() ? job_.target.devicePath
+                                                                 : result.printer.devicePath;
+        if (result.cause == Cause::Disconnected && job_.route == Route::Com && !node.isEmpty() &&
+            !QFileInfo::exists(node))
+            awaitNode(node);
+        else
+            next_.start(0); // once the engine has let go of the attempt that ended
+    }
+
+private:
+    void attempt() {
+        watcher_.reset();
+        deadline_.stop();
+        ++stamp_.attempt;
+        inAttempt_ = true;
+        engine_.download(job_, *this, bootFilePath_);
+    }
+
+    // A serial printer that went away is tried again once its node is back, within the job's
+    // link timeout; without one it is not waited for, so that a run never hangs on a printer
+    // taken away for good.
+    void awaitNode(const QString& node) {
+        if (!job_.linkTimeoutMs) {
+            endUnit();
+            return;
+        }
+        // The folder's entries change when the node comes back (udev, a test's symbolic link).
+        watcher_ =
+            std::make_unique<QFileSystemWatcher>(QStringList{QFileInfo(node).absolutePath()});
+        if (watcher_->directories().isEmpty()) {
+            endUnit();
+            return;
+        }
+        QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, [this, node] {
+            if (QFileInfo::exists(node)) {
+                watcher_.release()->deleteLater();
+                attempt();
+            }
+        });
+        deadline_.start(*job_.linkTimeoutMs);
+    }
+
+    void endUnit() {
+        next_.stop();
+        deadline_.stop();
+        if (watcher_)
+            watcher_.release()->deleteLater();
+        running_ = false;
+        // Last: the observer may start the next unit, or let this run go.
+        observer_.unitFinished({last_, stamp_.attempt, stamp_.unit});
+    }
+
+    Engine& engine_;
+    DownloadHistory* history_;
+    UnitObserver& observer_;
+    DownloadJob job_;
+    QString bootFilePath_;
+    int retries_ = 0;
+    UnitStamp stamp_;
+    DownloadResult last_;
+    bool running_ = false;
+    bool ended_ = false;     // cancelled or stopped: no further attempt
+    bool inAttempt_ = false; // the engine runs an attempt of this unit
+    QTimer next_;
+    QTimer deadline_;
+    std::unique_ptr<QFileSystemWatcher> watcher_;
+};
+
+UnitRun::UnitRun(Engine& engine, DownloadHistory* history, UnitObserver& observer)
+    : attempts_(std::make_unique<Attempts>(engine, history, observer)) {}
+
+UnitRun::~UnitRun() = default;
+
+void UnitRun::start(const DownloadJob& job, const UnitContext& context, int retries,
+                    const QString& bootFilePath) {
+    attempts_->start(job, context, retries, bootFilePath);
+}
+
+void UnitRun::cancel() {
+    attempts_->halt(false);
+}
+
+void UnitRun::stop() {
+    attempts_->halt(true);
+}
+
+bool UnitRun::isRunning() const {
+    return attempts_->running();
+}
+
+QString UnitRun::unitId() const {
+    return attempts_->unitId();
+}
+
+int UnitRun::attempt() const {
+    return attempts_->attemptNumber();
+}
+
+} // namespace posflash
