@@ -96,7 +96,7 @@ void LineSlot::start(const Unit& unit) {
     tile_.showUnit(!unit.label.isEmpty() ? unit.label : unit.mac);
     shownPercent_ = -1;
     shownSecondsLeft_ = -2;
-    tile_.showUpdating(0, -1, 1);
+    tile_.showUpdating(0, -1, 1, shift_.retries + 1);
     unitClock_.start();
     framesClock_.invalidate();
     run_.start(job, context, shift_.retries);
@@ -104,7 +104,7 @@ void LineSlot::start(const Unit& unit) {
 
 void LineSlot::linking() {
     if (tile_.state() == TileState::Updating)
-        tile_.showUpdating(0, -1, run_.attempt());
+        tile_.showUpdating(0, -1, run_.attempt(), shift_.retries + 1);
 }
 
 void LineSlot::framesKnown(int total) {
@@ -126,7 +126,7 @@ void LineSlot::progress(int accepted, int total) {
         return;
     shownPercent_ = percent;
     shownSecondsLeft_ = secondsLeft;
-    tile_.showUpdating(percent, secondsLeft, run_.attempt());
+    tile_.showUpdating(percent, secondsLeft, run_.attempt(), shift_.retries + 1);
 }
 
 void LineSlot::retryingUnit(int nextAttempt, const DownloadResult& failed) {

@@ -115,9 +115,12 @@ SlotTile::SlotTile(int number, const SlotSpec& slot, QWidget* parent) : QFrame(p
 }
 
 void SlotTile::setState(TileState state, const QString& word, const QString& detail) {
-    state_ = state;
     word_->setText(word);
     detail_->setText(detail);
+    // A style sheet costs a relayout of the tile: set only when the colour changes.
+    if (state == state_ && !styleSheet().isEmpty())
+        return;
+    state_ = state;
     bar_->setVisible(state == TileState::Updating || state == TileState::Retrying);
     const Colours c = coloursOf(state);
     setStyleSheet(QStringLiteral("SlotTile { background: %1; border-radius: 10px; }"
@@ -137,17 +140,19 @@ void SlotTile::showNeedsLabel() {
              tr("A unit is here: scan its label to start."));
 }
 
-void SlotTile::showUpdating(int percent, int secondsLeft, int attempt) {
+void SlotTile::showUpdating(int percent, int secondsLeft, int attempt, int attempts) {
     QString detail = secondsLeft < 0 ? tr("starting…") : tr("%1 left").arg(clock(secondsLeft));
     if (attempt > 1)
-        detail += tr(" · attempt %1").arg(attempt);
-    setState(TileState::Updating, QStringLiteral("%1 %").arg(percent), detail);
+        detail = tr("attempt %1 of %2 · ").arg(attempt).arg(attempts) + detail;
+    setState(attempt > 1 ? TileState::Retrying : TileState::Updating,
+             QStringLiteral("%1 %").arg(percent), detail);
     bar_->setRange(0, 100);
     bar_->setValue(percent);
 }
 
 void SlotTile::showRetrying(int nextAttempt, int attempts, const QString& cause) {
-    setState(TileState::Retrying, tr("RETRY %1/%2").arg(nextAttempt).arg(attempts), cause);
+    setState(TileState::Retrying, tr("RETRY"),
+             tr("attempt %1 of %2 next: %3").arg(nextAttempt).arg(attempts).arg(cause));
     bar_->setValue(0);
 }
 

@@ -23,8 +23,9 @@ public:
 
     void showWaiting(const QString& hint);
     void showNeedsLabel();
-    // percent of the frames accepted; secondsLeft < 0 while unknown.
-    void showUpdating(int percent, int secondsLeft, int attempt);
+    // percent of the frames accepted; secondsLeft < 0 while unknown. An attempt after the
+    // first stays amber, so the operator sees the unit is on a second try.
+    void showUpdating(int percent, int secondsLeft, int attempt, int attempts);
     void showRetrying(int nextAttempt, int attempts, const QString& cause);
     void showPass(qint64 ms, int attempts);
     void showFail(const QString& cause, const QString& remedy);
