@@ -63,7 +63,10 @@ SlotTile::SlotTile(int number, const SlotSpec& slot, QWidget* parent) : QFrame(p
 
     auto* top = new QHBoxLayout;
     title_ = label(this, "lblTileTitle_" + n, 20, true);
-    title_->setText(QStringLiteral("%1  %2").arg(n, SlotTitle(slot)));
+    // A long device path gives way to the unit's label, not the other way round.
+    title_->setText(QStringLiteral("%1  %2").arg(
+        n, title_->fontMetrics().elidedText(SlotTitle(slot), Qt::ElideMiddle, 190)));
+    title_->setToolTip(SlotTitle(slot));
     unit_ = label(this, "lblTileUnit_" + n, 18, false);
     unit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     top->addWidget(title_);
@@ -71,7 +74,7 @@ SlotTile::SlotTile(int number, const SlotSpec& slot, QWidget* parent) : QFrame(p
     top->addWidget(unit_);
     layout->addLayout(top);
 
-    word_ = label(this, "lblTileState_" + n, 54, true);
+    word_ = label(this, "lblTileState_" + n, 48, true);
     word_->setAlignment(Qt::AlignCenter);
     layout->addWidget(word_, 1);
     bar_ = new QProgressBar(this);
@@ -123,12 +126,14 @@ void SlotTile::setState(TileState state, const QString& word, const QString& det
     state_ = state;
     bar_->setVisible(state == TileState::Updating || state == TileState::Retrying);
     const Colours c = coloursOf(state);
-    setStyleSheet(QStringLiteral("SlotTile { background: %1; border-radius: 10px; }"
+    setStyleSheet(QStringLiteral("QFrame#%3 { background: %1; border-radius: 10px; }"
                                  "QLabel { color: %2; background: transparent; }"
                                  "QProgressBar { background: rgba(255,255,255,0.35); border: 0;"
                                  " border-radius: 5px; }"
                                  "QProgressBar::chunk { background: %2; border-radius: 5px; }")
-                      .arg(QLatin1String(c.background), QLatin1String(c.text)));
+                      .arg(QLatin1String(c.background), QLatin1String(c.text), objectName()));
+    if (next_)
+        next_->setEnabled(state != TileState::Updating && state != TileState::Retrying);
 }
 
 void SlotTile::showWaiting(const QString& hint) {

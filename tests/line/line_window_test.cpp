@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QDir>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
@@ -261,9 +262,27 @@ int percentOf(const SlotTile& tile) {
 // updating, on their second try and waiting for a label, a network slot waiting for a MAC.
 TEST_F(LineWindowTest, EightTilesShowTheirOwnStatesSideBySide) {
     const QStringList slow = {"--think", "100"};
-    LineSettings s = settingsFor(
-        {printer(), printer(), printer({"--refuse", "2:5:99"}), printer(slow),
-         printer(slow + QStringList{"--refuse", "2:5:3", "--faulty-sessions", "1"}), printer()});
+    // On COM numbers, as a station's serial ports are named.
+    const QStringList faults[] = {{},
+                                  {},
+                                  {"--refuse", "2:5:99"},
+                                  slow,
+                                  slow + QStringList{"--refuse", "2:5:3", "--faulty-sessions", "1"},
+                                  {}};
+    QByteArray map = "[ports]\n";
+    QStringList ports;
+    for (int i = 0; i < 6; ++i) {
+        map += QStringLiteral("COM%1=%2\n").arg(i + 3).arg(printer(faults[i])).toUtf8();
+        ports << QStringLiteral("COM%1").arg(i + 3);
+    }
+    QDir().mkpath(configHome.filePath("posflash"));
+    QFile comPorts(configHome.filePath("posflash/comports.ini"));
+    ASSERT_TRUE(comPorts.open(QIODevice::WriteOnly));
+    comPorts.write(map);
+    comPorts.close();
+    // A COM number counts as linked while a printer's virtual COM port is present.
+    usb.list = {{"USB\\VID_0483&PID_5740\\SIM", sims[0]->link(), sims[0]->link()}};
+    LineSettings s = settingsFor(ports);
     s.usbPaths = {"1-1.4"};
     s.network = {{"192.168.10.21", {}}};
     s.requireLabel = true;
