@@ -401,5 +401,50 @@ TEST(LineCommandLineTest, ReadsTheShiftOrSaysWhatIsWrong) {
     }
 }
 
+// The start panel's choices come back from line.ini as they were kept; sys_config.ini is not
+// written.
+TEST_F(LineWindowTest, TheChoicesAreKeptInTheirOwnFile) {
+    LineSettings s = settingsFor({"COM3", "/dev/ttyUSB1"});
+    s.usbPaths = {"1-1.1", "1-1.2"};
+    s.serialPrefix = "LX80";
+    s.network = {{"192.168.10.21", "00-11-22-33-44-55"}, {"192.168.10.22", {}}};
+    s.retries = 3;
+    s.requireLabel = true;
+    ASSERT_TRUE(SaveLineSettings(StartPanel(s).settings(), LineSettingsPath()).ok());
+    const LineSettings back = LoadLineSettings(LineSettingsPath());
+    EXPECT_EQ(back.imagePath, s.imagePath);
+    EXPECT_EQ(back.ports, s.ports);
+    EXPECT_EQ(back.usbPaths, s.usbPaths);
+    EXPECT_EQ(back.serialPrefix, s.serialPrefix);
+    ASSERT_EQ(back.network.size(), 2u);
+    EXPECT_EQ(back.network[0].mac, "00-11-22-33-44-55");
+    EXPECT_EQ(back.network[1].ip, "192.168.10.22");
+    EXPECT_EQ(back.retries, 3);
+    EXPECT_TRUE(back.requireLabel);
+    EXPECT_EQ(back.operatorName, "Li Wei");
+    EXPECT_FALSE(QFile::exists(configHome.filePath("posflash/sys_config.ini")));
+}
+
+// A network printer's label gives its MAC in any of the usual spellings; nothing else does.
+TEST(LabelDeskTest, MacLabelsGiveTheEnginesSpelling) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"00:11:22:aa:bb:cc", "00-11-22-AA-BB-CC"},
+        {"00-11-22-AA-BB-CC", "00-11-22-AA-BB-CC"},
+        {" 001122aabbcc ", "00-11-22-AA-BB-CC"},
+        {"00:11-22:aa:bb:cc", nullptr}, // mixed separators
+        {"00:11:22:aa:bb", nullptr},
+        {"LX80-00412", nullptr},
+        {"00112233445G", nullptr},
+    };
+    for (const auto& [label, mac] : cases) {
+        SCOPED_TRACE(label);
+        const auto got = MacFromLabel(label);
+        EXPECT_EQ(got.has_value(), mac != nullptr);
+        if (got && mac) {
+            EXPECT_EQ(*got, mac);
+        }
+    }
+}
+
 } // namespace
 } // namespace posflash::testing
