@@ -3,7 +3,6 @@
 #include "cli/progress_text.h"
 #include "cli/terminal_output.h"
 #include "cli/text_width.h"
-#include "fleet/download_record.h"
 
 namespace posflash {
 
@@ -16,11 +15,9 @@ QString hex4(int value) {
 } // namespace
 
 DownloadView::DownloadView(TerminalOutput& out, TerminalOutput& err, const CauseTexts& texts,
-                           QString target, ViewStyle style, bool comRoute, int frameBytes,
-                           DownloadHistory& history)
+                           QString target, ViewStyle style, bool comRoute, int frameBytes)
     : out_(out), err_(err), texts_(texts), target_(std::move(target)), style_(style),
-      comRoute_(comRoute), frameBytes_(frameBytes), history_(history),
-      pacer_([this] { drawProgress(); }) {
+      comRoute_(comRoute), frameBytes_(frameBytes), pacer_([this] { drawProgress(); }) {
     clock_.start();
     linkReminder_.setSingleShot(true);
     QObject::connect(&linkReminder_, &QTimer::timeout, [this] {
@@ -164,7 +161,6 @@ void DownloadView::stopping() {
 }
 
 void DownloadView::finished(const DownloadResult& result) {
-    result_ = result;
     linkReminder_.stop();
     endRewrittenLine();
     if (result.outcome == Outcome::Completed) {
@@ -184,7 +180,19 @@ void DownloadView::finished(const DownloadResult& result) {
             said += remedy + QLatin1Char('\n');
         err_.write(said);
     }
-    history_.record(result);
+}
+
+void DownloadView::retryingUnit(int nextAttempt, const DownloadResult& failed) {
+    closing_ = false;
+    accepted_ = 0;
+    frames_ = 0;
+    lastTenth_ = -1;
+    estimate_ = {};
+    line(texts_.unitRetry(nextAttempt, failed.cause), Tone::Retrying);
+}
+
+void DownloadView::unitFinished(const UnitResult& result) {
+    result_ = result.last;
     if (ended)
         ended();
 }

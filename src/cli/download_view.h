@@ -6,6 +6,7 @@
 #include "cli/redraw_pacer.h"
 #include "download/download_observer.h"
 #include "fleet/cause_texts.h"
+#include "fleet/unit_run.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -15,21 +16,20 @@
 
 namespace posflash {
 
-class DownloadHistory;
 class TerminalOutput;
 
 // One download as the command line shows it, in the multi-printer view's terms: the wait for
 // the link (said once, then every ten seconds), the progress (percent, bytes, speed, time
 // left) redrawn in place at most ten times a second on a terminal or a line per tenth of the
 // image elsewhere, each retry, and a last line: what was sent and that the printer accepted
-// it, or the outcome, its cause code, the command line's own text for it and what to do. The
-// result goes to the history.
-class DownloadView : public DownloadObserver {
+// it, or the outcome, its cause code, the command line's own text for it and what to do;
+// each attempt of the unit so, with a line when the update begins again.
+class DownloadView : public UnitObserver {
 public:
     // comRoute: the link is the port itself, and the printer's first answer is to the start
     // frame; frameBytes: image bytes per data frame.
     DownloadView(TerminalOutput& out, TerminalOutput& err, const CauseTexts& texts, QString target,
-                 ViewStyle style, bool comRoute, int frameBytes, DownloadHistory& history);
+                 ViewStyle style, bool comRoute, int frameBytes);
 
     void started() override;
     void linking() override;
@@ -43,11 +43,14 @@ public:
     void closing() override;
     void transferEnded(const DownloadResult& result) override;
     void finished(const DownloadResult& result) override;
+    void retryingUnit(int nextAttempt, const DownloadResult& failed) override;
+    void unitFinished(const UnitResult& result) override;
 
     // A stop signal arrived: the first cancels, a second stops at once.
     void cancelling();
     void stopping();
 
+    // The unit's last attempt, once no other follows.
     const std::optional<DownloadResult>& result() const { return result_; }
     std::function<void()> ended;
 
@@ -67,7 +70,6 @@ private:
     ViewStyle style_;
     bool comRoute_;
     int frameBytes_;
-    DownloadHistory& history_;
     QElapsedTimer clock_;
     QElapsedTimer waited_;
     QTimer linkReminder_;

@@ -6,13 +6,16 @@ namespace {
 
 constexpr const char* kDownloadSynopsis =
     "usage: posflash-cli download [--font] [--lang en|zh] [--json] [--color WHEN]\n"
-    "                             [--link-timeout S] --port COMn|DEVICE [--port ...] FILE\n"
+    "                             [--link-timeout S] [UNIT OPTIONS] [--label L ...]\n"
+    "                             --port COMn|DEVICE [--port ...] FILE\n"
     "       posflash-cli download [--font [--via-app]] [--lang en|zh] [--json] [--color WHEN]\n"
-    "                             [--link-timeout S] --net --ip A.B.C.D --mac XX-XX-XX-XX-XX-XX\n"
+    "                             [--link-timeout S] [UNIT OPTIONS] [--label L ...]\n"
+    "                             --net --ip A.B.C.D --mac XX-XX-XX-XX-XX-XX\n"
     "                             [--ip A.B.C.D --mac XX-.. ...] FILE\n"
     "       posflash-cli download [--font] [--lang en|zh] [--json] [--color WHEN]\n"
-    "                             [--link-timeout S] (--all | --watch [--inboot])\n"
-    "                             [--usb-path P ...] [--serial-prefix S] FILE\n";
+    "                             [--link-timeout S] [UNIT OPTIONS] (--all | --watch [--inboot])\n"
+    "                             [--usb-path P ...] [--serial-prefix S] FILE\n"
+    "       UNIT OPTIONS: [--retries N] [--operator NAME] [--station NAME]\n";
 
 constexpr const char* kInbootSynopsis =
     "usage: posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE [--port ...] |\n"
@@ -23,7 +26,10 @@ constexpr const char* kListSynopsis = "usage: posflash-cli list [--json]\n";
 constexpr const char* kCheckSynopsis =
     "usage: posflash-cli check [--font] [--json] [--lang en|zh] FILE\n";
 
-constexpr const char* kHistorySynopsis = "usage: posflash-cli history [--json] [--limit N]\n";
+constexpr const char* kHistorySynopsis =
+    "usage: posflash-cli history [--format table|json|csv | --json] [--limit N]\n"
+    "                            [--operator NAME] [--station NAME] [--label L]\n"
+    "                            [--outcome OUTCOME] [--since TIME] [--until TIME]\n";
 
 constexpr const char* kHelpSynopsis = "usage: posflash-cli help [COMMAND]\n"
                                       "       posflash-cli COMMAND --help\n";
@@ -63,6 +69,18 @@ QString downloadHelp() {
                "  --link-timeout S     fail a printer whose boot loader has not answered\n"
                "                       within S seconds (1 to 86400; one printer: wait until\n"
                "                       Ctrl-C, several: 120)\n"
+               "\n"
+               "units, for the history:\n"
+               "  --retries N          try a printer's update again up to N more times (0 to\n"
+               "                       10, default 0) when it failed for a cause a second try\n"
+               "                       can fix: silent, refused, wrong frame number, or\n"
+               "                       disconnected and back within the link timeout; a bad\n"
+               "                       image, a cancel or a stop never. Every attempt is a row\n"
+               "                       of the history; the result is the last attempt's\n"
+               "  --operator NAME      who runs the downloads\n"
+               "  --station NAME       this station (default: the host name)\n"
+               "  --label L            the unit's label, as scanned; with several printers\n"
+               "                       (--port, --net) one for each, in their order\n"
                "\n"
                "output:\n"
                "  --json               events as JSON Lines on standard output, errors too\n"
@@ -127,8 +145,22 @@ QString historyHelp() {
                           "Lists the recorded downloads, newest first.\n"
                           "\n"
                           "options:\n"
-                          "  --json               one JSON object per download\n"
-                          "  --limit N            the newest N downloads only\n") +
+                          "  --format FORMAT      table (the default), json (one JSON object\n"
+                          "                       per download, docs/history.schema.json) or\n"
+                          "                       csv (the same fields, a header row, RFC 4180\n"
+                          "                       quoting)\n"
+                          "  --json               the same as --format json\n"
+                          "  --limit N            the newest N downloads only\n"
+                          "\n"
+                          "filters (all that are given must hold):\n"
+                          "  --operator NAME      downloads run by NAME\n"
+                          "  --station NAME       downloads run on the station NAME\n"
+                          "  --label L            downloads of the unit labelled L\n"
+                          "  --outcome OUTCOME    completed, failed, cancelled or refused\n"
+                          "  --since TIME         started at TIME or later: a local date\n"
+                          "                       (2026-03-31) or date and time (2026-03-31T14:30)\n"
+                          "  --until TIME         started before TIME; a date alone includes\n"
+                          "                       that day\n") +
            QString::fromLatin1(kHelp);
 }
 

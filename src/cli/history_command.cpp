@@ -7,6 +7,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <optional>
+#include <tuple>
+#include <vector>
+
 namespace posflash {
 namespace {
 
@@ -68,21 +73,25 @@ QString reasonOf(const HistoryRecord& r, bool english) {
 QString tableOf(const std::vector<HistoryRecord>& records, bool english) {
     QString text = Column("started", 20) + Column("seconds", 9) + Column("outcome", 11) +
                    Column("cause", 20) + Column("front", 7) + Column("kind", 8) +
-                   Column("frames", 8) + Column("retries", 8) + Column("CRC-16", 7) +
-                   Column("target", 30) + Column("SHA-256", 13) + Column("bytes", 9) +
-                   QStringLiteral("file\n");
+                   Column("frames", 8) + Column("retries", 8) + Column("attempt", 8) +
+                   Column("CRC-16", 7) + Column("target", 30) + Column("label", 16) +
+                   Column("SHA-256", 13) + Column("bytes", 9) + QStringLiteral("file\n");
     for (const HistoryRecord& r : records) {
         const QString seconds = QString::number(static_cast<double>(r.milliseconds) / 1000, 'f', 1);
         const QString sha = r.sha256.isEmpty() ? QStringLiteral("-")
                                                : QString::fromLatin1(r.sha256.toHex().left(12));
-        text += Column(r.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"), 20) +
-                Column(seconds, 9) + Column(r.outcome, 11) +
-                Column(r.cause.isEmpty() ? QStringLiteral("-") : r.cause, 20) +
-                Column(r.frontEnd, 7) + Column(r.kind, 8) + Column(QString::number(r.frames), 8) +
-                Column(QString::number(r.retries), 8) + Column(crcText(r.crc16), 7) +
-                Column(targetText(r), 30) + Column(sha, 13) +
-                Column(r.fileSize >= 0 ? QString::number(r.fileSize) : QStringLiteral("-"), 9) +
-                EscapedName(r.filePath);
+        text +=
+            Column(r.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"), 20) +
+            Column(seconds, 9) + Column(r.outcome, 11) +
+            Column(r.cause.isEmpty() ? QStringLiteral("-") : r.cause, 20) + Column(r.frontEnd, 7) +
+            Column(r.kind, 8) + Column(QString::number(r.frames), 8) +
+            Column(QString::number(r.retries), 8) +
+            Column(r.attempt > 0 ? QString::number(r.attempt) : QStringLiteral("-"), 8) +
+            Column(crcText(r.crc16), 7) + Column(targetText(r), 30) +
+            Column(r.label.isEmpty() ? QStringLiteral("-") : EscapedName(r.label.toUtf8()), 16) +
+            Column(sha, 13) +
+            Column(r.fileSize >= 0 ? QString::number(r.fileSize) : QStringLiteral("-"), 9) +
+            EscapedName(r.filePath);
         // A reason is a translation of ours; a line break in one must not split the table.
         if (const QString reason = reasonOf(r, english); !reason.isEmpty())
             text += QStringLiteral(": ") + EscapedName(reason.toUtf8());
@@ -91,9 +100,11 @@ QString tableOf(const std::vector<HistoryRecord>& records, bool english) {
     return text;
 }
 
-// One record as a JSON object on one line.
-QByteArray jsonLineOf(const HistoryRecord& r) {
-    QJsonObject object{
+// A record's fields, in the order of the schema; path_base64 only when the path is no UTF-8.
+using Fields = std::vector<std::pair<QString, QJsonValue>>;
+
+Fields fieldsOf(const HistoryRecord& r) {
+    Fields fields{
         {"uuid", r.uuid},
         {"started", r.startedAt.toUTC().toString(Qt::ISODateWithMs)},
         {"seconds", static_cast<double>(r.milliseconds) / 1000},
@@ -116,11 +127,92 @@ QByteArray jsonLineOf(const HistoryRecord& r) {
         {"reason_en", textOrNull(r.reasonEn)},
         {"reason_zh", textOrNull(r.reasonZh)},
         {"legacy_reason", textOrNull(r.legacyReason)},
+        {"operator", textOrNull(r.operatorName)},
+        {"station", textOrNull(r.station)},
+        {"label", textOrNull(r.label)},
+        {"unit", textOrNull(r.unit)},
+        {"attempt", r.attempt > 0 ? QJsonValue(r.attempt) : QJsonValue()},
     };
     // The escaped text cannot always be turned back into the name: the bytes can.
     if (QString::fromUtf8(r.filePath).toUtf8() != r.filePath)
-        object.insert("path_base64", QString::fromLatin1(r.filePath.toBase64()));
+        fields.emplace_back("path_base64", QString::fromLatin1(r.filePath.toBase64()));
+    return fields;
+}
+
+// One record as a JSON object on one line.
+QByteArray jsonLineOf(const HistoryRecord& r) {
+    QJsonObject object;
+    for (const auto& [name, value] : fieldsOf(r))
+        object.insert(name, value);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// A CSV field as RFC 4180 has it: quoted when it holds a comma, a quote or a line break, its
+// quotes doubled; nothing else is escaped.
+QString csvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString csvValue(const QJsonValue& value) {
+    if (value.isNull())
+        return {};
+    if (value.isString())
+        return value.toString();
+    if (value.isDouble() && value.toDouble() == static_cast<double>(value.toInteger()))
+        return QString::number(value.toInteger());
+    return QString::number(value.toDouble(), 'g', 15);
+}
+
+// The JSON fields as columns, a header row first, CRLF line ends. A UTF-8 path is written as it
+// is (a CSV reader gives it back); other bytes as in JSON, escaped, with path_base64.
+QString csvOf(const std::vector<HistoryRecord>& records) {
+    const auto row = [](const QStringList& cells) {
+        QStringList fields;
+        for (const QString& cell : cells)
+            fields << csvField(cell);
+        return fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    };
+    QStringList names;
+    for (const auto& field : fieldsOf(HistoryRecord{}))
+        if (field.first != QLatin1String("path_base64"))
+            names << field.first;
+    names << QStringLiteral("path_base64");
+    QString text = row(names);
+    for (const HistoryRecord& r : records) {
+        const Fields fields = fieldsOf(r);
+        const bool utf8 = QString::fromUtf8(r.filePath).toUtf8() == r.filePath;
+        QStringList cells;
+        for (const QString& name : names) {
+            const auto it = std::find_if(fields.begin(), fields.end(),
+                                         [&name](const auto& f) { return f.first == name; });
+            if (name == QLatin1String("path") && utf8)
+                cells << QString::fromUtf8(r.filePath);
+            else
+                cells << (it == fields.end() ? QString() : csvValue(it->second));
+        }
+        text += row(cells);
+    }
+    return text;
+}
+
+// A local date (from its midnight; endOfDay: to the next midnight) or date and time (local
+// unless it carries an offset).
+std::optional<QDateTime> localTime(const QString& text, bool endOfDay) {
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (date.isValid() && text.size() == 10)
+        return QDateTime(endOfDay ? date.addDays(1) : date, QTime(0, 0));
+    QString dateTime = text;
+    if (dateTime.size() > 10 && dateTime[10] == QLatin1Char(' '))
+        dateTime[10] = QLatin1Char('T');
+    const QDateTime time = QDateTime::fromString(dateTime, Qt::ISODate);
+    if (!time.isValid())
+        return std::nullopt;
+    return time;
 }
 
 } // namespace
@@ -160,7 +252,8 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
         err.write(QStringLiteral("posflash-cli: history takes no FILE\n"));
         return kExitUsage;
     }
-    int limit = 0;
+    HistoryFilter filter;
+    int& limit = filter.limit;
     if (args.isSet("limit")) {
         bool number = false;
         limit = args.value("limit").toInt(&number);
@@ -169,18 +262,56 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
             return kExitUsage;
         }
     }
+    QString format = args.isSet("format") ? args.value("format") : QStringLiteral("table");
+    if (args.isSet("json")) {
+        if (args.isSet("format") && format != QLatin1String("json")) {
+            err.write(QStringLiteral("posflash-cli: --json is --format json\n"));
+            return kExitUsage;
+        }
+        format = QStringLiteral("json");
+    }
+    if (format != QLatin1String("table") && format != QLatin1String("json") &&
+        format != QLatin1String("csv")) {
+        err.write(QStringLiteral("posflash-cli: --format is table, json or csv\n"));
+        return kExitUsage;
+    }
+    filter.operatorName = args.value("operator");
+    filter.station = args.value("station");
+    filter.label = args.value("label");
+    filter.outcome = args.value("outcome");
+    if (args.isSet("outcome") &&
+        !QStringList{"completed", "failed", "cancelled", "refused"}.contains(filter.outcome)) {
+        err.write(
+            QStringLiteral("posflash-cli: --outcome is completed, failed, cancelled or refused\n"));
+        return kExitUsage;
+    }
+    for (const auto& [name, time, endOfDay] :
+         {std::tuple{"since", &filter.since, false}, std::tuple{"until", &filter.until, true}}) {
+        if (!args.isSet(name))
+            continue;
+        const auto parsed = localTime(args.value(name), endOfDay);
+        if (!parsed) {
+            err.write(QStringLiteral("posflash-cli: --%1 %2 is not a local date (2026-03-31) or "
+                                     "date and time (2026-03-31T14:30)\n")
+                          .arg(QLatin1String(name), args.value(name)));
+            return kExitUsage;
+        }
+        *time = *parsed;
+    }
     HistoryStore store;
     // What an earlier run could only keep in the journal is listed too; a database still
     // unavailable is said below.
     (void)store.replayJournal();
-    const Result<std::vector<HistoryRecord>> found = store.recent(limit);
+    const Result<std::vector<HistoryRecord>> found = store.find(filter);
     if (!found) {
         err.write(QStringLiteral("posflash-cli: cannot read the download history: %1\n")
                       .arg(found.error().text));
         return kExitFailed;
     }
     const std::vector<HistoryRecord>& records = *found;
-    if (args.isSet("json")) {
+    if (format == QLatin1String("csv")) {
+        WriteReport(csvOf(records));
+    } else if (format == QLatin1String("json")) {
         QByteArray lines;
         for (const HistoryRecord& r : records)
             lines += jsonLineOf(r) + '\n';

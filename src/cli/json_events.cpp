@@ -98,7 +98,15 @@ void JsonEventView::event(const TargetEvent& e) {
         o["detail"] = e.detail.isEmpty() ? QJsonValue() : QJsonValue(e.detail);
         o["remedy"] =
             e.result == Outcome::Completed ? QJsonValue() : QJsonValue(texts_.remedy(e.cause));
+        o["attempts"] = e.unitAttempts;
         results_[static_cast<std::size_t>(e.target)] = e.result;
+        break;
+    case TargetEvent::Kind::RetryUnit:
+        o["event"] = "retry_unit";
+        o["attempt"] = e.nextAttempt;
+        o["cause"] = CauseName(e.cause);
+        o["reason"] = texts_.cause(e.cause, e.step, e.accepted + 1, e.attempt, linkTimeoutMs_);
+        o["detail"] = e.detail.isEmpty() ? QJsonValue() : QJsonValue(e.detail);
         break;
     }
     write(o);

@@ -17,6 +17,7 @@
 #include "fleet/download_record.h"
 #include "fleet/multi_download.h"
 #include "fleet/target_filter.h"
+#include "fleet/unit_run.h"
 #include "fleet/watch_runner.h"
 #include "ports/com_port_map.h"
 #include "ports/hotplug_usb_inventory.h"
@@ -31,6 +32,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
+#include <QUuid>
 
 #include <unistd.h>
 #include <vector>
@@ -151,6 +154,38 @@ DownloadTarget jobTarget(const Target& target) {
     return job;
 }
 
+// Who updates the units and where, and how often a unit is tried again: --operator,
+// --station (the host name by default), --retries.
+struct UnitChoices {
+    QString operatorName;
+    QString station;
+    int retries = 0;
+    QStringList labels; // in the order of the targets
+};
+
+constexpr int kMostRetries = 10;
+
+std::optional<UnitChoices> unitChoices(const Cli& cli, const QCommandLineParser& args) {
+    UnitChoices choices;
+    choices.operatorName = args.value("operator");
+    choices.station = args.isSet("station") ? args.value("station") : QSysInfo::machineHostName();
+    choices.labels = args.values("label");
+    if (args.isSet("retries")) {
+        bool ok = false;
+        choices.retries = args.value("retries").toInt(&ok);
+        if (!ok || choices.retries < 0 || choices.retries > kMostRetries) {
+            cli.usage(QStringLiteral("--retries is a number from 0 to %1").arg(kMostRetries));
+            return std::nullopt;
+        }
+    }
+    for (const QString& text : {choices.operatorName, choices.station})
+        if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
+            cli.usage(QStringLiteral("--operator and --station are one line each"));
+            return std::nullopt;
+        }
+    return choices;
+}
+
 // Stop signals reach onStop with their count while this lives: the first cancels (the link
 // wait ends at once, a frame in flight finishes its attempts, the closing frames go on), a
 // second stops at once.
@@ -192,7 +227,7 @@ void reportHistory(const Cli& cli, DownloadHistory& history) {
 // refusals do: a record for each printer named, or one without a printer when none is known
 // yet. Returns once the records have landed.
 void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, const QByteArray& name,
-                        bool font, const ImageRefusal& refusal) {
+                        bool font, const ImageRefusal& refusal, const UnitChoices& units) {
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);
     DownloadResult result;
@@ -206,9 +241,13 @@ void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, con
     result.startedAt = QDateTime::currentDateTime();
     if (targets.empty())
         targets.emplace_back();
-    for (const DownloadTarget& target : targets) {
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const DownloadTarget& target = targets[i];
         result.printer = {target.comNumber, target.devicePath, {}, {}, target.ip, target.mac};
-        history.record(result);
+        // A unit of one attempt: an image refused is never tried again.
+        history.record(result, {units.operatorName, units.station,
+                                units.labels.value(static_cast<qsizetype>(i)),
+                                QUuid::createUuid().toString(QUuid::WithoutBraces), 1});
     }
 }
 
@@ -218,7 +257,7 @@ std::vector<MultiTarget> presentComPrinters(const UsbTargetFilter& filter) {
     const UdevUsbInventory host;
     for (const UsbDeviceEntry& device :
          FilteredPrinters(host.devices().value_or(std::vector<UsbDeviceEntry>{}), filter, false))
-        found.push_back({device.serialNode, device.serialNode, 0, {}, {}});
+        found.push_back({device.serialNode, device.serialNode, 0, {}, {}, {}});
     return found;
 }
 
@@ -251,7 +290,7 @@ std::optional<std::vector<MultiTarget>> networkTargets(const Cli& cli,
             cli.usage(why);
             return std::nullopt;
         }
-        targets.push_back({ips[i] + QLatin1Char('/') + macs[i], {}, 0, ips[i], macs[i]});
+        targets.push_back({ips[i] + QLatin1Char('/') + macs[i], {}, 0, ips[i], macs[i], {}});
     }
     return targets;
 }
@@ -292,7 +331,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         targets = std::move(*named);
     }
     for (const QString& port : args.values("port")) {
-        MultiTarget target{port, {}, 0, {}, {}};
+        MultiTarget target{port, {}, 0, {}, {}, {}};
         if (const auto number = ParseComName(port)) {
             target.comNumber = *number;
             target.label = QStringLiteral("COM%1").arg(*number);
@@ -309,6 +348,20 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
             if (other.label == target.label)
                 return cli.usage(QStringLiteral("--port %1 is named twice").arg(port));
         targets.push_back(target);
+    }
+    const auto units = unitChoices(cli, args);
+    if (!units)
+        return kExitUsage;
+    if (!units->labels.isEmpty()) {
+        // Printers found on the bus come in no order the user can match labels to.
+        if (args.isSet("all") || watch)
+            return cli.usage("--label goes with --port or --net, one for each printer in order");
+        if (units->labels.size() != static_cast<qsizetype>(targets.size()))
+            return cli.usage(QStringLiteral("--label is given %1 times for %2 printers")
+                                 .arg(units->labels.size())
+                                 .arg(targets.size()));
+        for (std::size_t i = 0; i < targets.size(); ++i)
+            targets[i].unitLabel = units->labels[static_cast<qsizetype>(i)];
     }
     std::optional<int> linkTimeoutMs;
     if (targets.size() > 1 || args.isSet("all") || watch) {
@@ -329,11 +382,11 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     if (!image) {
         const int code = cli.unopened(image.error(), texts);
         if (const auto name = ImageArgument::nameOf(imageArgument, cli.rawArguments))
-            recordRefusedImage(cli, named, *name, font, {Cause::FileNotOpen, {}, -1, {}});
+            recordRefusedImage(cli, named, *name, font, {Cause::FileNotOpen, {}, -1, {}}, *units);
         return code;
     }
     if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
-        recordRefusedImage(cli, named, image->name(), font, *refused);
+        recordRefusedImage(cli, named, image->name(), font, *refused, *units);
         return kExitUsage;
     }
     if (args.isSet("all")) {
@@ -344,8 +397,14 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
                               texts);
     }
 
-    const MultiSettings settings{image->path(), image->name(), font, args.value("lang") == "en",
-                                 linkTimeoutMs};
+    const MultiSettings settings{image->path(),
+                                 image->name(),
+                                 font,
+                                 args.value("lang") == "en",
+                                 linkTimeoutMs,
+                                 units->retries,
+                                 units->operatorName,
+                                 units->station};
     std::unique_ptr<MultiEventSink> view;
     if (watch)
         targets.clear(); // the printers come as they are plugged in
@@ -432,6 +491,12 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     const std::optional<int> linkTimeoutMs = singleLinkTimeout(cli, args);
     if (linkTimeoutMs == -1)
         return kExitUsage;
+    const auto units = unitChoices(cli, args);
+    if (!units)
+        return kExitUsage;
+    if (units->labels.size() > 1)
+        return cli.usage(
+            QStringLiteral("--label is given %1 times for 1 printer").arg(units->labels.size()));
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
@@ -440,11 +505,11 @@ int download(const Cli& cli, const QCommandLineParser& args) {
         const int code = cli.unopened(image.error(), texts);
         if (const auto name = ImageArgument::nameOf(positional[1], cli.rawArguments))
             recordRefusedImage(cli, {jobTarget(*target)}, *name, font,
-                               {Cause::FileNotOpen, {}, -1, {}});
+                               {Cause::FileNotOpen, {}, -1, {}}, *units);
         return code;
     }
     if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
-        recordRefusedImage(cli, {jobTarget(*target)}, image->name(), font, *refused);
+        recordRefusedImage(cli, {jobTarget(*target)}, image->name(), font, *refused, *units);
         return kExitUsage;
     }
 
@@ -475,24 +540,25 @@ int download(const Cli& cli, const QCommandLineParser& args) {
                               : target->device;
     DownloadView view(cli.out, cli.err, texts, shown,
                       viewStyle(args, linkTimeoutMs.value_or(0), image->path()),
-                      job.route == Route::Com, FrameDataSizeOf(job.kind), history);
+                      job.route == Route::Com, FrameDataSizeOf(job.kind));
+    UnitRun unit(engine, &history, view);
     QEventLoop loop;
     // From the event loop, so the engine has let go of the finished run first.
     view.ended = [&loop] {
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     };
-    const StopSignals stops(cli, [&engine, &view](int count) {
+    const StopSignals stops(cli, [&unit, &view](int count) {
         if (count == 1) {
             view.cancelling();
-            engine.cancel();
+            unit.cancel();
         } else {
             view.stopping();
-            engine.stop();
+            unit.stop();
         }
     });
     if (cli.stopSignals.arrived())
         return kExitFailed; // stopped before the download began
-    engine.download(job, view);
+    unit.start(job, {units->operatorName, units->station, units->labels.value(0)}, units->retries);
     if (!view.result())
         loop.exec();
     switch (view.result() ? view.result()->outcome : Outcome::Failed) {
@@ -602,7 +668,16 @@ int run(const Cli& cli) {
                       "with --all or --watch, only printers whose serial number starts so",
                       "prefix"});
     parser.addOption({"json", "events as JSON Lines on standard output"});
+    parser.addOption({"retries", "try a printer's update again up to N more times", "N", "0"});
+    parser.addOption({"operator", "who runs the downloads, for the history", "name"});
+    parser.addOption({"station", "this station's name, for the history (the host name)", "name"});
+    parser.addOption(
+        {"label", "the unit's label, for the history (one for each printer)", "label"});
     parser.addOption({"limit", "history: the newest N downloads only", "N"});
+    parser.addOption({"since", "history: from this local date or date and time on", "time"});
+    parser.addOption({"until", "history: before this local date or date and time", "time"});
+    parser.addOption({"outcome", "history: completed, failed, cancelled or refused", "outcome"});
+    parser.addOption({"format", "history: table, json or csv", "format"});
     parser.addOption({"color", "colour on a terminal: auto, always or never", "when", "auto"});
     parser.addOption({"link-timeout",
                       "with several printers, seconds a link may take before that printer fails",

@@ -96,6 +96,15 @@ void ProgressView::event(const TargetEvent& e) {
         line.lastEvent = texts_.retry(e.step, e.accepted + 1, e.attempt, e.status);
         plainText = line.lastEvent;
         break;
+    case TargetEvent::Kind::RetryUnit:
+        // The whole download begins again: shown in the retry colour until frames flow.
+        line.answered = false;
+        line.accepted = 0;
+        line.frames = 0;
+        line.estimate = {};
+        line.lastEvent = texts_.unitRetry(e.nextAttempt, e.cause);
+        plainText = line.lastEvent;
+        break;
     case TargetEvent::Kind::Done:
         line.done = true;
         line.result = e.result;
@@ -113,7 +122,10 @@ void ProgressView::event(const TargetEvent& e) {
             line.frames = e.frames;
         line.accepted = e.accepted;
         line.lastEvent.clear();
+        line.attempts = e.unitAttempts;
         plainText = texts_.outcome(e.result) + QStringLiteral(" (%1 s)").arg(seconds(e.durationMs));
+        if (e.unitAttempts > 1)
+            plainText += QStringLiteral(", ") + texts_.own("%1 attempts").arg(e.unitAttempts);
         if (!line.reason.isEmpty())
             plainText += QStringLiteral(" - ") + line.reason;
         break;
@@ -132,7 +144,10 @@ QString ProgressView::stateOf(const Line& line) const {
         return texts_.outcome(line.result) +
                (line.result == Outcome::Completed ? QString()
                                                   : QStringLiteral(": ") + CauseName(line.cause)) +
-               QStringLiteral(" (%1 s)").arg(seconds(line.durationMs));
+               QStringLiteral(" (%1 s)").arg(seconds(line.durationMs)) +
+               (line.attempts > 1
+                    ? QStringLiteral(", ") + texts_.own("%1 attempts").arg(line.attempts)
+                    : QString());
     if (!line.lastEvent.isEmpty())
         return line.lastEvent;
     if (line.frames > 0)

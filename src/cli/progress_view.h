@@ -55,6 +55,7 @@ private:
         Cause cause = Cause::None;
         qint64 durationMs = 0;
         int retries = 0;
+        int attempts = 1; // of the unit, once done
         QString reason;
         qint64 plainPrintedMs = -1;
     };

@@ -21,6 +21,10 @@ QString CauseTexts::own(const char* english) const {
     return faces_.text(kCauseContext, english);
 }
 
+QString CauseTexts::unitRetry(int attempt, Cause failed) const {
+    return own("retrying the update, attempt %1, after %2").arg(attempt).arg(CauseName(failed));
+}
+
 QString CauseTexts::outcome(Outcome outcome) const {
     switch (outcome) {
     case Outcome::Completed:

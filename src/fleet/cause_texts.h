@@ -33,6 +33,8 @@ public:
     // A frame sent again: "no answer to frame 3, attempt 2" or "frame 3 refused (status 5),
     // attempt 2"; attempt 0: a refusal that ended the download.
     QString retry(short step, int frame, int attempt, int status) const;
+    // A unit's update begins again: "retrying the update, attempt 2, after printer-silent".
+    QString unitRetry(int attempt, Cause failed) const;
     // A text of the multi-printer view's table and lines.
     QString text(const char* english) const;
     // Any other text of the command line's downloads.

@@ -3,6 +3,7 @@
 #include "download/download_observer.h"
 #include "engine/engine.h"
 #include "fleet/download_record.h"
+#include "fleet/unit_run.h"
 #include "link/shared_boot_ports.h"
 #include "protocol/frames.h"
 
@@ -29,16 +30,18 @@ ComPortMap RunPortMap(const QString& filePath) {
 }
 
 // One printer's engine and what its events become.
-class MultiDownload::Target : public DownloadObserver {
+class MultiDownload::Target : public UnitObserver {
 public:
     Target(MultiDownload& run, std::size_t index)
-        : run_(run), index_(static_cast<int>(index)), engine_(run.comPorts_, run.inventory_) {
+        : run_(run), index_(static_cast<int>(index)), engine_(run.comPorts_, run.inventory_),
+          unit_(engine_, run.history_, *this) {
         engine_.faces().setUseEnglish(run.settings_.english);
         if (!run.targets_[index].ip.isEmpty())
             engine_.shareBootPorts(run.bootPorts_.get());
     }
 
     Engine& engine() { return engine_; }
+    UnitRun& unit() { return unit_; }
     bool isClosing() const { return closing_; }
 
     void linked() override { post(make(TargetEvent::Kind::Linked)); }
@@ -81,8 +84,23 @@ public:
         e.frames = frames_;
         post(e);
     }
-    void finished(const DownloadResult& result) override {
-        run_.targetFinished(static_cast<std::size_t>(index_), result);
+    void retryingUnit(int nextAttempt, const DownloadResult& failed) override {
+        closing_ = false;
+        TargetEvent e = make(TargetEvent::Kind::RetryUnit);
+        e.nextAttempt = nextAttempt;
+        e.attempt = failed.attempts;
+        e.cause = failed.cause;
+        e.step = failed.step;
+        e.accepted = failed.framesAccepted;
+        e.frames = failed.frames;
+        e.durationMs = failed.elapsedMs;
+        e.detail = failed.error.detail;
+        accepted_ = 0;
+        sincePosted_.invalidate();
+        post(e);
+    }
+    void unitFinished(const UnitResult& result) override {
+        run_.targetFinished(static_cast<std::size_t>(index_), result.last, result.attempts);
     }
 
     TargetEvent make(TargetEvent::Kind kind) const {
@@ -98,6 +116,7 @@ private:
     MultiDownload& run_;
     const int index_;
     Engine engine_;
+    UnitRun unit_; // after the engine: it goes first
     int accepted_ = 0;
     int frames_ = 0;
     bool closing_ = false;
@@ -113,7 +132,7 @@ MultiDownload::MultiDownload(std::vector<MultiTarget> targets, MultiSettings set
 MultiDownload::~MultiDownload() {
     // The engines end what still runs, at once, before their observers go.
     for (auto& target : running_)
-        target->engine().stop();
+        target->unit().stop();
 }
 
 int MultiDownload::exitCodeOf(const std::vector<Outcome>& results) {
@@ -153,10 +172,11 @@ void MultiDownload::launch(std::size_t i) {
     job.kind = settings_.font ? ImageKind::Font : ImageKind::Program;
     job.route = RouteFor(!named.ip.isEmpty(), job.kind, true);
     job.linkTimeoutMs = settings_.linkTimeoutMs;
-    target.engine().download(job, target);
+    target.unit().start(job, {settings_.operatorName, settings_.station, named.unitLabel},
+                        settings_.retries);
 }
 
-void MultiDownload::targetFinished(std::size_t i, const DownloadResult& result) {
+void MultiDownload::targetFinished(std::size_t i, const DownloadResult& result, int attempts) {
     TargetEvent done = running_[i]->make(TargetEvent::Kind::Done);
     done.result = result.outcome;
     done.cause = result.cause;
@@ -168,9 +188,8 @@ void MultiDownload::targetFinished(std::size_t i, const DownloadResult& result) 
     done.frames = result.frames;
     done.retries = result.retries;
     done.crc16 = result.crc16;
+    done.unitAttempts = attempts;
     sink_.event(done);
-    if (history_)
-        history_->record(result);
     results_[i] = result.outcome;
     ++done_;
     endIfDone();
@@ -228,9 +247,9 @@ void MultiDownload::stop() {
     ++stops_;
     for (auto& target : running_) {
         if (stops_ == 1)
-            target->engine().cancel();
+            target->unit().cancel();
         else
-            target->engine().stop();
+            target->unit().stop();
     }
     endIfDone();
 }

@@ -31,6 +31,8 @@ struct MultiTarget {
     // A printer on the network when ip is set: its address and its MAC, as typed.
     QString ip;
     QString mac;
+    // The unit's scanned or given label, for its history rows.
+    QString unitLabel;
 };
 
 // What every target of the run shares.
@@ -41,11 +43,17 @@ struct MultiSettings {
     bool english = true;
     // A link not up by then ends its target as failed (link-timeout); none: until stopped.
     std::optional<int> linkTimeoutMs;
+    // A unit failed for a cause a second try can fix is tried this many more times.
+    int retries = 0;
+    // Who runs the downloads and where, for the history.
+    QString operatorName;
+    QString station;
 };
 
 // Something that happened to one target, on the run's clock.
 struct TargetEvent {
-    enum class Kind { Start, Linked, Progress, Retry, Refused, Done };
+    // RetryUnit: the unit's attempt failed and the whole download begins again.
+    enum class Kind { Start, Linked, Progress, Retry, Refused, Done, RetryUnit };
     Kind kind = Kind::Start;
     int target = 0; // index into the run's targets
     qint64 ms = 0;  // since the run began
@@ -58,14 +66,17 @@ struct TargetEvent {
     short step = 0;
     int attempt = 0;
     int status = 0;
-    // Retry, Refused: why the frame goes again; Done: why the download ended.
+    // Retry, Refused: why the frame goes again; Done: why the download ended; RetryUnit: why
+    // the unit's attempt failed (its other fields as Done's).
     Cause cause = Cause::None;
     // Done.
     Outcome result = Outcome::Failed;
     qint64 durationMs = 0;
     int retries = 0;
     int crc16 = -1;
-    QString detail; // the system's own words, when there are any
+    QString detail;       // the system's own words, when there are any
+    int unitAttempts = 1; // Done: the attempts the unit took; the other fields are the last's
+    int nextAttempt = 0;  // RetryUnit: the unit's attempt about to begin (from 2)
 };
 
 // Whoever shows the run: a terminal, plain lines, JSON.
@@ -81,7 +92,8 @@ public:
 
 // Downloads one file to several printers at once, all on the calling thread: one engine per
 // printer, each a state machine on the same event loop. Ports 67 and 69 are bound once for
-// every network printer. Each finished download goes to the history when one is given.
+// every network printer. Each printer's update is a unit (UnitRun): retried as the settings
+// say, every attempt in the history when one is given; a target ends with its last attempt.
 class MultiDownload {
 public:
     MultiDownload(std::vector<MultiTarget> targets, MultiSettings settings, ComPortMap& comPorts,
@@ -112,7 +124,7 @@ private:
 
     void launch(std::size_t i);
     void deliver(const TargetEvent& e);
-    void targetFinished(std::size_t i, const DownloadResult& result);
+    void targetFinished(std::size_t i, const DownloadResult& result, int attempts);
     void endIfDone();
 
     std::vector<MultiTarget> targets_;

@@ -351,6 +351,14 @@
 <context>
     <name>CliTexts</name>
     <message>
+        <source>retrying the update, attempt %1, after %2</source>
+        <translation>重新更新，第 %1 次尝试，原因：%2</translation>
+    </message>
+    <message>
+        <source>%1 attempts</source>
+        <translation>共尝试 %1 次</translation>
+    </message>
+    <message>
         <source>cancelled by the user before the download was complete</source>
         <translation>下载完成前已被用户取消</translation>
     </message>
