@@ -4,7 +4,8 @@
 #   docs/make-screenshots.sh [BUILD_DIR]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-app="${1:-$here/../build}/src/app/posflash"
+build="${1:-$here/../build}"
+app="$build/src/app/posflash"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/posflash-shots.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -23,3 +24,8 @@ export XDG_CONFIG_HOME="$work" QT_QPA_PLATFORM=offscreen
 # The face follows the system locale: Chinese on a Chinese system, English elsewhere.
 LC_ALL=zh_CN.UTF-8 "$app" --screenshot "$here/window-zh.png"
 LC_ALL=en_US.UTF-8 "$app" --screenshot "$here/window-en.png"
+
+# The production window with eight slots in mixed states, from its test against simulated
+# printers.
+POSFLASH_LINE_SCREENSHOT="$here/line-window.png" "$build/tests/line_window_test" \
+    --gtest_filter='*EightTiles*' > /dev/null

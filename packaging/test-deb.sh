@@ -63,6 +63,7 @@ sort > "$work/expected" << EOF
 /usr/lib/systemd/user/posflash-records-sync.timer
 /usr/lib/udev/rules.d/60-posflash.rules
 /usr/libexec/posflash/demo
+/usr/share/applications/org.posflash.posflash-line.desktop
 /usr/share/applications/org.posflash.posflash.desktop
 /usr/share/bash-completion/completions/posflash-cli
 /usr/share/bash-completion/completions/posflash-printer-sim
@@ -214,6 +215,7 @@ fi
 
 step "desktop entry, metainfo, manual pages, completion"
 desktop-file-validate /usr/share/applications/org.posflash.posflash.desktop
+desktop-file-validate /usr/share/applications/org.posflash.posflash-line.desktop
 appstreamcli validate --no-net /usr/share/metainfo/org.posflash.posflash.metainfo.xml
 for page in posflash posflash-cli posflash-printer-sim; do
     [ "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz" ] || fail "man -w $page"

@@ -1,5 +1,6 @@
 // posflash: the main window.
 #include "app/frm_boot.h"
+#include "line/line_main.h"
 #include "ports/hotplug_usb_inventory.h"
 #include "ports/named_usb_device.h"
 
@@ -53,7 +54,11 @@ struct WindowCommandLine {
         parser.addOption(demo);
         pressDownload.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(pressDownload);
+        line.addTo(parser);
     }
+
+    // The production window's options (--line and what goes with it).
+    LineCommandLine line;
 };
 
 bool asksForHelp(int argc, char** argv) {
@@ -120,6 +125,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption& demoDevice = commandLine.demoDevice;
     const QCommandLineOption& screenshot = commandLine.screenshot;
     parser.process(app);
+
+    if (commandLine.line.wanted(parser)) {
+        const auto start = commandLine.line.read(parser, LoadLineSettings(LineSettingsPath()));
+        if (!start) {
+            std::fprintf(stderr, "posflash: %s\n", qPrintable(start.error().text));
+            return 2;
+        }
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.posflash.posflash-line"));
+        HotplugUsbInventory lineInventory;
+        return RunProductionLine(*start, lineInventory);
+    }
 
     // The clock asks every second whether the printer is there: answered from the list the
     // host's device events keep current.

@@ -12,7 +12,8 @@ if [ "$status" -ne 0 ]; then
     printf 'posflash --help exited %s:\n%s\n' "$status" "$help"
     exit 1
 fi
-for option in --demo-device --screenshot --help --version; do
+for option in --demo-device --screenshot --help --version --line --image --port --usb-path \
+    --serial-prefix --ip --mac --operator --retries --require-label --start; do
     case $help in
     *"$option"*) ;;
     *) printf 'posflash --help does not name %s:\n%s\n' "$option" "$help"; exit 1 ;;

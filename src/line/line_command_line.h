@@ -1,0 +1,51 @@
+#pragma once
+
+#include "base/error.h"
+#include "line/line_settings.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+namespace posflash {
+
+// What the command line asks of the production window.
+struct LineStart {
+    LineSettings settings;
+    bool start = false; // the tiles run at once, without the start panel
+};
+
+// The production window's options, so that a station starts its shift from a desktop entry or
+// a script: posflash --line --image FILE [--font] (--port DEV|COMn)... [--usb-path P]
+// [--serial-prefix S] [--ip A --mac M]... --operator NAME [--retries N] [--require-label]
+// --start
+class LineCommandLine {
+public:
+    void addTo(QCommandLineParser& parser) const;
+    bool wanted(const QCommandLineParser& parser) const { return parser.isSet(line); }
+    // The stored choices with the command line's on top. Errors name the option at fault.
+    Result<LineStart> read(const QCommandLineParser& parser, LineSettings stored) const;
+
+    QCommandLineOption line{"line", "Open the production window: many printers, a verdict each."};
+    QCommandLineOption image{"image", "Production window: the image to load.", "FILE"};
+    QCommandLineOption font{"font", "Production window: the image is a font."};
+    QCommandLineOption port{"port", "Production window: a slot on a serial port (repeatable).",
+                            "DEV|COMn"};
+    QCommandLineOption usbPath{"usb-path",
+                               "Production window: a slot on a USB hub port, for printers "
+                               "plugged one after the other (repeatable).",
+                               "P"};
+    QCommandLineOption serialPrefix{
+        "serial-prefix", "Production window: USB slots take only serial numbers starting so.", "S"};
+    QCommandLineOption ip{"ip", "Production window: a network slot's address (with --mac).", "A"};
+    QCommandLineOption mac{"mac", "Production window: the first unit's MAC on the --ip before.",
+                           "M"};
+    QCommandLineOption operatorName{"operator", "Production window: the operator's name.", "NAME"};
+    QCommandLineOption retries{
+        "retries", "Production window: tries again after a failure that may pass (default 1).",
+        "N"};
+    QCommandLineOption requireLabel{"require-label",
+                                    "Production window: a unit waits for its scanned label."};
+    QCommandLineOption start{"start", "Production window: run the tiles at once."};
+};
+
+} // namespace posflash

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "base/error.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace posflash {
+
+// A network printer's place on the line: its address stays, the MAC changes with every unit.
+struct NetworkSlotChoice {
+    QString ip;
+    QString mac; // the first unit's, when known; later ones come from the label or the operator
+};
+
+// What the operator chooses at the start of a shift.
+struct LineSettings {
+    QString imagePath;
+    bool font = false;
+    QStringList ports;    // serial device nodes or "COMn", one slot each
+    QStringList usbPaths; // USB hub ports ("1-1.2"), one hot-plug slot each
+    QString serialPrefix; // a USB slot takes only printers whose serial number starts so
+    std::vector<NetworkSlotChoice> network;
+    int retries = 1;
+    bool requireLabel = false;
+    QString operatorName;
+
+    int slotCount() const {
+        return static_cast<int>(ports.size() + usbPaths.size() + network.size());
+    }
+};
+
+inline constexpr int kMaxRetries = 9;
+
+// line.ini in the settings folder: the production window's own file, never sys_config.ini.
+QString LineSettingsPath();
+
+// What was kept; the defaults where the file or a key is missing.
+LineSettings LoadLineSettings(const QString& filePath);
+Status SaveLineSettings(const LineSettings& settings, const QString& filePath);
+
+// Why these choices cannot start a shift, in words; empty when they can.
+QString StartProblem(const LineSettings& settings);
+
+} // namespace posflash

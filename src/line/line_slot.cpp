@@ -1,0 +1,161 @@
+#include "line/line_slot.h"
+
+#include "line/slot_tile.h"
+
+#include <QRegularExpression>
+
+namespace posflash {
+
+LineSlot::LineSlot(int number, SlotSpec spec, const ShiftChoices& shift, ComPortMap& comPorts,
+                   const UsbInventory& inventory, DownloadHistory* history, SlotTile& tile,
+                   SharedBootPorts* bootPorts)
+    : number_(number), spec_(std::move(spec)), shift_(shift), tile_(tile),
+      engine_(comPorts, inventory), run_(engine_, history, *this) {
+    faces_.setUseEnglish(true);
+    engine_.faces().setUseEnglish(true);
+    if (spec_.kind == SlotKind::Network && bootPorts)
+        engine_.shareBootPorts(bootPorts);
+    showWaitingHint();
+}
+
+LineSlot::~LineSlot() {
+    run_.stop();
+}
+
+void LineSlot::showWaitingHint() {
+    switch (spec_.kind) {
+    case SlotKind::Usb:
+        tile_.showWaiting(tr("Plug in the next printer."));
+        break;
+    case SlotKind::Com:
+        tile_.showWaiting(tr("Connect the next printer, then press Next or scan its label."));
+        break;
+    case SlotKind::Network:
+        tile_.showWaiting(tr("Scan the next printer's MAC label or type its MAC."));
+        break;
+    }
+}
+
+void LineSlot::unitAppeared(const QString& label, const QString& devicePath, const QString& mac) {
+    if (run_.isRunning())
+        return;
+    const Unit unit{label, devicePath, mac};
+    tile_.showUnit(label);
+    if (label.isEmpty() && shift_.requireLabel) {
+        waiting_ = unit;
+        tile_.showNeedsLabel();
+        emit labelWanted(number_);
+        return;
+    }
+    start(unit);
+}
+
+void LineSlot::giveLabel(const QString& label) {
+    if (!waiting_)
+        return;
+    Unit unit = *waiting_;
+    waiting_.reset();
+    unit.label = label;
+    start(unit);
+}
+
+void LineSlot::cancel() {
+    waiting_.reset();
+    if (run_.isRunning()) {
+        tile_.showStopping();
+        run_.cancel();
+    }
+}
+
+void LineSlot::start(const Unit& unit) {
+    DownloadJob job;
+    static const QRegularExpression comName(QStringLiteral("^COM([0-9]+)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    switch (spec_.kind) {
+    case SlotKind::Usb:
+        job.target.devicePath = unit.devicePath;
+        job.target.usbPath = spec_.place;
+        break;
+    case SlotKind::Com:
+        if (const auto m = comName.match(spec_.place); m.hasMatch())
+            job.target.comNumber = m.captured(1).toInt();
+        else
+            job.target.devicePath = spec_.place;
+        break;
+    case SlotKind::Network:
+        job.target.ip = spec_.place;
+        job.target.mac = unit.mac;
+        break;
+    }
+    job.imagePath = shift_.imagePath;
+    job.kind = shift_.font ? ImageKind::Font : ImageKind::Program;
+    job.route = RouteFor(spec_.kind == SlotKind::Network, job.kind, true);
+    UnitContext context = shift_.context;
+    context.label = unit.label;
+    unitLabel_ = unit.label;
+    tile_.showUnit(!unit.label.isEmpty() ? unit.label : unit.mac);
+    shownPercent_ = -1;
+    shownSecondsLeft_ = -2;
+    tile_.showUpdating(0, -1, 1, shift_.retries + 1);
+    unitClock_.start();
+    framesClock_.invalidate();
+    run_.start(job, context, shift_.retries);
+}
+
+void LineSlot::linking() {
+    if (tile_.state() == TileState::Updating)
+        tile_.showUpdating(0, -1, run_.attempt(), shift_.retries + 1);
+}
+
+void LineSlot::framesKnown(int total) {
+    framesClock_.start();
+    progress(0, total);
+}
+
+void LineSlot::progress(int accepted, int total) {
+    if (total <= 0)
+        return;
+    const int percent = static_cast<int>(qint64(accepted) * 100 / total);
+    int secondsLeft = -1;
+    if (accepted > 0 && framesClock_.isValid())
+        secondsLeft =
+            static_cast<int>(framesClock_.elapsed() * (total - accepted) / accepted / 1000);
+    // A tile is redrawn only when what it says changes: with 32 printers the frames come by
+    // the thousand a second.
+    if (percent == shownPercent_ && secondsLeft == shownSecondsLeft_)
+        return;
+    shownPercent_ = percent;
+    shownSecondsLeft_ = secondsLeft;
+    tile_.showUpdating(percent, secondsLeft, run_.attempt(), shift_.retries + 1);
+}
+
+void LineSlot::retryingUnit(int nextAttempt, const DownloadResult& failed) {
+    shownPercent_ = -1;
+    tile_.showRetrying(nextAttempt, shift_.retries + 1,
+                       texts_.cause(failed.cause, failed.step, failed.frame, failed.attempts,
+                                    failed.linkTimeoutMs));
+}
+
+void LineSlot::unitFinished(const UnitResult& result) {
+    const DownloadResult& last = result.last;
+    const bool passed = last.outcome == Outcome::Completed;
+    const qint64 ms = unitClock_.elapsed();
+    if (unitLabel_.isEmpty() && !last.printer.usbSerial.isEmpty())
+        tile_.showUnit(last.printer.usbSerial);
+    if (last.outcome == Outcome::Cancelled) {
+        // The operator's stop, not the unit's verdict: it counts as neither.
+        tile_.showWaiting(tr("stopped; the update was cancelled safely"));
+        emit idle(number_);
+        return;
+    }
+    if (passed)
+        tile_.showPass(ms, result.attempts);
+    else
+        tile_.showFail(
+            texts_.cause(last.cause, last.step, last.frame, last.attempts, last.linkTimeoutMs),
+            texts_.remedy(last.cause));
+    emit unitDone(number_, passed, result.attempts, ms);
+    emit idle(number_);
+}
+
+} // namespace posflash

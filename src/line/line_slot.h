@@ -1,0 +1,97 @@
+#pragma once
+
+#include "base/faces.h"
+#include "engine/engine.h"
+#include "fleet/cause_texts.h"
+#include "fleet/unit_run.h"
+#include "line/slot_spec.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <optional>
+
+namespace posflash {
+
+class ComPortMap;
+class DownloadHistory;
+class SharedBootPorts;
+class SlotTile;
+class UsbInventory;
+
+// What every slot of a shift shares.
+struct ShiftChoices {
+    QString imagePath;
+    bool font = false;
+    int retries = 1;
+    bool requireLabel = false;
+    UnitContext context; // operator and station; the label is each unit's own
+};
+
+// One slot of the line: its engine, the unit on it and the tile that shows it. A unit that
+// appears waits for a label when one is required; its verdict stays on the tile until the next
+// unit appears.
+class LineSlot : public QObject, private UnitObserver {
+    Q_OBJECT
+public:
+    LineSlot(int number, SlotSpec spec, const ShiftChoices& shift, ComPortMap& comPorts,
+             const UsbInventory& inventory, DownloadHistory* history, SlotTile& tile,
+             SharedBootPorts* bootPorts);
+    ~LineSlot() override;
+
+    int number() const { return number_; }
+    const SlotSpec& spec() const { return spec_; }
+    SlotTile& tile() { return tile_; }
+    bool isRunning() const { return run_.isRunning(); }
+    // A unit is here and waits for its label.
+    bool needsLabel() const { return waiting_.has_value(); }
+
+    // A unit appeared: a printer at devicePath (USB), the one on the line (COM), the MAC typed
+    // or scanned (network). It starts with label, or waits for one when required and empty.
+    void unitAppeared(const QString& label, const QString& devicePath = {},
+                      const QString& mac = {});
+    // The label for the unit that waits for one; it starts.
+    void giveLabel(const QString& label);
+    // Ends the unit cleanly: the link wait ends, closing frames go on, no further attempt.
+    void cancel();
+
+signals:
+    // The unit's verdict: passed or not, after attempts, ms from its first attempt.
+    void unitDone(int slot, bool passed, int attempts, qint64 ms);
+    // A unit appeared and waits for its label.
+    void labelWanted(int slot);
+    void idle(int slot);
+
+private:
+    struct Unit {
+        QString label;
+        QString devicePath;
+        QString mac;
+    };
+    void start(const Unit& unit);
+    void showWaitingHint();
+
+    // UnitObserver
+    void linking() override;
+    void framesKnown(int total) override;
+    void progress(int accepted, int total) override;
+    void retryingUnit(int nextAttempt, const DownloadResult& failed) override;
+    void unitFinished(const UnitResult& result) override;
+
+    const int number_;
+    const SlotSpec spec_;
+    const ShiftChoices& shift_;
+    SlotTile& tile_;
+    Faces faces_;
+    CauseTexts texts_{faces_};
+    Engine engine_;
+    UnitRun run_;
+    std::optional<Unit> waiting_;
+    QString unitLabel_;
+    QElapsedTimer unitClock_;
+    QElapsedTimer framesClock_;
+    int shownPercent_ = -1;
+    int shownSecondsLeft_ = -2;
+};
+
+} // namespace posflash

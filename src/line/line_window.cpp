@@ -1,0 +1,351 @@
+#include "line/line_window.h"
+
+#include "base/config_paths.h"
+#include "fleet/multi_download.h"
+#include "fleet/target_filter.h"
+#include "line/image_summary.h"
+#include "line/slot_tile.h"
+#include "link/network_boot.h"
+#include "link/shared_boot_ports.h"
+#include "ports/usb_inventory.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSysInfo>
+#include <QTime>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace posflash {
+
+namespace {
+
+// Columns of the tile grid: a row of four up to eight slots, wider rows beyond.
+int columnsFor(int tiles) {
+    if (tiles <= 4)
+        return std::max(tiles, 1);
+    if (tiles <= 8)
+        return 4;
+    if (tiles <= 18)
+        return 6;
+    return 8;
+}
+
+QString minutesAndSeconds(qint64 ms) {
+    const qint64 s = (ms + 500) / 1000;
+    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& inventory, LineHost host,
+                       QWidget* parent)
+    : QWidget(parent), host_(std::move(host)), inventory_(inventory),
+      comPorts_(RunPortMap(ComPortMapPath())),
+      history_(QStringLiteral("window"), host_.historyPath) {
+    setObjectName("LineWindow");
+    setWindowTitle(tr("posflash (production line)"));
+    shift_.imagePath = settings.imagePath;
+    shift_.font = settings.font;
+    shift_.retries = settings.retries;
+    shift_.requireLabel = settings.requireLabel;
+    serialPrefix_ = settings.serialPrefix;
+    shift_.context.operatorName = settings.operatorName;
+    shift_.context.station = host_.station.isEmpty() ? QSysInfo::machineHostName() : host_.station;
+    const std::vector<SlotSpec> specs = SlotsOf(settings);
+    if (!settings.network.empty()) {
+        // One binding of ports 67 and 69 for every network slot; a refusal reaches each as
+        // its link's failure (bind-refused).
+        bootPorts_ = std::make_unique<SharedBootPorts>();
+        bootPorts_->bind(NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(makeHeader(settings));
+    layout->addWidget(makeLabelRow());
+    auto* grid = new QGridLayout;
+    grid->setSpacing(10);
+    const int columns = columnsFor(static_cast<int>(specs.size()));
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        auto* tile = new SlotTile(number, specs[i], this);
+        tiles_.push_back(tile);
+        grid->addWidget(tile, static_cast<int>(i) / columns, static_cast<int>(i) % columns);
+        slots_.push_back(std::make_unique<LineSlot>(number, specs[i], shift_, comPorts_, inventory_,
+                                                    &history_, *tile, bootPorts_.get()));
+        LineSlot& s = *slots_.back();
+        connect(&s, &LineSlot::unitDone, this, &LineWindow::unitDone);
+        connect(&s, &LineSlot::idle, this, &LineWindow::slotIdle);
+        connect(&s, &LineSlot::labelWanted, this, [this](int n) { wantLabel_.push_back(n); });
+        connect(tile, &SlotTile::nextPressed, this,
+                [this, number] { slot(number).unitAppeared(takeLabel(number)); });
+        connect(tile, &SlotTile::macEntered, this, [this, number](const QString& typed) {
+            const auto mac = MacFromLabel(typed);
+            if (!mac) {
+                this->tile(number).showWaiting(tr("\"%1\" is no MAC address.").arg(typed));
+                return;
+            }
+            slot(number).unitAppeared(takeLabel(number), {}, *mac);
+        });
+    }
+    layout->addLayout(grid, 1);
+    newShift();
+}
+
+LineWindow::~LineWindow() {
+    slots_.clear(); // the engines stop before the history they write to goes
+}
+
+SlotTile& LineWindow::tile(int number) {
+    return *tiles_[static_cast<std::size_t>(number - 1)];
+}
+
+QWidget* LineWindow::makeHeader(const LineSettings& settings) {
+    auto* header = new QFrame(this);
+    header->setObjectName("header");
+    header->setStyleSheet("#header { background: #263238; border-radius: 8px; }"
+                          "#header QLabel { color: #eceff1; }");
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(16, 8, 16, 8);
+
+    auto* about = new QVBoxLayout;
+    const auto summary = SummarizeImage(settings.imagePath);
+    auto* image = new QLabel(summary ? SummaryLine(*summary) : summary.error().text, header);
+    image->setObjectName("lblImage");
+    QFont big = image->font();
+    big.setPixelSize(20);
+    big.setBold(true);
+    image->setFont(big);
+    QString who = tr("Operator %1 · Station %2 · Retries %3")
+                      .arg(shift_.context.operatorName, shift_.context.station)
+                      .arg(shift_.retries);
+    if (shift_.requireLabel)
+        who += tr(" · Label required");
+    auto* operatorLine = new QLabel(who, header);
+    operatorLine->setObjectName("lblShiftChoices");
+    QFont medium = operatorLine->font();
+    medium.setPixelSize(16);
+    operatorLine->setFont(medium);
+    shiftSince_ = new QLabel(header);
+    shiftSince_->setObjectName("lblShiftSince");
+    shiftSince_->setFont(medium);
+    about->addWidget(image);
+    about->addWidget(operatorLine);
+    about->addWidget(shiftSince_);
+    row->addLayout(about, 1);
+
+    const std::pair<const char*, QString> figures[] = {
+        {"lblPassed", tr("Passed")},
+        {"lblFailed", tr("Failed")},
+        {"lblTotal", tr("Total")},
+        {"lblYield", tr("First-pass yield")},
+        {"lblMeanTime", tr("Mean per unit")},
+    };
+    for (const auto& [name, caption] : figures) {
+        auto* box = new QVBoxLayout;
+        auto* value = new QLabel(header);
+        value->setObjectName(QLatin1String(name));
+        value->setAccessibleName(caption);
+        QFont huge = value->font();
+        huge.setPixelSize(34);
+        huge.setBold(true);
+        value->setFont(huge);
+        value->setAlignment(Qt::AlignCenter);
+        auto* text = new QLabel(caption, header);
+        text->setFont(medium);
+        text->setAlignment(Qt::AlignCenter);
+        box->addWidget(value);
+        box->addWidget(text);
+        row->addSpacing(18);
+        row->addLayout(box);
+        figures_[QLatin1String(name)] = value;
+    }
+    auto* newShift = new QPushButton(tr("New shift"), header);
+    newShift->setObjectName("btnNewShift");
+    newShift->setAccessibleName(tr("Start a new shift: counters to zero"));
+    newShift->setMinimumHeight(44);
+    newShift->setFont(medium);
+    connect(newShift, &QPushButton::clicked, this, &LineWindow::newShift);
+    row->addSpacing(18);
+    row->addWidget(newShift);
+    return header;
+}
+
+QWidget* LineWindow::makeLabelRow() {
+    auto* box = new QWidget(this);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 4, 0, 4);
+    auto* caption = new QLabel(tr("Label"), box);
+    QFont f = caption->font();
+    f.setPixelSize(20);
+    caption->setFont(f);
+    labelBox_ = new QLineEdit(box);
+    labelBox_->setObjectName("txtLabel");
+    labelBox_->setAccessibleName(tr("Scanned label"));
+    labelBox_->setPlaceholderText(tr("Scan the unit's label (or type it and press Enter)"));
+    labelBox_->setFont(f);
+    labelBox_->setMinimumHeight(42);
+    caption->setBuddy(labelBox_);
+    pendingLabel_ = new QLabel(box);
+    pendingLabel_->setObjectName("lblNextLabel");
+    pendingLabel_->setFont(f);
+    row->addWidget(caption);
+    row->addWidget(labelBox_, 2);
+    row->addWidget(pendingLabel_, 1);
+    connect(labelBox_, &QLineEdit::returnPressed, this, &LineWindow::labelEntered);
+    showPendingLabel();
+    return box;
+}
+
+void LineWindow::startShift() {
+    for (auto& s : slots_) {
+        if (s->spec().kind == SlotKind::Com)
+            s->unitAppeared(takeLabel(s->number()));
+        else if (s->spec().kind == SlotKind::Network && !s->spec().mac.isEmpty())
+            s->unitAppeared(takeLabel(s->number()), {}, s->spec().mac);
+    }
+    scanUsb();
+    labelBox_->setFocus();
+}
+
+void LineWindow::scanUsb() {
+    if (leaving_)
+        return;
+    const auto devices = inventory_.devices();
+    if (!devices)
+        return;
+    for (auto& s : slots_) {
+        if (s->spec().kind != SlotKind::Usb)
+            continue;
+        const UsbTargetFilter filter{{s->spec().place}, serialPrefix_};
+        QStringList present;
+        QString fresh;
+        for (const UsbDeviceEntry& device : FilteredPrinters(*devices, filter, false)) {
+            const QString key = PrinterKey(device);
+            present << key;
+            if (fresh.isEmpty() && !presentBefore_[s->number()].contains(key))
+                fresh = device.serialNode;
+        }
+        presentBefore_[s->number()] = present;
+        // The verdict stays until the next printer is plugged in.
+        if (!fresh.isEmpty() && !s->isRunning() && !s->needsLabel())
+            s->unitAppeared(takeLabel(s->number()), fresh);
+    }
+}
+
+QString LineWindow::takeLabel(int slot) {
+    const QString label = labels_.take(slot);
+    showPendingLabel();
+    return label;
+}
+
+void LineWindow::labelEntered() {
+    const QString label = labelBox_->text().trimmed();
+    labelBox_->clear();
+    if (label.isEmpty() || leaving_)
+        return;
+    if (const auto use = labels_.usedBefore(label)) {
+        const QString question =
+            tr("The label %1 was given to a unit on slot %2 at %3. Give it to another unit?")
+                .arg(label)
+                .arg(use->slot)
+                .arg(use->at.time().toString("HH:mm"));
+        if (!host_.ask || !host_.ask(this, question))
+            return;
+    }
+    labels_.scan(label);
+    // A unit waiting for its label takes it first, the one that waits longest.
+    while (!wantLabel_.empty()) {
+        const int n = wantLabel_.front();
+        wantLabel_.pop_front();
+        if (slot(n).needsLabel()) {
+            slot(n).giveLabel(takeLabel(n));
+            return;
+        }
+    }
+    const auto mac = MacFromLabel(label);
+    for (auto& s : slots_) {
+        if (s->isRunning() || s->needsLabel())
+            continue;
+        if (s->spec().kind == SlotKind::Network && mac) {
+            s->unitAppeared(takeLabel(s->number()), {}, *mac);
+            return;
+        }
+        if (s->spec().kind == SlotKind::Com && !mac) {
+            s->unitAppeared(takeLabel(s->number()));
+            return;
+        }
+    }
+    showPendingLabel(); // kept for the next unit to start
+}
+
+void LineWindow::showPendingLabel() {
+    pendingLabel_->setText(labels_.hasPending() ? tr("next unit: %1").arg(labels_.pending())
+                                                : QString());
+}
+
+void LineWindow::unitDone(int, bool passed, int attempts, qint64 ms) {
+    counters_.add(passed, attempts, ms);
+    showCounters();
+    if (!passed && host_.beep)
+        host_.beep();
+}
+
+void LineWindow::showCounters() {
+    figures_["lblPassed"]->setText(QString::number(counters_.passed()));
+    figures_["lblFailed"]->setText(QString::number(counters_.failed()));
+    figures_["lblTotal"]->setText(QString::number(counters_.total()));
+    figures_["lblYield"]->setText(
+        counters_.total() == 0
+            ? QStringLiteral("–")
+            : QStringLiteral("%1 %").arg(counters_.firstPassYield() * 100, 0, 'f', 1));
+    figures_["lblMeanTime"]->setText(
+        counters_.total() == 0 ? QStringLiteral("–") : minutesAndSeconds(counters_.meanUnitMs()));
+}
+
+void LineWindow::newShift() {
+    counters_.reset();
+    shiftClock_.start();
+    shiftSince_->setText(tr("Shift since %1").arg(QTime::currentTime().toString("HH:mm")));
+    showCounters();
+}
+
+bool LineWindow::anyRunning() const {
+    return std::any_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->isRunning(); });
+}
+
+void LineWindow::slotIdle() {
+    if (leaving_ && !anyRunning())
+        close();
+}
+
+void LineWindow::closeEvent(QCloseEvent* event) {
+    if (!anyRunning()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (leaving_)
+        return;
+    const auto updating =
+        std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->isRunning(); });
+    const QString question =
+        tr("%n unit(s) are updating. Stop and leave? Each update ends safely: a frame in "
+           "flight finishes its tries and the closing frames are sent, so no printer is left "
+           "half-written.",
+           nullptr, static_cast<int>(updating));
+    if (!host_.ask || !host_.ask(this, question))
+        return;
+    leaving_ = true;
+    labelBox_->setEnabled(false);
+    for (auto& s : slots_)
+        s->cancel();
+}
+
+} // namespace posflash

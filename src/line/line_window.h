@@ -1,0 +1,89 @@
+#pragma once
+
+#include "fleet/download_record.h"
+#include "line/label_desk.h"
+#include "line/line_host.h"
+#include "line/line_settings.h"
+#include "line/line_slot.h"
+#include "line/shift_counters.h"
+#include "ports/com_port_map.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace posflash {
+
+class SharedBootPorts;
+class SlotTile;
+class UsbInventory;
+
+// The production window: a tile per slot, the shift's counters and the label box. The shift's
+// choices are fixed while it is open; they were made before, in the start panel or on the
+// command line. Its controls are found by objectName: txtLabel, btnNewShift, lblPassed,
+// lblFailed, lblTotal, lblYield, lblMeanTime, and each tile's (see SlotTile).
+class LineWindow : public QWidget {
+    Q_OBJECT
+public:
+    LineWindow(const LineSettings& settings, const UsbInventory& inventory,
+               LineHost host = LineHost::system(), QWidget* parent = nullptr);
+    ~LineWindow() override;
+
+    // The tiles run: COM slots and network slots with a known MAC start their first unit, USB
+    // slots the printers already plugged in.
+    void startShift();
+    // The host's USB devices changed: a printer plugged into a USB slot is its next unit.
+    void scanUsb();
+
+    int slotCount() const { return static_cast<int>(slots_.size()); }
+    LineSlot& slot(int number) { return *slots_[static_cast<std::size_t>(number - 1)]; }
+    SlotTile& tile(int number);
+    const ShiftCounters& counters() const { return counters_; }
+    DownloadHistory& history() { return history_; }
+    bool anyRunning() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* makeHeader(const LineSettings& settings);
+    QWidget* makeLabelRow();
+    void labelEntered();
+    QString takeLabel(int slot);
+    void unitDone(int slot, bool passed, int attempts, qint64 ms);
+    void slotIdle();
+    void newShift();
+    void showCounters();
+    void showPendingLabel();
+
+    LineHost host_;
+    const UsbInventory& inventory_;
+    ShiftChoices shift_;
+    QString serialPrefix_;
+    ComPortMap comPorts_;
+    DownloadHistory history_;
+    std::unique_ptr<SharedBootPorts> bootPorts_;
+    LabelDesk labels_;
+    ShiftCounters counters_;
+    QElapsedTimer shiftClock_;
+    std::vector<SlotTile*> tiles_;
+    std::vector<std::unique_ptr<LineSlot>> slots_;
+    std::deque<int> wantLabel_;                // slots whose unit waits for a label, oldest first
+    std::map<int, QStringList> presentBefore_; // USB slot: printers at the scan before
+    bool leaving_ = false;
+
+    QLineEdit* labelBox_ = nullptr;
+    QLabel* pendingLabel_ = nullptr;
+    QLabel* shiftSince_ = nullptr;
+    std::map<QString, QLabel*> figures_;
+};
+
+} // namespace posflash

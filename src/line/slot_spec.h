@@ -1,0 +1,28 @@
+#pragma once
+
+#include "line/line_settings.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace posflash {
+
+// How a slot sees its next unit: a USB slot when one printer is unplugged and the next plugged
+// in; a COM slot when the operator presses Next or scans a label; a network slot when a new
+// MAC comes from a label or the operator.
+enum class SlotKind { Usb, Com, Network };
+
+struct SlotSpec {
+    SlotKind kind = SlotKind::Com;
+    QString place; // the USB path, the device node or "COMn", or the IP address
+    QString mac;   // network: the first unit's, when known
+};
+
+// The slots of a shift, numbered from 1 in this order: USB, COM, network.
+std::vector<SlotSpec> SlotsOf(const LineSettings& settings);
+
+// "USB 1-1.2", "/dev/ttyUSB0", "COM3", "192.168.1.50".
+QString SlotTitle(const SlotSpec& slot);
+
+} // namespace posflash

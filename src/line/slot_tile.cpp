@@ -1,0 +1,191 @@
+#include "line/slot_tile.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace posflash {
+
+namespace {
+
+struct Colours {
+    const char* background;
+    const char* text;
+};
+
+// Grey, blue, green, red and amber, dark enough for white text where the verdict is read
+// from afar; amber keeps dark text, as warning signs do.
+Colours coloursOf(TileState state) {
+    switch (state) {
+    case TileState::Waiting:
+        return {"#d4d7dd", "#1f2329"};
+    case TileState::NeedsLabel:
+        return {"#aeb4bd", "#1f2329"};
+    case TileState::Updating:
+        return {"#1d4fbf", "#ffffff"};
+    case TileState::Retrying:
+        return {"#f0a202", "#1f2329"};
+    case TileState::Pass:
+        return {"#16803c", "#ffffff"};
+    case TileState::Fail:
+        return {"#b91c1c", "#ffffff"};
+    }
+    return {"#d4d7dd", "#1f2329"};
+}
+
+QLabel* label(QWidget* parent, const QString& name, int pixels, bool bold) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    QFont f = l->font();
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    l->setFont(f);
+    return l;
+}
+
+QString clock(qint64 seconds) {
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+SlotTile::SlotTile(int number, const SlotSpec& slot, QWidget* parent) : QFrame(parent) {
+    const QString n = QString::number(number);
+    setObjectName("tile_" + n);
+    setAccessibleName(tr("Slot %1").arg(number));
+    setMinimumSize(300, 210);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 10, 14, 12);
+    layout->setSpacing(4);
+
+    auto* top = new QHBoxLayout;
+    title_ = label(this, "lblTileTitle_" + n, 20, true);
+    // A long device path gives way to the unit's label, not the other way round.
+    title_->setText(QStringLiteral("%1  %2").arg(
+        n, title_->fontMetrics().elidedText(SlotTitle(slot), Qt::ElideMiddle, 190)));
+    title_->setToolTip(SlotTitle(slot));
+    unit_ = label(this, "lblTileUnit_" + n, 18, false);
+    unit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    top->addWidget(title_);
+    top->addStretch();
+    top->addWidget(unit_);
+    layout->addLayout(top);
+
+    word_ = label(this, "lblTileState_" + n, 48, true);
+    word_->setAlignment(Qt::AlignCenter);
+    layout->addWidget(word_, 1);
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName("barTile_" + n);
+    bar_->setAccessibleName(tr("Slot %1 progress").arg(number));
+    bar_->setTextVisible(false);
+    bar_->setFixedHeight(10);
+    layout->addWidget(bar_);
+    detail_ = label(this, "lblTileDetail_" + n, 18, false);
+    detail_->setWordWrap(true);
+    detail_->setAlignment(Qt::AlignCenter);
+    layout->addWidget(detail_);
+
+    if (slot.kind == SlotKind::Com) {
+        next_ = new QPushButton(tr("Next"), this);
+        next_->setObjectName("btnNext_" + n);
+        next_->setAccessibleName(tr("Next unit on slot %1").arg(number));
+        next_->setMinimumHeight(44);
+        QFont f = next_->font();
+        f.setPixelSize(20);
+        next_->setFont(f);
+        connect(next_, &QPushButton::clicked, this, &SlotTile::nextPressed);
+        layout->addWidget(next_);
+    } else if (slot.kind == SlotKind::Network) {
+        mac_ = new QLineEdit(this);
+        mac_->setObjectName("txtMac_" + n);
+        mac_->setAccessibleName(tr("MAC of the next unit on slot %1").arg(number));
+        mac_->setPlaceholderText(tr("MAC of the next unit, then Enter"));
+        mac_->setMinimumHeight(40);
+        QFont f = mac_->font();
+        f.setPixelSize(18);
+        mac_->setFont(f);
+        connect(mac_, &QLineEdit::returnPressed, this, [this] {
+            const QString typed = mac_->text();
+            mac_->clear();
+            emit macEntered(typed);
+        });
+        layout->addWidget(mac_);
+    }
+    showWaiting({});
+}
+
+void SlotTile::setState(TileState state, const QString& word, const QString& detail) {
+    word_->setText(word);
+    detail_->setText(detail);
+    // A style sheet costs a relayout of the tile: set only when the colour changes.
+    if (state == state_ && !styleSheet().isEmpty())
+        return;
+    state_ = state;
+    bar_->setVisible(state == TileState::Updating || state == TileState::Retrying);
+    const Colours c = coloursOf(state);
+    setStyleSheet(QStringLiteral("QFrame#%3 { background: %1; border-radius: 10px; }"
+                                 "QLabel { color: %2; background: transparent; }"
+                                 "QProgressBar { background: rgba(255,255,255,0.35); border: 0;"
+                                 " border-radius: 5px; }"
+                                 "QProgressBar::chunk { background: %2; border-radius: 5px; }")
+                      .arg(QLatin1String(c.background), QLatin1String(c.text), objectName()));
+    if (next_)
+        next_->setEnabled(state != TileState::Updating && state != TileState::Retrying);
+}
+
+void SlotTile::showWaiting(const QString& hint) {
+    setState(TileState::Waiting, tr("WAITING"), hint);
+}
+
+void SlotTile::showNeedsLabel() {
+    setState(TileState::NeedsLabel, tr("SCAN LABEL"),
+             tr("A unit is here: scan its label to start."));
+}
+
+void SlotTile::showUpdating(int percent, int secondsLeft, int attempt, int attempts) {
+    QString detail = secondsLeft < 0 ? tr("starting…") : tr("%1 left").arg(clock(secondsLeft));
+    if (attempt > 1)
+        detail = tr("attempt %1 of %2 · ").arg(attempt).arg(attempts) + detail;
+    setState(attempt > 1 ? TileState::Retrying : TileState::Updating,
+             QStringLiteral("%1 %").arg(percent), detail);
+    bar_->setRange(0, 100);
+    bar_->setValue(percent);
+}
+
+void SlotTile::showRetrying(int nextAttempt, int attempts, const QString& cause) {
+    setState(TileState::Retrying, tr("RETRY"),
+             tr("attempt %1 of %2 next: %3").arg(nextAttempt).arg(attempts).arg(cause));
+    bar_->setValue(0);
+}
+
+void SlotTile::showPass(qint64 ms, int attempts) {
+    QString detail = tr("done in %1").arg(clock((ms + 500) / 1000));
+    if (attempts > 1)
+        detail += tr(" · at attempt %1").arg(attempts);
+    setState(TileState::Pass, tr("PASS"), detail);
+}
+
+void SlotTile::showFail(const QString& cause, const QString& remedy) {
+    setState(TileState::Fail, tr("FAIL"), remedy.isEmpty() ? cause : cause + "\n" + remedy);
+}
+
+void SlotTile::showUnit(const QString& unit) {
+    unit_->setText(unit);
+}
+
+void SlotTile::showStopping() {
+    detail_->setText(tr("stopping safely…"));
+}
+
+QString SlotTile::stateText() const {
+    return word_->text();
+}
+
+QString SlotTile::detailText() const {
+    return detail_->text();
+}
+
+} // namespace posflash

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "line/slot_spec.h"
+
+#include <QFrame>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace posflash {
+
+// What a tile shows; the colour follows it.
+enum class TileState { Waiting, NeedsLabel, Updating, Retrying, Pass, Fail };
+
+// One slot's tile, readable from two metres: the slot, a big state word, a line of detail.
+// Its controls are named with the slot's number (lblTileState_3, btnNext_3, txtMac_3).
+class SlotTile : public QFrame {
+    Q_OBJECT
+public:
+    SlotTile(int number, const SlotSpec& slot, QWidget* parent = nullptr);
+
+    void showWaiting(const QString& hint);
+    void showNeedsLabel();
+    // percent of the frames accepted; secondsLeft < 0 while unknown. An attempt after the
+    // first stays amber, so the operator sees the unit is on a second try.
+    void showUpdating(int percent, int secondsLeft, int attempt, int attempts);
+    void showRetrying(int nextAttempt, int attempts, const QString& cause);
+    void showPass(qint64 ms, int attempts);
+    void showFail(const QString& cause, const QString& remedy);
+    void showUnit(const QString& unit); // the label or serial number of the unit on the slot
+    void showStopping();
+
+    TileState state() const { return state_; }
+    QString stateText() const;
+    QString detailText() const;
+    QPushButton* nextButton() const { return next_; } // COM slots
+    QLineEdit* macEdit() const { return mac_; }       // network slots
+
+signals:
+    void nextPressed();
+    void macEntered(const QString& mac);
+
+private:
+    void setState(TileState state, const QString& word, const QString& detail);
+
+    TileState state_ = TileState::Waiting;
+    QLabel* title_;
+    QLabel* unit_;
+    QLabel* word_;
+    QLabel* detail_;
+    QProgressBar* bar_;
+    QPushButton* next_ = nullptr;
+    QLineEdit* mac_ = nullptr;
+};
+
+} // namespace posflash

@@ -1,0 +1,141 @@
+#include "line/start_panel.h"
+
+#include "line/image_summary.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+
+namespace posflash {
+
+namespace {
+
+const QRegularExpression kListSeparators(QStringLiteral("[,;\\s]+"));
+
+QStringList listOf(const QLineEdit* edit) {
+    return edit->text().split(kListSeparators, Qt::SkipEmptyParts);
+}
+
+template <class W>
+W* named(W* widget, const char* name, const QString& accessible) {
+    widget->setObjectName(QLatin1String(name));
+    widget->setAccessibleName(accessible);
+    return widget;
+}
+
+} // namespace
+
+StartPanel::StartPanel(const LineSettings& s, QWidget* parent) : QDialog(parent) {
+    setObjectName("StartPanel");
+    setWindowTitle(tr("posflash (production line): start a shift"));
+    auto* form = new QFormLayout;
+
+    image_ = named(new QLineEdit(s.imagePath, this), "txtImage", tr("Image file"));
+    auto* browse = named(new QPushButton(tr("Browse…"), this), "btnBrowse", tr("Choose the image"));
+    font_ = named(new QCheckBox(tr("Font"), this), "chkFont", tr("The image is a font"));
+    font_->setChecked(s.font);
+    auto* imageRow = new QHBoxLayout;
+    imageRow->addWidget(image_, 1);
+    imageRow->addWidget(browse);
+    imageRow->addWidget(font_);
+    form->addRow(tr("Image"), imageRow);
+    summary_ = new QLabel(this);
+    summary_->setObjectName("lblImageSummary");
+    form->addRow(QString(), summary_);
+
+    ports_ = named(new QLineEdit(s.ports.join(", "), this), "txtPorts", tr("Serial port slots"));
+    ports_->setPlaceholderText(tr("/dev/ttyUSB0, COM3, …"));
+    form->addRow(tr("Serial ports"), ports_);
+    usbPaths_ =
+        named(new QLineEdit(s.usbPaths.join(", "), this), "txtUsbPaths", tr("USB hot-plug slots"));
+    usbPaths_->setPlaceholderText(tr("1-1.1, 1-1.2, …"));
+    form->addRow(tr("USB paths"), usbPaths_);
+    serialPrefix_ = named(new QLineEdit(s.serialPrefix, this), "txtSerialPrefix",
+                          tr("Serial number prefix of USB printers"));
+    form->addRow(tr("Serial prefix"), serialPrefix_);
+    QStringList network;
+    for (const NetworkSlotChoice& slot : s.network)
+        network << (slot.mac.isEmpty() ? slot.ip : slot.ip + '/' + slot.mac);
+    network_ =
+        named(new QLineEdit(network.join(", "), this), "txtNetwork", tr("Network printer slots"));
+    network_->setPlaceholderText(tr("192.168.1.50/00-11-22-33-44-55, 192.168.1.51, …"));
+    form->addRow(tr("Network printers"), network_);
+
+    retries_ = named(new QSpinBox(this), "spinRetries", tr("Retries after a failure"));
+    retries_->setRange(0, kMaxRetries);
+    retries_->setValue(s.retries);
+    form->addRow(tr("Retries"), retries_);
+    requireLabel_ = named(new QCheckBox(tr("A unit waits for its scanned label"), this),
+                          "chkRequireLabel", tr("Label required"));
+    requireLabel_->setChecked(s.requireLabel);
+    form->addRow(tr("Label"), requireLabel_);
+    operator_ = named(new QLineEdit(s.operatorName, this), "txtOperator", tr("Operator's name"));
+    form->addRow(tr("Operator"), operator_);
+
+    problem_ = new QLabel(this);
+    problem_->setObjectName("lblProblem");
+    problem_->setStyleSheet("color: #b91c1c;");
+    auto* buttons = new QDialogButtonBox(this);
+    auto* start = named(buttons->addButton(tr("Start shift"), QDialogButtonBox::AcceptRole),
+                        "btnStart", tr("Start the shift"));
+    auto* quit = named(buttons->addButton(QDialogButtonBox::Cancel), "btnQuit", tr("Quit"));
+    start->setDefault(true);
+    disconnect(buttons, nullptr, this, nullptr);
+    connect(start, &QPushButton::clicked, this, &StartPanel::tryStart);
+    connect(quit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString chosen = QFileDialog::getOpenFileName(this, tr("Image"), image_->text());
+        if (!chosen.isEmpty())
+            image_->setText(chosen);
+    });
+    connect(image_, &QLineEdit::editingFinished, this, &StartPanel::showImage);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(problem_);
+    layout->addWidget(buttons);
+    showImage();
+}
+
+LineSettings StartPanel::settings() const {
+    LineSettings s;
+    s.imagePath = image_->text().trimmed();
+    s.font = font_->isChecked();
+    s.ports = listOf(ports_);
+    s.usbPaths = listOf(usbPaths_);
+    s.serialPrefix = serialPrefix_->text().trimmed();
+    for (const QString& entry : listOf(network_)) {
+        const QStringList parts = entry.split(QLatin1Char('/'));
+        s.network.push_back({parts[0], parts.value(1)});
+    }
+    s.retries = retries_->value();
+    s.requireLabel = requireLabel_->isChecked();
+    s.operatorName = operator_->text().trimmed();
+    return s;
+}
+
+void StartPanel::showImage() {
+    if (image_->text().trimmed().isEmpty()) {
+        summary_->clear();
+        return;
+    }
+    const auto summary = SummarizeImage(image_->text().trimmed());
+    summary_->setText(summary ? SummaryLine(*summary) : summary.error().text);
+}
+
+void StartPanel::tryStart() {
+    showImage();
+    const QString problem = StartProblem(settings());
+    problem_->setText(problem);
+    if (problem.isEmpty())
+        accept();
+}
+
+} // namespace posflash

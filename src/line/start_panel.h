@@ -1,0 +1,42 @@
+#pragma once
+
+#include "line/line_settings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+
+namespace posflash {
+
+// The shift's choices before the production window opens: the image, the slots, the retries,
+// whether a label is required and the operator. Controls: txtImage, btnBrowse, chkFont,
+// lblImageSummary, txtPorts, txtUsbPaths, txtSerialPrefix, txtNetwork, spinRetries,
+// chkRequireLabel, txtOperator, lblProblem, btnStart.
+class StartPanel : public QDialog {
+    Q_OBJECT
+public:
+    explicit StartPanel(const LineSettings& settings, QWidget* parent = nullptr);
+
+    LineSettings settings() const;
+
+private:
+    void showImage();
+    void tryStart();
+
+    QLineEdit* image_;
+    QCheckBox* font_;
+    QLabel* summary_;
+    QLineEdit* ports_;
+    QLineEdit* usbPaths_;
+    QLineEdit* serialPrefix_;
+    QLineEdit* network_;
+    QSpinBox* retries_;
+    QCheckBox* requireLabel_;
+    QLineEdit* operator_;
+    QLabel* problem_;
+};
+
+} // namespace posflash

@@ -1,0 +1,450 @@
+#include "history/history_store.h"
+#include "line/line_command_line.h"
+#include "line/line_window.h"
+#include "line/slot_tile.h"
+#include "line/start_panel.h"
+#include "support/fake_usb_inventory.h"
+#include "support/printer_sim_process.h"
+#include "support/program_image.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QDir>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace posflash::testing {
+namespace {
+
+// The production window over private settings and history folders, its slots on simulated
+// printers, the desktop's beep and questions recorded.
+class LineWindowTest : public ::testing::Test {
+protected:
+    LineWindowTest() {
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
+        host.beep = [this] { ++beeps; };
+        host.ask = [this](QWidget*, const QString& question) {
+            questions << question;
+            return answer;
+        };
+        host.historyPath = HistoryStore::defaultPath();
+        host.station = "bench-7";
+        WriteProgramImage(image(), 16 * 1024);
+    }
+    ~LineWindowTest() override {
+        window.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
+    }
+
+    QString image() const { return files.filePath("fw.bin"); }
+
+    // A simulated printer with these faults; its pseudo-terminal's path.
+    QString printer(const QStringList& faults = {}) {
+        dirs.push_back(std::make_unique<QTemporaryDir>());
+        sims.push_back(std::make_unique<PrinterSimProcess>(*dirs.back()));
+        EXPECT_TRUE(sims.back()->start(faults));
+        return sims.back()->link();
+    }
+
+    LineSettings settingsFor(const QStringList& ports) const {
+        LineSettings s;
+        s.imagePath = image();
+        s.ports = ports;
+        s.operatorName = "Li Wei";
+        return s;
+    }
+
+    LineWindow& open(const LineSettings& settings) {
+        window = std::make_unique<LineWindow>(settings, usb, host);
+        return *window;
+    }
+
+    template <class T = QWidget>
+    T& control(const QString& name) const {
+        T* found = window->findChild<T*>(name);
+        if (found == nullptr)
+            throw std::runtime_error("no control named " + name.toStdString());
+        return *found;
+    }
+    QString figure(const char* name) const { return control<QLabel>(name).text(); }
+
+    // A keyboard-wedge scanner: the label's keys as fast as they come, then Enter.
+    void scan(const QString& label) {
+        auto& box = control<QLineEdit>("txtLabel");
+        QTest::keyClicks(&box, label);
+        QTest::keyClick(&box, Qt::Key_Return);
+    }
+
+    bool waitIdle(int ms = 30000) {
+        return QTest::qWaitFor([this] { return !window->anyRunning(); }, ms);
+    }
+
+    // Every row of the history, oldest first, once all have landed.
+    std::vector<HistoryRecord> rows() {
+        window->history().finish();
+        HistoryStore store;
+        auto all = store.recent(0);
+        EXPECT_TRUE(all.ok());
+        std::vector<HistoryRecord> list = all ? *all : std::vector<HistoryRecord>{};
+        std::reverse(list.begin(), list.end());
+        return list;
+    }
+
+    QTemporaryDir configHome;
+    QTemporaryDir dataHome;
+    QTemporaryDir files;
+    std::vector<std::unique_ptr<QTemporaryDir>> dirs;
+    std::vector<std::unique_ptr<PrinterSimProcess>> sims;
+    FakeUsbInventory usb;
+    LineHost host;
+    int beeps = 0;
+    QStringList questions;
+    bool answer = false;
+    std::unique_ptr<LineWindow> window; // last: gone before what it uses
+};
+
+// Four serial slots with a label required: a good printer, one that fails once and passes at
+// the retry, one that fails for good, another good one. Labels come as a scanner types them.
+TEST_F(LineWindowTest, FourSlotsGiveAVerdictPerUnitWithRetriesLabelsAndCounters) {
+    LineSettings s =
+        settingsFor({printer(), printer({"--refuse", "2:5:3", "--faulty-sessions", "1"}),
+                     printer({"--refuse", "2:5:99"}), printer()});
+    s.requireLabel = true;
+    open(s).startShift();
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(window->tile(n).state(), TileState::NeedsLabel) << n;
+    for (const char* label : {"UNIT-0001", "UNIT-0002", "UNIT-0003", "UNIT-0004"})
+        scan(label);
+    ASSERT_TRUE(waitIdle());
+
+    struct Expected {
+        TileState state;
+        const char* word;
+        int attempts;
+    };
+    const Expected expected[] = {{TileState::Pass, "PASS", 1},
+                                 {TileState::Pass, "PASS", 2},
+                                 {TileState::Fail, "FAIL", 2},
+                                 {TileState::Pass, "PASS", 1}};
+    for (int n = 1; n <= 4; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(window->tile(n).state(), expected[n - 1].state);
+        EXPECT_EQ(window->tile(n).stateText(), expected[n - 1].word);
+        EXPECT_EQ(control<QLabel>(QStringLiteral("lblTileUnit_%1").arg(n)).text(),
+                  QStringLiteral("UNIT-000%1").arg(n));
+    }
+    EXPECT_TRUE(window->tile(3).detailText().contains("refused"))
+        << window->tile(3).detailText().toStdString();
+    EXPECT_EQ(beeps, 1);
+
+    // Every attempt is a row; the counters are what the rows say of the units.
+    const std::vector<HistoryRecord> history = rows();
+    ASSERT_EQ(history.size(), 6u);
+    std::map<QString, std::vector<HistoryRecord>> units;
+    for (const HistoryRecord& r : history) {
+        EXPECT_EQ(r.operatorName, "Li Wei");
+        EXPECT_EQ(r.station, "bench-7");
+        units[r.label].push_back(r);
+    }
+    int passed = 0, firstPass = 0;
+    for (int n = 1; n <= 4; ++n) {
+        const auto& attempts = units[QStringLiteral("UNIT-000%1").arg(n)];
+        ASSERT_EQ(static_cast<int>(attempts.size()), expected[n - 1].attempts) << n;
+        EXPECT_EQ(attempts.back().attempt, expected[n - 1].attempts);
+        EXPECT_EQ(attempts.front().unit, attempts.back().unit);
+        const bool ok = attempts.back().outcome == "completed";
+        passed += ok;
+        firstPass += ok && attempts.size() == 1;
+    }
+    EXPECT_EQ(figure("lblPassed"), QString::number(passed));
+    EXPECT_EQ(figure("lblFailed"), QString::number(4 - passed));
+    EXPECT_EQ(figure("lblTotal"), "4");
+    EXPECT_EQ(figure("lblYield"), QStringLiteral("%1 %").arg(firstPass * 100.0 / 4, 0, 'f', 1));
+
+    // The next unit on slot 1 waits for its label; a label used before is asked about first,
+    // and the verdicts of the other slots stay.
+    control<QPushButton>("btnNext_1").click();
+    EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel);
+    scan("UNIT-0002");
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains("UNIT-0002"));
+    EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel);
+    scan("UNIT-0005");
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->tile(1).state(), TileState::Pass);
+    EXPECT_EQ(window->tile(3).state(), TileState::Fail);
+    EXPECT_EQ(figure("lblTotal"), "5");
+
+    control<QPushButton>("btnNewShift").click();
+    EXPECT_EQ(figure("lblTotal"), "0");
+    EXPECT_EQ(rows().size(), 7u); // the history keeps everything
+}
+
+// A USB slot starts a unit when a printer is plugged in at its hub port, and only one whose
+// serial number has the shift's prefix; the verdict stays until the next one is plugged in.
+TEST_F(LineWindowTest, UsbSlotTakesTheNextPrinterPluggedIntoItsPort) {
+    const QString tty = printer();
+    LineSettings s = settingsFor({});
+    s.usbPaths = {"1-1.2"};
+    s.serialPrefix = "SN";
+    open(s);
+    auto plugged = [&](const QString& serial, const QString& path = "1-1.2") {
+        UsbDeviceEntry e{"USB\\VID_0483&PID_5740\\" + serial, tty, tty};
+        e.vendorId = "0483";
+        e.productId = "5740";
+        e.serial = serial;
+        e.usbPath = path;
+        return e;
+    };
+    struct Step {
+        std::vector<UsbDeviceEntry> devices;
+        TileState after;
+        int total;
+    };
+    const Step steps[] = {
+        {{plugged("XX01")}, TileState::Waiting, 0},          // another station's printer
+        {{plugged("SN01", "1-1.3")}, TileState::Waiting, 0}, // another port
+        {{plugged("SN01")}, TileState::Pass, 1},             // plugged in: updated
+        {{plugged("SN01")}, TileState::Pass, 1},             // still there: not again
+        {{}, TileState::Pass, 1},                            // unplugged: the verdict stays
+        {{plugged("SN02")}, TileState::Pass, 2},             // the next one
+    };
+    window->startShift();
+    for (const Step& step : steps) {
+        SCOPED_TRACE(figure("lblTotal").toStdString());
+        usb.list = step.devices;
+        window->scanUsb();
+        ASSERT_TRUE(waitIdle());
+        EXPECT_EQ(window->tile(1).state(), step.after);
+        EXPECT_EQ(figure("lblTotal"), QString::number(step.total));
+    }
+    EXPECT_EQ(control<QLabel>("lblTileUnit_1").text(), "SN02");
+}
+
+// Leaving while a unit updates asks first; the update is cancelled, not cut, and the window
+// closes once it has ended.
+TEST_F(LineWindowTest, LeavingWhileUpdatingAsksAndEndsTheUpdateCleanly) {
+    open(settingsFor({printer({"--think", "40"})})).show();
+    window->startShift();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->tile(1).stateText() != "0 %"; }, 10000));
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(window->anyRunning());
+    answer = true;
+    EXPECT_FALSE(window->close()); // waits for the update to end
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
+    const auto history = rows();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].outcome, "cancelled");
+    EXPECT_EQ(sims[0]->stop()["errors"].toArray().size(), 0);
+    EXPECT_EQ(beeps, 0);
+}
+
+int percentOf(const SlotTile& tile) {
+    return tile.stateText().section(' ', 0, 0).toInt();
+}
+
+// Eight tiles at once in every state, a picture of them for the README when
+// POSFLASH_LINE_SCREENSHOT names a file: a USB slot waiting, serial slots passed, failed,
+// updating, on their second try and waiting for a label, a network slot waiting for a MAC.
+TEST_F(LineWindowTest, EightTilesShowTheirOwnStatesSideBySide) {
+    const QStringList slow = {"--think", "100"};
+    // On COM numbers, as a station's serial ports are named.
+    const QStringList faults[] = {{},
+                                  {},
+                                  {"--refuse", "2:5:99"},
+                                  slow,
+                                  slow + QStringList{"--refuse", "2:5:3", "--faulty-sessions", "1"},
+                                  {}};
+    QByteArray map = "[ports]\n";
+    QStringList ports;
+    for (int i = 0; i < 6; ++i) {
+        map += QStringLiteral("COM%1=%2\n").arg(i + 3).arg(printer(faults[i])).toUtf8();
+        ports << QStringLiteral("COM%1").arg(i + 3);
+    }
+    QDir().mkpath(configHome.filePath("posflash"));
+    QFile comPorts(configHome.filePath("posflash/comports.ini"));
+    ASSERT_TRUE(comPorts.open(QIODevice::WriteOnly));
+    comPorts.write(map);
+    comPorts.close();
+    // A COM number counts as linked while a printer's virtual COM port is present.
+    usb.list = {{"USB\\VID_0483&PID_5740\\SIM", sims[0]->link(), sims[0]->link()}};
+    LineSettings s = settingsFor(ports);
+    s.usbPaths = {"1-1.4"};
+    s.network = {{"192.168.10.21", {}}};
+    s.requireLabel = true;
+    open(s).resize(1600, 900);
+    window->show();
+    window->startShift();
+    for (const char* label : {"LX80-00412", "LX80-00413", "LX80-00414", "LX80-00415", "LX80-00416"})
+        scan(label);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] {
+            return window->tile(4).state() == TileState::Fail &&
+                   window->tile(2).state() == TileState::Pass &&
+                   window->tile(3).state() == TileState::Pass && percentOf(window->tile(5)) >= 40 &&
+                   window->tile(6).state() == TileState::Retrying &&
+                   percentOf(window->tile(6)) >= 10;
+        },
+        20000));
+    const TileState expected[] = {TileState::Waiting,    TileState::Pass,     TileState::Pass,
+                                  TileState::Fail,       TileState::Updating, TileState::Retrying,
+                                  TileState::NeedsLabel, TileState::Waiting};
+    for (int n = 1; n <= 8; ++n)
+        EXPECT_EQ(window->tile(n).state(), expected[n - 1]) << n;
+    EXPECT_EQ(figure("lblTotal"), "3");
+    if (const QByteArray path = qgetenv("POSFLASH_LINE_SCREENSHOT"); !path.isEmpty()) {
+        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(path), "PNG"));
+    }
+    answer = true;
+    window->close();
+    ASSERT_TRUE(waitIdle());
+}
+
+bool isControl(QWidget* widget) {
+    if (qobject_cast<QAbstractSpinBox*>(widget->parentWidget())) // its own text field
+        return false;
+    return qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+           qobject_cast<QAbstractSpinBox*>(widget);
+}
+
+// Every control of the start panel and of the window, with a slot of each kind, has a name a
+// screen reader can speak, unique in its window.
+TEST_F(LineWindowTest, EveryControlHasAnAccessibleName) {
+    LineSettings s = settingsFor({"/dev/null"});
+    s.usbPaths = {"1-1"};
+    s.network = {{"192.168.1.50", {}}};
+    StartPanel panel(s);
+    open(s);
+    for (QWidget* top : {static_cast<QWidget*>(&panel), static_cast<QWidget*>(window.get())}) {
+        QStringList names;
+        for (QWidget* widget : top->findChildren<QWidget*>()) {
+            if (!isControl(widget))
+                continue;
+            SCOPED_TRACE(widget->objectName().toStdString());
+            const QString name =
+                QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).trimmed();
+            EXPECT_FALSE(name.isEmpty());
+            EXPECT_FALSE(names.contains(name)) << name.toStdString();
+            names << name;
+        }
+        EXPECT_GE(names.size(), 3);
+    }
+}
+
+// The command line's choices: what they start with, and what they refuse in words.
+TEST(LineCommandLineTest, ReadsTheShiftOrSaysWhatIsWrong) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("fw.bin");
+    WriteProgramImage(file, 1024);
+    struct Case {
+        QStringList args;
+        const char* error; // a part of the message; nullptr: accepted
+        int slotCount;
+        int retries;
+    };
+    const Case cases[] = {
+        {{"--image", file, "--port", "COM3", "--port", "/dev/ttyUSB0", "--operator", "Li",
+          "--start"},
+         nullptr,
+         2,
+         1},
+        {{"--image", file, "--ip", "10.0.0.5", "--mac", "00-11-22-33-44-55", "--ip", "10.0.0.6",
+          "--operator", "Li", "--retries", "3", "--start"},
+         nullptr,
+         2,
+         3},
+        {{"--image", file, "--usb-path", "1-1.1", "--usb-path", "1-1.2", "--serial-prefix", "SN"},
+         nullptr,
+         2,
+         1},
+        {{"--image", file, "--port", "COM3", "--start"}, "operator", 1, 1},
+        {{"--image", file, "--operator", "Li", "--start"}, "slot", 0, 1},
+        {{"--image", dir.filePath("none.bin"), "--port", "COM3", "--operator", "Li", "--start"},
+         "cannot be found",
+         1,
+         1},
+        {{"--port", "COM3", "--retries", "ten"}, "--retries", 1, 1},
+        {{"--ip", "10.0.0.5", "--mac", "00-11-22-33-44-55", "--mac", "00-11-22-33-44-56"},
+         "--mac",
+         1,
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        LineCommandLine line;
+        QCommandLineParser parser;
+        line.addTo(parser);
+        ASSERT_TRUE(parser.parse(QStringList{"posflash", "--line"} + c.args));
+        const auto read = line.read(parser, LineSettings{});
+        if (c.error) {
+            ASSERT_FALSE(read.ok());
+            EXPECT_TRUE(read.error().text.contains(c.error)) << read.error().text.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(read.ok()) << read.error().text.toStdString();
+        EXPECT_EQ(read->settings.slotCount(), c.slotCount);
+        EXPECT_EQ(read->settings.retries, c.retries);
+    }
+}
+
+// The start panel's choices come back from line.ini as they were kept; sys_config.ini is not
+// written.
+TEST_F(LineWindowTest, TheChoicesAreKeptInTheirOwnFile) {
+    LineSettings s = settingsFor({"COM3", "/dev/ttyUSB1"});
+    s.usbPaths = {"1-1.1", "1-1.2"};
+    s.serialPrefix = "LX80";
+    s.network = {{"192.168.10.21", "00-11-22-33-44-55"}, {"192.168.10.22", {}}};
+    s.retries = 3;
+    s.requireLabel = true;
+    ASSERT_TRUE(SaveLineSettings(StartPanel(s).settings(), LineSettingsPath()).ok());
+    const LineSettings back = LoadLineSettings(LineSettingsPath());
+    EXPECT_EQ(back.imagePath, s.imagePath);
+    EXPECT_EQ(back.ports, s.ports);
+    EXPECT_EQ(back.usbPaths, s.usbPaths);
+    EXPECT_EQ(back.serialPrefix, s.serialPrefix);
+    ASSERT_EQ(back.network.size(), 2u);
+    EXPECT_EQ(back.network[0].mac, "00-11-22-33-44-55");
+    EXPECT_EQ(back.network[1].ip, "192.168.10.22");
+    EXPECT_EQ(back.retries, 3);
+    EXPECT_TRUE(back.requireLabel);
+    EXPECT_EQ(back.operatorName, "Li Wei");
+    EXPECT_FALSE(QFile::exists(configHome.filePath("posflash/sys_config.ini")));
+}
+
+// A network printer's label gives its MAC in any of the usual spellings; nothing else does.
+TEST(LabelDeskTest, MacLabelsGiveTheEnginesSpelling) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"00:11:22:aa:bb:cc", "00-11-22-AA-BB-CC"},
+        {"00-11-22-AA-BB-CC", "00-11-22-AA-BB-CC"},
+        {" 001122aabbcc ", "00-11-22-AA-BB-CC"},
+        {"00:11-22:aa:bb:cc", nullptr}, // mixed separators
+        {"00:11:22:aa:bb", nullptr},
+        {"LX80-00412", nullptr},
+        {"00112233445G", nullptr},
+    };
+    for (const auto& [label, mac] : cases) {
+        SCOPED_TRACE(label);
+        const auto got = MacFromLabel(label);
+        EXPECT_EQ(got.has_value(), mac != nullptr);
+        if (got && mac) {
+            EXPECT_EQ(*got, mac);
+        }
+    }
+}
+
+} // namespace
+} // namespace posflash::testing
