@@ -11,7 +11,7 @@ namespace posflash {
 // device path stays itself beside the COM number the map gave it. The image path is made
 // absolute, its symbolic links resolved while the file exists, and kept as bytes. The reason
 // is the cause's text in English and in Chinese, with the system's words where there are any.
-// frontEnd: "window" or "cli".
+// frontEnd: "window", "line" or "cli".
 // The unit an attempt belongs to, as its record carries it (all empty outside a unit run).
 struct UnitStamp {
     QString operatorName;

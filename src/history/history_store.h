@@ -17,7 +17,7 @@ struct HistoryRecord {
     QString uuid;
     QDateTime startedAt;
     qint64 milliseconds = 0;
-    QString frontEnd; // "window" or "cli"
+    QString frontEnd; // "window", "line" or "cli"
     // The target as given: a COM number and its device node, the USB bus path and serial
     // number when known, or an IP and a MAC address.
     int comNumber = 0;

@@ -15,7 +15,7 @@ Error usage(const QString& text) {
 void LineCommandLine::addTo(QCommandLineParser& parser) const {
     for (const QCommandLineOption* option :
          {&line, &image, &font, &port, &usbPath, &serialPrefix, &ip, &mac, &operatorName, &retries,
-          &requireLabel, &start})
+          &requireLabel, &records, &start})
         parser.addOption(*option);
 }
 
@@ -58,6 +58,8 @@ Result<LineStart> LineCommandLine::read(const QCommandLineParser& parser,
     }
     if (parser.isSet(requireLabel))
         s.requireLabel = true;
+    if (parser.isSet(records))
+        s.records = parser.value(records).trimmed();
     wanted.start = parser.isSet(start);
     if (wanted.start) {
         if (const QString problem = StartProblem(s); !problem.isEmpty())

@@ -17,7 +17,7 @@ struct LineStart {
 // The production window's options, so that a station starts its shift from a desktop entry or
 // a script: posflash --line --image FILE [--font] (--port DEV|COMn)... [--usb-path P]
 // [--serial-prefix S] [--ip A --mac M]... --operator NAME [--retries N] [--require-label]
-// --start
+// [--records ADDRESS] --start
 class LineCommandLine {
 public:
     void addTo(QCommandLineParser& parser) const;
@@ -45,6 +45,10 @@ public:
         "N"};
     QCommandLineOption requireLabel{"require-label",
                                     "Production window: a unit waits for its scanned label."};
+    QCommandLineOption records{"records",
+                               "Production window: send the history to the line's records "
+                               "database (a PostgreSQL URI, key=value pairs or a service).",
+                               "ADDRESS"};
     QCommandLineOption start{"start", "Production window: run the tiles at once."};
 };
 

@@ -18,6 +18,8 @@ struct LineHost {
     std::function<bool(QWidget* parent, const QString& question)> ask;
     QString historyPath = HistoryStore::defaultPath();
     QString station; // empty: the host's name
+    // After the records server was found offline, the next sync comes after this (doubling).
+    int recordsRetryFirstMs = 30000;
 
     // QApplication::beep() and a QMessageBox.
     static LineHost system();

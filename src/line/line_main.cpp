@@ -18,6 +18,7 @@ int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory) {
         if (panel.exec() != QDialog::Accepted)
             return 0;
         settings = panel.settings();
+        settings.records = start.settings.records; // not one of the panel's choices
         QApplication::setQuitOnLastWindowClosed(true);
     }
     if (Status kept = SaveLineSettings(settings, LineSettingsPath()); !kept)

@@ -56,6 +56,7 @@ LineSettings LoadLineSettings(const QString& filePath) {
     s.requireLabel = store.GetIniString(kShift, "requirelabel") == "1";
     s.operatorName = store.GetIniString(kShift, "operator");
     s.serialPrefix = store.GetIniString(kShift, "serialprefix");
+    s.records = store.GetIniString(kShift, "records").trimmed();
     s.ports = readList(store, kPorts);
     s.usbPaths = readList(store, kUsb);
     for (const QString& pair : readList(store, kNetwork)) {

@@ -26,6 +26,10 @@ struct LineSettings {
     int retries = 1;
     bool requireLabel = false;
     QString operatorName;
+    // The line's records database (an address as posflash-cli's --records takes it); empty:
+    // nothing is sent. Read from line.ini, never written back: the address may hold a password
+    // that a command line gave for one run.
+    QString records;
 
     int slotCount() const {
         return static_cast<int>(ports.size() + usbPaths.size() + network.size());

@@ -8,6 +8,8 @@
 #include "link/network_boot.h"
 #include "link/shared_boot_ports.h"
 #include "ports/usb_inventory.h"
+#include "records/background_sync.h"
+#include "records/records_address.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -47,8 +49,7 @@ QString minutesAndSeconds(qint64 ms) {
 LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& inventory, LineHost host,
                        QWidget* parent)
     : QWidget(parent), host_(std::move(host)), inventory_(inventory),
-      comPorts_(RunPortMap(ComPortMapPath())),
-      history_(QStringLiteral("window"), host_.historyPath) {
+      comPorts_(RunPortMap(ComPortMapPath())), history_(QStringLiteral("line"), host_.historyPath) {
     setObjectName("LineWindow");
     setWindowTitle(tr("posflash (production line)"));
     shift_.imagePath = settings.imagePath;
@@ -96,10 +97,44 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
     }
     layout->addLayout(grid, 1);
     newShift();
+    if (!settings.records.isEmpty())
+        startRecords(settings.records);
 }
 
 LineWindow::~LineWindow() {
     slots_.clear(); // the engines stop before the history they write to goes
+    history_.landed() = nullptr;
+}
+
+void LineWindow::startRecords(const QString& address) {
+    recordsState_->show();
+    BackgroundSync::Options options;
+    options.retryFirstMs = host_.recordsRetryFirstMs;
+    records_ = std::make_unique<BackgroundSync>(host_.historyPath, options);
+    // A refusal stays in the header until someone fixes the server or the address: the sync
+    // asks again only with the next row, and says the same.
+    connect(records_.get(), &BackgroundSync::stateChanged, this, [this](const QString& state) {
+        recordsState_->setText(state);
+        // Offline passes on its own; a refusal needs someone, so it stands out.
+        const RecordsTrouble trouble = records_->last().error.trouble;
+        const bool refused = trouble != RecordsTrouble::None && trouble != RecordsTrouble::Offline;
+        recordsState_->setStyleSheet(refused ? "color: #ffb300; font-weight: bold;" : QString());
+        const QString why = records_->last().error.text;
+        recordsState_->setToolTip(why.isEmpty() ? records_->shownAddress()
+                                                : records_->shownAddress() + ": " + why);
+    });
+    if (Status started = records_->start(address); !started) {
+        records_.reset();
+        recordsState_->setText(tr("records: address not understood"));
+        recordsState_->setToolTip(RedactedRecordsAddress(address) + ": " + started.error().text);
+        return;
+    }
+    recordsState_->setToolTip(records_->shownAddress());
+    // Only rows in the database can be sent; a row in the journal goes with a later write.
+    history_.landed() = [this](const HistoryWrite& write) {
+        if (records_ && write.place == HistoryWrite::Place::Database)
+            records_->syncNow();
+    };
 }
 
 SlotTile& LineWindow::tile(int number) {
@@ -138,6 +173,11 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
     about->addWidget(image);
     about->addWidget(operatorLine);
     about->addWidget(shiftSince_);
+    recordsState_ = new QLabel(header);
+    recordsState_->setObjectName("lblRecords");
+    recordsState_->setAccessibleName(tr("Records database"));
+    recordsState_->hide(); // no records address: nothing to say
+    about->addWidget(recordsState_);
     row->addLayout(about, 1);
 
     const std::pair<const char*, QString> figures[] = {
@@ -258,6 +298,9 @@ void LineWindow::labelEntered() {
                 .arg(use->at.time().toString("HH:mm"));
         if (!host_.ask || !host_.ask(this, question))
             return;
+    } else if (const auto question = earlierUse(label)) {
+        if (!host_.ask || !host_.ask(this, *question))
+            return;
     }
     labels_.scan(label);
     // A unit waiting for its label takes it first, the one that waits longest.
@@ -283,6 +326,22 @@ void LineWindow::labelEntered() {
         }
     }
     showPendingLabel(); // kept for the next unit to start
+}
+
+// The question about a label that an earlier session (of any front end, on this station's
+// history) gave to a unit; nothing for a label the history does not know.
+std::optional<QString> LineWindow::earlierUse(const QString& label) {
+    HistoryFilter filter;
+    filter.label = label;
+    filter.limit = 1;
+    HistoryStore store(host_.historyPath);
+    const auto found = store.find(filter);
+    if (!found || found->empty())
+        return std::nullopt; // an unreadable history asks nothing: the label is not refused
+    const HistoryRecord& use = found->front();
+    return tr("The label %1 was given to a unit on station %2 at %3. Give it to another unit?")
+        .arg(label, use.station.isEmpty() ? tr("(unknown)") : use.station,
+             use.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm"));
 }
 
 void LineWindow::showPendingLabel() {

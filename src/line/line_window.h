@@ -14,6 +14,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -22,6 +23,7 @@ class QPushButton;
 
 namespace posflash {
 
+class BackgroundSync;
 class SharedBootPorts;
 class SlotTile;
 class UsbInventory;
@@ -29,7 +31,8 @@ class UsbInventory;
 // The production window: a tile per slot, the shift's counters and the label box. The shift's
 // choices are fixed while it is open; they were made before, in the start panel or on the
 // command line. Its controls are found by objectName: txtLabel, btnNewShift, lblPassed,
-// lblFailed, lblTotal, lblYield, lblMeanTime, and each tile's (see SlotTile).
+// lblFailed, lblTotal, lblYield, lblMeanTime, lblRecords (the records sync's state, when a
+// records address is set), and each tile's (see SlotTile).
 class LineWindow : public QWidget {
     Q_OBJECT
 public:
@@ -63,6 +66,8 @@ private:
     void newShift();
     void showCounters();
     void showPendingLabel();
+    void startRecords(const QString& address);
+    std::optional<QString> earlierUse(const QString& label);
 
     LineHost host_;
     const UsbInventory& inventory_;
@@ -71,6 +76,7 @@ private:
     ComPortMap comPorts_;
     DownloadHistory history_;
     std::unique_ptr<SharedBootPorts> bootPorts_;
+    std::unique_ptr<BackgroundSync> records_;
     LabelDesk labels_;
     ShiftCounters counters_;
     QElapsedTimer shiftClock_;
@@ -83,6 +89,7 @@ private:
     QLineEdit* labelBox_ = nullptr;
     QLabel* pendingLabel_ = nullptr;
     QLabel* shiftSince_ = nullptr;
+    QLabel* recordsState_ = nullptr;
     std::map<QString, QLabel*> figures_;
 };
 
