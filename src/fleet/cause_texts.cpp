@@ -42,15 +42,15 @@ QString CauseTexts::outcome(Outcome outcome) const {
 QString CauseTexts::where(short step, int frame) const {
     switch (step) {
     case step::kStartFrame:
-        return text("start frame");
+        return text("the start frame");
     case step::kDataFrame:
         return text("frame %1").arg(frame);
     case step::kEndFrame:
-        return text("end frame");
+        return text("the end frame");
     case step::kFinalFrame:
-        return text("final frame");
+        return text("the final frame");
     default:
-        return text("link");
+        return text("the link");
     }
 }
 

@@ -28,7 +28,8 @@ public:
     // One line for the end of a download that did not complete:
     // "failed: printer-silent — the printer did not answer frame 3 (3 attempts): detail".
     QString endLine(const DownloadResult& result, int linkTimeoutMs = 0) const;
-    // Where a frame was: "start frame", "frame 3", "end frame", "final frame", "link".
+    // Where a frame was: "the start frame", "frame 3", "the end frame", "the final frame",
+    // "the link".
     QString where(short step, int frame) const;
     // A frame sent again: "no answer to frame 3, attempt 2" or "frame 3 refused (status 5),
     // attempt 2"; attempt 0: a refusal that ended the download.

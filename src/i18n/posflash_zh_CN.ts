@@ -268,7 +268,7 @@
         <translation>失败</translation>
     </message>
     <message>
-        <source>start frame</source>
+        <source>the start frame</source>
         <translation>起始帧</translation>
     </message>
     <message>
@@ -276,15 +276,15 @@
         <translation>第 %1 帧</translation>
     </message>
     <message>
-        <source>end frame</source>
+        <source>the end frame</source>
         <translation>结束帧</translation>
     </message>
     <message>
-        <source>final frame</source>
+        <source>the final frame</source>
         <translation>最终帧</translation>
     </message>
     <message>
-        <source>link</source>
+        <source>the link</source>
         <translation>连接</translation>
     </message>
     <message>
