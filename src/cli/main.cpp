@@ -36,8 +36,12 @@
 #include <QSysInfo>
 #include <QUuid>
 
-#include <unistd.h>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace posflash;
 
@@ -56,6 +60,8 @@ struct Cli {
     TerminalOutput& out;
     TerminalOutput& err;
     const std::vector<QByteArray>& rawArguments;
+    // The records sync's threads, which may still run when the command is done.
+    std::vector<std::function<bool()>>& syncThreads;
     // --json was asked for: whatever ends the run says so in an object on standard output too.
     bool json = false;
 
@@ -325,7 +331,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     if (!args.isSet("net") && (args.isSet("ip") || args.isSet("mac")))
         return cli.usage("--ip and --mac go with --net");
     // Before the history, so that it goes after it: its last pass sends this run's rows.
-    const DownloadRecords records(args, cli.err);
+    const DownloadRecords records(args, cli.err, cli.syncThreads);
     std::vector<MultiTarget> targets;
     if (args.isSet("net")) {
         auto named = networkTargets(cli, args);
@@ -501,7 +507,7 @@ int download(const Cli& cli, const QCommandLineParser& args) {
         return cli.usage(
             QStringLiteral("--label is given %1 times for 1 printer").arg(units->labels.size()));
     // Before the history, so that it goes after it: its last pass sends this run's rows.
-    const DownloadRecords records(args, cli.err);
+    const DownloadRecords records(args, cli.err, cli.syncThreads);
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
@@ -757,8 +763,17 @@ int main(int argc, char** argv) {
     // Before parsing, so that an argument the parser rejects is still answered in JSON.
     const bool json =
         std::find(rawArguments.begin() + 1, rawArguments.end(), "--json") != rawArguments.end();
-    const int code = run(Cli{stopSignals, out, err, rawArguments, json});
+    std::vector<std::function<bool()>> syncThreads;
+    const int code = run(Cli{stopSignals, out, err, rawArguments, syncThreads, json});
     out.drain(stopSignals.fd(), kOutputDrainMs);
     err.drain(stopSignals.fd(), kOutputDrainMs);
+    // A records pass still blocked in the network (or tearing down its connection) must not
+    // meet the statics' teardown: everything of ours is written, so the process ends here.
+    // What the pass did not mark sent goes with the next sync.
+    if (std::any_of(syncThreads.begin(), syncThreads.end(),
+                    [](const auto& alive) { return alive(); })) {
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
     return code;
 }

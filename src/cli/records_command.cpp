@@ -171,11 +171,14 @@ QString RecordsHelp() {
         "usage error\n");
 }
 
-DownloadRecords::DownloadRecords(const QCommandLineParser& args, TerminalOutput& err) : err_(err) {
+DownloadRecords::DownloadRecords(const QCommandLineParser& args, TerminalOutput& err,
+                                 std::vector<std::function<bool()>>& threadsLeft)
+    : err_(err) {
     const QString text = addressText(args);
     if (text.isEmpty())
         return;
     sync_ = std::make_unique<BackgroundSync>();
+    threadsLeft.push_back(sync_->threadsWatch());
     QObject::connect(sync_.get(), &BackgroundSync::passEnded, [this](const SyncOutcome& outcome) {
         // An outage is expected on a line's station: the rows wait quietly for the next sync.
         if (warned_ || outcome.error.trouble == RecordsTrouble::None ||

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,7 +36,9 @@ QString RecordsHelp();
 // said once, as a warning; the rows stay local.
 class DownloadRecords {
 public:
-    DownloadRecords(const QCommandLineParser& args, TerminalOutput& err);
+    // threadsLeft: where the process learns of a pass's thread that may outlive this.
+    DownloadRecords(const QCommandLineParser& args, TerminalOutput& err,
+                    std::vector<std::function<bool()>>& threadsLeft);
     ~DownloadRecords();
     DownloadRecords(const DownloadRecords&) = delete;
     DownloadRecords& operator=(const DownloadRecords&) = delete;

@@ -7,6 +7,11 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+#include <functional>
+
+#include <unistd.h>
+
 namespace posflash {
 
 int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory) {
@@ -26,12 +31,24 @@ int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory) {
             nullptr, QStringLiteral("posflash"),
             QCoreApplication::translate("LineSettings", "The choices could not be kept: %1")
                 .arg(kept.error().text));
-    LineWindow window(settings, inventory);
-    QObject::connect(&inventory.monitor(), &UsbHotplugMonitor::devicesChanged, &window,
-                     &LineWindow::scanUsb);
-    window.showMaximized();
-    window.startShift();
-    return QApplication::exec();
+    int code = 0;
+    std::function<bool()> recordsThreads;
+    {
+        LineWindow window(settings, inventory);
+        QObject::connect(&inventory.monitor(), &UsbHotplugMonitor::devicesChanged, &window,
+                         &LineWindow::scanUsb);
+        window.showMaximized();
+        window.startShift();
+        code = QApplication::exec();
+        recordsThreads = window.recordsThreads();
+    } // the window's history rows are written once it is gone
+    // A records pass still blocked in the network must not meet the statics' teardown; what it
+    // did not mark sent goes with the next sync.
+    if (recordsThreads && recordsThreads()) {
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
+    return code;
 }
 
 } // namespace posflash

@@ -407,4 +407,10 @@ void LineWindow::closeEvent(QCloseEvent* event) {
         s->cancel();
 }
 
+std::function<bool()> LineWindow::recordsThreads() const {
+    if (!records_)
+        return [] { return false; };
+    return records_->threadsWatch();
+}
+
 } // namespace posflash

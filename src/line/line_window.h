@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -43,6 +44,8 @@ public:
     // The tiles run: COM slots and network slots with a known MAC start their first unit, USB
     // slots the printers already plugged in.
     void startShift();
+    // Whether the records sync's threads still run, answerable after the window is gone.
+    std::function<bool()> recordsThreads() const;
     // The host's USB devices changed: a printer plugged into a USB slot is its next unit.
     void scanUsb();
 

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <atomic>
 #include <mutex>
 
 namespace posflash {
@@ -13,6 +14,8 @@ namespace posflash {
 struct BackgroundSync::Shared {
     std::mutex lock;
     BackgroundSync* owner = nullptr;
+    // Pass threads not yet ended, their connection's teardown included.
+    std::atomic<int> threads{0};
 };
 
 BackgroundSync::BackgroundSync(QString historyPath, Options options, QObject* parent)
@@ -65,16 +68,20 @@ void BackgroundSync::runPass() {
                     QMetaObject::invokeMethod(
                         owner, [owner, call] { call(owner); }, Qt::QueuedConnection);
             };
-            RecordsSync sync(
-                address, path,
-                {rows,
-                 [&tell](int sent) {
-                     tell([sent](BackgroundSync* owner) { emit owner->batchSent(sent); });
-                 },
-                 [&tell] { tell([](BackgroundSync* owner) { owner->connected_ = true; }); }});
-            const SyncOutcome outcome = sync.pass();
-            tell([outcome](BackgroundSync* owner) { owner->passDone(outcome); });
+            {
+                RecordsSync sync(
+                    address, path,
+                    {rows,
+                     [&tell](int sent) {
+                         tell([sent](BackgroundSync* owner) { emit owner->batchSent(sent); });
+                     },
+                     [&tell] { tell([](BackgroundSync* owner) { owner->connected_ = true; }); }});
+                const SyncOutcome outcome = sync.pass();
+                tell([outcome](BackgroundSync* owner) { owner->passDone(outcome); });
+            }
+            --shared->threads;
         });
+    ++shared_->threads;
     thread->setObjectName(QStringLiteral("records sync"));
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start(QThread::LowPriority);
@@ -101,6 +108,10 @@ void BackgroundSync::passDone(const SyncOutcome& outcome) {
         retry_.start(retryMs_);
     }
     emit idle();
+}
+
+std::function<bool()> BackgroundSync::threadsWatch() const {
+    return [shared = shared_] { return shared->threads.load() > 0; };
 }
 
 qint64 BackgroundSync::unansweredMs() const {

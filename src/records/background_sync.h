@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace posflash {
@@ -48,6 +49,10 @@ public:
     qint64 unansweredMs() const;
     // Runs the event loop until no pass runs or timeoutMs is over; whether it went idle.
     bool waitIdle(int timeoutMs);
+    // Whether a pass's thread still runs, answerable after this object is gone. A process must
+    // not end normally under one: its statics (Qt SQL's connections among them) would go
+    // while the thread still uses them.
+    std::function<bool()> threadsWatch() const;
 
     // The last pass's outcome, and the status text for a header.
     const SyncOutcome& last() const { return last_; }
