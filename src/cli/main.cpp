@@ -743,7 +743,7 @@ int run(const Cli& cli) {
     if (positional[0] == "history")
         return HistoryCommand(parser, cli.err);
     if (positional[0] == "records")
-        return RecordsCommand(parser, cli.stopSignals, cli.out, cli.err);
+        return RecordsCommand(parser, cli.stopSignals, cli.out, cli.err, cli.syncThreads);
     return cli.usage(QStringLiteral("unknown command %1").arg(positional[0]));
 }
 

@@ -53,11 +53,13 @@ int init(const RecordsAddress& address, TerminalOutput& out, TerminalOutput& err
 }
 
 int syncOnce(const QCommandLineParser& args, const QString& text, ProcessSignals& stops,
-             TerminalOutput& out, TerminalOutput& err) {
+             TerminalOutput& out, TerminalOutput& err,
+             std::vector<std::function<bool()>>& threadsLeft) {
     BackgroundSync::Options options;
     if (args.isSet("records-batch"))
         options.batchRows = std::max(1, args.value("records-batch").toInt());
     BackgroundSync sync(HistoryStore::defaultPath(), options);
+    threadsLeft.push_back(sync.threadsWatch());
     if (args.isSet("verbose"))
         QObject::connect(&sync, &BackgroundSync::batchSent, [&err](int sent) {
             err.write(QStringLiteral("posflash-cli: records: %1 sent so far\n").arg(sent));
@@ -108,7 +110,7 @@ void AddRecordsOptions(QCommandLineParser& parser) {
 }
 
 int RecordsCommand(const QCommandLineParser& args, ProcessSignals& stops, TerminalOutput& out,
-                   TerminalOutput& err) {
+                   TerminalOutput& err, std::vector<std::function<bool()>>& threadsLeft) {
     const QStringList words = args.positionalArguments();
     if (words.size() != 2 || (words[1] != "init" && words[1] != "sync")) {
         err.write(QStringLiteral("posflash-cli: records takes init or sync\n"));
@@ -122,7 +124,7 @@ int RecordsCommand(const QCommandLineParser& args, ProcessSignals& stops, Termin
         return kExitUsage;
     }
     if (words[1] == "sync")
-        return syncOnce(args, text, stops, out, err);
+        return syncOnce(args, text, stops, out, err, threadsLeft);
     const Result<RecordsAddress> address = ParseRecordsAddress(text);
     if (!address) {
         err.write(QStringLiteral("posflash-cli: %1\n").arg(address.error().text));

@@ -21,8 +21,9 @@ void AddRecordsOptions(QCommandLineParser& parser);
 
 // posflash-cli records init|sync: makes or migrates the line's schema, or sends this station's
 // unsent history once (for cron or a systemd timer). Returns the exit code.
+// threadsLeft: where the process learns of a pass's thread that may outlive the command.
 int RecordsCommand(const QCommandLineParser& args, ProcessSignals& stops, TerminalOutput& out,
-                   TerminalOutput& err);
+                   TerminalOutput& err, std::vector<std::function<bool()>>& threadsLeft);
 
 // history --central: the line's records, as the local history gives its own.
 Result<std::vector<HistoryRecord>> CentralHistory(const QCommandLineParser& args, int limit);
