@@ -6,14 +6,14 @@
 
 namespace posflash {
 
-LineSlot::LineSlot(int number, SlotSpec spec, const ShiftChoices& shift, ComPortMap& comPorts,
+LineSlot::LineSlot(int number, SlotChoice choice, const ShiftChoices& shift, ComPortMap& comPorts,
                    const UsbInventory& inventory, DownloadHistory* history, SlotTile& tile,
                    SharedBootPorts* bootPorts)
-    : number_(number), spec_(std::move(spec)), shift_(shift), tile_(tile),
+    : number_(number), choice_(std::move(choice)), shift_(shift), tile_(tile),
       engine_(comPorts, inventory), run_(engine_, history, *this) {
     faces_.setUseEnglish(true);
     engine_.faces().setUseEnglish(true);
-    if (spec_.kind == SlotKind::Network && bootPorts)
+    if (choice_.kind == SlotKind::Network && bootPorts)
         engine_.shareBootPorts(bootPorts);
     showWaitingHint();
 }
@@ -23,7 +23,7 @@ LineSlot::~LineSlot() {
 }
 
 void LineSlot::showWaitingHint() {
-    switch (spec_.kind) {
+    switch (choice_.kind) {
     case SlotKind::Usb:
         tile_.showWaiting(tr("Plug in the next printer."));
         break;
@@ -71,25 +71,25 @@ void LineSlot::start(const Unit& unit) {
     DownloadJob job;
     static const QRegularExpression comName(QStringLiteral("^COM([0-9]+)$"),
                                             QRegularExpression::CaseInsensitiveOption);
-    switch (spec_.kind) {
+    switch (choice_.kind) {
     case SlotKind::Usb:
         job.target.devicePath = unit.devicePath;
-        job.target.usbPath = spec_.place;
+        job.target.usbPath = choice_.place;
         break;
     case SlotKind::Com:
-        if (const auto m = comName.match(spec_.place); m.hasMatch())
+        if (const auto m = comName.match(choice_.place); m.hasMatch())
             job.target.comNumber = m.captured(1).toInt();
         else
-            job.target.devicePath = spec_.place;
+            job.target.devicePath = choice_.place;
         break;
     case SlotKind::Network:
-        job.target.ip = spec_.place;
+        job.target.ip = choice_.place;
         job.target.mac = unit.mac;
         break;
     }
     job.imagePath = shift_.imagePath;
     job.kind = shift_.font ? ImageKind::Font : ImageKind::Program;
-    job.route = RouteFor(spec_.kind == SlotKind::Network, job.kind, true);
+    job.route = RouteFor(choice_.kind == SlotKind::Network, job.kind, true);
     UnitContext context = shift_.context;
     context.label = unit.label;
     unitLabel_ = unit.label;

@@ -4,7 +4,7 @@
 #include "engine/engine.h"
 #include "fleet/cause_texts.h"
 #include "fleet/unit_run.h"
-#include "line/slot_spec.h"
+#include "line/slot_choice.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -34,13 +34,13 @@ struct ShiftChoices {
 class LineSlot : public QObject, private UnitObserver {
     Q_OBJECT
 public:
-    LineSlot(int number, SlotSpec spec, const ShiftChoices& shift, ComPortMap& comPorts,
+    LineSlot(int number, SlotChoice choice, const ShiftChoices& shift, ComPortMap& comPorts,
              const UsbInventory& inventory, DownloadHistory* history, SlotTile& tile,
              SharedBootPorts* bootPorts);
     ~LineSlot() override;
 
     int number() const { return number_; }
-    const SlotSpec& spec() const { return spec_; }
+    const SlotChoice& choice() const { return choice_; }
     SlotTile& tile() { return tile_; }
     bool isRunning() const { return run_.isRunning(); }
     // A unit is here and waits for its label.
@@ -79,7 +79,7 @@ private:
     void unitFinished(const UnitResult& result) override;
 
     const int number_;
-    const SlotSpec spec_;
+    const SlotChoice choice_;
     const ShiftChoices& shift_;
     SlotTile& tile_;
     Faces faces_;

@@ -59,7 +59,7 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
     serialPrefix_ = settings.serialPrefix;
     shift_.context.operatorName = settings.operatorName;
     shift_.context.station = host_.station.isEmpty() ? QSysInfo::machineHostName() : host_.station;
-    const std::vector<SlotSpec> specs = SlotsOf(settings);
+    const std::vector<SlotChoice> choices = SlotsOf(settings);
     if (!settings.network.empty()) {
         // One binding of ports 67 and 69 for every network slot; a refusal reaches each as
         // its link's failure (bind-refused).
@@ -72,14 +72,14 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
     layout->addWidget(makeLabelRow());
     auto* grid = new QGridLayout;
     grid->setSpacing(10);
-    const int columns = columnsFor(static_cast<int>(specs.size()));
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    const int columns = columnsFor(static_cast<int>(choices.size()));
+    for (std::size_t i = 0; i < choices.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
-        auto* tile = new SlotTile(number, specs[i], this);
+        auto* tile = new SlotTile(number, choices[i], this);
         tiles_.push_back(tile);
         grid->addWidget(tile, static_cast<int>(i) / columns, static_cast<int>(i) % columns);
-        slots_.push_back(std::make_unique<LineSlot>(number, specs[i], shift_, comPorts_, inventory_,
-                                                    &history_, *tile, bootPorts_.get()));
+        slots_.push_back(std::make_unique<LineSlot>(
+            number, choices[i], shift_, comPorts_, inventory_, &history_, *tile, bootPorts_.get()));
         LineSlot& s = *slots_.back();
         connect(&s, &LineSlot::unitDone, this, &LineWindow::unitDone);
         connect(&s, &LineSlot::idle, this, &LineWindow::slotIdle);
@@ -245,10 +245,10 @@ QWidget* LineWindow::makeLabelRow() {
 
 void LineWindow::startShift() {
     for (auto& s : slots_) {
-        if (s->spec().kind == SlotKind::Com)
+        if (s->choice().kind == SlotKind::Com)
             s->unitAppeared(takeLabel(s->number()));
-        else if (s->spec().kind == SlotKind::Network && !s->spec().mac.isEmpty())
-            s->unitAppeared(takeLabel(s->number()), {}, s->spec().mac);
+        else if (s->choice().kind == SlotKind::Network && !s->choice().mac.isEmpty())
+            s->unitAppeared(takeLabel(s->number()), {}, s->choice().mac);
     }
     scanUsb();
     labelBox_->setFocus();
@@ -261,9 +261,9 @@ void LineWindow::scanUsb() {
     if (!devices)
         return;
     for (auto& s : slots_) {
-        if (s->spec().kind != SlotKind::Usb)
+        if (s->choice().kind != SlotKind::Usb)
             continue;
-        const UsbTargetFilter filter{{s->spec().place}, serialPrefix_};
+        const UsbTargetFilter filter{{s->choice().place}, serialPrefix_};
         QStringList present;
         QString fresh;
         for (const UsbDeviceEntry& device : FilteredPrinters(*devices, filter, false)) {
@@ -316,11 +316,11 @@ void LineWindow::labelEntered() {
     for (auto& s : slots_) {
         if (s->isRunning() || s->needsLabel())
             continue;
-        if (s->spec().kind == SlotKind::Network && mac) {
+        if (s->choice().kind == SlotKind::Network && mac) {
             s->unitAppeared(takeLabel(s->number()), {}, *mac);
             return;
         }
-        if (s->spec().kind == SlotKind::Com && !mac) {
+        if (s->choice().kind == SlotKind::Com && !mac) {
             s->unitAppeared(takeLabel(s->number()));
             return;
         }

@@ -52,7 +52,7 @@ QString clock(qint64 seconds) {
 
 } // namespace
 
-SlotTile::SlotTile(int number, const SlotSpec& slot, QWidget* parent) : QFrame(parent) {
+SlotTile::SlotTile(int number, const SlotChoice& slot, QWidget* parent) : QFrame(parent) {
     const QString n = QString::number(number);
     setObjectName("tile_" + n);
     setAccessibleName(tr("Slot %1").arg(number));

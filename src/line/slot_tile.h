@@ -1,6 +1,6 @@
 #pragma once
 
-#include "line/slot_spec.h"
+#include "line/slot_choice.h"
 
 #include <QFrame>
 
@@ -19,7 +19,7 @@ enum class TileState { Waiting, NeedsLabel, Updating, Retrying, Pass, Fail };
 class SlotTile : public QFrame {
     Q_OBJECT
 public:
-    SlotTile(int number, const SlotSpec& slot, QWidget* parent = nullptr);
+    SlotTile(int number, const SlotChoice& slot, QWidget* parent = nullptr);
 
     void showWaiting(const QString& hint);
     void showNeedsLabel();

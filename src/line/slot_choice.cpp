@@ -1,9 +1,9 @@
-#include "line/slot_spec.h"
+#include "line/slot_choice.h"
 
 namespace posflash {
 
-std::vector<SlotSpec> SlotsOf(const LineSettings& settings) {
-    std::vector<SlotSpec> all;
+std::vector<SlotChoice> SlotsOf(const LineSettings& settings) {
+    std::vector<SlotChoice> all;
     for (const QString& path : settings.usbPaths)
         all.push_back({SlotKind::Usb, path, {}});
     for (const QString& port : settings.ports)
@@ -13,7 +13,7 @@ std::vector<SlotSpec> SlotsOf(const LineSettings& settings) {
     return all;
 }
 
-QString SlotTitle(const SlotSpec& slot) {
+QString SlotTitle(const SlotChoice& slot) {
     return slot.kind == SlotKind::Usb ? QStringLiteral("USB ") + slot.place : slot.place;
 }
 

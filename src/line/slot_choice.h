@@ -13,16 +13,16 @@ namespace posflash {
 // MAC comes from a label or the operator.
 enum class SlotKind { Usb, Com, Network };
 
-struct SlotSpec {
+struct SlotChoice {
     SlotKind kind = SlotKind::Com;
     QString place; // the USB path, the device node or "COMn", or the IP address
     QString mac;   // network: the first unit's, when known
 };
 
 // The slots of a shift, numbered from 1 in this order: USB, COM, network.
-std::vector<SlotSpec> SlotsOf(const LineSettings& settings);
+std::vector<SlotChoice> SlotsOf(const LineSettings& settings);
 
 // "USB 1-1.2", "/dev/ttyUSB0", "COM3", "192.168.1.50".
-QString SlotTitle(const SlotSpec& slot);
+QString SlotTitle(const SlotChoice& slot);
 
 } // namespace posflash
