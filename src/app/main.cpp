@@ -1,5 +1,6 @@
 // posflash: the main window.
 #include "app/frm_boot.h"
+#include "base/process_signals.h"
 #include "line/line_main.h"
 #include "ports/hotplug_usb_inventory.h"
 #include "ports/named_usb_device.h"
@@ -113,6 +114,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--demo") == 0)
             return runDemo(argc, argv);
+    // The production window hears TERM, HUP and INT as its close button: made before any
+    // thread starts, so that every thread holds them.
+    std::optional<ProcessSignals> lineStops;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--line") == 0 && !lineStops)
+            lineStops.emplace();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("posflash"));
     QApplication::setApplicationVersion(QStringLiteral(POSFLASH_VERSION));
@@ -134,7 +141,9 @@ int main(int argc, char** argv) {
         }
         QGuiApplication::setDesktopFileName(QStringLiteral("org.posflash.posflash-line"));
         HotplugUsbInventory lineInventory;
-        return RunProductionLine(*start, lineInventory);
+        if (!lineStops)
+            lineStops.emplace(); // --line given in a form not seen above: late, but heard
+        return RunProductionLine(*start, lineInventory, *lineStops);
     }
 
     // The clock asks every second whether the printer is there: answered from the list the

@@ -1,6 +1,6 @@
 #include "cli/records_command.h"
 
-#include "cli/process_signals.h"
+#include "base/process_signals.h"
 #include "cli/terminal_output.h"
 #include "records/background_sync.h"
 #include "records/central_schema.h"

@@ -41,6 +41,9 @@ struct DownloadJob {
     QByteArray imageName;
     ImageKind kind = ImageKind::Program;
     Route route = Route::Com;
+    // The SHA-256 (32 bytes) the image must have: bytes that differ are refused before the
+    // first frame (file-not-open, as the file meant is no longer there). Empty: any image.
+    QByteArray expectedSha256;
     // The link not up by then ends the job as failed (link-timeout); none: wait until stopped.
     std::optional<int> linkTimeoutMs;
 };

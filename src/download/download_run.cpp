@@ -256,6 +256,11 @@ void DownloadRun::linkUp() {
         endTransfer(Outcome::Refused, refused->cause, Error{0, refused->text, {}});
         return;
     }
+    if (!job_.expectedSha256.isEmpty() && result_.sha256 != job_.expectedSha256) {
+        endTransfer(Outcome::Refused, Cause::FileNotOpen,
+                    Error{0, texts::imageReplaced(parts_.faces, job_.imagePath), {}});
+        return;
+    }
     image_ = image.bytes;
     stage_ = Stage::Frames;
     sendStartFrame();

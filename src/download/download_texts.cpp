@@ -74,6 +74,11 @@ QString imageUnreadable(const Faces& f, const QString& path) {
     return t(f, QT_TRANSLATE_NOOP("Download", "Cannot read the file %1.")).arg(path);
 }
 
+QString imageReplaced(const Faces& f, const QString& path) {
+    return t(f, QT_TRANSLATE_NOOP("Download", "%1 is no longer the image this download was given."))
+        .arg(path);
+}
+
 QString imageRefusal(const Faces& f, const LoadedImage& image, const QString& path, bool font,
                      int frameDataSize) {
     switch (image.error) {

@@ -22,6 +22,7 @@ QString fileOpenError(const Faces& f);                                    // bad
 QString imageEmpty(const Faces& f);
 QString imageTooLarge(const Faces& f);
 QString imageUnreadable(const Faces& f, const QString& path);
+QString imageReplaced(const Faces& f, const QString& path); // bytes other than the job's hash
 // Why an image read from path cannot be sent as a program (or, with font, a font) in frames of
 // frameDataSize bytes; empty when it can.
 QString imageRefusal(const Faces& f, const LoadedImage& image, const QString& path, bool font,

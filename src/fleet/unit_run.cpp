@@ -46,14 +46,19 @@ public:
     Attempts& operator=(const Attempts&) = delete;
 
     void start(const DownloadJob& job, const UnitContext& context, int retries,
-               const QString& bootFilePath) {
+               const QString& bootFilePath, bool sameUnit = false) {
         if (running_)
             return;
         job_ = job;
         bootFilePath_ = bootFilePath;
-        retries_ = std::max(0, retries);
-        stamp_ = {context.operatorName, context.station, context.label,
-                  QUuid::createUuid().toString(QUuid::WithoutBraces), 0};
+        const bool resumed = sameUnit && !stamp_.unit.isEmpty();
+        const QString unit =
+            resumed ? stamp_.unit : QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const int before = resumed ? stamp_.attempt : 0;
+        // The count of further attempts is checked against the attempt number.
+        retries_ = before + std::max(0, retries);
+        stamp_ = {context.operatorName, context.station, context.label, unit, before,
+                  context.shift};
         last_ = {};
         ended_ = false;
         running_ = true;
@@ -195,6 +200,10 @@ UnitRun::~UnitRun() = default;
 void UnitRun::start(const DownloadJob& job, const UnitContext& context, int retries,
                     const QString& bootFilePath) {
     attempts_->start(job, context, retries, bootFilePath);
+}
+
+void UnitRun::resume(const DownloadJob& job, const UnitContext& context, int retries) {
+    attempts_->start(job, context, retries, {}, true);
 }
 
 void UnitRun::cancel() {

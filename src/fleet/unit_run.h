@@ -18,6 +18,7 @@ struct UnitContext {
     QString operatorName;
     QString station; // the front end fills in the host name when the user gives none
     QString label;   // empty when no label was scanned or given
+    QString shift;   // the production window's shift id, empty elsewhere
 };
 
 // Whether a failure of this cause may pass at a second try: the printer was silent, refused a
@@ -69,6 +70,10 @@ public:
     // Engine::download. A job refused at once ends the unit before this returns.
     void start(const DownloadJob& job, const UnitContext& context, int retries,
                const QString& bootFilePath = {});
+    // The last unit again, as the operator retries it in place: its UUID kept, its attempts
+    // numbered on from the last one, retries more after this one. Starts a new unit when
+    // there was none.
+    void resume(const DownloadJob& job, const UnitContext& context, int retries);
     // As Engine::cancel() and stop(), and no further attempt.
     void cancel();
     void stop();

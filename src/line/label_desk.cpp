@@ -22,12 +22,9 @@ std::optional<QString> MacFromLabel(const QString& label) {
     return mac;
 }
 
-QString LabelDesk::take(int slot) {
-    QString label;
-    std::swap(label, pending_);
+void LabelDesk::given(const QString& label, int slot) {
     if (!label.isEmpty())
         used_.insert(label, Use{slot, QDateTime::currentDateTime()});
-    return label;
 }
 
 std::optional<LabelDesk::Use> LabelDesk::usedBefore(const QString& label) const {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -16,6 +17,11 @@ struct LineHost {
     std::function<void()> beep;
     // True for yes.
     std::function<bool(QWidget* parent, const QString& question)> ask;
+    // Whether to end the shift (summary says how it went), and who works the next one
+    // (operatorName proposed): the name, or nothing to keep the shift.
+    std::function<std::optional<QString>(QWidget* parent, const QString& summary,
+                                         const QString& operatorName)>
+        endShift;
     QString historyPath = HistoryStore::defaultPath();
     QString station; // empty: the host's name
     // After the records server was found offline, the next sync comes after this (doubling).

@@ -1,5 +1,6 @@
 #include "line/line_main.h"
 
+#include "base/process_signals.h"
 #include "line/line_window.h"
 #include "line/start_panel.h"
 #include "ports/hotplug_usb_inventory.h"
@@ -14,13 +15,21 @@
 
 namespace posflash {
 
-int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory) {
+int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory,
+                      ProcessSignals& stops) {
     LineSettings settings = start.settings;
+    bool stopped = false;
     if (!start.start) {
         // The panel closing is not the program's end: the window follows.
         QApplication::setQuitOnLastWindowClosed(false);
         StartPanel panel(settings);
-        if (panel.exec() != QDialog::Accepted)
+        stops.watch([&] {
+            stopped = true;
+            panel.reject();
+        });
+        const bool accepted = panel.exec() == QDialog::Accepted;
+        stops.watch({});
+        if (!accepted || stopped)
             return 0;
         settings = panel.settings();
         settings.records = start.settings.records; // not one of the panel's choices
@@ -37,9 +46,14 @@ int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory) {
         LineWindow window(settings, inventory);
         QObject::connect(&inventory.monitor(), &UsbHotplugMonitor::devicesChanged, &window,
                          &LineWindow::scanUsb);
+        stops.watch([&window] { window.leaveNow(); });
         window.showMaximized();
         window.startShift();
+        // A signal that came while the window was being made is heard as soon as it runs.
+        if (stops.arrived())
+            QMetaObject::invokeMethod(&window, &LineWindow::leaveNow, Qt::QueuedConnection);
         code = QApplication::exec();
+        stops.watch({});
         recordsThreads = window.recordsThreads();
     } // the window's history rows are written once it is gone
     // A records pass still blocked in the network must not meet the statics' teardown; what it

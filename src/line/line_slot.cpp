@@ -1,7 +1,12 @@
 #include "line/line_slot.h"
 
+#include "download/download_run.h"
+#include "download/image_verdict.h"
 #include "line/slot_tile.h"
+#include "ports/com_port_map.h"
+#include "protocol/image_file.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace posflash {
@@ -9,7 +14,7 @@ namespace posflash {
 LineSlot::LineSlot(int number, SlotChoice choice, const ShiftChoices& shift, ComPortMap& comPorts,
                    const UsbInventory& inventory, DownloadHistory* history, SlotTile& tile,
                    SharedBootPorts* bootPorts)
-    : number_(number), choice_(std::move(choice)), shift_(shift), tile_(tile),
+    : number_(number), choice_(std::move(choice)), shift_(shift), tile_(tile), comPorts_(comPorts),
       engine_(comPorts, inventory), run_(engine_, history, *this) {
     faces_.setUseEnglish(true);
     engine_.faces().setUseEnglish(true);
@@ -23,6 +28,7 @@ LineSlot::~LineSlot() {
 }
 
 void LineSlot::showWaitingHint() {
+    tile_.showUnit({});
     switch (choice_.kind) {
     case SlotKind::Usb:
         tile_.showWaiting(tr("Plug in the next printer."));
@@ -34,6 +40,39 @@ void LineSlot::showWaitingHint() {
         tile_.showWaiting(tr("Scan the next printer's MAC label or type its MAC."));
         break;
     }
+}
+
+QString LineSlot::devicePath() const {
+    if (const auto number = ParseComName(choice_.place))
+        return comPorts_.devicePath(*number);
+    return choice_.place;
+}
+
+QString LineSlot::checkSetUp() {
+    QString problem;
+    if (choice_.kind == SlotKind::Com) {
+        const QString node = devicePath();
+        if (node.isEmpty() || !QFileInfo::exists(node))
+            problem = tr("This PC has no port %1. Ask the line's technician to connect the "
+                         "printer's cable or set up the slot, then press Next.")
+                          .arg(choice_.place);
+    }
+    if (problem.isEmpty() && !shift_.imageSha256.isEmpty()) {
+        const LoadedImage image = LoadImageFile(
+            shift_.imagePath,
+            MaxImageBytes(FrameDataSizeOf(shift_.font ? ImageKind::Font : ImageKind::Program)));
+        if (!image.ok())
+            problem = tr("The shift's image cannot be read. Ask the line's technician, then "
+                         "start a new shift.");
+        else if (ImageSha256(image.bytes) != shift_.imageSha256)
+            problem = tr("The image file was replaced since the shift began: no unit gets it. "
+                         "Start a new shift to load the new image.");
+    }
+    if (!problem.isEmpty()) {
+        tile_.showSetUp(problem);
+        emit setUpNeeded(number_);
+    }
+    return problem;
 }
 
 void LineSlot::unitAppeared(const QString& label, const QString& devicePath, const QString& mac) {
@@ -59,6 +98,11 @@ void LineSlot::giveLabel(const QString& label) {
     start(unit);
 }
 
+void LineSlot::retryUnit() {
+    if (last_ && !run_.isRunning())
+        start(*last_, true);
+}
+
 void LineSlot::cancel() {
     waiting_.reset();
     if (run_.isRunning()) {
@@ -67,7 +111,7 @@ void LineSlot::cancel() {
     }
 }
 
-void LineSlot::start(const Unit& unit) {
+void LineSlot::start(const Unit& unit, bool sameUnit) {
     DownloadJob job;
     static const QRegularExpression comName(QStringLiteral("^COM([0-9]+)$"),
                                             QRegularExpression::CaseInsensitiveOption);
@@ -88,18 +132,24 @@ void LineSlot::start(const Unit& unit) {
         break;
     }
     job.imagePath = shift_.imagePath;
+    job.expectedSha256 = shift_.imageSha256;
     job.kind = shift_.font ? ImageKind::Font : ImageKind::Program;
     job.route = RouteFor(choice_.kind == SlotKind::Network, job.kind, true);
     UnitContext context = shift_.context;
     context.label = unit.label;
     unitLabel_ = unit.label;
+    unitShift_ = context.shift;
+    last_ = unit;
     tile_.showUnit(!unit.label.isEmpty() ? unit.label : unit.mac);
     shownPercent_ = -1;
     shownSecondsLeft_ = -2;
     tile_.showUpdating(0, -1, 1, shift_.retries + 1);
     unitClock_.start();
     framesClock_.invalidate();
-    run_.start(job, context, shift_.retries);
+    if (sameUnit)
+        run_.resume(job, context, shift_.retries);
+    else
+        run_.start(job, context, shift_.retries);
 }
 
 void LineSlot::linking() {
@@ -129,6 +179,23 @@ void LineSlot::progress(int accepted, int total) {
     tile_.showUpdating(percent, secondsLeft, run_.attempt(), shift_.retries + 1);
 }
 
+void LineSlot::retrying(const RetryEvent& retry) {
+    // Each try of a frame shows, so a silent printer is seen at once, not after its last try.
+    QString what;
+    switch (retry.cause) {
+    case Cause::PrinterRefused:
+        what = tr("refused, attempt %1 of %2");
+        break;
+    case Cause::WrongFrameNumber:
+        what = tr("answer for another frame, attempt %1 of %2");
+        break;
+    default:
+        what = tr("no answer, attempt %1 of %2");
+        break;
+    }
+    tile_.showFrameRetry(what.arg(retry.attempt).arg(DownloadRun::kAttempts));
+}
+
 void LineSlot::retryingUnit(int nextAttempt, const DownloadResult& failed) {
     shownPercent_ = -1;
     tile_.showRetrying(nextAttempt, shift_.retries + 1,
@@ -142,6 +209,12 @@ void LineSlot::unitFinished(const UnitResult& result) {
     const qint64 ms = unitClock_.elapsed();
     if (unitLabel_.isEmpty() && !last.printer.usbSerial.isEmpty())
         tile_.showUnit(last.printer.usbSerial);
+    // A port gone or an image replaced is the station's problem, not the unit's verdict.
+    if ((last.cause == Cause::PortMissing || last.outcome == Outcome::Refused) &&
+        !checkSetUp().isEmpty()) {
+        emit idle(number_);
+        return;
+    }
     if (last.outcome == Outcome::Cancelled) {
         // The operator's stop, not the unit's verdict: it counts as neither.
         tile_.showWaiting(tr("stopped; the update was cancelled safely"));

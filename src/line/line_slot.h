@@ -25,7 +25,8 @@ struct ShiftChoices {
     bool font = false;
     int retries = 1;
     bool requireLabel = false;
-    UnitContext context; // operator and station; the label is each unit's own
+    UnitContext context;    // operator, station and shift id; the label is each unit's own
+    QByteArray imageSha256; // the image as the shift began: other bytes are refused
 };
 
 // One slot of the line: its engine, the unit on it and the tile that shows it. A unit that
@@ -45,6 +46,12 @@ public:
     bool isRunning() const { return run_.isRunning(); }
     // A unit is here and waits for its label.
     bool needsLabel() const { return waiting_.has_value(); }
+    // The shift id of the running or last unit.
+    const QString& unitShift() const { return unitShift_; }
+
+    // What keeps this slot from working, in words an operator can act on (a missing port, an
+    // image replaced since the shift began), shown on the tile; empty when it can work.
+    QString checkSetUp();
 
     // A unit appeared: a printer at devicePath (USB), the one on the line (COM), the MAC typed
     // or scanned (network). It starts with label, or waits for one when required and empty.
@@ -52,6 +59,10 @@ public:
                       const QString& mac = {});
     // The label for the unit that waits for one; it starts.
     void giveLabel(const QString& label);
+    // The last unit again, on this slot, with its label: its attempts go on.
+    void retryUnit();
+    // The tile as before the first unit: no verdict, no unit, what to do next.
+    void showWaitingHint();
     // Ends the unit cleanly: the link wait ends, closing frames go on, no further attempt.
     void cancel();
 
@@ -60,6 +71,8 @@ signals:
     void unitDone(int slot, bool passed, int attempts, qint64 ms);
     // A unit appeared and waits for its label.
     void labelWanted(int slot);
+    // The slot cannot work: a set-up problem, shown on the tile; no unit counts.
+    void setUpNeeded(int slot);
     void idle(int slot);
 
 private:
@@ -68,13 +81,14 @@ private:
         QString devicePath;
         QString mac;
     };
-    void start(const Unit& unit);
-    void showWaitingHint();
+    void start(const Unit& unit, bool sameUnit = false);
+    QString devicePath() const; // a COM slot's device node; empty when it has none
 
     // UnitObserver
     void linking() override;
     void framesKnown(int total) override;
     void progress(int accepted, int total) override;
+    void retrying(const RetryEvent& retry) override;
     void retryingUnit(int nextAttempt, const DownloadResult& failed) override;
     void unitFinished(const UnitResult& result) override;
 
@@ -82,12 +96,15 @@ private:
     const SlotChoice choice_;
     const ShiftChoices& shift_;
     SlotTile& tile_;
+    ComPortMap& comPorts_;
     Faces faces_;
     CauseTexts texts_{faces_};
     Engine engine_;
     UnitRun run_;
     std::optional<Unit> waiting_;
+    std::optional<Unit> last_; // the running or last unit
     QString unitLabel_;
+    QString unitShift_;
     QElapsedTimer unitClock_;
     QElapsedTimer framesClock_;
     int shownPercent_ = -1;

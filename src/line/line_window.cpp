@@ -1,6 +1,7 @@
 #include "line/line_window.h"
 
 #include "base/config_paths.h"
+#include "download/image_verdict.h"
 #include "fleet/multi_download.h"
 #include "fleet/target_filter.h"
 #include "line/image_summary.h"
@@ -8,17 +9,21 @@
 #include "link/network_boot.h"
 #include "link/shared_boot_ports.h"
 #include "ports/usb_inventory.h"
+#include "protocol/image_file.h"
 #include "records/background_sync.h"
 #include "records/records_address.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSysInfo>
 #include <QTime>
+#include <QUuid>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -44,12 +49,27 @@ QString minutesAndSeconds(qint64 ms) {
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
+std::vector<SlotKind> kindsOf(const std::vector<SlotChoice>& choices) {
+    std::vector<SlotKind> kinds;
+    for (const SlotChoice& c : choices)
+        kinds.push_back(c.kind);
+    return kinds;
+}
+
+// The SHA-256 of the shift's image as it is now; empty when it cannot be read.
+QByteArray imageHash(const QString& path, bool font) {
+    const LoadedImage image = LoadImageFile(
+        path, MaxImageBytes(FrameDataSizeOf(font ? ImageKind::Font : ImageKind::Program)));
+    return image.ok() ? ImageSha256(image.bytes) : QByteArray();
+}
+
 } // namespace
 
 LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& inventory, LineHost host,
                        QWidget* parent)
     : QWidget(parent), host_(std::move(host)), inventory_(inventory),
-      comPorts_(RunPortMap(ComPortMapPath())), history_(QStringLiteral("line"), host_.historyPath) {
+      comPorts_(RunPortMap(ComPortMapPath())), history_(QStringLiteral("line"), host_.historyPath),
+      chooser_(kindsOf(SlotsOf(settings)), settings.requireLabel) {
     setObjectName("LineWindow");
     setWindowTitle(tr("posflash (production line)"));
     shift_.imagePath = settings.imagePath;
@@ -83,25 +103,32 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
         LineSlot& s = *slots_.back();
         connect(&s, &LineSlot::unitDone, this, &LineWindow::unitDone);
         connect(&s, &LineSlot::idle, this, &LineWindow::slotIdle);
-        connect(&s, &LineSlot::labelWanted, this, [this](int n) { wantLabel_.push_back(n); });
-        connect(tile, &SlotTile::nextPressed, this,
-                [this, number] { slot(number).unitAppeared(takeLabel(number)); });
+        connect(&s, &LineSlot::setUpNeeded, this, [this](int n) { chooser_.unusable(n); });
+        connect(tile, &SlotTile::nextPressed, this, [this, number] {
+            unitArrived(number);
+            keepFocus();
+        });
         connect(tile, &SlotTile::macEntered, this, [this, number](const QString& typed) {
             const auto mac = MacFromLabel(typed);
             if (!mac) {
                 this->tile(number).showWaiting(tr("\"%1\" is no MAC address.").arg(typed));
-                return;
+            } else if (!chooser_.isRetry(*mac)) {
+                unitArrived(number, {}, *mac);
+            } else {
+                act(chooser_.scanned(*mac, true), {}, *mac);
             }
-            slot(number).unitAppeared(takeLabel(number), {}, *mac);
+            keepFocus();
         });
     }
     layout->addLayout(grid, 1);
-    newShift();
+    beginShift();
     if (!settings.records.isEmpty())
         startRecords(settings.records);
+    qApp->installEventFilter(this);
 }
 
 LineWindow::~LineWindow() {
+    qApp->removeEventFilter(this);
     slots_.clear(); // the engines stop before the history they write to goes
     history_.landed() = nullptr;
 }
@@ -151,18 +178,14 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
 
     auto* about = new QVBoxLayout;
     const auto summary = SummarizeImage(settings.imagePath);
-    auto* image = new QLabel(summary ? SummaryLine(*summary) : summary.error().text, header);
+    auto* image = imageLine_ =
+        new QLabel(summary ? SummaryLine(*summary) : summary.error().text, header);
     image->setObjectName("lblImage");
     QFont big = image->font();
     big.setPixelSize(20);
     big.setBold(true);
     image->setFont(big);
-    QString who = tr("Operator %1 · Station %2 · Retries %3")
-                      .arg(shift_.context.operatorName, shift_.context.station)
-                      .arg(shift_.retries);
-    if (shift_.requireLabel)
-        who += tr(" · Label required");
-    auto* operatorLine = new QLabel(who, header);
+    auto* operatorLine = shiftChoices_ = new QLabel(header);
     operatorLine->setObjectName("lblShiftChoices");
     QFont medium = operatorLine->font();
     medium.setPixelSize(16);
@@ -211,7 +234,8 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
     newShift->setAccessibleName(tr("Start a new shift: counters to zero"));
     newShift->setMinimumHeight(44);
     newShift->setFont(medium);
-    connect(newShift, &QPushButton::clicked, this, &LineWindow::newShift);
+    newShift->setFocusPolicy(Qt::TabFocus); // a click leaves the keyboard in the label box
+    connect(newShift, &QPushButton::clicked, this, &LineWindow::askNewShift);
     row->addSpacing(18);
     row->addWidget(newShift);
     return header;
@@ -246,12 +270,12 @@ QWidget* LineWindow::makeLabelRow() {
 void LineWindow::startShift() {
     for (auto& s : slots_) {
         if (s->choice().kind == SlotKind::Com)
-            s->unitAppeared(takeLabel(s->number()));
+            unitArrived(s->number());
         else if (s->choice().kind == SlotKind::Network && !s->choice().mac.isEmpty())
-            s->unitAppeared(takeLabel(s->number()), {}, s->choice().mac);
+            unitArrived(s->number(), {}, s->choice().mac);
     }
     scanUsb();
-    labelBox_->setFocus();
+    keepFocus();
 }
 
 void LineWindow::scanUsb() {
@@ -274,15 +298,90 @@ void LineWindow::scanUsb() {
         }
         presentBefore_[s->number()] = present;
         // The verdict stays until the next printer is plugged in.
-        if (!fresh.isEmpty() && !s->isRunning() && !s->needsLabel())
-            s->unitAppeared(takeLabel(s->number()), fresh);
+        if (!fresh.isEmpty())
+            unitArrived(s->number(), fresh);
     }
+    keepFocus();
 }
 
-QString LineWindow::takeLabel(int slot) {
-    const QString label = labels_.take(slot);
+void LineWindow::unitArrived(int n, const QString& devicePath, const QString& mac) {
+    const SlotChooser::Phase phase = chooser_.phase(n);
+    if (leaving_ || phase == SlotChooser::Phase::Running || phase == SlotChooser::Phase::NeedsLabel)
+        return;
+    if (!slot(n).checkSetUp().isEmpty())
+        return; // the tile says what to fix; no unit, no row
+    act(chooser_.arrived(n), devicePath, mac);
+}
+
+void LineWindow::act(const SlotChooser::Action& action, const QString& devicePath,
+                     const QString& mac) {
+    using Kind = SlotChooser::Action::Kind;
+    switch (action.kind) {
+    case Kind::None:
+        break;
+    case Kind::Hold:
+        break; // shown below, for the next unit to take
+    case Kind::Wait:
+        slot(action.slot).unitAppeared({}, devicePath, mac);
+        break;
+    case Kind::Start:
+        labels_.given(action.label, action.slot);
+        if (slot(action.slot).needsLabel())
+            slot(action.slot).giveLabel(action.label);
+        else
+            slot(action.slot).unitAppeared(action.label, devicePath, mac);
+        break;
+    case Kind::Retry:
+        // Tried again, the unit counts once: at its new verdict.
+        if (const auto v = verdicts_.find(action.slot); v != verdicts_.end()) {
+            counters_.takeBack(v->second.passed, v->second.attempts, v->second.ms);
+            verdicts_.erase(v);
+            showCounters();
+        }
+        slot(action.slot).retryUnit();
+        break;
+    }
     showPendingLabel();
-    return label;
+}
+
+bool LineWindow::ask(const QString& question) {
+    const bool yes = host_.ask && host_.ask(this, question);
+    keepFocus();
+    return yes;
+}
+
+void LineWindow::keepFocus() {
+    if (labelBox_->isEnabled())
+        labelBox_->setFocus(Qt::OtherFocusReason);
+}
+
+bool LineWindow::eventFilter(QObject* watched, QEvent* event) {
+    // With the label box in focus, a key is its own, or one it passed on to its parents
+    // (Enter): nothing to forward.
+    if (event->type() != QEvent::KeyPress || watched == labelBox_ || !labelBox_->isEnabled() ||
+        labelBox_->hasFocus())
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Only the key as it reaches the focused widget, not as it is passed on to its parents.
+    if (!widget || widget != QApplication::focusWidget())
+        return false;
+    // Only this window's own widgets: a question's keys are the question's. A text box of a
+    // tile (a MAC) keeps what is typed into it.
+    if (!widget || widget->window() != this || qobject_cast<QLineEdit*>(widget))
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const bool printable = !key->text().isEmpty() && key->text().at(0).isPrint() &&
+                           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    // A space on a focused button presses it, as a keyboard user means it to.
+    if (!enter && (!printable || (key->key() == Qt::Key_Space && widget != this &&
+                                  qobject_cast<QPushButton*>(widget))))
+        return false;
+    keepFocus();
+    QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat(),
+                   static_cast<ushort>(key->count()));
+    QCoreApplication::sendEvent(labelBox_, &copy);
+    return true;
 }
 
 void LineWindow::labelEntered() {
@@ -290,42 +389,23 @@ void LineWindow::labelEntered() {
     labelBox_->clear();
     if (label.isEmpty() || leaving_)
         return;
-    if (const auto use = labels_.usedBefore(label)) {
-        const QString question =
-            tr("The label %1 was given to a unit on slot %2 at %3. Give it to another unit?")
-                .arg(label)
-                .arg(use->slot)
-                .arg(use->at.time().toString("HH:mm"));
-        if (!host_.ask || !host_.ask(this, question))
-            return;
-    } else if (const auto question = earlierUse(label)) {
-        if (!host_.ask || !host_.ask(this, *question))
-            return;
-    }
-    labels_.scan(label);
-    // A unit waiting for its label takes it first, the one that waits longest.
-    while (!wantLabel_.empty()) {
-        const int n = wantLabel_.front();
-        wantLabel_.pop_front();
-        if (slot(n).needsLabel()) {
-            slot(n).giveLabel(takeLabel(n));
-            return;
-        }
-    }
     const auto mac = MacFromLabel(label);
-    for (auto& s : slots_) {
-        if (s->isRunning() || s->needsLabel())
-            continue;
-        if (s->choice().kind == SlotKind::Network && mac) {
-            s->unitAppeared(takeLabel(s->number()), {}, *mac);
-            return;
-        }
-        if (s->choice().kind == SlotKind::Com && !mac) {
-            s->unitAppeared(takeLabel(s->number()));
-            return;
+    // A failed unit scanned again is the same unit, tried again: no question.
+    if (!chooser_.isRetry(mac ? *mac : label)) {
+        if (const auto use = labels_.usedBefore(label)) {
+            const QString question =
+                tr("The label %1 was given to a unit on slot %2 at %3. Give it to another unit?")
+                    .arg(label)
+                    .arg(use->slot)
+                    .arg(use->at.time().toString("HH:mm"));
+            if (!ask(question))
+                return;
+        } else if (const auto question = earlierUse(label)) {
+            if (!ask(*question))
+                return;
         }
     }
-    showPendingLabel(); // kept for the next unit to start
+    act(chooser_.scanned(mac ? *mac : label, mac.has_value()), {}, mac.value_or(QString()));
 }
 
 // The question about a label that an earlier session (of any front end, on this station's
@@ -345,13 +425,18 @@ std::optional<QString> LineWindow::earlierUse(const QString& label) {
 }
 
 void LineWindow::showPendingLabel() {
-    pendingLabel_->setText(labels_.hasPending() ? tr("next unit: %1").arg(labels_.pending())
-                                                : QString());
+    pendingLabel_->setText(!chooser_.held().isEmpty() ? tr("next unit: %1").arg(chooser_.held())
+                                                      : QString());
 }
 
-void LineWindow::unitDone(int, bool passed, int attempts, qint64 ms) {
-    counters_.add(passed, attempts, ms);
-    showCounters();
+void LineWindow::unitDone(int n, bool passed, int attempts, qint64 ms) {
+    chooser_.finished(n, passed);
+    // A unit begun before New shift belongs to the shift it began in, as its rows say.
+    if (slot(n).unitShift() == shift_.context.shift) {
+        counters_.add(passed, attempts, ms);
+        verdicts_[n] = {passed, attempts, ms};
+        showCounters();
+    }
     if (!passed && host_.beep)
         host_.beep();
 }
@@ -368,18 +453,69 @@ void LineWindow::showCounters() {
         counters_.total() == 0 ? QStringLiteral("–") : minutesAndSeconds(counters_.meanUnitMs()));
 }
 
-void LineWindow::newShift() {
+void LineWindow::showShiftChoices() {
+    QString who = tr("Operator %1 · Station %2 · Retries %3")
+                      .arg(shift_.context.operatorName, shift_.context.station)
+                      .arg(shift_.retries);
+    if (shift_.requireLabel)
+        who += tr(" · Label required");
+    shiftChoices_->setText(who);
+}
+
+void LineWindow::askNewShift() {
+    const QString summary =
+        tr("End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; "
+           "mean per unit %7.")
+            .arg(shift_.context.operatorName, shiftSince_->property("since").toString())
+            .arg(counters_.total())
+            .arg(counters_.passed())
+            .arg(counters_.failed())
+            .arg(figures_["lblYield"]->text(), figures_["lblMeanTime"]->text());
+    const auto name =
+        host_.endShift ? host_.endShift(this, summary, shift_.context.operatorName) : std::nullopt;
+    keepFocus();
+    if (!name)
+        return;
+    if (!name->isEmpty())
+        shift_.context.operatorName = *name;
+    chooser_.newShift();
+    verdicts_.clear();
+    // The old verdicts go; each printer stays until it is swapped (Next, plugged in).
+    for (auto& s : slots_) {
+        const SlotChooser::Phase phase = chooser_.phase(s->number());
+        if (phase == SlotChooser::Phase::Empty)
+            s->showWaitingHint();
+    }
+    beginShift();
+    keepFocus();
+}
+
+void LineWindow::beginShift() {
+    shift_.context.shift = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // The image is fixed by its bytes for the whole shift: a file replaced since is refused.
+    shift_.imageSha256 = imageHash(shift_.imagePath, shift_.font);
+    const auto summary = SummarizeImage(shift_.imagePath);
+    imageLine_->setText(summary ? SummaryLine(*summary) : summary.error().text);
     counters_.reset();
     shiftClock_.start();
-    shiftSince_->setText(tr("Shift since %1").arg(QTime::currentTime().toString("HH:mm")));
+    const QString since = QTime::currentTime().toString("HH:mm");
+    shiftSince_->setProperty("since", since);
+    shiftSince_->setText(tr("Shift since %1").arg(since));
+    shiftSince_->setToolTip(tr("Shift %1").arg(shift_.context.shift));
+    showShiftChoices();
     showCounters();
+    showPendingLabel();
 }
 
 bool LineWindow::anyRunning() const {
     return std::any_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->isRunning(); });
 }
 
-void LineWindow::slotIdle() {
+void LineWindow::slotIdle(int n) {
+    // Ended without a verdict: the operator's stop.
+    if (chooser_.phase(n) == SlotChooser::Phase::Running && !slot(n).isRunning())
+        chooser_.stopped(n);
+    keepFocus();
     if (leaving_ && !anyRunning())
         close();
 }
@@ -399,12 +535,21 @@ void LineWindow::closeEvent(QCloseEvent* event) {
            "flight finishes its tries and the closing frames are sent, so no printer is left "
            "half-written.",
            nullptr, static_cast<int>(updating));
-    if (!host_.ask || !host_.ask(this, question))
+    if (!ask(question))
         return;
-    leaving_ = true;
-    labelBox_->setEnabled(false);
-    for (auto& s : slots_)
-        s->cancel();
+    leaveNow();
+}
+
+void LineWindow::leaveNow() {
+    if (!leaving_) {
+        leaving_ = true;
+        chooser_.leave();
+        labelBox_->setEnabled(false);
+        for (auto& s : slots_)
+            s->cancel();
+    }
+    if (!anyRunning())
+        close();
 }
 
 std::function<bool()> LineWindow::recordsThreads() const {

@@ -6,12 +6,12 @@
 #include "line/line_settings.h"
 #include "line/line_slot.h"
 #include "line/shift_counters.h"
+#include "line/slot_chooser.h"
 #include "ports/com_port_map.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -48,6 +48,9 @@ public:
     std::function<bool()> recordsThreads() const;
     // The host's USB devices changed: a printer plugged into a USB slot is its next unit.
     void scanUsb();
+    // A stop signal (TERM, HUP, INT): as leaving with a yes, without the question. The running
+    // units end as a cancel ends them, each recorded, then the window closes.
+    void leaveNow();
 
     int slotCount() const { return static_cast<int>(slots_.size()); }
     LineSlot& slot(int number) { return *slots_[static_cast<std::size_t>(number - 1)]; }
@@ -55,22 +58,34 @@ public:
     const ShiftCounters& counters() const { return counters_; }
     DownloadHistory& history() { return history_; }
     bool anyRunning() const;
+    const QString& shiftId() const { return shift_.context.shift; }
+    const SlotChooser& chooser() const { return chooser_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Keys typed anywhere else in the window go to the label box: a scanner types blind.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* makeHeader(const LineSettings& settings);
     QWidget* makeLabelRow();
     void labelEntered();
-    QString takeLabel(int slot);
+    // A new unit is on slot n (Next, plugged in, the shift's start, a MAC); devicePath and mac
+    // as LineSlot::unitAppeared takes them.
+    void unitArrived(int n, const QString& devicePath = {}, const QString& mac = {});
+    void act(const SlotChooser::Action& action, const QString& devicePath = {},
+             const QString& mac = {});
     void unitDone(int slot, bool passed, int attempts, qint64 ms);
-    void slotIdle();
-    void newShift();
+    void slotIdle(int slot);
+    void askNewShift();
+    void beginShift();
+    void showShiftChoices();
+    void keepFocus();
     void showCounters();
     void showPendingLabel();
     void startRecords(const QString& address);
     std::optional<QString> earlierUse(const QString& label);
+    bool ask(const QString& question);
 
     LineHost host_;
     const UsbInventory& inventory_;
@@ -85,12 +100,20 @@ private:
     QElapsedTimer shiftClock_;
     std::vector<SlotTile*> tiles_;
     std::vector<std::unique_ptr<LineSlot>> slots_;
-    std::deque<int> wantLabel_;                // slots whose unit waits for a label, oldest first
+    SlotChooser chooser_;
+    struct Verdict {
+        bool passed = false;
+        int attempts = 0;
+        qint64 ms = 0;
+    };
+    std::map<int, Verdict> verdicts_;          // each slot's last unit of this shift, as counted
     std::map<int, QStringList> presentBefore_; // USB slot: printers at the scan before
     bool leaving_ = false;
 
     QLineEdit* labelBox_ = nullptr;
     QLabel* pendingLabel_ = nullptr;
+    QLabel* imageLine_ = nullptr;
+    QLabel* shiftChoices_ = nullptr;
     QLabel* shiftSince_ = nullptr;
     QLabel* recordsState_ = nullptr;
     std::map<QString, QLabel*> figures_;

@@ -9,6 +9,8 @@ namespace posflash {
 class ShiftCounters {
 public:
     void add(bool passed, int attempts, qint64 unitMs);
+    // A unit's earlier verdict goes: it is tried again, and counts once, at its new verdict.
+    void takeBack(bool passed, int attempts, qint64 unitMs);
     void reset() { *this = {}; }
 
     int passed() const { return passed_; }

@@ -32,6 +32,8 @@ Colours coloursOf(TileState state) {
         return {"#16803c", "#ffffff"};
     case TileState::Fail:
         return {"#b91c1c", "#ffffff"};
+    case TileState::SetUp:
+        return {"#4a3b6b", "#ffffff"};
     }
     return {"#d4d7dd", "#1f2329"};
 }
@@ -96,6 +98,8 @@ SlotTile::SlotTile(int number, const SlotChoice& slot, QWidget* parent) : QFrame
         QFont f = next_->font();
         f.setPixelSize(20);
         next_->setFont(f);
+        // A click leaves the keyboard in the label box, where the scanner types.
+        next_->setFocusPolicy(Qt::TabFocus);
         connect(next_, &QPushButton::clicked, this, &SlotTile::nextPressed);
         layout->addWidget(next_);
     } else if (slot.kind == SlotKind::Network) {
@@ -159,6 +163,14 @@ void SlotTile::showRetrying(int nextAttempt, int attempts, const QString& cause)
     setState(TileState::Retrying, tr("RETRY"),
              tr("attempt %1 of %2 next: %3").arg(nextAttempt).arg(attempts).arg(cause));
     bar_->setValue(0);
+}
+
+void SlotTile::showFrameRetry(const QString& text) {
+    detail_->setText(text);
+}
+
+void SlotTile::showSetUp(const QString& problem) {
+    setState(TileState::SetUp, tr("SET-UP"), problem);
 }
 
 void SlotTile::showPass(qint64 ms, int attempts) {

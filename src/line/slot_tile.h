@@ -12,7 +12,7 @@ class QPushButton;
 namespace posflash {
 
 // What a tile shows; the colour follows it.
-enum class TileState { Waiting, NeedsLabel, Updating, Retrying, Pass, Fail };
+enum class TileState { Waiting, NeedsLabel, Updating, Retrying, Pass, Fail, SetUp };
 
 // One slot's tile, readable from two metres: the slot, a big state word, a line of detail.
 // Its controls are named with the slot's number (lblTileState_3, btnNext_3, txtMac_3).
@@ -27,6 +27,10 @@ public:
     // first stays amber, so the operator sees the unit is on a second try.
     void showUpdating(int percent, int secondsLeft, int attempt, int attempts);
     void showRetrying(int nextAttempt, int attempts, const QString& cause);
+    // A frame goes again ("no answer, attempt 2 of 3"); the state stays.
+    void showFrameRetry(const QString& text);
+    // The slot cannot work until someone fixes the station; no unit's verdict.
+    void showSetUp(const QString& problem);
     void showPass(qint64 ms, int attempts);
     void showFail(const QString& cause, const QString& remedy);
     void showUnit(const QString& unit); // the label or serial number of the unit on the slot

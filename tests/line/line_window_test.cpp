@@ -18,11 +18,13 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimeZone>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace posflash::testing {
 namespace {
@@ -38,6 +40,10 @@ protected:
         host.ask = [this](QWidget*, const QString& question) {
             questions << question;
             return answer;
+        };
+        host.endShift = [this](QWidget*, const QString& summary, const QString&) {
+            summaries << summary;
+            return nextOperator;
         };
         host.historyPath = HistoryStore::defaultPath();
         host.station = "bench-7";
@@ -113,7 +119,9 @@ protected:
     int beeps = 0;
     QStringList questions;
     bool answer = false;
-    std::unique_ptr<LineWindow> window; // last: gone before what it uses
+    QStringList summaries;               // of each shift asked to end
+    std::optional<QString> nextOperator; // the answer: nothing keeps the shift
+    std::unique_ptr<LineWindow> window;  // last: gone before what it uses
 };
 
 // Four serial slots with a label required: a good printer, one that fails once and passes at
@@ -205,9 +213,22 @@ TEST_F(LineWindowTest, FourSlotsGiveAVerdictPerUnitWithRetriesLabelsAndCounters)
     EXPECT_EQ(window->tile(3).state(), TileState::Fail);
     EXPECT_EQ(figure("lblTotal"), "5");
 
+    // New shift asks first, with the ending shift's summary; a no keeps everything.
+    const QString firstShift = window->shiftId();
     control<QPushButton>("btnNewShift").click();
+    ASSERT_EQ(summaries.size(), 1);
+    EXPECT_TRUE(summaries[0].contains("Li Wei") && summaries[0].contains("5 units: 4 passed"))
+        << summaries[0].toStdString();
+    EXPECT_EQ(window->shiftId(), firstShift);
+    EXPECT_EQ(figure("lblTotal"), "5");
+    nextOperator = "Zhang Min";
+    control<QPushButton>("btnNewShift").click();
+    EXPECT_NE(window->shiftId(), firstShift);
+    EXPECT_FALSE(QUuid::fromString(window->shiftId()).isNull());
+    EXPECT_TRUE(control<QLabel>("lblShiftChoices").text().contains("Zhang Min"));
     EXPECT_EQ(figure("lblTotal"), "0");
-    EXPECT_EQ(rows().size(), 8u); // the history keeps everything
+    EXPECT_EQ(window->tile(3).state(), TileState::Waiting); // the old verdicts go
+    EXPECT_EQ(rows().size(), 8u);                           // the history keeps everything
     EXPECT_TRUE(
         QTest::qWaitFor([this] { return figure("lblRecords") == "records: offline"; }, 10000))
         << figure("lblRecords").toStdString();

@@ -1,4 +1,4 @@
-#include "cli/process_signals.h"
+#include "base/process_signals.h"
 
 #include <QSocketNotifier>
 
@@ -18,6 +18,7 @@ ProcessSignals::ProcessSignals() {
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
     // The descriptor comes first: without it the signals keep their usual, abrupt effect.
     fd_ = ::signalfd(-1, &stop, SFD_CLOEXEC | SFD_NONBLOCK);
     if (fd_ >= 0)

@@ -7,10 +7,11 @@ class QSocketNotifier;
 
 namespace posflash {
 
-// The process's stop signals as events. Made first thing in main(): SIGINT and SIGTERM are
-// held for every thread the program will start and read from a signalfd, so they can end the
-// run only through the event loop, cleanly; SIGPIPE is ignored, so a closed output pipe is a
-// failed write, not a dead process. Nothing in the program may block while they are held.
+// The process's stop signals as events. Made first thing in main(): SIGINT, SIGTERM and SIGHUP
+// (what a logout or a shutdown sends) are held for every thread the program will start and
+// read from a signalfd, so they can end the run only through the event loop, cleanly; SIGPIPE is
+// ignored, so a closed output pipe is a failed write, not a dead process. Nothing in the program
+// may block while they are held.
 class ProcessSignals {
 public:
     ProcessSignals();
