@@ -1,6 +1,7 @@
 #include "history/history_store.h"
 #include "line/line_command_line.h"
 #include "line/line_window.h"
+#include "line/slot_chooser.h"
 #include "line/slot_tile.h"
 #include "line/start_panel.h"
 #include "support/fake_usb_inventory.h"
@@ -296,6 +297,25 @@ TEST_F(LineWindowTest, LeavingWhileUpdatingAsksAndEndsTheUpdateCleanly) {
     EXPECT_EQ(beeps, 0);
 }
 
+// A missing port and an image replaced since the shift began are set-up problems: said on
+// the tile, no unit counted, no row, and the printer sees no frame.
+TEST_F(LineWindowTest, SetUpProblemsStartNoUnitAndCountNowhere) {
+    open(settingsFor({printer(), files.filePath("no-such-tty")})).startShift();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->tile(1).state(), TileState::Pass);
+    EXPECT_EQ(window->tile(2).state(), TileState::SetUp);
+    EXPECT_EQ(figure("lblTotal"), "1");
+    WriteProgramImage(image(), 8 * 1024); // other bytes under the same name
+    control<QPushButton>("btnNext_1").click();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->tile(1).state(), TileState::SetUp);
+    EXPECT_TRUE(window->tile(1).detailText().contains("new shift"))
+        << window->tile(1).detailText().toStdString();
+    EXPECT_EQ(figure("lblTotal"), "1");
+    EXPECT_EQ(rows().size(), 1u);
+    EXPECT_EQ(sims[0]->stop()["start_frames"].toInt(), 1); // the first unit's only
+}
+
 int percentOf(const SlotTile& tile) {
     return tile.stateText().section(' ', 0, 0).toInt();
 }
@@ -485,6 +505,99 @@ TEST(LabelDeskTest, MacLabelsGiveTheEnginesSpelling) {
         EXPECT_EQ(got.has_value(), mac != nullptr);
         if (got && mac) {
             EXPECT_EQ(*got, mac);
+        }
+    }
+}
+
+} // namespace
+} // namespace posflash::testing
+
+namespace posflash::testing {
+namespace {
+
+// Which slot each step starts, on three COM slots and a network slot with a label required:
+// a scan never starts a slot that has its verdict, a scan no unit waits for is held, a failed
+// unit's own label retries it in place, and nothing starts once the window is leaving.
+TEST(SlotChooserTest, ScansGoOnlyToUnitsTheOperatorSwapped) {
+    using Kind = SlotChooser::Action::Kind;
+    using Phase = SlotChooser::Phase;
+    SlotChooser chooser({SlotKind::Com, SlotKind::Com, SlotKind::Com, SlotKind::Network}, true);
+    enum Step { Arrive, Scan, ScanMac, Pass, Fail, Stop, Unusable, NewShift, Leave };
+    struct Case {
+        Step step;
+        int slot;
+        const char* label;
+        Kind kind;        // what the step starts
+        int startedOn;    // its slot (0: none)
+        const char* held; // the label held afterwards
+    };
+    // clang-format off
+    const Case cases[] = {
+        {Arrive,   1, "",             Kind::Wait,  1, ""},
+        {Arrive,   2, "",             Kind::Wait,  2, ""},
+        {Arrive,   2, "",             Kind::None,  0, ""},       // already waits
+        {Scan,     0, "SN-1",         Kind::Start, 1, ""},       // the longest waiting first
+        {Scan,     0, "SN-2",         Kind::Start, 2, ""},
+        {Pass,     1, "",             Kind::None,  0, ""},
+        {Fail,     2, "",             Kind::None,  0, ""},
+        {Scan,     0, "SN-3",         Kind::Hold,  0, "SN-3"},   // not slot 1, which passed
+        {Scan,     0, "SN-2",         Kind::Retry, 2, "SN-3"},   // the failed unit, in place
+        {Scan,     0, "SN-4",         Kind::Hold,  0, "SN-4"},   // replaces the held one
+        {Arrive,   1, "",             Kind::Start, 1, ""},       // Next takes the held label
+        {Arrive,   1, "",             Kind::None,  0, ""},       // running
+        {Fail,     2, "",             Kind::None,  0, ""},
+        {Stop,     1, "",             Kind::None,  0, ""},
+        {Scan,     0, "SN-1",         Kind::Hold,  0, "SN-1"},   // a stopped unit is no retry
+        {ScanMac,  0, "00-11-22-33-44-55", Kind::Start, 4, "SN-1"}, // a MAC names a new printer
+        {Pass,     4, "",             Kind::None,  0, "SN-1"},
+        {ScanMac,  0, "00-11-22-33-44-55", Kind::Hold, 0, "00-11-22-33-44-55"}, // the same one
+        {Unusable, 3, "",             Kind::None,  0, "00-11-22-33-44-55"},
+        {NewShift, 0, "",             Kind::None,  0, ""},       // verdicts and held label go
+        {Scan,     0, "SN-2",         Kind::Hold,  0, "SN-2"},   // no retry across shifts
+        {Arrive,   3, "",             Kind::Start, 3, ""},       // fixed and Next: tried again
+        {Leave,    0, "",             Kind::None,  0, ""},
+        {Arrive,   2, "",             Kind::None,  0, ""},
+        {Scan,     0, "SN-9",         Kind::None,  0, ""},
+    };
+    // clang-format on
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(++row);
+        SlotChooser::Action action;
+        switch (c.step) {
+        case Arrive:
+            action = chooser.arrived(c.slot);
+            break;
+        case Scan:
+            action = chooser.scanned(c.label, false);
+            break;
+        case ScanMac:
+            action = chooser.scanned(c.label, true);
+            break;
+        case Pass:
+            chooser.finished(c.slot, true);
+            break;
+        case Fail:
+            chooser.finished(c.slot, false);
+            break;
+        case Stop:
+            chooser.stopped(c.slot);
+            break;
+        case Unusable:
+            chooser.unusable(c.slot);
+            break;
+        case NewShift:
+            chooser.newShift();
+            break;
+        case Leave:
+            chooser.leave();
+            break;
+        }
+        EXPECT_EQ(action.kind, c.kind);
+        EXPECT_EQ(action.slot, c.startedOn);
+        EXPECT_EQ(chooser.held(), c.held);
+        if (c.kind == Kind::Start || c.kind == Kind::Retry) {
+            EXPECT_EQ(chooser.phase(c.startedOn), Phase::Running);
         }
     }
 }
