@@ -254,7 +254,7 @@ void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, con
         // A unit of one attempt: an image refused is never tried again.
         history.record(result, {units.operatorName, units.station,
                                 units.labels.value(static_cast<qsizetype>(i)),
-                                QUuid::createUuid().toString(QUuid::WithoutBraces), 1});
+                                QUuid::createUuid().toString(QUuid::WithoutBraces), 1, {}});
     }
 }
 
