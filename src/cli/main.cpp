@@ -1,6 +1,7 @@
 // posflash-cli: the download engine without a window.
 #include "base/config_paths.h"
 #include "base/ini_store.h"
+#include "base/secure_start.h"
 #include "cli/check_command.h"
 #include "cli/colour.h"
 #include "cli/download_view.h"
@@ -252,9 +253,12 @@ void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, con
         const DownloadTarget& target = targets[i];
         result.printer = {target.comNumber, target.devicePath, {}, {}, target.ip, target.mac};
         // A unit of one attempt: an image refused is never tried again.
-        history.record(result, {units.operatorName, units.station,
+        history.record(result, {units.operatorName,
+                                units.station,
                                 units.labels.value(static_cast<qsizetype>(i)),
-                                QUuid::createUuid().toString(QUuid::WithoutBraces), 1, {}});
+                                QUuid::createUuid().toString(QUuid::WithoutBraces),
+                                1,
+                                {}});
     }
 }
 
@@ -750,6 +754,9 @@ int run(const Cli& cli) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything of Qt reads the environment or the command line.
+    if (const int refused = GuardSecureExecution("posflash-cli", argc, argv))
+        return refused;
     // Before anything can start a thread, so that every thread holds the stop signals.
     ProcessSignals stopSignals;
     // Qt decodes the arguments lossily; the bytes are kept for file names that are not UTF-8.
