@@ -54,8 +54,8 @@ bool reply(const std::string& text, const std::vector<int>& fds = {}) {
     return ::sendmsg(kCallerFd, &message, MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
 }
 
+// The caller shows the refusal in its own words.
 int exitWith(int code, const std::string& text) {
-    std::fprintf(stderr, "posflash-bind-helper: %s\n", text.c_str());
     reply(text);
     return code;
 }
