@@ -46,11 +46,18 @@ install_system_parts() {
         [ ! -f /usr/lib/udev/rules.d/60-posflash.rules ]; then
         packaging/install-udev-rule.sh || echo "posflash: the udev rule could not be installed" >&2
     fi
+    # The right goes to the built bind helper alone: posflash and posflash-cli load Qt's
+    # plugins, and a program that does must hold no capability (docs/security.md).
+    local helper="$BUILD_DIR/src/bind-helper/posflash-bind-helper"
+    if ! getcap "$helper" 2>/dev/null | grep -q cap_net_bind_service; then
+        $sudo setcap cap_net_bind_service+ep "$helper" ||
+            echo "posflash: could not grant $helper the right to bind ports 67 and 69" >&2
+    fi
+    # Earlier versions of this script gave the right to the Qt programs themselves.
     local program
     for program in "$BUILD_DIR/src/app/posflash" "$BUILD_DIR/src/cli/posflash-cli"; do
-        if ! getcap "$program" 2>/dev/null | grep -q cap_net_bind_service; then
-            $sudo setcap cap_net_bind_service+ep "$program" ||
-                echo "posflash: could not grant $program the right to bind ports 67 and 69" >&2
+        if getcap "$program" 2>/dev/null | grep -q cap_net_bind_service; then
+            $sudo setcap -r "$program" || echo "posflash: could not take the right from $program" >&2
         fi
     done
 }
@@ -67,7 +74,8 @@ mode="${1:-run}"
 install_missing
 if [ "$mode" = deb ]; then
     # The package holds the programs alone: the tests need not be built for it.
-    build --target posflash posflash-cli posflash-printer-sim posflash_install_files
+    build --target posflash posflash-cli posflash-printer-sim posflash-bind-helper \
+        posflash_install_files
 else
     build
 fi

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <vector>
@@ -14,6 +15,12 @@ namespace posflash {
 // found through PATH or a variable a caller could point at another program. The installed
 // path when there is none, for the messages that name it.
 QString BindHelperPath();
+
+// Whether the helper's file carries cap_net_bind_service, effective: its security.capability
+// attribute, read without running it. For the window's first-start check.
+bool BindHelperHoldsItsRight(const QString& helperPath);
+// The same over the attribute's bytes (struct vfs_cap_data, little-endian).
+bool CapabilityGrantsBindService(const QByteArray& attribute);
 
 struct HelperAnswer {
     std::vector<int> fds; // the bound sockets, in the order asked; empty when refused

@@ -15,6 +15,7 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace posflash {
@@ -71,6 +72,29 @@ QString BindHelperPath() {
                 return path;
         }
     return installed;
+}
+
+bool CapabilityGrantsBindService(const QByteArray& attribute) {
+    constexpr quint32 kEffective = 0x000001; // VFS_CAP_FLAGS_EFFECTIVE
+    constexpr int kNetBindService = 10;
+    if (attribute.size() < 12)
+        return false;
+    const auto word = [&attribute](int at) {
+        quint32 value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | static_cast<quint8>(attribute[at + i]);
+        return value;
+    };
+    const quint32 magic = word(0);
+    const quint32 permitted = word(4);
+    return (magic & kEffective) != 0 && (permitted >> kNetBindService & 1U) != 0;
+}
+
+bool BindHelperHoldsItsRight(const QString& helperPath) {
+    char attribute[64];
+    const ssize_t size = ::getxattr(QFile::encodeName(helperPath).constData(),
+                                    "security.capability", attribute, sizeof attribute);
+    return size > 0 && CapabilityGrantsBindService(QByteArray(attribute, size));
 }
 
 HelperAnswer BindThroughHelper(const QString& helperPath, const std::vector<quint16>& ports) {
