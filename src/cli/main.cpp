@@ -252,9 +252,12 @@ void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, con
         const DownloadTarget& target = targets[i];
         result.printer = {target.comNumber, target.devicePath, {}, {}, target.ip, target.mac};
         // A unit of one attempt: an image refused is never tried again.
-        history.record(result, {units.operatorName, units.station,
+        history.record(result, {units.operatorName,
+                                units.station,
                                 units.labels.value(static_cast<qsizetype>(i)),
-                                QUuid::createUuid().toString(QUuid::WithoutBraces), 1});
+                                QUuid::createUuid().toString(QUuid::WithoutBraces),
+                                1,
+                                {}});
     }
 }
 
@@ -569,7 +572,8 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     });
     if (cli.stopSignals.arrived())
         return kExitFailed; // stopped before the download began
-    unit.start(job, {units->operatorName, units->station, units->labels.value(0)}, units->retries);
+    unit.start(job, {units->operatorName, units->station, units->labels.value(0), {}},
+               units->retries);
     if (!view.result())
         loop.exec();
     switch (view.result() ? view.result()->outcome : Outcome::Failed) {
