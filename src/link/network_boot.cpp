@@ -56,7 +56,10 @@ Status NetworkBoot::setPrinter(const QString& ipText, const QString& macText) {
         return Error{kInvalidMac, link_texts::invalidMac(faces_, macText), {}};
     config_.printerIp = *ip;
     config_.printerMac = *mac;
-    printer_ = QHostAddress(ipText);
+    // From the parsed bytes: QHostAddress would read "010" as octal and aim at another printer
+    // than the one the BOOTP answer names.
+    printer_ = QHostAddress((quint32(ip->at(0)) << 24) | (quint32(ip->at(1)) << 16) |
+                            (quint32(ip->at(2)) << 8) | quint32(ip->at(3)));
     return {};
 }
 
