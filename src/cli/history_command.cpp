@@ -3,6 +3,7 @@
 #include "cli/records_command.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
+#include "history/csv_field.h"
 
 #include <QCommandLineParser>
 #include <QJsonDocument>
@@ -148,17 +149,6 @@ QByteArray jsonLineOf(const HistoryRecord& r) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// A CSV field as RFC 4180 has it: quoted when it holds a comma, a quote or a line break, its
-// quotes doubled; nothing else is escaped.
-QString csvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 QString csvValue(const QJsonValue& value) {
     if (value.isNull())
         return {};
@@ -175,7 +165,7 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
     const auto row = [](const QStringList& cells) {
         QStringList fields;
         for (const QString& cell : cells)
-            fields << csvField(cell);
+            fields << CsvField(cell);
         return fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     };
     QStringList names;
