@@ -93,6 +93,8 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         {{"download", "--font", "--port", "COM9", font}, "refused: port-missing"},
         // The check refuses for the download's own reasons.
         {{"check", badTrailer()}, "trailer sum:  wrong"},
+        // A name's escape sequences reach no terminal raw.
+        {{"check", dir.filePath("red\x1b[31m.bin")}, "red\\x1B[31m.bin"},
         // With --json every ending is an object with its outcome and cause, usage errors too.
         {{"check", "--json", badTrailer()}, R"("cause":"bad-trailer")"},
         {{"check", "--json", dir.path()}, R"("cause":"file-not-open")"},
