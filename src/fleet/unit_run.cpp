@@ -52,8 +52,12 @@ public:
         job_ = job;
         bootFilePath_ = bootFilePath;
         retries_ = std::max(0, retries);
-        stamp_ = {context.operatorName, context.station, context.label,
-                  QUuid::createUuid().toString(QUuid::WithoutBraces), 0};
+        stamp_ = {context.operatorName,
+                  context.station,
+                  context.label,
+                  QUuid::createUuid().toString(QUuid::WithoutBraces),
+                  0,
+                  context.shift};
         last_ = {};
         ended_ = false;
         running_ = true;
