@@ -695,6 +695,7 @@ int run(const Cli& cli) {
     parser.addOption({"until", "history: before this local date or date and time", "time"});
     parser.addOption({"outcome", "history: completed, failed, cancelled or refused", "outcome"});
     parser.addOption({"format", "history: table, json or csv", "format"});
+    parser.addOption({"shift", "history: the production window's shift ID only", "ID"});
     parser.addOption({"color", "colour on a terminal: auto, always or never", "when", "auto"});
     parser.addOption({"link-timeout",
                       "with several printers, seconds a link may take before that printer fails",

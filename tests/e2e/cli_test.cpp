@@ -417,7 +417,10 @@ TEST_F(CliTest, HistoryRecordsEachDownloadWithItsDeviceAndCause) {
                   .exitCode,
               2);
     const QString table = QString::fromUtf8(run({"history"}).out);
-    EXPECT_EQ(table.count('\n'), 5) << table.toStdString();
+    // A header, a line a download, the yields: four rows of no unit are four units.
+    EXPECT_EQ(table.count('\n'), 6) << table.toStdString();
+    EXPECT_TRUE(table.endsWith("\n4 units: first-pass yield 50.0 % (2), final yield 50.0 % (2)\n"))
+        << table.toStdString();
     EXPECT_TRUE(table.contains("file-not-open") && table.contains("/gone\\n\\x01x.bin"))
         << table.toStdString();
 
