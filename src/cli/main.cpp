@@ -573,7 +573,8 @@ int download(const Cli& cli, const QCommandLineParser& args) {
     });
     if (cli.stopSignals.arrived())
         return kExitFailed; // stopped before the download began
-    unit.start(job, {units->operatorName, units->station, units->labels.value(0)}, units->retries);
+    unit.start(job, {units->operatorName, units->station, units->labels.value(0), {}},
+               units->retries);
     if (!view.result())
         loop.exec();
     switch (view.result() ? view.result()->outcome : Outcome::Failed) {
@@ -695,6 +696,7 @@ int run(const Cli& cli) {
     parser.addOption({"until", "history: before this local date or date and time", "time"});
     parser.addOption({"outcome", "history: completed, failed, cancelled or refused", "outcome"});
     parser.addOption({"format", "history: table, json or csv", "format"});
+    parser.addOption({"shift", "history: the production window's shift ID only", "ID"});
     parser.addOption({"color", "colour on a terminal: auto, always or never", "when", "auto"});
     parser.addOption({"link-timeout",
                       "with several printers, seconds a link may take before that printer fails",

@@ -175,7 +175,7 @@ void MultiDownload::launch(std::size_t i) {
     job.kind = settings_.font ? ImageKind::Font : ImageKind::Program;
     job.route = RouteFor(!named.ip.isEmpty(), job.kind, true);
     job.linkTimeoutMs = settings_.linkTimeoutMs;
-    target.unit().start(job, {settings_.operatorName, settings_.station, named.unitLabel},
+    target.unit().start(job, {settings_.operatorName, settings_.station, named.unitLabel, {}},
                         settings_.retries);
 }
 

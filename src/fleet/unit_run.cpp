@@ -57,7 +57,7 @@ public:
                   context.label,
                   QUuid::createUuid().toString(QUuid::WithoutBraces),
                   0,
-                  {}};
+                  context.shift};
         last_ = {};
         ended_ = false;
         running_ = true;
