@@ -57,21 +57,22 @@ HelperAnswer readAnswer(const QByteArray& text, std::vector<int> fds, std::size_
 } // namespace
 
 QString BindHelperPath() {
-    const QString installed = QStringLiteral(POSFLASH_BIND_HELPER_PATH);
-    if (QFileInfo(installed).isExecutable())
-        return installed;
     // The program's own file, not argv[0], which its caller chooses.
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path bin =
+        error ? std::filesystem::path("/usr/bin") : self.parent_path();
+    const std::filesystem::path installed =
+        (bin / POSFLASH_BIND_HELPER_FROM_BIN).lexically_normal();
     if (!error)
         for (const std::filesystem::path& candidate :
-             {self.parent_path() / kHelperName,
-              self.parent_path().parent_path() / "bind-helper" / kHelperName}) {
+             {installed, bin / kHelperName, bin.parent_path() / "bind-helper" / kHelperName}) {
             const QString path = QString::fromStdString(candidate.lexically_normal().string());
             if (QFileInfo(path).isExecutable())
                 return path;
         }
-    return installed;
+    // None there: the installed place, which the refusal's remedy names.
+    return QString::fromStdString(installed.string());
 }
 
 bool CapabilityGrantsBindService(const QByteArray& attribute) {
