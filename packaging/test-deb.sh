@@ -35,8 +35,8 @@ step "tools"
 apt-get install -y -qq lintian desktop-file-utils appstream man-db bash-completion > /dev/null
 
 step "package from $build"
-cmake --build "$build" --target posflash posflash-cli posflash-printer-sim posflash_install_files \
-    > /dev/null
+cmake --build "$build" --target posflash posflash-cli posflash-printer-sim posflash-bind-helper \
+    posflash_install_files > /dev/null
 rm -f "$build"/posflash_*.deb
 (cd "$build" && cpack -G DEB --config CPackConfig.cmake > "$work/cpack.log") ||
     { cat "$work/cpack.log"; fail "cpack"; }
@@ -63,6 +63,7 @@ sort > "$work/expected" << EOF
 /usr/lib/systemd/user/posflash-records-sync.timer
 /usr/lib/udev/rules.d/60-posflash.rules
 /usr/libexec/posflash/demo
+/usr/libexec/posflash/posflash-bind-helper
 /usr/share/applications/org.posflash.posflash-line.desktop
 /usr/share/applications/org.posflash.posflash.desktop
 /usr/share/bash-completion/completions/posflash-cli
@@ -153,12 +154,25 @@ grep -qx "demo: the printer received the sample image complete, byte for byte" \
 [ -z "$left" ] || fail "the demo left processes behind: $left"
 [ -z "$(ls -A "$work/demo-tmp")" ] || fail "the demo left files behind: $(ls -A "$work/demo-tmp")"
 
-step "capabilities"
-for program in /usr/bin/posflash /usr/bin/posflash-cli; do
-    getcap "$program" | grep -q "cap_net_bind_service=ep" || fail "getcap $program"
-done
+step "capabilities: the bind helper alone holds one, and it links no Qt"
+helper=/usr/libexec/posflash/posflash-bind-helper
+getcap "$helper" | grep -q "cap_net_bind_service=ep" || fail "getcap $helper: $(getcap "$helper")"
+getcap -r / 2> /dev/null | awk '{ print $1 }' | sort > "$work/with-capabilities"
+dpkg -L posflash | sort | comm -12 - "$work/with-capabilities" > "$work/ours-with-capabilities"
+[ "$(cat "$work/ours-with-capabilities")" = "$helper" ] ||
+    fail "files of the package with a capability: $(cat "$work/ours-with-capabilities")"
+while read -r file; do
+    ! ldd "$file" | grep -qi "libQt" || fail "$file holds a capability and links Qt"
+done < "$work/ours-with-capabilities"
 
-step "a network download by an ordinary user, through the installed right to bind 67 and 69"
+step "a Qt plugin named by QT_PLUGIN_PATH loads in posflash-cli run as nobody, and cannot bind"
+"$here/plugin-probe.sh" /usr/bin/posflash-cli > "$work/probe.txt" 2>&1 ||
+    { cat "$work/probe.txt"; fail "the plugin bound a port below 1024"; }
+cat "$work/probe.txt"
+grep -q "^plugin loaded in uid $(id -u nobody), CapEff=0000000000000000; udp 67: refused" \
+    "$work/probe.txt" || fail "the probe plugin did not load, or its bind was not refused"
+
+step "a network download by an ordinary user, through the installed bind helper"
 # Two namespaces of this test's own joined by a veth pair: no packet leaves them.
 tool_ns="pfdeb-tool-$$" printer_ns="pfdeb-printer-$$"
 for ns in "$tool_ns" "$printer_ns"; do ip netns add "$ns" && namespaces+=("$ns") || fail "ip netns add"; done
@@ -177,7 +191,7 @@ exec 4< <(exec ip netns exec "$printer_ns" posflash-printer-sim net --ip 10.79.0
 sim_pid=$!
 read -r ready_line <&4
 [[ $ready_line == READY* ]] || fail "the simulated network printer did not start"
-# setpriv drops to nobody with no inherited capabilities: only the file's own right can bind.
+# setpriv drops to nobody with no inherited capabilities: only the helper's own right binds.
 timeout 60 ip netns exec "$tool_ns" setpriv --reuid=nobody --regid=nogroup --clear-groups \
     --inh-caps=-all env HOME="$shared" XDG_DATA_HOME="$shared/data" \
     posflash-cli download --lang en --net --ip 10.79.0.2 --mac 00-11-22-33-44-66 \

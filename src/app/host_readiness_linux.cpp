@@ -1,6 +1,7 @@
 #include "app/host_readiness.h"
 
 #include "base/faces.h"
+#include "link/bind_helper_client.h"
 
 #include <QDir>
 #include <QFile>
@@ -231,7 +232,10 @@ std::vector<HostShortcoming> CheckHostReadiness() {
                         .toInt(&portStartOk);
     if (!portStartOk)
         portStart = -1;
-    if (!MayBindBootPorts(geteuid(), readSmallFile(QStringLiteral("/proc/self/status")), portStart))
+    // The window binds the ports itself where it may, else through the bind helper.
+    if (!MayBindBootPorts(geteuid(), readSmallFile(QStringLiteral("/proc/self/status")),
+                          portStart) &&
+        !BindHelperHoldsItsRight(BindHelperPath()))
         missing.push_back(HostShortcoming::BootPorts);
     // Group rights reach the printers without the seat's access list.
     const bool groupsSuffice = geteuid() == 0 || (inGroup("dialout") && inGroup("lp"));

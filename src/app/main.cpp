@@ -1,6 +1,7 @@
 // posflash: the main window.
 #include "app/frm_boot.h"
 #include "base/process_signals.h"
+#include "base/secure_start.h"
 #include "line/line_main.h"
 #include "ports/hotplug_usb_inventory.h"
 #include "ports/named_usb_device.h"
@@ -98,6 +99,9 @@ int runDemo(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything of Qt reads the environment or the command line.
+    if (const int refused = GuardSecureExecution("posflash", argc, argv))
+        return refused;
     // Answered before QApplication, which aborts without a display.
     if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
         std::printf("posflash %s\n", POSFLASH_VERSION);

@@ -1,6 +1,7 @@
 #include "cli/check_command.h"
 
 #include "base/faces.h"
+#include "cli/history_command.h"
 #include "cli/input_checks.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
@@ -136,7 +137,10 @@ int CheckCommand(const QCommandLineParser& args, const std::vector<QByteArray>& 
             err.write(texts.remedyLine(v.cause) + QLatin1Char('\n'));
         return kExitRefused;
     }
-    const Verdict v = judge(positional[1], image->path(), args.isSet("font"), faces);
+    // Texts show the name escaped; the JSON keeps it as given (JSON escapes it itself).
+    Verdict v = judge(EscapedName(image->name()), image->path(), args.isSet("font"), faces);
+    if (args.isSet("json"))
+        v.file = positional[1];
     WriteReport(args.isSet("json") ? jsonOf(v) : textOf(v, texts));
     return v.reason.isEmpty() ? kExitSendable : kExitRefused;
 }

@@ -32,7 +32,7 @@ constexpr const char* kHistorySynopsis =
     "usage: posflash-cli history [--format table|json|csv | --json] [--limit N]\n"
     "                            [--operator NAME] [--station NAME] [--label L]\n"
     "                            [--outcome OUTCOME] [--since TIME] [--until TIME]\n"
-    "                            [--central [--records URI]]\n";
+    "                            [--shift ID] [--central [--records URI]]\n";
 
 constexpr const char* kRecordsSynopsis =
     "usage: posflash-cli records init|sync [--records URI] [--verbose]\n";
@@ -152,7 +152,8 @@ QString historyHelp() {
     return QString::fromLatin1(kHistorySynopsis) +
            QStringLiteral(
                "\n"
-               "Lists the recorded downloads, newest first.\n"
+               "Lists the recorded downloads, newest first. The table ends with the\n"
+               "first-pass and final yield of the units listed.\n"
                "\n"
                "options:\n"
                "  --format FORMAT      table (the default), json (one JSON object\n"
@@ -171,6 +172,7 @@ QString historyHelp() {
                "                       (2026-03-31) or date and time (2026-03-31T14:30)\n"
                "  --until TIME         started before TIME; a date alone includes\n"
                "                       that day\n"
+               "  --shift ID           downloads of the production window's shift ID\n"
                "\n"
                "  --central            the line's records (every station's), read\n"
                "                       from --records URI or POSFLASH_RECORDS; the\n"

@@ -3,6 +3,8 @@
 #include "cli/records_command.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
+#include "history/csv_field.h"
+#include "history/unit_yield.h"
 
 #include <QCommandLineParser>
 #include <QJsonDocument>
@@ -71,33 +73,49 @@ QString reasonOf(const HistoryRecord& r, bool english) {
     return reason.isEmpty() ? r.legacyReason : reason;
 }
 
-QString tableOf(const std::vector<HistoryRecord>& records, bool english) {
+// The line's records come from every station: their table names the station and the operator.
+QString tableOf(const std::vector<HistoryRecord>& records, bool english, bool central) {
+    const auto orDash = [](const QString& text) {
+        return text.isEmpty() ? QStringLiteral("-") : EscapedName(text.toUtf8());
+    };
     QString text = Column("started", 20) + Column("seconds", 9) + Column("outcome", 11) +
-                   Column("cause", 20) + Column("front", 7) + Column("kind", 8) +
-                   Column("frames", 8) + Column("retries", 8) + Column("attempt", 8) +
-                   Column("CRC-16", 7) + Column("target", 30) + Column("label", 16) +
-                   Column("SHA-256", 13) + Column("bytes", 9) + QStringLiteral("file\n");
+                   Column("cause", 20) + Column("front", 7) +
+                   (central ? Column("station", 16) + Column("operator", 12) : QString()) +
+                   Column("kind", 8) + Column("frames", 8) + Column("retries", 8) +
+                   Column("attempt", 8) + Column("CRC-16", 7) + Column("target", 30) +
+                   Column("label", 16) + Column("SHA-256", 13) + Column("bytes", 9) +
+                   QStringLiteral("file\n");
     for (const HistoryRecord& r : records) {
         const QString seconds = QString::number(static_cast<double>(r.milliseconds) / 1000, 'f', 1);
         const QString sha = r.sha256.isEmpty() ? QStringLiteral("-")
                                                : QString::fromLatin1(r.sha256.toHex().left(12));
-        text +=
-            Column(r.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"), 20) +
-            Column(seconds, 9) + Column(r.outcome, 11) +
-            Column(r.cause.isEmpty() ? QStringLiteral("-") : r.cause, 20) + Column(r.frontEnd, 7) +
-            Column(r.kind, 8) + Column(QString::number(r.frames), 8) +
-            Column(QString::number(r.retries), 8) +
-            Column(r.attempt > 0 ? QString::number(r.attempt) : QStringLiteral("-"), 8) +
-            Column(crcText(r.crc16), 7) + Column(targetText(r), 30) +
-            Column(r.label.isEmpty() ? QStringLiteral("-") : EscapedName(r.label.toUtf8()), 16) +
-            Column(sha, 13) +
-            Column(r.fileSize >= 0 ? QString::number(r.fileSize) : QStringLiteral("-"), 9) +
-            EscapedName(r.filePath);
+        text += Column(r.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"), 20) +
+                Column(seconds, 9) + Column(r.outcome, 11) +
+                Column(r.cause.isEmpty() ? QStringLiteral("-") : r.cause, 20) +
+                Column(r.frontEnd, 7) +
+                (central ? Column(orDash(r.station), 16) + Column(orDash(r.operatorName), 12)
+                         : QString()) +
+                Column(r.kind, 8) + Column(QString::number(r.frames), 8) +
+                Column(QString::number(r.retries), 8) +
+                Column(r.attempt > 0 ? QString::number(r.attempt) : QStringLiteral("-"), 8) +
+                Column(crcText(r.crc16), 7) + Column(targetText(r), 30) +
+                Column(orDash(r.label), 16) + Column(sha, 13) +
+                Column(r.fileSize >= 0 ? QString::number(r.fileSize) : QStringLiteral("-"), 9) +
+                EscapedName(r.filePath);
         // A reason is a translation of ours; a line break in one must not split the table.
         if (const QString reason = reasonOf(r, english); !reason.isEmpty())
             text += QStringLiteral(": ") + EscapedName(reason.toUtf8());
         text += QLatin1Char('\n');
     }
+    // Of the rows listed: a limit can cut a unit's earlier attempts off.
+    const UnitYield yield = YieldOf(records);
+    text += QStringLiteral("%1 %2: first-pass yield %3 % (%4), final yield %5 % (%6)\n")
+                .arg(yield.units)
+                .arg(yield.units == 1 ? QStringLiteral("unit") : QStringLiteral("units"))
+                .arg(yield.firstPassPercent(), 0, 'f', 1)
+                .arg(yield.firstPass)
+                .arg(yield.finalPercent(), 0, 'f', 1)
+                .arg(yield.passed);
     return text;
 }
 
@@ -133,6 +151,7 @@ Fields fieldsOf(const HistoryRecord& r) {
         {"label", textOrNull(r.label)},
         {"unit", textOrNull(r.unit)},
         {"attempt", r.attempt > 0 ? QJsonValue(r.attempt) : QJsonValue()},
+        {"shift", textOrNull(r.shift)},
     };
     // The escaped text cannot always be turned back into the name: the bytes can.
     if (QString::fromUtf8(r.filePath).toUtf8() != r.filePath)
@@ -146,17 +165,6 @@ QByteArray jsonLineOf(const HistoryRecord& r) {
     for (const auto& [name, value] : fieldsOf(r))
         object.insert(name, value);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-// A CSV field as RFC 4180 has it: quoted when it holds a comma, a quote or a line break, its
-// quotes doubled; nothing else is escaped.
-QString csvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 QString csvValue(const QJsonValue& value) {
@@ -175,7 +183,7 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
     const auto row = [](const QStringList& cells) {
         QStringList fields;
         for (const QString& cell : cells)
-            fields << csvField(cell);
+            fields << CsvField(cell);
         return fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     };
     QStringList names;
@@ -210,6 +218,7 @@ std::vector<HistoryRecord> filteredOf(std::vector<HistoryRecord> records,
         };
         return equal(filter.operatorName, r.operatorName) && equal(filter.station, r.station) &&
                equal(filter.label, r.label) && equal(filter.outcome, r.outcome) &&
+               equal(filter.shift, r.shift) &&
                (!filter.since.isValid() || r.startedAt >= filter.since) &&
                (!filter.until.isValid() || r.startedAt < filter.until);
     };
@@ -299,6 +308,7 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     filter.station = args.value("station");
     filter.label = args.value("label");
     filter.outcome = args.value("outcome");
+    filter.shift = args.value("shift");
     if (args.isSet("outcome") &&
         !QStringList{"completed", "failed", "cancelled", "refused"}.contains(filter.outcome)) {
         err.write(
@@ -327,7 +337,8 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     // The line's records are read whole when filtered, and filtered here.
     const bool filtered = !filter.operatorName.isEmpty() || !filter.station.isEmpty() ||
                           !filter.label.isEmpty() || !filter.outcome.isEmpty() ||
-                          filter.since.isValid() || filter.until.isValid();
+                          !filter.shift.isEmpty() || filter.since.isValid() ||
+                          filter.until.isValid();
     Result<std::vector<HistoryRecord>> found =
         central ? CentralHistory(args, filtered ? 0 : limit) : store.find(filter);
     if (central && filtered && found)
@@ -351,7 +362,7 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
         WriteReport(QStringLiteral("No downloads recorded in %1.\n")
                         .arg(central ? QStringLiteral("the line's records") : store.filePath()));
     } else {
-        WriteReport(tableOf(records, args.value("lang") == "en"));
+        WriteReport(tableOf(records, args.value("lang") == "en", central));
     }
     return kExitDone;
 }

@@ -1,5 +1,7 @@
 #include "cli/input_checks.h"
 
+#include "cli/history_command.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -38,13 +40,15 @@ Result<ImageArgument> ImageArgument::open(const QString& parsed,
     const Result<QByteArray> raw = nameOf(parsed, rawArguments);
     if (!raw)
         return raw.error();
+    // A name's control characters would reach the terminal as escape sequences: shown escaped.
+    const QString shown = EscapedName(*raw);
     const int fd = ::open(raw->constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return SystemError(errno, QStringLiteral("cannot open %1").arg(parsed));
+        return SystemError(errno, QStringLiteral("cannot open %1").arg(shown));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return Error{EINVAL, QStringLiteral("%1 is not a regular file").arg(parsed)};
+        return Error{EINVAL, QStringLiteral("%1 is not a regular file").arg(shown)};
     }
     if (isUtf8(*raw)) {
         ::close(fd);

@@ -2,6 +2,7 @@
 #include "base/config_paths.h"
 #include "base/ini_store.h"
 #include "base/process_signals.h"
+#include "base/secure_start.h"
 #include "cli/check_command.h"
 #include "cli/colour.h"
 #include "cli/download_view.h"
@@ -695,6 +696,7 @@ int run(const Cli& cli) {
     parser.addOption({"until", "history: before this local date or date and time", "time"});
     parser.addOption({"outcome", "history: completed, failed, cancelled or refused", "outcome"});
     parser.addOption({"format", "history: table, json or csv", "format"});
+    parser.addOption({"shift", "history: the production window's shift ID only", "ID"});
     parser.addOption({"color", "colour on a terminal: auto, always or never", "when", "auto"});
     parser.addOption({"link-timeout",
                       "with several printers, seconds a link may take before that printer fails",
@@ -754,6 +756,9 @@ int run(const Cli& cli) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything of Qt reads the environment or the command line.
+    if (const int refused = GuardSecureExecution("posflash-cli", argc, argv))
+        return refused;
     // Before anything can start a thread, so that every thread holds the stop signals.
     ProcessSignals stopSignals;
     // Qt decodes the arguments lossily; the bytes are kept for file names that are not UTF-8.

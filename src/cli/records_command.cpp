@@ -88,10 +88,13 @@ int syncOnce(const QCommandLineParser& args, const QString& text, ProcessSignals
         err.write(notSent(sync.shownAddress(), outcome));
         return kExitFailed;
     }
-    out.write(
-        outcome.sent > 0
-            ? QStringLiteral("sent %1 records to %2\n").arg(outcome.sent).arg(sync.shownAddress())
-            : QStringLiteral("no records to send to %1\n").arg(sync.shownAddress()));
+    out.write(outcome.sent > 0
+                  ? (outcome.sent == 1
+                         ? QStringLiteral("sent 1 record to %1\n").arg(sync.shownAddress())
+                         : QStringLiteral("sent %1 records to %2\n")
+                               .arg(outcome.sent)
+                               .arg(sync.shownAddress()))
+                  : QStringLiteral("no records to send to %1\n").arg(sync.shownAddress()));
     return kExitDone;
 }
 

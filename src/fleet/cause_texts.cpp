@@ -144,8 +144,9 @@ QString CauseTexts::remedy(Cause cause) const {
         return own("install posflash's udev rule (60-posflash.rules, as the package does), or "
                    "join the dialout group (sudo usermod -aG dialout $USER) and log in again");
     case Cause::BindRefused:
-        return own("give the tool the right to bind them (sudo setcap cap_net_bind_service+ep "
-                   "on the program), or stop the DHCP or TFTP server that holds them");
+        return own("give posflash-bind-helper the right to bind them (sudo setcap "
+                   "cap_net_bind_service+ep on it, as the package does), or stop the DHCP or "
+                   "TFTP server that holds them");
     case Cause::LinkTimeout:
         return own("switch the printer into its boot loader (posflash-cli inboot) and try again");
     case Cause::PrinterAbsent:

@@ -70,6 +70,7 @@ HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd,
     record.label = unit.label;
     record.unit = unit.unit;
     record.attempt = unit.attempt;
+    record.shift = unit.shift;
     return record;
 }
 

@@ -19,7 +19,7 @@ struct UnitStamp {
     QString label;
     QString unit; // the UUID shared by the unit's attempts
     int attempt = 0;
-    QString shift; // the production window's shift id (a UUID), empty elsewhere
+    QString shift{}; // the production window's shift id (a UUID), empty elsewhere
 };
 
 HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd,

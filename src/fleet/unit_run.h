@@ -18,7 +18,7 @@ struct UnitContext {
     QString operatorName;
     QString station; // the front end fills in the host name when the user gives none
     QString label;   // empty when no label was scanned or given
-    QString shift;   // the production window's shift id, empty elsewhere
+    QString shift{}; // the production window's shift id; empty elsewhere
 };
 
 // Whether a failure of this cause may pass at a second try: the printer was silent, refused a

@@ -86,6 +86,7 @@ QByteArray HistoryJournal::lineOf(const HistoryRecord& r) {
         {"label", textOrNull(r.label)},
         {"unit", textOrNull(r.unit)},
         {"attempt", r.attempt},
+        {"shift", textOrNull(r.shift)},
     };
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
@@ -123,6 +124,7 @@ std::optional<HistoryRecord> HistoryJournal::recordOf(const QByteArray& line) {
     r.label = o["label"].toString();
     r.unit = o["unit"].toString();
     r.attempt = o["attempt"].toInt();
+    r.shift = o["shift"].toString(); // absent in lines of earlier releases
     return r;
 }
 

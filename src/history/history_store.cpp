@@ -20,8 +20,9 @@ namespace {
 Status createFirstTable(QSqlQuery& q);
 Status ownColumnsAndUuids(QSqlQuery& q);
 Status unitColumns(QSqlQuery& q);
+Status shiftColumn(QSqlQuery& q);
 using Step = Status (*)(QSqlQuery&);
-constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids, unitColumns};
+constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids, unitColumns, shiftColumn};
 
 Error queryError(const QSqlQuery& q) {
     return Error{q.lastError().nativeErrorCode().toInt(), q.lastError().text(),
@@ -111,10 +112,21 @@ Status unitColumns(QSqlQuery& q) {
     return {};
 }
 
+// Version 3: the production window's shift id. Older rows keep NULL there.
+Status shiftColumn(QSqlQuery& q) {
+    for (const char* statement : {
+             "ALTER TABLE downloads ADD COLUMN shift TEXT",
+             "CREATE INDEX downloads_shift ON downloads(shift)",
+         })
+        if (Status done = run(q, QString::fromLatin1(statement)); !done)
+            return done;
+    return {};
+}
+
 constexpr const char* kColumns =
     "uuid, started_at, duration_ms, front_end, com_number, device_node, usb_path, usb_serial, "
     "ip, mac, file_path, file_size, sha256, kind, crc16, frames, retries, outcome, cause, "
-    "reason_en, reason_zh, reason, operator, station, label, unit, attempt";
+    "reason_en, reason_zh, reason, operator, station, label, unit, attempt, shift";
 
 // An absent value is stored as NULL, so that the file reads plainly in any SQLite tool.
 QVariant orNull(const QString& text) {
@@ -246,7 +258,7 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
     // OR IGNORE: a record of the journal may have been committed by a replay cut short.
     query.prepare(QStringLiteral("INSERT OR IGNORE INTO downloads (%1) VALUES "
                                  "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                                 "?, ?, ?, ?, ?, ?, ?)")
+                                 "?, ?, ?, ?, ?, ?, ?, ?)")
                       .arg(QString::fromLatin1(kColumns)));
     bool ok = true;
     for (const HistoryRecord& r : records) {
@@ -276,7 +288,8 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
                                   orNull(r.station),
                                   orNull(r.label),
                                   orNull(r.unit),
-                                  orNull(r.attempt, 0)};
+                                  orNull(r.attempt, 0),
+                                  orNull(r.shift)};
         for (int i = 0; i < values.size(); ++i)
             query.bindValue(i, values[i]);
         if (!(ok = query.exec()))
@@ -344,6 +357,7 @@ Result<std::vector<HistoryRecord>> HistoryStore::find(const HistoryFilter& filte
     equal("station", filter.station);
     equal("label", filter.label);
     equal("outcome", filter.outcome);
+    equal("shift", filter.shift);
     // The start times are UTC text of one form: they compare as they sort.
     if (filter.since.isValid()) {
         where << QStringLiteral("started_at >= ?");
@@ -401,6 +415,7 @@ Result<std::vector<HistoryRecord>> HistoryStore::find(const HistoryFilter& filte
         r.label = text(24);
         r.unit = text(25);
         r.attempt = static_cast<int>(number(26, 0));
+        r.shift = text(27);
         records.push_back(std::move(r));
     }
     return records;

@@ -49,6 +49,9 @@ struct HistoryRecord {
     QString label;
     QString unit;
     int attempt = 0;
+    // The production window's shift (a UUID), so that a shift can be found again; empty
+    // elsewhere and in records from before shifts.
+    QString shift;
 };
 
 // Which records a listing gives: every condition set must hold. Times compare with the start.
@@ -57,6 +60,7 @@ struct HistoryFilter {
     QString station;
     QString label;
     QString outcome;
+    QString shift;
     QDateTime since; // from this instant on, when valid
     QDateTime until; // before this instant, when valid
     int limit = 0;   // the newest this many; all when <= 0

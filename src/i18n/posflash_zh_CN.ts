@@ -88,8 +88,8 @@
     </message>
     <message>
         <location filename="../netboot/netboot_texts.cpp" line="35"/>
-        <source>Cannot use UDP port %1 (%2). Close any other program that uses it (a DHCP or TFTP server), and give posflash the right to use ports below 1024: sudo setcap cap_net_bind_service+ep %3</source>
-        <translation>无法使用 UDP 端口 %1（%2）。请关闭占用该端口的其他程序（DHCP 或 TFTP 服务器），并授予 posflash 使用 1024 以下端口的权限：sudo setcap cap_net_bind_service+ep %3</translation>
+        <source>Cannot use UDP port %1 (%2). Close any other program that uses it (a DHCP or TFTP server), and give posflash&apos;s bind helper the right to use ports below 1024: sudo setcap cap_net_bind_service+ep %3</source>
+        <translation>无法使用 UDP 端口 %1（%2）。请关闭占用该端口的其他程序（DHCP 或 TFTP 服务器），并授予 posflash 的端口绑定助手使用 1024 以下端口的权限：sudo setcap cap_net_bind_service+ep %3</translation>
     </message>
     <message>
         <location filename="../netboot/netboot_texts.cpp" line="45"/>
@@ -515,8 +515,8 @@
         <translation>请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
     </message>
     <message>
-        <source>give the tool the right to bind them (sudo setcap cap_net_bind_service+ep on the program), or stop the DHCP or TFTP server that holds them</source>
-        <translation>请授予本工具绑定权限（对程序执行 sudo setcap cap_net_bind_service+ep），或停止占用端口的 DHCP 或 TFTP 服务</translation>
+        <source>give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on it, as the package does), or stop the DHCP or TFTP server that holds them</source>
+        <translation>请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
     </message>
     <message>
         <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>

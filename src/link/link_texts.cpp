@@ -31,14 +31,14 @@ QString fileNameTooLong(const Faces& f, const QString& name) {
         .arg(name);
 }
 
-QString bindFailed(const Faces& f, int port, const QString& reason, const QString& program) {
+QString bindFailed(const Faces& f, int port, const QString& reason, const QString& helper) {
     return t(f, QT_TRANSLATE_NOOP("Netboot",
                                   "Cannot use UDP port %1 (%2). Close any other program that "
-                                  "uses it (a DHCP or TFTP server), and give posflash the right "
-                                  "to use ports below 1024: sudo setcap "
+                                  "uses it (a DHCP or TFTP server), and give posflash's bind "
+                                  "helper the right to use ports below 1024: sudo setcap "
                                   "cap_net_bind_service+ep %3"))
         .arg(port)
-        .arg(reason, program);
+        .arg(reason, helper);
 }
 
 QString answeredWithoutGreeting(const Faces& f, const QString& requester, const QString& printer) {

@@ -10,7 +10,8 @@ namespace link_texts {
 QString invalidIp(const Faces& f, const QString& text);
 QString invalidMac(const Faces& f, const QString& text);
 QString fileNameTooLong(const Faces& f, const QString& name);
-QString bindFailed(const Faces& f, int port, const QString& reason, const QString& program);
+// helper: the bind helper's path, which the remedy names.
+QString bindFailed(const Faces& f, int port, const QString& reason, const QString& helper);
 // An answered BOOTP request with the printer's MAC brought no greeting from the printer.
 QString answeredWithoutGreeting(const Faces& f, const QString& requester, const QString& printer);
 // A boot loader knocked on the link port from an address other than the printer's.

@@ -1,12 +1,13 @@
 #include "link/network_boot.h"
 
+#include "link/bind_helper_client.h"
+#include "link/boot_port_binding.h"
 #include "link/host_network.h"
 #include "link/link_texts.h"
 #include "link/shared_boot_ports.h"
 #include "protocol/address_text.h"
 #include "protocol/reply_checker.h"
 
-#include <QCoreApplication>
 #include <QNetworkInterface>
 
 namespace posflash {
@@ -56,17 +57,15 @@ Status NetworkBoot::setPrinter(const QString& ipText, const QString& macText) {
         return Error{kInvalidMac, link_texts::invalidMac(faces_, macText), {}};
     config_.printerIp = *ip;
     config_.printerMac = *mac;
-    printer_ = QHostAddress(ipText);
+    // From the parsed bytes: QHostAddress would read "010" as octal, and the BOOTP answer
+    // gives the printer the decimal reading.
+    printer_ = QHostAddress(Ipv4Number(*ip));
     return {};
 }
 
-Status NetworkBoot::bind(QUdpSocket& socket, quint16 port) {
-    socket.abort();
-    if (socket.bind(QHostAddress::AnyIPv4, port))
-        return {};
-    const QString program = QCoreApplication::applicationFilePath();
-    return Error{kBindRefused, link_texts::bindFailed(faces_, port, socket.errorString(), program),
-                 socket.errorString()};
+Status NetworkBoot::bindRefused(quint16 port, const QString& reason) const {
+    return Error{kBindRefused, link_texts::bindFailed(faces_, port, reason, BindHelperPath()),
+                 reason};
 }
 
 Status NetworkBoot::startLink(const QString& bootFilePath) {
@@ -82,10 +81,7 @@ Status NetworkBoot::startLink(const QString& bootFilePath) {
         config_.hostIp = *host;
     if (shared_ != nullptr) {
         if (const auto& refused = shared_->refusal())
-            return Error{kBindRefused,
-                         link_texts::bindFailed(faces_, refused->port, refused->reason,
-                                                QCoreApplication::applicationFilePath()),
-                         refused->reason};
+            return bindRefused(refused->port, refused->reason);
         linkSocket_.abort();
         enrolled_ = true;
         // A datagram handed over just before the link was made finds this link gone on.
@@ -100,12 +96,9 @@ Status NetworkBoot::startLink(const QString& bootFilePath) {
                                  linkPortArrival(d);
                          }});
     } else {
-        if (Status refused = bind(bootpSocket_, kBootpServerPort); !refused)
-            return refused;
-        if (Status refused = bind(linkSocket_, kLinkPort); !refused) {
-            bootpSocket_.abort();
-            return refused;
-        }
+        if (const auto refused =
+                BindBootPorts(bootpSocket_, kBootpServerPort, linkSocket_, kLinkPort))
+            return bindRefused(refused->port, refused->reason);
     }
     phase_ = Phase::AwaitingBootp;
     return {};

@@ -70,7 +70,7 @@ signals:
 private:
     enum class Phase { Idle, AwaitingBootp, AwaitingDatagram, Linked };
 
-    Status bind(QUdpSocket& socket, quint16 port);
+    Status bindRefused(quint16 port, const QString& reason) const;
     void bootpReadable();
     void linkReadable();
     void answerBootp(const QNetworkDatagram& request);

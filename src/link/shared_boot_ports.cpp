@@ -1,5 +1,6 @@
 #include "link/shared_boot_ports.h"
 
+#include "link/boot_port_binding.h"
 #include "protocol/bootp_responder.h"
 
 #include <QMutexLocker>
@@ -14,16 +15,8 @@ SharedBootPorts::SharedBootPorts(QObject* parent) : QObject(parent) {
 }
 
 void SharedBootPorts::bind(quint16 bootpPort, quint16 linkPort) {
-    refusal_.reset();
-    for (auto [socket, port] : {std::pair{&bootp_, bootpPort}, std::pair{&link_, linkPort}}) {
-        socket->abort();
-        if (!socket->bind(QHostAddress::AnyIPv4, port)) {
-            refusal_ = BindRefusal{port, socket->errorString()};
-            bootp_.abort();
-            link_.abort();
-            return;
-        }
-    }
+    // Both ports in one go, so the process asks the bind helper at most once for them.
+    refusal_ = BindBootPorts(bootp_, bootpPort, link_, linkPort);
 }
 
 void SharedBootPorts::enroll(const void* key, const MacBytes& mac, const QHostAddress& printer,

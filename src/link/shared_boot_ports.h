@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/boot_port_binding.h"
 #include "protocol/address_text.h"
 
 #include <QHostAddress>
@@ -23,10 +24,7 @@ namespace posflash {
 // nobody enrolled is dropped.
 class SharedBootPorts : public QObject {
 public:
-    struct BindRefusal {
-        quint16 port = 0;
-        QString reason;
-    };
+    using BindRefusal = BootPortRefusal;
 
     // Where one printer's datagrams go. The calls run on the context object's thread.
     struct Receiver {
@@ -37,8 +35,9 @@ public:
 
     explicit SharedBootPorts(QObject* parent = nullptr);
 
-    // On the owner's thread, before any engine enrolls: binds both ports, and keeps the
-    // refusal of the first one that could not be bound.
+    // On the owner's thread, before any engine enrolls: binds both ports (through the bind
+    // helper when the process may not), and keeps the refusal of the first one that could not
+    // be bound.
     void bind(quint16 bootpPort, quint16 linkPort);
     // Unchanged once bound, so any thread may read it.
     const std::optional<BindRefusal>& refusal() const { return refusal_; }

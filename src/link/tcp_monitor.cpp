@@ -2,6 +2,9 @@
 
 #include "link/host_network.h"
 #include "ports/port_state.h"
+#include "protocol/address_text.h"
+
+#include <QHostAddress>
 
 #include <algorithm>
 #include <cerrno>
@@ -42,7 +45,11 @@ void TcpMonitor::connectTo(const QString& ip) {
     socket_.abort();
     failed_ = false;
     reset_.reset();
-    socket_.connectToHost(ip, kPort);
+    // Each part decimal, as everywhere: Qt would read "010" as octal.
+    if (const auto bytes = ParseIpv4Text(ip))
+        socket_.connectToHost(QHostAddress(Ipv4Number(*bytes)), kPort);
+    else
+        socket_.connectToHost(ip, kPort);
 }
 
 bool TcpMonitor::isConnected() const {

@@ -22,6 +22,11 @@ std::optional<Ipv4Bytes> ParseIpv4Text(const QString& text) {
     return bytes;
 }
 
+std::uint32_t Ipv4Number(const Ipv4Bytes& ip) {
+    return std::uint32_t{ip[0]} << 24 | std::uint32_t{ip[1]} << 16 | std::uint32_t{ip[2]} << 8 |
+           ip[3];
+}
+
 std::optional<MacBytes> ParseMacText(const QString& text) {
     static const QRegularExpression form(
         QStringLiteral("^([0-9A-Fa-f]{2})-([0-9A-Fa-f]{2})-([0-9A-Fa-f]{2})-([0-9A-Fa-f]{2})-"

@@ -38,6 +38,7 @@ constexpr RecordColumn kColumns[] = {
     {"label", "label"},
     {"unit", "unit"},
     {"attempt", "attempt"},
+    {"shift", "shift"},
 };
 
 // Step i brings the line's schema from version i to i + 1; a released step never changes. The
@@ -89,7 +90,70 @@ SELECT coalesce(station, sent_from) AS station,
 FROM posflash_records
 GROUP BY 1, 2)"),
 };
-const std::array<const QStringList*, 1> kSteps{&kStep1};
+// Version 2: the shift, and the yields per unit (docs/records.md). posflash_units is one row a
+// unit: a unit is its shared UUID, or the row when it has none; its station, day and shift are
+// those of its first attempt; first_pass whether that attempt completed, passed whether its
+// last one did. posflash_yield is remade on it (its columns change, so it is dropped, and the
+// roles that could read it may read the new views).
+const QStringList kStep2{
+    QStringLiteral("ALTER TABLE posflash_records ADD COLUMN shift text"),
+    QStringLiteral("CREATE INDEX posflash_records_shift ON posflash_records (shift)"),
+    QStringLiteral(R"(DO $$
+DECLARE
+    readers text[];
+    reader text;
+BEGIN
+    SELECT coalesce(array_agg(DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC'
+                                            ELSE quote_ident(r.rolname) END), '{}')
+    INTO readers
+    FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a
+         LEFT JOIN pg_roles r ON r.oid = a.grantee
+    WHERE c.oid = 'posflash_yield'::regclass AND a.privilege_type = 'SELECT'
+          AND a.grantee <> c.relowner;
+    DROP VIEW posflash_yield;
+    CREATE VIEW posflash_units AS
+    SELECT coalesce(unit, id::text) AS unit,
+           (array_agg(coalesce(station, sent_from) ORDER BY attempt, started_at, id))[1]
+               AS station,
+           (array_agg(started_at::date ORDER BY attempt, started_at, id))[1] AS day,
+           (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
+           min(started_at) AS started_at,
+           count(*) AS attempts,
+           (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
+           (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
+               AS passed
+    FROM posflash_records
+    GROUP BY 1;
+    CREATE VIEW posflash_yield AS
+    SELECT station, day,
+           count(*) AS units,
+           count(*) FILTER (WHERE first_pass) AS units_first_pass,
+           count(*) FILTER (WHERE passed) AS units_passed,
+           round(100.0 * count(*) FILTER (WHERE first_pass) / count(*), 1)
+               AS first_pass_yield_percent,
+           round(100.0 * count(*) FILTER (WHERE passed) / count(*), 1) AS final_yield_percent,
+           sum(attempts)::bigint AS attempts
+    FROM posflash_units
+    GROUP BY station, day;
+    CREATE VIEW posflash_yield_shift AS
+    SELECT station, shift,
+           min(started_at) AS first_started_at,
+           count(*) AS units,
+           count(*) FILTER (WHERE first_pass) AS units_first_pass,
+           count(*) FILTER (WHERE passed) AS units_passed,
+           round(100.0 * count(*) FILTER (WHERE first_pass) / count(*), 1)
+               AS first_pass_yield_percent,
+           round(100.0 * count(*) FILTER (WHERE passed) / count(*), 1) AS final_yield_percent,
+           sum(attempts)::bigint AS attempts
+    FROM posflash_units
+    GROUP BY station, shift;
+    FOREACH reader IN ARRAY readers LOOP
+        EXECUTE 'GRANT SELECT ON posflash_units, posflash_yield, posflash_yield_shift TO '
+                || reader;
+    END LOOP;
+END $$)"),
+};
+const std::array<const QStringList*, 2> kSteps{&kStep1, &kStep2};
 
 bool isLoginRefusal(const QString& message) {
     return message.contains(QLatin1String("password authentication failed")) ||

@@ -18,7 +18,7 @@ struct RecordColumn {
 };
 std::span<const RecordColumn> RecordColumns();
 
-// The line's tables and view, with the schema's own names: they share a database with others.
+// The line's tables and views, with the schema's own names: they share a database with others.
 inline constexpr const char* kRecordsTable = "posflash_records";
 inline constexpr const char* kSchemaTable = "posflash_schema";
 inline constexpr const char* kYieldView = "posflash_yield";

@@ -194,7 +194,7 @@ Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address,
             "device_node, "
             "usb_path, usb_serial, ip, mac, file_path, file_size, sha256, kind, crc16, frames, "
             "retries, outcome, cause, reason_en, reason_zh, legacy_reason, operator, station, "
-            "label, unit, attempt FROM posflash_records "
+            "label, unit, attempt, shift FROM posflash_records "
             "ORDER BY started_at DESC, id DESC %1")
             .arg(limit > 0 ? QStringLiteral("LIMIT %1").arg(limit) : QString()));
     if (!q.exec())
@@ -233,6 +233,7 @@ Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address,
         r.label = text(24);
         r.unit = text(25);
         r.attempt = static_cast<int>(number(26, 0));
+        r.shift = text(27);
         records.push_back(std::move(r));
     }
     return records;

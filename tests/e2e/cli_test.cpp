@@ -93,6 +93,8 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         {{"download", "--font", "--port", "COM9", font}, "refused: port-missing"},
         // The check refuses for the download's own reasons.
         {{"check", badTrailer()}, "trailer sum:  wrong"},
+        // A name's escape sequences reach no terminal raw.
+        {{"check", dir.filePath("red\x1b[31m.bin")}, "red\\x1B[31m.bin"},
         // With --json every ending is an object with its outcome and cause, usage errors too.
         {{"check", "--json", badTrailer()}, R"("cause":"bad-trailer")"},
         {{"check", "--json", dir.path()}, R"("cause":"file-not-open")"},
@@ -415,7 +417,10 @@ TEST_F(CliTest, HistoryRecordsEachDownloadWithItsDeviceAndCause) {
                   .exitCode,
               2);
     const QString table = QString::fromUtf8(run({"history"}).out);
-    EXPECT_EQ(table.count('\n'), 5) << table.toStdString();
+    // A header, a line a download, the yields: four rows of no unit are four units.
+    EXPECT_EQ(table.count('\n'), 6) << table.toStdString();
+    EXPECT_TRUE(table.endsWith("\n4 units: first-pass yield 50.0 % (2), final yield 50.0 % (2)\n"))
+        << table.toStdString();
     EXPECT_TRUE(table.contains("file-not-open") && table.contains("/gone\\n\\x01x.bin"))
         << table.toStdString();
 

@@ -401,7 +401,7 @@ TEST_F(MultiDownloadTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
     job.target.devicePath = refusing.link();
     job.imagePath = font;
     job.kind = ImageKind::Font;
-    unit.start(job, {"Ann", "line-3", "L-9"}, 3);
+    unit.start(job, {"Ann", "line-3", "L-9", {}}, 3);
     QTimer::singleShot(20000, &loop, &QEventLoop::quit); // a deadline, should the end not come
     loop.exec();
     ASSERT_EQ(observer.ends.size(), 1u);

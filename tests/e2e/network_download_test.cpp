@@ -70,8 +70,24 @@ TEST_F(NetworkDownloadTest, StatusOneGreetingLinksWithoutBootp) {
     ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet",
                                 "--host", NetnsPair::kToolIp}));
     EXPECT_EQ(outcomeOf(download(job(writeProgramImage(2000)))), "completed/none");
-    EXPECT_NE(engine.network().linkLocalPort(), 69); // frames left from a fresh port
-    sim->stop();
+    // A greeting links on the link port itself: the frames leave from port 69, as the printer
+    // saw them.
+    const QJsonObject report = sim->stop();
+    EXPECT_EQ(report["frame_senders"].toArray(),
+              QJsonArray{QStringLiteral("%1:69").arg(NetnsPair::kToolIp)});
+    EXPECT_EQ(sim->received(), written);
+}
+
+// Each part of an address is decimal: "010.077.000.002" is the printer at 10.77.0.2, for the
+// BOOTP answer, the frames and the acknowledgements alike (Qt's own reading is octal).
+TEST_F(NetworkDownloadTest, AnAddressWithLeadingZerosIsReadAsDecimal) {
+    auto sim = printer();
+    ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac}));
+    DownloadJob leadingZeros = job(writeProgramImage(2000));
+    leadingZeros.target.ip = QStringLiteral("010.077.000.002");
+    EXPECT_EQ(outcomeOf(download(leadingZeros)), "completed/none");
+    const QJsonObject report = sim->stop();
+    EXPECT_TRUE(report["errors"].toArray().isEmpty());
     EXPECT_EQ(sim->received(), written);
 }
 

@@ -5,8 +5,11 @@
 #include "support/netns_pair.h"
 #include "support/program_image.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QMap>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 
@@ -14,6 +17,9 @@
 
 #include <algorithm>
 #include <memory>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace posflash {
 namespace {
@@ -152,6 +158,67 @@ TEST_F(NetworkMultiTest, ARetryOfANetworkPrinterWaitsForItsNextRequest) {
     ASSERT_GE(events.size(), 2u);
     EXPECT_EQ(events[events.size() - 2]["attempts"], 2) << out.data();
     EXPECT_TRUE(restarted.received() == image);
+}
+
+// An ordinary user (nobody) downloads through a copy of the bind helper that holds the right:
+// posflash-cli holds none, and the namespace's ports below 1024 are protected. The same copy
+// without the right ends the link at once with the message that names the helper.
+TEST_F(NetworkMultiTest, AnOrdinaryUserDownloadsThroughTheBindHelper) {
+    const QString setcap = QStandardPaths::findExecutable("setcap", {"/usr/sbin", "/sbin"});
+    const passwd* nobody = ::getpwnam("nobody");
+    if (setcap.isEmpty() || nobody == nullptr)
+        GTEST_SKIP() << "needs setcap (libcap2-bin) and the user nobody";
+    const struct {
+        bool right;
+        int exitCode;
+    } cases[] = {
+        // clang-format off
+        {true,  0},
+        {false, 1},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.right);
+        // Copies nobody may read, outside a build tree it may not.
+        QTemporaryDir copies;
+        ASSERT_TRUE(QFile::setPermissions(copies.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                             QFile::ExeOwner | QFile::ReadOther |
+                                                             QFile::ExeOther));
+        const QString cli = copies.filePath("posflash-cli");
+        const QString helper = copies.filePath("posflash-bind-helper");
+        ASSERT_TRUE(QFile::copy(POSFLASH_CLI_PATH, cli));
+        ASSERT_TRUE(QFile::copy(POSFLASH_HELPER_PATH, helper));
+        if (c.right && QProcess::execute(setcap, {"cap_net_bind_service+ep", helper}) != 0)
+            GTEST_SKIP() << "the file system of " << copies.path().toStdString()
+                         << " cannot hold capabilities";
+        const QString home = copies.filePath("home");
+        ASSERT_TRUE(QDir().mkpath(home + "/data") && QDir().mkpath(home + "/config"));
+        for (const QString& path : {home, home + "/data", home + "/config"})
+            ASSERT_EQ(::chown(QFile::encodeName(path), nobody->pw_uid, nobody->pw_gid), 0);
+        const QString file = copies.filePath("fw.bin");
+        const Bytes image = WriteProgramImage(file, 20 * 1024);
+        ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadOther));
+        PrinterSimProcess& sim =
+            printer(false, {"--ip", NetnsPair::kPrinterIp, "--mac", "00-11-22-33-44-55"});
+
+        // setpriv leaves nobody no inherited or ambient capability: only the helper's own.
+        const Finished r =
+            runCli(home,
+                   {"--reuid=" + QString::number(nobody->pw_uid),
+                    "--regid=" + QString::number(nobody->pw_gid), "--clear-groups",
+                    "--inh-caps=-all", cli, "download", "--lang", "en", "--link-timeout", "15",
+                    "--net", "--ip", NetnsPair::kPrinterIp, "--mac", "00-11-22-33-44-55", file},
+                   30000, QStringLiteral("setpriv"));
+        ASSERT_FALSE(r.crashed) << r.err.toStdString();
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.out.toStdString() << r.err.toStdString();
+        if (c.right) {
+            sim.stop();
+            EXPECT_TRUE(sim.received() == image);
+        } else {
+            EXPECT_TRUE(r.err.contains("bind-refused") && r.err.contains("posflash-bind-helper"))
+                << r.err.toStdString();
+        }
+    }
 }
 
 } // namespace

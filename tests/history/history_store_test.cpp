@@ -2,8 +2,11 @@
 #include "history/history_store.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -43,6 +46,7 @@ HistoryRecord serialRecord(int minute) {
     r.label = "SN-0042, \"A\"";
     r.unit = "3d0f7a52-8d9c-4f60-9d0e-2b7c1a4e5f60";
     r.attempt = 2;
+    r.shift = "9a1e0c44-61b2-4d3f-8e7a-0f5c2d9b8e31";
     return r;
 }
 
@@ -54,7 +58,8 @@ std::string fields(const HistoryRecord& r) {
     f << QString::fromLatin1(r.filePath.toHex()) << n(r.fileSize)
       << QString::fromLatin1(r.sha256.toHex()) << r.kind << n(r.crc16) << n(r.frames)
       << n(r.retries) << r.outcome << r.cause << r.reasonEn << r.reasonZh;
-    f << r.legacyReason << r.operatorName << r.station << r.label << r.unit << n(r.attempt);
+    f << r.legacyReason << r.operatorName << r.station << r.label << r.unit << n(r.attempt)
+      << r.shift;
     return f.join('|').toStdString();
 }
 
@@ -192,64 +197,96 @@ TEST(HistoryStoreTest, AnUnusableDatabaseKeepsTheRecordInTheJournalUntilItIsBack
     EXPECT_FALSE(lost.why.text.isEmpty());
 }
 
-// A file of the first releases: no user_version, the cause code in reason.
-TEST(HistoryStoreTest, MigratesAFileOfTheFirstSchema) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("history.db");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "first-schema");
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec(R"(CREATE TABLE IF NOT EXISTS downloads (
+// Files of earlier releases: the first (no user_version, the cause code in reason), and
+// schema 2 (units, no shift). Each opens, its rows stay, and a new row keeps every field.
+TEST(HistoryStoreTest, MigratesAFileOfAnEarlierSchema) {
+    const QString firstTable = R"(CREATE TABLE IF NOT EXISTS downloads (
     id INTEGER PRIMARY KEY, started_at TEXT NOT NULL, duration_ms INTEGER NOT NULL,
     front_end TEXT NOT NULL, com_number INTEGER, device_node TEXT, ip TEXT, mac TEXT,
     usb_serial TEXT, file_path TEXT NOT NULL, file_size INTEGER, kind TEXT NOT NULL,
     crc16 INTEGER, frames INTEGER NOT NULL, retries INTEGER NOT NULL, result TEXT NOT NULL,
-    reason TEXT))"));
-        ASSERT_TRUE(q.exec("INSERT INTO downloads VALUES (1, '2024-05-01T10:01:00.000Z', 900, "
-                           "'cli', 3, '/dev/ttyACM0', NULL, NULL, 'A1', '/tmp/a.bin', 10, "
-                           "'program', 4660, 1, 0, 'failed', 'printer-silent')"));
-        ASSERT_TRUE(q.exec("INSERT INTO downloads VALUES (2, '2024-05-01T10:02:00.000Z', 800, "
-                           "'window', NULL, NULL, '10.0.0.2', '00-11-22-33-44-55', NULL, "
-                           "'/tmp/b.bin', NULL, 'font', NULL, 0, 0, 'failed', 'Link failed')"));
-        q.finish();
-        db.close();
+    reason TEXT))";
+    // clang-format off
+    const struct {
+        const char* name;
+        QStringList statements;
+    } cases[] = {
+        {"first", {firstTable,
+            "INSERT INTO downloads VALUES (1, '2024-05-01T10:01:00.000Z', 900, 'cli', 3, '/dev/ttyACM0', NULL, NULL, 'A1', '/tmp/a.bin', 10, 'program', 4660, 1, 0, 'failed', 'printer-silent')",
+            "INSERT INTO downloads VALUES (2, '2024-05-01T10:02:00.000Z', 800, 'window', NULL, NULL, '10.0.0.2', '00-11-22-33-44-55', NULL, '/tmp/b.bin', NULL, 'font', NULL, 0, 0, 'failed', 'Link failed')"}},
+        {"schema 2", {QString(firstTable).replace("result TEXT", "outcome TEXT") +
+            ";ALTER TABLE downloads ADD COLUMN uuid TEXT", "ALTER TABLE downloads ADD COLUMN usb_path TEXT",
+            "ALTER TABLE downloads ADD COLUMN sha256 TEXT", "ALTER TABLE downloads ADD COLUMN cause TEXT",
+            "ALTER TABLE downloads ADD COLUMN reason_en TEXT", "ALTER TABLE downloads ADD COLUMN reason_zh TEXT",
+            "CREATE UNIQUE INDEX downloads_uuid ON downloads(uuid)",
+            "ALTER TABLE downloads ADD COLUMN operator TEXT", "ALTER TABLE downloads ADD COLUMN station TEXT",
+            "ALTER TABLE downloads ADD COLUMN label TEXT", "ALTER TABLE downloads ADD COLUMN unit TEXT",
+            "ALTER TABLE downloads ADD COLUMN attempt INTEGER", "CREATE INDEX downloads_unit ON downloads(unit)",
+            "PRAGMA user_version = 2",
+            "INSERT INTO downloads (id, uuid, started_at, duration_ms, front_end, com_number, device_node, usb_serial, file_path, file_size, kind, crc16, frames, retries, outcome, cause) VALUES (1, 'c1f0e6b2-5a43-4c1e-9d33-7e0a4b2f6d11', '2024-05-01T10:01:00.000Z', 900, 'cli', 3, '/dev/ttyACM0', 'A1', '/tmp/a.bin', 10, 'program', 4660, 1, 0, 'failed', 'printer-silent')",
+            "INSERT INTO downloads (id, uuid, started_at, duration_ms, front_end, ip, mac, file_path, kind, frames, retries, outcome, reason) VALUES (2, 'c1f0e6b2-5a43-4c1e-9d33-7e0a4b2f6d12', '2024-05-01T10:02:00.000Z', 800, 'window', '10.0.0.2', '00-11-22-33-44-55', '/tmp/b.bin', 'font', 0, 0, 'failed', 'Link failed')"}},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("history.db");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older-schema");
+            db.setDatabaseName(path);
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            for (const QString& statements : c.statements)
+                for (const QString& statement : statements.split(';'))
+                    ASSERT_TRUE(q.exec(statement)) << q.lastError().text().toStdString();
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("older-schema");
+
+        HistoryStore store(path);
+        ASSERT_EQ(store.add(serialRecord(3)).place, Place::Database);
+        const auto records = store.recent(0);
+        ASSERT_TRUE(records) << records.error().text.toStdString();
+        ASSERT_EQ(records->size(), 3u);
+        const HistoryRecord& b = (*records)[1];
+        const HistoryRecord& a = (*records)[2];
+        EXPECT_EQ(a.outcome + "|" + a.cause + "|" + a.legacyReason, "failed|printer-silent|");
+        EXPECT_EQ(b.outcome + "|" + b.cause + "|" + b.legacyReason, "failed||Link failed");
+        EXPECT_EQ(a.filePath + " " + b.filePath, "/tmp/a.bin /tmp/b.bin");
+        EXPECT_EQ(a.usbSerial, "A1");
+        EXPECT_EQ(a.crc16, 0x1234);
+        EXPECT_EQ(b.ip, "10.0.0.2");
+        // The rows from before units and shifts have none; the new one keeps its own.
+        EXPECT_EQ(a.unit + a.operatorName + a.station + a.label + QString::number(a.attempt) +
+                      a.shift + b.shift,
+                  "0");
+        HistoryRecord added = serialRecord(3);
+        added.uuid = (*records)[0].uuid;
+        EXPECT_EQ(fields((*records)[0]), fields(added));
+        const QSet<QString> uuids{a.uuid, b.uuid, (*records)[0].uuid};
+        EXPECT_EQ(uuids.size(), 3);
+        EXPECT_FALSE(uuids.contains(QString()));
+        HistoryFilter shift;
+        shift.shift = added.shift;
+        const auto ofShift = store.find(shift);
+        ASSERT_TRUE(ofShift);
+        EXPECT_EQ(ofShift->size(), 1u);
+
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "migrated");
+            db.setDatabaseName(path);
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            ASSERT_TRUE(q.exec("PRAGMA user_version") && q.next());
+            EXPECT_EQ(q.value(0).toInt(), HistoryStore::schemaVersion());
+            // The UUID is unique in the table.
+            EXPECT_FALSE(q.exec(QString("UPDATE downloads SET uuid = '%1'").arg(a.uuid)));
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("migrated");
     }
-    QSqlDatabase::removeDatabase("first-schema");
-
-    HistoryStore store(path);
-    ASSERT_EQ(store.add(serialRecord(3)).place, Place::Database);
-    const auto records = store.recent(0);
-    ASSERT_TRUE(records) << records.error().text.toStdString();
-    ASSERT_EQ(records->size(), 3u);
-    const HistoryRecord& b = (*records)[1];
-    const HistoryRecord& a = (*records)[2];
-    EXPECT_EQ(a.outcome + "|" + a.cause + "|" + a.legacyReason, "failed|printer-silent|");
-    EXPECT_EQ(b.outcome + "|" + b.cause + "|" + b.legacyReason, "failed||Link failed");
-    EXPECT_EQ(a.filePath + " " + b.filePath, "/tmp/a.bin /tmp/b.bin");
-    EXPECT_EQ(a.usbSerial, "A1");
-    EXPECT_EQ(a.crc16, 0x1234);
-    EXPECT_EQ(b.ip, "10.0.0.2");
-    // The rows from before units have none; the new one keeps its own.
-    EXPECT_EQ(a.unit + a.operatorName + a.station + a.label + QString::number(a.attempt), "0");
-    HistoryRecord added = serialRecord(3);
-    added.uuid = (*records)[0].uuid;
-    EXPECT_EQ(fields((*records)[0]), fields(added));
-    const QSet<QString> uuids{a.uuid, b.uuid, (*records)[0].uuid};
-    EXPECT_EQ(uuids.size(), 3);
-    EXPECT_FALSE(uuids.contains(QString()));
-
-    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "migrated");
-    db.setDatabaseName(path);
-    ASSERT_TRUE(db.open());
-    QSqlQuery q(db);
-    ASSERT_TRUE(q.exec("PRAGMA user_version") && q.next());
-    EXPECT_EQ(q.value(0).toInt(), HistoryStore::schemaVersion());
-    // The UUID is unique in the table.
-    EXPECT_FALSE(q.exec(QString("UPDATE downloads SET uuid = '%1'").arg(a.uuid)));
-    q.finish();
-    db.close();
 }
 
 TEST(HistoryStoreTest, FindsByOperatorStationLabelOutcomeAndStartTime) {
@@ -313,12 +350,20 @@ TEST(HistoryStoreTest, AJournalLineCutOffByACrashIsSkipped) {
     ASSERT_TRUE(journal.open(QIODevice::Append));
     journal.write(HistoryJournal::lineOf(serialRecord(2)).left(40));
     journal.write("\n{\"uuid\":\"a-line-of-nothing-else\"}\n"); // must not block the others
+    // A line of a release before shifts.
+    HistoryRecord older = serialRecord(0);
+    older.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6c";
+    older.shift.clear();
+    QJsonObject olderLine = QJsonDocument::fromJson(HistoryJournal::lineOf(older)).object();
+    olderLine.remove("shift");
+    journal.write(QJsonDocument(olderLine).toJson(QJsonDocument::Compact) + "\n");
     journal.close();
     ASSERT_TRUE(store.replayJournal());
     const auto records = store.recent(0);
     ASSERT_TRUE(records);
-    ASSERT_EQ(records->size(), 2u);
+    ASSERT_EQ(records->size(), 3u);
     EXPECT_EQ(fields((*records)[0]), fields(kept));
+    EXPECT_EQ(fields((*records)[1]), fields(older));
 }
 
 } // namespace

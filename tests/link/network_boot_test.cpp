@@ -1,6 +1,7 @@
 #include "base/faces.h"
 #include "link/network_boot.h"
 #include "link/shared_boot_ports.h"
+#include "protocol/address_text.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,28 @@ TEST(NetworkBoot, AFileNameOver128BytesIsRefusedBeforeAnythingIsBound) {
         ASSERT_FALSE(started);
         EXPECT_EQ(started.error().code, NetworkBoot::kFileNameTooLong);
         EXPECT_EQ(boot.linkLocalPort(), 0);
+    }
+}
+
+// Each part of an address is decimal: the printer that may acknowledge is the one the BOOTP
+// answer names, "010" included (read as octal, it was another printer, or none at all).
+TEST(NetworkBoot, LeadingZerosNameTheSamePrinterInTheAnswerAndTheFilter) {
+    Faces faces;
+    // clang-format off
+    const struct { QString typed; QString printer; } cases[] = {
+        {"010.077.000.002", "10.77.0.2"},
+        {"10.77.0.010",     "10.77.0.10"},
+        {"192.168.010.099", "192.168.10.99"},
+        {"192.168.1.50",    "192.168.1.50"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        NetworkBoot boot(faces);
+        ASSERT_TRUE(boot.setPrinter(c.typed, "00-11-22-33-44-55"));
+        EXPECT_EQ(boot.printerIp().toStdString(), c.printer.toStdString());
+        const auto& ip = boot.config().printerIp;
+        EXPECT_EQ(BytesToDottedIp(ip.data(), 4).toStdString(), c.printer.toStdString());
     }
 }
 

@@ -1,13 +1,19 @@
 // The sync against a real PostgreSQL server, with the faults a line sees: each fault is
 // followed by the check that the line's table holds every station's rows, none twice.
+#include "history/history_journal.h"
 #include "history/history_store.h"
+#include "history/unit_yield.h"
 #include "records/pg_cluster.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QSet>
 #include <QUuid>
 
 #include <csignal>
+#include <map>
 #include <random>
 
 namespace posflash::testing {
@@ -98,9 +104,10 @@ protected:
         const Ran init = run(nullptr, {"records", "init"},
                              cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
         EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
-        EXPECT_TRUE(init.out.contains("is at version 1 (it was at 0)")) << init.out.toStdString();
+        EXPECT_TRUE(init.out.contains("is at version 2 (it was at 0)")) << init.out.toStdString();
         cluster_->admin("line", {"GRANT SELECT, INSERT ON posflash_records TO station",
-                                 "GRANT SELECT ON posflash_schema, posflash_yield TO station"});
+                                 "GRANT SELECT ON posflash_schema, posflash_units, posflash_yield, "
+                                 "posflash_yield_shift TO station"});
     }
     static void TearDownTestSuite() {
         delete cluster_;
@@ -355,8 +362,114 @@ TEST_F(RecordsServer, StationsMayInsertAndReadNothingMore) {
     Station a;
     a.fill(14); // the seventh failed
     EXPECT_EQ(sync(a).exitCode, 0);
-    EXPECT_EQ(cluster_->column("line", "SELECT attempts || ' ' || completed FROM posflash_yield"),
-              QStringList{"14 13"});
+    EXPECT_EQ(cluster_->column("line", "SELECT attempts || ' ' || units_first_pass || ' ' || "
+                                       "units_passed FROM posflash_yield"),
+              QStringList{"14 13 13"});
+}
+
+// Rows of two stations, days and shifts: units passed at once, at a later attempt, never, and
+// rows without a unit. They go through the journal into the history, are sent, and come back
+// with their shift; the line's views count them as YieldOf does.
+TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistoryDoes) {
+    const QString shiftA = "5e0b7c1d-2a3f-4b6c-8d9e-0f1a2b3c4d5e";
+    const QString shiftB = "6f1c8d2e-3b4a-4c7d-9e0f-1a2b3c4d5e6f";
+    struct Row {
+        const char* station;
+        int day;
+        QString shift;
+        const char* unit;
+        int attempt;
+        const char* outcome;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000001", 1, "completed"},
+        {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000002", 1, "failed"},
+        {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000002", 2, "completed"},
+        {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000003", 3, "cancelled"},
+        {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000003", 1, "failed"},
+        {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000003", 2, "failed"},
+        {"line-1", 1, shiftA, "", 0, "completed"},
+        {"line-1", 2, shiftB, "00000000-0000-4000-8000-000000000004", 1, "failed"},
+        {"line-1", 2, shiftB, "00000000-0000-4000-8000-000000000004", 2, "completed"},
+        {"line-1", 2, shiftB, "", 0, "failed"},
+        {"line-2", 1, {}, "", 0, "completed"},
+        {"line-2", 1, {}, "", 0, "refused"},
+        {"line-2", 1, {}, "00000000-0000-4000-8000-000000000005", 1, "completed"},
+    };
+    // clang-format on
+    Station a;
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(a.history()).absolutePath()));
+    HistoryStore store(a.history());
+    std::map<QString, std::vector<AttemptRow>> byDay, byShift;
+    for (const Row& row : rows) {
+        HistoryRecord r;
+        r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        // Noon UTC is the same day in the server's time zone, whichever it is.
+        r.startedAt = QDateTime(QDate(2026, 3, row.day), QTime(12, row.attempt), Qt::UTC);
+        r.frontEnd = row.shift.isEmpty() ? "cli" : "line";
+        r.filePath = "/fw/app.bin";
+        r.kind = "program";
+        r.outcome = row.outcome;
+        r.station = row.station;
+        r.unit = row.unit;
+        r.attempt = row.attempt;
+        r.shift = row.shift;
+        ASSERT_TRUE(HistoryJournal(store.journalPath()).append(r));
+        byDay[QString("%1 2026-03-0%2").arg(row.station).arg(row.day)].push_back(AttemptOf(r));
+        byShift[QString("%1 %2").arg(row.station, row.shift.isEmpty() ? "-" : row.shift)].push_back(
+            AttemptOf(r));
+    }
+    ASSERT_TRUE(store.replayJournal());
+    const Ran sent = sync(a);
+    ASSERT_EQ(sent.exitCode, 0) << sent.err.toStdString();
+    expectLineIsUnion({&a});
+
+    const Ran ofShift = run(&a, {"history", "--json", "--central", "--shift", shiftA}, station());
+    ASSERT_EQ(ofShift.exitCode, 0) << ofShift.err.toStdString();
+    int rowsOfA = 0;
+    for (const QByteArray& line : ofShift.out.toUtf8().split('\n'))
+        if (!line.isEmpty()) {
+            EXPECT_EQ(QJsonDocument::fromJson(line).object()["shift"].toString(), shiftA);
+            ++rowsOfA;
+        }
+    EXPECT_EQ(rowsOfA, 7);
+    // The line's table names each row's station; the local one stays as it was.
+    const QString centralTable =
+        run(&a, {"history", "--central", "--shift", shiftA}, station()).out;
+    EXPECT_TRUE(centralTable.contains(QRegularExpression("\\sstation\\s+operator\\s")) &&
+                centralTable.count(" line-1 ") == 7)
+        << centralTable.toStdString();
+    EXPECT_FALSE(run(&a, {"history"}, station()).out.contains(" station "));
+
+    const auto expected = [](const std::map<QString, std::vector<AttemptRow>>& groups) {
+        QStringList lines;
+        for (const auto& [key, attempts] : groups) {
+            const UnitYield y = YieldOf(attempts);
+            lines << QString("%1 %2 %3 %4 %5 %6")
+                         .arg(key)
+                         .arg(y.units)
+                         .arg(y.firstPass)
+                         .arg(y.passed)
+                         .arg(y.firstPassPercent(), 0, 'f', 1)
+                         .arg(y.finalPercent(), 0, 'f', 1);
+        }
+        return lines;
+    };
+    const auto sorted = [](QStringList lines) {
+        lines.sort(); // as the map orders its keys, whatever the database's collation
+        return lines;
+    };
+    const QString figures = "units || ' ' || units_first_pass || ' ' || units_passed || ' ' || "
+                            "first_pass_yield_percent || ' ' || final_yield_percent";
+    EXPECT_EQ(sorted(cluster_->column("line", "SELECT station || ' ' || to_char(day, "
+                                              "'YYYY-MM-DD') || ' ' || " +
+                                                  figures + " FROM posflash_yield")),
+              expected(byDay));
+    EXPECT_EQ(sorted(cluster_->column("line", "SELECT station || ' ' || coalesce(shift, '-') || "
+                                              "' ' || " +
+                                                  figures + " FROM posflash_yield_shift")),
+              expected(byShift));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // and its application firmware on TCP, for the tests, the benchmarks and the demo. See
 // UsageText() for the command line.
 
+#include "base/secure_start.h"
 #include "printer-sim/app_server.h"
 #include "printer-sim/net_boot.h"
 #include "printer-sim/options.h"
@@ -85,6 +86,9 @@ int runApp(QCoreApplication& app, const Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything of Qt reads the environment or the command line.
+    if (const int refused = posflash::GuardSecureExecution("posflash-printer-sim", argc, argv))
+        return refused;
     SignalWatch::blockInThisThread({SIGINT, SIGTERM});
     QCoreApplication app(argc, argv);
 
