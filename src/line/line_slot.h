@@ -48,6 +48,8 @@ public:
     bool needsLabel() const { return waiting_.has_value(); }
     // The shift id of the running or last unit.
     const QString& unitShift() const { return unitShift_; }
+    // The running or last unit's id, which its attempts share.
+    QString unitId() const { return run_.unitId(); }
 
     // What keeps this slot from working, in words an operator can act on (a missing port, an
     // image replaced since the shift began), shown on the tile; empty when it can work.

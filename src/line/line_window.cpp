@@ -208,13 +208,14 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
         {"lblFailed", tr("Failed")},
         {"lblTotal", tr("Total")},
         {"lblYield", tr("First-pass yield")},
+        {"lblFinalYield", tr("Final yield")},
         {"lblMeanTime", tr("Mean per unit")},
     };
     for (const auto& [name, caption] : figures) {
         auto* box = new QVBoxLayout;
         auto* value = new QLabel(header);
         value->setObjectName(QLatin1String(name));
-        value->setAccessibleName(caption);
+        value->setProperty("caption", caption);
         QFont huge = value->font();
         huge.setPixelSize(34);
         huge.setBold(true);
@@ -332,12 +333,7 @@ void LineWindow::act(const SlotChooser::Action& action, const QString& devicePat
             slot(action.slot).unitAppeared(action.label, devicePath, mac);
         break;
     case Kind::Retry:
-        // Tried again, the unit counts once: at its new verdict.
-        if (const auto v = verdicts_.find(action.slot); v != verdicts_.end()) {
-            counters_.takeBack(v->second.passed, v->second.attempts, v->second.ms);
-            verdicts_.erase(v);
-            showCounters();
-        }
+        // Tried again, the unit keeps its id and counts once: at its new verdict.
         slot(action.slot).retryUnit();
         break;
     }
@@ -433,8 +429,7 @@ void LineWindow::unitDone(int n, bool passed, int attempts, qint64 ms) {
     chooser_.finished(n, passed);
     // A unit begun before New shift belongs to the shift it began in, as its rows say.
     if (slot(n).unitShift() == shift_.context.shift) {
-        counters_.add(passed, attempts, ms);
-        verdicts_[n] = {passed, attempts, ms};
+        counters_.add(slot(n).unitId(), passed, attempts, ms);
         showCounters();
     }
     if (!passed && host_.beep)
@@ -442,15 +437,25 @@ void LineWindow::unitDone(int n, bool passed, int attempts, qint64 ms) {
 }
 
 void LineWindow::showCounters() {
-    figures_["lblPassed"]->setText(QString::number(counters_.passed()));
-    figures_["lblFailed"]->setText(QString::number(counters_.failed()));
-    figures_["lblTotal"]->setText(QString::number(counters_.total()));
-    figures_["lblYield"]->setText(
-        counters_.total() == 0
-            ? QStringLiteral("–")
-            : QStringLiteral("%1 %").arg(counters_.firstPassYield() * 100, 0, 'f', 1));
-    figures_["lblMeanTime"]->setText(
-        counters_.total() == 0 ? QStringLiteral("–") : minutesAndSeconds(counters_.meanUnitMs()));
+    const bool none = counters_.total() == 0;
+    const auto percent = [none](double value) {
+        return none ? QStringLiteral("–") : QStringLiteral("%1 %").arg(value, 0, 'f', 1);
+    };
+    const std::pair<const char*, QString> values[] = {
+        {"lblPassed", QString::number(counters_.passed())},
+        {"lblFailed", QString::number(counters_.failed())},
+        {"lblTotal", QString::number(counters_.total())},
+        {"lblYield", percent(counters_.yield().firstPassPercent())},
+        {"lblFinalYield", percent(counters_.yield().finalPercent())},
+        {"lblMeanTime", none ? QStringLiteral("–") : minutesAndSeconds(counters_.meanUnitMs())},
+    };
+    for (const auto& [name, value] : values) {
+        QLabel* figure = figures_[QLatin1String(name)];
+        figure->setText(value);
+        // A screen reader says "Passed: 5", not the caption twice.
+        figure->setAccessibleName(
+            QStringLiteral("%1: %2").arg(figure->property("caption").toString(), value));
+    }
 }
 
 void LineWindow::showShiftChoices() {
@@ -479,7 +484,6 @@ void LineWindow::askNewShift() {
     if (!name->isEmpty())
         shift_.context.operatorName = *name;
     chooser_.newShift();
-    verdicts_.clear();
     // The old verdicts go; each printer stays until it is swapped (Next, plugged in).
     for (auto& s : slots_) {
         const SlotChooser::Phase phase = chooser_.phase(s->number());

@@ -101,12 +101,6 @@ private:
     std::vector<SlotTile*> tiles_;
     std::vector<std::unique_ptr<LineSlot>> slots_;
     SlotChooser chooser_;
-    struct Verdict {
-        bool passed = false;
-        int attempts = 0;
-        qint64 ms = 0;
-    };
-    std::map<int, Verdict> verdicts_;          // each slot's last unit of this shift, as counted
     std::map<int, QStringList> presentBefore_; // USB slot: printers at the scan before
     bool leaving_ = false;
 

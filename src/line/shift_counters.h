@@ -1,31 +1,36 @@
 #pragma once
 
-#include <QtGlobal>
+#include "history/unit_yield.h"
+
+#include <QString>
+
+#include <map>
 
 namespace posflash {
 
-// The header's figures since the shift began. A unit counts once, at its verdict, however
-// many attempts it took; the history keeps every attempt.
+// The header's figures since the shift began. A unit counts once, at its latest verdict,
+// however many attempts it took: a failed unit tried again in place keeps its id, and its new
+// verdict replaces the old. The yields are the history's own (YieldOf).
 class ShiftCounters {
 public:
-    void add(bool passed, int attempts, qint64 unitMs);
-    // A unit's earlier verdict goes: it is tried again, and counts once, at its new verdict.
-    void takeBack(bool passed, int attempts, qint64 unitMs);
+    void add(const QString& unit, bool passed, int attempts, qint64 unitMs);
     void reset() { *this = {}; }
 
-    int passed() const { return passed_; }
-    int failed() const { return failed_; }
-    int total() const { return passed_ + failed_; }
-    // Units that passed at their first attempt, of all units; 0 before the first.
-    double firstPassYield() const;
-    // Mean time from a unit's first attempt to its verdict; 0 before the first.
+    int passed() const { return yield_.passed; }
+    int failed() const { return yield_.units - yield_.passed; }
+    int total() const { return yield_.units; }
+    const UnitYield& yield() const { return yield_; }
+    // Mean time from a unit's first attempt to its latest verdict; 0 before the first.
     qint64 meanUnitMs() const;
 
 private:
-    int passed_ = 0;
-    int failed_ = 0;
-    int firstPass_ = 0;
-    qint64 totalMs_ = 0;
+    struct Verdict {
+        bool passed = false;
+        int attempts = 0;
+        qint64 ms = 0;
+    };
+    std::map<QString, Verdict> units_;
+    UnitYield yield_;
 };
 
 } // namespace posflash

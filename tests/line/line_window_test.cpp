@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QJsonArray>
 #include <QLabel>
@@ -26,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 namespace posflash::testing {
 namespace {
@@ -234,6 +236,116 @@ TEST_F(LineWindowTest, FourSlotsGiveAVerdictPerUnitWithRetriesLabelsAndCounters)
         QTest::qWaitFor([this] { return figure("lblRecords") == "records: offline"; }, 10000))
         << figure("lblRecords").toStdString();
     EXPECT_FALSE(control<QLabel>("lblRecords").toolTip().contains("secret"));
+}
+
+// The shift that went wrong before, replayed: six COM slots (four good printers, one that
+// fails once, one silent), no retries, labels as a scanner types them. No slot
+// with a verdict starts without its Next, each label lands on the unit it was scanned for, a
+// failed unit is tried again in place, the history matches the tiles, and the label box keeps
+// the focus throughout.
+TEST_F(LineWindowTest, AShiftReplayedPutsEveryLabelOnItsOwnUnitAndKeepsTheFocus) {
+    LineSettings s = settingsFor({printer(), printer(), printer(), printer(),
+                                  printer({"--refuse", "2:5:3", "--faulty-sessions", "1"}),
+                                  printer({"--silent"})});
+    s.requireLabel = true;
+    s.retries = 0;
+    open(s).show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->startShift();
+    auto& box = control<QLineEdit>("txtLabel");
+    const auto focusInBox = [&] { return QApplication::focusWidget() == &box; };
+    EXPECT_TRUE(focusInBox());
+    for (int n = 1; n <= 6; ++n)
+        scan(QStringLiteral("SN-000%1").arg(n));
+    // The silent printer's tile says each try of its start frame, not just "starting".
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window->tile(6).detailText().contains("no answer, attempt 2 of 3"); }, 10000))
+        << window->tile(6).detailText().toStdString();
+    ASSERT_TRUE(waitIdle());
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(window->tile(n).state(), TileState::Pass) << n;
+    EXPECT_EQ(window->tile(5).state(), TileState::Fail);
+    EXPECT_EQ(window->tile(6).state(), TileState::Fail);
+    EXPECT_EQ(figure("lblFailed"), "2");
+    EXPECT_TRUE(focusInBox());
+
+    // Scanned again, the silent unit is tried on its own slot, not on slot 1, which passed.
+    scan("SN-0006");
+    EXPECT_TRUE(window->slot(6).isRunning());
+    EXPECT_FALSE(window->slot(1).isRunning());
+    EXPECT_EQ(control<QLabel>("lblTileUnit_6").text(), "SN-0006");
+    EXPECT_TRUE(questions.isEmpty()); // a retry is no second use of the label
+    // A label no unit waits for is held, and the screen says so; nothing starts.
+    scan("SN-0102");
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_FALSE(window->slot(n).isRunning()) << n;
+    EXPECT_TRUE(figure("lblNextLabel").contains("SN-0102")) << figure("lblNextLabel").toStdString();
+    EXPECT_EQ(window->tile(1).state(), TileState::Pass);
+    // Next, clicked as a mouse clicks it: the held label goes to slot 1's new unit, and the
+    // focus comes back to the label box.
+    QTest::mouseClick(&control<QPushButton>("btnNext_1"), Qt::LeftButton);
+    EXPECT_TRUE(focusInBox());
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(control<QLabel>("lblTileUnit_1").text(), "SN-0102");
+    EXPECT_FALSE(figure("lblNextLabel").contains("SN-0102"));
+    // A scan typed while another control has the focus still reaches the label box.
+    control<QPushButton>("btnNewShift").setFocus();
+    // Each key goes where the focus is when it comes, as the desktop delivers a scanner's keys.
+    for (const QChar c : QStringLiteral("SN-0005"))
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(focusInBox());
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->tile(5).state(), TileState::Pass);
+    EXPECT_TRUE(summaries.isEmpty()); // the keys did not press New shift
+
+    EXPECT_EQ(window->tile(6).state(), TileState::Fail);
+    // Seven units, the silent one failed twice in place: five passed at their first attempt,
+    // six in the end, each counted once.
+    EXPECT_EQ(figure("lblTotal"), "7");
+    EXPECT_EQ(figure("lblPassed"), "6");
+    EXPECT_EQ(figure("lblFailed"), "1");
+    EXPECT_EQ(figure("lblYield"), "71.4 %");
+    EXPECT_EQ(figure("lblFinalYield"), "85.7 %");
+    EXPECT_EQ(control<QLabel>("lblPassed").accessibleName(), "Passed: 6");
+    // Each label's slot and attempts; the slot's port as its first unit's rows name it.
+    struct Unit {
+        int slot;
+        int attempts;
+        const char* outcome;
+    };
+    const std::map<QString, Unit> expected = {
+        {"SN-0001", {1, 1, "completed"}}, {"SN-0002", {2, 1, "completed"}},
+        {"SN-0003", {3, 1, "completed"}}, {"SN-0004", {4, 1, "completed"}},
+        {"SN-0005", {5, 2, "completed"}}, {"SN-0006", {6, 2, "failed"}},
+        {"SN-0102", {1, 1, "completed"}}};
+    std::map<QString, std::vector<HistoryRecord>> units;
+    for (const HistoryRecord& r : rows()) {
+        units[r.label].push_back(r);
+        EXPECT_EQ(r.shift, window->shiftId());
+    }
+    ASSERT_EQ(units.size(), expected.size());
+    std::map<int, QString> portOfSlot;
+    for (const auto& [label, want] : expected) {
+        SCOPED_TRACE(label.toStdString());
+        const auto& attempts = units[label];
+        ASSERT_EQ(static_cast<int>(attempts.size()), want.attempts);
+        portOfSlot.emplace(want.slot, attempts.front().deviceNode);
+        for (const HistoryRecord& r : attempts) {
+            EXPECT_EQ(r.deviceNode, portOfSlot[want.slot]);
+            EXPECT_EQ(r.unit, attempts.front().unit);
+        }
+        EXPECT_EQ(attempts.back().outcome, want.outcome);
+        EXPECT_EQ(attempts.back().attempt, want.attempts);
+    }
+    std::set<QString> ports;
+    for (const auto& [slot, port] : portOfSlot)
+        ports.insert(port);
+    EXPECT_EQ(ports.size(), 6u);
+    // Slot 1's printer saw its two units' start frames and no third.
+    EXPECT_EQ(sims[0]->stop()["start_frames"].toInt(), 2);
+    EXPECT_TRUE(focusInBox());
 }
 
 // A USB slot starts a unit when a printer is plugged in at its hub port, and only one whose
