@@ -12,10 +12,12 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -23,6 +25,8 @@
 #include <QUuid>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include <map>
 #include <memory>
@@ -346,6 +350,46 @@ TEST_F(LineWindowTest, AShiftReplayedPutsEveryLabelOnItsOwnUnitAndKeepsTheFocus)
     // Slot 1's printer saw its two units' start frames and no third.
     EXPECT_EQ(sims[0]->stop()["start_frames"].toInt(), 2);
     EXPECT_TRUE(focusInBox());
+}
+
+// posflash --line told to stop by the desktop or the session (TERM, HUP) while a unit updates:
+// the unit ends as a cancel ends it, its row says so, and the program exits at once, cleanly.
+TEST_F(LineWindowTest, TermAndHupEndTheRunningUnitCleanlyAndRecordIt) {
+    for (const int stop : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(stop);
+        const QString tty = printer({"--think", "100"});
+        const QString node = QFileInfo(tty).canonicalFilePath();
+        QProcess line;
+        line.setProgram(QStringLiteral(POSFLASH_APP_PATH));
+        line.setArguments(
+            {"--line", "--start", "--image", image(), "--port", tty, "--operator", "Li Wei"});
+        line.setProcessChannelMode(QProcess::ForwardedChannels);
+        line.start();
+        ASSERT_TRUE(line.waitForStarted());
+        // Under way once the program holds the printer's line open.
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(line.processId());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System))
+                    if (fd.symLinkTarget() == node)
+                        return true;
+                return false;
+            },
+            10000));
+        ::kill(static_cast<pid_t>(line.processId()), stop);
+        ASSERT_TRUE(line.waitForFinished(5000));
+        EXPECT_EQ(line.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(line.exitCode(), 0);
+        EXPECT_EQ(sims.back()->stop()["errors"].toArray().size(), 0);
+    }
+    HistoryStore store;
+    const auto all = store.recent(0);
+    ASSERT_TRUE(all.ok());
+    ASSERT_EQ(all->size(), 2u);
+    for (const HistoryRecord& r : *all) {
+        EXPECT_EQ(r.frontEnd, "line");
+        EXPECT_EQ(r.outcome, "cancelled");
+    }
 }
 
 // A USB slot starts a unit when a printer is plugged in at its hub port, and only one whose
