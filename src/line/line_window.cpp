@@ -1,5 +1,7 @@
 #include "line/line_window.h"
 
+#include "line/fitting_label.h"
+
 #include "base/config_paths.h"
 #include "download/image_verdict.h"
 #include "fleet/multi_download.h"
@@ -33,15 +35,30 @@ namespace posflash {
 
 namespace {
 
-// Columns of the tile grid: a row of four up to eight slots, wider rows beyond.
-int columnsFor(int tiles) {
-    if (tiles <= 4)
-        return std::max(tiles, 1);
-    if (tiles <= 8)
-        return 4;
-    if (tiles <= 18)
-        return 6;
-    return 8;
+// Columns of the tile grid: the count that leaves the texts of a tile the most room once its
+// title and Next button are placed, among shapes from a tall card to a wide one. Before the
+// first layout there is no room yet: a row of four up to eight slots, wider rows beyond.
+int columnsFor(int tiles, QSize room) {
+    if (tiles <= 1)
+        return 1;
+    if (room.isEmpty())
+        return tiles <= 4 ? tiles : tiles <= 8 ? 4 : tiles <= 18 ? 6 : 8;
+    constexpr double kChromeWidth = 30, kChromeHeight = 80; // margins, title, Next
+    int best = 1;
+    double bestRoom = -1;
+    for (int columns = 1; columns <= tiles; ++columns) {
+        const int rows = (tiles + columns - 1) / columns;
+        const double w = static_cast<double>(room.width()) / columns;
+        const double h = static_cast<double>(room.height()) / rows;
+        if (w / h < 0.8 || w / h > 2.5)
+            continue;
+        const double text = std::max(0.0, w - kChromeWidth) * std::max(0.0, h - kChromeHeight);
+        if (text > bestRoom) {
+            bestRoom = text;
+            best = columns;
+        }
+    }
+    return bestRoom < 0 ? (tiles <= 4 ? tiles : tiles <= 8 ? 4 : tiles <= 18 ? 6 : 8) : best;
 }
 
 QString minutesAndSeconds(qint64 ms) {
@@ -90,9 +107,9 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeHeader(settings));
     layout->addWidget(makeLabelRow());
-    auto* grid = new QGridLayout;
+    auto* grid = grid_ = new QGridLayout;
     grid->setSpacing(10);
-    const int columns = columnsFor(static_cast<int>(choices.size()));
+    const int columns = columns_ = columnsFor(static_cast<int>(choices.size()), {});
     for (std::size_t i = 0; i < choices.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
         auto* tile = new SlotTile(number, choices[i], this);
@@ -178,13 +195,11 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
 
     auto* about = new QVBoxLayout;
     const auto summary = SummarizeImage(settings.imagePath);
-    auto* image = imageLine_ =
-        new QLabel(summary ? SummaryLine(*summary) : summary.error().text, header);
-    image->setObjectName("lblImage");
-    QFont big = image->font();
-    big.setPixelSize(20);
-    big.setBold(true);
-    image->setFont(big);
+    // A long file name gives way to the figures: elided, whole in its tooltip.
+    auto* image = imageLine_ = new FittingLabel("lblImage", 20, 14, true, false, header);
+    image->setFullText(summary ? SummaryLine(*summary) : summary.error().text);
+    image->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    image->setFixedHeight(QFontMetrics(image->font()).height());
     auto* operatorLine = shiftChoices_ = new QLabel(header);
     operatorLine->setObjectName("lblShiftChoices");
     QFont medium = operatorLine->font();
@@ -195,12 +210,17 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
     shiftSince_->setFont(medium);
     about->addWidget(image);
     about->addWidget(operatorLine);
-    about->addWidget(shiftSince_);
+    // The shift's start and the records' state share a line: the tiles get the height.
+    auto* since = new QHBoxLayout;
+    since->addWidget(shiftSince_);
+    about->addLayout(since);
     recordsState_ = new QLabel(header);
     recordsState_->setObjectName("lblRecords");
     recordsState_->setAccessibleName(tr("Records database"));
+    recordsState_->setFont(medium);
     recordsState_->hide(); // no records address: nothing to say
-    about->addWidget(recordsState_);
+    since->addSpacing(16);
+    since->addWidget(recordsState_, 1);
     row->addLayout(about, 1);
 
     const std::pair<const char*, QString> figures[] = {
@@ -499,7 +519,7 @@ void LineWindow::beginShift() {
     // The image is fixed by its bytes for the whole shift: a file replaced since is refused.
     shift_.imageSha256 = imageHash(shift_.imagePath, shift_.font);
     const auto summary = SummarizeImage(shift_.imagePath);
-    imageLine_->setText(summary ? SummaryLine(*summary) : summary.error().text);
+    imageLine_->setFullText(summary ? SummaryLine(*summary) : summary.error().text);
     counters_.reset();
     shiftClock_.start();
     const QString since = QTime::currentTime().toString("HH:mm");
@@ -522,6 +542,21 @@ void LineWindow::slotIdle(int n) {
     keepFocus();
     if (leaving_ && !anyRunning())
         close();
+}
+
+void LineWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The grid's room: the window less what sits above it, as the last layout placed it.
+    const QRect placed = grid_->geometry();
+    const QSize room(width(), placed.isEmpty() ? 0 : height() - placed.top());
+    const int columns = columnsFor(static_cast<int>(tiles_.size()), room);
+    if (columns == columns_)
+        return;
+    columns_ = columns;
+    for (SlotTile* tile : tiles_)
+        grid_->removeWidget(tile);
+    for (std::size_t i = 0; i < tiles_.size(); ++i)
+        grid_->addWidget(tiles_[i], static_cast<int>(i) / columns, static_cast<int>(i) % columns);
 }
 
 void LineWindow::closeEvent(QCloseEvent* event) {

@@ -18,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,6 +26,7 @@ class QPushButton;
 namespace posflash {
 
 class BackgroundSync;
+class FittingLabel;
 class SharedBootPorts;
 class SlotTile;
 class UsbInventory;
@@ -63,6 +65,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The tiles take the column count that suits the window's shape.
+    void resizeEvent(QResizeEvent* event) override;
     // Keys typed anywhere else in the window go to the label box: a scanner types blind.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -99,6 +103,8 @@ private:
     ShiftCounters counters_;
     QElapsedTimer shiftClock_;
     std::vector<SlotTile*> tiles_;
+    QGridLayout* grid_ = nullptr;
+    int columns_ = 0;
     std::vector<std::unique_ptr<LineSlot>> slots_;
     SlotChooser chooser_;
     std::map<int, QStringList> presentBefore_; // USB slot: printers at the scan before
@@ -106,7 +112,7 @@ private:
 
     QLineEdit* labelBox_ = nullptr;
     QLabel* pendingLabel_ = nullptr;
-    QLabel* imageLine_ = nullptr;
+    FittingLabel* imageLine_ = nullptr;
     QLabel* shiftChoices_ = nullptr;
     QLabel* shiftSince_ = nullptr;
     QLabel* recordsState_ = nullptr;

@@ -1,5 +1,8 @@
 #include "line/slot_tile.h"
 
+#include "line/fitting_label.h"
+
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,15 +41,9 @@ Colours coloursOf(TileState state) {
     return {"#d4d7dd", "#1f2329"};
 }
 
-QLabel* label(QWidget* parent, const QString& name, int pixels, bool bold) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    QFont f = l->font();
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    l->setFont(f);
-    return l;
-}
+// The tile's height below its title, in shares: the verdict and the detail.
+constexpr int kWordShare = 6;
+constexpr int kDetailShare = 5;
 
 QString clock(qint64 seconds) {
     return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
@@ -58,43 +55,47 @@ SlotTile::SlotTile(int number, const SlotChoice& slot, QWidget* parent) : QFrame
     const QString n = QString::number(number);
     setObjectName("tile_" + n);
     setAccessibleName(tr("Slot %1").arg(number));
-    setMinimumSize(300, 210);
+    // Sixteen tiles fit a 1280 x 720 screen; the texts grow with the room they get.
+    setMinimumSize(180, 120);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(14, 10, 14, 12);
-    layout->setSpacing(4);
+    layout->setContentsMargins(10, 6, 10, 8);
+    layout->setSpacing(2);
 
     auto* top = new QHBoxLayout;
-    title_ = label(this, "lblTileTitle_" + n, 20, true);
-    // A long device path gives way to the unit's label, not the other way round.
-    title_->setText(QStringLiteral("%1  %2").arg(
-        n, title_->fontMetrics().elidedText(SlotTitle(slot), Qt::ElideMiddle, 190)));
+    title_ = new FittingLabel("lblTileTitle_" + n, 20, 12, true, false, this);
+    title_->setFullText(QStringLiteral("%1  %2").arg(n, SlotTitle(slot)));
     title_->setToolTip(SlotTitle(slot));
-    unit_ = label(this, "lblTileUnit_" + n, 18, false);
+    unit_ = new FittingLabel("lblTileUnit_" + n, 20, 12, false, false, this);
     unit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    top->addWidget(title_);
-    top->addStretch();
-    top->addWidget(unit_);
+    top->addWidget(title_, 3);
+    top->addWidget(unit_, 2);
+    // One line at the largest size: the font follows the width alone.
+    for (FittingLabel* l : {title_, unit_}) {
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        l->setFixedHeight(QFontMetrics(l->font()).height());
+    }
     layout->addLayout(top);
 
-    word_ = label(this, "lblTileState_" + n, 48, true);
+    word_ = new FittingLabel("lblTileState_" + n, 64, 14, true, false, this);
     word_->setAlignment(Qt::AlignCenter);
-    layout->addWidget(word_, 1);
+    layout->addWidget(word_, kWordShare);
     bar_ = new QProgressBar(this);
     bar_->setObjectName("barTile_" + n);
     bar_->setAccessibleName(tr("Slot %1 progress").arg(number));
     bar_->setTextVisible(false);
     bar_->setFixedHeight(10);
     layout->addWidget(bar_);
-    detail_ = label(this, "lblTileDetail_" + n, 18, false);
-    detail_->setWordWrap(true);
+    // Read from a pace or two away: large while there is room, never below 12 px.
+    detail_ = new FittingLabel("lblTileDetail_" + n, 28, 11, false, true, this);
     detail_->setAlignment(Qt::AlignCenter);
-    layout->addWidget(detail_);
+    layout->addWidget(detail_, kDetailShare);
+    layout_ = layout;
 
     if (slot.kind == SlotKind::Com) {
         next_ = new QPushButton(tr("Next"), this);
         next_->setObjectName("btnNext_" + n);
         next_->setAccessibleName(tr("Next unit on slot %1").arg(number));
-        next_->setMinimumHeight(44);
+        next_->setMinimumHeight(32);
         QFont f = next_->font();
         f.setPixelSize(20);
         next_->setFont(f);
@@ -121,9 +122,16 @@ SlotTile::SlotTile(int number, const SlotChoice& slot, QWidget* parent) : QFrame
     showWaiting({});
 }
 
-void SlotTile::setState(TileState state, const QString& word, const QString& detail) {
-    word_->setText(word);
-    detail_->setText(detail);
+void SlotTile::setState(TileState state, const QString& word, const QString& detail,
+                        const QString& remedy) {
+    word_->setFullText(word);
+    // The cause and what to do share one size: together they get the tile's room.
+    detail_->setFullText(remedy.isEmpty()
+                             ? detail
+                             : detail + QChar::LineSeparator + tr("What to do: %1").arg(remedy));
+    // With something to do, the colour says the verdict and the words get the room.
+    const bool wordy = !remedy.isEmpty() || state == TileState::SetUp;
+    layout_->setStretchFactor(word_, wordy ? 1 : kWordShare);
     // A style sheet costs a relayout of the tile: set only when the colour changes.
     if (state == state_ && !styleSheet().isEmpty())
         return;
@@ -166,7 +174,7 @@ void SlotTile::showRetrying(int nextAttempt, int attempts, const QString& cause)
 }
 
 void SlotTile::showFrameRetry(const QString& text) {
-    detail_->setText(text);
+    detail_->setFullText(text);
 }
 
 void SlotTile::showSetUp(const QString& problem) {
@@ -181,23 +189,23 @@ void SlotTile::showPass(qint64 ms, int attempts) {
 }
 
 void SlotTile::showFail(const QString& cause, const QString& remedy) {
-    setState(TileState::Fail, tr("FAIL"), remedy.isEmpty() ? cause : cause + "\n" + remedy);
+    setState(TileState::Fail, tr("FAIL"), cause, remedy);
 }
 
 void SlotTile::showUnit(const QString& unit) {
-    unit_->setText(unit);
+    unit_->setFullText(unit);
 }
 
 void SlotTile::showStopping() {
-    detail_->setText(tr("stopping safely…"));
+    detail_->setFullText(tr("stopping safely…"));
 }
 
 QString SlotTile::stateText() const {
-    return word_->text();
+    return word_->fullText();
 }
 
 QString SlotTile::detailText() const {
-    return detail_->text();
+    return detail_->fullText();
 }
 
 } // namespace posflash

@@ -4,12 +4,14 @@
 
 #include <QFrame>
 
-class QLabel;
 class QLineEdit;
+class QVBoxLayout;
 class QProgressBar;
 class QPushButton;
 
 namespace posflash {
+
+class FittingLabel;
 
 // What a tile shows; the colour follows it.
 enum class TileState { Waiting, NeedsLabel, Updating, Retrying, Pass, Fail, SetUp };
@@ -47,13 +49,15 @@ signals:
     void macEntered(const QString& mac);
 
 private:
-    void setState(TileState state, const QString& word, const QString& detail);
+    void setState(TileState state, const QString& word, const QString& detail,
+                  const QString& remedy = {});
 
     TileState state_ = TileState::Waiting;
-    QLabel* title_;
-    QLabel* unit_;
-    QLabel* word_;
-    QLabel* detail_;
+    FittingLabel* title_;
+    FittingLabel* unit_;
+    FittingLabel* word_;
+    FittingLabel* detail_;
+    QVBoxLayout* layout_;
     QProgressBar* bar_;
     QPushButton* next_ = nullptr;
     QLineEdit* mac_ = nullptr;

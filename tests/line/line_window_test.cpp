@@ -1,4 +1,6 @@
+#include "fleet/cause_texts.h"
 #include "history/history_store.h"
+#include "line/fitting_label.h"
 #include "line/line_command_line.h"
 #include "line/line_window.h"
 #include "line/slot_chooser.h"
@@ -21,6 +23,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimeZone>
 #include <QUuid>
 
@@ -531,6 +534,122 @@ TEST_F(LineWindowTest, EightTilesShowTheirOwnStatesSideBySide) {
     answer = true;
     window->close();
     ASSERT_TRUE(waitIdle());
+}
+
+// Whether a label's text, as shown, fits the room the layout gave it. A tile's wrapped texts
+// break inside a word longer than a line (a device path); other labels at spaces only.
+bool clipped(const QLabel& label) {
+    const QRect room = label.contentsRect();
+    const QFontMetrics metrics(label.font());
+    if (!label.wordWrap())
+        return metrics.horizontalAdvance(label.text()) > room.width() ||
+               metrics.height() > room.height();
+    if (qobject_cast<const FittingLabel*>(&label) == nullptr) {
+        const QRect needed = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20),
+                                                  Qt::TextWordWrap, label.text());
+        return needed.width() > room.width() || needed.height() > room.height();
+    }
+    QTextLayout layout(label.text(), label.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    qreal height = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(room.width());
+        height += line.height();
+    }
+    layout.endLayout();
+    return height > room.height();
+}
+
+// At the screens a station has, with six and with sixteen slots in every state, no text of the
+// window clips, the verdict and what to do are never cut short, and the window is no larger
+// than the screen. POSFLASH_LINE_SCREENSHOTS names a folder for a picture of each.
+TEST_F(LineWindowTest, NoTextClipsAtTheScreenSizesOfAStation) {
+    const CauseTexts texts{Faces()};
+    struct Case {
+        int tiles;
+        QSize screen;
+        int smallestDetailPx; // the cause and what to do stay readable from a pace or two
+    };
+    // clang-format off
+    const Case cases[] = {
+        {6,  {1280, 720},  18},
+        {6,  {1920, 1080}, 20},
+        {16, {1280, 720},  11},
+        {16, {1920, 1080}, 14},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 slots at %2x%3")
+                         .arg(c.tiles)
+                         .arg(c.screen.width())
+                         .arg(c.screen.height())
+                         .toStdString());
+        QStringList ports;
+        for (int n = 1; n <= c.tiles; ++n)
+            ports << QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.%1:1.0").arg(n);
+        LineSettings s = settingsFor(ports);
+        s.requireLabel = true;
+        s.records = "postgresql://line@records.example/line";
+        open(s);
+        for (int n = 1; n <= c.tiles; ++n) {
+            SlotTile& t = window->tile(n);
+            t.showUnit(QStringLiteral("SN-2026-%1").arg(n, 6, 10, QLatin1Char('0')));
+            switch (n % 6) {
+            case 1:
+                t.showNeedsLabel();
+                break;
+            case 2:
+                t.showPass(83000, 2);
+                break;
+            case 3:
+                t.showFail(texts.cause(Cause::PrinterSilent, 3, 57, 3),
+                           texts.remedy(Cause::PrinterSilent));
+                break;
+            case 4:
+                t.showUpdating(37, 42, 2, 2);
+                t.showFrameRetry("no answer, attempt 2 of 3");
+                break;
+            case 5:
+                EXPECT_FALSE(window->slot(n).checkSetUp().isEmpty()); // no such port here
+                break;
+            default:
+                t.showFail(texts.cause(Cause::PrinterRefused, 3, 12, 3),
+                           texts.remedy(Cause::PrinterRefused));
+            }
+        }
+        window->resize(c.screen);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        EXPECT_LE(window->minimumSizeHint().width(), c.screen.width());
+        EXPECT_LE(window->minimumSizeHint().height(), c.screen.height());
+        EXPECT_EQ(window->size(), c.screen);
+        for (const QLabel* label : window->findChildren<QLabel*>()) {
+            if (!label->isVisibleTo(window.get()) || label->text().isEmpty())
+                continue;
+            EXPECT_FALSE(clipped(*label))
+                << label->objectName().toStdString() << ": " << label->text().toStdString();
+        }
+        for (int n = 1; n <= c.tiles; ++n) {
+            const QString num = QString::number(n);
+            for (const QString name : {"lblTileState_", "lblTileDetail_"}) {
+                const auto& label = control<FittingLabel>(name + num);
+                EXPECT_EQ(label.text(), label.fullText()) << (name + num).toStdString();
+            }
+            EXPECT_GE(control<FittingLabel>("lblTileDetail_" + num).pixelSize(),
+                      c.smallestDetailPx);
+        }
+        if (const QString dir = qEnvironmentVariable("POSFLASH_LINE_SCREENSHOTS"); !dir.isEmpty()) {
+            EXPECT_TRUE(window->grab().save(QStringLiteral("%1/line-%2-slots-%3x%4-en.png")
+                                                .arg(dir)
+                                                .arg(c.tiles)
+                                                .arg(c.screen.width())
+                                                .arg(c.screen.height())));
+        }
+        window.reset();
+    }
 }
 
 bool isControl(QWidget* widget) {
