@@ -2,244 +2,1145 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="en">
 <context>
+    <name>BackgroundSync</name>
+    <message>
+        <location filename="../records/background_sync.cpp" line="137"/>
+        <source>records: sent %1</source>
+        <translation>记录：已发送 %1 条</translation>
+    </message>
+    <message>
+        <location filename="../records/background_sync.cpp" line="139"/>
+        <source>records: ok</source>
+        <translation>记录：正常</translation>
+    </message>
+    <message>
+        <location filename="../records/background_sync.cpp" line="141"/>
+        <source>records: offline</source>
+        <translation>记录：离线</translation>
+    </message>
+    <message>
+        <location filename="../records/background_sync.cpp" line="143"/>
+        <source>records: login refused</source>
+        <translation>记录：登录被拒绝</translation>
+    </message>
+    <message>
+        <location filename="../records/background_sync.cpp" line="145"/>
+        <source>records: no such database</source>
+        <translation>记录：数据库不存在</translation>
+    </message>
+    <message>
+        <location filename="../records/background_sync.cpp" line="147"/>
+        <source>records: server not set up</source>
+        <translation>记录：服务器未设置</translation>
+    </message>
+    <message>
+        <location filename="../records/background_sync.cpp" line="149"/>
+        <source>records: not allowed</source>
+        <translation>记录：无权限</translation>
+    </message>
+    <message>
+        <location filename="../records/background_sync.cpp" line="151"/>
+        <source>records: local history unreadable</source>
+        <translation>记录：本地历史无法读取</translation>
+    </message>
+</context>
+<context>
+    <name>CliTexts</name>
+    <message>
+        <source>retrying the update, attempt %1, after %2</source>
+        <translation type="vanished">重新更新，第 %1 次尝试，原因：%2</translation>
+    </message>
+    <message>
+        <source>%1 attempts</source>
+        <translation type="vanished">共尝试 %1 次</translation>
+    </message>
+    <message>
+        <source>cancelled by the user before the download was complete</source>
+        <translation type="vanished">下载完成前已被用户取消</translation>
+    </message>
+    <message>
+        <source>stopped at once: the printer may hold a partial image; download it again</source>
+        <translation type="vanished">已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
+    </message>
+    <message>
+        <source>the printer did not answer %1 (%2 attempts)</source>
+        <translation type="vanished">打印机未应答%1（已尝试 %2 次）</translation>
+    </message>
+    <message>
+        <source>the printer refused %1 (%2 attempts)</source>
+        <translation type="vanished">打印机拒绝了%1（已尝试 %2 次）</translation>
+    </message>
+    <message>
+        <source>the printer acknowledged another frame than %1</source>
+        <translation type="vanished">打印机确认的不是%1</translation>
+    </message>
+    <message>
+        <source>the port or the connection to the printer went away</source>
+        <translation type="vanished">端口或与打印机的连接已断开</translation>
+    </message>
+    <message>
+        <source>there is no such port</source>
+        <translation type="vanished">没有这个端口</translation>
+    </message>
+    <message>
+        <source>the port is open in another program</source>
+        <translation type="vanished">端口已被其他程序打开</translation>
+    </message>
+    <message>
+        <source>permission denied: the system refused access to the port</source>
+        <translation type="vanished">权限被拒绝：系统拒绝访问该端口</translation>
+    </message>
+    <message>
+        <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
+        <translation type="vanished">无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
+    </message>
+    <message>
+        <source>the boot loader did not answer within %1 s</source>
+        <translation type="vanished">引导程序在 %1 秒内没有应答</translation>
+    </message>
+    <message>
+        <source>no printer&apos;s USB device is present</source>
+        <translation type="vanished">没有找到打印机的 USB 设备</translation>
+    </message>
+    <message>
+        <source>the IP or the MAC address is empty</source>
+        <translation type="vanished">IP 地址或 MAC 地址为空</translation>
+    </message>
+    <message>
+        <source>the IP or the MAC address is not valid</source>
+        <translation type="vanished">IP 地址或 MAC 地址无效</translation>
+    </message>
+    <message>
+        <source>the file&apos;s path is too long for the boot loader (at most 128 bytes)</source>
+        <translation type="vanished">文件路径对引导程序来说太长（最多 128 字节）</translation>
+    </message>
+    <message>
+        <source>the printer&apos;s running firmware did not answer on TCP port 4000, or closed the connection</source>
+        <translation type="vanished">打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
+    </message>
+    <message>
+        <source>the file cannot be read</source>
+        <translation type="vanished">无法读取文件</translation>
+    </message>
+    <message>
+        <source>the program&apos;s trailing checksum is wrong: this is not a firmware image</source>
+        <translation type="vanished">程序末尾的校验和错误：这不是固件映像</translation>
+    </message>
+    <message>
+        <source>the image is too large for the boot loader&apos;s frames</source>
+        <translation type="vanished">映像太大，引导程序的帧无法容纳</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation type="vanished">文件为空</translation>
+    </message>
+    <message>
+        <source>a download or boot-loader command already runs for this printer</source>
+        <translation type="vanished">此打印机已有下载或引导命令在进行</translation>
+    </message>
+    <message>
+        <source>the BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address</source>
+        <translation type="vanished">已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求</translation>
+    </message>
+    <message>
+        <source>asking the running firmware of %1 to take a font</source>
+        <translation type="vanished">正在请求 %1 运行中的固件接收字库</translation>
+    </message>
+    <message>
+        <source>sending the closing frames</source>
+        <translation type="vanished">正在发送结束帧</translation>
+    </message>
+    <message>
+        <source>finishing the closing frames; a second Ctrl-C stops at once, which may leave a partial image in the printer</source>
+        <translation type="vanished">正在完成结束帧；再按一次 Ctrl-C 将立即停止，打印机中可能留下不完整的映像</translation>
+    </message>
+    <message>
+        <source>cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once</source>
+        <translation type="vanished">正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
+    </message>
+    <message>
+        <source>warning: stopping at once; the printer may hold a partial image</source>
+        <translation type="vanished">警告：立即停止；打印机可能只保存了部分映像</translation>
+    </message>
+    <message>
+        <source>completed: %1 bytes in %2 s (%3 KiB/s), CRC-16 0x%4, printer accepted</source>
+        <translation type="vanished">完成：%1 字节，用时 %2 秒（%3 KiB/s），CRC-16 0x%4，打印机已接受</translation>
+    </message>
+    <message>
+        <source>the boot-loader command was sent</source>
+        <translation type="vanished">引导命令已发送</translation>
+    </message>
+    <message>
+        <source>the boot-loader command could not be sent</source>
+        <translation type="vanished">引导命令未能发送</translation>
+    </message>
+    <message>
+        <source>start the download again when ready</source>
+        <translation type="vanished">准备好后重新开始下载</translation>
+    </message>
+    <message>
+        <source>download the image again before using the printer</source>
+        <translation type="vanished">使用打印机之前请重新下载映像</translation>
+    </message>
+    <message>
+        <source>check the cable or the network, the printer&apos;s power, and that the printer is in its boot loader</source>
+        <translation type="vanished">请检查电缆或网络、打印机电源，以及打印机是否处于引导程序中</translation>
+    </message>
+    <message>
+        <source>check that the image is meant for this printer</source>
+        <translation type="vanished">请确认映像适用于这台打印机</translation>
+    </message>
+    <message>
+        <source>switch the printer off and on, then download again</source>
+        <translation type="vanished">请关闭打印机再打开，然后重新下载</translation>
+    </message>
+    <message>
+        <source>reconnect the printer, then download again</source>
+        <translation type="vanished">请重新连接打印机，然后重新下载</translation>
+    </message>
+    <message>
+        <source>see &apos;posflash-cli list&apos; for the printers and COM numbers present, and check --port</source>
+        <translation type="vanished">请用 &apos;posflash-cli list&apos; 查看现有的打印机和 COM 号，并检查 --port</translation>
+    </message>
+    <message>
+        <source>close the other program that has the port open</source>
+        <translation type="vanished">请关闭打开了该端口的其他程序</translation>
+    </message>
+    <message>
+        <source>install posflash&apos;s udev rule (60-posflash.rules, as the package does), or join the dialout group (sudo usermod -aG dialout $USER) and log in again</source>
+        <translation type="vanished">请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
+    </message>
+    <message>
+        <source>give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on it, as the package does), or stop the DHCP or TFTP server that holds them</source>
+        <translation type="vanished">请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
+    </message>
+    <message>
+        <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>
+        <translation type="vanished">请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
+    </message>
+    <message>
+        <source>plug the printer in, or name its device node with --port</source>
+        <translation type="vanished">请接上打印机，或用 --port 指定其设备节点</translation>
+    </message>
+    <message>
+        <source>give both --ip and --mac</source>
+        <translation type="vanished">请同时给出 --ip 和 --mac</translation>
+    </message>
+    <message>
+        <source>write them as 192.168.1.100 and 00-11-22-33-44-55</source>
+        <translation type="vanished">请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
+    </message>
+    <message>
+        <source>move or rename the file so that its path is at most 128 bytes</source>
+        <translation type="vanished">请移动文件或改名，使其路径不超过 128 字节</translation>
+    </message>
+    <message>
+        <source>check the address: the printer must be running its firmware</source>
+        <translation type="vanished">请检查地址：打印机必须正在运行其固件</translation>
+    </message>
+    <message>
+        <source>check the file&apos;s name and that it may be read</source>
+        <translation type="vanished">请检查文件名以及文件是否可读</translation>
+    </message>
+    <message>
+        <source>the file is damaged or not a program image: get the firmware file again</source>
+        <translation type="vanished">文件已损坏或不是程序映像：请重新获取固件文件</translation>
+    </message>
+    <message>
+        <source>check that this is the right file: no boot loader takes an image this large</source>
+        <translation type="vanished">请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
+    </message>
+    <message>
+        <source>choose the firmware file again</source>
+        <translation type="vanished">请重新选择固件文件</translation>
+    </message>
+    <message>
+        <source>wait for the other download or command to end</source>
+        <translation type="vanished">请等待其他下载或命令结束</translation>
+    </message>
+    <message>
+        <source>what to do: %1</source>
+        <translation type="vanished">处理办法：%1</translation>
+    </message>
+    <message>
+        <source>waiting for the link to %1 (the printer must be in its boot loader)</source>
+        <translation type="vanished">正在等待与 %1 的连接（打印机须处于引导程序中）</translation>
+    </message>
+    <message>
+        <source>still waiting for the link to %1 (%2 s)</source>
+        <translation type="vanished">仍在等待与 %1 的连接（已 %2 秒）</translation>
+    </message>
+    <message>
+        <source>linked to %1</source>
+        <translation type="vanished">已连接 %1</translation>
+    </message>
+    <message>
+        <source>no printer with a USB virtual COM port is present</source>
+        <translation type="vanished">没有找到带 USB 虚拟串口的打印机</translation>
+    </message>
+    <message>
+        <source>the port could not be opened (%1), attempt %2</source>
+        <translation type="vanished">无法打开端口（%1），第 %2 次尝试</translation>
+    </message>
+    <message>
+        <source>no reason given</source>
+        <translation type="vanished">原因未知</translation>
+    </message>
+    <message>
+        <source>the printer reset the connection before it took the command</source>
+        <translation type="vanished">打印机在接收命令之前重置了连接</translation>
+    </message>
+</context>
+<context>
     <name>Download</name>
     <message>
-        <location filename="../download/download_texts.cpp" line="17"/>
+        <location filename="../download/download_texts.cpp" line="19"/>
         <source>Downloading...</source>
         <translation>正在下载...</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="21"/>
+        <location filename="../download/download_texts.cpp" line="23"/>
         <source>Establishing connection...</source>
         <translation>正在建立连接...</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="25"/>
+        <location filename="../download/download_texts.cpp" line="27"/>
         <source>Failed to download, please check!</source>
         <translation>下载失败,请检查是否在下载状态,电源是否正常,通信线是否插好!</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="29"/>
+        <location filename="../download/download_texts.cpp" line="31"/>
         <source>Ready for download, please wait...</source>
         <translation>正在准备下载，请等待...</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="33"/>
+        <location filename="../download/download_texts.cpp" line="35"/>
         <source>Downloading NO.%1 ,Total: %2, Time consuming %3 Seconds</source>
         <translation>正在下载第%1帧，总共%2帧, 耗时%3秒</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="41"/>
+        <location filename="../download/download_texts.cpp" line="43"/>
         <source>The operation is completed, please wait...</source>
         <translation>正在完成操作，请等待...</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="45"/>
+        <location filename="../download/download_texts.cpp" line="47"/>
         <source>Time consuming: %1 Seconds, Complete!</source>
         <translation>耗时: %1秒, 下载完成！</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="50"/>
+        <location filename="../download/download_texts.cpp" line="52"/>
         <source>The download is complete</source>
         <translation>下载完成</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="54"/>
+        <location filename="../download/download_texts.cpp" line="56"/>
         <source>Download failed!</source>
         <translation>程序下载失败!</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="58"/>
+        <location filename="../download/download_texts.cpp" line="60"/>
         <source>Error opening the file, please try again!</source>
         <translation>打开文件错误,请重试！</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="62"/>
+        <location filename="../download/download_texts.cpp" line="64"/>
         <source>The file is empty: there is nothing to download.</source>
         <translation>文件为空，没有可下载的内容。</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="66"/>
+        <location filename="../download/download_texts.cpp" line="68"/>
         <source>The file is too large: the printer accepts at most 32767 frames.</source>
         <translation>文件太大：打印机最多接收 32767 帧。</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="72"/>
+        <location filename="../download/download_texts.cpp" line="74"/>
         <source>Cannot read the file %1.</source>
         <translation>无法读取文件 %1。</translation>
+    </message>
+    <message>
+        <location filename="../download/download_texts.cpp" line="78"/>
+        <source>%1 is no longer the image this download was given.</source>
+        <translation>%1 已不是本次下载所用的映像。</translation>
+    </message>
+</context>
+<context>
+    <name>Engine</name>
+    <message>
+        <location filename="../engine/engine.cpp" line="49"/>
+        <source>No serial device is at USB path %1.</source>
+        <translation>USB 路径 %1 上没有串口设备。</translation>
+    </message>
+    <message>
+        <location filename="../engine/engine.cpp" line="60"/>
+        <source>%1 does not exist.</source>
+        <translation>%1 不存在。</translation>
+    </message>
+</context>
+<context>
+    <name>LineHost</name>
+    <message>
+        <location filename="../line/line_host.cpp" line="20"/>
+        <source>New shift</source>
+        <translation>新班次</translation>
+    </message>
+    <message>
+        <location filename="../line/line_host.cpp" line="21"/>
+        <source>Operator of the next shift:</source>
+        <translation>下一班次的操作员：</translation>
+    </message>
+</context>
+<context>
+    <name>LineSettings</name>
+    <message>
+        <location filename="../line/image_summary.cpp" line="14"/>
+        <location filename="../line/image_summary.cpp" line="18"/>
+        <source>Cannot read %1.</source>
+        <translation>无法读取 %1。</translation>
+    </message>
+    <message>
+        <location filename="../line/image_summary.cpp" line="25"/>
+        <source>%1 · %2 bytes · SHA-256 %3</source>
+        <translation>%1 · %2 字节 · SHA-256 %3</translation>
+    </message>
+    <message>
+        <location filename="../line/line_main.cpp" line="59"/>
+        <source>The choices could not be kept: %1</source>
+        <translation>无法保存所选设置：%1</translation>
+    </message>
+</context>
+<context>
+    <name>posflash::LineSlot</name>
+    <message>
+        <location filename="../line/line_slot.cpp" line="34"/>
+        <source>Plug in the next printer.</source>
+        <translation>请插入下一台打印机。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="37"/>
+        <source>Connect the next printer, then press Next or scan its label.</source>
+        <translation>连接下一台打印机，然后按“下一台”或扫描其标签。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="40"/>
+        <source>Scan the next printer&apos;s MAC label or type its MAC.</source>
+        <translation>扫描下一台打印机的 MAC 标签，或输入其 MAC 地址。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="56"/>
+        <source>This PC has no port %1. Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
+        <translation>本机没有端口 %1。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="65"/>
+        <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
+        <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="68"/>
+        <source>The image file was replaced since the shift began: no unit gets it. Start a new shift to load the new image.</source>
+        <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="187"/>
+        <source>refused, attempt %1 of %2</source>
+        <translation>被拒绝，第 %1 次，共 %2 次</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="190"/>
+        <source>answer for another frame, attempt %1 of %2</source>
+        <translation>应答的是另一帧，第 %1 次，共 %2 次</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="193"/>
+        <source>no answer, attempt %1 of %2</source>
+        <translation>无应答，第 %1 次，共 %2 次</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="220"/>
+        <source>stopped; the update was cancelled safely</source>
+        <translation>已停止；更新已安全取消</translation>
+    </message>
+</context>
+<context>
+    <name>posflash::LineWindow</name>
+    <message>
+        <location filename="../line/line_window.cpp" line="91"/>
+        <source>posflash (production line)</source>
+        <translation>posflash（生产线）</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="133"/>
+        <source>&quot;%1&quot; is no MAC address.</source>
+        <translation>“%1”不是 MAC 地址。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="174"/>
+        <source>records: address not understood</source>
+        <translation>记录：无法识别地址</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="221"/>
+        <source>Records database</source>
+        <translation>记录数据库</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="229"/>
+        <source>Passed</source>
+        <translation>通过</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="230"/>
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="231"/>
+        <source>Total</source>
+        <translation>总数</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="232"/>
+        <source>First-pass yield</source>
+        <translation>一次通过率</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="233"/>
+        <source>Final yield</source>
+        <translation>最终良率</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="234"/>
+        <source>Mean per unit</source>
+        <translation>平均每台</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="255"/>
+        <source>New shift</source>
+        <translation>新班次</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="257"/>
+        <source>Start a new shift: counters to zero</source>
+        <translation>开始新班次：计数清零</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="271"/>
+        <source>Label</source>
+        <translation>标签</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="277"/>
+        <source>Scanned label</source>
+        <translation>扫描的标签</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="278"/>
+        <source>Scan the unit&apos;s label (or type it and press Enter)</source>
+        <translation>扫描设备标签（或输入后按回车）</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="415"/>
+        <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
+        <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="440"/>
+        <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
+        <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="441"/>
+        <source>(unknown)</source>
+        <translation>（未知）</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="446"/>
+        <source>next unit: %1</source>
+        <translation>下一台：%1</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="484"/>
+        <source>Operator %1 · Station %2 · Retries %3</source>
+        <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="488"/>
+        <source> · Label required</source>
+        <translation> · 需要标签</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="494"/>
+        <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
+        <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="529"/>
+        <source>Shift since %1</source>
+        <translation>班次开始于 %1</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="530"/>
+        <source>Shift %1</source>
+        <translation>班次 %1</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="575"/>
+        <source>Stop and leave? Each update ends safely: a frame in flight finishes its tries and the closing frames are sent, so no printer is left half-written.</source>
+        <translation>停止并退出？每个更新都会安全结束：正在发送的帧完成其重试，并发送结束帧，不会有打印机只写入一半。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="578"/>
+        <source>1 unit is updating.</source>
+        <translation>1 台设备正在更新。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="578"/>
+        <source>%1 units are updating.</source>
+        <translation>%1 台设备正在更新。</translation>
+    </message>
+</context>
+<context>
+    <name>MultiDownload</name>
+    <message>
+        <source>completed</source>
+        <translation type="vanished">完成</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation type="vanished">已取消</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation type="vanished">被拒绝</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation type="vanished">失败</translation>
+    </message>
+    <message>
+        <source>the start frame</source>
+        <translation type="vanished">起始帧</translation>
+    </message>
+    <message>
+        <source>frame %1</source>
+        <translation type="vanished">第 %1 帧</translation>
+    </message>
+    <message>
+        <source>the end frame</source>
+        <translation type="vanished">结束帧</translation>
+    </message>
+    <message>
+        <source>the final frame</source>
+        <translation type="vanished">最终帧</translation>
+    </message>
+    <message>
+        <source>the link</source>
+        <translation type="vanished">连接</translation>
+    </message>
+    <message>
+        <source>connecting</source>
+        <translation type="vanished">正在连接</translation>
+    </message>
+    <message>
+        <source>linked</source>
+        <translation type="vanished">已连接</translation>
+    </message>
+    <message>
+        <source>no answer to %1, attempt %2</source>
+        <translation type="vanished">%1 无应答，第 %2 次尝试</translation>
+    </message>
+    <message>
+        <source>%1 refused (status %2), attempt %3</source>
+        <translation type="vanished">%1 被拒绝（状态 %2），第 %3 次尝试</translation>
+    </message>
+    <message>
+        <source>%1 refused (status %2)</source>
+        <translation type="vanished">%1 被拒绝（状态 %2）</translation>
+    </message>
+    <message>
+        <source>frame %1/%2</source>
+        <translation type="vanished">帧 %1/%2</translation>
+    </message>
+    <message>
+        <source>%1 left</source>
+        <translation type="vanished">剩余 %1</translation>
+    </message>
+    <message>
+        <source>target</source>
+        <translation type="vanished">目标</translation>
+    </message>
+    <message>
+        <source>result</source>
+        <translation type="vanished">结果</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation type="vanished">秒</translation>
+    </message>
+    <message>
+        <source>retries</source>
+        <translation type="vanished">重试</translation>
+    </message>
+    <message>
+        <source>reason</source>
+        <translation type="vanished">原因</translation>
+    </message>
+    <message>
+        <source>%1 of %2 completed, exit code %3</source>
+        <translation type="vanished">%2 台中完成 %1 台，退出码 %3</translation>
+    </message>
+    <message>
+        <source>waiting for the link</source>
+        <translation type="vanished">等待连接</translation>
+    </message>
+    <message>
+        <source>watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 failed so far</source>
+        <translation type="vanished">正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
     </message>
 </context>
 <context>
     <name>Netboot</name>
     <message>
-        <location filename="../netboot/netboot_texts.cpp" line="15"/>
+        <location filename="../link/link_texts.cpp" line="15"/>
         <source>The IP address &quot;%1&quot; is not valid: write four numbers from 0 to 255 joined by dots, such as 192.168.123.100.</source>
         <translation>IP 地址“%1”无效：请填写以点分隔的四个 0 到 255 的数字，例如 192.168.123.100。</translation>
     </message>
     <message>
-        <location filename="../netboot/netboot_texts.cpp" line="22"/>
+        <location filename="../link/link_texts.cpp" line="22"/>
         <source>The MAC address &quot;%1&quot; is not valid: write six two-digit hexadecimal numbers joined by &quot;-&quot;, such as 00-11-22-33-44-55.</source>
         <translation>MAC 地址“%1”无效：请填写以“-”分隔的六个两位十六进制数，例如 00-11-22-33-44-55。</translation>
     </message>
     <message>
-        <location filename="../netboot/netboot_texts.cpp" line="29"/>
+        <location filename="../link/link_texts.cpp" line="29"/>
         <source>The file name &quot;%1&quot; is longer than the 128 bytes the printer accepts; rename the file.</source>
         <translation>文件名“%1”超过打印机可接受的 128 字节，请重命名文件。</translation>
     </message>
     <message>
-        <location filename="../netboot/netboot_texts.cpp" line="35"/>
+        <location filename="../link/link_texts.cpp" line="35"/>
         <source>Cannot use UDP port %1 (%2). Close any other program that uses it (a DHCP or TFTP server), and give posflash&apos;s bind helper the right to use ports below 1024: sudo setcap cap_net_bind_service+ep %3</source>
         <translation>无法使用 UDP 端口 %1（%2）。请关闭占用该端口的其他程序（DHCP 或 TFTP 服务器），并授予 posflash 的端口绑定助手使用 1024 以下端口的权限：sudo setcap cap_net_bind_service+ep %3</translation>
     </message>
     <message>
-        <location filename="../netboot/netboot_texts.cpp" line="45"/>
+        <location filename="../link/link_texts.cpp" line="52"/>
         <source>A printer at %1 answered and was ignored: the IP address is set to %2. Check the IP address.</source>
         <translation>地址为 %1 的打印机应答已被忽略：IP 地址设置为 %2。请检查 IP 地址。</translation>
     </message>
     <message>
+        <location filename="../link/link_texts.cpp" line="45"/>
         <source>The BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address.</source>
         <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求。</translation>
     </message>
 </context>
 <context>
+    <name>posflash::SlotTile</name>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="57"/>
+        <source>Slot %1</source>
+        <translation>工位 %1</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="84"/>
+        <source>Slot %1 progress</source>
+        <translation>工位 %1 进度</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="95"/>
+        <source>Next</source>
+        <translation>下一台</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="97"/>
+        <source>Next unit on slot %1</source>
+        <translation>工位 %1 的下一台</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="109"/>
+        <source>MAC of the next unit on slot %1</source>
+        <translation>工位 %1 下一台的 MAC</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="110"/>
+        <source>MAC of the next unit, then Enter</source>
+        <translation>下一台的 MAC，然后按回车</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="131"/>
+        <source>What to do: %1</source>
+        <translation>处理方法：%1</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="152"/>
+        <source>WAITING</source>
+        <translation>等待</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="156"/>
+        <source>SCAN LABEL</source>
+        <translation>扫描标签</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="157"/>
+        <source>A unit is here: scan its label to start.</source>
+        <translation>设备已就位：扫描其标签即可开始。</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="161"/>
+        <source>starting…</source>
+        <translation>正在开始…</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="161"/>
+        <source>%1 left</source>
+        <translation>剩余 %1</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="163"/>
+        <source>attempt %1 of %2 · </source>
+        <translation>第 %1 次，共 %2 次 · </translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="171"/>
+        <source>RETRY</source>
+        <translation>重试</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="172"/>
+        <source>attempt %1 of %2 next: %3</source>
+        <translation>下一次为第 %1 次，共 %2 次：%3</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="181"/>
+        <source>SET-UP</source>
+        <translation>需设置</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="185"/>
+        <source>done in %1</source>
+        <translation>用时 %1</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="187"/>
+        <source> · at attempt %1</source>
+        <translation> · 第 %1 次成功</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="188"/>
+        <source>PASS</source>
+        <translation>通过</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="192"/>
+        <source>FAIL</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="200"/>
+        <source>stopping safely…</source>
+        <translation>正在安全停止…</translation>
+    </message>
+</context>
+<context>
+    <name>posflash::StartPanel</name>
+    <message>
+        <location filename="../line/start_panel.cpp" line="39"/>
+        <source>posflash (production line): start a shift</source>
+        <translation>posflash（生产线）：开始班次</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="42"/>
+        <source>Image file</source>
+        <translation>映像文件</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="43"/>
+        <source>Browse…</source>
+        <translation>浏览…</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="43"/>
+        <source>Choose the image</source>
+        <translation>选择映像</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="44"/>
+        <source>Font</source>
+        <translation>字库</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="44"/>
+        <source>The image is a font</source>
+        <translation>映像为字库</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="50"/>
+        <location filename="../line/start_panel.cpp" line="106"/>
+        <source>Image</source>
+        <translation>映像</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="55"/>
+        <source>Serial port slots</source>
+        <translation>串口工位</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="56"/>
+        <source>/dev/ttyUSB0, COM3, …</source>
+        <translation>/dev/ttyUSB0, COM3, …</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="57"/>
+        <source>Serial ports</source>
+        <translation>串口</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="59"/>
+        <source>USB hot-plug slots</source>
+        <translation>USB 热插拔工位</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="60"/>
+        <source>1-1.1, 1-1.2, …</source>
+        <translation>1-1.1, 1-1.2, …</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="61"/>
+        <source>USB paths</source>
+        <translation>USB 路径</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="63"/>
+        <source>Serial number prefix of USB printers</source>
+        <translation>USB 打印机的序列号前缀</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="64"/>
+        <source>Serial prefix</source>
+        <translation>序列号前缀</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="69"/>
+        <source>Network printer slots</source>
+        <translation>网络打印机工位</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="70"/>
+        <source>192.168.1.50/00-11-22-33-44-55, 192.168.1.51, …</source>
+        <translation>192.168.1.50/00-11-22-33-44-55, 192.168.1.51, …</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="71"/>
+        <source>Network printers</source>
+        <translation>网络打印机</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="73"/>
+        <source>Retries after a failure</source>
+        <translation>失败后的重试次数</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="76"/>
+        <source>Retries</source>
+        <translation>重试</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="77"/>
+        <source>A unit waits for its scanned label</source>
+        <translation>设备等待扫描标签</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="78"/>
+        <source>Label required</source>
+        <translation>需要标签</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="80"/>
+        <source>Label</source>
+        <translation>标签</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="81"/>
+        <source>Operator&apos;s name</source>
+        <translation>操作员姓名</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="82"/>
+        <source>Operator</source>
+        <translation>操作员</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="83"/>
+        <source>Station name</source>
+        <translation>工作站名称</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="85"/>
+        <source>Station</source>
+        <translation>工作站</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="87"/>
+        <location filename="../line/start_panel.cpp" line="91"/>
+        <source>Language</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="98"/>
+        <source>Start shift</source>
+        <translation>开始班次</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="99"/>
+        <source>Start the shift</source>
+        <translation>开始班次</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="100"/>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>frmBoot</name>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="41"/>
+        <location filename="../app/frm_boot_faces.cpp" line="89"/>
         <source>Port Select</source>
         <translation>端口选择</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="42"/>
+        <location filename="../app/frm_boot_faces.cpp" line="90"/>
         <source>Comm settings</source>
         <translation>通讯设置</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="43"/>
+        <location filename="../app/frm_boot_faces.cpp" line="91"/>
         <source>Network settings</source>
         <translation>网络设置</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="44"/>
+        <location filename="../app/frm_boot_faces.cpp" line="92"/>
         <source>Automatic</source>
         <translation>自动获取</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="45"/>
+        <location filename="../app/frm_boot_faces.cpp" line="93"/>
         <source>Manual</source>
         <translation>手动获取</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="46"/>
+        <location filename="../app/frm_boot_faces.cpp" line="94"/>
         <source>GetPort</source>
         <translation>获取端口号</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="47"/>
+        <location filename="../app/frm_boot_faces.cpp" line="95"/>
         <source>Files</source>
         <translation>程序文件</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="48"/>
+        <location filename="../app/frm_boot_faces.cpp" line="96"/>
         <source>InBoot</source>
         <translation>进入下载</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="49"/>
+        <location filename="../app/frm_boot_faces.cpp" line="97"/>
         <source>Download</source>
         <translation>下载</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="60"/>
+        <location filename="../app/frm_boot_faces.cpp" line="108"/>
         <source>The printer program update V1.2</source>
         <translation>打印机程序更新软件 V1.2</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="61"/>
+        <location filename="../app/frm_boot_faces.cpp" line="109"/>
         <source>Website:</source>
         <translation>官方网站:</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="63"/>
+        <location filename="../app/frm_boot_faces.cpp" line="111"/>
         <source>Stop</source>
         <translation>停止</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="114"/>
+        <location filename="../app/frm_boot_faces.cpp" line="118"/>
         <source>COM port</source>
         <translation>串口号</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="115"/>
+        <location filename="../app/frm_boot_faces.cpp" line="119"/>
         <source>Baud rate</source>
         <translation>波特率</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="116"/>
+        <location filename="../app/frm_boot_faces.cpp" line="120"/>
         <source>Printer port not found</source>
         <translation>未找到打印机端口</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="117"/>
+        <location filename="../app/frm_boot_faces.cpp" line="121"/>
         <source>Printer port found</source>
         <translation>已找到打印机端口</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="118"/>
+        <location filename="../app/frm_boot_faces.cpp" line="122"/>
         <source>Program file path</source>
         <translation>程序文件路径</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="119"/>
+        <location filename="../app/frm_boot_faces.cpp" line="123"/>
         <source>Font file path</source>
         <translation>字库文件路径</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="120"/>
+        <location filename="../app/frm_boot_faces.cpp" line="124"/>
         <source>Download progress</source>
         <translation>下载进度</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="121"/>
+        <location filename="../app/frm_boot_faces.cpp" line="125"/>
         <source>Program icon</source>
         <translation>程序图标</translation>
     </message>
     <message>
         <location filename="../app/frm_boot_load.cpp" line="137"/>
+        <location filename="../app/frm_boot_load.cpp" line="147"/>
         <source>Check the setup: %1</source>
         <translation>请检查设置：%1</translation>
     </message>
     <message>
-        <location filename="../app/host_readiness_linux.cpp" line="121"/>
+        <location filename="../app/host_readiness_linux.cpp" line="122"/>
         <source>no access to serial devices (join the dialout group)</source>
         <translation>无权访问串口设备（请加入 dialout 组）</translation>
     </message>
     <message>
-        <location filename="../app/host_readiness_linux.cpp" line="124"/>
+        <location filename="../app/host_readiness_linux.cpp" line="125"/>
         <source>udev rule %1 not installed</source>
         <translation>未安装 udev 规则 %1</translation>
     </message>
     <message>
-        <location filename="../app/host_readiness_linux.cpp" line="128"/>
+        <location filename="../app/host_readiness_linux.cpp" line="129"/>
         <source>no right to bind UDP ports 67 and 69 for network downloads</source>
         <translation>无权绑定网络下载所需的 UDP 端口 67 和 69</translation>
     </message>
     <message>
-        <location filename="../app/host_readiness_linux.cpp" line="132"/>
+        <location filename="../app/host_readiness_linux.cpp" line="133"/>
         <source>this session has no seat (a remote login), so udev gives it no access to printers (join the dialout and lp groups)</source>
         <translation>此会话没有座席（远程登录），udev 不会授予它访问打印机的权限（请加入 dialout 和 lp 组）</translation>
     </message>
     <message>
-        <location filename="../app/host_readiness_linux.cpp" line="139"/>
+        <location filename="../app/host_readiness_linux.cpp" line="140"/>
         <source>ModemManager is running and may probe the printer&apos;s port (udev rule %1 keeps it off the printers; for other serial adapters stop or mask ModemManager)</source>
         <translation>ModemManager 正在运行，可能探测打印机的端口（udev 规则 %1 使其不碰打印机；其他串口适配器请停止或屏蔽 ModemManager）</translation>
     </message>
     <message>
-        <location filename="../app/host_readiness_linux.cpp" line="146"/>
+        <location filename="../app/host_readiness_linux.cpp" line="147"/>
         <source>brltty claims USB-serial adapters (remove the brltty package, or mask its udev rule and service)</source>
         <translation>brltty 会占用 USB 串口适配器（请卸载 brltty 软件包，或屏蔽它的 udev 规则和服务）</translation>
     </message>
     <message>
         <location filename="../app/frm_boot_load.cpp" line="133"/>
+        <location filename="../app/frm_boot_load.cpp" line="148"/>
         <source>settings not saved: %1</source>
         <translation>设置未能保存：%1</translation>
     </message>
@@ -250,360 +1151,36 @@
     </message>
 </context>
 <context>
-    <name>MultiDownload</name>
+    <name>posflash</name>
     <message>
-        <source>completed</source>
-        <translation>完成</translation>
+        <location filename="../line/line_settings.cpp" line="109"/>
+        <source>Choose the image to load.</source>
+        <translation>请选择要加载的映像。</translation>
     </message>
     <message>
-        <source>cancelled</source>
-        <translation>已取消</translation>
+        <location filename="../line/line_settings.cpp" line="111"/>
+        <source>The image %1 cannot be found.</source>
+        <translation>找不到映像 %1。</translation>
     </message>
     <message>
-        <source>refused</source>
-        <translation>被拒绝</translation>
+        <location filename="../line/line_settings.cpp" line="113"/>
+        <source>Name at least one slot: a port, a USB path or a network printer.</source>
+        <translation>请至少指定一个工位：端口、USB 路径或网络打印机。</translation>
     </message>
     <message>
-        <source>failed</source>
-        <translation>失败</translation>
+        <location filename="../line/line_settings.cpp" line="116"/>
+        <source>Every network printer needs its IP address.</source>
+        <translation>每台网络打印机都需要 IP 地址。</translation>
     </message>
     <message>
-        <source>the start frame</source>
-        <translation>起始帧</translation>
+        <location filename="../line/line_settings.cpp" line="118"/>
+        <source>Retries must be 0 to %1.</source>
+        <translation>重试次数须为 0 到 %1。</translation>
     </message>
     <message>
-        <source>frame %1</source>
-        <translation>第 %1 帧</translation>
-    </message>
-    <message>
-        <source>the end frame</source>
-        <translation>结束帧</translation>
-    </message>
-    <message>
-        <source>the final frame</source>
-        <translation>最终帧</translation>
-    </message>
-    <message>
-        <source>the link</source>
-        <translation>连接</translation>
-    </message>
-    <message>
-        <source>connecting</source>
-        <translation>正在连接</translation>
-    </message>
-    <message>
-        <source>linked</source>
-        <translation>已连接</translation>
-    </message>
-    <message>
-        <source>no answer to %1, attempt %2</source>
-        <translation>%1 无应答，第 %2 次尝试</translation>
-    </message>
-    <message>
-        <source>%1 refused (status %2), attempt %3</source>
-        <translation>%1 被拒绝（状态 %2），第 %3 次尝试</translation>
-    </message>
-    <message>
-        <source>%1 refused (status %2)</source>
-        <translation>%1 被拒绝（状态 %2）</translation>
-    </message>
-    <message>
-        <source>frame %1/%2</source>
-        <translation>帧 %1/%2</translation>
-    </message>
-    <message>
-        <source>%1 left</source>
-        <translation>剩余 %1</translation>
-    </message>
-    <message>
-        <source>target</source>
-        <translation>目标</translation>
-    </message>
-    <message>
-        <source>result</source>
-        <translation>结果</translation>
-    </message>
-    <message>
-        <source>seconds</source>
-        <translation>秒</translation>
-    </message>
-    <message>
-        <source>retries</source>
-        <translation>重试</translation>
-    </message>
-    <message>
-        <source>reason</source>
-        <translation>原因</translation>
-    </message>
-    <message>
-        <source>%1 of %2 completed, exit code %3</source>
-        <translation>%2 台中完成 %1 台，退出码 %3</translation>
-    </message>
-    <message>
-        <source>waiting for the link</source>
-        <translation>等待连接</translation>
-    </message>
-    <message>
-        <source>watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 failed so far</source>
-        <translation>正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
-    </message>
-</context>
-<context>
-    <name>CliTexts</name>
-    <message>
-        <source>retrying the update, attempt %1, after %2</source>
-        <translation>重新更新，第 %1 次尝试，原因：%2</translation>
-    </message>
-    <message>
-        <source>%1 attempts</source>
-        <translation>共尝试 %1 次</translation>
-    </message>
-    <message>
-        <source>cancelled by the user before the download was complete</source>
-        <translation>下载完成前已被用户取消</translation>
-    </message>
-    <message>
-        <source>stopped at once: the printer may hold a partial image; download it again</source>
-        <translation>已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
-    </message>
-    <message>
-        <source>the printer did not answer %1 (%2 attempts)</source>
-        <translation>打印机未应答%1（已尝试 %2 次）</translation>
-    </message>
-    <message>
-        <source>the printer refused %1 (%2 attempts)</source>
-        <translation>打印机拒绝了%1（已尝试 %2 次）</translation>
-    </message>
-    <message>
-        <source>the printer acknowledged another frame than %1</source>
-        <translation>打印机确认的不是%1</translation>
-    </message>
-    <message>
-        <source>the port or the connection to the printer went away</source>
-        <translation>端口或与打印机的连接已断开</translation>
-    </message>
-    <message>
-        <source>there is no such port</source>
-        <translation>没有这个端口</translation>
-    </message>
-    <message>
-        <source>the port is open in another program</source>
-        <translation>端口已被其他程序打开</translation>
-    </message>
-    <message>
-        <source>permission denied: the system refused access to the port</source>
-        <translation>权限被拒绝：系统拒绝访问该端口</translation>
-    </message>
-    <message>
-        <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
-        <translation>无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
-    </message>
-    <message>
-        <source>the boot loader did not answer within %1 s</source>
-        <translation>引导程序在 %1 秒内没有应答</translation>
-    </message>
-    <message>
-        <source>no printer&apos;s USB device is present</source>
-        <translation>没有找到打印机的 USB 设备</translation>
-    </message>
-    <message>
-        <source>the IP or the MAC address is empty</source>
-        <translation>IP 地址或 MAC 地址为空</translation>
-    </message>
-    <message>
-        <source>the IP or the MAC address is not valid</source>
-        <translation>IP 地址或 MAC 地址无效</translation>
-    </message>
-    <message>
-        <source>the file&apos;s path is too long for the boot loader (at most 128 bytes)</source>
-        <translation>文件路径对引导程序来说太长（最多 128 字节）</translation>
-    </message>
-    <message>
-        <source>the printer&apos;s running firmware did not answer on TCP port 4000, or closed the connection</source>
-        <translation>打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
-    </message>
-    <message>
-        <source>the file cannot be read</source>
-        <translation>无法读取文件</translation>
-    </message>
-    <message>
-        <source>the program&apos;s trailing checksum is wrong: this is not a firmware image</source>
-        <translation>程序末尾的校验和错误：这不是固件映像</translation>
-    </message>
-    <message>
-        <source>the image is too large for the boot loader&apos;s frames</source>
-        <translation>映像太大，引导程序的帧无法容纳</translation>
-    </message>
-    <message>
-        <source>the file is empty</source>
-        <translation>文件为空</translation>
-    </message>
-    <message>
-        <source>a download or boot-loader command already runs for this printer</source>
-        <translation>此打印机已有下载或引导命令在进行</translation>
-    </message>
-    <message>
-        <source>the BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address</source>
-        <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求</translation>
-    </message>
-    <message>
-        <source>asking the running firmware of %1 to take a font</source>
-        <translation>正在请求 %1 运行中的固件接收字库</translation>
-    </message>
-    <message>
-        <source>sending the closing frames</source>
-        <translation>正在发送结束帧</translation>
-    </message>
-    <message>
-        <source>finishing the closing frames; a second Ctrl-C stops at once, which may leave a partial image in the printer</source>
-        <translation>正在完成结束帧；再按一次 Ctrl-C 将立即停止，打印机中可能留下不完整的映像</translation>
-    </message>
-    <message>
-        <source>cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once</source>
-        <translation>正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
-    </message>
-    <message>
-        <source>warning: stopping at once; the printer may hold a partial image</source>
-        <translation>警告：立即停止；打印机可能只保存了部分映像</translation>
-    </message>
-    <message>
-        <source>completed: %1 bytes in %2 s (%3 KiB/s), CRC-16 0x%4, printer accepted</source>
-        <translation>完成：%1 字节，用时 %2 秒（%3 KiB/s），CRC-16 0x%4，打印机已接受</translation>
-    </message>
-    <message>
-        <source>the boot-loader command was sent</source>
-        <translation>引导命令已发送</translation>
-    </message>
-    <message>
-        <source>the boot-loader command could not be sent</source>
-        <translation>引导命令未能发送</translation>
-    </message>
-    <message>
-        <source>start the download again when ready</source>
-        <translation>准备好后重新开始下载</translation>
-    </message>
-    <message>
-        <source>download the image again before using the printer</source>
-        <translation>使用打印机之前请重新下载映像</translation>
-    </message>
-    <message>
-        <source>check the cable or the network, the printer&apos;s power, and that the printer is in its boot loader</source>
-        <translation>请检查电缆或网络、打印机电源，以及打印机是否处于引导程序中</translation>
-    </message>
-    <message>
-        <source>check that the image is meant for this printer</source>
-        <translation>请确认映像适用于这台打印机</translation>
-    </message>
-    <message>
-        <source>switch the printer off and on, then download again</source>
-        <translation>请关闭打印机再打开，然后重新下载</translation>
-    </message>
-    <message>
-        <source>reconnect the printer, then download again</source>
-        <translation>请重新连接打印机，然后重新下载</translation>
-    </message>
-    <message>
-        <source>see &apos;posflash-cli list&apos; for the printers and COM numbers present, and check --port</source>
-        <translation>请用 'posflash-cli list' 查看现有的打印机和 COM 号，并检查 --port</translation>
-    </message>
-    <message>
-        <source>close the other program that has the port open</source>
-        <translation>请关闭打开了该端口的其他程序</translation>
-    </message>
-    <message>
-        <source>install posflash&apos;s udev rule (60-posflash.rules, as the package does), or join the dialout group (sudo usermod -aG dialout $USER) and log in again</source>
-        <translation>请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
-    </message>
-    <message>
-        <source>give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on it, as the package does), or stop the DHCP or TFTP server that holds them</source>
-        <translation>请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
-    </message>
-    <message>
-        <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>
-        <translation>请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
-    </message>
-    <message>
-        <source>plug the printer in, or name its device node with --port</source>
-        <translation>请接上打印机，或用 --port 指定其设备节点</translation>
-    </message>
-    <message>
-        <source>give both --ip and --mac</source>
-        <translation>请同时给出 --ip 和 --mac</translation>
-    </message>
-    <message>
-        <source>write them as 192.168.1.100 and 00-11-22-33-44-55</source>
-        <translation>请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
-    </message>
-    <message>
-        <source>move or rename the file so that its path is at most 128 bytes</source>
-        <translation>请移动文件或改名，使其路径不超过 128 字节</translation>
-    </message>
-    <message>
-        <source>check the address: the printer must be running its firmware</source>
-        <translation>请检查地址：打印机必须正在运行其固件</translation>
-    </message>
-    <message>
-        <source>check the file&apos;s name and that it may be read</source>
-        <translation>请检查文件名以及文件是否可读</translation>
-    </message>
-    <message>
-        <source>the file is damaged or not a program image: get the firmware file again</source>
-        <translation>文件已损坏或不是程序映像：请重新获取固件文件</translation>
-    </message>
-    <message>
-        <source>check that this is the right file: no boot loader takes an image this large</source>
-        <translation>请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
-    </message>
-    <message>
-        <source>choose the firmware file again</source>
-        <translation>请重新选择固件文件</translation>
-    </message>
-    <message>
-        <source>wait for the other download or command to end</source>
-        <translation>请等待其他下载或命令结束</translation>
-    </message>
-    <message>
-        <source>what to do: %1</source>
-        <translation>处理办法：%1</translation>
-    </message>
-    <message>
-        <source>waiting for the link to %1 (the printer must be in its boot loader)</source>
-        <translation>正在等待与 %1 的连接（打印机须处于引导程序中）</translation>
-    </message>
-    <message>
-        <source>still waiting for the link to %1 (%2 s)</source>
-        <translation>仍在等待与 %1 的连接（已 %2 秒）</translation>
-    </message>
-    <message>
-        <source>linked to %1</source>
-        <translation>已连接 %1</translation>
-    </message>
-    <message>
-        <source>no printer with a USB virtual COM port is present</source>
-        <translation>没有找到带 USB 虚拟串口的打印机</translation>
-    </message>
-    <message>
-        <source>the port could not be opened (%1), attempt %2</source>
-        <translation>无法打开端口（%1），第 %2 次尝试</translation>
-    </message>
-    <message>
-        <source>no reason given</source>
-        <translation>原因未知</translation>
-    </message>
-    <message>
-        <source>the printer reset the connection before it took the command</source>
-        <translation>打印机在接收命令之前重置了连接</translation>
-    </message>
-</context>
-<context>
-    <name>Engine</name>
-    <message>
-        <source>No serial device is at USB path %1.</source>
-        <translation>USB 路径 %1 上没有串口设备。</translation>
-    </message>
-    <message>
-        <source>%1 does not exist.</source>
-        <translation>%1 不存在。</translation>
+        <location filename="../line/line_settings.cpp" line="120"/>
+        <source>Enter the operator&apos;s name.</source>
+        <translation>请输入操作员姓名。</translation>
     </message>
 </context>
 </TS>

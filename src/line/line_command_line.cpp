@@ -14,8 +14,8 @@ Error usage(const QString& text) {
 
 void LineCommandLine::addTo(QCommandLineParser& parser) const {
     for (const QCommandLineOption* option :
-         {&line, &image, &font, &port, &usbPath, &serialPrefix, &ip, &mac, &operatorName, &retries,
-          &requireLabel, &records, &start})
+         {&line, &image, &font, &port, &usbPath, &serialPrefix, &ip, &mac, &operatorName, &station,
+          &language, &retries, &requireLabel, &records, &start})
         parser.addOption(*option);
 }
 
@@ -47,6 +47,14 @@ Result<LineStart> LineCommandLine::read(const QCommandLineParser& parser,
         s.serialPrefix = parser.value(serialPrefix);
     if (parser.isSet(operatorName))
         s.operatorName = parser.value(operatorName);
+    if (parser.isSet(station))
+        s.station = parser.value(station).trimmed();
+    if (parser.isSet(language)) {
+        const QString lang = parser.value(language);
+        if (lang != "en" && lang != "zh")
+            return usage(QStringLiteral("--lang wants en or zh, not \"%1\"").arg(lang));
+        s.language = lang;
+    }
     if (parser.isSet(retries)) {
         bool ok = false;
         const int n = parser.value(retries).toInt(&ok);

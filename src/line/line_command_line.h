@@ -40,6 +40,9 @@ public:
     QCommandLineOption mac{"mac", "Production window: the first unit's MAC on the --ip before.",
                            "M"};
     QCommandLineOption operatorName{"operator", "Production window: the operator's name.", "NAME"};
+    QCommandLineOption station{"station", "Production window: the station's name in the records.",
+                               "NAME"};
+    QCommandLineOption language{"lang", "Production window: its language, en or zh.", "LANG"};
     QCommandLineOption retries{
         "retries", "Production window: tries again after a failure that may pass (default 1).",
         "N"};

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <cstdio>
 #include <functional>
@@ -18,21 +19,38 @@ namespace posflash {
 int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory,
                       ProcessSignals& stops) {
     LineSettings settings = start.settings;
+    // The production window's own face: a sans serif whose Chinese companion is a sans too, so
+    // that l and 1 never look alike in a port or a label.
+    QFont face = QApplication::font();
+    face.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei"),
+                      QStringLiteral("Noto Sans CJK SC")});
+    QApplication::setFont(face);
+    QTranslator chinese;
+    const auto speak = [&chinese](const LineSettings& s) {
+        QCoreApplication::removeTranslator(&chinese);
+        if (LineSpeaksChinese(s) && chinese.load(QStringLiteral(":/i18n/posflash_zh_CN.qm")))
+            QCoreApplication::installTranslator(&chinese);
+    };
+    speak(settings);
     bool stopped = false;
     if (!start.start) {
         // The panel closing is not the program's end: the window follows.
         QApplication::setQuitOnLastWindowClosed(false);
-        StartPanel panel(settings);
-        stops.watch([&] {
-            stopped = true;
-            panel.reject();
-        });
-        const bool accepted = panel.exec() == QDialog::Accepted;
-        stops.watch({});
-        if (!accepted || stopped)
+        int result = StartPanel::kLanguageChosen;
+        // Another language opens the panel again in it, with what was typed so far.
+        while (result == StartPanel::kLanguageChosen && !stopped) {
+            StartPanel panel(settings);
+            stops.watch([&] {
+                stopped = true;
+                panel.reject();
+            });
+            result = panel.exec();
+            stops.watch({});
+            settings = panel.settings();
+            speak(settings);
+        }
+        if (result != QDialog::Accepted || stopped)
             return 0;
-        settings = panel.settings();
-        settings.records = start.settings.records; // not one of the panel's choices
         QApplication::setQuitOnLastWindowClosed(true);
     }
     if (Status kept = SaveLineSettings(settings, LineSettingsPath()); !kept)

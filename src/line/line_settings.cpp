@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 namespace posflash {
 
@@ -55,6 +56,10 @@ LineSettings LoadLineSettings(const QString& filePath) {
         s.retries = retries;
     s.requireLabel = store.GetIniString(kShift, "requirelabel") == "1";
     s.operatorName = store.GetIniString(kShift, "operator");
+    s.station = store.GetIniString(kShift, "station").trimmed();
+    if (const QString language = store.GetIniString(kShift, "language");
+        language == "en" || language == "zh")
+        s.language = language;
     s.serialPrefix = store.GetIniString(kShift, "serialprefix");
     s.records = store.GetIniString(kShift, "records").trimmed();
     s.ports = readList(store, kPorts);
@@ -79,6 +84,8 @@ Status SaveLineSettings(const LineSettings& s, const QString& filePath) {
         {"retries", QString::number(s.retries)},
         {"requirelabel", s.requireLabel ? "1" : "0"},
         {"operator", s.operatorName},
+        {"station", s.station},
+        {"language", s.language},
         {"serialprefix", s.serialPrefix},
     };
     for (const auto& [key, value] : values)
@@ -89,6 +96,12 @@ Status SaveLineSettings(const LineSettings& s, const QString& filePath) {
         if (Status written = writeList(store, section, list); !written)
             return written;
     return {};
+}
+
+bool LineSpeaksChinese(const LineSettings& s) {
+    if (!s.language.isEmpty())
+        return s.language == "zh";
+    return QLocale::system().language() == QLocale::Chinese;
 }
 
 QString StartProblem(const LineSettings& s) {

@@ -26,6 +26,8 @@ struct LineSettings {
     int retries = 1;
     bool requireLabel = false;
     QString operatorName;
+    QString station;  // the records' name for this station; empty: the host's name
+    QString language; // the window's face: "en", "zh", or empty for the desktop's language
     // The line's records database (an address as posflash-cli's --records takes it); empty:
     // nothing is sent. Read from line.ini, never written back: the address may hold a password
     // that a command line gave for one run.
@@ -37,6 +39,9 @@ struct LineSettings {
 };
 
 inline constexpr int kMaxRetries = 9;
+
+// Whether the production window speaks Chinese: as chosen, or as the desktop's language is.
+bool LineSpeaksChinese(const LineSettings& settings);
 
 // line.ini in the settings folder: the production window's own file, never sys_config.ini.
 QString LineSettingsPath();

@@ -16,7 +16,7 @@ LineSlot::LineSlot(int number, SlotChoice choice, const ShiftChoices& shift, Com
                    SharedBootPorts* bootPorts)
     : number_(number), choice_(std::move(choice)), shift_(shift), tile_(tile), comPorts_(comPorts),
       engine_(comPorts, inventory), run_(engine_, history, *this) {
-    faces_.setUseEnglish(true);
+    faces_.setUseEnglish(!shift.chinese);
     engine_.faces().setUseEnglish(true);
     if (choice_.kind == SlotKind::Network && bootPorts)
         engine_.shareBootPorts(bootPorts);

@@ -27,6 +27,7 @@ struct ShiftChoices {
     bool requireLabel = false;
     UnitContext context;    // operator, station and shift id; the label is each unit's own
     QByteArray imageSha256; // the image as the shift began: other bytes are refused
+    bool chinese = false;   // the window's face, for the causes and remedies too
 };
 
 // One slot of the line: its engine, the unit on it and the tile that shows it. A unit that

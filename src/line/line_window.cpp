@@ -93,9 +93,12 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
     shift_.font = settings.font;
     shift_.retries = settings.retries;
     shift_.requireLabel = settings.requireLabel;
+    shift_.chinese = LineSpeaksChinese(settings);
     serialPrefix_ = settings.serialPrefix;
     shift_.context.operatorName = settings.operatorName;
-    shift_.context.station = host_.station.isEmpty() ? QSysInfo::machineHostName() : host_.station;
+    shift_.context.station = !host_.station.isEmpty()      ? host_.station
+                             : !settings.station.isEmpty() ? settings.station
+                                                           : QSysInfo::machineHostName();
     const std::vector<SlotChoice> choices = SlotsOf(settings);
     if (!settings.network.empty()) {
         // One binding of ports 67 and 69 for every network slot; a refusal reaches each as
@@ -569,11 +572,12 @@ void LineWindow::closeEvent(QCloseEvent* event) {
         return;
     const auto updating =
         std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->isRunning(); });
+    const QString safely =
+        tr("Stop and leave? Each update ends safely: a frame in flight finishes its tries and "
+           "the closing frames are sent, so no printer is left half-written.");
     const QString question =
-        tr("%n unit(s) are updating. Stop and leave? Each update ends safely: a frame in "
-           "flight finishes its tries and the closing frames are sent, so no printer is left "
-           "half-written.",
-           nullptr, static_cast<int>(updating));
+        (updating == 1 ? tr("1 unit is updating.") : tr("%1 units are updating.").arg(updating)) +
+        QLatin1Char(' ') + safely;
     if (!ask(question))
         return;
     leaveNow();

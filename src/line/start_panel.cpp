@@ -3,6 +3,7 @@
 #include "line/image_summary.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QSysInfo>
 
 namespace posflash {
 
@@ -78,6 +80,16 @@ StartPanel::StartPanel(const LineSettings& s, QWidget* parent) : QDialog(parent)
     form->addRow(tr("Label"), requireLabel_);
     operator_ = named(new QLineEdit(s.operatorName, this), "txtOperator", tr("Operator's name"));
     form->addRow(tr("Operator"), operator_);
+    station_ = named(new QLineEdit(s.station, this), "txtStation", tr("Station name"));
+    station_->setPlaceholderText(QSysInfo::machineHostName());
+    form->addRow(tr("Station"), station_);
+    // Each language in its own words, so that either reader finds theirs.
+    language_ = named(new QComboBox(this), "cmbLanguage", tr("Language"));
+    language_->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    language_->addItem(QStringLiteral("中文"), QStringLiteral("zh"));
+    language_->setCurrentIndex(LineSpeaksChinese(s) ? 1 : 0);
+    form->addRow(tr("Language"), language_);
+    records_ = s.records;
 
     problem_ = new QLabel(this);
     problem_->setObjectName("lblProblem");
@@ -85,16 +97,19 @@ StartPanel::StartPanel(const LineSettings& s, QWidget* parent) : QDialog(parent)
     auto* buttons = new QDialogButtonBox(this);
     auto* start = named(buttons->addButton(tr("Start shift"), QDialogButtonBox::AcceptRole),
                         "btnStart", tr("Start the shift"));
-    auto* quit = named(buttons->addButton(QDialogButtonBox::Cancel), "btnQuit", tr("Quit"));
+    auto* quit = named(buttons->addButton(QDialogButtonBox::Cancel), "btnQuit", tr("Cancel"));
     start->setDefault(true);
     disconnect(buttons, nullptr, this, nullptr);
     connect(start, &QPushButton::clicked, this, &StartPanel::tryStart);
     connect(quit, &QPushButton::clicked, this, &QDialog::reject);
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString chosen = QFileDialog::getOpenFileName(this, tr("Image"), image_->text());
-        if (!chosen.isEmpty())
+        if (!chosen.isEmpty()) {
             image_->setText(chosen);
+            showImage();
+        }
     });
+    connect(language_, &QComboBox::currentIndexChanged, this, [this] { done(kLanguageChosen); });
     connect(image_, &QLineEdit::editingFinished, this, &StartPanel::showImage);
 
     auto* layout = new QVBoxLayout(this);
@@ -118,6 +133,9 @@ LineSettings StartPanel::settings() const {
     s.retries = retries_->value();
     s.requireLabel = requireLabel_->isChecked();
     s.operatorName = operator_->text().trimmed();
+    s.station = station_->text().trimmed();
+    s.language = language_->currentData().toString();
+    s.records = records_;
     return s;
 }
 
@@ -128,6 +146,9 @@ void StartPanel::showImage() {
     }
     const auto summary = SummarizeImage(image_->text().trimmed());
     summary_->setText(summary ? SummaryLine(*summary) : summary.error().text);
+    // A problem said before stays only while it is still true.
+    if (!problem_->text().isEmpty())
+        problem_->setText(StartProblem(settings()));
 }
 
 void StartPanel::tryStart() {

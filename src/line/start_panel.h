@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -22,6 +23,10 @@ public:
 
     LineSettings settings() const;
 
+    // The result of exec() when the operator chose another language: the caller installs it
+    // and opens the panel again, with settings().
+    static constexpr int kLanguageChosen = 2;
+
 private:
     void showImage();
     void tryStart();
@@ -36,6 +41,9 @@ private:
     QSpinBox* retries_;
     QCheckBox* requireLabel_;
     QLineEdit* operator_;
+    QLineEdit* station_;
+    QComboBox* language_;
+    QString records_;
     QLabel* problem_;
 };
 

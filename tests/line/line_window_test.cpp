@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTextLayout>
 #include <QTimeZone>
+#include <QTranslator>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -80,6 +81,7 @@ protected:
         s.imagePath = image();
         s.ports = ports;
         s.operatorName = "Li Wei";
+        s.language = "en";
         return s;
     }
 
@@ -479,8 +481,7 @@ int percentOf(const SlotTile& tile) {
     return tile.stateText().section(' ', 0, 0).toInt();
 }
 
-// Eight tiles at once in every state, a picture of them for the README when
-// POSFLASH_LINE_SCREENSHOT names a file: a USB slot waiting, serial slots passed, failed,
+// Eight tiles at once in every state: a USB slot waiting, serial slots passed, failed,
 // updating, on their second try and waiting for a label, a network slot waiting for a MAC.
 TEST_F(LineWindowTest, EightTilesShowTheirOwnStatesSideBySide) {
     const QStringList slow = {"--think", "100"};
@@ -528,9 +529,6 @@ TEST_F(LineWindowTest, EightTilesShowTheirOwnStatesSideBySide) {
     for (int n = 1; n <= 8; ++n)
         EXPECT_EQ(window->tile(n).state(), expected[n - 1]) << n;
     EXPECT_EQ(figure("lblTotal"), "3");
-    if (const QByteArray path = qgetenv("POSFLASH_LINE_SCREENSHOT"); !path.isEmpty()) {
-        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(path), "PNG"));
-    }
     answer = true;
     window->close();
     ASSERT_TRUE(waitIdle());
@@ -567,7 +565,6 @@ bool clipped(const QLabel& label) {
 // window clips, the verdict and what to do are never cut short, and the window is no larger
 // than the screen. POSFLASH_LINE_SCREENSHOTS names a folder for a picture of each.
 TEST_F(LineWindowTest, NoTextClipsAtTheScreenSizesOfAStation) {
-    const CauseTexts texts{Faces()};
     struct Case {
         int tiles;
         QSize screen;
@@ -581,75 +578,91 @@ TEST_F(LineWindowTest, NoTextClipsAtTheScreenSizesOfAStation) {
         {16, {1920, 1080}, 14},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(QStringLiteral("%1 slots at %2x%3")
-                         .arg(c.tiles)
-                         .arg(c.screen.width())
-                         .arg(c.screen.height())
-                         .toStdString());
-        QStringList ports;
-        for (int n = 1; n <= c.tiles; ++n)
-            ports << QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.%1:1.0").arg(n);
-        LineSettings s = settingsFor(ports);
-        s.requireLabel = true;
-        s.records = "postgresql://line@records.example/line";
-        open(s);
-        for (int n = 1; n <= c.tiles; ++n) {
-            SlotTile& t = window->tile(n);
-            t.showUnit(QStringLiteral("SN-2026-%1").arg(n, 6, 10, QLatin1Char('0')));
-            switch (n % 6) {
-            case 1:
-                t.showNeedsLabel();
-                break;
-            case 2:
-                t.showPass(83000, 2);
-                break;
-            case 3:
-                t.showFail(texts.cause(Cause::PrinterSilent, 3, 57, 3),
-                           texts.remedy(Cause::PrinterSilent));
-                break;
-            case 4:
-                t.showUpdating(37, 42, 2, 2);
-                t.showFrameRetry("no answer, attempt 2 of 3");
-                break;
-            case 5:
-                EXPECT_FALSE(window->slot(n).checkSetUp().isEmpty()); // no such port here
-                break;
-            default:
-                t.showFail(texts.cause(Cause::PrinterRefused, 3, 12, 3),
-                           texts.remedy(Cause::PrinterRefused));
+    QTranslator chinese;
+    ASSERT_TRUE(chinese.load(":/i18n/posflash_zh_CN.qm"));
+    for (const Case& c : cases)
+        for (const QString language : {"en", "zh"}) {
+            SCOPED_TRACE(QStringLiteral("%1 slots at %2x%3, %4")
+                             .arg(c.tiles)
+                             .arg(c.screen.width())
+                             .arg(c.screen.height())
+                             .arg(language)
+                             .toStdString());
+            Faces faces;
+            faces.setUseEnglish(language == "en");
+            const CauseTexts texts{faces};
+            if (language == "zh")
+                QCoreApplication::installTranslator(&chinese);
+            else
+                QCoreApplication::removeTranslator(&chinese);
+            QStringList ports;
+            for (int n = 1; n <= c.tiles; ++n)
+                ports
+                    << QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.%1:1.0").arg(n);
+            LineSettings s = settingsFor(ports);
+            s.requireLabel = true;
+            s.records = "postgresql://line@records.example/line";
+            s.language = language;
+            open(s);
+            for (int n = 1; n <= c.tiles; ++n) {
+                SlotTile& t = window->tile(n);
+                t.showUnit(QStringLiteral("SN-2026-%1").arg(n, 6, 10, QLatin1Char('0')));
+                switch (n % 6) {
+                case 1:
+                    t.showNeedsLabel();
+                    break;
+                case 2:
+                    t.showPass(83000, 2);
+                    break;
+                case 3:
+                    t.showFail(texts.cause(Cause::PrinterSilent, 3, 57, 3),
+                               texts.remedy(Cause::PrinterSilent));
+                    break;
+                case 4:
+                    t.showUpdating(37, 42, 2, 2);
+                    t.showFrameRetry("no answer, attempt 2 of 3");
+                    break;
+                case 5:
+                    EXPECT_FALSE(window->slot(n).checkSetUp().isEmpty()); // no such port here
+                    break;
+                default:
+                    t.showFail(texts.cause(Cause::PrinterRefused, 3, 12, 3),
+                               texts.remedy(Cause::PrinterRefused));
+                }
             }
-        }
-        window->resize(c.screen);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        EXPECT_LE(window->minimumSizeHint().width(), c.screen.width());
-        EXPECT_LE(window->minimumSizeHint().height(), c.screen.height());
-        EXPECT_EQ(window->size(), c.screen);
-        for (const QLabel* label : window->findChildren<QLabel*>()) {
-            if (!label->isVisibleTo(window.get()) || label->text().isEmpty())
-                continue;
-            EXPECT_FALSE(clipped(*label))
-                << label->objectName().toStdString() << ": " << label->text().toStdString();
-        }
-        for (int n = 1; n <= c.tiles; ++n) {
-            const QString num = QString::number(n);
-            for (const QString name : {"lblTileState_", "lblTileDetail_"}) {
-                const auto& label = control<FittingLabel>(name + num);
-                EXPECT_EQ(label.text(), label.fullText()) << (name + num).toStdString();
+            window->resize(c.screen);
+            window->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+            EXPECT_LE(window->minimumSizeHint().width(), c.screen.width());
+            EXPECT_LE(window->minimumSizeHint().height(), c.screen.height());
+            EXPECT_EQ(window->size(), c.screen);
+            for (const QLabel* label : window->findChildren<QLabel*>()) {
+                if (!label->isVisibleTo(window.get()) || label->text().isEmpty())
+                    continue;
+                EXPECT_FALSE(clipped(*label))
+                    << label->objectName().toStdString() << ": " << label->text().toStdString();
             }
-            EXPECT_GE(control<FittingLabel>("lblTileDetail_" + num).pixelSize(),
-                      c.smallestDetailPx);
+            for (int n = 1; n <= c.tiles; ++n) {
+                const QString num = QString::number(n);
+                for (const QString name : {"lblTileState_", "lblTileDetail_"}) {
+                    const auto& label = control<FittingLabel>(name + num);
+                    EXPECT_EQ(label.text(), label.fullText()) << (name + num).toStdString();
+                }
+                EXPECT_GE(control<FittingLabel>("lblTileDetail_" + num).pixelSize(),
+                          c.smallestDetailPx);
+            }
+            if (const QString dir = qEnvironmentVariable("POSFLASH_LINE_SCREENSHOTS");
+                !dir.isEmpty()) {
+                EXPECT_TRUE(window->grab().save(QStringLiteral("%1/line-%2-slots-%3x%4-%5.png")
+                                                    .arg(dir)
+                                                    .arg(c.tiles)
+                                                    .arg(c.screen.width())
+                                                    .arg(c.screen.height())
+                                                    .arg(language)));
+            }
+            window.reset();
         }
-        if (const QString dir = qEnvironmentVariable("POSFLASH_LINE_SCREENSHOTS"); !dir.isEmpty()) {
-            EXPECT_TRUE(window->grab().save(QStringLiteral("%1/line-%2-slots-%3x%4-en.png")
-                                                .arg(dir)
-                                                .arg(c.tiles)
-                                                .arg(c.screen.width())
-                                                .arg(c.screen.height())));
-        }
-        window.reset();
-    }
+    QCoreApplication::removeTranslator(&chinese);
 }
 
 bool isControl(QWidget* widget) {
