@@ -48,247 +48,247 @@
     <name>CliTexts</name>
     <message>
         <source>retrying the update, attempt %1, after %2</source>
-        <translation type="vanished">重新更新，第 %1 次尝试，原因：%2</translation>
+        <translation>重新更新，第 %1 次尝试，原因：%2</translation>
     </message>
     <message>
         <source>%1 attempts</source>
-        <translation type="vanished">共尝试 %1 次</translation>
+        <translation>共尝试 %1 次</translation>
     </message>
     <message>
         <source>cancelled by the user before the download was complete</source>
-        <translation type="vanished">下载完成前已被用户取消</translation>
+        <translation>下载完成前已被用户取消</translation>
     </message>
     <message>
         <source>stopped at once: the printer may hold a partial image; download it again</source>
-        <translation type="vanished">已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
+        <translation>已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
     </message>
     <message>
         <source>the printer did not answer %1 (%2 attempts)</source>
-        <translation type="vanished">打印机未应答%1（已尝试 %2 次）</translation>
+        <translation>打印机未应答%1（已尝试 %2 次）</translation>
     </message>
     <message>
         <source>the printer refused %1 (%2 attempts)</source>
-        <translation type="vanished">打印机拒绝了%1（已尝试 %2 次）</translation>
+        <translation>打印机拒绝了%1（已尝试 %2 次）</translation>
     </message>
     <message>
         <source>the printer acknowledged another frame than %1</source>
-        <translation type="vanished">打印机确认的不是%1</translation>
+        <translation>打印机确认的不是%1</translation>
     </message>
     <message>
         <source>the port or the connection to the printer went away</source>
-        <translation type="vanished">端口或与打印机的连接已断开</translation>
+        <translation>端口或与打印机的连接已断开</translation>
     </message>
     <message>
         <source>there is no such port</source>
-        <translation type="vanished">没有这个端口</translation>
+        <translation>没有这个端口</translation>
     </message>
     <message>
         <source>the port is open in another program</source>
-        <translation type="vanished">端口已被其他程序打开</translation>
+        <translation>端口已被其他程序打开</translation>
     </message>
     <message>
         <source>permission denied: the system refused access to the port</source>
-        <translation type="vanished">权限被拒绝：系统拒绝访问该端口</translation>
+        <translation>权限被拒绝：系统拒绝访问该端口</translation>
     </message>
     <message>
         <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
-        <translation type="vanished">无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
+        <translation>无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
     </message>
     <message>
         <source>the boot loader did not answer within %1 s</source>
-        <translation type="vanished">引导程序在 %1 秒内没有应答</translation>
+        <translation>引导程序在 %1 秒内没有应答</translation>
     </message>
     <message>
         <source>no printer&apos;s USB device is present</source>
-        <translation type="vanished">没有找到打印机的 USB 设备</translation>
+        <translation>没有找到打印机的 USB 设备</translation>
     </message>
     <message>
         <source>the IP or the MAC address is empty</source>
-        <translation type="vanished">IP 地址或 MAC 地址为空</translation>
+        <translation>IP 地址或 MAC 地址为空</translation>
     </message>
     <message>
         <source>the IP or the MAC address is not valid</source>
-        <translation type="vanished">IP 地址或 MAC 地址无效</translation>
+        <translation>IP 地址或 MAC 地址无效</translation>
     </message>
     <message>
         <source>the file&apos;s path is too long for the boot loader (at most 128 bytes)</source>
-        <translation type="vanished">文件路径对引导程序来说太长（最多 128 字节）</translation>
+        <translation>文件路径对引导程序来说太长（最多 128 字节）</translation>
     </message>
     <message>
         <source>the printer&apos;s running firmware did not answer on TCP port 4000, or closed the connection</source>
-        <translation type="vanished">打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
+        <translation>打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
     </message>
     <message>
         <source>the file cannot be read</source>
-        <translation type="vanished">无法读取文件</translation>
+        <translation>无法读取文件</translation>
     </message>
     <message>
         <source>the program&apos;s trailing checksum is wrong: this is not a firmware image</source>
-        <translation type="vanished">程序末尾的校验和错误：这不是固件映像</translation>
+        <translation>程序末尾的校验和错误：这不是固件映像</translation>
     </message>
     <message>
         <source>the image is too large for the boot loader&apos;s frames</source>
-        <translation type="vanished">映像太大，引导程序的帧无法容纳</translation>
+        <translation>映像太大，引导程序的帧无法容纳</translation>
     </message>
     <message>
         <source>the file is empty</source>
-        <translation type="vanished">文件为空</translation>
+        <translation>文件为空</translation>
     </message>
     <message>
         <source>a download or boot-loader command already runs for this printer</source>
-        <translation type="vanished">此打印机已有下载或引导命令在进行</translation>
+        <translation>此打印机已有下载或引导命令在进行</translation>
     </message>
     <message>
         <source>the BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address</source>
-        <translation type="vanished">已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求</translation>
+        <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求</translation>
     </message>
     <message>
         <source>asking the running firmware of %1 to take a font</source>
-        <translation type="vanished">正在请求 %1 运行中的固件接收字库</translation>
+        <translation>正在请求 %1 运行中的固件接收字库</translation>
     </message>
     <message>
         <source>sending the closing frames</source>
-        <translation type="vanished">正在发送结束帧</translation>
+        <translation>正在发送结束帧</translation>
     </message>
     <message>
         <source>finishing the closing frames; a second Ctrl-C stops at once, which may leave a partial image in the printer</source>
-        <translation type="vanished">正在完成结束帧；再按一次 Ctrl-C 将立即停止，打印机中可能留下不完整的映像</translation>
+        <translation>正在完成结束帧；再按一次 Ctrl-C 将立即停止，打印机中可能留下不完整的映像</translation>
     </message>
     <message>
         <source>cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once</source>
-        <translation type="vanished">正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
+        <translation>正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
     </message>
     <message>
         <source>warning: stopping at once; the printer may hold a partial image</source>
-        <translation type="vanished">警告：立即停止；打印机可能只保存了部分映像</translation>
+        <translation>警告：立即停止；打印机可能只保存了部分映像</translation>
     </message>
     <message>
         <source>completed: %1 bytes in %2 s (%3 KiB/s), CRC-16 0x%4, printer accepted</source>
-        <translation type="vanished">完成：%1 字节，用时 %2 秒（%3 KiB/s），CRC-16 0x%4，打印机已接受</translation>
+        <translation>完成：%1 字节，用时 %2 秒（%3 KiB/s），CRC-16 0x%4，打印机已接受</translation>
     </message>
     <message>
         <source>the boot-loader command was sent</source>
-        <translation type="vanished">引导命令已发送</translation>
+        <translation>引导命令已发送</translation>
     </message>
     <message>
         <source>the boot-loader command could not be sent</source>
-        <translation type="vanished">引导命令未能发送</translation>
+        <translation>引导命令未能发送</translation>
     </message>
     <message>
         <source>start the download again when ready</source>
-        <translation type="vanished">准备好后重新开始下载</translation>
+        <translation>准备好后重新开始下载</translation>
     </message>
     <message>
         <source>download the image again before using the printer</source>
-        <translation type="vanished">使用打印机之前请重新下载映像</translation>
+        <translation>使用打印机之前请重新下载映像</translation>
     </message>
     <message>
         <source>check the cable or the network, the printer&apos;s power, and that the printer is in its boot loader</source>
-        <translation type="vanished">请检查电缆或网络、打印机电源，以及打印机是否处于引导程序中</translation>
+        <translation>请检查电缆或网络、打印机电源，以及打印机是否处于引导程序中</translation>
     </message>
     <message>
         <source>check that the image is meant for this printer</source>
-        <translation type="vanished">请确认映像适用于这台打印机</translation>
+        <translation>请确认映像适用于这台打印机</translation>
     </message>
     <message>
         <source>switch the printer off and on, then download again</source>
-        <translation type="vanished">请关闭打印机再打开，然后重新下载</translation>
+        <translation>请关闭打印机再打开，然后重新下载</translation>
     </message>
     <message>
         <source>reconnect the printer, then download again</source>
-        <translation type="vanished">请重新连接打印机，然后重新下载</translation>
+        <translation>请重新连接打印机，然后重新下载</translation>
     </message>
     <message>
         <source>see &apos;posflash-cli list&apos; for the printers and COM numbers present, and check --port</source>
-        <translation type="vanished">请用 &apos;posflash-cli list&apos; 查看现有的打印机和 COM 号，并检查 --port</translation>
+        <translation>请用 &apos;posflash-cli list&apos; 查看现有的打印机和 COM 号，并检查 --port</translation>
     </message>
     <message>
         <source>close the other program that has the port open</source>
-        <translation type="vanished">请关闭打开了该端口的其他程序</translation>
+        <translation>请关闭打开了该端口的其他程序</translation>
     </message>
     <message>
         <source>install posflash&apos;s udev rule (60-posflash.rules, as the package does), or join the dialout group (sudo usermod -aG dialout $USER) and log in again</source>
-        <translation type="vanished">请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
+        <translation>请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
     </message>
     <message>
         <source>give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on it, as the package does), or stop the DHCP or TFTP server that holds them</source>
-        <translation type="vanished">请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
+        <translation>请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
     </message>
     <message>
         <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>
-        <translation type="vanished">请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
+        <translation>请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
     </message>
     <message>
         <source>plug the printer in, or name its device node with --port</source>
-        <translation type="vanished">请接上打印机，或用 --port 指定其设备节点</translation>
+        <translation>请接上打印机，或用 --port 指定其设备节点</translation>
     </message>
     <message>
         <source>give both --ip and --mac</source>
-        <translation type="vanished">请同时给出 --ip 和 --mac</translation>
+        <translation>请同时给出 --ip 和 --mac</translation>
     </message>
     <message>
         <source>write them as 192.168.1.100 and 00-11-22-33-44-55</source>
-        <translation type="vanished">请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
+        <translation>请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
     </message>
     <message>
         <source>move or rename the file so that its path is at most 128 bytes</source>
-        <translation type="vanished">请移动文件或改名，使其路径不超过 128 字节</translation>
+        <translation>请移动文件或改名，使其路径不超过 128 字节</translation>
     </message>
     <message>
         <source>check the address: the printer must be running its firmware</source>
-        <translation type="vanished">请检查地址：打印机必须正在运行其固件</translation>
+        <translation>请检查地址：打印机必须正在运行其固件</translation>
     </message>
     <message>
         <source>check the file&apos;s name and that it may be read</source>
-        <translation type="vanished">请检查文件名以及文件是否可读</translation>
+        <translation>请检查文件名以及文件是否可读</translation>
     </message>
     <message>
         <source>the file is damaged or not a program image: get the firmware file again</source>
-        <translation type="vanished">文件已损坏或不是程序映像：请重新获取固件文件</translation>
+        <translation>文件已损坏或不是程序映像：请重新获取固件文件</translation>
     </message>
     <message>
         <source>check that this is the right file: no boot loader takes an image this large</source>
-        <translation type="vanished">请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
+        <translation>请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
     </message>
     <message>
         <source>choose the firmware file again</source>
-        <translation type="vanished">请重新选择固件文件</translation>
+        <translation>请重新选择固件文件</translation>
     </message>
     <message>
         <source>wait for the other download or command to end</source>
-        <translation type="vanished">请等待其他下载或命令结束</translation>
+        <translation>请等待其他下载或命令结束</translation>
     </message>
     <message>
         <source>what to do: %1</source>
-        <translation type="vanished">处理办法：%1</translation>
+        <translation>处理办法：%1</translation>
     </message>
     <message>
         <source>waiting for the link to %1 (the printer must be in its boot loader)</source>
-        <translation type="vanished">正在等待与 %1 的连接（打印机须处于引导程序中）</translation>
+        <translation>正在等待与 %1 的连接（打印机须处于引导程序中）</translation>
     </message>
     <message>
         <source>still waiting for the link to %1 (%2 s)</source>
-        <translation type="vanished">仍在等待与 %1 的连接（已 %2 秒）</translation>
+        <translation>仍在等待与 %1 的连接（已 %2 秒）</translation>
     </message>
     <message>
         <source>linked to %1</source>
-        <translation type="vanished">已连接 %1</translation>
+        <translation>已连接 %1</translation>
     </message>
     <message>
         <source>no printer with a USB virtual COM port is present</source>
-        <translation type="vanished">没有找到带 USB 虚拟串口的打印机</translation>
+        <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
     <message>
         <source>the port could not be opened (%1), attempt %2</source>
-        <translation type="vanished">无法打开端口（%1），第 %2 次尝试</translation>
+        <translation>无法打开端口（%1），第 %2 次尝试</translation>
     </message>
     <message>
         <source>no reason given</source>
-        <translation type="vanished">原因未知</translation>
+        <translation>原因未知</translation>
     </message>
     <message>
         <source>the printer reset the connection before it took the command</source>
-        <translation type="vanished">打印机在接收命令之前重置了连接</translation>
+        <translation>打印机在接收命令之前重置了连接</translation>
     </message>
 </context>
 <context>
@@ -604,99 +604,99 @@
     <name>MultiDownload</name>
     <message>
         <source>completed</source>
-        <translation type="vanished">完成</translation>
+        <translation>完成</translation>
     </message>
     <message>
         <source>cancelled</source>
-        <translation type="vanished">已取消</translation>
+        <translation>已取消</translation>
     </message>
     <message>
         <source>refused</source>
-        <translation type="vanished">被拒绝</translation>
+        <translation>被拒绝</translation>
     </message>
     <message>
         <source>failed</source>
-        <translation type="vanished">失败</translation>
+        <translation>失败</translation>
     </message>
     <message>
         <source>the start frame</source>
-        <translation type="vanished">起始帧</translation>
+        <translation>起始帧</translation>
     </message>
     <message>
         <source>frame %1</source>
-        <translation type="vanished">第 %1 帧</translation>
+        <translation>第 %1 帧</translation>
     </message>
     <message>
         <source>the end frame</source>
-        <translation type="vanished">结束帧</translation>
+        <translation>结束帧</translation>
     </message>
     <message>
         <source>the final frame</source>
-        <translation type="vanished">最终帧</translation>
+        <translation>最终帧</translation>
     </message>
     <message>
         <source>the link</source>
-        <translation type="vanished">连接</translation>
+        <translation>连接</translation>
     </message>
     <message>
         <source>connecting</source>
-        <translation type="vanished">正在连接</translation>
+        <translation>正在连接</translation>
     </message>
     <message>
         <source>linked</source>
-        <translation type="vanished">已连接</translation>
+        <translation>已连接</translation>
     </message>
     <message>
         <source>no answer to %1, attempt %2</source>
-        <translation type="vanished">%1 无应答，第 %2 次尝试</translation>
+        <translation>%1 无应答，第 %2 次尝试</translation>
     </message>
     <message>
         <source>%1 refused (status %2), attempt %3</source>
-        <translation type="vanished">%1 被拒绝（状态 %2），第 %3 次尝试</translation>
+        <translation>%1 被拒绝（状态 %2），第 %3 次尝试</translation>
     </message>
     <message>
         <source>%1 refused (status %2)</source>
-        <translation type="vanished">%1 被拒绝（状态 %2）</translation>
+        <translation>%1 被拒绝（状态 %2）</translation>
     </message>
     <message>
         <source>frame %1/%2</source>
-        <translation type="vanished">帧 %1/%2</translation>
+        <translation>帧 %1/%2</translation>
     </message>
     <message>
         <source>%1 left</source>
-        <translation type="vanished">剩余 %1</translation>
+        <translation>剩余 %1</translation>
     </message>
     <message>
         <source>target</source>
-        <translation type="vanished">目标</translation>
+        <translation>目标</translation>
     </message>
     <message>
         <source>result</source>
-        <translation type="vanished">结果</translation>
+        <translation>结果</translation>
     </message>
     <message>
         <source>seconds</source>
-        <translation type="vanished">秒</translation>
+        <translation>秒</translation>
     </message>
     <message>
         <source>retries</source>
-        <translation type="vanished">重试</translation>
+        <translation>重试</translation>
     </message>
     <message>
         <source>reason</source>
-        <translation type="vanished">原因</translation>
+        <translation>原因</translation>
     </message>
     <message>
         <source>%1 of %2 completed, exit code %3</source>
-        <translation type="vanished">%2 台中完成 %1 台，退出码 %3</translation>
+        <translation>%2 台中完成 %1 台，退出码 %3</translation>
     </message>
     <message>
         <source>waiting for the link</source>
-        <translation type="vanished">等待连接</translation>
+        <translation>等待连接</translation>
     </message>
     <message>
         <source>watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 failed so far</source>
-        <translation type="vanished">正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
+        <translation>正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
     </message>
 </context>
 <context>

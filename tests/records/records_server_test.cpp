@@ -6,6 +6,7 @@
 #include "records/pg_cluster.h"
 
 #include <QElapsedTimer>
+#include <QTimeZone>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -29,7 +30,9 @@ struct Station {
     // Adds n downloads in one transaction (a store makes the file and its schema first).
     void fill(int n) {
         HistoryRecord r;
-        r.startedAt = QDateTime::currentDateTimeUtc();
+        // Noon, so that rows ten minutes apart fall on one day for the per-day views, whenever
+        // the test runs.
+        r.startedAt = QDateTime(QDate::currentDate(), QTime(12, 0), QTimeZone::utc());
         r.frontEnd = "cli";
         r.filePath = QByteArray("/fw/\xff-not-utf8.bin");
         r.kind = "program";
