@@ -6,11 +6,11 @@
 #include "records/pg_cluster.h"
 
 #include <QElapsedTimer>
-#include <QTimeZone>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTimeZone>
 #include <QUuid>
 
 #include <csignal>
