@@ -4,6 +4,11 @@
 <context>
     <name>BackgroundSync</name>
     <message>
+        <location filename="../records/background_sync.cpp" line="138"/>
+        <source>records: %1 set aside</source>
+        <translation>记录：%1 条被服务器拒收，已另存</translation>
+    </message>
+    <message>
         <location filename="../records/background_sync.cpp" line="137"/>
         <source>records: sent %1</source>
         <translation>记录：已发送 %1 条</translation>

@@ -164,9 +164,13 @@ void LineWindow::startRecords(const QString& address) {
         recordsState_->setText(state);
         // Offline passes on its own; a refusal needs someone, so it stands out.
         const RecordsTrouble trouble = records_->last().error.trouble;
-        const bool refused = trouble != RecordsTrouble::None && trouble != RecordsTrouble::Offline;
+        const bool refused =
+            (trouble != RecordsTrouble::None && trouble != RecordsTrouble::Offline) ||
+            records_->last().setAsideInAll > 0;
         recordsState_->setStyleSheet(refused ? "color: #ffb300; font-weight: bold;" : QString());
-        const QString why = records_->last().error.text;
+        const QString why = records_->last().refusals.isEmpty()
+                                ? records_->last().error.text
+                                : records_->last().refusals.join('\n');
         recordsState_->setToolTip(why.isEmpty() ? records_->shownAddress()
                                                 : records_->shownAddress() + ": " + why);
     });

@@ -134,9 +134,16 @@ bool BackgroundSync::waitIdle(int timeoutMs) {
 QString BackgroundSync::status() const {
     switch (last_.error.trouble) {
     case RecordsTrouble::None:
+        // A row the server refused is kept but not on the line: the header says so until it is.
+        if (last_.setAsideInAll > 0)
+            return QCoreApplication::translate("BackgroundSync", "records: %1 set aside")
+                .arg(last_.setAsideInAll);
         return last_.sent > 0 ? QCoreApplication::translate("BackgroundSync", "records: sent %1")
                                     .arg(last_.sent)
                               : QCoreApplication::translate("BackgroundSync", "records: ok");
+    case RecordsTrouble::RowRefused:
+        return QCoreApplication::translate("BackgroundSync", "records: %1 set aside")
+            .arg(last_.setAsideInAll);
     case RecordsTrouble::Offline:
         return QCoreApplication::translate("BackgroundSync", "records: offline");
     case RecordsTrouble::LoginRefused:

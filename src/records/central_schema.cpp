@@ -1,44 +1,41 @@
 #include "records/central_schema.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
+#include <QStringList>
 
 #include <array>
-#include <iterator>
 
 namespace posflash {
 namespace {
 
 constexpr RecordColumn kColumns[] = {
-    {"uuid", "id"},
-    {"started_at", "started_at"},
-    {"duration_ms", "duration_ms"},
-    {"front_end", "front_end"},
-    {"com_number", "com_number"},
-    {"device_node", "device_node"},
-    {"usb_path", "usb_path"},
-    {"usb_serial", "usb_serial"},
-    {"ip", "ip"},
-    {"mac", "mac"},
-    {"file_path", "file_path"},
-    {"file_size", "file_size"},
-    {"sha256", "sha256"},
-    {"kind", "kind"},
-    {"crc16", "crc16"},
-    {"frames", "frames"},
-    {"retries", "retries"},
-    {"outcome", "outcome"},
-    {"cause", "cause"},
-    {"reason_en", "reason_en"},
-    {"reason_zh", "reason_zh"},
-    {"reason", "legacy_reason"},
-    {"operator", "operator"},
-    {"station", "station"},
-    {"label", "label"},
-    {"unit", "unit"},
-    {"attempt", "attempt"},
-    {"shift", "shift"},
+    {"uuid", "id", RecordColumn::Form::Literal},
+    {"started_at", "started_at", RecordColumn::Form::Literal},
+    {"duration_ms", "duration_ms", RecordColumn::Form::Literal},
+    {"front_end", "front_end", RecordColumn::Form::Text},
+    {"com_number", "com_number", RecordColumn::Form::Literal},
+    {"device_node", "device_node", RecordColumn::Form::Text},
+    {"usb_path", "usb_path", RecordColumn::Form::Text},
+    {"usb_serial", "usb_serial", RecordColumn::Form::Text},
+    {"ip", "ip", RecordColumn::Form::Text},
+    {"mac", "mac", RecordColumn::Form::Text},
+    {"file_path", "file_path", RecordColumn::Form::Bytes},
+    {"file_size", "file_size", RecordColumn::Form::Literal},
+    {"sha256", "sha256", RecordColumn::Form::Text},
+    {"kind", "kind", RecordColumn::Form::Text},
+    {"crc16", "crc16", RecordColumn::Form::Literal},
+    {"frames", "frames", RecordColumn::Form::Literal},
+    {"retries", "retries", RecordColumn::Form::Literal},
+    {"outcome", "outcome", RecordColumn::Form::Text},
+    {"cause", "cause", RecordColumn::Form::Text},
+    {"reason_en", "reason_en", RecordColumn::Form::Text},
+    {"reason_zh", "reason_zh", RecordColumn::Form::Text},
+    {"reason", "legacy_reason", RecordColumn::Form::Text},
+    {"operator", "operator", RecordColumn::Form::Text},
+    {"station", "station", RecordColumn::Form::Text},
+    {"label", "label", RecordColumn::Form::Text},
+    {"unit", "unit", RecordColumn::Form::Text},
+    {"attempt", "attempt", RecordColumn::Form::Literal},
+    {"shift", "shift", RecordColumn::Form::Text},
 };
 
 // Step i brings the line's schema from version i to i + 1; a released step never changes. The
@@ -155,15 +152,6 @@ END $$)"),
 };
 const std::array<const QStringList*, 2> kSteps{&kStep1, &kStep2};
 
-bool isLoginRefusal(const QString& message) {
-    return message.contains(QLatin1String("password authentication failed")) ||
-           message.contains(QLatin1String("no password supplied")) ||
-           message.contains(QLatin1String("pg_hba.conf")) ||
-           (message.contains(QLatin1String("role \"")) &&
-            message.contains(QLatin1String("does not exist"))) ||
-           message.contains(QLatin1String("authentication failed"));
-}
-
 } // namespace
 
 std::span<const RecordColumn> RecordColumns() {
@@ -174,121 +162,78 @@ int CentralSchemaVersion() {
     return static_cast<int>(kSteps.size());
 }
 
-RecordsError CentralError(const QSqlError& error, const QString& context) {
-    const QString code = error.nativeErrorCode();
-    // libpq's message, on one line: a FATAL of the server ends with a newline.
-    const QString message = error.databaseText().simplified();
-    const QString text = context + QStringLiteral(" (") +
-                         (message.isEmpty() ? error.text().simplified() : message) +
-                         QLatin1Char(')');
-    if (code == QLatin1String("3D000") ||
-        (code.isEmpty() && message.contains(QLatin1String("database \"")) &&
-         message.contains(QLatin1String("does not exist"))))
-        return {RecordsTrouble::NoDatabase, text};
-    if (code.startsWith(QLatin1String("28")) || (code.isEmpty() && isLoginRefusal(message)))
-        return {RecordsTrouble::LoginRefused, text};
-    if (code == QLatin1String("42P01") || code == QLatin1String("42703"))
-        return {RecordsTrouble::NotSetUp, text};
-    if (code == QLatin1String("42501"))
-        return {RecordsTrouble::Denied, text};
-    return {RecordsTrouble::Offline, text};
-}
-
-CentralConnection::CentralConnection(const RecordsAddress& address)
-    : address_(address),
-      name_(QStringLiteral("posflash-records-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
-
-CentralConnection::~CentralConnection() {
-    if (!QSqlDatabase::contains(name_))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(name_, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name_);
-}
-
-std::optional<RecordsError> CentralConnection::open() {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
-    if (!db.isValid())
-        return RecordsError{RecordsTrouble::Offline,
-                            QStringLiteral("the PostgreSQL driver of Qt SQL is not installed (the "
-                                           "package libqt6sql6-psql)")};
-    db.setHostName(address_.host);
-    db.setPort(address_.port);
-    db.setUserName(address_.user);
-    db.setPassword(address_.password);
-    db.setDatabaseName(address_.database);
-    db.setConnectOptions(address_.connectOptions());
-    if (!db.open()) {
-        RecordsError e = CentralError(db.lastError(), QString());
-        const QString why = e.text.trimmed();
-        switch (e.trouble) {
-        case RecordsTrouble::LoginRefused:
-            e.text = QStringLiteral("the server refused the login ") + why;
-            break;
-        case RecordsTrouble::NoDatabase:
-            e.text = QStringLiteral("the server has no such database ") + why;
-            break;
-        default:
-            e.trouble = RecordsTrouble::Offline;
-            e.text = QStringLiteral("the server cannot be reached ") + why;
-        }
-        return e;
-    }
-    return std::nullopt;
-}
-
-QSqlDatabase CentralConnection::database() const {
-    return QSqlDatabase::database(name_, false);
-}
-
-Result<int> InitCentralSchema(QSqlDatabase db) {
-    QSqlQuery q(db);
-    const auto failed = [&q](const QString& what) {
-        const RecordsError e = CentralError(q.lastError(), what);
-        q.exec(QStringLiteral("ROLLBACK"));
+Result<int> InitCentralSchema(PgLink& link) {
+    const auto failed = [&link](const RecordsError& e) {
+        link.exec(QStringLiteral("ROLLBACK"), QString());
         return Error{static_cast<int>(e.trouble), e.text};
     };
-    if (!q.exec(QStringLiteral("BEGIN")))
-        return failed(QStringLiteral("cannot begin"));
-    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS posflash_schema (version integer "
-                               "PRIMARY KEY, applied_at timestamptz NOT NULL DEFAULT now())")) ||
-        !q.exec(QStringLiteral("LOCK TABLE posflash_schema IN EXCLUSIVE MODE")) ||
-        !q.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM posflash_schema")) ||
-        !q.next())
-        return failed(QStringLiteral("cannot read the schema version"));
-    const int found = q.value(0).toInt();
+    if (PgAnswer begun = link.exec(QStringLiteral("BEGIN"), QStringLiteral("cannot begin"));
+        !begun.ok())
+        return failed(*begun.error);
+    const QString reading = QStringLiteral("cannot read the schema version");
+    for (const char* statement :
+         {"CREATE TABLE IF NOT EXISTS posflash_schema (version integer PRIMARY KEY, applied_at "
+          "timestamptz NOT NULL DEFAULT now())",
+          "LOCK TABLE posflash_schema IN EXCLUSIVE MODE"})
+        if (PgAnswer done = link.exec(QString::fromLatin1(statement), reading); !done.ok())
+            return failed(*done.error);
+    PgAnswer version =
+        link.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM posflash_schema"), reading);
+    if (!version.ok())
+        return failed(*version.error);
+    const int found = static_cast<int>(version.rows.number(0, 0, 0));
     for (int step = found; step < CentralSchemaVersion(); ++step) {
         for (const QString& statement : *kSteps[static_cast<size_t>(step)])
-            if (!q.exec(statement))
-                return failed(QStringLiteral("cannot make version %1").arg(step + 1));
-        if (!q.exec(
-                QStringLiteral("INSERT INTO posflash_schema (version) VALUES (%1)").arg(step + 1)))
-            return failed(QStringLiteral("cannot note version %1").arg(step + 1));
+            if (PgAnswer made =
+                    link.exec(statement, QStringLiteral("cannot make version %1").arg(step + 1));
+                !made.ok())
+                return failed(*made.error);
+        const PgValue next = PgValue::literal(QByteArray::number(step + 1));
+        if (PgAnswer noted = link.exec(
+                QStringLiteral("INSERT INTO posflash_schema (version) VALUES ($1)"),
+                std::span(&next, 1), QStringLiteral("cannot note version %1").arg(step + 1));
+            !noted.ok())
+            return failed(*noted.error);
     }
-    if (!q.exec(QStringLiteral("COMMIT")))
-        return failed(QStringLiteral("cannot commit"));
+    if (PgAnswer committed = link.exec(QStringLiteral("COMMIT"), QStringLiteral("cannot commit"));
+        !committed.ok())
+        return failed(*committed.error);
     return found;
 }
 
-std::optional<RecordsError> CheckCentralSchema(QSqlDatabase db) {
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM posflash_schema")) ||
-        !q.next()) {
-        RecordsError e = CentralError(q.lastError(), QStringLiteral("cannot read the schema"));
+std::optional<RecordsError> CheckCentralSchema(PgLink& link) {
+    PgAnswer q = link.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM posflash_schema"),
+                           QStringLiteral("cannot read the schema"));
+    if (!q.ok()) {
+        RecordsError e = *q.error;
         if (e.trouble == RecordsTrouble::NotSetUp)
             e.text = QStringLiteral("the database has no records table yet: run posflash-cli "
                                     "records init with the address of its owner");
         return e;
     }
-    if (const int version = q.value(0).toInt(); version < CentralSchemaVersion())
+    if (const qint64 version = q.rows.number(0, 0, 0); version < CentralSchemaVersion())
         return RecordsError{RecordsTrouble::NotSetUp,
                             QStringLiteral("the records schema is at version %1, this posflash "
                                            "needs %2: run posflash-cli records init")
                                 .arg(version)
                                 .arg(CentralSchemaVersion())};
     return std::nullopt;
+}
+
+PgAnswer CentralRules(PgLink& link) {
+    return link.exec(QStringLiteral(R"(SELECT md5(concat_ws('|',
+    (SELECT string_agg(attname || ' ' || format_type(atttypid, atttypmod) || ' ' || attnotnull::text,
+                       ',' ORDER BY attnum)
+     FROM pg_attribute WHERE attrelid = 'posflash_records'::regclass AND attnum > 0
+         AND NOT attisdropped),
+    (SELECT string_agg(conname || ' ' || pg_get_constraintdef(oid), ',' ORDER BY conname)
+     FROM pg_constraint WHERE conrelid = 'posflash_records'::regclass),
+    (SELECT string_agg(pg_get_triggerdef(t.oid) || ' ' || t.tgenabled::text || ' ' || md5(p.prosrc),
+                       ',' ORDER BY t.tgname)
+     FROM pg_trigger t JOIN pg_proc p ON p.oid = t.tgfoid
+     WHERE t.tgrelid = 'posflash_records'::regclass AND NOT t.tgisinternal),
+    (SELECT max(version)::text FROM posflash_schema))))"),
+                     QStringLiteral("cannot read the table's rules"));
 }
 
 } // namespace posflash

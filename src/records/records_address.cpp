@@ -176,18 +176,6 @@ Result<RecordsAddress> parsePairs(const QString& text) {
 
 } // namespace
 
-QString RecordsAddress::connectOptions() const {
-    QStringList options{
-        QStringLiteral("connect_timeout=%1").arg(connectTimeoutS),
-        QStringLiteral("keepalives_idle=10"), QStringLiteral("keepalives_interval=5"),
-        QStringLiteral("keepalives_count=3"), QStringLiteral("application_name=posflash")};
-    if (!sslmode.isEmpty())
-        options << QStringLiteral("sslmode=") + sslmode;
-    if (!service.isEmpty())
-        options << QStringLiteral("service=") + service;
-    return options.join(QLatin1Char(';'));
-}
-
 QString RecordsAddress::shown() const {
     QString text = QStringLiteral("postgresql://");
     if (!user.isEmpty())

@@ -6,9 +6,9 @@
 
 namespace posflash {
 
-// Where the line's records live, in the parts Qt's PostgreSQL driver takes: it has no URI of
-// its own. Empty parts are left to libpq (its defaults, the service file, PGHOST and friends).
-// No password means libpq's own look-up in ~/.pgpass or PGPASSFILE.
+// Where the line's records live, in the parts libpq takes as its connection's keywords. Empty parts
+// are left to libpq (its defaults, the service file, PGHOST and friends). No password means libpq's
+// own look-up in ~/.pgpass or PGPASSFILE.
 struct RecordsAddress {
     // libpq waits for ever without one; a line's server that is down must not hold a station.
     static constexpr int kDefaultConnectTimeoutS = 5;
@@ -22,9 +22,6 @@ struct RecordsAddress {
     QString service;
     int connectTimeoutS = kDefaultConnectTimeoutS;
 
-    // The options the driver passes on to libpq: sslmode, connect_timeout, service, and TCP
-    // keep-alives so that a network gone mid-statement is noticed in seconds, not minutes.
-    QString connectOptions() const;
     // The address as it may be shown: never the password.
     QString shown() const;
 };

@@ -2,87 +2,167 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QRegularExpression>
 #include <QSysInfo>
-#include <QVariant>
 
 namespace posflash {
 namespace {
 
-// The local file waits this long for a writer of another process before a mark fails.
-constexpr int kLocalBusyMs = 5000;
-
-RecordsError localError(const QString& path, const QSqlError& error) {
-    return {RecordsTrouble::Local,
-            QStringLiteral("the local history %1: %2").arg(path, error.text())};
-}
-
-QString placeholders(int count) {
-    QStringList marks;
-    for (int i = 0; i < count; ++i)
-        marks << QStringLiteral("?");
-    return QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
-}
-
 // A local value as the line's column takes it: the path's bytes whether SQLite kept TEXT or a
-// BLOB.
-QVariant centralValue(const QString& localColumn, const QVariant& value) {
-    if (localColumn == QLatin1String("file_path") && !value.isNull())
-        return value.typeId() == QMetaType::QByteArray ? value.toByteArray()
-                                                       : value.toString().toUtf8();
-    return value;
+// BLOB, a text's UTF-8 as it is, a number or a time in its text form.
+PgValue centralValue(RecordColumn::Form form, const QVariant& value) {
+    if (value.isNull())
+        return PgValue::null();
+    const bool bytes = value.typeId() == QMetaType::QByteArray;
+    switch (form) {
+    case RecordColumn::Form::Literal:
+        return PgValue::literal(value.toString().toUtf8());
+    case RecordColumn::Form::Text:
+    case RecordColumn::Form::Bytes:
+        return PgValue::raw(bytes ? value.toByteArray() : value.toString().toUtf8());
+    }
+    return PgValue::null();
 }
+
+const RecordColumn* columnOf(const QString& local) {
+    for (const RecordColumn& column : RecordColumns())
+        if (local == QLatin1String(column.local))
+            return &column;
+    return nullptr;
+}
+
+// One pass's work on an open link and open marks.
+class Pass {
+public:
+    Pass(PgLink& link, SyncMarks& marks, const RecordsSyncOptions& options, SyncOutcome& outcome)
+        : link_(link), marks_(marks), options_(options), outcome_(outcome) {
+        for (const QString& local : marks.columns()) {
+            const RecordColumn* column = columnOf(local);
+            forms_.push_back(column->form);
+            central_ << QString::fromLatin1(column->central);
+        }
+        central_ << QStringLiteral("sent_from");
+    }
+
+    std::optional<RecordsError> run() {
+        PgAnswer rules = CentralRules(link_);
+        if (!rules.ok())
+            return rules.error;
+        rules_ = rules.rows.text(0, 0);
+        int released = 0;
+        if (auto trouble = marks_.release(rules_, released))
+            return trouble;
+        for (std::vector<PendingRow> rows;;) {
+            if (auto trouble = marks_.next(options_.batchRows, rows))
+                return trouble;
+            if (rows.empty())
+                break;
+            // A statement takes at most 65535 values.
+            const size_t perStatement = 65535 / static_cast<size_t>(central_.size());
+            for (size_t at = 0; at < rows.size(); at += perStatement) {
+                std::vector<const PendingRow*> batch;
+                for (size_t i = at; i < rows.size() && i < at + perStatement; ++i)
+                    batch.push_back(&rows[i]);
+                if (auto trouble = send(batch))
+                    return trouble;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::optional<RecordsError> send(const std::vector<const PendingRow*>& rows) {
+        const PgAnswer answer = insert(rows);
+        if (answer.ok()) {
+            // Only now: a mark before the line's commit could lose a row.
+            if (auto trouble = marks_.markSent(rows))
+                return trouble;
+            outcome_.sent += static_cast<int>(rows.size());
+            if (options_.batchSent)
+                options_.batchSent(outcome_.sent);
+            return std::nullopt;
+        }
+        if (answer.error->trouble != RecordsTrouble::RowRefused)
+            return answer.error;
+        if (rows.size() == 1) {
+            const QString words = wordsOf(*answer.error);
+            if (auto trouble = marks_.setAside(*rows.front(), rules_, words))
+                return trouble;
+            ++outcome_.setAside;
+            outcome_.refusals
+                << QStringLiteral("%1%2: %3")
+                       .arg(rows.front()->uuid,
+                            rows.front()->label.isEmpty()
+                                ? QString()
+                                : QStringLiteral(" (label %1)").arg(rows.front()->label),
+                            words);
+            return std::nullopt;
+        }
+        const auto half = rows.begin() + static_cast<std::ptrdiff_t>(rows.size() / 2);
+        if (auto trouble = send({rows.begin(), half}))
+            return trouble;
+        return send({half, rows.end()});
+    }
+
+    PgAnswer insert(const std::vector<const PendingRow*>& rows) {
+        QStringList tuples;
+        std::vector<PgValue> values;
+        const QByteArray sentFrom = QSysInfo::machineHostName().toUtf8();
+        for (const PendingRow* row : rows) {
+            QStringList marks;
+            for (int i = 0; i < row->values.size(); ++i) {
+                values.push_back(centralValue(forms_[static_cast<size_t>(i)], row->values[i]));
+                marks << QStringLiteral("$%1").arg(values.size());
+            }
+            values.push_back(PgValue::raw(sentFrom));
+            marks << QStringLiteral("$%1").arg(values.size());
+            tuples << QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+        }
+        return link_.exec(
+            QStringLiteral("INSERT INTO posflash_records (%1) VALUES %2 ON CONFLICT "
+                           "(id) DO NOTHING")
+                .arg(central_.join(QStringLiteral(", ")), tuples.join(QStringLiteral(", "))),
+            values, QStringLiteral("cannot send the records"));
+    }
+
+    // The server's words for a row alone, its parameter named as the column.
+    QString wordsOf(const RecordsError& error) const {
+        static const QRegularExpression parameter(QStringLiteral(" \\[\\$(\\d+)\\]$"));
+        QString words = error.server;
+        if (const auto m = parameter.match(words); m.hasMatch()) {
+            const qsizetype at = (m.captured(1).toLongLong() - 1) % central_.size();
+            words.replace(m.capturedStart(), m.capturedLength(),
+                          QStringLiteral(" (column %1)").arg(central_[at]));
+        }
+        return words;
+    }
+
+    PgLink& link_;
+    SyncMarks& marks_;
+    const RecordsSyncOptions& options_;
+    SyncOutcome& outcome_;
+    std::vector<RecordColumn::Form> forms_;
+    QStringList central_;
+    QString rules_;
+};
 
 } // namespace
 
 RecordsSync::RecordsSync(RecordsAddress address, QString historyPath, Options options)
     : address_(std::move(address)), historyPath_(std::move(historyPath)),
-      options_(std::move(options)),
-      localName_(
-          QStringLiteral("posflash-synced-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
+      options_(std::move(options)) {}
 
-RecordsSync::~RecordsSync() {
-    if (!QSqlDatabase::contains(localName_))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(localName_, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(localName_);
-}
-
-// Opens the local file (never making one), keeps the sent-marks table, and names the columns
-// of the history this file has: an older file lacks the newer ones.
-std::optional<RecordsError> RecordsSync::openLocal(QStringList& columns) {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), localName_);
-    db.setDatabaseName(historyPath_);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kLocalBusyMs));
-    if (!db.open())
-        return localError(historyPath_, db.lastError());
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS synced (uuid TEXT PRIMARY KEY, "
-                               "at TEXT NOT NULL)")) ||
-        !q.exec(QStringLiteral("PRAGMA table_info(downloads)")))
-        return localError(historyPath_, q.lastError());
-    QStringList present;
-    while (q.next())
-        present << q.value(1).toString();
-    for (const RecordColumn& column : RecordColumns())
-        if (present.contains(QString::fromLatin1(column.local)))
-            columns << QString::fromLatin1(column.local);
-    return std::nullopt;
-}
+RecordsSync::~RecordsSync() = default;
 
 SyncOutcome RecordsSync::pass() {
     SyncOutcome outcome;
     // The server first, with nothing to send too: a wrong address is told at once.
-    CentralConnection central(address_);
+    PgLink central(address_);
     if (auto trouble = central.open()) {
         outcome.error = *trouble;
         return outcome;
     }
-    if (auto trouble = CheckCentralSchema(central.database())) {
+    if (auto trouble = CheckCentralSchema(central)) {
         outcome.error = *trouble;
         return outcome;
     }
@@ -90,120 +170,48 @@ SyncOutcome RecordsSync::pass() {
         options_.connected();
     if (!QFileInfo::exists(historyPath_))
         return outcome; // nothing recorded yet on this station
-    QStringList localColumns;
-    if (auto trouble = openLocal(localColumns)) {
+    SyncMarks marks(historyPath_);
+    if (auto trouble = marks.open()) {
         outcome.error = *trouble;
         return outcome;
     }
-    if (localColumns.isEmpty())
+    if (marks.columns().isEmpty())
         return outcome; // a file with no downloads table yet
-    QStringList centralColumns;
-    for (const RecordColumn& column : RecordColumns())
-        if (localColumns.contains(QString::fromLatin1(column.local)))
-            centralColumns << QString::fromLatin1(column.central);
-    centralColumns << QStringLiteral("sent_from");
-    const QString sentFrom = QSysInfo::machineHostName();
-
-    QSqlDatabase local = QSqlDatabase::database(localName_, false);
-    QSqlQuery read(local);
-    QSqlQuery mark(local);
-    QSqlQuery insert(central.database());
-    const int uuidAt = static_cast<int>(localColumns.indexOf(QStringLiteral("uuid")));
-    for (;;) {
-        read.prepare(QStringLiteral("SELECT %1 FROM downloads d WHERE d.uuid IS NOT NULL AND NOT "
-                                    "EXISTS (SELECT 1 FROM synced s WHERE s.uuid = d.uuid) "
-                                    "ORDER BY d.id LIMIT ?")
-                         .arg(localColumns.join(QStringLiteral(", "))));
-        read.addBindValue(options_.batchRows);
-        if (!read.exec()) {
-            outcome.error = localError(historyPath_, read.lastError());
-            return outcome;
-        }
-        QVariantList values;
-        QStringList uuids;
-        while (read.next()) {
-            for (int i = 0; i < localColumns.size(); ++i)
-                values << centralValue(localColumns[i], read.value(i));
-            values << sentFrom;
-            uuids << read.value(uuidAt).toString();
-        }
-        read.finish();
-        if (uuids.isEmpty())
-            return outcome;
-
-        QStringList rows;
-        for (int i = 0; i < uuids.size(); ++i)
-            rows << placeholders(static_cast<int>(centralColumns.size()));
-        QSqlDatabase db = central.database();
-        if (!db.transaction()) {
-            outcome.error = CentralError(db.lastError(), QStringLiteral("cannot begin"));
-            return outcome;
-        }
-        insert.prepare(
-            QStringLiteral("INSERT INTO posflash_records (%1) VALUES %2 ON CONFLICT "
-                           "(id) DO NOTHING")
-                .arg(centralColumns.join(QStringLiteral(", ")), rows.join(QStringLiteral(", "))));
-        for (int i = 0; i < values.size(); ++i)
-            insert.bindValue(i, values[i]);
-        if (!insert.exec() || !db.commit()) {
-            outcome.error =
-                CentralError(insert.lastError().isValid() ? insert.lastError() : db.lastError(),
-                             QStringLiteral("cannot send the records"));
-            db.rollback();
-            return outcome;
-        }
-        insert.finish();
-
-        // Only now: a mark before the line's commit could lose a row.
-        const QString at = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-        bool marked = local.transaction();
-        mark.prepare(QStringLiteral("INSERT OR IGNORE INTO synced (uuid, at) VALUES (?, ?)"));
-        for (const QString& uuid : uuids) {
-            if (!marked)
-                break;
-            mark.addBindValue(uuid);
-            mark.addBindValue(at);
-            marked = mark.exec();
-        }
-        if (!marked || !local.commit()) {
-            outcome.error = localError(historyPath_, marked ? local.lastError() : mark.lastError());
-            local.rollback();
-            return outcome;
-        }
-        outcome.sent += static_cast<int>(uuids.size());
-        if (options_.batchSent)
-            options_.batchSent(outcome.sent);
-    }
+    if (auto trouble = Pass(central, marks, options_, outcome).run())
+        outcome.error = *trouble;
+    outcome.setAsideInAll = marks.setAsideCount();
+    return outcome;
 }
 
 Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address, int limit) {
-    CentralConnection central(address);
+    PgLink central(address);
     const auto failed = [](const RecordsError& e) {
         return Error{static_cast<int>(e.trouble), e.text};
     };
     if (auto trouble = central.open())
         return failed(*trouble);
-    if (auto trouble = CheckCentralSchema(central.database()))
+    if (auto trouble = CheckCentralSchema(central))
         return failed(*trouble);
     // The start as the local history writes it: UTC, milliseconds.
-    QSqlQuery q(central.database());
-    q.prepare(
+    const PgAnswer q = central.exec(
         QStringLiteral(
             "SELECT id::text, to_char(started_at AT TIME ZONE 'UTC', "
             "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), duration_ms, front_end, com_number, "
             "device_node, "
-            "usb_path, usb_serial, ip, mac, file_path, file_size, sha256, kind, crc16, frames, "
+            "usb_path, usb_serial, ip, mac, encode(file_path, 'hex'), file_size, sha256, kind, "
+            "crc16, frames, "
             "retries, outcome, cause, reason_en, reason_zh, legacy_reason, operator, station, "
             "label, unit, attempt, shift FROM posflash_records "
             "ORDER BY started_at DESC, id DESC %1")
-            .arg(limit > 0 ? QStringLiteral("LIMIT %1").arg(limit) : QString()));
-    if (!q.exec())
-        return failed(CentralError(q.lastError(), QStringLiteral("cannot read the records")));
+            .arg(limit > 0 ? QStringLiteral("LIMIT %1").arg(limit) : QString()),
+        QStringLiteral("cannot read the records"));
+    if (!q.ok())
+        return failed(*q.error);
     std::vector<HistoryRecord> records;
-    while (q.next()) {
-        const auto text = [&q](int i) { return q.value(i).toString(); };
-        const auto number = [&q](int i, qint64 absent) {
-            return q.value(i).isNull() ? absent : q.value(i).toLongLong();
+    for (int row = 0; row < q.rows.count(); ++row) {
+        const auto text = [&q, row](int i) { return q.rows.text(row, i); };
+        const auto number = [&q, row](int i, qint64 absent) {
+            return q.rows.number(row, i, absent);
         };
         HistoryRecord r;
         r.uuid = text(0);
@@ -216,7 +224,7 @@ Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address,
         r.usbSerial = text(7);
         r.ip = text(8);
         r.mac = text(9);
-        r.filePath = q.value(10).toByteArray();
+        r.filePath = QByteArray::fromHex(text(10).toLatin1());
         r.fileSize = number(11, -1);
         r.sha256 = QByteArray::fromHex(text(12).toLatin1());
         r.kind = text(13);

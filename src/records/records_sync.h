@@ -3,6 +3,7 @@
 #include "history/history_store.h"
 #include "records/central_schema.h"
 #include "records/records_address.h"
+#include "records/sync_marks.h"
 
 #include <functional>
 #include <vector>
@@ -10,8 +11,13 @@
 namespace posflash {
 
 struct SyncOutcome {
-    RecordsError error; // trouble None: every row was sent
+    RecordsError error; // trouble None: every row was sent or set aside
     int sent = 0;       // rows this pass committed to the line's table
+    // Rows the server refused, this pass and in all: each is kept, with the server's words,
+    // out of the way of the others (records status lists them).
+    int setAside = 0;
+    int setAsideInAll = 0;
+    QStringList refusals; // this pass's, one line each: the row and the server's words
 };
 
 struct RecordsSyncOptions {
@@ -23,10 +29,12 @@ struct RecordsSyncOptions {
 };
 
 // One pass of the sync: the local history's rows not yet sent go to the line's table in
-// batches, each one transaction with INSERT … ON CONFLICT (id) DO NOTHING, and are marked sent
-// in the local file (table synced) only after that commit. A pass cut short anywhere (a kill,
-// an outage) leaves rows unmarked that the line may already hold; the next pass sends them
-// again and the line ignores them. Blocks: run it off any window's thread.
+// batches, each one INSERT … ON CONFLICT (id) DO NOTHING with bound values, and are marked sent
+// in the local file only after the server committed it. A pass cut short anywhere (a kill, an
+// outage) leaves rows unmarked that the line may already hold; the next pass sends them again
+// and the line ignores them. A batch the server refuses for a row's values is halved until the
+// rows it refuses stand alone: those are set aside with its words, every other row is sent.
+// Blocks, within bounded waits: run it off any window's thread.
 class RecordsSync {
 public:
     using Options = RecordsSyncOptions;
@@ -41,12 +49,9 @@ public:
     SyncOutcome pass();
 
 private:
-    std::optional<RecordsError> openLocal(QStringList& columns);
-
     RecordsAddress address_;
     QString historyPath_;
     Options options_;
-    QString localName_;
 };
 
 // The line's newest limit records (all when limit <= 0), newest first, as the local history

@@ -1,0 +1,206 @@
+#include "records/sync_marks.h"
+
+#include "records/central_schema.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace posflash {
+namespace {
+
+// The local file waits this long for a writer of another process before a mark fails.
+constexpr int kLocalBusyMs = 5000;
+
+QString now() {
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+}
+
+} // namespace
+
+SyncMarks::SyncMarks(QString historyPath)
+    : path_(std::move(historyPath)),
+      name_(QStringLiteral("posflash-marks-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
+
+SyncMarks::~SyncMarks() {
+    if (!QSqlDatabase::contains(name_))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name_);
+}
+
+RecordsError SyncMarks::localError(const QString& what) const {
+    return {RecordsTrouble::Local, QStringLiteral("the local history %1: %2").arg(path_, what)};
+}
+
+std::optional<RecordsError> SyncMarks::open() {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+    db.setDatabaseName(path_);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kLocalBusyMs));
+    if (!QFileInfo::exists(path_) || !db.open())
+        return localError(db.lastError().text());
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS synced (uuid TEXT PRIMARY KEY, "
+                               "at TEXT NOT NULL)")) ||
+        !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS set_aside (uuid TEXT PRIMARY KEY, "
+                               "at TEXT NOT NULL, rules TEXT NOT NULL, message TEXT NOT NULL)")) ||
+        !q.exec(QStringLiteral("PRAGMA table_info(downloads)")))
+        return localError(q.lastError().text());
+    QStringList present;
+    while (q.next())
+        present << q.value(1).toString();
+    columns_.clear();
+    for (const RecordColumn& column : RecordColumns())
+        if (present.contains(QString::fromLatin1(column.local)))
+            columns_ << QString::fromLatin1(column.local);
+    return std::nullopt;
+}
+
+std::optional<RecordsError> SyncMarks::next(int limit, std::vector<PendingRow>& rows) {
+    rows.clear();
+    if (columns_.isEmpty())
+        return std::nullopt; // no downloads table yet
+    QSqlQuery read(QSqlDatabase::database(name_, false));
+    read.prepare(QStringLiteral("SELECT %1 FROM downloads d WHERE d.uuid IS NOT NULL AND NOT "
+                                "EXISTS (SELECT 1 FROM synced s WHERE s.uuid = d.uuid) AND NOT "
+                                "EXISTS (SELECT 1 FROM set_aside a WHERE a.uuid = d.uuid) "
+                                "ORDER BY d.id LIMIT ?")
+                     .arg(columns_.join(QStringLiteral(", "))));
+    read.addBindValue(limit);
+    if (!read.exec())
+        return localError(read.lastError().text());
+    const auto uuidAt = columns_.indexOf(QStringLiteral("uuid"));
+    const auto labelAt = columns_.indexOf(QStringLiteral("label"));
+    while (read.next()) {
+        PendingRow row;
+        for (int i = 0; i < columns_.size(); ++i)
+            row.values << read.value(i);
+        row.uuid = row.values[uuidAt].toString();
+        if (labelAt >= 0)
+            row.label = row.values[labelAt].toString();
+        rows.push_back(std::move(row));
+    }
+    return std::nullopt;
+}
+
+std::optional<RecordsError> SyncMarks::markSent(const std::vector<const PendingRow*>& rows) {
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (!db.transaction())
+        return localError(db.lastError().text());
+    QSqlQuery mark(db);
+    mark.prepare(QStringLiteral("INSERT OR IGNORE INTO synced (uuid, at) VALUES (?, ?)"));
+    const QString at = now();
+    for (const PendingRow* row : rows) {
+        mark.addBindValue(row->uuid);
+        mark.addBindValue(at);
+        if (!mark.exec()) {
+            const QString why = mark.lastError().text();
+            db.rollback();
+            return localError(why);
+        }
+    }
+    if (!db.commit()) {
+        const QString why = db.lastError().text();
+        db.rollback();
+        return localError(why);
+    }
+    return std::nullopt;
+}
+
+std::optional<RecordsError> SyncMarks::setAside(const PendingRow& row, const QString& rules,
+                                                const QString& message) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO set_aside (uuid, at, rules, message) VALUES "
+                             "(?, ?, ?, ?)"));
+    q.addBindValue(row.uuid);
+    q.addBindValue(now());
+    q.addBindValue(rules);
+    q.addBindValue(message);
+    if (!q.exec())
+        return localError(q.lastError().text());
+    return std::nullopt;
+}
+
+std::optional<RecordsError> SyncMarks::release(const QString& rules, int& released) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.prepare(QStringLiteral("DELETE FROM set_aside WHERE rules <> ?"));
+    q.addBindValue(rules);
+    if (!q.exec())
+        return localError(q.lastError().text());
+    released = q.numRowsAffected();
+    return std::nullopt;
+}
+
+int SyncMarks::setAsideCount() {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    return q.exec(QStringLiteral("SELECT count(*) FROM set_aside")) && q.next() ? q.value(0).toInt()
+                                                                                : 0;
+}
+
+Result<SyncState> SyncMarks::State(const QString& historyPath) {
+    SyncState state;
+    if (!QFileInfo::exists(historyPath))
+        return state;
+    const QString name = QStringLiteral("posflash-marks-state");
+    Result<SyncState> result = state;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(historyPath);
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kLocalBusyMs));
+        const auto failed = [&historyPath](const QString& why) {
+            return Error{static_cast<int>(RecordsTrouble::Local),
+                         QStringLiteral("the local history %1: %2").arg(historyPath, why)};
+        };
+        QSqlQuery q(db);
+        const auto has = [&q](const char* table) {
+            q.prepare(
+                QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+            q.addBindValue(QString::fromLatin1(table));
+            return q.exec() && q.next();
+        };
+        if (!db.open()) {
+            result = failed(db.lastError().text());
+        } else if (has("downloads")) {
+            const bool synced = has("synced");
+            const bool aside = has("set_aside");
+            const QString counts =
+                QStringLiteral("SELECT count(*), %1, %2 FROM downloads d WHERE d.uuid IS NOT NULL")
+                    .arg(synced ? QStringLiteral("count(*) FILTER (WHERE EXISTS (SELECT 1 FROM "
+                                                 "synced s WHERE s.uuid = d.uuid))")
+                                : QStringLiteral("0"),
+                         aside ? QStringLiteral("count(*) FILTER (WHERE EXISTS (SELECT 1 FROM "
+                                                "set_aside a WHERE a.uuid = d.uuid))")
+                               : QStringLiteral("0"));
+            if (!q.exec(counts) || !q.next()) {
+                result = failed(q.lastError().text());
+            } else {
+                state.records = q.value(0).toInt();
+                state.sent = q.value(1).toInt();
+                const int asideCount = q.value(2).toInt();
+                state.waiting = state.records - state.sent - asideCount;
+                if (aside &&
+                    !q.exec(QStringLiteral(
+                        "SELECT a.uuid, d.started_at, d.label, a.at, a.message FROM "
+                        "set_aside a JOIN downloads d ON d.uuid = a.uuid ORDER BY d.id"))) {
+                    result = failed(q.lastError().text());
+                } else {
+                    while (aside && q.next())
+                        state.setAside.push_back({q.value(0).toString(), q.value(1).toString(),
+                                                  q.value(2).toString(), q.value(3).toString(),
+                                                  q.value(4).toString()});
+                    result = state;
+                }
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+} // namespace posflash
