@@ -21,7 +21,7 @@ DownloadView::DownloadView(TerminalOutput& out, TerminalOutput& err, const Cause
     clock_.start();
     linkReminder_.setSingleShot(true);
     QObject::connect(&linkReminder_, &QTimer::timeout, [this] {
-        line(texts_.own("still waiting for the link to %1 (%2 s)")
+        line(texts_.own(QT_TRANSLATE_NOOP("CliTexts", "still waiting for the link to %1 (%2 s)"))
                  .arg(target_)
                  .arg(waited_.elapsed() / 1000));
         linkReminder_.start(kLinkReminderMs);
@@ -42,7 +42,9 @@ void DownloadView::line(const QString& text, Tone tone) {
 }
 
 void DownloadView::waitForLink() {
-    line(texts_.own("waiting for the link to %1 (the printer must be in its boot loader)")
+    line(texts_
+             .own(QT_TRANSLATE_NOOP(
+                 "CliTexts", "waiting for the link to %1 (the printer must be in its boot loader)"))
              .arg(target_));
     waited_.start();
     linkReminder_.start(kLinkReminderMs);
@@ -57,13 +59,17 @@ void DownloadView::linking() {
 }
 
 void DownloadView::enteringBootLoader() {
-    line(texts_.own("asking the running firmware of %1 to take a font").arg(target_));
+    line(texts_
+             .own(QT_TRANSLATE_NOOP("CliTexts", "asking the running firmware of %1 to take a font"))
+             .arg(target_));
 }
 
 void DownloadView::answeredWithoutGreeting(const QString& requester, const QString& printer) {
     line(texts_
-             .own("the BOOTP request from %1 was answered, but no printer greeted from %2: "
-                  "answering the next request with the printer's MAC address")
+             .own(QT_TRANSLATE_NOOP(
+                 "CliTexts",
+                 "the BOOTP request from %1 was answered, but no printer greeted from %2: "
+                 "answering the next request with the printer's MAC address"))
              .arg(requester, printer));
 }
 
@@ -74,13 +80,13 @@ void DownloadView::linked() {
         return;
     }
     linkReminder_.stop();
-    line(texts_.own("linked to %1").arg(target_));
+    line(texts_.own(QT_TRANSLATE_NOOP("CliTexts", "linked to %1")).arg(target_));
 }
 
 void DownloadView::framesKnown(int total) {
     if (comRoute_) {
         linkReminder_.stop();
-        line(texts_.own("linked to %1").arg(target_));
+        line(texts_.own(QT_TRANSLATE_NOOP("CliTexts", "linked to %1")).arg(target_));
     }
     progress(0, total);
 }
@@ -88,10 +94,12 @@ void DownloadView::framesKnown(int total) {
 void DownloadView::retrying(const RetryEvent& retry) {
     // A frame that never reached the port got no answer because it was never sent.
     if (sendFailed_)
-        line(texts_.own("the port could not be opened (%1), attempt %2")
-                 .arg(*sendFailed_)
-                 .arg(retry.attempt),
-             Tone::Retrying);
+        line(
+            texts_
+                .own(QT_TRANSLATE_NOOP("CliTexts", "the port could not be opened (%1), attempt %2"))
+                .arg(*sendFailed_)
+                .arg(retry.attempt),
+            Tone::Retrying);
     else
         line(texts_.retry(retry.step, retry.frame, retry.attempt, retry.status), Tone::Retrying);
 }
@@ -101,8 +109,9 @@ void DownloadView::serialSent(const Status& status) {
     if (status.ok())
         sendFailed_.reset();
     else
-        sendFailed_ =
-            status.error().detail.isEmpty() ? texts_.own("no reason given") : status.error().detail;
+        sendFailed_ = status.error().detail.isEmpty()
+                          ? texts_.own(QT_TRANSLATE_NOOP("CliTexts", "no reason given"))
+                          : status.error().detail;
 }
 
 QString DownloadView::progressText() const {
@@ -136,7 +145,7 @@ void DownloadView::progress(int accepted, int total) {
 
 void DownloadView::closing() {
     closing_ = true;
-    line(texts_.own("sending the closing frames"));
+    line(texts_.own(QT_TRANSLATE_NOOP("CliTexts", "sending the closing frames")));
 }
 
 void DownloadView::transferEnded(const DownloadResult&) {
@@ -146,17 +155,20 @@ void DownloadView::transferEnded(const DownloadResult&) {
 void DownloadView::cancelling() {
     if (result_)
         return;
-    line(closing_ ? texts_.own("finishing the closing frames; a second Ctrl-C stops at once, "
-                               "which may leave a partial image in the printer")
-                  : texts_.own("cancelling: a frame in flight finishes its attempts; a second "
-                               "Ctrl-C stops at once"));
+    line(closing_ ? texts_.own(QT_TRANSLATE_NOOP(
+                        "CliTexts", "finishing the closing frames; a second Ctrl-C stops at once, "
+                                    "which may leave a partial image in the printer"))
+                  : texts_.own(QT_TRANSLATE_NOOP(
+                        "CliTexts", "cancelling: a frame in flight finishes its attempts; a second "
+                                    "Ctrl-C stops at once")));
 }
 
 void DownloadView::stopping() {
     if (result_)
         return;
     endRewrittenLine();
-    err_.write(texts_.own("warning: stopping at once; the printer may hold a partial image") +
+    err_.write(texts_.own(QT_TRANSLATE_NOOP(
+                   "CliTexts", "warning: stopping at once; the printer may hold a partial image")) +
                QLatin1Char('\n'));
 }
 
@@ -166,7 +178,10 @@ void DownloadView::finished(const DownloadResult& result) {
     if (result.outcome == Outcome::Completed) {
         const double seconds = static_cast<double>(result.elapsedMs) / 1000.0;
         const double kib = static_cast<double>(result.bytes) / 1024.0;
-        line(texts_.own("completed: %1 bytes in %2 s (%3 KiB/s), CRC-16 0x%4, printer accepted")
+        line(texts_
+                 .own(QT_TRANSLATE_NOOP(
+                     "CliTexts",
+                     "completed: %1 bytes in %2 s (%3 KiB/s), CRC-16 0x%4, printer accepted"))
                  .arg(result.bytes)
                  .arg(seconds, 0, 'f', 2)
                  .arg(seconds > 0 ? kib / seconds : 0.0, 0, 'f', 1)

@@ -406,7 +406,8 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         targets = presentComPrinters(filter);
         if (targets.empty())
             return cli.refuse(Outcome::Failed, Cause::PrinterAbsent,
-                              texts.own("no printer with a USB virtual COM port is present"),
+                              texts.own(QT_TRANSLATE_NOOP(
+                                  "CliTexts", "no printer with a USB virtual COM port is present")),
                               texts);
     }
 
@@ -459,13 +460,16 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     const StopSignals stops(cli, [&](int count) {
         // Standard error: with --json, standard output carries the events only.
         if (count == 1 && run.anyClosing())
-            cli.err.write(texts.own("finishing the closing frames; a second Ctrl-C stops at "
-                                    "once, which may leave a partial image in the printer") +
+            cli.err.write(texts.own(QT_TRANSLATE_NOOP(
+                              "CliTexts", "finishing the closing frames; a second Ctrl-C stops at "
+                                          "once, which may leave a partial image in the printer")) +
                           QLatin1Char('\n'));
         else if (count == 2)
-            cli.err.write(texts.own("warning: stopping at once; the printer may hold a partial "
-                                    "image") +
-                          QLatin1Char('\n'));
+            cli.err.write(
+                texts.own(QT_TRANSLATE_NOOP(
+                    "CliTexts", "warning: stopping at once; the printer may hold a partial "
+                                "image")) +
+                QLatin1Char('\n'));
         run.stop();
     });
     if (cli.stopSignals.arrived())
@@ -611,11 +615,14 @@ bool sendBootCommand(const Cli& cli, const Target& target, const CauseTexts& tex
     if (!engine.sendBootCommand({target.network, target.ip, false}))
         return false;
     loop.exec();
-    QString said = sent ? texts.own("the boot-loader command was sent")
-                        : texts.own("the boot-loader command could not be sent");
+    QString said =
+        sent
+            ? texts.own(QT_TRANSLATE_NOOP("CliTexts", "the boot-loader command was sent"))
+            : texts.own(QT_TRANSLATE_NOOP("CliTexts", "the boot-loader command could not be sent"));
     if (const auto& reset = engine.bootCommand().failure())
         said += QStringLiteral(": ") +
-                texts.own("the printer reset the connection before it took the command") +
+                texts.own(QT_TRANSLATE_NOOP(
+                    "CliTexts", "the printer reset the connection before it took the command")) +
                 QStringLiteral(" (%1)").arg(reset->detail);
     (sent ? cli.out : cli.err).write(shown + QStringLiteral(": ") + said + QLatin1Char('\n'));
     return sent;

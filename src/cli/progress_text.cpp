@@ -46,7 +46,9 @@ QString ProgressText(const CauseTexts& texts, const ProgressFigures& f) {
         if (f.kibPerSecond > 0)
             s += QStringLiteral("  %1 KiB/s").arg(f.kibPerSecond, 0, 'f', 1);
         if (f.leftMs)
-            s += QStringLiteral("  ") + texts.text("%1 left").arg(ClockText(*f.leftMs));
+            s +=
+                QStringLiteral("  ") +
+                texts.text(QT_TRANSLATE_NOOP("MultiDownload", "%1 left")).arg(ClockText(*f.leftMs));
     }
     return s;
 }

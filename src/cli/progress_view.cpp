@@ -84,7 +84,7 @@ void ProgressView::event(const TargetEvent& e) {
         line.frames = e.frames;
         line.frameBytes = e.frameBytes;
         if (!style_.terminal && first && !network)
-            plain(i, text("linked"));
+            plain(i, text(QT_TRANSLATE_NOOP("MultiDownload", "linked")));
         if (!style_.terminal && e.accepted != e.frames && line.plainPrintedMs >= 0 &&
             e.ms - line.plainPrintedMs < kPlainProgressEveryMs)
             return;
@@ -125,7 +125,9 @@ void ProgressView::event(const TargetEvent& e) {
         line.attempts = e.unitAttempts;
         plainText = texts_.outcome(e.result) + QStringLiteral(" (%1 s)").arg(seconds(e.durationMs));
         if (e.unitAttempts > 1)
-            plainText += QStringLiteral(", ") + texts_.own("%1 attempts").arg(e.unitAttempts);
+            plainText +=
+                QStringLiteral(", ") +
+                texts_.own(QT_TRANSLATE_NOOP("CliTexts", "%1 attempts")).arg(e.unitAttempts);
         if (!line.reason.isEmpty())
             plainText += QStringLiteral(" - ") + line.reason;
         break;
@@ -145,14 +147,16 @@ QString ProgressView::stateOf(const Line& line) const {
                (line.result == Outcome::Completed ? QString()
                                                   : QStringLiteral(": ") + CauseName(line.cause)) +
                QStringLiteral(" (%1 s)").arg(seconds(line.durationMs)) +
-               (line.attempts > 1
-                    ? QStringLiteral(", ") + texts_.own("%1 attempts").arg(line.attempts)
-                    : QString());
+               (line.attempts > 1 ? QStringLiteral(", ") +
+                                        texts_.own(QT_TRANSLATE_NOOP("CliTexts", "%1 attempts"))
+                                            .arg(line.attempts)
+                                  : QString());
     if (!line.lastEvent.isEmpty())
         return line.lastEvent;
     if (line.frames > 0)
         return {}; // the figures say it
-    return line.answered ? text("linked") : text("waiting for the link");
+    return line.answered ? text(QT_TRANSLATE_NOOP("MultiDownload", "linked"))
+                         : text(QT_TRANSLATE_NOOP("MultiDownload", "waiting for the link"));
 }
 
 QString ProgressView::lineOf(std::size_t i, bool terminal) const {
@@ -183,8 +187,10 @@ QString ProgressView::watchLine() const {
         completed += line.done && line.result == Outcome::Completed ? 1 : 0;
         failed += line.done && line.result != Outcome::Completed ? 1 : 0;
     }
-    return text("watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 "
-                "failed so far")
+    return text(QT_TRANSLATE_NOOP(
+                    "MultiDownload",
+                    "watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 "
+                    "failed so far"))
         .arg(completed)
         .arg(failed);
 }
@@ -222,8 +228,11 @@ void ProgressView::plain(std::size_t i, const QString& what) {
 void ProgressView::finished(int exitCode) {
     if (style_.terminal)
         pacer_.flush();
-    const QStringList heads = {text("target"), text("result"), text("seconds"), text("retries"),
-                               text("reason")};
+    const QStringList heads = {text(QT_TRANSLATE_NOOP("MultiDownload", "target")),
+                               text(QT_TRANSLATE_NOOP("MultiDownload", "result")),
+                               text(QT_TRANSLATE_NOOP("MultiDownload", "seconds")),
+                               text(QT_TRANSLATE_NOOP("MultiDownload", "retries")),
+                               text(QT_TRANSLATE_NOOP("MultiDownload", "reason"))};
     std::vector<QStringList> rows;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const Line& line = lines_[i];
@@ -269,9 +278,11 @@ void ProgressView::finished(int exitCode) {
     int completed = 0;
     for (const Line& line : lines_)
         completed += line.result == Outcome::Completed ? 1 : 0;
-    table +=
-        text("%1 of %2 completed, exit code %3").arg(completed).arg(lines_.size()).arg(exitCode) +
-        QLatin1Char('\n');
+    table += text(QT_TRANSLATE_NOOP("MultiDownload", "%1 of %2 completed, exit code %3"))
+                 .arg(completed)
+                 .arg(lines_.size())
+                 .arg(exitCode) +
+             QLatin1Char('\n');
     out_.write(table);
 }
 
