@@ -122,8 +122,13 @@ int main(int argc, char** argv) {
     // thread starts, so that every thread holds them.
     std::optional<ProcessSignals> lineStops;
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--line") == 0 && !lineStops)
+        if (std::strcmp(argv[i], "--line") == 0 && !lineStops) {
+            // Its own X11 instance name (WM_CLASS "posflash-line", "posflash"), so that a
+            // desktop shows the production line's entry and icon for it, not the main window's.
+            if (!qEnvironmentVariableIsSet("RESOURCE_NAME"))
+                qputenv("RESOURCE_NAME", "posflash-line");
             lineStops.emplace();
+        }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("posflash"));
     QApplication::setApplicationVersion(QStringLiteral(POSFLASH_VERSION));
