@@ -2,6 +2,7 @@
 
 #include "history/history_journal.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -10,6 +11,8 @@
 #include <QStandardPaths>
 #include <QUuid>
 #include <QVariant>
+
+#include <cstdio>
 
 namespace posflash {
 namespace {
@@ -164,6 +167,21 @@ int HistoryStore::schemaVersion() {
     return static_cast<int>(std::size(kSteps)) - 1;
 }
 
+const QStringList& HistoryStore::frontEnds() {
+    static const QStringList values{"window", "line", "cli"};
+    return values;
+}
+
+const QStringList& HistoryStore::kinds() {
+    static const QStringList values{"program", "font"};
+    return values;
+}
+
+const QStringList& HistoryStore::outcomes() {
+    static const QStringList values{"completed", "failed", "cancelled", "refused"};
+    return values;
+}
+
 QString HistoryStore::defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/posflash/history.db");
@@ -304,16 +322,34 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
 }
 
 Status HistoryStore::replayJournal() {
-    return HistoryJournal(journalPath())
-        .replay(options_.replayBatchRows,
-                [this, committed = 0](const std::vector<HistoryRecord>& batch) mutable -> Status {
-                    if (Status done = insert(batch); !done)
-                        return done;
-                    committed += static_cast<int>(batch.size());
-                    if (options_.replayBatchCommitted)
-                        options_.replayBatchCommitted(committed);
-                    return {};
-                });
+    HistoryJournal::Limits limits;
+    limits.batchRows = options_.replayBatchRows;
+    const HistoryJournal journal(journalPath());
+    const Result<qint64> rejected = journal.replay(
+        limits, [this, committed = 0](const std::vector<HistoryRecord>& batch) mutable -> Status {
+            if (Status done = insert(batch); !done)
+                return done;
+            committed += static_cast<int>(batch.size());
+            if (options_.replayBatchCommitted)
+                options_.replayBatchCommitted(committed);
+            return {};
+        });
+    if (!rejected)
+        return rejected.error();
+    if (*rejected > 0) {
+        const QString text =
+            *rejected == 1
+                ? QStringLiteral("1 line of %1 was no history record; it was moved to %2")
+                      .arg(journal.path(), journal.rejectedPath())
+                : QStringLiteral("%1 lines of %2 were no history records; they were moved to %3")
+                      .arg(QString::number(*rejected), journal.path(), journal.rejectedPath());
+        if (options_.warned)
+            options_.warned(text);
+        else
+            std::fprintf(stderr, "%s: warning: %s\n",
+                         qPrintable(QCoreApplication::applicationName()), qPrintable(text));
+    }
+    return {};
 }
 
 HistoryWrite HistoryStore::add(HistoryRecord record) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -90,6 +91,11 @@ class HistoryStore {
 public:
     // The schema this build writes (PRAGMA user_version).
     static int schemaVersion();
+    // The only values of the closed fields: what reads a record from outside (the journal, the
+    // command line's filters) holds it to these.
+    static const QStringList& frontEnds();
+    static const QStringList& kinds();
+    static const QStringList& outcomes();
 
     struct Options {
         // How long a write waits for another process's write to end.
@@ -98,6 +104,9 @@ public:
         int replayBatchRows = 50;
         // Told after each batch of a replay is committed, with the rows committed so far.
         std::function<void(int)> replayBatchCommitted;
+        // Told once a replay when it moved lines it could not read aside; on standard error
+        // unless set.
+        std::function<void(const QString&)> warned;
     };
 
     // $XDG_DATA_HOME/posflash/history.db (usually ~/.local/share/posflash/history.db).
