@@ -224,7 +224,6 @@ Status HistoryStore::open() {
                 0,
                 QStringLiteral("%1: the SQLite driver of Qt SQL is not installed").arg(filePath_)};
         db.setDatabaseName(filePath_);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(options_.busyTimeoutMs));
     }
     const QString folder = QFileInfo(filePath_).absolutePath();
     if (!QDir().mkpath(folder))
@@ -232,6 +231,7 @@ Status HistoryStore::open() {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.isOpen() && !db.open())
         return sqlError(filePath_, db.lastError());
+    setBusyWait(db);
     QSqlQuery q(db);
     // IMMEDIATE: two processes that find an old file migrate it one after the other, the
     // second finding it done.
@@ -256,6 +256,7 @@ Status HistoryStore::open() {
         q.exec(QStringLiteral("ROLLBACK"));
         q.finish();
         db.close();
+        patient_ = false;
         return Error{migrated.error().code,
                      QStringLiteral("%1: %2").arg(filePath_, migrated.error().text),
                      migrated.error().detail};
@@ -264,15 +265,23 @@ Status HistoryStore::open() {
     return {};
 }
 
+void HistoryStore::setBusyWait(QSqlDatabase& db) {
+    QSqlQuery(db).exec(
+        QStringLiteral("PRAGMA busy_timeout = %1").arg(patient_ ? options_.busyTimeoutMs : 0));
+}
+
 Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
     if (Status opened = open(); !opened)
         return opened;
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    setBusyWait(db);
     QSqlQuery query(db);
     // IMMEDIATE takes the write lock at once, so a second writer waits at the start for the
     // busy timeout instead of failing half-way.
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        patient_ = false;
         return sqlError(filePath_, query.lastError());
+    }
     // OR IGNORE: a record of the journal may have been committed by a replay cut short.
     query.prepare(QStringLiteral("INSERT OR IGNORE INTO downloads (%1) VALUES "
                                  "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
@@ -316,8 +325,10 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
     if (!ok || !query.exec(QStringLiteral("COMMIT"))) {
         const QSqlError error = query.lastError();
         query.exec(QStringLiteral("ROLLBACK"));
+        patient_ = false;
         return sqlError(filePath_, error);
     }
+    patient_ = true;
     return {};
 }
 

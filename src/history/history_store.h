@@ -10,6 +10,8 @@
 #include <functional>
 #include <vector>
 
+class QSqlDatabase;
+
 namespace posflash {
 
 // One download as the history keeps it.
@@ -98,7 +100,9 @@ public:
     static const QStringList& outcomes();
 
     struct Options {
-        // How long a write waits for another process's write to end.
+        // How long a write waits for another process's write to end. Once a wait has run out,
+        // the store's later writes try without waiting, until one lands: the journal keeps
+        // them, and a locked history costs a caller one wait, not one a record.
         int busyTimeoutMs = 5000;
         // Journal rows added per transaction: a replay cut short keeps what it committed.
         int replayBatchRows = 50;
@@ -139,11 +143,14 @@ private:
     // before that.
     Status open();
     Status insert(const std::vector<HistoryRecord>& records);
+    // Sets the connection's wait for another process's lock: none after a wait ran out.
+    void setBusyWait(QSqlDatabase& db);
 
     QString filePath_;
     Options options_;
     QString connection_;
     bool ready_ = false;
+    bool patient_ = true; // no wait has run out since the last write that landed
 };
 
 } // namespace posflash
