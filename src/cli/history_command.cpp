@@ -309,10 +309,11 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     filter.label = args.value("label");
     filter.outcome = args.value("outcome");
     filter.shift = args.value("shift");
-    if (args.isSet("outcome") &&
-        !QStringList{"completed", "failed", "cancelled", "refused"}.contains(filter.outcome)) {
-        err.write(
-            QStringLiteral("posflash-cli: --outcome is completed, failed, cancelled or refused\n"));
+    if (args.isSet("outcome") && !HistoryStore::outcomes().contains(filter.outcome)) {
+        const QStringList& outcomes = HistoryStore::outcomes();
+        err.write(QStringLiteral("posflash-cli: --outcome is %1 or %2\n")
+                      .arg(outcomes.mid(0, outcomes.size() - 1).join(QStringLiteral(", ")),
+                           outcomes.last()));
         return kExitUsage;
     }
     for (const auto& [name, time, endOfDay] :
@@ -328,7 +329,11 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
         }
         *time = *parsed;
     }
-    HistoryStore store;
+    HistoryStore::Options options;
+    options.warned = [&err](const QString& text) {
+        err.write(QStringLiteral("posflash-cli: warning: %1\n").arg(text));
+    };
+    HistoryStore store(HistoryStore::defaultPath(), options);
     // What an earlier run could only keep in the journal is listed too; a database still
     // unavailable is said below.
     const bool central = args.isSet("central");

@@ -740,6 +740,7 @@ int run(const Cli& cli) {
         return cli.usage("--lang is en or zh");
     if (!ParseColourChoice(parser.value("color")))
         return cli.usage("--color is auto, always or never");
+    WarnOfPasswordInArguments(parser, cli.err);
     if (positional[0] == "download")
         return download(cli, parser);
     if (positional[0] == "inboot")

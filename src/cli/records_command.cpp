@@ -5,6 +5,7 @@
 #include "cli/terminal_output.h"
 #include "records/background_sync.h"
 #include "records/central_schema.h"
+#include "records/records_address.h"
 #include "records/records_sync.h"
 
 #include <QCommandLineParser>
@@ -163,6 +164,18 @@ void AddRecordsOptions(QCommandLineParser& parser) {
     QCommandLineOption batch("records-batch", "rows per batch of a records sync", "N");
     batch.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(batch);
+}
+
+void WarnOfPasswordInArguments(const QCommandLineParser& args, TerminalOutput& err) {
+    if (!args.isSet("records"))
+        return;
+    const QString text = args.value("records");
+    const Result<RecordsAddress> address = ParseRecordsAddress(text);
+    if ((address && !address->password.isEmpty()) || RedactedRecordsAddress(text) != text)
+        err.write(QStringLiteral(
+            "posflash-cli: warning: the password given with --records is visible to every user "
+            "of this computer in the process list; keep it in ~/.pgpass or the file "
+            "PGPASSFILE names instead\n"));
 }
 
 int RecordsCommand(const QCommandLineParser& args, ProcessSignals& stops, TerminalOutput& out,

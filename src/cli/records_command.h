@@ -19,6 +19,10 @@ class TerminalOutput;
 // --records URI (else POSFLASH_RECORDS) and the records command's own options.
 void AddRecordsOptions(QCommandLineParser& parser);
 
+// Says once when --records carries a password: any user sees a command line in the process
+// list. The password itself is never written.
+void WarnOfPasswordInArguments(const QCommandLineParser& args, TerminalOutput& err);
+
 // posflash-cli records init|sync: makes or migrates the line's schema, or sends this station's
 // unsent history once (for cron or a systemd timer). Returns the exit code.
 // threadsLeft: where the process learns of a pass's thread that may outlive the command.

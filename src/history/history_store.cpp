@@ -2,6 +2,7 @@
 
 #include "history/history_journal.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -10,6 +11,8 @@
 #include <QStandardPaths>
 #include <QUuid>
 #include <QVariant>
+
+#include <cstdio>
 
 namespace posflash {
 namespace {
@@ -164,6 +167,21 @@ int HistoryStore::schemaVersion() {
     return static_cast<int>(std::size(kSteps)) - 1;
 }
 
+const QStringList& HistoryStore::frontEnds() {
+    static const QStringList values{"window", "line", "cli"};
+    return values;
+}
+
+const QStringList& HistoryStore::kinds() {
+    static const QStringList values{"program", "font"};
+    return values;
+}
+
+const QStringList& HistoryStore::outcomes() {
+    static const QStringList values{"completed", "failed", "cancelled", "refused"};
+    return values;
+}
+
 QString HistoryStore::defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/posflash/history.db");
@@ -206,7 +224,6 @@ Status HistoryStore::open() {
                 0,
                 QStringLiteral("%1: the SQLite driver of Qt SQL is not installed").arg(filePath_)};
         db.setDatabaseName(filePath_);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(options_.busyTimeoutMs));
     }
     const QString folder = QFileInfo(filePath_).absolutePath();
     if (!QDir().mkpath(folder))
@@ -214,6 +231,7 @@ Status HistoryStore::open() {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.isOpen() && !db.open())
         return sqlError(filePath_, db.lastError());
+    setBusyWait(db);
     QSqlQuery q(db);
     // IMMEDIATE: two processes that find an old file migrate it one after the other, the
     // second finding it done.
@@ -238,6 +256,7 @@ Status HistoryStore::open() {
         q.exec(QStringLiteral("ROLLBACK"));
         q.finish();
         db.close();
+        patient_ = false;
         return Error{migrated.error().code,
                      QStringLiteral("%1: %2").arg(filePath_, migrated.error().text),
                      migrated.error().detail};
@@ -246,15 +265,23 @@ Status HistoryStore::open() {
     return {};
 }
 
+void HistoryStore::setBusyWait(QSqlDatabase& db) {
+    QSqlQuery(db).exec(
+        QStringLiteral("PRAGMA busy_timeout = %1").arg(patient_ ? options_.busyTimeoutMs : 0));
+}
+
 Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
     if (Status opened = open(); !opened)
         return opened;
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    setBusyWait(db);
     QSqlQuery query(db);
     // IMMEDIATE takes the write lock at once, so a second writer waits at the start for the
     // busy timeout instead of failing half-way.
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        patient_ = false;
         return sqlError(filePath_, query.lastError());
+    }
     // OR IGNORE: a record of the journal may have been committed by a replay cut short.
     query.prepare(QStringLiteral("INSERT OR IGNORE INTO downloads (%1) VALUES "
                                  "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
@@ -298,22 +325,42 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
     if (!ok || !query.exec(QStringLiteral("COMMIT"))) {
         const QSqlError error = query.lastError();
         query.exec(QStringLiteral("ROLLBACK"));
+        patient_ = false;
         return sqlError(filePath_, error);
     }
+    patient_ = true;
     return {};
 }
 
 Status HistoryStore::replayJournal() {
-    return HistoryJournal(journalPath())
-        .replay(options_.replayBatchRows,
-                [this, committed = 0](const std::vector<HistoryRecord>& batch) mutable -> Status {
-                    if (Status done = insert(batch); !done)
-                        return done;
-                    committed += static_cast<int>(batch.size());
-                    if (options_.replayBatchCommitted)
-                        options_.replayBatchCommitted(committed);
-                    return {};
-                });
+    HistoryJournal::Limits limits;
+    limits.batchRows = options_.replayBatchRows;
+    const HistoryJournal journal(journalPath());
+    const Result<qint64> rejected = journal.replay(
+        limits, [this, committed = 0](const std::vector<HistoryRecord>& batch) mutable -> Status {
+            if (Status done = insert(batch); !done)
+                return done;
+            committed += static_cast<int>(batch.size());
+            if (options_.replayBatchCommitted)
+                options_.replayBatchCommitted(committed);
+            return {};
+        });
+    if (!rejected)
+        return rejected.error();
+    if (*rejected > 0) {
+        const QString text =
+            *rejected == 1
+                ? QStringLiteral("1 line of %1 was no history record; it was moved to %2")
+                      .arg(journal.path(), journal.rejectedPath())
+                : QStringLiteral("%1 lines of %2 were no history records; they were moved to %3")
+                      .arg(QString::number(*rejected), journal.path(), journal.rejectedPath());
+        if (options_.warned)
+            options_.warned(text);
+        else
+            std::fprintf(stderr, "%s: warning: %s\n",
+                         qPrintable(QCoreApplication::applicationName()), qPrintable(text));
+    }
+    return {};
 }
 
 HistoryWrite HistoryStore::add(HistoryRecord record) {

@@ -5,9 +5,12 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
+
+class QSqlDatabase;
 
 namespace posflash {
 
@@ -90,14 +93,24 @@ class HistoryStore {
 public:
     // The schema this build writes (PRAGMA user_version).
     static int schemaVersion();
+    // The only values of the closed fields: what reads a record from outside (the journal, the
+    // command line's filters) holds it to these.
+    static const QStringList& frontEnds();
+    static const QStringList& kinds();
+    static const QStringList& outcomes();
 
     struct Options {
-        // How long a write waits for another process's write to end.
+        // How long a write waits for another process's write to end. Once a wait has run out,
+        // the store's later writes try without waiting, until one lands: the journal keeps
+        // them, and a locked history costs a caller one wait, not one a record.
         int busyTimeoutMs = 5000;
         // Journal rows added per transaction: a replay cut short keeps what it committed.
         int replayBatchRows = 50;
         // Told after each batch of a replay is committed, with the rows committed so far.
         std::function<void(int)> replayBatchCommitted;
+        // Told once a replay when it moved lines it could not read aside; on standard error
+        // unless set.
+        std::function<void(const QString&)> warned;
     };
 
     // $XDG_DATA_HOME/posflash/history.db (usually ~/.local/share/posflash/history.db).
@@ -130,11 +143,14 @@ private:
     // before that.
     Status open();
     Status insert(const std::vector<HistoryRecord>& records);
+    // Sets the connection's wait for another process's lock: none after a wait ran out.
+    void setBusyWait(QSqlDatabase& db);
 
     QString filePath_;
     Options options_;
     QString connection_;
     bool ready_ = false;
+    bool patient_ = true; // no wait has run out since the last write that landed
 };
 
 } // namespace posflash

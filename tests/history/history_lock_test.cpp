@@ -1,6 +1,7 @@
 // A history database another process holds locked for 30 s: the records written meanwhile go
 // to the journal without holding up the writer's caller, and a replay killed half-way and run
 // again adds each exactly once.
+#include "history/history_journal.h"
 #include "history/history_store.h"
 #include "history/history_writer.h"
 
@@ -8,9 +9,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <signal.h>
 
 namespace posflash {
@@ -82,6 +85,49 @@ TEST(HistoryLockTest, RecordsWrittenDuringALongLockLandOnceAfterAKilledReplay) {
     for (const QString& uuid : journaled)
         EXPECT_EQ(uuids.count(uuid), 1) << uuid.toStdString();
     EXPECT_EQ(QFile(HistoryStore::journalPathOf(path)).size(), 0);
+}
+
+// A download's history with the database locked and an earlier record in the journal: the
+// start's replay waits once, and the download's record then goes to the journal at once. The
+// lock ends after a wait and a half: a second wait would see it end and land the record.
+TEST(HistoryLockTest, ALockedHistoryCostsOneWaitAndTheRecordGoesToTheJournal) {
+    constexpr int kWaitMs = 2000;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("history.db");
+    ASSERT_EQ(HistoryStore(path).add(record(0)).place, HistoryWrite::Place::Database);
+    const QString journalPath = HistoryStore::journalPathOf(path);
+    HistoryRecord earlier = record(1);
+    earlier.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    ASSERT_TRUE(HistoryJournal(journalPath).append(earlier));
+
+    QProcess lock;
+    lock.start(HISTORY_HELPER_PATH, {"lock", path, QString::number(kWaitMs * 3 / 2)});
+    ASSERT_TRUE(lock.waitForReadyRead(10000));
+    ASSERT_EQ(lock.readLine().trimmed(), "locked");
+
+    HistoryStore::Options options;
+    options.busyTimeoutMs = kWaitMs;
+    std::vector<HistoryWrite> landed;
+    QElapsedTimer clock;
+    clock.start();
+    {
+        HistoryWriter writer(path, options);
+        writer.landed = [&landed](const HistoryWrite& w) { landed.push_back(w); };
+        writer.replayJournal();
+        writer.write(record(2));
+        writer.finish();
+    }
+    std::printf("the record landed after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    ASSERT_EQ(landed.size(), 1u);
+    EXPECT_EQ(landed[0].place, HistoryWrite::Place::Journal) << landed[0].why.text.toStdString();
+    QFile file(journalPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 3); // two records and the end
+    const auto last = HistoryJournal::recordOf(lines[1]);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->uuid, landed[0].uuid);
+    ASSERT_TRUE(lock.waitForFinished(10000));
 }
 
 } // namespace

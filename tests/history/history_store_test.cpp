@@ -9,9 +9,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -339,31 +341,162 @@ TEST(HistoryStoreTest, FindsByOperatorStationLabelOutcomeAndStartTime) {
     }
 }
 
-TEST(HistoryStoreTest, AJournalLineCutOffByACrashIsSkipped) {
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A line of the journal that lineOf could not have written becomes no row: it is moved aside,
+// whole, and the lines around it still land.
+TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
     QTemporaryDir dir;
-    HistoryStore store(dir.filePath("history.db"));
+    QStringList warnings;
+    HistoryStore::Options options;
+    options.warned = [&warnings](const QString& text) { warnings << text; };
+    HistoryStore store(dir.filePath("history.db"), options);
     HistoryRecord kept = serialRecord(1);
     kept.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6b";
     kept.filePath = QByteArray("/tmp/\x80\x81.bin");
-    ASSERT_TRUE(HistoryJournal(store.journalPath()).append(kept));
-    QFile journal(store.journalPath());
-    ASSERT_TRUE(journal.open(QIODevice::Append));
-    journal.write(HistoryJournal::lineOf(serialRecord(2)).left(40));
-    journal.write("\n{\"uuid\":\"a-line-of-nothing-else\"}\n"); // must not block the others
-    // A line of a release before shifts.
+    const QJsonObject good = QJsonDocument::fromJson(HistoryJournal::lineOf(kept)).object();
+    const auto with = [&good](const char* key, const QJsonValue& value) {
+        QJsonObject o = good;
+        if (value.isUndefined())
+            o.remove(key);
+        else
+            o[key] = value;
+        return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    };
+    const QJsonValue absent(QJsonValue::Undefined);
+    const QByteArray bad[] = {
+        R"({"uuid":"not-a-uuid","outcome":"completed"})",
+        "not json",
+        "[1, 2]",
+        with("uuid", "0B9D4E5E-5D0E-4B8E-8F0A-1C2D3E4F5A6B"),
+        with("started", absent),
+        with("started", "yesterday"),
+        with("ms", -1),
+        with("ms", 1.5),
+        with("front_end", "robot"),
+        with("com", 256),
+        with("device", 5),
+        with("path_base64", "!!"),
+        with("size", absent),
+        with("size", "1028"),
+        with("sha256", "abcd"),
+        with("sha256", QString(64, 'z')),
+        with("kind", absent),
+        with("kind", "Program"),
+        with("crc16", 65536),
+        with("frames", -1),
+        with("outcome", "done"),
+        with("cause", "Printer Silent!"),
+        with("unit", "unit-1"),
+        with("attempt", -1),
+        with("shift", "9a1e0c44"),
+    };
+    // A line of a release before shifts is still one of ours.
     HistoryRecord older = serialRecord(0);
     older.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6c";
     older.shift.clear();
     QJsonObject olderLine = QJsonDocument::fromJson(HistoryJournal::lineOf(older)).object();
     olderLine.remove("shift");
-    journal.write(QJsonDocument(olderLine).toJson(QJsonDocument::Compact) + "\n");
+    QByteArray journal = HistoryJournal::lineOf(kept) + "\n\n";
+    QByteArray aside;
+    for (const QByteArray& line : bad) {
+        SCOPED_TRACE(line.toStdString());
+        EXPECT_FALSE(HistoryJournal::recordOf(line));
+        journal += line + "\n";
+        aside += line + "\n";
+    }
+    journal += QJsonDocument(olderLine).toJson(QJsonDocument::Compact) + "\n";
+    QFile file(store.journalPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(journal);
+    file.close();
+
+    ASSERT_TRUE(store.replayJournal());
+    const auto records = store.recent(0);
+    ASSERT_TRUE(records);
+    ASSERT_EQ(records->size(), 2u);
+    EXPECT_EQ(fields((*records)[0]), fields(kept));
+    EXPECT_EQ(fields((*records)[1]), fields(older));
+    const QString rejected = HistoryJournal(store.journalPath()).rejectedPath();
+    EXPECT_EQ(readAll(rejected), aside);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(rejected).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(QFile(store.journalPath()).size(), 0);
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains(QString::number(std::size(bad))) &&
+                warnings[0].contains(rejected))
+        << warnings[0].toStdString();
+}
+
+// The last line without its newline is a write a crash cut off: dropped, not moved aside.
+TEST(HistoryStoreTest, AJournalLineCutOffByACrashIsSkipped) {
+    QTemporaryDir dir;
+    HistoryStore store(dir.filePath("history.db"));
+    HistoryRecord kept = serialRecord(1);
+    kept.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    ASSERT_TRUE(HistoryJournal(store.journalPath()).append(kept));
+    QFile journal(store.journalPath());
+    ASSERT_TRUE(journal.open(QIODevice::Append));
+    journal.write(HistoryJournal::lineOf(serialRecord(2)).left(40));
     journal.close();
     ASSERT_TRUE(store.replayJournal());
     const auto records = store.recent(0);
     ASSERT_TRUE(records);
-    ASSERT_EQ(records->size(), 3u);
-    EXPECT_EQ(fields((*records)[0]), fields(kept));
-    EXPECT_EQ(fields((*records)[1]), fields(older));
+    EXPECT_EQ(records->size(), 1u);
+    EXPECT_FALSE(QFile::exists(HistoryJournal(store.journalPath()).rejectedPath()));
+    EXPECT_EQ(journal.size(), 0);
+}
+
+// Read a few bytes at a time: the records come in order and in batches, a line longer than a
+// record may be goes aside whole, and a failed batch leaves both files as they were.
+TEST(HistoryStoreTest, AJournalIsReplayedAChunkAtATime) {
+    QTemporaryDir dir;
+    const HistoryJournal journal(dir.filePath("history.pending"));
+    QStringList written;
+    for (int i = 0; i < 7; ++i) {
+        HistoryRecord r = serialRecord(i);
+        r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        written << r.uuid;
+        ASSERT_TRUE(journal.append(r));
+        if (i == 3) {
+            QFile file(journal.path());
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            file.write(QByteArray(2500, 'x') + "\n");
+        }
+    }
+    const qint64 size = QFile(journal.path()).size();
+    HistoryJournal::Limits limits;
+    limits.batchRows = 3;
+    limits.chunkBytes = 7;
+    limits.lineBytes = 1000;
+
+    int batches = 0;
+    const auto failing = [&batches](const std::vector<HistoryRecord>&) -> Status {
+        return ++batches == 2 ? Status(Error{1, "full"}) : Status{};
+    };
+    EXPECT_FALSE(journal.replay(limits, failing));
+    EXPECT_EQ(QFile(journal.path()).size(), size);
+    EXPECT_EQ(QFile(journal.rejectedPath()).size(), 0);
+
+    QStringList committed;
+    std::vector<std::size_t> sizes;
+    const auto taking = [&](const std::vector<HistoryRecord>& batch) -> Status {
+        sizes.push_back(batch.size());
+        for (const HistoryRecord& r : batch)
+            committed << r.uuid;
+        return {};
+    };
+    const auto moved = journal.replay(limits, taking);
+    ASSERT_TRUE(moved) << moved.error().text.toStdString();
+    EXPECT_EQ(*moved, 1);
+    EXPECT_EQ(committed, written);
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{3, 3, 1}));
+    EXPECT_EQ(readAll(journal.rejectedPath()), QByteArray(2500, 'x') + "\n");
+    EXPECT_EQ(QFile(journal.path()).size(), 0);
 }
 
 } // namespace
