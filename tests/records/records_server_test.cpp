@@ -324,6 +324,12 @@ TEST_F(RecordsServer, WrongPasswordIsSaidOnceAndKeepsTheRowsLocal) {
     EXPECT_EQ(refused.err.count("warning"), 1) << refused.err.toStdString();
     EXPECT_TRUE(refused.err.contains("the server refused the login")) << refused.err.toStdString();
     EXPECT_FALSE(refused.err.contains("not-the-password"));
+    // Given on the command line, the password is in every user's process list: said once.
+    const Ran argument =
+        run(&a, {"records", "sync", "--records", station("not-the-password")}, QString());
+    EXPECT_EQ(argument.err.count("visible to every user"), 1) << argument.err.toStdString();
+    EXPECT_FALSE(argument.err.contains("not-the-password"));
+    EXPECT_FALSE(refused.err.contains("visible to every user"));
     // A download says it once too, and still ends as it would.
     QFile image(a.home.filePath("bad.bin"));
     image.open(QIODevice::WriteOnly);
