@@ -42,9 +42,11 @@ Verdict judge(const QString& shown, const QString& path, bool font, const Faces&
     v.font = font;
     v.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
     const LoadedImage image = LoadImageFile(path, MaxImageBytes(v.frameBytes));
+    // In the command line's own words, as a download refusing the file says them.
     if (const auto refused =
             JudgeImage(faces, image, shown, font ? ImageKind::Font : ImageKind::Program)) {
-        v.reason = refused->text;
+        const QString own = CauseTexts(faces).cause(refused->cause, 0, 0, 0);
+        v.reason = own.isEmpty() ? refused->text : own;
         v.cause = refused->cause;
     }
     if (!image.ok())

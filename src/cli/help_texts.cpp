@@ -43,7 +43,8 @@ constexpr const char* kHelpSynopsis = "usage: posflash-cli help [COMMAND]\n"
 constexpr const char* kExitStatus =
     "\nexit status: 0 completed, 1 failed or cancelled, 2 refused or a usage error\n";
 
-constexpr const char* kLang = "  --lang en|zh         language of the messages (default: en)\n";
+constexpr const char* kLang =
+    "  --lang en|zh         language of the messages (default: the locale's)\n";
 constexpr const char* kHelp = "  -h, --help           this help\n";
 
 QString downloadHelp() {

@@ -14,6 +14,7 @@
 #include "cli/progress_view.h"
 #include "cli/records_command.h"
 #include "cli/terminal_output.h"
+#include "cli/usage_hint.h"
 #include "download/image_verdict.h"
 #include "engine/engine.h"
 #include "fleet/download_record.h"
@@ -34,6 +35,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QSysInfo>
 #include <QUuid>
 
@@ -66,10 +69,24 @@ struct Cli {
     // --json was asked for: whatever ends the run says so in an object on standard output too.
     bool json = false;
 
+    // No command: the usage of every command. A usage error: its cause, the option it may
+    // have meant, and where the command's usage is.
     int usage(const QString& why) const {
-        if (!why.isEmpty())
-            err.write(QStringLiteral("posflash-cli: %1\n").arg(why));
-        err.write(UsageText());
+        if (why.isEmpty()) {
+            err.write(UsageText());
+        } else {
+            static const QRegularExpression named(QStringLiteral("--([a-z][a-z-]*)"));
+            QStringList known;
+            for (const auto& m : named.globalMatch(UsageText()))
+                known << m.captured(1);
+            QString command;
+            for (size_t i = 1; i < rawArguments.size() && command.isEmpty(); ++i)
+                if (const QString word = QString::fromLocal8Bit(rawArguments[i]);
+                    word != QLatin1String("help") && CommandHelp(word))
+                    command = word;
+            err.write(QStringLiteral("posflash-cli: %1\n").arg(why) +
+                      UsageHint(why, known, command));
+        }
         if (json)
             out.write(JsonErrorLine(Outcome::Refused, QStringLiteral("usage"),
                                     why.isEmpty() ? QStringLiteral("no command given") : why, {},
@@ -675,7 +692,9 @@ int run(const Cli& cli) {
     parser.addPositionalArgument("command", "download, inboot, list, check, history or records");
     parser.addPositionalArgument("FILE", "the firmware (or, with --font, font) file");
     parser.addOption({"font", "download a font file (1024-byte frames)"});
-    parser.addOption({"lang", "language of the texts: en or zh", "lang", "en"});
+    // As the window does: Chinese under a Chinese locale, else English.
+    parser.addOption({"lang", "language of the texts: en or zh (the locale's when not given)",
+                      "lang", QLocale::system().language() == QLocale::Chinese ? "zh" : "en"});
     parser.addOption({"port", "COM number (COM1..COM255) or device node", "port"});
     parser.addOption({"net", "reach the printer over the network"});
     parser.addOption({"ip", "the printer's IP address", "ip"});

@@ -222,8 +222,11 @@ QString CauseTexts::remedyLine(Cause cause) const {
 }
 
 QString CauseTexts::endLine(const DownloadResult& result, int linkTimeoutMs) const {
-    QString line = outcome(result.outcome) + QStringLiteral(": ") + CauseName(result.cause) +
-                   QStringLiteral(" — ") +
+    // A cancel's code would only say the outcome again: "cancelled: cancelled by the user …".
+    const QString code = result.cause == Cause::Cancelled
+                             ? QString()
+                             : CauseName(result.cause) + QStringLiteral(" — ");
+    QString line = outcome(result.outcome) + QStringLiteral(": ") + code +
                    cause(result.cause, result.step, result.frame, result.attempts, linkTimeoutMs);
     if (!result.error.detail.isEmpty())
         line += QStringLiteral(" (") + result.error.detail + QLatin1Char(')');

@@ -27,6 +27,10 @@ inline void isolate(QProcess& cli, const QString& home) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", home + "/data");
     env.insert("XDG_CONFIG_HOME", home + "/config");
+    // Without --lang the locale chooses the language: the tests' is English.
+    env.remove("LC_ALL");
+    env.remove("LC_MESSAGES");
+    env.insert("LANG", "C.UTF-8");
     cli.setProcessEnvironment(env);
 }
 

@@ -114,6 +114,13 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         EXPECT_TRUE(said.contains(c.complaint)) << said.toStdString();
         EXPECT_LT(r.ms, 2000);
     }
+    // Without --lang the locale decides, as for the window; check says a download's words.
+    const Finished zh =
+        runInBash("LANG=zh_CN.UTF-8 exec \"$0\" \"$@\"", {"check", badTrailer()}, 5000);
+    EXPECT_TRUE(QString::fromUtf8(zh.out).contains("程序末尾的校验和错误")) << zh.out.toStdString();
+    const Finished en = run({"check", badTrailer()});
+    EXPECT_TRUE(en.out.contains("the program's trailing checksum is wrong"))
+        << en.out.toStdString();
 }
 
 TEST_F(CliTest, HelpGivesEachCommandsSynopsisAndEveryOptionTheManPageListsToo) {
@@ -184,7 +191,7 @@ TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
          "  0%",
          1,
          1,
-         "cancelled: cancelled",
+         "cancelled: cancelled by the user before the download was complete",
          false},
         // The end and final frames go on after a cancel, and the download completes.
         {"cancel in the closing frames",
