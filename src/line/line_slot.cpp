@@ -7,7 +7,6 @@
 #include "protocol/image_file.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace posflash {
 
@@ -113,16 +112,14 @@ void LineSlot::cancel() {
 
 void LineSlot::start(const Unit& unit, bool sameUnit) {
     DownloadJob job;
-    static const QRegularExpression comName(QStringLiteral("^COM([0-9]+)$"),
-                                            QRegularExpression::CaseInsensitiveOption);
     switch (choice_.kind) {
     case SlotKind::Usb:
         job.target.devicePath = unit.devicePath;
         job.target.usbPath = choice_.place;
         break;
     case SlotKind::Com:
-        if (const auto m = comName.match(choice_.place); m.hasMatch())
-            job.target.comNumber = m.captured(1).toInt();
+        if (const auto number = ParseComName(choice_.place))
+            job.target.comNumber = *number;
         else
             job.target.devicePath = choice_.place;
         break;
