@@ -66,6 +66,7 @@ sort > "$work/expected" << EOF
 /usr/libexec/posflash/posflash-bind-helper
 /usr/share/applications/org.posflash.posflash-line.desktop
 /usr/share/applications/org.posflash.posflash.desktop
+/usr/share/bash-completion/completions/posflash
 /usr/share/bash-completion/completions/posflash-cli
 /usr/share/bash-completion/completions/posflash-printer-sim
 /usr/share/doc/posflash/changelog.gz
@@ -243,7 +244,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
     # Each completion loaded as bash-completion finds it on the first tab.
     bash -c '
         source /usr/share/bash-completion/bash_completion
-        for program in posflash-cli posflash-printer-sim; do
+        for program in posflash posflash-cli posflash-printer-sim; do
             __load_completion "$program" || exit 9
         done
         complete_line() {
@@ -259,6 +260,8 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
         [ "$(complete_line posflash-printer-sim app --font-mode-hangup "")" = "close reset" ] ||
             exit 6
         [ "$(complete_line posflash-printer-sim serial --li)" = --link ] || exit 7
+        [ "$(complete_line posflash-cli records s)" = "sync status" ] || exit 8
+        [ "$(complete_line posflash --require)" = --require-label ] || exit 10
     ' || fail "bash completion ($?)"
 fi
 

@@ -35,7 +35,7 @@ constexpr const char* kHistorySynopsis =
     "                            [--shift ID] [--central [--records URI]]\n";
 
 constexpr const char* kRecordsSynopsis =
-    "usage: posflash-cli records init|sync [--records URI] [--verbose]\n";
+    "usage: posflash-cli records init|sync|status [--records URI] [--verbose]\n";
 
 constexpr const char* kHelpSynopsis = "usage: posflash-cli help [COMMAND]\n"
                                       "       posflash-cli COMMAND --help\n";
@@ -177,7 +177,8 @@ QString historyHelp() {
                "\n"
                "  --central            the line's records (every station's), read\n"
                "                       from --records URI or POSFLASH_RECORDS; the\n"
-               "                       filters apply to what they hold\n") +
+               "                       filters apply to what they hold\n"
+               "  --records URI        the line's records database (else POSFLASH_RECORDS)\n") +
            QString::fromLatin1(kHelp);
 }
 

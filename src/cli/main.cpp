@@ -335,7 +335,7 @@ ViewStyle viewStyle(const QCommandLineParser& args, int linkTimeoutMs, const QSt
     return style;
 }
 
-// Several printers at once, each on a thread of its own; or one, reported as JSON.
+// Several printers at once, each with an engine of its own; or one, reported as JSON.
 int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString& imageArgument) {
     if (args.isSet("via-app"))
         return cli.usage("--via-app takes one printer, without --all or --json");

@@ -18,10 +18,10 @@ namespace posflash {
 
 // The BOOTP port (67) and the link port (69) of a process that downloads to several network
 // printers at once. Both are bound once, on the thread that owns this, and every printer's
-// engine, each on a thread of its own, enrolls its printer here. A BOOTP request goes to the
+// engine enrolls its printer here. A BOOTP request goes to the
 // engine that enrolled the MAC address it carries, a datagram on the link port to the engine
-// that enrolled its sender's address, each as a queued call into that engine's thread; what
-// nobody enrolled is dropped.
+// that enrolled its sender's address, each as a queued call to that engine; what nobody
+// enrolled is dropped.
 class SharedBootPorts : public QObject {
 public:
     using BindRefusal = BootPortRefusal;
