@@ -446,6 +446,14 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         view = std::make_unique<ProgressView>(cli.out, cli.err, faces, targets,
                                               viewStyle(args, timeoutMs, image->path()), watch);
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    // A COM number with no device behind it is refused before any printer starts, as a single
+    // download refuses it: one answer for a run of one, of several, with --json or without.
+    for (const MultiTarget& target : targets)
+        if (target.comNumber > 0 && comPorts.devicePath(target.comNumber).isEmpty())
+            return cli.refuse(Outcome::Refused, Cause::PortMissing,
+                              texts.cause(Cause::PortMissing, 0, 0, 0) +
+                                  QStringLiteral(" (COM%1)").arg(target.comNumber),
+                              texts);
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);
     QEventLoop loop;

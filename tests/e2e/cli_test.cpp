@@ -91,6 +91,8 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         {{"download", "--font", "--port", tty, dir.filePath("missing.bin")}, "cannot open"},
         // A COM number with no device behind it is as missing as a device path that is.
         {{"download", "--font", "--port", "COM9", font}, "refused: port-missing"},
+        {{"download", "--json", "--font", "--port", "COM9", font}, R"("cause":"port-missing")"},
+        {{"download", "--font", "--port", tty, "--port", "COM9", font}, "refused: port-missing"},
         // The check refuses for the download's own reasons.
         {{"check", badTrailer()}, "trailer sum:  wrong"},
         // A name's escape sequences reach no terminal raw.
