@@ -1,0 +1,474 @@
+#include "cli/download_command.h"
+
+#include "base/config_paths.h"
+#include "base/ini_store.h"
+#include "base/process_signals.h"
+#include "base/secure_start.h"
+#include "cli/check_command.h"
+#include "cli/colour.h"
+#include "cli/download_view.h"
+#include "cli/help_texts.h"
+#include "cli/history_command.h"
+#include "cli/input_checks.h"
+#include "cli/json_events.h"
+#include "cli/list_command.h"
+#include "cli/printer_args.h"
+#include "cli/progress_view.h"
+#include "cli/records_command.h"
+#include "cli/terminal_output.h"
+#include "cli/usage_hint.h"
+#include "download/image_verdict.h"
+#include "engine/engine.h"
+#include "fleet/download_record.h"
+#include "fleet/multi_download.h"
+#include "fleet/target_filter.h"
+#include "fleet/unit_run.h"
+#include "fleet/watch_runner.h"
+#include "ports/com_port_map.h"
+#include "ports/hotplug_usb_inventory.h"
+#include "ports/named_usb_device.h"
+#include "ports/printer_usb.h"
+#include "ports/usb_inventory_linux.h"
+#include "protocol/address_text.h"
+#include "protocol/image_file.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <QUuid>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace posflash {
+namespace {
+
+// Who updates the units and where, and how often a unit is tried again: --operator,
+// --station (the host name by default), --retries.
+struct UnitChoices {
+    QString operatorName;
+    QString station;
+    int retries = 0;
+    QStringList labels; // in the order of the targets
+};
+
+constexpr int kMostRetries = 10;
+
+std::optional<UnitChoices> unitChoices(const Cli& cli, const QCommandLineParser& args) {
+    UnitChoices choices;
+    choices.operatorName = args.value("operator");
+    choices.station = args.isSet("station") ? args.value("station") : QSysInfo::machineHostName();
+    choices.labels = args.values("label");
+    if (args.isSet("retries")) {
+        bool ok = false;
+        choices.retries = args.value("retries").toInt(&ok);
+        if (!ok || choices.retries < 0 || choices.retries > kMostRetries) {
+            cli.usage(QStringLiteral("--retries is a number from 0 to %1").arg(kMostRetries));
+            return std::nullopt;
+        }
+    }
+    for (const QString& text : {choices.operatorName, choices.station})
+        if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
+            cli.usage(QStringLiteral("--operator and --station are one line each"));
+            return std::nullopt;
+        }
+    return choices;
+}
+
+// A program the download would refuse is refused before any port is touched, for the same
+// cause. A font has no required form: its refusals (empty, too large) come from the download.
+std::optional<ImageRefusal> refusedImage(const Cli& cli, const Faces& faces, const QString& path,
+                                         bool font, const CauseTexts& texts) {
+    if (font)
+        return std::nullopt;
+    auto refused = JudgeImageFile(faces, path, ImageKind::Program);
+    if (refused)
+        cli.refuse(Outcome::Refused, refused->cause, texts.cause(refused->cause, 0, 0, 0), texts);
+    return refused;
+}
+
+// Where the history's records went, said on standard error when it was not the database.
+void reportHistory(const Cli& cli, DownloadHistory& history) {
+    history.landed() = [&cli, journal = HistoryStore::journalPathOf(history.filePath())](
+                           const HistoryWrite& write) {
+        ReportHistoryWrite(write, journal, cli.err);
+    };
+}
+
+// An image refused before any printer was touched goes to the history as the engine's own
+// refusals do: a record for each printer named, or one without a printer when none is known
+// yet. Returns once the records have landed.
+void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, const QByteArray& name,
+                        bool font, const ImageRefusal& refusal, const UnitChoices& units) {
+    DownloadHistory history(QStringLiteral("cli"));
+    reportHistory(cli, history);
+    DownloadResult result;
+    result.outcome = Outcome::Refused;
+    result.cause = refusal.cause;
+    result.imageName = name;
+    result.imagePath = QFile::decodeName(name);
+    result.font = font;
+    result.bytes = refusal.bytes;
+    result.sha256 = refusal.sha256;
+    result.startedAt = QDateTime::currentDateTime();
+    if (targets.empty())
+        targets.emplace_back();
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const DownloadTarget& target = targets[i];
+        result.printer = {target.comNumber, target.devicePath, {}, {}, target.ip, target.mac};
+        // A unit of one attempt: an image refused is never tried again.
+        history.record(result, {units.operatorName,
+                                units.station,
+                                units.labels.value(static_cast<qsizetype>(i)),
+                                QUuid::createUuid().toString(QUuid::WithoutBraces),
+                                1,
+                                {}});
+    }
+}
+
+// Every printer's USB virtual COM port present now that the filter takes, by its device node.
+std::vector<MultiTarget> presentComPrinters(const UsbTargetFilter& filter) {
+    std::vector<MultiTarget> found;
+    const UdevUsbInventory host;
+    for (const UsbDeviceEntry& device :
+         FilteredPrinters(host.devices().value_or(std::vector<UsbDeviceEntry>{}), filter, false))
+        found.push_back({device.serialNode, device.serialNode, 0, {}, {}, {}});
+    return found;
+}
+
+// Network printers named by --ip and --mac pairs, in order.
+std::optional<std::vector<MultiTarget>> networkTargets(const Cli& cli,
+                                                       const QCommandLineParser& args) {
+    const QStringList ips = args.values("ip");
+    const QStringList macs = args.values("mac");
+    if (args.isSet("port") || args.isSet("all")) {
+        cli.usage("--net excludes --port and --all");
+        return std::nullopt;
+    }
+    if (ips.isEmpty() || ips.size() != macs.size()) {
+        cli.usage("--net needs an --ip and a --mac for each printer");
+        return std::nullopt;
+    }
+    std::vector<MultiTarget> targets;
+    for (qsizetype i = 0; i < ips.size(); ++i) {
+        QString why;
+        if (!ParseIpv4Text(ips[i]))
+            why = QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ips[i]);
+        else if (!ParseMacText(macs[i]))
+            why = QStringLiteral("--mac %1 is not an address like 00-11-22-AA-BB-CC").arg(macs[i]);
+        // One printer per address and per MAC: the replies are told apart by them.
+        for (const MultiTarget& other : targets)
+            if (ParseIpv4Text(other.ip) == ParseIpv4Text(ips[i]) ||
+                ParseMacText(other.mac) == ParseMacText(macs[i]))
+                why = QStringLiteral("--ip %1 --mac %2 names a printer twice").arg(ips[i], macs[i]);
+        if (!why.isEmpty()) {
+            cli.usage(why);
+            return std::nullopt;
+        }
+        targets.push_back({ips[i] + QLatin1Char('/') + macs[i], {}, 0, ips[i], macs[i], {}});
+    }
+    return targets;
+}
+
+// How the views write standard output: --color decides with the terminal and NO_COLOR.
+ViewStyle viewStyle(const QCommandLineParser& args, int linkTimeoutMs, const QString& imagePath) {
+    ViewStyle style;
+    style.terminal = ::isatty(STDOUT_FILENO) == 1;
+    style.colour = UseColour(ParseColourChoice(args.value("color")).value_or(ColourChoice::Auto),
+                             style.terminal, qgetenv("NO_COLOR"));
+    style.columns = TerminalColumns(STDOUT_FILENO);
+    style.linkTimeoutMs = linkTimeoutMs;
+    style.imageBytes = QFileInfo(imagePath).size();
+    return style;
+}
+
+// Several printers at once, each with an engine of its own; or one, reported as JSON.
+int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString& imageArgument) {
+    if (args.isSet("via-app"))
+        return cli.usage("--via-app takes one printer, without --all or --json");
+    if (args.isSet("all") && args.isSet("port"))
+        return cli.usage("--all and --port exclude each other");
+    const bool watch = args.isSet("watch");
+    if (watch && (args.isSet("all") || args.isSet("port") || args.isSet("net")))
+        return cli.usage("--watch excludes --all, --port and --net");
+    if (!watch && !args.isSet("all") && (args.isSet("usb-path") || args.isSet("serial-prefix")))
+        return cli.usage("--usb-path and --serial-prefix go with --all or --watch");
+    if (!watch && args.isSet("inboot"))
+        return cli.usage("--inboot goes with --watch");
+    const UsbTargetFilter filter{args.values("usb-path"), args.value("serial-prefix")};
+    if (!args.isSet("net") && (args.isSet("ip") || args.isSet("mac")))
+        return cli.usage("--ip and --mac go with --net");
+    // Before the history, so that it goes after it: its last pass sends this run's rows.
+    const DownloadRecords records(args, cli.err, cli.syncThreads);
+    std::vector<MultiTarget> targets;
+    if (args.isSet("net")) {
+        auto named = networkTargets(cli, args);
+        if (!named)
+            return kExitUsage;
+        targets = std::move(*named);
+    }
+    for (const QString& port : args.values("port")) {
+        MultiTarget target{port, {}, 0, {}, {}, {}};
+        if (const auto number = ParseComName(port)) {
+            target.comNumber = *number;
+            target.label = QStringLiteral("COM%1").arg(*number);
+        } else if (auto problem = SerialDeviceProblem(port)) {
+            if (port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+                problem =
+                    QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(port);
+            return cli.usage(*problem);
+        } else {
+            // The serial layer reads a name without a leading slash as one under /dev.
+            target.device = QFileInfo(port).absoluteFilePath();
+        }
+        for (const MultiTarget& other : targets)
+            if (other.label == target.label)
+                return cli.usage(QStringLiteral("--port %1 is named twice").arg(port));
+        targets.push_back(target);
+    }
+    const auto units = unitChoices(cli, args);
+    if (!units)
+        return kExitUsage;
+    if (!units->labels.isEmpty()) {
+        // Printers found on the bus come in no order the user can match labels to.
+        if (args.isSet("all") || watch)
+            return cli.usage("--label goes with --port or --net, one for each printer in order");
+        if (units->labels.size() != static_cast<qsizetype>(targets.size()))
+            return cli.usage(QStringLiteral("--label is given %1 times for %2 printers")
+                                 .arg(units->labels.size())
+                                 .arg(targets.size()));
+        for (std::size_t i = 0; i < targets.size(); ++i)
+            targets[i].unitLabel = units->labels[static_cast<qsizetype>(i)];
+    }
+    std::optional<int> linkTimeoutMs;
+    if (targets.size() > 1 || args.isSet("all") || watch || args.isSet("link-timeout")) {
+        bool ok = false;
+        const int seconds = args.value("link-timeout").toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 86400)
+            return cli.usage("--link-timeout is a number of seconds from 1 to 86400");
+        linkTimeoutMs = seconds * 1000;
+    }
+    std::vector<DownloadTarget> named;
+    for (const MultiTarget& target : targets)
+        named.push_back({target.comNumber, target.device, {}, target.ip, target.mac});
+    Faces faces;
+    faces.setUseEnglish(args.value("lang") == "en");
+    const CauseTexts texts(faces);
+    const bool font = args.isSet("font");
+    const auto image = ImageArgument::open(imageArgument, cli.rawArguments);
+    if (!image) {
+        const int code = cli.unopened(image.error(), texts);
+        if (const auto name = ImageArgument::nameOf(imageArgument, cli.rawArguments))
+            recordRefusedImage(cli, named, *name, font, {Cause::FileNotOpen, {}, -1, {}}, *units);
+        return code;
+    }
+    if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
+        recordRefusedImage(cli, named, image->name(), font, *refused, *units);
+        return kExitUsage;
+    }
+    if (args.isSet("all")) {
+        targets = presentComPrinters(filter);
+        if (targets.empty())
+            return cli.refuse(Outcome::Failed, Cause::PrinterAbsent,
+                              texts.own(QT_TRANSLATE_NOOP(
+                                  "CliTexts", "no printer with a USB virtual COM port is present")),
+                              texts);
+    }
+
+    const MultiSettings settings{image->path(),
+                                 image->name(),
+                                 font,
+                                 args.value("lang") == "en",
+                                 linkTimeoutMs,
+                                 units->retries,
+                                 units->operatorName,
+                                 units->station};
+    std::unique_ptr<MultiEventSink> view;
+    if (watch)
+        targets.clear(); // the printers come as they are plugged in
+    const int timeoutMs = linkTimeoutMs.value_or(0);
+    if (args.isSet("json"))
+        view = std::make_unique<JsonEventView>(cli.out, cli.err, faces, targets, timeoutMs, watch);
+    else
+        view = std::make_unique<ProgressView>(cli.out, cli.err, faces, targets,
+                                              viewStyle(args, timeoutMs, image->path()), watch);
+    ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    // A COM number with no device behind it is refused before any printer starts, as a single
+    // download refuses it: one answer for a run of one, of several, with --json or without.
+    for (const MultiTarget& target : targets)
+        if (target.comNumber > 0 && comPorts.devicePath(target.comNumber).isEmpty())
+            return cli.refuse(Outcome::Refused, Cause::PortMissing,
+                              texts.cause(Cause::PortMissing, 0, 0, 0) +
+                                  QStringLiteral(" (COM%1)").arg(target.comNumber),
+                              texts);
+    DownloadHistory history(QStringLiteral("cli"));
+    reportHistory(cli, history);
+    QEventLoop loop;
+    int code = kExitFailed;
+    const auto ended = [&loop, &code](int exitCode) {
+        code = exitCode;
+        loop.quit();
+    };
+    if (watch) {
+        WatchRunner run(
+            settings, filter, args.isSet("inboot"), comPorts, *view, &history,
+            [&cli](const QString& usbPath, bool sent) {
+                // Standard error: with --json, standard output carries the events.
+                cli.err.write(
+                    QStringLiteral("posflash-cli: the printer at USB %1 %2\n")
+                        .arg(usbPath, sent ? QStringLiteral("was sent into its boot loader")
+                                           : QStringLiteral("did not take the boot "
+                                                            "loader command")));
+            });
+        const StopSignals stops(cli, [&run](int) { run.stop(); });
+        if (cli.stopSignals.arrived())
+            run.stop();
+        run.start(ended);
+        loop.exec();
+        return code;
+    }
+    const UdevUsbInventory host;
+    MultiDownload run(targets, settings, comPorts, host, *view, &history);
+    const StopSignals stops(cli, [&](int count) {
+        // Standard error: with --json, standard output carries the events only.
+        if (count == 1 && run.anyClosing())
+            cli.err.write(texts.own(QT_TRANSLATE_NOOP(
+                              "CliTexts", "finishing the closing frames; a second Ctrl-C stops at "
+                                          "once, which may leave a partial image in the printer")) +
+                          QLatin1Char('\n'));
+        else if (count == 2)
+            cli.err.write(
+                texts.own(QT_TRANSLATE_NOOP(
+                    "CliTexts", "warning: stopping at once; the printer may hold a partial "
+                                "image")) +
+                QLatin1Char('\n'));
+        run.stop();
+    });
+    if (cli.stopSignals.arrived())
+        run.stop();
+    run.start(ended);
+    loop.exec();
+    return code;
+}
+
+std::optional<int> singleLinkTimeout(const Cli& cli, const QCommandLineParser& args) {
+    if (!args.isSet("link-timeout"))
+        return std::nullopt; // as the window: until the printer answers or a stop
+    bool ok = false;
+    const int seconds = args.value("link-timeout").toInt(&ok);
+    if (!ok || seconds < 1 || seconds > 86400) {
+        cli.usage("--link-timeout is a number of seconds from 1 to 86400");
+        return -1;
+    }
+    return seconds * 1000;
+}
+
+} // namespace
+
+int DownloadCommand(const Cli& cli, const QCommandLineParser& args) {
+    const QStringList positional = args.positionalArguments();
+    if (positional.size() != 2)
+        return cli.usage("download needs exactly one FILE");
+    if (args.isSet("all") || args.isSet("watch") || args.isSet("json") ||
+        args.values("port").size() > 1 || args.values("ip").size() > 1)
+        return multiDownload(cli, args, positional[1]);
+    const bool font = args.isSet("font");
+    if (args.isSet("via-app") && !(font && args.isSet("net")))
+        return cli.usage("--via-app goes with --font --net");
+    QString why;
+    const auto target = TargetFrom(args, args.value("port"), true, why);
+    if (!target)
+        return cli.usage(why);
+    const std::optional<int> linkTimeoutMs = singleLinkTimeout(cli, args);
+    if (linkTimeoutMs == -1)
+        return kExitUsage;
+    const auto units = unitChoices(cli, args);
+    if (!units)
+        return kExitUsage;
+    if (units->labels.size() > 1)
+        return cli.usage(
+            QStringLiteral("--label is given %1 times for 1 printer").arg(units->labels.size()));
+    // Before the history, so that it goes after it: its last pass sends this run's rows.
+    const DownloadRecords records(args, cli.err, cli.syncThreads);
+    Faces faces;
+    faces.setUseEnglish(args.value("lang") == "en");
+    const CauseTexts texts(faces);
+    const auto image = ImageArgument::open(positional[1], cli.rawArguments);
+    if (!image) {
+        const int code = cli.unopened(image.error(), texts);
+        if (const auto name = ImageArgument::nameOf(positional[1], cli.rawArguments))
+            recordRefusedImage(cli, {JobTarget(*target)}, *name, font,
+                               {Cause::FileNotOpen, {}, -1, {}}, *units);
+        return code;
+    }
+    if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
+        recordRefusedImage(cli, {JobTarget(*target)}, image->name(), font, *refused, *units);
+        return kExitUsage;
+    }
+
+    DownloadJob job;
+    job.target = JobTarget(*target);
+    job.imagePath = image->path();
+    job.imageName = image->name();
+    job.kind = font ? ImageKind::Font : ImageKind::Program;
+    job.route = RouteFor(target->network, job.kind, !args.isSet("via-app"));
+    job.linkTimeoutMs = linkTimeoutMs;
+
+    ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    // A COM number with no device behind it is refused like a device path that is missing.
+    if (!target->network && target->device.isEmpty() &&
+        comPorts.devicePath(target->comNumber).isEmpty())
+        return cli.refuse(Outcome::Refused, Cause::PortMissing,
+                          texts.cause(Cause::PortMissing, 0, 0, 0) +
+                              QStringLiteral(" (COM%1)").arg(target->comNumber),
+                          texts);
+    const UdevUsbInventory host;
+    Engine engine(comPorts, host);
+    engine.faces().setUseEnglish(faces.UseEnglish());
+    DownloadHistory history(QStringLiteral("cli"));
+    reportHistory(cli, history);
+    const QString shown = target->network ? target->ip
+                          : target->device.isEmpty()
+                              ? QStringLiteral("COM%1").arg(target->comNumber)
+                              : target->device;
+    DownloadView view(cli.out, cli.err, texts, shown,
+                      viewStyle(args, linkTimeoutMs.value_or(0), image->path()),
+                      job.route == Route::Com, FrameDataSizeOf(job.kind));
+    UnitRun unit(engine, &history, view);
+    QEventLoop loop;
+    // From the event loop, so the engine has let go of the finished run first.
+    view.ended = [&loop] {
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    };
+    const StopSignals stops(cli, [&unit, &view](int count) {
+        if (count == 1) {
+            view.cancelling();
+            unit.cancel();
+        } else {
+            view.stopping();
+            unit.stop();
+        }
+    });
+    if (cli.stopSignals.arrived())
+        return kExitFailed; // stopped before the download began
+    unit.start(job, {units->operatorName, units->station, units->labels.value(0), {}},
+               units->retries);
+    if (!view.result())
+        loop.exec();
+    switch (view.result() ? view.result()->outcome : Outcome::Failed) {
+    case Outcome::Completed:
+        return kExitCompleted;
+    case Outcome::Refused:
+        return kExitUsage;
+    default:
+        return kExitFailed;
+    }
+}
+
+} // namespace posflash

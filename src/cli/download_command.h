@@ -1,0 +1,12 @@
+#pragma once
+
+#include "cli/cli_run.h"
+
+class QCommandLineParser;
+
+namespace posflash {
+
+// posflash-cli download: one printer, several, all present, or each as it is plugged in.
+int DownloadCommand(const Cli& cli, const QCommandLineParser& args);
+
+} // namespace posflash

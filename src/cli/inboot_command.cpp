@@ -1,0 +1,95 @@
+#include "cli/inboot_command.h"
+
+#include "base/config_paths.h"
+#include "cli/printer_args.h"
+#include "engine/engine.h"
+#include "ports/hotplug_usb_inventory.h"
+#include "ports/named_usb_device.h"
+
+#include <QCommandLineParser>
+#include <QEventLoop>
+
+#include <vector>
+
+namespace posflash {
+namespace {
+
+// Sends one printer the boot-loader command; whether it was sent.
+bool sendBootCommand(const Cli& cli, const Target& target, const CauseTexts& texts, bool english) {
+    ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    HotplugUsbInventory host; // the wait for the printer to come back follows device events
+    const NamedUsbDeviceInventory named(host, target.device);
+    Engine engine(comPorts,
+                  target.device.isEmpty() ? static_cast<const UsbInventory&>(host) : named);
+    engine.faces().setUseEnglish(english);
+    engine.watchDevices(&host.monitor());
+    QEventLoop loop;
+    bool sent = false;
+    QObject::connect(&engine.bootCommand(), &BootCommand::finished, &loop, [&](bool wasSent) {
+        sent = wasSent;
+        loop.quit();
+    });
+    const StopSignals stops(cli, [&engine](int) { engine.stop(); });
+    if (cli.stopSignals.arrived())
+        return false;
+    const QString shown = target.network            ? target.ip
+                          : target.device.isEmpty() ? QStringLiteral("COM%1").arg(target.comNumber)
+                                                    : target.device;
+    if (!engine.sendBootCommand({target.network, target.ip, false}))
+        return false;
+    loop.exec();
+    QString said =
+        sent
+            ? texts.own(QT_TRANSLATE_NOOP("CliTexts", "the boot-loader command was sent"))
+            : texts.own(QT_TRANSLATE_NOOP("CliTexts", "the boot-loader command could not be sent"));
+    if (const auto& reset = engine.bootCommand().failure())
+        said += QStringLiteral(": ") +
+                texts.own(QT_TRANSLATE_NOOP(
+                    "CliTexts", "the printer reset the connection before it took the command")) +
+                QStringLiteral(" (%1)").arg(reset->detail);
+    (sent ? cli.out : cli.err).write(shown + QStringLiteral(": ") + said + QLatin1Char('\n'));
+    return sent;
+}
+
+} // namespace
+
+int InbootCommand(const Cli& cli, const QCommandLineParser& args) {
+    if (args.positionalArguments().size() != 1)
+        return cli.usage("inboot takes no FILE");
+    // Several printers one after another: the command takes about a second each.
+    const QStringList ports = args.isSet("net") ? QStringList{QString()} : args.values("port");
+    std::vector<Target> targets;
+    for (const QString& port : ports.isEmpty() ? QStringList{QString()} : ports) {
+        QString why;
+        const auto target = TargetFrom(args, port, false, why);
+        if (!target)
+            return cli.usage(why);
+        targets.push_back(*target);
+    }
+    if (args.isSet("net")) {
+        // Every --ip, each checked as the first one was.
+        targets.clear();
+        for (const QString& ip : args.values("ip")) {
+            if (!ParseIpv4Text(ip))
+                return cli.usage(
+                    QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ip));
+            Target target;
+            target.network = true;
+            target.ip = ip;
+            targets.push_back(target);
+        }
+    }
+    Faces faces;
+    faces.setUseEnglish(args.value("lang") == "en");
+    const CauseTexts texts(faces);
+    int code = kExitCompleted;
+    for (const Target& target : targets) {
+        if (cli.stopSignals.arrived())
+            return kExitFailed;
+        if (!sendBootCommand(cli, target, texts, faces.UseEnglish()))
+            code = kExitFailed;
+    }
+    return code;
+}
+
+} // namespace posflash
