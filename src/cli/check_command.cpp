@@ -1,6 +1,7 @@
 #include "cli/check_command.h"
 
 #include "base/faces.h"
+#include "cli/cli_run.h"
 #include "cli/history_command.h"
 #include "cli/input_checks.h"
 #include "cli/report_output.h"
@@ -19,9 +20,6 @@
 
 namespace posflash {
 namespace {
-
-constexpr int kExitSendable = 0;
-constexpr int kExitRefused = 2;
 
 // What is known of the file, as far as it could be read.
 struct Verdict {
@@ -118,7 +116,7 @@ int CheckCommand(const QCommandLineParser& args, const std::vector<QByteArray>& 
     const QStringList positional = args.positionalArguments();
     if (positional.size() != 2) {
         err.write(QStringLiteral("posflash-cli: check needs exactly one FILE\n"));
-        return kExitRefused;
+        return kExitUsage;
     }
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
@@ -137,14 +135,14 @@ int CheckCommand(const QCommandLineParser& args, const std::vector<QByteArray>& 
             WriteReport(jsonOf(v));
         else
             err.write(texts.remedyLine(v.cause) + QLatin1Char('\n'));
-        return kExitRefused;
+        return kExitUsage;
     }
     // Texts show the name escaped; the JSON keeps it as given (JSON escapes it itself).
     Verdict v = judge(EscapedName(image->name()), image->path(), args.isSet("font"), faces);
     if (args.isSet("json"))
         v.file = positional[1];
     WriteReport(args.isSet("json") ? jsonOf(v) : textOf(v, texts));
-    return v.reason.isEmpty() ? kExitSendable : kExitRefused;
+    return v.reason.isEmpty() ? kExitCompleted : kExitUsage;
 }
 
 } // namespace posflash

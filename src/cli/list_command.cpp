@@ -1,5 +1,6 @@
 #include "cli/list_command.h"
 
+#include "cli/cli_run.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 #include "ports/com_port_map.h"
@@ -12,10 +13,6 @@
 
 namespace posflash {
 namespace {
-
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 struct Printer {
     UsbDeviceEntry device;
@@ -123,7 +120,7 @@ int ListCommand(const QCommandLineParser& args, const UsbInventory& inventory, C
     for (const QString& warning : warnings)
         err.write(QStringLiteral("posflash-cli: warning: %1\n").arg(warning));
     WriteReport(args.isSet("json") ? jsonOf(printers, comPorts) : textOf(printers, comPorts));
-    return kExitDone;
+    return kExitCompleted;
 }
 
 } // namespace posflash

@@ -1,6 +1,7 @@
 #include "cli/records_command.h"
 
 #include "base/process_signals.h"
+#include "cli/cli_run.h"
 #include "cli/history_command.h"
 #include "cli/terminal_output.h"
 #include "records/background_sync.h"
@@ -13,10 +14,6 @@
 
 namespace posflash {
 namespace {
-
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 // The option wins over the environment; nothing set: no records.
 QString addressText(const QCommandLineParser& args) {
@@ -66,7 +63,7 @@ int status(TerminalOutput& out, TerminalOutput& err) {
                   .arg(state->waiting)
                   .arg(state->setAside.size()));
     if (state->setAside.empty())
-        return kExitDone;
+        return kExitCompleted;
     out.write(QStringLiteral("set aside (the line's server refused them; they are sent again "
                              "once its table's rules change):\n"));
     for (const SetAsideRow& row : state->setAside)
@@ -75,7 +72,7 @@ int status(TerminalOutput& out, TerminalOutput& err) {
                 .arg(row.startedAt, row.uuid,
                      row.label.isEmpty() ? QStringLiteral("-") : EscapedName(row.label.toUtf8()),
                      EscapedName(row.message.toUtf8())));
-    return kExitDone;
+    return kExitCompleted;
 }
 
 int init(const RecordsAddress& address, TerminalOutput& out, TerminalOutput& err) {
@@ -95,7 +92,7 @@ int init(const RecordsAddress& address, TerminalOutput& out, TerminalOutput& err
                         .arg(address.shown())
                         .arg(CentralSchemaVersion())
                         .arg(*found));
-    return kExitDone;
+    return kExitCompleted;
 }
 
 int syncOnce(const QCommandLineParser& args, const QString& text, ProcessSignals& stops,
@@ -149,7 +146,7 @@ int syncOnce(const QCommandLineParser& args, const QString& text, ProcessSignals
                                .arg(outcome.sent)
                                .arg(sync.shownAddress()))
                   : QStringLiteral("no records to send to %1\n").arg(sync.shownAddress()));
-    return outcome.setAside > 0 ? kExitFailed : kExitDone;
+    return outcome.setAside > 0 ? kExitFailed : kExitCompleted;
 }
 
 } // namespace
