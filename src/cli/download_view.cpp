@@ -51,6 +51,7 @@ void DownloadView::waitForLink() {
 }
 
 void DownloadView::started() {
+    transferOver_ = false;
     clock_.start();
 }
 
@@ -150,6 +151,7 @@ void DownloadView::closing() {
 
 void DownloadView::transferEnded(const DownloadResult&) {
     closing_ = false;
+    transferOver_ = true;
 }
 
 void DownloadView::cancelling() {
@@ -164,7 +166,9 @@ void DownloadView::cancelling() {
 }
 
 void DownloadView::stopping() {
-    if (result_)
+    // A cancel that has already ended the frames leaves nothing to stop but the pause before
+    // the ports close: no warning, and the ending stays the cancel's.
+    if (result_ || transferOver_)
         return;
     endRewrittenLine();
     err_.write(texts_.own(QT_TRANSLATE_NOOP(

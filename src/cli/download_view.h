@@ -79,6 +79,7 @@ private:
     int frames_ = 0;
     bool lineOpen_ = false;
     bool closing_ = false;
+    bool transferOver_ = false; // the attempt's frames have ended, the ports not yet closed
     int lastTenth_ = -1;
     // The system's words for the last frame that could not be handed to the port, if any.
     std::optional<QString> sendFailed_;
