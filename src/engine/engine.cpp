@@ -77,7 +77,7 @@ Status Engine::aimSerial(const DownloadTarget& target, PrinterIdentity& printer)
             printer.usbSerial = d.serial;
             printer.usbPath = d.usbPath;
         }
-    (void)serial_.setOpen(false);
+    serial_.closePort();
     return serial_.setComNumber(number);
 }
 
@@ -153,7 +153,7 @@ void Engine::setRoute(Route route) {
 }
 
 void Engine::selectComNumber(int number) {
-    (void)serial_.setOpen(false);
+    serial_.closePort();
     (void)serial_.setComNumber(number);
 }
 

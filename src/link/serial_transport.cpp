@@ -29,7 +29,7 @@ Status SerialTransport::send(ByteView frame) {
 }
 
 void SerialTransport::close() {
-    (void)serial_.setOpen(false);
+    serial_.closePort();
 }
 
 } // namespace posflash
