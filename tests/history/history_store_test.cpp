@@ -59,6 +59,23 @@ std::string fields(const HistoryRecord& r) {
     return JsonLineOf(r).toStdString();
 }
 
+HistoryRecord networkRecord() {
+    HistoryRecord r;
+    r.uuid = "6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10";
+    r.startedAt = at(30);
+    r.milliseconds = 800;
+    r.frontEnd = "window";
+    r.ip = "192.168.1.100";
+    r.mac = "00-11-22-AA-BB-CC";
+    r.filePath = QByteArray("/tmp/f\xFF\n.bin"); // no UTF-8: kept as its bytes
+    r.kind = "font";
+    r.outcome = "failed";
+    r.cause = "link-timeout";
+    r.reasonEn = "the boot loader did not answer within 5 s";
+    r.reasonZh = "引导程序在 5 秒内没有应答";
+    return r;
+}
+
 HistoryStore::Options quick() {
     HistoryStore::Options options;
     options.busyTimeoutMs = 200;
@@ -69,18 +86,7 @@ TEST(HistoryStoreTest, KeepsEveryFieldAndListsNewestFirst) {
     QTemporaryDir dir;
     HistoryStore store(dir.filePath("posflash/history.db")); // the folder is made on first write
 
-    HistoryRecord network;
-    network.uuid = "6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10";
-    network.startedAt = at(30);
-    network.frontEnd = "window";
-    network.ip = "192.168.1.100";
-    network.mac = "00-11-22-AA-BB-CC";
-    network.filePath = QByteArray("/tmp/f\xFF\n.bin"); // no UTF-8: kept as its bytes
-    network.kind = "font";
-    network.outcome = "failed";
-    network.cause = "link-timeout";
-    network.reasonEn = "the boot loader did not answer within 5 s";
-    network.reasonZh = "引导程序在 5 秒内没有应答";
+    HistoryRecord network = networkRecord();
     // Stored out of time order: the list follows the start times.
     HistoryRecord first = serialRecord(10);
     HistoryRecord last = serialRecord(20);
@@ -412,32 +418,19 @@ TEST(HistoryStoreTest, AJournalOfTheFirstSpellingStillReplays) {
     const QByteArray serial =
         R"({"attempt":2,"cause":null,"com":3,"crc16":48879,"device":"/dev/ttyACM0","frames":3,"front_end":"cli","ip":null,"kind":"program","label":"SN-0042, \"A\"","mac":null,"ms":12345,"operator":"Ann","outcome":"completed","path_base64":"L3RtcC9mdy5iaW4=","reason_en":null,"reason_zh":null,"retries":2,"sha256":"abababababababababababababababababababababababababababababababab","shift":"9a1e0c44-61b2-4d3f-8e7a-0f5c2d9b8e31","size":1028,"started":"2024-05-01T10:01:00.250Z","station":"line-3","unit":"3d0f7a52-8d9c-4f60-9d0e-2b7c1a4e5f60","usb_path":"1-1.2","usb_serial":"A1B2","uuid":"0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6b"})";
     const QByteArray network =
-        R"({"attempt":0,"cause":"link-timeout","com":0,"crc16":-1,"device":null,"frames":0,"front_end":"window","ip":"192.168.1.100","kind":"font","label":null,"mac":"00-11-22-AA-BB-CC","ms":800,"operator":null,"outcome":"failed","path_base64":"L3RtcC9m/wouYmlu","reason_en":"the boot loader did not answer","reason_zh":null,"retries":0,"sha256":"","shift":null,"size":-1,"started":"2024-05-01T10:30:00.250Z","station":null,"unit":null,"usb_path":null,"usb_serial":null,"uuid":"6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10"})";
-    const QByteArray beforeUnits =
-        R"({"cause":null,"com":0,"crc16":-1,"device":null,"frames":0,"front_end":"cli","ip":"10.0.0.2","kind":"font","mac":"00-11-22-33-44-55","ms":0,"outcome":"completed","path_base64":"L2Iu","reason_en":null,"reason_zh":null,"retries":0,"sha256":"","size":-1,"started":"2024-05-01T10:02:00.000Z","usb_path":null,"usb_serial":null,"uuid":"c1f0e6b2-5a43-4c1e-9d33-7e0a4b2f6d12"})";
+        R"({"attempt":0,"cause":"link-timeout","com":0,"crc16":-1,"device":null,"frames":0,"front_end":"window","ip":"192.168.1.100","kind":"font","label":null,"mac":"00-11-22-AA-BB-CC","ms":800,"operator":null,"outcome":"failed","path_base64":"L3RtcC9m/wouYmlu","reason_en":"the boot loader did not answer within 5 s","reason_zh":"引导程序在 5 秒内没有应答","retries":0,"sha256":"","shift":null,"size":-1,"started":"2024-05-01T10:30:00.250Z","station":null,"unit":null,"usb_path":null,"usb_serial":null,"uuid":"6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10"})";
+    // The same download as a release before units wrote it.
+    QJsonObject older = QJsonDocument::fromJson(network).object();
+    for (const char* key : {"attempt", "label", "operator", "shift", "station", "unit"})
+        older.remove(key);
+    older["uuid"] = "c1f0e6b2-5a43-4c1e-9d33-7e0a4b2f6d12";
+    older["started"] = "2024-05-01T10:29:00.250Z";
+    const QByteArray beforeUnits = QJsonDocument(older).toJson(QJsonDocument::Compact);
     HistoryRecord first = serialRecord(1);
     first.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6b";
-    HistoryRecord second;
-    second.uuid = "6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10";
-    second.startedAt = at(30);
-    second.milliseconds = 800;
-    second.frontEnd = "window";
-    second.ip = "192.168.1.100";
-    second.mac = "00-11-22-AA-BB-CC";
-    second.filePath = QByteArray("/tmp/f\xFF\n.bin");
-    second.kind = "font";
-    second.outcome = "failed";
-    second.cause = "link-timeout";
-    second.reasonEn = "the boot loader did not answer";
-    HistoryRecord third;
-    third.uuid = "c1f0e6b2-5a43-4c1e-9d33-7e0a4b2f6d12";
-    third.startedAt = at(2).addMSecs(-250);
-    third.frontEnd = "cli";
-    third.ip = "10.0.0.2";
-    third.mac = "00-11-22-33-44-55";
-    third.filePath = "/b.";
-    third.kind = "font";
-    third.outcome = "completed";
+    HistoryRecord third = networkRecord();
+    third.uuid = older["uuid"].toString();
+    third.startedAt = at(29);
     const auto with = [](QByteArray text, const char* from, const char* to) {
         return text.replace(from, to);
     };
@@ -461,7 +454,7 @@ TEST(HistoryStoreTest, AJournalOfTheFirstSpellingStillReplays) {
     const auto records = store.recent(0);
     ASSERT_TRUE(records);
     ASSERT_EQ(records->size(), 3u);
-    EXPECT_EQ(fields((*records)[0]), fields(second));
+    EXPECT_EQ(fields((*records)[0]), fields(networkRecord()));
     EXPECT_EQ(fields((*records)[1]), fields(third));
     EXPECT_EQ(fields((*records)[2]), fields(first));
     EXPECT_FALSE(QFile::exists(HistoryJournal(store.journalPath()).rejectedPath()));
