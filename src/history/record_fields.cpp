@@ -14,14 +14,9 @@ namespace {
 using R = HistoryRecord;
 using E = FieldEncoding;
 
-bool isFrontEnd(const QString& text) {
-    return HistoryStore::frontEnds().contains(text);
-}
-bool isKind(const QString& text) {
-    return HistoryStore::kinds().contains(text);
-}
-bool isOutcome(const QString& text) {
-    return HistoryStore::outcomes().contains(text);
+template <const QStringList& (*values)()>
+bool oneOf(const QString& text) {
+    return values().contains(text);
 }
 bool isCauseCode(const QString& text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) {
@@ -33,12 +28,14 @@ constexpr qint64 kAny = std::numeric_limits<qint64>::max();
 // A double holds every millisecond count up to this exactly.
 constexpr qint64 kMostMs = qint64{1} << 53;
 
+// Each field: its local column, the line's column, its JSON key, its encoding and its member;
+// then a number's least, most and absent value, or a text's rule and whether it is required.
 // clang-format off
 const RecordField kFields[] = {
     {"uuid",        "id",            "uuid",          E::Uuid,     &R::uuid,         0, 0, 0, IsUuid, true},
     {"started_at",  "started_at",    "started",       E::Time,     &R::startedAt},
     {"duration_ms", "duration_ms",   "seconds",       E::Duration, &R::milliseconds, 0, kMostMs},
-    {"front_end",   "front_end",     "front_end",     E::Text,     &R::frontEnd,     0, 0, 0, isFrontEnd, true},
+    {"front_end",   "front_end",     "front_end",     E::Text,     &R::frontEnd,     0, 0, 0, oneOf<HistoryStore::frontEnds>, true},
     {"com_number",  "com_number",    "com",           E::Integer,  &R::comNumber,    1, 255},
     {"device_node", "device_node",   "device",        E::Text,     &R::deviceNode},
     {"usb_path",    "usb_path",      "usb_path",      E::Text,     &R::usbPath},
@@ -48,11 +45,11 @@ const RecordField kFields[] = {
     {"file_path",   "file_path",     "path",          E::Bytes,    &R::filePath},
     {"file_size",   "file_size",     "size",          E::Integer,  &R::fileSize,     0, kAny, -1},
     {"sha256",      "sha256",        "sha256",        E::Hex,      &R::sha256,       32, 32},
-    {"kind",        "kind",          "kind",          E::Text,     &R::kind,         0, 0, 0, isKind, true},
+    {"kind",        "kind",          "kind",          E::Text,     &R::kind,         0, 0, 0, oneOf<HistoryStore::kinds>, true},
     {"crc16",       "crc16",         "crc16",         E::Integer,  &R::crc16,        0, 0xFFFF, -1},
     {"frames",      "frames",        "frames",        E::Integer,  &R::frames},
     {"retries",     "retries",       "retries",       E::Integer,  &R::retries},
-    {"outcome",     "outcome",       "outcome",       E::Text,     &R::outcome,      0, 0, 0, isOutcome, true},
+    {"outcome",     "outcome",       "outcome",       E::Text,     &R::outcome,      0, 0, 0, oneOf<HistoryStore::outcomes>, true},
     {"cause",       "cause",         "cause",         E::Text,     &R::cause,        0, 0, 0, isCauseCode},
     {"reason_en",   "reason_en",     "reason_en",     E::Text,     &R::reasonEn},
     {"reason_zh",   "reason_zh",     "reason_zh",     E::Text,     &R::reasonZh},

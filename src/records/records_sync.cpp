@@ -236,9 +236,9 @@ Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address,
     std::vector<HistoryRecord> records;
     for (int row = 0; row < q.rows.count(); ++row) {
         HistoryRecord r;
-        for (int i = 0; i < static_cast<int>(RecordColumns().size()); ++i)
-            SetStored(*RecordColumns()[static_cast<size_t>(i)].field, r,
-                      storedOf(*RecordColumns()[static_cast<size_t>(i)].field, q.rows, row, i));
+        int at = 0;
+        for (const RecordColumn& column : RecordColumns())
+            SetStored(*column.field, r, storedOf(*column.field, q.rows, row, at++));
         records.push_back(std::move(r));
     }
     return records;

@@ -284,6 +284,17 @@ TEST(HistoryStoreTest, MigratesAFileOfAnEarlierSchema) {
             EXPECT_EQ(q.value(0).toInt(), HistoryStore::schemaVersion());
             // The UUID is unique in the table.
             EXPECT_FALSE(q.exec(QString("UPDATE downloads SET uuid = '%1'").arg(a.uuid)));
+            // Every column is a field of the record, so one the schema gains is written, read and
+            // sent to the line.
+            QStringList columns{"id"};
+            for (const RecordField& field : RecordFields())
+                columns << field.local;
+            QStringList found;
+            for (q.exec("PRAGMA table_info(downloads)"); q.next();)
+                found << q.value(1).toString();
+            columns.sort();
+            found.sort();
+            EXPECT_EQ(found, columns);
             q.finish();
             db.close();
         }
