@@ -4,6 +4,7 @@
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 #include "history/csv_field.h"
+#include "history/record_fields.h"
 #include "history/unit_yield.h"
 
 #include <QCommandLineParser>
@@ -21,30 +22,6 @@ namespace {
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-QJsonValue textOrNull(const QString& text) {
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
-}
-
-// The length of the UTF-8 sequence that starts at i, or 0 when the bytes there are none.
-qsizetype utf8Length(const QByteArray& bytes, qsizetype i) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const qsizetype n = lead < 0x80             ? 1
-                        : (lead & 0xE0) == 0xC0 ? 2
-                        : (lead & 0xF0) == 0xE0 ? 3
-                        : (lead & 0xF8) == 0xF0 ? 4
-                                                : 0;
-    if (n <= 1 || i + n > bytes.size())
-        return n == 1 ? 1 : 0;
-    // Qt's decoder judges overlong forms and surrogates; what it replaces does not come back.
-    const QByteArray sequence = bytes.mid(i, n);
-    return QString::fromUtf8(sequence).toUtf8() == sequence ? n : 0;
-}
-
-QString hexEscape(unsigned char byte) {
-    return QStringLiteral("\\x") +
-           QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 QString targetText(const HistoryRecord& r) {
     if (!r.ip.isEmpty())
@@ -119,56 +96,8 @@ QString tableOf(const std::vector<HistoryRecord>& records, bool english, bool ce
     return text;
 }
 
-// A record's fields, in the order of the schema; path_base64 only when the path is no UTF-8.
-using Fields = std::vector<std::pair<QString, QJsonValue>>;
-
-Fields fieldsOf(const HistoryRecord& r) {
-    Fields fields{
-        {"uuid", r.uuid},
-        {"started", r.startedAt.toUTC().toString(Qt::ISODateWithMs)},
-        {"seconds", static_cast<double>(r.milliseconds) / 1000},
-        {"front_end", r.frontEnd},
-        {"com", r.comNumber > 0 ? QJsonValue(r.comNumber) : QJsonValue()},
-        {"device", textOrNull(r.deviceNode)},
-        {"usb_path", textOrNull(r.usbPath)},
-        {"usb_serial", textOrNull(r.usbSerial)},
-        {"ip", textOrNull(r.ip)},
-        {"mac", textOrNull(r.mac)},
-        {"path", EscapedName(r.filePath)},
-        {"size", r.fileSize >= 0 ? QJsonValue(r.fileSize) : QJsonValue()},
-        {"sha256", textOrNull(QString::fromLatin1(r.sha256.toHex()))},
-        {"kind", r.kind},
-        {"crc16", r.crc16 >= 0 ? QJsonValue(r.crc16) : QJsonValue()},
-        {"frames", r.frames},
-        {"retries", r.retries},
-        {"outcome", r.outcome},
-        {"cause", textOrNull(r.cause)},
-        {"reason_en", textOrNull(r.reasonEn)},
-        {"reason_zh", textOrNull(r.reasonZh)},
-        {"legacy_reason", textOrNull(r.legacyReason)},
-        {"operator", textOrNull(r.operatorName)},
-        {"station", textOrNull(r.station)},
-        {"label", textOrNull(r.label)},
-        {"unit", textOrNull(r.unit)},
-        {"attempt", r.attempt > 0 ? QJsonValue(r.attempt) : QJsonValue()},
-        {"shift", textOrNull(r.shift)},
-    };
-    // The escaped text cannot always be turned back into the name: the bytes can.
-    if (QString::fromUtf8(r.filePath).toUtf8() != r.filePath)
-        fields.emplace_back("path_base64", QString::fromLatin1(r.filePath.toBase64()));
-    return fields;
-}
-
-// One record as a JSON object on one line.
-QByteArray jsonLineOf(const HistoryRecord& r) {
-    QJsonObject object;
-    for (const auto& [name, value] : fieldsOf(r))
-        object.insert(name, value);
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 QString csvValue(const QJsonValue& value) {
-    if (value.isNull())
+    if (value.isNull() || value.isUndefined())
         return {};
     if (value.isString())
         return value.toString();
@@ -187,24 +116,21 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
         return fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     };
     QStringList names;
-    for (const auto& field : fieldsOf(HistoryRecord{}))
-        if (field.first != QLatin1String("path_base64"))
-            names << field.first;
-    names << QStringLiteral("path_base64");
-    QString text = row(names);
+    QString bytesKey;
+    for (const RecordField& field : RecordFields()) {
+        names << QLatin1String(field.json);
+        if (field.encoding == FieldEncoding::Bytes)
+            bytesKey = Base64KeyOf(field);
+    }
+    QString text = row(names + QStringList{bytesKey});
     for (const HistoryRecord& r : records) {
-        const Fields fields = fieldsOf(r);
-        const bool utf8 = QString::fromUtf8(r.filePath).toUtf8() == r.filePath;
+        const QJsonObject json = JsonOf(r);
         QStringList cells;
-        for (const QString& name : names) {
-            const auto it = std::find_if(fields.begin(), fields.end(),
-                                         [&name](const auto& f) { return f.first == name; });
-            if (name == QLatin1String("path") && utf8)
-                cells << QString::fromUtf8(r.filePath);
-            else
-                cells << (it == fields.end() ? QString() : csvValue(it->second));
-        }
-        text += row(cells);
+        for (const RecordField& field : RecordFields())
+            cells << (field.encoding == FieldEncoding::Bytes && !json.contains(bytesKey)
+                          ? StoredValue(field, r).toString()
+                          : csvValue(json.value(QLatin1String(field.json))));
+        text += row(cells << csvValue(json.value(bytesKey)));
     }
     return text;
 }
@@ -245,36 +171,6 @@ std::optional<QDateTime> localTime(const QString& text, bool endOfDay) {
 }
 
 } // namespace
-
-QString EscapedName(const QByteArray& name) {
-    QString text;
-    for (qsizetype i = 0; i < name.size();) {
-        const qsizetype n = utf8Length(name, i);
-        const auto byte = static_cast<unsigned char>(name[i]);
-        if (n == 0) {
-            text += hexEscape(byte);
-            ++i;
-            continue;
-        }
-        const QString character = QString::fromUtf8(name.mid(i, n));
-        i += n;
-        if (character == QLatin1String("\\"))
-            text += QStringLiteral("\\\\");
-        else if (character == QLatin1String("\n"))
-            text += QStringLiteral("\\n");
-        else if (character == QLatin1String("\t"))
-            text += QStringLiteral("\\t");
-        else if (character == QLatin1String("\r"))
-            text += QStringLiteral("\\r");
-        else if (character.size() == 1 && character[0].category() == QChar::Other_Control)
-            // C0 and C1 controls, DEL: their UTF-8 bytes.
-            for (const char b : name.mid(i - n, n))
-                text += hexEscape(static_cast<unsigned char>(b));
-        else
-            text += character;
-    }
-    return text;
-}
 
 int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     if (args.positionalArguments().size() != 1) {
@@ -361,7 +257,7 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     } else if (format == QLatin1String("json")) {
         QByteArray lines;
         for (const HistoryRecord& r : records)
-            lines += jsonLineOf(r) + '\n';
+            lines += JsonLineOf(r) + '\n';
         WriteReport(QString::fromUtf8(lines));
     } else if (records.empty()) {
         WriteReport(QStringLiteral("No downloads recorded in %1.\n")

@@ -1,6 +1,6 @@
 #include "cli/input_checks.h"
 
-#include "cli/history_command.h"
+#include "history/text_forms.h"
 
 #include <QFile>
 
@@ -13,10 +13,6 @@
 namespace posflash {
 
 namespace {
-
-bool isUtf8(const QByteArray& bytes) {
-    return QString::fromUtf8(bytes).toUtf8() == bytes;
-}
 
 // The raw argument Qt decoded into parsed: several raw arguments can decode alike only when
 // bytes were replaced, and then none of them can be told from the others.
@@ -50,7 +46,7 @@ Result<ImageArgument> ImageArgument::open(const QString& parsed,
         ::close(fd);
         return Error{EINVAL, QStringLiteral("%1 is not a regular file").arg(shown)};
     }
-    if (isUtf8(*raw)) {
+    if (IsUtf8(*raw)) {
         ::close(fd);
         return ImageArgument(parsed, *raw, -1);
     }

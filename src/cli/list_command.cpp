@@ -3,6 +3,7 @@
 #include "cli/cli_run.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
+#include "history/text_forms.h"
 #include "ports/com_port_map.h"
 #include "ports/printer_usb.h"
 
@@ -48,23 +49,19 @@ Listing printersIn(const std::vector<UsbDeviceEntry>& devices, ComPortMap& comPo
     return listing;
 }
 
-QJsonValue textOrNull(const QString& text) {
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
-}
-
 QString jsonOf(const std::vector<Printer>& printers, const ComPortMap& comPorts) {
     QJsonArray list;
     for (const Printer& p : printers)
         list.append(QJsonObject{
             {"vendor_id", p.device.vendorId},
             {"product_id", p.device.productId},
-            {"serial", textOrNull(p.device.serial)},
+            {"serial", TextOrNull(p.device.serial)},
             {"usb_path", p.device.usbPath},
             {"instance_id", p.device.instanceId},
             {"com_port", p.comPort},
             {"com", p.comNumber > 0 ? QJsonValue(p.comNumber) : QJsonValue()},
-            {"device", textOrNull(p.device.serialNode)},
-            {"raw_device", textOrNull(p.device.rawNode)},
+            {"device", TextOrNull(p.device.serialNode)},
+            {"raw_device", TextOrNull(p.device.rawNode)},
         });
     QJsonArray map;
     for (const auto& [number, node] : comPorts.entries())

@@ -65,12 +65,7 @@ HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd,
     record.cause = result.cause == Cause::None ? QString() : CauseName(result.cause);
     record.reasonEn = reasonIn(result, true);
     record.reasonZh = reasonIn(result, false);
-    record.operatorName = unit.operatorName;
-    record.station = unit.station;
-    record.label = unit.label;
-    record.unit = unit.unit;
-    record.attempt = unit.attempt;
-    record.shift = unit.shift;
+    static_cast<UnitStamp&>(record) = unit;
     return record;
 }
 

@@ -12,16 +12,6 @@ namespace posflash {
 // absolute, its symbolic links resolved while the file exists, and kept as bytes. The reason
 // is the cause's text in English and in Chinese, with the system's words where there are any.
 // frontEnd: "window", "line" or "cli".
-// The unit an attempt belongs to, as its record carries it (all empty outside a unit run).
-struct UnitStamp {
-    QString operatorName;
-    QString station;
-    QString label;
-    QString unit; // the UUID shared by the unit's attempts
-    int attempt = 0;
-    QString shift{}; // the production window's shift id (a UUID), empty elsewhere
-};
-
 HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd,
                        const UnitStamp& unit = {});
 

@@ -1,15 +1,14 @@
 #include "history/history_journal.h"
 
+#include "history/record_fields.h"
+#include "history/text_forms.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUuid>
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <limits>
 #include <optional>
 
 #include <cerrno>
@@ -58,42 +57,52 @@ Status writeAll(int fd, const QByteArray& bytes) {
     return {};
 }
 
-QJsonValue textOrNull(const QString& text) {
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
-}
-
-// The readers of a journal line's fields: each clears ok when the value is none lineOf writes.
-bool isUuid(const QString& text) {
-    const QUuid uuid(text);
-    return !uuid.isNull() && uuid.toString(QUuid::WithoutBraces) == text;
-}
-
-bool isCauseCode(const QString& text) {
-    return std::all_of(text.begin(), text.end(), [](QChar c) {
-        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
-    });
-}
-
-qint64 integerOf(const QJsonValue& value, qint64 least, qint64 most, bool& ok) {
-    const double number = value.toDouble(std::nan(""));
-    // A double holds every integer of these ranges but the largest qint64s, which no record has.
-    if (!value.isDouble() || std::trunc(number) != number || number < static_cast<double>(least) ||
-        number > static_cast<double>(most)) {
-        ok = false;
-        return least;
+// Lines written before the journal spoke history --json's language: the duration in "ms", the
+// path only in "path_base64", -1 or 0 for an absent number, "" for no SHA-256, and no attempt in
+// lines from before units. Rewritten into today's spelling, they are held to today's rules.
+std::optional<QJsonObject> fromFirstSpelling(QJsonObject o) {
+    for (const RecordField& field : RecordFields()) {
+        const QString key = QLatin1String(field.json);
+        const QJsonValue value = o.value(key);
+        switch (field.encoding) {
+        case FieldEncoding::Duration:
+            o.insert(key, o.value(QLatin1String("ms")).isDouble()
+                              ? QJsonValue(o.value(QLatin1String("ms")).toDouble() / 1000)
+                              : o.value(QLatin1String("ms")));
+            break;
+        case FieldEncoding::Integer:
+            if (field.nullable() && value.isDouble() &&
+                value.toDouble() == static_cast<double>(field.absent))
+                o.insert(key, QJsonValue());
+            break;
+        case FieldEncoding::Hex:
+            if (value == QJsonValue(QString()))
+                o.insert(key, QJsonValue());
+            break;
+        case FieldEncoding::Text:
+            if (value.isUndefined() && !field.required)
+                o.insert(key, QJsonValue());
+            break;
+        case FieldEncoding::Bytes: {
+            const QByteArray given = o.value(Base64KeyOf(field)).toString().toLatin1();
+            auto decoded =
+                QByteArray::fromBase64Encoding(given, QByteArray::AbortOnBase64DecodingErrors);
+            if (!o.value(Base64KeyOf(field)).isString() || !decoded ||
+                decoded.decoded.toBase64() != given)
+                return std::nullopt;
+            o.insert(key, EscapedName(decoded.decoded));
+            if (IsUtf8(decoded.decoded))
+                o.remove(Base64KeyOf(field));
+            break;
+        }
+        case FieldEncoding::Uuid:
+        case FieldEncoding::Time:
+            break;
+        }
     }
-    return static_cast<qint64>(number);
-}
-
-QString oneOf(const QJsonValue& value, const QStringList& allowed, bool& ok) {
-    const QString text = value.toString();
-    ok = ok && value.isString() && allowed.contains(text);
-    return text;
-}
-
-QString textOf(const QJsonValue& value, bool& ok) {
-    ok = ok && (value.isString() || value.isNull() || value.isUndefined());
-    return value.toString();
+    if (!o.contains(QLatin1String("attempt")))
+        o.insert(QLatin1String("attempt"), QJsonValue());
+    return o;
 }
 
 // Syncs the folder of path, so that a file made there keeps its name after a crash.
@@ -165,38 +174,8 @@ private:
 
 } // namespace
 
-QByteArray HistoryJournal::lineOf(const HistoryRecord& r) {
-    const QJsonObject o{
-        {"uuid", r.uuid},
-        {"started", r.startedAt.toUTC().toString(Qt::ISODateWithMs)},
-        {"ms", r.milliseconds},
-        {"front_end", r.frontEnd},
-        {"com", r.comNumber},
-        {"device", textOrNull(r.deviceNode)},
-        {"usb_path", textOrNull(r.usbPath)},
-        {"usb_serial", textOrNull(r.usbSerial)},
-        {"ip", textOrNull(r.ip)},
-        {"mac", textOrNull(r.mac)},
-        // The path's bytes may be no UTF-8 at all.
-        {"path_base64", QString::fromLatin1(r.filePath.toBase64())},
-        {"size", r.fileSize},
-        {"sha256", QString::fromLatin1(r.sha256.toHex())},
-        {"kind", r.kind},
-        {"crc16", r.crc16},
-        {"frames", r.frames},
-        {"retries", r.retries},
-        {"outcome", r.outcome},
-        {"cause", textOrNull(r.cause)},
-        {"reason_en", textOrNull(r.reasonEn)},
-        {"reason_zh", textOrNull(r.reasonZh)},
-        {"operator", textOrNull(r.operatorName)},
-        {"station", textOrNull(r.station)},
-        {"label", textOrNull(r.label)},
-        {"unit", textOrNull(r.unit)},
-        {"attempt", r.attempt},
-        {"shift", textOrNull(r.shift)},
-    };
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+QByteArray HistoryJournal::lineOf(const HistoryRecord& record) {
+    return JsonLineOf(record);
 }
 
 std::optional<HistoryRecord> HistoryJournal::recordOf(const QByteArray& line) {
@@ -204,59 +183,11 @@ std::optional<HistoryRecord> HistoryJournal::recordOf(const QByteArray& line) {
     const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
-    const QJsonObject o = doc.object();
-    bool ok = true;
-    const auto need = [&ok](bool holds) { ok = ok && holds; };
-    HistoryRecord r;
-    r.uuid = o["uuid"].toString();
-    need(isUuid(r.uuid));
-    const QJsonValue started = o["started"];
-    r.startedAt = QDateTime::fromString(started.toString(), Qt::ISODateWithMs);
-    need(started.isString() && r.startedAt.isValid());
-    r.milliseconds = integerOf(o["ms"], 0, std::numeric_limits<qint64>::max(), ok);
-    r.frontEnd = oneOf(o["front_end"], HistoryStore::frontEnds(), ok);
-    r.comNumber = static_cast<int>(integerOf(o["com"], 0, 255, ok));
-    // The texts lineOf leaves out when empty are null; a line of an earlier release may lack
-    // those it did not know yet.
-    r.deviceNode = textOf(o["device"], ok);
-    r.usbPath = textOf(o["usb_path"], ok);
-    r.usbSerial = textOf(o["usb_serial"], ok);
-    r.ip = textOf(o["ip"], ok);
-    r.mac = textOf(o["mac"], ok);
-    const QJsonValue path = o["path_base64"];
-    const QByteArray pathBase64 = path.toString().toLatin1();
-    auto decoded =
-        QByteArray::fromBase64Encoding(pathBase64, QByteArray::AbortOnBase64DecodingErrors);
-    need(path.isString() && decoded && decoded.decoded.toBase64() == pathBase64);
-    r.filePath = decoded.decoded;
-    r.fileSize = integerOf(o["size"], -1, std::numeric_limits<qint64>::max(), ok);
-    const QJsonValue sha256 = o["sha256"];
-    r.sha256 = QByteArray::fromHex(sha256.toString().toLatin1());
-    need(sha256.isString() && (r.sha256.isEmpty() || r.sha256.size() == 32) &&
-         QString::fromLatin1(r.sha256.toHex()) == sha256.toString());
-    r.kind = oneOf(o["kind"], HistoryStore::kinds(), ok);
-    r.crc16 = static_cast<int>(integerOf(o["crc16"], -1, 0xFFFF, ok));
-    r.frames = static_cast<int>(integerOf(o["frames"], 0, std::numeric_limits<int>::max(), ok));
-    r.retries = static_cast<int>(integerOf(o["retries"], 0, std::numeric_limits<int>::max(), ok));
-    r.outcome = oneOf(o["outcome"], HistoryStore::outcomes(), ok);
-    r.cause = textOf(o["cause"], ok);
-    need(r.cause.isEmpty() || isCauseCode(r.cause));
-    r.reasonEn = textOf(o["reason_en"], ok);
-    r.reasonZh = textOf(o["reason_zh"], ok);
-    r.operatorName = textOf(o["operator"], ok);
-    r.station = textOf(o["station"], ok);
-    r.label = textOf(o["label"], ok);
-    r.unit = textOf(o["unit"], ok);
-    need(r.unit.isEmpty() || isUuid(r.unit));
-    const QJsonValue attempt = o["attempt"];
-    r.attempt = attempt.isUndefined()
-                    ? 0
-                    : static_cast<int>(integerOf(attempt, 0, std::numeric_limits<int>::max(), ok));
-    r.shift = textOf(o["shift"], ok);
-    need(r.shift.isEmpty() || isUuid(r.shift));
-    if (!ok)
-        return std::nullopt;
-    return r;
+    const QJsonObject object = doc.object();
+    if (!object.contains(QLatin1String("ms")))
+        return RecordOfJson(object);
+    const std::optional<QJsonObject> rewritten = fromFirstSpelling(object);
+    return rewritten ? RecordOfJson(*rewritten) : std::nullopt;
 }
 
 Status HistoryJournal::append(const HistoryRecord& record) const {

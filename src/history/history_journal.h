@@ -42,8 +42,10 @@ public:
     replay(const Limits& limits,
            const std::function<Status(const std::vector<HistoryRecord>&)>& commit) const;
 
-    // A record as a journal line (no newline), and back; a line that lineOf could not have
-    // written (cut off, a field missing or out of its range) gives nothing.
+    // A record as a journal line (no newline), spelt as history --json spells it, and back. A
+    // line of the first spelling (before the journal spoke history --json's) still reads; a
+    // line that neither writer could have written (cut off, a field missing or out of its
+    // range) gives nothing.
     static QByteArray lineOf(const HistoryRecord& record);
     static std::optional<HistoryRecord> recordOf(const QByteArray& line);
 

@@ -1,6 +1,7 @@
 #include "history/history_store.h"
 
 #include "history/history_journal.h"
+#include "history/record_fields.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -126,34 +127,12 @@ Status shiftColumn(QSqlQuery& q) {
     return {};
 }
 
-constexpr const char* kColumns =
-    "uuid, started_at, duration_ms, front_end, com_number, device_node, usb_path, usb_serial, "
-    "ip, mac, file_path, file_size, sha256, kind, crc16, frames, retries, outcome, cause, "
-    "reason_en, reason_zh, reason, operator, station, label, unit, attempt, shift";
-
-// An absent value is stored as NULL, so that the file reads plainly in any SQLite tool.
-QVariant orNull(const QString& text) {
-    return text.isEmpty() ? QVariant() : QVariant(text);
-}
-QVariant orNull(qint64 number, qint64 absent) {
-    return number == absent ? QVariant() : QVariant(number);
-}
-
-// A value of a NOT NULL column: a null QString would be bound as NULL, and a row the table
-// never takes would stay in the journal for ever.
-QVariant notNull(const QString& text) {
-    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
-}
-
-// A UTF-8 name as text, any other as its bytes.
-QVariant pathValue(const QByteArray& path) {
-    const QString text = QString::fromUtf8(path);
-    return text.toUtf8() == path ? notNull(text) : QVariant(path);
-}
-
-// Start times are kept in UTC with milliseconds: as text they sort in time order.
-QString timeText(const QDateTime& time) {
-    return time.toUTC().toString(Qt::ISODateWithMs);
+// The columns of this build's records, in the order of the fields.
+QString columnList() {
+    QStringList columns;
+    for (const RecordField& field : RecordFields())
+        columns << QLatin1String(field.local);
+    return columns.join(QStringLiteral(", "));
 }
 
 Error sqlError(const QString& path, const QSqlError& error) {
@@ -283,42 +262,15 @@ Status HistoryStore::insert(const std::vector<HistoryRecord>& records) {
         return sqlError(filePath_, query.lastError());
     }
     // OR IGNORE: a record of the journal may have been committed by a replay cut short.
-    query.prepare(QStringLiteral("INSERT OR IGNORE INTO downloads (%1) VALUES "
-                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                                 "?, ?, ?, ?, ?, ?, ?, ?)")
-                      .arg(QString::fromLatin1(kColumns)));
+    const std::span<const RecordField> fields = RecordFields();
+    query.prepare(
+        QStringLiteral("INSERT OR IGNORE INTO downloads (%1) VALUES (%2)")
+            .arg(columnList(),
+                 QStringList(fields.size(), QStringLiteral("?")).join(QStringLiteral(", "))));
     bool ok = true;
     for (const HistoryRecord& r : records) {
-        const QVariantList values{r.uuid,
-                                  notNull(timeText(r.startedAt)),
-                                  r.milliseconds,
-                                  notNull(r.frontEnd),
-                                  orNull(r.comNumber, 0),
-                                  orNull(r.deviceNode),
-                                  orNull(r.usbPath),
-                                  orNull(r.usbSerial),
-                                  orNull(r.ip),
-                                  orNull(r.mac),
-                                  pathValue(r.filePath),
-                                  orNull(r.fileSize, -1),
-                                  orNull(QString::fromLatin1(r.sha256.toHex())),
-                                  notNull(r.kind),
-                                  orNull(r.crc16, -1),
-                                  r.frames,
-                                  r.retries,
-                                  notNull(r.outcome),
-                                  orNull(r.cause),
-                                  orNull(r.reasonEn),
-                                  orNull(r.reasonZh),
-                                  orNull(r.legacyReason),
-                                  orNull(r.operatorName),
-                                  orNull(r.station),
-                                  orNull(r.label),
-                                  orNull(r.unit),
-                                  orNull(r.attempt, 0),
-                                  orNull(r.shift)};
-        for (int i = 0; i < values.size(); ++i)
-            query.bindValue(i, values[i]);
+        for (size_t i = 0; i < fields.size(); ++i)
+            query.bindValue(static_cast<int>(i), StoredValue(fields[i], r));
         if (!(ok = query.exec()))
             break;
     }
@@ -408,18 +360,18 @@ Result<std::vector<HistoryRecord>> HistoryStore::find(const HistoryFilter& filte
     // The start times are UTC text of one form: they compare as they sort.
     if (filter.since.isValid()) {
         where << QStringLiteral("started_at >= ?");
-        values << timeText(filter.since);
+        values << StoredTime(filter.since);
     }
     if (filter.until.isValid()) {
         where << QStringLiteral("started_at < ?");
-        values << timeText(filter.until);
+        values << StoredTime(filter.until);
     }
     QSqlQuery query(QSqlDatabase::database(connection_, false));
-    query.prepare(
-        QStringLiteral("SELECT %1 FROM downloads %2 ORDER BY started_at DESC, id DESC "
-                       "LIMIT ?")
-            .arg(QString::fromLatin1(kColumns),
-                 where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where.join(" AND ")));
+    query.prepare(QStringLiteral("SELECT %1 FROM downloads %2 ORDER BY started_at DESC, id DESC "
+                                 "LIMIT ?")
+                      .arg(columnList(), where.isEmpty()
+                                             ? QString()
+                                             : QStringLiteral("WHERE ") + where.join(" AND ")));
     for (const QVariant& value : values)
         query.addBindValue(value);
     query.addBindValue(filter.limit > 0 ? filter.limit : -1);
@@ -427,42 +379,9 @@ Result<std::vector<HistoryRecord>> HistoryStore::find(const HistoryFilter& filte
         return sqlError(filePath_, query.lastError());
     std::vector<HistoryRecord> records;
     while (query.next()) {
-        const auto text = [&query](int i) { return query.value(i).toString(); };
-        const auto number = [&query](int i, qint64 absent) {
-            return query.value(i).isNull() ? absent : query.value(i).toLongLong();
-        };
         HistoryRecord r;
-        r.uuid = text(0);
-        r.startedAt = QDateTime::fromString(text(1), Qt::ISODateWithMs);
-        r.milliseconds = number(2, 0);
-        r.frontEnd = text(3);
-        r.comNumber = static_cast<int>(number(4, 0));
-        r.deviceNode = text(5);
-        r.usbPath = text(6);
-        r.usbSerial = text(7);
-        r.ip = text(8);
-        r.mac = text(9);
-        // A BLOB comes back as bytes, a TEXT as a string.
-        const QVariant path = query.value(10);
-        r.filePath =
-            path.typeId() == QMetaType::QByteArray ? path.toByteArray() : path.toString().toUtf8();
-        r.fileSize = number(11, -1);
-        r.sha256 = QByteArray::fromHex(text(12).toLatin1());
-        r.kind = text(13);
-        r.crc16 = static_cast<int>(number(14, -1));
-        r.frames = static_cast<int>(number(15, 0));
-        r.retries = static_cast<int>(number(16, 0));
-        r.outcome = text(17);
-        r.cause = text(18);
-        r.reasonEn = text(19);
-        r.reasonZh = text(20);
-        r.legacyReason = text(21);
-        r.operatorName = text(22);
-        r.station = text(23);
-        r.label = text(24);
-        r.unit = text(25);
-        r.attempt = static_cast<int>(number(26, 0));
-        r.shift = text(27);
+        for (size_t i = 0; i < RecordFields().size(); ++i)
+            SetStored(RecordFields()[i], r, query.value(static_cast<int>(i)));
         records.push_back(std::move(r));
     }
     return records;

@@ -14,8 +14,22 @@ class QSqlDatabase;
 
 namespace posflash {
 
-// One download as the history keeps it.
-struct HistoryRecord {
+// Who ran a download and where, the unit's scanned label, and the unit: the UUID its attempts
+// share and this attempt's number (from 1; 0 in records from before units). All empty outside a
+// unit run.
+struct UnitStamp {
+    QString operatorName;
+    QString station;
+    QString label;
+    QString unit;
+    int attempt = 0;
+    // The production window's shift (a UUID), so that a shift can be found again; empty
+    // elsewhere and in records from before shifts.
+    QString shift{};
+};
+
+// One download as the history keeps it, with the unit it belongs to.
+struct HistoryRecord : UnitStamp {
     // Made when the record is first written (a later sync to the line's database goes by it).
     QString uuid;
     QDateTime startedAt;
@@ -45,16 +59,6 @@ struct HistoryRecord {
     // A reason text of a file from before the cause had its own column, in the language that
     // run used; empty in newer records.
     QString legacyReason;
-    // Who ran it and where, the unit's scanned label, and the unit: the UUID its attempts
-    // share and this attempt's number (from 1; 0 in records from before units).
-    QString operatorName;
-    QString station;
-    QString label;
-    QString unit;
-    int attempt = 0;
-    // The production window's shift (a UUID), so that a shift can be found again; empty
-    // elsewhere and in records from before shifts.
-    QString shift;
 };
 
 // Which records a listing gives: every condition set must hold. Times compare with the start.

@@ -3,40 +3,26 @@
 #include <QStringList>
 
 #include <array>
+#include <vector>
 
 namespace posflash {
 namespace {
 
-constexpr RecordColumn kColumns[] = {
-    {"uuid", "id", RecordColumn::Form::Literal},
-    {"started_at", "started_at", RecordColumn::Form::Literal},
-    {"duration_ms", "duration_ms", RecordColumn::Form::Literal},
-    {"front_end", "front_end", RecordColumn::Form::Text},
-    {"com_number", "com_number", RecordColumn::Form::Literal},
-    {"device_node", "device_node", RecordColumn::Form::Text},
-    {"usb_path", "usb_path", RecordColumn::Form::Text},
-    {"usb_serial", "usb_serial", RecordColumn::Form::Text},
-    {"ip", "ip", RecordColumn::Form::Text},
-    {"mac", "mac", RecordColumn::Form::Text},
-    {"file_path", "file_path", RecordColumn::Form::Bytes},
-    {"file_size", "file_size", RecordColumn::Form::Literal},
-    {"sha256", "sha256", RecordColumn::Form::Text},
-    {"kind", "kind", RecordColumn::Form::Text},
-    {"crc16", "crc16", RecordColumn::Form::Literal},
-    {"frames", "frames", RecordColumn::Form::Literal},
-    {"retries", "retries", RecordColumn::Form::Literal},
-    {"outcome", "outcome", RecordColumn::Form::Text},
-    {"cause", "cause", RecordColumn::Form::Text},
-    {"reason_en", "reason_en", RecordColumn::Form::Text},
-    {"reason_zh", "reason_zh", RecordColumn::Form::Text},
-    {"reason", "legacy_reason", RecordColumn::Form::Text},
-    {"operator", "operator", RecordColumn::Form::Text},
-    {"station", "station", RecordColumn::Form::Text},
-    {"label", "label", RecordColumn::Form::Text},
-    {"unit", "unit", RecordColumn::Form::Text},
-    {"attempt", "attempt", RecordColumn::Form::Literal},
-    {"shift", "shift", RecordColumn::Form::Text},
-};
+RecordColumn::Form formOf(FieldEncoding encoding) {
+    switch (encoding) {
+    case FieldEncoding::Text:
+    case FieldEncoding::Hex:
+        return RecordColumn::Form::Text;
+    case FieldEncoding::Bytes:
+        return RecordColumn::Form::Bytes;
+    case FieldEncoding::Uuid:
+    case FieldEncoding::Time:
+    case FieldEncoding::Duration:
+    case FieldEncoding::Integer:
+        break;
+    }
+    return RecordColumn::Form::Literal;
+}
 
 // Step i brings the line's schema from version i to i + 1; a released step never changes. The
 // path is bytea: a name that is no UTF-8 keeps its bytes. sent_from is the host name of the
@@ -155,7 +141,13 @@ const std::array<const QStringList*, 2> kSteps{&kStep1, &kStep2};
 } // namespace
 
 std::span<const RecordColumn> RecordColumns() {
-    return kColumns;
+    static const std::vector<RecordColumn> columns = [] {
+        std::vector<RecordColumn> made;
+        for (const RecordField& field : RecordFields())
+            made.push_back({field.local, field.central, formOf(field.encoding), &field});
+        return made;
+    }();
+    return columns;
 }
 
 int CentralSchemaVersion() {

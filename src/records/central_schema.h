@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "history/record_fields.h"
 #include "records/pg_link.h"
 
 #include <QString>
@@ -9,8 +10,8 @@
 
 namespace posflash {
 
-// A column of the local history and the line's table it goes to. One list for both, so that a
-// column the local history gains is sent (and a test finds one that is missing here).
+// A column of the local history and the line's table it goes to, from the record's fields, so
+// that a column the local history gains is sent (and a test finds one that is missing here).
 struct RecordColumn {
     enum class Form {
         Literal, // a number, a time or a UUID, in its text form
@@ -20,6 +21,7 @@ struct RecordColumn {
     const char* local;
     const char* central;
     Form form;
+    const RecordField* field;
 };
 std::span<const RecordColumn> RecordColumns();
 

@@ -31,6 +31,37 @@ const RecordColumn* columnOf(const QString& local) {
     return nullptr;
 }
 
+// A column of the line's table read as the local table keeps it: the key and the start as text
+// (the start in UTC with milliseconds), the path's bytes in hex.
+QString selectOf(const RecordColumn& column) {
+    const QString name = QLatin1String(column.central);
+    switch (column.field->encoding) {
+    case FieldEncoding::Uuid:
+        return name + QStringLiteral("::text");
+    case FieldEncoding::Time:
+        return QStringLiteral("to_char(%1 AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
+            .arg(name);
+    case FieldEncoding::Bytes:
+        return QStringLiteral("encode(%1, 'hex')").arg(name);
+    default:
+        return name;
+    }
+}
+
+QVariant storedOf(const RecordField& field, const PgRows& rows, int row, int column) {
+    if (rows.isNull(row, column))
+        return {};
+    switch (field.encoding) {
+    case FieldEncoding::Bytes:
+        return QByteArray::fromHex(rows.text(row, column).toLatin1());
+    case FieldEncoding::Duration:
+    case FieldEncoding::Integer:
+        return rows.number(row, column, field.absent);
+    default:
+        return rows.text(row, column);
+    }
+}
+
 // One pass's work on an open link and open marks.
 class Pass {
 public:
@@ -192,56 +223,22 @@ Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address,
         return failed(*trouble);
     if (auto trouble = CheckCentralSchema(central))
         return failed(*trouble);
-    // The start as the local history writes it: UTC, milliseconds.
+    QStringList selected;
+    for (const RecordColumn& column : RecordColumns())
+        selected << selectOf(column);
     const PgAnswer q = central.exec(
-        QStringLiteral(
-            "SELECT id::text, to_char(started_at AT TIME ZONE 'UTC', "
-            "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), duration_ms, front_end, com_number, "
-            "device_node, "
-            "usb_path, usb_serial, ip, mac, encode(file_path, 'hex'), file_size, sha256, kind, "
-            "crc16, frames, "
-            "retries, outcome, cause, reason_en, reason_zh, legacy_reason, operator, station, "
-            "label, unit, attempt, shift FROM posflash_records "
-            "ORDER BY started_at DESC, id DESC %1")
-            .arg(limit > 0 ? QStringLiteral("LIMIT %1").arg(limit) : QString()),
+        QStringLiteral("SELECT %1 FROM posflash_records ORDER BY started_at DESC, id DESC %2")
+            .arg(selected.join(QStringLiteral(", ")),
+                 limit > 0 ? QStringLiteral("LIMIT %1").arg(limit) : QString()),
         QStringLiteral("cannot read the records"));
     if (!q.ok())
         return failed(*q.error);
     std::vector<HistoryRecord> records;
     for (int row = 0; row < q.rows.count(); ++row) {
-        const auto text = [&q, row](int i) { return q.rows.text(row, i); };
-        const auto number = [&q, row](int i, qint64 absent) {
-            return q.rows.number(row, i, absent);
-        };
         HistoryRecord r;
-        r.uuid = text(0);
-        r.startedAt = QDateTime::fromString(text(1), Qt::ISODateWithMs);
-        r.milliseconds = number(2, 0);
-        r.frontEnd = text(3);
-        r.comNumber = static_cast<int>(number(4, 0));
-        r.deviceNode = text(5);
-        r.usbPath = text(6);
-        r.usbSerial = text(7);
-        r.ip = text(8);
-        r.mac = text(9);
-        r.filePath = QByteArray::fromHex(text(10).toLatin1());
-        r.fileSize = number(11, -1);
-        r.sha256 = QByteArray::fromHex(text(12).toLatin1());
-        r.kind = text(13);
-        r.crc16 = static_cast<int>(number(14, -1));
-        r.frames = static_cast<int>(number(15, 0));
-        r.retries = static_cast<int>(number(16, 0));
-        r.outcome = text(17);
-        r.cause = text(18);
-        r.reasonEn = text(19);
-        r.reasonZh = text(20);
-        r.legacyReason = text(21);
-        r.operatorName = text(22);
-        r.station = text(23);
-        r.label = text(24);
-        r.unit = text(25);
-        r.attempt = static_cast<int>(number(26, 0));
-        r.shift = text(27);
+        int at = 0;
+        for (const RecordColumn& column : RecordColumns())
+            SetStored(*column.field, r, storedOf(*column.field, q.rows, row, at++));
         records.push_back(std::move(r));
     }
     return records;

@@ -1,5 +1,6 @@
 #include "history/history_journal.h"
 #include "history/history_store.h"
+#include "history/record_fields.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -52,17 +53,27 @@ HistoryRecord serialRecord(int minute) {
     return r;
 }
 
-// Every field in one line, so records compare whole and a difference shows where.
+// Every field in one line (the JSON of history --json, which loses none), so records compare
+// whole and a difference shows where.
 std::string fields(const HistoryRecord& r) {
-    const auto n = [](qint64 v) { return QString::number(v); };
-    QStringList f{r.uuid, n(r.startedAt.toMSecsSinceEpoch()), n(r.milliseconds), r.frontEnd};
-    f << n(r.comNumber) << r.deviceNode << r.usbPath << r.usbSerial << r.ip << r.mac;
-    f << QString::fromLatin1(r.filePath.toHex()) << n(r.fileSize)
-      << QString::fromLatin1(r.sha256.toHex()) << r.kind << n(r.crc16) << n(r.frames)
-      << n(r.retries) << r.outcome << r.cause << r.reasonEn << r.reasonZh;
-    f << r.legacyReason << r.operatorName << r.station << r.label << r.unit << n(r.attempt)
-      << r.shift;
-    return f.join('|').toStdString();
+    return JsonLineOf(r).toStdString();
+}
+
+HistoryRecord networkRecord() {
+    HistoryRecord r;
+    r.uuid = "6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10";
+    r.startedAt = at(30);
+    r.milliseconds = 800;
+    r.frontEnd = "window";
+    r.ip = "192.168.1.100";
+    r.mac = "00-11-22-AA-BB-CC";
+    r.filePath = QByteArray("/tmp/f\xFF\n.bin"); // no UTF-8: kept as its bytes
+    r.kind = "font";
+    r.outcome = "failed";
+    r.cause = "link-timeout";
+    r.reasonEn = "the boot loader did not answer within 5 s";
+    r.reasonZh = "引导程序在 5 秒内没有应答";
+    return r;
 }
 
 HistoryStore::Options quick() {
@@ -75,18 +86,7 @@ TEST(HistoryStoreTest, KeepsEveryFieldAndListsNewestFirst) {
     QTemporaryDir dir;
     HistoryStore store(dir.filePath("posflash/history.db")); // the folder is made on first write
 
-    HistoryRecord network;
-    network.uuid = "6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10";
-    network.startedAt = at(30);
-    network.frontEnd = "window";
-    network.ip = "192.168.1.100";
-    network.mac = "00-11-22-AA-BB-CC";
-    network.filePath = QByteArray("/tmp/f\xFF\n.bin"); // no UTF-8: kept as its bytes
-    network.kind = "font";
-    network.outcome = "failed";
-    network.cause = "link-timeout";
-    network.reasonEn = "the boot loader did not answer within 5 s";
-    network.reasonZh = "引导程序在 5 秒内没有应答";
+    HistoryRecord network = networkRecord();
     // Stored out of time order: the list follows the start times.
     HistoryRecord first = serialRecord(10);
     HistoryRecord last = serialRecord(20);
@@ -284,6 +284,17 @@ TEST(HistoryStoreTest, MigratesAFileOfAnEarlierSchema) {
             EXPECT_EQ(q.value(0).toInt(), HistoryStore::schemaVersion());
             // The UUID is unique in the table.
             EXPECT_FALSE(q.exec(QString("UPDATE downloads SET uuid = '%1'").arg(a.uuid)));
+            // Every column is a field of the record, so one the schema gains is written, read and
+            // sent to the line.
+            QStringList columns{"id"};
+            for (const RecordField& field : RecordFields())
+                columns << field.local;
+            QStringList found;
+            for (q.exec("PRAGMA table_info(downloads)"); q.next();)
+                found << q.value(1).toString();
+            columns.sort();
+            found.sort();
+            EXPECT_EQ(found, columns);
             q.finish();
             db.close();
         }
@@ -358,48 +369,30 @@ TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
     kept.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6b";
     kept.filePath = QByteArray("/tmp/\x80\x81.bin");
     const QJsonObject good = QJsonDocument::fromJson(HistoryJournal::lineOf(kept)).object();
-    const auto with = [&good](const char* key, const QJsonValue& value) {
+    const QJsonValue absent(QJsonValue::Undefined);
+    const QJsonValue null;
+    // clang-format off
+    const std::pair<const char*, QJsonValue> changes[] = {
+        {"uuid", "0B9D4E5E-5D0E-4B8E-8F0A-1C2D3E4F5A6B"}, {"started", absent}, {"started", "yesterday"},
+        {"seconds", -1}, {"seconds", 0.0015}, {"seconds", "1"}, {"front_end", "robot"}, {"com", 256},
+        {"com", 0}, {"device", 5}, {"device", ""}, {"path", absent}, {"path", "/tmp/\\q"},
+        {"path_base64", "!!"}, {"path_base64", "L3RtcC9mdy5iaW4="}, {"size", absent}, {"size", "1028"},
+        {"sha256", "abcd"}, {"sha256", QString(64, 'z')}, {"kind", absent}, {"kind", "Program"},
+        {"crc16", 65536}, {"frames", -1}, {"frames", null}, {"outcome", "done"},
+        {"cause", "Printer Silent!"}, {"unit", "unit-1"}, {"attempt", 0}, {"shift", "9a1e0c44"},
+        {"shift", absent},
+    };
+    // clang-format on
+    std::vector<QByteArray> bad{R"({"uuid":"not-a-uuid","outcome":"completed"})", "not json",
+                                "[1, 2]"};
+    for (const auto& [key, value] : changes) {
         QJsonObject o = good;
         if (value.isUndefined())
             o.remove(key);
         else
             o[key] = value;
-        return QJsonDocument(o).toJson(QJsonDocument::Compact);
-    };
-    const QJsonValue absent(QJsonValue::Undefined);
-    const QByteArray bad[] = {
-        R"({"uuid":"not-a-uuid","outcome":"completed"})",
-        "not json",
-        "[1, 2]",
-        with("uuid", "0B9D4E5E-5D0E-4B8E-8F0A-1C2D3E4F5A6B"),
-        with("started", absent),
-        with("started", "yesterday"),
-        with("ms", -1),
-        with("ms", 1.5),
-        with("front_end", "robot"),
-        with("com", 256),
-        with("device", 5),
-        with("path_base64", "!!"),
-        with("size", absent),
-        with("size", "1028"),
-        with("sha256", "abcd"),
-        with("sha256", QString(64, 'z')),
-        with("kind", absent),
-        with("kind", "Program"),
-        with("crc16", 65536),
-        with("frames", -1),
-        with("outcome", "done"),
-        with("cause", "Printer Silent!"),
-        with("unit", "unit-1"),
-        with("attempt", -1),
-        with("shift", "9a1e0c44"),
-    };
-    // A line of a release before shifts is still one of ours.
-    HistoryRecord older = serialRecord(0);
-    older.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6c";
-    older.shift.clear();
-    QJsonObject olderLine = QJsonDocument::fromJson(HistoryJournal::lineOf(older)).object();
-    olderLine.remove("shift");
+        bad.push_back(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    }
     QByteArray journal = HistoryJournal::lineOf(kept) + "\n\n";
     QByteArray aside;
     for (const QByteArray& line : bad) {
@@ -408,7 +401,6 @@ TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
         journal += line + "\n";
         aside += line + "\n";
     }
-    journal += QJsonDocument(olderLine).toJson(QJsonDocument::Compact) + "\n";
     QFile file(store.journalPath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(journal);
@@ -417,9 +409,8 @@ TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
     ASSERT_TRUE(store.replayJournal());
     const auto records = store.recent(0);
     ASSERT_TRUE(records);
-    ASSERT_EQ(records->size(), 2u);
+    ASSERT_EQ(records->size(), 1u);
     EXPECT_EQ(fields((*records)[0]), fields(kept));
-    EXPECT_EQ(fields((*records)[1]), fields(older));
     const QString rejected = HistoryJournal(store.journalPath()).rejectedPath();
     EXPECT_EQ(readAll(rejected), aside);
     struct stat st {};
@@ -427,9 +418,57 @@ TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(QFile(store.journalPath()).size(), 0);
     ASSERT_EQ(warnings.size(), 1);
-    EXPECT_TRUE(warnings[0].contains(QString::number(std::size(bad))) &&
-                warnings[0].contains(rejected))
+    EXPECT_TRUE(warnings[0].contains(QString::number(bad.size())) && warnings[0].contains(rejected))
         << warnings[0].toStdString();
+}
+
+// Journals written before the journal spelt records as history --json does still replay: these
+// lines are what that release's lineOf wrote (the third as a release before units wrote it), and
+// its rules still hold for them.
+TEST(HistoryStoreTest, AJournalOfTheFirstSpellingStillReplays) {
+    const QByteArray serial =
+        R"({"attempt":2,"cause":null,"com":3,"crc16":48879,"device":"/dev/ttyACM0","frames":3,"front_end":"cli","ip":null,"kind":"program","label":"SN-0042, \"A\"","mac":null,"ms":12345,"operator":"Ann","outcome":"completed","path_base64":"L3RtcC9mdy5iaW4=","reason_en":null,"reason_zh":null,"retries":2,"sha256":"abababababababababababababababababababababababababababababababab","shift":"9a1e0c44-61b2-4d3f-8e7a-0f5c2d9b8e31","size":1028,"started":"2024-05-01T10:01:00.250Z","station":"line-3","unit":"3d0f7a52-8d9c-4f60-9d0e-2b7c1a4e5f60","usb_path":"1-1.2","usb_serial":"A1B2","uuid":"0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6b"})";
+    const QByteArray network =
+        R"({"attempt":0,"cause":"link-timeout","com":0,"crc16":-1,"device":null,"frames":0,"front_end":"window","ip":"192.168.1.100","kind":"font","label":null,"mac":"00-11-22-AA-BB-CC","ms":800,"operator":null,"outcome":"failed","path_base64":"L3RtcC9m/wouYmlu","reason_en":"the boot loader did not answer within 5 s","reason_zh":"引导程序在 5 秒内没有应答","retries":0,"sha256":"","shift":null,"size":-1,"started":"2024-05-01T10:30:00.250Z","station":null,"unit":null,"usb_path":null,"usb_serial":null,"uuid":"6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10"})";
+    // The same download as a release before units wrote it.
+    QJsonObject older = QJsonDocument::fromJson(network).object();
+    for (const char* key : {"attempt", "label", "operator", "shift", "station", "unit"})
+        older.remove(key);
+    older["uuid"] = "c1f0e6b2-5a43-4c1e-9d33-7e0a4b2f6d12";
+    older["started"] = "2024-05-01T10:29:00.250Z";
+    const QByteArray beforeUnits = QJsonDocument(older).toJson(QJsonDocument::Compact);
+    HistoryRecord first = serialRecord(1);
+    first.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6b";
+    HistoryRecord third = networkRecord();
+    third.uuid = older["uuid"].toString();
+    third.startedAt = at(29);
+    const auto with = [](QByteArray text, const char* from, const char* to) {
+        return text.replace(from, to);
+    };
+    // clang-format off
+    const QByteArray bad[] = {
+        with(serial, "\"ms\":12345", "\"ms\":-1"), with(serial, "\"ms\":12345", "\"ms\":1.5"),
+        with(serial, "\"com\":3", "\"com\":256"), with(serial, "L3RtcC9mdy5iaW4=", "!!"),
+        with(serial, "\"size\":1028,", ""), with(network, "\"attempt\":0", "\"attempt\":-1"),
+    };
+    // clang-format on
+    for (const QByteArray& line : bad)
+        EXPECT_FALSE(HistoryJournal::recordOf(line)) << line.toStdString();
+
+    QTemporaryDir dir;
+    HistoryStore store(dir.filePath("history.db"));
+    QFile file(store.journalPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(serial + "\n" + network + "\n" + beforeUnits + "\n");
+    file.close();
+    ASSERT_TRUE(store.replayJournal());
+    const auto records = store.recent(0);
+    ASSERT_TRUE(records);
+    ASSERT_EQ(records->size(), 3u);
+    EXPECT_EQ(fields((*records)[0]), fields(networkRecord()));
+    EXPECT_EQ(fields((*records)[1]), fields(third));
+    EXPECT_EQ(fields((*records)[2]), fields(first));
+    EXPECT_FALSE(QFile::exists(HistoryJournal(store.journalPath()).rejectedPath()));
 }
 
 // The last line without its newline is a write a crash cut off: dropped, not moved aside.

@@ -1,10 +1,4 @@
-#include "history/history_store.h"
-#include "records/central_schema.h"
 #include "records/records_address.h"
-
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -94,40 +88,6 @@ TEST(RecordsAddress, RedactsEveryPlaceAPasswordCanBe) {
     };
     for (const auto& [text, shown] : cases)
         EXPECT_EQ(RedactedRecordsAddress(QString::fromUtf8(text)), shown) << text;
-}
-
-// A column the local history gains must be sent: it has to be in the one list of columns.
-TEST(RecordColumns, NameEveryColumnOfTheLocalHistory) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("history.db");
-    {
-        HistoryStore store(path);
-        HistoryRecord r;
-        r.startedAt = QDateTime::currentDateTimeUtc();
-        r.frontEnd = "cli";
-        r.filePath = "/fw.bin";
-        r.kind = "program";
-        r.outcome = "completed";
-        ASSERT_EQ(store.add(r).place, HistoryWrite::Place::Database);
-    }
-    QStringList local;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "columns");
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec("PRAGMA table_info(downloads)"));
-        while (q.next())
-            local << q.value(1).toString();
-    }
-    QSqlDatabase::removeDatabase("columns");
-    QStringList mapped;
-    for (const RecordColumn& column : RecordColumns())
-        mapped << column.local;
-    local.removeAll("id"); // the file's own row number
-    for (const QString& column : local) {
-        EXPECT_TRUE(mapped.contains(column)) << column.toStdString();
-    }
 }
 
 } // namespace
