@@ -1,5 +1,6 @@
 #include "cli/history_command.h"
 
+#include "cli/cli_run.h"
 #include "cli/records_command.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
@@ -18,10 +19,6 @@
 
 namespace posflash {
 namespace {
-
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 QString targetText(const HistoryRecord& r) {
     if (!r.ip.isEmpty())
@@ -265,7 +262,7 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     } else {
         WriteReport(tableOf(records, args.value("lang") == "en", central));
     }
-    return kExitDone;
+    return kExitCompleted;
 }
 
 void ReportHistoryWrite(const HistoryWrite& write, const QString& journalPath,
