@@ -9,6 +9,7 @@
 #include "history/unit_yield.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -230,15 +231,25 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     // What an earlier run could only keep in the journal is listed too; a database still
     // unavailable is said below.
     const bool central = args.isSet("central");
-    if (!central)
+    if (central && RecordsAddressText(args).isEmpty()) {
+        err.write(QStringLiteral("posflash-cli: --central needs --records URI or the environment "
+                                 "variable POSFLASH_RECORDS\n"));
+        return kExitUsage;
+    }
+    if (!central && QFileInfo::exists(HistoryStore::journalPathOf(store.filePath())))
         (void)store.replayJournal();
     // The line's records are read whole when filtered, and filtered here.
     const bool filtered = !filter.operatorName.isEmpty() || !filter.station.isEmpty() ||
                           !filter.label.isEmpty() || !filter.outcome.isEmpty() ||
                           !filter.shift.isEmpty() || filter.since.isValid() ||
                           filter.until.isValid();
+    // Reading makes nothing: with no history and no journal yet, there is nothing to list.
+    const bool nothingHere = !QFileInfo::exists(store.filePath()) &&
+                             !QFileInfo::exists(HistoryStore::journalPathOf(store.filePath()));
     Result<std::vector<HistoryRecord>> found =
-        central ? CentralHistory(args, filtered ? 0 : limit) : store.find(filter);
+        central       ? CentralHistory(args, filtered ? 0 : limit)
+        : nothingHere ? Result<std::vector<HistoryRecord>>(std::vector<HistoryRecord>{})
+                      : store.find(filter);
     if (central && filtered && found)
         found = filteredOf(std::move(*found), filter);
     if (!found) {

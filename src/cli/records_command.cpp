@@ -15,13 +15,6 @@
 namespace posflash {
 namespace {
 
-// The option wins over the environment; nothing set: no records.
-QString addressText(const QCommandLineParser& args) {
-    if (args.isSet("records"))
-        return args.value("records");
-    return qEnvironmentVariable("POSFLASH_RECORDS");
-}
-
 QString notSent(const QString& shown, const SyncOutcome& outcome) {
     return QStringLiteral("posflash-cli: warning: records not sent to %1: %2%3; they stay in the "
                           "local history for the next sync\n")
@@ -151,6 +144,13 @@ int syncOnce(const QCommandLineParser& args, const QString& text, ProcessSignals
 
 } // namespace
 
+QString RecordsAddressText(const QCommandLineParser& args) {
+    // The option wins over the environment; nothing set: no records.
+    if (args.isSet("records"))
+        return args.value("records");
+    return qEnvironmentVariable("POSFLASH_RECORDS");
+}
+
 void AddRecordsOptions(QCommandLineParser& parser) {
     parser.addOption({"records",
                       "the line's records database: a postgresql:// URI, key=value pairs or a "
@@ -184,7 +184,7 @@ int RecordsCommand(const QCommandLineParser& args, ProcessSignals& stops, Termin
     }
     if (words[1] == "status")
         return status(out, err);
-    const QString text = addressText(args);
+    const QString text = RecordsAddressText(args);
     if (text.isEmpty()) {
         err.write(QStringLiteral("posflash-cli: records %1 needs --records URI or the "
                                  "environment variable POSFLASH_RECORDS\n")
@@ -202,7 +202,7 @@ int RecordsCommand(const QCommandLineParser& args, ProcessSignals& stops, Termin
 }
 
 Result<std::vector<HistoryRecord>> CentralHistory(const QCommandLineParser& args, int limit) {
-    const QString text = addressText(args);
+    const QString text = RecordsAddressText(args);
     if (text.isEmpty())
         return Error{0, QStringLiteral("--central needs --records URI or the environment "
                                        "variable POSFLASH_RECORDS")};
@@ -246,7 +246,7 @@ QString RecordsHelp() {
 DownloadRecords::DownloadRecords(const QCommandLineParser& args, TerminalOutput& err,
                                  std::vector<std::function<bool()>>& threadsLeft)
     : err_(err) {
-    const QString text = addressText(args);
+    const QString text = RecordsAddressText(args);
     if (text.isEmpty())
         return;
     sync_ = std::make_unique<BackgroundSync>();

@@ -16,6 +16,9 @@ class BackgroundSync;
 class ProcessSignals;
 class TerminalOutput;
 
+// The records address: --records, else POSFLASH_RECORDS; empty when neither is set.
+QString RecordsAddressText(const QCommandLineParser& args);
+
 // --records URI (else POSFLASH_RECORDS) and the records command's own options.
 void AddRecordsOptions(QCommandLineParser& parser);
 

@@ -31,6 +31,7 @@ inline void isolate(QProcess& cli, const QString& home) {
     env.remove("LC_ALL");
     env.remove("LC_MESSAGES");
     env.insert("LANG", "C.UTF-8");
+    env.remove("POSFLASH_RECORDS");
     cli.setProcessEnvironment(env);
 }
 

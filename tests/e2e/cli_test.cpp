@@ -106,6 +106,7 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         {{"download", "--json", "--bogus", font}, R"("cause":"usage")"},
         {{"download", "--color", "sometimes", "--port", tty, font}, "--color"},
         {{"help", "nosuch"}, "unknown command nosuch"},
+        {{"history", "--central"}, "--central needs --records URI"},
     };
     for (const auto& c : cases) {
         const Finished r = run(c.args);
@@ -116,6 +117,10 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         EXPECT_TRUE(said.contains(c.complaint)) << said.toStdString();
         EXPECT_LT(r.ms, 2000);
     }
+    // Reading a history that is not there makes nothing.
+    const QTemporaryDir empty;
+    EXPECT_EQ(runCli(empty.path(), {"history"}).exitCode, 0);
+    EXPECT_FALSE(QFileInfo::exists(empty.filePath("data/posflash")));
     // Without --lang the locale decides, as for the window; check says a download's words.
     const Finished zh =
         runInBash("LANG=zh_CN.UTF-8 exec \"$0\" \"$@\"", {"check", badTrailer()}, 5000);
