@@ -99,10 +99,8 @@ TEST(HostReadinessTest, AMaskedBrlttyRuleIsNotReadByUdev) {
 TEST(HostReadinessTest, EachShortcomingNamesItsRemedyInBothFaces) {
     Faces faces;
     ASSERT_TRUE(faces.hasChinese());
-    const struct {
-        HostShortcoming missing;
-        const char* remedy;
-    } cases[] = {
+    // clang-format off
+    const struct { HostShortcoming missing; const char* remedy; } cases[] = {
         {HostShortcoming::SerialAccess, "dialout"},
         {HostShortcoming::UdevRule, "60-posflash.rules"},
         {HostShortcoming::BootPorts, "67"},
@@ -110,6 +108,7 @@ TEST(HostReadinessTest, EachShortcomingNamesItsRemedyInBothFaces) {
         {HostShortcoming::ModemManager, "60-posflash.rules"},
         {HostShortcoming::Brltty, "brltty"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.remedy);
         faces.setUseEnglish(true);

@@ -4,13 +4,12 @@
 #include "cli/progress_estimate.h"
 #include "cli/redraw_pacer.h"
 #include "cli/text_width.h"
-#include "cli_process.h"
-#include "engine/engine.h"
 #include "fleet/cause_texts.h"
 #include "fleet/download_record.h"
 #include "fleet/unit_run.h"
-#include "ports/com_port_map.h"
-#include "support/fake_usb_inventory.h"
+#include "support/cli_process.h"
+#include "support/engine_fixture.h"
+#include "support/printer_sims.h"
 
 #include <QDate>
 #include <QEventLoop>
@@ -35,12 +34,7 @@ using namespace testing;
 class MultiDownloadTest : public ::testing::Test {
 protected:
     // One simulated printer in a folder of its own, with the faults given.
-    PrinterSimProcess& printer(const QStringList& faults = {}) {
-        dirs_.push_back(std::make_unique<QTemporaryDir>());
-        sims_.push_back(std::make_unique<PrinterSimProcess>(*dirs_.back()));
-        EXPECT_TRUE(sims_.back()->start(faults));
-        return *sims_.back();
-    }
+    PrinterSimProcess& printer(const QStringList& faults = {}) { return sims_.serial(faults); }
 
     QString fontFile(int size) {
         image_ = fontBytes(size);
@@ -52,8 +46,7 @@ protected:
 
     QTemporaryDir dir_;
     QByteArray image_;
-    std::vector<std::unique_ptr<QTemporaryDir>> dirs_;
-    std::vector<std::unique_ptr<PrinterSimProcess>> sims_;
+    PrinterSims sims_;
 };
 
 TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone) {
@@ -171,13 +164,11 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     PrinterSimProcess& slow1 = printer({"--think", "20"});
     PrinterSimProcess& slow2 = printer({"--think", "20"});
     QProcess cli;
-    isolate(cli, dir_.path());
-    cli.start(POSFLASH_CLI_PATH,
-              {"download", "--font", "--port", slow1.link(), "--port", slow2.link(), font});
-    bool linked = false;
-    while (!linked && cli.waitForReadyRead(10000))
-        linked = cli.readAllStandardOutput().contains("linked");
-    ASSERT_TRUE(linked);
+    ASSERT_TRUE(
+        startUntil(cli, dir_.path(),
+                   {"download", "--font", "--port", slow1.link(), "--port", slow2.link(), font},
+                   "linked")
+            .contains("linked"));
     QElapsedTimer clock;
     clock.start();
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
@@ -290,23 +281,21 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
         EXPECT_EQ(units[label].size(), 1) << label.toStdString();
     EXPECT_NE(units["L-1"], units["L-2"]);
 
-    // The filters, alone and together; a date alone as --until takes in that whole day.
+    // The options as the history's filters, all four together, and the times as the command line
+    // reads them: a date alone as --until takes in that whole day. What each filter selects is
+    // the store's own test.
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
-    const struct {
-        QStringList filter;
-        int rows;
-    } filters[] = {
-        {{"--label", "L-1"}, 2},
-        {{"--operator", "Ann", "--outcome", "failed"}, 3},
-        {{"--operator", "Bo"}, 2},
-        {{"--station", "line-3", "--outcome", "completed"}, 2},
-        {{"--station", "nowhere"}, 0},
+    // clang-format off
+    const struct { QStringList filter; int rows; } filters[] = {
+        {{"--operator", "Ann", "--station", "line-3", "--label", "L-1", "--outcome", "completed"}, 1},
+        {{"--operator", "Bo", "--outcome", "failed"}, 1},
         {{"--since", today, "--until", today}, 8},
         {{"--since", tomorrow}, 0},
         {{"--until", today + "T00:00"}, 0},
         {{"--since", today + " 00:00:00", "--limit", "3"}, 3},
     };
+    // clang-format on
     for (const auto& f : filters) {
         const Finished listed = runCli(dir_.path(), QStringList{"history", "--json"} + f.filter);
         EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
@@ -351,12 +340,10 @@ TEST_F(MultiDownloadTest, ADisconnectedPrinterBackWithinTheLinkTimeoutIsTriedAga
     PrinterSimProcess first(place);
     ASSERT_TRUE(first.start({"--disconnect-after", "3"}));
     QProcess cli;
-    isolate(cli, dir_.path());
-    cli.start(POSFLASH_CLI_PATH, {"download", "--font", "--json", "--retries", "1",
-                                  "--link-timeout", "20", "--port", first.link(), font});
-    QByteArray out;
-    while (!out.contains("retry_unit") && cli.waitForReadyRead(10000))
-        out += cli.readAllStandardOutput();
+    QByteArray out = startUntil(cli, dir_.path(),
+                                {"download", "--font", "--json", "--retries", "1", "--link-timeout",
+                                 "20", "--port", first.link(), font},
+                                "retry_unit");
     ASSERT_TRUE(out.contains("retry_unit")) << out.data();
     EXPECT_EQ(jsonLines(out).back()["cause"], "disconnected") << out.data();
     ASSERT_TRUE(first.waitForExit(5000));
@@ -376,9 +363,8 @@ TEST_F(MultiDownloadTest, ADisconnectedPrinterBackWithinTheLinkTimeoutIsTriedAga
 TEST_F(MultiDownloadTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
     const QString font = fontFile(8 * 1024);
     PrinterSimProcess& refusing = printer({"--refuse", "1:5:3"});
-    ComPortMap comPorts;
-    const FakeUsbInventory usb;
-    Engine engine(comPorts, usb);
+    EngineParts parts;
+    Engine& engine = parts.engine;
     const QString historyPath = dir_.filePath("unit.db");
     DownloadHistory history("cli", historyPath);
     QEventLoop loop;
@@ -423,17 +409,15 @@ TEST(ProgressEstimateTest, TimeLeftFollowsTheRecentRateSoAStallRaisesIt) {
     ProgressEstimate e;
     for (int i = 0; i <= 60; ++i)
         e.update(i * 100, i, 100, 1024);
-    const struct {
-        const char* name;
-        qint64 now;
-        std::optional<qint64> left;
-    } cases[] = {
+    // clang-format off
+    const struct { const char* name; qint64 now; std::optional<qint64> left; } cases[] = {
         {"steady", 6000, 4000}, // 40 frames at 10 a second
         // A frame retried: the time without progress counts, so the estimate grows instead of
         // standing where it was (30 frames in the last 4 s, then 6 s).
         {"stalled a second", 7000, 5333},
         {"stalled three seconds", 9000, 8000},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(e.remainingMs(c.now), c.left);
@@ -496,16 +480,15 @@ TEST(CliViewHelpersTest, WidthsColourAndRedrawPace) {
     EXPECT_EQ(PadToWidth("目标", 6), "目标  ");
     EXPECT_EQ(CutToWidth("ab目标", 5), "ab目"); // fewer than 5 columns, no half character
 
-    const struct {
-        ColourChoice choice;
-        bool terminal;
-        const char* noColor;
-        bool colour;
-    } colours[] = {
-        {ColourChoice::Auto, true, "", true},   {ColourChoice::Auto, true, "1", false},
-        {ColourChoice::Auto, false, "", false}, {ColourChoice::Always, false, "1", true},
+    // clang-format off
+    const struct { ColourChoice choice; bool terminal; const char* noColor; bool colour; } colours[] = {
+        {ColourChoice::Auto, true, "", true},
+        {ColourChoice::Auto, true, "1", false},
+        {ColourChoice::Auto, false, "", false},
+        {ColourChoice::Always, false, "1", true},
         {ColourChoice::Never, true, "", false},
     };
+    // clang-format on
     for (const auto& c : colours)
         EXPECT_EQ(UseColour(c.choice, c.terminal, c.noColor), c.colour)
             << static_cast<int>(c.choice) << c.terminal << c.noColor;
