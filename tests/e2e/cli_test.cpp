@@ -336,19 +336,13 @@ TEST_F(CliTest, HistoryRecordsEachDownloadWithItsDeviceAndCause) {
     const int mine = records[2]["device"].toString() == sim.link() ? 2 : 3;
     EXPECT_EQ(records[5 - mine]["device"].toString(), other.link());
     EXPECT_NE(records[2]["uuid"], records[3]["uuid"]);
-    const QJsonObject expected{
-        {"outcome", "completed"},
-        {"front_end", "cli"},
-        {"kind", "font"},
-        {"device", sim.link()},
-        {"com", 7},
-        {"path", font},
-        {"size", 9},
-        {"sha256",
-         QString(QCryptographicHash::hash("123456789", QCryptographicHash::Sha256).toHex())},
-        {"crc16", 0x31C3},
-        {"frames", 1},
-        {"cause", QJsonValue::Null}};
+    const QString sha256 =
+        QCryptographicHash::hash("123456789", QCryptographicHash::Sha256).toHex();
+    // clang-format off
+    const QJsonObject expected{{"outcome", "completed"}, {"front_end", "cli"}, {"kind", "font"}, {"device", sim.link()},
+                               {"com", 7}, {"path", font}, {"size", 9}, {"sha256", sha256}, {"crc16", 0x31C3},
+                               {"frames", 1}, {"cause", QJsonValue::Null}};
+    // clang-format on
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(records[mine][it.key()], it.value()) << it.key().toStdString();
     EXPECT_EQ(jsonLines(run({"history", "--json", "--limit", "1"}).out).size(), 1u);

@@ -97,11 +97,10 @@ TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone
     QMap<QString, QString> rows;
     for (const QJsonObject& row : jsonLines(runCli(dir_.path(), {"history", "--json"}).out))
         rows[row["device"].toString()] += row["outcome"].toString();
-    const QMap<QString, QString> expected = {{links[0], "completed"},
-                                             {links[1], "completed"},
-                                             {links[2], "failed"},
-                                             {links[3], "failed"}};
-    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(rows, (QMap<QString, QString>{{links[0], "completed"},
+                                            {links[1], "completed"},
+                                            {links[2], "failed"},
+                                            {links[3], "failed"}}));
 }
 
 TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrinter) {
@@ -260,11 +259,11 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
                                                     ? "line-3"
                                                     : QSysInfo::machineHostName());
     }
-    const QMap<QString, QStringList> expected = {{"L-1", {"1 failed", "2 completed"}},
-                                                 {"L-2", {"1 failed", "2 failed"}},
-                                                 {"L-3", {"1 completed"}},
-                                                 {"L-4", {"1 failed", "2 completed"}},
+    // clang-format off
+    const QMap<QString, QStringList> expected = {{"L-1", {"1 failed", "2 completed"}}, {"L-2", {"1 failed", "2 failed"}},
+                                                 {"L-3", {"1 completed"}}, {"L-4", {"1 failed", "2 completed"}},
                                                  {"L-5", {"1 refused"}}};
+    // clang-format on
     EXPECT_EQ(byLabel, expected);
     for (const QString& label : expected.keys())
         EXPECT_EQ(units[label].size(), 1) << label.toStdString();
