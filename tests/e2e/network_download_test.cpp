@@ -27,21 +27,8 @@ QString outcomeOf(const DownloadResult& r) {
     return OutcomeName(r.outcome) + "/" + CauseName(r.cause);
 }
 
-class NetworkDownloadTest : public ::testing::Test, protected testing::EngineParts {
+class NetworkDownloadTest : public testing::NetnsSuite<>, protected testing::EngineParts {
 protected:
-    static void SetUpTestSuite() {
-        net_ = new NetnsPair;
-        ready_ = net_->setUp();
-    }
-    static void TearDownTestSuite() {
-        delete net_;
-        net_ = nullptr;
-    }
-    void SetUp() override {
-        if (!ready_)
-            GTEST_SKIP() << "no network namespaces here: " << net_->why().toStdString();
-    }
-
     std::unique_ptr<PrinterSimProcess> printer() {
         return std::make_unique<PrinterSimProcess>(dir, net_->printerLauncher());
     }
@@ -57,13 +44,7 @@ protected:
         j.linkTimeoutMs = linkMs;
         return j;
     }
-
-    static NetnsPair* net_;
-    static bool ready_;
 };
-
-NetnsPair* NetworkDownloadTest::net_ = nullptr;
-bool NetworkDownloadTest::ready_ = false;
 
 TEST_F(NetworkDownloadTest, StatusOneGreetingLinksWithoutBootp) {
     auto sim = printer();

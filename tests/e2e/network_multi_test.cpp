@@ -27,21 +27,8 @@ namespace {
 
 using namespace testing;
 
-class NetworkMultiTest : public ::testing::Test {
+class NetworkMultiTest : public NetnsSuite<true> {
 protected:
-    static void SetUpTestSuite() {
-        net_ = new NetnsPair(true);
-        ready_ = net_->setUp();
-    }
-    static void TearDownTestSuite() {
-        delete net_;
-        net_ = nullptr;
-    }
-    void SetUp() override {
-        if (!ready_)
-            GTEST_SKIP() << "no network namespaces here: " << net_->why().toStdString();
-    }
-
     // A simulated network boot loader in the first or the second printer's namespace.
     PrinterSimProcess& printer(bool second, const QStringList& args) {
         PrinterSimProcess& sim = sims_.add(net_->printerLauncher(second));
@@ -49,14 +36,9 @@ protected:
         return sim;
     }
 
-    static NetnsPair* net_;
-    static bool ready_;
     QTemporaryDir dir_;
     PrinterSims sims_;
 };
-
-NetnsPair* NetworkMultiTest::net_ = nullptr;
-bool NetworkMultiTest::ready_ = false;
 
 TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAnswersHoldsNoOneUp) {
     // Thinking 2 ms a frame, each printer takes longer than the other's first request can be
