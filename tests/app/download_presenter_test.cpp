@@ -70,30 +70,19 @@ protected:
 TEST_F(DownloadPresenterTest, EachEndingShowsItsTextsAndBox) {
     const QString failed = "Download failed!", linkFailed = "Failed to download, please check!";
     const QString noIp = QStringLiteral("IP 地址不能为空！");
-    const struct {
-        const char* name;
-        Stage stage;
-        Outcome outcome;
-        Cause cause;
-        QString error;      // the result's own text
-        QString lastLabel;  // empty: no label at the end of the run
-        QString tip;        // empty: no box
-        int tipAfterLabels; // how many labels were shown before the box
-    } cases[] = {
-        {"an empty path: only its box", Stage::Start, Outcome::Refused, Cause::FileNotOpen,
-         "File not open!", "", "File not open!", 0},
-        {"no printer on the COM port: the link text, no box", Stage::Link, Outcome::Failed,
-         Cause::PrinterAbsent, "", linkFailed, "", 0},
-        {"an empty IP box: its box, then the link text", Stage::Link, Outcome::Failed,
-         Cause::AddressMissing, noIp, linkFailed, noIp, 1},
-        {"a refused image: its text in the label and the box", Stage::Image, Outcome::Refused,
-         Cause::BadTrailer, "bad file", "bad file", "bad file", 3},
-        {"a frame never accepted", Stage::Frames, Outcome::Failed, Cause::PrinterSilent, "", failed,
-         failed, 5},
-        {"a stop while quitting: no box", Stage::Frames, Outcome::Failed, Cause::Stopped, "",
-         failed, "", 0},
+    // error: the result's own text; lastLabel: empty: no label at the end of the run; tip: empty:
+    // no box; tipAfterLabels: how many labels were shown before the box
+    // clang-format off
+    const struct { const char* name; Stage stage; Outcome outcome; Cause cause; QString error; QString lastLabel; QString tip; int tipAfterLabels; } cases[] = {
+        {"an empty path: only its box", Stage::Start, Outcome::Refused, Cause::FileNotOpen, "File not open!", "", "File not open!", 0},
+        {"no printer on the COM port: the link text, no box", Stage::Link, Outcome::Failed, Cause::PrinterAbsent, "", linkFailed, "", 0},
+        {"an empty IP box: its box, then the link text", Stage::Link, Outcome::Failed, Cause::AddressMissing, noIp, linkFailed, noIp, 1},
+        {"a refused image: its text in the label and the box", Stage::Image, Outcome::Refused, Cause::BadTrailer, "bad file", "bad file", "bad file", 3},
+        {"a frame never accepted", Stage::Frames, Outcome::Failed, Cause::PrinterSilent, "", failed, failed, 5},
+        {"a stop while quitting: no box", Stage::Frames, Outcome::Failed, Cause::Stopped, "", failed, "", 0},
         {"completed: counted", Stage::Frames, Outcome::Completed, Cause::None, "", "", "", 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         panel = RecordingPanel{};

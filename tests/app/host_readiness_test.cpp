@@ -54,24 +54,23 @@ TEST(HostReadinessTest, ModemManagerOrBrlttySeenRunningOrStartableByUdev) {
     const QStringList quiet = {"systemd", "bash", "posflash", "ModemManagerX", "brltty-helper"};
     const QStringList units = {"udev.service", "cups.service", "dbus.service"};
     const QStringList rules = {"60-posflash.rules", "73-seat-late.rules"};
-    EXPECT_EQ(PortGrabbers(quiet, units, rules), Found{});
-
-    EXPECT_EQ(PortGrabbers(quiet + QStringList{"ModemManager"}, units, rules),
-              Found{HostShortcoming::ModemManager});
-    EXPECT_EQ(PortGrabbers(quiet, units + QStringList{"ModemManager.service"}, rules),
-              Found{HostShortcoming::ModemManager});
-
-    EXPECT_EQ(PortGrabbers(quiet + QStringList{"brltty"}, units, rules),
-              Found{HostShortcoming::Brltty});
-    EXPECT_EQ(PortGrabbers(quiet, units + QStringList{"brltty-udev.service"}, rules),
-              Found{HostShortcoming::Brltty});
-    EXPECT_EQ(PortGrabbers(quiet, units + QStringList{"brltty@-dev-ttyUSB0.service"}, rules),
-              Found{HostShortcoming::Brltty});
-    EXPECT_EQ(PortGrabbers(quiet, units, rules + QStringList{"85-brltty.rules"}),
-              Found{HostShortcoming::Brltty});
-
-    EXPECT_EQ(PortGrabbers({"ModemManager", "brltty"}, {}, {}),
-              (Found{HostShortcoming::ModemManager, HostShortcoming::Brltty}));
+    const QStringList none;
+    using enum HostShortcoming;
+    // clang-format off
+    const struct { QStringList processes, units, rules; Found found; } cases[] = {
+        {none, none, none, {}},
+        {{"ModemManager"}, none, none, {ModemManager}},
+        {none, {"ModemManager.service"}, none, {ModemManager}},
+        {{"brltty"}, none, none, {Brltty}},
+        {none, {"brltty-udev.service"}, none, {Brltty}},
+        {none, {"brltty@-dev-ttyUSB0.service"}, none, {Brltty}},
+        {none, none, {"85-brltty.rules"}, {Brltty}},
+        {{"ModemManager", "brltty"}, none, none, {ModemManager, Brltty}},
+    };
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_EQ(PortGrabbers(quiet + c.processes, units + c.units, rules + c.rules), c.found)
+            << (c.processes + c.units + c.rules).join(' ').toStdString();
 }
 
 TEST(HostReadinessTest, AMaskedBrlttyRuleIsNotReadByUdev) {
@@ -99,10 +98,8 @@ TEST(HostReadinessTest, AMaskedBrlttyRuleIsNotReadByUdev) {
 TEST(HostReadinessTest, EachShortcomingNamesItsRemedyInBothFaces) {
     Faces faces;
     ASSERT_TRUE(faces.hasChinese());
-    const struct {
-        HostShortcoming missing;
-        const char* remedy;
-    } cases[] = {
+    // clang-format off
+    const struct { HostShortcoming missing; const char* remedy; } cases[] = {
         {HostShortcoming::SerialAccess, "dialout"},
         {HostShortcoming::UdevRule, "60-posflash.rules"},
         {HostShortcoming::BootPorts, "67"},
@@ -110,6 +107,7 @@ TEST(HostReadinessTest, EachShortcomingNamesItsRemedyInBothFaces) {
         {HostShortcoming::ModemManager, "60-posflash.rules"},
         {HostShortcoming::Brltty, "brltty"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.remedy);
         faces.setUseEnglish(true);

@@ -8,8 +8,9 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -79,19 +80,26 @@ TEST_F(StartUpTest, ASettingsFileThatIsAFifoNeitherBlocksNorIsMirrored) {
     QDir().mkpath(QFileInfo(settingsPath()).absolutePath());
     const QByteArray fifo = QFile::encodeName(settingsPath());
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    // Should start-up block opening the FIFO, a writer comes after a while: the test fails
-    // instead of hanging.
-    std::atomic<bool> started = false, unblocked = false;
+    // Should start-up block opening the FIFO, a writer comes after 5 s: the test fails instead of
+    // hanging.
+    std::mutex m;
+    std::condition_variable startedUp;
+    bool started = false, unblocked = false;
     std::thread rescue([&] {
-        for (int i = 0; i < 500 && !started; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const int fd = started ? -1 : ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        std::unique_lock lock(m);
+        if (startedUp.wait_for(lock, std::chrono::seconds(5), [&] { return started; }))
+            return;
+        const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
         unblocked = fd >= 0;
         if (fd >= 0)
             ::close(fd);
     });
     start();
-    started = true;
+    {
+        const std::lock_guard lock(m);
+        started = true;
+    }
+    startedUp.notify_one();
     rescue.join();
     EXPECT_FALSE(unblocked) << "start-up waited for a writer on the FIFO";
     EXPECT_FALSE(QFileInfo::exists(mirrorPath()));
@@ -148,14 +156,10 @@ TEST_F(StartUpTest, EmptyAddressesKeepTheDefaultsAndChangesAreStoredAtOnce) {
     EXPECT_EQ(stored("MSG", "mac"), "01-02-03-04-05-06");
 }
 
-// Each case: what is stored under the key, and what the window must show for it.
+// Each case: what is stored under the key, and what the window must show for it (the current
+// text of a list; an option is named by the control, and must be checked).
 struct Fallback {
-    const char* section;
-    const char* key;
-    const char* value;
-    const char* control;
-    const char* shows; // current text of a list, or the name of the checked option
-    const char* storedAfter;
+    const char *section, *key, *value, *control, *shows, *storedAfter;
 };
 
 TEST_F(StartUpTest, BadStoredIndexesFallBackToTheDefaults) {

@@ -59,36 +59,16 @@ TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
 // root too): each save says in the status panel that settings were not saved, after the
 // selection's own text, and a reason already shown is not repeated.
 TEST_F(WindowActionsTest, ASaveThatFailsAfterStartUpIsShownInTheStatusPanelOnce) {
-    const struct {
-        const char* name;
-        std::function<void()> act;
-        QString ownText; // what the selection shows before the failure; empty for none
-        QString notSaved;
-    } rows[] = {
-        {"the IP box",
-         [this] {
-             control<QLineEdit>("txtcIPAddr").setText("10.0.0.7");
-             control<QLineEdit>("txtcIPAddr").setText("10.0.0.8");
-         },
-         "", QStringLiteral("设置未能保存")},
-        {"the MAC box",
-         [this] {
-             control<QLineEdit>("txtcMACAddr").setText("01-02-03-04-05-06");
-             control<QLineEdit>("txtcMACAddr").setText("01-02-03-04-05-07");
-         },
-         "", QStringLiteral("设置未能保存")},
-        {"a COM choice",
-         [this] {
-             auto& ports = control<QComboBox>("ComboSerialSelect");
-             ports.setFocus();
-             QTest::keyClick(&ports, Qt::Key_Down);
-         },
-         " COM4:19200,n,8,1", QStringLiteral("设置未能保存")},
-        {"the port kind", [this] { control<QRadioButton>("optPortSelect_1").click(); },
-         " USB:COM3,19200,n,8,1", QStringLiteral("设置未能保存")},
-        {"the English box", [this] { control<QCheckBox>("chkEnglish").click(); }, "",
-         "settings not saved"},
+    // ownText: what the selection shows before the failure; empty for none
+    // clang-format off
+    const struct { const char* name; std::function<void()> act; QString ownText; QString notSaved; } rows[] = {
+        {"the IP box", [this] { control<QLineEdit>("txtcIPAddr").setText("10.0.0.7"); control<QLineEdit>("txtcIPAddr").setText("10.0.0.8"); }, "", QStringLiteral("设置未能保存")},
+        {"the MAC box", [this] { control<QLineEdit>("txtcMACAddr").setText("01-02-03-04-05-06"); control<QLineEdit>("txtcMACAddr").setText("01-02-03-04-05-07"); }, "", QStringLiteral("设置未能保存")},
+        {"a COM choice", [this] { auto& ports = control<QComboBox>("ComboSerialSelect"); ports.setFocus(); QTest::keyClick(&ports, Qt::Key_Down); }, " COM4:19200,n,8,1", QStringLiteral("设置未能保存")},
+        {"the port kind", [this] { control<QRadioButton>("optPortSelect_1").click(); }, " USB:COM3,19200,n,8,1", QStringLiteral("设置未能保存")},
+        {"the English box", [this] { control<QCheckBox>("chkEnglish").click(); }, "", "settings not saved"},
     };
+    // clang-format on
     const QString folder = configHome.filePath("posflash");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -3,28 +3,20 @@
 #include "app/frm_boot.h"
 #include "base/ini_store.h"
 #include "support/fake_usb_inventory.h"
+#include "support/private_home.h"
 #include "support/program_image.h"
 #include "support/qt_printers.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
+#include "support/widget_finder.h"
 
 #include <memory>
-#include <stdexcept>
 
 namespace posflash::testing {
 
 // The real main window over a private settings folder, with a desktop that records instead of
 // opening dialogs, and a host with no serial ports and nothing missing unless a test says so.
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test, protected PrivateHome {
 protected:
     WindowTest() {
-        // Set before the window exists: the settings and COM map paths are taken from it.
-        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit()); // the download history
         host.systemLocale = QLocale(QLocale::Chinese, QLocale::China);
         host.applicationFolder = appFolder.path();
         host.chooseFile = [this](QWidget*, const QString& filter) {
@@ -42,11 +34,7 @@ protected:
             return shortcomings;
         };
     }
-    ~WindowTest() override {
-        window.reset();
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_DATA_HOME");
-    }
+    ~WindowTest() override { window.reset(); }
 
     frmBoot& start() {
         window = std::make_unique<frmBoot>(usb, host);
@@ -55,25 +43,16 @@ protected:
 
     template <class T = QWidget>
     T& control(const char* name) const {
-        T* found = window ? window->findChild<T*>(QString::fromLatin1(name)) : nullptr;
-        if (found == nullptr)
-            throw std::runtime_error(std::string("no control named ") + name);
-        return *found;
+        return FindControl<T>(window.get(), QString::fromLatin1(name));
     }
     // Hidden by the window itself (isVisible() is false for every control of an unshown window).
     bool hidden(const char* name) const { return control(name).isHidden(); }
 
-    QString settingsPath() const { return configHome.filePath("posflash/sys_config.ini"); }
-    QString comPortsPath() const { return configHome.filePath("posflash/comports.ini"); }
+    QString settingsPath() const { return configFile("sys_config.ini"); }
+    QString comPortsPath() const { return configFile("comports.ini"); }
     QString mirrorPath() const { return appFolder.filePath("config.ini"); }
 
     void writeSettings(const QByteArray& text) const { writeFile(settingsPath(), text); }
-    static void writeFile(const QString& path, const QByteArray& text) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-        f.write(text);
-    }
     static QByteArray readFile(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -88,8 +67,6 @@ protected:
         return files.filePath(name);
     }
 
-    QTemporaryDir configHome;
-    QTemporaryDir dataHome;
     QTemporaryDir appFolder;
     QTemporaryDir files;
     FakeUsbInventory usb;

@@ -193,35 +193,23 @@ protected:
 
 TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
     const int data = DownloadRun::kDataWaitMs;
-    const struct {
-        const char* name;
-        const char* script;
-        const char* sent; // what the printer received, in order
-        const char* outcome;
-        const char* retries; // the cause of each retry, "printer-" left out
-        int waitMs;          // between the first two copies of the repeated frame: its wait, or 0
-    } cases[] = {
+    // sent: what the printer received, in order; retries: the cause of each retry, "printer-" left
+    // out; waitMs: between the first two copies of the repeated frame: its wait, or 0
+    // clang-format off
+    const struct { const char* name; const char* script; const char* sent; const char* outcome; const char* retries; int waitMs; } cases[] = {
         {"every frame accepted", "", "P T1 T2 Q V", "completed/none", "", -1},
-        {"a silent data frame", "T2: - - -", "P T1 T2 T2 T2", "failed/printer-silent",
-         "silent silent", data},
-        {"a refusal ends the wait at once", "T1: r5 r5 r5", "P T1 T1 T1", "failed/printer-refused",
-         "refused refused", 0},
-        {"two refusals are ridden out", "T1: r6 r6", "P T1 T1 T1 T2 Q V", "completed/none",
-         "refused refused", 0},
-        {"acceptances of another frame only", "T2: w w w", "P T1 T2 T2 T2",
-         "failed/wrong-frame-number", "wrong-frame-number wrong-frame-number", data},
-        {"an acceptance of another frame, then the right one", "T2: w", "P T1 T2 T2 Q V",
-         "completed/none", "wrong-frame-number", data},
-        {"a late acceptance counts for the next attempt", "T1: a400 a400", "P T1 T1 T2 Q V",
-         "completed/none", "silent", data},
+        {"a silent data frame", "T2: - - -", "P T1 T2 T2 T2", "failed/printer-silent", "silent silent", data},
+        {"a refusal ends the wait at once", "T1: r5 r5 r5", "P T1 T1 T1", "failed/printer-refused", "refused refused", 0},
+        {"two refusals are ridden out", "T1: r6 r6", "P T1 T1 T1 T2 Q V", "completed/none", "refused refused", 0},
+        {"acceptances of another frame only", "T2: w w w", "P T1 T2 T2 T2", "failed/wrong-frame-number", "wrong-frame-number wrong-frame-number", data},
+        {"an acceptance of another frame, then the right one", "T2: w", "P T1 T2 T2 Q V", "completed/none", "wrong-frame-number", data},
+        {"a late acceptance counts for the next attempt", "T1: a400 a400", "P T1 T1 T2 Q V", "completed/none", "silent", data},
         // The answer to frame 1's repeat comes at 900 ms, inside frame 2's second wait.
-        {"the answer to a repeat is not taken for the next frame", "T1: a400 a550; T2: - - -",
-         "P T1 T1 T2 T2 T2", "failed/wrong-frame-number", "silent silent wrong-frame-number", data},
-        {"a reply split over two arrivals accepts nothing", "T1: s s s", "P T1 T1 T1",
-         "failed/printer-silent", "silent silent", data},
-        {"the final frame has its attempts too", "V: - - -", "P T1 T2 Q V V V",
-         "failed/printer-silent", "silent silent", DownloadRun::kFinalWaitMs},
+        {"the answer to a repeat is not taken for the next frame", "T1: a400 a550; T2: - - -", "P T1 T1 T2 T2 T2", "failed/wrong-frame-number", "silent silent wrong-frame-number", data},
+        {"a reply split over two arrivals accepts nothing", "T1: s s s", "P T1 T1 T1", "failed/printer-silent", "silent silent", data},
+        {"the final frame has its attempts too", "V: - - -", "P T1 T2 Q V V V", "failed/printer-silent", "silent silent", DownloadRun::kFinalWaitMs},
     };
+    // clang-format on
     const QString image = program(1000);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -268,26 +256,16 @@ TEST_F(DownloadRunTest, RefusalsCarryTheirStatusByte) {
 }
 
 TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClosingFrames) {
-    const struct {
-        const char* name;
-        const char* at; // acted on 50 ms after this frame's first copy went out
-        bool stop;      // else cancel
-        const char* script;
-        const char* sent;
-        const char* outcome;
-        const char* lastEvents;
-    } cases[] = {
-        {"cancel while data frame 1 awaits its answer", "T1", false, "T1: a150", "P T1",
-         "cancelled/cancelled", "dataFrame 1/3|transferEnded cancelled/cancelled|finished"},
-        {"cancel while data frame 1 is unanswered", "T1", false, "T1: - - -", "P T1 T1 T1",
-         "failed/printer-silent", ""},
-        {"cancel while the end frame awaits its answer", "Q", false, "Q: a150", "P T1 T2 T3 Q V",
-         "completed/none", ""},
-        {"stop while data frame 1 awaits its answer", "T1", true, "T1: a150", "P T1",
-         "failed/stopped", "dataFrame 0/3|transferEnded failed/stopped|finished"},
-        {"stop while the end frame awaits its answer", "Q", true, "Q: a150", "P T1 T2 T3 Q",
-         "failed/stopped", "closing|transferEnded failed/stopped|finished"},
+    // at: acted on 50 ms after this frame's first copy went out; stop: else cancel
+    // clang-format off
+    const struct { const char* name; const char* at; bool stop; const char* script; const char* sent; const char* outcome; const char* lastEvents; } cases[] = {
+        {"cancel while data frame 1 awaits its answer", "T1", false, "T1: a150", "P T1", "cancelled/cancelled", "dataFrame 1/3|transferEnded cancelled/cancelled|finished"},
+        {"cancel while data frame 1 is unanswered", "T1", false, "T1: - - -", "P T1 T1 T1", "failed/printer-silent", ""},
+        {"cancel while the end frame awaits its answer", "Q", false, "Q: a150", "P T1 T2 T3 Q V", "completed/none", ""},
+        {"stop while data frame 1 awaits its answer", "T1", true, "T1: a150", "P T1", "failed/stopped", "dataFrame 0/3|transferEnded failed/stopped|finished"},
+        {"stop while the end frame awaits its answer", "Q", true, "Q: a150", "P T1 T2 T3 Q", "failed/stopped", "closing|transferEnded failed/stopped|finished"},
     };
+    // clang-format on
     const QString image = program(1500);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -325,16 +303,14 @@ TEST_F(DownloadRunTest, TheLinkWaitEndsAtOnceOnCancelOrStopAndAtTheJobsTimeLimit
     ASSERT_FALSE(ports.refusal());
     network.shareBootPorts(&ports);
     const QString image = program(1000);
-    const struct {
-        const char* name;
-        std::function<void(DownloadRun&)> act; // 50 ms into the link wait
-        std::optional<int> linkTimeoutMs;
-        const char* outcome;
-    } cases[] = {
+    // act: 50 ms into the link wait
+    // clang-format off
+    const struct { const char* name; std::function<void(DownloadRun&)> act; std::optional<int> linkTimeoutMs; const char* outcome; } cases[] = {
         {"cancel", &DownloadRun::cancel, {}, "cancelled/cancelled"},
         {"stop", &DownloadRun::stop, {}, "cancelled/cancelled"},
         {"time limit", nullptr, 100, "failed/link-timeout"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         observer = {};
@@ -372,29 +348,19 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
     const QString longName = QString(125, 'a') + ".bin"; // one byte over the BOOTP answer's 128
     testing::WriteProgramImage(path(longName), 1000);
     const char* mac = "00-11-22-33-44-55";
-    const struct {
-        const char* name;
-        QString file;
-        bool printerPresent;
-        const char* ip; // the network route; none: the COM route
-        const char* mac;
-        const char* outcome;
-        Stage stage;
-    } cases[] = {
+    // ip: the network route; none: the COM route
+    // clang-format off
+    const struct { const char* name; QString file; bool printerPresent; const char* ip; const char* mac; const char* outcome; Stage stage; } cases[] = {
         {"no image path", "", true, nullptr, nullptr, "refused/file-not-open", Stage::Start},
-        {"no printer on the COM link", "good.bin", false, nullptr, nullptr, "failed/printer-absent",
-         Stage::Link},
-        {"a file that is not there", "missing.bin", true, nullptr, nullptr, "refused/file-not-open",
-         Stage::Image},
+        {"no printer on the COM link", "good.bin", false, nullptr, nullptr, "failed/printer-absent", Stage::Link},
+        {"a file that is not there", "missing.bin", true, nullptr, nullptr, "refused/file-not-open", Stage::Image},
         {"an empty file", "empty.bin", true, nullptr, nullptr, "refused/empty-image", Stage::Image},
-        {"a program whose trailer does not match", "corrupt.bin", true, nullptr, nullptr,
-         "refused/bad-trailer", Stage::Image},
+        {"a program whose trailer does not match", "corrupt.bin", true, nullptr, nullptr, "refused/bad-trailer", Stage::Image},
         {"no IP address", "good.bin", true, "", mac, "failed/address-missing", Stage::Link},
-        {"a MAC address that is none", "good.bin", true, "127.0.0.1", "00-11-22-33-44-GG",
-         "failed/bad-address", Stage::Link},
-        {"a file name the BOOTP answer cannot hold", longName, true, "127.0.0.1", mac,
-         "failed/file-name-too-long", Stage::Link},
+        {"a MAC address that is none", "good.bin", true, "127.0.0.1", "00-11-22-33-44-GG", "failed/bad-address", Stage::Link},
+        {"a file name the BOOTP answer cannot hold", longName, true, "127.0.0.1", mac, "failed/file-name-too-long", Stage::Link},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         observer = {};

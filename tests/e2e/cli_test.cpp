@@ -1,5 +1,5 @@
 // posflash-cli run as a process: what it does with bad input, signals and a closed output.
-#include "cli_process.h"
+#include "support/cli_process.h"
 #include "support/pty_pair.h"
 
 #include <QCryptographicHash>
@@ -50,17 +50,6 @@ protected:
         return write("bad.bin", program + QByteArray(4, '\0'));
     }
 
-    // Starts the tool and waits for a line of standard output that begins with prefix.
-    bool startUntilLine(QProcess& cli, const QStringList& args, const QString& prefix) {
-        isolate(cli, dir.path());
-        cli.start(POSFLASH_CLI_PATH, args);
-        while (cli.waitForReadyRead(10000))
-            while (cli.canReadLine())
-                if (QString::fromUtf8(cli.readLine()).startsWith(prefix))
-                    return true;
-        return false;
-    }
-
     QTemporaryDir dir;
 };
 
@@ -73,17 +62,13 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
     ASSERT_TRUE(pty.ok());
     const QString tty = pty.slavePath();
 
-    const struct {
-        QStringList args;
-        const char* complaint;
-    } cases[] = {
+    // clang-format off
+    const struct { QStringList args; const char* complaint; } cases[] = {
         {{"download", "--port", "/dev/null", font}, "not a serial line"},
         {{"download", "--port", notADevice, font}, "not a serial device"},
         {{"download", "--port", dir.path(), font}, "not a serial device"},
-        {{"download", "--net", "--ip", "192.168.1.300", "--mac", "00-11-22-33-44-55", font},
-         "--ip"},
-        {{"download", "--net", "--ip", "192.168.1.30", "--mac", "00:11:22:33:44:55", font},
-         "--mac"},
+        {{"download", "--net", "--ip", "192.168.1.300", "--mac", "00-11-22-33-44-55", font}, "--ip"},
+        {{"download", "--net", "--ip", "192.168.1.30", "--mac", "00:11:22:33:44:55", font}, "--mac"},
         {{"inboot", "--net", "--ip", "10.0.0"}, "--ip"},
         // A FIFO would block the open until a writer came, with the stop signals held.
         {{"download", "--font", "--port", tty, fifo}, "not a regular file"},
@@ -100,14 +85,14 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         // With --json every ending is an object with its outcome and cause, usage errors too.
         {{"check", "--json", badTrailer()}, R"("cause":"bad-trailer")"},
         {{"check", "--json", dir.path()}, R"("cause":"file-not-open")"},
-        {{"download", "--json", "--port", tty, dir.filePath("missing.bin")},
-         R"("cause":"file-not-open")"},
+        {{"download", "--json", "--port", tty, dir.filePath("missing.bin")}, R"("cause":"file-not-open")"},
         {{"download", "--json", "--port", tty, badTrailer()}, R"("cause":"bad-trailer")"},
         {{"download", "--json", "--bogus", font}, R"("cause":"usage")"},
         {{"download", "--color", "sometimes", "--port", tty, font}, "--color"},
         {{"help", "nosuch"}, "unknown command nosuch"},
         {{"history", "--central"}, "--central needs --records URI"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         const Finished r = run(c.args);
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -134,21 +119,15 @@ TEST_F(CliTest, HelpGivesEachCommandsSynopsisAndEveryOptionTheManPageListsToo) {
     QFile man(POSFLASH_DOCS_DIR "/../packaging/man/posflash-cli.1");
     ASSERT_TRUE(man.open(QIODevice::ReadOnly));
     const QString manPage = QString::fromUtf8(man.readAll()).remove('\\');
-    const struct {
-        const char* command;
-        QStringList options;
-    } cases[] = {
-        {"download",
-         {"--port", "--net", "--ip", "--mac", "--all", "--watch", "--inboot", "--usb-path",
-          "--serial-prefix", "--font", "--via-app", "--link-timeout", "--json", "--color", "--lang",
-          "--retries", "--operator", "--station", "--label"}},
+    // clang-format off
+    const struct { const char* command; QStringList options; } cases[] = {
+        {"download", {"--port", "--net", "--ip", "--mac", "--all", "--watch", "--inboot", "--usb-path", "--serial-prefix", "--font", "--via-app", "--link-timeout", "--json", "--color", "--lang", "--retries", "--operator", "--station", "--label"}},
         {"inboot", {"--port", "--net", "--ip", "--lang"}},
         {"list", {"--json"}},
         {"check", {"--font", "--json", "--lang"}},
-        {"history",
-         {"--json", "--format", "--limit", "--operator", "--station", "--label", "--outcome",
-          "--since", "--until"}},
+        {"history", {"--json", "--format", "--limit", "--operator", "--station", "--label", "--outcome", "--since", "--until"}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
         const Finished asked = run({"help", c.command});
@@ -181,44 +160,18 @@ TEST_F(CliTest, CheckTellsWhatWouldBeSent) {
 }
 
 TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
-    const struct {
-        const char* name;
-        QStringList faults;
-        int imageBytes;
-        const char* waitFor; // the line after which the signals go
-        int stops;           // stop signals sent
-        int exitCode;
-        const char* said; // on standard output or error
-        bool endFrames;   // the printer saw the end frame
-    } cases[] = {
+    // waitFor: the line after which the signals go; stops: stop signals sent; said: on standard
+    // output or error; endFrames: the printer saw the end frame
+    // clang-format off
+    const struct { const char* name; QStringList faults; int imageBytes; const char* waitFor; int stops; int exitCode; const char* said; bool endFrames; } cases[] = {
         // A frame in flight finishes its attempts, then no data frame follows.
-        {"cancel during the data frames",
-         {"--think", "20"},
-         100 * 1024,
-         "  0%",
-         1,
-         1,
-         "cancelled: cancelled by the user before the download was complete",
-         false},
+        {"cancel during the data frames", {"--think", "20"}, 100 * 1024, "  0%", 1, 1, "cancelled: cancelled by the user before the download was complete", false},
         // The end and final frames go on after a cancel, and the download completes.
-        {"cancel in the closing frames",
-         {"--think", "300"},
-         100,
-         "sending the closing frames",
-         1,
-         0,
-         "finishing the closing frames",
-         true},
+        {"cancel in the closing frames", {"--think", "300"}, 100, "sending the closing frames", 1, 0, "finishing the closing frames", true},
         // A second signal ends the wait for a silent printer at once.
-        {"second signal stops at once",
-         {"--silent"},
-         100,
-         "waiting for the link",
-         2,
-         1,
-         "failed: stopped — stopped at once: the printer may hold a partial image",
-         false},
+        {"second signal stops at once", {"--silent"}, 100, "waiting for the link", 2, 1, "failed: stopped — stopped at once: the printer may hold a partial image", false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir simDir;
@@ -226,8 +179,10 @@ TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
         ASSERT_TRUE(sim.start(c.faults));
         const QString font = write("font.bin", fontBytes(c.imageBytes));
         QProcess cli;
-        ASSERT_TRUE(startUntilLine(
-            cli, {"download", "--lang", "en", "--font", "--port", sim.link(), font}, c.waitFor));
+        ASSERT_TRUE(startUntil(cli, dir.path(),
+                               {"download", "--lang", "en", "--font", "--port", sim.link(), font},
+                               c.waitFor)
+                        .contains(c.waitFor));
         QElapsedTimer clock;
         clock.start();
         ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
@@ -258,77 +213,21 @@ TEST_F(CliTest, EachEndingSaysItsCauseAndWhatToDoInTheLanguageAskedNeverTheWindo
     // The denied port is opened by another user when the test runs as root, whom no mode stops.
     const bool root = ::geteuid() == 0;
     enum Printer { None, Sim, DeniedSim };
-    const struct {
-        Printer printer;
-        QStringList faults;
-        QString file;
-        QStringList port;
-        const char* lang;
-        int exitCode;
-        const char* line;
-        const char* also; // what to do, or more of the last line
-    } cases[] = {
-        {Sim,
-         {"--drop", "2:3"},
-         font,
-         {},
-         "en",
-         1,
-         "failed: printer-silent — the printer did not answer frame 2 (3 attempts)",
-         "what to do: check the cable or the network"},
-        {Sim,
-         {"--refuse", "3:5:3"},
-         font,
-         {},
-         "en",
-         1,
-         "failed: printer-refused — the printer refused frame 3 (3 attempts)",
-         "what to do: check that the image is meant for this printer"},
+    // also: what to do, or more of the last line
+    // clang-format off
+    const struct { Printer printer; QStringList faults; QString file; QStringList port; const char* lang; int exitCode; const char* line; const char* also; } cases[] = {
+        {Sim, {"--drop", "2:3"}, font, {}, "en", 1, "failed: printer-silent — the printer did not answer frame 2 (3 attempts)", "what to do: check the cable or the network"},
+        {Sim, {"--refuse", "3:5:3"}, font, {}, "en", 1, "failed: printer-refused — the printer refused frame 3 (3 attempts)", "what to do: check that the image is meant for this printer"},
         {Sim, {"--disconnect-after", "2"}, font, {}, "en", 1, "failed: disconnected", "reconnect"},
         // A printer that restarts after its download closes the line: nothing more to say.
         {Sim, {"--once"}, font, {}, "en", 0, "completed: 10240 bytes in ", ", printer accepted\n"},
-        {DeniedSim,
-         {},
-         font,
-         {},
-         "en",
-         1,
-         "failed: permission — permission denied",
-         "what to do: install posflash's udev rule (60-posflash.rules, as the package does), or "
-         "join the dialout group"},
-        {None,
-         {},
-         badTrailer(),
-         {"--port", "COM7"},
-         "en",
-         2,
-         "refused: bad-trailer — the program's trailing",
-         "get the firmware file again"},
-        {None,
-         {},
-         badTrailer(),
-         {"--port", "COM7"},
-         "zh",
-         2,
-         "被拒绝: bad-trailer — 程序末尾的校验和错误",
-         "处理办法：文件已损坏或不是程序映像"},
-        {None,
-         {},
-         tooLarge,
-         {"--port", "COM7"},
-         "en",
-         2,
-         "refused: too-large — the image is too large",
-         "what to do: check that this is the right file"},
-        {None,
-         {},
-         font,
-         {"--port", "COM1"},
-         "en",
-         1,
-         "failed: printer-absent",
-         "plug the printer in"},
+        {DeniedSim, {}, font, {}, "en", 1, "failed: permission — permission denied", "what to do: install posflash's udev rule (60-posflash.rules, as the package does), or " "join the dialout group"},
+        {None, {}, badTrailer(), {"--port", "COM7"}, "en", 2, "refused: bad-trailer — the program's trailing", "get the firmware file again"},
+        {None, {}, badTrailer(), {"--port", "COM7"}, "zh", 2, "被拒绝: bad-trailer — 程序末尾的校验和错误", "处理办法：文件已损坏或不是程序映像"},
+        {None, {}, tooLarge, {"--port", "COM7"}, "en", 2, "refused: too-large — the image is too large", "what to do: check that this is the right file"},
+        {None, {}, font, {"--port", "COM1"}, "en", 1, "failed: printer-absent", "plug the printer in"},
     };
+    // clang-format on
     // The window's texts that exist in Chinese only, and its idle state.
     const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
     for (const auto& c : cases) {
@@ -451,19 +350,13 @@ TEST_F(CliTest, HistoryRecordsEachDownloadWithItsDeviceAndCause) {
     const int mine = records[2]["device"].toString() == sim.link() ? 2 : 3;
     EXPECT_EQ(records[5 - mine]["device"].toString(), other.link());
     EXPECT_NE(records[2]["uuid"], records[3]["uuid"]);
-    const QJsonObject expected{
-        {"outcome", "completed"},
-        {"front_end", "cli"},
-        {"kind", "font"},
-        {"device", sim.link()},
-        {"com", 7},
-        {"path", font},
-        {"size", 9},
-        {"sha256",
-         QString(QCryptographicHash::hash("123456789", QCryptographicHash::Sha256).toHex())},
-        {"crc16", 0x31C3},
-        {"frames", 1},
-        {"cause", QJsonValue::Null}};
+    const QString sha256 =
+        QCryptographicHash::hash("123456789", QCryptographicHash::Sha256).toHex();
+    // clang-format off
+    const QJsonObject expected{{"outcome", "completed"}, {"front_end", "cli"}, {"kind", "font"}, {"device", sim.link()},
+                               {"com", 7}, {"path", font}, {"size", 9}, {"sha256", sha256}, {"crc16", 0x31C3},
+                               {"frames", 1}, {"cause", QJsonValue::Null}};
+    // clang-format on
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(records[mine][it.key()], it.value()) << it.key().toStdString();
     EXPECT_EQ(jsonLines(run({"history", "--json", "--limit", "1"}).out).size(), 1u);
@@ -484,16 +377,12 @@ TEST_F(CliTest, InbootFailsWhenThePrinterResetsTheConnectionBeforeTakingTheComma
             socket->deleteLater();
         }
     });
-    const struct {
-        const char* lang;
-        QString notSent;
-        QString reset;
-    } cases[] = {
-        {"en", "the boot-loader command could not be sent",
-         "the printer reset the connection before it took the command"},
-        {"zh", QStringLiteral("引导命令未能发送"),
-         QStringLiteral("打印机在接收命令之前重置了连接")},
+    // clang-format off
+    const struct { const char* lang; QString notSent; QString reset; } cases[] = {
+        {"en", "the boot-loader command could not be sent", "the printer reset the connection before it took the command"},
+        {"zh", QStringLiteral("引导命令未能发送"), QStringLiteral("打印机在接收命令之前重置了连接")},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lang);
         QProcess cli;

@@ -1,27 +1,15 @@
 // posflash-cli downloading to several simulated printers at once, run as a process.
-#include "base/faces.h"
-#include "cli/colour.h"
-#include "cli/progress_estimate.h"
-#include "cli/redraw_pacer.h"
 #include "cli/text_width.h"
-#include "cli_process.h"
-#include "engine/engine.h"
-#include "fleet/cause_texts.h"
-#include "fleet/download_record.h"
-#include "fleet/unit_run.h"
-#include "ports/com_port_map.h"
-#include "support/fake_usb_inventory.h"
+#include "support/cli_process.h"
+#include "support/printer_sims.h"
 
 #include <QDate>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSysInfo>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -35,12 +23,7 @@ using namespace testing;
 class MultiDownloadTest : public ::testing::Test {
 protected:
     // One simulated printer in a folder of its own, with the faults given.
-    PrinterSimProcess& printer(const QStringList& faults = {}) {
-        dirs_.push_back(std::make_unique<QTemporaryDir>());
-        sims_.push_back(std::make_unique<PrinterSimProcess>(*dirs_.back()));
-        EXPECT_TRUE(sims_.back()->start(faults));
-        return *sims_.back();
-    }
+    PrinterSimProcess& printer(const QStringList& faults = {}) { return sims_.serial(faults); }
 
     QString fontFile(int size) {
         image_ = fontBytes(size);
@@ -52,8 +35,7 @@ protected:
 
     QTemporaryDir dir_;
     QByteArray image_;
-    std::vector<std::unique_ptr<QTemporaryDir>> dirs_;
-    std::vector<std::unique_ptr<PrinterSimProcess>> sims_;
+    PrinterSims sims_;
 };
 
 TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone) {
@@ -115,11 +97,10 @@ TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone
     QMap<QString, QString> rows;
     for (const QJsonObject& row : jsonLines(runCli(dir_.path(), {"history", "--json"}).out))
         rows[row["device"].toString()] += row["outcome"].toString();
-    const QMap<QString, QString> expected = {{links[0], "completed"},
-                                             {links[1], "completed"},
-                                             {links[2], "failed"},
-                                             {links[3], "failed"}};
-    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(rows, (QMap<QString, QString>{{links[0], "completed"},
+                                            {links[1], "completed"},
+                                            {links[2], "failed"},
+                                            {links[3], "failed"}}));
 }
 
 TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrinter) {
@@ -171,13 +152,11 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     PrinterSimProcess& slow1 = printer({"--think", "20"});
     PrinterSimProcess& slow2 = printer({"--think", "20"});
     QProcess cli;
-    isolate(cli, dir_.path());
-    cli.start(POSFLASH_CLI_PATH,
-              {"download", "--font", "--port", slow1.link(), "--port", slow2.link(), font});
-    bool linked = false;
-    while (!linked && cli.waitForReadyRead(10000))
-        linked = cli.readAllStandardOutput().contains("linked");
-    ASSERT_TRUE(linked);
+    ASSERT_TRUE(
+        startUntil(cli, dir_.path(),
+                   {"download", "--font", "--port", slow1.link(), "--port", slow2.link(), font},
+                   "linked")
+            .contains("linked"));
     QElapsedTimer clock;
     clock.start();
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
@@ -280,33 +259,31 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
                                                     ? "line-3"
                                                     : QSysInfo::machineHostName());
     }
-    const QMap<QString, QStringList> expected = {{"L-1", {"1 failed", "2 completed"}},
-                                                 {"L-2", {"1 failed", "2 failed"}},
-                                                 {"L-3", {"1 completed"}},
-                                                 {"L-4", {"1 failed", "2 completed"}},
+    // clang-format off
+    const QMap<QString, QStringList> expected = {{"L-1", {"1 failed", "2 completed"}}, {"L-2", {"1 failed", "2 failed"}},
+                                                 {"L-3", {"1 completed"}}, {"L-4", {"1 failed", "2 completed"}},
                                                  {"L-5", {"1 refused"}}};
+    // clang-format on
     EXPECT_EQ(byLabel, expected);
     for (const QString& label : expected.keys())
         EXPECT_EQ(units[label].size(), 1) << label.toStdString();
     EXPECT_NE(units["L-1"], units["L-2"]);
 
-    // The filters, alone and together; a date alone as --until takes in that whole day.
+    // The options as the history's filters, all four together, and the times as the command line
+    // reads them: a date alone as --until takes in that whole day. What each filter selects is
+    // the store's own test.
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
-    const struct {
-        QStringList filter;
-        int rows;
-    } filters[] = {
-        {{"--label", "L-1"}, 2},
-        {{"--operator", "Ann", "--outcome", "failed"}, 3},
-        {{"--operator", "Bo"}, 2},
-        {{"--station", "line-3", "--outcome", "completed"}, 2},
-        {{"--station", "nowhere"}, 0},
+    // clang-format off
+    const struct { QStringList filter; int rows; } filters[] = {
+        {{"--operator", "Ann", "--station", "line-3", "--label", "L-1", "--outcome", "completed"}, 1},
+        {{"--operator", "Bo", "--outcome", "failed"}, 1},
         {{"--since", today, "--until", today}, 8},
         {{"--since", tomorrow}, 0},
         {{"--until", today + "T00:00"}, 0},
         {{"--since", today + " 00:00:00", "--limit", "3"}, 3},
     };
+    // clang-format on
     for (const auto& f : filters) {
         const Finished listed = runCli(dir_.path(), QStringList{"history", "--json"} + f.filter);
         EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
@@ -351,12 +328,10 @@ TEST_F(MultiDownloadTest, ADisconnectedPrinterBackWithinTheLinkTimeoutIsTriedAga
     PrinterSimProcess first(place);
     ASSERT_TRUE(first.start({"--disconnect-after", "3"}));
     QProcess cli;
-    isolate(cli, dir_.path());
-    cli.start(POSFLASH_CLI_PATH, {"download", "--font", "--json", "--retries", "1",
-                                  "--link-timeout", "20", "--port", first.link(), font});
-    QByteArray out;
-    while (!out.contains("retry_unit") && cli.waitForReadyRead(10000))
-        out += cli.readAllStandardOutput();
+    QByteArray out = startUntil(cli, dir_.path(),
+                                {"download", "--font", "--json", "--retries", "1", "--link-timeout",
+                                 "20", "--port", first.link(), font},
+                                "retry_unit");
     ASSERT_TRUE(out.contains("retry_unit")) << out.data();
     EXPECT_EQ(jsonLines(out).back()["cause"], "disconnected") << out.data();
     ASSERT_TRUE(first.waitForExit(5000));
@@ -369,159 +344,6 @@ TEST_F(MultiDownloadTest, ADisconnectedPrinterBackWithinTheLinkTimeoutIsTriedAga
     ASSERT_GE(events.size(), 2u);
     EXPECT_EQ(events[events.size() - 2]["attempts"], 2) << out.data();
     EXPECT_EQ(receivedBy(again), image_);
-}
-
-// A unit at its own API: a cancel as the next attempt is announced (a window closed then)
-// ends the unit there, once, with no further attempt; the attempt that ran is its row.
-TEST_F(MultiDownloadTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
-    const QString font = fontFile(8 * 1024);
-    PrinterSimProcess& refusing = printer({"--refuse", "1:5:3"});
-    ComPortMap comPorts;
-    const FakeUsbInventory usb;
-    Engine engine(comPorts, usb);
-    const QString historyPath = dir_.filePath("unit.db");
-    DownloadHistory history("cli", historyPath);
-    QEventLoop loop;
-    struct Observer : UnitObserver {
-        UnitRun* unit = nullptr;
-        QEventLoop* loop = nullptr;
-        int starts = 0;
-        std::vector<UnitResult> ends;
-        void started() override { ++starts; }
-        void retryingUnit(int, const DownloadResult&) override { unit->cancel(); }
-        void unitFinished(const UnitResult& result) override {
-            ends.push_back(result);
-            QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
-        }
-    } observer;
-    UnitRun unit(engine, &history, observer);
-    observer.unit = &unit;
-    observer.loop = &loop;
-    DownloadJob job;
-    job.target.devicePath = refusing.link();
-    job.imagePath = font;
-    job.kind = ImageKind::Font;
-    unit.start(job, {"Ann", "line-3", "L-9", {}}, 3);
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit); // a deadline, should the end not come
-    loop.exec();
-    ASSERT_EQ(observer.ends.size(), 1u);
-    EXPECT_EQ(observer.ends[0].attempts, 1);
-    EXPECT_EQ(observer.ends[0].last.cause, Cause::PrinterRefused);
-    EXPECT_EQ(observer.starts, 1);
-    EXPECT_FALSE(unit.isRunning());
-    history.finish();
-    const auto rows = HistoryStore(historyPath).recent(0);
-    ASSERT_TRUE(rows);
-    ASSERT_EQ(rows->size(), 1u);
-    EXPECT_EQ((*rows)[0].unit, observer.ends[0].unitId);
-    EXPECT_EQ((*rows)[0].attempt, 1);
-    EXPECT_EQ((*rows)[0].operatorName + " " + (*rows)[0].label, "Ann L-9");
-}
-
-TEST(ProgressEstimateTest, TimeLeftFollowsTheRecentRateSoAStallRaisesIt) {
-    // Frames of 1 KiB, 10 a second for 6 s: 60 of 100 through.
-    ProgressEstimate e;
-    for (int i = 0; i <= 60; ++i)
-        e.update(i * 100, i, 100, 1024);
-    const struct {
-        const char* name;
-        qint64 now;
-        std::optional<qint64> left;
-    } cases[] = {
-        {"steady", 6000, 4000}, // 40 frames at 10 a second
-        // A frame retried: the time without progress counts, so the estimate grows instead of
-        // standing where it was (30 frames in the last 4 s, then 6 s).
-        {"stalled a second", 7000, 5333},
-        {"stalled three seconds", 9000, 8000},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(e.remainingMs(c.now), c.left);
-    }
-    EXPECT_DOUBLE_EQ(e.kibPerSecond(6000), 10.0);
-    // Going on at twice the speed: the pace before the window is forgotten, the stall inside
-    // it is not (30 frames from 6 s to 10.5 s).
-    for (int i = 61; i <= 90; ++i)
-        e.update(9000 + (i - 60) * 50, i, 100, 1024);
-    EXPECT_EQ(e.remainingMs(10500), 1500);
-    e.update(11000, 100, 100, 1024);
-    EXPECT_FALSE(e.remainingMs(11000)) << "nothing is left";
-
-    ProgressEstimate early;
-    early.update(0, 0, 100, 1024);
-    early.update(1000, 5, 100, 1024);
-    EXPECT_FALSE(early.remainingMs(1000)) << "five frames are too few to judge";
-}
-
-// Every cause code the documentation lists has the command line's text and a remedy, in both
-// languages: a code added without them would leave a user with a bare name.
-TEST(CliViewHelpersTest, EveryDocumentedCauseHasATextAndARemedyInBothLanguages) {
-    QFile doc(POSFLASH_DOCS_DIR "/cause-codes.md");
-    ASSERT_TRUE(doc.open(QIODevice::ReadOnly));
-    const QString all = QString::fromUtf8(doc.readAll());
-    const QString table = all.mid(all.indexOf("| cause |"));
-    Faces english;
-    english.setUseEnglish(true);
-    Faces chinese;
-    ASSERT_TRUE(chinese.hasChinese());
-    const CauseTexts en(english);
-    const CauseTexts zh(chinese);
-    int listed = 0;
-    auto rows = QRegularExpression("\\n\\| `([a-z-]+)` \\| (?!completed)").globalMatch(table);
-    while (rows.hasNext()) {
-        const QString name = rows.next().captured(1);
-        SCOPED_TRACE(name.toStdString());
-        const auto cause = CauseFromName(name);
-        ASSERT_TRUE(cause);
-        ++listed;
-        for (const auto& [inEnglish, inChinese] :
-             {std::pair{en.cause(*cause, 0, 1, 3, 5000), zh.cause(*cause, 0, 1, 3, 5000)},
-              std::pair{en.remedy(*cause), zh.remedy(*cause)}}) {
-            EXPECT_FALSE(inEnglish.isEmpty());
-            EXPECT_NE(inEnglish, inChinese) << inEnglish.toStdString() << ": not translated";
-        }
-    }
-    EXPECT_EQ(listed, static_cast<int>(Cause::Busy)); // every code but none
-}
-
-TEST(CliViewHelpersTest, WidthsColourAndRedrawPace) {
-    const struct {
-        const char* text;
-        int width;
-    } widths[] = {{"COM3", 4}, {"目标", 4}, {"3 台中完成 2 台", 15}, {"ｆｕｌｌ", 8}, {"é", 1}};
-    for (const auto& w : widths) {
-        SCOPED_TRACE(w.text);
-        EXPECT_EQ(DisplayWidth(QString::fromUtf8(w.text)), w.width);
-    }
-    EXPECT_EQ(PadToWidth("目标", 6), "目标  ");
-    EXPECT_EQ(CutToWidth("ab目标", 5), "ab目"); // fewer than 5 columns, no half character
-
-    const struct {
-        ColourChoice choice;
-        bool terminal;
-        const char* noColor;
-        bool colour;
-    } colours[] = {
-        {ColourChoice::Auto, true, "", true},   {ColourChoice::Auto, true, "1", false},
-        {ColourChoice::Auto, false, "", false}, {ColourChoice::Always, false, "1", true},
-        {ColourChoice::Never, true, "", false},
-    };
-    for (const auto& c : colours)
-        EXPECT_EQ(UseColour(c.choice, c.terminal, c.noColor), c.colour)
-            << static_cast<int>(c.choice) << c.terminal << c.noColor;
-    EXPECT_EQ(Paint("done", Tone::Done, true), "\033[32mdone\033[0m");
-    EXPECT_EQ(Paint("done", Tone::Done, false), "done");
-
-    // Many changes at once: one drawing now, one at the deadline, then none.
-    int drawn = 0;
-    QElapsedTimer clock;
-    clock.start();
-    RedrawPacer pacer([&drawn] { ++drawn; }, 100);
-    for (int i = 0; i < 50; ++i)
-        pacer.changed();
-    EXPECT_EQ(drawn, 1);
-    EXPECT_TRUE(QTest::qWaitFor([&drawn] { return drawn == 2; }, 1000));
-    EXPECT_GE(clock.elapsed(), 95);
 }
 
 } // namespace

@@ -27,21 +27,8 @@ QString outcomeOf(const DownloadResult& r) {
     return OutcomeName(r.outcome) + "/" + CauseName(r.cause);
 }
 
-class NetworkDownloadTest : public ::testing::Test, protected testing::EngineParts {
+class NetworkDownloadTest : public testing::NetnsSuite<>, protected testing::EngineParts {
 protected:
-    static void SetUpTestSuite() {
-        net_ = new NetnsPair;
-        ready_ = net_->setUp();
-    }
-    static void TearDownTestSuite() {
-        delete net_;
-        net_ = nullptr;
-    }
-    void SetUp() override {
-        if (!ready_)
-            GTEST_SKIP() << "no network namespaces here: " << net_->why().toStdString();
-    }
-
     std::unique_ptr<PrinterSimProcess> printer() {
         return std::make_unique<PrinterSimProcess>(dir, net_->printerLauncher());
     }
@@ -57,38 +44,38 @@ protected:
         j.linkTimeoutMs = linkMs;
         return j;
     }
-
-    static NetnsPair* net_;
-    static bool ready_;
 };
 
-NetnsPair* NetworkDownloadTest::net_ = nullptr;
-bool NetworkDownloadTest::ready_ = false;
-
-TEST_F(NetworkDownloadTest, StatusOneGreetingLinksWithoutBootp) {
-    auto sim = printer();
-    ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac, "--greet",
-                                "--host", NetnsPair::kToolIp}));
-    EXPECT_EQ(outcomeOf(download(job(writeProgramImage(2000)))), "completed/none");
-    // A greeting links on the link port itself: the frames leave from port 69, as the printer
-    // saw them.
-    const QJsonObject report = sim->stop();
-    EXPECT_EQ(report["frame_senders"].toArray(),
-              QJsonArray{QStringLiteral("%1:69").arg(NetnsPair::kToolIp)});
-    EXPECT_EQ(sim->received(), written);
-}
-
-// Each part of an address is decimal: "010.077.000.002" is the printer at 10.77.0.2, for the
-// BOOTP answer, the frames and the acknowledgements alike (Qt's own reading is octal).
-TEST_F(NetworkDownloadTest, AnAddressWithLeadingZerosIsReadAsDecimal) {
-    auto sim = printer();
-    ASSERT_TRUE(sim->startMode({"net", "--ip", NetnsPair::kPrinterIp, "--mac", kMac}));
-    DownloadJob leadingZeros = job(writeProgramImage(2000));
-    leadingZeros.target.ip = QStringLiteral("010.077.000.002");
-    EXPECT_EQ(outcomeOf(download(leadingZeros)), "completed/none");
-    const QJsonObject report = sim->stop();
-    EXPECT_TRUE(report["errors"].toArray().isEmpty());
-    EXPECT_EQ(sim->received(), written);
+// Downloads that only real sockets show: a status-1 greeting links on the link port itself, so
+// the frames leave from port 69 as the printer saw them; each part of an address is decimal
+// ("010.077.000.002" is 10.77.0.2 for the BOOTP answer, the frames and the acknowledgements
+// alike; Qt's own reading is octal); a font through the firmware whose every reply comes behind
+// 1024 zero bytes (only cutting what arrives into buffer-sized pieces puts the reply where the
+// checker reads it).
+TEST_F(NetworkDownloadTest, DownloadsArriveWholeOverRealSockets) {
+    const QString ip = NetnsPair::kPrinterIp, tool = NetnsPair::kToolIp;
+    const QJsonArray fromPort69{tool + ":69"};
+    // clang-format off
+    const struct { const char* name; QStringList sim; QString jobIp; Route route; QJsonArray senders; } cases[] = {
+        {"a greeting links without BOOTP", {"net", "--ip", ip, "--mac", kMac, "--greet", "--host", tool}, ip, Route::Network, fromPort69},
+        {"leading zeros are decimal", {"net", "--ip", ip, "--mac", kMac}, "010.077.000.002", Route::Network, {}},
+        {"a font behind filler", {"app", "--ip", ip, "--pad-replies", "1024"}, ip, Route::FontThroughFirmware, {}},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto sim = printer();
+        ASSERT_TRUE(sim->startMode(c.sim));
+        DownloadJob j = job(writeProgramImage(c.route == Route::Network ? 2000 : 3000), c.route);
+        j.target.ip = c.jobIp;
+        EXPECT_EQ(outcomeOf(download(j)), "completed/none");
+        const QJsonObject report = sim->stop();
+        EXPECT_TRUE(report["errors"].toArray().isEmpty());
+        if (!c.senders.isEmpty()) {
+            EXPECT_EQ(report["frame_senders"].toArray(), c.senders);
+        }
+        EXPECT_EQ(sim->received(), written);
+    }
 }
 
 // Datagrams to the link port from a third host, every 50 ms while the test waits.
@@ -173,19 +160,6 @@ TEST_F(NetworkDownloadTest, RefusedBindEndsTheLinkAtOnceAndLeavesNeitherPortTake
         EXPECT_TRUE(probe67.bind(QHostAddress::AnyIPv4, 67));
         EXPECT_TRUE(probe69.bind(QHostAddress::AnyIPv4, 69));
     }
-}
-
-TEST_F(NetworkDownloadTest, FontThroughTheFirmwareFindsRepliesBehindFiller) {
-    // Each reply comes as one block of 1024 zero bytes and then the reply: only cutting what
-    // arrives into buffer-sized pieces puts the reply where the checker reads it.
-    auto sim = printer();
-    ASSERT_TRUE(sim->startMode({"app", "--ip", NetnsPair::kPrinterIp, "--pad-replies", "1024"}));
-    EXPECT_EQ(
-        outcomeOf(download(job(writeProgramImage(3000, "font.bin"), Route::FontThroughFirmware))),
-        "completed/none");
-    const QJsonObject report = sim->stop();
-    EXPECT_EQ(sim->received(), written);
-    EXPECT_TRUE(report["errors"].toArray().isEmpty());
 }
 
 TEST_F(NetworkDownloadTest, FontLinkFailsAtOnceWhenThePrinterClosesOrResetsTheConnection) {

@@ -1,8 +1,9 @@
 // posflash-cli downloading to several network printers at once, each simulated printer in a
 // namespace of its own behind its own card of the tool's (root only).
-#include "cli_process.h"
 #include "link/host_network.h"
+#include "support/cli_process.h"
 #include "support/netns_pair.h"
+#include "support/printer_sims.h"
 #include "support/program_image.h"
 
 #include <QDir>
@@ -26,39 +27,18 @@ namespace {
 
 using namespace testing;
 
-class NetworkMultiTest : public ::testing::Test {
+class NetworkMultiTest : public NetnsSuite<true> {
 protected:
-    static void SetUpTestSuite() {
-        net_ = new NetnsPair(true);
-        ready_ = net_->setUp();
-    }
-    static void TearDownTestSuite() {
-        delete net_;
-        net_ = nullptr;
-    }
-    void SetUp() override {
-        if (!ready_)
-            GTEST_SKIP() << "no network namespaces here: " << net_->why().toStdString();
-    }
-
     // A simulated network boot loader in the first or the second printer's namespace.
     PrinterSimProcess& printer(bool second, const QStringList& args) {
-        dirs_.push_back(std::make_unique<QTemporaryDir>());
-        sims_.push_back(
-            std::make_unique<PrinterSimProcess>(*dirs_.back(), net_->printerLauncher(second)));
-        EXPECT_TRUE(sims_.back()->startMode(QStringList{"net"} + args));
-        return *sims_.back();
+        PrinterSimProcess& sim = sims_.add(net_->printerLauncher(second));
+        EXPECT_TRUE(sim.startMode(QStringList{"net"} + args));
+        return sim;
     }
 
-    static NetnsPair* net_;
-    static bool ready_;
     QTemporaryDir dir_;
-    std::vector<std::unique_ptr<QTemporaryDir>> dirs_;
-    std::vector<std::unique_ptr<PrinterSimProcess>> sims_;
+    PrinterSims sims_;
 };
-
-NetnsPair* NetworkMultiTest::net_ = nullptr;
-bool NetworkMultiTest::ready_ = false;
 
 TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAnswersHoldsNoOneUp) {
     // Thinking 2 ms a frame, each printer takes longer than the other's first request can be
@@ -141,13 +121,11 @@ TEST_F(NetworkMultiTest, ARetryOfANetworkPrinterWaitsForItsNextRequest) {
     const QStringList printerArgs{"--ip", NetnsPair::kPrinterIp, "--mac", "00-11-22-33-44-55"};
     PrinterSimProcess& refusing = printer(false, printerArgs + QStringList{"--refuse", "2:5:3"});
     QProcess cli;
-    isolate(cli, dir_.path());
-    cli.start(POSFLASH_CLI_PATH,
-              {"download", "--json", "--retries", "1", "--link-timeout", "20", "--net", "--ip",
-               NetnsPair::kPrinterIp, "--mac", "00-11-22-33-44-55", file});
-    QByteArray out;
-    while (!out.contains("retry_unit") && cli.waitForReadyRead(10000))
-        out += cli.readAllStandardOutput();
+    QByteArray out =
+        startUntil(cli, dir_.path(),
+                   {"download", "--json", "--retries", "1", "--link-timeout", "20", "--net", "--ip",
+                    NetnsPair::kPrinterIp, "--mac", "00-11-22-33-44-55", file},
+                   "retry_unit");
     ASSERT_TRUE(out.contains("retry_unit")) << out.data();
     refusing.stop();
     PrinterSimProcess& restarted = printer(false, printerArgs);

@@ -28,16 +28,13 @@ protected:
 };
 
 TEST_F(SerialDownloadTest, ProgramAndFontArriveByteIdenticalInOneSession) {
-    const struct {
-        const char* name;
-        ImageKind kind;
-        std::size_t bytes;
-        bool byDevicePath; // else by COM number
-        int kindByte;
-    } cases[] = {
+    // byDevicePath: else by COM number
+    // clang-format off
+    const struct { const char* name; ImageKind kind; std::size_t bytes; bool byDevicePath; int kindByte; } cases[] = {
         {"a program to COM3", ImageKind::Program, 1000, false, 0x80},
         {"a font to the device node", ImageKind::Font, 3000, true, 0x81},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startPrinter();

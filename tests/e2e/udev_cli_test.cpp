@@ -1,6 +1,6 @@
 // posflash-cli finding printers on the host's USB bus, the bus being a umockdev test bed whose
 // printers' tty nodes are simulated printers.
-#include "cli_process.h"
+#include "support/cli_process.h"
 #include "support/umockdev_testbed.h"
 
 #include <QDir>

@@ -16,15 +16,14 @@ TEST(NetworkBoot, AFileNameOver128BytesIsRefusedBeforeAnythingIsBound) {
     SharedBootPorts ports;
     ports.bind(0, 0);
     ASSERT_FALSE(ports.refusal());
-    const struct {
-        QString path;
-        bool fits;
-    } cases[] = {
+    // clang-format off
+    const struct { QString path; bool fits; } cases[] = {
         {"/images/" + QString(124, 'a') + ".bin", true},
         {"C:\\images\\" + QString(125, 'a') + ".bin", false},
         {QString(42, QChar(0x5B57)) + "ab", true}, // 42 × 3 bytes in UTF-8, and 2
         {QString(43, QChar(0x5B57)), false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
         NetworkBoot boot(faces);

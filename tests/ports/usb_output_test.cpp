@@ -66,17 +66,13 @@ protected:
 // At most 8192 bytes a write; a short write goes on from where it stopped, a failed one reopens
 // the device and sends only what did not go.
 TEST_F(UsbOutputTest, TenThousandBytesGoOutAs8192Then1808WhateverEachWriteTakes) {
-    const struct {
-        const char* name;
-        std::deque<std::ptrdiff_t> script;
-        std::vector<std::size_t> sizes;
-        std::vector<int> fds;
-        std::vector<int> closed;
-    } cases[] = {
+    // clang-format off
+    const struct { const char* name; std::deque<std::ptrdiff_t> script; std::vector<std::size_t> sizes; std::vector<int> fds; std::vector<int> closed; } cases[] = {
         {"every write takes all", {}, {8192, 1808}, {5, 5}, {}},
         {"a short write", {100}, {8192, 8192, 1708}, {5, 5, 5}, {}},
         {"a failed write", {8192, -1}, {8192, 1808, 1808}, {5, 5, 6}, {5}},
     };
+    // clang-format on
     const Bytes data = pattern(10000);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

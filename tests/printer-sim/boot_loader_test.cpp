@@ -61,6 +61,7 @@ void setImageLength(Bytes& f, std::uint32_t v) {
 }
 
 TEST(StartFrameDefects, AreNotAnsweredAndBeginNoSession) {
+    // clang-format off
     const Defect defects[] = {
         {"status byte", [](Bytes& f) { f[4] = 0x04; }, "status byte"},
         {"unknown kind", [](Bytes& f) { f[5] = 0x82; }, "kind 0x82"},
@@ -74,9 +75,9 @@ TEST(StartFrameDefects, AreNotAnsweredAndBeginNoSession) {
         {"second not a digit", [](Bytes& f) { f[38] = ':'; }, "StartTime"},
         {"zero in PcCode", [](Bytes& f) { f[300] = 0; }, "PcCode"},
         {"empty image", [](Bytes& f) { setImageLength(f, 0); }, "ImageLength 0"},
-        {"more frames than FrameNo counts", [](Bytes& f) { setImageLength(f, 32767u * 512 + 1); },
-         "ImageLength"},
+        {"more frames than FrameNo counts", [](Bytes& f) { setImageLength(f, 32767u * 512 + 1); }, "ImageLength"},
     };
+    // clang-format on
     for (const Defect& d : defects) {
         SCOPED_TRACE(d.name);
         Bytes frame = startFrame(kProgramKind, kImage);
@@ -90,22 +91,17 @@ TEST(StartFrameDefects, AreNotAnsweredAndBeginNoSession) {
 
 // Spoils frame 2 of a 1000-byte image after frame 1 went through.
 TEST(DataFrameDefects, AreRefusedWithStatus5AndTheRightFrameStillGoesThrough) {
+    // clang-format off
     const Defect defects[] = {
         {"FrameSum off by one", [](Bytes& f) { ++f[9]; }, "FrameSum"},
         {"DataOffset of another slice", [](Bytes& f) { f[14] = 0x04; }, "DataOffset 1024"},
         {"skips a frame", [](Bytes& f) { f[11] = 3; }, "out of order"},
         {"font kind in a program session", [](Bytes& f) { f[5] = 0x81; }, "kind 0x81"},
         {"no data bytes", [](Bytes& f) { f.resize(17), f[7] = 6, f[8] = 0; }, "no data bytes"},
-        {"last frame padded to a full slice",
-         [](Bytes& f) { f.resize(17 + 512, 0), f[7] = 0x06, f[8] = 0x02; },
-         "512 data bytes, expected 488"},
-        {"other data in a repeat of frame 1",
-         [](Bytes& f) {
-             f = dataFrame(kProgramKind, kImage, 1);
-             std::swap(f[17], f[18]); // same sum, other data
-         },
-         "different data"},
+        {"last frame padded to a full slice", [](Bytes& f) { f.resize(17 + 512, 0), f[7] = 0x06, f[8] = 0x02; }, "512 data bytes, expected 488"},
+        {"other data in a repeat of frame 1", [](Bytes& f) { f = dataFrame(kProgramKind, kImage, 1); std::swap(f[17], f[18]); }, "different data"}, // same sum, other data
     };
+    // clang-format on
     for (const Defect& d : defects) {
         SCOPED_TRACE(d.name);
         Printer printer;

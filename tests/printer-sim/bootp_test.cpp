@@ -53,33 +53,27 @@ void setFile(Bytes& reply, const std::string& name) {
 }
 
 TEST(BootpReplyDefects, AreRecordedAsErrors) {
+    // clang-format off
     const WrongReply defects[] = {
         {"prefix", [](Bytes& r) { r[3] = 0x07; }, "prefix", false},
         {"op still request", [](Bytes& r) { r[kOpAt] = 1; }, "op 1", false},
         {"xid", [](Bytes& r) { r[kXidAt + 3] ^= 1; }, "xid", false},
         {"giaddr", [](Bytes& r) { r[kGiaddrAt + 3] = 1; }, "giaddr", true},
         {"other MAC", [](Bytes& r) { r[kChaddrAt + 5] = 0x56; }, "chaddr", false},
-        {"vend cleared", [](Bytes& r) { std::fill(r.begin() + kVendAt, r.end(), 0); }, "vend",
-         true},
-        {"yiaddr of another printer", [](Bytes& r) { r[kYiaddrAt + 3] = 101; },
-         "yiaddr 192.168.123.101", true},
-        {"siaddr zero", [](Bytes& r) { std::fill_n(r.begin() + kSiaddrAt, 4, 0); },
-         "siaddr 0.0.0.0", false},
-        {"file with directories", [](Bytes& r) { setFile(r, "/srv/fw/fw.bin"); }, "is a path",
-         true},
-        {"file with backslashes", [](Bytes& r) { setFile(r, "C:\\fw\\fw.bin"); }, "is a path",
-         true},
+        {"vend cleared", [](Bytes& r) { std::fill(r.begin() + kVendAt, r.end(), 0); }, "vend", true},
+        {"yiaddr of another printer", [](Bytes& r) { r[kYiaddrAt + 3] = 101; }, "yiaddr 192.168.123.101", true},
+        {"siaddr zero", [](Bytes& r) { std::fill_n(r.begin() + kSiaddrAt, 4, 0); }, "siaddr 0.0.0.0", false},
+        {"file with directories", [](Bytes& r) { setFile(r, "/srv/fw/fw.bin"); }, "is a path", true},
+        {"file with backslashes", [](Bytes& r) { setFile(r, "C:\\fw\\fw.bin"); }, "is a path", true},
         {"file empty", [](Bytes& r) { setFile(r, ""); }, "no boot file name", true},
-        {"file with a control byte", [](Bytes& r) { setFile(r, "fw\n.bin"); }, "control bytes",
-         true},
-        {"file field padded after the name", [](Bytes& r) { r[kFileAt + 20] = ' '; },
-         "after the name", true},
-        {"four bytes shorter", [](Bytes& r) { r.resize(r.size() - 4); },
-         "300 bytes long, the request was 304", true},
+        {"file with a control byte", [](Bytes& r) { setFile(r, "fw\n.bin"); }, "control bytes", true},
+        {"file field padded after the name", [](Bytes& r) { r[kFileAt + 20] = ' '; }, "after the name", true},
+        {"four bytes shorter", [](Bytes& r) { r.resize(r.size() - 4); }, "300 bytes long, the request was 304", true},
         {"four bytes longer", [](Bytes& r) { r.resize(r.size() + 4, 0); }, "308 bytes long", true},
         {"cut inside file", [](Bytes& r) { r.resize(200); }, "file (bytes 112 to 239)", true},
         {"cut before siaddr", [](Bytes& r) { r.resize(26); }, "siaddr", false},
     };
+    // clang-format on
     const Bytes req = request();
     for (const WrongReply& d : defects) {
         SCOPED_TRACE(d.name);

@@ -45,11 +45,8 @@ TEST(CommandLine, MalformedFaultsAreRefusedWithAReason) {
 
 // Asked alone or after a mode, help and version need no valid line.
 TEST(CommandLine, HelpAndVersionAreAnsweredWhateverFollows) {
-    const struct {
-        const char* line;
-        bool help;
-        bool version;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* line; bool help; bool version; } rows[] = {
         {"--help", true, false},
         {"-h", true, false},
         {"--version", false, true},
@@ -57,6 +54,7 @@ TEST(CommandLine, HelpAndVersionAreAnsweredWhateverFollows) {
         {"--version --bogus", false, true},
         {"serial", false, false},
     };
+    // clang-format on
     for (const auto& row : rows) {
         const auto parsed = ParseCommandLine(words(row.line));
         EXPECT_EQ(parsed.help, row.help) << row.line;

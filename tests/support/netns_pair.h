@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sched.h>
 #include <unistd.h>
@@ -130,6 +132,29 @@ private:
     QString why_;
     int home_ = -1;
     bool made_ = false;
+};
+
+// A test suite whose tests share one pair of namespaces (with a second printer's if asked),
+// made before the first test and removed after the last; where they cannot be made, each test
+// is skipped and says why.
+template <bool kSecondPrinter = false>
+class NetnsSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        net_ = new NetnsPair(kSecondPrinter);
+        ready_ = net_->setUp();
+    }
+    static void TearDownTestSuite() {
+        delete net_;
+        net_ = nullptr;
+    }
+    void SetUp() override {
+        if (!ready_)
+            GTEST_SKIP() << "no network namespaces here: " << net_->why().toStdString();
+    }
+
+    static inline NetnsPair* net_ = nullptr;
+    static inline bool ready_ = false;
 };
 
 } // namespace posflash::testing

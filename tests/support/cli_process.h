@@ -113,6 +113,18 @@ inline Finished runCli(const QString& home, const QStringList& args, int timeout
     return r;
 }
 
+// Starts the tool and reads its standard output until needle shows or it is silent for 10 s;
+// returns what it read.
+inline QByteArray startUntil(QProcess& cli, const QString& home, const QStringList& args,
+                             const QByteArray& needle) {
+    isolate(cli, home);
+    cli.start(POSFLASH_CLI_PATH, args);
+    QByteArray out;
+    while (!out.contains(needle) && cli.waitForReadyRead(10000))
+        out += cli.readAllStandardOutput();
+    return out;
+}
+
 // One JSON object per line of standard output.
 inline std::vector<QJsonObject> jsonLines(const QByteArray& out) {
     std::vector<QJsonObject> objects;

@@ -1,0 +1,66 @@
+// A unit of the fleet at its own API, against a simulated printer: its attempts and their rows.
+#include "fleet/download_record.h"
+#include "fleet/unit_run.h"
+#include "history/history_store.h"
+#include "support/engine_fixture.h"
+#include "support/printer_sims.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace posflash {
+namespace {
+
+using namespace testing;
+
+// A unit at its own API: a cancel as the next attempt is announced (a window closed then)
+// ends the unit there, once, with no further attempt; the attempt that ran is its row.
+TEST(UnitRunTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
+    EngineParts parts;
+    const QString font = parts.writeProgramImage(8 * 1024, "font.bin");
+    PrinterSims sims;
+    PrinterSimProcess& refusing = sims.serial({"--refuse", "1:5:3"});
+    Engine& engine = parts.engine;
+    const QString historyPath = parts.dir.filePath("unit.db");
+    DownloadHistory history("cli", historyPath);
+    QEventLoop loop;
+    struct Observer : UnitObserver {
+        UnitRun* unit = nullptr;
+        QEventLoop* loop = nullptr;
+        int starts = 0;
+        std::vector<UnitResult> ends;
+        void started() override { ++starts; }
+        void retryingUnit(int, const DownloadResult&) override { unit->cancel(); }
+        void unitFinished(const UnitResult& result) override {
+            ends.push_back(result);
+            QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
+        }
+    } observer;
+    UnitRun unit(engine, &history, observer);
+    observer.unit = &unit;
+    observer.loop = &loop;
+    DownloadJob job;
+    job.target.devicePath = refusing.link();
+    job.imagePath = font;
+    job.kind = ImageKind::Font;
+    unit.start(job, {"Ann", "line-3", "L-9", {}}, 3);
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit); // a deadline, should the end not come
+    loop.exec();
+    ASSERT_EQ(observer.ends.size(), 1u);
+    EXPECT_EQ(observer.ends[0].attempts, 1);
+    EXPECT_EQ(observer.ends[0].last.cause, Cause::PrinterRefused);
+    EXPECT_EQ(observer.starts, 1);
+    EXPECT_FALSE(unit.isRunning());
+    history.finish();
+    const auto rows = HistoryStore(historyPath).recent(0);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 1u);
+    EXPECT_EQ((*rows)[0].unit, observer.ends[0].unitId);
+    EXPECT_EQ((*rows)[0].attempt, 1);
+    EXPECT_EQ((*rows)[0].operatorName + " " + (*rows)[0].label, "Ann L-9");
+}
+
+} // namespace
+} // namespace posflash

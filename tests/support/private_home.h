@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace posflash::testing {
+
+// Settings and data folders of a test's own, named in the environment before a window exists
+// (it takes its settings, COM map and history paths from them) and forgotten after.
+struct PrivateHome {
+    PrivateHome() {
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
+    }
+    ~PrivateHome() {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
+    }
+    PrivateHome(const PrivateHome&) = delete;
+    PrivateHome& operator=(const PrivateHome&) = delete;
+
+    // A file of posflash's settings folder, such as comports.ini.
+    QString configFile(const QString& name) const {
+        return configHome.filePath("posflash/" + name);
+    }
+
+    static void writeFile(const QString& path, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+        f.write(text);
+    }
+
+    QTemporaryDir configHome;
+    QTemporaryDir dataHome;
+};
+
+} // namespace posflash::testing
