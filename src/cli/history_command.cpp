@@ -1,12 +1,16 @@
 #include "cli/history_command.h"
 
+#include "base/config_paths.h"
 #include "cli/cli_run.h"
+#include "cli/progress_view.h"
 #include "cli/records_command.h"
 #include "cli/report_output.h"
+#include "cli/table_layout.h"
 #include "cli/terminal_output.h"
 #include "history/csv_field.h"
 #include "history/record_fields.h"
 #include "history/unit_yield.h"
+#include "ports/com_port_map.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -18,14 +22,18 @@
 #include <tuple>
 #include <vector>
 
+#include <unistd.h>
+
 namespace posflash {
 namespace {
 
-QString targetText(const HistoryRecord& r) {
+// A COM number only when the user's map gives it that node: a node named on the command line
+// got a number for its run alone.
+QString targetText(const HistoryRecord& r, const ComPortMap& map) {
     if (!r.ip.isEmpty())
         return r.ip + QLatin1Char(' ') + r.mac;
     QStringList parts;
-    if (r.comNumber > 0)
+    if (r.comNumber > 0 && (r.deviceNode.isEmpty() || map.devicePath(r.comNumber) == r.deviceNode))
         parts << QStringLiteral("COM%1").arg(r.comNumber);
     if (!r.deviceNode.isEmpty())
         parts << r.deviceNode;
@@ -36,52 +44,46 @@ QString targetText(const HistoryRecord& r) {
     return parts.isEmpty() ? QStringLiteral("-") : parts.join(QLatin1Char(' '));
 }
 
-QString crcText(int crc16) {
-    return crc16 < 0
-               ? QStringLiteral("-")
-               : QStringLiteral("0x%1").arg(
-                     QString::number(crc16, 16).toUpper().rightJustified(4, QLatin1Char('0')));
-}
-
 QString reasonOf(const HistoryRecord& r, bool english) {
     const QString reason = english ? r.reasonEn : r.reasonZh;
     return reason.isEmpty() ? r.legacyReason : reason;
 }
 
-// The line's records come from every station: their table names the station and the operator.
-QString tableOf(const std::vector<HistoryRecord>& records, bool english, bool central) {
+// The table a person reads, fitted to the terminal (columns: 0 off one): the where and the why
+// give way first. JSON and CSV hold every field. The line's records come from every station:
+// their table names the station and the operator.
+QString tableOf(const std::vector<HistoryRecord>& records, bool english, bool central,
+                int columns) {
     const auto orDash = [](const QString& text) {
         return text.isEmpty() ? QStringLiteral("-") : EscapedName(text.toUtf8());
     };
-    QString text = Column("started", 20) + Column("seconds", 9) + Column("outcome", 11) +
-                   Column("cause", 20) + Column("front", 7) +
-                   (central ? Column("station", 16) + Column("operator", 12) : QString()) +
-                   Column("kind", 8) + Column("frames", 8) + Column("retries", 8) +
-                   Column("attempt", 8) + Column("CRC-16", 7) + Column("target", 30) +
-                   Column("label", 16) + Column("SHA-256", 13) + Column("bytes", 9) +
-                   QStringLiteral("file\n");
+    std::vector<TableColumn> heads{{"started"}, {"seconds"}, {"outcome"}, {"cause"}};
+    if (central)
+        heads.insert(heads.end(), {{"station", true}, {"operator", true}});
+    heads.insert(heads.end(), {{"kind"},
+                               {"attempt"},
+                               {"retries"},
+                               {"target", true},
+                               {"label", true},
+                               {"file", true},
+                               {"reason", true}});
+    const ComPortMap map(ComPortMapPath());
+    std::vector<QStringList> rows;
     for (const HistoryRecord& r : records) {
-        const QString seconds = QString::number(static_cast<double>(r.milliseconds) / 1000, 'f', 1);
-        const QString sha = r.sha256.isEmpty() ? QStringLiteral("-")
-                                               : QString::fromLatin1(r.sha256.toHex().left(12));
-        text += Column(r.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"), 20) +
-                Column(seconds, 9) + Column(r.outcome, 11) +
-                Column(r.cause.isEmpty() ? QStringLiteral("-") : r.cause, 20) +
-                Column(r.frontEnd, 7) +
-                (central ? Column(orDash(r.station), 16) + Column(orDash(r.operatorName), 12)
-                         : QString()) +
-                Column(r.kind, 8) + Column(QString::number(r.frames), 8) +
-                Column(QString::number(r.retries), 8) +
-                Column(r.attempt > 0 ? QString::number(r.attempt) : QStringLiteral("-"), 8) +
-                Column(crcText(r.crc16), 7) + Column(targetText(r), 30) +
-                Column(orDash(r.label), 16) + Column(sha, 13) +
-                Column(r.fileSize >= 0 ? QString::number(r.fileSize) : QStringLiteral("-"), 9) +
-                EscapedName(r.filePath);
+        QStringList row{r.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"),
+                        QString::number(static_cast<double>(r.milliseconds) / 1000, 'f', 1),
+                        r.outcome, r.cause.isEmpty() ? QStringLiteral("-") : r.cause};
+        if (central)
+            row << orDash(r.station) << orDash(r.operatorName);
         // A reason is a translation of ours; a line break in one must not split the table.
-        if (const QString reason = reasonOf(r, english); !reason.isEmpty())
-            text += QStringLiteral(": ") + EscapedName(reason.toUtf8());
-        text += QLatin1Char('\n');
+        const QString reason = reasonOf(r, english);
+        row << r.kind << (r.attempt > 0 ? QString::number(r.attempt) : QStringLiteral("-"))
+            << QString::number(r.retries) << EscapedName(targetText(r, map).toUtf8())
+            << orDash(r.label) << EscapedName(r.filePath)
+            << (reason.isEmpty() ? QStringLiteral("-") : EscapedName(reason.toUtf8()));
+        rows.push_back(std::move(row));
     }
+    QString text = LayoutTable(heads, rows, columns);
     // Of the rows listed: a limit can cut a unit's earlier attempts off.
     const UnitYield yield = YieldOf(records);
     text += QStringLiteral("%1 %2: first-pass yield %3 % (%4), final yield %5 % (%6)\n")
@@ -271,7 +273,8 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
         WriteReport(QStringLiteral("No downloads recorded in %1.\n")
                         .arg(central ? QStringLiteral("the line's records") : store.filePath()));
     } else {
-        WriteReport(tableOf(records, args.value("lang") == "en", central));
+        WriteReport(
+            tableOf(records, args.value("lang") == "en", central, TerminalColumns(STDOUT_FILENO)));
     }
     return kExitCompleted;
 }
