@@ -60,7 +60,9 @@ moc=/usr/lib/qt6/libexec/moc
 g++ -std=c++17 -shared -fPIC -DPROBE_REPORT="\"$work/report.txt\"" -I"$work" \
     $(pkg-config --cflags Qt6Sql) "$work/probe.cpp" -o "$work/plugins/sqldrivers/libprobe.so" \
     $(pkg-config --libs Qt6Sql)
-chmod -R a+rX "$work" && chown nobody "$work" "$work/home"
+# A history to read: with none, history lists nothing without opening any database.
+mkdir -p "$work/home/data/posflash" && : > "$work/home/data/posflash/history.db"
+chmod -R a+rX "$work" && chown -R nobody "$work/home" && chown nobody "$work"
 # As nobody, with no inherited capability: whatever right the program has is its file's own.
 setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all \
     env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_DATA_HOME="$work/home/data" \
