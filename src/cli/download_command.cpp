@@ -342,7 +342,8 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
                               "CliTexts", "finishing the closing frames; a second Ctrl-C stops at "
                                           "once, which may leave a partial image in the printer")) +
                           QLatin1Char('\n'));
-        else if (count == 2)
+        // A cancel that has already ended every printer's frames leaves nothing to stop.
+        else if (count == 2 && run.anyTransferring())
             cli.err.write(
                 texts.own(QT_TRANSLATE_NOOP(
                     "CliTexts", "warning: stopping at once; the printer may hold a partial "

@@ -43,6 +43,10 @@ public:
     Engine& engine() { return engine_; }
     UnitRun& unit() { return unit_; }
     bool isClosing() const { return closing_; }
+    // An attempt's frames are still going (or its link is awaited): a stop would cut them.
+    bool isTransferring() const { return transferring_; }
+
+    void started() override { transferring_ = true; }
 
     void linked() override { post(make(TargetEvent::Kind::Linked)); }
     void framesKnown(int total) override { progress(0, total); }
@@ -73,6 +77,7 @@ public:
     void closing() override { closing_ = true; }
     void transferEnded(const DownloadResult& result) override {
         closing_ = false;
+        transferring_ = false;
         if (result.cause != Cause::PrinterRefused)
             return;
         // The last attempt's refusal, which no retry reports.
@@ -120,6 +125,7 @@ private:
     int accepted_ = 0;
     int frames_ = 0;
     bool closing_ = false;
+    bool transferring_ = false;
     QElapsedTimer sincePosted_;
 };
 
@@ -154,6 +160,11 @@ void MultiDownload::setWatching(std::function<int(const std::vector<Outcome>&)> 
 bool MultiDownload::anyClosing() const {
     return std::any_of(running_.begin(), running_.end(),
                        [](const auto& target) { return target->isClosing(); });
+}
+
+bool MultiDownload::anyTransferring() const {
+    return std::any_of(running_.begin(), running_.end(),
+                       [](const auto& target) { return target->isTransferring(); });
 }
 
 void MultiDownload::deliver(const TargetEvent& e) {

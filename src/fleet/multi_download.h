@@ -119,6 +119,8 @@ public:
     void stop();
     bool stopping() const { return stops_ > 0; }
     bool anyClosing() const;
+    // Whether a printer's attempt is still in its link or frames, which a stop would cut.
+    bool anyTransferring() const;
 
 private:
     class Target;
