@@ -1,5 +1,6 @@
 // posflash-cli run as a process: what it does with bad input, signals and a closed output.
 #include "support/cli_process.h"
+#include "support/process_signal.h"
 #include "support/pty_pair.h"
 
 #include <QCryptographicHash>
@@ -185,9 +186,9 @@ TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
                         .contains(c.waitFor));
         QElapsedTimer clock;
         clock.start();
-        ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+        posflash::test::signalProcess(cli, SIGINT);
         if (c.stops == 2)
-            ::kill(static_cast<pid_t>(cli.processId()), SIGTERM);
+            posflash::test::signalProcess(cli, SIGTERM);
         ASSERT_TRUE(cli.waitForFinished(3000));
         EXPECT_LT(clock.elapsed(), 1500);
         EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);

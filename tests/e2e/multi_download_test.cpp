@@ -2,6 +2,7 @@
 #include "cli/text_width.h"
 #include "support/cli_process.h"
 #include "support/printer_sims.h"
+#include "support/process_signal.h"
 
 #include <QDate>
 #include <QJsonArray>
@@ -159,7 +160,7 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
             .contains("linked"));
     QElapsedTimer clock;
     clock.start();
-    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    posflash::test::signalProcess(cli, SIGINT);
     ASSERT_TRUE(cli.waitForFinished(3000));
     EXPECT_LT(clock.elapsed(), 1500);
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);

@@ -1,6 +1,7 @@
 // posflash-cli finding printers on the host's USB bus, the bus being a umockdev test bed whose
 // printers' tty nodes are simulated printers.
 #include "support/cli_process.h"
+#include "support/process_signal.h"
 #include "support/umockdev_testbed.h"
 
 #include <QDir>
@@ -193,7 +194,7 @@ TEST_F(UdevCliTest, WatchUpdatesEachPrinterOnceAsItAppearsOnTheNamedPorts) {
     ASSERT_TRUE(waitFor(doneOf(second.node()), 30000));
     EXPECT_EQ(events_.back()["result"], "completed");
 
-    ::kill(static_cast<pid_t>(cli_.processId()), SIGINT);
+    posflash::test::signalProcess(cli_, SIGINT);
     EXPECT_EQ(finish(10000), 0);
     const QMap<QString, int> starts = count("start");
     EXPECT_EQ(starts.size(), 2);

@@ -4,6 +4,7 @@
 #include "history/history_journal.h"
 #include "history/history_store.h"
 #include "history/history_writer.h"
+#include "support/process_signal.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -67,7 +68,7 @@ TEST(HistoryLockTest, RecordsWrittenDuringALongLockLandOnceAfterAKilledReplay) {
     replay.start(HISTORY_HELPER_PATH, {"replay", path});
     ASSERT_TRUE(replay.waitForReadyRead(10000));
     EXPECT_EQ(replay.readLine().trimmed(), "committed 1");
-    ::kill(static_cast<pid_t>(replay.processId()), SIGKILL);
+    posflash::test::signalProcess(replay, SIGKILL);
     ASSERT_TRUE(replay.waitForFinished(5000));
     EXPECT_GT(QFile(HistoryStore::journalPathOf(path)).size(), 0);
 

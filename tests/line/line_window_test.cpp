@@ -9,6 +9,7 @@
 #include "support/fake_usb_inventory.h"
 #include "support/printer_sims.h"
 #include "support/private_home.h"
+#include "support/process_signal.h"
 #include "support/program_image.h"
 #include "support/widget_finder.h"
 
@@ -346,7 +347,7 @@ TEST_F(LineWindowTest, TermAndHupEndTheRunningUnitCleanlyAndRecordIt) {
                 return false;
             },
             10000));
-        ::kill(static_cast<pid_t>(line.processId()), stop);
+        posflash::test::signalProcess(line, stop);
         ASSERT_TRUE(line.waitForFinished(5000));
         EXPECT_EQ(line.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(line.exitCode(), 0);

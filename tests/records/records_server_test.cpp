@@ -5,6 +5,7 @@
 #include "history/unit_yield.h"
 #include "records/pg_cluster.h"
 #include "records/stalling_proxy.h"
+#include "support/process_signal.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -279,7 +280,7 @@ TEST_F(RecordsServer, KillNineInTheMiddleOfABatchFiftyTimesLosesAndDoublesNothin
         if (early)
             deadline.start(std::uniform_int_distribution<int>(0, 150)(random));
         loop.exec();
-        ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+        posflash::test::signalProcess(p, SIGKILL);
         p.waitForFinished();
         midway += p.readAllStandardError().contains("sent so far") ? 1 : 0;
     }

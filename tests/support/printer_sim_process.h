@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "process_signal.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -35,7 +36,7 @@ public:
     // Ends the printer (it writes its report on the way out) and reads the report.
     QJsonObject stop() {
         if (process_.state() != QProcess::NotRunning) {
-            ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+            posflash::test::signalProcess(process_, SIGTERM);
             if (!process_.waitForFinished(5000))
                 process_.kill();
             process_.waitForFinished(2000);
