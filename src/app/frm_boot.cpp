@@ -56,7 +56,7 @@ frmBoot::frmBoot(const UsbInventory& inventory, WindowHost host, QWidget* parent
     TimeSysTimer_.setInterval(kClockIntervalMs);
 
     connectControls();
-    Form_Load();
+    startUp();
     TimeSysTimer_.start();
 }
 
@@ -64,31 +64,28 @@ frmBoot::~frmBoot() = default;
 
 void frmBoot::connectControls() {
     Ui::frmBoot& ui = *ui_;
-    connect(ui.optPortSelect_0, &QRadioButton::clicked, this, [this] { optPortSelect_Click(0); });
-    connect(ui.optPortSelect_1, &QRadioButton::clicked, this, [this] { optPortSelect_Click(1); });
-    connect(ui.optGetPortModeSel_0, &QRadioButton::clicked, this,
-            [this] { optGetPortModeSel_Click(0); });
-    connect(ui.optGetPortModeSel_1, &QRadioButton::clicked, this,
-            [this] { optGetPortModeSel_Click(1); });
+    connect(ui.optPortSelect_0, &QRadioButton::clicked, this, [this] { selectPortKind(0); });
+    connect(ui.optPortSelect_1, &QRadioButton::clicked, this, [this] { selectPortKind(1); });
+    connect(ui.optGetPortModeSel_0, &QRadioButton::clicked, this, [this] { storeComFinding(0); });
+    connect(ui.optGetPortModeSel_1, &QRadioButton::clicked, this, [this] { storeComFinding(1); });
     // activated: only the user's choice; the window's own selections set the index directly.
-    connect(ui.ComboSerialSelect, &QComboBox::activated, this, &frmBoot::ComboSerialSelect_Click);
+    connect(ui.ComboSerialSelect, &QComboBox::activated, this, &frmBoot::selectComIndex);
     connect(ui.ComboBtl, &QComboBox::activated, this,
             [this](int index) { portModel_.setBaudIndex(index); });
-    connect(ui.cmdGetComPort, &QPushButton::clicked, this, &frmBoot::cmdGetComPort_Click);
-    connect(ui.cmdCloseSerialUSB, &QPushButton::clicked, this, &frmBoot::cmdCloseSerialUSB_Click);
+    connect(ui.cmdGetComPort, &QPushButton::clicked, this, &frmBoot::selectPrintersComPort);
+    connect(ui.cmdCloseSerialUSB, &QPushButton::clicked, this, &frmBoot::closeSerialPort);
 
-    connect(ui.txtcIPAddr, &QLineEdit::textChanged, this, &frmBoot::txtcIPAddr_Change);
-    connect(ui.txtcMACAddr, &QLineEdit::textChanged, this, &frmBoot::txtcMACAddr_Change);
-    connect(ui.btnOpenFile, &QPushButton::clicked, this, &frmBoot::btnOpenFile_Click);
-    connect(ui.btnOpenFontFile, &QPushButton::clicked, this, &frmBoot::btnOpenFontFile_Click);
+    connect(ui.txtcIPAddr, &QLineEdit::textChanged, this, &frmBoot::storeIpAddress);
+    connect(ui.txtcMACAddr, &QLineEdit::textChanged, this, &frmBoot::storeMacAddress);
+    connect(ui.btnOpenFile, &QPushButton::clicked, this, &frmBoot::chooseProgramFile);
+    connect(ui.btnOpenFontFile, &QPushButton::clicked, this, &frmBoot::chooseFontFile);
 
-    connect(ui.btnDownloadFile, &QPushButton::clicked, this, &frmBoot::btnDownloadFile_Click);
-    connect(ui.btnDownloadFontFile, &QPushButton::clicked, this,
-            &frmBoot::btnDownloadFontFile_Click);
-    connect(ui.cmdCancel, &QPushButton::clicked, this, &frmBoot::cmdCancel_Click);
+    connect(ui.btnDownloadFile, &QPushButton::clicked, this, &frmBoot::downloadProgram);
+    connect(ui.btnDownloadFontFile, &QPushButton::clicked, this, &frmBoot::downloadFont);
+    connect(ui.cmdCancel, &QPushButton::clicked, this, &frmBoot::cancelDownload);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &frmBoot::cmdCancel_Click);
-    connect(ui.cmdAppToBoot, &QPushButton::clicked, this, &frmBoot::cmdAppToBoot_Click);
+    connect(escape, &QShortcut::activated, this, &frmBoot::cancelDownload);
+    connect(ui.cmdAppToBoot, &QPushButton::clicked, this, &frmBoot::sendBootCommand);
     connect(&engine_.bootCommand(), &BootCommand::finished, this, &frmBoot::bootCommandFinished);
     // The command's write to the USB device leaves the status panel blank, as every send does.
     connect(&engine_.bootCommand(), &BootCommand::usbWritten, this,
@@ -96,13 +93,13 @@ void frmBoot::connectControls() {
     connect(ui.chkFontBootDown, &QCheckBox::toggled, this, &frmBoot::routeChanged);
 
     // toggled, not clicked: a change by the restore runs the action too.
-    connect(ui.chkEnglish, &QCheckBox::toggled, this, &frmBoot::chkEnglish_Click);
-    connect(ui.Check1, &QCheckBox::toggled, this, &frmBoot::Check1_Click);
-    connect(ui.Command2, &QPushButton::clicked, this, &frmBoot::Command2_Click);
-    connect(ui.Command4, &QPushButton::clicked, this, &frmBoot::Command4_Click);
+    connect(ui.chkEnglish, &QCheckBox::toggled, this, &frmBoot::switchFace);
+    connect(ui.Check1, &QCheckBox::toggled, this, &frmBoot::enableFontDownload);
+    connect(ui.Command2, &QPushButton::clicked, this, &frmBoot::clearDownloadCount);
+    // Command4 has no action: it is not connected.
     ui.lblWebAddr->installEventFilter(this);
 
-    connect(&TimeSysTimer_, &QTimer::timeout, this, &frmBoot::TimeSysTimer_Timer);
+    connect(&TimeSysTimer_, &QTimer::timeout, this, &frmBoot::showClock);
     connect(&hotplug_, &UsbHotplugMonitor::devicesChanged, this, &frmBoot::refreshLinkIcon);
 }
 
@@ -117,7 +114,7 @@ void frmBoot::recordDownload(const DownloadResult& result) {
 bool frmBoot::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_->lblWebAddr && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        lblWebAddr_Click();
+        openWebAddress();
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -130,7 +127,7 @@ void frmBoot::closeEvent(QCloseEvent* event) {
     engine_.bootCommand().abort();
     if (engine_.isDownloading()) {
         if (!closing_)
-            cmdCancel_Click();
+            cancelDownload();
         closing_ = true;
         setEnabled(false);
         event->ignore();

@@ -46,7 +46,7 @@ public:
 
     void GetLastIniFileParameter();
     bool IsEnglishMode();
-    void TimeSysTimer_Timer();
+    void showClock();
     // The link icon at once, when the host reports a device plugged or unplugged.
     void refreshLinkIcon();
 
@@ -67,41 +67,40 @@ protected:
 
 private:
     // Start-up and settings (frm_boot_load.cpp).
-    void Form_Load();
+    void startUp();
     void fillPortLists();
     void InitConfigFile();
     void mirrorSettings();
     void reportStartupProblems();
     // A settings write that failed, in the status panel after what it shows, once per reason.
     void reportSettingsWrite(const Status& written);
-    void txtcIPAddr_Change();
-    void txtcMACAddr_Change();
+    void storeIpAddress();
+    void storeMacAddress();
 
     // Faces (frm_boot_faces.cpp).
     static void nameComboBoxesByTheirNames();
     void ChangeLanguage();
-    void chkEnglish_Click();
+    void switchFace();
     QString text(const char* english) const;
 
     // Small actions and file choosing (frm_boot_actions.cpp).
-    void Command2_Click();
-    void Check1_Click();
-    void lblWebAddr_Click();
-    void Command4_Click();
-    void btnOpenFile_Click();
-    void btnOpenFontFile_Click();
-    void cmdGetComPort_Click();
-    void optGetPortModeSel_Click(int index);
+    void clearDownloadCount();
+    void enableFontDownload();
+    void openWebAddress();
+    void chooseProgramFile();
+    void chooseFontFile();
+    void selectPrintersComPort();
+    void storeComFinding(int index);
 
     // Port choice and downloads (frm_boot_download.cpp).
-    void optPortSelect_Click(int index);
-    void ComboSerialSelect_Click(int index);
-    void cmdCloseSerialUSB_Click();
-    void btnDownloadFile_Click();
-    void btnDownloadFontFile_Click();
+    void selectPortKind(int index);
+    void selectComIndex(int index);
+    void closeSerialPort();
+    void downloadProgram();
+    void downloadFont();
     void startDownload(ImageKind kind);
-    void cmdCancel_Click();
-    void cmdAppToBoot_Click();
+    void cancelDownload();
+    void sendBootCommand();
     void bootCommandFinished();
     // A change of the port kind or of the font route reaches a running download's next frame.
     void routeChanged();

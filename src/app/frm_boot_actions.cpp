@@ -15,7 +15,7 @@ namespace {
 constexpr const char* kBinFilter = "File(bin) (*.bin)"; // one entry: files ending in .bin
 } // namespace
 
-void frmBoot::TimeSysTimer_Timer() {
+void frmBoot::showClock() {
     const QDateTime now = QDateTime::currentDateTime();
     ui_->ShowStatus_1->setText(QLatin1Char(' ') + ClockTimeText(host_.systemLocale, now.time()));
     ui_->ShowStatus_2->setText(QLatin1Char(' ') + ClockDateText(host_.systemLocale, now.date()));
@@ -26,25 +26,21 @@ void frmBoot::refreshLinkIcon() {
     imgBootStatusSelect(engine_.usb().printerComPresent() ? 1 : 0);
 }
 
-void frmBoot::Command2_Click() {
+void frmBoot::clearDownloadCount() {
     // Only the count since start; DownloadTotal and the stored "total" keep counting.
     presenter_.clearDownloadNum();
     ui_->lblTotal->setText(QStringLiteral("0"));
 }
 
-void frmBoot::Check1_Click() {
+void frmBoot::enableFontDownload() {
     ui_->btnDownloadFontFile->setEnabled(ui_->Check1->isChecked());
 }
 
-void frmBoot::lblWebAddr_Click() {
+void frmBoot::openWebAddress() {
     host_.openUrl(QUrl(QStringLiteral("http://") + ui_->lblWebAddr->text()));
 }
 
-void frmBoot::Command4_Click() {
-    // The button has no action.
-}
-
-void frmBoot::btnOpenFile_Click() {
+void frmBoot::chooseProgramFile() {
     const QString path = host_.chooseFile(this, QString::fromLatin1(kBinFilter));
     if (path.isEmpty())
         return;
@@ -62,7 +58,7 @@ void frmBoot::btnOpenFile_Click() {
         settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("filepath"), path));
 }
 
-void frmBoot::btnOpenFontFile_Click() {
+void frmBoot::chooseFontFile() {
     // A font file has no required form.
     const QString path = host_.chooseFile(this, QString::fromLatin1(kBinFilter));
     if (path.isEmpty())
@@ -72,7 +68,7 @@ void frmBoot::btnOpenFontFile_Click() {
         settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("fontfilepath"), path));
 }
 
-void frmBoot::optGetPortModeSel_Click(int index) {
+void frmBoot::storeComFinding(int index) {
     // Only stored: automatic and manual behave alike.
     reportSettingsWrite(settings_.WriteIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"),
                                                  QString::number(index)));

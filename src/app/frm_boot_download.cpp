@@ -16,7 +16,7 @@ void frmBoot::imgBootStatusSelect(int item) {
     (item == 1 ? ui_->imgBootStatus_1 : ui_->imgBootStatus_0)->setVisible(true);
 }
 
-void frmBoot::optPortSelect_Click(int index) {
+void frmBoot::selectPortKind(int index) {
     const auto status = portModel_.selectPortKind(index, ui_->txtcIPAddr->text());
     if (!status)
         return;
@@ -27,7 +27,7 @@ void frmBoot::optPortSelect_Click(int index) {
     routeChanged();
 }
 
-void frmBoot::ComboSerialSelect_Click(int index) {
+void frmBoot::selectComIndex(int index) {
     const auto status = portModel_.selectComIndex(index);
     if (!status)
         return;
@@ -37,16 +37,16 @@ void frmBoot::ComboSerialSelect_Click(int index) {
     reportSettingsWrite(portModel_.lastWrite());
 }
 
-void frmBoot::cmdCloseSerialUSB_Click() {
+void frmBoot::closeSerialPort() {
     engine_.closeSerialPort();
 }
 
-void frmBoot::cmdGetComPort_Click() {
+void frmBoot::selectPrintersComPort() {
     // Nothing is shown when no printer is found. The list's action runs only for a real
     // change, so a repeated press leaves the open port and the settings file alone.
     const auto number = engine_.usb().printerComNumber();
     if (number && *number - 1 != portModel_.comIndex())
-        ComboSerialSelect_Click(*number - 1);
+        selectComIndex(*number - 1);
 }
 
 void frmBoot::routeChanged() {
@@ -54,11 +54,11 @@ void frmBoot::routeChanged() {
                               ui_->chkFontBootDown->isChecked()));
 }
 
-void frmBoot::btnDownloadFile_Click() {
+void frmBoot::downloadProgram() {
     startDownload(ImageKind::Program);
 }
 
-void frmBoot::btnDownloadFontFile_Click() {
+void frmBoot::downloadFont() {
     startDownload(ImageKind::Font);
 }
 
@@ -80,14 +80,14 @@ void frmBoot::startDownload(ImageKind kind) {
     engine_.download(job, presenter_, ui_->txtFilePath->text());
 }
 
-void frmBoot::cmdCancel_Click() {
+void frmBoot::cancelDownload() {
     if (!engine_.isDownloading())
         return;
     presenter_.showCancelled();
     engine_.cancel();
 }
 
-void frmBoot::cmdAppToBoot_Click() {
+void frmBoot::sendBootCommand() {
     // Refused while a download runs, whose port the command would take; a second press while
     // the first runs does nothing.
     if (engine_.isDownloading() || engine_.bootCommand().isRunning())

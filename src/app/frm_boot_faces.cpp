@@ -131,7 +131,7 @@ void frmBoot::ChangeLanguage() {
     setMinimumSize(layout()->sizeHint().expandedTo(QSize(720, 0)));
 }
 
-void frmBoot::chkEnglish_Click() {
+void frmBoot::switchFace() {
     // Stored whatever the system language, also where the box cannot change the face.
     const Status written = settings_.WriteIniString(
         QStringLiteral("MSG"), QStringLiteral("Language"),

@@ -19,7 +19,7 @@ constexpr int kDefaultComIndex = 2;  // COM3
 constexpr int kDefaultBaudIndex = 4; // "19200"
 } // namespace
 
-void frmBoot::Form_Load() {
+void frmBoot::startUp() {
     // The random block of the start frame is seeded per download by the engine, and the serial
     // control's line settings are fixed in its class: nothing to do here for either.
     engine_.closeSerialPort();
@@ -44,7 +44,7 @@ void frmBoot::fillPortLists() {
         if (number >= 1 && number <= comList->count())
             comList->setItemData(number - 1, node, Qt::ToolTipRole);
     // No settings file yet, so the list's action stores nothing.
-    ComboSerialSelect_Click(0);
+    selectComIndex(0);
 
     ui_->ComboBtl->addItems(PortModel::BaudList());
     ui_->ComboBtl->setCurrentIndex(-1);
@@ -106,7 +106,7 @@ void frmBoot::GetLastIniFileParameter() {
         ui.txtcMACAddr->setText(mac);
 
     const QString com = settings_.GetIniString(QStringLiteral("SERIAL"), QStringLiteral("COM"));
-    ComboSerialSelect_Click(StoredNumber(com, PortModel::kComCount, kDefaultComIndex));
+    selectComIndex(StoredNumber(com, PortModel::kComCount, kDefaultComIndex));
 
     const QString baud =
         settings_.GetIniString(QStringLiteral("SERIAL"), QStringLiteral("ComboBtl"));
@@ -117,12 +117,12 @@ void frmBoot::GetLastIniFileParameter() {
 
     const QString port =
         settings_.GetIniString(QStringLiteral("PORT"), QStringLiteral("ComboPort"));
-    optPortSelect_Click(StoredNumber(port, 2, 0));
+    selectPortKind(StoredNumber(port, 2, 0));
 
     const QString mode = settings_.GetIniString(QStringLiteral("PORT"), QStringLiteral("AutoGet"));
     const int modeIndex = StoredNumber(mode, 2, 0);
     (modeIndex == 0 ? ui.optGetPortModeSel_0 : ui.optGetPortModeSel_1)->setChecked(true);
-    optGetPortModeSel_Click(modeIndex);
+    storeComFinding(modeIndex);
 }
 
 void frmBoot::reportStartupProblems() {
@@ -150,12 +150,12 @@ void frmBoot::reportSettingsWrite(const Status& written) {
     SetStatusText(shown.isEmpty() ? failure : shown + QStringLiteral("; ") + failure);
 }
 
-void frmBoot::txtcIPAddr_Change() {
+void frmBoot::storeIpAddress() {
     reportSettingsWrite(settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("ip"),
                                                  ui_->txtcIPAddr->text()));
 }
 
-void frmBoot::txtcMACAddr_Change() {
+void frmBoot::storeMacAddress() {
     reportSettingsWrite(settings_.WriteIniString(QStringLiteral("MSG"), QStringLiteral("mac"),
                                                  ui_->txtcMACAddr->text()));
 }

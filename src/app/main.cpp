@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
     window.show();
     if (parser.isSet(screenshot)) {
         // One clock tick first, so the picture shows the window as it looks in use.
-        window.TimeSysTimer_Timer();
+        window.showClock();
         if (!window.grab().save(parser.value(screenshot), "PNG")) {
             std::fprintf(stderr, "posflash: cannot write %s\n",
                          qPrintable(parser.value(screenshot)));

@@ -74,13 +74,13 @@ AppServer::AppServer(const NetOptions& options, bool silent, QObject* parent)
     fontLine_.setPadding(options_.replyPadding);
 }
 
-bool AppServer::listen(QString& error) {
+posflash::Status AppServer::listen() {
     if (server_.listen(QHostAddress::AnyIPv4, kPort))
-        return true;
-    error = QStringLiteral("cannot listen on TCP port %1 on 0.0.0.0: %2")
-                .arg(kPort)
-                .arg(server_.errorString());
-    return false;
+        return {};
+    return posflash::Error{static_cast<int>(server_.serverError()),
+                           QStringLiteral("cannot listen on TCP port %1 on 0.0.0.0: %2")
+                               .arg(kPort)
+                               .arg(server_.errorString())};
 }
 
 void AppServer::accept() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/error.h"
 #include "printer-sim/app_firmware.h"
 #include "printer-sim/options.h"
 #include "printer-sim/report.h"
@@ -47,7 +48,7 @@ public:
 
     AppServer(const NetOptions& options, bool silent, QObject* parent = nullptr);
 
-    bool listen(QString& error);
+    posflash::Status listen();
     Transport& fontLine() { return fontLine_; }
 
     // app_connections, app_received_hex, app_boot_commands, app_font_mode_commands,

@@ -26,11 +26,11 @@ void say(const char* line) {
 }
 
 // A port that cannot be had is a set-up error, like a bad command line.
-int bindFailed(const QString& error) {
+int bindFailed(const posflash::Error& error) {
     std::fprintf(stderr,
                  "posflash-printer-sim: %s\n(ports below 1024 need root, cap_net_bind_service or "
                  "a network namespace of its own; another program may hold the port)\n",
-                 qPrintable(error));
+                 qPrintable(error.text));
     return 2;
 }
 
@@ -43,14 +43,15 @@ int serve(QCoreApplication& app, Simulator& simulator) {
 }
 
 int runSerial(QCoreApplication& app, const Options& options) {
-    QString error;
-    const std::unique_ptr<PtyTransport> line = PtyTransport::open(error);
-    if (line && !options.link.isEmpty())
-        line->linkAs(options.link, error);
-    if (!line || !error.isEmpty()) {
-        std::fprintf(stderr, "posflash-printer-sim: %s\n", qPrintable(error));
+    auto opened = PtyTransport::open();
+    const posflash::Status linked =
+        !opened || options.link.isEmpty() ? posflash::Status{} : (*opened)->linkAs(options.link);
+    if (!opened || !linked) {
+        std::fprintf(stderr, "posflash-printer-sim: %s\n",
+                     qPrintable((!opened ? opened.error() : linked.error()).text));
         return 1;
     }
+    const std::unique_ptr<PtyTransport> line = std::move(*opened);
     std::printf("PTY %s\n", qPrintable(line->slavePath()));
     std::fflush(stdout);
     Simulator simulator(options, *line);
@@ -60,9 +61,10 @@ int runSerial(QCoreApplication& app, const Options& options) {
 int runNet(QCoreApplication& app, const Options& options) {
     UdpFrameLine line;
     NetBoot boot(options.net, line);
-    QString error;
-    if (!boot.bind(error) || !line.bind(error))
-        return bindFailed(error);
+    if (const posflash::Status bound = boot.bind(); !bound)
+        return bindFailed(bound.error());
+    if (const posflash::Status bound = line.bind(); !bound)
+        return bindFailed(bound.error());
     Simulator simulator(options, line);
     simulator.setReportAddition([&boot] { return boot.report(); });
     QObject::connect(&boot, &NetBoot::linked, &simulator, &Simulator::writeReport);
@@ -73,9 +75,8 @@ int runNet(QCoreApplication& app, const Options& options) {
 
 int runApp(QCoreApplication& app, const Options& options) {
     AppServer server(options.net, options.faults.silent);
-    QString error;
-    if (!server.listen(error))
-        return bindFailed(error);
+    if (const posflash::Status listening = server.listen(); !listening)
+        return bindFailed(listening.error());
     Simulator simulator(options, server.fontLine());
     simulator.setReportAddition([&server] { return server.report(); });
     QObject::connect(&server, &AppServer::connectionClosed, &simulator, &Simulator::writeReport);

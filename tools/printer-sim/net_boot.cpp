@@ -70,14 +70,14 @@ NetBoot::NetBoot(const NetOptions& options, UdpFrameLine& frameLine, QObject* pa
     request_ = BuildBootpRequest(request);
 }
 
-bool NetBoot::bind(QString& error) {
+posflash::Status NetBoot::bind() {
     if (options_.greet ||
         bootpSocket_.bind(QHostAddress::AnyIPv4, kClientPort, QAbstractSocket::DontShareAddress))
-        return true;
-    error = QStringLiteral("cannot bind UDP port %1 on 0.0.0.0: %2")
-                .arg(kClientPort)
-                .arg(bootpSocket_.errorString());
-    return false;
+        return {};
+    return posflash::Error{static_cast<int>(bootpSocket_.error()),
+                           QStringLiteral("cannot bind UDP port %1 on 0.0.0.0: %2")
+                               .arg(kClientPort)
+                               .arg(bootpSocket_.errorString())};
 }
 
 void NetBoot::start() {

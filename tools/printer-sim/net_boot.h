@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/error.h"
 #include "printer-sim/bootp.h"
 #include "printer-sim/options.h"
 #include "printer-sim/report.h"
@@ -31,7 +32,7 @@ public:
     NetBoot(const NetOptions& options, UdpFrameLine& frameLine, QObject* parent = nullptr);
 
     // Port 68 on every address (not needed for the greeting).
-    bool bind(QString& error);
+    posflash::Status bind();
     void start();
 
     // bootp_requests, bootp_replies, server_ip, boot_file, linked, greetings_sent,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/error.h"
 #include "printer-sim/transport.h"
 
 #include <QSocketNotifier>
@@ -14,12 +15,12 @@ class PtyTransport final : public Transport {
     Q_OBJECT
 public:
     // Empty on failure, with the reason in `error`.
-    static std::unique_ptr<PtyTransport> open(QString& error);
+    static posflash::Result<std::unique_ptr<PtyTransport>> open();
     ~PtyTransport() override;
 
     QString slavePath() const { return slavePath_; }
     // A stable name for the line; an existing symlink there is replaced, anything else kept.
-    bool linkAs(const QString& path, QString& error);
+    posflash::Status linkAs(const QString& path);
 
     void send(const QByteArray& bytes, Written onWritten) override;
     void close() override;

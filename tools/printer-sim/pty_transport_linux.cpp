@@ -23,18 +23,17 @@ QString errnoText(const char* what) {
 
 } // namespace
 
-std::unique_ptr<PtyTransport> PtyTransport::open(QString& error) {
+posflash::Result<std::unique_ptr<PtyTransport>> PtyTransport::open() {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) {
-        error = errnoText("posix_openpt");
-        return nullptr;
+        return posflash::Error{errno, errnoText("posix_openpt")};
     }
     char name[256] = {};
     if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
         ::ptsname_r(master, name, sizeof name) != 0) {
-        error = errnoText("pseudo-terminal setup");
+        const posflash::Error failed{errno, errnoText("pseudo-terminal setup")};
         ::close(master);
-        return nullptr;
+        return failed;
     }
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
@@ -44,11 +43,11 @@ std::unique_ptr<PtyTransport> PtyTransport::open(QString& error) {
     const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios settings{};
     if (slave < 0 || ::tcgetattr(slave, &settings) != 0) {
-        error = errnoText("opening the pseudo-terminal slave");
+        const posflash::Error failed{errno, errnoText("opening the pseudo-terminal slave")};
         if (slave >= 0)
             ::close(slave);
         ::close(master);
-        return nullptr;
+        return failed;
     }
     ::cfmakeraw(&settings);
     ::cfsetspeed(&settings, B115200);
@@ -70,24 +69,23 @@ PtyTransport::~PtyTransport() {
     close();
 }
 
-bool PtyTransport::linkAs(const QString& path, QString& error) {
+posflash::Status PtyTransport::linkAs(const QString& path) {
     const QFileInfo existing(path);
     if (existing.isSymLink()) {
         if (!QFile::remove(path)) {
-            error = QStringLiteral("cannot replace the symlink %1").arg(path);
-            return false;
+            return posflash::Error{EEXIST,
+                                   QStringLiteral("cannot replace the symlink %1").arg(path)};
         }
     } else if (existing.exists()) {
-        error = QStringLiteral("%1 exists and is not a symlink; leaving it alone").arg(path);
-        return false;
+        return posflash::Error{
+            EEXIST, QStringLiteral("%1 exists and is not a symlink; leaving it alone").arg(path)};
     }
     if (::symlink(QFile::encodeName(slavePath_).constData(), QFile::encodeName(path).constData()) !=
         0) {
-        error = errnoText("symlink");
-        return false;
+        return posflash::Error{errno, errnoText("symlink")};
     }
     linkPath_ = path;
-    return true;
+    return {};
 }
 
 void PtyTransport::readable() {

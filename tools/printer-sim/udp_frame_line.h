@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/error.h"
 #include "printer-sim/transport.h"
 
 #include <QHostAddress>
@@ -17,7 +18,7 @@ public:
     explicit UdpFrameLine(QObject* parent = nullptr);
 
     // Port 13633 on every address.
-    bool bind(QString& error);
+    posflash::Status bind();
     // One datagram, from the printer's own address `from` when the host lets it use that
     // one (empty: the kernel chooses). False when it could not be sent.
     bool sendTo(const QByteArray& bytes, const QHostAddress& to, quint16 port,

@@ -59,13 +59,13 @@ UdpFrameLine::UdpFrameLine(QObject* parent) : Transport(parent) {
     connect(&socket_, &QUdpSocket::readyRead, this, &UdpFrameLine::readable);
 }
 
-bool UdpFrameLine::bind(QString& error) {
+posflash::Status UdpFrameLine::bind() {
     if (socket_.bind(QHostAddress::AnyIPv4, kFramePort, QAbstractSocket::DontShareAddress))
-        return true;
-    error = QStringLiteral("cannot bind UDP port %1 on 0.0.0.0: %2")
-                .arg(kFramePort)
-                .arg(socket_.errorString());
-    return false;
+        return {};
+    return posflash::Error{static_cast<int>(socket_.error()),
+                           QStringLiteral("cannot bind UDP port %1 on 0.0.0.0: %2")
+                               .arg(kFramePort)
+                               .arg(socket_.errorString())};
 }
 
 void UdpFrameLine::readable() {
