@@ -12,6 +12,10 @@
 namespace posflash {
 namespace {
 
+Error settingsError(int code, QString text, QString detail = {}) {
+    return {code, std::move(text), std::move(detail), ErrorDomain::Settings};
+}
+
 // Reads give back at most this many bytes, as the profile functions' 256-byte buffer did.
 constexpr qsizetype kMaxValueBytes = 255;
 constexpr qint64 kMaxFileBytes = kMaxSettingsFileBytes;
@@ -218,23 +222,23 @@ Result<QByteArray> IniStore::readFile() const {
     case SettingsFileContents::Status::Refused:
         break;
     }
-    return Error{kFileError, file.error.text, file.error.detail};
+    return settingsError(kFileError, file.error.text, file.error.detail);
 }
 
 Status IniStore::replaceFile(const QByteArray& text) {
     if (text.size() > kMaxFileBytes)
-        return Error{
+        return settingsError(
             kFileError,
-            QStringLiteral("%1 would grow beyond %2 bytes").arg(fileName_).arg(kMaxFileBytes)};
+            QStringLiteral("%1 would grow beyond %2 bytes").arg(fileName_).arg(kMaxFileBytes));
     const QString folder = QFileInfo(fileName_).absolutePath();
     if (!QDir().mkpath(folder))
-        return Error{kFileError, QStringLiteral("Cannot create the folder %1").arg(folder)};
+        return settingsError(kFileError, QStringLiteral("Cannot create the folder %1").arg(folder));
     // Written beside the old file and renamed over it: a crash or a full disk keeps the old one.
     QSaveFile file(fileName_);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        return Error{kFileError,
-                     QStringLiteral("Cannot write %1: %2").arg(fileName_, file.errorString()),
-                     file.errorString()};
+        return settingsError(
+            kFileError, QStringLiteral("Cannot write %1: %2").arg(fileName_, file.errorString()),
+            file.errorString());
     return {};
 }
 
@@ -247,7 +251,7 @@ Status IniStore::WriteIniString(const QString& section, const QString& key, cons
     if (fileName_.isEmpty())
         return {};
     if (const QString problem = sectionProblem(section) + keyProblem(key); !problem.isEmpty())
-        return Error{kInvalidName, problem};
+        return settingsError(kInvalidName, problem);
     const Result<QByteArray> old = readFile();
     if (!old)
         return old.error(); // rewriting a file that could not be read would lose its contents
@@ -311,7 +315,7 @@ Status IniStore::WriteIniSection(const QString& section, const Entries& entries)
     for (const auto& entry : entries)
         problem += keyProblem(entry.first);
     if (!problem.isEmpty())
-        return Error{kInvalidName, problem};
+        return settingsError(kInvalidName, problem);
 
     const Result<QByteArray> old = readFile();
     if (!old)

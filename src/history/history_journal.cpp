@@ -143,8 +143,7 @@ public:
         }
         lines_ += newLine ? 1 : 0;
         if (Status written = writeAll(fd_->get(), bytes); !written)
-            return Error{written.error().code, path_ + QStringLiteral(": ") + written.error().text,
-                         written.error().detail};
+            return WithContext(written.error(), path_);
         return {};
     }
 
@@ -200,8 +199,7 @@ Status HistoryJournal::append(const HistoryRecord& record) const {
     if (lockOf(fd.get(), LOCK_EX) != 0)
         return SystemError(errno, QStringLiteral("cannot lock %1").arg(path_));
     if (Status written = writeAll(fd.get(), lineOf(record) + '\n'); !written)
-        return Error{written.error().code, path_ + QStringLiteral(": ") + written.error().text,
-                     written.error().detail};
+        return WithContext(written.error(), path_);
     if (::fsync(fd.get()) != 0)
         return SystemError(errno, QStringLiteral("cannot sync %1").arg(path_));
     // A new file's name is only kept once its folder is synced too.

@@ -18,6 +18,10 @@
 namespace posflash {
 namespace {
 
+Error historyError(int code, QString text, QString detail = {}) {
+    return {code, std::move(text), std::move(detail), ErrorDomain::History};
+}
+
 // The schema, step by step: step i brings a file of user_version i to i + 1, inside one
 // transaction with the version's update. A later column (the operator, the station) is a new
 // step at the end; a step, once released, never changes.
@@ -29,8 +33,8 @@ using Step = Status (*)(QSqlQuery&);
 constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids, unitColumns, shiftColumn};
 
 Error queryError(const QSqlQuery& q) {
-    return Error{q.lastError().nativeErrorCode().toInt(), q.lastError().text(),
-                 q.lastError().text()};
+    return historyError(q.lastError().nativeErrorCode().toInt(), q.lastError().text(),
+                        q.lastError().text());
 }
 
 Status run(QSqlQuery& q, const QString& statement) {
@@ -136,8 +140,8 @@ QString columnList() {
 }
 
 Error sqlError(const QString& path, const QSqlError& error) {
-    return Error{error.nativeErrorCode().toInt(), QStringLiteral("%1: %2").arg(path, error.text()),
-                 error.text()};
+    return historyError(error.nativeErrorCode().toInt(),
+                        QStringLiteral("%1: %2").arg(path, error.text()), error.text());
 }
 
 } // namespace
@@ -199,14 +203,14 @@ Status HistoryStore::open() {
     if (!QSqlDatabase::contains(connection_)) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
         if (!db.isValid())
-            return Error{
+            return historyError(
                 0,
-                QStringLiteral("%1: the SQLite driver of Qt SQL is not installed").arg(filePath_)};
+                QStringLiteral("%1: the SQLite driver of Qt SQL is not installed").arg(filePath_));
         db.setDatabaseName(filePath_);
     }
     const QString folder = QFileInfo(filePath_).absolutePath();
     if (!QDir().mkpath(folder))
-        return Error{0, QStringLiteral("%1: cannot make the folder").arg(filePath_)};
+        return historyError(0, QStringLiteral("%1: cannot make the folder").arg(filePath_));
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.isOpen() && !db.open())
         return sqlError(filePath_, db.lastError());
@@ -236,9 +240,7 @@ Status HistoryStore::open() {
         q.finish();
         db.close();
         patient_ = false;
-        return Error{migrated.error().code,
-                     QStringLiteral("%1: %2").arg(filePath_, migrated.error().text),
-                     migrated.error().detail};
+        return WithContext(migrated.error(), filePath_);
     }
     ready_ = true;
     return {};

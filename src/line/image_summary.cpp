@@ -8,15 +8,25 @@
 
 namespace posflash {
 
+namespace {
+
+Error imageError(int code, QString text, QString detail = {}) {
+    return {code, std::move(text), std::move(detail), ErrorDomain::Image};
+}
+
+} // namespace
+
 Result<ImageSummary> SummarizeImage(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Error{1, QCoreApplication::translate("LineSettings", "Cannot read %1.").arg(path),
-                     file.errorString()};
+        return imageError(1,
+                          QCoreApplication::translate("LineSettings", "Cannot read %1.").arg(path),
+                          file.errorString());
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!hash.addData(&file))
-        return Error{1, QCoreApplication::translate("LineSettings", "Cannot read %1.").arg(path),
-                     file.errorString()};
+        return imageError(1,
+                          QCoreApplication::translate("LineSettings", "Cannot read %1.").arg(path),
+                          file.errorString());
     return ImageSummary{QFileInfo(path).fileName(), file.size(),
                         QString::fromLatin1(hash.result().toHex().left(12))};
 }

@@ -14,6 +14,10 @@ namespace posflash {
 
 namespace {
 
+Error networkError(int code, QString text, QString detail = {}) {
+    return {code, std::move(text), std::move(detail), ErrorDomain::Network};
+}
+
 ByteView viewOf(const QByteArray& data) {
     return {reinterpret_cast<const std::uint8_t*>(data.constData()),
             static_cast<std::size_t>(data.size())};
@@ -51,10 +55,10 @@ Status NetworkBoot::setPrinter(const QString& ipText, const QString& macText) {
     printer_.clear();
     const auto ip = ParseIpv4Text(ipText);
     if (!ip)
-        return Error{kInvalidIp, link_texts::invalidIp(faces_, ipText), {}};
+        return networkError(kInvalidIp, link_texts::invalidIp(faces_, ipText), {});
     const auto mac = ParseMacText(macText);
     if (!mac)
-        return Error{kInvalidMac, link_texts::invalidMac(faces_, macText), {}};
+        return networkError(kInvalidMac, link_texts::invalidMac(faces_, macText), {});
     config_.printerIp = *ip;
     config_.printerMac = *mac;
     // From the parsed bytes: QHostAddress would read "010" as octal, and the BOOTP answer
@@ -64,8 +68,8 @@ Status NetworkBoot::setPrinter(const QString& ipText, const QString& macText) {
 }
 
 Status NetworkBoot::bindRefused(quint16 port, const QString& reason) const {
-    return Error{kBindRefused, link_texts::bindFailed(faces_, port, reason, BindHelperPath()),
-                 reason};
+    return networkError(kBindRefused,
+                        link_texts::bindFailed(faces_, port, reason, BindHelperPath()), reason);
 }
 
 Status NetworkBoot::startLink(const QString& bootFilePath) {
@@ -73,10 +77,9 @@ Status NetworkBoot::startLink(const QString& bootFilePath) {
     answerAgain_ = false;
     config_.bootFileName = BootFileNameOf(bootFilePath);
     if (config_.bootFileName.size() > static_cast<qsizetype>(bootp::kFileSize))
-        return Error{
+        return networkError(
             kFileNameTooLong,
-            link_texts::fileNameTooLong(faces_, QString::fromLocal8Bit(config_.bootFileName)),
-            {}};
+            link_texts::fileNameTooLong(faces_, QString::fromLocal8Bit(config_.bootFileName)), {});
     if (const auto host = ParseIpv4Text(LocalIpAddress()))
         config_.hostIp = *host;
     if (shared_ != nullptr) {
@@ -210,7 +213,7 @@ Status NetworkBoot::send(ByteView frame) {
     if (linkSocket_.writeDatagram(reinterpret_cast<const char*>(frame.data()), size, printer_,
                                   kPrinterFramePort) != size)
         return Error{static_cast<int>(linkSocket_.error()), linkSocket_.errorString(),
-                     linkSocket_.errorString()};
+                     linkSocket_.errorString(), ErrorDomain::Socket};
     return {};
 }
 

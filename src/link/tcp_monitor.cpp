@@ -62,7 +62,7 @@ Status TcpMonitor::send(ByteView frame) {
     const auto size = static_cast<qint64>(frame.size());
     if (socket_.write(reinterpret_cast<const char*>(frame.data()), size) != size)
         return Error{static_cast<int>(socket_.error()), socket_.errorString(),
-                     socket_.errorString()};
+                     socket_.errorString(), ErrorDomain::Socket};
     socket_.flush();
     return {};
 }

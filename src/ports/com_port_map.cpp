@@ -11,6 +11,10 @@
 namespace posflash {
 namespace {
 
+Error portsError(int code, QString text, QString detail = {}) {
+    return {code, std::move(text), std::move(detail), ErrorDomain::Ports};
+}
+
 constexpr QLatin1String kSection("ports");
 
 struct DefaultPort {
@@ -51,8 +55,8 @@ bool sameNode(const QString& mapped, const QString& path, const QString& pathCan
 }
 
 Error notADevicePath(const QString& path) {
-    return Error{ComPortMap::kInvalidArgument,
-                 QStringLiteral("\"%1\" is not a device path").arg(path)};
+    return portsError(ComPortMap::kInvalidArgument,
+                      QStringLiteral("\"%1\" is not a device path").arg(path));
 }
 
 } // namespace
@@ -153,17 +157,17 @@ Result<int> ComPortMap::assign(const QString& devicePath) {
         }
         return number;
     }
-    return Error{kMapFull, QStringLiteral("Every number from COM%1 to COM%2 is taken")
-                               .arg(kFirstAssigned)
-                               .arg(kLastNumber)};
+    return portsError(kMapFull, QStringLiteral("Every number from COM%1 to COM%2 is taken")
+                                    .arg(kFirstAssigned)
+                                    .arg(kLastNumber));
 }
 
 Status ComPortMap::setMapping(int comNumber, const QString& devicePath) {
     if (comNumber < kFirstNumber || comNumber > kLastNumber)
-        return Error{kInvalidArgument, QStringLiteral("COM%1 is outside COM%2..COM%3")
-                                           .arg(comNumber)
-                                           .arg(kFirstNumber)
-                                           .arg(kLastNumber)};
+        return portsError(kInvalidArgument, QStringLiteral("COM%1 is outside COM%2..COM%3")
+                                                .arg(comNumber)
+                                                .arg(kFirstNumber)
+                                                .arg(kLastNumber));
     if (!isUsablePath(devicePath))
         return notADevicePath(devicePath);
     reloadIfChanged();

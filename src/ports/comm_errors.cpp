@@ -85,7 +85,7 @@ int CommErrorNumber(QSerialPort::SerialPortError error) {
 }
 
 Error CommError(int errorNumber, QString detail) {
-    return {errorNumber, CommErrorText(errorNumber), std::move(detail)};
+    return {errorNumber, CommErrorText(errorNumber), std::move(detail), ErrorDomain::Serial};
 }
 
 Error CommError(QSerialPort::SerialPortError error, QString systemMessage) {

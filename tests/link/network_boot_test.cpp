@@ -36,7 +36,7 @@ TEST(NetworkBoot, AFileNameOver128BytesIsRefusedBeforeAnythingIsBound) {
         }
         const Status started = boot.startLink(c.path);
         ASSERT_FALSE(started);
-        EXPECT_EQ(started.error().code, NetworkBoot::kFileNameTooLong);
+        EXPECT_TRUE(started.error().is(ErrorDomain::Network, NetworkBoot::kFileNameTooLong));
         EXPECT_EQ(boot.linkLocalPort(), 0);
     }
 }
