@@ -1,6 +1,7 @@
 #include "base/error.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace posflash {
 
@@ -16,31 +17,12 @@ Error WithContext(Error error, const QString& context) {
 }
 
 const char* DomainName(ErrorDomain domain) {
-    switch (domain) {
-    case ErrorDomain::System:
-        return "system";
-    case ErrorDomain::Serial:
-        return "serial";
-    case ErrorDomain::Ports:
-        return "ports";
-    case ErrorDomain::Network:
-        return "network";
-    case ErrorDomain::Socket:
-        return "socket";
-    case ErrorDomain::Image:
-        return "image";
-    case ErrorDomain::Settings:
-        return "settings";
-    case ErrorDomain::History:
-        return "history";
-    case ErrorDomain::Records:
-        return "records";
-    case ErrorDomain::Input:
-        return "input";
-    case ErrorDomain::Unknown:
-        break;
-    }
-    return "unknown";
+    // In the enumeration's order.
+    static constexpr const char* kNames[] = {"unknown", "system",  "serial", "ports",
+                                             "network", "socket",  "image",  "settings",
+                                             "history", "records", "input"};
+    const auto index = static_cast<std::size_t>(domain);
+    return index < std::size(kNames) ? kNames[index] : "unknown";
 }
 
 } // namespace posflash

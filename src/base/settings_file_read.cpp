@@ -1,4 +1,5 @@
 #include "base/settings_file_read.h"
+#include "base/unique_fd.h"
 
 #include <QFile>
 
@@ -38,21 +39,6 @@ QString tooLarge(const QString& path, qint64 maxBytes) {
         .arg(maxBytes);
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 } // namespace
 
 SettingsFileContents ReadSettingsFile(const QString& path, qint64 maxBytes) {
@@ -72,7 +58,7 @@ SettingsFileContents ReadSettingsFile(const QString& path, qint64 maxBytes) {
 
     // The file may be swapped for a FIFO between the look and the open: a non-blocking open
     // returns at once whatever it finds, and the kind is checked again on what was opened.
-    const Descriptor fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const UniqueFd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno == ENOENT)
             return {};

@@ -1,4 +1,5 @@
 #include "history/history_journal.h"
+#include "base/unique_fd.h"
 
 #include "history/record_fields.h"
 #include "history/text_forms.h"
@@ -19,22 +20,6 @@
 
 namespace posflash {
 namespace {
-
-// A descriptor closed when it goes; closing it lets go of its flock.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 int lockOf(int fd, int how) {
     int r;
@@ -107,8 +92,8 @@ std::optional<QJsonObject> fromFirstSpelling(QJsonObject o) {
 
 // Syncs the folder of path, so that a file made there keeps its name after a crash.
 Status syncFolderOf(const QString& path) {
-    const Fd folder(::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd folder(::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0 || ::fsync(folder.get()) != 0)
         return SystemError(errno, QStringLiteral("cannot sync the folder of %1").arg(path));
     return {};
@@ -164,7 +149,7 @@ public:
 
 private:
     QString path_;
-    std::optional<Fd> fd_;
+    std::optional<UniqueFd> fd_;
     off_t startSize_ = 0;
     qint64 lines_ = 0;
     bool created_ = false;
@@ -192,7 +177,7 @@ std::optional<HistoryRecord> HistoryJournal::recordOf(const QByteArray& line) {
 Status HistoryJournal::append(const HistoryRecord& record) const {
     const QByteArray native = QFile::encodeName(path_);
     const bool existed = QFileInfo::exists(path_);
-    const Fd fd(::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    const UniqueFd fd(::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
     if (fd.get() < 0)
         return SystemError(errno, QStringLiteral("cannot open %1").arg(path_));
     // Waits for a replay to end: it empties the file once it is done.
@@ -209,7 +194,7 @@ Status HistoryJournal::append(const HistoryRecord& record) const {
 Result<qint64> HistoryJournal::replay(
     const Limits& limits,
     const std::function<Status(const std::vector<HistoryRecord>&)>& commit) const {
-    const Fd fd(::open(QFile::encodeName(path_).constData(), O_RDWR | O_CLOEXEC));
+    const UniqueFd fd(::open(QFile::encodeName(path_).constData(), O_RDWR | O_CLOEXEC));
     if (fd.get() < 0)
         return errno == ENOENT ? Result<qint64>(0)
                                : SystemError(errno, QStringLiteral("cannot open %1").arg(path_));

@@ -182,20 +182,9 @@ HistoryStore::HistoryStore(QString filePath) : HistoryStore(std::move(filePath),
 
 HistoryStore::HistoryStore(QString filePath, Options options)
     : filePath_(std::move(filePath)), options_(std::move(options)),
-      // Connections are named process-wide; the address is unique among living stores.
-      connection_(
-          QStringLiteral("posflash-history-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
+      connection_("posflash-history", this) {}
 
-HistoryStore::~HistoryStore() {
-    if (!QSqlDatabase::contains(connection_))
-        return;
-    // Every handle on the connection must be gone before it is removed.
-    {
-        QSqlDatabase db = QSqlDatabase::database(connection_, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection_);
-}
+HistoryStore::~HistoryStore() = default;
 
 Status HistoryStore::open() {
     if (ready_)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "history/sql_connection.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -152,7 +153,7 @@ private:
 
     QString filePath_;
     Options options_;
-    QString connection_;
+    SqlConnection connection_;
     bool ready_ = false;
     bool patient_ = true; // no wait has run out since the last write that landed
 };

@@ -1,4 +1,5 @@
 #include "protocol/image_file.h"
+#include "base/unique_fd.h"
 
 #include "protocol/checksums.h"
 #include "protocol/frames.h"
@@ -12,25 +13,7 @@
 
 namespace posflash {
 
-namespace {
-
-// Closes the descriptor on every path out of the loader.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-} // namespace
+namespace {} // namespace
 
 std::size_t MaxImageBytes(int frameDataSize) {
     return static_cast<std::size_t>(frame::kMaxDataFrames) *
@@ -46,7 +29,7 @@ LoadedImage LoadImageFile(const QString& path, std::size_t maxBytes) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer; the type is checked on the open
     // descriptor, so a path swapped after a check cannot slip through.
     const QByteArray native = QFile::encodeName(path);
-    FileDescriptor fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    UniqueFd fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) {
         result.error = errno == ENOENT || errno == ENOTDIR ? ImageLoadError::NotAFile
                                                            : ImageLoadError::CannotOpen;

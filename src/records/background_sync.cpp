@@ -132,31 +132,37 @@ bool BackgroundSync::waitIdle(int timeoutMs) {
 }
 
 QString BackgroundSync::status() const {
-    switch (last_.error.trouble) {
-    case RecordsTrouble::None:
-        // A row the server refused is kept but not on the line: the header says so until it is.
-        if (last_.setAsideInAll > 0)
-            return QCoreApplication::translate("BackgroundSync", "records: %1 set aside")
-                .arg(last_.setAsideInAll);
-        return last_.sent > 0 ? QCoreApplication::translate("BackgroundSync", "records: sent %1")
-                                    .arg(last_.sent)
-                              : QCoreApplication::translate("BackgroundSync", "records: ok");
-    case RecordsTrouble::RowRefused:
-        return QCoreApplication::translate("BackgroundSync", "records: %1 set aside")
+    static constexpr struct {
+        RecordsTrouble trouble;
+        const char* text;
+    } kTexts[] = {
+        {RecordsTrouble::Offline, QT_TRANSLATE_NOOP("BackgroundSync", "records: offline")},
+        {RecordsTrouble::LoginRefused,
+         QT_TRANSLATE_NOOP("BackgroundSync", "records: login refused")},
+        {RecordsTrouble::NoDatabase,
+         QT_TRANSLATE_NOOP("BackgroundSync", "records: no such database")},
+        {RecordsTrouble::NotSetUp,
+         QT_TRANSLATE_NOOP("BackgroundSync", "records: server not set up")},
+        {RecordsTrouble::Denied, QT_TRANSLATE_NOOP("BackgroundSync", "records: not allowed")},
+        {RecordsTrouble::Local,
+         QT_TRANSLATE_NOOP("BackgroundSync", "records: local history unreadable")},
+    };
+    const auto text = [](const char* english) {
+        return QCoreApplication::translate("BackgroundSync", english);
+    };
+    const RecordsTrouble trouble = last_.error.trouble;
+    // A row the server refused is kept but not on the line: the header says so until it is.
+    if (trouble == RecordsTrouble::RowRefused ||
+        (trouble == RecordsTrouble::None && last_.setAsideInAll > 0))
+        return text(QT_TRANSLATE_NOOP("BackgroundSync", "records: %1 set aside"))
             .arg(last_.setAsideInAll);
-    case RecordsTrouble::Offline:
-        return QCoreApplication::translate("BackgroundSync", "records: offline");
-    case RecordsTrouble::LoginRefused:
-        return QCoreApplication::translate("BackgroundSync", "records: login refused");
-    case RecordsTrouble::NoDatabase:
-        return QCoreApplication::translate("BackgroundSync", "records: no such database");
-    case RecordsTrouble::NotSetUp:
-        return QCoreApplication::translate("BackgroundSync", "records: server not set up");
-    case RecordsTrouble::Denied:
-        return QCoreApplication::translate("BackgroundSync", "records: not allowed");
-    case RecordsTrouble::Local:
-        return QCoreApplication::translate("BackgroundSync", "records: local history unreadable");
-    }
+    if (trouble == RecordsTrouble::None)
+        return last_.sent > 0
+                   ? text(QT_TRANSLATE_NOOP("BackgroundSync", "records: sent %1")).arg(last_.sent)
+                   : text(QT_TRANSLATE_NOOP("BackgroundSync", "records: ok"));
+    for (const auto& entry : kTexts)
+        if (entry.trouble == trouble)
+            return text(entry.text);
     return {};
 }
 

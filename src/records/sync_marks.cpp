@@ -21,18 +21,9 @@ QString now() {
 } // namespace
 
 SyncMarks::SyncMarks(QString historyPath)
-    : path_(std::move(historyPath)),
-      name_(QStringLiteral("posflash-marks-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
+    : path_(std::move(historyPath)), name_("posflash-marks", this) {}
 
-SyncMarks::~SyncMarks() {
-    if (!QSqlDatabase::contains(name_))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(name_, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name_);
-}
+SyncMarks::~SyncMarks() = default;
 
 RecordsError SyncMarks::localError(const QString& what) const {
     return {RecordsTrouble::Local, QStringLiteral("the local history %1: %2").arg(path_, what)};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/sql_connection.h"
 #include "records/pg_link.h"
 
 #include <QString>
@@ -66,7 +67,7 @@ private:
     RecordsError localError(const QString& what) const;
 
     QString path_;
-    QString name_;
+    SqlConnection name_;
     QStringList columns_;
 };
 
