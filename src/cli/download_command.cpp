@@ -32,7 +32,6 @@
 #include "protocol/address_text.h"
 #include "protocol/image_file.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -60,7 +59,7 @@ struct UnitChoices {
 
 constexpr int kMostRetries = 10;
 
-std::optional<UnitChoices> unitChoices(const Cli& cli, const QCommandLineParser& args) {
+std::optional<UnitChoices> unitChoices(const Cli& cli, const CliArguments& args) {
     UnitChoices choices;
     choices.operatorName = args.value("operator");
     choices.station = args.isSet("station") ? args.value("station") : QSysInfo::machineHostName();
@@ -143,8 +142,7 @@ std::vector<MultiTarget> presentComPrinters(const UsbTargetFilter& filter) {
 }
 
 // Network printers named by --ip and --mac pairs, in order.
-std::optional<std::vector<MultiTarget>> networkTargets(const Cli& cli,
-                                                       const QCommandLineParser& args) {
+std::optional<std::vector<MultiTarget>> networkTargets(const Cli& cli, const CliArguments& args) {
     const QStringList ips = args.values("ip");
     const QStringList macs = args.values("mac");
     if (args.isSet("port") || args.isSet("all")) {
@@ -177,7 +175,7 @@ std::optional<std::vector<MultiTarget>> networkTargets(const Cli& cli,
 }
 
 // How the views write standard output: --color decides with the terminal and NO_COLOR.
-ViewStyle viewStyle(const QCommandLineParser& args, int linkTimeoutMs, const QString& imagePath) {
+ViewStyle viewStyle(const CliArguments& args, int linkTimeoutMs, const QString& imagePath) {
     ViewStyle style;
     style.terminal = ::isatty(STDOUT_FILENO) == 1;
     style.colour = UseColour(ParseColourChoice(args.value("color")).value_or(ColourChoice::Auto),
@@ -189,7 +187,7 @@ ViewStyle viewStyle(const QCommandLineParser& args, int linkTimeoutMs, const QSt
 }
 
 // Several printers at once, each with an engine of its own; or one, reported as JSON.
-int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString& imageArgument) {
+int multiDownload(const Cli& cli, const CliArguments& args, const QString& imageArgument) {
     if (args.isSet("via-app"))
         return cli.usage("--via-app takes one printer, without --all or --json");
     if (args.isSet("all") && args.isSet("port"))
@@ -358,7 +356,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     return code;
 }
 
-std::optional<int> singleLinkTimeout(const Cli& cli, const QCommandLineParser& args) {
+std::optional<int> singleLinkTimeout(const Cli& cli, const CliArguments& args) {
     if (!args.isSet("link-timeout"))
         return std::nullopt; // as the window: until the printer answers or a stop
     bool ok = false;
@@ -372,7 +370,7 @@ std::optional<int> singleLinkTimeout(const Cli& cli, const QCommandLineParser& a
 
 } // namespace
 
-int DownloadCommand(const Cli& cli, const QCommandLineParser& args) {
+int DownloadCommand(const Cli& cli, const CliArguments& args) {
     const QStringList positional = args.positionalArguments();
     if (positional.size() != 2)
         return cli.usage("download needs exactly one FILE");

@@ -6,7 +6,6 @@
 #include "ports/hotplug_usb_inventory.h"
 #include "ports/named_usb_device.h"
 
-#include <QCommandLineParser>
 #include <QEventLoop>
 
 #include <vector>
@@ -53,7 +52,7 @@ bool sendBootCommand(const Cli& cli, const Target& target, const CauseTexts& tex
 
 } // namespace
 
-int InbootCommand(const Cli& cli, const QCommandLineParser& args) {
+int InbootCommand(const Cli& cli, const CliArguments& args) {
     if (args.positionalArguments().size() != 1)
         return cli.usage("inboot takes no FILE");
     // Several printers one after another: the command takes about a second each.

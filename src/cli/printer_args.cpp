@@ -4,12 +4,11 @@
 #include "ports/com_port_map.h"
 #include "protocol/address_text.h"
 
-#include <QCommandLineParser>
 #include <QFileInfo>
 
 namespace posflash {
 
-std::optional<Target> TargetFrom(const QCommandLineParser& args, const QString& port, bool needMac,
+std::optional<Target> TargetFrom(const CliArguments& args, const QString& port, bool needMac,
                                  QString& why) {
     Target target;
     target.network = args.isSet("net");

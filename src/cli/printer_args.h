@@ -1,12 +1,12 @@
 #pragma once
 
+#include "cli/cli_options.h"
+
 #include "download/download_job.h"
 
 #include <QString>
 
 #include <optional>
-
-class QCommandLineParser;
 
 namespace posflash {
 
@@ -21,7 +21,7 @@ struct Target {
 
 // The printer the options name: --net with --ip (and --mac when needed), else port; why says
 // what is wrong when there is none.
-std::optional<Target> TargetFrom(const QCommandLineParser& args, const QString& port, bool needMac,
+std::optional<Target> TargetFrom(const CliArguments& args, const QString& port, bool needMac,
                                  QString& why);
 DownloadTarget JobTarget(const Target& target);
 
