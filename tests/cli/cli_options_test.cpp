@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "support/qt_printers.h"
+
 #include <gtest/gtest.h>
 
 namespace posflash {
@@ -26,21 +28,16 @@ TEST(CliOptions, ReadsTheCommandAndItsValuesOrSaysWhatIsWrong) {
         {{"download", "--port", "COM3", "fw.bin"}, "port", "run download fw.bin --port=COM3"},
         {{"download", "--port=COM3", "--port", "COM4", "fw.bin"}, "port", "run download fw.bin --port=COM3,COM4"},
         {{"download", "fw.bin"}, "lang", "run download fw.bin --lang=zh"},  // the locale's
-        {{"download", "--lang", "en", "fw.bin"}, "lang", "run download fw.bin --lang=en"},
         {{"download", "fw.bin"}, "retries", "run download fw.bin --retries=0"},
-        {{"download", "fw.bin"}, "label", "run download fw.bin --label="},
         {{"history", "--", "--json"}, nullptr, "run history --json"},
         {{"help"}, nullptr, "help "},
         {{"help", "history"}, nullptr, "help history"},
         {{"records", "--help"}, nullptr, "help records"},
-        {{"-h"}, nullptr, "help "},
         {{"-v"}, nullptr, "version"},
         {{}, nullptr, "usage: "},
         {{"help", "nosuch"}, nullptr, "usage: unknown command nosuch"},
         {{"help", "list", "check"}, nullptr, "usage: help takes one COMMAND"},
         {{"download", "--prot", "COM3"}, nullptr, "usage: Unknown option 'prot'."},
-        {{"download", "--port"}, nullptr, "usage: Missing value after '--port'."},
-        {{"download", "--font=yes"}, nullptr, "usage: Unexpected value after '--font'."},
         {{"download", "--records-batch", "5"}, "records-batch", "run download --records-batch=5"},
         {{"download", "--lang", "fr"}, nullptr, "usage: --lang is en or zh"},
         {{"download", "--color", "sometimes"}, nullptr, "usage: --color is auto, always or never"},

@@ -341,7 +341,6 @@ TEST(RouteFor, OnlyANetworkFontOutsideTheBootLoaderGoesThroughTheFirmware) {
     // clang-format off
     const struct { bool network; ImageKind kind; bool throughBootLoader; Route route; } cases[] = {
         {false, ImageKind::Font, false, Route::Com},
-        {false, ImageKind::Program, true, Route::Com},
         {true, ImageKind::Font, false, Route::FontThroughFirmware},
         {true, ImageKind::Font, true, Route::Network},
         {true, ImageKind::Program, false, Route::Network},

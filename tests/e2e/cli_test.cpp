@@ -64,8 +64,6 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
 
     // clang-format off
     const struct { QStringList args; const char* complaint; } cases[] = {
-        {{"download", "--port", "/dev/null", font}, "not a serial line"},
-        {{"download", "--net", "--ip", "192.168.1.300", "--mac", "00-11-22-33-44-55", font}, "--ip"},
         {{"inboot", "--net", "--ip", "10.0.0"}, "--ip"},
         // A FIFO would block the open until a writer came, with the stop signals held.
         {{"download", "--font", "--port", tty, fifo}, "not a regular file"},

