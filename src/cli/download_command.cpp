@@ -137,7 +137,7 @@ std::vector<MultiTarget> presentComPrinters(const UsbTargetFilter& filter) {
     const UdevUsbInventory host;
     for (const UsbDeviceEntry& device :
          FilteredPrinters(host.devices().value_or(std::vector<UsbDeviceEntry>{}), filter, false))
-        found.push_back({{0, device.serialNode}, device.serialNode, {}});
+        found.push_back({{0, device.serialNode, {}, {}, {}}, device.serialNode, {}});
     return found;
 }
 
