@@ -12,7 +12,6 @@
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
 
-#include <QCommandLineParser>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -111,7 +110,7 @@ QString textOf(const Verdict& v, const CauseTexts& texts) {
 
 } // namespace
 
-int CheckCommand(const QCommandLineParser& args, const std::vector<QByteArray>& rawArguments,
+int CheckCommand(const CliArguments& args, const std::vector<QByteArray>& rawArguments,
                  TerminalOutput& err) {
     const QStringList positional = args.positionalArguments();
     if (positional.size() != 2) {

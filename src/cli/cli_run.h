@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/process_signals.h"
+#include "cli/cli_options.h"
 #include "cli/help_texts.h"
 #include "cli/json_events.h"
 #include "cli/terminal_output.h"
@@ -9,7 +10,6 @@
 #include "fleet/cause_texts.h"
 
 #include <QByteArray>
-#include <QRegularExpression>
 
 #include <functional>
 #include <vector>
@@ -38,17 +38,13 @@ struct Cli {
         if (why.isEmpty()) {
             err.write(UsageText());
         } else {
-            static const QRegularExpression named(QStringLiteral("--([a-z][a-z-]*)"));
-            QStringList known;
-            for (const auto& m : named.globalMatch(UsageText()))
-                known << m.captured(1);
             QString command;
             for (size_t i = 1; i < rawArguments.size() && command.isEmpty(); ++i)
                 if (const QString word = QString::fromLocal8Bit(rawArguments[i]);
                     word != QLatin1String("help") && CommandHelp(word))
                     command = word;
             err.write(QStringLiteral("posflash-cli: %1\n").arg(why) +
-                      UsageHint(why, known, command));
+                      UsageHint(why, HintedOptionNames(), command));
         }
         if (json)
             out.write(JsonErrorLine(Outcome::Refused, QStringLiteral("usage"),

@@ -32,7 +32,6 @@
 #include "protocol/address_text.h"
 #include "protocol/image_file.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -60,7 +59,7 @@ struct UnitChoices {
 
 constexpr int kMostRetries = 10;
 
-std::optional<UnitChoices> unitChoices(const Cli& cli, const QCommandLineParser& args) {
+std::optional<UnitChoices> unitChoices(const Cli& cli, const CliArguments& args) {
     UnitChoices choices;
     choices.operatorName = args.value("operator");
     choices.station = args.isSet("station") ? args.value("station") : QSysInfo::machineHostName();
@@ -138,46 +137,12 @@ std::vector<MultiTarget> presentComPrinters(const UsbTargetFilter& filter) {
     const UdevUsbInventory host;
     for (const UsbDeviceEntry& device :
          FilteredPrinters(host.devices().value_or(std::vector<UsbDeviceEntry>{}), filter, false))
-        found.push_back({device.serialNode, device.serialNode, 0, {}, {}, {}});
+        found.push_back({{0, device.serialNode, {}, {}, {}}, device.serialNode, {}});
     return found;
 }
 
-// Network printers named by --ip and --mac pairs, in order.
-std::optional<std::vector<MultiTarget>> networkTargets(const Cli& cli,
-                                                       const QCommandLineParser& args) {
-    const QStringList ips = args.values("ip");
-    const QStringList macs = args.values("mac");
-    if (args.isSet("port") || args.isSet("all")) {
-        cli.usage("--net excludes --port and --all");
-        return std::nullopt;
-    }
-    if (ips.isEmpty() || ips.size() != macs.size()) {
-        cli.usage("--net needs an --ip and a --mac for each printer");
-        return std::nullopt;
-    }
-    std::vector<MultiTarget> targets;
-    for (qsizetype i = 0; i < ips.size(); ++i) {
-        QString why;
-        if (!ParseIpv4Text(ips[i]))
-            why = QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ips[i]);
-        else if (!ParseMacText(macs[i]))
-            why = QStringLiteral("--mac %1 is not an address like 00-11-22-AA-BB-CC").arg(macs[i]);
-        // One printer per address and per MAC: the replies are told apart by them.
-        for (const MultiTarget& other : targets)
-            if (ParseIpv4Text(other.ip) == ParseIpv4Text(ips[i]) ||
-                ParseMacText(other.mac) == ParseMacText(macs[i]))
-                why = QStringLiteral("--ip %1 --mac %2 names a printer twice").arg(ips[i], macs[i]);
-        if (!why.isEmpty()) {
-            cli.usage(why);
-            return std::nullopt;
-        }
-        targets.push_back({ips[i] + QLatin1Char('/') + macs[i], {}, 0, ips[i], macs[i], {}});
-    }
-    return targets;
-}
-
 // How the views write standard output: --color decides with the terminal and NO_COLOR.
-ViewStyle viewStyle(const QCommandLineParser& args, int linkTimeoutMs, const QString& imagePath) {
+ViewStyle viewStyle(const CliArguments& args, int linkTimeoutMs, const QString& imagePath) {
     ViewStyle style;
     style.terminal = ::isatty(STDOUT_FILENO) == 1;
     style.colour = UseColour(ParseColourChoice(args.value("color")).value_or(ColourChoice::Auto),
@@ -189,7 +154,7 @@ ViewStyle viewStyle(const QCommandLineParser& args, int linkTimeoutMs, const QSt
 }
 
 // Several printers at once, each with an engine of its own; or one, reported as JSON.
-int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString& imageArgument) {
+int multiDownload(const Cli& cli, const CliArguments& args, const QString& imageArgument) {
     if (args.isSet("via-app"))
         return cli.usage("--via-app takes one printer, without --all or --json");
     if (args.isSet("all") && args.isSet("port"))
@@ -206,32 +171,10 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
         return cli.usage("--ip and --mac go with --net");
     // Before the history, so that it goes after it: its last pass sends this run's rows.
     const DownloadRecords records(args, cli.err, cli.syncThreads);
-    std::vector<MultiTarget> targets;
-    if (args.isSet("net")) {
-        auto named = networkTargets(cli, args);
-        if (!named)
-            return kExitUsage;
-        targets = std::move(*named);
-    }
-    for (const QString& port : args.values("port")) {
-        MultiTarget target{port, {}, 0, {}, {}, {}};
-        if (const auto number = ParseComName(port)) {
-            target.comNumber = *number;
-            target.label = QStringLiteral("COM%1").arg(*number);
-        } else if (auto problem = SerialDeviceProblem(port)) {
-            if (port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
-                problem =
-                    QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(port);
-            return cli.usage(*problem);
-        } else {
-            // The serial layer reads a name without a leading slash as one under /dev.
-            target.device = QFileInfo(port).absoluteFilePath();
-        }
-        for (const MultiTarget& other : targets)
-            if (other.label == target.label)
-                return cli.usage(QStringLiteral("--port %1 is named twice").arg(port));
-        targets.push_back(target);
-    }
+    auto given = NamedTargets(args);
+    if (!given)
+        return cli.usage(given.error().text);
+    std::vector<MultiTarget> targets = std::move(*given);
     const auto units = unitChoices(cli, args);
     if (!units)
         return kExitUsage;
@@ -256,7 +199,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     }
     std::vector<DownloadTarget> named;
     for (const MultiTarget& target : targets)
-        named.push_back({target.comNumber, target.device, {}, target.ip, target.mac});
+        named.push_back(JobTargetOf(target));
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
@@ -358,7 +301,7 @@ int multiDownload(const Cli& cli, const QCommandLineParser& args, const QString&
     return code;
 }
 
-std::optional<int> singleLinkTimeout(const Cli& cli, const QCommandLineParser& args) {
+std::optional<int> singleLinkTimeout(const Cli& cli, const CliArguments& args) {
     if (!args.isSet("link-timeout"))
         return std::nullopt; // as the window: until the printer answers or a stop
     bool ok = false;
@@ -372,7 +315,7 @@ std::optional<int> singleLinkTimeout(const Cli& cli, const QCommandLineParser& a
 
 } // namespace
 
-int DownloadCommand(const Cli& cli, const QCommandLineParser& args) {
+int DownloadCommand(const Cli& cli, const CliArguments& args) {
     const QStringList positional = args.positionalArguments();
     if (positional.size() != 2)
         return cli.usage("download needs exactly one FILE");
@@ -382,10 +325,10 @@ int DownloadCommand(const Cli& cli, const QCommandLineParser& args) {
     const bool font = args.isSet("font");
     if (args.isSet("via-app") && !(font && args.isSet("net")))
         return cli.usage("--via-app goes with --font --net");
-    QString why;
-    const auto target = TargetFrom(args, args.value("port"), true, why);
+    const auto target = TargetFrom(args, args.value("port"), true);
     if (!target)
-        return cli.usage(why);
+        return cli.usage(target.error().text);
+    const bool network = target->kind() == PrinterTarget::Kind::Network;
     const std::optional<int> linkTimeoutMs = singleLinkTimeout(cli, args);
     if (linkTimeoutMs == -1)
         return kExitUsage;
@@ -404,27 +347,26 @@ int DownloadCommand(const Cli& cli, const QCommandLineParser& args) {
     if (!image) {
         const int code = cli.unopened(image.error(), texts);
         if (const auto name = ImageArgument::nameOf(positional[1], cli.rawArguments))
-            recordRefusedImage(cli, {JobTarget(*target)}, *name, font,
+            recordRefusedImage(cli, {JobTargetOf(*target)}, *name, font,
                                {Cause::FileNotOpen, {}, -1, {}}, *units);
         return code;
     }
     if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
-        recordRefusedImage(cli, {JobTarget(*target)}, image->name(), font, *refused, *units);
+        recordRefusedImage(cli, {JobTargetOf(*target)}, image->name(), font, *refused, *units);
         return kExitUsage;
     }
 
     DownloadJob job;
-    job.target = JobTarget(*target);
+    job.target = JobTargetOf(*target);
     job.imagePath = image->path();
     job.imageName = image->name();
     job.kind = font ? ImageKind::Font : ImageKind::Program;
-    job.route = RouteFor(target->network, job.kind, !args.isSet("via-app"));
+    job.route = RouteFor(network, job.kind, !args.isSet("via-app"));
     job.linkTimeoutMs = linkTimeoutMs;
 
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
     // A COM number with no device behind it is refused like a device path that is missing.
-    if (!target->network && target->device.isEmpty() &&
-        comPorts.devicePath(target->comNumber).isEmpty())
+    if (!network && target->device.isEmpty() && comPorts.devicePath(target->comNumber).isEmpty())
         return cli.refuse(Outcome::Refused, Cause::PortMissing,
                           texts.cause(Cause::PortMissing, 0, 0, 0) +
                               QStringLiteral(" (COM%1)").arg(target->comNumber),
@@ -434,7 +376,7 @@ int DownloadCommand(const Cli& cli, const QCommandLineParser& args) {
     engine.faces().setUseEnglish(faces.UseEnglish());
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);
-    const QString shown = target->network ? target->ip
+    const QString shown = network ? target->ip
                           : target->device.isEmpty()
                               ? QStringLiteral("COM%1").arg(target->comNumber)
                               : target->device;

@@ -2,11 +2,9 @@
 
 #include "cli/cli_run.h"
 
-class QCommandLineParser;
-
 namespace posflash {
 
 // posflash-cli download: one printer, several, all present, or each as it is plugged in.
-int DownloadCommand(const Cli& cli, const QCommandLineParser& args);
+int DownloadCommand(const Cli& cli, const CliArguments& args);
 
 } // namespace posflash

@@ -12,7 +12,6 @@
 #include "history/unit_yield.h"
 #include "ports/com_port_map.h"
 
-#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -172,7 +171,7 @@ std::optional<QDateTime> localTime(const QString& text, bool endOfDay) {
 
 } // namespace
 
-int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
+int HistoryCommand(const CliArguments& args, TerminalOutput& err) {
     if (args.positionalArguments().size() != 1) {
         err.write(QStringLiteral("posflash-cli: history takes no FILE\n"));
         return kExitUsage;

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "cli/cli_options.h"
+
 #include "history/history_store.h"
 #include "history/text_forms.h"
-
-class QCommandLineParser;
 
 namespace posflash {
 
@@ -11,7 +11,7 @@ class TerminalOutput;
 
 // posflash-cli history [--json] [--limit N]: the recorded downloads, newest first, as a table
 // or as JSON Lines (docs/history.schema.json). Returns the exit code.
-int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err);
+int HistoryCommand(const CliArguments& args, TerminalOutput& err);
 
 // Says on standard error where a record went when it was not the database: the journal
 // (named, to be added at the next write) or nowhere.

@@ -6,7 +6,6 @@
 #include "ports/hotplug_usb_inventory.h"
 #include "ports/named_usb_device.h"
 
-#include <QCommandLineParser>
 #include <QEventLoop>
 
 #include <vector>
@@ -15,7 +14,8 @@ namespace posflash {
 namespace {
 
 // Sends one printer the boot-loader command; whether it was sent.
-bool sendBootCommand(const Cli& cli, const Target& target, const CauseTexts& texts, bool english) {
+bool sendBootCommand(const Cli& cli, const PrinterTarget& target, const CauseTexts& texts,
+                     bool english) {
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
     HotplugUsbInventory host; // the wait for the printer to come back follows device events
     const NamedUsbDeviceInventory named(host, target.device);
@@ -32,10 +32,11 @@ bool sendBootCommand(const Cli& cli, const Target& target, const CauseTexts& tex
     const StopSignals stops(cli, [&engine](int) { engine.stop(); });
     if (cli.stopSignals.arrived())
         return false;
-    const QString shown = target.network            ? target.ip
+    const bool network = target.kind() == PrinterTarget::Kind::Network;
+    const QString shown = network                   ? target.ip
                           : target.device.isEmpty() ? QStringLiteral("COM%1").arg(target.comNumber)
                                                     : target.device;
-    if (!engine.sendBootCommand({target.network, target.ip, false}))
+    if (!engine.sendBootCommand({network, target.ip, false}))
         return false;
     loop.exec();
     QString said =
@@ -53,37 +54,33 @@ bool sendBootCommand(const Cli& cli, const Target& target, const CauseTexts& tex
 
 } // namespace
 
-int InbootCommand(const Cli& cli, const QCommandLineParser& args) {
+int InbootCommand(const Cli& cli, const CliArguments& args) {
     if (args.positionalArguments().size() != 1)
         return cli.usage("inboot takes no FILE");
     // Several printers one after another: the command takes about a second each.
     const QStringList ports = args.isSet("net") ? QStringList{QString()} : args.values("port");
-    std::vector<Target> targets;
+    std::vector<PrinterTarget> targets;
     for (const QString& port : ports.isEmpty() ? QStringList{QString()} : ports) {
-        QString why;
-        const auto target = TargetFrom(args, port, false, why);
+        const auto target = TargetFrom(args, port, false);
         if (!target)
-            return cli.usage(why);
+            return cli.usage(target.error().text);
         targets.push_back(*target);
     }
     if (args.isSet("net")) {
         // Every --ip, each checked as the first one was.
         targets.clear();
         for (const QString& ip : args.values("ip")) {
-            if (!ParseIpv4Text(ip))
-                return cli.usage(
-                    QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ip));
-            Target target;
-            target.network = true;
-            target.ip = ip;
-            targets.push_back(target);
+            const auto target = ParseNetworkTarget(ip, {});
+            if (!target)
+                return cli.usage(target.error().text);
+            targets.push_back(*target);
         }
     }
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
     int code = kExitCompleted;
-    for (const Target& target : targets) {
+    for (const PrinterTarget& target : targets) {
         if (cli.stopSignals.arrived())
             return kExitFailed;
         if (!sendBootCommand(cli, target, texts, faces.UseEnglish()))

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "cli/cli_run.h"
+#include "cli/cli_options.h"
 
-class QCommandLineParser;
+#include "cli/cli_run.h"
 
 namespace posflash {
 
 // posflash-cli inboot: sends printers into their boot loader.
-int InbootCommand(const Cli& cli, const QCommandLineParser& args);
+int InbootCommand(const Cli& cli, const CliArguments& args);
 
 } // namespace posflash

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace posflash {
@@ -65,24 +64,6 @@ ImageArgument::ImageArgument(ImageArgument&& other) noexcept
 ImageArgument::~ImageArgument() {
     if (keptFd_ >= 0)
         ::close(keptFd_);
-}
-
-std::optional<QString> SerialDeviceProblem(const QString& device) {
-    const QByteArray native = QFile::encodeName(device);
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0)
-        return QStringLiteral("no such device: %1").arg(device);
-    if (!S_ISCHR(st.st_mode))
-        return QStringLiteral("%1 is not a serial device").arg(device);
-    const int fd = ::open(native.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    termios settings{};
-    const bool serial = ::tcgetattr(fd, &settings) == 0;
-    ::close(fd);
-    if (!serial)
-        return QStringLiteral("%1 is not a serial line").arg(device);
-    return std::nullopt;
 }
 
 } // namespace posflash

@@ -44,10 +44,4 @@ private:
     int keptFd_ = -1;
 };
 
-// Why the device node cannot be a serial line (missing, not a character device, or one that
-// has no terminal settings such as /dev/null), or nothing. Checked without waiting: the node
-// is opened non-blocking and never becomes our controlling terminal. A node that exists but
-// cannot be opened here is left for the link to report.
-std::optional<QString> SerialDeviceProblem(const QString& device);
-
 } // namespace posflash

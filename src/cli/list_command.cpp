@@ -7,7 +7,6 @@
 #include "ports/com_port_map.h"
 #include "ports/printer_usb.h"
 
-#include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -102,7 +101,7 @@ QString textOf(const std::vector<Printer>& printers, const ComPortMap& comPorts)
 
 } // namespace
 
-int ListCommand(const QCommandLineParser& args, const UsbInventory& inventory, ComPortMap& comPorts,
+int ListCommand(const CliArguments& args, const UsbInventory& inventory, ComPortMap& comPorts,
                 TerminalOutput& err) {
     if (args.positionalArguments().size() != 1) {
         err.write(QStringLiteral("posflash-cli: list takes no FILE\n"));

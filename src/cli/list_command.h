@@ -1,6 +1,6 @@
 #pragma once
 
-class QCommandLineParser;
+#include "cli/cli_options.h"
 
 namespace posflash {
 
@@ -10,7 +10,7 @@ class UsbInventory;
 
 // posflash-cli list [--json]: the printers' USB devices in reach now, with the COM number and
 // node of each that presents a virtual COM port, and the COM-number map. Returns the exit code.
-int ListCommand(const QCommandLineParser& args, const UsbInventory& inventory, ComPortMap& comPorts,
+int ListCommand(const CliArguments& args, const UsbInventory& inventory, ComPortMap& comPorts,
                 TerminalOutput& err);
 
 } // namespace posflash

@@ -1,69 +1,78 @@
 #include "cli/printer_args.h"
 
-#include "cli/input_checks.h"
-#include "ports/com_port_map.h"
 #include "protocol/address_text.h"
 
-#include <QCommandLineParser>
-#include <QFileInfo>
+#include <cerrno>
 
 namespace posflash {
 
-std::optional<Target> TargetFrom(const QCommandLineParser& args, const QString& port, bool needMac,
-                                 QString& why) {
-    Target target;
-    target.network = args.isSet("net");
-    if (target.network) {
-        if (args.isSet("port")) {
-            why = "--net and --port exclude each other";
-            return std::nullopt;
-        }
-        target.ip = args.value("ip");
-        target.mac = args.value("mac");
-        if (target.ip.isEmpty() || (needMac && target.mac.isEmpty())) {
-            why = needMac ? "--net needs --ip and --mac" : "--net needs --ip";
-            return std::nullopt;
-        }
-        if (!ParseIpv4Text(target.ip)) {
-            why = QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(target.ip);
-            return std::nullopt;
-        }
-        if (target.mac.isEmpty())
-            target.mac = QStringLiteral("00-00-00-00-00-00"); // not used without BOOTP
-        if (!ParseMacText(target.mac)) {
-            why =
-                QStringLiteral("--mac %1 is not an address like 00-11-22-AA-BB-CC").arg(target.mac);
-            return std::nullopt;
-        }
-        return target;
-    }
-    if (port.isEmpty()) {
-        why = "--port or --net is required";
-        return std::nullopt;
-    }
-    if (const auto number = ParseComName(port)) {
-        target.comNumber = *number;
-    } else if (auto problem = SerialDeviceProblem(port)) {
-        // A text that starts like a COM name was meant as one, unless a node has that name.
-        if (port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
-            problem = QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(port);
-        why = *problem;
-        return std::nullopt;
-    } else {
-        // The serial layer reads a name without a leading slash as one under /dev.
-        target.device = QFileInfo(port).absoluteFilePath();
-    }
-    return target;
+namespace {
+
+Error usage(const QString& why) {
+    return Error{EINVAL, why};
 }
 
-// The printer as the engine's job names it.
-DownloadTarget JobTarget(const Target& target) {
-    DownloadTarget job;
-    job.comNumber = target.comNumber;
-    job.devicePath = target.device;
-    job.ip = target.ip;
-    job.mac = target.mac;
-    return job;
+// The --ip and --mac pairs, in order.
+Result<std::vector<MultiTarget>> networkTargets(const CliArguments& args) {
+    const QStringList ips = args.values("ip");
+    const QStringList macs = args.values("mac");
+    if (args.isSet("port") || args.isSet("all"))
+        return usage("--net excludes --port and --all");
+    if (ips.isEmpty() || ips.size() != macs.size())
+        return usage("--net needs an --ip and a --mac for each printer");
+    std::vector<MultiTarget> targets;
+    for (qsizetype i = 0; i < ips.size(); ++i) {
+        Result<PrinterTarget> printer = ParseNetworkTarget(ips[i], macs[i]);
+        if (!printer)
+            return printer.error();
+        // One printer per address and per MAC: the replies are told apart by them.
+        for (const MultiTarget& other : targets)
+            if (other.ip == printer->ip || ParseMacText(other.mac) == ParseMacText(printer->mac))
+                return usage(
+                    QStringLiteral("--ip %1 --mac %2 names a printer twice").arg(ips[i], macs[i]));
+        targets.push_back({*printer, ips[i] + QLatin1Char('/') + macs[i], {}});
+    }
+    return targets;
+}
+
+} // namespace
+
+Result<PrinterTarget> TargetFrom(const CliArguments& args, const QString& port, bool needMac) {
+    if (!args.isSet("net")) {
+        if (port.isEmpty())
+            return usage("--port or --net is required");
+        return ParsePortTarget(port, DeviceCheck::Now);
+    }
+    if (args.isSet("port"))
+        return usage("--net and --port exclude each other");
+    const QString ip = args.value("ip");
+    const QString mac = args.value("mac");
+    if (ip.isEmpty() || (needMac && mac.isEmpty()))
+        return usage(needMac ? "--net needs --ip and --mac" : "--net needs --ip");
+    return ParseNetworkTarget(ip, mac);
+}
+
+Result<std::vector<MultiTarget>> NamedTargets(const CliArguments& args) {
+    std::vector<MultiTarget> targets;
+    if (args.isSet("net")) {
+        auto named = networkTargets(args);
+        if (!named)
+            return named.error();
+        targets = std::move(*named);
+    }
+    for (const QString& port : args.values("port")) {
+        Result<PrinterTarget> printer = ParsePortTarget(port, DeviceCheck::Now);
+        if (!printer)
+            return printer.error();
+        MultiTarget target{*printer, port, {}};
+        if (target.comNumber > 0)
+            target.label = QStringLiteral("COM%1").arg(target.comNumber);
+        for (const MultiTarget& other : targets)
+            if (other.label == target.label)
+                return usage(QStringLiteral("--port %1 is named twice").arg(port));
+        targets.push_back(target);
+    }
+    return targets;
 }
 
 } // namespace posflash

@@ -1,28 +1,20 @@
 #pragma once
 
-#include "download/download_job.h"
+#include "cli/cli_options.h"
+#include "fleet/multi_download.h"
 
 #include <QString>
 
-#include <optional>
-
-class QCommandLineParser;
+#include <vector>
 
 namespace posflash {
 
-// Where the printer is, as the command line names it.
-struct Target {
-    bool network = false;
-    QString ip;
-    QString mac;
-    QString device; // a device node the user named
-    int comNumber = 0;
-};
+// The printer the options name for one printer: --net with --ip (and --mac when needed), else
+// port.
+Result<PrinterTarget> TargetFrom(const CliArguments& args, const QString& port, bool needMac);
 
-// The printer the options name: --net with --ip (and --mac when needed), else port; why says
-// what is wrong when there is none.
-std::optional<Target> TargetFrom(const QCommandLineParser& args, const QString& port, bool needMac,
-                                 QString& why);
-DownloadTarget JobTarget(const Target& target);
+// The printers of a run with several: the --net --ip --mac pairs, then each --port, in their
+// order; each printer named once.
+Result<std::vector<MultiTarget>> NamedTargets(const CliArguments& args);
 
 } // namespace posflash

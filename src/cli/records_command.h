@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/cli_options.h"
 #include "history/history_store.h"
 
 #include <QString>
@@ -8,8 +9,6 @@
 #include <memory>
 #include <vector>
 
-class QCommandLineParser;
-
 namespace posflash {
 
 class BackgroundSync;
@@ -17,25 +16,20 @@ class ProcessSignals;
 class TerminalOutput;
 
 // The records address: --records, else POSFLASH_RECORDS; empty when neither is set.
-QString RecordsAddressText(const QCommandLineParser& args);
-
-// --records URI (else POSFLASH_RECORDS) and the records command's own options.
-void AddRecordsOptions(QCommandLineParser& parser);
+QString RecordsAddressText(const CliArguments& args);
 
 // Says once when --records carries a password: any user sees a command line in the process
 // list. The password itself is never written.
-void WarnOfPasswordInArguments(const QCommandLineParser& args, TerminalOutput& err);
+void WarnOfPasswordInArguments(const CliArguments& args, TerminalOutput& err);
 
 // posflash-cli records init|sync: makes or migrates the line's schema, or sends this station's
 // unsent history once (for cron or a systemd timer). Returns the exit code.
 // threadsLeft: where the process learns of a pass's thread that may outlive the command.
-int RecordsCommand(const QCommandLineParser& args, ProcessSignals& stops, TerminalOutput& out,
+int RecordsCommand(const CliArguments& args, ProcessSignals& stops, TerminalOutput& out,
                    TerminalOutput& err, std::vector<std::function<bool()>>& threadsLeft);
 
 // history --central: the line's records, as the local history gives its own.
-Result<std::vector<HistoryRecord>> CentralHistory(const QCommandLineParser& args, int limit);
-
-QString RecordsHelp();
+Result<std::vector<HistoryRecord>> CentralHistory(const CliArguments& args, int limit);
 
 // The sync a download runs beside itself when an address is set: a pass from the start (the
 // rows of earlier runs), and one more for this run's rows when it goes, waiting at most 2 s for
@@ -45,7 +39,7 @@ QString RecordsHelp();
 class DownloadRecords {
 public:
     // threadsLeft: where the process learns of a pass's thread that may outlive this.
-    DownloadRecords(const QCommandLineParser& args, TerminalOutput& err,
+    DownloadRecords(const CliArguments& args, TerminalOutput& err,
                     std::vector<std::function<bool()>>& threadsLeft);
     ~DownloadRecords();
     DownloadRecords(const DownloadRecords&) = delete;

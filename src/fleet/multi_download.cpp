@@ -177,10 +177,7 @@ void MultiDownload::launch(std::size_t i) {
     Target& target = *running_.back();
     target.post(target.make(TargetEvent::Kind::Start));
     DownloadJob job;
-    job.target.comNumber = named.comNumber;
-    job.target.devicePath = named.device;
-    job.target.ip = named.ip;
-    job.target.mac = named.mac;
+    job.target = JobTargetOf(named);
     job.imagePath = settings_.file;
     job.imageName = settings_.fileName;
     job.kind = settings_.font ? ImageKind::Font : ImageKind::Program;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/download_result.h"
+#include "fleet/printer_target.h"
 #include "ports/com_port_map.h"
 
 #include <QElapsedTimer>
@@ -25,13 +26,8 @@ class UsbInventory;
 ComPortMap RunPortMap(const QString& filePath);
 
 // One printer of a download to several, as the front end named or found it.
-struct MultiTarget {
-    QString label;  // what the output calls it
-    QString device; // a device node; empty when the target is a COM number
-    int comNumber = 0;
-    // A printer on the network when ip is set: its address and its MAC, as typed.
-    QString ip;
-    QString mac;
+struct MultiTarget : PrinterTarget {
+    QString label; // what the output calls it
     // The unit's scanned or given label, for its history rows.
     QString unitLabel;
 };

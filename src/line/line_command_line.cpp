@@ -1,5 +1,7 @@
 #include "line/line_command_line.h"
 
+#include "fleet/printer_target.h"
+
 #include <QCoreApplication>
 
 namespace posflash {
@@ -38,8 +40,11 @@ Result<LineStart> LineCommandLine::read(const QCommandLineParser& parser,
         const QStringList macs = parser.values(mac);
         if (macs.size() > ips.size())
             return usage(QStringLiteral("--mac %1 follows no --ip").arg(macs.last()));
-        for (int i = 0; i < ips.size(); ++i)
+        for (int i = 0; i < ips.size(); ++i) {
+            if (const auto printer = ParseNetworkTarget(ips[i], macs.value(i)); !printer)
+                return usage(printer.error().text);
             s.network.push_back({ips[i], macs.value(i)});
+        }
     } else if (parser.isSet(mac)) {
         return usage(QStringLiteral("--mac goes with an --ip"));
     }

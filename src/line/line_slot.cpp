@@ -42,9 +42,9 @@ void LineSlot::showWaitingHint() {
 }
 
 QString LineSlot::devicePath() const {
-    if (const auto number = ParseComName(choice_.place))
-        return comPorts_.devicePath(*number);
-    return choice_.place;
+    if (choice_.target.comNumber > 0)
+        return comPorts_.devicePath(choice_.target.comNumber);
+    return choice_.target.device;
 }
 
 QString LineSlot::checkSetUp() {
@@ -111,23 +111,13 @@ void LineSlot::cancel() {
 }
 
 void LineSlot::start(const Unit& unit, bool sameUnit) {
+    PrinterTarget printer = choice_.target;
+    if (choice_.kind == SlotKind::Usb)
+        printer.device = unit.devicePath;
+    if (choice_.kind == SlotKind::Network)
+        printer.mac = unit.mac;
     DownloadJob job;
-    switch (choice_.kind) {
-    case SlotKind::Usb:
-        job.target.devicePath = unit.devicePath;
-        job.target.usbPath = choice_.place;
-        break;
-    case SlotKind::Com:
-        if (const auto number = ParseComName(choice_.place))
-            job.target.comNumber = *number;
-        else
-            job.target.devicePath = choice_.place;
-        break;
-    case SlotKind::Network:
-        job.target.ip = choice_.place;
-        job.target.mac = unit.mac;
-        break;
-    }
+    job.target = JobTargetOf(printer);
     job.imagePath = shift_.imagePath;
     job.expectedSha256 = shift_.imageSha256;
     job.kind = shift_.font ? ImageKind::Font : ImageKind::Program;

@@ -299,8 +299,8 @@ void LineWindow::startShift() {
     for (auto& s : slots_) {
         if (s->choice().kind == SlotKind::Com)
             unitArrived(s->number());
-        else if (s->choice().kind == SlotKind::Network && !s->choice().mac.isEmpty())
-            unitArrived(s->number(), {}, s->choice().mac);
+        else if (s->choice().kind == SlotKind::Network && !s->choice().target.mac.isEmpty())
+            unitArrived(s->number(), {}, s->choice().target.mac);
     }
     scanUsb();
     keepFocus();

@@ -4,12 +4,23 @@ namespace posflash {
 
 std::vector<SlotChoice> SlotsOf(const LineSettings& settings) {
     std::vector<SlotChoice> all;
-    for (const QString& path : settings.usbPaths)
-        all.push_back({SlotKind::Usb, path, {}});
+    for (const QString& path : settings.usbPaths) {
+        PrinterTarget usb;
+        usb.usbPath = path;
+        all.push_back({SlotKind::Usb, path, usb});
+    }
+    // A port's node is looked at when the slot's turn comes, and said on its tile.
     for (const QString& port : settings.ports)
-        all.push_back({SlotKind::Com, port, {}});
-    for (const NetworkSlotChoice& net : settings.network)
-        all.push_back({SlotKind::Network, net.ip, net.mac});
+        all.push_back(
+            {SlotKind::Com, port, ParsePortTarget(port, DeviceCheck::Later).value_or({})});
+    // An address that does not parse is kept as typed: the unit's download then says why.
+    for (const NetworkSlotChoice& net : settings.network) {
+        PrinterTarget typed;
+        typed.ip = net.ip;
+        typed.mac = net.mac;
+        all.push_back(
+            {SlotKind::Network, net.ip, ParseNetworkTarget(net.ip, net.mac).value_or(typed)});
+    }
     return all;
 }
 

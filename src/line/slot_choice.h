@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fleet/printer_target.h"
 #include "line/line_settings.h"
 
 #include <QString>
@@ -15,8 +16,9 @@ enum class SlotKind { Usb, Com, Network };
 
 struct SlotChoice {
     SlotKind kind = SlotKind::Com;
-    QString place; // the USB path, the device node or "COMn", or the IP address
-    QString mac;   // network: the first unit's, when known
+    QString place; // as the settings name it: the USB path, the device node or "COMn", the IP
+    // The printer it names; a network slot's MAC is the first unit's, when known.
+    PrinterTarget target;
 };
 
 // The slots of a shift, numbered from 1 in this order: USB, COM, network.

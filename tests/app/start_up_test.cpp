@@ -190,6 +190,8 @@ TEST_F(StartUpTest, BadStoredIndexesFallBackToTheDefaults) {
             EXPECT_TRUE(control<QRadioButton>(c.control).isChecked());
         else
             EXPECT_EQ(control<QComboBox>(c.control).currentText(), c.shows);
+        // The network kind may be stored, but its button stays disabled.
+        EXPECT_FALSE(control("optPortSelect_0").isEnabled());
         // ComboBtl has no action: its stored value stays as it was.
         EXPECT_EQ(stored(c.section, c.key), c.storedAfter);
     }

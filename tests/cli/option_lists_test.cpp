@@ -1,5 +1,6 @@
 // Each option is named in a program's help, its manual page and its bash completion: the three
 // must name the same ones, or a user tabs for an option that help lists and gets nothing.
+#include "cli/cli_options.h"
 #include "cli/help_texts.h"
 
 #include <QFile>
@@ -46,6 +47,8 @@ QString helpOf(const QString& program) {
     return QString::fromUtf8(p.readAll());
 }
 
+// The reader's table is where each option is written: a command's help shows its rows, every
+// row's option is one the reader takes, and the manual and the completion name the same ones.
 TEST(OptionLists, EachCommandsHelpManualAndCompletionNameTheSameOptions) {
     const QString completion = readFile(POSFLASH_PACKAGING_DIR "/completion/posflash-cli");
     const QString manual = readFile(POSFLASH_PACKAGING_DIR "/man/posflash-cli.1").remove('\\');
@@ -53,18 +56,29 @@ TEST(OptionLists, EachCommandsHelpManualAndCompletionNameTheSameOptions) {
     QMap<QString, QSet<QString>> completed;
     for (const auto& m : entry.globalMatch(completion))
         completed[m.captured(1)] = words(m.captured(2)) << "--help";
-    for (const char* command : {"download", "inboot", "list", "check", "history", "records"}) {
-        SCOPED_TRACE(command);
-        const std::optional<QString> help = CommandHelp(command);
-        ASSERT_TRUE(help);
-        const QSet<QString> listed = listedOptions(*help);
-        EXPECT_EQ(completed.value(command), listed);
-        for (const QString& option : listed)
+    QSet<QString> readable{"--help"};
+    for (const CliOption& option : CliOptions())
+        readable << QStringLiteral("--") + option.name;
+    for (const CliCommand& command : CliCommands()) {
+        SCOPED_TRACE(command.name);
+        QSet<QString> rows;
+        for (const HelpSection& section : command.sections)
+            for (const HelpRow& row : section.rows)
+                if (*row.option)
+                    rows << QStringLiteral("--") + row.option;
+        EXPECT_EQ(rows - readable, QSet<QString>{});
+        EXPECT_EQ(listedOptions(CommandHelp(command.name).value_or(QString())), rows);
+        if (rows.isEmpty())
+            continue; // help: its words are the commands
+        EXPECT_EQ(completed.value(command.name), rows);
+        for (const QString& option : rows)
             EXPECT_TRUE(manual.contains(option)) << option.toStdString() << " in the manual";
-        EXPECT_TRUE(completion.contains(QStringLiteral("%1 |").arg(command)) ||
-                    completion.contains(QStringLiteral("| %1)").arg(command)))
-            << "the command itself";
     }
+    QStringList commands;
+    for (const CliCommand& command : CliCommands())
+        commands << command.name;
+    EXPECT_TRUE(completion.contains(QStringLiteral("commands=\"%1\"").arg(commands.join(' '))));
+    EXPECT_TRUE(completion.contains(commands.join(" | ") + ')'));
 }
 
 TEST(OptionLists, TheWindowsAndTheSimulatedPrintersHelpAreCompletedToo) {

@@ -335,6 +335,22 @@ TEST_F(DownloadRunTest, TheLinkWaitEndsAtOnceOnCancelOrStopAndAtTheJobsTimeLimit
     network.shareBootPorts(nullptr);
 }
 
+// The front ends' port choice: only a font on the network that is not to go through the boot
+// loader takes the running firmware's connection; on COM a font goes over COM, box or not.
+TEST(RouteFor, OnlyANetworkFontOutsideTheBootLoaderGoesThroughTheFirmware) {
+    // clang-format off
+    const struct { bool network; ImageKind kind; bool throughBootLoader; Route route; } cases[] = {
+        {false, ImageKind::Font, false, Route::Com},
+        {true, ImageKind::Font, false, Route::FontThroughFirmware},
+        {true, ImageKind::Font, true, Route::Network},
+        {true, ImageKind::Program, false, Route::Network},
+    };
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_EQ(RouteFor(c.network, c.kind, c.throughBootLoader), c.route)
+            << c.network << c.throughBootLoader;
+}
+
 TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
     testing::WriteProgramImage(path("good.bin"), 1000);
     QFile(path("empty.bin")).open(QIODevice::WriteOnly);

@@ -114,7 +114,8 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
 }
 
 // A network printer's retry links afresh: the printer must ask again (BOOTP) within the link
-// timeout, as one restarted into its boot loader does; the shared ports serve the new link.
+// timeout, as one restarted into its boot loader does; the shared ports serve the new link. The
+// address is typed with leading zeros: each part is decimal.
 TEST_F(NetworkMultiTest, ARetryOfANetworkPrinterWaitsForItsNextRequest) {
     const QString file = dir_.filePath("fw.bin");
     const Bytes image = WriteProgramImage(file, 20 * 1024);
@@ -124,7 +125,7 @@ TEST_F(NetworkMultiTest, ARetryOfANetworkPrinterWaitsForItsNextRequest) {
     QByteArray out =
         startUntil(cli, dir_.path(),
                    {"download", "--json", "--retries", "1", "--link-timeout", "20", "--net", "--ip",
-                    NetnsPair::kPrinterIp, "--mac", "00-11-22-33-44-55", file},
+                    "010.077.000.002", "--mac", "00-11-22-33-44-55", file},
                    "retry_unit");
     ASSERT_TRUE(out.contains("retry_unit")) << out.data();
     refusing.stop();

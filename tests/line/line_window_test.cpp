@@ -657,6 +657,7 @@ TEST(LineCommandLineTest, ReadsTheShiftOrSaysWhatIsWrong) {
         {{"--image", dir.filePath("none.bin"), "--port", "COM3", "--operator", "Li", "--start"}, "cannot be found", 1, 1},
         {{"--port", "COM3", "--retries", "ten"}, "--retries", 1, 1},
         {{"--ip", "10.0.0.5", "--mac", "00-11-22-33-44-55", "--mac", "00-11-22-33-44-56"}, "--mac", 1, 1},
+        {{"--ip", "10.0.0.256", "--mac", "00-11-22-33-44-55"}, "--ip 10.0.0.256 is not an address", 1, 1},
     };
     // clang-format on
     for (const Case& c : cases) {

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "base/error.h"
+#include "download/download_job.h"
+
+#include <QString>
+
+namespace posflash {
+
+// One printer, as a front end names it: a COM number, a serial device node, a USB hub port (its
+// node once the printer is there), or an address on the network with its MAC.
+struct PrinterTarget {
+    enum class Kind { Com, Device, Usb, Network };
+
+    int comNumber = 0;
+    QString device;
+    QString usbPath;
+    // The address in decimal parts, made from the parsed bytes ("010.077.000.002" is
+    // "10.77.0.2"): whoever builds a host address from it gets the printer meant.
+    QString ip;
+    QString mac; // as given and checked; empty while the unit's MAC is not known yet
+
+    Kind kind() const;
+};
+
+// When a named device node is looked at: now (the command line refuses a wrong one at once),
+// or when the printer's turn comes (a production slot says so on its tile).
+enum class DeviceCheck { Now, Later };
+
+// "COM3" (any case, COM1 to COM255) or a serial device node; a name without a leading slash is
+// one under the current folder.
+Result<PrinterTarget> ParsePortTarget(const QString& text, DeviceCheck check);
+
+// An IPv4 address of four decimal parts and, unless empty, a MAC of six hexadecimal pairs
+// joined by "-".
+Result<PrinterTarget> ParseNetworkTarget(const QString& ip, const QString& mac);
+
+// The printer as the engine's job names it.
+DownloadTarget JobTargetOf(const PrinterTarget& target);
+
+// Why the device node cannot be a serial line (missing, not a character device, or one that
+// has no terminal settings such as /dev/null), or nothing. Checked without waiting: the node
+// is opened non-blocking and never becomes our controlling terminal. A node that exists but
+// cannot be opened here is left for the link to report.
+std::optional<QString> SerialDeviceProblem(const QString& device);
+
+} // namespace posflash

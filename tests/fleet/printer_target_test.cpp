@@ -1,0 +1,58 @@
+#include "fleet/printer_target.h"
+
+#include "support/pty_pair.h"
+#include "support/qt_printers.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace posflash {
+namespace {
+
+// What a parse gave, in one line: the kind and the job's target, or the error's text.
+QString said(const Result<PrinterTarget>& parsed) {
+    if (!parsed)
+        return parsed.error().text;
+    const char* kinds[] = {"COM", "device", "usb", "network"};
+    const DownloadTarget job = JobTargetOf(*parsed);
+    return QStringLiteral("%1 %2 %3 %4 %5 %6")
+        .arg(QString::fromLatin1(kinds[static_cast<int>(parsed->kind())]),
+             job.comNumber ? QString::number(job.comNumber) : QString(), job.devicePath,
+             job.usbPath, job.ip, job.mac)
+        .simplified();
+}
+
+TEST(PrinterTarget, EachFormNamesOnePrinterAndEachBadFormSaysWhy) {
+    testing::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    const QString tty = pty.slavePath();
+    const QTemporaryDir dir;
+    // Network: a and b are the address and the MAC; else a is the port and b, when set, says
+    // that its node is looked at later.
+    // clang-format off
+    const struct { const char* name; bool network; QString a; QString b; QString said; } cases[] = {
+        {"a COM number", false, "COM3", "", "COM 3"},
+        {"a serial line", false, tty, "", "device " + tty},
+        {"a node looked at later", false, "/dev/ttyUSB9", "later", "device /dev/ttyUSB9"},
+        {"an address and a MAC", true, "192.168.1.100", "00-11-22-aa-BB-CC", "network 192.168.1.100 00-11-22-aa-BB-CC"},
+        // Each part is decimal, though Qt's own reading takes a leading zero as octal.
+        {"leading zeros", true, "010.077.000.002", "", "network 10.77.0.2"},
+        {"COM0", false, "COM0", "", "--port COM0: COM numbers run from COM1 to COM255"},
+        {"no node", false, "/nonexistent", "", "no such device: /nonexistent"},
+        {"a folder", false, dir.path(), "", dir.path() + " is not a serial device"},
+        {"no terminal", false, "/dev/null", "", "/dev/null is not a serial line"},
+        {"a part over 255", true, "192.168.1.300", "", "--ip 192.168.1.300 is not an address like 192.168.1.100"},
+        {"a MAC with colons", true, "10.0.0.1", "00:11:22:33:44:55", "--mac 00:11:22:33:44:55 is not an address like 00-11-22-AA-BB-CC"},
+    };
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_EQ(said(c.network ? ParseNetworkTarget(c.a, c.b)
+                                 : ParsePortTarget(c.a, c.b.isEmpty() ? DeviceCheck::Now
+                                                                      : DeviceCheck::Later)),
+                  c.said)
+            << c.name;
+}
+
+} // namespace
+} // namespace posflash
