@@ -34,6 +34,12 @@ constexpr const char* kHistorySynopsis =
     "                            [--outcome OUTCOME] [--since TIME] [--until TIME]\n"
     "                            [--shift ID] [--central [--records URI]]\n";
 
+constexpr const char* kReportSynopsis =
+    "usage: posflash-cli report [--format html|pdf|csv] [--out FILE] [--lang en|zh]\n"
+    "                           [--operator NAME] [--station NAME] [--label L]\n"
+    "                           [--since TIME] [--until TIME] [--shift ID] [--sha256 HEX]\n"
+    "                           [--central [--records URI]]\n";
+
 constexpr const char* kRecordsSynopsis =
     "usage: posflash-cli records init|sync|status [--records URI] [--verbose]\n";
 
@@ -182,6 +188,41 @@ QString historyHelp() {
            QString::fromLatin1(kHelp);
 }
 
+QString reportHelp() {
+    return QString::fromLatin1(kReportSynopsis) +
+           QStringLiteral(
+               "\n"
+               "A shift report a supervisor reads at a glance: the period, stations and\n"
+               "images; units and attempts; first-pass and final yield per station and\n"
+               "shift (or day); a Pareto of the failure causes with their remedies; the\n"
+               "median and 95th percentile time per unit; retries; the ports with the most\n"
+               "failures.\n"
+               "\n"
+               "options:\n"
+               "  --format FORMAT      html (one file, charts inline, nothing fetched,\n"
+               "                       prints on A4), pdf or csv (one row per unit); by\n"
+               "                       default the --out name's ending, else html\n"
+               "  --out FILE           the file to write; without it (or -) standard\n"
+               "                       output, which a PDF cannot use\n"
+               "  --lang en|zh         language of the report (default: the locale's)\n"
+               "\n"
+               "filters (all that are given must hold), as for 'posflash-cli history':\n"
+               "  --operator NAME      units run by NAME\n"
+               "  --station NAME       units run on the station NAME\n"
+               "  --label L            the unit labelled L\n"
+               "  --since TIME         started at TIME or later (2026-03-31, 2026-03-31T14:30)\n"
+               "  --until TIME         started before TIME; a date alone includes that day\n"
+               "  --shift ID           the units of the production window's shift ID\n"
+               "  --sha256 HEX         units loaded with the image of this SHA-256\n"
+               "\n"
+               "  --central            the line's records (every station's), through the\n"
+               "                       views of 'records init' (docs/records.md)\n"
+               "  --records URI        the line's records database (else POSFLASH_RECORDS)\n") +
+           QString::fromLatin1(kHelp) +
+           QStringLiteral("\nexit status: 0 written, 1 the history or records could not be read "
+                          "or the\nfile not written, 2 a usage error\n");
+}
+
 QString helpHelp() {
     return QString::fromLatin1(kHelpSynopsis) +
            QStringLiteral("\nShows the commands, or one command's synopsis and options.\n");
@@ -198,6 +239,8 @@ QString UsageText() {
            QString::fromLatin1(kCheckSynopsis)
                .replace(QLatin1String("usage: "), QLatin1String("       ")) +
            QString::fromLatin1(kHistorySynopsis)
+               .replace(QLatin1String("usage: "), QLatin1String("       ")) +
+           QString::fromLatin1(kReportSynopsis)
                .replace(QLatin1String("usage: "), QLatin1String("       ")) +
            QString::fromLatin1(kRecordsSynopsis)
                .replace(QLatin1String("usage: "), QLatin1String("       ")) +
@@ -216,6 +259,7 @@ QString GeneralHelp() {
                "  list       the printers present and the COM-number map\n"
                "  check      what a download of a file would send, without a printer\n"
                "  history    the recorded downloads\n"
+               "  report     a shift report: yields, failure causes, times (HTML, PDF, CSV)\n"
                "  records    the line's records in PostgreSQL: init, sync\n"
                "  help       this help, or a command's: posflash-cli help COMMAND\n"
                "\n"
@@ -238,6 +282,8 @@ std::optional<QString> CommandHelp(const QString& command) {
         return checkHelp();
     if (command == QLatin1String("history"))
         return historyHelp();
+    if (command == QLatin1String("report"))
+        return reportHelp();
     if (command == QLatin1String("records"))
         return RecordsHelp();
     if (command == QLatin1String("help"))

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <optional>
@@ -145,6 +146,7 @@ std::vector<HistoryRecord> filteredOf(std::vector<HistoryRecord> records,
         return equal(filter.operatorName, r.operatorName) && equal(filter.station, r.station) &&
                equal(filter.label, r.label) && equal(filter.outcome, r.outcome) &&
                equal(filter.shift, r.shift) &&
+               equal(filter.sha256, QString::fromLatin1(r.sha256.toHex())) &&
                (!filter.since.isValid() || r.startedAt >= filter.since) &&
                (!filter.until.isValid() || r.startedAt < filter.until);
     };
@@ -171,6 +173,56 @@ std::optional<QDateTime> localTime(const QString& text, bool endOfDay) {
 }
 
 } // namespace
+
+bool ReadHistoryFilter(const QCommandLineParser& args, HistoryFilter& filter, TerminalOutput& err) {
+    // Only what was given: a command without one of these options (report has no --outcome)
+    // is not asked for it, which would warn.
+    const QStringList given = args.optionNames();
+    const auto value = [&](const char* name) {
+        return given.contains(QLatin1String(name)) ? args.value(name) : QString();
+    };
+    filter.operatorName = value("operator");
+    filter.station = value("station");
+    filter.label = value("label");
+    filter.outcome = value("outcome");
+    filter.shift = value("shift");
+    if (given.contains("outcome") && !HistoryStore::outcomes().contains(filter.outcome)) {
+        const QStringList& outcomes = HistoryStore::outcomes();
+        err.write(QStringLiteral("posflash-cli: --outcome is %1 or %2\n")
+                      .arg(outcomes.mid(0, outcomes.size() - 1).join(QStringLiteral(", ")),
+                           outcomes.last()));
+        return false;
+    }
+    for (const auto& [name, time, endOfDay] :
+         {std::tuple{"since", &filter.since, false}, std::tuple{"until", &filter.until, true}}) {
+        if (!given.contains(QLatin1String(name)))
+            continue;
+        const auto parsed = localTime(args.value(name), endOfDay);
+        if (!parsed) {
+            err.write(QStringLiteral("posflash-cli: --%1 %2 is not a local date (2026-03-31) or "
+                                     "date and time (2026-03-31T14:30)\n")
+                          .arg(QLatin1String(name), args.value(name)));
+            return false;
+        }
+        *time = *parsed;
+    }
+    if (given.contains("sha256")) {
+        filter.sha256 = value("sha256").toLower();
+        static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+        if (!hex.match(filter.sha256).hasMatch()) {
+            err.write(QStringLiteral("posflash-cli: --sha256 is the image's SHA-256, 64 hex "
+                                     "digits\n"));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HistoryFiltered(const HistoryFilter& filter) {
+    return !filter.operatorName.isEmpty() || !filter.station.isEmpty() || !filter.label.isEmpty() ||
+           !filter.outcome.isEmpty() || !filter.shift.isEmpty() || !filter.sha256.isEmpty() ||
+           filter.since.isValid() || filter.until.isValid();
+}
 
 int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     if (args.positionalArguments().size() != 1) {
@@ -200,31 +252,8 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
         err.write(QStringLiteral("posflash-cli: --format is table, json or csv\n"));
         return kExitUsage;
     }
-    filter.operatorName = args.value("operator");
-    filter.station = args.value("station");
-    filter.label = args.value("label");
-    filter.outcome = args.value("outcome");
-    filter.shift = args.value("shift");
-    if (args.isSet("outcome") && !HistoryStore::outcomes().contains(filter.outcome)) {
-        const QStringList& outcomes = HistoryStore::outcomes();
-        err.write(QStringLiteral("posflash-cli: --outcome is %1 or %2\n")
-                      .arg(outcomes.mid(0, outcomes.size() - 1).join(QStringLiteral(", ")),
-                           outcomes.last()));
+    if (!ReadHistoryFilter(args, filter, err))
         return kExitUsage;
-    }
-    for (const auto& [name, time, endOfDay] :
-         {std::tuple{"since", &filter.since, false}, std::tuple{"until", &filter.until, true}}) {
-        if (!args.isSet(name))
-            continue;
-        const auto parsed = localTime(args.value(name), endOfDay);
-        if (!parsed) {
-            err.write(QStringLiteral("posflash-cli: --%1 %2 is not a local date (2026-03-31) or "
-                                     "date and time (2026-03-31T14:30)\n")
-                          .arg(QLatin1String(name), args.value(name)));
-            return kExitUsage;
-        }
-        *time = *parsed;
-    }
     HistoryStore::Options options;
     options.warned = [&err](const QString& text) {
         err.write(QStringLiteral("posflash-cli: warning: %1\n").arg(text));
@@ -241,10 +270,7 @@ int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err) {
     if (!central && QFileInfo::exists(HistoryStore::journalPathOf(store.filePath())))
         (void)store.replayJournal();
     // The line's records are read whole when filtered, and filtered here.
-    const bool filtered = !filter.operatorName.isEmpty() || !filter.station.isEmpty() ||
-                          !filter.label.isEmpty() || !filter.outcome.isEmpty() ||
-                          !filter.shift.isEmpty() || filter.since.isValid() ||
-                          filter.until.isValid();
+    const bool filtered = HistoryFiltered(filter);
     // Reading makes nothing: with no history and no journal yet, there is nothing to list.
     const bool nothingHere = !QFileInfo::exists(store.filePath()) &&
                              !QFileInfo::exists(HistoryStore::journalPathOf(store.filePath()));

@@ -13,6 +13,13 @@ class TerminalOutput;
 // or as JSON Lines (docs/history.schema.json). Returns the exit code.
 int HistoryCommand(const QCommandLineParser& args, TerminalOutput& err);
 
+// The filters of history and report (--operator, --station, --label, --outcome, --shift,
+// --since, --until, and --sha256 where the command has it) into filter; false, said on err,
+// when one is not valid.
+bool ReadHistoryFilter(const QCommandLineParser& args, HistoryFilter& filter, TerminalOutput& err);
+// Whether any condition of the filter is set.
+bool HistoryFiltered(const HistoryFilter& filter);
+
 // Says on standard error where a record went when it was not the database: the journal
 // (named, to be added at the next write) or nowhere.
 void ReportHistoryWrite(const HistoryWrite& write, const QString& journalPath, TerminalOutput& err);

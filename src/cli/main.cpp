@@ -9,6 +9,7 @@
 #include "cli/inboot_command.h"
 #include "cli/list_command.h"
 #include "cli/records_command.h"
+#include "cli/report_command.h"
 #include "ports/usb_inventory_linux.h"
 
 #include <QCommandLineParser>
@@ -133,6 +134,8 @@ int main(int argc, char** argv) {
     ProcessSignals stopSignals;
     // Qt decodes the arguments lossily; the bytes are kept for file names that are not UTF-8.
     const std::vector<QByteArray> rawArguments(argv, argv + argc);
+    if (IsReportCommand(rawArguments))
+        return ReportMain(argc, argv, stopSignals);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("posflash-cli");
     QCoreApplication::setApplicationVersion(POSFLASH_VERSION);

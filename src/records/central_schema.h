@@ -29,6 +29,7 @@ std::span<const RecordColumn> RecordColumns();
 inline constexpr const char* kRecordsTable = "posflash_records";
 inline constexpr const char* kSchemaTable = "posflash_schema";
 inline constexpr const char* kYieldView = "posflash_yield";
+inline constexpr const char* kReportUnitsView = "posflash_report_units";
 
 // The schema version this build writes; the line's database must have at least this one.
 int CentralSchemaVersion();
