@@ -79,13 +79,17 @@ QString ParetoSvg(const ReportFigures& f, const ReportTexts& texts) {
                     texts.text(QT_TRANSLATE_NOOP("Report", "No failures.")), "middle", 14);
         return s + QStringLiteral("</svg>\n");
     }
-    const int most = f.pareto.front().count;
+    // Whole numbers on the count scale, at most four steps up to the tallest bar or just above.
+    const int tallest = f.pareto.front().count;
+    const int step = (tallest + 3) / 4;
+    const int ticks = (tallest + step - 1) / step;
+    const int most = step * ticks;
     const double slot = (kWidth - kLeft - kRight) / static_cast<double>(f.pareto.size());
     const double bar = std::min(slot * 0.7, 90.0);
     // The count scale on the left: the tallest bar is the full height.
-    for (int i = 0; i <= 4; ++i) {
-        const double y = kTop + kPlotHeight * (1 - i / 4.0);
-        s += textAt(kLeft - 6, y + 4, n(most * i / 4.0).remove(QStringLiteral(".0")), "end", 10);
+    for (int i = 0; i <= ticks; ++i) {
+        const double y = kTop + kPlotHeight * (1 - i / static_cast<double>(ticks));
+        s += textAt(kLeft - 6, y + 4, QString::number(step * i), "end", 10);
     }
     s += percentScale(true);
     QString line;

@@ -149,7 +149,9 @@ body { font-family: "DejaVu Sans", "Noto Sans CJK SC", "WenQuanYi Micro Hei", sa
 h1 { font-size: 22px; margin: 0 0 8px; }
 h2 { font-size: 16px; margin: 18px 0 6px; border-bottom: 1px solid #999; }
 table { border-collapse: collapse; width: 100%; }
-th, td { text-align: left; padding: 3px 6px; border-bottom: 1px solid #ddd; vertical-align: top; }
+th, td { text-align: left; padding: 3px 6px; border-bottom: 1px solid #ddd; vertical-align: top;
+         white-space: nowrap; }
+td.words { white-space: normal; }
 th { background: #eef2f6; }
 dl.facts { display: grid; grid-template-columns: max-content 1fr; gap: 2px 12px; margin: 0; }
 dl.facts dt { font-weight: bold; }
@@ -181,8 +183,12 @@ svg { display: block; max-width: 100%; height: auto; }
             h += QStringLiteral("</tr>\n");
             for (const QStringList& row : s.table.rows) {
                 h += QStringLiteral("<tr>");
+                // Figures and codes stay on one line; sentences wrap.
                 for (const QString& cell : row)
-                    h += QStringLiteral("<td>%1</td>").arg(Escaped(cell));
+                    h += QString::fromLatin1(cell.contains(QLatin1Char(' ')) && cell.size() > 24
+                                                 ? "<td class=\"words\">%1</td>"
+                                                 : "<td>%1</td>")
+                             .arg(Escaped(cell));
                 h += QStringLiteral("</tr>\n");
             }
             h += QStringLiteral("</table>\n");

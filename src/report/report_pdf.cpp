@@ -19,10 +19,8 @@ namespace {
 class PdfFlow {
 public:
     explicit PdfFlow(QPdfWriter& writer) : writer_(writer), painter_(&writer) {
+        // The writer's resolution is 72 dpi: a device pixel is a point, as the fonts count.
         const QRectF page = writer.pageLayout().paintRect(QPageLayout::Point);
-        // The painter's unit is the writer's device pixel; work in points.
-        const double scale = writer.resolution() / 72.0;
-        painter_.scale(scale, scale);
         width_ = page.width();
         height_ = page.height();
     }
@@ -128,6 +126,7 @@ Status WritePdf(const ReportDocument& d, const QString& path) {
     writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     writer.setTitle(d.title);
     writer.setCreator(QStringLiteral("posflash"));
+    writer.setResolution(72);
     PdfFlow flow(writer);
     if (!flow.active())
         return Error{0, QStringLiteral("cannot write %1").arg(path)};

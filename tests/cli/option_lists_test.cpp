@@ -53,7 +53,8 @@ TEST(OptionLists, EachCommandsHelpManualAndCompletionNameTheSameOptions) {
     QMap<QString, QSet<QString>> completed;
     for (const auto& m : entry.globalMatch(completion))
         completed[m.captured(1)] = words(m.captured(2)) << "--help";
-    for (const char* command : {"download", "inboot", "list", "check", "history", "records"}) {
+    for (const char* command :
+         {"download", "inboot", "list", "check", "history", "report", "records"}) {
         SCOPED_TRACE(command);
         const std::optional<QString> help = CommandHelp(command);
         ASSERT_TRUE(help);

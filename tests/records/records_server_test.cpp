@@ -126,10 +126,11 @@ protected:
         const Ran init = run(nullptr, {"records", "init"},
                              cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
         EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
-        EXPECT_TRUE(init.out.contains("is at version 2 (it was at 0)")) << init.out.toStdString();
+        EXPECT_TRUE(init.out.contains("is at version 3 (it was at 0)")) << init.out.toStdString();
         cluster_->admin("line", {"GRANT SELECT, INSERT ON posflash_records TO station",
                                  "GRANT SELECT ON posflash_schema, posflash_units, posflash_yield, "
-                                 "posflash_yield_shift TO station"});
+                                 "posflash_yield_shift, posflash_report_units, "
+                                 "posflash_causes_day TO station"});
     }
     static void TearDownTestSuite() {
         delete cluster_;
