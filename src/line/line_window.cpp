@@ -268,14 +268,6 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
     connect(newShift, &QPushButton::clicked, this, &LineWindow::askNewShift);
     row->addSpacing(18);
     row->addWidget(newShift);
-    auto* report = new QPushButton(tr("Shift report"), header);
-    report->setObjectName("btnShiftReport");
-    report->setAccessibleName(tr("Write this shift's report (HTML and PDF)"));
-    report->setMinimumHeight(44);
-    report->setFont(medium);
-    report->setFocusPolicy(Qt::TabFocus);
-    connect(report, &QPushButton::clicked, this, &LineWindow::writeShiftReport);
-    row->addWidget(report);
     return header;
 }
 
@@ -300,6 +292,15 @@ QWidget* LineWindow::makeLabelRow() {
     row->addWidget(caption);
     row->addWidget(labelBox_, 2);
     row->addWidget(pendingLabel_, 1);
+    // Beside the label box, where the header's figures leave it room on a small screen.
+    auto* report = new QPushButton(tr("Shift report"), box);
+    report->setObjectName("btnShiftReport");
+    report->setAccessibleName(tr("Write this shift's report (HTML and PDF)"));
+    report->setMinimumHeight(42);
+    report->setFont(f);
+    report->setFocusPolicy(Qt::TabFocus); // a click leaves the keyboard in the label box
+    connect(report, &QPushButton::clicked, this, &LineWindow::writeShiftReport);
+    row->addWidget(report);
     connect(labelBox_, &QLineEdit::returnPressed, this, &LineWindow::labelEntered);
     showPendingLabel();
     return box;

@@ -105,7 +105,7 @@ TEST_F(ReportTest, ChromiumDrawsTheReportWithItsCharts) {
     QProcess chromium;
     chromium.setProcessChannelMode(QProcess::MergedChannels);
     chromium.start("chromium", {"--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
-                                "--user-data-dir=" + profile.path(), "--window-size=800,1900",
+                                "--user-data-dir=" + profile.path(), "--window-size=800,1350",
                                 "--screenshot=" + png, QUrl::fromLocalFile(html).toString()});
     ASSERT_TRUE(chromium.waitForFinished(120000)) << "chromium did not end";
     ASSERT_EQ(chromium.exitCode(), 0) << chromium.readAll().toStdString();
