@@ -78,6 +78,8 @@ private:
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSizeF(size);
         font.setBold(bold);
+        // No ligatures: the PDF's text is searched and copied ("posflash", not "pos\uFB02ash").
+        font.setStyleStrategy(QFont::PreferNoShaping);
         return font;
     }
     void tableRow(const QStringList& cells, const std::vector<double>& widths, bool head) {
