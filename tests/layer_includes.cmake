@@ -17,9 +17,10 @@ set(rank_records 2)
 set(rank_download 3)
 set(rank_engine 4)
 set(rank_fleet 5)
-set(rank_app 6)
-set(rank_cli 6)
-set(rank_line 6)
+set(rank_report 6)
+set(rank_app 7)
+set(rank_cli 7)
+set(rank_line 7)
 # The program's entry, which opens either window: it may include the production window beside
 # the specified one.
 set(entry_app_main line)

@@ -19,7 +19,8 @@ const std::vector<CliOption> kOptions = {
     {"station", "name"}, {"label", "label"}, {"limit", "N"}, {"since", "time"},
     {"until", "time"}, {"outcome", "outcome"}, {"format", "format"}, {"shift", "ID"},
     {"color", "when", "auto"}, {"link-timeout", "seconds", "120"}, {"records", "URI"},
-    {"central"}, {"verbose"}, {"records-batch", "N", nullptr, true},
+    {"central"}, {"verbose"}, {"out", "FILE"}, {"sha256", "hex"},
+    {"records-batch", "N", nullptr, true},
 };
 // clang-format on
 
@@ -163,6 +164,42 @@ const std::vector<CliCommand> kCommands = {
         {"records", "--records URI", "the line's records database (else POSFLASH_RECORDS)"},
         kHelp}}},
      ""},
+    {"report",
+     "a shift report: yields, failure causes, times (HTML, PDF, CSV)",
+     "usage: posflash-cli report [--format html|pdf|csv] [--out FILE] [--lang en|zh]\n"
+     "                           [--operator NAME] [--station NAME] [--label L]\n"
+     "                           [--since TIME] [--until TIME] [--shift ID] [--sha256 HEX]\n"
+     "                           [--central [--records URI]]\n",
+     "A shift report a supervisor reads at a glance: the period, stations and\n"
+     "images; units and attempts; first-pass and final yield per station and\n"
+     "shift (or day); a Pareto of the failure causes with their remedies; the\n"
+     "median and 95th percentile time per unit; retries; the ports with the most\n"
+     "failures.\n",
+     {{"options:",
+       {{"format", "--format FORMAT",
+         "html (one file, charts inline, nothing fetched,\n"
+         "prints on A4), pdf or csv (one row per unit); by\n"
+         "default the --out name's ending, else html"},
+        {"out", "--out FILE",
+         "the file to write; without it (or -) standard\n"
+         "output, which a PDF cannot use"},
+        {"lang", "--lang en|zh", "language of the report (default: the locale's)"}}},
+      {"filters (all that are given must hold), as for 'posflash-cli history':",
+       {{"operator", "--operator NAME", "units run by NAME"},
+        {"station", "--station NAME", "units run on the station NAME"},
+        {"label", "--label L", "the unit labelled L"},
+        {"since", "--since TIME", "started at TIME or later (2026-03-31, 2026-03-31T14:30)"},
+        {"until", "--until TIME", "started before TIME; a date alone includes that day"},
+        {"shift", "--shift ID", "the units of the production window's shift ID"},
+        {"sha256", "--sha256 HEX", "units loaded with the image of this SHA-256"}}},
+      {nullptr,
+       {{"central", "--central",
+         "the line's records (every station's), through the\n"
+         "views of 'records init' (docs/records.md)"},
+        {"records", "--records URI", "the line's records database (else POSFLASH_RECORDS)"},
+        kHelp}}},
+     "\nexit status: 0 written, 1 the history or records could not be read or the\n"
+     "file not written, 2 a usage error\n"},
     {"records",
      "the line's records in PostgreSQL: init, sync",
      "usage: posflash-cli records init|sync|status [--records URI] [--verbose]\n",

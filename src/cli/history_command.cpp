@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <optional>
@@ -144,6 +145,7 @@ std::vector<HistoryRecord> filteredOf(std::vector<HistoryRecord> records,
         return equal(filter.operatorName, r.operatorName) && equal(filter.station, r.station) &&
                equal(filter.label, r.label) && equal(filter.outcome, r.outcome) &&
                equal(filter.shift, r.shift) &&
+               equal(filter.sha256, QString::fromLatin1(r.sha256.toHex())) &&
                (!filter.since.isValid() || r.startedAt >= filter.since) &&
                (!filter.until.isValid() || r.startedAt < filter.until);
     };
@@ -170,6 +172,50 @@ std::optional<QDateTime> localTime(const QString& text, bool endOfDay) {
 }
 
 } // namespace
+
+Result<HistoryFilter> ReadHistoryFilter(const CliArguments& args) {
+    HistoryFilter filter;
+    // Only what was given: report has no --outcome.
+    const auto value = [&](const char* name) {
+        return args.isSet(QLatin1String(name)) ? args.value(name) : QString();
+    };
+    const auto refused = [](const QString& why) { return Error{0, why, {}, ErrorDomain::Input}; };
+    filter.operatorName = value("operator");
+    filter.station = value("station");
+    filter.label = value("label");
+    filter.outcome = value("outcome");
+    filter.shift = value("shift");
+    if (args.isSet("outcome") && !HistoryStore::outcomes().contains(filter.outcome)) {
+        const QStringList& outcomes = HistoryStore::outcomes();
+        return refused(QStringLiteral("--outcome is %1 or %2")
+                           .arg(outcomes.mid(0, outcomes.size() - 1).join(QStringLiteral(", ")),
+                                outcomes.last()));
+    }
+    for (const auto& [name, time, endOfDay] :
+         {std::tuple{"since", &filter.since, false}, std::tuple{"until", &filter.until, true}}) {
+        if (!args.isSet(QLatin1String(name)))
+            continue;
+        const auto parsed = localTime(args.value(name), endOfDay);
+        if (!parsed)
+            return refused(QStringLiteral("--%1 %2 is not a local date (2026-03-31) or "
+                                          "date and time (2026-03-31T14:30)")
+                               .arg(QLatin1String(name), args.value(name)));
+        *time = *parsed;
+    }
+    if (args.isSet("sha256")) {
+        filter.sha256 = value("sha256").toLower();
+        static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+        if (!hex.match(filter.sha256).hasMatch())
+            return refused(QStringLiteral("--sha256 is the image's SHA-256, 64 hex digits"));
+    }
+    return filter;
+}
+
+bool HistoryFiltered(const HistoryFilter& filter) {
+    return !filter.operatorName.isEmpty() || !filter.station.isEmpty() || !filter.label.isEmpty() ||
+           !filter.outcome.isEmpty() || !filter.shift.isEmpty() || !filter.sha256.isEmpty() ||
+           filter.since.isValid() || filter.until.isValid();
+}
 
 int HistoryCommand(const CliArguments& args, TerminalOutput& err) {
     if (args.positionalArguments().size() != 1) {
@@ -199,30 +245,12 @@ int HistoryCommand(const CliArguments& args, TerminalOutput& err) {
         err.write(QStringLiteral("posflash-cli: --format is table, json or csv\n"));
         return kExitUsage;
     }
-    filter.operatorName = args.value("operator");
-    filter.station = args.value("station");
-    filter.label = args.value("label");
-    filter.outcome = args.value("outcome");
-    filter.shift = args.value("shift");
-    if (args.isSet("outcome") && !HistoryStore::outcomes().contains(filter.outcome)) {
-        const QStringList& outcomes = HistoryStore::outcomes();
-        err.write(QStringLiteral("posflash-cli: --outcome is %1 or %2\n")
-                      .arg(outcomes.mid(0, outcomes.size() - 1).join(QStringLiteral(", ")),
-                           outcomes.last()));
+    if (Result<HistoryFilter> read = ReadHistoryFilter(args); read) {
+        read->limit = filter.limit;
+        filter = std::move(*read);
+    } else {
+        err.write(QStringLiteral("posflash-cli: %1\n").arg(read.error().text));
         return kExitUsage;
-    }
-    for (const auto& [name, time, endOfDay] :
-         {std::tuple{"since", &filter.since, false}, std::tuple{"until", &filter.until, true}}) {
-        if (!args.isSet(name))
-            continue;
-        const auto parsed = localTime(args.value(name), endOfDay);
-        if (!parsed) {
-            err.write(QStringLiteral("posflash-cli: --%1 %2 is not a local date (2026-03-31) or "
-                                     "date and time (2026-03-31T14:30)\n")
-                          .arg(QLatin1String(name), args.value(name)));
-            return kExitUsage;
-        }
-        *time = *parsed;
     }
     HistoryStore::Options options;
     options.warned = [&err](const QString& text) {
@@ -240,10 +268,7 @@ int HistoryCommand(const CliArguments& args, TerminalOutput& err) {
     if (!central && QFileInfo::exists(HistoryStore::journalPathOf(store.filePath())))
         (void)store.replayJournal();
     // The line's records are read whole when filtered, and filtered here.
-    const bool filtered = !filter.operatorName.isEmpty() || !filter.station.isEmpty() ||
-                          !filter.label.isEmpty() || !filter.outcome.isEmpty() ||
-                          !filter.shift.isEmpty() || filter.since.isValid() ||
-                          filter.until.isValid();
+    const bool filtered = HistoryFiltered(filter);
     // Reading makes nothing: with no history and no journal yet, there is nothing to list.
     const bool nothingHere = !QFileInfo::exists(store.filePath()) &&
                              !QFileInfo::exists(HistoryStore::journalPathOf(store.filePath()));

@@ -13,6 +13,12 @@ class TerminalOutput;
 // or as JSON Lines (docs/history.schema.json). Returns the exit code.
 int HistoryCommand(const CliArguments& args, TerminalOutput& err);
 
+// The filters of history and report (--operator, --station, --label, --outcome, --shift,
+// --since, --until, and --sha256 where the command has it), or why one is not valid.
+Result<HistoryFilter> ReadHistoryFilter(const CliArguments& args);
+// Whether any condition of the filter is set.
+bool HistoryFiltered(const HistoryFilter& filter);
+
 // Says on standard error where a record went when it was not the database: the journal
 // (named, to be added at the next write) or nowhere.
 void ReportHistoryWrite(const HistoryWrite& write, const QString& journalPath, TerminalOutput& err);

@@ -10,13 +10,16 @@
 #include "cli/inboot_command.h"
 #include "cli/list_command.h"
 #include "cli/records_command.h"
+#include "cli/report_command.h"
 #include "ports/usb_inventory_linux.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLocale>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include <unistd.h>
 
@@ -49,18 +52,40 @@ const CommandRun kCommandRuns[] = {
      }},
     {"history",
      [](const Cli& cli, const CliArguments& args) { return HistoryCommand(args, cli.err); }},
+    {"report", [](const Cli& cli,
+                  const CliArguments& args) { return ReportCommand(args, cli.out, cli.err); }},
     {"records",
      [](const Cli& cli, const CliArguments& args) {
          return RecordsCommand(args, cli.stopSignals, cli.out, cli.err, cli.syncThreads);
      }},
 };
 
+// As the window does: Chinese under a Chinese locale, else English.
+QString localeLanguage() {
+    return QLocale::system().language() == QLocale::Chinese ? QStringLiteral("zh")
+                                                            : QStringLiteral("en");
+}
+
+// A report draws text for its PDF, which needs Qt's GUI part: offscreen, unless the user chose
+// a platform. Every other command runs without it.
+std::unique_ptr<QCoreApplication> applicationFor(int& argc, char** argv,
+                                                 const std::vector<QByteArray>& rawArguments) {
+    QStringList words;
+    for (const QByteArray& argument : rawArguments)
+        words << QString::fromLocal8Bit(argument);
+    const Result<CliRequest> read = ReadCliArguments(words, localeLanguage());
+    if (read && read->ask == CliRequest::Ask::Run &&
+        read->args.positionalArguments().value(0) == QLatin1String("report")) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 int run(const Cli& cli) {
-    // As the window does: Chinese under a Chinese locale, else English.
     const Result<CliRequest> read =
-        ReadCliArguments(QCoreApplication::arguments(),
-                         QLocale::system().language() == QLocale::Chinese ? QStringLiteral("zh")
-                                                                          : QStringLiteral("en"));
+        ReadCliArguments(QCoreApplication::arguments(), localeLanguage());
     if (!read)
         return cli.usage(read.error().text);
     switch (read->ask) {
@@ -93,7 +118,7 @@ int main(int argc, char** argv) {
     ProcessSignals stopSignals;
     // Qt decodes the arguments lossily; the bytes are kept for file names that are not UTF-8.
     const std::vector<QByteArray> rawArguments(argv, argv + argc);
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = applicationFor(argc, argv, rawArguments);
     QCoreApplication::setApplicationName("posflash-cli");
     QCoreApplication::setApplicationVersion(POSFLASH_VERSION);
 

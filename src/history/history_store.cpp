@@ -348,6 +348,7 @@ Result<std::vector<HistoryRecord>> HistoryStore::find(const HistoryFilter& filte
     equal("label", filter.label);
     equal("outcome", filter.outcome);
     equal("shift", filter.shift);
+    equal("sha256", filter.sha256);
     // The start times are UTC text of one form: they compare as they sort.
     if (filter.since.isValid()) {
         where << QStringLiteral("started_at >= ?");

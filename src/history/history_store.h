@@ -69,6 +69,7 @@ struct HistoryFilter {
     QString label;
     QString outcome;
     QString shift;
+    QString sha256;  // the image's SHA-256 in lower-case hex
     QDateTime since; // from this instant on, when valid
     QDateTime until; // before this instant, when valid
     int limit = 0;   // the newest this many; all when <= 0

@@ -1,8 +1,11 @@
 #include "line/line_host.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QStandardPaths>
+#include <QUrl>
 
 namespace posflash {
 
@@ -23,6 +26,16 @@ LineHost LineHost::system() {
         if (!ok)
             return std::nullopt;
         return name.trimmed();
+    };
+    host.reportsFolder =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/posflash reports";
+    host.reportWritten = [](QWidget* parent, const QString& folder, const QStringList& files) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("posflash"),
+                        QApplication::translate("LineHost", "The shift report is in %1:\n%2")
+                            .arg(folder, files.join('\n')),
+                        QMessageBox::Open | QMessageBox::Close, parent);
+        if (box.exec() == QMessageBox::Open)
+            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
     };
     return host;
 }

@@ -22,12 +22,17 @@ struct LineHost {
     std::function<std::optional<QString>(QWidget* parent, const QString& summary,
                                          const QString& operatorName)>
         endShift;
+    // A shift report was written (files, in folder); the system host offers to open the folder.
+    std::function<void(QWidget* parent, const QString& folder, const QStringList& files)>
+        reportWritten;
+    // Where the shift reports go: ~/Documents/posflash reports (the XDG documents folder).
+    QString reportsFolder;
     QString historyPath = HistoryStore::defaultPath();
     QString station; // empty: the host's name
     // After the records server was found offline, the next sync comes after this (doubling).
     int recordsRetryFirstMs = 30000;
 
-    // QApplication::beep() and a QMessageBox.
+    // QApplication::beep(), QMessageBox and the desktop's file manager.
     static LineHost system();
 };
 

@@ -7,6 +7,7 @@
 #include "fleet/multi_download.h"
 #include "fleet/target_filter.h"
 #include "line/image_summary.h"
+#include "line/shift_report_action.h"
 #include "line/slot_tile.h"
 #include "link/network_boot.h"
 #include "link/shared_boot_ports.h"
@@ -22,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSysInfo>
 #include <QTime>
@@ -290,6 +292,15 @@ QWidget* LineWindow::makeLabelRow() {
     row->addWidget(caption);
     row->addWidget(labelBox_, 2);
     row->addWidget(pendingLabel_, 1);
+    // Beside the label box, where the header's figures leave it room on a small screen.
+    auto* report = new QPushButton(tr("Shift report"), box);
+    report->setObjectName("btnShiftReport");
+    report->setAccessibleName(tr("Write this shift's report (HTML and PDF)"));
+    report->setMinimumHeight(42);
+    report->setFont(f);
+    report->setFocusPolicy(Qt::TabFocus); // a click leaves the keyboard in the label box
+    connect(report, &QPushButton::clicked, this, &LineWindow::writeShiftReport);
+    row->addWidget(report);
     connect(labelBox_, &QLineEdit::returnPressed, this, &LineWindow::labelEntered);
     showPendingLabel();
     return box;
@@ -536,6 +547,19 @@ void LineWindow::beginShift() {
     showShiftChoices();
     showCounters();
     showPendingLabel();
+}
+
+void LineWindow::writeShiftReport() {
+    history_.finish(); // the shift's last verdicts are in the report
+    const Result<QStringList> files = WriteShiftReports(
+        history_.filePath(), shift_.context.shift, host_.reportsFolder,
+        QDateTime::currentDateTime().addMSecs(-shiftClock_.elapsed()), !shift_.chinese);
+    if (!files)
+        QMessageBox::warning(this, QStringLiteral("posflash"),
+                             tr("The shift report was not written: %1").arg(files.error().text));
+    else if (host_.reportWritten)
+        host_.reportWritten(this, host_.reportsFolder, *files);
+    keepFocus();
 }
 
 bool LineWindow::anyRunning() const {

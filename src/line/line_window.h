@@ -34,8 +34,8 @@ class UsbInventory;
 // The production window: a tile per slot, the shift's counters and the label box. The shift's
 // choices are fixed while it is open; they were made before, in the start panel or on the
 // command line. Its controls are found by objectName: txtLabel, btnNewShift, lblPassed,
-// lblFailed, lblTotal, lblYield, lblMeanTime, lblRecords (the records sync's state, when a
-// records address is set), and each tile's (see SlotTile).
+// lblFailed, lblTotal, lblYield, lblMeanTime, btnShiftReport, lblRecords (the records sync's state,
+// when a records address is set), and each tile's (see SlotTile).
 class LineWindow : public QWidget {
     Q_OBJECT
 public:
@@ -82,6 +82,8 @@ private:
     void unitDone(int slot, bool passed, int attempts, qint64 ms);
     void slotIdle(int slot);
     void askNewShift();
+    // Writes this shift's report into the host's reports folder and says where.
+    void writeShiftReport();
     void beginShift();
     void showShiftChoices();
     void keepFocus();

@@ -136,7 +136,58 @@ BEGIN
     END LOOP;
 END $$)"),
 };
-const std::array<const QStringList*, 2> kSteps{&kStep1, &kStep2};
+// Version 3: the views a shift report reads (docs/records.md). posflash_report_units is
+// posflash_units with what the report shows and filters by, from the unit's first attempt; its
+// mode is the hook for recipes, NULL until records carry one. posflash_causes_day counts the
+// failed and refused attempts per cause, for a site's own dashboard.
+const QStringList kStep3{
+    QStringLiteral(R"(CREATE VIEW posflash_report_units AS
+SELECT coalesce(unit, id::text) AS unit,
+       (array_agg(coalesce(station, sent_from) ORDER BY attempt, started_at, id))[1] AS station,
+       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
+       (array_agg(operator ORDER BY attempt, started_at, id))[1] AS operator,
+       (array_agg(label ORDER BY attempt, started_at, id))[1] AS label,
+       (array_agg(sha256 ORDER BY attempt, started_at, id))[1] AS sha256,
+       (array_agg(kind ORDER BY attempt, started_at, id))[1] AS kind,
+       (array_agg(coalesce(nullif(usb_path, ''), nullif(device_node, ''), nullif(ip, ''),
+                           'COM' || nullif(com_number, 0)::text)
+                  ORDER BY attempt, started_at, id))[1] AS port,
+       min(started_at) AS started_at,
+       max(started_at + duration_ms * interval '1 millisecond') AS ended_at,
+       count(*) AS attempts,
+       count(*) FILTER (WHERE outcome IN ('failed', 'refused')) AS failures,
+       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
+       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
+           AS passed,
+       (array_agg(cause ORDER BY attempt DESC, started_at DESC, id DESC))[1] AS last_cause,
+       coalesce(array_agg(coalesce(nullif(cause, ''), '-') ORDER BY attempt, started_at, id)
+                    FILTER (WHERE outcome IN ('failed', 'refused')), '{}') AS failure_causes,
+       NULL::text AS mode
+FROM posflash_records
+GROUP BY 1)"),
+    QStringLiteral(R"(CREATE VIEW posflash_causes_day AS
+SELECT coalesce(station, sent_from) AS station, started_at::date AS day,
+       coalesce(nullif(cause, ''), '-') AS cause, count(*) AS failures
+FROM posflash_records
+WHERE outcome IN ('failed', 'refused')
+GROUP BY 1, 2, 3)"),
+    // Those who could read the yields may read these too.
+    QStringLiteral(R"(DO $$
+DECLARE
+    reader text;
+BEGIN
+    FOR reader IN
+        SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(r.rolname) END
+        FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a
+             LEFT JOIN pg_roles r ON r.oid = a.grantee
+        WHERE c.oid = 'posflash_yield_shift'::regclass AND a.privilege_type = 'SELECT'
+              AND a.grantee <> c.relowner
+    LOOP
+        EXECUTE 'GRANT SELECT ON posflash_report_units, posflash_causes_day TO ' || reader;
+    END LOOP;
+END $$)"),
+};
+const std::array<const QStringList*, 3> kSteps{&kStep1, &kStep2, &kStep3};
 
 } // namespace
 
@@ -193,7 +244,7 @@ Result<int> InitCentralSchema(PgLink& link) {
     return found;
 }
 
-std::optional<RecordsError> CheckCentralSchema(PgLink& link) {
+std::optional<RecordsError> CheckCentralSchema(PgLink& link, int needed) {
     PgAnswer q = link.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM posflash_schema"),
                            QStringLiteral("cannot read the schema"));
     if (!q.ok()) {
@@ -203,12 +254,12 @@ std::optional<RecordsError> CheckCentralSchema(PgLink& link) {
                                     "records init with the address of its owner");
         return e;
     }
-    if (const qint64 version = q.rows.number(0, 0, 0); version < CentralSchemaVersion())
+    if (const qint64 version = q.rows.number(0, 0, 0); version < needed)
         return RecordsError{RecordsTrouble::NotSetUp,
                             QStringLiteral("the records schema is at version %1, this posflash "
                                            "needs %2: run posflash-cli records init")
                                 .arg(version)
-                                .arg(CentralSchemaVersion())};
+                                .arg(needed)};
     return std::nullopt;
 }
 

@@ -29,6 +29,7 @@ std::span<const RecordColumn> RecordColumns();
 inline constexpr const char* kRecordsTable = "posflash_records";
 inline constexpr const char* kSchemaTable = "posflash_schema";
 inline constexpr const char* kYieldView = "posflash_yield";
+inline constexpr const char* kReportUnitsView = "posflash_report_units";
 
 // The schema version this build writes; the line's database must have at least this one.
 int CentralSchemaVersion();
@@ -37,8 +38,13 @@ int CentralSchemaVersion();
 // so that two stations running init at once do it once. Returns the version found before.
 Result<int> InitCentralSchema(PgLink& link);
 
-// Whether the line's database is ready for this build's rows.
-std::optional<RecordsError> CheckCentralSchema(PgLink& link);
+// The version whose records table this build sends and reads. Later steps add only views, so a
+// station still syncs with a line whose owner has not yet run a newer init.
+inline constexpr int kRecordsTableVersion = 2;
+
+// Whether the line's database is at version needed or later: the records table's for the
+// sync, the whole schema's for what reads the views.
+std::optional<RecordsError> CheckCentralSchema(PgLink& link, int needed = CentralSchemaVersion());
 
 // A digest of what decides whether the line's table takes a row: its columns and their types,
 // its constraints and triggers, the schema version. A row the server refused is tried again

@@ -193,7 +193,7 @@ SyncOutcome RecordsSync::pass() {
         outcome.error = *trouble;
         return outcome;
     }
-    if (auto trouble = CheckCentralSchema(central)) {
+    if (auto trouble = CheckCentralSchema(central, kRecordsTableVersion)) {
         outcome.error = *trouble;
         return outcome;
     }
@@ -221,7 +221,7 @@ Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address,
     };
     if (auto trouble = central.open())
         return failed(*trouble);
-    if (auto trouble = CheckCentralSchema(central))
+    if (auto trouble = CheckCentralSchema(central, kRecordsTableVersion))
         return failed(*trouble);
     QStringList selected;
     for (const RecordColumn& column : RecordColumns())

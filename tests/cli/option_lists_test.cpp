@@ -21,7 +21,7 @@ QString readFile(const QString& path) {
 
 // The options of a help text's option lines ("  --port COMn|DEVICE", "  -h, --help").
 QSet<QString> listedOptions(const QString& help) {
-    static const QRegularExpression line(QStringLiteral("(?m)^  (?:-[a-z], )?(--[a-z][a-z-]*)"));
+    static const QRegularExpression line(QStringLiteral("(?m)^  (?:-[a-z], )?(--[a-z][a-z0-9-]*)"));
     QSet<QString> names;
     for (const auto& m : line.globalMatch(help))
         names << m.captured(1);
@@ -29,7 +29,7 @@ QSet<QString> listedOptions(const QString& help) {
 }
 
 QSet<QString> words(const QString& text) {
-    static const QRegularExpression option(QStringLiteral("--[a-z][a-z-]*"));
+    static const QRegularExpression option(QStringLiteral("--[a-z][a-z0-9-]*"));
     QSet<QString> names;
     for (const auto& m : option.globalMatch(text))
         names << m.captured(0);

@@ -1,0 +1,113 @@
+#include "cli/report_command.h"
+
+#include "base/faces.h"
+#include "cli/cli_run.h"
+#include "cli/history_command.h"
+#include "cli/records_command.h"
+#include "cli/terminal_output.h"
+#include "records/records_address.h"
+#include "report/central_units.h"
+#include "report/report_texts.h"
+#include "report/shift_report.h"
+
+#include <QFileInfo>
+
+namespace posflash {
+namespace {
+
+// The filters as given, for the report's head.
+QString filtersText(const CliArguments& args) {
+    QStringList given;
+    for (const char* name :
+         {"since", "until", "station", "operator", "label", "shift", "sha256", "central"})
+        if (args.isSet(name))
+            given << (QLatin1String(name) == QLatin1String("central")
+                          ? QStringLiteral("--central")
+                          : QStringLiteral("--%1 %2").arg(QLatin1String(name), args.value(name)));
+    return given.join(QLatin1Char(' '));
+}
+
+Result<std::vector<ReportUnit>> localUnits(const HistoryFilter& filter, TerminalOutput& err) {
+    HistoryStore::Options options;
+    options.warned = [&err](const QString& text) {
+        err.write(QStringLiteral("posflash-cli: warning: %1\n").arg(text));
+    };
+    HistoryStore store(HistoryStore::defaultPath(), options);
+    if (!QFileInfo::exists(store.filePath()) && !QFileInfo::exists(store.journalPath()))
+        return std::vector<ReportUnit>{};
+    if (QFileInfo::exists(store.journalPath()))
+        (void)store.replayJournal();
+    Result<std::vector<HistoryRecord>> found = store.find(filter);
+    if (!found)
+        return found.error();
+    return UnitsOf(*found);
+}
+
+} // namespace
+
+int ReportCommand(const CliArguments& args, TerminalOutput& out, TerminalOutput& err) {
+    const auto usage = [&err](const QString& why) {
+        err.write(QStringLiteral("posflash-cli: %1\nSee 'posflash-cli help report'.\n").arg(why));
+        return kExitUsage;
+    };
+    if (args.positionalArguments().size() != 1)
+        return usage(QStringLiteral("report takes no FILE"));
+    if (args.value("lang") != "en" && args.value("lang") != "zh")
+        return usage(QStringLiteral("--lang is en or zh"));
+    const QString outPath = args.value("out");
+    const QString formatWord = args.isSet("format") ? args.value("format")
+                               : QFileInfo(outPath).suffix().isEmpty()
+                                   ? QStringLiteral("html")
+                                   : QFileInfo(outPath).suffix().toLower();
+    const std::optional<ReportFormat> format = ReportFormatOf(formatWord);
+    if (!format)
+        return usage(QStringLiteral("--format is html, pdf or csv"));
+    const bool toStdout = outPath.isEmpty() || outPath == QLatin1String("-");
+    if (*format == ReportFormat::Pdf && toStdout)
+        return usage(QStringLiteral("a PDF report needs --out FILE"));
+    const Result<HistoryFilter> read = ReadHistoryFilter(args);
+    if (!read)
+        return usage(read.error().text);
+    const HistoryFilter& filter = *read;
+
+    ReportSource source{{}, filtersText(args), QDateTime::currentDateTime()};
+    Result<std::vector<ReportUnit>> units = std::vector<ReportUnit>{};
+    if (args.isSet("central")) {
+        const QString text = RecordsAddressText(args);
+        if (text.isEmpty())
+            return usage(QStringLiteral(
+                "--central needs --records URI or the environment variable POSFLASH_RECORDS"));
+        const Result<RecordsAddress> address = ParseRecordsAddress(text);
+        if (!address)
+            return usage(address.error().text);
+        source.from = address->shown();
+        units = CentralUnits(*address, filter);
+        if (!units)
+            units = WithContext(units.error(), address->shown());
+    } else {
+        source.from = HistoryStore::defaultPath();
+        units = localUnits(filter, err);
+    }
+    if (!units) {
+        err.write(QStringLiteral("posflash-cli: cannot read the %1: %2\n")
+                      .arg(args.isSet("central") ? QStringLiteral("line's records")
+                                                 : QStringLiteral("download history"),
+                           units.error().text));
+        return kExitFailed;
+    }
+    Faces faces;
+    faces.setUseEnglish(args.value("lang") == "en");
+    const ReportTexts texts(faces);
+    if (toStdout) {
+        out.write(ShiftReportText(*units, *format, source, texts));
+        return kExitCompleted;
+    }
+    if (const Status written = WriteShiftReport(*units, *format, outPath, source, texts);
+        !written) {
+        err.write(QStringLiteral("posflash-cli: %1\n").arg(written.error().text));
+        return kExitFailed;
+    }
+    return kExitCompleted;
+}
+
+} // namespace posflash

@@ -1,0 +1,78 @@
+#include "report/central_units.h"
+
+#include "records/central_schema.h"
+#include "records/pg_link.h"
+
+#include <QStringList>
+
+namespace posflash {
+
+Result<std::vector<ReportUnit>> CentralUnits(const RecordsAddress& address,
+                                             const HistoryFilter& filter) {
+    PgLink central(address);
+    const auto failed = [](const RecordsError& e) {
+        return Error{static_cast<int>(e.trouble), e.text};
+    };
+    if (auto trouble = central.open())
+        return failed(*trouble);
+    if (auto trouble = CheckCentralSchema(central))
+        return failed(*trouble);
+    QStringList where;
+    std::vector<PgValue> values;
+    const auto condition = [&](const char* test, QByteArray value, bool literal = false) {
+        values.push_back(literal ? PgValue::literal(std::move(value))
+                                 : PgValue::raw(std::move(value)));
+        where << QString::fromLatin1(test).arg(values.size());
+    };
+    for (const auto& [column, value] :
+         {std::pair{"operator", &filter.operatorName}, std::pair{"station", &filter.station},
+          std::pair{"label", &filter.label}, std::pair{"shift", &filter.shift},
+          std::pair{"sha256", &filter.sha256}})
+        if (!value->isEmpty())
+            condition(QByteArray(column).append(" = $%1").constData(), value->toUtf8());
+    if (filter.since.isValid())
+        condition("started_at >= $%1::timestamptz",
+                  filter.since.toUTC().toString(Qt::ISODateWithMs).toUtf8(), true);
+    if (filter.until.isValid())
+        condition("started_at < $%1::timestamptz",
+                  filter.until.toUTC().toString(Qt::ISODateWithMs).toUtf8(), true);
+    const PgAnswer q = central.exec(
+        QStringLiteral(
+            "SELECT unit, station, shift, operator, label, sha256, kind, port, "
+            "to_char(started_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), "
+            "round(extract(epoch FROM ended_at - started_at) * 1000)::bigint, attempts, "
+            "failures, first_pass, passed, last_cause, array_to_string(failure_causes, ' '), "
+            "mode FROM %1 %2 ORDER BY started_at, unit")
+            .arg(QLatin1String(kReportUnitsView),
+                 where.isEmpty() ? QString()
+                                 : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND "))),
+        values, QStringLiteral("cannot read the report's units"));
+    if (!q.ok())
+        return failed(*q.error);
+    std::vector<ReportUnit> units;
+    for (int row = 0; row < q.rows.count(); ++row) {
+        const auto text = [&](int column) { return q.rows.text(row, column); };
+        ReportUnit u;
+        u.unit = text(0);
+        u.station = q.rows.isNull(row, 1) ? QStringLiteral("-") : text(1);
+        u.shift = text(2);
+        u.operatorName = text(3);
+        u.label = text(4);
+        u.sha256 = text(5);
+        u.kind = text(6);
+        u.port = q.rows.isNull(row, 7) ? QStringLiteral("-") : text(7);
+        u.startedAt = QDateTime::fromString(text(8), Qt::ISODateWithMs);
+        u.unitMs = q.rows.number(row, 9, 0);
+        u.attempts = static_cast<int>(q.rows.number(row, 10, 0));
+        u.failures = static_cast<int>(q.rows.number(row, 11, 0));
+        u.firstPass = text(12) == QLatin1String("t");
+        u.passed = text(13) == QLatin1String("t");
+        u.lastCause = text(14);
+        u.failureCauses = text(15).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        u.mode = text(16);
+        units.push_back(std::move(u));
+    }
+    return units;
+}
+
+} // namespace posflash

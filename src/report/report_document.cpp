@@ -1,0 +1,203 @@
+#include "report/report_document.h"
+
+#include "report/report_charts.h"
+#include "report/report_figures.h"
+#include "report/report_texts.h"
+
+namespace posflash {
+namespace {
+
+QString shiftName(const GroupYield& g, const ReportTexts& t) {
+    return g.shift.isEmpty()
+               ? t.text(QT_TRANSLATE_NOOP("Report", "day %1")).arg(g.day)
+               : t.text(QT_TRANSLATE_NOOP("Report", "shift %1 (%2)")).arg(g.shift.left(8), g.day);
+}
+
+QString yieldCell(int part, int units) {
+    return QStringLiteral("%1 (%2/%3)")
+        .arg(ReportTexts::percent(units > 0 ? 100.0 * part / units : 0))
+        .arg(part)
+        .arg(units);
+}
+
+} // namespace
+
+ReportDocument DocumentOf(const ReportFigures& f, const ReportSource& source,
+                          const ReportTexts& t) {
+    ReportDocument d;
+    d.lang = t.english() ? QStringLiteral("en") : QStringLiteral("zh");
+    d.title = t.text(QT_TRANSLATE_NOOP("Report", "Shift report"));
+    const auto time = [](const QDateTime& at) {
+        return at.isValid() ? at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                            : QStringLiteral("-");
+    };
+    d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Period")),
+                       QStringLiteral("%1 – %2").arg(time(f.first), time(f.last))});
+    d.facts.push_back(
+        {t.text(QT_TRANSLATE_NOOP("Report", "Stations")),
+         f.stations.isEmpty() ? QStringLiteral("-") : f.stations.join(QStringLiteral(", "))});
+    QStringList images;
+    for (const auto& [image, units] : f.images)
+        images << t.text(QT_TRANSLATE_NOOP("Report", "%1 (%2 units)"))
+                      .arg(image.section(QLatin1Char(' '), 0, 0) + QLatin1Char(' ') +
+                           image.section(QLatin1Char(' '), 1).left(12))
+                      .arg(units);
+    d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Images")),
+                       images.isEmpty() ? QStringLiteral("-") : images.join(QStringLiteral(", "))});
+    d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Source")), source.from});
+    if (!source.filters.isEmpty())
+        d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Filters")), source.filters});
+    d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Made")), time(source.made)});
+
+    d.tiles = {
+        {t.text(QT_TRANSLATE_NOOP("Report", "Units")), QString::number(f.total.units)},
+        {t.text(QT_TRANSLATE_NOOP("Report", "Attempts")), QString::number(f.attempts)},
+        {t.text(QT_TRANSLATE_NOOP("Report", "First-pass yield")),
+         ReportTexts::percent(f.total.firstPassPercent())},
+        {t.text(QT_TRANSLATE_NOOP("Report", "Final yield")),
+         ReportTexts::percent(f.total.finalPercent())},
+        {t.text(QT_TRANSLATE_NOOP("Report", "Retries")), QString::number(f.retryAttempts)},
+    };
+
+    ReportSection yield{t.text(QT_TRANSLATE_NOOP("Report", "Yield per station and shift")),
+                        YieldSvg(f, t),
+                        {{t.text(QT_TRANSLATE_NOOP("Report", "Station")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "Shift or day")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "Units")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "Attempts")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "First-pass yield")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "Final yield"))},
+                         {}},
+                        {}};
+    for (const GroupYield& g : f.groups)
+        yield.table.rows.push_back({g.station, shiftName(g, t), QString::number(g.yield.units),
+                                    QString::number(g.attempts),
+                                    yieldCell(g.yield.firstPass, g.yield.units),
+                                    yieldCell(g.yield.passed, g.yield.units)});
+    if (f.engineeringUnits > 0)
+        yield.note = t.text(QT_TRANSLATE_NOOP("Report", "%1 engineering units are left out."))
+                         .arg(f.engineeringUnits);
+    d.sections.push_back(std::move(yield));
+
+    ReportSection pareto{t.text(QT_TRANSLATE_NOOP("Report", "Failure causes")),
+                         ParetoSvg(f, t),
+                         {{t.text(QT_TRANSLATE_NOOP("Report", "Cause")),
+                           t.text(QT_TRANSLATE_NOOP("Report", "Failures")),
+                           t.text(QT_TRANSLATE_NOOP("Report", "Share")),
+                           t.text(QT_TRANSLATE_NOOP("Report", "Cumulative")),
+                           t.text(QT_TRANSLATE_NOOP("Report", "What it means")),
+                           t.text(QT_TRANSLATE_NOOP("Report", "What to do"))},
+                          {}},
+                         {}};
+    for (const ParetoBar& b : f.pareto)
+        pareto.table.rows.push_back({b.cause, QString::number(b.count),
+                                     ReportTexts::percent(b.sharePercent),
+                                     ReportTexts::percent(b.cumulativePercent),
+                                     t.causeWords(b.cause), t.causeRemedy(b.cause)});
+    d.sections.push_back(std::move(pareto));
+
+    ReportSection times{t.text(QT_TRANSLATE_NOOP("Report", "Time per unit")),
+                        {},
+                        {{t.text(QT_TRANSLATE_NOOP("Report", "Station")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "Units")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "Median")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "95th percentile"))},
+                         {}},
+                        {}};
+    for (const UnitTimes& u : f.times)
+        times.table.rows.push_back({u.station, QString::number(u.units),
+                                    ReportTexts::seconds(u.medianMs),
+                                    ReportTexts::seconds(u.p95Ms)});
+    d.sections.push_back(std::move(times));
+
+    d.sections.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Retries")),
+                          {},
+                          {{t.text(QT_TRANSLATE_NOOP("Report", "Units retried")),
+                            t.text(QT_TRANSLATE_NOOP("Report", "Attempts after the first")),
+                            t.text(QT_TRANSLATE_NOOP("Report", "Units passed at a retry"))},
+                           {{QString::number(f.retriedUnits), QString::number(f.retryAttempts),
+                             QString::number(f.savedByRetry)}}},
+                          {}});
+
+    ReportSection ports{t.text(QT_TRANSLATE_NOOP("Report", "Ports with the most failures")),
+                        {},
+                        {{t.text(QT_TRANSLATE_NOOP("Report", "Port")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "Failures")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "Attempts")),
+                          t.text(QT_TRANSLATE_NOOP("Report", "Units"))},
+                         {}},
+                        {}};
+    for (const PortFailures& p : f.ports)
+        ports.table.rows.push_back({p.port, QString::number(p.failures),
+                                    QString::number(p.attempts), QString::number(p.units)});
+    if (f.ports.empty())
+        ports.note = t.text(QT_TRANSLATE_NOOP("Report", "No port failed."));
+    d.sections.push_back(std::move(ports));
+    return d;
+}
+
+QString HtmlOf(const ReportDocument& d) {
+    QString h =
+        QStringLiteral("<!DOCTYPE html>\n<html lang=\"%1\">\n<head>\n<meta charset=\"utf-8\">\n"
+                       "<title>%2</title>\n")
+            .arg(d.lang, Escaped(d.title));
+    // Fonts the reader's system has; nothing is fetched.
+    h += QStringLiteral(R"(<style>
+@page { size: A4; margin: 15mm; }
+body { font-family: "DejaVu Sans", "Noto Sans CJK SC", "WenQuanYi Micro Hei", sans-serif;
+       color: #222; margin: 16px; max-width: 720px; font-size: 13px; }
+h1 { font-size: 22px; margin: 0 0 8px; }
+h2 { font-size: 16px; margin: 18px 0 6px; border-bottom: 1px solid #999; }
+table { border-collapse: collapse; width: 100%; }
+th, td { text-align: left; padding: 3px 6px; border-bottom: 1px solid #ddd; vertical-align: top;
+         white-space: nowrap; }
+td.words { white-space: normal; }
+th { background: #eef2f6; }
+dl.facts { display: grid; grid-template-columns: max-content 1fr; gap: 2px 12px; margin: 0; }
+dl.facts dt { font-weight: bold; }
+dl.facts dd { margin: 0; }
+.tiles { display: flex; gap: 8px; margin: 12px 0; }
+.tile { flex: 1; border: 1px solid #bbb; border-radius: 4px; padding: 6px; text-align: center; }
+.tile b { display: block; font-size: 20px; }
+section { break-inside: avoid; }
+svg { display: block; max-width: 100%; height: auto; }
+</style>
+</head>
+<body>
+)");
+    h += QStringLiteral("<h1>%1</h1>\n<dl class=\"facts\">\n").arg(Escaped(d.title));
+    for (const auto& [what, value] : d.facts)
+        h += QStringLiteral("<dt>%1</dt><dd>%2</dd>\n").arg(Escaped(what), Escaped(value));
+    h += QStringLiteral("</dl>\n<div class=\"tiles\">\n");
+    for (const auto& [what, value] : d.tiles)
+        h += QStringLiteral("<div class=\"tile\">%1<b>%2</b></div>\n")
+                 .arg(Escaped(what), Escaped(value));
+    h += QStringLiteral("</div>\n");
+    for (const ReportSection& s : d.sections) {
+        h += QStringLiteral("<section>\n<h2>%1</h2>\n").arg(Escaped(s.title));
+        h += s.svg;
+        if (!s.table.rows.empty()) {
+            h += QStringLiteral("<table>\n<tr>");
+            for (const QString& head : s.table.head)
+                h += QStringLiteral("<th>%1</th>").arg(Escaped(head));
+            h += QStringLiteral("</tr>\n");
+            for (const QStringList& row : s.table.rows) {
+                h += QStringLiteral("<tr>");
+                // Figures and codes stay on one line; sentences wrap.
+                for (const QString& cell : row)
+                    h += QString::fromLatin1(cell.contains(QLatin1Char(' ')) && cell.size() > 24
+                                                 ? "<td class=\"words\">%1</td>"
+                                                 : "<td>%1</td>")
+                             .arg(Escaped(cell));
+                h += QStringLiteral("</tr>\n");
+            }
+            h += QStringLiteral("</table>\n");
+        }
+        if (!s.note.isEmpty())
+            h += QStringLiteral("<p>%1</p>\n").arg(Escaped(s.note));
+        h += QStringLiteral("</section>\n");
+    }
+    return h + QStringLiteral("</body>\n</html>\n");
+}
+
+} // namespace posflash

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "history/unit_yield.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <vector>
+
+namespace posflash {
+
+struct HistoryRecord;
+
+// One unit as a report counts it: its attempts folded into one row. The local history's rows
+// are folded here (UnitsOf); the line's records come folded by their view
+// (posflash_report_units, docs/records.md), the same way.
+struct ReportUnit {
+    QString unit;    // the UUID its attempts share, or its one record's
+    QString station; // those of its first attempt
+    QString shift;
+    QString operatorName;
+    QString label;
+    QString sha256; // lower-case hex
+    QString kind;
+    QString port; // USB path, else device node, else IP, else COM number
+    QDateTime startedAt;
+    qint64 unitMs = 0; // from its first attempt's start to its last attempt's end
+    int attempts = 0;
+    int failures = 0; // attempts failed or refused
+    bool firstPass = false;
+    bool passed = false;
+    QString lastCause;
+    // The recipe's mode once recipes exist: an "engineering" unit stays out of the yields.
+    // Records carry no mode yet, so it is empty everywhere today.
+    QString mode;
+    QStringList failureCauses; // the cause of each failed or refused attempt
+};
+
+std::vector<ReportUnit> UnitsOf(const std::vector<HistoryRecord>& records);
+
+// A yield of one station in one shift, or one day for units outside a shift.
+struct GroupYield {
+    QString station;
+    QString shift; // empty: the units of day that had no shift
+    QString day;   // yyyy-MM-dd, local, of the group's first unit
+    UnitYield yield;
+    int attempts = 0;
+};
+
+struct ParetoBar {
+    QString cause;
+    int count = 0;
+    double sharePercent = 0;
+    double cumulativePercent = 0;
+};
+
+struct UnitTimes {
+    QString station;
+    int units = 0;
+    double medianMs = 0;
+    double p95Ms = 0;
+};
+
+struct PortFailures {
+    QString port;
+    int failures = 0;
+    int attempts = 0;
+    int units = 0;
+};
+
+// Everything a report shows, whatever its format.
+struct ReportFigures {
+    QDateTime first; // the first unit's start
+    QDateTime last;  // the last unit's start
+    QStringList stations;
+    std::map<QString, int> images; // "kind sha256" -> units
+    UnitYield total;
+    int attempts = 0;
+    int engineeringUnits = 0; // left out of every figure below
+    std::vector<GroupYield> groups;
+    std::vector<ParetoBar> pareto; // most first
+    std::vector<UnitTimes> times;
+    int retriedUnits = 0;            // units that took more than one attempt
+    int retryAttempts = 0;           // attempts after a unit's first
+    int savedByRetry = 0;            // units that failed their first attempt and passed a later one
+    std::vector<PortFailures> ports; // most failures first, those with failures only
+};
+
+inline constexpr int kReportPorts = 5;
+
+// The figures of the units given, in any order. Times are medians and 95th percentiles by
+// linear interpolation, as PostgreSQL's percentile_cont gives them.
+ReportFigures FiguresOf(const std::vector<ReportUnit>& units);
+
+// The p-quantile (0..1) of values by linear interpolation between the closest ranks; 0 for none.
+double Percentile(std::vector<qint64> values, double p);
+
+} // namespace posflash

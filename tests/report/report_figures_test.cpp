@@ -1,0 +1,208 @@
+// The report's figures from history rows, at the report layer's own API.
+#include "history/history_store.h"
+#include "report/report_figures.h"
+
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+namespace posflash {
+namespace {
+
+struct Attempt {
+    const char* unit;
+    int attempt;
+    const char* outcome;
+    const char* cause;
+    int startS; // seconds after 2026-03-02 08:00 UTC
+    int ms;
+    const char* station = "line-1";
+    const char* shift = "";
+    const char* port = "/dev/ttyACM0";
+};
+
+std::vector<HistoryRecord> recordsOf(std::initializer_list<Attempt> attempts) {
+    std::vector<HistoryRecord> records;
+    int n = 0;
+    for (const Attempt& a : attempts) {
+        HistoryRecord r;
+        r.uuid = QStringLiteral("00000000-0000-4000-8000-%1").arg(++n, 12, 10, QLatin1Char('0'));
+        r.unit = QLatin1String(a.unit);
+        r.attempt = a.attempt;
+        r.outcome = QLatin1String(a.outcome);
+        r.cause = QLatin1String(a.cause);
+        r.startedAt = QDateTime(QDate(2026, 3, 2), QTime(8, 0), QTimeZone::utc()).addSecs(a.startS);
+        r.milliseconds = a.ms;
+        r.station = QLatin1String(a.station);
+        r.shift = QLatin1String(a.shift);
+        r.deviceNode = QLatin1String(a.port);
+        r.kind = "program";
+        r.sha256 = QByteArray(32, '\x5a');
+        records.push_back(r);
+    }
+    return records;
+}
+
+TEST(ReportUnits, AUnitsAttemptsFoldIntoOneVerdict) {
+    struct Case {
+        const char* name;
+        std::vector<HistoryRecord> records;
+        bool firstPass, passed;
+        int attempts, failures;
+        QStringList causes;
+        qint64 unitMs;
+    };
+    const Case cases[] = {
+        {"passed at once",
+         recordsOf({{"u", 1, "completed", "", 0, 4000}}),
+         true,
+         true,
+         1,
+         0,
+         {},
+         4000},
+        // Given out of order: the attempt numbers decide, the time runs to the last one's end.
+        {"passed at the retry",
+         recordsOf(
+             {{"u", 2, "completed", "", 10, 4000}, {"u", 1, "failed", "printer-silent", 0, 9000}}),
+         false,
+         true,
+         2,
+         1,
+         {"printer-silent"},
+         14000},
+        {"failed for good",
+         recordsOf({{"u", 1, "failed", "printer-refused", 0, 2000},
+                    {"u", 2, "failed", "printer-silent", 5, 9000}}),
+         false,
+         false,
+         2,
+         2,
+         {"printer-refused", "printer-silent"},
+         14000},
+        {"cancelled at the end",
+         recordsOf({{"u", 1, "completed", "", 0, 100}, {"u", 2, "cancelled", "cancelled", 1, 100}}),
+         true,
+         false,
+         2,
+         0,
+         {},
+         1100},
+        {"a record of its own",
+         recordsOf({{"", 0, "refused", "bad-trailer", 0, 5}}),
+         false,
+         false,
+         1,
+         1,
+         {"bad-trailer"},
+         5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<ReportUnit> units = UnitsOf(c.records);
+        ASSERT_EQ(units.size(), 1u);
+        const ReportUnit& u = units[0];
+        EXPECT_EQ(u.firstPass, c.firstPass);
+        EXPECT_EQ(u.passed, c.passed);
+        EXPECT_EQ(u.attempts, c.attempts);
+        EXPECT_EQ(u.failures, c.failures);
+        EXPECT_EQ(u.failureCauses, c.causes);
+        EXPECT_EQ(u.unitMs, c.unitMs);
+        EXPECT_EQ(u.startedAt, recordsOf({{"", 0, "", "", 0, 0}})[0].startedAt);
+    }
+}
+
+TEST(ReportFigures, YieldsParetoTimesRetriesAndPortsOfALine) {
+    const char* a = "5e0b7c1d-2a3f-4b6c-8d9e-0f1a2b3c4d5e";
+    std::vector<ReportUnit> units = UnitsOf(recordsOf({
+        {"u1", 1, "completed", "", 0, 1000, "line-1", a, "/dev/p1"},
+        {"u2", 1, "failed", "printer-silent", 0, 9000, "line-1", a, "/dev/p2"},
+        {"u2", 2, "completed", "", 20, 3000, "line-1", a, "/dev/p2"},
+        {"u3", 1, "failed", "printer-silent", 0, 9000, "line-1", a, "/dev/p2"},
+        {"u3", 2, "failed", "printer-refused", 10, 2000, "line-1", a, "/dev/p2"},
+        {"u4", 1, "failed", "printer-refused", 0, 3000, "line-1", a, "/dev/p3"},
+        {"u5", 1, "completed", "", 0, 4000, "line-2", "", "/dev/p1"},
+        {"u6", 1, "failed", "printer-silent", 86400, 9000, "line-2", "", "/dev/p1"},
+    }));
+    ReportUnit engineering = units.front();
+    engineering.unit = "u7";
+    engineering.mode = "engineering";
+    units.push_back(engineering);
+    const ReportFigures f = FiguresOf(units);
+
+    EXPECT_EQ(f.engineeringUnits, 1);
+    EXPECT_EQ(f.total.units, 6);
+    EXPECT_EQ(f.attempts, 8);
+    EXPECT_EQ(f.total.firstPass, 2);
+    EXPECT_EQ(f.total.passed, 3);
+    EXPECT_EQ(f.stations, (QStringList{"line-1", "line-2"}));
+    EXPECT_EQ(f.images.size(), 1u);
+
+    // line-1's shift, then line-2's two days without a shift.
+    ASSERT_EQ(f.groups.size(), 3u);
+    const struct {
+        const char* station;
+        const char* shift;
+        const char* day;
+        int units, firstPass, passed, attempts;
+    } groups[] = {{"line-1", a, "2026-03-02", 4, 1, 2, 6},
+                  {"line-2", "", "2026-03-02", 1, 1, 1, 1},
+                  {"line-2", "", "2026-03-03", 1, 0, 0, 1}};
+    for (size_t i = 0; i < f.groups.size(); ++i) {
+        SCOPED_TRACE(i);
+        const GroupYield& g = f.groups[i];
+        EXPECT_EQ(g.station, groups[i].station);
+        EXPECT_EQ(g.shift, groups[i].shift);
+        EXPECT_EQ(g.day, groups[i].day);
+        EXPECT_EQ(g.yield.units, groups[i].units);
+        EXPECT_EQ(g.yield.firstPass, groups[i].firstPass);
+        EXPECT_EQ(g.yield.passed, groups[i].passed);
+        EXPECT_EQ(g.attempts, groups[i].attempts);
+    }
+
+    ASSERT_EQ(f.pareto.size(), 2u);
+    EXPECT_EQ(f.pareto[0].cause, "printer-silent");
+    EXPECT_EQ(f.pareto[0].count, 3);
+    EXPECT_DOUBLE_EQ(f.pareto[0].sharePercent, 60);
+    EXPECT_EQ(f.pareto[1].cause, "printer-refused");
+    EXPECT_DOUBLE_EQ(f.pareto[1].cumulativePercent, 100);
+
+    ASSERT_EQ(f.times.size(), 2u);
+    EXPECT_EQ(f.times[0].units, 4);
+    EXPECT_DOUBLE_EQ(f.times[0].medianMs, 7500); // 1 s, 3 s, 12 s, 23 s
+    EXPECT_DOUBLE_EQ(f.times[0].p95Ms, 21350);
+
+    EXPECT_EQ(f.retriedUnits, 2);
+    EXPECT_EQ(f.retryAttempts, 2);
+    EXPECT_EQ(f.savedByRetry, 1);
+
+    ASSERT_EQ(f.ports.size(), 3u);
+    EXPECT_EQ(f.ports[0].port, "/dev/p2");
+    EXPECT_EQ(f.ports[0].failures, 3);
+    EXPECT_EQ(f.ports[0].units, 2);
+    EXPECT_EQ(f.ports[1].port, "/dev/p1"); // ties keep the ports' order
+    EXPECT_EQ(f.ports[2].port, "/dev/p3");
+}
+
+TEST(ReportFigures, NoUnitsGiveZerosNotADivisionByZero) {
+    const ReportFigures f = FiguresOf({});
+    EXPECT_EQ(f.total.units, 0);
+    EXPECT_EQ(f.total.finalPercent(), 0);
+    EXPECT_TRUE(f.pareto.empty() && f.groups.empty() && f.ports.empty());
+}
+
+TEST(ReportFigures, PercentilesInterpolateAsTheDatabaseDoes) {
+    const struct {
+        std::vector<qint64> values;
+        double p, expected;
+    } cases[] = {{{}, 0.5, 0},
+                 {{7}, 0.95, 7},
+                 {{4000, 1000, 3000, 2000}, 0.5, 2500},
+                 {{1000, 2000, 3000, 4000}, 0.95, 3850},
+                 {{1, 2, 3}, 0.5, 2}};
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(Percentile(c.values, c.p), c.expected) << c.values.size();
+}
+
+} // namespace
+} // namespace posflash
