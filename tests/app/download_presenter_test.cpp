@@ -3,6 +3,7 @@
 #include "app/download_presenter.h"
 #include "base/faces.h"
 #include "base/ini_store.h"
+#include "protocol/reply_checker.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,21 +42,43 @@ protected:
         faces.setUseEnglish(true);
     }
 
+    using Kind = DownloadEvent::Kind;
+    void tell(Kind kind, const DownloadResult* result = nullptr, short step = 0) {
+        DownloadEvent e;
+        e.kind = kind;
+        e.result = result;
+        e.step = step;
+        e.frames = 2;
+        presenter.onEvent(e);
+    }
+    // Data frame index of 2 goes out on the serial line, or could not (error).
+    void sent(int index, std::optional<Error> error = {}) {
+        DownloadEvent e;
+        e.kind = Kind::FrameSent;
+        e.step = step::kDataFrame;
+        e.frame = index + 1;
+        e.attempt = 1;
+        e.accepted = index;
+        e.frames = 2;
+        e.serial = true;
+        e.sendError = std::move(error);
+        presenter.onEvent(e);
+    }
+
     // Runs a download that ends with result, after the events up to its stage.
     void run(const DownloadResult& result) {
         if (result.stage != Stage::Start) {
-            presenter.started();
+            tell(Kind::Started);
             if (result.stage != Stage::Link)
-                presenter.linked();
+                tell(Kind::Linked);
         }
         if (result.stage == Stage::Frames) {
-            presenter.framesKnown(2);
-            presenter.dataFrame(0, 2);
-            presenter.progress(1, 2);
-            presenter.dataFrame(1, 2);
+            tell(Kind::FramesKnown);
+            sent(0);
+            sent(1);
         }
-        presenter.transferEnded(result);
-        presenter.finished(result);
+        tell(Kind::TransferEnded, &result);
+        tell(Kind::Finished, &result);
         QTest::qWait(0); // the box comes once the engine's call has returned
         QCoreApplication::processEvents();
     }
@@ -116,27 +139,27 @@ TEST_F(DownloadPresenterTest, EachEndingShowsItsTextsAndBox) {
 
 TEST_F(DownloadPresenterTest, FrameTextsCountFromZeroWithTheElapsedSeconds) {
     faces.setUseEnglish(false);
-    presenter.started();
+    tell(Kind::Started);
     EXPECT_EQ(panel.panels.last(), QStringLiteral(" 正在下载..."));
     EXPECT_EQ(panel.labels.last(), QStringLiteral("正在建立连接..."));
     EXPECT_FALSE(panel.downloadEnabled);
     EXPECT_FALSE(panel.appToBootEnabled);
     EXPECT_TRUE(panel.cancelEnabled);
-    presenter.linked();
-    presenter.framesKnown(2);
-    presenter.dataFrame(0, 2);
+    tell(Kind::Linked);
+    tell(Kind::FramesKnown);
+    sent(0);
     EXPECT_EQ(panel.labels.last(), QStringLiteral("正在下载第0帧，总共2帧, 耗时0秒"));
     EXPECT_EQ(panel.progressMax, 2);
     EXPECT_EQ(panel.progress, 1);
 }
 
 TEST_F(DownloadPresenterTest, TheLinkWaitTextFollowsTheElapsedTimeOnlyInStepZero) {
-    presenter.started();
-    presenter.stepChanged(0);
-    presenter.linking();
+    tell(Kind::Started);
+    tell(Kind::Step, nullptr, step::kLink);
+    tell(Kind::Linking);
     ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.elapsedTenths() >= 3; }, 2000));
     EXPECT_TRUE(panel.labels.last().startsWith(QStringLiteral("正在建立连接..., 0.")));
-    presenter.stepChanged(1); // the BOOTP answer is out: the text stays
+    tell(Kind::Step, nullptr, step::kBootpAnswered); // the BOOTP answer is out: the text stays
     const QString shown = panel.labels.last();
     const int tenths = presenter.elapsedTenths();
     ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.elapsedTenths() > tenths; }, 2000));
@@ -144,9 +167,9 @@ TEST_F(DownloadPresenterTest, TheLinkWaitTextFollowsTheElapsedTimeOnlyInStepZero
 }
 
 TEST_F(DownloadPresenterTest, SerialSendsBlankTheStatusPanelAndErrorsStayInIt) {
-    presenter.serialSent(Status{});
+    sent(0);
     EXPECT_EQ(panel.panels.last(), " ");
-    presenter.serialSent(Error{8002, QStringLiteral("[无效端口号]"), {}});
+    sent(1, Error{8002, QStringLiteral("[无效端口号]"), {}});
     EXPECT_EQ(panel.panels.last(), QStringLiteral(" [无效端口号]"));
 }
 

@@ -26,15 +26,21 @@ TEST(UnitRunTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
     const QString historyPath = parts.dir.filePath("unit.db");
     DownloadHistory history("cli", historyPath);
     QEventLoop loop;
-    struct Observer : UnitObserver {
+    struct Observer : DownloadObserver {
         UnitRun* unit = nullptr;
         QEventLoop* loop = nullptr;
         int starts = 0;
-        std::vector<UnitResult> ends;
-        void started() override { ++starts; }
-        void retryingUnit(int, const DownloadResult&) override { unit->cancel(); }
-        void unitFinished(const UnitResult& result) override {
-            ends.push_back(result);
+        std::vector<DownloadEvent> ends;
+        std::vector<DownloadResult> lasts;
+        void onEvent(const DownloadEvent& e) override {
+            if (e.kind == DownloadEvent::Kind::Started)
+                ++starts;
+            if (e.kind == DownloadEvent::Kind::RetryUnit)
+                unit->cancel();
+            if (e.kind != DownloadEvent::Kind::UnitFinished)
+                return;
+            ends.push_back(e);
+            lasts.push_back(*e.result);
             QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
         }
     } observer;
@@ -49,15 +55,15 @@ TEST(UnitRunTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
     QTimer::singleShot(20000, &loop, &QEventLoop::quit); // a deadline, should the end not come
     loop.exec();
     ASSERT_EQ(observer.ends.size(), 1u);
-    EXPECT_EQ(observer.ends[0].attempts, 1);
-    EXPECT_EQ(observer.ends[0].last.cause, Cause::PrinterRefused);
+    EXPECT_EQ(observer.ends[0].unitAttempt, 1);
+    EXPECT_EQ(observer.lasts[0].cause, Cause::PrinterRefused);
     EXPECT_EQ(observer.starts, 1);
     EXPECT_FALSE(unit.isRunning());
     history.finish();
     const auto rows = HistoryStore(historyPath).recent(0);
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 1u);
-    EXPECT_EQ((*rows)[0].unit, observer.ends[0].unitId);
+    EXPECT_EQ((*rows)[0].unit, observer.ends[0].unit);
     EXPECT_EQ((*rows)[0].attempt, 1);
     EXPECT_EQ((*rows)[0].operatorName + " " + (*rows)[0].label, "Ann L-9");
 }

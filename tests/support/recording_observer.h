@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/download_observer.h"
+#include "download/download_event.h"
 
 #include <QStringList>
 
@@ -10,37 +10,54 @@
 
 namespace posflash::testing {
 
-// Remembers what a download told it, as short lines ("dataFrame 1/3",
-// "transferEnded cancelled/cancelled"), and its result.
+// Remembers what a download told it, as short lines ("dataFrame 1/3" as data frame index 1
+// goes out, "transferEnded cancelled/cancelled"), its retries and its result.
 class RecordingObserver : public DownloadObserver {
 public:
-    void started() override { events << "started"; }
-    void linking() override {
-        events << "linking";
-        if (onLinking)
-            onLinking();
-    }
-    void linked() override { events << "linked"; }
-    void answeredWithoutGreeting(const QString& requester, const QString&) override {
-        events << "noGreeting " + requester;
-    }
-    void linkFromOtherAddress(const QString& sender, const QString&) override {
-        events << "otherAddress " + sender;
-    }
-    void dataFrame(int index, int total) override {
-        events << QStringLiteral("dataFrame %1/%2").arg(index).arg(total);
-        if (onDataFrame)
-            onDataFrame(index);
-    }
-    void retrying(const RetryEvent& retry) override { retries.push_back(retry); }
-    void closing() override { events << "closing"; }
-    void transferEnded(const DownloadResult& r) override {
-        events << QStringLiteral("transferEnded %1/%2")
-                      .arg(OutcomeName(r.outcome), CauseName(r.cause));
-    }
-    void finished(const DownloadResult& r) override {
-        events << "finished";
-        result = r;
+    void onEvent(const DownloadEvent& e) override {
+        using Kind = DownloadEvent::Kind;
+        switch (e.kind) {
+        case Kind::Started:
+            events << "started";
+            break;
+        case Kind::Linking:
+            events << "linking";
+            if (onLinking)
+                onLinking();
+            break;
+        case Kind::Linked:
+            events << "linked";
+            break;
+        case Kind::NoGreeting:
+            events << "noGreeting " + e.address;
+            break;
+        case Kind::OtherSender:
+            events << "otherAddress " + e.address;
+            break;
+        case Kind::FrameSent:
+            if (e.frame > 0 && e.attempt == 1) {
+                events << QStringLiteral("dataFrame %1/%2").arg(e.frame - 1).arg(e.frames);
+                if (onDataFrame)
+                    onDataFrame(e.frame - 1);
+            }
+            break;
+        case Kind::Retrying:
+            retries.push_back(e);
+            break;
+        case Kind::Closing:
+            events << "closing";
+            break;
+        case Kind::TransferEnded:
+            events << QStringLiteral("transferEnded %1/%2")
+                          .arg(OutcomeName(e.result->outcome), CauseName(e.result->cause));
+            break;
+        case Kind::Finished:
+            events << "finished";
+            result = *e.result;
+            break;
+        default:
+            break;
+        }
     }
 
     // Forgets what it heard; the hooks stay.
@@ -55,9 +72,10 @@ public:
     }
 
     std::function<void()> onLinking;
+    // Data frame index has gone out (its first attempt).
     std::function<void(int index)> onDataFrame;
     QStringList events;
-    std::vector<RetryEvent> retries;
+    std::vector<DownloadEvent> retries;
     std::optional<DownloadResult> result;
 };
 
