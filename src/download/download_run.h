@@ -70,7 +70,7 @@ public:
     PrinterIdentity& printer() { return result_.printer; }
 
 signals:
-    // Just before the observer's finished(): the engine may take the next job.
+    // Just before the observer hears Finished: the engine may take the next job.
     void done();
 
 private:

@@ -72,7 +72,7 @@ public:
         if (!running_)
             return;
         ended_ = true;
-        // Asked from the observer inside finished(), finished() itself ends the unit; asked
+        // Asked from the observer as it hears Finished, finished() itself ends the unit; asked
         // while waiting between attempts, it ends here.
         if (inAttempt_) {
             if (stop)

@@ -43,26 +43,23 @@ protected:
     }
 
     using Kind = DownloadEvent::Kind;
-    void tell(Kind kind, const DownloadResult* result = nullptr, short step = 0) {
+    // An event of a download of 2 data frames; a frame's is its first attempt on a serial line.
+    void tell(Kind kind, const DownloadResult* result = nullptr, short step = 0, int frame = 0,
+              std::optional<Error> sendError = {}) {
         DownloadEvent e;
         e.kind = kind;
         e.result = result;
         e.step = step;
+        e.frame = frame;
+        e.accepted = std::max(0, frame - 1);
         e.frames = 2;
+        e.attempt = 1;
+        e.serial = true;
+        e.sendError = std::move(sendError);
         presenter.onEvent(e);
     }
-    // Data frame index of 2 goes out on the serial line, or could not (error).
     void sent(int index, std::optional<Error> error = {}) {
-        DownloadEvent e;
-        e.kind = Kind::FrameSent;
-        e.step = step::kDataFrame;
-        e.frame = index + 1;
-        e.attempt = 1;
-        e.accepted = index;
-        e.frames = 2;
-        e.serial = true;
-        e.sendError = std::move(error);
-        presenter.onEvent(e);
+        tell(Kind::FrameSent, nullptr, step::kDataFrame, index + 1, std::move(error));
     }
 
     // Runs a download that ends with result, after the events up to its stage.

@@ -116,36 +116,19 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         << en.out.toStdString();
 }
 
-TEST_F(CliTest, HelpGivesEachCommandsSynopsisAndEveryOptionTheManPageListsToo) {
-    QFile man(POSFLASH_DOCS_DIR "/../packaging/man/posflash-cli.1");
-    ASSERT_TRUE(man.open(QIODevice::ReadOnly));
-    const QString manPage = QString::fromUtf8(man.readAll()).remove('\\');
-    // clang-format off
-    const struct { const char* command; QStringList options; } cases[] = {
-        {"download", {"--port", "--net", "--ip", "--mac", "--all", "--watch", "--inboot", "--usb-path", "--serial-prefix", "--font", "--via-app", "--link-timeout", "--json", "--color", "--lang", "--retries", "--operator", "--station", "--label"}},
-        {"inboot", {"--port", "--net", "--ip", "--lang"}},
-        {"list", {"--json"}},
-        {"check", {"--font", "--json", "--lang"}},
-        {"history", {"--json", "--format", "--limit", "--operator", "--station", "--label", "--outcome", "--since", "--until"}},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.command);
-        const Finished asked = run({"help", c.command});
+// What each command's help names is the option lists' own test: here, that the program prints it.
+TEST_F(CliTest, HelpGivesEachCommandsSynopsis) {
+    const QString general = QString::fromUtf8(run({"help"}).out);
+    for (const char* command : {"download", "inboot", "list", "check", "history"}) {
+        SCOPED_TRACE(command);
+        const Finished asked = run({"help", command});
         EXPECT_EQ(asked.exitCode, 0) << asked.err.toStdString();
         const QString help = QString::fromUtf8(asked.out);
-        EXPECT_TRUE(help.startsWith(QStringLiteral("usage: posflash-cli %1").arg(c.command)))
+        EXPECT_TRUE(help.startsWith(QStringLiteral("usage: posflash-cli %1").arg(command)))
             << help.toStdString();
-        EXPECT_EQ(QString::fromUtf8(run({c.command, "--help"}).out), help);
-        for (const QString& option : c.options) {
-            EXPECT_TRUE(help.contains(QRegularExpression("\\n  " + option + "\\b")))
-                << option.toStdString();
-            EXPECT_TRUE(manPage.contains(option)) << option.toStdString() << " in the man page";
-        }
+        EXPECT_EQ(QString::fromUtf8(run({command, "--help"}).out), help);
+        EXPECT_TRUE(general.contains(QStringLiteral("\n  %1 ").arg(command))) << command;
     }
-    const QString general = QString::fromUtf8(run({"help"}).out);
-    for (const auto& c : cases)
-        EXPECT_TRUE(general.contains(QStringLiteral("\n  %1 ").arg(c.command))) << c.command;
 }
 
 TEST_F(CliTest, CheckTellsWhatWouldBeSent) {

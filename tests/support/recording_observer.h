@@ -16,48 +16,33 @@ class RecordingObserver : public DownloadObserver {
 public:
     void onEvent(const DownloadEvent& e) override {
         using Kind = DownloadEvent::Kind;
-        switch (e.kind) {
-        case Kind::Started:
+        const DownloadResult* r = e.result;
+        if (e.kind == Kind::Started)
             events << "started";
-            break;
-        case Kind::Linking:
+        else if (e.kind == Kind::Linking)
             events << "linking";
-            if (onLinking)
-                onLinking();
-            break;
-        case Kind::Linked:
+        else if (e.kind == Kind::Linked)
             events << "linked";
-            break;
-        case Kind::NoGreeting:
+        else if (e.kind == Kind::NoGreeting)
             events << "noGreeting " + e.address;
-            break;
-        case Kind::OtherSender:
+        else if (e.kind == Kind::OtherSender)
             events << "otherAddress " + e.address;
-            break;
-        case Kind::FrameSent:
-            if (e.frame > 0 && e.attempt == 1) {
-                events << QStringLiteral("dataFrame %1/%2").arg(e.frame - 1).arg(e.frames);
-                if (onDataFrame)
-                    onDataFrame(e.frame - 1);
-            }
-            break;
-        case Kind::Retrying:
-            retries.push_back(e);
-            break;
-        case Kind::Closing:
+        else if (e.kind == Kind::FrameSent && e.frame > 0 && e.attempt == 1)
+            events << QStringLiteral("dataFrame %1/%2").arg(e.frame - 1).arg(e.frames);
+        else if (e.kind == Kind::Closing)
             events << "closing";
-            break;
-        case Kind::TransferEnded:
-            events << QStringLiteral("transferEnded %1/%2")
-                          .arg(OutcomeName(e.result->outcome), CauseName(e.result->cause));
-            break;
-        case Kind::Finished:
+        else if (e.kind == Kind::TransferEnded)
+            events << "transferEnded " + OutcomeName(r->outcome) + "/" + CauseName(r->cause);
+        else if (e.kind == Kind::Finished)
             events << "finished";
-            result = *e.result;
-            break;
-        default:
-            break;
-        }
+        else if (e.kind == Kind::Retrying)
+            retries.push_back(e);
+        if (e.kind == Kind::Finished)
+            result = *r;
+        if (e.kind == Kind::Linking && onLinking)
+            onLinking();
+        if (e.kind == Kind::FrameSent && e.frame > 0 && e.attempt == 1 && onDataFrame)
+            onDataFrame(e.frame - 1);
     }
 
     // Forgets what it heard; the hooks stay.
