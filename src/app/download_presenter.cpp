@@ -120,14 +120,14 @@ void DownloadPresenter::framesKnown(int total) {
 }
 
 void DownloadPresenter::frameSent(const DownloadEvent& e) {
+    // The error stays in the status panel: blanking it would hide why nothing reached the
+    // printer. First: a cancel pressed as the progress moves says so in the panel.
+    if (e.serial)
+        NowStatus(e.sendError ? e.sendError->text : QString());
     if (e.step == step::kDataFrame && e.attempt == 1) {
         panel_.setStatusLabel(texts::downloadingFrame(faces_, e.frame - 1, e.frames, seconds()));
         panel_.setProgressValue(e.frame);
     }
-    // The error stays in the status panel: blanking it would hide why nothing reached the
-    // printer.
-    if (e.serial)
-        NowStatus(e.sendError ? e.sendError->text : QString());
 }
 
 void DownloadPresenter::transferEnded(const DownloadResult& result) {
