@@ -286,7 +286,7 @@ int runDownload(const Cli& cli, const QCommandLineParser& args, const QString& i
     const bool watch = plan.watch;
     const UsbTargetFilter& filter = plan.filter;
     const std::optional<int>& linkTimeoutMs = plan.linkTimeoutMs;
-    const std::optional<UnitChoices> units = plan.units;
+    const UnitChoices* const units = &plan.units;
     std::vector<DownloadTarget> named;
     for (const MultiTarget& target : targets)
         named.push_back({target.comNumber, target.device, {}, target.ip, target.mac});

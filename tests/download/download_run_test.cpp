@@ -411,11 +411,9 @@ TEST_F(DownloadRunTest, AnObserverThatStopsTheRunFromAnEventEndsItThere) {
         DownloadRun* run = nullptr;
         int finishes = 0;
     };
-    const struct {
-        const char* at;
-        const char* script;
-        int sent;
-    } cases[] = {{"started", "", 0}, {"linked", "", 0}, {"step 2", "", 0}, {"retrying", "P: -", 1}};
+    // clang-format off
+    const struct { const char* at; const char* script; int sent; } cases[] = {{"started", "", 0}, {"linked", "", 0}, {"step 2", "", 0}, {"retrying", "P: -", 1}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.at);
         printer.reset(c.script);
