@@ -134,24 +134,13 @@ TEST_F(DownloadPresenterTest, EachEndingShowsItsTextsAndBox) {
     EXPECT_EQ(settings.GetIniString("MSG", "total"), "1");
 }
 
-TEST_F(DownloadPresenterTest, FrameTextsCountFromZeroWithTheElapsedSeconds) {
+// The frame texts and the buttons while frames go are the window's download test.
+TEST_F(DownloadPresenterTest, TheLinkWaitTextFollowsTheElapsedTimeOnlyInStepZero) {
     faces.setUseEnglish(false);
     tell(Kind::Started);
     EXPECT_EQ(panel.panels.last(), QStringLiteral(" 正在下载..."));
     EXPECT_EQ(panel.labels.last(), QStringLiteral("正在建立连接..."));
-    EXPECT_FALSE(panel.downloadEnabled);
     EXPECT_FALSE(panel.appToBootEnabled);
-    EXPECT_TRUE(panel.cancelEnabled);
-    tell(Kind::Linked);
-    tell(Kind::FramesKnown);
-    sent(0);
-    EXPECT_EQ(panel.labels.last(), QStringLiteral("正在下载第0帧，总共2帧, 耗时0秒"));
-    EXPECT_EQ(panel.progressMax, 2);
-    EXPECT_EQ(panel.progress, 1);
-}
-
-TEST_F(DownloadPresenterTest, TheLinkWaitTextFollowsTheElapsedTimeOnlyInStepZero) {
-    tell(Kind::Started);
     tell(Kind::Step, nullptr, step::kLink);
     tell(Kind::Linking);
     ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.elapsedTenths() >= 3; }, 2000));
