@@ -32,9 +32,10 @@ public:
 
 class Ends : public MultiEventSink {
 public:
-    void event(const TargetEvent& e) override {
-        if (e.kind == TargetEvent::Kind::Done)
-            ends[QStringLiteral("%1/%2").arg(OutcomeName(e.result), CauseName(e.cause))]++;
+    void onEvent(const DownloadEvent& e) override {
+        if (e.kind == DownloadEvent::Kind::UnitFinished)
+            ends[QStringLiteral("%1/%2").arg(OutcomeName(e.result->outcome),
+                                             CauseName(e.result->cause))]++;
     }
     void finished(int) override {}
     void targetAdded(const MultiTarget&) override {}

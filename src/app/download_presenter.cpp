@@ -53,28 +53,59 @@ void DownloadPresenter::showCancelled() {
     NowStatus(texts::cancelledPanel());
 }
 
+void DownloadPresenter::onEvent(const DownloadEvent& e) {
+    using Kind = DownloadEvent::Kind;
+    switch (e.kind) {
+    case Kind::Started:
+        started();
+        return;
+    case Kind::Linking:
+        startTimer1();
+        return;
+    case Kind::Step:
+        step_ = e.step;
+        return;
+    case Kind::EnteringBootLoader:
+        NowStatus(link_texts::enterDownloadStatus());
+        return;
+    case Kind::OtherSender:
+        NowStatus(link_texts::linkFromOtherAddress(faces_, e.address, e.printerAddress));
+        return;
+    case Kind::NoGreeting:
+        NowStatus(link_texts::answeredWithoutGreeting(faces_, e.address, e.printerAddress));
+        return;
+    case Kind::Linked:
+        linked();
+        return;
+    case Kind::FramesKnown:
+        framesKnown(e.frames);
+        return;
+    case Kind::FrameSent:
+        frameSent(e);
+        return;
+    case Kind::Closing:
+        panel_.setStatusLabel(texts::completing(faces_));
+        return;
+    case Kind::LineError:
+        NowStatus(e.lineError.text);
+        return;
+    case Kind::TransferEnded:
+        transferEnded(*e.result);
+        return;
+    case Kind::Finished:
+        finished(*e.result);
+        return;
+    default:
+        return;
+    }
+}
+
 void DownloadPresenter::started() {
     NowStatus(texts::downloadBegins(faces_));
     panel_.setDownloadEnabled(false);
     panel_.setAppToBootEnabled(false);
     panel_.setCancelEnabled(true);
     panel_.setStatusLabel(texts::establishingConnection(faces_));
-}
-
-void DownloadPresenter::linking() {
-    startTimer1();
-}
-
-void DownloadPresenter::enteringBootLoader() {
-    NowStatus(link_texts::enterDownloadStatus());
-}
-
-void DownloadPresenter::linkFromOtherAddress(const QString& sender, const QString& printer) {
-    NowStatus(link_texts::linkFromOtherAddress(faces_, sender, printer));
-}
-
-void DownloadPresenter::answeredWithoutGreeting(const QString& requester, const QString& printer) {
-    NowStatus(link_texts::answeredWithoutGreeting(faces_, requester, printer));
 }
 
 void DownloadPresenter::linked() {
@@ -88,23 +119,15 @@ void DownloadPresenter::framesKnown(int total) {
     panel_.setProgressValue(0);
 }
 
-void DownloadPresenter::dataFrame(int index, int total) {
-    panel_.setStatusLabel(texts::downloadingFrame(faces_, index, total, seconds()));
-    panel_.setProgressValue(index + 1);
-}
-
-void DownloadPresenter::closing() {
-    panel_.setStatusLabel(texts::completing(faces_));
-}
-
-void DownloadPresenter::serialSent(const Status& status) {
+void DownloadPresenter::frameSent(const DownloadEvent& e) {
     // The error stays in the status panel: blanking it would hide why nothing reached the
-    // printer.
-    NowStatus(status.ok() ? QString() : status.error().text);
-}
-
-void DownloadPresenter::serialLineError(const Error& error) {
-    NowStatus(error.text);
+    // printer. First: a cancel pressed as the progress moves says so in the panel.
+    if (e.serial)
+        NowStatus(e.sendError ? e.sendError->text : QString());
+    if (e.step == step::kDataFrame && e.attempt == 1) {
+        panel_.setStatusLabel(texts::downloadingFrame(faces_, e.frame - 1, e.frames, seconds()));
+        panel_.setProgressValue(e.frame);
+    }
 }
 
 void DownloadPresenter::transferEnded(const DownloadResult& result) {

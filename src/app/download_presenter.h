@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/panel.h"
-#include "download/download_observer.h"
+#include "download/download_event.h"
 
 #include <QObject>
 #include <QTimer>
@@ -43,22 +43,15 @@ public:
     // Told how storing the count of completed downloads went.
     std::function<void(const Status&)> onSettingsWrite;
 
-    void started() override;
-    void linking() override;
-    void stepChanged(short step) override { step_ = step; }
-    void enteringBootLoader() override;
-    void linkFromOtherAddress(const QString& sender, const QString& printer) override;
-    void answeredWithoutGreeting(const QString& requester, const QString& printer) override;
-    void linked() override;
-    void framesKnown(int total) override;
-    void dataFrame(int index, int total) override;
-    void closing() override;
-    void serialSent(const Status& status) override;
-    void serialLineError(const Error& error) override;
-    void transferEnded(const DownloadResult& result) override;
-    void finished(const DownloadResult& result) override;
+    void onEvent(const DownloadEvent& e) override;
 
 private:
+    void started();
+    void linked();
+    void framesKnown(int total);
+    void frameSent(const DownloadEvent& e);
+    void transferEnded(const DownloadResult& result);
+    void finished(const DownloadResult& result);
     void Timer1_Timer();
     void startTimer1();
     QString seconds() const;

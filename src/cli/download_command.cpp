@@ -1,6 +1,7 @@
 #include "cli/download_command.h"
 
 #include "base/config_paths.h"
+#include "base/faces.h"
 #include "base/ini_store.h"
 #include "base/process_signals.h"
 #include "base/secure_start.h"
@@ -18,11 +19,9 @@
 #include "cli/terminal_output.h"
 #include "cli/usage_hint.h"
 #include "download/image_verdict.h"
-#include "engine/engine.h"
 #include "fleet/download_record.h"
 #include "fleet/multi_download.h"
 #include "fleet/target_filter.h"
-#include "fleet/unit_run.h"
 #include "fleet/watch_runner.h"
 #include "ports/com_port_map.h"
 #include "ports/hotplug_usb_inventory.h"
@@ -30,6 +29,7 @@
 #include "ports/printer_usb.h"
 #include "ports/usb_inventory_linux.h"
 #include "protocol/address_text.h"
+#include "protocol/frames.h"
 #include "protocol/image_file.h"
 
 #include <QCoreApplication>
@@ -43,6 +43,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <variant>
 #include <vector>
 
 namespace posflash {
@@ -142,7 +143,8 @@ std::vector<MultiTarget> presentComPrinters(const UsbTargetFilter& filter) {
 }
 
 // How the views write standard output: --color decides with the terminal and NO_COLOR.
-ViewStyle viewStyle(const CliArguments& args, int linkTimeoutMs, const QString& imagePath) {
+ViewStyle viewStyle(const CliArguments& args, int linkTimeoutMs, const QString& imagePath,
+                    bool font) {
     ViewStyle style;
     style.terminal = ::isatty(STDOUT_FILENO) == 1;
     style.colour = UseColour(ParseColourChoice(args.value("color")).value_or(ColourChoice::Auto),
@@ -150,11 +152,29 @@ ViewStyle viewStyle(const CliArguments& args, int linkTimeoutMs, const QString& 
     style.columns = TerminalColumns(STDOUT_FILENO);
     style.linkTimeoutMs = linkTimeoutMs;
     style.imageBytes = QFileInfo(imagePath).size();
+    style.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
     return style;
 }
 
-// Several printers at once, each with an engine of its own; or one, reported as JSON.
-int multiDownload(const Cli& cli, const CliArguments& args, const QString& imageArgument) {
+// What a download runs, however its printers were named: each printer a unit on an engine of
+// its own, a printer named alone as much as several.
+struct DownloadPlan {
+    std::vector<MultiTarget> targets;
+    UnitChoices units;
+    std::optional<int> linkTimeoutMs;
+    bool viaApp = false;
+    bool watch = false;
+    UsbTargetFilter filter;
+    // One printer named as one (no --json): the view of a single download.
+    bool single = false;
+    QString shown; // the single printer as its view names it
+    // Before the history, so that it goes after it: its last pass sends this run's rows.
+    std::unique_ptr<DownloadRecords> records;
+};
+
+// Several printers at once (or one, reported as JSON): the options read into a plan, or the
+// exit code of a usage error.
+std::variant<DownloadPlan, int> severalPrinters(const Cli& cli, const CliArguments& args) {
     if (args.isSet("via-app"))
         return cli.usage("--via-app takes one printer, without --all or --json");
     if (args.isSet("all") && args.isSet("port"))
@@ -166,15 +186,17 @@ int multiDownload(const Cli& cli, const CliArguments& args, const QString& image
         return cli.usage("--usb-path and --serial-prefix go with --all or --watch");
     if (!watch && args.isSet("inboot"))
         return cli.usage("--inboot goes with --watch");
-    const UsbTargetFilter filter{args.values("usb-path"), args.value("serial-prefix")};
+    DownloadPlan plan;
+    plan.watch = watch;
+    plan.filter = {args.values("usb-path"), args.value("serial-prefix")};
     if (!args.isSet("net") && (args.isSet("ip") || args.isSet("mac")))
         return cli.usage("--ip and --mac go with --net");
-    // Before the history, so that it goes after it: its last pass sends this run's rows.
-    const DownloadRecords records(args, cli.err, cli.syncThreads);
+    plan.records = std::make_unique<DownloadRecords>(args, cli.err, cli.syncThreads);
     auto given = NamedTargets(args);
     if (!given)
         return cli.usage(given.error().text);
-    std::vector<MultiTarget> targets = std::move(*given);
+    plan.targets = std::move(*given);
+    std::vector<MultiTarget>& targets = plan.targets;
     const auto units = unitChoices(cli, args);
     if (!units)
         return kExitUsage;
@@ -189,14 +211,26 @@ int multiDownload(const Cli& cli, const CliArguments& args, const QString& image
         for (std::size_t i = 0; i < targets.size(); ++i)
             targets[i].unitLabel = units->labels[static_cast<qsizetype>(i)];
     }
-    std::optional<int> linkTimeoutMs;
+    plan.units = *units;
     if (targets.size() > 1 || args.isSet("all") || watch || args.isSet("link-timeout")) {
         bool ok = false;
         const int seconds = args.value("link-timeout").toInt(&ok);
         if (!ok || seconds < 1 || seconds > 86400)
             return cli.usage("--link-timeout is a number of seconds from 1 to 86400");
-        linkTimeoutMs = seconds * 1000;
+        plan.linkTimeoutMs = seconds * 1000;
     }
+    return plan;
+}
+
+// Runs the plan: the image judged, then every printer at once on this thread, shown as the
+// plan asks; returns the exit code.
+int runDownload(const Cli& cli, const CliArguments& args, const QString& imageArgument,
+                DownloadPlan plan) {
+    std::vector<MultiTarget>& targets = plan.targets;
+    const bool watch = plan.watch;
+    const UsbTargetFilter& filter = plan.filter;
+    const std::optional<int>& linkTimeoutMs = plan.linkTimeoutMs;
+    const UnitChoices* const units = &plan.units;
     std::vector<DownloadTarget> named;
     for (const MultiTarget& target : targets)
         named.push_back(JobTargetOf(target));
@@ -231,16 +265,27 @@ int multiDownload(const Cli& cli, const CliArguments& args, const QString& image
                                  linkTimeoutMs,
                                  units->retries,
                                  units->operatorName,
-                                 units->station};
+                                 units->station,
+                                 plan.viaApp};
     std::unique_ptr<MultiEventSink> view;
+    DownloadView* single = nullptr;
     if (watch)
         targets.clear(); // the printers come as they are plugged in
     const int timeoutMs = linkTimeoutMs.value_or(0);
-    if (args.isSet("json"))
-        view = std::make_unique<JsonEventView>(cli.out, cli.err, faces, targets, timeoutMs, watch);
+    if (plan.single) {
+        auto shown = std::make_unique<DownloadView>(
+            cli.out, cli.err, texts, plan.shown, viewStyle(args, timeoutMs, image->path(), font),
+            targets[0].ip.isEmpty(), font ? kFontFrameDataSize : kProgramFrameDataSize);
+        single = shown.get();
+        view = std::move(shown);
+    } else if (args.isSet("json"))
+        view = std::make_unique<JsonEventView>(cli.out, cli.err, faces, targets, timeoutMs,
+                                               font ? kFontFrameDataSize : kProgramFrameDataSize,
+                                               watch);
     else
-        view = std::make_unique<ProgressView>(cli.out, cli.err, faces, targets,
-                                              viewStyle(args, timeoutMs, image->path()), watch);
+        view =
+            std::make_unique<ProgressView>(cli.out, cli.err, faces, targets,
+                                           viewStyle(args, timeoutMs, image->path(), font), watch);
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
     // A COM number with no device behind it is refused before any printer starts, as a single
     // download refuses it: one answer for a run of one, of several, with --json or without.
@@ -279,8 +324,12 @@ int multiDownload(const Cli& cli, const CliArguments& args, const QString& image
     const UdevUsbInventory host;
     MultiDownload run(targets, settings, comPorts, host, *view, &history);
     const StopSignals stops(cli, [&](int count) {
+        if (single && count == 1)
+            single->cancelling();
+        else if (single)
+            single->stopping();
         // Standard error: with --json, standard output carries the events only.
-        if (count == 1 && run.anyClosing())
+        else if (count == 1 && run.anyClosing())
             cli.err.write(texts.own(QT_TRANSLATE_NOOP(
                               "CliTexts", "finishing the closing frames; a second Ctrl-C stops at "
                                           "once, which may leave a partial image in the printer")) +
@@ -313,15 +362,8 @@ std::optional<int> singleLinkTimeout(const Cli& cli, const CliArguments& args) {
     return seconds * 1000;
 }
 
-} // namespace
-
-int DownloadCommand(const Cli& cli, const CliArguments& args) {
-    const QStringList positional = args.positionalArguments();
-    if (positional.size() != 2)
-        return cli.usage("download needs exactly one FILE");
-    if (args.isSet("all") || args.isSet("watch") || args.isSet("json") ||
-        args.values("port").size() > 1 || args.values("ip").size() > 1)
-        return multiDownload(cli, args, positional[1]);
+// One printer named as one: the options read into a plan, or the exit code of a usage error.
+std::variant<DownloadPlan, int> onePrinter(const Cli& cli, const CliArguments& args) {
     const bool font = args.isSet("font");
     if (args.isSet("via-app") && !(font && args.isSet("net")))
         return cli.usage("--via-app goes with --font --net");
@@ -329,8 +371,9 @@ int DownloadCommand(const Cli& cli, const CliArguments& args) {
     if (!target)
         return cli.usage(target.error().text);
     const bool network = target->kind() == PrinterTarget::Kind::Network;
-    const std::optional<int> linkTimeoutMs = singleLinkTimeout(cli, args);
-    if (linkTimeoutMs == -1)
+    DownloadPlan plan;
+    plan.linkTimeoutMs = singleLinkTimeout(cli, args);
+    if (plan.linkTimeoutMs == -1)
         return kExitUsage;
     const auto units = unitChoices(cli, args);
     if (!units)
@@ -338,80 +381,29 @@ int DownloadCommand(const Cli& cli, const CliArguments& args) {
     if (units->labels.size() > 1)
         return cli.usage(
             QStringLiteral("--label is given %1 times for 1 printer").arg(units->labels.size()));
-    // Before the history, so that it goes after it: its last pass sends this run's rows.
-    const DownloadRecords records(args, cli.err, cli.syncThreads);
-    Faces faces;
-    faces.setUseEnglish(args.value("lang") == "en");
-    const CauseTexts texts(faces);
-    const auto image = ImageArgument::open(positional[1], cli.rawArguments);
-    if (!image) {
-        const int code = cli.unopened(image.error(), texts);
-        if (const auto name = ImageArgument::nameOf(positional[1], cli.rawArguments))
-            recordRefusedImage(cli, {JobTargetOf(*target)}, *name, font,
-                               {Cause::FileNotOpen, {}, -1, {}}, *units);
-        return code;
-    }
-    if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
-        recordRefusedImage(cli, {JobTargetOf(*target)}, image->name(), font, *refused, *units);
-        return kExitUsage;
-    }
+    plan.records = std::make_unique<DownloadRecords>(args, cli.err, cli.syncThreads);
+    plan.units = *units;
+    plan.viaApp = args.isSet("via-app");
+    plan.single = true;
+    plan.shown = network                    ? target->ip
+                 : target->device.isEmpty() ? QStringLiteral("COM%1").arg(target->comNumber)
+                                            : target->device;
+    plan.targets.push_back({*target, plan.shown, units->labels.value(0)});
+    return plan;
+}
 
-    DownloadJob job;
-    job.target = JobTargetOf(*target);
-    job.imagePath = image->path();
-    job.imageName = image->name();
-    job.kind = font ? ImageKind::Font : ImageKind::Program;
-    job.route = RouteFor(network, job.kind, !args.isSet("via-app"));
-    job.linkTimeoutMs = linkTimeoutMs;
+} // namespace
 
-    ComPortMap comPorts = RunPortMap(ComPortMapPath());
-    // A COM number with no device behind it is refused like a device path that is missing.
-    if (!network && target->device.isEmpty() && comPorts.devicePath(target->comNumber).isEmpty())
-        return cli.refuse(Outcome::Refused, Cause::PortMissing,
-                          texts.cause(Cause::PortMissing, 0, 0, 0) +
-                              QStringLiteral(" (COM%1)").arg(target->comNumber),
-                          texts);
-    const UdevUsbInventory host;
-    Engine engine(comPorts, host);
-    engine.faces().setUseEnglish(faces.UseEnglish());
-    DownloadHistory history(QStringLiteral("cli"));
-    reportHistory(cli, history);
-    const QString shown = network ? target->ip
-                          : target->device.isEmpty()
-                              ? QStringLiteral("COM%1").arg(target->comNumber)
-                              : target->device;
-    DownloadView view(cli.out, cli.err, texts, shown,
-                      viewStyle(args, linkTimeoutMs.value_or(0), image->path()),
-                      job.route == Route::Com, FrameDataSizeOf(job.kind));
-    UnitRun unit(engine, &history, view);
-    QEventLoop loop;
-    // From the event loop, so the engine has let go of the finished run first.
-    view.ended = [&loop] {
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    };
-    const StopSignals stops(cli, [&unit, &view](int count) {
-        if (count == 1) {
-            view.cancelling();
-            unit.cancel();
-        } else {
-            view.stopping();
-            unit.stop();
-        }
-    });
-    if (cli.stopSignals.arrived())
-        return kExitFailed; // stopped before the download began
-    unit.start(job, {units->operatorName, units->station, units->labels.value(0), {}},
-               units->retries);
-    if (!view.result())
-        loop.exec();
-    switch (view.result() ? view.result()->outcome : Outcome::Failed) {
-    case Outcome::Completed:
-        return kExitCompleted;
-    case Outcome::Refused:
-        return kExitUsage;
-    default:
-        return kExitFailed;
-    }
+int DownloadCommand(const Cli& cli, const CliArguments& args) {
+    const QStringList positional = args.positionalArguments();
+    if (positional.size() != 2)
+        return cli.usage("download needs exactly one FILE");
+    const bool several = args.isSet("all") || args.isSet("watch") || args.isSet("json") ||
+                         args.values("port").size() > 1 || args.values("ip").size() > 1;
+    auto plan = several ? severalPrinters(cli, args) : onePrinter(cli, args);
+    if (const int* code = std::get_if<int>(&plan))
+        return *code;
+    return runDownload(cli, args, positional[1], std::move(std::get<DownloadPlan>(plan)));
 }
 
 } // namespace posflash

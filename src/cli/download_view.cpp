@@ -50,28 +50,76 @@ void DownloadView::waitForLink() {
     linkReminder_.start(kLinkReminderMs);
 }
 
-void DownloadView::started() {
-    transferOver_ = false;
-    clock_.start();
-}
-
-void DownloadView::linking() {
-    waitForLink();
-}
-
-void DownloadView::enteringBootLoader() {
-    line(texts_
-             .own(QT_TRANSLATE_NOOP("CliTexts", "asking the running firmware of %1 to take a font"))
-             .arg(target_));
-}
-
-void DownloadView::answeredWithoutGreeting(const QString& requester, const QString& printer) {
-    line(texts_
-             .own(QT_TRANSLATE_NOOP(
-                 "CliTexts",
-                 "the BOOTP request from %1 was answered, but no printer greeted from %2: "
-                 "answering the next request with the printer's MAC address"))
-             .arg(requester, printer));
+void DownloadView::onEvent(const DownloadEvent& e) {
+    using Kind = DownloadEvent::Kind;
+    switch (e.kind) {
+    case Kind::Started:
+        transferOver_ = false;
+        clock_.start();
+        return;
+    case Kind::Linking:
+        waitForLink();
+        return;
+    case Kind::EnteringBootLoader:
+        line(texts_
+                 .own(QT_TRANSLATE_NOOP("CliTexts",
+                                        "asking the running firmware of %1 to take a font"))
+                 .arg(target_));
+        return;
+    case Kind::NoGreeting:
+        line(texts_
+                 .own(QT_TRANSLATE_NOOP(
+                     "CliTexts",
+                     "the BOOTP request from %1 was answered, but no printer greeted from %2: "
+                     "answering the next request with the printer's MAC address"))
+                 .arg(e.address, e.printerAddress));
+        return;
+    case Kind::Linked:
+        linked();
+        return;
+    case Kind::FramesKnown:
+        framesKnown(e.frames);
+        return;
+    case Kind::FrameSent:
+        // Only the system's own words: the serial error's text is the window's, in one face.
+        if (e.serial && !e.sendError)
+            sendFailed_.reset();
+        else if (e.serial)
+            sendFailed_ = e.sendError->detail.isEmpty()
+                              ? texts_.own(QT_TRANSLATE_NOOP("CliTexts", "no reason given"))
+                              : e.sendError->detail;
+        if (e.movesProgress())
+            progress(e.accepted, e.frames);
+        return;
+    case Kind::Retrying:
+        retrying(e);
+        return;
+    case Kind::Closing:
+        progress(e.accepted, e.frames);
+        closing_ = true;
+        line(texts_.own(QT_TRANSLATE_NOOP("CliTexts", "sending the closing frames")));
+        return;
+    case Kind::TransferEnded:
+        closing_ = false;
+        transferOver_ = true;
+        return;
+    case Kind::Finished:
+        finished(*e.result);
+        return;
+    case Kind::RetryUnit:
+        closing_ = false;
+        accepted_ = 0;
+        frames_ = 0;
+        lastTenth_ = -1;
+        estimate_ = {};
+        line(texts_.unitRetry(e.nextAttempt, e.result->cause), Tone::Retrying);
+        return;
+    case Kind::UnitFinished:
+        unitOver_ = true;
+        return;
+    default:
+        return;
+    }
 }
 
 void DownloadView::linked() {
@@ -92,7 +140,7 @@ void DownloadView::framesKnown(int total) {
     progress(0, total);
 }
 
-void DownloadView::retrying(const RetryEvent& retry) {
+void DownloadView::retrying(const DownloadEvent& retry) {
     // A frame that never reached the port got no answer because it was never sent.
     if (sendFailed_)
         line(
@@ -103,16 +151,6 @@ void DownloadView::retrying(const RetryEvent& retry) {
             Tone::Retrying);
     else
         line(texts_.retry(retry.step, retry.frame, retry.attempt, retry.status), Tone::Retrying);
-}
-
-void DownloadView::serialSent(const Status& status) {
-    // Only the system's own words: the serial error's text is the window's, in one language.
-    if (status.ok())
-        sendFailed_.reset();
-    else
-        sendFailed_ = status.error().detail.isEmpty()
-                          ? texts_.own(QT_TRANSLATE_NOOP("CliTexts", "no reason given"))
-                          : status.error().detail;
 }
 
 QString DownloadView::progressText() const {
@@ -144,18 +182,8 @@ void DownloadView::progress(int accepted, int total) {
     line(progressText());
 }
 
-void DownloadView::closing() {
-    closing_ = true;
-    line(texts_.own(QT_TRANSLATE_NOOP("CliTexts", "sending the closing frames")));
-}
-
-void DownloadView::transferEnded(const DownloadResult&) {
-    closing_ = false;
-    transferOver_ = true;
-}
-
 void DownloadView::cancelling() {
-    if (result_)
+    if (unitOver_)
         return;
     line(closing_ ? texts_.own(QT_TRANSLATE_NOOP(
                         "CliTexts", "finishing the closing frames; a second Ctrl-C stops at once, "
@@ -168,7 +196,7 @@ void DownloadView::cancelling() {
 void DownloadView::stopping() {
     // A cancel that has already ended the frames leaves nothing to stop but the pause before
     // the ports close: no warning, and the ending stays the cancel's.
-    if (result_ || transferOver_)
+    if (unitOver_ || transferOver_)
         return;
     endRewrittenLine();
     err_.write(texts_.own(QT_TRANSLATE_NOOP(
@@ -199,21 +227,6 @@ void DownloadView::finished(const DownloadResult& result) {
             said += remedy + QLatin1Char('\n');
         err_.write(said);
     }
-}
-
-void DownloadView::retryingUnit(int nextAttempt, const DownloadResult& failed) {
-    closing_ = false;
-    accepted_ = 0;
-    frames_ = 0;
-    lastTenth_ = -1;
-    estimate_ = {};
-    line(texts_.unitRetry(nextAttempt, failed.cause), Tone::Retrying);
-}
-
-void DownloadView::unitFinished(const UnitResult& result) {
-    result_ = result.last;
-    if (ended)
-        ended();
 }
 
 } // namespace posflash

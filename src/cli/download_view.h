@@ -4,14 +4,12 @@
 #include "cli/progress_estimate.h"
 #include "cli/progress_view.h"
 #include "cli/redraw_pacer.h"
-#include "download/download_observer.h"
+#include "download/download_event.h"
 #include "fleet/cause_texts.h"
-#include "fleet/unit_run.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <functional>
 #include <optional>
 
 namespace posflash {
@@ -24,39 +22,29 @@ class TerminalOutput;
 // image elsewhere, each retry, and a last line: what was sent and that the printer accepted
 // it, or the outcome, its cause code, the command line's own text for it and what to do;
 // each attempt of the unit so, with a line when the update begins again.
-class DownloadView : public UnitObserver {
+class DownloadView : public MultiEventSink {
 public:
     // comRoute: the link is the port itself, and the printer's first answer is to the start
     // frame; frameBytes: image bytes per data frame.
     DownloadView(TerminalOutput& out, TerminalOutput& err, const CauseTexts& texts, QString target,
                  ViewStyle style, bool comRoute, int frameBytes);
 
-    void started() override;
-    void linking() override;
-    void enteringBootLoader() override;
-    void answeredWithoutGreeting(const QString& requester, const QString& printer) override;
-    void linked() override;
-    void framesKnown(int total) override;
-    void retrying(const RetryEvent& retry) override;
-    void serialSent(const Status& status) override;
-    void progress(int accepted, int total) override;
-    void closing() override;
-    void transferEnded(const DownloadResult& result) override;
-    void finished(const DownloadResult& result) override;
-    void retryingUnit(int nextAttempt, const DownloadResult& failed) override;
-    void unitFinished(const UnitResult& result) override;
+    void onEvent(const DownloadEvent& e) override;
+    void finished(int) override {}
+    void targetAdded(const MultiTarget&) override {}
 
     // A stop signal arrived: the first cancels, a second stops at once.
     void cancelling();
     void stopping();
 
-    // The unit's last attempt, once no other follows.
-    const std::optional<DownloadResult>& result() const { return result_; }
-    std::function<void()> ended;
-
     static constexpr int kLinkReminderMs = 10000;
 
 private:
+    void linked();
+    void framesKnown(int total);
+    void retrying(const DownloadEvent& retry);
+    void progress(int accepted, int total);
+    void finished(const DownloadResult& result);
     void line(const QString& text, Tone tone = Tone::Plain);
     void endRewrittenLine();
     void waitForLink();
@@ -83,7 +71,7 @@ private:
     int lastTenth_ = -1;
     // The system's words for the last frame that could not be handed to the port, if any.
     std::optional<QString> sendFailed_;
-    std::optional<DownloadResult> result_;
+    bool unitOver_ = false; // no attempt follows
 };
 
 } // namespace posflash

@@ -31,8 +31,9 @@ QString stepName(short step) {
 } // namespace
 
 JsonEventView::JsonEventView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
-                             std::vector<MultiTarget> targets, int linkTimeoutMs, bool watch)
-    : out_(out), err_(err), texts_(faces), linkTimeoutMs_(linkTimeoutMs),
+                             std::vector<MultiTarget> targets, int linkTimeoutMs, int frameBytes,
+                             bool watch)
+    : out_(out), err_(err), texts_(faces), linkTimeoutMs_(linkTimeoutMs), frameBytes_(frameBytes),
       targets_(std::move(targets)), results_(targets_.size(), Outcome::Cancelled) {
     if (watch)
         write(QJsonObject{{"event", "watching"}, {"t", 0.0}});
@@ -54,60 +55,72 @@ void JsonEventView::write(const QJsonObject& object) {
                QLatin1Char('\n'));
 }
 
-void JsonEventView::event(const TargetEvent& e) {
+void JsonEventView::onEvent(const DownloadEvent& e) {
+    using Kind = DownloadEvent::Kind;
+    const bool progress = e.movesProgress();
+    if (progress && !gate_.pass(e))
+        return;
+    const DownloadResult* r = e.result;
+    // A refusal that ended the download is one no retry reported.
+    const bool lastRefusal = e.kind == Kind::TransferEnded && r->cause == Cause::PrinterRefused;
+    if (!progress && !lastRefusal && e.kind != Kind::UnitStarted && e.kind != Kind::Linked &&
+        e.kind != Kind::Retrying && e.kind != Kind::RetryUnit && e.kind != Kind::UnitFinished)
+        return;
     lastMs_ = std::max(lastMs_, e.ms);
     QJsonObject o{{"t", secondsOf(e.ms)},
                   {"target", targets_[static_cast<std::size_t>(e.target)].label}};
-    switch (e.kind) {
-    case TargetEvent::Kind::Start:
-        o["event"] = "start";
-        break;
-    case TargetEvent::Kind::Linked:
-        o["event"] = "linked";
-        break;
-    case TargetEvent::Kind::Progress:
+    const auto retry = [&](bool refused, short step, int frame, int attempt, int status,
+                           Cause cause) {
+        o["event"] = refused ? "refused" : "retry";
+        o["step"] = stepName(step);
+        if (step == step::kDataFrame)
+            o["frame"] = frame;
+        // The attempt about to be made; 0 after a refusal that ended the download.
+        o["attempt"] = attempt;
+        if (refused)
+            o["status"] = status;
+        o["cause"] = CauseName(cause);
+    };
+    if (progress) {
         o["event"] = "progress";
         o["accepted"] = e.accepted;
         o["frames"] = e.frames;
-        o["bytes"] = static_cast<qint64>(e.accepted) * e.frameBytes;
-        break;
-    case TargetEvent::Kind::Retry:
-    case TargetEvent::Kind::Refused:
-        o["event"] = e.kind == TargetEvent::Kind::Retry ? "retry" : "refused";
-        o["step"] = stepName(e.step);
-        if (e.step == step::kDataFrame)
-            o["frame"] = e.accepted + 1;
-        // The attempt about to be made; 0 after a refusal that ended the download.
-        o["attempt"] = e.attempt;
-        if (e.kind == TargetEvent::Kind::Refused)
-            o["status"] = e.status;
-        o["cause"] = CauseName(e.cause);
-        break;
-    case TargetEvent::Kind::Done:
+        o["bytes"] = static_cast<qint64>(e.accepted) * frameBytes_;
+    } else if (lastRefusal) {
+        retry(true, r->step, r->frame > 0 ? r->frame : r->framesAccepted + 1, 0, r->refusalStatus,
+              r->cause);
+    } else if (e.kind == Kind::UnitStarted) {
+        o["event"] = "start";
+    } else if (e.kind == Kind::Linked) {
+        o["event"] = "linked";
+    } else if (e.kind == Kind::Retrying) {
+        retry(e.status != 0, e.step, e.frame > 0 ? e.frame : e.accepted + 1, e.attempt, e.status,
+              e.cause);
+    } else if (e.kind == Kind::UnitFinished) {
+        const bool completed = r->outcome == Outcome::Completed;
         o["event"] = "done";
-        o["result"] = OutcomeName(e.result);
-        o["seconds"] = secondsOf(e.durationMs);
-        o["frames"] = e.frames;
-        o["accepted"] = e.accepted;
-        o["retries"] = e.retries;
-        o["crc16"] = e.crc16 >= 0 ? QJsonValue(e.crc16) : QJsonValue();
-        o["cause"] = CauseName(e.cause);
-        o["reason"] = e.result == Outcome::Completed ? QString()
-                                                     : texts_.cause(e.cause, e.step, e.accepted + 1,
-                                                                    e.attempt, linkTimeoutMs_);
-        o["detail"] = e.detail.isEmpty() ? QJsonValue() : QJsonValue(e.detail);
-        o["remedy"] =
-            e.result == Outcome::Completed ? QJsonValue() : QJsonValue(texts_.remedy(e.cause));
-        o["attempts"] = e.unitAttempts;
-        results_[static_cast<std::size_t>(e.target)] = e.result;
-        break;
-    case TargetEvent::Kind::RetryUnit:
+        o["result"] = OutcomeName(r->outcome);
+        o["seconds"] = secondsOf(r->elapsedMs);
+        o["frames"] = r->frames;
+        o["accepted"] = r->framesAccepted;
+        o["retries"] = r->retries;
+        o["crc16"] = r->crc16 >= 0 ? QJsonValue(r->crc16) : QJsonValue();
+        o["cause"] = CauseName(r->cause);
+        o["reason"] = completed ? QString()
+                                : texts_.cause(r->cause, r->step, r->framesAccepted + 1,
+                                               r->attempts, linkTimeoutMs_);
+        o["detail"] = r->error.detail.isEmpty() ? QJsonValue() : QJsonValue(r->error.detail);
+        o["remedy"] = completed ? QJsonValue() : QJsonValue(texts_.remedy(r->cause));
+        o["attempts"] = e.unitAttempt;
+        results_[static_cast<std::size_t>(e.target)] = r->outcome;
+    } else {
+        gate_.restart(e.target);
         o["event"] = "retry_unit";
         o["attempt"] = e.nextAttempt;
-        o["cause"] = CauseName(e.cause);
-        o["reason"] = texts_.cause(e.cause, e.step, e.accepted + 1, e.attempt, linkTimeoutMs_);
-        o["detail"] = e.detail.isEmpty() ? QJsonValue() : QJsonValue(e.detail);
-        break;
+        o["cause"] = CauseName(r->cause);
+        o["reason"] =
+            texts_.cause(r->cause, r->step, r->framesAccepted + 1, r->attempts, linkTimeoutMs_);
+        o["detail"] = r->error.detail.isEmpty() ? QJsonValue() : QJsonValue(r->error.detail);
     }
     write(o);
 }

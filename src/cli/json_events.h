@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/progress_gate.h"
 #include "fleet/cause_texts.h"
 #include "fleet/multi_download.h"
 
@@ -18,9 +19,10 @@ class TerminalOutput;
 class JsonEventView : public MultiEventSink {
 public:
     JsonEventView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
-                  std::vector<MultiTarget> targets, int linkTimeoutMs, bool watch = false);
+                  std::vector<MultiTarget> targets, int linkTimeoutMs, int frameBytes,
+                  bool watch = false);
 
-    void event(const TargetEvent& e) override;
+    void onEvent(const DownloadEvent& e) override;
     void finished(int exitCode) override;
     void targetAdded(const MultiTarget& target) override;
 
@@ -31,6 +33,8 @@ private:
     TerminalOutput& err_;
     CauseTexts texts_;
     int linkTimeoutMs_;
+    int frameBytes_;
+    ProgressGate gate_;
     std::vector<MultiTarget> targets_;
     std::vector<Outcome> results_;
     qint64 lastMs_ = 0;

@@ -58,94 +58,105 @@ int ProgressView::labelWidth() const {
     return width;
 }
 
-void ProgressView::event(const TargetEvent& e) {
+void ProgressView::onEvent(const DownloadEvent& e) {
+    using Kind = DownloadEvent::Kind;
+    const bool progress = e.movesProgress();
+    if (progress && !gate_.pass(e))
+        return;
     const auto i = static_cast<std::size_t>(e.target);
     Line& line = lines_[i];
     const bool network = !targets_[i].ip.isEmpty();
+    const DownloadResult* r = e.result;
     QString plainText;
-    switch (e.kind) {
-    case TargetEvent::Kind::Start:
-        plainText = stateOf(line);
-        break;
-    case TargetEvent::Kind::Linked:
-        // On a COM port the link is the port itself: the printer answers the start frame.
-        if (!network)
-            return;
-        line.answered = true;
-        plainText = stateOf(line);
-        break;
-    case TargetEvent::Kind::Progress: {
+    if (progress) {
         // Frames go through again: the trouble is over.
         const bool first = !line.answered;
         line.answered = true;
         line.lastEvent.clear();
-        line.estimate.update(clock_.elapsed(), e.accepted, e.frames, e.frameBytes);
+        line.estimate.update(clock_.elapsed(), e.accepted, e.frames, style_.frameBytes);
         line.accepted = e.accepted;
         line.frames = e.frames;
-        line.frameBytes = e.frameBytes;
         if (!style_.terminal && first && !network)
             plain(i, text(QT_TRANSLATE_NOOP("MultiDownload", "linked")));
         if (!style_.terminal && e.accepted != e.frames && line.plainPrintedMs >= 0 &&
             e.ms - line.plainPrintedMs < kPlainProgressEveryMs)
             return;
         line.plainPrintedMs = e.ms;
-        break;
-    }
-    case TargetEvent::Kind::Retry:
-    case TargetEvent::Kind::Refused:
-        line.lastEvent = texts_.retry(e.step, e.accepted + 1, e.attempt, e.status);
+    } else if (e.kind == Kind::UnitStarted) {
+        plainText = stateOf(line);
+    } else if (e.kind == Kind::Linked) {
+        // On a COM port the link is the port itself: the printer answers the start frame.
+        if (!network)
+            return;
+        line.answered = true;
+        plainText = stateOf(line);
+    } else if (e.kind == Kind::Retrying) {
+        line.lastEvent =
+            texts_.retry(e.step, e.frame > 0 ? e.frame : e.accepted + 1, e.attempt, e.status);
         plainText = line.lastEvent;
-        break;
-    case TargetEvent::Kind::RetryUnit:
+    } else if (e.kind == Kind::TransferEnded && r->cause == Cause::PrinterRefused) {
+        // The last attempt's refusal, which no retry reports.
+        line.lastEvent = texts_.retry(r->step, r->frame > 0 ? r->frame : r->framesAccepted + 1, 0,
+                                      r->refusalStatus);
+        plainText = line.lastEvent;
+    } else if (e.kind == Kind::RetryUnit) {
         // The whole download begins again: shown in the retry colour until frames flow.
+        gate_.restart(e.target);
         line.answered = false;
         line.accepted = 0;
         line.frames = 0;
         line.estimate = {};
-        line.lastEvent = texts_.unitRetry(e.nextAttempt, e.cause);
+        line.lastEvent = texts_.unitRetry(e.nextAttempt, r->cause);
         plainText = line.lastEvent;
-        break;
-    case TargetEvent::Kind::Done:
+    } else if (e.kind == Kind::UnitFinished) {
         line.done = true;
-        line.result = e.result;
-        line.cause = e.cause;
-        line.durationMs = e.durationMs;
-        line.retries = e.retries;
-        line.reason = e.result == Outcome::Completed
-                          ? QString()
-                          : CauseName(e.cause) + QStringLiteral(" — ") +
-                                texts_.cause(e.cause, e.step, e.accepted + 1, e.attempt,
-                                             style_.linkTimeoutMs);
-        if (!e.detail.isEmpty() && !line.reason.isEmpty())
-            line.reason += QStringLiteral(" (") + e.detail + QLatin1Char(')');
-        if (e.frames > 0)
-            line.frames = e.frames;
-        line.accepted = e.accepted;
+        line.result = r->outcome;
+        line.cause = r->cause;
+        line.durationMs = r->elapsedMs;
+        line.retries = r->retries;
+        // A cancel's code would only say the outcome again, as a single download's last line
+        // leaves it out.
+        line.reason = r->outcome == Outcome::Completed ? QString()
+                      : r->cause == Cause::Cancelled   ? QString()
+                                                     : CauseName(r->cause) + QStringLiteral(" — ");
+        if (r->outcome != Outcome::Completed)
+            line.reason += texts_.cause(r->cause, r->step, r->framesAccepted + 1, r->attempts,
+                                        style_.linkTimeoutMs);
+        if (!r->error.detail.isEmpty() && !line.reason.isEmpty())
+            line.reason += QStringLiteral(" (") + r->error.detail + QLatin1Char(')');
+        if (r->frames > 0)
+            line.frames = r->frames;
+        line.accepted = r->framesAccepted;
         line.lastEvent.clear();
-        line.attempts = e.unitAttempts;
-        plainText = texts_.outcome(e.result) + QStringLiteral(" (%1 s)").arg(seconds(e.durationMs));
-        if (e.unitAttempts > 1)
+        line.attempts = e.unitAttempt;
+        plainText =
+            texts_.outcome(r->outcome) + QStringLiteral(" (%1 s)").arg(seconds(r->elapsedMs));
+        if (e.unitAttempt > 1)
             plainText +=
                 QStringLiteral(", ") +
-                texts_.own(QT_TRANSLATE_NOOP("CliTexts", "%1 attempts")).arg(e.unitAttempts);
+                texts_.own(QT_TRANSLATE_NOOP("CliTexts", "%1 attempts")).arg(e.unitAttempt);
         if (!line.reason.isEmpty())
-            plainText += QStringLiteral(" - ") + line.reason;
-        break;
+            plainText +=
+                (r->cause == Cause::Cancelled ? QStringLiteral(": ") : QStringLiteral(" - ")) +
+                line.reason;
+    } else {
+        return;
     }
     if (style_.terminal) {
         pacer_.changed();
         return;
     }
     plain(i, plainText);
-    if (e.kind == TargetEvent::Kind::Done && watch_)
+    if (e.kind == Kind::UnitFinished && watch_)
         out_.write(watchLine() + QLatin1Char('\n'));
 }
 
 QString ProgressView::stateOf(const Line& line) const {
     if (line.done)
         return texts_.outcome(line.result) +
-               (line.result == Outcome::Completed ? QString()
-                                                  : QStringLiteral(": ") + CauseName(line.cause)) +
+               (line.result == Outcome::Completed || line.cause == Cause::Cancelled
+                    ? QString()
+                    : QStringLiteral(": ") + CauseName(line.cause)) +
                QStringLiteral(" (%1 s)").arg(seconds(line.durationMs)) +
                (line.attempts > 1 ? QStringLiteral(", ") +
                                         texts_.own(QT_TRANSLATE_NOOP("CliTexts", "%1 attempts"))
@@ -165,7 +176,7 @@ QString ProgressView::lineOf(std::size_t i, bool terminal) const {
                          : targets_[i].label + QStringLiteral(": ");
     if (line.frames > 0) {
         ProgressFigures figures = FiguresOf(line.estimate, clock_.elapsed(), line.accepted,
-                                            line.frames, line.frameBytes, style_.imageBytes);
+                                            line.frames, style_.frameBytes, style_.imageBytes);
         if (line.done) {
             figures.kibPerSecond = 0;
             figures.leftMs.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/progress_estimate.h"
+#include "cli/progress_gate.h"
 #include "cli/redraw_pacer.h"
 #include "fleet/cause_texts.h"
 #include "fleet/multi_download.h"
@@ -23,6 +24,7 @@ struct ViewStyle {
     int columns = 0;       // of the terminal; 0 when unknown
     int linkTimeoutMs = 0; // the job's limit, for the texts that name it
     qint64 imageBytes = 0; // the image's size; 0 when unknown
+    int frameBytes = 0;    // image bytes per data frame
 };
 
 // A download to several printers as people read it. On a terminal: one line per printer,
@@ -36,7 +38,7 @@ public:
     ProgressView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
                  std::vector<MultiTarget> targets, ViewStyle style, bool watch);
 
-    void event(const TargetEvent& e) override;
+    void onEvent(const DownloadEvent& e) override;
     void finished(int exitCode) override;
     void targetAdded(const MultiTarget& target) override;
 
@@ -47,7 +49,6 @@ private:
         ProgressEstimate estimate;
         int accepted = 0;
         int frames = 0;
-        int frameBytes = 0;
         bool answered = false; // the printer answered: the link is up
         QString lastEvent;     // trouble, until the printer goes on
         bool done = false;
@@ -77,6 +78,7 @@ private:
     std::vector<Line> lines_;
     QElapsedTimer clock_;
     RedrawPacer pacer_;
+    ProgressGate gate_;
     int drawnLines_ = 0;
 };
 

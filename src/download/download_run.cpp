@@ -1,7 +1,6 @@
 #include "download/download_run.h"
 
 #include "base/faces.h"
-#include "download/download_observer.h"
 #include "download/download_texts.h"
 #include "download/image_verdict.h"
 #include "link/boot_command.h"
@@ -47,6 +46,8 @@ Cause causeOfNetworkError(int code) {
 
 } // namespace
 
+using EventKind = DownloadEvent::Kind;
+
 DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
                          DownloadObserver& observer, QObject* parent)
     : QObject(parent), job_(std::move(job)), bootFilePath_(std::move(bootFilePath)), parts_(parts),
@@ -71,6 +72,28 @@ DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
 
 DownloadRun::~DownloadRun() = default;
 
+DownloadEvent DownloadRun::event(EventKind kind) const {
+    DownloadEvent e;
+    e.kind = kind;
+    e.step = step_;
+    e.frame = dataIndex_ + 1;
+    e.accepted = result_.framesAccepted;
+    e.frames = frameCount_;
+    return e;
+}
+
+template <typename Then>
+void DownloadRun::notify(DownloadEvent event, Then then) {
+    const Phase before = phase_;
+    observer_.onEvent(event);
+    if (phase_ == before)
+        then();
+}
+
+void DownloadRun::notify(DownloadEvent event) {
+    notify(std::move(event), [] {});
+}
+
 FrameTransport& DownloadRun::transportFor(Route route) {
     switch (route) {
     case Route::Com:
@@ -85,7 +108,9 @@ FrameTransport& DownloadRun::transportFor(Route route) {
 
 void DownloadRun::serialLineFailed(const Error& error) {
     lineLost_ = true;
-    observer_.serialLineError(error);
+    DownloadEvent e = event(EventKind::LineError);
+    e.lineError = error;
+    notify(std::move(e));
 }
 
 void DownloadRun::setRoute(Route route) {
@@ -105,21 +130,25 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
     connect(&transportFor(job_.route), &FrameTransport::replied, this, &DownloadRun::judgeReply);
     if (job_.route == Route::Network) {
         connect(&parts_.network, &NetworkBoot::bootpAnswered, this,
-                [this] { setStep(step::kBootpAnswered); });
+                [this] { setStep(step::kBootpAnswered, [] {}); });
         connect(&parts_.network, &NetworkBoot::answeredWithoutGreeting, this,
                 [this](const QString& requester) {
-                    observer_.answeredWithoutGreeting(requester, job_.target.ip);
+                    DownloadEvent e = event(EventKind::NoGreeting);
+                    e.address = requester;
+                    e.printerAddress = job_.target.ip;
+                    notify(std::move(e));
                 });
         connect(&parts_.network, &NetworkBoot::otherSender, this,
                 [this](const QString& sender, const QString& printer) {
-                    observer_.linkFromOtherAddress(sender, printer);
+                    DownloadEvent e = event(EventKind::OtherSender);
+                    e.address = sender;
+                    e.printerAddress = printer;
+                    notify(std::move(e));
                 });
     }
     stage_ = Stage::Link;
     phase_ = Phase::Linking;
-    observer_.started();
-    if (phase_ == Phase::Linking) // an observer may have stopped the run meanwhile
-        linkToBootLoader();
+    notify(event(EventKind::Started), [this] { linkToBootLoader(); });
 }
 
 void DownloadRun::linkToBootLoader() {
@@ -152,23 +181,25 @@ void DownloadRun::linkToBootLoader() {
 }
 
 void DownloadRun::startNetworkLink() {
-    setStep(step::kLink);
-    if (phase_ != Phase::Linking)
-        return;
+    setStep(step::kLink, [this] { startNetworkBoot(); });
+}
+
+void DownloadRun::startNetworkBoot() {
     const QString bootFile = bootFilePath_.isEmpty() ? job_.imagePath : bootFilePath_;
     if (Status started = parts_.network.startLink(bootFile); !started) {
         endTransfer(Outcome::Failed, causeOfNetworkError(started.error().code), started.error());
         return;
     }
     // No time limit of its own: the printer's answer or a cancel ends this wait.
-    observer_.linking();
+    notify(event(EventKind::Linking));
 }
 
 void DownloadRun::startFirmwareLink() {
-    setStep(step::kFontMode);
-    observer_.enteringBootLoader();
-    if (phase_ != Phase::Linking)
-        return;
+    setStep(step::kFontMode,
+            [this] { notify(event(EventKind::EnteringBootLoader), [this] { askFirmware(); }); });
+}
+
+void DownloadRun::askFirmware() {
     connect(&parts_.bootCommand, &BootCommand::finished, this, &DownloadRun::bootCommandFinished,
             Qt::SingleShotConnection);
     connect(&parts_.monitor, &TcpMonitor::lost, this, [this] {
@@ -190,13 +221,20 @@ void DownloadRun::bootCommandFinished() {
         endTransfer(Outcome::Failed, Cause::MonitorUnreachable);
         return;
     }
-    observer_.linking();
+    notify(event(EventKind::Linking));
 }
 
-void DownloadRun::setStep(short step) {
+template <typename Then>
+void DownloadRun::setStep(short step, Then then) {
+    const bool changed = !stepTold_ || step != step_;
     step_ = step;
     result_.step = step;
-    observer_.stepChanged(step);
+    stepTold_ = true;
+    // Told only when it changes: the data frames share one step.
+    if (changed)
+        notify(event(EventKind::Step), std::move(then));
+    else
+        then();
 }
 
 void DownloadRun::judgeReply(ByteView reply) {
@@ -241,9 +279,10 @@ void DownloadRun::linkUp() {
         disconnect(&parts_.monitor, &TcpMonitor::lost, this, nullptr);
     phase_ = Phase::Frames;
     stage_ = Stage::Image;
-    observer_.linked();
-    if (phase_ != Phase::Frames)
-        return;
+    notify(event(EventKind::Linked), [this] { loadImage(); });
+}
+
+void DownloadRun::loadImage() {
     // The very bytes that are sent are judged here: the file may have been replaced during the
     // link wait.
     const LoadedImage image = LoadImageFile(job_.imagePath, MaxImageBytes(frameDataSize_));
@@ -276,15 +315,13 @@ void DownloadRun::sendStartFrame() {
 }
 
 void DownloadRun::sendFrameAndWait(std::uint8_t command, short step, int waitMs) {
-    setStep(step);
     if (frame_.size() > frame::kCommandAt)
         frame_[frame::kCommandAt] = command;
     waitMs_ = waitMs;
     attempt_ = 0;
     wrongFrameInFrame_ = false;
     lineLost_ = false;
-    if (phase_ == Phase::Frames) // stepChanged may have stopped the run
-        attempt();
+    setStep(step, [this] { attempt(); });
 }
 
 Cause DownloadRun::retryCause() const {
@@ -296,11 +333,17 @@ Cause DownloadRun::retryCause() const {
 void DownloadRun::attempt() {
     if (attempt_ > 0) {
         ++result_.retries;
-        observer_.retrying(
-            {step_, dataIndex_ + 1, attempt_ + 1, retryCause(), refusalStatus_.value_or(0)});
-        if (phase_ != Phase::Frames)
-            return;
+        DownloadEvent e = event(EventKind::Retrying);
+        e.attempt = attempt_ + 1;
+        e.cause = retryCause();
+        e.status = refusalStatus_.value_or(0);
+        notify(std::move(e), [this] { sendAttempt(); });
+        return;
     }
+    sendAttempt();
+}
+
+void DownloadRun::sendAttempt() {
     ++attempt_;
     result_.attempts = attempt_;
     refusalStatus_.reset();
@@ -312,8 +355,11 @@ void DownloadRun::attempt() {
     handedOver_ = handedOver_ || sent.ok();
     awaitingReply_ = true;
     replyTimer_.start(waitMs_);
-    if (liveRoute_ == Route::Com)
-        observer_.serialSent(sent);
+    DownloadEvent e = event(EventKind::FrameSent);
+    e.attempt = attempt_;
+    e.serial = liveRoute_ == Route::Com;
+    e.sendError = sendFault_;
+    notify(std::move(e));
 }
 
 void DownloadRun::attemptOver() {
@@ -333,13 +379,11 @@ void DownloadRun::frameAccepted() {
         frameCount_ = static_cast<int>(DataFrameCount(image_.size(), frameDataSize_));
         result_.frames = frameCount_;
         expectedFrameNo_ = 1;
-        observer_.framesKnown(frameCount_);
-        nextDataFrame(0);
+        notify(event(EventKind::FramesKnown), [this] { nextDataFrame(0); });
         return;
     case step::kDataFrame:
         result_.framesAccepted = dataIndex_ + 1;
         ++expectedFrameNo_;
-        observer_.progress(dataIndex_ + 1, frameCount_);
         nextDataFrame(dataIndex_ + 1);
         return;
     case step::kEndFrame:
@@ -358,18 +402,15 @@ void DownloadRun::nextDataFrame(int index) {
     const Kind kind = job_.kind == ImageKind::Font ? Kind::Font : Kind::Program;
     if (index >= frameCount_) {
         dataIndex_ = -1;
-        observer_.closing();
-        if (phase_ != Phase::Frames)
-            return; // stopped by the observer
-        frame_ = BuildClosingFrame(kind, Command::End, lastFrameSum_);
-        sendFrameAndWait(static_cast<std::uint8_t>(Command::End), step::kEndFrame, kEndWaitMs);
+        notify(event(EventKind::Closing), [this, kind] {
+            frame_ = BuildClosingFrame(kind, Command::End, lastFrameSum_);
+            sendFrameAndWait(static_cast<std::uint8_t>(Command::End), step::kEndFrame, kEndWaitMs);
+        });
         return;
     }
     dataIndex_ = index;
     result_.frame = index + 1;
-    observer_.dataFrame(index, frameCount_);
-    if (phase_ != Phase::Frames)
-        return; // stopped by the observer
+    // A cancel stops the download here, before the next data frame.
     if (cancelRequested_) {
         endTransfer(Outcome::Cancelled, Cause::Cancelled);
         return;
@@ -438,16 +479,17 @@ void DownloadRun::endTransfer(Outcome outcome, Cause cause, Error error) {
     result_.error = std::move(error);
     result_.stage = stage_;
     result_.elapsedMs = clock_.elapsed();
-    observer_.transferEnded(result_);
-    if (!opened) { // refused before anything was opened
-        finish();
-        return;
-    }
-    if (phase_ != Phase::Closing)
-        return; // the observer stopped the run meanwhile
-    disconnect(&pauseTimer_, nullptr, this, nullptr);
-    connect(&pauseTimer_, &QTimer::timeout, this, &DownloadRun::closePorts);
-    pauseTimer_.start(kCloseDelayMs);
+    DownloadEvent e = event(EventKind::TransferEnded);
+    e.result = &result_;
+    notify(std::move(e), [this, opened] {
+        if (!opened) { // refused before anything was opened
+            finish();
+            return;
+        }
+        disconnect(&pauseTimer_, nullptr, this, nullptr);
+        connect(&pauseTimer_, &QTimer::timeout, this, &DownloadRun::closePorts);
+        pauseTimer_.start(kCloseDelayMs);
+    });
 }
 
 void DownloadRun::closePorts() {
@@ -480,7 +522,9 @@ void DownloadRun::finish() {
     disconnect(&parts_.monitor, nullptr, this, nullptr);
     // The engine lets go of this run first, so the observer may start the next job at once.
     emit done();
-    observer_.finished(result_);
+    DownloadEvent e = event(EventKind::Finished);
+    e.result = &result_;
+    observer_.onEvent(e);
 }
 
 } // namespace posflash

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "download/download_event.h"
 #include "download/download_job.h"
 #include "download/download_result.h"
 
@@ -14,7 +15,6 @@
 namespace posflash {
 
 class BootCommand;
-class DownloadObserver;
 class Faces;
 class FrameTransport;
 class NetworkBoot;
@@ -70,7 +70,7 @@ public:
     PrinterIdentity& printer() { return result_.printer; }
 
 signals:
-    // Just before the observer's finished(): the engine may take the next job.
+    // Just before the observer hears Finished: the engine may take the next job.
     void done();
 
 private:
@@ -78,19 +78,30 @@ private:
 
     void linkToBootLoader();
     void startNetworkLink();
+    void startNetworkBoot();
     void startFirmwareLink();
+    void askFirmware();
     void bootCommandFinished();
     void judgeReply(ByteView reply);
     void linkUp();
+    void loadImage();
     void sendStartFrame();
     void sendFrameAndWait(std::uint8_t command, short step, int waitMs);
     void attempt();
+    void sendAttempt();
     void attemptOver();
     void frameAccepted();
     void nextDataFrame(int index);
     void frameFailed();
     Cause retryCause() const;
-    void setStep(short step);
+    template <typename Then>
+    void setStep(short step, Then then);
+    // Tells the observer, then goes on with then() unless the observer stopped or ended the
+    // run meanwhile: observers are called synchronously and may do either.
+    template <typename Then>
+    void notify(DownloadEvent event, Then then);
+    void notify(DownloadEvent event);
+    DownloadEvent event(DownloadEvent::Kind kind) const;
     void endTransfer(Outcome outcome, Cause cause, Error error = {});
     void closePorts();
     void finish();
@@ -115,6 +126,7 @@ private:
     std::uint16_t lastFrameSum_ = 0;
 
     short step_ = 0;
+    bool stepTold_ = false; // the observer has heard of a step of this run
     short expectedFrameNo_ = 0;
     int waitMs_ = 0;
     int attempt_ = 0;

@@ -103,8 +103,12 @@ void Engine::download(const DownloadJob& job, DownloadObserver& observer,
         refused.font = job.kind == ImageKind::Font;
         refused.startedAt = now();
         refused.printer = printer;
-        observer.transferEnded(refused);
-        observer.finished(refused);
+        DownloadEvent ended;
+        ended.kind = DownloadEvent::Kind::TransferEnded;
+        ended.result = &refused;
+        observer.onEvent(ended);
+        ended.kind = DownloadEvent::Kind::Finished;
+        observer.onEvent(ended);
         return;
     }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/faces.h"
+#include "download/download_event.h"
 #include "download/download_job.h"
-#include "download/download_observer.h"
 #include "download/download_result.h"
 #include "link/boot_command.h"
 #include "link/network_boot.h"
@@ -42,7 +42,7 @@ public:
     // The process's ports 67 and 69, when several network printers run at once.
     void shareBootPorts(SharedBootPorts* ports);
 
-    // Runs the job; the observer hears of it up to finished(), which comes before this
+    // Runs the job; the observer hears of it up to Finished, which comes before this
     // returns when the job is refused at once (busy, no file). bootFilePath: the name the
     // BOOTP answer carries, when not the image's.
     void download(const DownloadJob& job, DownloadObserver& observer,

@@ -1,25 +1,15 @@
 #include "fleet/multi_download.h"
 
-#include "download/download_observer.h"
 #include "engine/engine.h"
 #include "fleet/download_record.h"
 #include "fleet/unit_run.h"
 #include "link/shared_boot_ports.h"
-#include "protocol/frames.h"
 
 #include <QTimer>
 
 #include <algorithm>
 
 namespace posflash {
-
-namespace {
-
-// Progress reaches the sink at most this often per printer; the first and the last frame
-// always do.
-constexpr qint64 kProgressEveryMs = 250;
-
-} // namespace
 
 ComPortMap RunPortMap(const QString& filePath) {
     const ComPortMap file(filePath);
@@ -29,14 +19,14 @@ ComPortMap RunPortMap(const QString& filePath) {
     return memory;
 }
 
-// One printer's engine and what its events become.
-class MultiDownload::Target : public UnitObserver {
+// One printer's engine; its unit's events go on to the sink with the printer's index.
+class MultiDownload::Target : public DownloadObserver {
 public:
     Target(MultiDownload& run, std::size_t index)
         : run_(run), index_(static_cast<int>(index)), engine_(run.comPorts_, run.inventory_),
           unit_(engine_, run.history_, *this) {
         engine_.faces().setUseEnglish(run.settings_.english);
-        if (!run.targets_[index].ip.isEmpty())
+        if (!run.targets_[index].ip.isEmpty() && run.bootPorts_)
             engine_.shareBootPorts(run.bootPorts_.get());
     }
 
@@ -46,87 +36,40 @@ public:
     // An attempt's frames are still going (or its link is awaited): a stop would cut them.
     bool isTransferring() const { return transferring_; }
 
-    void started() override { transferring_ = true; }
-
-    void linked() override { post(make(TargetEvent::Kind::Linked)); }
-    void framesKnown(int total) override { progress(0, total); }
-    void progress(int accepted, int total) override {
-        accepted_ = accepted;
-        frames_ = total;
-        const bool edge = accepted == 0 || accepted == total;
-        if (!edge && sincePosted_.isValid() && sincePosted_.elapsed() < kProgressEveryMs)
-            return;
-        sincePosted_.start();
-        TargetEvent e = make(TargetEvent::Kind::Progress);
-        e.accepted = accepted;
-        e.frames = total;
-        e.frameBytes = run_.settings_.font ? kFontFrameDataSize : kProgramFrameDataSize;
-        post(e);
-    }
-    void retrying(const RetryEvent& retry) override {
-        TargetEvent e =
-            make(retry.status != 0 ? TargetEvent::Kind::Refused : TargetEvent::Kind::Retry);
-        e.step = retry.step;
-        e.attempt = retry.attempt;
-        e.status = retry.status;
-        e.cause = retry.cause;
-        e.accepted = retry.frame > 0 ? retry.frame - 1 : accepted_;
-        e.frames = frames_;
-        post(e);
-    }
-    void closing() override { closing_ = true; }
-    void transferEnded(const DownloadResult& result) override {
-        closing_ = false;
-        transferring_ = false;
-        if (result.cause != Cause::PrinterRefused)
-            return;
-        // The last attempt's refusal, which no retry reports.
-        TargetEvent e = make(TargetEvent::Kind::Refused);
-        e.step = result.step;
-        e.status = result.refusalStatus;
-        e.cause = result.cause;
-        e.accepted = result.frame > 0 ? result.frame - 1 : accepted_;
-        e.frames = frames_;
-        post(e);
-    }
-    void retryingUnit(int nextAttempt, const DownloadResult& failed) override {
-        closing_ = false;
-        TargetEvent e = make(TargetEvent::Kind::RetryUnit);
-        e.nextAttempt = nextAttempt;
-        e.attempt = failed.attempts;
-        e.cause = failed.cause;
-        e.step = failed.step;
-        e.accepted = failed.framesAccepted;
-        e.frames = failed.frames;
-        e.durationMs = failed.elapsedMs;
-        e.detail = failed.error.detail;
-        accepted_ = 0;
-        sincePosted_.invalidate();
-        post(e);
-    }
-    void unitFinished(const UnitResult& result) override {
-        run_.targetFinished(static_cast<std::size_t>(index_), result.last, result.attempts);
-    }
-
-    TargetEvent make(TargetEvent::Kind kind) const {
-        TargetEvent e;
-        e.kind = kind;
+    void onEvent(const DownloadEvent& event) override {
+        using Kind = DownloadEvent::Kind;
+        switch (event.kind) {
+        case Kind::Started:
+            transferring_ = true;
+            break;
+        case Kind::Closing:
+            closing_ = true;
+            break;
+        case Kind::TransferEnded:
+            transferring_ = false;
+            closing_ = false;
+            break;
+        case Kind::RetryUnit:
+            closing_ = false;
+            break;
+        default:
+            break;
+        }
+        DownloadEvent e = event;
         e.target = index_;
         e.ms = run_.clock_.elapsed();
-        return e;
+        run_.sink_.onEvent(e);
+        if (event.kind == Kind::UnitFinished)
+            run_.targetFinished(static_cast<std::size_t>(index_), event.result->outcome);
     }
-    void post(const TargetEvent& e) { run_.deliver(e); }
 
 private:
     MultiDownload& run_;
     const int index_;
     Engine engine_;
     UnitRun unit_; // after the engine: it goes first
-    int accepted_ = 0;
-    int frames_ = 0;
     bool closing_ = false;
     bool transferring_ = false;
-    QElapsedTimer sincePosted_;
 };
 
 MultiDownload::MultiDownload(std::vector<MultiTarget> targets, MultiSettings settings,
@@ -167,41 +110,23 @@ bool MultiDownload::anyTransferring() const {
                        [](const auto& target) { return target->isTransferring(); });
 }
 
-void MultiDownload::deliver(const TargetEvent& e) {
-    sink_.event(e);
-}
-
 void MultiDownload::launch(std::size_t i) {
     const MultiTarget& named = targets_[i];
     running_.push_back(std::make_unique<Target>(*this, i));
     Target& target = *running_.back();
-    target.post(target.make(TargetEvent::Kind::Start));
     DownloadJob job;
     job.target = JobTargetOf(named);
     job.imagePath = settings_.file;
     job.imageName = settings_.fileName;
     job.kind = settings_.font ? ImageKind::Font : ImageKind::Program;
-    job.route = RouteFor(!named.ip.isEmpty(), job.kind, true);
+    job.route = RouteFor(!named.ip.isEmpty(), job.kind, !settings_.viaApp);
     job.linkTimeoutMs = settings_.linkTimeoutMs;
     target.unit().start(job, {settings_.operatorName, settings_.station, named.unitLabel, {}},
                         settings_.retries);
 }
 
-void MultiDownload::targetFinished(std::size_t i, const DownloadResult& result, int attempts) {
-    TargetEvent done = running_[i]->make(TargetEvent::Kind::Done);
-    done.result = result.outcome;
-    done.cause = result.cause;
-    done.step = result.step;
-    done.attempt = result.attempts;
-    done.detail = result.error.detail;
-    done.durationMs = result.elapsedMs;
-    done.accepted = result.framesAccepted;
-    done.frames = result.frames;
-    done.retries = result.retries;
-    done.crc16 = result.crc16;
-    done.unitAttempts = attempts;
-    sink_.event(done);
-    results_[i] = result.outcome;
+void MultiDownload::targetFinished(std::size_t i, Outcome outcome) {
+    results_[i] = outcome;
     ++done_;
     endIfDone();
 }
@@ -225,7 +150,9 @@ void MultiDownload::start(std::function<void(int)> ended) {
     onEnded_ = std::move(ended);
     clock_.start();
     results_.assign(targets_.size(), Outcome::Cancelled);
-    if (std::any_of(targets_.begin(), targets_.end(),
+    const ImageKind kind = settings_.font ? ImageKind::Font : ImageKind::Program;
+    if (RouteFor(true, kind, !settings_.viaApp) == Route::Network &&
+        std::any_of(targets_.begin(), targets_.end(),
                     [](const MultiTarget& t) { return !t.ip.isEmpty(); })) {
         // A refusal reaches each network printer as its link's failure (bind-refused).
         bootPorts_ = std::make_unique<SharedBootPorts>();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/download_event.h"
 #include "download/download_result.h"
 #include "fleet/printer_target.h"
 #include "ports/com_port_map.h"
@@ -45,42 +46,14 @@ struct MultiSettings {
     // Who runs the downloads and where, for the history.
     QString operatorName;
     QString station;
+    // A font to a network printer goes through its running firmware, not its boot loader.
+    bool viaApp = false;
 };
 
-// Something that happened to one target, on the run's clock.
-struct TargetEvent {
-    // RetryUnit: the unit's attempt failed and the whole download begins again.
-    enum class Kind { Start, Linked, Progress, Retry, Refused, Done, RetryUnit };
-    Kind kind = Kind::Start;
-    int target = 0; // index into the run's targets
-    qint64 ms = 0;  // since the run began
-    // Progress, and the frame a retry or refusal concerns (accepted + 1).
-    int accepted = 0;
-    int frames = 0;
-    int frameBytes = 0;
-    // Retry, Refused: the step (start, data, end, final frame), the next attempt (0 when none
-    // follows), the refusal's status byte. Done: the step and the attempts of its last frame.
-    short step = 0;
-    int attempt = 0;
-    int status = 0;
-    // Retry, Refused: why the frame goes again; Done: why the download ended; RetryUnit: why
-    // the unit's attempt failed (its other fields as Done's).
-    Cause cause = Cause::None;
-    // Done.
-    Outcome result = Outcome::Failed;
-    qint64 durationMs = 0;
-    int retries = 0;
-    int crc16 = -1;
-    QString detail;       // the system's own words, when there are any
-    int unitAttempts = 1; // Done: the attempts the unit took; the other fields are the last's
-    int nextAttempt = 0;  // RetryUnit: the unit's attempt about to begin (from 2)
-};
-
-// Whoever shows the run: a terminal, plain lines, JSON.
-class MultiEventSink {
+// Whoever shows the run: a terminal, plain lines, JSON. It hears every event of every
+// printer's unit, with the printer's index and the run's clock added.
+class MultiEventSink : public DownloadObserver {
 public:
-    virtual ~MultiEventSink() = default;
-    virtual void event(const TargetEvent& e) = 0;
     // Every target is done; exitCode is what the program returns.
     virtual void finished(int exitCode) = 0;
     // A target found while the run goes on; its events follow with the next index.
@@ -123,8 +96,7 @@ private:
 
     void launch(std::size_t i);
     void launchNext();
-    void deliver(const TargetEvent& e);
-    void targetFinished(std::size_t i, const DownloadResult& result, int attempts);
+    void targetFinished(std::size_t i, Outcome outcome);
     void endIfDone();
 
     std::vector<MultiTarget> targets_;

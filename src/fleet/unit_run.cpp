@@ -26,7 +26,7 @@ bool IsRetryable(Cause cause) {
 // to the history, and a retryable failure to the next attempt.
 class UnitRun::Attempts : public DownloadObserver {
 public:
-    Attempts(Engine& engine, DownloadHistory* history, UnitObserver& observer)
+    Attempts(Engine& engine, DownloadHistory* history, DownloadObserver& observer)
         : engine_(engine), history_(history), observer_(&observer) {
         next_.setSingleShot(true);
         deadline_.setSingleShot(true);
@@ -62,7 +62,9 @@ public:
         last_ = {};
         ended_ = false;
         running_ = true;
-        attempt();
+        tell(DownloadEvent::Kind::UnitStarted, nullptr);
+        if (running_)
+            attempt();
     }
 
     // No further attempt; a wait between attempts ends the unit at once.
@@ -70,7 +72,7 @@ public:
         if (!running_)
             return;
         ended_ = true;
-        // Asked from the observer inside finished(), finished() itself ends the unit; asked
+        // Asked from the observer as it hears Finished, finished() itself ends the unit; asked
         // while waiting between attempts, it ends here.
         if (inAttempt_) {
             if (stop)
@@ -86,37 +88,42 @@ public:
     const QString& unitId() const { return stamp_.unit; }
     int attemptNumber() const { return stamp_.attempt; }
 
-    void started() override { observer_->started(); }
-    void linking() override { observer_->linking(); }
-    void stepChanged(short step) override { observer_->stepChanged(step); }
-    void enteringBootLoader() override { observer_->enteringBootLoader(); }
-    void linkFromOtherAddress(const QString& sender, const QString& printer) override {
-        observer_->linkFromOtherAddress(sender, printer);
+    void onEvent(const DownloadEvent& event) override {
+        DownloadEvent e = event;
+        stamp(e);
+        if (e.kind != DownloadEvent::Kind::Finished) {
+            observer_->onEvent(e);
+            return;
+        }
+        finished(*event.result, e);
     }
-    void answeredWithoutGreeting(const QString& requester, const QString& printer) override {
-        observer_->answeredWithoutGreeting(requester, printer);
-    }
-    void linked() override { observer_->linked(); }
-    void framesKnown(int total) override { observer_->framesKnown(total); }
-    void dataFrame(int index, int total) override { observer_->dataFrame(index, total); }
-    void retrying(const RetryEvent& retry) override { observer_->retrying(retry); }
-    void progress(int accepted, int total) override { observer_->progress(accepted, total); }
-    void closing() override { observer_->closing(); }
-    void serialSent(const Status& status) override { observer_->serialSent(status); }
-    void serialLineError(const Error& error) override { observer_->serialLineError(error); }
-    void transferEnded(const DownloadResult& result) override { observer_->transferEnded(result); }
 
-    void finished(const DownloadResult& result) override {
+private:
+    void stamp(DownloadEvent& e) const {
+        e.unit = stamp_.unit;
+        e.unitAttempt = stamp_.attempt;
+    }
+
+    void tell(DownloadEvent::Kind kind, const DownloadResult* result, int nextAttempt = 0) {
+        DownloadEvent e;
+        e.kind = kind;
+        e.result = result;
+        e.nextAttempt = nextAttempt;
+        stamp(e);
+        observer_->onEvent(e);
+    }
+
+    void finished(const DownloadResult& result, const DownloadEvent& e) {
         inAttempt_ = false;
         last_ = result;
         if (history_)
             history_->record(result, stamp_);
         deciding_ = true; // a cancel or stop from the observer only marks the unit ended
-        observer_->finished(result);
+        observer_->onEvent(e);
         const bool retry = !ended_ && result.outcome == Outcome::Failed &&
                            IsRetryable(result.cause) && stamp_.attempt <= retries_;
         if (retry)
-            observer_->retryingUnit(stamp_.attempt + 1, result);
+            tell(DownloadEvent::Kind::RetryUnit, &last_, stamp_.attempt + 1);
         deciding_ = false;
         if (!retry || ended_) {
             endUnit();
@@ -131,7 +138,6 @@ public:
             next_.start(0); // once the engine has let go of the attempt that ended
     }
 
-private:
     void attempt() {
         watcher_.reset();
         deadline_.stop();
@@ -171,13 +177,16 @@ private:
             watcher_.release()->deleteLater();
         running_ = false;
         // Last: the observer may start the next unit, or let this run go.
-        observer_->unitFinished({last_, stamp_.attempt, stamp_.unit});
+        const DownloadResult last = last_;
+        tell(DownloadEvent::Kind::UnitFinished, &last);
     }
 
     Engine& engine_;
     DownloadHistory* history_;
-    UnitObserver* observer_;
-    UnitObserver quiet_; // hears a run's end while this goes
+    DownloadObserver* observer_;
+    struct Quiet : DownloadObserver {
+        void onEvent(const DownloadEvent&) override {}
+    } quiet_; // hears a run's end while this goes
     DownloadJob job_;
     QString bootFilePath_;
     int retries_ = 0;
@@ -192,7 +201,7 @@ private:
     std::unique_ptr<QFileSystemWatcher> watcher_;
 };
 
-UnitRun::UnitRun(Engine& engine, DownloadHistory* history, UnitObserver& observer)
+UnitRun::UnitRun(Engine& engine, DownloadHistory* history, DownloadObserver& observer)
     : attempts_(std::make_unique<Attempts>(engine, history, observer)) {}
 
 UnitRun::~UnitRun() = default;

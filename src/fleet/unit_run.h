@@ -1,7 +1,7 @@
 #pragma once
 
+#include "download/download_event.h"
 #include "download/download_job.h"
-#include "download/download_observer.h"
 #include "download/download_result.h"
 
 #include <QString>
@@ -29,39 +29,19 @@ struct UnitContext {
 // 67/69 that cannot be bound, the firmware's TCP port not answering.
 bool IsRetryable(Cause cause);
 
-// A unit's end: its last attempt (whose outcome is the unit's), how many attempts were made,
-// and the UUID shared by the history rows of every attempt.
-struct UnitResult {
-    DownloadResult last;
-    int attempts = 0;
-    QString unitId;
-};
-
-// Whoever watches a unit hears every event of each attempt as a DownloadObserver (finished()
-// once per attempt), and these two besides.
-class UnitObserver : public DownloadObserver {
-public:
-    // The attempt that failed is over (its finished() came); attempt nextAttempt (from 2)
-    // begins next: at once, or, after a disconnect, once the printer is back. A printer not
-    // back within the job's link timeout (at once, without one) ends the unit instead.
-    virtual void retryingUnit(int nextAttempt, const DownloadResult& failed) {
-        (void)nextAttempt;
-        (void)failed;
-    }
-    // No attempt follows: the unit is done. Comes after the last attempt's finished().
-    virtual void unitFinished(const UnitResult& result) { (void)result; }
-};
-
 // One unit's update on one engine: a download, tried again up to retries more times while it
-// fails for a retryable cause. Every attempt is a row of the history (when given), with the
-// unit's UUID, its attempt number (from 1) and the context. A cancel or stop never lets another
-// attempt begin; during the wait for a printer that went away it ends the unit at once, with
-// the failed attempt as its last. Lives on the engine's thread; the observer may start the
-// next unit from unitFinished(). Going away, it stops an attempt still running (recorded,
-// its observer not told); the engine must outlive it.
+// fails for a retryable cause. Its observer hears UnitStarted, every event of each attempt
+// (Finished once per attempt), with the unit's id and the attempt's number added, RetryUnit
+// after an attempt that failed and is tried again (at once, or, after a disconnect, once the
+// printer is back within the job's link timeout), and UnitFinished last. Every attempt is a row of
+// the history (when given), with the unit's UUID, its attempt number (from 1) and the context. A
+// cancel or stop never lets another attempt begin; during the wait for a printer that went away it
+// ends the unit at once, with the failed attempt as its last. Lives on the engine's thread; the
+// observer may start the next unit from UnitFinished. Going away, it stops an attempt still running
+// (recorded, its observer not told); the engine must outlive it.
 class UnitRun {
 public:
-    UnitRun(Engine& engine, DownloadHistory* history, UnitObserver& observer);
+    UnitRun(Engine& engine, DownloadHistory* history, DownloadObserver& observer);
     ~UnitRun();
     UnitRun(const UnitRun&) = delete;
     UnitRun& operator=(const UnitRun&) = delete;

@@ -131,13 +131,13 @@ void WatchRunner::switchToBootLoader(const UsbDeviceEntry& device) {
         switched_(s->usbPath(), false);
 }
 
-void WatchRunner::event(const TargetEvent& e) {
-    if (e.kind == TargetEvent::Kind::Done) {
+void WatchRunner::onEvent(const DownloadEvent& e) {
+    if (e.kind == DownloadEvent::Kind::UnitFinished) {
         const QString& key = keyOf_[static_cast<std::size_t>(e.target)];
         running_.remove(key);
-        result_[key] = e.result;
+        result_[key] = e.result->outcome;
     }
-    view_.event(e);
+    view_.onEvent(e);
 }
 
 void WatchRunner::finished(int exitCode) {

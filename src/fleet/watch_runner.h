@@ -38,7 +38,7 @@ public:
     bool anyClosing() const { return downloads_.anyClosing(); }
 
 private:
-    void event(const TargetEvent& e) override;
+    void onEvent(const DownloadEvent& e) override;
     void finished(int exitCode) override;
     void targetAdded(const MultiTarget& target) override;
 

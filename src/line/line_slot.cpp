@@ -139,14 +139,34 @@ void LineSlot::start(const Unit& unit, bool sameUnit) {
         run_.start(job, context, shift_.retries);
 }
 
-void LineSlot::linking() {
-    if (tile_.state() == TileState::Updating)
-        tile_.showUpdating(0, -1, run_.attempt(), shift_.retries + 1);
-}
-
-void LineSlot::framesKnown(int total) {
-    framesClock_.start();
-    progress(0, total);
+void LineSlot::onEvent(const DownloadEvent& e) {
+    using Kind = DownloadEvent::Kind;
+    switch (e.kind) {
+    case Kind::Linking:
+        if (tile_.state() == TileState::Updating)
+            tile_.showUpdating(0, -1, run_.attempt(), shift_.retries + 1);
+        return;
+    case Kind::FramesKnown:
+        framesClock_.start();
+        progress(0, e.frames);
+        return;
+    case Kind::Retrying:
+        retrying(e.cause, e.attempt);
+        return;
+    case Kind::RetryUnit:
+        shownPercent_ = -1;
+        tile_.showRetrying(e.nextAttempt, shift_.retries + 1,
+                           texts_.cause(e.result->cause, e.result->step, e.result->frame,
+                                        e.result->attempts, e.result->linkTimeoutMs));
+        return;
+    case Kind::UnitFinished:
+        unitFinished(*e.result, e.unitAttempt);
+        return;
+    default:
+        if (e.movesProgress())
+            progress(e.accepted, e.frames);
+        return;
+    }
 }
 
 void LineSlot::progress(int accepted, int total) {
@@ -166,10 +186,10 @@ void LineSlot::progress(int accepted, int total) {
     tile_.showUpdating(percent, secondsLeft, run_.attempt(), shift_.retries + 1);
 }
 
-void LineSlot::retrying(const RetryEvent& retry) {
+void LineSlot::retrying(Cause cause, int attempt) {
     // Each try of a frame shows, so a silent printer is seen at once, not after its last try.
     QString what;
-    switch (retry.cause) {
+    switch (cause) {
     case Cause::PrinterRefused:
         what = tr("refused, attempt %1 of %2");
         break;
@@ -180,18 +200,10 @@ void LineSlot::retrying(const RetryEvent& retry) {
         what = tr("no answer, attempt %1 of %2");
         break;
     }
-    tile_.showFrameRetry(what.arg(retry.attempt).arg(DownloadRun::kAttempts));
+    tile_.showFrameRetry(what.arg(attempt).arg(DownloadRun::kAttempts));
 }
 
-void LineSlot::retryingUnit(int nextAttempt, const DownloadResult& failed) {
-    shownPercent_ = -1;
-    tile_.showRetrying(nextAttempt, shift_.retries + 1,
-                       texts_.cause(failed.cause, failed.step, failed.frame, failed.attempts,
-                                    failed.linkTimeoutMs));
-}
-
-void LineSlot::unitFinished(const UnitResult& result) {
-    const DownloadResult& last = result.last;
+void LineSlot::unitFinished(const DownloadResult& last, int attempts) {
     const bool passed = last.outcome == Outcome::Completed;
     const qint64 ms = unitClock_.elapsed();
     if (unitLabel_.isEmpty() && !last.printer.usbSerial.isEmpty())
@@ -209,12 +221,12 @@ void LineSlot::unitFinished(const UnitResult& result) {
         return;
     }
     if (passed)
-        tile_.showPass(ms, result.attempts);
+        tile_.showPass(ms, attempts);
     else
         tile_.showFail(
             texts_.cause(last.cause, last.step, last.frame, last.attempts, last.linkTimeoutMs),
             texts_.remedy(last.cause));
-    emit unitDone(number_, passed, result.attempts, ms);
+    emit unitDone(number_, passed, attempts, ms);
     emit idle(number_);
 }
 

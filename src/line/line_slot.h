@@ -33,7 +33,7 @@ struct ShiftChoices {
 // One slot of the line: its engine, the unit on it and the tile that shows it. A unit that
 // appears waits for a label when one is required; its verdict stays on the tile until the next
 // unit appears.
-class LineSlot : public QObject, private UnitObserver {
+class LineSlot : public QObject, private DownloadObserver {
     Q_OBJECT
 public:
     LineSlot(int number, SlotChoice choice, const ShiftChoices& shift, ComPortMap& comPorts,
@@ -87,13 +87,10 @@ private:
     void start(const Unit& unit, bool sameUnit = false);
     QString devicePath() const; // a COM slot's device node; empty when it has none
 
-    // UnitObserver
-    void linking() override;
-    void framesKnown(int total) override;
-    void progress(int accepted, int total) override;
-    void retrying(const RetryEvent& retry) override;
-    void retryingUnit(int nextAttempt, const DownloadResult& failed) override;
-    void unitFinished(const UnitResult& result) override;
+    void onEvent(const DownloadEvent& e) override;
+    void progress(int accepted, int total);
+    void retrying(Cause cause, int attempt);
+    void unitFinished(const DownloadResult& last, int attempts);
 
     const int number_;
     const SlotChoice choice_;

@@ -3,6 +3,7 @@
 #include "app/download_presenter.h"
 #include "base/faces.h"
 #include "base/ini_store.h"
+#include "protocol/reply_checker.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,21 +42,40 @@ protected:
         faces.setUseEnglish(true);
     }
 
+    using Kind = DownloadEvent::Kind;
+    // An event of a download of 2 data frames; a frame's is its first attempt on a serial line.
+    void tell(Kind kind, const DownloadResult* result = nullptr, short step = 0, int frame = 0,
+              std::optional<Error> sendError = {}) {
+        DownloadEvent e;
+        e.kind = kind;
+        e.result = result;
+        e.step = step;
+        e.frame = frame;
+        e.accepted = std::max(0, frame - 1);
+        e.frames = 2;
+        e.attempt = 1;
+        e.serial = true;
+        e.sendError = std::move(sendError);
+        presenter.onEvent(e);
+    }
+    void sent(int index, std::optional<Error> error = {}) {
+        tell(Kind::FrameSent, nullptr, step::kDataFrame, index + 1, std::move(error));
+    }
+
     // Runs a download that ends with result, after the events up to its stage.
     void run(const DownloadResult& result) {
         if (result.stage != Stage::Start) {
-            presenter.started();
+            tell(Kind::Started);
             if (result.stage != Stage::Link)
-                presenter.linked();
+                tell(Kind::Linked);
         }
         if (result.stage == Stage::Frames) {
-            presenter.framesKnown(2);
-            presenter.dataFrame(0, 2);
-            presenter.progress(1, 2);
-            presenter.dataFrame(1, 2);
+            tell(Kind::FramesKnown);
+            sent(0);
+            sent(1);
         }
-        presenter.transferEnded(result);
-        presenter.finished(result);
+        tell(Kind::TransferEnded, &result);
+        tell(Kind::Finished, &result);
         QTest::qWait(0); // the box comes once the engine's call has returned
         QCoreApplication::processEvents();
     }
@@ -114,29 +134,18 @@ TEST_F(DownloadPresenterTest, EachEndingShowsItsTextsAndBox) {
     EXPECT_EQ(settings.GetIniString("MSG", "total"), "1");
 }
 
-TEST_F(DownloadPresenterTest, FrameTextsCountFromZeroWithTheElapsedSeconds) {
+// The frame texts and the buttons while frames go are the window's download test.
+TEST_F(DownloadPresenterTest, TheLinkWaitTextFollowsTheElapsedTimeOnlyInStepZero) {
     faces.setUseEnglish(false);
-    presenter.started();
+    tell(Kind::Started);
     EXPECT_EQ(panel.panels.last(), QStringLiteral(" 正在下载..."));
     EXPECT_EQ(panel.labels.last(), QStringLiteral("正在建立连接..."));
-    EXPECT_FALSE(panel.downloadEnabled);
     EXPECT_FALSE(panel.appToBootEnabled);
-    EXPECT_TRUE(panel.cancelEnabled);
-    presenter.linked();
-    presenter.framesKnown(2);
-    presenter.dataFrame(0, 2);
-    EXPECT_EQ(panel.labels.last(), QStringLiteral("正在下载第0帧，总共2帧, 耗时0秒"));
-    EXPECT_EQ(panel.progressMax, 2);
-    EXPECT_EQ(panel.progress, 1);
-}
-
-TEST_F(DownloadPresenterTest, TheLinkWaitTextFollowsTheElapsedTimeOnlyInStepZero) {
-    presenter.started();
-    presenter.stepChanged(0);
-    presenter.linking();
+    tell(Kind::Step, nullptr, step::kLink);
+    tell(Kind::Linking);
     ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.elapsedTenths() >= 3; }, 2000));
     EXPECT_TRUE(panel.labels.last().startsWith(QStringLiteral("正在建立连接..., 0.")));
-    presenter.stepChanged(1); // the BOOTP answer is out: the text stays
+    tell(Kind::Step, nullptr, step::kBootpAnswered); // the BOOTP answer is out: the text stays
     const QString shown = panel.labels.last();
     const int tenths = presenter.elapsedTenths();
     ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.elapsedTenths() > tenths; }, 2000));
@@ -144,9 +153,9 @@ TEST_F(DownloadPresenterTest, TheLinkWaitTextFollowsTheElapsedTimeOnlyInStepZero
 }
 
 TEST_F(DownloadPresenterTest, SerialSendsBlankTheStatusPanelAndErrorsStayInIt) {
-    presenter.serialSent(Status{});
+    sent(0);
     EXPECT_EQ(panel.panels.last(), " ");
-    presenter.serialSent(Error{8002, QStringLiteral("[无效端口号]"), {}});
+    sent(1, Error{8002, QStringLiteral("[无效端口号]"), {}});
     EXPECT_EQ(panel.panels.last(), QStringLiteral(" [无效端口号]"));
 }
 

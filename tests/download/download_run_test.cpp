@@ -220,7 +220,7 @@ TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
         EXPECT_EQ(printer.sent.join(' '), c.sent);
         EXPECT_EQ(observer.outcome(), c.outcome);
         QStringList retries;
-        for (const RetryEvent& r : observer.retries)
+        for (const DownloadEvent& r : observer.retries)
             retries << CauseName(r.cause).remove("printer-");
         EXPECT_EQ(retries.join(' '), c.retries);
         if (observer.result->outcome == Outcome::Failed) {
@@ -259,7 +259,7 @@ TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClo
     // at: acted on 50 ms after this frame's first copy went out; stop: else cancel
     // clang-format off
     const struct { const char* name; const char* at; bool stop; const char* script; const char* sent; const char* outcome; const char* lastEvents; } cases[] = {
-        {"cancel while data frame 1 awaits its answer", "T1", false, "T1: a150", "P T1", "cancelled/cancelled", "dataFrame 1/3|transferEnded cancelled/cancelled|finished"},
+        {"cancel while data frame 1 awaits its answer", "T1", false, "T1: a150", "P T1", "cancelled/cancelled", "dataFrame 0/3|transferEnded cancelled/cancelled|finished"},
         {"cancel while data frame 1 is unanswered", "T1", false, "T1: - - -", "P T1 T1 T1", "failed/printer-silent", ""},
         {"cancel while the end frame awaits its answer", "Q", false, "Q: a150", "P T1 T2 T3 Q V", "completed/none", ""},
         {"stop while data frame 1 awaits its answer", "T1", true, "T1: a150", "P T1", "failed/stopped", "dataFrame 0/3|transferEnded failed/stopped|finished"},
@@ -409,32 +409,27 @@ TEST_F(DownloadRunTest, AnObserverThatStopsTheRunFromAnEventEndsItThere) {
             if (event == at)
                 run->stop();
         }
-        void started() override {
-            RecordingObserver::started();
-            stopAt("started");
-        }
-        void stepChanged(short step) override { stopAt(QStringLiteral("step %1").arg(step)); }
-        void linked() override {
-            RecordingObserver::linked();
-            stopAt("linked");
-        }
-        void retrying(const RetryEvent& retry) override {
-            RecordingObserver::retrying(retry);
-            stopAt("retrying");
-        }
-        void finished(const DownloadResult& result) override {
-            RecordingObserver::finished(result);
-            ++finishes;
+        void onEvent(const DownloadEvent& e) override {
+            using Kind = DownloadEvent::Kind;
+            RecordingObserver::onEvent(e);
+            if (e.kind == Kind::Started)
+                stopAt("started");
+            else if (e.kind == Kind::Step)
+                stopAt(QStringLiteral("step %1").arg(e.step));
+            else if (e.kind == Kind::Linked)
+                stopAt("linked");
+            else if (e.kind == Kind::Retrying)
+                stopAt("retrying");
+            else if (e.kind == Kind::Finished)
+                ++finishes;
         }
         QString at;
         DownloadRun* run = nullptr;
         int finishes = 0;
     };
-    const struct {
-        const char* at;
-        const char* script;
-        int sent;
-    } cases[] = {{"started", "", 0}, {"linked", "", 0}, {"step 2", "", 0}, {"retrying", "P: -", 1}};
+    // clang-format off
+    const struct { const char* at; const char* script; int sent; } cases[] = {{"started", "", 0}, {"linked", "", 0}, {"step 2", "", 0}, {"retrying", "P: -", 1}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.at);
         printer.reset(c.script);

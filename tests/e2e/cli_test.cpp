@@ -160,11 +160,6 @@ TEST_F(CliTest, StopSignalsCancelThenStopAndNeverCutTheClosingFrames) {
         EXPECT_LT(report["data_frames"].toInt(), 50);
         EXPECT_EQ(report["end_frames"].toInt() > 0, c.endFrames);
     }
-    // The history keeps each as it ended, newest first: a cancel as cancelled, not failed.
-    QStringList history;
-    for (const QJsonObject& row : jsonLines(run({"history", "--json"}).out))
-        history << row["outcome"].toString() + "/" + row["cause"].toString();
-    EXPECT_EQ(history.join(' '), "failed/stopped completed/ cancelled/cancelled");
 }
 
 TEST_F(CliTest, EachEndingSaysItsCauseAndWhatToDoInTheLanguageAskedNeverTheWindowsTexts) {

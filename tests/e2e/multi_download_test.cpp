@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QMap>
 #include <QRegularExpression>
-#include <QSet>
 #include <QSysInfo>
 #include <QTemporaryDir>
 
@@ -93,15 +92,6 @@ TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone
     EXPECT_LT(done[links[1]]["t"].toDouble(), 6.0);
     EXPECT_EQ(receivedBy(good1), image_);
     EXPECT_EQ(receivedBy(good2), image_);
-
-    // Each printer's download is one row of the history, with its own result.
-    QMap<QString, QString> rows;
-    for (const QJsonObject& row : jsonLines(runCli(dir_.path(), {"history", "--json"}).out))
-        rows[row["device"].toString()] += row["outcome"].toString();
-    EXPECT_EQ(rows, (QMap<QString, QString>{{links[0], "completed"},
-                                            {links[1], "completed"},
-                                            {links[2], "failed"},
-                                            {links[3], "failed"}}));
 }
 
 TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrinter) {
@@ -167,6 +157,9 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     EXPECT_EQ(cli.exitCode(), 1);
     const QString stopped = QString::fromUtf8(cli.readAllStandardOutput());
     EXPECT_EQ(stopped.count(QRegularExpression(" cancelled +[0-9.]+")), 2) << stopped.toStdString();
+    // Said once, as a single download says it: not "cancelled — cancelled by the user".
+    EXPECT_EQ(stopped.count("cancelled by the user"), 4) << stopped.toStdString();
+    EXPECT_FALSE(stopped.contains("cancelled — ")) << stopped.toStdString();
     EXPECT_LT(slow1.stop()["data_frames"].toInt(), 60);
     EXPECT_LT(slow2.stop()["data_frames"].toInt(), 60);
 }
@@ -246,16 +239,15 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_FALSE(refused.out.contains("retry_unit")) << refused.out.toStdString();
 
-    // Every attempt is a row: the unit's attempts share its UUID and count from 1.
+    // Every attempt is a row with the label given for its printer (how a unit's attempts share
+    // its UUID is the unit's own test).
     const auto rows = jsonLines(runCli(dir_.path(), {"history", "--json"}).out);
     QMap<QString, QStringList> byLabel; // label: "attempt outcome" oldest first
-    QMap<QString, QSet<QString>> units;
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
         const QString label = (*row)["label"].toString();
         byLabel[label] << QStringLiteral("%1 %2")
                               .arg((*row)["attempt"].toInt())
                               .arg((*row)["outcome"].toString());
-        units[label] << (*row)["unit"].toString();
         EXPECT_EQ((*row)["station"].toString(), label == "L-1" || label == "L-2" || label == "L-3"
                                                     ? "line-3"
                                                     : QSysInfo::machineHostName());
@@ -266,31 +258,23 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
                                                  {"L-5", {"1 refused"}}};
     // clang-format on
     EXPECT_EQ(byLabel, expected);
-    for (const QString& label : expected.keys())
-        EXPECT_EQ(units[label].size(), 1) << label.toStdString();
-    EXPECT_NE(units["L-1"], units["L-2"]);
 
-    // The options as the history's filters, all four together, and the times as the command line
+    // The options reach the history's filters, and the times are read as the command line
     // reads them: a date alone as --until takes in that whole day. What each filter selects is
     // the store's own test.
     const QString today = QDate::currentDate().toString(Qt::ISODate);
-    const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
     // clang-format off
     const struct { QStringList filter; int rows; } filters[] = {
         {{"--operator", "Ann", "--station", "line-3", "--label", "L-1", "--outcome", "completed"}, 1},
-        {{"--operator", "Bo", "--outcome", "failed"}, 1},
         {{"--since", today, "--until", today}, 8},
-        {{"--since", tomorrow}, 0},
         {{"--until", today + "T00:00"}, 0},
-        {{"--since", today + " 00:00:00", "--limit", "3"}, 3},
     };
     // clang-format on
-    for (const auto& f : filters) {
-        const Finished listed = runCli(dir_.path(), QStringList{"history", "--json"} + f.filter);
-        EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
-        EXPECT_EQ(jsonLines(listed.out).size(), static_cast<std::size_t>(f.rows))
+    for (const auto& f : filters)
+        EXPECT_EQ(
+            jsonLines(runCli(dir_.path(), QStringList{"history", "--json"} + f.filter).out).size(),
+            static_cast<std::size_t>(f.rows))
             << f.filter.join(' ').toStdString();
-    }
     for (const QStringList& bad :
          {QStringList{"--since", "yesterday"}, QStringList{"--outcome", "passed"},
           QStringList{"--format", "xml"}, QStringList{"--format", "csv", "--json"}}) {

@@ -15,8 +15,8 @@ namespace {
 
 using namespace testing;
 
-// A unit at its own API: a cancel as the next attempt is announced (a window closed then)
-// ends the unit there, once, with no further attempt; the attempt that ran is its row.
+// A unit at its own API: every attempt is a row sharing the unit's UUID, numbered from 1; a
+// cancel as the next attempt is announced (a window closed then) ends the unit there, once.
 TEST(UnitRunTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
     EngineParts parts;
     const QString font = parts.writeProgramImage(8 * 1024, "font.bin");
@@ -26,15 +26,21 @@ TEST(UnitRunTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
     const QString historyPath = parts.dir.filePath("unit.db");
     DownloadHistory history("cli", historyPath);
     QEventLoop loop;
-    struct Observer : UnitObserver {
+    struct Observer : DownloadObserver {
         UnitRun* unit = nullptr;
         QEventLoop* loop = nullptr;
         int starts = 0;
-        std::vector<UnitResult> ends;
-        void started() override { ++starts; }
-        void retryingUnit(int, const DownloadResult&) override { unit->cancel(); }
-        void unitFinished(const UnitResult& result) override {
-            ends.push_back(result);
+        std::vector<DownloadEvent> ends;
+        std::vector<DownloadResult> lasts;
+        void onEvent(const DownloadEvent& e) override {
+            if (e.kind == DownloadEvent::Kind::Started)
+                ++starts;
+            if (e.kind == DownloadEvent::Kind::RetryUnit && e.nextAttempt == 3)
+                unit->cancel();
+            if (e.kind != DownloadEvent::Kind::UnitFinished)
+                return;
+            ends.push_back(e);
+            lasts.push_back(*e.result);
             QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
         }
     } observer;
@@ -49,17 +55,19 @@ TEST(UnitRunTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
     QTimer::singleShot(20000, &loop, &QEventLoop::quit); // a deadline, should the end not come
     loop.exec();
     ASSERT_EQ(observer.ends.size(), 1u);
-    EXPECT_EQ(observer.ends[0].attempts, 1);
-    EXPECT_EQ(observer.ends[0].last.cause, Cause::PrinterRefused);
-    EXPECT_EQ(observer.starts, 1);
+    EXPECT_EQ(observer.ends[0].unitAttempt, 2);
+    EXPECT_EQ(observer.lasts[0].cause, Cause::PrinterRefused);
+    EXPECT_EQ(observer.starts, 2);
     EXPECT_FALSE(unit.isRunning());
     history.finish();
     const auto rows = HistoryStore(historyPath).recent(0);
     ASSERT_TRUE(rows);
-    ASSERT_EQ(rows->size(), 1u);
-    EXPECT_EQ((*rows)[0].unit, observer.ends[0].unitId);
-    EXPECT_EQ((*rows)[0].attempt, 1);
-    EXPECT_EQ((*rows)[0].operatorName + " " + (*rows)[0].label, "Ann L-9");
+    ASSERT_EQ(rows->size(), 2u);
+    for (int i = 0; i < 2; ++i) { // newest first
+        EXPECT_EQ((*rows)[i].unit, observer.ends[0].unit);
+        EXPECT_EQ((*rows)[i].attempt, 2 - i);
+        EXPECT_EQ((*rows)[i].operatorName + " " + (*rows)[i].label, "Ann L-9");
+    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/download_observer.h"
+#include "download/download_event.h"
 
 #include <QStringList>
 
@@ -10,37 +10,39 @@
 
 namespace posflash::testing {
 
-// Remembers what a download told it, as short lines ("dataFrame 1/3",
-// "transferEnded cancelled/cancelled"), and its result.
+// Remembers what a download told it, as short lines ("dataFrame 1/3" as data frame index 1
+// goes out, "transferEnded cancelled/cancelled"), its retries and its result.
 class RecordingObserver : public DownloadObserver {
 public:
-    void started() override { events << "started"; }
-    void linking() override {
-        events << "linking";
-        if (onLinking)
+    void onEvent(const DownloadEvent& e) override {
+        using Kind = DownloadEvent::Kind;
+        const DownloadResult* r = e.result;
+        if (e.kind == Kind::Started)
+            events << "started";
+        else if (e.kind == Kind::Linking)
+            events << "linking";
+        else if (e.kind == Kind::Linked)
+            events << "linked";
+        else if (e.kind == Kind::NoGreeting)
+            events << "noGreeting " + e.address;
+        else if (e.kind == Kind::OtherSender)
+            events << "otherAddress " + e.address;
+        else if (e.kind == Kind::FrameSent && e.frame > 0 && e.attempt == 1)
+            events << QStringLiteral("dataFrame %1/%2").arg(e.frame - 1).arg(e.frames);
+        else if (e.kind == Kind::Closing)
+            events << "closing";
+        else if (e.kind == Kind::TransferEnded)
+            events << "transferEnded " + OutcomeName(r->outcome) + "/" + CauseName(r->cause);
+        else if (e.kind == Kind::Finished)
+            events << "finished";
+        else if (e.kind == Kind::Retrying)
+            retries.push_back(e);
+        if (e.kind == Kind::Finished)
+            result = *r;
+        if (e.kind == Kind::Linking && onLinking)
             onLinking();
-    }
-    void linked() override { events << "linked"; }
-    void answeredWithoutGreeting(const QString& requester, const QString&) override {
-        events << "noGreeting " + requester;
-    }
-    void linkFromOtherAddress(const QString& sender, const QString&) override {
-        events << "otherAddress " + sender;
-    }
-    void dataFrame(int index, int total) override {
-        events << QStringLiteral("dataFrame %1/%2").arg(index).arg(total);
-        if (onDataFrame)
-            onDataFrame(index);
-    }
-    void retrying(const RetryEvent& retry) override { retries.push_back(retry); }
-    void closing() override { events << "closing"; }
-    void transferEnded(const DownloadResult& r) override {
-        events << QStringLiteral("transferEnded %1/%2")
-                      .arg(OutcomeName(r.outcome), CauseName(r.cause));
-    }
-    void finished(const DownloadResult& r) override {
-        events << "finished";
-        result = r;
+        if (e.kind == Kind::FrameSent && e.frame > 0 && e.attempt == 1 && onDataFrame)
+            onDataFrame(e.frame - 1);
     }
 
     // Forgets what it heard; the hooks stay.
@@ -55,9 +57,10 @@ public:
     }
 
     std::function<void()> onLinking;
+    // Data frame index has gone out (its first attempt).
     std::function<void(int index)> onDataFrame;
     QStringList events;
-    std::vector<RetryEvent> retries;
+    std::vector<DownloadEvent> retries;
     std::optional<DownloadResult> result;
 };
 
