@@ -37,6 +37,8 @@ const char* DomainName(ErrorDomain domain) {
         return "records";
     case ErrorDomain::Input:
         return "input";
+    case ErrorDomain::Recipe:
+        return "recipe";
     case ErrorDomain::Unknown:
         break;
     }
