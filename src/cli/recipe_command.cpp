@@ -37,7 +37,7 @@ Result<std::optional<QByteArray>> ReadSmallFile(const QString& path, qint64 maxB
     QFile file(path);
     if (!info.isFile() || info.size() > maxBytes || !file.open(QIODevice::ReadOnly))
         return Error{
-            static_cast<int>(RecipeError::Unreadable),
+            static_cast<int>(RecipeError::FileAccess),
             QStringLiteral("%1 cannot be read (not a small regular file we may read)").arg(path),
             file.errorString(), ErrorDomain::Recipe};
     return std::optional<QByteArray>(file.read(maxBytes + 1));
@@ -46,9 +46,9 @@ Result<std::optional<QByteArray>> ReadSmallFile(const QString& path, qint64 maxB
 Status WriteWhole(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return Error{static_cast<int>(RecipeError::Unreadable),
+        return Error{static_cast<int>(RecipeError::FileAccess),
                      QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString()),
-                     file.errorString(), ErrorDomain::System};
+                     file.errorString(), ErrorDomain::Recipe};
     return {};
 }
 
@@ -227,7 +227,7 @@ int RecipeRun::show(const QString& path) {
         return kExitCompleted;
     }
     const RecipeTexts texts(faces_);
-    out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "not verified: %1 — %2"))
+    out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "refused: %1 — %2"))
                 .arg(RecipeCauseName(verdict.cause), texts.cause(verdict))
          << '\n'
          << t(QT_TRANSLATE_NOOP("RecipeCommand", "what to do: %1")).arg(texts.remedy(verdict.cause))

@@ -1278,8 +1278,8 @@
         <translation>已验证：由密钥 %1 签名（%2）</translation>
     </message>
     <message>
-        <source>not verified: %1 — %2</source>
-        <translation>未通过验证：%1 — %2</translation>
+        <source>refused: %1 — %2</source>
+        <translation>拒绝：%1 — %2</translation>
     </message>
     <message>
         <source>what to do: %1</source>

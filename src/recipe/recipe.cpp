@@ -242,6 +242,7 @@ Result<Recipe> ParseRecipe(const QByteArray& json) {
 
 QByteArray WriteRecipe(const Recipe& recipe) {
     // QJsonObject sorts its keys; the file keeps the schema's order, for a person reading it.
+    // A JSON string literal, escaped by Qt's own writer: a one-element array without its [].
     auto text = [](const QString& s) {
         return QString::fromUtf8(QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact))
             .mid(1)

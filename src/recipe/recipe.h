@@ -51,7 +51,7 @@ enum class RecipeError {
     BadSignatureFile, // a minisign signature file
     BadSecretKey,     // a minisign secret key file, or its password
     SignatureInvalid, // the signature does not match
-    Unreadable,       // a file that cannot be read
+    FileAccess,       // a file that cannot be read or written
 };
 
 // The recipe in bytes; anything not in the schema is refused with the key it concerns.
@@ -64,8 +64,8 @@ QByteArray WriteRecipe(const Recipe& recipe);
 // must mean one instant at every station, whatever the station's own time zone.
 std::optional<QDateTime> ParseRecipeTime(const QString& text);
 
-// Whether text is a plausible target name, and the form targets are compared in (MAC addresses
-// in upper case with '-', COM names in upper case).
+// The form a target name is compared in: MAC addresses in upper case with '-', COM names in
+// upper case, paths as they are.
 QString NormalTargetName(const QString& target);
 
 } // namespace posflash

@@ -54,16 +54,14 @@ RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteAr
                            const std::vector<MinisignPublicKey>& trustedKeys,
                            const QDateTime& now) {
     if (!signature)
-        return Refusal(RecipeCause::Signature, QStringLiteral("the recipe has no signature"));
+        return Refusal(RecipeCause::Signature, QStringLiteral("no signature was given"));
     Result<MinisignSignature> parsed = ParseMinisignSignature(*signature);
     if (!parsed)
         return Refusal(RecipeCause::Signature, parsed.error().text);
     const MinisignPublicKey* key = FindMinisignKey(*parsed, trustedKeys);
     if (key == nullptr)
         return Refusal(RecipeCause::UntrustedKey,
-                       QStringLiteral("the recipe is signed by key %1, which this station does "
-                                      "not trust")
-                           .arg(MinisignKeyIdText(parsed->keyId)));
+                       QStringLiteral("key %1").arg(MinisignKeyIdText(parsed->keyId)));
     Result<MinisignVerified> verified = VerifyMinisign(recipe, *parsed, *key);
     if (!verified)
         return Refusal(RecipeCause::Signature, verified.error().text);
@@ -71,9 +69,8 @@ RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteAr
     if (!read)
         return Refusal(RecipeCause::Invalid, read.error().text);
     if (read->expires && now >= *read->expires)
-        return Refusal(
-            RecipeCause::Expired,
-            QStringLiteral("the recipe expired at %1").arg(read->expires->toString(Qt::ISODate)));
+        return Refusal(RecipeCause::Expired,
+                       QStringLiteral("at %1").arg(read->expires->toString(Qt::ISODate)));
     RecipeVerdict verdict;
     verdict.approved = ApprovedRecipe{
         *read, verified->keyId, verified->trustedComment,
@@ -118,8 +115,7 @@ RecipeVerdict CheckRecipeTarget(const Recipe& recipe, const RecipeTarget& target
 RecipeVerdict CheckRecipeLabel(const Recipe& recipe, const QString& label) {
     if (label.isEmpty()) {
         if (recipe.labelRequired)
-            return LabelRefusal(LabelMismatch::Missing,
-                                QStringLiteral("the recipe requires a label"));
+            return LabelRefusal(LabelMismatch::Missing, QStringLiteral("no label was given"));
         return {};
     }
     if (recipe.labelPattern.isEmpty())
