@@ -18,7 +18,7 @@ struct MinisignTool {
     QString path(const QString& name) const { return dir.filePath(name); }
 
     // Exit code of minisign with args, input on its standard input; -1 when it did not run.
-    int run(const QStringList& args, const QByteArray& input = {}, QByteArray* output = nullptr) {
+    int run(const QStringList& args, const QByteArray& input = {}) {
         QProcess minisign;
         minisign.setWorkingDirectory(dir.path());
         minisign.setProcessChannelMode(QProcess::MergedChannels);
@@ -30,8 +30,6 @@ struct MinisignTool {
         // An encrypted key's scrypt takes seconds.
         if (!minisign.waitForFinished(120000))
             return -1;
-        if (output != nullptr)
-            *output = minisign.readAll();
         return minisign.exitStatus() == QProcess::NormalExit ? minisign.exitCode() : -1;
     }
 
