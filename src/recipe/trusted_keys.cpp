@@ -23,8 +23,7 @@ TrustedKeys LoadTrustedKeys(const QStringList& folders) {
     TrustedKeys trusted;
     for (const QString& folder : folders) {
         const QDir dir(folder);
-        const QStringList names =
-            dir.entryList({QStringLiteral("*.pub")}, QDir::Files | QDir::Readable, QDir::Name);
+        const QStringList names = dir.entryList({QStringLiteral("*.pub")}, QDir::Files, QDir::Name);
         for (const QString& name : names) {
             const QString path = dir.filePath(name);
             QFile file(path);
