@@ -6,7 +6,6 @@
 
 #include <sodium.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -134,9 +133,10 @@ Result<SecretKeyFile> ReadSecretKeyFile(const QByteArray& file) {
 } // namespace
 
 QString MinisignKeyIdText(const QByteArray& keyId) {
-    QByteArray reversed(keyId.size(), '\0');
-    std::reverse_copy(keyId.begin(), keyId.end(), reversed.begin());
-    return QString::fromLatin1(reversed.toHex()).toUpper();
+    if (keyId.size() != kKeyIdBytes)
+        return QString::fromLatin1(keyId.toHex()).toUpper();
+    // minisign prints the number without leading zeros: 3D3803C38D578B9, not 03D3….
+    return QString::number(LittleEndian64(keyId, 0), 16).toUpper();
 }
 
 Result<MinisignPublicKey> ParseMinisignPublicKey(const QByteArray& file) {

@@ -37,11 +37,12 @@ struct MinisignSignature {
 
 // What a verified signature says.
 struct MinisignVerified {
-    QString keyId; // 16 upper-case hex digits, as minisign prints it
+    QString keyId; // upper-case hex, as minisign prints it
     QString trustedComment;
 };
 
-// The key id as minisign prints it: the 8 stored bytes as a little-endian number, in hex.
+// The key id as minisign prints it: the 8 stored bytes as a little-endian number, in upper-case
+// hex without leading zeros.
 QString MinisignKeyIdText(const QByteArray& keyId);
 
 // Reads a public key file (an untrusted comment line, then the key in base64), or the base64

@@ -147,5 +147,14 @@ TEST_F(MinisignTest, RefusesWhatIsNoKeyOrSignature) {
     }
 }
 
+// minisign 0.11 prints a key id without its leading zeros; a record must name the signer as
+// minisign -G showed it to the engineer (read from a key minisign made).
+TEST(MinisignKeyId, PrintsAsMinisignDoes) {
+    EXPECT_EQ(MinisignKeyIdText(QByteArray::fromHex("b978d5383c80d303")).toStdString(),
+              "3D3803C38D578B9");
+    EXPECT_EQ(MinisignKeyIdText(QByteArray::fromHex("0ee239507df82c1d")).toStdString(),
+              "1D2CF87D5039E20E");
+}
+
 } // namespace
 } // namespace posflash
