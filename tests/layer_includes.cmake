@@ -12,6 +12,8 @@ set(rank_bind-helper 0)
 set(rank_protocol 1)
 set(rank_ports 1)
 set(rank_history 1)
+# Line recipes: on base alone, below the fleet and the command line that enforce them.
+set(rank_recipe 1)
 set(rank_link 2)
 set(rank_records 2)
 set(rank_download 3)

@@ -20,7 +20,7 @@ const char* DomainName(ErrorDomain domain) {
     // In the enumeration's order.
     static constexpr const char* kNames[] = {"unknown", "system",  "serial", "ports",
                                              "network", "socket",  "image",  "settings",
-                                             "history", "records", "input"};
+                                             "history", "records", "input",  "recipe"};
     const auto index = static_cast<std::size_t>(domain);
     return index < std::size(kNames) ? kNames[index] : "unknown";
 }

@@ -23,6 +23,7 @@ enum class ErrorDomain : std::uint8_t {
     History,  // the local history (history_store.h, history_journal.h)
     Records,  // the line's records server (src/records)
     Input,    // what a front end was given: arguments, address texts
+    Recipe,   // a line recipe, its signature and the keys that sign it (src/recipe)
 };
 
 // The domain's name in logs and JSON ("serial", "network").

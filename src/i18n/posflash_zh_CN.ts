@@ -1188,4 +1188,106 @@
         <translation>请输入操作员姓名。</translation>
     </message>
 </context>
+<context>
+    <name>RecipeTexts</name>
+    <message>
+        <source>the recipe&apos;s signature is missing or does not verify</source>
+        <translation>配方的签名缺失或无法验证</translation>
+    </message>
+    <message>
+        <source>the recipe is signed by a key this station does not trust</source>
+        <translation>配方的签名密钥不在本工位信任的密钥之列</translation>
+    </message>
+    <message>
+        <source>the recipe cannot be read</source>
+        <translation>无法读取配方</translation>
+    </message>
+    <message>
+        <source>the recipe has expired</source>
+        <translation>配方已过期</translation>
+    </message>
+    <message>
+        <source>the image is not of the kind the recipe approves</source>
+        <translation>映像的类型与配方批准的不符</translation>
+    </message>
+    <message>
+        <source>the image&apos;s size differs from the approved image&apos;s</source>
+        <translation>映像的大小与批准的映像不同</translation>
+    </message>
+    <message>
+        <source>the image&apos;s SHA-256 differs from the approved image&apos;s</source>
+        <translation>映像的 SHA-256 与批准的映像不同</translation>
+    </message>
+    <message>
+        <source>the recipe does not allow this port</source>
+        <translation>配方不允许使用此端口</translation>
+    </message>
+    <message>
+        <source>the recipe requires a label</source>
+        <translation>配方要求标签</translation>
+    </message>
+    <message>
+        <source>the label does not match the recipe&apos;s pattern</source>
+        <translation>标签与配方的格式不符</translation>
+    </message>
+    <message>
+        <source>put the recipe&apos;s .minisig beside it, as the line engineer signed it; a recipe changed after signing must be signed again</source>
+        <translation>将配方的 .minisig 签名文件（产线工程师签署的原件）放在配方旁边；签名后修改过的配方须重新签名</translation>
+    </message>
+    <message>
+        <source>have the recipe signed with the line&apos;s key, or put that key&apos;s .pub into trusted-keys (see docs/recipes.md)</source>
+        <translation>请用产线的密钥签署配方，或将该密钥的 .pub 放入 trusted-keys（见 docs/recipes.md）</translation>
+    </message>
+    <message>
+        <source>make the recipe again with &apos;posflash-cli recipe make&apos; and sign it</source>
+        <translation>请用“posflash-cli recipe make”重新制作配方并签名</translation>
+    </message>
+    <message>
+        <source>ask the line engineer for the current recipe</source>
+        <translation>请向产线工程师索取当前的配方</translation>
+    </message>
+    <message>
+        <source>choose the image the recipe approves, or ask for a recipe for this one</source>
+        <translation>请选择配方批准的映像，或为此映像申请配方</translation>
+    </message>
+    <message>
+        <source>put the unit on one of the fixture&apos;s ports the recipe names</source>
+        <translation>请将设备接到配方所列的治具端口之一</translation>
+    </message>
+    <message>
+        <source>scan the unit&apos;s label again</source>
+        <translation>请重新扫描设备的标签</translation>
+    </message>
+</context>
+<context>
+    <name>RecipeCommand</name>
+    <message>
+        <source>written to %1; sign it with: minisign -S -s KEY -m %1 (or posflash-cli recipe sign --key KEY %1)</source>
+        <translation>已写入 %1；请用以下命令签名：minisign -S -s KEY -m %1（或 posflash-cli recipe sign --key KEY %1）</translation>
+    </message>
+    <message>
+        <source>note: %1.minisig signs the former recipe; sign it again</source>
+        <translation>注意：%1.minisig 是旧配方的签名，请重新签名</translation>
+    </message>
+    <message>
+        <source>ignored: %1</source>
+        <translation>已忽略：%1</translation>
+    </message>
+    <message>
+        <source>verified: signed by key %1 (%2)</source>
+        <translation>已验证：由密钥 %1 签名（%2）</translation>
+    </message>
+    <message>
+        <source>refused: %1 — %2</source>
+        <translation>拒绝：%1 — %2</translation>
+    </message>
+    <message>
+        <source>what to do: %1</source>
+        <translation>处理方法：%1</translation>
+    </message>
+    <message>
+        <source>signed with key %1: %2</source>
+        <translation>已用密钥 %1 签名：%2</translation>
+    </message>
+</context>
 </TS>

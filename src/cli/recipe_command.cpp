@@ -1,0 +1,360 @@
+#include "cli/recipe_command.h"
+
+#include "base/faces.h"
+#include "cli/cli_run.h"
+#include "protocol/frames.h"
+#include "protocol/image_file.h"
+#include "recipe/minisign.h"
+#include "recipe/recipe.h"
+#include "recipe/recipe_check.h"
+#include "recipe/recipe_texts.h"
+#include "recipe/trusted_keys.h"
+
+#include <QCommandLineParser>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace posflash {
+
+namespace {
+
+constexpr qint64 kMaxRecipeBytes = 1024 * 1024;
+constexpr qint64 kMaxSignatureBytes = 16 * 1024;
+constexpr int kMaxPasswordBytes = 1024;
+
+// A small file read whole, or why not; nullopt with no error text when it does not exist.
+Result<std::optional<QByteArray>> ReadSmallFile(const QString& path, qint64 maxBytes) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return std::optional<QByteArray>();
+    QFile file(path);
+    if (!info.isFile() || info.size() > maxBytes || !file.open(QIODevice::ReadOnly))
+        return Error{
+            static_cast<int>(RecipeError::FileAccess),
+            QStringLiteral("%1 cannot be read (not a small regular file we may read)").arg(path),
+            file.errorString(), ErrorDomain::Recipe};
+    return std::optional<QByteArray>(file.read(maxBytes + 1));
+}
+
+Status WriteWhole(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return Error{static_cast<int>(RecipeError::FileAccess),
+                     QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString()),
+                     file.errorString(), ErrorDomain::Recipe};
+    return {};
+}
+
+// Asked on the terminal itself, never echoed: standard input may carry the recipe's pipeline.
+std::optional<QByteArray> AskPassword() {
+    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (tty < 0)
+        return std::nullopt;
+    static constexpr char prompt[] = "Password of the secret key: ";
+    (void)!::write(tty, prompt, sizeof prompt - 1);
+    termios saved{};
+    const bool quiet = tcgetattr(tty, &saved) == 0;
+    if (quiet) {
+        termios silent = saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(tty, TCSAFLUSH, &silent);
+    }
+    QByteArray password;
+    char c = 0;
+    while (password.size() < kMaxPasswordBytes && ::read(tty, &c, 1) == 1 && c != '\n')
+        password.append(c);
+    if (quiet)
+        tcsetattr(tty, TCSAFLUSH, &saved);
+    (void)!::write(tty, "\n", 1);
+    ::close(tty);
+    if (password.endsWith('\r'))
+        password.chop(1);
+    return password;
+}
+
+class RecipeRun {
+public:
+    RecipeRun(QTextStream& out, QTextStream& err, const RecipeCommandEnv& env)
+        : out_(out), err_(err), env_(env) {
+        faces_.setUseEnglish(env.english);
+    }
+
+    int make(const QCommandLineParser& args);
+    int show(const QString& path);
+    int sign(const QString& keyPath, const QString& path);
+
+    int usage(const QString& why) {
+        err_ << "posflash-cli recipe: " << why << '\n';
+        return kExitUsage;
+    }
+    int refused(const Error& error) {
+        err_ << "posflash-cli recipe: " << error.text << '\n';
+        return kExitUsage;
+    }
+
+private:
+    QString t(const char* english) const { return faces_.text("RecipeCommand", english); }
+    void print(const Recipe& recipe);
+
+    QTextStream& out_;
+    QTextStream& err_;
+    const RecipeCommandEnv& env_;
+    Faces faces_;
+};
+
+int RecipeRun::make(const QCommandLineParser& args) {
+    for (const char* needed : {"image", "name", "out"})
+        if (!args.isSet(QLatin1String(needed)))
+            return usage(QStringLiteral("make needs --%1").arg(QLatin1String(needed)));
+    Recipe recipe;
+    recipe.name = args.value(QStringLiteral("name"));
+    recipe.imageKind =
+        args.isSet(QStringLiteral("font")) ? RecipeImageKind::Font : RecipeImageKind::Program;
+    const QString mode = args.value(QStringLiteral("mode"));
+    if (mode == QLatin1String("engineering"))
+        recipe.mode = RecipeMode::Engineering;
+    else if (mode != QLatin1String("production"))
+        return usage(QStringLiteral("--mode is production or engineering"));
+    if (args.isSet(QStringLiteral("expires"))) {
+        recipe.expires = ParseRecipeTime(args.value(QStringLiteral("expires")));
+        if (!recipe.expires)
+            return usage(QStringLiteral("--expires is an ISO 8601 time with its offset, such as "
+                                        "2027-03-01T06:00:00+08:00"));
+        if (*recipe.expires <= env_.now)
+            return usage(QStringLiteral("--expires %1 has already passed")
+                             .arg(args.value(QStringLiteral("expires"))));
+    }
+    recipe.targets = args.values(QStringLiteral("port"));
+    recipe.labelPattern = args.value(QStringLiteral("label-pattern"));
+    if (args.isSet(QStringLiteral("retries"))) {
+        bool number = false;
+        recipe.retries = args.value(QStringLiteral("retries")).toInt(&number);
+        if (!number || *recipe.retries < 0 || *recipe.retries > 100)
+            return usage(QStringLiteral("--retries is a number from 0 to 100"));
+    }
+    recipe.labelRequired = args.isSet(QStringLiteral("label-required"));
+
+    const QString imagePath = args.value(QStringLiteral("image"));
+    const int frameBytes =
+        recipe.imageKind == RecipeImageKind::Font ? kFontFrameDataSize : kProgramFrameDataSize;
+    const LoadedImage image = LoadImageFile(imagePath, MaxImageBytes(frameBytes));
+    if (!image.ok())
+        return usage(QStringLiteral("%1 cannot be read as an image (missing, not a regular file, "
+                                    "or too large for a download)")
+                         .arg(imagePath));
+    const QByteArray bytes(reinterpret_cast<const char*>(image.bytes.data()),
+                           static_cast<qsizetype>(image.bytes.size()));
+    recipe.imageSize = bytes.size();
+    recipe.imageSha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+
+    // Through the reader the stations use, so that what is written is what they accept.
+    const QByteArray file = WriteRecipe(recipe);
+    if (Result<Recipe> back = ParseRecipe(file); !back)
+        return refused(back.error());
+    const QString outPath = args.value(QStringLiteral("out"));
+    if (Status written = WriteWhole(outPath, file); !written) {
+        err_ << "posflash-cli recipe: " << written.error().text << '\n';
+        return kExitFailed;
+    }
+    print(recipe);
+    out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "written to %1; sign it with: minisign -S -s "
+                                                 "KEY -m %1 (or posflash-cli recipe sign --key "
+                                                 "KEY %1)"))
+                .arg(outPath)
+         << '\n';
+    if (QFileInfo::exists(outPath + QStringLiteral(".minisig")))
+        err_ << t(QT_TRANSLATE_NOOP("RecipeCommand",
+                                    "note: %1.minisig signs the former recipe; sign it again"))
+                    .arg(outPath)
+             << '\n';
+    return kExitCompleted;
+}
+
+void RecipeRun::print(const Recipe& recipe) {
+    const auto line = [this](const QString& key, const QString& value) {
+        out_ << key.leftJustified(16) << value << '\n';
+    };
+    line(QStringLiteral("name"), recipe.name);
+    line(QStringLiteral("image"), QStringLiteral("%1, %2 bytes, SHA-256 %3")
+                                      .arg(QLatin1String(RecipeImageKindName(recipe.imageKind)))
+                                      .arg(recipe.imageSize)
+                                      .arg(QString::fromLatin1(recipe.imageSha256.toHex())));
+    line(QStringLiteral("mode"), QLatin1String(RecipeModeName(recipe.mode)));
+    line(QStringLiteral("expires"),
+         recipe.expires ? recipe.expires->toString(Qt::ISODate) : QStringLiteral("never"));
+    line(QStringLiteral("targets"), recipe.targets.isEmpty()
+                                        ? QStringLiteral("any")
+                                        : recipe.targets.join(QStringLiteral(", ")));
+    if (!recipe.labelPattern.isEmpty())
+        line(QStringLiteral("label pattern"), recipe.labelPattern);
+    line(QStringLiteral("label"),
+         recipe.labelRequired ? QStringLiteral("required") : QStringLiteral("optional"));
+    if (recipe.retries)
+        line(QStringLiteral("retries"), QString::number(*recipe.retries));
+}
+
+int RecipeRun::show(const QString& path) {
+    Result<std::optional<QByteArray>> bytes = ReadSmallFile(path, kMaxRecipeBytes);
+    if (!bytes)
+        return refused(bytes.error());
+    if (!*bytes)
+        return usage(QStringLiteral("there is no recipe %1").arg(path));
+    Result<Recipe> recipe = ParseRecipe(**bytes);
+    if (!recipe)
+        return refused(WithContext(recipe.error(), path));
+    Result<std::optional<QByteArray>> signature =
+        ReadSmallFile(path + QStringLiteral(".minisig"), kMaxSignatureBytes);
+    if (!signature)
+        return refused(signature.error());
+    const TrustedKeys trusted = LoadTrustedKeys(env_.trustedKeyFolders);
+    for (const QString& fault : trusted.unreadable)
+        err_ << "posflash-cli recipe: "
+             << t(QT_TRANSLATE_NOOP("RecipeCommand", "ignored: %1")).arg(fault) << '\n';
+
+    print(*recipe);
+    const RecipeVerdict verdict = VerifyRecipe(**bytes, *signature, trusted.keys, env_.now);
+    if (verdict.ok()) {
+        out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "verified: signed by key %1 (%2)"))
+                    .arg(verdict.approved->signerKeyId, verdict.approved->trustedComment)
+             << '\n';
+        return kExitCompleted;
+    }
+    const RecipeTexts texts(faces_);
+    out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "refused: %1 — %2"))
+                .arg(RecipeCauseName(verdict.cause), texts.cause(verdict))
+         << '\n'
+         << t(QT_TRANSLATE_NOOP("RecipeCommand", "what to do: %1")).arg(texts.remedy(verdict.cause))
+         << '\n';
+    return kExitUsage;
+}
+
+int RecipeRun::sign(const QString& keyPath, const QString& path) {
+    Result<std::optional<QByteArray>> bytes = ReadSmallFile(path, kMaxRecipeBytes);
+    if (!bytes)
+        return refused(bytes.error());
+    if (!*bytes)
+        return usage(QStringLiteral("there is no recipe %1").arg(path));
+    // Only a recipe a station would read is worth an approval.
+    if (Result<Recipe> recipe = ParseRecipe(**bytes); !recipe)
+        return refused(WithContext(recipe.error(), path));
+    Result<std::optional<QByteArray>> keyFile = ReadSmallFile(keyPath, kMaxSignatureBytes);
+    if (!keyFile)
+        return refused(keyFile.error());
+    if (!*keyFile)
+        return usage(QStringLiteral("there is no secret key %1").arg(keyPath));
+    Result<bool> encrypted = MinisignSecretKeyIsEncrypted(**keyFile);
+    if (!encrypted)
+        return refused(WithContext(encrypted.error(), keyPath));
+    QByteArray password;
+    if (*encrypted) {
+        const std::optional<QByteArray> given = env_.password ? env_.password() : std::nullopt;
+        if (!given)
+            return usage(QStringLiteral("the secret key needs its password: set "
+                                        "POSFLASH_KEY_PASSWORD or run on a terminal"));
+        password = *given;
+    }
+    Result<MinisignSecretKey> key = OpenMinisignSecretKey(**keyFile, password);
+    password.fill('\0');
+    if (!key)
+        return refused(WithContext(key.error(), keyPath));
+    // minisign's own form, so that minisign -V shows what it would have written.
+    const QString comment = QStringLiteral("timestamp:%1\tfile:%2\thashed")
+                                .arg(env_.now.toSecsSinceEpoch())
+                                .arg(QFileInfo(path).fileName());
+    const QByteArray signature = SignMinisign(
+        **bytes, *key, comment, QStringLiteral("signature from posflash-cli recipe sign"));
+    key->key.fill('\0');
+    const QString sigPath = path + QStringLiteral(".minisig");
+    if (Status written = WriteWhole(sigPath, signature); !written) {
+        err_ << "posflash-cli recipe: " << written.error().text << '\n';
+        return kExitFailed;
+    }
+    out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "signed with key %1: %2"))
+                .arg(MinisignKeyIdText(key->keyId), sigPath)
+         << '\n';
+    return kExitCompleted;
+}
+
+} // namespace
+
+RecipeCommandEnv RecipeCommandEnv::Station(bool english) {
+    RecipeCommandEnv env;
+    env.trustedKeyFolders = DefaultTrustedKeyFolders();
+    env.now = QDateTime::currentDateTimeUtc();
+    env.english = english;
+    env.password = []() -> std::optional<QByteArray> {
+        if (const QByteArray given = qgetenv("POSFLASH_KEY_PASSWORD"); !given.isNull())
+            return given;
+        return AskPassword();
+    };
+    return env;
+}
+
+int RunRecipeCommand(const QStringList& args, QTextStream& out, QTextStream& err,
+                     const RecipeCommandEnv& env) {
+    QCommandLineParser parser;
+    parser.addOptions({
+        {QStringLiteral("image"), QStringLiteral("the image to approve"), QStringLiteral("FILE")},
+        {QStringLiteral("name"), QStringLiteral("the recipe's name"), QStringLiteral("NAME")},
+        {QStringLiteral("font"), QStringLiteral("the image is a font")},
+        {QStringLiteral("mode"), QStringLiteral("production or engineering"),
+         QStringLiteral("MODE"), QStringLiteral("production")},
+        {QStringLiteral("expires"), QStringLiteral("when the recipe ends"), QStringLiteral("TIME")},
+        {QStringLiteral("port"), QStringLiteral("a port units may be on"), QStringLiteral("P")},
+        {QStringLiteral("label-pattern"), QStringLiteral("what every label matches"),
+         QStringLiteral("RE")},
+        {QStringLiteral("retries"), QStringLiteral("a unit's further attempts"),
+         QStringLiteral("N")},
+        {QStringLiteral("label-required"), QStringLiteral("every unit needs a label")},
+        {QStringLiteral("out"), QStringLiteral("the recipe file to write"),
+         QStringLiteral("RECIPE")},
+        {QStringLiteral("key"), QStringLiteral("the minisign secret key"),
+         QStringLiteral("SECRETKEY")},
+    });
+    RecipeRun run(out, err, env);
+    if (!parser.parse(QStringList{QStringLiteral("recipe")} + args))
+        return run.usage(parser.errorText());
+    const QStringList words = parser.positionalArguments();
+    const QString verb = words.value(0);
+    const auto only = [&](std::initializer_list<const char*> allowed) -> QString {
+        for (const QString& name : parser.optionNames())
+            if (std::none_of(allowed.begin(), allowed.end(),
+                             [&](const char* a) { return name == QLatin1String(a); }))
+                return QStringLiteral("%1 takes no --%2").arg(verb, name);
+        return {};
+    };
+    if (verb == QLatin1String("make")) {
+        if (words.size() != 1)
+            return run.usage(QStringLiteral("make takes no RECIPE argument: use --out"));
+        if (const QString wrong = only({"image", "name", "font", "mode", "expires", "port",
+                                        "label-pattern", "retries", "label-required", "out"});
+            !wrong.isEmpty())
+            return run.usage(wrong);
+        return run.make(parser);
+    }
+    if (verb == QLatin1String("show")) {
+        if (const QString wrong = only({}); !wrong.isEmpty())
+            return run.usage(wrong);
+        if (words.size() != 2)
+            return run.usage(QStringLiteral("show needs exactly one RECIPE"));
+        return run.show(words[1]);
+    }
+    if (verb == QLatin1String("sign")) {
+        if (const QString wrong = only({"key"}); !wrong.isEmpty())
+            return run.usage(wrong);
+        if (words.size() != 2 || !parser.isSet(QStringLiteral("key")))
+            return run.usage(QStringLiteral("sign needs --key SECRETKEY and exactly one RECIPE"));
+        return run.sign(parser.value(QStringLiteral("key")), words[1]);
+    }
+    return run.usage(verb.isEmpty() ? QStringLiteral("make, show or sign?")
+                                    : QStringLiteral("no such recipe command: %1").arg(verb));
+}
+
+} // namespace posflash

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QStringList>
+#include <QTextStream>
+
+#include <functional>
+#include <optional>
+
+namespace posflash {
+
+// What the recipe command takes from its surroundings besides its arguments; a test sets its
+// own.
+struct RecipeCommandEnv {
+    // The folders of the station's trusted public keys (*.pub).
+    QStringList trustedKeyFolders;
+    QDateTime now;
+    bool english = true;
+    // The password of an encrypted secret key, or nullopt when none could be had.
+    std::function<std::optional<QByteArray>()> password;
+
+    // The station's own: $XDG_CONFIG_HOME/posflash/trusted-keys and /etc/posflash/trusted-keys,
+    // the clock, and the password from $POSFLASH_KEY_PASSWORD or asked on the terminal without
+    // echo.
+    static RecipeCommandEnv Station(bool english);
+};
+
+// posflash-cli recipe make|show|sign …; args are the words after "recipe":
+//   make --image FILE --name NAME [--font] [--mode production|engineering] [--expires TIME]
+//        [--port P …] [--label-pattern RE] [--retries N] [--label-required] --out RECIPE
+//   show RECIPE          the recipe, and whether RECIPE.minisig verifies under a trusted key
+//   sign --key SECRETKEY RECIPE   writes RECIPE.minisig, as minisign -S does
+// Exit 0 when done (show: the recipe verifies), 1 when a file could not be written, 2 for a
+// usage error or a refusal (show: the recipe does not verify).
+int RunRecipeCommand(const QStringList& args, QTextStream& out, QTextStream& err,
+                     const RecipeCommandEnv& env);
+
+} // namespace posflash

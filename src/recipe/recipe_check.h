@@ -1,0 +1,95 @@
+#pragma once
+
+#include "recipe/minisign.h"
+#include "recipe/recipe.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace posflash {
+
+// Why a station refuses to run under a recipe, or to run a unit under it.
+enum class RecipeCause {
+    None,
+    Signature,    // no signature, or one that does not verify
+    UntrustedKey, // signed by a key the station does not trust
+    Invalid,      // signed, but not a recipe this program reads
+    Expired,
+    Image,  // the image differs from the approved one (ImageMismatch says how)
+    Target, // the unit is on a port the recipe does not allow
+    Label,  // the label is missing or does not match the pattern (LabelMismatch)
+};
+
+// The stable code of a cause, as JSON events and records carry it: "recipe-signature",
+// "recipe-untrusted-key", "recipe-invalid", "recipe-expired", "recipe-image", "recipe-target",
+// "recipe-label"; "" for None.
+QString RecipeCauseName(RecipeCause cause);
+
+enum class ImageMismatch { None, Hash, Size, Kind };
+enum class LabelMismatch { None, Missing, Pattern };
+
+// The image as it will be sent.
+struct RecipeImage {
+    QByteArray bytes;
+    RecipeImageKind kind = RecipeImageKind::Program;
+};
+
+// Every name the unit's port is known by: its COM name, device path, USB path, MAC address.
+struct RecipeTarget {
+    QStringList names;
+};
+
+// A recipe whose signature verified under a trusted key.
+struct ApprovedRecipe {
+    Recipe recipe;
+    QString signerKeyId;    // as minisign prints it
+    QString trustedComment; // the signer's, verified
+    QString recipeSha256;   // of the recipe file, in hex: which approval a record ran under
+};
+
+// A check's outcome: the approved recipe, or the cause with what differed.
+struct RecipeVerdict {
+    RecipeCause cause = RecipeCause::None;
+    ImageMismatch image = ImageMismatch::None;
+    LabelMismatch label = LabelMismatch::None;
+    QString detail; // English, with the values that differed; empty when ok
+    std::optional<ApprovedRecipe> approved;
+
+    bool ok() const { return cause == RecipeCause::None; }
+};
+
+// What a station checks before the first frame. signature is nullopt when there is no
+// signature file; target is nullopt when no unit is chosen yet (the check of a shift's start).
+struct RecipeCheckInput {
+    QByteArray recipe;
+    std::optional<QByteArray> signature;
+    std::vector<MinisignPublicKey> trustedKeys;
+    QDateTime now;
+    RecipeImage image;
+    std::optional<RecipeTarget> target;
+};
+
+// The recipe's signature, its key, its form and its expiry: what holds for the whole run.
+// On success, approved is set.
+RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteArray>& signature,
+                           const std::vector<MinisignPublicKey>& trustedKeys, const QDateTime& now);
+
+// The image against the approved one: hash, size and kind.
+RecipeVerdict CheckRecipeImage(const Recipe& recipe, const RecipeImage& image);
+
+// Whether the recipe allows a unit on target (any, when it names no targets).
+RecipeVerdict CheckRecipeTarget(const Recipe& recipe, const RecipeTarget& target);
+
+// The scanned label: present when required, and wholly matching the pattern when there is one.
+RecipeVerdict CheckRecipeLabel(const Recipe& recipe, const QString& label);
+
+// All of the above but the label, in that order; the first that fails decides. On success the
+// verdict holds the approved recipe.
+RecipeVerdict CheckRecipe(const RecipeCheckInput& input);
+
+} // namespace posflash

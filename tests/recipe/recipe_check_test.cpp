@@ -1,0 +1,190 @@
+#include "base/faces.h"
+#include "minisign_tool.h"
+#include "recipe/recipe_check.h"
+#include "recipe/recipe_texts.h"
+#include "recipe/trusted_keys.h"
+
+#include <QCryptographicHash>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace posflash {
+namespace {
+
+using testing::MinisignTool;
+
+const QDateTime kNow = QDateTime::fromString("2027-01-10T08:00:00Z", Qt::ISODate);
+const QByteArray kImage = QByteArray(1000, 'p') + "tail";
+
+Recipe Golden() {
+    Recipe r;
+    r.name = QStringLiteral("X1 2.4");
+    r.imageSha256 = QCryptographicHash::hash(kImage, QCryptographicHash::Sha256);
+    r.imageSize = kImage.size();
+    r.expires = kNow.addDays(1);
+    r.targets = QStringList{"COM3", "00-11-22-33-44-55"};
+    r.labelPattern = QStringLiteral("SN[0-9]{4}");
+    return r;
+}
+
+// A refusal has its words and its remedy, and both have a Chinese face.
+void ExpectWordsInBothFaces(const RecipeVerdict& verdict) {
+    Faces faces;
+    ASSERT_TRUE(faces.hasChinese()) << "the embedded translation is missing";
+    const RecipeTexts texts(faces);
+    faces.setUseEnglish(true);
+    const QString english = texts.cause(verdict) + texts.remedy(verdict.cause);
+    faces.setUseEnglish(false);
+    EXPECT_FALSE(texts.cause(verdict).isEmpty() || texts.remedy(verdict.cause).isEmpty());
+    EXPECT_NE(texts.cause(verdict) + texts.remedy(verdict.cause), english);
+}
+
+class RecipeCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tool.makeKey("line");
+        tool.makeKey("stranger");
+        trusted = LoadTrustedKeys({tool.dir.path()});
+        // The stranger's key is made, but only the line's is trusted.
+        std::erase_if(trusted.keys, [](const MinisignPublicKey& k) {
+            return !k.source.endsWith(QStringLiteral("line.pub"));
+        });
+        ASSERT_EQ(trusted.keys.size(), 1U);
+    }
+    QByteArray sign(const QByteArray& recipe, const QString& key) {
+        const Result<MinisignSecretKey> secret = OpenMinisignSecretKey(tool.read(key + ".key"), {});
+        EXPECT_TRUE(secret.ok());
+        return secret ? SignMinisign(recipe, *secret, "t", "u") : QByteArray();
+    }
+    MinisignTool tool;
+    TrustedKeys trusted;
+};
+
+TEST_F(RecipeCheckTest, EachCheckRefusesWithItsOwnCause) {
+    using Change = std::function<void(RecipeCheckInput&)>;
+    struct Case {
+        const char* name;
+        Change change;
+        RecipeCause cause = RecipeCause::None;
+        ImageMismatch how = ImageMismatch::None;
+    };
+    // Signs the recipe again after changing it, as its engineer would.
+    const auto resigned = [this](const std::function<void(Recipe&)>& edit) {
+        return [this, edit](RecipeCheckInput& in) {
+            Recipe r = Golden();
+            edit(r);
+            in.recipe = WriteRecipe(r);
+            in.signature = sign(in.recipe, "line");
+        };
+    };
+    const Case cases[] = {
+        {"approved", [](RecipeCheckInput&) {}},
+        {"a target named in another form",
+         [](RecipeCheckInput& in) { in.target = RecipeTarget{{"00:11:22:33:44:55"}}; }},
+        {"no unit chosen yet", [](RecipeCheckInput& in) { in.target.reset(); }},
+        {"no signature", [](RecipeCheckInput& in) { in.signature.reset(); },
+         RecipeCause::Signature},
+        {"a signature that is no signature",
+         [](RecipeCheckInput& in) { in.signature = "garbage\n"; }, RecipeCause::Signature},
+        {"changed after signing",
+         [](RecipeCheckInput& in) { in.recipe.replace("X1 2.4", "X1 2.5"); },
+         RecipeCause::Signature},
+        {"signed by an untrusted key",
+         [this](RecipeCheckInput& in) { in.signature = sign(in.recipe, "stranger"); },
+         RecipeCause::UntrustedKey},
+        {"signed but no recipe",
+         [this](RecipeCheckInput& in) {
+             in.recipe = "{\"version\": 1}";
+             in.signature = sign(in.recipe, "line");
+         },
+         RecipeCause::Invalid},
+        {"expired at this instant", resigned([](Recipe& r) { r.expires = kNow; }),
+         RecipeCause::Expired},
+        {"another image of the same size", [](RecipeCheckInput& in) { in.image.bytes[0] = 'q'; },
+         RecipeCause::Image, ImageMismatch::Hash},
+        {"a longer image", [](RecipeCheckInput& in) { in.image.bytes += 'x'; }, RecipeCause::Image,
+         ImageMismatch::Size},
+        {"the image as a font", [](RecipeCheckInput& in) { in.image.kind = RecipeImageKind::Font; },
+         RecipeCause::Image, ImageMismatch::Kind},
+        {"a port outside the recipe",
+         [](RecipeCheckInput& in) {
+             in.target = RecipeTarget{{"COM4", "/dev/ttyUSB1"}};
+         },
+         RecipeCause::Target},
+    };
+    const QByteArray golden = WriteRecipe(Golden());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecipeCheckInput input{golden,
+                               sign(golden, "line"),
+                               trusted.keys,
+                               kNow,
+                               {kImage, RecipeImageKind::Program},
+                               RecipeTarget{{"COM3", "/dev/ttyUSB0"}}};
+        c.change(input);
+        const RecipeVerdict verdict = CheckRecipe(input);
+        EXPECT_EQ(RecipeCauseName(verdict.cause).toStdString(),
+                  RecipeCauseName(c.cause).toStdString())
+            << verdict.detail.toStdString();
+        EXPECT_EQ(verdict.image, c.how);
+        if (!verdict.ok())
+            ExpectWordsInBothFaces(verdict);
+        if (verdict.ok()) {
+            ASSERT_TRUE(verdict.approved);
+            EXPECT_EQ(verdict.approved->recipe, Golden());
+            EXPECT_EQ(verdict.approved->signerKeyId, MinisignKeyIdText(trusted.keys[0].keyId));
+            EXPECT_EQ(verdict.approved->recipeSha256,
+                      QCryptographicHash::hash(golden, QCryptographicHash::Sha256).toHex());
+        }
+    }
+}
+
+TEST(RecipeLabelTest, TheWholeLabelMustMatchAndMayBeRequired) {
+    Recipe pattern = Golden();
+    Recipe required = Golden();
+    required.labelPattern.clear();
+    required.labelRequired = true;
+    struct Case {
+        const char* name;
+        const Recipe& recipe;
+        QString label;
+        LabelMismatch how;
+    };
+    const Case cases[] = {
+        {"matching", pattern, "SN1234", LabelMismatch::None},
+        {"a match inside a longer label", pattern, "XSN12345", LabelMismatch::Pattern},
+        {"not matching", pattern, "AB1234", LabelMismatch::Pattern},
+        {"no label, none required", pattern, "", LabelMismatch::None},
+        {"no label, one required", required, "", LabelMismatch::Missing},
+        {"any label without a pattern", required, "anything", LabelMismatch::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RecipeVerdict verdict = CheckRecipeLabel(c.recipe, c.label);
+        EXPECT_EQ(verdict.label, c.how);
+        EXPECT_EQ(verdict.cause,
+                  c.how == LabelMismatch::None ? RecipeCause::None : RecipeCause::Label);
+        if (!verdict.ok())
+            ExpectWordsInBothFaces(verdict);
+    }
+}
+
+TEST(TrustedKeysTest, ReadsEveryPubOfEveryFolderAndNamesTheBadOnes) {
+    MinisignTool tool;
+    tool.makeKey("a");
+    QTemporaryDir second;
+    QFile::copy(tool.path("a.pub"), second.filePath("copy.pub"));
+    tool.write("broken.pub", "untrusted comment: x\nnot a key\n");
+    tool.write("notes.txt", "untrusted comment: x\n");
+    const TrustedKeys keys =
+        LoadTrustedKeys({tool.dir.path(), second.path(), tool.path("no such folder")});
+    ASSERT_EQ(keys.keys.size(), 2U);
+    EXPECT_EQ(keys.keys[0].keyId, keys.keys[1].keyId);
+    ASSERT_EQ(keys.unreadable.size(), 1);
+    EXPECT_TRUE(keys.unreadable[0].contains("broken.pub"));
+}
+
+} // namespace
+} // namespace posflash
