@@ -37,10 +37,11 @@ Result<std::vector<ReportUnit>> localUnits(const HistoryFilter& filter, Terminal
         return std::vector<ReportUnit>{};
     if (QFileInfo::exists(store.journalPath()))
         (void)store.replayJournal();
-    Result<std::vector<HistoryRecord>> found = store.find(filter);
+    // Every attempt, so that a unit is whole before it is judged by where it began.
+    Result<std::vector<HistoryRecord>> found = store.find(HistoryFilter{});
     if (!found)
         return found.error();
-    return UnitsOf(*found);
+    return UnitsMatching(UnitsOf(*found), filter);
 }
 
 } // namespace

@@ -4,47 +4,47 @@
 <context>
     <name>BackgroundSync</name>
     <message>
-        <location filename="../records/background_sync.cpp" line="138"/>
+        <location filename="../records/background_sync.cpp" line="157"/>
         <source>records: %1 set aside</source>
         <translation>记录：%1 条被服务器拒收，已另存</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="137"/>
+        <location filename="../records/background_sync.cpp" line="161"/>
         <source>records: sent %1</source>
         <translation>记录：已发送 %1 条</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="139"/>
+        <location filename="../records/background_sync.cpp" line="162"/>
         <source>records: ok</source>
         <translation>记录：正常</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="141"/>
+        <location filename="../records/background_sync.cpp" line="139"/>
         <source>records: offline</source>
         <translation>记录：离线</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="143"/>
+        <location filename="../records/background_sync.cpp" line="141"/>
         <source>records: login refused</source>
         <translation>记录：登录被拒绝</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="145"/>
+        <location filename="../records/background_sync.cpp" line="143"/>
         <source>records: no such database</source>
         <translation>记录：数据库不存在</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="147"/>
+        <location filename="../records/background_sync.cpp" line="145"/>
         <source>records: server not set up</source>
         <translation>记录：服务器未设置</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="149"/>
+        <location filename="../records/background_sync.cpp" line="146"/>
         <source>records: not allowed</source>
         <translation>记录：无权限</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="151"/>
+        <location filename="../records/background_sync.cpp" line="148"/>
         <source>records: local history unreadable</source>
         <translation>记录：本地历史无法读取</translation>
     </message>
@@ -52,246 +52,311 @@
 <context>
     <name>CliTexts</name>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="25"/>
         <source>retrying the update, attempt %1, after %2</source>
         <translation>重新更新，第 %1 次尝试，原因：%2</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="137"/>
+        <location filename="../cli/progress_view.cpp" line="162"/>
         <source>%1 attempts</source>
         <translation>共尝试 %1 次</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="81"/>
         <source>cancelled by the user before the download was complete</source>
         <translation>下载完成前已被用户取消</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="84"/>
         <source>stopped at once: the printer may hold a partial image; download it again</source>
         <translation>已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="88"/>
         <source>the printer did not answer %1 (%2 attempts)</source>
         <translation>打印机未应答%1（已尝试 %2 次）</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="92"/>
         <source>the printer refused %1 (%2 attempts)</source>
         <translation>打印机拒绝了%1（已尝试 %2 次）</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="96"/>
         <source>the printer acknowledged another frame than %1</source>
         <translation>打印机确认的不是%1</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="100"/>
         <source>the port or the connection to the printer went away</source>
         <translation>端口或与打印机的连接已断开</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="102"/>
         <source>there is no such port</source>
         <translation>没有这个端口</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="104"/>
         <source>the port is open in another program</source>
         <translation>端口已被其他程序打开</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="106"/>
         <source>permission denied: the system refused access to the port</source>
         <translation>权限被拒绝：系统拒绝访问该端口</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="109"/>
         <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
         <translation>无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="114"/>
         <source>the boot loader did not answer within %1 s</source>
         <translation>引导程序在 %1 秒内没有应答</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="117"/>
         <source>no printer&apos;s USB device is present</source>
         <translation>没有找到打印机的 USB 设备</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="119"/>
         <source>the IP or the MAC address is empty</source>
         <translation>IP 地址或 MAC 地址为空</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="121"/>
         <source>the IP or the MAC address is not valid</source>
         <translation>IP 地址或 MAC 地址无效</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="123"/>
         <source>the file&apos;s path is too long for the boot loader (at most 128 bytes)</source>
         <translation>文件路径对引导程序来说太长（最多 128 字节）</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="126"/>
         <source>the printer&apos;s running firmware did not answer on TCP port 4000, or closed the connection</source>
         <translation>打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="130"/>
         <source>the file cannot be read</source>
         <translation>无法读取文件</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="132"/>
         <source>the program&apos;s trailing checksum is wrong: this is not a firmware image</source>
         <translation>程序末尾的校验和错误：这不是固件映像</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="136"/>
         <source>the image is too large for the boot loader&apos;s frames</source>
         <translation>映像太大，引导程序的帧无法容纳</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="138"/>
         <source>the file is empty</source>
         <translation>文件为空</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="140"/>
         <source>a download or boot-loader command already runs for this printer</source>
         <translation>此打印机已有下载或引导命令在进行</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="71"/>
         <source>the BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address</source>
         <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="65"/>
         <source>asking the running firmware of %1 to take a font</source>
         <translation>正在请求 %1 运行中的固件接收字库</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="100"/>
         <source>sending the closing frames</source>
         <translation>正在发送结束帧</translation>
     </message>
     <message>
+        <location filename="../cli/download_command.cpp" line="333"/>
+        <location filename="../cli/download_view.cpp" line="188"/>
         <source>finishing the closing frames; a second Ctrl-C stops at once, which may leave a partial image in the printer</source>
         <translation>正在完成结束帧；再按一次 Ctrl-C 将立即停止，打印机中可能留下不完整的映像</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="191"/>
         <source>cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once</source>
         <translation>正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
     </message>
     <message>
+        <location filename="../cli/download_command.cpp" line="340"/>
+        <location filename="../cli/download_view.cpp" line="202"/>
         <source>warning: stopping at once; the printer may hold a partial image</source>
         <translation>警告：立即停止；打印机可能只保存了部分映像</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="214"/>
         <source>completed: %1 bytes in %2 s (%3 KiB/s), CRC-16 0x%4, printer accepted</source>
         <translation>完成：%1 字节，用时 %2 秒（%3 KiB/s），CRC-16 0x%4，打印机已接受</translation>
     </message>
     <message>
+        <location filename="../cli/inboot_command.cpp" line="44"/>
         <source>the boot-loader command was sent</source>
         <translation>引导命令已发送</translation>
     </message>
     <message>
+        <location filename="../cli/inboot_command.cpp" line="45"/>
         <source>the boot-loader command could not be sent</source>
         <translation>引导命令未能发送</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="151"/>
         <source>start the download again when ready</source>
         <translation>准备好后重新开始下载</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="154"/>
         <source>download the image again before using the printer</source>
         <translation>使用打印机之前请重新下载映像</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="156"/>
         <source>check the cable or the network, the printer&apos;s power, and that the printer is in its boot loader</source>
         <translation>请检查电缆或网络、打印机电源，以及打印机是否处于引导程序中</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="160"/>
         <source>check that the image is meant for this printer</source>
         <translation>请确认映像适用于这台打印机</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="163"/>
         <source>switch the printer off and on, then download again</source>
         <translation>请关闭打印机再打开，然后重新下载</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="165"/>
         <source>reconnect the printer, then download again</source>
         <translation>请重新连接打印机，然后重新下载</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="167"/>
         <source>see &apos;posflash-cli list&apos; for the printers and COM numbers present, and check --port</source>
         <translation>请用 &apos;posflash-cli list&apos; 查看现有的打印机和 COM 号，并检查 --port</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="172"/>
         <source>close the other program that has the port open</source>
         <translation>请关闭打开了该端口的其他程序</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="174"/>
         <source>install posflash&apos;s udev rule (60-posflash.rules, as the package does), or join the dialout group (sudo usermod -aG dialout $USER) and log in again</source>
         <translation>请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="179"/>
         <source>give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on it, as the package does), or stop the DHCP or TFTP server that holds them</source>
         <translation>请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="184"/>
         <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>
         <translation>请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="188"/>
         <source>plug the printer in, or name its device node with --port</source>
         <translation>请接上打印机，或用 --port 指定其设备节点</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="191"/>
         <source>give both --ip and --mac</source>
         <translation>请同时给出 --ip 和 --mac</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="194"/>
         <source>write them as 192.168.1.100 and 00-11-22-33-44-55</source>
         <translation>请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="196"/>
         <source>move or rename the file so that its path is at most 128 bytes</source>
         <translation>请移动文件或改名，使其路径不超过 128 字节</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="199"/>
         <source>check the address: the printer must be running its firmware</source>
         <translation>请检查地址：打印机必须正在运行其固件</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="202"/>
         <source>check the file&apos;s name and that it may be read</source>
         <translation>请检查文件名以及文件是否可读</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="204"/>
         <source>the file is damaged or not a program image: get the firmware file again</source>
         <translation>文件已损坏或不是程序映像：请重新获取固件文件</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="207"/>
         <source>check that this is the right file: no boot loader takes an image this large</source>
         <translation>请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="211"/>
         <source>choose the firmware file again</source>
         <translation>请重新选择固件文件</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="213"/>
         <source>wait for the other download or command to end</source>
         <translation>请等待其他下载或命令结束</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="221"/>
         <source>what to do: %1</source>
         <translation>处理办法：%1</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="46"/>
         <source>waiting for the link to %1 (the printer must be in its boot loader)</source>
         <translation>正在等待与 %1 的连接（打印机须处于引导程序中）</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="24"/>
         <source>still waiting for the link to %1 (%2 s)</source>
         <translation>仍在等待与 %1 的连接（已 %2 秒）</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="132"/>
+        <location filename="../cli/download_view.cpp" line="138"/>
         <source>linked to %1</source>
         <translation>已连接 %1</translation>
     </message>
     <message>
+        <location filename="../cli/download_command.cpp" line="256"/>
         <source>no printer with a USB virtual COM port is present</source>
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="148"/>
         <source>the port could not be opened (%1), attempt %2</source>
         <translation>无法打开端口（%1），第 %2 次尝试</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="89"/>
         <source>no reason given</source>
         <translation>原因未知</translation>
     </message>
     <message>
+        <location filename="../cli/inboot_command.cpp" line="48"/>
         <source>the printer reset the connection before it took the command</source>
         <translation>打印机在接收命令之前重置了连接</translation>
     </message>
@@ -373,11 +438,13 @@
     <name>Engine</name>
     <message>
         <location filename="../engine/engine.cpp" line="49"/>
+        <location filename="../ports/serial_aim.cpp" line="26"/>
         <source>No serial device is at USB path %1.</source>
         <translation>USB 路径 %1 上没有串口设备。</translation>
     </message>
     <message>
         <location filename="../engine/engine.cpp" line="60"/>
+        <location filename="../ports/serial_aim.cpp" line="38"/>
         <source>%1 does not exist.</source>
         <translation>%1 不存在。</translation>
     </message>
@@ -385,26 +452,33 @@
 <context>
     <name>LineHost</name>
     <message>
-        <location filename="../line/line_host.cpp" line="20"/>
+        <location filename="../line/line_host.cpp" line="23"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_host.cpp" line="21"/>
+        <location filename="../line/line_host.cpp" line="24"/>
         <source>Operator of the next shift:</source>
         <translation>下一班次的操作员：</translation>
+    </message>
+    <message>
+        <location filename="../line/line_host.cpp" line="34"/>
+        <source>The shift report is in %1:
+%2</source>
+        <translation>班次报告在 %1：
+%2</translation>
     </message>
 </context>
 <context>
     <name>LineSettings</name>
     <message>
-        <location filename="../line/image_summary.cpp" line="14"/>
-        <location filename="../line/image_summary.cpp" line="18"/>
+        <location filename="../line/image_summary.cpp" line="23"/>
+        <location filename="../line/image_summary.cpp" line="28"/>
         <source>Cannot read %1.</source>
         <translation>无法读取 %1。</translation>
     </message>
     <message>
-        <location filename="../line/image_summary.cpp" line="25"/>
+        <location filename="../line/image_summary.cpp" line="35"/>
         <source>%1 · %2 bytes · SHA-256 %3</source>
         <translation>%1 · %2 字节 · SHA-256 %3</translation>
     </message>
@@ -415,291 +489,123 @@
     </message>
 </context>
 <context>
-    <name>posflash::LineSlot</name>
-    <message>
-        <location filename="../line/line_slot.cpp" line="34"/>
-        <source>Plug in the next printer.</source>
-        <translation>请插入下一台打印机。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="37"/>
-        <source>Connect the next printer, then press Next or scan its label.</source>
-        <translation>连接下一台打印机，然后按“下一台”或扫描其标签。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="40"/>
-        <source>Scan the next printer&apos;s MAC label or type its MAC.</source>
-        <translation>扫描下一台打印机的 MAC 标签，或输入其 MAC 地址。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="56"/>
-        <source>This PC has no port %1. Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
-        <translation>本机没有端口 %1。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="65"/>
-        <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
-        <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="68"/>
-        <source>The image file was replaced since the shift began: no unit gets it. Start a new shift to load the new image.</source>
-        <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="187"/>
-        <source>refused, attempt %1 of %2</source>
-        <translation>被拒绝，第 %1 次，共 %2 次</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="190"/>
-        <source>answer for another frame, attempt %1 of %2</source>
-        <translation>应答的是另一帧，第 %1 次，共 %2 次</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="193"/>
-        <source>no answer, attempt %1 of %2</source>
-        <translation>无应答，第 %1 次，共 %2 次</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="220"/>
-        <source>stopped; the update was cancelled safely</source>
-        <translation>已停止；更新已安全取消</translation>
-    </message>
-</context>
-<context>
-    <name>posflash::LineWindow</name>
-    <message>
-        <location filename="../line/line_window.cpp" line="91"/>
-        <source>posflash (production line)</source>
-        <translation>posflash（生产线）</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="133"/>
-        <source>&quot;%1&quot; is no MAC address.</source>
-        <translation>“%1”不是 MAC 地址。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="174"/>
-        <source>records: address not understood</source>
-        <translation>记录：无法识别地址</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="221"/>
-        <source>Records database</source>
-        <translation>记录数据库</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="229"/>
-        <source>Passed</source>
-        <translation>通过</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="230"/>
-        <source>Failed</source>
-        <translation>失败</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="231"/>
-        <source>Total</source>
-        <translation>总数</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="232"/>
-        <source>First-pass yield</source>
-        <translation>一次通过率</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="233"/>
-        <source>Final yield</source>
-        <translation>最终良率</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="234"/>
-        <source>Mean per unit</source>
-        <translation>平均每台</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="255"/>
-        <source>New shift</source>
-        <translation>新班次</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="257"/>
-        <source>Start a new shift: counters to zero</source>
-        <translation>开始新班次：计数清零</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="271"/>
-        <source>Label</source>
-        <translation>标签</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="277"/>
-        <source>Scanned label</source>
-        <translation>扫描的标签</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="278"/>
-        <source>Scan the unit&apos;s label (or type it and press Enter)</source>
-        <translation>扫描设备标签（或输入后按回车）</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="415"/>
-        <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
-        <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="440"/>
-        <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
-        <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="441"/>
-        <source>(unknown)</source>
-        <translation>（未知）</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="446"/>
-        <source>next unit: %1</source>
-        <translation>下一台：%1</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="484"/>
-        <source>Operator %1 · Station %2 · Retries %3</source>
-        <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="488"/>
-        <source> · Label required</source>
-        <translation> · 需要标签</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="494"/>
-        <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
-        <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="529"/>
-        <source>Shift since %1</source>
-        <translation>班次开始于 %1</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="530"/>
-        <source>Shift %1</source>
-        <translation>班次 %1</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="575"/>
-        <source>Stop and leave? Each update ends safely: a frame in flight finishes its tries and the closing frames are sent, so no printer is left half-written.</source>
-        <translation>停止并退出？每个更新都会安全结束：正在发送的帧完成其重试，并发送结束帧，不会有打印机只写入一半。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="578"/>
-        <source>1 unit is updating.</source>
-        <translation>1 台设备正在更新。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_window.cpp" line="578"/>
-        <source>%1 units are updating.</source>
-        <translation>%1 台设备正在更新。</translation>
-    </message>
-</context>
-<context>
     <name>MultiDownload</name>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="33"/>
         <source>completed</source>
         <translation>完成</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="35"/>
         <source>cancelled</source>
         <translation>已取消</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="37"/>
         <source>refused</source>
         <translation>被拒绝</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="41"/>
         <source>failed</source>
         <translation>失败</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="47"/>
         <source>the start frame</source>
         <translation>起始帧</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="49"/>
         <source>frame %1</source>
         <translation>第 %1 帧</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="51"/>
         <source>the end frame</source>
         <translation>结束帧</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="53"/>
         <source>the final frame</source>
         <translation>最终帧</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="55"/>
         <source>the link</source>
         <translation>连接</translation>
     </message>
     <message>
         <source>connecting</source>
-        <translation>正在连接</translation>
+        <translation type="vanished">正在连接</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="80"/>
+        <location filename="../cli/progress_view.cpp" line="169"/>
         <source>linked</source>
         <translation>已连接</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="62"/>
         <source>no answer to %1, attempt %2</source>
         <translation>%1 无应答，第 %2 次尝试</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="69"/>
         <source>%1 refused (status %2), attempt %3</source>
         <translation>%1 被拒绝（状态 %2），第 %3 次尝试</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="66"/>
         <source>%1 refused (status %2)</source>
         <translation>%1 被拒绝（状态 %2）</translation>
     </message>
     <message>
         <source>frame %1/%2</source>
-        <translation>帧 %1/%2</translation>
+        <translation type="vanished">帧 %1/%2</translation>
     </message>
     <message>
+        <location filename="../cli/progress_text.cpp" line="51"/>
         <source>%1 left</source>
         <translation>剩余 %1</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="242"/>
         <source>target</source>
         <translation>目标</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="243"/>
         <source>result</source>
         <translation>结果</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="244"/>
         <source>seconds</source>
         <translation>秒</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="245"/>
         <source>retries</source>
         <translation>重试</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="246"/>
         <source>reason</source>
         <translation>原因</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="292"/>
         <source>%1 of %2 completed, exit code %3</source>
         <translation>%2 台中完成 %1 台，退出码 %3</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="170"/>
         <source>waiting for the link</source>
         <translation>等待连接</translation>
     </message>
     <message>
+        <location filename="../cli/progress_view.cpp" line="201"/>
         <source>watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 failed so far</source>
         <translation>正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
     </message>
@@ -735,6 +641,765 @@
         <location filename="../link/link_texts.cpp" line="45"/>
         <source>The BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address.</source>
         <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求。</translation>
+    </message>
+</context>
+<context>
+    <name>RecipeCommand</name>
+    <message>
+        <location filename="../cli/recipe_command.cpp" line="167"/>
+        <source>written to %1; sign it with: minisign -S -s KEY -m %1 (or posflash-cli recipe sign --key KEY %1)</source>
+        <translation>已写入 %1；请用以下命令签名：minisign -S -s KEY -m %1（或 posflash-cli recipe sign --key KEY %1）</translation>
+    </message>
+    <message>
+        <location filename="../cli/recipe_command.cpp" line="173"/>
+        <source>note: %1.minisig signs the former recipe; sign it again</source>
+        <translation>注意：%1.minisig 是旧配方的签名，请重新签名</translation>
+    </message>
+    <message>
+        <location filename="../cli/recipe_command.cpp" line="219"/>
+        <source>ignored: %1</source>
+        <translation>已忽略：%1</translation>
+    </message>
+    <message>
+        <location filename="../cli/recipe_command.cpp" line="224"/>
+        <source>verified: signed by key %1 (%2)</source>
+        <translation>已验证：由密钥 %1 签名（%2）</translation>
+    </message>
+    <message>
+        <location filename="../cli/recipe_command.cpp" line="230"/>
+        <source>refused: %1 — %2</source>
+        <translation>拒绝：%1 — %2</translation>
+    </message>
+    <message>
+        <location filename="../cli/recipe_command.cpp" line="233"/>
+        <source>what to do: %1</source>
+        <translation>处理方法：%1</translation>
+    </message>
+    <message>
+        <location filename="../cli/recipe_command.cpp" line="279"/>
+        <source>signed with key %1: %2</source>
+        <translation>已用密钥 %1 签名：%2</translation>
+    </message>
+</context>
+<context>
+    <name>RecipeTexts</name>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="23"/>
+        <source>the recipe&apos;s signature is missing or does not verify</source>
+        <translation>配方的签名缺失或无法验证</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="27"/>
+        <source>the recipe is signed by a key this station does not trust</source>
+        <translation>配方的签名密钥不在本工位信任的密钥之列</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="31"/>
+        <source>the recipe cannot be read</source>
+        <translation>无法读取配方</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="34"/>
+        <source>the recipe has expired</source>
+        <translation>配方已过期</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="39"/>
+        <source>the image is not of the kind the recipe approves</source>
+        <translation>映像的类型与配方批准的不符</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="43"/>
+        <source>the image&apos;s size differs from the approved image&apos;s</source>
+        <translation>映像的大小与批准的映像不同</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="48"/>
+        <source>the image&apos;s SHA-256 differs from the approved image&apos;s</source>
+        <translation>映像的 SHA-256 与批准的映像不同</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="54"/>
+        <source>the recipe does not allow this port</source>
+        <translation>配方不允许使用此端口</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="58"/>
+        <source>the recipe requires a label</source>
+        <translation>配方要求标签</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="59"/>
+        <source>the label does not match the recipe&apos;s pattern</source>
+        <translation>标签与配方的格式不符</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="71"/>
+        <source>put the recipe&apos;s .minisig beside it, as the line engineer signed it; a recipe changed after signing must be signed again</source>
+        <translation>将配方的 .minisig 签名文件（产线工程师签署的原件）放在配方旁边；签名后修改过的配方须重新签名</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="75"/>
+        <source>have the recipe signed with the line&apos;s key, or put that key&apos;s .pub into trusted-keys (see docs/recipes.md)</source>
+        <translation>请用产线的密钥签署配方，或将该密钥的 .pub 放入 trusted-keys（见 docs/recipes.md）</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="79"/>
+        <source>make the recipe again with &apos;posflash-cli recipe make&apos; and sign it</source>
+        <translation>请用“posflash-cli recipe make”重新制作配方并签名</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="83"/>
+        <source>ask the line engineer for the current recipe</source>
+        <translation>请向产线工程师索取当前的配方</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="85"/>
+        <source>choose the image the recipe approves, or ask for a recipe for this one</source>
+        <translation>请选择配方批准的映像，或为此映像申请配方</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="89"/>
+        <source>put the unit on one of the fixture&apos;s ports the recipe names</source>
+        <translation>请将设备接到配方所列的治具端口之一</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="92"/>
+        <source>scan the unit&apos;s label again</source>
+        <translation>请重新扫描设备的标签</translation>
+    </message>
+</context>
+<context>
+    <name>Report</name>
+    <message>
+        <location filename="../report/report_charts.cpp" line="76"/>
+        <location filename="../report/report_document.cpp" line="82"/>
+        <source>Failure causes</source>
+        <translation>失败原因</translation>
+    </message>
+    <message>
+        <location filename="../report/report_charts.cpp" line="79"/>
+        <source>No failures.</source>
+        <translation>没有失败。</translation>
+    </message>
+    <message>
+        <location filename="../report/report_charts.cpp" line="117"/>
+        <source>bars: failed attempts per cause</source>
+        <translation>柱：每个原因的失败次数</translation>
+    </message>
+    <message>
+        <location filename="../report/report_charts.cpp" line="120"/>
+        <source>line: cumulative share</source>
+        <translation>线：累计占比</translation>
+    </message>
+    <message>
+        <location filename="../report/report_charts.cpp" line="126"/>
+        <source>Yield</source>
+        <translation>良率</translation>
+    </message>
+    <message>
+        <location filename="../report/report_charts.cpp" line="156"/>
+        <source>first-pass yield</source>
+        <translation>一次通过率</translation>
+    </message>
+    <message>
+        <location filename="../report/report_charts.cpp" line="160"/>
+        <source>final yield</source>
+        <translation>最终良率</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="12"/>
+        <source>day %1</source>
+        <translation>%1 日</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="13"/>
+        <source>shift %1 (%2)</source>
+        <translation>班次 %1（%2）</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="29"/>
+        <source>Shift report</source>
+        <translation>班次报告</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="34"/>
+        <source>Period</source>
+        <translation>时段</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="37"/>
+        <source>Stations</source>
+        <translation>工位</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="41"/>
+        <source>%1 (%2 units)</source>
+        <translation>%1（%2 台）</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="45"/>
+        <source>Images</source>
+        <translation>映像</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="47"/>
+        <source>Source</source>
+        <translation>来源</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="49"/>
+        <source>Filters</source>
+        <translation>筛选</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="50"/>
+        <source>Made</source>
+        <translation>生成时间</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="53"/>
+        <location filename="../report/report_document.cpp" line="66"/>
+        <location filename="../report/report_document.cpp" line="102"/>
+        <location filename="../report/report_document.cpp" line="127"/>
+        <source>Units</source>
+        <translation>台数</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="54"/>
+        <location filename="../report/report_document.cpp" line="67"/>
+        <location filename="../report/report_document.cpp" line="126"/>
+        <source>Attempts</source>
+        <translation>尝试次数</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="55"/>
+        <location filename="../report/report_document.cpp" line="68"/>
+        <source>First-pass yield</source>
+        <translation>一次通过率</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="57"/>
+        <location filename="../report/report_document.cpp" line="69"/>
+        <source>Final yield</source>
+        <translation>最终良率</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="59"/>
+        <location filename="../report/report_document.cpp" line="113"/>
+        <source>Retries</source>
+        <translation>重试</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="62"/>
+        <source>Yield per station and shift</source>
+        <translation>各工位各班次良率</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="64"/>
+        <location filename="../report/report_document.cpp" line="101"/>
+        <source>Station</source>
+        <translation>工位</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="65"/>
+        <source>Shift or day</source>
+        <translation>班次或日期</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="78"/>
+        <source>%1 engineering units are left out.</source>
+        <translation>%1 台工程机未计入。</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="84"/>
+        <source>Cause</source>
+        <translation>原因</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="85"/>
+        <location filename="../report/report_document.cpp" line="125"/>
+        <source>Failures</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="86"/>
+        <source>Share</source>
+        <translation>占比</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="87"/>
+        <source>Cumulative</source>
+        <translation>累计</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="88"/>
+        <source>What it means</source>
+        <translation>含义</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="89"/>
+        <source>What to do</source>
+        <translation>处理方法</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="99"/>
+        <source>Time per unit</source>
+        <translation>每台用时</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="103"/>
+        <source>Median</source>
+        <translation>中位数</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="104"/>
+        <source>95th percentile</source>
+        <translation>第 95 百分位</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="115"/>
+        <source>Units retried</source>
+        <translation>重试的台数</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="116"/>
+        <source>Attempts after the first</source>
+        <translation>首次之后的尝试</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="117"/>
+        <source>Units passed at a retry</source>
+        <translation>重试后通过的台数</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="122"/>
+        <source>Ports with the most failures</source>
+        <translation>失败最多的端口</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="124"/>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <location filename="../report/report_document.cpp" line="134"/>
+        <source>No port failed.</source>
+        <translation>没有端口失败。</translation>
+    </message>
+    <message>
+        <location filename="../report/report_texts.cpp" line="20"/>
+        <source>no cause recorded</source>
+        <translation>未记录原因</translation>
+    </message>
+    <message>
+        <location filename="../report/report_texts.cpp" line="26"/>
+        <source>the printer did not answer</source>
+        <translation>打印机没有应答</translation>
+    </message>
+    <message>
+        <location filename="../report/report_texts.cpp" line="28"/>
+        <source>the printer refused a frame</source>
+        <translation>打印机拒绝了一帧</translation>
+    </message>
+    <message>
+        <location filename="../report/report_texts.cpp" line="30"/>
+        <source>the printer acknowledged another frame</source>
+        <translation>打印机确认了另一帧</translation>
+    </message>
+    <message>
+        <location filename="../report/report_texts.cpp" line="32"/>
+        <source>the boot loader did not answer in time</source>
+        <translation>引导程序没有及时应答</translation>
+    </message>
+</context>
+<context>
+    <name>frmBoot</name>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="89"/>
+        <source>Port Select</source>
+        <translation>端口选择</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="90"/>
+        <source>Comm settings</source>
+        <translation>通讯设置</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="91"/>
+        <source>Network settings</source>
+        <translation>网络设置</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="92"/>
+        <source>Automatic</source>
+        <translation>自动获取</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="93"/>
+        <source>Manual</source>
+        <translation>手动获取</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="94"/>
+        <source>GetPort</source>
+        <translation>获取端口号</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="95"/>
+        <source>Files</source>
+        <translation>程序文件</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="96"/>
+        <source>InBoot</source>
+        <translation>进入下载</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="97"/>
+        <source>Download</source>
+        <translation>下载</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="108"/>
+        <source>The printer program update V1.2</source>
+        <translation>打印机程序更新软件 V1.2</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="109"/>
+        <source>Website:</source>
+        <translation>官方网站:</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="111"/>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="118"/>
+        <source>COM port</source>
+        <translation>串口号</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="119"/>
+        <source>Baud rate</source>
+        <translation>波特率</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="120"/>
+        <source>Printer port not found</source>
+        <translation>未找到打印机端口</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="121"/>
+        <source>Printer port found</source>
+        <translation>已找到打印机端口</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="122"/>
+        <source>Program file path</source>
+        <translation>程序文件路径</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="123"/>
+        <source>Font file path</source>
+        <translation>字库文件路径</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="124"/>
+        <source>Download progress</source>
+        <translation>下载进度</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_faces.cpp" line="125"/>
+        <source>Program icon</source>
+        <translation>程序图标</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_load.cpp" line="137"/>
+        <location filename="../app/frm_boot_load.cpp" line="147"/>
+        <source>Check the setup: %1</source>
+        <translation>请检查设置：%1</translation>
+    </message>
+    <message>
+        <location filename="../app/host_readiness_linux.cpp" line="122"/>
+        <source>no access to serial devices (join the dialout group)</source>
+        <translation>无权访问串口设备（请加入 dialout 组）</translation>
+    </message>
+    <message>
+        <location filename="../app/host_readiness_linux.cpp" line="125"/>
+        <source>udev rule %1 not installed</source>
+        <translation>未安装 udev 规则 %1</translation>
+    </message>
+    <message>
+        <location filename="../app/host_readiness_linux.cpp" line="129"/>
+        <source>no right to bind UDP ports 67 and 69 for network downloads</source>
+        <translation>无权绑定网络下载所需的 UDP 端口 67 和 69</translation>
+    </message>
+    <message>
+        <location filename="../app/host_readiness_linux.cpp" line="133"/>
+        <source>this session has no seat (a remote login), so udev gives it no access to printers (join the dialout and lp groups)</source>
+        <translation>此会话没有座席（远程登录），udev 不会授予它访问打印机的权限（请加入 dialout 和 lp 组）</translation>
+    </message>
+    <message>
+        <location filename="../app/host_readiness_linux.cpp" line="140"/>
+        <source>ModemManager is running and may probe the printer&apos;s port (udev rule %1 keeps it off the printers; for other serial adapters stop or mask ModemManager)</source>
+        <translation>ModemManager 正在运行，可能探测打印机的端口（udev 规则 %1 使其不碰打印机；其他串口适配器请停止或屏蔽 ModemManager）</translation>
+    </message>
+    <message>
+        <location filename="../app/host_readiness_linux.cpp" line="147"/>
+        <source>brltty claims USB-serial adapters (remove the brltty package, or mask its udev rule and service)</source>
+        <translation>brltty 会占用 USB 串口适配器（请卸载 brltty 软件包，或屏蔽它的 udev 规则和服务）</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_load.cpp" line="133"/>
+        <location filename="../app/frm_boot_load.cpp" line="148"/>
+        <source>settings not saved: %1</source>
+        <translation>设置未能保存：%1</translation>
+    </message>
+    <message>
+        <location filename="../app/frm_boot_load.cpp" line="135"/>
+        <source>config.ini not written: %1</source>
+        <translation>未能写入 config.ini：%1</translation>
+    </message>
+</context>
+<context>
+    <name>posflash</name>
+    <message>
+        <location filename="../line/line_settings.cpp" line="109"/>
+        <source>Choose the image to load.</source>
+        <translation>请选择要加载的映像。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="111"/>
+        <source>The image %1 cannot be found.</source>
+        <translation>找不到映像 %1。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="113"/>
+        <source>Name at least one slot: a port, a USB path or a network printer.</source>
+        <translation>请至少指定一个工位：端口、USB 路径或网络打印机。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="116"/>
+        <source>Every network printer needs its IP address.</source>
+        <translation>每台网络打印机都需要 IP 地址。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="118"/>
+        <source>Retries must be 0 to %1.</source>
+        <translation>重试次数须为 0 到 %1。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="120"/>
+        <source>Enter the operator&apos;s name.</source>
+        <translation>请输入操作员姓名。</translation>
+    </message>
+</context>
+<context>
+    <name>posflash::LineSlot</name>
+    <message>
+        <location filename="../line/line_slot.cpp" line="33"/>
+        <source>Plug in the next printer.</source>
+        <translation>请插入下一台打印机。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="36"/>
+        <source>Connect the next printer, then press Next or scan its label.</source>
+        <translation>连接下一台打印机，然后按“下一台”或扫描其标签。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="39"/>
+        <source>Scan the next printer&apos;s MAC label or type its MAC.</source>
+        <translation>扫描下一台打印机的 MAC 标签，或输入其 MAC 地址。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="55"/>
+        <source>This PC has no port %1. Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
+        <translation>本机没有端口 %1。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="64"/>
+        <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
+        <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="67"/>
+        <source>The image file was replaced since the shift began: no unit gets it. Start a new shift to load the new image.</source>
+        <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="194"/>
+        <source>refused, attempt %1 of %2</source>
+        <translation>被拒绝，第 %1 次，共 %2 次</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="197"/>
+        <source>answer for another frame, attempt %1 of %2</source>
+        <translation>应答的是另一帧，第 %1 次，共 %2 次</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="200"/>
+        <source>no answer, attempt %1 of %2</source>
+        <translation>无应答，第 %1 次，共 %2 次</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="219"/>
+        <source>stopped; the update was cancelled safely</source>
+        <translation>已停止；更新已安全取消</translation>
+    </message>
+</context>
+<context>
+    <name>posflash::LineWindow</name>
+    <message>
+        <location filename="../line/line_window.cpp" line="93"/>
+        <source>posflash (production line)</source>
+        <translation>posflash（生产线）</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="136"/>
+        <source>&quot;%1&quot; is no MAC address.</source>
+        <translation>“%1”不是 MAC 地址。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="181"/>
+        <source>records: address not understood</source>
+        <translation>记录：无法识别地址</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="228"/>
+        <source>Records database</source>
+        <translation>记录数据库</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="236"/>
+        <source>Passed</source>
+        <translation>通过</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="237"/>
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="238"/>
+        <source>Total</source>
+        <translation>总数</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="239"/>
+        <source>First-pass yield</source>
+        <translation>一次通过率</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="240"/>
+        <source>Final yield</source>
+        <translation>最终良率</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="241"/>
+        <source>Mean per unit</source>
+        <translation>平均每台</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="262"/>
+        <source>New shift</source>
+        <translation>新班次</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="264"/>
+        <source>Start a new shift: counters to zero</source>
+        <translation>开始新班次：计数清零</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="278"/>
+        <source>Label</source>
+        <translation>标签</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="284"/>
+        <source>Scanned label</source>
+        <translation>扫描的标签</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="285"/>
+        <source>Scan the unit&apos;s label (or type it and press Enter)</source>
+        <translation>扫描设备标签（或输入后按回车）</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="296"/>
+        <source>Shift report</source>
+        <translation>班次报告</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="298"/>
+        <source>Write this shift&apos;s report (HTML and PDF)</source>
+        <translation>写出本班次的报告（HTML 和 PDF）</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="431"/>
+        <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
+        <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="456"/>
+        <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
+        <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="457"/>
+        <source>(unknown)</source>
+        <translation>（未知）</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="462"/>
+        <source>next unit: %1</source>
+        <translation>下一台：%1</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="500"/>
+        <source>Operator %1 · Station %2 · Retries %3</source>
+        <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="504"/>
+        <source> · Label required</source>
+        <translation> · 需要标签</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="510"/>
+        <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
+        <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="545"/>
+        <source>Shift since %1</source>
+        <translation>班次开始于 %1</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="546"/>
+        <source>Shift %1</source>
+        <translation>班次 %1</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="559"/>
+        <source>The shift report was not written: %1</source>
+        <translation>班次报告未能写出：%1</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="604"/>
+        <source>Stop and leave? Each update ends safely: a frame in flight finishes its tries and the closing frames are sent, so no printer is left half-written.</source>
+        <translation>停止并退出？每个更新都会安全结束：正在发送的帧完成其重试，并发送结束帧，不会有打印机只写入一半。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="607"/>
+        <source>1 unit is updating.</source>
+        <translation>1 台设备正在更新。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="607"/>
+        <source>%1 units are updating.</source>
+        <translation>%1 台设备正在更新。</translation>
     </message>
 </context>
 <context>
@@ -1003,291 +1668,6 @@
         <location filename="../line/start_panel.cpp" line="100"/>
         <source>Cancel</source>
         <translation>取消</translation>
-    </message>
-</context>
-<context>
-    <name>frmBoot</name>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="89"/>
-        <source>Port Select</source>
-        <translation>端口选择</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="90"/>
-        <source>Comm settings</source>
-        <translation>通讯设置</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="91"/>
-        <source>Network settings</source>
-        <translation>网络设置</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="92"/>
-        <source>Automatic</source>
-        <translation>自动获取</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="93"/>
-        <source>Manual</source>
-        <translation>手动获取</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="94"/>
-        <source>GetPort</source>
-        <translation>获取端口号</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="95"/>
-        <source>Files</source>
-        <translation>程序文件</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="96"/>
-        <source>InBoot</source>
-        <translation>进入下载</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="97"/>
-        <source>Download</source>
-        <translation>下载</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="108"/>
-        <source>The printer program update V1.2</source>
-        <translation>打印机程序更新软件 V1.2</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="109"/>
-        <source>Website:</source>
-        <translation>官方网站:</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="111"/>
-        <source>Stop</source>
-        <translation>停止</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="118"/>
-        <source>COM port</source>
-        <translation>串口号</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="119"/>
-        <source>Baud rate</source>
-        <translation>波特率</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="120"/>
-        <source>Printer port not found</source>
-        <translation>未找到打印机端口</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="121"/>
-        <source>Printer port found</source>
-        <translation>已找到打印机端口</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="122"/>
-        <source>Program file path</source>
-        <translation>程序文件路径</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="123"/>
-        <source>Font file path</source>
-        <translation>字库文件路径</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="124"/>
-        <source>Download progress</source>
-        <translation>下载进度</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_faces.cpp" line="125"/>
-        <source>Program icon</source>
-        <translation>程序图标</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_load.cpp" line="137"/>
-        <location filename="../app/frm_boot_load.cpp" line="147"/>
-        <source>Check the setup: %1</source>
-        <translation>请检查设置：%1</translation>
-    </message>
-    <message>
-        <location filename="../app/host_readiness_linux.cpp" line="122"/>
-        <source>no access to serial devices (join the dialout group)</source>
-        <translation>无权访问串口设备（请加入 dialout 组）</translation>
-    </message>
-    <message>
-        <location filename="../app/host_readiness_linux.cpp" line="125"/>
-        <source>udev rule %1 not installed</source>
-        <translation>未安装 udev 规则 %1</translation>
-    </message>
-    <message>
-        <location filename="../app/host_readiness_linux.cpp" line="129"/>
-        <source>no right to bind UDP ports 67 and 69 for network downloads</source>
-        <translation>无权绑定网络下载所需的 UDP 端口 67 和 69</translation>
-    </message>
-    <message>
-        <location filename="../app/host_readiness_linux.cpp" line="133"/>
-        <source>this session has no seat (a remote login), so udev gives it no access to printers (join the dialout and lp groups)</source>
-        <translation>此会话没有座席（远程登录），udev 不会授予它访问打印机的权限（请加入 dialout 和 lp 组）</translation>
-    </message>
-    <message>
-        <location filename="../app/host_readiness_linux.cpp" line="140"/>
-        <source>ModemManager is running and may probe the printer&apos;s port (udev rule %1 keeps it off the printers; for other serial adapters stop or mask ModemManager)</source>
-        <translation>ModemManager 正在运行，可能探测打印机的端口（udev 规则 %1 使其不碰打印机；其他串口适配器请停止或屏蔽 ModemManager）</translation>
-    </message>
-    <message>
-        <location filename="../app/host_readiness_linux.cpp" line="147"/>
-        <source>brltty claims USB-serial adapters (remove the brltty package, or mask its udev rule and service)</source>
-        <translation>brltty 会占用 USB 串口适配器（请卸载 brltty 软件包，或屏蔽它的 udev 规则和服务）</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_load.cpp" line="133"/>
-        <location filename="../app/frm_boot_load.cpp" line="148"/>
-        <source>settings not saved: %1</source>
-        <translation>设置未能保存：%1</translation>
-    </message>
-    <message>
-        <location filename="../app/frm_boot_load.cpp" line="135"/>
-        <source>config.ini not written: %1</source>
-        <translation>未能写入 config.ini：%1</translation>
-    </message>
-</context>
-<context>
-    <name>posflash</name>
-    <message>
-        <location filename="../line/line_settings.cpp" line="109"/>
-        <source>Choose the image to load.</source>
-        <translation>请选择要加载的映像。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="111"/>
-        <source>The image %1 cannot be found.</source>
-        <translation>找不到映像 %1。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="113"/>
-        <source>Name at least one slot: a port, a USB path or a network printer.</source>
-        <translation>请至少指定一个工位：端口、USB 路径或网络打印机。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="116"/>
-        <source>Every network printer needs its IP address.</source>
-        <translation>每台网络打印机都需要 IP 地址。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="118"/>
-        <source>Retries must be 0 to %1.</source>
-        <translation>重试次数须为 0 到 %1。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="120"/>
-        <source>Enter the operator&apos;s name.</source>
-        <translation>请输入操作员姓名。</translation>
-    </message>
-</context>
-<context>
-    <name>RecipeTexts</name>
-    <message>
-        <source>the recipe&apos;s signature is missing or does not verify</source>
-        <translation>配方的签名缺失或无法验证</translation>
-    </message>
-    <message>
-        <source>the recipe is signed by a key this station does not trust</source>
-        <translation>配方的签名密钥不在本工位信任的密钥之列</translation>
-    </message>
-    <message>
-        <source>the recipe cannot be read</source>
-        <translation>无法读取配方</translation>
-    </message>
-    <message>
-        <source>the recipe has expired</source>
-        <translation>配方已过期</translation>
-    </message>
-    <message>
-        <source>the image is not of the kind the recipe approves</source>
-        <translation>映像的类型与配方批准的不符</translation>
-    </message>
-    <message>
-        <source>the image&apos;s size differs from the approved image&apos;s</source>
-        <translation>映像的大小与批准的映像不同</translation>
-    </message>
-    <message>
-        <source>the image&apos;s SHA-256 differs from the approved image&apos;s</source>
-        <translation>映像的 SHA-256 与批准的映像不同</translation>
-    </message>
-    <message>
-        <source>the recipe does not allow this port</source>
-        <translation>配方不允许使用此端口</translation>
-    </message>
-    <message>
-        <source>the recipe requires a label</source>
-        <translation>配方要求标签</translation>
-    </message>
-    <message>
-        <source>the label does not match the recipe&apos;s pattern</source>
-        <translation>标签与配方的格式不符</translation>
-    </message>
-    <message>
-        <source>put the recipe&apos;s .minisig beside it, as the line engineer signed it; a recipe changed after signing must be signed again</source>
-        <translation>将配方的 .minisig 签名文件（产线工程师签署的原件）放在配方旁边；签名后修改过的配方须重新签名</translation>
-    </message>
-    <message>
-        <source>have the recipe signed with the line&apos;s key, or put that key&apos;s .pub into trusted-keys (see docs/recipes.md)</source>
-        <translation>请用产线的密钥签署配方，或将该密钥的 .pub 放入 trusted-keys（见 docs/recipes.md）</translation>
-    </message>
-    <message>
-        <source>make the recipe again with &apos;posflash-cli recipe make&apos; and sign it</source>
-        <translation>请用“posflash-cli recipe make”重新制作配方并签名</translation>
-    </message>
-    <message>
-        <source>ask the line engineer for the current recipe</source>
-        <translation>请向产线工程师索取当前的配方</translation>
-    </message>
-    <message>
-        <source>choose the image the recipe approves, or ask for a recipe for this one</source>
-        <translation>请选择配方批准的映像，或为此映像申请配方</translation>
-    </message>
-    <message>
-        <source>put the unit on one of the fixture&apos;s ports the recipe names</source>
-        <translation>请将设备接到配方所列的治具端口之一</translation>
-    </message>
-    <message>
-        <source>scan the unit&apos;s label again</source>
-        <translation>请重新扫描设备的标签</translation>
-    </message>
-</context>
-<context>
-    <name>RecipeCommand</name>
-    <message>
-        <source>written to %1; sign it with: minisign -S -s KEY -m %1 (or posflash-cli recipe sign --key KEY %1)</source>
-        <translation>已写入 %1；请用以下命令签名：minisign -S -s KEY -m %1（或 posflash-cli recipe sign --key KEY %1）</translation>
-    </message>
-    <message>
-        <source>note: %1.minisig signs the former recipe; sign it again</source>
-        <translation>注意：%1.minisig 是旧配方的签名，请重新签名</translation>
-    </message>
-    <message>
-        <source>ignored: %1</source>
-        <translation>已忽略：%1</translation>
-    </message>
-    <message>
-        <source>verified: signed by key %1 (%2)</source>
-        <translation>已验证：由密钥 %1 签名（%2）</translation>
-    </message>
-    <message>
-        <source>refused: %1 — %2</source>
-        <translation>拒绝：%1 — %2</translation>
-    </message>
-    <message>
-        <source>what to do: %1</source>
-        <translation>处理方法：%1</translation>
-    </message>
-    <message>
-        <source>signed with key %1: %2</source>
-        <translation>已用密钥 %1 签名：%2</translation>
     </message>
 </context>
 </TS>

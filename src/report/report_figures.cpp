@@ -72,6 +72,20 @@ std::vector<ReportUnit> UnitsOf(const std::vector<HistoryRecord>& records) {
     return units;
 }
 
+std::vector<ReportUnit> UnitsMatching(std::vector<ReportUnit> units, const HistoryFilter& filter) {
+    const auto same = [](const QString& wanted, const QString& value) {
+        return wanted.isEmpty() || wanted == value;
+    };
+    std::erase_if(units, [&](const ReportUnit& u) {
+        return !same(filter.operatorName, u.operatorName) || !same(filter.station, u.station) ||
+               !same(filter.label, u.label) || !same(filter.shift, u.shift) ||
+               !same(filter.sha256, u.sha256) ||
+               (filter.since.isValid() && u.startedAt < filter.since) ||
+               (filter.until.isValid() && u.startedAt >= filter.until);
+    });
+    return units;
+}
+
 double Percentile(std::vector<qint64> values, double p) {
     if (values.empty())
         return 0;

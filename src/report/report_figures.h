@@ -40,6 +40,12 @@ struct ReportUnit {
 
 std::vector<ReportUnit> UnitsOf(const std::vector<HistoryRecord>& records);
 
+struct HistoryFilter;
+
+// The units the filter names, judged by their first attempt and their start, as the line's
+// view is filtered: a unit whose retry falls into the period still counts where it began.
+std::vector<ReportUnit> UnitsMatching(std::vector<ReportUnit> units, const HistoryFilter& filter);
+
 // A yield of one station in one shift, or one day for units outside a shift.
 struct GroupYield {
     QString station;

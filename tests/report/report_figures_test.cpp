@@ -206,3 +206,37 @@ TEST(ReportFigures, PercentilesInterpolateAsTheDatabaseDoes) {
 
 } // namespace
 } // namespace posflash
+
+namespace posflash {
+namespace {
+
+// A unit is judged where it began, as the line's view is: a retry inside the period does not
+// bring in a unit that began before it, nor a second station's retry the unit.
+TEST(ReportFigures, FiltersJudgeAUnitByItsFirstAttempt) {
+    const std::vector<ReportUnit> units = UnitsOf(recordsOf({
+        {"u1", 1, "failed", "printer-silent", 0, 900},
+        {"u1", 2, "completed", "", 120, 800},
+        {"u2", 1, "completed", "", 200, 700, "line-2"},
+        {"u2", 2, "completed", "", 300, 700, "line-1"},
+    }));
+    HistoryFilter since;
+    since.since = QDateTime(QDate(2026, 3, 2), QTime(8, 1), QTimeZone::utc());
+    HistoryFilter station;
+    station.station = "line-1";
+    // clang-format off
+    const struct { const char* what; HistoryFilter filter; QStringList units; } cases[] = {
+        {"none", {}, {"u1", "u2"}},
+        {"since the first retry", since, {"u2"}},
+        {"the retry's station", station, {"u1"}},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        QStringList found;
+        for (const ReportUnit& u : UnitsMatching(units, c.filter))
+            found << u.unit;
+        EXPECT_EQ(found, c.units) << c.what;
+    }
+}
+
+} // namespace
+} // namespace posflash
