@@ -1,15 +1,14 @@
 #include "cli/colour.h"
 
+#include "base/named_values.h"
+
 namespace posflash {
 
 std::optional<ColourChoice> ParseColourChoice(const QString& text) {
-    if (text == QLatin1String("auto"))
-        return ColourChoice::Auto;
-    if (text == QLatin1String("always"))
-        return ColourChoice::Always;
-    if (text == QLatin1String("never"))
-        return ColourChoice::Never;
-    return std::nullopt;
+    static constexpr NamedValue<ColourChoice> kChoices[] = {{ColourChoice::Auto, "auto"},
+                                                            {ColourChoice::Always, "always"},
+                                                            {ColourChoice::Never, "never"}};
+    return ValueIn(kChoices, text);
 }
 
 bool UseColour(ColourChoice choice, bool terminal, const QByteArray& noColorVariable) {

@@ -1,5 +1,7 @@
 #include "cli/json_events.h"
 
+#include "base/named_values.h"
+
 #include "cli/terminal_output.h"
 #include "protocol/reply_checker.h"
 
@@ -13,19 +15,13 @@ double secondsOf(qint64 ms) {
     return static_cast<double>(ms) / 1000.0;
 }
 
+constexpr NamedValue<short> kStepNames[] = {{step::kStartFrame, "start"},
+                                            {step::kDataFrame, "data"},
+                                            {step::kEndFrame, "end"},
+                                            {step::kFinalFrame, "final"}};
+
 QString stepName(short step) {
-    switch (step) {
-    case step::kStartFrame:
-        return QStringLiteral("start");
-    case step::kDataFrame:
-        return QStringLiteral("data");
-    case step::kEndFrame:
-        return QStringLiteral("end");
-    case step::kFinalFrame:
-        return QStringLiteral("final");
-    default:
-        return QStringLiteral("link");
-    }
+    return QString::fromLatin1(NameIn(kStepNames, step, "link"));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "report/shift_report.h"
 
+#include "base/named_values.h"
+
 #include "report/report_csv.h"
 #include "report/report_pdf.h"
 
@@ -9,13 +11,9 @@
 namespace posflash {
 
 std::optional<ReportFormat> ReportFormatOf(const QString& word) {
-    if (word == QLatin1String("html"))
-        return ReportFormat::Html;
-    if (word == QLatin1String("pdf"))
-        return ReportFormat::Pdf;
-    if (word == QLatin1String("csv"))
-        return ReportFormat::Csv;
-    return std::nullopt;
+    static constexpr NamedValue<ReportFormat> kFormats[] = {
+        {ReportFormat::Html, "html"}, {ReportFormat::Pdf, "pdf"}, {ReportFormat::Csv, "csv"}};
+    return ValueIn(kFormats, word);
 }
 
 QString ShiftReportText(const std::vector<ReportUnit>& units, ReportFormat format,
