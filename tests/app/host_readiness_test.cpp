@@ -1,6 +1,7 @@
 #include "app/host_readiness.h"
 
 #include "base/faces.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,11 +16,9 @@ TEST(HostReadinessTest, UdevRuleIsFoundInAnyOfTheRuleFolders) {
     QTemporaryDir etc;
     QTemporaryDir lib;
     EXPECT_FALSE(UdevRuleInstalled({etc.path(), lib.path()}));
-    QFile other(lib.filePath("60-other.rules"));
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    testing::WriteFile(lib.filePath("60-other.rules"), {});
     EXPECT_FALSE(UdevRuleInstalled({etc.path(), lib.path()}));
-    QFile rule(lib.filePath("60-posflash.rules"));
-    ASSERT_TRUE(rule.open(QIODevice::WriteOnly));
+    testing::WriteFile(lib.filePath("60-posflash.rules"), {});
     EXPECT_TRUE(UdevRuleInstalled({etc.path(), lib.path()}));
 }
 
@@ -76,11 +75,8 @@ TEST(HostReadinessTest, ModemManagerOrBrlttySeenRunningOrStartableByUdev) {
 TEST(HostReadinessTest, AMaskedBrlttyRuleIsNotReadByUdev) {
     QTemporaryDir etc;
     QTemporaryDir lib;
-    for (const char* name : {"85-brltty.rules", "60-posflash.rules"}) {
-        QFile rule(lib.filePath(name));
-        ASSERT_TRUE(rule.open(QIODevice::WriteOnly));
-        rule.write("ACTION==\"add\"\n");
-    }
+    for (const char* name : {"85-brltty.rules", "60-posflash.rules"})
+        testing::WriteFile(lib.filePath(name), "ACTION==\"add\"\n");
     EXPECT_EQ(EffectiveUdevRuleFiles({etc.path(), lib.path()}),
               (QStringList{"60-posflash.rules", "85-brltty.rules"}));
 
@@ -88,9 +84,7 @@ TEST(HostReadinessTest, AMaskedBrlttyRuleIsNotReadByUdev) {
     EXPECT_EQ(EffectiveUdevRuleFiles({etc.path(), lib.path()}), QStringList{"60-posflash.rules"});
 
     QFile::remove(etc.filePath("85-brltty.rules"));
-    QFile empty(etc.filePath("85-brltty.rules"));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    empty.close();
+    testing::WriteFile(etc.filePath("85-brltty.rules"), {});
     EXPECT_EQ(EffectiveUdevRuleFiles({etc.path(), lib.path()}), QStringList{"60-posflash.rules"});
 }
 

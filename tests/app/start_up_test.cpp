@@ -62,7 +62,7 @@ TEST_F(StartUpTest, AnyFirstMarkerSkipsTheFirstStartChecks) {
 }
 
 TEST_F(StartUpTest, SettingsOrMirrorThatCannotBeWrittenAreReportedAndStartUpGoesOn) {
-    writeFile(configHome.filePath("posflash"), "a file where the folder should be");
+    WriteFile(configHome.filePath("posflash"), "a file where the folder should be");
     start();
     EXPECT_TRUE(control<QLabel>("ShowStatus_0").text().contains(QStringLiteral("设置未能保存")));
     EXPECT_EQ(control<QComboBox>("ComboSerialSelect").currentText(), "COM3");
@@ -120,7 +120,7 @@ TEST_F(StartUpTest, RestoresEveryKeyWithoutRewritingTheFile) {
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
         ASSERT_TRUE(f.setFileTime(old, QFileDevice::FileModificationTime));
     }
-    const QByteArray before = readFile(settingsPath());
+    const QByteArray before = ReadFile(settingsPath());
 
     start();
     EXPECT_TRUE(control<QCheckBox>("chkEnglish").isChecked());
@@ -137,9 +137,9 @@ TEST_F(StartUpTest, RestoresEveryKeyWithoutRewritingTheFile) {
     EXPECT_EQ(control<QLabel>("ShowStatus_0").text(), " USB:COM11,115200,n,8,1");
 
     // Every restore stored a value equal to the stored one: the file was not touched.
-    EXPECT_EQ(readFile(settingsPath()), before);
+    EXPECT_EQ(ReadFile(settingsPath()), before);
     EXPECT_EQ(QFileInfo(settingsPath()).lastModified(), old);
-    EXPECT_EQ(readFile(mirrorPath()), before);
+    EXPECT_EQ(ReadFile(mirrorPath()), before);
 }
 
 TEST_F(StartUpTest, EmptyAddressesKeepTheDefaultsAndChangesAreStoredAtOnce) {
@@ -148,7 +148,7 @@ TEST_F(StartUpTest, EmptyAddressesKeepTheDefaultsAndChangesAreStoredAtOnce) {
     EXPECT_EQ(control<QLineEdit>("txtcIPAddr").text(), "192.168.123.100");
     EXPECT_EQ(control<QLineEdit>("txtcMACAddr").text(), "00-11-22-33-44-55");
     EXPECT_EQ(stored("MSG", "ip"), "");
-    EXPECT_FALSE(readFile(settingsPath()).contains("192.168.123.100"));
+    EXPECT_FALSE(ReadFile(settingsPath()).contains("192.168.123.100"));
 
     control<QLineEdit>("txtcIPAddr").setText("172.16.0.9");
     control<QLineEdit>("txtcMACAddr").setText("01-02-03-04-05-06");
@@ -200,14 +200,14 @@ TEST_F(StartUpTest, BadStoredIndexesFallBackToTheDefaults) {
 // Neither a count nor the language box takes anything but its exact form; an unchanged box
 // runs no action, so the stored word stays.
 TEST_F(StartUpTest, BadStoredTotalCountsFromZeroAndOnlyTheExactWordTrueChecksEnglish) {
-    const struct {
-        const char* total;
-        int counted;
-        const char* language;
-    } cases[] = {{"-3", 0, "True"},
-                 {"99999999999", 0, "1"},
-                 {"12 downloads", 0, "yes"},
-                 {"  17  ", 17, "TRUE"}};
+    // clang-format off
+    const struct { const char* total; int counted; const char* language; } cases[] = {
+        {"-3",           0,  "True"},
+        {"99999999999",  0,  "1"},
+        {"12 downloads", 0,  "yes"},
+        {"  17  ",       17, "TRUE"},
+    };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.total) + " " + c.language);
         window.reset();
@@ -228,7 +228,7 @@ TEST_F(StartUpTest, HostSerialDevicesGetComNumbersShownAsToolTips) {
     auto& ports = control<QComboBox>("ComboSerialSelect");
     EXPECT_EQ(ports.itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyS0");
     EXPECT_EQ(ports.itemData(2, Qt::ToolTipRole).toString(), adapter);
-    EXPECT_TRUE(readFile(comPortsPath()).contains(("COM3=" + adapter).toUtf8()));
+    EXPECT_TRUE(ReadFile(comPortsPath()).contains(("COM3=" + adapter).toUtf8()));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "ports/usb_inventory_linux.h"
 
 #include "ports/usb_fixture.h"
+#include "support/test_files.h"
 #include "support/umockdev_testbed.h"
 
 #include <QComboBox>
@@ -24,11 +25,8 @@ TEST(UdevWindowTest, LinkIconFollowsThePrinterAndGetPortSelectsItsComNumber) {
     Testbed bed;
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QDir().mkpath(config.filePath("posflash"));
-    QFile settings(config.filePath("posflash/sys_config.ini"));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write("[MSG]\nfirst=false\n[SERIAL]\nCOM=9\n[PORT]\nComboPort=1\n");
-    settings.close();
+    testing::WriteFile(config.filePath("posflash/sys_config.ini"),
+                       "[MSG]\nfirst=false\n[SERIAL]\nCOM=9\n[PORT]\nComboPort=1\n");
 
     WindowHost host = WindowHost::system();
     QStringList tips;

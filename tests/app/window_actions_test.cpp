@@ -80,7 +80,7 @@ TEST_F(WindowActionsTest, ASaveThatFailsAfterStartUpIsShownInTheStatusPanelOnce)
         ASSERT_FALSE(control<QLabel>("ShowStatus_0").text().contains(row.notSaved));
 
         ASSERT_TRUE(QDir(folder).removeRecursively());
-        writeFile(folder, "a file where the folder should be");
+        WriteFile(folder, "a file where the folder should be");
         row.act();
         const QString status = control<QLabel>("ShowStatus_0").text();
         EXPECT_EQ(status.count(row.notSaved), 1) << status.toStdString();
@@ -105,7 +105,7 @@ TEST_F(WindowActionsTest, ProgramFileIsAcceptedOnlyWithAValidTrailer) {
 
     const QString good = chosenFile;
     chosenFile = files.filePath("bad.bin"); // the right sum, but big-endian
-    writeFile(chosenFile, QByteArray(10, '\x01') + QByteArray("\x00\x00\x00\x0A", 4));
+    WriteFile(chosenFile, QByteArray(10, '\x01') + QByteArray("\x00\x00\x00\x0A", 4));
     control<QPushButton>("btnOpenFile").click();
     EXPECT_EQ(tips, QStringList{QStringLiteral("打开文件错误,请重试！")});
     EXPECT_EQ(tipsStyles, std::vector<int>{1});
@@ -116,7 +116,7 @@ TEST_F(WindowActionsTest, ProgramFileIsAcceptedOnlyWithAValidTrailer) {
 TEST_F(WindowActionsTest, FontFileIsAcceptedWhateverItsContent) {
     start();
     chosenFile = files.filePath("font.bin");
-    writeFile(chosenFile, "no trailer at all");
+    WriteFile(chosenFile, "no trailer at all");
     control<QPushButton>("btnOpenFontFile").click();
     EXPECT_EQ(dialogFilters, QStringList{"File(bin) (*.bin)"});
     EXPECT_EQ(control<QLineEdit>("txtFontFilePath").text(), chosenFile);

@@ -21,7 +21,7 @@ class WindowDownloadTest : public WindowTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(sim.start());
-        writeFile(comPortsPath(), "[ports]\nCOM3=" + sim.link().toUtf8() + "\n");
+        WriteFile(comPortsPath(), "[ports]\nCOM3=" + sim.link().toUtf8() + "\n");
         usb.list = {{"USB\\VID_0483&PID_5740\\SIM", sim.link(), sim.link()}};
     }
     void TearDown() override { window.reset(); }

@@ -52,11 +52,7 @@ protected:
     QString comPortsPath() const { return configFile("comports.ini"); }
     QString mirrorPath() const { return appFolder.filePath("config.ini"); }
 
-    void writeSettings(const QByteArray& text) const { writeFile(settingsPath(), text); }
-    static QByteArray readFile(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void writeSettings(const QByteArray& text) const { WriteFile(settingsPath(), text); }
     QString stored(const char* section, const char* key) const {
         return IniStore(settingsPath()).GetIniString(section, key);
     }

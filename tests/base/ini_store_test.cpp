@@ -1,6 +1,7 @@
 #include "base/ini_store.h"
 
 #include "base/settings_file_read.h"
+#include "support/test_files.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,15 +21,8 @@ namespace {
 
 class IniStoreTest : public ::testing::Test {
 protected:
-    void put(const QByteArray& text) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray contents() {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-    }
+    void put(const QByteArray& text) { testing::WriteFile(path, text); }
+    QByteArray contents() { return testing::ReadFile(path); }
     // An old time, so a rewrite shows even within the clock's resolution.
     void backdate() {
         QFile f(path);
@@ -198,9 +192,7 @@ TEST_F(IniStoreTest, AWriteReplacesTheFileAndNeverOverwritesIt) {
     ASSERT_TRUE(store.WriteIniString("MSG", "ip", "2"));
     ASSERT_TRUE(store.WriteIniSection("PORT", {{"AutoGet", "0"}}));
     EXPECT_EQ(contents(), "[MSG]\nip=2\n[PORT]\nAutoGet=0\n");
-    QFile old(held);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), "[MSG]\nip=1\n");
+    EXPECT_EQ(testing::ReadFile(held), "[MSG]\nip=1\n");
 }
 
 } // namespace

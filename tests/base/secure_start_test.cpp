@@ -12,13 +12,9 @@ namespace posflash {
 namespace {
 
 TEST(SecureStart, WithRaisedRightsPluginFoldersAreClearedOrRefused) {
-    const struct {
-        bool secure;
-        std::vector<std::string> arguments;
-        int exitCode;
-        const char* pluginPathAfter; // QT_PLUGIN_PATH, null when cleared
-    } cases[] = {
-        // clang-format off
+    // pluginPathAfter: QT_PLUGIN_PATH, null when cleared
+    // clang-format off
+    const struct { bool secure; std::vector<std::string> arguments; int exitCode; const char* pluginPathAfter; } cases[] = {
         {false, {},                                 0, "/tmp/evil"},
         {false, {"-platformpluginpath", "/tmp/x"},  0, "/tmp/evil"},
         {true,  {},                                 0, nullptr},
@@ -26,8 +22,8 @@ TEST(SecureStart, WithRaisedRightsPluginFoldersAreClearedOrRefused) {
         {true,  {"-platformpluginpath", "/tmp/x"},  2, "/tmp/evil"},
         {true,  {"--platformpluginpath", "/tmp/x"}, 2, "/tmp/evil"},
         {true,  {"-platformpluginpath=/tmp/x"},     2, "/tmp/evil"},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.secure) + " " + std::to_string(c.arguments.size()));
         ::setenv("QT_PLUGIN_PATH", "/tmp/evil", 1);

@@ -26,11 +26,8 @@ std::string outcome(std::string_view text) {
 }
 
 TEST(BindRequest, BindsUdp67And69OnAnAddressOrInterfaceAndRefusesEverythingElse) {
-    const struct {
-        std::string_view text;
-        std::string expected;
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    const struct { std::string_view text; std::string expected; } cases[] = {
         {"udp 0.0.0.0 67 69",          "0.0.0.0 67 69"},
         {"udp 0.0.0.0 69 67\n",        "0.0.0.0 69 67"},
         {"udp 10.77.0.1 67",           "10.77.0.1 67"},
@@ -56,8 +53,8 @@ TEST(BindRequest, BindsUdp67And69OnAnAddressOrInterfaceAndRefusesEverythingElse)
         {"udp 0.0.0.0 67\n\n",         "refused: the request holds a control character"},
         {"udp 0.0.0.0 67\r",           "refused: the request holds a control character"},
         {std::string_view("udp 0.0.0.0\0 67", 15), "refused: the request holds a control character"},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.text));
         EXPECT_EQ(outcome(c.text), c.expected);

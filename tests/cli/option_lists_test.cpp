@@ -82,13 +82,12 @@ TEST(OptionLists, EachCommandsHelpManualAndCompletionNameTheSameOptions) {
 }
 
 TEST(OptionLists, TheWindowsAndTheSimulatedPrintersHelpAreCompletedToo) {
-    const struct {
-        const char* program;
-        const char* completion;
-    } cases[] = {
+    // clang-format off
+    const struct { const char* program; const char* completion; } cases[] = {
         {POSFLASH_APP_PATH, "posflash"},
         {POSFLASH_SIM_PATH, "posflash-printer-sim"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.completion);
         const QSet<QString> completed =

@@ -85,10 +85,9 @@ TEST(CliViewHelpersTest, EveryDocumentedCauseHasATextAndARemedyInBothLanguages) 
 }
 
 TEST(CliViewHelpersTest, WidthsColourAndRedrawPace) {
-    const struct {
-        const char* text;
-        int width;
-    } widths[] = {{"COM3", 4}, {"目标", 4}, {"3 台中完成 2 台", 15}, {"ｆｕｌｌ", 8}, {"é", 1}};
+    // clang-format off
+    const struct { const char* text; int width; } widths[] = {{"COM3", 4}, {"目标", 4}, {"3 台中完成 2 台", 15}, {"ｆｕｌｌ", 8}, {"é", 1}};
+    // clang-format on
     for (const auto& w : widths) {
         SCOPED_TRACE(w.text);
         EXPECT_EQ(DisplayWidth(QString::fromUtf8(w.text)), w.width);

@@ -38,10 +38,7 @@ protected:
     }
 
     QString write(const QString& name, const QByteArray& bytes) {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
+        return WriteFile(dir.filePath(name), bytes);
     }
     // A program of 1028 bytes whose trailing sum is wrong.
     QString badTrailer() {
@@ -260,7 +257,6 @@ TEST_F(CliTest, HistoryRecordsEachDownloadWithItsDeviceAndCause) {
     PrinterSimProcess sim(dir);
     ASSERT_TRUE(sim.start({"--think", "20"}));
     // The user's map names the device COM7: the record keeps both.
-    QDir().mkpath(dir.filePath("config/posflash"));
     write("config/posflash/comports.ini", "[ports]\nCOM7=" + sim.link().toUtf8() + "\n");
     const QString font = write("font.bin", "123456789");
     // Two tools, each its own process and database connection, finishing together.

@@ -25,12 +25,9 @@ protected:
     // One simulated printer in a folder of its own, with the faults given.
     PrinterSimProcess& printer(const QStringList& faults = {}) { return sims_.serial(faults); }
 
-    QString fontFile(int size) {
+    QString fontFile(int size, const QString& name = "font.bin") {
         image_ = fontBytes(size);
-        QFile f(dir_.filePath("font.bin"));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(image_);
-        return f.fileName();
+        return WriteFile(dir_.filePath(name), image_);
     }
 
     QTemporaryDir dir_;
@@ -182,14 +179,8 @@ std::vector<QStringList> csvRows(const QByteArray& csv) {
 // attempts, an image the printer cannot take is never tried again; every attempt is a row with
 // the unit's UUID, its number, the operator, station and label, and the history finds them.
 TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
-    image_ = fontBytes(30 * 1024);
     // A name a CSV reader must give back whole.
-    const QString font = dir_.filePath("font, \"A\"\nline.bin");
-    {
-        QFile f(font);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(image_);
-    }
+    const QString font = fontFile(30 * 1024, "font, \"A\"\nline.bin");
     PrinterSimProcess& flaky = printer({"--refuse", "2:5:3", "--faulty-sessions", "1"});
     PrinterSimProcess& broken = printer({"--refuse", "2:6:3"});
     PrinterSimProcess& good = printer();
@@ -230,12 +221,9 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
     EXPECT_FALSE(one.out.contains("the update, attempt 3")) << one.out.toStdString();
 
     // An image the printer cannot take is refused once, whatever the retries.
-    QFile empty(dir_.filePath("empty.bin"));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    const Finished refused =
-        runCli(dir_.path(), {"download", "--font", "--json", "--retries", "3", "--label", "L-5",
-                             "--port", good.link(), empty.fileName()});
+    const QString empty = WriteFile(dir_.filePath("empty.bin"), {});
+    const Finished refused = runCli(dir_.path(), {"download", "--font", "--json", "--retries", "3",
+                                                  "--label", "L-5", "--port", good.link(), empty});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_FALSE(refused.out.contains("retry_unit")) << refused.out.toStdString();
 
@@ -301,7 +289,7 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
         }
     }
     const auto pathColumn = header.indexOf("path");
-    EXPECT_EQ(csv[1][pathColumn], QFileInfo(empty.fileName()).canonicalFilePath());
+    EXPECT_EQ(csv[1][pathColumn], QFileInfo(empty).canonicalFilePath());
     EXPECT_EQ(csv.back()[pathColumn], QFileInfo(font).canonicalFilePath());
 }
 

@@ -85,10 +85,9 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
 
     // Each printer's answer came through its own card: its own address (which the simulated
     // printer checks against yiaddr), and the card's address as the server's.
-    const struct {
-        PrinterSimProcess& sim;
-        const char* serverIp;
-    } printers[] = {{first, NetnsPair::kToolIp}, {second, NetnsPair::kToolIp2}};
+    // clang-format off
+    const struct { PrinterSimProcess& sim; const char* serverIp; } printers[] = {{first, NetnsPair::kToolIp}, {second, NetnsPair::kToolIp2}};
+    // clang-format on
     for (const auto& [sim, serverIp] : printers) {
         const QJsonObject report = sim.stop();
         EXPECT_TRUE(report["errors"].toArray().isEmpty())
@@ -147,15 +146,12 @@ TEST_F(NetworkMultiTest, AnOrdinaryUserDownloadsThroughTheBindHelper) {
     const passwd* nobody = ::getpwnam("nobody");
     if (setcap.isEmpty() || nobody == nullptr)
         GTEST_SKIP() << "needs setcap (libcap2-bin) and the user nobody";
-    const struct {
-        bool right;
-        int exitCode;
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    const struct { bool right; int exitCode; } cases[] = {
         {true,  0},
         {false, 1},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.right);
         // Copies nobody may read, outside a build tree it may not.

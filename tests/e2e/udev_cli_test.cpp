@@ -79,10 +79,7 @@ protected:
         if (qEnvironmentVariableIsSet("POSFLASH_TEST_NO_MOUNTS"))
             GTEST_SKIP() << "needs a mount namespace of its own (root)";
         image_ = fontBytes(40 * 1024);
-        QFile f(dir_.filePath("font.bin"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(image_);
-        file_ = f.fileName();
+        file_ = WriteFile(dir_.filePath("font.bin"), image_);
     }
 
     BusPrinter& printer(const QString& busPath, const QString& serial) {
@@ -171,13 +168,9 @@ TEST_F(UdevCliTest, WatchUpdatesEachPrinterOnceAsItAppearsOnTheNamedPorts) {
     BusPrinter& second = printer("1-2", "PRN0002");
     BusPrinter& elsewhere = printer("1-5", "PRN0005");
     // The user's map gives the second printer's node COM4: its record must say so.
-    const QString map = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                        "/posflash/comports.ini";
-    QDir().mkpath(QFileInfo(map).path());
-    QFile mapFile(map);
-    ASSERT_TRUE(mapFile.open(QIODevice::WriteOnly));
-    mapFile.write("[ports]\nCOM4=" + QFile::encodeName(second.node()) + "\n");
-    mapFile.close();
+    WriteFile(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                  "/posflash/comports.ini",
+              "[ports]\nCOM4=" + QFile::encodeName(second.node()) + "\n");
     start({"download", "--font", "--json", "--watch", "--usb-path", "1-1", "--usb-path", "1-2",
            file_});
 

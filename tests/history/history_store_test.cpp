@@ -1,6 +1,7 @@
 #include "history/history_journal.h"
 #include "history/history_store.h"
 #include "history/record_fields.h"
+#include "support/test_files.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -143,18 +144,11 @@ TEST(HistoryStoreTest, AnUnusableDatabaseKeepsTheRecordInTheJournalUntilItIsBack
     const QString corrupt = dir.filePath("corrupt.db");
     const QString readOnly = dir.filePath("ro/history.db");
     ASSERT_EQ(HistoryStore(readOnly).add(serialRecord(1)).place, Place::Database);
-    struct Case {
-        const char* name;
-        QString path;
-        std::function<void()> spoil, mend;
-    };
+    // clang-format off
+    struct Case { const char* name; QString path; std::function<void()> spoil, mend; };
+    // clang-format on
     const std::vector<Case> cases{
-        {"corrupt", corrupt,
-         [&] {
-             QFile f(corrupt);
-             f.open(QIODevice::WriteOnly);
-             f.write(QByteArray(4096, 'x'));
-         },
+        {"corrupt", corrupt, [&] { testing::WriteFile(corrupt, QByteArray(4096, 'x')); },
          [&] { QFile::remove(corrupt); }},
         // Root may write anywhere.
         {"read-only", readOnly,
@@ -209,10 +203,7 @@ TEST(HistoryStoreTest, MigratesAFileOfAnEarlierSchema) {
     crc16 INTEGER, frames INTEGER NOT NULL, retries INTEGER NOT NULL, result TEXT NOT NULL,
     reason TEXT))";
     // clang-format off
-    const struct {
-        const char* name;
-        QStringList statements;
-    } cases[] = {
+    const struct { const char* name; QStringList statements; } cases[] = {
         {"first", {firstTable,
             "INSERT INTO downloads VALUES (1, '2024-05-01T10:01:00.000Z', 900, 'cli', 3, '/dev/ttyACM0', NULL, NULL, 'A1', '/tmp/a.bin', 10, 'program', 4660, 1, 0, 'failed', 'printer-silent')",
             "INSERT INTO downloads VALUES (2, '2024-05-01T10:02:00.000Z', 800, 'window', NULL, NULL, '10.0.0.2', '00-11-22-33-44-55', NULL, '/tmp/b.bin', NULL, 'font', NULL, 0, 0, 'failed', 'Link failed')"}},
@@ -318,30 +309,21 @@ TEST(HistoryStoreTest, FindsByOperatorStationLabelOutcomeAndStartTime) {
         set(f);
         return f;
     };
-    const struct {
-        const char* what;
-        HistoryFilter filter;
-        QStringList labels; // newest first
-    } cases[] = {
+    // labels: newest first
+    // clang-format off
+    const struct { const char* what; HistoryFilter filter; QStringList labels; } cases[] = {
         {"all", {}, {"L-3", "L-2", "L-1", "L-0"}},
         {"operator", filter([](HistoryFilter& f) { f.operatorName = "Ann"; }), {"L-1", "L-0"}},
-        {"station and operator",
-         filter([](HistoryFilter& f) { f.station = "line-1", f.operatorName = "Bo"; }),
-         {"L-3"}},
+        {"station and operator", filter([](HistoryFilter& f) { f.station = "line-1", f.operatorName = "Bo"; }), {"L-3"}},
         {"label", filter([](HistoryFilter& f) { f.label = "L-2"; }), {"L-2"}},
         {"outcome", filter([](HistoryFilter& f) { f.outcome = "failed"; }), {"L-3"}},
         // From since on, before until: a record at the bound's instant is in the first only.
-        {"range",
-         filter([](HistoryFilter& f) { f.since = at(1), f.until = at(3); }),
-         {"L-2", "L-1"}},
-        {"range in another zone",
-         filter([](HistoryFilter& f) { f.since = at(2).toOffsetFromUtc(-5 * 3600); }),
-         {"L-3", "L-2"}},
-        {"limit after the filter",
-         filter([](HistoryFilter& f) { f.outcome = "completed", f.limit = 2; }),
-         {"L-2", "L-1"}},
+        {"range", filter([](HistoryFilter& f) { f.since = at(1), f.until = at(3); }), {"L-2", "L-1"}},
+        {"range in another zone", filter([](HistoryFilter& f) { f.since = at(2).toOffsetFromUtc(-5 * 3600); }), {"L-3", "L-2"}},
+        {"limit after the filter", filter([](HistoryFilter& f) { f.outcome = "completed", f.limit = 2; }), {"L-2", "L-1"}},
         {"nothing", filter([](HistoryFilter& f) { f.label = "L-9"; }), {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         const auto found = store.find(c.filter);
         ASSERT_TRUE(found) << c.what;
@@ -350,11 +332,6 @@ TEST(HistoryStoreTest, FindsByOperatorStationLabelOutcomeAndStartTime) {
             labels << r.label;
         EXPECT_EQ(labels, c.labels) << c.what;
     }
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A line of the journal that lineOf could not have written becomes no row: it is moved aside,
@@ -401,10 +378,7 @@ TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
         journal += line + "\n";
         aside += line + "\n";
     }
-    QFile file(store.journalPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(journal);
-    file.close();
+    testing::WriteFile(store.journalPath(), journal);
 
     ASSERT_TRUE(store.replayJournal());
     const auto records = store.recent(0);
@@ -412,7 +386,7 @@ TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
     ASSERT_EQ(records->size(), 1u);
     EXPECT_EQ(fields((*records)[0]), fields(kept));
     const QString rejected = HistoryJournal(store.journalPath()).rejectedPath();
-    EXPECT_EQ(readAll(rejected), aside);
+    EXPECT_EQ(testing::ReadFile(rejected), aside);
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(rejected).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -457,10 +431,7 @@ TEST(HistoryStoreTest, AJournalOfTheFirstSpellingStillReplays) {
 
     QTemporaryDir dir;
     HistoryStore store(dir.filePath("history.db"));
-    QFile file(store.journalPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(serial + "\n" + network + "\n" + beforeUnits + "\n");
-    file.close();
+    testing::WriteFile(store.journalPath(), serial + "\n" + network + "\n" + beforeUnits + "\n");
     ASSERT_TRUE(store.replayJournal());
     const auto records = store.recent(0);
     ASSERT_TRUE(records);
@@ -534,7 +505,7 @@ TEST(HistoryStoreTest, AJournalIsReplayedAChunkAtATime) {
     EXPECT_EQ(*moved, 1);
     EXPECT_EQ(committed, written);
     EXPECT_EQ(sizes, (std::vector<std::size_t>{3, 3, 1}));
-    EXPECT_EQ(readAll(journal.rejectedPath()), QByteArray(2500, 'x') + "\n");
+    EXPECT_EQ(testing::ReadFile(journal.rejectedPath()), QByteArray(2500, 'x') + "\n");
     EXPECT_EQ(QFile(journal.path()).size(), 0);
 }
 

@@ -285,11 +285,9 @@ TEST_F(LineWindowTest, AShiftReplayedPutsEveryLabelOnItsOwnUnitAndKeepsTheFocus)
     EXPECT_EQ(figure("lblFinalYield"), "85.7 %");
     EXPECT_EQ(control<QLabel>("lblPassed").accessibleName(), "Passed: 6");
     // Each label's slot and attempts; the slot's port as its first unit's rows name it.
-    struct Unit {
-        int slot;
-        int attempts;
-        const char* outcome;
-    };
+    // clang-format off
+    struct Unit { int slot; int attempts; const char* outcome; };
+    // clang-format on
     const std::map<QString, Unit> expected = {
         {"SN-0001", {1, 1, "completed"}}, {"SN-0002", {2, 1, "completed"}},
         {"SN-0003", {3, 1, "completed"}}, {"SN-0004", {4, 1, "completed"}},
@@ -379,12 +377,8 @@ TEST_F(LineWindowTest, UsbSlotTakesTheNextPrinterPluggedIntoItsPort) {
         e.usbPath = path;
         return e;
     };
-    struct Step {
-        std::vector<UsbDeviceEntry> devices;
-        TileState after;
-        int total;
-    };
     // clang-format off
+    struct Step { std::vector<UsbDeviceEntry> devices; TileState after; int total; };
     const Step steps[] = {
         {{plugged("XX01")}, TileState::Waiting, 0}, // another station's printer
         {{plugged("SN01", "1-1.3")}, TileState::Waiting, 0}, // another port
@@ -466,7 +460,7 @@ TEST_F(LineWindowTest, EightTilesShowTheirOwnStatesSideBySide) {
         map += QStringLiteral("COM%1=%2\n").arg(i + 3).arg(printer(faults[i])).toUtf8();
         ports << QStringLiteral("COM%1").arg(i + 3);
     }
-    writeFile(configFile("comports.ini"), map);
+    WriteFile(configFile("comports.ini"), map);
     // A COM number counts as linked while a printer's virtual COM port is present.
     usb.list = {{"USB\\VID_0483&PID_5740\\SIM", sims[0].link(), sims[0].link()}};
     LineSettings s = settingsFor(ports);
@@ -529,12 +523,9 @@ bool clipped(const QLabel& label) {
 // window clips, the verdict and what to do are never cut short, and the window is no larger
 // than the screen. POSFLASH_LINE_SCREENSHOTS names a folder for a picture of each.
 TEST_F(LineWindowTest, NoTextClipsAtTheScreenSizesOfAStation) {
-    struct Case {
-        int tiles;
-        QSize screen;
-        int smallestDetailPx; // the cause and what to do stay readable from a pace or two
-    };
+    // smallestDetailPx: the cause and what to do stay readable from a pace or two
     // clang-format off
+    struct Case { int tiles; QSize screen; int smallestDetailPx; };
     const Case cases[] = {
         {6,  {1280, 720},  18},
         {6,  {1920, 1080}, 20},
@@ -546,12 +537,13 @@ TEST_F(LineWindowTest, NoTextClipsAtTheScreenSizesOfAStation) {
     ASSERT_TRUE(chinese.load(":/i18n/posflash_zh_CN.qm"));
     for (const Case& c : cases)
         for (const QString language : {"en", "zh"}) {
-            SCOPED_TRACE(QStringLiteral("%1 slots at %2x%3, %4")
-                             .arg(c.tiles)
-                             .arg(c.screen.width())
-                             .arg(c.screen.height())
-                             .arg(language)
-                             .toStdString());
+            // The case's name, the picture's too: "line-6-slots-1280x720-en".
+            const QString name = QStringLiteral("line-%1-slots-%2x%3-")
+                                     .arg(c.tiles)
+                                     .arg(c.screen.width())
+                                     .arg(c.screen.height()) +
+                                 language;
+            SCOPED_TRACE(name.toStdString());
             Faces faces;
             faces.setUseEnglish(language == "en");
             const CauseTexts texts{faces};
@@ -605,12 +597,7 @@ TEST_F(LineWindowTest, NoTextClipsAtTheScreenSizesOfAStation) {
             }
             if (const QString dir = qEnvironmentVariable("POSFLASH_LINE_SCREENSHOTS");
                 !dir.isEmpty()) {
-                EXPECT_TRUE(window->grab().save(QStringLiteral("%1/line-%2-slots-%3x%4-%5.png")
-                                                    .arg(dir)
-                                                    .arg(c.tiles)
-                                                    .arg(c.screen.width())
-                                                    .arg(c.screen.height())
-                                                    .arg(language)));
+                EXPECT_TRUE(window->grab().save(dir + "/" + name + ".png"));
             }
             window.reset();
         }
@@ -641,13 +628,9 @@ TEST(LineCommandLineTest, ReadsTheShiftOrSaysWhatIsWrong) {
     QTemporaryDir dir;
     const QString file = dir.filePath("fw.bin");
     WriteProgramImage(file, 1024);
-    struct Case {
-        QStringList args;
-        const char* error; // a part of the message; nullptr: accepted
-        int slotCount;
-        int retries;
-    };
+    // error: a part of the message; nullptr: accepted
     // clang-format off
+    struct Case { QStringList args; const char* error; int slotCount; int retries; };
     const Case cases[] = {
         {{"--image", file, "--port", "COM3", "--port", "/dev/ttyUSB0", "--operator", "Li", "--start"}, nullptr, 2, 1},
         {{"--image", file, "--ip", "10.0.0.5", "--mac", "00-11-22-33-44-55", "--ip", "10.0.0.6", "--operator", "Li", "--retries", "3", "--records", "postgresql://u@db/line", "--start"}, nullptr, 2, 3},
@@ -739,15 +722,9 @@ TEST(SlotChooserTest, ScansGoOnlyToUnitsTheOperatorSwapped) {
     using Phase = SlotChooser::Phase;
     SlotChooser chooser({SlotKind::Com, SlotKind::Com, SlotKind::Com, SlotKind::Network}, true);
     enum Step { Arrive, Scan, ScanMac, Pass, Fail, Stop, Unusable, NewShift, Leave };
-    struct Case {
-        Step step;
-        int slot;
-        const char* label;
-        Kind kind;        // what the step starts
-        int startedOn;    // its slot (0: none)
-        const char* held; // the label held afterwards
-    };
+    // kind: what the step starts; startedOn: its slot (0: none); held: the label held afterwards
     // clang-format off
+    struct Case { Step step; int slot; const char* label; Kind kind; int startedOn; const char* held; };
     const Case cases[] = {
         {Arrive,   1, "",             Kind::Wait,  1, ""},
         {Arrive,   2, "",             Kind::Wait,  2, ""},

@@ -1,5 +1,7 @@
 #include "ports/com_port_map.h"
 
+#include "support/test_files.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -17,11 +19,7 @@ using Entries = std::map<int, QString>;
 
 class ComPortMapTest : public ::testing::Test {
 protected:
-    void put(const QByteArray& text) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
+    void put(const QByteArray& text) { testing::WriteFile(path, text); }
 
     QTemporaryDir dir;
     QString path = dir.filePath("comports.ini");

@@ -1,6 +1,7 @@
 #include "ports/com_port_map.h"
 #include "ports/comm_errors.h"
 #include "ports/serial_control.h"
+#include "support/test_files.h"
 
 #include <QTemporaryDir>
 
@@ -37,16 +38,13 @@ TEST(CommErrors, QtErrorsMapOntoTheDocumentedNumbers) {
 
 TEST(CommErrors, AFailedOpenKeepsTheSystemsOwnMessageBesideTheText) {
     QTemporaryDir dir;
-    QFile plain(dir.filePath("plain"));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    struct Case {
-        QString node;
-        int code;
-        int errnoValue; // 0: not a system error, so no detail
-    };
+    const QString plain = testing::WriteFile(dir.filePath("plain"), {});
+    // errnoValue 0: not a system error, so no detail
+    // clang-format off
+    struct Case { QString node; int code; int errnoValue; };
+    // clang-format on
     const Case cases[] = {
-        {plain.fileName(), comm_error::kUnsupportedDevice, ENOTTY},
+        {plain, comm_error::kUnsupportedDevice, ENOTTY},
         {dir.path(), comm_error::kUnknown, EISDIR},
         {dir.filePath("gone"), comm_error::kInvalidPortNumber, 0},
     };

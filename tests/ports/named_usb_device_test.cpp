@@ -1,6 +1,7 @@
 #include "ports/named_usb_device.h"
 #include "ports/printer_usb.h"
 #include "support/fake_usb_inventory.h"
+#include "support/test_files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -18,9 +19,7 @@ TEST(NamedUsbDevice, CountsWhileItsNodeExistsAndComesBeforeThePrintersTheHostRep
     NamedUsbDeviceInventory named(host, node);
     EXPECT_EQ(named.devices()->size(), 1u);
 
-    QFile f(node);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
+    testing::WriteFile(node, {});
     EXPECT_EQ(named.devices()->size(), 2u);
     const auto found = FindKnownDevice(*named.devices(), KnownUsbComIds());
     ASSERT_TRUE(found);

@@ -3,8 +3,9 @@
 #include "history/history_journal.h"
 #include "history/history_store.h"
 #include "history/unit_yield.h"
-#include "records/pg_cluster.h"
 #include "records/stalling_proxy.h"
+#include "support/cli_process.h"
+#include "support/pg_cluster.h"
 #include "support/process_signal.h"
 
 #include <QElapsedTimer>
@@ -99,14 +100,6 @@ struct Station {
     }
 };
 
-struct Ran {
-    int exitCode = -1;
-    bool crashed = false;
-    qint64 ms = 0;
-    QString out;
-    QString err;
-};
-
 class RecordsServer : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -123,8 +116,8 @@ protected:
                          QString("CREATE ROLE station LOGIN PASSWORD '%1'").arg(kStationPassword)});
         // The schema as a user makes it: posflash-cli records init, as the owner; then the
         // grants of docs/records.md.
-        const Ran init = run(nullptr, {"records", "init"},
-                             cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
+        const Finished init = run(nullptr, {"records", "init"},
+                                  cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
         EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
         EXPECT_TRUE(init.out.contains("is at version 3 (it was at 0)")) << init.out.toStdString();
         cluster_->admin("line", {"GRANT SELECT, INSERT ON posflash_records TO station",
@@ -151,40 +144,28 @@ protected:
         return cluster_->uri("station", password, "line");
     }
 
+    // The tool in the station's folders (in none without one), the line's address in the
+    // environment.
     static void prepare(QProcess& p, const Station* s, const QStringList& args,
                         const QString& uri) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        QTemporaryDir* home = s ? const_cast<QTemporaryDir*>(&s->home) : nullptr;
-        env.insert("XDG_DATA_HOME", home ? home->filePath("data") : QDir::tempPath() + "/none");
-        env.insert("XDG_CONFIG_HOME", home ? home->filePath("config") : QDir::tempPath());
+        isolate(p, s ? s->home.path() : QDir::tempPath() + "/none");
+        QProcessEnvironment env = p.processEnvironment();
         env.insert("POSFLASH_RECORDS", uri);
         p.setProcessEnvironment(env);
         p.setProgram(POSFLASH_CLI_PATH);
         p.setArguments(args);
     }
 
-    static Ran finish(QProcess& p, QElapsedTimer& clock) {
-        Ran ran;
-        if (!p.waitForFinished(60000))
-            p.kill(), p.waitForFinished();
-        ran.ms = clock.elapsed();
-        ran.crashed = p.exitStatus() != QProcess::NormalExit;
-        ran.exitCode = p.exitCode();
-        ran.out = QString::fromUtf8(p.readAllStandardOutput());
-        ran.err = QString::fromUtf8(p.readAllStandardError());
-        return ran;
-    }
-
-    static Ran run(const Station* s, const QStringList& args, const QString& uri) {
+    static Finished run(const Station* s, const QStringList& args, const QString& uri) {
         QProcess p;
         prepare(p, s, args, uri);
         QElapsedTimer clock;
         clock.start();
         p.start();
-        return finish(p, clock);
+        return finishCli(p, clock, 60000);
     }
 
-    static Ran sync(const Station& s, const QString& uri = station()) {
+    static Finished sync(const Station& s, const QString& uri = station()) {
         return run(&s, {"records", "sync"}, uri);
     }
 
@@ -219,7 +200,7 @@ TEST_F(RecordsServer, ServerDownAtTheStartKeepsTheRowsForTheSyncAfter) {
     b.fill(30);
     cluster_->stopServer();
     for (const Station* s : {&a, &b}) {
-        const Ran ran = sync(*s);
+        const Finished ran = sync(*s);
         EXPECT_EQ(ran.exitCode, 1);
         EXPECT_TRUE(ran.err.contains("the server cannot be reached")) << ran.err.toStdString();
         EXPECT_FALSE(ran.err.contains(kStationPassword));
@@ -227,9 +208,9 @@ TEST_F(RecordsServer, ServerDownAtTheStartKeepsTheRowsForTheSyncAfter) {
     }
     ASSERT_TRUE(cluster_->startServer());
     for (const Station* s : {&a, &b}) {
-        const Ran ran = sync(*s);
+        const Finished ran = sync(*s);
         EXPECT_EQ(ran.exitCode, 0) << ran.err.toStdString();
-        EXPECT_TRUE(ran.out.startsWith(
+        EXPECT_TRUE(QString::fromUtf8(ran.out).startsWith(
             QString("sent %1 records to postgresql://station:****@").arg(s == &a ? 120 : 30)))
             << ran.out.toStdString();
     }
@@ -242,8 +223,8 @@ TEST_F(RecordsServer, ALineOneInitBehindStillTakesTheRowsOnlyTheReportWaits) {
     Station a;
     a.fill(12);
     cluster_->admin("line", {"DELETE FROM posflash_schema WHERE version = 3"});
-    const Ran synced = sync(a);
-    const Ran report = run(&a, {"report", "--central", "--format", "csv"}, station());
+    const Finished synced = sync(a);
+    const Finished report = run(&a, {"report", "--central", "--format", "csv"}, station());
     cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (3)"});
     EXPECT_EQ(synced.exitCode, 0) << synced.err.toStdString();
     expectLineIsUnion({&a});
@@ -264,7 +245,7 @@ TEST_F(RecordsServer, ServerStoppedInTheMiddleOfASyncAndStartedAgain) {
     p.start();
     loop.exec(); // the first batch is committed
     cluster_->stopServer();
-    const Ran cut = finish(p, clock);
+    const Finished cut = finishCli(p, clock, 60000);
     EXPECT_EQ(cut.exitCode, 1) << cut.err.toStdString();
     EXPECT_TRUE(cut.err.contains("were sent; they stay")) << cut.err.toStdString();
     ASSERT_TRUE(cluster_->startServer());
@@ -326,7 +307,7 @@ TEST_F(RecordsServer, FourStationsSyncingAtOnce) {
         runs.back()->start();
     }
     for (auto& p : runs) {
-        const Ran ran = finish(*p, clock);
+        const Finished ran = finishCli(*p, clock, 60000);
         EXPECT_EQ(ran.exitCode, 0) << ran.err.toStdString();
     }
     std::cout << "4 x 2500 records synced at once in " << clock.elapsed()
@@ -337,24 +318,21 @@ TEST_F(RecordsServer, FourStationsSyncingAtOnce) {
 TEST_F(RecordsServer, WrongPasswordIsSaidOnceAndKeepsTheRowsLocal) {
     Station a;
     a.fill(10);
-    const Ran refused = sync(a, station("not-the-password"));
+    const Finished refused = sync(a, station("not-the-password"));
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.err.count("warning"), 1) << refused.err.toStdString();
     EXPECT_TRUE(refused.err.contains("the server refused the login")) << refused.err.toStdString();
     EXPECT_FALSE(refused.err.contains("not-the-password"));
     // Given on the command line, the password is in every user's process list: said once.
-    const Ran argument =
+    const Finished argument =
         run(&a, {"records", "sync", "--records", station("not-the-password")}, QString());
     EXPECT_EQ(argument.err.count("visible to every user"), 1) << argument.err.toStdString();
     EXPECT_FALSE(argument.err.contains("not-the-password"));
     EXPECT_FALSE(refused.err.contains("visible to every user"));
     // A download says it once too, and still ends as it would.
-    QFile image(a.home.filePath("bad.bin"));
-    image.open(QIODevice::WriteOnly);
-    image.write("not a program");
-    image.close();
-    const Ran download =
-        run(&a, {"download", "--port", "COM1", image.fileName()}, station("not-the-password"));
+    const QString image = WriteFile(a.home.filePath("bad.bin"), "not a program");
+    const Finished download =
+        run(&a, {"download", "--port", "COM1", image}, station("not-the-password"));
     EXPECT_EQ(download.exitCode, 2);
     EXPECT_EQ(download.err.count("refused the login"), 1) << download.err.toStdString();
     EXPECT_TRUE(a.local("SELECT uuid FROM synced").isEmpty());
@@ -367,29 +345,26 @@ TEST_F(RecordsServer, WrongPasswordIsSaidOnceAndKeepsTheRowsLocal) {
 TEST_F(RecordsServer, SilentServerNeitherHangsTheSyncNorSlowsADownload) {
     Station a;
     a.fill(5);
-    QFile image(a.home.filePath("bad.bin"));
-    image.open(QIODevice::WriteOnly);
-    image.write("not a program");
-    image.close();
-    const QStringList download{"download", "--port", "COM1", image.fileName()};
-    const Ran plain = run(&a, download, QString());
+    const QString image = WriteFile(a.home.filePath("bad.bin"), "not a program");
+    const QStringList download{"download", "--port", "COM1", image};
+    const Finished plain = run(&a, download, QString());
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
     const QString uri = QString("postgresql://station@127.0.0.1:%1/line").arg(silent.serverPort());
-    const Ran stuck = sync(a, uri + "?connect_timeout=2");
+    const Finished stuck = sync(a, uri + "?connect_timeout=2");
     EXPECT_EQ(stuck.exitCode, 1);
     EXPECT_TRUE(stuck.err.contains("no answer within 2 s")) << stuck.err.toStdString();
     EXPECT_LT(stuck.ms, 5000);
-    const Ran slowed = run(&a, download, uri);
+    const Finished slowed = run(&a, download, uri);
     EXPECT_EQ(slowed.exitCode, plain.exitCode);
     EXPECT_FALSE(slowed.crashed);
     EXPECT_LT(slowed.ms, plain.ms + 2500) << "the exit waits at most 2 s";
     // The same download with the line up sends its row, and history --central shows the line.
-    const Ran sent = run(&a, download, station());
+    const Finished sent = run(&a, download, station());
     EXPECT_EQ(sent.exitCode, 2);
     expectLineIsUnion({&a});
-    const Ran local = run(&a, {"history", "--json"}, station());
-    const Ran central = run(&a, {"history", "--json", "--central"}, station());
+    const Finished local = run(&a, {"history", "--json"}, station());
+    const Finished central = run(&a, {"history", "--json", "--central"}, station());
     EXPECT_EQ(central.exitCode, 0) << central.err.toStdString();
     EXPECT_EQ(central.out, local.out);
 }
@@ -412,7 +387,7 @@ TEST_F(RecordsServer, RowsTheServerRefusesAreSetAsideNamedAndBlockNothing) {
         return QSet<QString>(ids.begin(), ids.end());
     };
 
-    const Ran first = run(&a, {"records", "sync", "--records-batch", "500"}, station());
+    const Finished first = run(&a, {"records", "sync", "--records-batch", "500"}, station());
     EXPECT_EQ(first.exitCode, 1) << first.err.toStdString();
     EXPECT_TRUE(first.out.startsWith("sent 1198 records")) << first.out.toStdString();
     EXPECT_TRUE(first.err.contains("refused 2 records (set aside")) << first.err.toStdString();
@@ -423,7 +398,7 @@ TEST_F(RecordsServer, RowsTheServerRefusesAreSetAsideNamedAndBlockNothing) {
         EXPECT_TRUE(first.err.contains(uuid)) << uuid.toStdString();
     EXPECT_EQ(onLine(), a.local("SELECT uuid FROM downloads") - refused);
 
-    const Ran status = run(&a, {"records", "status"}, QString());
+    const Finished status = run(&a, {"records", "status"}, QString());
     EXPECT_EQ(status.exitCode, 0);
     EXPECT_TRUE(status.out.contains("1200 records, 1198 sent to the line, 0 waiting, 2 set aside"))
         << status.out.toStdString();
@@ -431,13 +406,13 @@ TEST_F(RecordsServer, RowsTheServerRefusesAreSetAsideNamedAndBlockNothing) {
 
     // New rows pass by; the refused ones are not tried again under the same rules.
     a.fill(3);
-    const Ran again = run(&a, {"records", "sync"}, station());
+    const Finished again = run(&a, {"records", "sync"}, station());
     EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
     EXPECT_TRUE(again.out.startsWith("sent 3 records")) << again.out.toStdString();
     EXPECT_TRUE(again.err.contains("2 records set aside earlier stay set aside"));
 
     cluster_->admin("line", {"ALTER TABLE posflash_records DROP CONSTRAINT no_rejectme"});
-    const Ran changed = run(&a, {"records", "sync"}, station());
+    const Finished changed = run(&a, {"records", "sync"}, station());
     EXPECT_EQ(changed.exitCode, 1) << changed.err.toStdString();
     EXPECT_TRUE(changed.out.startsWith("sent 1 record to")) << changed.out.toStdString();
     EXPECT_TRUE(changed.err.contains("refused 1 record (set aside"));
@@ -453,7 +428,7 @@ TEST_F(RecordsServer, AServerThatStallsMidBatchEndsThePassAndTheNextSendsTheRows
     const QString through = QString("postgresql://station:%1@127.0.0.1:%2/line")
                                 .arg(kStationPassword)
                                 .arg(proxy.port());
-    const Ran stalled = run(&a, {"records", "sync", "--records-batch", "3001"}, through);
+    const Finished stalled = run(&a, {"records", "sync", "--records-batch", "3001"}, through);
     EXPECT_EQ(stalled.exitCode, 1) << stalled.err.toStdString();
     EXPECT_TRUE(stalled.err.contains("did not answer within")) << stalled.err.toStdString();
     EXPECT_LT(stalled.ms, 30000);
@@ -489,15 +464,8 @@ TEST_F(RecordsServer, StationsMayInsertAndReadNothingMore) {
 TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistoryDoes) {
     const QString shiftA = "5e0b7c1d-2a3f-4b6c-8d9e-0f1a2b3c4d5e";
     const QString shiftB = "6f1c8d2e-3b4a-4c7d-9e0f-1a2b3c4d5e6f";
-    struct Row {
-        const char* station;
-        int day;
-        QString shift;
-        const char* unit;
-        int attempt;
-        const char* outcome;
-    };
     // clang-format off
+    struct Row { const char* station; int day; QString shift; const char* unit; int attempt; const char* outcome; };
     const Row rows[] = {
         {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000001", 1, "completed"},
         {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000002", 1, "failed"},
@@ -537,22 +505,20 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
             AttemptOf(r));
     }
     ASSERT_TRUE(store.replayJournal());
-    const Ran sent = sync(a);
+    const Finished sent = sync(a);
     ASSERT_EQ(sent.exitCode, 0) << sent.err.toStdString();
     expectLineIsUnion({&a});
 
-    const Ran ofShift = run(&a, {"history", "--json", "--central", "--shift", shiftA}, station());
+    const Finished ofShift =
+        run(&a, {"history", "--json", "--central", "--shift", shiftA}, station());
     ASSERT_EQ(ofShift.exitCode, 0) << ofShift.err.toStdString();
-    int rowsOfA = 0;
-    for (const QByteArray& line : ofShift.out.toUtf8().split('\n'))
-        if (!line.isEmpty()) {
-            EXPECT_EQ(QJsonDocument::fromJson(line).object()["shift"].toString(), shiftA);
-            ++rowsOfA;
-        }
-    EXPECT_EQ(rowsOfA, 7);
+    const auto rowsOfA = jsonLines(ofShift.out);
+    EXPECT_EQ(rowsOfA.size(), 7u);
+    for (const QJsonObject& row : rowsOfA)
+        EXPECT_EQ(row["shift"].toString(), shiftA);
     // The line's table names each row's station; the local one stays as it was.
     const QString centralTable =
-        run(&a, {"history", "--central", "--shift", shiftA}, station()).out;
+        QString::fromUtf8(run(&a, {"history", "--central", "--shift", shiftA}, station()).out);
     EXPECT_TRUE(centralTable.contains(QRegularExpression("\\sstation\\s+operator\\s")) &&
                 centralTable.count(" line-1 ") == 7)
         << centralTable.toStdString();

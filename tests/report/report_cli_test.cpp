@@ -1,9 +1,10 @@
 // posflash-cli report over a history made by real downloads against simulated printers: the
 // HTML as a browser draws it, the PDF as pdftotext reads it, and the line's records through a
 // PostgreSQL cluster of the test's own.
-#include "records/pg_cluster.h"
 #include "support/cli_process.h"
+#include "support/pg_cluster.h"
 #include "support/printer_sims.h"
+#include "support/test_files.h"
 
 #include <QImage>
 #include <QRegularExpression>
@@ -22,11 +23,6 @@ bool required() {
     return qEnvironmentVariableIntValue("POSFLASH_REQUIRE_POSTGRES") == 1;
 }
 
-QString readText(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
 // The report without the lines that name where it came from and when it was made.
 QString figuresOnly(QString html) {
     static const QRegularExpression said("<dt>(Source|Made|Filters)</dt><dd>[^<]*</dd>\n");
@@ -39,15 +35,12 @@ protected:
     static void SetUpTestSuite() {
         home_ = new QTemporaryDir;
         sims_ = new PrinterSims;
-        QFile font(home_->filePath("font.bin"));
-        ASSERT_TRUE(font.open(QIODevice::WriteOnly));
-        font.write(fontBytes(40 * 1024));
-        font.close();
+        const QString font = WriteFile(home_->filePath("font.bin"), fontBytes(40 * 1024));
         QStringList args{"download", "--font", "--station", "line-1", "--operator", "Ann"};
         for (const QStringList& faults :
              {QStringList{}, {}, {}, {"--silent"}, {"--silent"}, {"--refuse", "3:5:3"}})
             args << "--port" << sims_->serial(faults).link();
-        const Finished ran = runCli(home_->path(), args << font.fileName(), 120000);
+        const Finished ran = runCli(home_->path(), args << font, 120000);
         ASSERT_FALSE(ran.crashed) << ran.err.toStdString();
         EXPECT_EQ(ran.exitCode, 1) << ran.err.toStdString();
     }
@@ -75,7 +68,7 @@ QTemporaryDir* ReportTest::home_ = nullptr;
 PrinterSims* ReportTest::sims_ = nullptr;
 
 TEST_F(ReportTest, HtmlShowsHalfTheUnitsPassedAndSilentBeforeRefusedWithNothingFetched) {
-    const QString html = readText(written("report.html"));
+    const QString html = QString::fromUtf8(ReadFile(written("report.html")));
     EXPECT_TRUE(html.contains("First-pass yield<b>50.0 %</b>")) << html.toStdString();
     EXPECT_TRUE(html.contains("Final yield<b>50.0 %</b>"));
     EXPECT_TRUE(html.contains("<td>line-1</td><td>day ")) << "the units of no shift, per day";
@@ -160,11 +153,8 @@ TEST_F(ReportTest, CsvHasEveryUnitWithItsVerdict) {
 }
 
 TEST_F(ReportTest, BadRequestsAreSaidNotWritten) {
-    const struct {
-        QStringList args;
-        int exitCode;
-        const char* said;
-    } cases[] = {
+    // clang-format off
+    const struct { QStringList args; int exitCode; const char* said; } cases[] = {
         {{"--format", "doc"}, 2, "--format is html, pdf or csv"},
         {{"--format", "pdf"}, 2, "a PDF report needs --out FILE"},
         {{"--sha256", "12ab"}, 2, "--sha256 is the image's SHA-256"},
@@ -172,6 +162,7 @@ TEST_F(ReportTest, BadRequestsAreSaidNotWritten) {
         {{"--out", "/nonexistent/dir/r.pdf"}, 1, "cannot write /nonexistent/dir/r.pdf"},
         {{"--central"}, 2, "--central needs --records URI"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         const Finished r = report(c.args);

@@ -44,60 +44,17 @@ std::vector<HistoryRecord> recordsOf(std::initializer_list<Attempt> attempts) {
 }
 
 TEST(ReportUnits, AUnitsAttemptsFoldIntoOneVerdict) {
-    struct Case {
-        const char* name;
-        std::vector<HistoryRecord> records;
-        bool firstPass, passed;
-        int attempts, failures;
-        QStringList causes;
-        qint64 unitMs;
-    };
-    const Case cases[] = {
-        {"passed at once",
-         recordsOf({{"u", 1, "completed", "", 0, 4000}}),
-         true,
-         true,
-         1,
-         0,
-         {},
-         4000},
+    // clang-format off
+    const struct { const char* name; std::vector<HistoryRecord> records; bool firstPass, passed; int attempts, failures; QStringList causes; qint64 unitMs; } cases[] = {
+        {"passed at once", recordsOf({{"u", 1, "completed", "", 0, 4000}}), true, true, 1, 0, {}, 4000},
         // Given out of order: the attempt numbers decide, the time runs to the last one's end.
-        {"passed at the retry",
-         recordsOf(
-             {{"u", 2, "completed", "", 10, 4000}, {"u", 1, "failed", "printer-silent", 0, 9000}}),
-         false,
-         true,
-         2,
-         1,
-         {"printer-silent"},
-         14000},
-        {"failed for good",
-         recordsOf({{"u", 1, "failed", "printer-refused", 0, 2000},
-                    {"u", 2, "failed", "printer-silent", 5, 9000}}),
-         false,
-         false,
-         2,
-         2,
-         {"printer-refused", "printer-silent"},
-         14000},
-        {"cancelled at the end",
-         recordsOf({{"u", 1, "completed", "", 0, 100}, {"u", 2, "cancelled", "cancelled", 1, 100}}),
-         true,
-         false,
-         2,
-         0,
-         {},
-         1100},
-        {"a record of its own",
-         recordsOf({{"", 0, "refused", "bad-trailer", 0, 5}}),
-         false,
-         false,
-         1,
-         1,
-         {"bad-trailer"},
-         5},
+        {"passed at the retry", recordsOf({{"u", 2, "completed", "", 10, 4000}, {"u", 1, "failed", "printer-silent", 0, 9000}}), false, true, 2, 1, {"printer-silent"}, 14000},
+        {"failed for good", recordsOf({{"u", 1, "failed", "printer-refused", 0, 2000}, {"u", 2, "failed", "printer-silent", 5, 9000}}), false, false, 2, 2, {"printer-refused", "printer-silent"}, 14000},
+        {"cancelled at the end", recordsOf({{"u", 1, "completed", "", 0, 100}, {"u", 2, "cancelled", "cancelled", 1, 100}}), true, false, 2, 0, {}, 1100},
+        {"a record of its own", recordsOf({{"", 0, "refused", "bad-trailer", 0, 5}}), false, false, 1, 1, {"bad-trailer"}, 5},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<ReportUnit> units = UnitsOf(c.records);
         ASSERT_EQ(units.size(), 1u);
@@ -140,14 +97,13 @@ TEST(ReportFigures, YieldsParetoTimesRetriesAndPortsOfALine) {
 
     // line-1's shift, then line-2's two days without a shift.
     ASSERT_EQ(f.groups.size(), 3u);
-    const struct {
-        const char* station;
-        const char* shift;
-        const char* day;
-        int units, firstPass, passed, attempts;
-    } groups[] = {{"line-1", a, "2026-03-02", 4, 1, 2, 6},
-                  {"line-2", "", "2026-03-02", 1, 1, 1, 1},
-                  {"line-2", "", "2026-03-03", 1, 0, 0, 1}};
+    // clang-format off
+    const struct { const char* station; const char* shift; const char* day; int units, firstPass, passed, attempts; } groups[] = {
+        {"line-1", a,  "2026-03-02", 4, 1, 2, 6},
+        {"line-2", "", "2026-03-02", 1, 1, 1, 1},
+        {"line-2", "", "2026-03-03", 1, 0, 0, 1},
+    };
+    // clang-format on
     for (size_t i = 0; i < f.groups.size(); ++i) {
         SCOPED_TRACE(i);
         const GroupYield& g = f.groups[i];
@@ -192,14 +148,15 @@ TEST(ReportFigures, NoUnitsGiveZerosNotADivisionByZero) {
 }
 
 TEST(ReportFigures, PercentilesInterpolateAsTheDatabaseDoes) {
-    const struct {
-        std::vector<qint64> values;
-        double p, expected;
-    } cases[] = {{{}, 0.5, 0},
-                 {{7}, 0.95, 7},
-                 {{4000, 1000, 3000, 2000}, 0.5, 2500},
-                 {{1000, 2000, 3000, 4000}, 0.95, 3850},
-                 {{1, 2, 3}, 0.5, 2}};
+    // clang-format off
+    const struct { std::vector<qint64> values; double p, expected; } cases[] = {
+        {{}, 0.5, 0},
+        {{7}, 0.95, 7},
+        {{4000, 1000, 3000, 2000}, 0.5, 2500},
+        {{1000, 2000, 3000, 4000}, 0.95, 3850},
+        {{1, 2, 3}, 0.5, 2},
+    };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(Percentile(c.values, c.p), c.expected) << c.values.size();
 }

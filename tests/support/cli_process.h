@@ -2,6 +2,7 @@
 // posflash-cli as a child process, its history, settings and COM map kept in a test's folder.
 
 #include "support/printer_sim_process.h"
+#include "support/test_files.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -88,15 +89,9 @@ inline QString schemaOf(const QStringList& args) {
     return QStringLiteral("events.schema.json");
 }
 
-// Runs the tool (or another program, such as a shell around it) to its end. What it writes
-// with --json is checked against its schema.
-inline Finished runCli(const QString& home, const QStringList& args, int timeoutMs = 5000,
-                       const QString& program = POSFLASH_CLI_PATH) {
-    QProcess cli;
-    isolate(cli, home);
-    QElapsedTimer clock;
-    clock.start();
-    cli.start(program, args);
+// Waits for a started tool to end, killing it once timeoutMs have passed, and takes what it
+// said; ms counts from the clock's start.
+inline Finished finishCli(QProcess& cli, const QElapsedTimer& clock, int timeoutMs) {
     Finished r;
     if (!cli.waitForFinished(timeoutMs)) {
         cli.kill();
@@ -108,6 +103,19 @@ inline Finished runCli(const QString& home, const QStringList& args, int timeout
     r.exitCode = cli.exitCode();
     r.out = cli.readAllStandardOutput();
     r.err = QString::fromUtf8(cli.readAllStandardError());
+    return r;
+}
+
+// Runs the tool (or another program, such as a shell around it) to its end. What it writes
+// with --json is checked against its schema.
+inline Finished runCli(const QString& home, const QStringList& args, int timeoutMs = 5000,
+                       const QString& program = POSFLASH_CLI_PATH) {
+    QProcess cli;
+    isolate(cli, home);
+    QElapsedTimer clock;
+    clock.start();
+    cli.start(program, args);
+    const Finished r = finishCli(cli, clock, timeoutMs);
     if (const QString schema = schemaOf(args); !schema.isEmpty() && program == POSFLASH_CLI_PATH)
         expectMatchesSchema(r.out, schema);
     return r;

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include "support/test_files.h"
 
-#include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace posflash::testing {
 
@@ -26,13 +23,6 @@ struct PrivateHome {
     // A file of posflash's settings folder, such as comports.ini.
     QString configFile(const QString& name) const {
         return configHome.filePath("posflash/" + name);
-    }
-
-    static void writeFile(const QString& path, const QByteArray& text) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-        f.write(text);
     }
 
     QTemporaryDir configHome;

@@ -4,6 +4,8 @@
 // on a free port of 127.0.0.1. The server runs under a shell that stops it when the test's end
 // of a pipe closes, so a test that dies leaves no server behind.
 
+#include "support/test_files.h"
+
 #include <QDir>
 #include <QEventLoop>
 #include <QProcess>
@@ -52,11 +54,8 @@ public:
             if (::chown(QFile::encodeName(dir_.path()).constData(), uid_, gid_) != 0)
                 return why = "cannot give the scratch folder to nobody", false;
         }
-        QFile pw(dir_.filePath("pw"));
-        pw.open(QIODevice::WriteOnly);
-        pw.write(kAdminPassword);
-        pw.close();
-        if (uid_ >= 0 && ::chown(QFile::encodeName(pw.fileName()).constData(), uid_, gid_) != 0)
+        const QString pw = WriteFile(dir_.filePath("pw"), kAdminPassword);
+        if (uid_ >= 0 && ::chown(QFile::encodeName(pw).constData(), uid_, gid_) != 0)
             return why = "cannot give the password file to nobody", false;
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
@@ -65,8 +64,8 @@ public:
         QProcess initdb;
         initdb.setProcessChannelMode(QProcess::MergedChannels);
         start(initdb, bin_ + "/initdb",
-              {"-D", dir_.filePath("data"), "-U", "admin", "--pwfile=" + pw.fileName(),
-               "--auth-local=trust", "--auth-host=scram-sha-256", "-E", "UTF8", "--no-sync"});
+              {"-D", dir_.filePath("data"), "-U", "admin", "--pwfile=" + pw, "--auth-local=trust",
+               "--auth-host=scram-sha-256", "-E", "UTF8", "--no-sync"});
         if (!initdb.waitForFinished(60000) || initdb.exitCode() != 0)
             return why = "initdb failed: " + QString::fromLocal8Bit(initdb.readAll()), false;
         return true;
