@@ -398,6 +398,10 @@
 <context>
     <name>LineSettings</name>
     <message>
+        <source>Choose one recipe: a file or one from the line&apos;s records.</source>
+        <translation>请只选择一个配方：文件，或产线记录中的配方。</translation>
+    </message>
+    <message>
         <location filename="../line/image_summary.cpp" line="14"/>
         <location filename="../line/image_summary.cpp" line="18"/>
         <source>Cannot read %1.</source>
@@ -416,6 +420,10 @@
 </context>
 <context>
     <name>posflash::LineSlot</name>
+    <message>
+        <source>The recipe does not name this port: no unit is loaded here.</source>
+        <translation>配方未列出此端口：此处不装载任何设备。</translation>
+    </message>
     <message>
         <location filename="../line/line_slot.cpp" line="34"/>
         <source>Plug in the next printer.</source>
@@ -469,6 +477,10 @@
 </context>
 <context>
     <name>posflash::LineWindow</name>
+    <message>
+        <source>Label refused: %1. Scan the label again.</source>
+        <translation>标签被拒绝：%1。请重新扫描标签。</translation>
+    </message>
     <message>
         <location filename="../line/line_window.cpp" line="91"/>
         <source>posflash (production line)</source>
@@ -740,6 +752,10 @@
 <context>
     <name>posflash::SlotTile</name>
     <message>
+        <source>NOT IN USE</source>
+        <translation>未使用</translation>
+    </message>
+    <message>
         <location filename="../line/slot_tile.cpp" line="57"/>
         <source>Slot %1</source>
         <translation>工位 %1</translation>
@@ -847,6 +863,18 @@
 </context>
 <context>
     <name>posflash::StartPanel</name>
+    <message>
+        <source>Line recipe</source>
+        <translation>产线配方</translation>
+    </message>
+    <message>
+        <source>none: any image (a signed recipe enforces one)</source>
+        <translation>无：任何映像（签名的配方只允许一个映像）</translation>
+    </message>
+    <message>
+        <source>Recipe</source>
+        <translation>配方</translation>
+    </message>
     <message>
         <location filename="../line/start_panel.cpp" line="39"/>
         <source>posflash (production line): start a shift</source>
@@ -1189,6 +1217,53 @@
     </message>
 </context>
 <context>
+    <name>LineRecipe</name>
+    <message>
+        <source>The recipe %1 refuses this shift: %2. What to do: %3</source>
+        <translation>配方 %1 拒绝本班次：%2。处理方法：%3</translation>
+    </message>
+    <message>
+        <source>%1 (from the line&apos;s records)</source>
+        <translation>%1（来自产线记录）</translation>
+    </message>
+    <message>
+        <source>The recipe %1 comes from the line&apos;s records, but no records address is set.</source>
+        <translation>配方 %1 来自产线记录，但未设置记录数据库地址。</translation>
+    </message>
+    <message>
+        <source>No recipe %1 is published in the line&apos;s records.</source>
+        <translation>产线记录中没有发布配方 %1。</translation>
+    </message>
+    <message>
+        <source>The line&apos;s records cannot be reached (%1) and this station has no recipe %2 verified before.</source>
+        <translation>无法连接产线记录（%1），且本工位没有以前验证过的配方 %2。</translation>
+    </message>
+    <message>
+        <source>The line&apos;s records cannot be reached: the recipe %1 verified here before is used.</source>
+        <translation>无法连接产线记录：使用本工位以前验证过的配方 %1。</translation>
+    </message>
+    <message>
+        <source>engineering</source>
+        <translation>工程</translation>
+    </message>
+    <message>
+        <source>production</source>
+        <translation>生产</translation>
+    </message>
+    <message>
+        <source>Recipe %1 · %2 · signed by key %3</source>
+        <translation>配方 %1 · %2 · 由密钥 %3 签名</translation>
+    </message>
+    <message>
+        <source> · until %1</source>
+        <translation> · 有效期至 %1</translation>
+    </message>
+    <message>
+        <source> · no expiry</source>
+        <translation> · 无有效期限</translation>
+    </message>
+</context>
+<context>
     <name>RecipeTexts</name>
     <message>
         <source>the recipe&apos;s signature is missing or does not verify</source>
@@ -1217,6 +1292,10 @@
     <message>
         <source>the image&apos;s SHA-256 differs from the approved image&apos;s</source>
         <translation>映像的 SHA-256 与批准的映像不同</translation>
+    </message>
+    <message>
+        <source>the image differs from the approved one</source>
+        <translation>映像与批准的映像不同</translation>
     </message>
     <message>
         <source>the recipe does not allow this port</source>

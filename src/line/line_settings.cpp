@@ -62,6 +62,8 @@ LineSettings LoadLineSettings(const QString& filePath) {
         s.language = language;
     s.serialPrefix = store.GetIniString(kShift, "serialprefix");
     s.records = store.GetIniString(kShift, "records").trimmed();
+    s.recipe = store.GetIniString(kShift, "recipe").trimmed();
+    s.recipeFromRecords = store.GetIniString(kShift, "recipefromrecords").trimmed();
     s.ports = readList(store, kPorts);
     s.usbPaths = readList(store, kUsb);
     for (const QString& pair : readList(store, kNetwork)) {
@@ -87,6 +89,8 @@ Status SaveLineSettings(const LineSettings& s, const QString& filePath) {
         {"station", s.station},
         {"language", s.language},
         {"serialprefix", s.serialPrefix},
+        {"recipe", s.recipe},
+        {"recipefromrecords", s.recipeFromRecords},
     };
     for (const auto& [key, value] : values)
         if (Status written = store.WriteIniString(kShift, key, value); !written)
@@ -118,6 +122,8 @@ QString StartProblem(const LineSettings& s) {
         return tr("Retries must be 0 to %1.").arg(kMaxRetries);
     if (s.operatorName.trimmed().isEmpty())
         return tr("Enter the operator's name.");
+    if (!s.recipe.isEmpty() && !s.recipeFromRecords.isEmpty())
+        return tr("Choose one recipe: a file or one from the line's records.");
     return {};
 }
 
