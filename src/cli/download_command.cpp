@@ -108,7 +108,8 @@ void reportHistory(const Cli& cli, DownloadHistory& history) {
 // refusals do: a record for each printer named, or one without a printer when none is known
 // yet. Returns once the records have landed.
 void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, const QByteArray& name,
-                        bool font, const ImageRefusal& refusal, const UnitChoices& units) {
+                        bool font, const ImageRefusal& refusal, const UnitChoices& units,
+                        const RecipeStamp& recipe = {}) {
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);
     DownloadResult result;
@@ -126,12 +127,14 @@ void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, con
         const DownloadTarget& target = targets[i];
         result.printer = {target.comNumber, target.devicePath, {}, {}, target.ip, target.mac};
         // A unit of one attempt: an image refused is never tried again.
-        history.record(result, {units.operatorName,
-                                units.station,
-                                units.labels.value(static_cast<qsizetype>(i)),
-                                QUuid::createUuid().toString(QUuid::WithoutBraces),
-                                1,
-                                {}});
+        UnitStamp stamp{units.operatorName,
+                        units.station,
+                        units.labels.value(static_cast<qsizetype>(i)),
+                        QUuid::createUuid().toString(QUuid::WithoutBraces),
+                        1,
+                        {}};
+        stamp.setRecipe(recipe);
+        history.record(result, stamp);
     }
 }
 
@@ -149,10 +152,12 @@ checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, cons
         RecipeGate::open(args.value("recipe"), trusted.keys, QDateTime::currentDateTimeUtc());
     const ImageKind kind = font ? ImageKind::Font : ImageKind::Program;
     RecipeVerdict verdict;
+    RecipeStamp approval; // the recipe that refused, once it verified
     if (const RecipeVerdict* refused = std::get_if<RecipeVerdict>(&opened)) {
         verdict = *refused;
     } else {
         const RecipeGate& gate = std::get<RecipeGate>(opened);
+        approval = gate.stamp();
         verdict = gate.checkImage(image.path(), kind);
         for (const MultiTarget& target : targets) {
             if (verdict.ok())
@@ -176,7 +181,7 @@ checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, cons
         refusal.bytes = static_cast<qint64>(bytes.bytes.size());
         refusal.sha256 = ImageSha256(bytes.bytes);
     }
-    recordRefusedImage(cli, named, image.name(), font, refusal, units);
+    recordRefusedImage(cli, named, image.name(), font, refusal, units, approval);
     return cli.refuse(Outcome::Refused, cause, RecipeTexts(faces).cause(verdict), texts);
 }
 

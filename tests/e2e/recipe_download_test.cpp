@@ -135,6 +135,14 @@ TEST_F(RecipeDownloadTest, EachRefusalComesBeforeAnyFrameWithItsOwnCause) {
     const QJsonObject got = printer->stop();
     EXPECT_EQ(got["start_frames"].toInt(), 0);
     EXPECT_EQ(got["data_frames"].toInt(), 0);
+    // Each refusal is a row; one under a recipe that verified names that recipe.
+    const QStringList underRecipe{"recipe-image", "recipe-target", "recipe-label"};
+    const auto rows = jsonLines(run({"history", "--json"}).out);
+    EXPECT_EQ(rows.size(), std::size(cases));
+    for (const QJsonObject& row : rows)
+        EXPECT_EQ(row["recipe"].toString(),
+                  underRecipe.contains(row["cause"].toString()) ? "X1 fonts 2.4" : "")
+            << row["cause"].toString().toStdString();
 }
 
 // With several printers, one outside the recipe stops the whole run before any is touched.
