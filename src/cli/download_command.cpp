@@ -21,6 +21,7 @@
 #include "download/image_verdict.h"
 #include "fleet/download_record.h"
 #include "fleet/multi_download.h"
+#include "fleet/recipe_gate.h"
 #include "fleet/target_filter.h"
 #include "fleet/watch_runner.h"
 #include "ports/com_port_map.h"
@@ -31,6 +32,8 @@
 #include "protocol/address_text.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
+#include "recipe/recipe_texts.h"
+#include "recipe/trusted_keys.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -105,7 +108,8 @@ void reportHistory(const Cli& cli, DownloadHistory& history) {
 // refusals do: a record for each printer named, or one without a printer when none is known
 // yet. Returns once the records have landed.
 void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, const QByteArray& name,
-                        bool font, const ImageRefusal& refusal, const UnitChoices& units) {
+                        bool font, const ImageRefusal& refusal, const UnitChoices& units,
+                        const RecipeStamp& recipe = {}) {
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);
     DownloadResult result;
@@ -123,13 +127,62 @@ void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, con
         const DownloadTarget& target = targets[i];
         result.printer = {target.comNumber, target.devicePath, {}, {}, target.ip, target.mac};
         // A unit of one attempt: an image refused is never tried again.
-        history.record(result, {units.operatorName,
-                                units.station,
-                                units.labels.value(static_cast<qsizetype>(i)),
-                                QUuid::createUuid().toString(QUuid::WithoutBraces),
-                                1,
-                                {}});
+        UnitStamp stamp{units.operatorName,
+                        units.station,
+                        units.labels.value(static_cast<qsizetype>(i)),
+                        QUuid::createUuid().toString(QUuid::WithoutBraces),
+                        1,
+                        {}};
+        stamp.setRecipe(recipe);
+        history.record(result, stamp);
     }
+}
+
+// The run's line recipe, checked before any printer is touched: its signature, the signer's key,
+// its form and expiry, the image's bytes, every printer named and every label. A refusal is
+// said (with --json as its error event), recorded for each printer named, and ends the run.
+std::variant<std::shared_ptr<const RecipeGate>, int>
+checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, const CauseTexts& texts,
+              const ImageArgument& image, bool font, const std::vector<MultiTarget>& targets,
+              const ComPortMap& comPorts, bool watch, const UnitChoices& units) {
+    const TrustedKeys trusted = LoadTrustedKeys(DefaultTrustedKeyFolders());
+    for (const QString& fault : trusted.unreadable)
+        cli.err.write(QStringLiteral("posflash-cli: ignored: %1\n").arg(fault));
+    auto opened =
+        RecipeGate::open(args.value("recipe"), trusted.keys, QDateTime::currentDateTimeUtc());
+    const ImageKind kind = font ? ImageKind::Font : ImageKind::Program;
+    RecipeVerdict verdict;
+    RecipeStamp approval; // the recipe that refused, once it verified
+    if (const RecipeVerdict* refused = std::get_if<RecipeVerdict>(&opened)) {
+        verdict = *refused;
+    } else {
+        const RecipeGate& gate = std::get<RecipeGate>(opened);
+        approval = gate.stamp();
+        verdict = gate.checkImage(image.path(), kind);
+        for (const MultiTarget& target : targets) {
+            if (verdict.ok())
+                verdict = gate.checkTarget(JobTargetOf(target), comPorts);
+            if (verdict.ok())
+                verdict = gate.checkLabel(target.unitLabel);
+        }
+        // Printers found on the bus come without labels.
+        if (verdict.ok() && (args.isSet("all") || watch))
+            verdict = gate.checkLabel({});
+        if (verdict.ok())
+            return std::make_shared<const RecipeGate>(gate);
+    }
+    const Cause cause = CauseOfRecipe(verdict.cause);
+    std::vector<DownloadTarget> named;
+    for (const MultiTarget& target : targets)
+        named.push_back(JobTargetOf(target));
+    const LoadedImage bytes = LoadImageFile(image.path(), MaxImageBytes(FrameDataSizeOf(kind)));
+    ImageRefusal refusal{cause, {}, -1, {}};
+    if (bytes.ok()) {
+        refusal.bytes = static_cast<qint64>(bytes.bytes.size());
+        refusal.sha256 = ImageSha256(bytes.bytes);
+    }
+    recordRefusedImage(cli, named, image.name(), font, refusal, units, approval);
+    return cli.refuse(Outcome::Refused, cause, RecipeTexts(faces).cause(verdict), texts);
 }
 
 // Every printer's USB virtual COM port present now that the filter takes, by its device node.
@@ -258,15 +311,29 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
                               texts);
     }
 
-    const MultiSettings settings{image->path(),
-                                 image->name(),
-                                 font,
-                                 args.value("lang") == "en",
-                                 linkTimeoutMs,
-                                 units->retries,
-                                 units->operatorName,
-                                 units->station,
-                                 plan.viaApp};
+    ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    std::shared_ptr<const RecipeGate> recipe;
+    int retries = units->retries;
+    if (args.isSet("recipe")) {
+        auto checked =
+            checkedRecipe(cli, args, faces, texts, *image, font, targets, comPorts, watch, *units);
+        if (const int* code = std::get_if<int>(&checked))
+            return *code;
+        recipe = std::get<std::shared_ptr<const RecipeGate>>(checked);
+        if (!args.isSet("retries") && recipe->recipe().retries)
+            retries = *recipe->recipe().retries;
+    }
+
+    MultiSettings settings{image->path(),
+                           image->name(),
+                           font,
+                           args.value("lang") == "en",
+                           linkTimeoutMs,
+                           retries,
+                           units->operatorName,
+                           units->station,
+                           plan.viaApp};
+    settings.recipe = recipe;
     std::unique_ptr<MultiEventSink> view;
     DownloadView* single = nullptr;
     if (watch)
@@ -286,7 +353,6 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
         view =
             std::make_unique<ProgressView>(cli.out, cli.err, faces, targets,
                                            viewStyle(args, timeoutMs, image->path(), font), watch);
-    ComPortMap comPorts = RunPortMap(ComPortMapPath());
     // A COM number with no device behind it is refused before any printer starts, as a single
     // download refuses it: one answer for a run of one, of several, with --json or without.
     for (const MultiTarget& target : targets)

@@ -146,6 +146,8 @@ std::vector<HistoryRecord> filteredOf(std::vector<HistoryRecord> records,
                equal(filter.label, r.label) && equal(filter.outcome, r.outcome) &&
                equal(filter.shift, r.shift) &&
                equal(filter.sha256, QString::fromLatin1(r.sha256.toHex())) &&
+               (filter.mode.isEmpty() || (filter.mode == QLatin1String("engineering")) ==
+                                             (r.mode == QLatin1String("engineering"))) &&
                (!filter.since.isValid() || r.startedAt >= filter.since) &&
                (!filter.until.isValid() || r.startedAt < filter.until);
     };
@@ -185,6 +187,9 @@ Result<HistoryFilter> ReadHistoryFilter(const CliArguments& args) {
     filter.label = value("label");
     filter.outcome = value("outcome");
     filter.shift = value("shift");
+    filter.mode = value("mode");
+    if (args.isSet("mode") && !HistoryStore::modes().contains(filter.mode))
+        return refused(QStringLiteral("--mode is production or engineering"));
     if (args.isSet("outcome") && !HistoryStore::outcomes().contains(filter.outcome)) {
         const QStringList& outcomes = HistoryStore::outcomes();
         return refused(QStringLiteral("--outcome is %1 or %2")
@@ -214,7 +219,7 @@ Result<HistoryFilter> ReadHistoryFilter(const CliArguments& args) {
 bool HistoryFiltered(const HistoryFilter& filter) {
     return !filter.operatorName.isEmpty() || !filter.station.isEmpty() || !filter.label.isEmpty() ||
            !filter.outcome.isEmpty() || !filter.shift.isEmpty() || !filter.sha256.isEmpty() ||
-           filter.since.isValid() || filter.until.isValid();
+           !filter.mode.isEmpty() || filter.since.isValid() || filter.until.isValid();
 }
 
 int HistoryCommand(const CliArguments& args, TerminalOutput& err) {

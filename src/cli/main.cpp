@@ -9,6 +9,7 @@
 #include "cli/history_command.h"
 #include "cli/inboot_command.h"
 #include "cli/list_command.h"
+#include "cli/recipe_command.h"
 #include "cli/records_command.h"
 #include "cli/report_command.h"
 #include "ports/usb_inventory_linux.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QTextStream>
 
 #include <algorithm>
 #include <cstdio>
@@ -54,6 +56,19 @@ const CommandRun kCommandRuns[] = {
      [](const Cli& cli, const CliArguments& args) { return HistoryCommand(args, cli.err); }},
     {"report", [](const Cli& cli,
                   const CliArguments& args) { return ReportCommand(args, cli.out, cli.err); }},
+    {"recipe",
+     [](const Cli& cli, const CliArguments& args) {
+         QString out, err;
+         int code = 0;
+         {
+             QTextStream o(&out), e(&err);
+             code = RunRecipeCommand(args, o, e,
+                                     RecipeCommandEnv::Station(args.value("lang") == "en"));
+         }
+         cli.out.write(out);
+         cli.err.write(err);
+         return code;
+     }},
     {"records",
      [](const Cli& cli, const CliArguments& args) {
          return RecordsCommand(args, cli.stopSignals, cli.out, cli.err, cli.syncThreads);

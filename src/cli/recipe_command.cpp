@@ -7,15 +7,17 @@
 #include "recipe/minisign.h"
 #include "recipe/recipe.h"
 #include "recipe/recipe_check.h"
+#include "recipe/recipe_file.h"
 #include "recipe/recipe_texts.h"
 #include "recipe/trusted_keys.h"
 
-#include <QCommandLineParser>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+
+#include <algorithm>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -25,23 +27,7 @@ namespace posflash {
 
 namespace {
 
-constexpr qint64 kMaxRecipeBytes = 1024 * 1024;
-constexpr qint64 kMaxSignatureBytes = 16 * 1024;
 constexpr int kMaxPasswordBytes = 1024;
-
-// A small file read whole, or why not; nullopt with no error text when it does not exist.
-Result<std::optional<QByteArray>> ReadSmallFile(const QString& path, qint64 maxBytes) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return std::optional<QByteArray>();
-    QFile file(path);
-    if (!info.isFile() || info.size() > maxBytes || !file.open(QIODevice::ReadOnly))
-        return Error{
-            static_cast<int>(RecipeError::FileAccess),
-            QStringLiteral("%1 cannot be read (not a small regular file we may read)").arg(path),
-            file.errorString(), ErrorDomain::Recipe};
-    return std::optional<QByteArray>(file.read(maxBytes + 1));
-}
 
 Status WriteWhole(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
@@ -86,7 +72,7 @@ public:
         faces_.setUseEnglish(env.english);
     }
 
-    int make(const QCommandLineParser& args);
+    int make(const CliArguments& args);
     int show(const QString& path);
     int sign(const QString& keyPath, const QString& path);
 
@@ -109,7 +95,7 @@ private:
     Faces faces_;
 };
 
-int RecipeRun::make(const QCommandLineParser& args) {
+int RecipeRun::make(const CliArguments& args) {
     for (const char* needed : {"image", "name", "out"})
         if (!args.isSet(QLatin1String(needed)))
             return usage(QStringLiteral("make needs --%1").arg(QLatin1String(needed)));
@@ -120,7 +106,7 @@ int RecipeRun::make(const QCommandLineParser& args) {
     const QString mode = args.value(QStringLiteral("mode"));
     if (mode == QLatin1String("engineering"))
         recipe.mode = RecipeMode::Engineering;
-    else if (mode != QLatin1String("production"))
+    else if (!mode.isEmpty() && mode != QLatin1String("production"))
         return usage(QStringLiteral("--mode is production or engineering"));
     if (args.isSet(QStringLiteral("expires"))) {
         recipe.expires = ParseRecipeTime(args.value(QStringLiteral("expires")));
@@ -297,37 +283,20 @@ RecipeCommandEnv RecipeCommandEnv::Station(bool english) {
     return env;
 }
 
-int RunRecipeCommand(const QStringList& args, QTextStream& out, QTextStream& err,
+int RunRecipeCommand(const CliArguments& args, QTextStream& out, QTextStream& err,
                      const RecipeCommandEnv& env) {
-    QCommandLineParser parser;
-    parser.addOptions({
-        {QStringLiteral("image"), QStringLiteral("the image to approve"), QStringLiteral("FILE")},
-        {QStringLiteral("name"), QStringLiteral("the recipe's name"), QStringLiteral("NAME")},
-        {QStringLiteral("font"), QStringLiteral("the image is a font")},
-        {QStringLiteral("mode"), QStringLiteral("production or engineering"),
-         QStringLiteral("MODE"), QStringLiteral("production")},
-        {QStringLiteral("expires"), QStringLiteral("when the recipe ends"), QStringLiteral("TIME")},
-        {QStringLiteral("port"), QStringLiteral("a port units may be on"), QStringLiteral("P")},
-        {QStringLiteral("label-pattern"), QStringLiteral("what every label matches"),
-         QStringLiteral("RE")},
-        {QStringLiteral("retries"), QStringLiteral("a unit's further attempts"),
-         QStringLiteral("N")},
-        {QStringLiteral("label-required"), QStringLiteral("every unit needs a label")},
-        {QStringLiteral("out"), QStringLiteral("the recipe file to write"),
-         QStringLiteral("RECIPE")},
-        {QStringLiteral("key"), QStringLiteral("the minisign secret key"),
-         QStringLiteral("SECRETKEY")},
-    });
     RecipeRun run(out, err, env);
-    if (!parser.parse(QStringList{QStringLiteral("recipe")} + args))
-        return run.usage(parser.errorText());
-    const QStringList words = parser.positionalArguments();
+    const QStringList words = args.positionalArguments().mid(1);
     const QString verb = words.value(0);
+    // The reader takes every command's options; each verb allows its own and --lang.
     const auto only = [&](std::initializer_list<const char*> allowed) -> QString {
-        for (const QString& name : parser.optionNames())
-            if (std::none_of(allowed.begin(), allowed.end(),
+        for (const CliOption& option : CliOptions()) {
+            const QLatin1String name(option.name);
+            if (args.isSet(name) && name != QLatin1String("lang") &&
+                std::none_of(allowed.begin(), allowed.end(),
                              [&](const char* a) { return name == QLatin1String(a); }))
                 return QStringLiteral("%1 takes no --%2").arg(verb, name);
+        }
         return {};
     };
     if (verb == QLatin1String("make")) {
@@ -337,7 +306,7 @@ int RunRecipeCommand(const QStringList& args, QTextStream& out, QTextStream& err
                                         "label-pattern", "retries", "label-required", "out"});
             !wrong.isEmpty())
             return run.usage(wrong);
-        return run.make(parser);
+        return run.make(args);
     }
     if (verb == QLatin1String("show")) {
         if (const QString wrong = only({}); !wrong.isEmpty())
@@ -349,9 +318,9 @@ int RunRecipeCommand(const QStringList& args, QTextStream& out, QTextStream& err
     if (verb == QLatin1String("sign")) {
         if (const QString wrong = only({"key"}); !wrong.isEmpty())
             return run.usage(wrong);
-        if (words.size() != 2 || !parser.isSet(QStringLiteral("key")))
+        if (words.size() != 2 || !args.isSet(QStringLiteral("key")))
             return run.usage(QStringLiteral("sign needs --key SECRETKEY and exactly one RECIPE"));
-        return run.sign(parser.value(QStringLiteral("key")), words[1]);
+        return run.sign(args.value(QStringLiteral("key")), words[1]);
     }
     return run.usage(verb.isEmpty() ? QStringLiteral("make, show or sign?")
                                     : QStringLiteral("no such recipe command: %1").arg(verb));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/cli_options.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QStringList>
@@ -26,14 +28,15 @@ struct RecipeCommandEnv {
     static RecipeCommandEnv Station(bool english);
 };
 
-// posflash-cli recipe make|show|sign …; args are the words after "recipe":
+// posflash-cli recipe make|show|sign …, as the command line's reader read it ("recipe" the
+// first positional argument):
 //   make --image FILE --name NAME [--font] [--mode production|engineering] [--expires TIME]
 //        [--port P …] [--label-pattern RE] [--retries N] [--label-required] --out RECIPE
 //   show RECIPE          the recipe, and whether RECIPE.minisig verifies under a trusted key
 //   sign --key SECRETKEY RECIPE   writes RECIPE.minisig, as minisign -S does
 // Exit 0 when done (show: the recipe verifies), 1 when a file could not be written, 2 for a
 // usage error or a refusal (show: the recipe does not verify).
-int RunRecipeCommand(const QStringList& args, QTextStream& out, QTextStream& err,
+int RunRecipeCommand(const CliArguments& args, QTextStream& out, QTextStream& err,
                      const RecipeCommandEnv& env);
 
 } // namespace posflash

@@ -4,8 +4,12 @@
 #include "cli/cli_run.h"
 #include "cli/history_command.h"
 #include "cli/terminal_output.h"
+#include "recipe/recipe_check.h"
+#include "recipe/recipe_file.h"
+#include "recipe/trusted_keys.h"
 #include "records/background_sync.h"
 #include "records/central_schema.h"
+#include "records/recipe_records.h"
 #include "records/records_address.h"
 #include "records/records_sync.h"
 
@@ -87,6 +91,39 @@ int init(const RecordsAddress& address, TerminalOutput& out, TerminalOutput& err
     return kExitCompleted;
 }
 
+// A recipe goes to the line only as this station would run it: signed by a key it trusts, not
+// expired. The stations verify it again themselves.
+int publishRecipe(const RecordsAddress& address, const QString& path, TerminalOutput& out,
+                  TerminalOutput& err) {
+    const auto refused = [&err](const QString& why) {
+        err.write(QStringLiteral("posflash-cli: records publish-recipe: %1\n").arg(why));
+        return kExitUsage;
+    };
+    Result<RecipeFiles> files = ReadRecipeFiles(path);
+    if (!files)
+        return refused(files.error().text);
+    const TrustedKeys trusted = LoadTrustedKeys(DefaultTrustedKeyFolders());
+    const RecipeVerdict verdict = VerifyRecipe(files->recipe, files->signature, trusted.keys,
+                                               QDateTime::currentDateTimeUtc());
+    if (!verdict.ok())
+        return refused(QStringLiteral("%1: %2 (%3)")
+                           .arg(path, RecipeCauseName(verdict.cause), verdict.detail));
+    PgLink central(address);
+    std::optional<RecordsError> trouble = central.open();
+    if (!trouble)
+        trouble = PublishRecipe(central, {verdict.approved->recipe.name, files->recipe,
+                                          *files->signature, verdict.approved->recipeSha256});
+    if (trouble) {
+        err.write(QStringLiteral("posflash-cli: records publish-recipe: %1: %2\n")
+                      .arg(address.shown(), trouble->text));
+        return kExitFailed;
+    }
+    out.write(
+        QStringLiteral("published recipe %1 (signed by key %2) to %3\n")
+            .arg(verdict.approved->recipe.name, verdict.approved->signerKeyId, address.shown()));
+    return kExitCompleted;
+}
+
 int syncOnce(const CliArguments& args, const QString& text, ProcessSignals& stops,
              TerminalOutput& out, TerminalOutput& err,
              std::vector<std::function<bool()>>& threadsLeft) {
@@ -165,8 +202,16 @@ void WarnOfPasswordInArguments(const CliArguments& args, TerminalOutput& err) {
 int RecordsCommand(const CliArguments& args, ProcessSignals& stops, TerminalOutput& out,
                    TerminalOutput& err, std::vector<std::function<bool()>>& threadsLeft) {
     const QStringList words = args.positionalArguments();
-    if (words.size() != 2 || (words[1] != "init" && words[1] != "sync" && words[1] != "status")) {
-        err.write(QStringLiteral("posflash-cli: records takes init, sync or status\n"));
+    const bool publish = words.value(1) == "publish-recipe";
+    if (publish && words.size() != 3) {
+        err.write(
+            QStringLiteral("posflash-cli: records publish-recipe needs exactly one RECIPE\n"));
+        return kExitUsage;
+    }
+    if (!publish &&
+        (words.size() != 2 || (words[1] != "init" && words[1] != "sync" && words[1] != "status"))) {
+        err.write(
+            QStringLiteral("posflash-cli: records takes init, sync, status or publish-recipe\n"));
         return kExitUsage;
     }
     if (words[1] == "status")
@@ -185,6 +230,8 @@ int RecordsCommand(const CliArguments& args, ProcessSignals& stops, TerminalOutp
         err.write(QStringLiteral("posflash-cli: %1\n").arg(address.error().text));
         return kExitUsage;
     }
+    if (publish)
+        return publishRecipe(*address, words[2], out, err);
     return init(*address, out, err);
 }
 

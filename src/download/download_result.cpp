@@ -7,7 +7,7 @@ namespace posflash {
 
 namespace {
 
-constexpr std::array<std::pair<Cause, const char*>, 22> kCauseNames{{
+constexpr std::array<std::pair<Cause, const char*>, 29> kCauseNames{{
     {Cause::None, "none"},
     {Cause::Cancelled, "cancelled"},
     {Cause::Stopped, "stopped"},
@@ -30,6 +30,13 @@ constexpr std::array<std::pair<Cause, const char*>, 22> kCauseNames{{
     {Cause::TooLarge, "too-large"},
     {Cause::EmptyImage, "empty-image"},
     {Cause::Busy, "busy"},
+    {Cause::RecipeSignature, "recipe-signature"},
+    {Cause::RecipeUntrustedKey, "recipe-untrusted-key"},
+    {Cause::RecipeInvalid, "recipe-invalid"},
+    {Cause::RecipeExpired, "recipe-expired"},
+    {Cause::RecipeImage, "recipe-image"},
+    {Cause::RecipeTarget, "recipe-target"},
+    {Cause::RecipeLabel, "recipe-label"},
 }};
 
 } // namespace

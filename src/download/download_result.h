@@ -43,6 +43,14 @@ enum class Cause {
     TooLarge,           // an image longer than the frames can number
     EmptyImage,         // a file of no bytes
     Busy,               // a download or boot-loader command already runs on this printer
+    // The line recipe the run is under refused it, before any frame (src/recipe).
+    RecipeSignature,    // no signature, or one that does not verify
+    RecipeUntrustedKey, // signed by a key the station does not trust
+    RecipeInvalid,      // not a recipe this program reads
+    RecipeExpired,      // past the recipe's expiry
+    RecipeImage,        // the image is not the approved one (hash, size or kind)
+    RecipeTarget,       // the printer is on a port the recipe does not allow
+    RecipeLabel,        // the label is missing or does not match the recipe's pattern
 };
 
 // The stable name ("printer-silent"), and back; an unknown name gives nothing.

@@ -1,7 +1,9 @@
 #include "fleet/cause_texts.h"
 
 #include "base/faces.h"
+#include "fleet/recipe_gate.h"
 #include "protocol/reply_checker.h"
+#include "recipe/recipe_texts.h"
 
 namespace posflash {
 
@@ -139,6 +141,17 @@ QString CauseTexts::cause(Cause cause, short step, int frame, int attempts,
     case Cause::Busy:
         return own(QT_TRANSLATE_NOOP(
             "CliTexts", "a download or boot-loader command already runs for this printer"));
+    case Cause::RecipeSignature:
+    case Cause::RecipeUntrustedKey:
+    case Cause::RecipeInvalid:
+    case Cause::RecipeExpired:
+    case Cause::RecipeImage:
+    case Cause::RecipeTarget:
+    case Cause::RecipeLabel: {
+        RecipeVerdict verdict;
+        verdict.cause = RecipeCauseOf(cause);
+        return RecipeTexts(faces_).cause(verdict);
+    }
     }
     return {};
 }
@@ -211,6 +224,14 @@ QString CauseTexts::remedy(Cause cause) const {
         return own(QT_TRANSLATE_NOOP("CliTexts", "choose the firmware file again"));
     case Cause::Busy:
         return own(QT_TRANSLATE_NOOP("CliTexts", "wait for the other download or command to end"));
+    case Cause::RecipeSignature:
+    case Cause::RecipeUntrustedKey:
+    case Cause::RecipeInvalid:
+    case Cause::RecipeExpired:
+    case Cause::RecipeImage:
+    case Cause::RecipeTarget:
+    case Cause::RecipeLabel:
+        return RecipeTexts(faces_).remedy(RecipeCauseOf(cause));
     }
     return {};
 }

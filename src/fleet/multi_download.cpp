@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "fleet/download_record.h"
+#include "fleet/recipe_gate.h"
 #include "fleet/unit_run.h"
 #include "link/shared_boot_ports.h"
 
@@ -121,8 +122,19 @@ void MultiDownload::launch(std::size_t i) {
     job.kind = settings_.font ? ImageKind::Font : ImageKind::Program;
     job.route = RouteFor(!named.ip.isEmpty(), job.kind, !settings_.viaApp);
     job.linkTimeoutMs = settings_.linkTimeoutMs;
-    target.unit().start(job, {settings_.operatorName, settings_.station, named.unitLabel, {}},
-                        settings_.retries);
+    UnitContext context{settings_.operatorName, settings_.station, named.unitLabel, {}};
+    if (const RecipeGate* recipe = settings_.recipe.get()) {
+        job.expectedSha256 = recipe->imageSha256();
+        context.recipe = recipe->stamp();
+        RecipeVerdict verdict = recipe->checkTarget(job.target, comPorts_);
+        if (verdict.ok())
+            verdict = recipe->checkLabel(named.unitLabel);
+        if (!verdict.ok()) {
+            target.unit().refuse(recipe->refusal(verdict, job), context);
+            return;
+        }
+    }
+    target.unit().start(job, context, settings_.retries);
 }
 
 void MultiDownload::targetFinished(std::size_t i, Outcome outcome) {

@@ -18,6 +18,7 @@ namespace posflash {
 
 class DownloadHistory;
 class Engine;
+class RecipeGate;
 class SharedBootPorts;
 class UsbInventory;
 
@@ -48,6 +49,10 @@ struct MultiSettings {
     QString station;
     // A font to a network printer goes through its running firmware, not its boot loader.
     bool viaApp = false;
+    // The line recipe the run is under, verified: every printer's port and label is checked
+    // against it before its first frame (a refusal ends that printer's unit, untouched), only
+    // the approved image's bytes are sent, and the records name it. None: no recipe.
+    std::shared_ptr<const RecipeGate> recipe{};
 };
 
 // Whoever shows the run: a terminal, plain lines, JSON. It hears every event of every

@@ -59,12 +59,34 @@ public:
         retries_ = before + std::max(0, retries);
         stamp_ = {context.operatorName, context.station, context.label, unit, before,
                   context.shift};
+        stamp_.setRecipe(context.recipe);
         last_ = {};
         ended_ = false;
         running_ = true;
         tell(DownloadEvent::Kind::UnitStarted, nullptr);
         if (running_)
             attempt();
+    }
+
+    void refuse(const DownloadResult& refusal, const UnitContext& context) {
+        if (running_)
+            return;
+        stamp_ = {context.operatorName,
+                  context.station,
+                  context.label,
+                  QUuid::createUuid().toString(QUuid::WithoutBraces),
+                  1,
+                  context.shift};
+        stamp_.setRecipe(context.recipe);
+        last_ = refusal;
+        running_ = true;
+        ended_ = true;
+        tell(DownloadEvent::Kind::UnitStarted, nullptr);
+        if (history_)
+            history_->record(last_, stamp_);
+        tell(DownloadEvent::Kind::TransferEnded, &last_);
+        tell(DownloadEvent::Kind::Finished, &last_);
+        endUnit();
     }
 
     // No further attempt; a wait between attempts ends the unit at once.
@@ -209,6 +231,10 @@ UnitRun::~UnitRun() = default;
 void UnitRun::start(const DownloadJob& job, const UnitContext& context, int retries,
                     const QString& bootFilePath) {
     attempts_->start(job, context, retries, bootFilePath);
+}
+
+void UnitRun::refuse(const DownloadResult& refusal, const UnitContext& context) {
+    attempts_->refuse(refusal, context);
 }
 
 void UnitRun::resume(const DownloadJob& job, const UnitContext& context, int retries) {

@@ -3,6 +3,7 @@
 #include "download/download_event.h"
 #include "download/download_job.h"
 #include "download/download_result.h"
+#include "history/history_store.h"
 
 #include <QString>
 
@@ -16,9 +17,10 @@ class Engine;
 // Who updates a unit, where, and the label scanned for it; every attempt's record carries them.
 struct UnitContext {
     QString operatorName;
-    QString station; // the front end fills in the host name when the user gives none
-    QString label;   // empty when no label was scanned or given
-    QString shift{}; // the production window's shift id; empty elsewhere
+    QString station;      // the front end fills in the host name when the user gives none
+    QString label;        // empty when no label was scanned or given
+    QString shift{};      // the production window's shift id; empty elsewhere
+    RecipeStamp recipe{}; // the line recipe the unit runs under; empty without one
 };
 
 // Whether a failure of this cause may pass at a second try: the printer was silent, refused a
@@ -50,6 +52,9 @@ public:
     // Engine::download. A job refused at once ends the unit before this returns.
     void start(const DownloadJob& job, const UnitContext& context, int retries,
                const QString& bootFilePath = {});
+    // A unit refused before any printer was touched (a line recipe's check): it ends at once,
+    // before this returns, as a job the engine refuses does, its one attempt recorded.
+    void refuse(const DownloadResult& refusal, const UnitContext& context);
     // The last unit again, as the operator retries it in place: its UUID kept, its attempts
     // numbered on from the last one, retries more after this one. Starts a new unit when
     // there was none.

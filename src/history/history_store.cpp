@@ -29,8 +29,10 @@ Status createFirstTable(QSqlQuery& q);
 Status ownColumnsAndUuids(QSqlQuery& q);
 Status unitColumns(QSqlQuery& q);
 Status shiftColumn(QSqlQuery& q);
+Status recipeColumns(QSqlQuery& q);
 using Step = Status (*)(QSqlQuery&);
-constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids, unitColumns, shiftColumn};
+constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids, unitColumns, shiftColumn,
+                           recipeColumns};
 
 Error queryError(const QSqlQuery& q) {
     return historyError(q.lastError().nativeErrorCode().toInt(), q.lastError().text(),
@@ -131,6 +133,19 @@ Status shiftColumn(QSqlQuery& q) {
     return {};
 }
 
+// Version 4: the line recipe a unit ran under. Older rows keep NULL there: no recipe.
+Status recipeColumns(QSqlQuery& q) {
+    for (const char* statement : {
+             "ALTER TABLE downloads ADD COLUMN recipe TEXT",
+             "ALTER TABLE downloads ADD COLUMN recipe_sha256 TEXT",
+             "ALTER TABLE downloads ADD COLUMN recipe_key TEXT",
+             "ALTER TABLE downloads ADD COLUMN mode TEXT",
+         })
+        if (Status done = run(q, QString::fromLatin1(statement)); !done)
+            return done;
+    return {};
+}
+
 // The columns of this build's records, in the order of the fields.
 QString columnList() {
     QStringList columns;
@@ -162,6 +177,11 @@ const QStringList& HistoryStore::kinds() {
 
 const QStringList& HistoryStore::outcomes() {
     static const QStringList values{"completed", "failed", "cancelled", "refused"};
+    return values;
+}
+
+const QStringList& HistoryStore::modes() {
+    static const QStringList values{"production", "engineering"};
     return values;
 }
 
@@ -349,6 +369,11 @@ Result<std::vector<HistoryRecord>> HistoryStore::find(const HistoryFilter& filte
     equal("outcome", filter.outcome);
     equal("shift", filter.shift);
     equal("sha256", filter.sha256);
+    // A download without a recipe ran as every download did before recipes: in production.
+    if (filter.mode == QLatin1String("engineering"))
+        where << QStringLiteral("mode = 'engineering'");
+    else if (!filter.mode.isEmpty())
+        where << QStringLiteral("(mode IS NULL OR mode <> 'engineering')");
     // The start times are UTC text of one form: they compare as they sort.
     if (filter.since.isValid()) {
         where << QStringLiteral("started_at >= ?");

@@ -15,6 +15,16 @@ class QSqlDatabase;
 
 namespace posflash {
 
+// Which approval a unit ran under: the line recipe's name, the recipe file's SHA-256 (lower-case
+// hex), the signer's key id (as minisign prints it) and its mode ("production" or
+// "engineering"). All empty for a run without a recipe.
+struct RecipeStamp {
+    QString name;
+    QString sha256;
+    QString keyId;
+    QString mode;
+};
+
 // Who ran a download and where, the unit's scanned label, and the unit: the UUID its attempts
 // share and this attempt's number (from 1; 0 in records from before units). All empty outside a
 // unit run.
@@ -27,6 +37,18 @@ struct UnitStamp {
     // The production window's shift (a UUID), so that a shift can be found again; empty
     // elsewhere and in records from before shifts.
     QString shift{};
+    // The recipe the unit ran under (RecipeStamp); empty without one and in older records.
+    QString recipe{};
+    QString recipeSha256{};
+    QString recipeKey{};
+    QString mode{};
+
+    void setRecipe(const RecipeStamp& stamp) {
+        recipe = stamp.name;
+        recipeSha256 = stamp.sha256;
+        recipeKey = stamp.keyId;
+        mode = stamp.mode;
+    }
 };
 
 // One download as the history keeps it, with the unit it belongs to.
@@ -69,7 +91,10 @@ struct HistoryFilter {
     QString label;
     QString outcome;
     QString shift;
-    QString sha256;  // the image's SHA-256 in lower-case hex
+    QString sha256; // the image's SHA-256 in lower-case hex
+    // "engineering": run under an engineering recipe; "production": every other download (under
+    // a production recipe or none, as before recipes); empty: both.
+    QString mode;
     QDateTime since; // from this instant on, when valid
     QDateTime until; // before this instant, when valid
     int limit = 0;   // the newest this many; all when <= 0
@@ -104,6 +129,7 @@ public:
     static const QStringList& frontEnds();
     static const QStringList& kinds();
     static const QStringList& outcomes();
+    static const QStringList& modes(); // a recipe's: "production", "engineering"
 
     struct Options {
         // How long a write waits for another process's write to end. Once a wait has run out,

@@ -18,6 +18,11 @@ template <const QStringList& (*values)()>
 bool oneOf(const QString& text) {
     return values().contains(text);
 }
+bool isSha256Hex(const QString& text) {
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](QChar c) {
+               return (c >= 'a' && c <= 'f') || (c >= '0' && c <= '9');
+           });
+}
 bool isCauseCode(const QString& text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) {
         return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
@@ -60,6 +65,10 @@ const RecordField kFields[] = {
     {"unit",        "unit",          "unit",          E::Text,     &R::unit,         0, 0, 0, IsUuid},
     {"attempt",     "attempt",       "attempt",       E::Integer,  &R::attempt,      1},
     {"shift",       "shift",         "shift",         E::Text,     &R::shift,        0, 0, 0, IsUuid},
+    {"recipe",      "recipe",        "recipe",        E::Text,     &R::recipe,       0, 0, 0, nullptr, false, true},
+    {"recipe_sha256", "recipe_sha256", "recipe_sha256", E::Text,   &R::recipeSha256, 0, 0, 0, isSha256Hex, false, true},
+    {"recipe_key",  "recipe_key",    "recipe_key",    E::Text,     &R::recipeKey,    0, 0, 0, nullptr, false, true},
+    {"mode",        "mode",          "mode",          E::Text,     &R::mode,         0, 0, 0, oneOf<HistoryStore::modes>, false, true},
 };
 // clang-format on
 
@@ -141,7 +150,7 @@ bool setJson(const RecordField& field, R& r, const QJsonObject& object) {
     case E::Uuid:
     case E::Text:
         member<QString>(field, r) = text;
-        if (value.isNull() && !field.required)
+        if ((value.isNull() || (value.isUndefined() && field.laterKey)) && !field.required)
             return true;
         return value.isString() && !text.isEmpty() && (!field.accepts || field.accepts(text));
     case E::Time:

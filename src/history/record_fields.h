@@ -45,6 +45,8 @@ struct RecordField {
     // NULL.
     bool (*accepts)(const QString&) = nullptr;
     bool required = false;
+    // A key the journals of older builds lack: missing, it reads as absent.
+    bool laterKey = false;
 
     bool nullable() const { return absent < least; }
 };

@@ -52,7 +52,7 @@
 <context>
     <name>CliTexts</name>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="25"/>
+        <location filename="../fleet/cause_texts.cpp" line="27"/>
         <source>retrying the update, attempt %1, after %2</source>
         <translation>重新更新，第 %1 次尝试，原因：%2</translation>
     </message>
@@ -63,107 +63,107 @@
         <translation>共尝试 %1 次</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="81"/>
+        <location filename="../fleet/cause_texts.cpp" line="83"/>
         <source>cancelled by the user before the download was complete</source>
         <translation>下载完成前已被用户取消</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="84"/>
+        <location filename="../fleet/cause_texts.cpp" line="86"/>
         <source>stopped at once: the printer may hold a partial image; download it again</source>
         <translation>已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="88"/>
+        <location filename="../fleet/cause_texts.cpp" line="90"/>
         <source>the printer did not answer %1 (%2 attempts)</source>
         <translation>打印机未应答%1（已尝试 %2 次）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="92"/>
+        <location filename="../fleet/cause_texts.cpp" line="94"/>
         <source>the printer refused %1 (%2 attempts)</source>
         <translation>打印机拒绝了%1（已尝试 %2 次）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="96"/>
+        <location filename="../fleet/cause_texts.cpp" line="98"/>
         <source>the printer acknowledged another frame than %1</source>
         <translation>打印机确认的不是%1</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="100"/>
+        <location filename="../fleet/cause_texts.cpp" line="102"/>
         <source>the port or the connection to the printer went away</source>
         <translation>端口或与打印机的连接已断开</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="102"/>
+        <location filename="../fleet/cause_texts.cpp" line="104"/>
         <source>there is no such port</source>
         <translation>没有这个端口</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="104"/>
+        <location filename="../fleet/cause_texts.cpp" line="106"/>
         <source>the port is open in another program</source>
         <translation>端口已被其他程序打开</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="106"/>
+        <location filename="../fleet/cause_texts.cpp" line="108"/>
         <source>permission denied: the system refused access to the port</source>
         <translation>权限被拒绝：系统拒绝访问该端口</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="109"/>
+        <location filename="../fleet/cause_texts.cpp" line="111"/>
         <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
         <translation>无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="114"/>
+        <location filename="../fleet/cause_texts.cpp" line="116"/>
         <source>the boot loader did not answer within %1 s</source>
         <translation>引导程序在 %1 秒内没有应答</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="117"/>
+        <location filename="../fleet/cause_texts.cpp" line="119"/>
         <source>no printer&apos;s USB device is present</source>
         <translation>没有找到打印机的 USB 设备</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="119"/>
+        <location filename="../fleet/cause_texts.cpp" line="121"/>
         <source>the IP or the MAC address is empty</source>
         <translation>IP 地址或 MAC 地址为空</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="121"/>
+        <location filename="../fleet/cause_texts.cpp" line="123"/>
         <source>the IP or the MAC address is not valid</source>
         <translation>IP 地址或 MAC 地址无效</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="123"/>
+        <location filename="../fleet/cause_texts.cpp" line="125"/>
         <source>the file&apos;s path is too long for the boot loader (at most 128 bytes)</source>
         <translation>文件路径对引导程序来说太长（最多 128 字节）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="126"/>
+        <location filename="../fleet/cause_texts.cpp" line="128"/>
         <source>the printer&apos;s running firmware did not answer on TCP port 4000, or closed the connection</source>
         <translation>打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="130"/>
+        <location filename="../fleet/cause_texts.cpp" line="132"/>
         <source>the file cannot be read</source>
         <translation>无法读取文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="132"/>
+        <location filename="../fleet/cause_texts.cpp" line="134"/>
         <source>the program&apos;s trailing checksum is wrong: this is not a firmware image</source>
         <translation>程序末尾的校验和错误：这不是固件映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="136"/>
+        <location filename="../fleet/cause_texts.cpp" line="138"/>
         <source>the image is too large for the boot loader&apos;s frames</source>
         <translation>映像太大，引导程序的帧无法容纳</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="138"/>
+        <location filename="../fleet/cause_texts.cpp" line="140"/>
         <source>the file is empty</source>
         <translation>文件为空</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="140"/>
+        <location filename="../fleet/cause_texts.cpp" line="142"/>
         <source>a download or boot-loader command already runs for this printer</source>
         <translation>此打印机已有下载或引导命令在进行</translation>
     </message>
@@ -183,7 +183,7 @@
         <translation>正在发送结束帧</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="333"/>
+        <location filename="../cli/download_command.cpp" line="399"/>
         <location filename="../cli/download_view.cpp" line="188"/>
         <source>finishing the closing frames; a second Ctrl-C stops at once, which may leave a partial image in the printer</source>
         <translation>正在完成结束帧；再按一次 Ctrl-C 将立即停止，打印机中可能留下不完整的映像</translation>
@@ -194,7 +194,7 @@
         <translation>正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="340"/>
+        <location filename="../cli/download_command.cpp" line="406"/>
         <location filename="../cli/download_view.cpp" line="202"/>
         <source>warning: stopping at once; the printer may hold a partial image</source>
         <translation>警告：立即停止；打印机可能只保存了部分映像</translation>
@@ -215,112 +215,112 @@
         <translation>引导命令未能发送</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="151"/>
+        <location filename="../fleet/cause_texts.cpp" line="164"/>
         <source>start the download again when ready</source>
         <translation>准备好后重新开始下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="154"/>
+        <location filename="../fleet/cause_texts.cpp" line="167"/>
         <source>download the image again before using the printer</source>
         <translation>使用打印机之前请重新下载映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="156"/>
+        <location filename="../fleet/cause_texts.cpp" line="169"/>
         <source>check the cable or the network, the printer&apos;s power, and that the printer is in its boot loader</source>
         <translation>请检查电缆或网络、打印机电源，以及打印机是否处于引导程序中</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="160"/>
+        <location filename="../fleet/cause_texts.cpp" line="173"/>
         <source>check that the image is meant for this printer</source>
         <translation>请确认映像适用于这台打印机</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="163"/>
+        <location filename="../fleet/cause_texts.cpp" line="176"/>
         <source>switch the printer off and on, then download again</source>
         <translation>请关闭打印机再打开，然后重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="165"/>
+        <location filename="../fleet/cause_texts.cpp" line="178"/>
         <source>reconnect the printer, then download again</source>
         <translation>请重新连接打印机，然后重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="167"/>
+        <location filename="../fleet/cause_texts.cpp" line="180"/>
         <source>see &apos;posflash-cli list&apos; for the printers and COM numbers present, and check --port</source>
         <translation>请用 &apos;posflash-cli list&apos; 查看现有的打印机和 COM 号，并检查 --port</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="172"/>
+        <location filename="../fleet/cause_texts.cpp" line="185"/>
         <source>close the other program that has the port open</source>
         <translation>请关闭打开了该端口的其他程序</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="174"/>
+        <location filename="../fleet/cause_texts.cpp" line="187"/>
         <source>install posflash&apos;s udev rule (60-posflash.rules, as the package does), or join the dialout group (sudo usermod -aG dialout $USER) and log in again</source>
         <translation>请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="179"/>
+        <location filename="../fleet/cause_texts.cpp" line="192"/>
         <source>give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on it, as the package does), or stop the DHCP or TFTP server that holds them</source>
         <translation>请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="184"/>
+        <location filename="../fleet/cause_texts.cpp" line="197"/>
         <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>
         <translation>请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="188"/>
+        <location filename="../fleet/cause_texts.cpp" line="201"/>
         <source>plug the printer in, or name its device node with --port</source>
         <translation>请接上打印机，或用 --port 指定其设备节点</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="191"/>
+        <location filename="../fleet/cause_texts.cpp" line="204"/>
         <source>give both --ip and --mac</source>
         <translation>请同时给出 --ip 和 --mac</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="194"/>
+        <location filename="../fleet/cause_texts.cpp" line="207"/>
         <source>write them as 192.168.1.100 and 00-11-22-33-44-55</source>
         <translation>请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="196"/>
+        <location filename="../fleet/cause_texts.cpp" line="209"/>
         <source>move or rename the file so that its path is at most 128 bytes</source>
         <translation>请移动文件或改名，使其路径不超过 128 字节</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="199"/>
+        <location filename="../fleet/cause_texts.cpp" line="212"/>
         <source>check the address: the printer must be running its firmware</source>
         <translation>请检查地址：打印机必须正在运行其固件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="202"/>
+        <location filename="../fleet/cause_texts.cpp" line="215"/>
         <source>check the file&apos;s name and that it may be read</source>
         <translation>请检查文件名以及文件是否可读</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="204"/>
+        <location filename="../fleet/cause_texts.cpp" line="217"/>
         <source>the file is damaged or not a program image: get the firmware file again</source>
         <translation>文件已损坏或不是程序映像：请重新获取固件文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="207"/>
+        <location filename="../fleet/cause_texts.cpp" line="220"/>
         <source>check that this is the right file: no boot loader takes an image this large</source>
         <translation>请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="211"/>
+        <location filename="../fleet/cause_texts.cpp" line="224"/>
         <source>choose the firmware file again</source>
         <translation>请重新选择固件文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="213"/>
+        <location filename="../fleet/cause_texts.cpp" line="226"/>
         <source>wait for the other download or command to end</source>
         <translation>请等待其他下载或命令结束</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="221"/>
+        <location filename="../fleet/cause_texts.cpp" line="242"/>
         <source>what to do: %1</source>
         <translation>处理办法：%1</translation>
     </message>
@@ -341,7 +341,7 @@
         <translation>已连接 %1</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="256"/>
+        <location filename="../cli/download_command.cpp" line="309"/>
         <source>no printer with a USB virtual COM port is present</source>
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
@@ -470,6 +470,64 @@
     </message>
 </context>
 <context>
+    <name>LineRecipe</name>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="50"/>
+        <source>The recipe %1 refuses this shift: %2. What to do: %3</source>
+        <translation>配方 %1 拒绝本班次：%2。处理方法：%3</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="77"/>
+        <source>%1 (from the line&apos;s records)</source>
+        <translation>%1（来自产线记录）</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="83"/>
+        <source>The recipe %1 comes from the line&apos;s records, but no records address is set.</source>
+        <translation>配方 %1 来自产线记录，但未设置记录数据库地址。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="102"/>
+        <source>No recipe %1 is published in the line&apos;s records.</source>
+        <translation>产线记录中没有发布配方 %1。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="120"/>
+        <source>The line&apos;s records cannot be reached (%1) and this station has no recipe %2 verified before.</source>
+        <translation>无法连接产线记录（%1），且本工位没有以前验证过的配方 %2。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="130"/>
+        <source>The line&apos;s records cannot be reached: the recipe %1 verified here before is used.</source>
+        <translation>无法连接产线记录：使用本工位以前验证过的配方 %1。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="167"/>
+        <source>engineering</source>
+        <translation>工程</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="168"/>
+        <source>production</source>
+        <translation>生产</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="169"/>
+        <source>Recipe %1 · %2 · signed by key %3</source>
+        <translation>配方 %1 · %2 · 由密钥 %3 签名</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="172"/>
+        <source> · until %1</source>
+        <translation> · 有效期至 %1</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="174"/>
+        <source> · no expiry</source>
+        <translation> · 无有效期限</translation>
+    </message>
+</context>
+<context>
     <name>LineSettings</name>
     <message>
         <location filename="../line/image_summary.cpp" line="23"/>
@@ -487,57 +545,88 @@
         <source>The choices could not be kept: %1</source>
         <translation>无法保存所选设置：%1</translation>
     </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="114"/>
+        <source>Choose the image to load.</source>
+        <translation>请选择要加载的映像。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="116"/>
+        <source>The image %1 cannot be found.</source>
+        <translation>找不到映像 %1。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="119"/>
+        <source>Name at least one slot: a port, a USB path or a network printer.</source>
+        <translation>请至少指定一个工位：端口、USB 路径或网络打印机。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="124"/>
+        <source>Every network printer needs its IP address.</source>
+        <translation>每台网络打印机都需要 IP 地址。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="126"/>
+        <source>Retries must be 0 to %1.</source>
+        <translation>重试次数须为 0 到 %1。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="128"/>
+        <source>Enter the operator&apos;s name.</source>
+        <translation>请输入操作员姓名。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_settings.cpp" line="130"/>
+        <source>Choose one recipe: a file or one from the line&apos;s records.</source>
+        <translation>请只选择一个配方：文件，或产线记录中的配方。</translation>
+    </message>
 </context>
 <context>
     <name>MultiDownload</name>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="33"/>
+        <location filename="../fleet/cause_texts.cpp" line="35"/>
         <source>completed</source>
         <translation>完成</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="35"/>
+        <location filename="../fleet/cause_texts.cpp" line="37"/>
         <source>cancelled</source>
         <translation>已取消</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="37"/>
+        <location filename="../fleet/cause_texts.cpp" line="39"/>
         <source>refused</source>
         <translation>被拒绝</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="41"/>
+        <location filename="../fleet/cause_texts.cpp" line="43"/>
         <source>failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="47"/>
+        <location filename="../fleet/cause_texts.cpp" line="49"/>
         <source>the start frame</source>
         <translation>起始帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="49"/>
+        <location filename="../fleet/cause_texts.cpp" line="51"/>
         <source>frame %1</source>
         <translation>第 %1 帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="51"/>
+        <location filename="../fleet/cause_texts.cpp" line="53"/>
         <source>the end frame</source>
         <translation>结束帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="53"/>
+        <location filename="../fleet/cause_texts.cpp" line="55"/>
         <source>the final frame</source>
         <translation>最终帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="55"/>
+        <location filename="../fleet/cause_texts.cpp" line="57"/>
         <source>the link</source>
         <translation>连接</translation>
-    </message>
-    <message>
-        <source>connecting</source>
-        <translation type="vanished">正在连接</translation>
     </message>
     <message>
         <location filename="../cli/progress_view.cpp" line="80"/>
@@ -546,23 +635,19 @@
         <translation>已连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="62"/>
+        <location filename="../fleet/cause_texts.cpp" line="64"/>
         <source>no answer to %1, attempt %2</source>
         <translation>%1 无应答，第 %2 次尝试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="69"/>
+        <location filename="../fleet/cause_texts.cpp" line="71"/>
         <source>%1 refused (status %2), attempt %3</source>
         <translation>%1 被拒绝（状态 %2），第 %3 次尝试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="66"/>
+        <location filename="../fleet/cause_texts.cpp" line="68"/>
         <source>%1 refused (status %2)</source>
         <translation>%1 被拒绝（状态 %2）</translation>
-    </message>
-    <message>
-        <source>frame %1/%2</source>
-        <translation type="vanished">帧 %1/%2</translation>
     </message>
     <message>
         <location filename="../cli/progress_text.cpp" line="51"/>
@@ -646,37 +731,37 @@
 <context>
     <name>RecipeCommand</name>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="167"/>
+        <location filename="../cli/recipe_command.cpp" line="153"/>
         <source>written to %1; sign it with: minisign -S -s KEY -m %1 (or posflash-cli recipe sign --key KEY %1)</source>
         <translation>已写入 %1；请用以下命令签名：minisign -S -s KEY -m %1（或 posflash-cli recipe sign --key KEY %1）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="173"/>
+        <location filename="../cli/recipe_command.cpp" line="159"/>
         <source>note: %1.minisig signs the former recipe; sign it again</source>
         <translation>注意：%1.minisig 是旧配方的签名，请重新签名</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="219"/>
+        <location filename="../cli/recipe_command.cpp" line="205"/>
         <source>ignored: %1</source>
         <translation>已忽略：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="224"/>
+        <location filename="../cli/recipe_command.cpp" line="210"/>
         <source>verified: signed by key %1 (%2)</source>
         <translation>已验证：由密钥 %1 签名（%2）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="230"/>
+        <location filename="../cli/recipe_command.cpp" line="216"/>
         <source>refused: %1 — %2</source>
         <translation>拒绝：%1 — %2</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="233"/>
+        <location filename="../cli/recipe_command.cpp" line="219"/>
         <source>what to do: %1</source>
         <translation>处理方法：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="279"/>
+        <location filename="../cli/recipe_command.cpp" line="265"/>
         <source>signed with key %1: %2</source>
         <translation>已用密钥 %1 签名：%2</translation>
     </message>
@@ -714,57 +799,62 @@
         <translation>映像的大小与批准的映像不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="48"/>
+        <location filename="../recipe/recipe_texts.cpp" line="47"/>
         <source>the image&apos;s SHA-256 differs from the approved image&apos;s</source>
         <translation>映像的 SHA-256 与批准的映像不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="54"/>
+        <location filename="../recipe/recipe_texts.cpp" line="51"/>
+        <source>the image differs from the approved one</source>
+        <translation>映像与批准的映像不同</translation>
+    </message>
+    <message>
+        <location filename="../recipe/recipe_texts.cpp" line="56"/>
         <source>the recipe does not allow this port</source>
         <translation>配方不允许使用此端口</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="58"/>
+        <location filename="../recipe/recipe_texts.cpp" line="60"/>
         <source>the recipe requires a label</source>
         <translation>配方要求标签</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="59"/>
+        <location filename="../recipe/recipe_texts.cpp" line="61"/>
         <source>the label does not match the recipe&apos;s pattern</source>
         <translation>标签与配方的格式不符</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="71"/>
+        <location filename="../recipe/recipe_texts.cpp" line="73"/>
         <source>put the recipe&apos;s .minisig beside it, as the line engineer signed it; a recipe changed after signing must be signed again</source>
         <translation>将配方的 .minisig 签名文件（产线工程师签署的原件）放在配方旁边；签名后修改过的配方须重新签名</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="75"/>
+        <location filename="../recipe/recipe_texts.cpp" line="77"/>
         <source>have the recipe signed with the line&apos;s key, or put that key&apos;s .pub into trusted-keys (see docs/recipes.md)</source>
         <translation>请用产线的密钥签署配方，或将该密钥的 .pub 放入 trusted-keys（见 docs/recipes.md）</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="79"/>
+        <location filename="../recipe/recipe_texts.cpp" line="81"/>
         <source>make the recipe again with &apos;posflash-cli recipe make&apos; and sign it</source>
         <translation>请用“posflash-cli recipe make”重新制作配方并签名</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="83"/>
+        <location filename="../recipe/recipe_texts.cpp" line="85"/>
         <source>ask the line engineer for the current recipe</source>
         <translation>请向产线工程师索取当前的配方</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="85"/>
+        <location filename="../recipe/recipe_texts.cpp" line="87"/>
         <source>choose the image the recipe approves, or ask for a recipe for this one</source>
         <translation>请选择配方批准的映像，或为此映像申请配方</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="89"/>
+        <location filename="../recipe/recipe_texts.cpp" line="91"/>
         <source>put the unit on one of the fixture&apos;s ports the recipe names</source>
         <translation>请将设备接到配方所列的治具端口之一</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="92"/>
+        <location filename="../recipe/recipe_texts.cpp" line="94"/>
         <source>scan the unit&apos;s label again</source>
         <translation>请重新扫描设备的标签</translation>
     </message>
@@ -1164,87 +1254,59 @@
     </message>
 </context>
 <context>
-    <name>posflash</name>
-    <message>
-        <location filename="../line/line_settings.cpp" line="109"/>
-        <source>Choose the image to load.</source>
-        <translation>请选择要加载的映像。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="111"/>
-        <source>The image %1 cannot be found.</source>
-        <translation>找不到映像 %1。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="113"/>
-        <source>Name at least one slot: a port, a USB path or a network printer.</source>
-        <translation>请至少指定一个工位：端口、USB 路径或网络打印机。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="116"/>
-        <source>Every network printer needs its IP address.</source>
-        <translation>每台网络打印机都需要 IP 地址。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="118"/>
-        <source>Retries must be 0 to %1.</source>
-        <translation>重试次数须为 0 到 %1。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_settings.cpp" line="120"/>
-        <source>Enter the operator&apos;s name.</source>
-        <translation>请输入操作员姓名。</translation>
-    </message>
-</context>
-<context>
     <name>posflash::LineSlot</name>
     <message>
-        <location filename="../line/line_slot.cpp" line="33"/>
+        <location filename="../line/line_slot.cpp" line="34"/>
         <source>Plug in the next printer.</source>
         <translation>请插入下一台打印机。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="36"/>
+        <location filename="../line/line_slot.cpp" line="37"/>
         <source>Connect the next printer, then press Next or scan its label.</source>
         <translation>连接下一台打印机，然后按“下一台”或扫描其标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="39"/>
+        <location filename="../line/line_slot.cpp" line="40"/>
         <source>Scan the next printer&apos;s MAC label or type its MAC.</source>
         <translation>扫描下一台打印机的 MAC 标签，或输入其 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="55"/>
+        <location filename="../line/line_slot.cpp" line="63"/>
+        <source>The recipe does not name this port: no unit is loaded here.</source>
+        <translation>配方未列出此端口：此处不装载任何设备。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="72"/>
         <source>This PC has no port %1. Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
         <translation>本机没有端口 %1。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="64"/>
+        <location filename="../line/line_slot.cpp" line="81"/>
         <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
         <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="67"/>
+        <location filename="../line/line_slot.cpp" line="84"/>
         <source>The image file was replaced since the shift began: no unit gets it. Start a new shift to load the new image.</source>
         <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="194"/>
+        <location filename="../line/line_slot.cpp" line="220"/>
         <source>refused, attempt %1 of %2</source>
         <translation>被拒绝，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="197"/>
+        <location filename="../line/line_slot.cpp" line="223"/>
         <source>answer for another frame, attempt %1 of %2</source>
         <translation>应答的是另一帧，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="200"/>
+        <location filename="../line/line_slot.cpp" line="226"/>
         <source>no answer, attempt %1 of %2</source>
         <translation>无应答，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="219"/>
+        <location filename="../line/line_slot.cpp" line="245"/>
         <source>stopped; the update was cancelled safely</source>
         <translation>已停止；更新已安全取消</translation>
     </message>
@@ -1252,152 +1314,157 @@
 <context>
     <name>posflash::LineWindow</name>
     <message>
-        <location filename="../line/line_window.cpp" line="93"/>
+        <location filename="../line/line_window.cpp" line="104"/>
         <source>posflash (production line)</source>
         <translation>posflash（生产线）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="136"/>
+        <location filename="../line/line_window.cpp" line="147"/>
         <source>&quot;%1&quot; is no MAC address.</source>
         <translation>“%1”不是 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="181"/>
+        <location filename="../line/line_window.cpp" line="192"/>
         <source>records: address not understood</source>
         <translation>记录：无法识别地址</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="228"/>
+        <location filename="../line/line_window.cpp" line="239"/>
         <source>Records database</source>
         <translation>记录数据库</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="236"/>
+        <location filename="../line/line_window.cpp" line="247"/>
         <source>Passed</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="237"/>
+        <location filename="../line/line_window.cpp" line="248"/>
         <source>Failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="238"/>
+        <location filename="../line/line_window.cpp" line="249"/>
         <source>Total</source>
         <translation>总数</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="239"/>
+        <location filename="../line/line_window.cpp" line="250"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="240"/>
+        <location filename="../line/line_window.cpp" line="251"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="241"/>
+        <location filename="../line/line_window.cpp" line="252"/>
         <source>Mean per unit</source>
         <translation>平均每台</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="262"/>
+        <location filename="../line/line_window.cpp" line="273"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="264"/>
+        <location filename="../line/line_window.cpp" line="275"/>
         <source>Start a new shift: counters to zero</source>
         <translation>开始新班次：计数清零</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="278"/>
+        <location filename="../line/line_window.cpp" line="289"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="284"/>
+        <location filename="../line/line_window.cpp" line="295"/>
         <source>Scanned label</source>
         <translation>扫描的标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="285"/>
+        <location filename="../line/line_window.cpp" line="296"/>
         <source>Scan the unit&apos;s label (or type it and press Enter)</source>
         <translation>扫描设备标签（或输入后按回车）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="296"/>
+        <location filename="../line/line_window.cpp" line="307"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="298"/>
+        <location filename="../line/line_window.cpp" line="309"/>
         <source>Write this shift&apos;s report (HTML and PDF)</source>
         <translation>写出本班次的报告（HTML 和 PDF）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="431"/>
+        <location filename="../line/line_window.cpp" line="444"/>
+        <source>Label refused: %1. Scan the label again.</source>
+        <translation>标签被拒绝：%1。请重新扫描标签。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="455"/>
         <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="456"/>
+        <location filename="../line/line_window.cpp" line="480"/>
         <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="457"/>
+        <location filename="../line/line_window.cpp" line="481"/>
         <source>(unknown)</source>
         <translation>（未知）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="462"/>
+        <location filename="../line/line_window.cpp" line="486"/>
         <source>next unit: %1</source>
         <translation>下一台：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="500"/>
+        <location filename="../line/line_window.cpp" line="525"/>
         <source>Operator %1 · Station %2 · Retries %3</source>
         <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="504"/>
+        <location filename="../line/line_window.cpp" line="529"/>
         <source> · Label required</source>
         <translation> · 需要标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="510"/>
+        <location filename="../line/line_window.cpp" line="539"/>
         <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
         <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="545"/>
+        <location filename="../line/line_window.cpp" line="581"/>
         <source>Shift since %1</source>
         <translation>班次开始于 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="546"/>
+        <location filename="../line/line_window.cpp" line="582"/>
         <source>Shift %1</source>
         <translation>班次 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="559"/>
+        <location filename="../line/line_window.cpp" line="603"/>
         <source>The shift report was not written: %1</source>
         <translation>班次报告未能写出：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="604"/>
+        <location filename="../line/line_window.cpp" line="648"/>
         <source>Stop and leave? Each update ends safely: a frame in flight finishes its tries and the closing frames are sent, so no printer is left half-written.</source>
         <translation>停止并退出？每个更新都会安全结束：正在发送的帧完成其重试，并发送结束帧，不会有打印机只写入一半。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="607"/>
+        <location filename="../line/line_window.cpp" line="651"/>
         <source>1 unit is updating.</source>
         <translation>1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="607"/>
+        <location filename="../line/line_window.cpp" line="651"/>
         <source>%1 units are updating.</source>
         <translation>%1 台设备正在更新。</translation>
     </message>
@@ -1405,107 +1472,112 @@
 <context>
     <name>posflash::SlotTile</name>
     <message>
-        <location filename="../line/slot_tile.cpp" line="57"/>
+        <location filename="../line/slot_tile.cpp" line="59"/>
         <source>Slot %1</source>
         <translation>工位 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="84"/>
+        <location filename="../line/slot_tile.cpp" line="86"/>
         <source>Slot %1 progress</source>
         <translation>工位 %1 进度</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="95"/>
+        <location filename="../line/slot_tile.cpp" line="97"/>
         <source>Next</source>
         <translation>下一台</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="97"/>
+        <location filename="../line/slot_tile.cpp" line="99"/>
         <source>Next unit on slot %1</source>
         <translation>工位 %1 的下一台</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="109"/>
+        <location filename="../line/slot_tile.cpp" line="111"/>
         <source>MAC of the next unit on slot %1</source>
         <translation>工位 %1 下一台的 MAC</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="110"/>
+        <location filename="../line/slot_tile.cpp" line="112"/>
         <source>MAC of the next unit, then Enter</source>
         <translation>下一台的 MAC，然后按回车</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="131"/>
+        <location filename="../line/slot_tile.cpp" line="133"/>
         <source>What to do: %1</source>
         <translation>处理方法：%1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="152"/>
+        <location filename="../line/slot_tile.cpp" line="154"/>
         <source>WAITING</source>
         <translation>等待</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="156"/>
+        <location filename="../line/slot_tile.cpp" line="158"/>
         <source>SCAN LABEL</source>
         <translation>扫描标签</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="157"/>
+        <location filename="../line/slot_tile.cpp" line="159"/>
         <source>A unit is here: scan its label to start.</source>
         <translation>设备已就位：扫描其标签即可开始。</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="161"/>
+        <location filename="../line/slot_tile.cpp" line="163"/>
         <source>starting…</source>
         <translation>正在开始…</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="161"/>
+        <location filename="../line/slot_tile.cpp" line="163"/>
         <source>%1 left</source>
         <translation>剩余 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="163"/>
+        <location filename="../line/slot_tile.cpp" line="165"/>
         <source>attempt %1 of %2 · </source>
         <translation>第 %1 次，共 %2 次 · </translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="171"/>
+        <location filename="../line/slot_tile.cpp" line="173"/>
         <source>RETRY</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="172"/>
+        <location filename="../line/slot_tile.cpp" line="174"/>
         <source>attempt %1 of %2 next: %3</source>
         <translation>下一次为第 %1 次，共 %2 次：%3</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="181"/>
+        <location filename="../line/slot_tile.cpp" line="183"/>
         <source>SET-UP</source>
         <translation>需设置</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="185"/>
+        <location filename="../line/slot_tile.cpp" line="187"/>
+        <source>NOT IN USE</source>
+        <translation>未使用</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_tile.cpp" line="191"/>
         <source>done in %1</source>
         <translation>用时 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="187"/>
+        <location filename="../line/slot_tile.cpp" line="193"/>
         <source> · at attempt %1</source>
         <translation> · 第 %1 次成功</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="188"/>
+        <location filename="../line/slot_tile.cpp" line="194"/>
         <source>PASS</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="192"/>
+        <location filename="../line/slot_tile.cpp" line="198"/>
         <source>FAIL</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="200"/>
+        <location filename="../line/slot_tile.cpp" line="206"/>
         <source>stopping safely…</source>
         <translation>正在安全停止…</translation>
     </message>
@@ -1513,159 +1585,174 @@
 <context>
     <name>posflash::StartPanel</name>
     <message>
-        <location filename="../line/start_panel.cpp" line="39"/>
+        <location filename="../line/start_panel.cpp" line="41"/>
         <source>posflash (production line): start a shift</source>
         <translation>posflash（生产线）：开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="42"/>
+        <location filename="../line/start_panel.cpp" line="44"/>
         <source>Image file</source>
         <translation>映像文件</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="43"/>
+        <location filename="../line/start_panel.cpp" line="45"/>
         <source>Browse…</source>
         <translation>浏览…</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="43"/>
+        <location filename="../line/start_panel.cpp" line="45"/>
         <source>Choose the image</source>
         <translation>选择映像</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="44"/>
+        <location filename="../line/start_panel.cpp" line="46"/>
         <source>Font</source>
         <translation>字库</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="44"/>
+        <location filename="../line/start_panel.cpp" line="46"/>
         <source>The image is a font</source>
         <translation>映像为字库</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="50"/>
-        <location filename="../line/start_panel.cpp" line="106"/>
+        <location filename="../line/start_panel.cpp" line="52"/>
+        <location filename="../line/start_panel.cpp" line="119"/>
         <source>Image</source>
         <translation>映像</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="55"/>
+        <location filename="../line/start_panel.cpp" line="57"/>
         <source>Serial port slots</source>
         <translation>串口工位</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="56"/>
+        <location filename="../line/start_panel.cpp" line="58"/>
         <source>/dev/ttyUSB0, COM3, …</source>
         <translation>/dev/ttyUSB0, COM3, …</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="57"/>
+        <location filename="../line/start_panel.cpp" line="59"/>
         <source>Serial ports</source>
         <translation>串口</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="59"/>
+        <location filename="../line/start_panel.cpp" line="61"/>
         <source>USB hot-plug slots</source>
         <translation>USB 热插拔工位</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="60"/>
+        <location filename="../line/start_panel.cpp" line="62"/>
         <source>1-1.1, 1-1.2, …</source>
         <translation>1-1.1, 1-1.2, …</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="61"/>
+        <location filename="../line/start_panel.cpp" line="63"/>
         <source>USB paths</source>
         <translation>USB 路径</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="63"/>
+        <location filename="../line/start_panel.cpp" line="65"/>
         <source>Serial number prefix of USB printers</source>
         <translation>USB 打印机的序列号前缀</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="64"/>
+        <location filename="../line/start_panel.cpp" line="66"/>
         <source>Serial prefix</source>
         <translation>序列号前缀</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="69"/>
+        <location filename="../line/start_panel.cpp" line="71"/>
         <source>Network printer slots</source>
         <translation>网络打印机工位</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="70"/>
+        <location filename="../line/start_panel.cpp" line="72"/>
         <source>192.168.1.50/00-11-22-33-44-55, 192.168.1.51, …</source>
         <translation>192.168.1.50/00-11-22-33-44-55, 192.168.1.51, …</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="71"/>
+        <location filename="../line/start_panel.cpp" line="73"/>
         <source>Network printers</source>
         <translation>网络打印机</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="73"/>
+        <location filename="../line/start_panel.cpp" line="75"/>
         <source>Retries after a failure</source>
         <translation>失败后的重试次数</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="76"/>
+        <location filename="../line/start_panel.cpp" line="78"/>
         <source>Retries</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="77"/>
+        <location filename="../line/start_panel.cpp" line="79"/>
         <source>A unit waits for its scanned label</source>
         <translation>设备等待扫描标签</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="78"/>
+        <location filename="../line/start_panel.cpp" line="80"/>
         <source>Label required</source>
         <translation>需要标签</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="80"/>
+        <location filename="../line/start_panel.cpp" line="82"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="81"/>
+        <location filename="../line/start_panel.cpp" line="83"/>
         <source>Operator&apos;s name</source>
         <translation>操作员姓名</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="82"/>
+        <location filename="../line/start_panel.cpp" line="84"/>
         <source>Operator</source>
         <translation>操作员</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="83"/>
+        <location filename="../line/start_panel.cpp" line="85"/>
         <source>Station name</source>
         <translation>工作站名称</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="85"/>
+        <location filename="../line/start_panel.cpp" line="87"/>
         <source>Station</source>
         <translation>工作站</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="87"/>
-        <location filename="../line/start_panel.cpp" line="91"/>
+        <location filename="../line/start_panel.cpp" line="89"/>
+        <location filename="../line/start_panel.cpp" line="93"/>
         <source>Language</source>
         <translation>语言</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="98"/>
+        <location filename="../line/start_panel.cpp" line="95"/>
+        <source>Line recipe</source>
+        <translation>产线配方</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="96"/>
+        <source>none: any image (a signed recipe enforces one)</source>
+        <translation>无：任何映像（签名的配方只允许一个映像）</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="100"/>
+        <source>Recipe</source>
+        <translation>配方</translation>
+    </message>
+    <message>
+        <location filename="../line/start_panel.cpp" line="111"/>
         <source>Start shift</source>
         <translation>开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="99"/>
+        <location filename="../line/start_panel.cpp" line="112"/>
         <source>Start the shift</source>
         <translation>开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="100"/>
+        <location filename="../line/start_panel.cpp" line="113"/>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>

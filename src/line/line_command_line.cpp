@@ -17,7 +17,7 @@ Error usage(const QString& text) {
 void LineCommandLine::addTo(QCommandLineParser& parser) const {
     for (const QCommandLineOption* option :
          {&line, &image, &font, &port, &usbPath, &serialPrefix, &ip, &mac, &operatorName, &station,
-          &language, &retries, &requireLabel, &records, &start})
+          &language, &retries, &requireLabel, &records, &recipe, &recipeFromRecords, &start})
         parser.addOption(*option);
 }
 
@@ -73,6 +73,17 @@ Result<LineStart> LineCommandLine::read(const QCommandLineParser& parser,
         s.requireLabel = true;
     if (parser.isSet(records))
         s.records = parser.value(records).trimmed();
+    if (parser.isSet(recipe) && parser.isSet(recipeFromRecords))
+        return usage(QStringLiteral("--recipe and --recipe-from-records exclude each other"));
+    // One given on the command line replaces the kept one of either kind.
+    if (parser.isSet(recipe)) {
+        s.recipe = parser.value(recipe);
+        s.recipeFromRecords.clear();
+    }
+    if (parser.isSet(recipeFromRecords)) {
+        s.recipeFromRecords = parser.value(recipeFromRecords).trimmed();
+        s.recipe.clear();
+    }
     wanted.start = parser.isSet(start);
     if (wanted.start) {
         if (const QString problem = StartProblem(s); !problem.isEmpty())

@@ -17,7 +17,7 @@ struct LineStart {
 // The production window's options, so that a station starts its shift from a desktop entry or
 // a script: posflash --line --image FILE [--font] (--port DEV|COMn)... [--usb-path P]
 // [--serial-prefix S] [--ip A --mac M]... --operator NAME [--retries N] [--require-label]
-// [--records ADDRESS] --start
+// [--records ADDRESS] [--recipe RECIPE | --recipe-from-records NAME] --start
 class LineCommandLine {
 public:
     void addTo(QCommandLineParser& parser) const;
@@ -52,6 +52,16 @@ public:
                                "Production window: send the history to the line's records "
                                "database (a PostgreSQL URI, key=value pairs or a service).",
                                "ADDRESS"};
+    QCommandLineOption recipe{"recipe",
+                              "Production window: run under the signed line recipe RECIPE "
+                              "(RECIPE.minisig beside it).",
+                              "RECIPE"};
+    QCommandLineOption recipeFromRecords{
+        "recipe-from-records",
+        "Production window: run under the newest recipe NAME published in the line's records "
+        "(verified with this station's trusted keys; the last one verified when the server "
+        "cannot be reached).",
+        "NAME"};
     QCommandLineOption start{"start", "Production window: run the tiles at once."};
 };
 

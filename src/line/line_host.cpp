@@ -37,6 +37,9 @@ LineHost LineHost::system() {
         if (box.exec() == QMessageBox::Open)
             QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
     };
+    host.loadRecipe = [](const LineSettings& settings) {
+        return LoadShiftRecipe(settings, RecipeSource::station());
+    };
     return host;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "line/line_recipe.h"
+
 #include "history/history_store.h"
 
 #include <QString>
@@ -31,6 +33,8 @@ struct LineHost {
     QString station; // empty: the host's name
     // After the records server was found offline, the next sync comes after this (doubling).
     int recordsRetryFirstMs = 30000;
+    // The line recipe of a shift's settings, at each shift's start; none: no recipe.
+    std::function<ShiftRecipe(const LineSettings&)> loadRecipe;
 
     // QApplication::beep(), QMessageBox and the desktop's file manager.
     static LineHost system();

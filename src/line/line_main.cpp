@@ -39,7 +39,7 @@ int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory,
         int result = StartPanel::kLanguageChosen;
         // Another language opens the panel again in it, with what was typed so far.
         while (result == StartPanel::kLanguageChosen && !stopped) {
-            StartPanel panel(settings);
+            StartPanel panel(settings, nullptr, LineHost::system().loadRecipe);
             stops.watch([&] {
                 stopped = true;
                 panel.reject();

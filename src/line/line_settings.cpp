@@ -35,8 +35,9 @@ Status writeList(IniStore& store, const QString& section, const QStringList& val
     return store.WriteIniSection(section, entries);
 }
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("LineSettings", text);
+// Texts are marked where they stand, so that lupdate files them under this context.
+QString text(const char* english) {
+    return QCoreApplication::translate("LineSettings", english);
 }
 
 } // namespace
@@ -62,6 +63,8 @@ LineSettings LoadLineSettings(const QString& filePath) {
         s.language = language;
     s.serialPrefix = store.GetIniString(kShift, "serialprefix");
     s.records = store.GetIniString(kShift, "records").trimmed();
+    s.recipe = store.GetIniString(kShift, "recipe").trimmed();
+    s.recipeFromRecords = store.GetIniString(kShift, "recipefromrecords").trimmed();
     s.ports = readList(store, kPorts);
     s.usbPaths = readList(store, kUsb);
     for (const QString& pair : readList(store, kNetwork)) {
@@ -87,6 +90,8 @@ Status SaveLineSettings(const LineSettings& s, const QString& filePath) {
         {"station", s.station},
         {"language", s.language},
         {"serialprefix", s.serialPrefix},
+        {"recipe", s.recipe},
+        {"recipefromrecords", s.recipeFromRecords},
     };
     for (const auto& [key, value] : values)
         if (Status written = store.WriteIniString(kShift, key, value); !written)
@@ -106,18 +111,24 @@ bool LineSpeaksChinese(const LineSettings& s) {
 
 QString StartProblem(const LineSettings& s) {
     if (s.imagePath.isEmpty())
-        return tr("Choose the image to load.");
+        return text(QT_TRANSLATE_NOOP("LineSettings", "Choose the image to load."));
     if (!QFileInfo(s.imagePath).isFile())
-        return tr("The image %1 cannot be found.").arg(s.imagePath);
+        return text(QT_TRANSLATE_NOOP("LineSettings", "The image %1 cannot be found."))
+            .arg(s.imagePath);
     if (s.slotCount() == 0)
-        return tr("Name at least one slot: a port, a USB path or a network printer.");
+        return text(QT_TRANSLATE_NOOP(
+            "LineSettings", "Name at least one slot: a port, a USB path or a network printer."));
     for (const NetworkSlotChoice& slot : s.network)
         if (slot.ip.isEmpty())
-            return tr("Every network printer needs its IP address.");
+            return text(
+                QT_TRANSLATE_NOOP("LineSettings", "Every network printer needs its IP address."));
     if (s.retries < 0 || s.retries > kMaxRetries)
-        return tr("Retries must be 0 to %1.").arg(kMaxRetries);
+        return text(QT_TRANSLATE_NOOP("LineSettings", "Retries must be 0 to %1.")).arg(kMaxRetries);
     if (s.operatorName.trimmed().isEmpty())
-        return tr("Enter the operator's name.");
+        return text(QT_TRANSLATE_NOOP("LineSettings", "Enter the operator's name."));
+    if (!s.recipe.isEmpty() && !s.recipeFromRecords.isEmpty())
+        return text(QT_TRANSLATE_NOOP("LineSettings",
+                                      "Choose one recipe: a file or one from the line's records."));
     return {};
 }
 

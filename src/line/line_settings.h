@@ -32,6 +32,11 @@ struct LineSettings {
     // nothing is sent. Read from line.ini, never written back: the address may hold a password
     // that a command line gave for one run.
     QString records;
+    // The signed line recipe the shift runs under: a file (its signature beside it), or the
+    // name of one published in the line's records (the newest, fetched at each shift's start).
+    // Both empty: no recipe.
+    QString recipe;
+    QString recipeFromRecords;
 
     int slotCount() const {
         return static_cast<int>(ports.size() + usbPaths.size() + network.size());

@@ -2,6 +2,7 @@
 
 #include "download/download_run.h"
 #include "download/image_verdict.h"
+#include "fleet/recipe_gate.h"
 #include "line/slot_tile.h"
 #include "ports/com_port_map.h"
 #include "protocol/image_file.h"
@@ -47,9 +48,25 @@ QString LineSlot::devicePath() const {
     return choice_.target.device;
 }
 
+bool LineSlot::outsideRecipe() const {
+    // A network slot's units are told apart by their MACs: each is checked as it starts.
+    if (!shift_.recipe || choice_.kind == SlotKind::Network)
+        return false;
+    DownloadTarget target = JobTargetOf(choice_.target);
+    if (target.devicePath.isEmpty())
+        target.devicePath = devicePath();
+    return !shift_.recipe->checkTarget(target, comPorts_).ok();
+}
+
 QString LineSlot::checkSetUp() {
-    QString problem;
-    if (choice_.kind == SlotKind::Com) {
+    if (outsideRecipe()) {
+        const QString why = tr("The recipe does not name this port: no unit is loaded here.");
+        tile_.showNotInUse(why);
+        emit setUpNeeded(number_);
+        return why;
+    }
+    QString problem = shift_.recipeProblem;
+    if (problem.isEmpty() && choice_.kind == SlotKind::Com) {
         const QString node = devicePath();
         if (node.isEmpty() || !QFileInfo::exists(node))
             problem = tr("This PC has no port %1. Ask the line's technician to connect the "
@@ -124,6 +141,13 @@ void LineSlot::start(const Unit& unit, bool sameUnit) {
     job.route = RouteFor(choice_.kind == SlotKind::Network, job.kind, true);
     UnitContext context = shift_.context;
     context.label = unit.label;
+    std::optional<RecipeVerdict> refused;
+    if (const RecipeGate* recipe = shift_.recipe.get()) {
+        context.recipe = recipe->stamp();
+        job.expectedSha256 = recipe->imageSha256();
+        if (RecipeVerdict verdict = recipe->checkTarget(job.target, comPorts_); !verdict.ok())
+            refused = verdict;
+    }
     unitLabel_ = unit.label;
     unitShift_ = context.shift;
     last_ = unit;
@@ -133,7 +157,9 @@ void LineSlot::start(const Unit& unit, bool sameUnit) {
     tile_.showUpdating(0, -1, 1, shift_.retries + 1);
     unitClock_.start();
     framesClock_.invalidate();
-    if (sameUnit)
+    if (refused)
+        run_.refuse(shift_.recipe->refusal(*refused, job), context);
+    else if (sameUnit)
         run_.resume(job, context, shift_.retries);
     else
         run_.start(job, context, shift_.retries);

@@ -9,12 +9,14 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <memory>
 #include <optional>
 
 namespace posflash {
 
 class ComPortMap;
 class DownloadHistory;
+class RecipeGate;
 class SharedBootPorts;
 class SlotTile;
 class UsbInventory;
@@ -28,6 +30,9 @@ struct ShiftChoices {
     UnitContext context;    // operator, station and shift id; the label is each unit's own
     QByteArray imageSha256; // the image as the shift began: other bytes are refused
     bool chinese = false;   // the window's face, for the causes and remedies too
+    // The line recipe the shift runs under (none: no recipe), or why it cannot run under it.
+    std::shared_ptr<const RecipeGate> recipe;
+    QString recipeProblem;
 };
 
 // One slot of the line: its engine, the unit on it and the tile that shows it. A unit that
@@ -55,6 +60,8 @@ public:
     // What keeps this slot from working, in words an operator can act on (a missing port, an
     // image replaced since the shift began), shown on the tile; empty when it can work.
     QString checkSetUp();
+    // The recipe does not name this slot's port: it stays out of use for the shift.
+    bool outsideRecipe() const;
 
     // A unit appeared: a printer at devicePath (USB), the one on the line (COM), the MAC typed
     // or scanned (network). It starts with label, or waits for one when required and empty.

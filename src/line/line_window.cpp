@@ -5,6 +5,7 @@
 #include "base/config_paths.h"
 #include "download/image_verdict.h"
 #include "fleet/multi_download.h"
+#include "fleet/recipe_gate.h"
 #include "fleet/target_filter.h"
 #include "line/image_summary.h"
 #include "line/shift_report_action.h"
@@ -13,6 +14,7 @@
 #include "link/shared_boot_ports.h"
 #include "ports/usb_inventory.h"
 #include "protocol/image_file.h"
+#include "recipe/recipe_texts.h"
 #include "records/background_sync.h"
 #include "records/records_address.h"
 
@@ -82,19 +84,28 @@ QByteArray imageHash(const QString& path, bool font) {
     return image.ok() ? ImageSha256(image.bytes) : QByteArray();
 }
 
+ShiftRecipe recipeOf(const LineHost& host, const LineSettings& settings) {
+    return host.loadRecipe ? host.loadRecipe(settings) : ShiftRecipe{};
+}
+
+bool labelRequired(const LineSettings& settings, const ShiftRecipe& recipe) {
+    return settings.requireLabel || (recipe.gate && recipe.gate->recipe().labelRequired);
+}
+
 } // namespace
 
 LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& inventory, LineHost host,
                        QWidget* parent)
-    : QWidget(parent), host_(std::move(host)), inventory_(inventory),
+    : QWidget(parent), host_(std::move(host)), settings_(settings),
+      recipe_(recipeOf(host_, settings)), inventory_(inventory),
       comPorts_(RunPortMap(ComPortMapPath())), history_(QStringLiteral("line"), host_.historyPath),
-      chooser_(kindsOf(SlotsOf(settings)), settings.requireLabel) {
+      chooser_(kindsOf(SlotsOf(settings)), labelRequired(settings, recipe_)) {
     setObjectName("LineWindow");
     setWindowTitle(tr("posflash (production line)"));
     shift_.imagePath = settings.imagePath;
     shift_.font = settings.font;
     shift_.retries = settings.retries;
-    shift_.requireLabel = settings.requireLabel;
+    shift_.requireLabel = labelRequired(settings, recipe_);
     shift_.chinese = LineSpeaksChinese(settings);
     serialPrefix_ = settings.serialPrefix;
     shift_.context.operatorName = settings.operatorName;
@@ -424,6 +435,19 @@ void LineWindow::labelEntered() {
     if (label.isEmpty() || leaving_)
         return;
     const auto mac = MacFromLabel(label);
+    // A serial number the recipe does not know is refused here, before any unit takes it; the
+    // box waits for the next scan.
+    if (!mac && shift_.recipe) {
+        if (const RecipeVerdict verdict = shift_.recipe->checkLabel(label); !verdict.ok()) {
+            Faces faces;
+            faces.setUseEnglish(!shift_.chinese);
+            pendingLabel_->setText(tr("Label refused: %1. Scan the label again.")
+                                       .arg(RecipeTexts(faces).cause(verdict)));
+            if (host_.beep)
+                host_.beep();
+            return;
+        }
+    }
     // A failed unit scanned again is the same unit, tried again: no question.
     if (!chooser_.isRetry(mac ? *mac : label)) {
         if (const auto use = labels_.usedBefore(label)) {
@@ -466,7 +490,8 @@ void LineWindow::showPendingLabel() {
 void LineWindow::unitDone(int n, bool passed, int attempts, qint64 ms) {
     chooser_.finished(n, passed);
     // A unit begun before New shift belongs to the shift it began in, as its rows say.
-    if (slot(n).unitShift() == shift_.context.shift) {
+    // Engineering units are recorded, never counted.
+    if (slot(n).unitShift() == shift_.context.shift && counts()) {
         counters_.add(slot(n).unitId(), passed, attempts, ms);
         showCounters();
     }
@@ -502,6 +527,10 @@ void LineWindow::showShiftChoices() {
                       .arg(shift_.retries);
     if (shift_.requireLabel)
         who += tr(" · Label required");
+    if (recipe_.gate)
+        who += QStringLiteral(" · ") + RecipeSummary(recipe_.gate->approved());
+    if (!recipe_.note.isEmpty())
+        who += QStringLiteral(" · ") + recipe_.note;
     shiftChoices_->setText(who);
 }
 
@@ -522,6 +551,8 @@ void LineWindow::askNewShift() {
     if (!name->isEmpty())
         shift_.context.operatorName = *name;
     chooser_.newShift();
+    // Each shift takes the recipe as it is then: the newest published, or the file again.
+    recipe_ = recipeOf(host_, settings_);
     // The old verdicts go; each printer stays until it is swapped (Next, plugged in).
     for (auto& s : slots_) {
         const SlotChooser::Phase phase = chooser_.phase(s->number());
@@ -536,6 +567,11 @@ void LineWindow::beginShift() {
     shift_.context.shift = QUuid::createUuid().toString(QUuid::WithoutBraces);
     // The image is fixed by its bytes for the whole shift: a file replaced since is refused.
     shift_.imageSha256 = imageHash(shift_.imagePath, shift_.font);
+    shift_.recipe = recipe_.gate;
+    shift_.recipeProblem = recipe_.problem;
+    // Under a recipe only the approved bytes go out, whatever the file holds later.
+    if (recipe_.gate)
+        shift_.imageSha256 = recipe_.gate->imageSha256();
     const auto summary = SummarizeImage(shift_.imagePath);
     imageLine_->setFullText(summary ? SummaryLine(*summary) : summary.error().text);
     counters_.reset();
@@ -547,6 +583,14 @@ void LineWindow::beginShift() {
     showShiftChoices();
     showCounters();
     showPendingLabel();
+    // Slots the recipe leaves out, or a recipe that refuses the shift, show at once.
+    for (auto& s : slots_)
+        if (!recipe_.problem.isEmpty() || s->outsideRecipe())
+            s->checkSetUp();
+}
+
+bool LineWindow::counts() const {
+    return !shift_.recipe || shift_.recipe->recipe().mode != RecipeMode::Engineering;
 }
 
 void LineWindow::writeShiftReport() {

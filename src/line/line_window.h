@@ -85,6 +85,9 @@ private:
     // Writes this shift's report into the host's reports folder and says where.
     void writeShiftReport();
     void beginShift();
+    // Whether a unit of this shift counts in the counters and yield: not under an engineering
+    // recipe.
+    bool counts() const;
     void showShiftChoices();
     void keepFocus();
     void showCounters();
@@ -94,6 +97,8 @@ private:
     bool ask(const QString& question);
 
     LineHost host_;
+    LineSettings settings_;
+    ShiftRecipe recipe_; // the shift's: loaded again at each new shift
     const UsbInventory& inventory_;
     ShiftChoices shift_;
     QString serialPrefix_;

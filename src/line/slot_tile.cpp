@@ -37,6 +37,8 @@ Colours coloursOf(TileState state) {
         return {"#b91c1c", "#ffffff"};
     case TileState::SetUp:
         return {"#4a3b6b", "#ffffff"};
+    case TileState::NotInUse:
+        return {"#eceff1", "#78909c"};
     }
     return {"#d4d7dd", "#1f2329"};
 }
@@ -179,6 +181,10 @@ void SlotTile::showFrameRetry(const QString& text) {
 
 void SlotTile::showSetUp(const QString& problem) {
     setState(TileState::SetUp, tr("SET-UP"), problem);
+}
+
+void SlotTile::showNotInUse(const QString& why) {
+    setState(TileState::NotInUse, tr("NOT IN USE"), why);
 }
 
 void SlotTile::showPass(qint64 ms, int attempts) {

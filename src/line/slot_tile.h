@@ -14,7 +14,7 @@ namespace posflash {
 class FittingLabel;
 
 // What a tile shows; the colour follows it.
-enum class TileState { Waiting, NeedsLabel, Updating, Retrying, Pass, Fail, SetUp };
+enum class TileState { Waiting, NeedsLabel, Updating, Retrying, Pass, Fail, SetUp, NotInUse };
 
 // One slot's tile, readable from two metres: the slot, a big state word, a line of detail.
 // Its controls are named with the slot's number (lblTileState_3, btnNext_3, txtMac_3).
@@ -33,6 +33,8 @@ public:
     void showFrameRetry(const QString& text);
     // The slot cannot work until someone fixes the station; no unit's verdict.
     void showSetUp(const QString& problem);
+    // The shift does not use this slot (its recipe names other ports): no fault, no verdict.
+    void showNotInUse(const QString& why);
     void showPass(qint64 ms, int attempts);
     void showFail(const QString& cause, const QString& remedy);
     void showUnit(const QString& unit); // the label or serial number of the unit on the slot

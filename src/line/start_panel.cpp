@@ -34,7 +34,9 @@ W* named(W* widget, const char* name, const QString& accessible) {
 
 } // namespace
 
-StartPanel::StartPanel(const LineSettings& s, QWidget* parent) : QDialog(parent) {
+StartPanel::StartPanel(const LineSettings& s, QWidget* parent,
+                       std::function<ShiftRecipe(const LineSettings&)> loadRecipe)
+    : QDialog(parent), loadRecipe_(std::move(loadRecipe)) {
     setObjectName("StartPanel");
     setWindowTitle(tr("posflash (production line): start a shift"));
     auto* form = new QFormLayout;
@@ -90,6 +92,17 @@ StartPanel::StartPanel(const LineSettings& s, QWidget* parent) : QDialog(parent)
     language_->setCurrentIndex(LineSpeaksChinese(s) ? 1 : 0);
     form->addRow(tr("Language"), language_);
     records_ = s.records;
+    recipe_ = named(new QLineEdit(s.recipe, this), "txtRecipe", tr("Line recipe"));
+    recipe_->setPlaceholderText(tr("none: any image (a signed recipe enforces one)"));
+    recipeFromRecords_ = s.recipeFromRecords;
+    if (!recipeFromRecords_.isEmpty())
+        recipe_->setEnabled(false); // the recipe comes from the line's records by its name
+    form->addRow(tr("Recipe"), recipe_);
+    recipeLine_ = new QLabel(this);
+    recipeLine_->setObjectName("lblRecipe");
+    recipeLine_->setWordWrap(true);
+    form->addRow(QString(), recipeLine_);
+    connect(recipe_, &QLineEdit::editingFinished, this, &StartPanel::showRecipe);
 
     problem_ = new QLabel(this);
     problem_->setObjectName("lblProblem");
@@ -136,6 +149,8 @@ LineSettings StartPanel::settings() const {
     s.station = station_->text().trimmed();
     s.language = language_->currentData().toString();
     s.records = records_;
+    s.recipe = recipe_->text().trimmed();
+    s.recipeFromRecords = recipeFromRecords_;
     return s;
 }
 
@@ -146,14 +161,39 @@ void StartPanel::showImage() {
     }
     const auto summary = SummarizeImage(image_->text().trimmed());
     summary_->setText(summary ? SummaryLine(*summary) : summary.error().text);
+    showRecipe();
     // A problem said before stays only while it is still true.
     if (!problem_->text().isEmpty())
         problem_->setText(StartProblem(settings()));
 }
 
+QString StartPanel::showRecipe() {
+    const LineSettings s = settings();
+    recipeProblem_.clear();
+    if (!loadRecipe_ || (s.recipe.isEmpty() && s.recipeFromRecords.isEmpty())) {
+        recipeLine_->clear();
+        return {};
+    }
+    const ShiftRecipe recipe = loadRecipe_(s);
+    if (!recipe.gate) {
+        recipeLine_->setStyleSheet("color: #b91c1c;");
+        recipeLine_->setText(recipe.problem);
+        recipeProblem_ = recipe.problem;
+        return recipe.problem;
+    }
+    recipeLine_->setStyleSheet(QString());
+    recipeLine_->setText(recipe.note.isEmpty()
+                             ? RecipeSummary(recipe.gate->approved())
+                             : RecipeSummary(recipe.gate->approved()) + '\n' + recipe.note);
+    return {};
+}
+
 void StartPanel::tryStart() {
     showImage();
-    const QString problem = StartProblem(settings());
+    QString problem = StartProblem(settings());
+    // A wrong image, or a recipe that does not verify, is refused here, in words.
+    if (problem.isEmpty())
+        problem = recipeProblem_;
     problem_->setText(problem);
     if (problem.isEmpty())
         accept();

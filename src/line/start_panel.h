@@ -1,8 +1,12 @@
 #pragma once
 
+#include "line/line_recipe.h"
+
 #include "line/line_settings.h"
 
 #include <QDialog>
+
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -15,11 +19,15 @@ namespace posflash {
 // The shift's choices before the production window opens: the image, the slots, the retries,
 // whether a label is required and the operator. Controls: txtImage, btnBrowse, chkFont,
 // lblImageSummary, txtPorts, txtUsbPaths, txtSerialPrefix, txtNetwork, spinRetries,
-// chkRequireLabel, txtOperator, lblProblem, btnStart.
+// chkRequireLabel, txtOperator, txtRecipe, lblRecipe, lblProblem, btnStart. With a recipe,
+// lblRecipe shows its name, mode, signer and expiry, or why it refuses the shift, and the shift
+// does not start while it refuses.
 class StartPanel : public QDialog {
     Q_OBJECT
 public:
-    explicit StartPanel(const LineSettings& settings, QWidget* parent = nullptr);
+    // loadRecipe: the recipe of the choices, as the window will load it; none: no recipe.
+    explicit StartPanel(const LineSettings& settings, QWidget* parent = nullptr,
+                        std::function<ShiftRecipe(const LineSettings&)> loadRecipe = {});
 
     LineSettings settings() const;
 
@@ -29,6 +37,8 @@ public:
 
 private:
     void showImage();
+    // The recipe as the choices stand: its line, or its refusal; the refusal, or empty.
+    QString showRecipe();
     void tryStart();
 
     QLineEdit* image_;
@@ -44,6 +54,11 @@ private:
     QLineEdit* station_;
     QComboBox* language_;
     QString records_;
+    QLineEdit* recipe_;
+    QString recipeFromRecords_;
+    QLabel* recipeLine_;
+    QString recipeProblem_; // the recipe's refusal as last shown
+    std::function<ShiftRecipe(const LineSettings&)> loadRecipe_;
     QLabel* problem_;
 };
 

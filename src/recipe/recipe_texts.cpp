@@ -44,9 +44,11 @@ QString RecipeTexts::cause(const RecipeVerdict& verdict) const {
                                         "the image's size differs from the approved image's"));
             break;
         case ImageMismatch::Hash:
-        case ImageMismatch::None:
             why = own(QT_TRANSLATE_NOOP("RecipeTexts",
                                         "the image's SHA-256 differs from the approved image's"));
+            break;
+        case ImageMismatch::None: // the cause alone, as a record keeps it
+            why = own(QT_TRANSLATE_NOOP("RecipeTexts", "the image differs from the approved one"));
             break;
         }
         break;

@@ -187,7 +187,63 @@ BEGIN
     END LOOP;
 END $$)"),
 };
-const std::array<const QStringList*, 3> kSteps{&kStep1, &kStep2, &kStep3};
+// Version 4: the line recipe a unit ran under, its mode in posflash_report_units (the unit's
+// first attempt's), and posflash_recipes: the signed recipes a line publishes for its
+// production windows. A station verifies each with its own trusted keys, so the table holds
+// the recipe's bytes and its signature as they were signed, nothing it would have to trust.
+const QStringList kStep4{
+    QStringLiteral("ALTER TABLE posflash_records ADD COLUMN recipe text, ADD COLUMN recipe_sha256 "
+                   "text, ADD COLUMN recipe_key text, ADD COLUMN mode text"),
+    QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_report_units AS
+SELECT coalesce(unit, id::text) AS unit,
+       (array_agg(coalesce(station, sent_from) ORDER BY attempt, started_at, id))[1] AS station,
+       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
+       (array_agg(operator ORDER BY attempt, started_at, id))[1] AS operator,
+       (array_agg(label ORDER BY attempt, started_at, id))[1] AS label,
+       (array_agg(sha256 ORDER BY attempt, started_at, id))[1] AS sha256,
+       (array_agg(kind ORDER BY attempt, started_at, id))[1] AS kind,
+       (array_agg(coalesce(nullif(usb_path, ''), nullif(device_node, ''), nullif(ip, ''),
+                           'COM' || nullif(com_number, 0)::text)
+                  ORDER BY attempt, started_at, id))[1] AS port,
+       min(started_at) AS started_at,
+       max(started_at + duration_ms * interval '1 millisecond') AS ended_at,
+       count(*) AS attempts,
+       count(*) FILTER (WHERE outcome IN ('failed', 'refused')) AS failures,
+       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
+       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
+           AS passed,
+       (array_agg(cause ORDER BY attempt DESC, started_at DESC, id DESC))[1] AS last_cause,
+       coalesce(array_agg(coalesce(nullif(cause, ''), '-') ORDER BY attempt, started_at, id)
+                    FILTER (WHERE outcome IN ('failed', 'refused')), '{}') AS failure_causes,
+       (array_agg(mode ORDER BY attempt, started_at, id))[1] AS mode
+FROM posflash_records
+GROUP BY 1)"),
+    QStringLiteral(R"(CREATE TABLE posflash_recipes (
+    id bigserial PRIMARY KEY,
+    name text NOT NULL,
+    recipe bytea NOT NULL,
+    signature bytea NOT NULL,
+    recipe_sha256 text NOT NULL,
+    published_at timestamptz NOT NULL DEFAULT now(),
+    published_by text NOT NULL DEFAULT current_user))"),
+    QStringLiteral("CREATE INDEX posflash_recipes_name ON posflash_recipes (name, id)"),
+    // Those who may send records may read the recipes; publishing is the line engineer's.
+    QStringLiteral(R"(DO $$
+DECLARE
+    reader text;
+BEGIN
+    FOR reader IN
+        SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(r.rolname) END
+        FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a
+             LEFT JOIN pg_roles r ON r.oid = a.grantee
+        WHERE c.oid = 'posflash_records'::regclass AND a.privilege_type = 'INSERT'
+              AND a.grantee <> c.relowner
+    LOOP
+        EXECUTE 'GRANT SELECT ON posflash_recipes TO ' || reader;
+    END LOOP;
+END $$)"),
+};
+const std::array<const QStringList*, 4> kSteps{&kStep1, &kStep2, &kStep3, &kStep4};
 
 } // namespace
 

@@ -30,6 +30,7 @@ inline constexpr const char* kRecordsTable = "posflash_records";
 inline constexpr const char* kSchemaTable = "posflash_schema";
 inline constexpr const char* kYieldView = "posflash_yield";
 inline constexpr const char* kReportUnitsView = "posflash_report_units";
+inline constexpr const char* kRecipesTable = "posflash_recipes";
 
 // The schema version this build writes; the line's database must have at least this one.
 int CentralSchemaVersion();
@@ -40,7 +41,7 @@ Result<int> InitCentralSchema(PgLink& link);
 
 // The version whose records table this build sends and reads. Later steps add only views, so a
 // station still syncs with a line whose owner has not yet run a newer init.
-inline constexpr int kRecordsTableVersion = 2;
+inline constexpr int kRecordsTableVersion = 4;
 
 // Whether the line's database is at version needed or later: the records table's for the
 // sync, the whole schema's for what reads the views.

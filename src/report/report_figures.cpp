@@ -49,6 +49,7 @@ std::vector<ReportUnit> UnitsOf(const std::vector<HistoryRecord>& records) {
         u.sha256 = QString::fromLatin1(first.sha256.toHex());
         u.kind = first.kind;
         u.port = orDash(portOf(first));
+        u.mode = first.mode;
         u.startedAt = first.startedAt;
         qint64 end = 0;
         std::vector<AttemptRow> rows;

@@ -32,8 +32,8 @@ struct ReportUnit {
     bool firstPass = false;
     bool passed = false;
     QString lastCause;
-    // The recipe's mode once recipes exist: an "engineering" unit stays out of the yields.
-    // Records carry no mode yet, so it is empty everywhere today.
+    // The mode of the recipe the unit ran under (its first attempt's): an "engineering" unit
+    // stays out of the yields; empty without a recipe.
     QString mode;
     QStringList failureCauses; // the cause of each failed or refused attempt
 };

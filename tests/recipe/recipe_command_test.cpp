@@ -24,7 +24,13 @@ protected:
         for (QString& a : args)
             a.replace("@", tool.dir.path() + "/");
         QTextStream o(&out), e(&err);
-        return RunRecipeCommand(args, o, e, env);
+        const Result<CliRequest> read =
+            ReadCliArguments(QStringList{"posflash-cli", "recipe"} + args, "en");
+        if (!read) {
+            e << read.error().text;
+            return 2;
+        }
+        return RunRecipeCommand(read->args, o, e, env);
     }
     int make() {
         return run({"make", "--image", "@image.bin", "--name", "X1 2.4", "--port", "COM3",

@@ -119,11 +119,11 @@ protected:
         const Finished init = run(nullptr, {"records", "init"},
                                   cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
         EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
-        EXPECT_TRUE(init.out.contains("is at version 3 (it was at 0)")) << init.out.toStdString();
+        EXPECT_TRUE(init.out.contains("is at version 4 (it was at 0)")) << init.out.toStdString();
         cluster_->admin("line", {"GRANT SELECT, INSERT ON posflash_records TO station",
                                  "GRANT SELECT ON posflash_schema, posflash_units, posflash_yield, "
                                  "posflash_yield_shift, posflash_report_units, "
-                                 "posflash_causes_day TO station"});
+                                 "posflash_causes_day, posflash_recipes TO station"});
     }
     static void TearDownTestSuite() {
         delete cluster_;
@@ -217,20 +217,21 @@ TEST_F(RecordsServer, ServerDownAtTheStartKeepsTheRowsForTheSyncAfter) {
     expectLineIsUnion({&a, &b});
 }
 
-// A station of a newer release keeps syncing with a line whose owner has not yet run its init:
-// the newer steps add views only. What reads those views asks for the init.
-TEST_F(RecordsServer, ALineOneInitBehindStillTakesTheRowsOnlyTheReportWaits) {
+// A station of a newer release sends columns a line one init behind does not have: it keeps its
+// rows and says what to run, and sends them once the owner ran the init.
+TEST_F(RecordsServer, ALineOneInitBehindKeepsTheRowsUntilItsInit) {
     Station a;
     a.fill(12);
-    cluster_->admin("line", {"DELETE FROM posflash_schema WHERE version = 3"});
-    const Finished synced = sync(a);
+    cluster_->admin("line", {"DELETE FROM posflash_schema WHERE version = 4"});
+    const Finished held = sync(a);
     const Finished report = run(&a, {"report", "--central", "--format", "csv"}, station());
-    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (3)"});
+    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (4)"});
+    EXPECT_EQ(held.exitCode, 1);
+    EXPECT_TRUE(held.err.contains("version 3, this posflash needs 4")) << held.err.toStdString();
+    EXPECT_EQ(report.exitCode, 1);
+    const Finished synced = sync(a);
     EXPECT_EQ(synced.exitCode, 0) << synced.err.toStdString();
     expectLineIsUnion({&a});
-    EXPECT_EQ(report.exitCode, 1);
-    EXPECT_TRUE(report.err.contains("version 2, this posflash needs 3"))
-        << report.err.toStdString();
 }
 
 TEST_F(RecordsServer, ServerStoppedInTheMiddleOfASyncAndStartedAgain) {

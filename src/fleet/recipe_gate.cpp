@@ -1,0 +1,125 @@
+#include "fleet/recipe_gate.h"
+
+#include "download/image_verdict.h"
+#include "protocol/image_file.h"
+#include "recipe/recipe_file.h"
+
+#include <array>
+#include <utility>
+
+namespace posflash {
+
+namespace {
+
+constexpr std::array<std::pair<RecipeCause, Cause>, 7> kCauses{{
+    {RecipeCause::Signature, Cause::RecipeSignature},
+    {RecipeCause::UntrustedKey, Cause::RecipeUntrustedKey},
+    {RecipeCause::Invalid, Cause::RecipeInvalid},
+    {RecipeCause::Expired, Cause::RecipeExpired},
+    {RecipeCause::Image, Cause::RecipeImage},
+    {RecipeCause::Target, Cause::RecipeTarget},
+    {RecipeCause::Label, Cause::RecipeLabel},
+}};
+
+} // namespace
+
+Cause CauseOfRecipe(RecipeCause cause) {
+    for (const auto& [recipe, download] : kCauses)
+        if (recipe == cause)
+            return download;
+    return Cause::None;
+}
+
+RecipeCause RecipeCauseOf(Cause cause) {
+    for (const auto& [recipe, download] : kCauses)
+        if (download == cause)
+            return recipe;
+    return RecipeCause::None;
+}
+
+QStringList RecipeTargetNames(const DownloadTarget& target) {
+    QStringList names;
+    if (target.comNumber > 0)
+        names << QStringLiteral("COM%1").arg(target.comNumber);
+    for (const QString& name : {target.devicePath, target.usbPath, target.mac})
+        if (!name.isEmpty())
+            names << name;
+    return names;
+}
+
+std::variant<RecipeGate, RecipeVerdict> RecipeGate::open(const QString& path,
+                                                         const std::vector<MinisignPublicKey>& keys,
+                                                         const QDateTime& now) {
+    Result<RecipeFiles> files = ReadRecipeFiles(path);
+    if (!files) {
+        RecipeVerdict unread;
+        unread.cause = RecipeCause::Invalid;
+        unread.detail = files.error().text;
+        return unread;
+    }
+    return open(files->recipe, files->signature, keys, now);
+}
+
+std::variant<RecipeGate, RecipeVerdict> RecipeGate::open(const QByteArray& recipe,
+                                                         const std::optional<QByteArray>& signature,
+                                                         const std::vector<MinisignPublicKey>& keys,
+                                                         const QDateTime& now) {
+    RecipeVerdict verdict = VerifyRecipe(recipe, signature, keys, now);
+    if (!verdict.ok())
+        return verdict;
+    return RecipeGate(std::move(*verdict.approved));
+}
+
+RecipeStamp RecipeGate::stamp() const {
+    return {approved_.recipe.name, approved_.recipeSha256, approved_.signerKeyId,
+            QLatin1String(RecipeModeName(approved_.recipe.mode))};
+}
+
+RecipeVerdict RecipeGate::checkImage(const QString& path, ImageKind kind) const {
+    const LoadedImage image = LoadImageFile(path, MaxImageBytes(FrameDataSizeOf(kind)));
+    RecipeImage sent;
+    sent.kind = kind == ImageKind::Font ? RecipeImageKind::Font : RecipeImageKind::Program;
+    if (!image.ok()) {
+        // Nothing that cannot be read can be the approved image.
+        RecipeVerdict unread;
+        unread.cause = RecipeCause::Image;
+        unread.image = ImageMismatch::Hash;
+        unread.detail = QStringLiteral("%1 cannot be read").arg(path);
+        return unread;
+    }
+    sent.bytes = QByteArray(reinterpret_cast<const char*>(image.bytes.data()),
+                            static_cast<qsizetype>(image.bytes.size()));
+    return CheckRecipeImage(approved_.recipe, sent);
+}
+
+RecipeVerdict RecipeGate::checkTarget(const DownloadTarget& target,
+                                      const ComPortMap& comPorts) const {
+    QStringList names = RecipeTargetNames(target);
+    if (target.comNumber > 0) {
+        if (const QString node = comPorts.devicePath(target.comNumber); !node.isEmpty())
+            names << node;
+    } else if (const int com = comPorts.comNumberOf(target.devicePath); com > 0) {
+        names << QStringLiteral("COM%1").arg(com);
+    }
+    return CheckRecipeTarget(approved_.recipe, {names});
+}
+
+RecipeVerdict RecipeGate::checkLabel(const QString& label) const {
+    return CheckRecipeLabel(approved_.recipe, label);
+}
+
+DownloadResult RecipeGate::refusal(const RecipeVerdict& verdict, const DownloadJob& job) const {
+    DownloadResult result;
+    result.outcome = Outcome::Refused;
+    result.cause = CauseOfRecipe(verdict.cause);
+    result.error.detail = verdict.detail;
+    result.startedAt = QDateTime::currentDateTime();
+    result.imagePath = job.imagePath;
+    result.imageName = job.imageName;
+    result.font = job.kind == ImageKind::Font;
+    const DownloadTarget& t = job.target;
+    result.printer = {t.comNumber, t.devicePath, {}, t.usbPath, t.ip, t.mac};
+    return result;
+}
+
+} // namespace posflash

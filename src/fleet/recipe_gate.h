@@ -1,0 +1,66 @@
+#pragma once
+
+#include "download/download_job.h"
+#include "download/download_result.h"
+#include "history/history_store.h"
+#include "ports/com_port_map.h"
+#include "recipe/recipe_check.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace posflash {
+
+// A recipe's cause as a download's (recipe-signature …), and back; None for any other.
+Cause CauseOfRecipe(RecipeCause cause);
+RecipeCause RecipeCauseOf(Cause cause);
+
+// The line recipe a run is under, verified once: what the command line's downloads and the
+// production window's slots check each unit against before its first frame, and what their
+// records name.
+class RecipeGate {
+public:
+    // The recipe at path and its signature beside it (path.minisig), verified with keys at now:
+    // the gate, or the verdict that refuses the whole run.
+    static std::variant<RecipeGate, RecipeVerdict>
+    open(const QString& path, const std::vector<MinisignPublicKey>& keys, const QDateTime& now);
+    static std::variant<RecipeGate, RecipeVerdict> open(const QByteArray& recipe,
+                                                        const std::optional<QByteArray>& signature,
+                                                        const std::vector<MinisignPublicKey>& keys,
+                                                        const QDateTime& now);
+
+    const ApprovedRecipe& approved() const { return approved_; }
+    const Recipe& recipe() const { return approved_.recipe; }
+    // What the unit's records carry.
+    RecipeStamp stamp() const;
+    // The image the engine must send: bytes with another SHA-256 are refused before the
+    // first frame, so a file changed after this check never reaches a printer.
+    const QByteArray& imageSha256() const { return approved_.recipe.imageSha256; }
+
+    // The image file as it would be sent (read whole), of kind.
+    RecipeVerdict checkImage(const QString& path, ImageKind kind) const;
+    // A printer by every name it is known by: its COM name, device node, USB path, MAC, and
+    // what the station's COM-number map makes of them (a node's COM number, a number's node).
+    RecipeVerdict checkTarget(const DownloadTarget& target, const ComPortMap& comPorts) const;
+    RecipeVerdict checkLabel(const QString& label) const;
+
+    // A refusal as the download's result, for the history and the views: nothing was sent.
+    DownloadResult refusal(const RecipeVerdict& verdict, const DownloadJob& job) const;
+
+private:
+    explicit RecipeGate(ApprovedRecipe approved) : approved_(std::move(approved)) {}
+
+    ApprovedRecipe approved_;
+};
+
+// The names a recipe may give a printer on target: "COM3", the device node, the USB path, the
+// MAC address.
+QStringList RecipeTargetNames(const DownloadTarget& target);
+
+} // namespace posflash

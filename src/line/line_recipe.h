@@ -1,0 +1,48 @@
+#pragma once
+
+#include "fleet/recipe_gate.h"
+#include "line/line_settings.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace posflash {
+
+// The line recipe a shift runs under, as the station found it.
+struct ShiftRecipe {
+    bool wanted = false; // the settings ask for a recipe
+    // Verified with the station's own keys, and approving the shift's image.
+    std::shared_ptr<const RecipeGate> gate;
+    // Why no shift can start under it, in the window's words; empty when one can.
+    QString problem;
+    // What the operator should know besides (the records server away: the copy kept here).
+    QString note;
+};
+
+// Where a station's recipes come from and what it checks them with.
+struct RecipeSource {
+    QStringList trustedKeyFolders;
+    // The last recipe verified from the line's records, one file pair per name: what a shift
+    // runs under while the server cannot be reached.
+    QString copiesFolder;
+    std::function<QDateTime()> now;
+
+    // $XDG_CONFIG_HOME/posflash/trusted-keys and /etc/posflash/trusted-keys; the copies in
+    // $XDG_DATA_HOME/posflash/recipes; the clock.
+    static RecipeSource station();
+};
+
+// The recipe of the settings (a file, or the newest published under a name in the line's
+// records), verified, and checked against the shift's image. Blocks for the records server's
+// connect timeout at most.
+ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const RecipeSource& source);
+
+// "X1 2.4 · production · signed by key 3D38… · until 2027-03-01 06:00": the start panel's and
+// the header's line.
+QString RecipeSummary(const ApprovedRecipe& approved);
+
+} // namespace posflash

@@ -1,0 +1,137 @@
+// Recipes through the line's database: posflash-cli records publish-recipe, and a station's
+// shift taking the newest one, verified with its own keys, against a PostgreSQL cluster of the
+// test's own.
+#include "line/line_recipe.h"
+#include "recipe/minisign_tool.h"
+#include "records/pg_cluster.h"
+
+#include <QDir>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace posflash::testing {
+namespace {
+
+class RecipeRecords : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (PgCluster::binaries().isEmpty())
+            return;
+        cluster_ = new PgCluster;
+        QString why;
+        if (!cluster_->create(why) || !cluster_->startServer()) {
+            ADD_FAILURE() << why.toStdString();
+            return;
+        }
+        cluster_->admin("postgres",
+                        {"CREATE DATABASE line", "CREATE ROLE station LOGIN PASSWORD 'st-pw'"});
+    }
+    static void TearDownTestSuite() {
+        delete cluster_;
+        cluster_ = nullptr;
+    }
+
+    void SetUp() override {
+        if (!cluster_) {
+            if (qEnvironmentVariableIntValue("POSFLASH_REQUIRE_POSTGRES") == 1)
+                FAIL() << "PostgreSQL is required here: install the package postgresql";
+            GTEST_SKIP() << "PostgreSQL is not installed: install the package postgresql";
+        }
+        ASSERT_TRUE(cli({"records", "init"}).first == 0);
+        cluster_->admin("line", {"TRUNCATE posflash_recipes",
+                                 "GRANT SELECT ON posflash_schema, posflash_recipes TO station"});
+        tool.makeKey("line");
+        QDir().mkpath(tool.path("config/posflash/trusted-keys"));
+        QFile::copy(tool.path("line.pub"), tool.path("config/posflash/trusted-keys/line.pub"));
+        tool.write("font.bin", QByteArray(3000, 'f'));
+        source.trustedKeyFolders = {tool.path("config/posflash/trusted-keys")};
+        source.copiesFolder = tool.path("copies");
+        source.now = [] { return QDateTime::currentDateTimeUtc(); };
+        settings.imagePath = tool.path("font.bin");
+        settings.font = true;
+        settings.recipeFromRecords = "X1 fonts";
+        settings.records = cluster_->uri("station", "st-pw", "line");
+        settings.language = "en";
+    }
+
+    // posflash-cli as the line engineer (the database's owner), its keys in the tool's folder.
+    std::pair<int, QString> cli(const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", tool.path("config"));
+        env.insert("XDG_DATA_HOME", tool.path("data"));
+        env.insert("POSFLASH_RECORDS", cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
+        p.setProcessEnvironment(env);
+        p.start(POSFLASH_CLI_PATH, args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    // A recipe for the font with these retries, signed by the line's key, published.
+    void publish(int retries) {
+        const QString path = tool.path(QString("r%1.json").arg(retries));
+        const auto made =
+            cli({"recipe", "make", "--image", tool.path("font.bin"), "--font", "--name", "X1 fonts",
+                 "--retries", QString::number(retries), "--out", path});
+        ASSERT_EQ(made.first, 0) << made.second.toStdString();
+        tool.sign(QFileInfo(path).fileName(), "line", false);
+        const auto published = cli({"records", "publish-recipe", path});
+        ASSERT_EQ(published.first, 0) << published.second.toStdString();
+    }
+
+    static PgCluster* cluster_;
+    MinisignTool tool;
+    RecipeSource source;
+    LineSettings settings;
+};
+
+PgCluster* RecipeRecords::cluster_ = nullptr;
+
+TEST_F(RecipeRecords, TheNewestPublishedRecipeVerifiesAtTheStation) {
+    publish(1);
+    publish(3);
+    const ShiftRecipe shift = LoadShiftRecipe(settings, source);
+    ASSERT_TRUE(shift.gate) << shift.problem.toStdString();
+    EXPECT_EQ(shift.gate->recipe().retries, 3);
+    EXPECT_TRUE(shift.note.isEmpty());
+    // What does not verify here is never published.
+    tool.write("unsigned.json", tool.read("r1.json"));
+    EXPECT_EQ(cli({"records", "publish-recipe", tool.path("unsigned.json")}).first, 2);
+}
+
+TEST_F(RecipeRecords, ATamperedRowIsRefusedEvenWithAGoodCopyKept) {
+    publish(1);
+    ASSERT_TRUE(LoadShiftRecipe(settings, source).gate);
+    cluster_->admin("line", {"UPDATE posflash_recipes SET recipe = convert_to(replace("
+                             "convert_from(recipe, 'UTF8'), '\"retries\": 1', '\"retries\": 9'), "
+                             "'UTF8')"});
+    ASSERT_EQ(cluster_->column("line", "SELECT count(*) FROM posflash_recipes WHERE "
+                                       "position('\"retries\": 9' in convert_from(recipe, "
+                                       "'UTF8')) > 0"),
+              QStringList{"1"});
+    const ShiftRecipe shift = LoadShiftRecipe(settings, source);
+    EXPECT_FALSE(shift.gate);
+    EXPECT_TRUE(shift.problem.contains("signature is missing or does not verify"))
+        << shift.problem.toStdString();
+}
+
+TEST_F(RecipeRecords, AServerAwayLeavesTheRecipeLastVerifiedHere) {
+    publish(2);
+    ASSERT_TRUE(LoadShiftRecipe(settings, source).gate);
+    cluster_->stopServer();
+    const ShiftRecipe kept = LoadShiftRecipe(settings, source);
+    RecipeSource fresh = source;
+    fresh.copiesFolder = tool.path("no-copies");
+    const ShiftRecipe none = LoadShiftRecipe(settings, fresh);
+    ASSERT_TRUE(cluster_->startServer());
+    ASSERT_TRUE(kept.gate) << kept.problem.toStdString();
+    EXPECT_EQ(kept.gate->recipe().retries, 2);
+    EXPECT_TRUE(kept.note.contains("cannot be reached")) << kept.note.toStdString();
+    EXPECT_FALSE(none.gate);
+    EXPECT_TRUE(none.problem.contains("no recipe X1 fonts verified before"))
+        << none.problem.toStdString();
+}
+
+} // namespace
+} // namespace posflash::testing
