@@ -2,6 +2,7 @@
 
 #include "download/download_event.h"
 #include "download/download_result.h"
+#include "fleet/fleet_boot_ports.h"
 #include "fleet/printer_target.h"
 #include "ports/com_port_map.h"
 
@@ -18,7 +19,6 @@ namespace posflash {
 
 class DownloadHistory;
 class Engine;
-class SharedBootPorts;
 class UsbInventory;
 
 // The COM-number map of a run: the user's file as it stands, held in memory, so that a node
@@ -106,8 +106,7 @@ private:
     MultiEventSink& sink_;
     DownloadHistory* history_;
     QElapsedTimer clock_;
-    // Bound once for every network printer of the run, before any engine starts.
-    std::unique_ptr<SharedBootPorts> bootPorts_;
+    FleetBootPorts bootPorts_;
     std::vector<std::unique_ptr<Target>> running_;
     std::vector<Outcome> results_;
     // Each printer begins in a turn of the event loop of its own: its image is read, hashed and

@@ -15,7 +15,7 @@ namespace posflash {
 
 class ComPortMap;
 class DownloadHistory;
-class SharedBootPorts;
+class FleetBootPorts;
 class SlotTile;
 class UsbInventory;
 
@@ -38,7 +38,7 @@ class LineSlot : public QObject, private DownloadObserver {
 public:
     LineSlot(int number, SlotChoice choice, const ShiftChoices& shift, ComPortMap& comPorts,
              const UsbInventory& inventory, DownloadHistory* history, SlotTile& tile,
-             SharedBootPorts* bootPorts);
+             const FleetBootPorts& bootPorts);
     ~LineSlot() override;
 
     int number() const { return number_; }
