@@ -176,11 +176,11 @@ checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, cons
     std::vector<DownloadTarget> named;
     for (const MultiTarget& target : targets)
         named.push_back(JobTargetOf(target));
-    const LoadedImage bytes = LoadImageFile(image.path(), MaxImageBytes(FrameDataSizeOf(kind)));
+    const Result<Bytes> bytes = LoadImageFile(image.path(), MaxImageBytes(FrameDataSizeOf(kind)));
     ImageRefusal refusal{cause, {}, -1, {}};
-    if (bytes.ok()) {
-        refusal.bytes = static_cast<qint64>(bytes.bytes.size());
-        refusal.sha256 = ImageSha256(bytes.bytes);
+    if (bytes) {
+        refusal.bytes = static_cast<qint64>(bytes->size());
+        refusal.sha256 = ImageSha256(*bytes);
     }
     recordRefusedImage(cli, named, image.name(), font, refusal, units, approval);
     return cli.refuse(Outcome::Refused, cause, RecipeTexts(faces).cause(verdict), texts);

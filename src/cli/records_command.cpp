@@ -109,13 +109,13 @@ int publishRecipe(const RecordsAddress& address, const QString& path, TerminalOu
         return refused(QStringLiteral("%1: %2 (%3)")
                            .arg(path, RecipeCauseName(verdict.cause), verdict.detail));
     PgLink central(address);
-    std::optional<RecordsError> trouble = central.open();
-    if (!trouble)
-        trouble = PublishRecipe(central, {verdict.approved->recipe.name, files->recipe,
-                                          *files->signature, verdict.approved->recipeSha256});
-    if (trouble) {
+    Status published = central.open();
+    if (published)
+        published = PublishRecipe(central, {verdict.approved->recipe.name, files->recipe,
+                                            *files->signature, verdict.approved->recipeSha256});
+    if (!published) {
         err.write(QStringLiteral("posflash-cli: records publish-recipe: %1: %2\n")
-                      .arg(address.shown(), trouble->text));
+                      .arg(address.shown(), published.error().text));
         return kExitFailed;
     }
     out.write(

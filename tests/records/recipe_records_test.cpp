@@ -3,7 +3,7 @@
 // test's own.
 #include "line/line_recipe.h"
 #include "recipe/minisign_tool.h"
-#include "records/pg_cluster.h"
+#include "support/pg_cluster.h"
 
 #include <QDir>
 #include <QProcess>
