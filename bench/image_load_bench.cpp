@@ -29,11 +29,11 @@ void LoadAndCheck16MiB(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = writeImage(dir, 16u << 20);
     for (auto _ : state) {
-        const LoadedImage image = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
-        const bool valid = CheckBinImageValid(image.bytes);
+        const Result<Bytes> image = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
+        const bool valid = CheckBinImageValid(*image);
         benchmark::DoNotOptimize(valid);
         // One buffer of exactly the file's size: no growth, no second copy.
-        state.counters["capacity_MiB"] = static_cast<double>(image.bytes.capacity()) / (1 << 20);
+        state.counters["capacity_MiB"] = static_cast<double>(image->capacity()) / (1 << 20);
     }
 }
 BENCHMARK(LoadAndCheck16MiB)->Unit(benchmark::kMillisecond);

@@ -72,9 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString path = fuzz::scratchPath("firmware.bin");
     fuzz::writeWhole(path,
                      QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
-    const LoadedImage loaded = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
-    FUZZ_CHECK(loaded.ok() &&
-               std::equal(loaded.bytes.begin(), loaded.bytes.end(), data, data + size));
+    const Result<Bytes> loaded = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
+    FUZZ_CHECK(loaded.ok() && std::equal(loaded->begin(), loaded->end(), data, data + size));
     FUZZ_CHECK(CheckBinFileValid(path) == valid);
 
     framesCarryTheImage(image, Kind::Program, kProgramFrameDataSize);

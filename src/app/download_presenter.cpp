@@ -15,7 +15,7 @@ DownloadPresenter::DownloadPresenter(Panel& panel, const Faces& faces, IniStore&
     : QObject(parent), panel_(panel), faces_(faces), settings_(settings) {
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer1_.setInterval(kTimer1IntervalMs);
-    connect(&timer1_, &QTimer::timeout, this, &DownloadPresenter::Timer1_Timer);
+    connect(&timer1_, &QTimer::timeout, this, &DownloadPresenter::tenthElapsed);
 }
 
 QString DownloadPresenter::seconds() const {
@@ -42,7 +42,7 @@ void DownloadPresenter::startTimer1() {
     timer1_.start();
 }
 
-void DownloadPresenter::Timer1_Timer() {
+void DownloadPresenter::tenthElapsed() {
     ++elapsedTenths_;
     if (step_ == step::kLink)
         panel_.setStatusLabel(texts::linkWaiting(seconds()));

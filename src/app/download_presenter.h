@@ -52,7 +52,7 @@ private:
     void frameSent(const DownloadEvent& e);
     void transferEnded(const DownloadResult& result);
     void finished(const DownloadResult& result);
-    void Timer1_Timer();
+    void tenthElapsed();
     void startTimer1();
     QString seconds() const;
     // The box appears once the engine's call has returned (a modal box runs events); then

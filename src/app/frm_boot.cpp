@@ -86,10 +86,6 @@ void frmBoot::connectControls() {
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &frmBoot::cancelDownload);
     connect(ui.cmdAppToBoot, &QPushButton::clicked, this, &frmBoot::sendBootCommand);
-    connect(&engine_.bootCommand(), &BootCommand::finished, this, &frmBoot::bootCommandFinished);
-    // The command's write to the USB device leaves the status panel blank, as every send does.
-    connect(&engine_.bootCommand(), &BootCommand::usbWritten, this,
-            [this] { SetStatusText(QString()); });
     connect(ui.chkFontBootDown, &QCheckBox::toggled, this, &frmBoot::routeChanged);
 
     // toggled, not clicked: a change by the restore runs the action too.
@@ -124,7 +120,7 @@ void frmBoot::closeEvent(QCloseEvent* event) {
     // Closing acts as the cancel button: the link wait ends at once, a frame in flight finishes
     // its attempts and the closing frames are not cut. The window, greyed, stays until the
     // download has ended and its port is closed, then goes.
-    engine_.bootCommand().abort();
+    engine_.stopBootCommand();
     if (engine_.isDownloading()) {
         if (!closing_)
             cancelDownload();

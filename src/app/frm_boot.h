@@ -101,6 +101,7 @@ private:
     void startDownload(ImageKind kind);
     void cancelDownload();
     void sendBootCommand();
+    void bootCommandEvent(const DownloadEvent& event);
     void bootCommandFinished();
     // A change of the port kind or of the font route reaches a running download's next frame.
     void routeChanged();
@@ -122,6 +123,7 @@ private:
     UsbHotplugMonitor hotplug_;
     Engine engine_;
     DownloadPresenter presenter_;
+    EventFunction bootCommandEvents_{[this](const DownloadEvent& e) { bootCommandEvent(e); }};
     DownloadHistory history_{QStringLiteral("window")};
     // The kind of the download that runs (its route follows the port choice).
     ImageKind runningKind_ = ImageKind::Program;

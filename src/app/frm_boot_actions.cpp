@@ -23,7 +23,7 @@ void frmBoot::showClock() {
 }
 
 void frmBoot::refreshLinkIcon() {
-    imgBootStatusSelect(engine_.usb().printerComPresent() ? 1 : 0);
+    imgBootStatusSelect(engine_.printerPresent() ? 1 : 0);
 }
 
 void frmBoot::clearDownloadCount() {
@@ -45,11 +45,13 @@ void frmBoot::chooseProgramFile() {
     if (path.isEmpty())
         return;
     // The size is checked before anything is read: a huge file must not exhaust memory.
-    const LoadedImage image = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
-    if (!image.ok() || !CheckBinImageValid(image.bytes)) {
+    const Result<Bytes> image = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
+    if (!image.ok() || !CheckBinImageValid(*image)) {
         IsEnglishMode();
-        showTipsBox(image.error == ImageLoadError::TooLarge ? texts::imageTooLarge(engine_.faces())
-                                                            : texts::fileOpenError(engine_.faces()),
+        const bool tooLarge =
+            !image && image.error().is(ErrorDomain::Image, image_error::kTooLarge);
+        showTipsBox(tooLarge ? texts::imageTooLarge(engine_.faces())
+                             : texts::fileOpenError(engine_.faces()),
                     1);
         return;
     }

@@ -44,7 +44,7 @@ void frmBoot::closeSerialPort() {
 void frmBoot::selectPrintersComPort() {
     // Nothing is shown when no printer is found. The list's action runs only for a real
     // change, so a repeated press leaves the open port and the settings file alone.
-    const auto number = engine_.usb().printerComNumber();
+    const auto number = engine_.printerComNumber();
     if (number && *number - 1 != portModel_.comIndex())
         selectComIndex(*number - 1);
 }
@@ -90,20 +90,26 @@ void frmBoot::cancelDownload() {
 void frmBoot::sendBootCommand() {
     // Refused while a download runs, whose port the command would take; a second press while
     // the first runs does nothing.
-    if (engine_.isDownloading() || engine_.bootCommand().isRunning())
+    if (engine_.isBusy())
         return;
     presenter_.NowStatus(QStringLiteral("Enter the download status"));
     setDownloadEnabled(false);
     setAppToBootEnabled(false);
-    engine_.sendBootCommand(
-        {portModel_.portKind() != PortKindValue::Com, ui_->txtcIPAddr->text(), false});
+    InbootJob job;
+    job.route = portModel_.portKind() != PortKindValue::Com ? Route::Network : Route::Com;
+    job.target.ip = ui_->txtcIPAddr->text();
+    engine_.sendBootCommand(job, bootCommandEvents_);
+}
+
+void frmBoot::bootCommandEvent(const DownloadEvent& event) {
+    // The command's write to the USB device leaves the status panel blank, as every send does.
+    if (event.kind == DownloadEvent::Kind::FrameSent)
+        SetStatusText(QString());
+    else if (event.kind == DownloadEvent::Kind::Finished)
+        bootCommandFinished();
 }
 
 void frmBoot::bootCommandFinished() {
-    // The same command switches the printer for a font sent through the running firmware;
-    // that download keeps its buttons.
-    if (engine_.isDownloading())
-        return;
     setAppToBootEnabled(true);
     setDownloadEnabled(true);
 }

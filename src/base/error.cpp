@@ -18,9 +18,9 @@ Error WithContext(Error error, const QString& context) {
 
 const char* DomainName(ErrorDomain domain) {
     // In the enumeration's order.
-    static constexpr const char* kNames[] = {"unknown", "system",  "serial", "ports",
-                                             "network", "socket",  "image",  "settings",
-                                             "history", "records", "input",  "recipe"};
+    static constexpr const char* kNames[] = {"unknown", "system", "serial",   "ports",   "network",
+                                             "socket",  "image",  "settings", "history", "records",
+                                             "input",   "recipe", "inboot"};
     const auto index = static_cast<std::size_t>(domain);
     return index < std::size(kNames) ? kNames[index] : "unknown";
 }

@@ -24,6 +24,7 @@ enum class ErrorDomain : std::uint8_t {
     Records,  // the line's records server (src/records)
     Input,    // what a front end was given: arguments, address texts
     Recipe,   // a line recipe, its signature and the keys that sign it (src/recipe)
+    Inboot,   // the boot-loader command to a running printer (boot_command.h)
 };
 
 // The domain's name in logs and JSON ("serial", "network").

@@ -38,7 +38,7 @@ Verdict judge(const QString& shown, const QString& path, bool font, const Faces&
     v.file = shown;
     v.font = font;
     v.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
-    const LoadedImage image = LoadImageFile(path, MaxImageBytes(v.frameBytes));
+    const Result<Bytes> image = LoadImageFile(path, MaxImageBytes(v.frameBytes));
     // In the command line's own words, as a download refusing the file says them.
     if (const auto refused =
             JudgeImage(faces, image, shown, font ? ImageKind::Font : ImageKind::Program)) {
@@ -48,13 +48,13 @@ Verdict judge(const QString& shown, const QString& path, bool font, const Faces&
     }
     if (!image.ok())
         return v;
-    v.size = static_cast<qint64>(image.bytes.size());
-    if (CheckImageFrameable(image.bytes.size(), v.frameBytes) == ImageProblem::None) {
-        v.frames = static_cast<int>(DataFrameCount(image.bytes.size(), v.frameBytes));
-        v.crc16 = GetCRC16(image.bytes);
+    v.size = static_cast<qint64>(image->size());
+    if (CheckImageFrameable(image->size(), v.frameBytes) == ImageProblem::None) {
+        v.frames = static_cast<int>(DataFrameCount(image->size(), v.frameBytes));
+        v.crc16 = GetCRC16(*image);
     }
     if (!font)
-        v.trailerSum = CheckBinImageValid(image.bytes);
+        v.trailerSum = CheckBinImageValid(*image);
     return v;
 }
 

@@ -44,6 +44,7 @@
 #include <QSysInfo>
 #include <QUuid>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <variant>
@@ -175,11 +176,11 @@ checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, cons
     std::vector<DownloadTarget> named;
     for (const MultiTarget& target : targets)
         named.push_back(JobTargetOf(target));
-    const LoadedImage bytes = LoadImageFile(image.path(), MaxImageBytes(FrameDataSizeOf(kind)));
+    const Result<Bytes> bytes = LoadImageFile(image.path(), MaxImageBytes(FrameDataSizeOf(kind)));
     ImageRefusal refusal{cause, {}, -1, {}};
-    if (bytes.ok()) {
-        refusal.bytes = static_cast<qint64>(bytes.bytes.size());
-        refusal.sha256 = ImageSha256(bytes.bytes);
+    if (bytes) {
+        refusal.bytes = static_cast<qint64>(bytes->size());
+        refusal.sha256 = ImageSha256(*bytes);
     }
     recordRefusedImage(cli, named, image.name(), font, refusal, units, approval);
     return cli.refuse(Outcome::Refused, cause, RecipeTexts(faces).cause(verdict), texts);
@@ -416,16 +417,18 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
     return code;
 }
 
-std::optional<int> singleLinkTimeout(const Cli& cli, const CliArguments& args) {
+// None: as the window, until the printer answers or a stop.
+Result<std::optional<int>> singleLinkTimeout(const CliArguments& args) {
     if (!args.isSet("link-timeout"))
-        return std::nullopt; // as the window: until the printer answers or a stop
+        return std::optional<int>();
     bool ok = false;
     const int seconds = args.value("link-timeout").toInt(&ok);
-    if (!ok || seconds < 1 || seconds > 86400) {
-        cli.usage("--link-timeout is a number of seconds from 1 to 86400");
-        return -1;
-    }
-    return seconds * 1000;
+    if (!ok || seconds < 1 || seconds > 86400)
+        return Error{EINVAL,
+                     QStringLiteral("--link-timeout is a number of seconds from 1 to 86400"),
+                     {},
+                     ErrorDomain::Input};
+    return std::optional<int>(seconds * 1000);
 }
 
 // One printer named as one: the options read into a plan, or the exit code of a usage error.
@@ -438,9 +441,10 @@ std::variant<DownloadPlan, int> onePrinter(const Cli& cli, const CliArguments& a
         return cli.usage(target.error().text);
     const bool network = target->kind() == PrinterTarget::Kind::Network;
     DownloadPlan plan;
-    plan.linkTimeoutMs = singleLinkTimeout(cli, args);
-    if (plan.linkTimeoutMs == -1)
-        return kExitUsage;
+    const Result<std::optional<int>> linkTimeout = singleLinkTimeout(args);
+    if (!linkTimeout)
+        return cli.usage(linkTimeout.error().text);
+    plan.linkTimeoutMs = *linkTimeout;
     const auto units = unitChoices(cli, args);
     if (!units)
         return kExitUsage;

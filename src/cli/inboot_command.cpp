@@ -8,6 +8,7 @@
 
 #include <QEventLoop>
 
+#include <optional>
 #include <vector>
 
 namespace posflash {
@@ -24,9 +25,11 @@ bool sendBootCommand(const Cli& cli, const PrinterTarget& target, const CauseTex
     engine.faces().setUseEnglish(english);
     engine.watchDevices(&host.monitor());
     QEventLoop loop;
-    bool sent = false;
-    QObject::connect(&engine.bootCommand(), &BootCommand::finished, &loop, [&](bool wasSent) {
-        sent = wasSent;
+    std::optional<DownloadResult> result;
+    EventFunction events([&](const DownloadEvent& e) {
+        if (e.kind != DownloadEvent::Kind::Finished)
+            return;
+        result = *e.result;
         loop.quit();
     });
     const StopSignals stops(cli, [&engine](int) { engine.stop(); });
@@ -36,18 +39,21 @@ bool sendBootCommand(const Cli& cli, const PrinterTarget& target, const CauseTex
     const QString shown = network                   ? target.ip
                           : target.device.isEmpty() ? QStringLiteral("COM%1").arg(target.comNumber)
                                                     : target.device;
-    if (!engine.sendBootCommand({network, target.ip, false}))
+    engine.sendBootCommand({JobTargetOf(target), network ? Route::Network : Route::Com}, events);
+    if (!result)
+        loop.exec();
+    if (result->outcome == Outcome::Refused)
         return false;
-    loop.exec();
+    const bool sent = result->outcome == Outcome::Completed;
     QString said =
         sent
             ? texts.own(QT_TRANSLATE_NOOP("CliTexts", "the boot-loader command was sent"))
             : texts.own(QT_TRANSLATE_NOOP("CliTexts", "the boot-loader command could not be sent"));
-    if (const auto& reset = engine.bootCommand().failure())
+    if (result->error.is(ErrorDomain::Inboot, inboot_error::kPrinterReset))
         said += QStringLiteral(": ") +
                 texts.own(QT_TRANSLATE_NOOP(
                     "CliTexts", "the printer reset the connection before it took the command")) +
-                QStringLiteral(" (%1)").arg(reset->detail);
+                QStringLiteral(" (%1)").arg(result->error.detail);
     (sent ? cli.out : cli.err).write(shown + QStringLiteral(": ") + said + QLatin1Char('\n'));
     return sent;
 }

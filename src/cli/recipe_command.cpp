@@ -130,13 +130,13 @@ int RecipeRun::make(const CliArguments& args) {
     const QString imagePath = args.value(QStringLiteral("image"));
     const int frameBytes =
         recipe.imageKind == RecipeImageKind::Font ? kFontFrameDataSize : kProgramFrameDataSize;
-    const LoadedImage image = LoadImageFile(imagePath, MaxImageBytes(frameBytes));
+    const Result<Bytes> image = LoadImageFile(imagePath, MaxImageBytes(frameBytes));
     if (!image.ok())
         return usage(QStringLiteral("%1 cannot be read as an image (missing, not a regular file, "
                                     "or too large for a download)")
                          .arg(imagePath));
-    const QByteArray bytes(reinterpret_cast<const char*>(image.bytes.data()),
-                           static_cast<qsizetype>(image.bytes.size()));
+    const QByteArray bytes(reinterpret_cast<const char*>(image->data()),
+                           static_cast<qsizetype>(image->size()));
     recipe.imageSize = bytes.size();
     recipe.imageSha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 

@@ -21,7 +21,7 @@ namespace {
 QString notSent(const QString& shown, const SyncOutcome& outcome) {
     return QStringLiteral("posflash-cli: warning: records not sent to %1: %2%3; they stay in the "
                           "local history for the next sync\n")
-        .arg(shown, outcome.error.text,
+        .arg(shown, outcome.status.error().text,
              outcome.sent > 0 ? QStringLiteral(" after %1 were sent").arg(outcome.sent)
                               : QString());
 }
@@ -73,8 +73,8 @@ int status(TerminalOutput& out, TerminalOutput& err) {
 
 int init(const RecordsAddress& address, TerminalOutput& out, TerminalOutput& err) {
     PgLink central(address, {kInitStatementMs});
-    auto trouble = central.open();
-    Result<int> found = trouble ? Result<int>(Error{0, trouble->text}) : InitCentralSchema(central);
+    const Status opened = central.open();
+    Result<int> found = opened ? InitCentralSchema(central) : Result<int>(opened.error());
     if (!found) {
         err.write(QStringLiteral("posflash-cli: records init: %1: %2\n")
                       .arg(address.shown(), found.error().text));
@@ -109,13 +109,13 @@ int publishRecipe(const RecordsAddress& address, const QString& path, TerminalOu
         return refused(QStringLiteral("%1: %2 (%3)")
                            .arg(path, RecipeCauseName(verdict.cause), verdict.detail));
     PgLink central(address);
-    std::optional<RecordsError> trouble = central.open();
-    if (!trouble)
-        trouble = PublishRecipe(central, {verdict.approved->recipe.name, files->recipe,
-                                          *files->signature, verdict.approved->recipeSha256});
-    if (trouble) {
+    Status published = central.open();
+    if (published)
+        published = PublishRecipe(central, {verdict.approved->recipe.name, files->recipe,
+                                            *files->signature, verdict.approved->recipeSha256});
+    if (!published) {
         err.write(QStringLiteral("posflash-cli: records publish-recipe: %1: %2\n")
-                      .arg(address.shown(), trouble->text));
+                      .arg(address.shown(), published.error().text));
         return kExitFailed;
     }
     out.write(
@@ -156,7 +156,7 @@ int syncOnce(const CliArguments& args, const QString& text, ProcessSignals& stop
     if (stopped || sync.busy())
         return kExitFailed;
     const SyncOutcome& outcome = sync.last();
-    if (outcome.error.trouble != RecordsTrouble::None) {
+    if (!outcome.status) {
         err.write(notSent(sync.shownAddress(), outcome));
         return kExitFailed;
     }
@@ -265,8 +265,7 @@ DownloadRecords::DownloadRecords(const CliArguments& args, TerminalOutput& err,
             err_.write(refusedWarning(sync_->shownAddress(), outcome));
         }
         // An outage is expected on a line's station: the rows wait quietly for the next sync.
-        if (outcome.error.trouble == RecordsTrouble::None ||
-            outcome.error.trouble == RecordsTrouble::Offline)
+        if (outcome.status.ok() || HasTrouble(outcome.status, records_trouble::kOffline))
             return;
         warned_ = true;
         err_.write(notSent(sync_->shownAddress(), outcome));
@@ -285,7 +284,7 @@ DownloadRecords::~DownloadRecords() {
     // The first pass found the server away or refusing, or the server has let it wait for a
     // while already (silent, or slower than a line's should be): this run's rows wait for the
     // next sync rather than the download for the network.
-    if (!sync_->busy() && sync_->last().error.trouble != RecordsTrouble::None)
+    if (!sync_->busy() && !sync_->last().status)
         return;
     if (sync_->unansweredMs() >= kUnansweredPatienceMs)
         return;

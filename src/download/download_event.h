@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace posflash {
@@ -72,6 +73,18 @@ class DownloadObserver {
 public:
     virtual ~DownloadObserver() = default;
     virtual void onEvent(const DownloadEvent& event) = 0;
+};
+
+// An observer that hands each event to a function: for a front end that watches a job from
+// an object that is no observer itself.
+class EventFunction : public DownloadObserver {
+public:
+    explicit EventFunction(std::function<void(const DownloadEvent&)> told)
+        : told_(std::move(told)) {}
+    void onEvent(const DownloadEvent& event) override { told_(event); }
+
+private:
+    std::function<void(const DownloadEvent&)> told_;
 };
 
 } // namespace posflash

@@ -2,49 +2,21 @@
 
 #include "base/faces.h"
 #include "download/download_texts.h"
+#include "download/error_causes.h"
 #include "download/image_verdict.h"
 #include "link/boot_command.h"
 #include "link/link_texts.h"
 #include "link/network_boot.h"
 #include "link/serial_transport.h"
 #include "link/tcp_monitor.h"
-#include "ports/comm_errors.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
 #include "protocol/pc_code.h"
 #include "protocol/reply_checker.h"
 
+#include <QFileInfo>
+
 namespace posflash {
-
-namespace {
-
-Cause causeOfSerialError(int number) {
-    switch (number) {
-    case comm_error::kInvalidPortNumber:
-    case comm_error::kUnsupportedDevice:
-        return Cause::PortMissing;
-    case comm_error::kPortAlreadyOpen:
-        return Cause::PortBusy;
-    case comm_error::kHardwareUnavailable:
-        return Cause::Permission;
-    default:
-        return Cause::Disconnected;
-    }
-}
-
-Cause causeOfNetworkError(int code) {
-    switch (code) {
-    case NetworkBoot::kInvalidIp:
-    case NetworkBoot::kInvalidMac:
-        return Cause::BadAddress;
-    case NetworkBoot::kFileNameTooLong:
-        return Cause::FileNameTooLong;
-    default:
-        return Cause::BindRefused;
-    }
-}
-
-} // namespace
 
 using EventKind = DownloadEvent::Kind;
 
@@ -68,6 +40,8 @@ DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
     result_.imageName = job_.imageName;
     result_.font = job_.kind == ImageKind::Font;
     result_.linkTimeoutMs = job_.linkTimeoutMs.value_or(0);
+    result_.printer.ip = job_.target.ip;
+    result_.printer.mac = job_.target.mac;
 }
 
 DownloadRun::~DownloadRun() = default;
@@ -117,11 +91,22 @@ void DownloadRun::setRoute(Route route) {
     liveRoute_ = route;
 }
 
+void DownloadRun::refuse(const QDateTime& startedAt, Cause cause) {
+    result_.startedAt = startedAt;
+    endTransfer(Outcome::Refused, cause, Error{});
+}
+
 void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
     startedAt_ = startedAt;
     pcCodeSeed_ = pcCodeSeed;
     result_.startedAt = startedAt;
     clock_.start();
+    if (job_.route == Route::Com) {
+        if (Status aimed = parts_.aimSerial(job_.target, result_.printer); !aimed) {
+            endTransfer(Outcome::Refused, Cause::PortMissing, aimed.error());
+            return;
+        }
+    }
     if (job_.imagePath.isEmpty()) {
         endTransfer(Outcome::Refused, Cause::FileNotOpen, Error{0, texts::fileNotOpen(), {}});
         return;
@@ -153,8 +138,13 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
 
 void DownloadRun::linkToBootLoader() {
     if (job_.route == Route::Com) {
-        if (const auto absent = parts_.comLink())
-            endTransfer(Outcome::Failed, *absent);
+        // A device the user named is there while its node exists; a COM number counts as
+        // linked when any printer's virtual COM device is present.
+        const bool named = !job_.target.devicePath.isEmpty() || !job_.target.usbPath.isEmpty();
+        if (named && !QFileInfo::exists(result_.printer.devicePath))
+            endTransfer(Outcome::Failed, Cause::PortMissing);
+        else if (!named && !parts_.printerPresent())
+            endTransfer(Outcome::Failed, Cause::PrinterAbsent);
         else
             linkUp();
         return;
@@ -187,7 +177,7 @@ void DownloadRun::startNetworkLink() {
 void DownloadRun::startNetworkBoot() {
     const QString bootFile = bootFilePath_.isEmpty() ? job_.imagePath : bootFilePath_;
     if (Status started = parts_.network.startLink(bootFile); !started) {
-        endTransfer(Outcome::Failed, causeOfNetworkError(started.error().code), started.error());
+        endTransfer(Outcome::Failed, CauseOfError(started.error()), started.error());
         return;
     }
     // No time limit of its own: the printer's answer or a cancel ends this wait.
@@ -285,11 +275,11 @@ void DownloadRun::linkUp() {
 void DownloadRun::loadImage() {
     // The very bytes that are sent are judged here: the file may have been replaced during the
     // link wait.
-    const LoadedImage image = LoadImageFile(job_.imagePath, MaxImageBytes(frameDataSize_));
+    Result<Bytes> image = LoadImageFile(job_.imagePath, MaxImageBytes(frameDataSize_));
     if (image.ok()) {
-        result_.bytes = static_cast<qint64>(image.bytes.size());
+        result_.bytes = static_cast<qint64>(image->size());
         // From the bytes in hand: the history names the very image sent, at no second read.
-        result_.sha256 = ImageSha256(image.bytes);
+        result_.sha256 = ImageSha256(*image);
     }
     if (const auto refused = JudgeImage(parts_.faces, image, job_.imagePath, job_.kind)) {
         endTransfer(Outcome::Refused, refused->cause, Error{0, refused->text, {}});
@@ -300,7 +290,7 @@ void DownloadRun::loadImage() {
                     Error{0, texts::imageReplaced(parts_.faces, job_.imagePath), {}});
         return;
     }
-    image_ = image.bytes;
+    image_ = std::move(*image);
     stage_ = Stage::Frames;
     sendStartFrame();
 }
@@ -433,8 +423,7 @@ void DownloadRun::frameFailed() {
     } else if (sendFault_) {
         // A line that carried this download's frames and then cannot be opened has gone away
         // (unplugged, switched off): it is not a port that was never there.
-        cause = liveRoute_ == Route::Com && !handedOver_ ? causeOfSerialError(sendFault_->code)
-                                                         : Cause::Disconnected;
+        cause = handedOver_ ? Cause::Disconnected : CauseOfError(*sendFault_);
         // The system's words only: the serial error's own text is the window's, in one face.
         error.detail = sendFault_->detail;
     }

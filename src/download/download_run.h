@@ -41,8 +41,11 @@ public:
         TcpMonitor& monitor;
         BootCommand& bootCommand;
         const Faces& faces;
-        // The COM link: nothing when the printer is there, else why not.
-        std::function<std::optional<Cause>()> comLink;
+        // The COM route's serial node for the target, filling in the printer as far as it is
+        // known there; an error refuses the job (port-missing).
+        std::function<Status(const DownloadTarget&, PrinterIdentity&)> aimSerial;
+        // Whether a printer's virtual COM device is present.
+        std::function<bool()> printerPresent;
     };
 
     // bootFilePath: the name the BOOTP answer carries; empty: the image's own.
@@ -53,6 +56,8 @@ public:
     // Runs the job from now; startedAt gives the start frame's date and time. A job refused
     // before it starts has ended when this returns.
     void start(const QDateTime& startedAt, std::uint64_t pcCodeSeed);
+    // Refused before it starts (the engine is busy): ended when this returns.
+    void refuse(const QDateTime& startedAt, Cause cause);
     // The user's cancel: the link wait ends at once; a frame in flight finishes its attempts
     // and no data frame follows; the closing frames are not interrupted.
     void cancel();
@@ -67,7 +72,6 @@ public:
     bool isRunning() const { return phase_ != Phase::Done; }
     bool isCancelling() const { return cancelRequested_; }
     const DownloadResult& result() const { return result_; }
-    PrinterIdentity& printer() { return result_.printer; }
 
 signals:
     // Just before the observer hears Finished: the engine may take the next job.

@@ -79,17 +79,13 @@ QString imageReplaced(const Faces& f, const QString& path) {
         .arg(path);
 }
 
-QString imageRefusal(const Faces& f, const LoadedImage& image, const QString& path, bool font,
+QString imageRefusal(const Faces& f, const Result<Bytes>& image, const QString& path, bool font,
                      int frameDataSize) {
-    switch (image.error) {
-    case ImageLoadError::None:
-        break;
-    case ImageLoadError::TooLarge:
-        return imageTooLarge(f);
-    default:
-        return imageUnreadable(f, path);
-    }
-    switch (CheckImageFrameable(image.bytes.size(), frameDataSize)) {
+    if (!image)
+        return image.error().is(ErrorDomain::Image, image_error::kTooLarge)
+                   ? imageTooLarge(f)
+                   : imageUnreadable(f, path);
+    switch (CheckImageFrameable(image->size(), frameDataSize)) {
     case ImageProblem::Empty:
         return imageEmpty(f);
     case ImageProblem::TooManyFrames:
@@ -98,7 +94,7 @@ QString imageRefusal(const Faces& f, const LoadedImage& image, const QString& pa
         break;
     }
     // A font file has no required form; a program carries its sum in its last four bytes.
-    if (!font && !CheckBinImageValid(image.bytes))
+    if (!font && !CheckBinImageValid(*image))
         return fileOpenError(f);
     return {};
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "base/bytes.h"
+#include "base/error.h"
+
 #include <QString>
 
 namespace posflash {
 
 class Faces;
-struct LoadedImage;
 
 // The texts of a download, in the face in force.
 namespace texts {
@@ -25,7 +27,7 @@ QString imageUnreadable(const Faces& f, const QString& path);
 QString imageReplaced(const Faces& f, const QString& path); // bytes other than the job's hash
 // Why an image read from path cannot be sent as a program (or, with font, a font) in frames of
 // frameDataSize bytes; empty when it can.
-QString imageRefusal(const Faces& f, const LoadedImage& image, const QString& path, bool font,
+QString imageRefusal(const Faces& f, const Result<Bytes>& image, const QString& path, bool font,
                      int frameDataSize);
 
 // Texts that exist in one language only.

@@ -1,6 +1,7 @@
 #include "download/image_verdict.h"
 
 #include "download/download_texts.h"
+#include "download/error_causes.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
 
@@ -29,7 +30,7 @@ int FrameDataSizeOf(ImageKind kind) {
     return kind == ImageKind::Font ? kFontFrameDataSize : kProgramFrameDataSize;
 }
 
-std::optional<ImageRefusal> JudgeImage(const Faces& faces, const LoadedImage& image,
+std::optional<ImageRefusal> JudgeImage(const Faces& faces, const Result<Bytes>& image,
                                        const QString& path, ImageKind kind) {
     const int frameDataSize = FrameDataSizeOf(kind);
     const QString text =
@@ -37,19 +38,16 @@ std::optional<ImageRefusal> JudgeImage(const Faces& faces, const LoadedImage& im
     if (text.isEmpty())
         return std::nullopt;
     Cause cause = Cause::BadTrailer;
-    if (image.error == ImageLoadError::TooLarge)
-        cause = Cause::TooLarge;
-    else if (!image.ok())
-        cause = Cause::FileNotOpen;
-    else if (const ImageProblem problem = CheckImageFrameable(image.bytes.size(), frameDataSize);
+    if (!image)
+        cause = CauseOfError(image.error());
+    else if (const ImageProblem problem = CheckImageFrameable(image->size(), frameDataSize);
              problem == ImageProblem::Empty)
         cause = Cause::EmptyImage;
     else if (problem == ImageProblem::TooManyFrames)
         cause = Cause::TooLarge;
     if (!image.ok())
         return ImageRefusal{cause, text, -1, {}};
-    return ImageRefusal{cause, text, static_cast<qint64>(image.bytes.size()),
-                        ImageSha256(image.bytes)};
+    return ImageRefusal{cause, text, static_cast<qint64>(image->size()), ImageSha256(*image)};
 }
 
 std::optional<ImageRefusal> JudgeImageFile(const Faces& faces, const QString& path,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "base/error.h"
 #include "download/download_job.h"
 #include "download/download_result.h"
 
@@ -11,7 +12,6 @@
 namespace posflash {
 
 class Faces;
-struct LoadedImage;
 
 // Why an image is not fit to send: the cause, and the text in the face in force.
 // The size and SHA-256 are those of the file as read, for the history; -1 and empty when it
@@ -30,7 +30,7 @@ QByteArray ImageSha256(const Bytes& image);
 int FrameDataSizeOf(ImageKind kind);
 
 // The judgement of an image read for a download of kind: nothing when it may be sent.
-std::optional<ImageRefusal> JudgeImage(const Faces& faces, const LoadedImage& image,
+std::optional<ImageRefusal> JudgeImage(const Faces& faces, const Result<Bytes>& image,
                                        const QString& path, ImageKind kind);
 // The same, reading the file first (what a front end checks before it starts a job).
 std::optional<ImageRefusal> JudgeImageFile(const Faces& faces, const QString& path, ImageKind kind);

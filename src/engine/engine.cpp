@@ -2,18 +2,13 @@
 
 #include "download/download_run.h"
 #include "ports/com_port_map.h"
+#include "ports/serial_aim.h"
 #include "ports/usb_inventory.h"
 #include "protocol/pc_code.h"
 
 #include <QFileInfo>
 
-#include <cstring>
-
 namespace posflash {
-
-namespace {
-constexpr const char* kContext = "Engine";
-} // namespace
 
 Engine::Engine(ComPortMap& comPorts, const UsbInventory& inventory, QObject* parent)
     : QObject(parent), comPorts_(comPorts), inventory_(inventory), serial_(comPorts),
@@ -37,101 +32,50 @@ void Engine::shareBootPorts(SharedBootPorts* ports) {
 }
 
 Status Engine::aimSerial(const DownloadTarget& target, PrinterIdentity& printer) {
-    QString node = target.devicePath;
-    const auto devices = inventory_.devices().value_or(std::vector<UsbDeviceEntry>{});
-    if (!target.usbPath.isEmpty()) {
-        const auto found = std::find_if(devices.begin(), devices.end(), [&](const auto& d) {
-            return d.usbPath == target.usbPath && !d.serialNode.isEmpty();
-        });
-        if (found == devices.end())
-            return Error{0,
-                         faces_
-                             .text(kContext, QT_TRANSLATE_NOOP("Engine", "No serial device is "
-                                                                         "at USB path %1."))
-                             .arg(target.usbPath),
-                         {}};
-        node = found->serialNode;
+    const SerialHost host{inventory_.devices().value_or(std::vector<UsbDeviceEntry>{}),
+                          [](const QString& node) { return QFileInfo::exists(node); },
+                          [this](const QString& node) { return comPorts_.comNumberOf(node); },
+                          [this](int number) { return comPorts_.devicePath(number); }};
+    Result<SerialAim> aim =
+        AimSerial({target.comNumber, target.devicePath, target.usbPath}, host, faces_);
+    if (!aim)
+        return aim.error();
+    // A node the map does not know yet gets the lowest free number.
+    const bool named = !target.devicePath.isEmpty() || !target.usbPath.isEmpty();
+    if (named && aim->comNumber == 0) {
+        const Result<int> assigned = comPorts_.assign(aim->node);
+        if (!assigned)
+            return assigned.error();
+        aim->comNumber = *assigned;
     }
-    int number = target.comNumber;
-    if (!node.isEmpty()) {
-        if (!QFileInfo::exists(node))
-            return Error{
-                ENOENT,
-                faces_.text(kContext, QT_TRANSLATE_NOOP("Engine", "%1 does not exist.")).arg(node),
-                QString::fromLocal8Bit(std::strerror(ENOENT))};
-        number = comPorts_.comNumberOf(node);
-        if (number == 0) {
-            const Result<int> assigned = comPorts_.assign(node);
-            if (!assigned)
-                return assigned.error();
-            number = *assigned;
-        }
-    } else {
-        node = comPorts_.devicePath(number);
-    }
-    printer.comNumber = number;
-    printer.devicePath = node;
-    printer.usbPath = target.usbPath;
-    for (const UsbDeviceEntry& d : devices)
-        if (!node.isEmpty() && d.serialNode == node) {
-            printer.usbSerial = d.serial;
-            printer.usbPath = d.usbPath;
-        }
+    printer.comNumber = aim->comNumber;
+    printer.devicePath = aim->node;
+    printer.usbPath = aim->usbPath;
+    printer.usbSerial = aim->usbSerial;
     serial_.closePort();
-    return serial_.setComNumber(number);
+    return serial_.setComNumber(aim->comNumber);
+}
+
+DownloadRun::Parts Engine::parts() {
+    return {serialTransport_,
+            network_,
+            monitor_,
+            bootCommand_,
+            faces_,
+            [this](const DownloadTarget& target, PrinterIdentity& printer) {
+                return aimSerial(target, printer);
+            },
+            [this] { return usb_.printerComPresent(); }};
 }
 
 void Engine::download(const DownloadJob& job, DownloadObserver& observer,
                       const QString& bootFilePath) {
-    PrinterIdentity printer;
-    printer.ip = job.target.ip;
-    printer.mac = job.target.mac;
-    std::optional<std::pair<Cause, Error>> refusal;
-    if (run_ || bootCommand_.isRunning()) {
-        refusal = {Cause::Busy, Error{}};
-    } else if (job.route == Route::Com) {
-        if (Status aimed = aimSerial(job.target, printer); !aimed)
-            refusal = {Cause::PortMissing, aimed.error()};
-    }
-    if (refusal) {
-        DownloadResult refused;
-        refused.outcome = Outcome::Refused;
-        refused.cause = refusal->first;
-        refused.error = refusal->second;
-        refused.imagePath = job.imagePath;
-        refused.imageName = job.imageName;
-        refused.font = job.kind == ImageKind::Font;
-        refused.startedAt = now();
-        refused.printer = printer;
-        DownloadEvent ended;
-        ended.kind = DownloadEvent::Kind::TransferEnded;
-        ended.result = &refused;
-        observer.onEvent(ended);
-        ended.kind = DownloadEvent::Kind::Finished;
-        observer.onEvent(ended);
+    auto run = std::make_unique<DownloadRun>(job, bootFilePath, parts(), observer);
+    if (isBusy()) {
+        run->refuse(now(), Cause::Busy);
         return;
     }
-
-    // A device the user named is there while its node exists; a COM number counts as linked
-    // when any printer's virtual COM device is present.
-    const bool named = !job.target.devicePath.isEmpty() || !job.target.usbPath.isEmpty();
-    const QString node = printer.devicePath;
-    DownloadRun::Parts parts{serialTransport_,
-                             network_,
-                             monitor_,
-                             bootCommand_,
-                             faces_,
-                             [this, named, node]() -> std::optional<Cause> {
-                                 if (named)
-                                     return QFileInfo::exists(node)
-                                                ? std::nullopt
-                                                : std::optional<Cause>(Cause::PortMissing);
-                                 return usb_.printerComPresent()
-                                            ? std::nullopt
-                                            : std::optional<Cause>(Cause::PrinterAbsent);
-                             }};
-    run_ = std::make_unique<DownloadRun>(job, bootFilePath, parts, observer);
-    run_->printer() = printer;
+    run_ = std::move(run);
     connect(run_.get(), &DownloadRun::done, this, [this] {
         // The run is still on the stack: it goes when the event loop next turns, and the
         // engine takes the next job at once.
@@ -148,7 +92,18 @@ void Engine::cancel() {
 void Engine::stop() {
     if (run_)
         run_->stop();
-    bootCommand_.abort();
+    stopBootCommand();
+}
+
+void Engine::stopBootCommand() {
+    if (inboot_)
+        inboot_->stop();
+    else
+        bootCommand_.abort(); // a download's font-mode command
+}
+
+bool Engine::isBusy() const {
+    return run_ || inboot_ || bootCommand_.isRunning();
 }
 
 void Engine::setRoute(Route route) {
@@ -165,10 +120,35 @@ void Engine::closeSerialPort() {
     serialTransport_.close();
 }
 
-bool Engine::sendBootCommand(const BootCommandJob& job) {
-    if (run_)
-        return false;
-    return bootCommand_.start(job);
+void Engine::sendBootCommand(const InbootJob& job, DownloadObserver& observer) {
+    auto run = std::make_unique<InbootRun>(job, bootCommand_, observer);
+    if (isBusy()) {
+        run->refuse(now());
+        return;
+    }
+    inboot_ = std::move(run);
+    connect(inboot_.get(), &InbootRun::done, this, [this] { inboot_.release()->deleteLater(); });
+    inboot_->start(now());
+}
+
+bool Engine::printerPresent() const {
+    return usb_.printerComPresent();
+}
+
+std::optional<int> Engine::printerComNumber() const {
+    return usb_.printerComNumber();
+}
+
+int Engine::serialComNumber() const {
+    return serial_.comNumber();
+}
+
+bool Engine::serialOpen() const {
+    return serial_.isOpen();
+}
+
+quint16 Engine::linkLocalPort() const {
+    return network_.linkLocalPort();
 }
 
 } // namespace posflash

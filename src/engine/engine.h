@@ -4,6 +4,8 @@
 #include "download/download_event.h"
 #include "download/download_job.h"
 #include "download/download_result.h"
+#include "download/download_run.h"
+#include "download/inboot_run.h"
 #include "link/boot_command.h"
 #include "link/network_boot.h"
 #include "link/serial_transport.h"
@@ -21,14 +23,13 @@
 namespace posflash {
 
 class ComPortMap;
-class DownloadRun;
 class SharedBootPorts;
 class UsbHotplugMonitor;
 class UsbInventory;
 
 // One printer's engine: a download job in, events to its observer, a result with its cause
-// out; and the boot-loader command. It creates its parts once, in order, and wires them; the
-// logic is in the parts. Any number of engines share one thread.
+// out; the boot-loader command the same way. It creates its parts once, in order, and wires
+// them; the logic is in the parts. Any number of engines share one thread.
 class Engine : public QObject {
     Q_OBJECT
 public:
@@ -50,6 +51,8 @@ public:
     void cancel();
     void stop();
     bool isDownloading() const { return run_ != nullptr; }
+    // A download or a boot-loader command runs: another job is refused (busy).
+    bool isBusy() const;
     // The route later attempts of the running download are sent on.
     void setRoute(Route route);
     // The serial line follows a COM choice made while a download runs: it closes, and the
@@ -58,22 +61,29 @@ public:
     // Closes the serial line (a download's next send opens it again).
     void closeSerialPort();
 
-    // The boot-loader command; false when refused because a download or a command runs.
-    bool sendBootCommand(const BootCommandJob& job);
-    BootCommand& bootCommand() { return bootCommand_; }
+    // The boot-loader command as a job: the observer hears of it up to Finished, which comes
+    // before this returns when it is refused (busy).
+    void sendBootCommand(const InbootJob& job, DownloadObserver& observer);
+    // Ends a running boot-loader command at once (the window closes).
+    void stopBootCommand();
 
-    PrinterUsb& usb() { return usb_; }
-    const SerialControl& serial() const { return serial_; }
-    const NetworkBoot& network() const { return network_; }
+    // Whether a printer's virtual COM device is present, and its COM number.
+    bool printerPresent() const;
+    std::optional<int> printerComNumber() const;
+    // The COM number the serial line is set to, whether it is open, and the network link's
+    // local port (0 while it is closed).
+    int serialComNumber() const;
+    bool serialOpen() const;
+    quint16 linkLocalPort() const;
 
     // The clock of the start frame's date and time, and the seed of its random block.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     std::function<std::uint64_t()> pcCodeSeed;
 
 private:
-    std::optional<Cause> comLink(const DownloadTarget& target) const;
     // The serial node a target names, and its COM number; errors when there is none.
     Status aimSerial(const DownloadTarget& target, PrinterIdentity& printer);
+    DownloadRun::Parts parts();
 
     ComPortMap& comPorts_;
     const UsbInventory& inventory_;
@@ -86,6 +96,7 @@ private:
     TcpMonitor monitor_;
     BootCommand bootCommand_;
     std::unique_ptr<DownloadRun> run_;
+    std::unique_ptr<InbootRun> inboot_;
 };
 
 } // namespace posflash

@@ -4,7 +4,6 @@
 #include "fleet/download_record.h"
 #include "fleet/recipe_gate.h"
 #include "fleet/unit_run.h"
-#include "link/shared_boot_ports.h"
 
 #include <QTimer>
 
@@ -27,8 +26,8 @@ public:
         : run_(run), index_(static_cast<int>(index)), engine_(run.comPorts_, run.inventory_),
           unit_(engine_, run.history_, *this) {
         engine_.faces().setUseEnglish(run.settings_.english);
-        if (!run.targets_[index].ip.isEmpty() && run.bootPorts_)
-            engine_.shareBootPorts(run.bootPorts_.get());
+        if (!run.targets_[index].ip.isEmpty())
+            run.bootPorts_.share(engine_);
     }
 
     Engine& engine() { return engine_; }
@@ -166,9 +165,7 @@ void MultiDownload::start(std::function<void(int)> ended) {
     if (RouteFor(true, kind, !settings_.viaApp) == Route::Network &&
         std::any_of(targets_.begin(), targets_.end(),
                     [](const MultiTarget& t) { return !t.ip.isEmpty(); })) {
-        // A refusal reaches each network printer as its link's failure (bind-refused).
-        bootPorts_ = std::make_unique<SharedBootPorts>();
-        bootPorts_->bind(NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort);
+        bootPorts_.bind();
     }
     started_ = true;
     if (stops_ > 0) {

@@ -2,6 +2,7 @@
 
 #include "download/download_event.h"
 #include "download/download_result.h"
+#include "fleet/fleet_boot_ports.h"
 #include "fleet/printer_target.h"
 #include "ports/com_port_map.h"
 
@@ -111,8 +112,7 @@ private:
     MultiEventSink& sink_;
     DownloadHistory* history_;
     QElapsedTimer clock_;
-    // Bound once for every network printer of the run, before any engine starts.
-    std::unique_ptr<SharedBootPorts> bootPorts_;
+    FleetBootPorts bootPorts_;
     std::vector<std::unique_ptr<Target>> running_;
     std::vector<Outcome> results_;
     // Each printer begins in a turn of the event loop of its own: its image is read, hashed and

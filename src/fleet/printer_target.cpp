@@ -13,6 +13,17 @@
 #include <unistd.h>
 
 namespace posflash {
+namespace {
+
+Error inputError(QString text) {
+    return Error{EINVAL, std::move(text), {}, ErrorDomain::Input};
+}
+
+Error deviceError(int errnoValue, QString text) {
+    return Error{errnoValue, std::move(text), {}, ErrorDomain::System};
+}
+
+} // namespace
 
 PrinterTarget::Kind PrinterTarget::kind() const {
     if (!ip.isEmpty())
@@ -29,12 +40,12 @@ Result<PrinterTarget> ParsePortTarget(const QString& text, DeviceCheck check) {
         return target;
     }
     if (check == DeviceCheck::Now) {
-        if (auto problem = SerialDeviceProblem(text)) {
+        if (Status serial = CheckSerialDevice(text); !serial) {
             // A text that starts like a COM name was meant as one, unless a node has that name.
             if (text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
-                problem =
-                    QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(text);
-            return Error{EINVAL, *problem};
+                return inputError(
+                    QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(text));
+            return inputError(serial.error().text);
         }
     }
     // The serial layer reads a name without a leading slash as one under /dev.
@@ -45,11 +56,10 @@ Result<PrinterTarget> ParsePortTarget(const QString& text, DeviceCheck check) {
 Result<PrinterTarget> ParseNetworkTarget(const QString& ip, const QString& mac) {
     const auto bytes = ParseIpv4Text(ip);
     if (!bytes)
-        return Error{EINVAL,
-                     QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ip)};
+        return inputError(QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ip));
     if (!mac.isEmpty() && !ParseMacText(mac))
-        return Error{EINVAL,
-                     QStringLiteral("--mac %1 is not an address like 00-11-22-AA-BB-CC").arg(mac)};
+        return inputError(
+            QStringLiteral("--mac %1 is not an address like 00-11-22-AA-BB-CC").arg(mac));
     PrinterTarget target;
     target.ip = BytesToDottedIp(bytes->data(), static_cast<int>(bytes->size()));
     target.mac = mac;
@@ -60,22 +70,22 @@ DownloadTarget JobTargetOf(const PrinterTarget& target) {
     return {target.comNumber, target.device, target.usbPath, target.ip, target.mac};
 }
 
-std::optional<QString> SerialDeviceProblem(const QString& device) {
+Status CheckSerialDevice(const QString& device) {
     const QByteArray native = QFile::encodeName(device);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0)
-        return QStringLiteral("no such device: %1").arg(device);
+        return deviceError(ENOENT, QStringLiteral("no such device: %1").arg(device));
     if (!S_ISCHR(st.st_mode))
-        return QStringLiteral("%1 is not a serial device").arg(device);
+        return deviceError(ENOTTY, QStringLiteral("%1 is not a serial device").arg(device));
     const int fd = ::open(native.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return std::nullopt;
+        return {};
     termios settings{};
     const bool serial = ::tcgetattr(fd, &settings) == 0;
     ::close(fd);
     if (!serial)
-        return QStringLiteral("%1 is not a serial line").arg(device);
-    return std::nullopt;
+        return deviceError(ENOTTY, QStringLiteral("%1 is not a serial line").arg(device));
+    return {};
 }
 
 } // namespace posflash

@@ -38,10 +38,10 @@ Result<PrinterTarget> ParseNetworkTarget(const QString& ip, const QString& mac);
 // The printer as the engine's job names it.
 DownloadTarget JobTargetOf(const PrinterTarget& target);
 
-// Why the device node cannot be a serial line (missing, not a character device, or one that
-// has no terminal settings such as /dev/null), or nothing. Checked without waiting: the node
-// is opened non-blocking and never becomes our controlling terminal. A node that exists but
-// cannot be opened here is left for the link to report.
-std::optional<QString> SerialDeviceProblem(const QString& device);
+// Fails when the device node cannot be a serial line: missing (ENOENT), not a character device
+// or one with no terminal settings such as /dev/null (ENOTTY). Checked without waiting: the
+// node is opened non-blocking and never becomes our controlling terminal. A node that exists
+// but cannot be opened here is left for the link to report.
+Status CheckSerialDevice(const QString& device);
 
 } // namespace posflash

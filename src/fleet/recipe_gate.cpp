@@ -76,7 +76,7 @@ RecipeStamp RecipeGate::stamp() const {
 }
 
 RecipeVerdict RecipeGate::checkImage(const QString& path, ImageKind kind) const {
-    const LoadedImage image = LoadImageFile(path, MaxImageBytes(FrameDataSizeOf(kind)));
+    const Result<Bytes> image = LoadImageFile(path, MaxImageBytes(FrameDataSizeOf(kind)));
     RecipeImage sent;
     sent.kind = kind == ImageKind::Font ? RecipeImageKind::Font : RecipeImageKind::Program;
     if (!image.ok()) {
@@ -84,11 +84,11 @@ RecipeVerdict RecipeGate::checkImage(const QString& path, ImageKind kind) const 
         RecipeVerdict unread;
         unread.cause = RecipeCause::Image;
         unread.image = ImageMismatch::Hash;
-        unread.detail = QStringLiteral("%1 cannot be read").arg(path);
+        unread.detail = QStringLiteral("%1 cannot be read: %2").arg(path, image.error().text);
         return unread;
     }
-    sent.bytes = QByteArray(reinterpret_cast<const char*>(image.bytes.data()),
-                            static_cast<qsizetype>(image.bytes.size()));
+    sent.bytes = QByteArray(reinterpret_cast<const char*>(image->data()),
+                            static_cast<qsizetype>(image->size()));
     return CheckRecipeImage(approved_.recipe, sent);
 }
 

@@ -33,21 +33,32 @@ private:
 } // namespace
 
 // Sends one printer the boot-loader command through an engine of its own, on the run's
-// event loop.
-class BootSwitch {
+// event loop; switched hears whether the printer took it.
+class BootSwitch : private DownloadObserver {
 public:
-    BootSwitch(HotplugUsbInventory& host, const UsbDeviceEntry& device, bool english)
-        : usbPath_(device.usbPath), inventory_(host, device.usbPath),
-          engine_(comPorts_, inventory_) {
+    BootSwitch(HotplugUsbInventory& host, const UsbDeviceEntry& device, bool english,
+               std::function<void(const QString&, bool)> switched)
+        : usbPath_(device.usbPath), switched_(std::move(switched)),
+          inventory_(host, device.usbPath), engine_(comPorts_, inventory_) {
         engine_.faces().setUseEnglish(english);
         engine_.watchDevices(&host.monitor());
     }
 
-    Engine& engine() { return engine_; }
-    const QString& usbPath() const { return usbPath_; }
+    void send() {
+        InbootJob job;
+        job.target.usbPath = usbPath_;
+        engine_.sendBootCommand(job, *this);
+    }
+    void stop() { engine_.stop(); }
 
 private:
+    void onEvent(const DownloadEvent& e) override {
+        if (e.kind == DownloadEvent::Kind::Finished && switched_)
+            switched_(usbPath_, e.result->outcome == Outcome::Completed);
+    }
+
     QString usbPath_;
+    std::function<void(const QString&, bool)> switched_;
     ComPortMap comPorts_; // in memory: the raw device needs no COM number
     OneDeviceInventory inventory_;
     Engine engine_;
@@ -73,7 +84,7 @@ void WatchRunner::start(std::function<void(int)> ended) {
 void WatchRunner::stop() {
     stopped_ = true;
     for (auto& s : switches_)
-        s->engine().stop();
+        s->stop();
     downloads_.stop();
 }
 
@@ -121,14 +132,8 @@ void WatchRunner::scan() {
 
 void WatchRunner::switchToBootLoader(const UsbDeviceEntry& device) {
     sentToBoot_.insert(PrinterKey(device));
-    switches_.push_back(std::make_unique<BootSwitch>(inventory_, device, english_));
-    BootSwitch* s = switches_.back().get();
-    connect(&s->engine().bootCommand(), &BootCommand::finished, this, [this, s](bool sent) {
-        if (switched_)
-            switched_(s->usbPath(), sent);
-    });
-    if (!s->engine().sendBootCommand({false, {}, false}) && switched_)
-        switched_(s->usbPath(), false);
+    switches_.push_back(std::make_unique<BootSwitch>(inventory_, device, english_, switched_));
+    switches_.back()->send();
 }
 
 void WatchRunner::onEvent(const DownloadEvent& e) {

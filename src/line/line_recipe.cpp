@@ -88,14 +88,13 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
         return shift;
     }
     PgLink link(*address);
-    std::optional<RecordsError> trouble = link.open();
-    FetchedRecipe fetched;
-    if (!trouble) {
+    Result<std::optional<PublishedRecipe>> fetched = std::optional<PublishedRecipe>{};
+    if (Status opened = link.open(); opened)
         fetched = FetchNewestRecipe(link, name);
-        trouble = fetched.error;
-    }
-    if (!trouble) {
-        if (!fetched.recipe) {
+    else
+        fetched = opened.error();
+    if (fetched) {
+        if (!*fetched) {
             ShiftRecipe shift;
             shift.wanted = true;
             shift.problem =
@@ -107,9 +106,9 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
         // Whoever may write the database cannot approve an image: only what verifies here is
         // run, or kept.
         ShiftRecipe shift =
-            checked(settings, what, fetched.recipe->recipe, fetched.recipe->signature, source);
+            checked(settings, what, (*fetched)->recipe, (*fetched)->signature, source);
         if (shift.gate)
-            keepCopy(source, name, *fetched.recipe);
+            keepCopy(source, name, **fetched);
         return shift;
     }
     const Result<RecipeFiles> copy = ReadRecipeFiles(copyPath(source, name));
@@ -121,7 +120,7 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
                      "LineRecipe",
                      "The line's records cannot be reached (%1) and this station has no "
                      "recipe %2 verified before."))
-                .arg(trouble->text, name);
+                .arg(fetched.error().text, name);
         return shift;
     }
     // The copy is checked as the server's row was: its expiry may have passed since.

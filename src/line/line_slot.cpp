@@ -2,6 +2,7 @@
 
 #include "download/download_run.h"
 #include "download/image_verdict.h"
+#include "fleet/fleet_boot_ports.h"
 #include "fleet/recipe_gate.h"
 #include "line/slot_tile.h"
 #include "ports/com_port_map.h"
@@ -13,13 +14,13 @@ namespace posflash {
 
 LineSlot::LineSlot(int number, SlotChoice choice, const ShiftChoices& shift, ComPortMap& comPorts,
                    const UsbInventory& inventory, DownloadHistory* history, SlotTile& tile,
-                   SharedBootPorts* bootPorts)
+                   const FleetBootPorts& bootPorts)
     : number_(number), choice_(std::move(choice)), shift_(shift), tile_(tile), comPorts_(comPorts),
       engine_(comPorts, inventory), run_(engine_, history, *this) {
     faces_.setUseEnglish(!shift.chinese);
     engine_.faces().setUseEnglish(true);
-    if (choice_.kind == SlotKind::Network && bootPorts)
-        engine_.shareBootPorts(bootPorts);
+    if (choice_.kind == SlotKind::Network)
+        bootPorts.share(engine_);
     showWaitingHint();
 }
 
@@ -74,13 +75,13 @@ QString LineSlot::checkSetUp() {
                           .arg(choice_.place);
     }
     if (problem.isEmpty() && !shift_.imageSha256.isEmpty()) {
-        const LoadedImage image = LoadImageFile(
+        const Result<Bytes> image = LoadImageFile(
             shift_.imagePath,
             MaxImageBytes(FrameDataSizeOf(shift_.font ? ImageKind::Font : ImageKind::Program)));
         if (!image.ok())
             problem = tr("The shift's image cannot be read. Ask the line's technician, then "
                          "start a new shift.");
-        else if (ImageSha256(image.bytes) != shift_.imageSha256)
+        else if (ImageSha256(*image) != shift_.imageSha256)
             problem = tr("The image file was replaced since the shift began: no unit gets it. "
                          "Start a new shift to load the new image.");
     }

@@ -16,6 +16,7 @@ namespace posflash {
 
 class ComPortMap;
 class DownloadHistory;
+class FleetBootPorts;
 class RecipeGate;
 class SharedBootPorts;
 class SlotTile;
@@ -43,7 +44,7 @@ class LineSlot : public QObject, private DownloadObserver {
 public:
     LineSlot(int number, SlotChoice choice, const ShiftChoices& shift, ComPortMap& comPorts,
              const UsbInventory& inventory, DownloadHistory* history, SlotTile& tile,
-             SharedBootPorts* bootPorts);
+             const FleetBootPorts& bootPorts);
     ~LineSlot() override;
 
     int number() const { return number_; }

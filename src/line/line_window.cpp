@@ -11,7 +11,6 @@
 #include "line/shift_report_action.h"
 #include "line/slot_tile.h"
 #include "link/network_boot.h"
-#include "link/shared_boot_ports.h"
 #include "ports/usb_inventory.h"
 #include "protocol/image_file.h"
 #include "recipe/recipe_texts.h"
@@ -79,9 +78,9 @@ std::vector<SlotKind> kindsOf(const std::vector<SlotChoice>& choices) {
 
 // The SHA-256 of the shift's image as it is now; empty when it cannot be read.
 QByteArray imageHash(const QString& path, bool font) {
-    const LoadedImage image = LoadImageFile(
+    const Result<Bytes> image = LoadImageFile(
         path, MaxImageBytes(FrameDataSizeOf(font ? ImageKind::Font : ImageKind::Program)));
-    return image.ok() ? ImageSha256(image.bytes) : QByteArray();
+    return image.ok() ? ImageSha256(*image) : QByteArray();
 }
 
 ShiftRecipe recipeOf(const LineHost& host, const LineSettings& settings) {
@@ -101,6 +100,7 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
       comPorts_(RunPortMap(ComPortMapPath())), history_(QStringLiteral("line"), host_.historyPath),
       chooser_(kindsOf(SlotsOf(settings)), labelRequired(settings, recipe_)) {
     setObjectName("LineWindow");
+    connect(&labelLookup_, &LabelLookup::answered, this, &LineWindow::labelLookedUp);
     setWindowTitle(tr("posflash (production line)"));
     shift_.imagePath = settings.imagePath;
     shift_.font = settings.font;
@@ -114,10 +114,7 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
                                                            : QSysInfo::machineHostName();
     const std::vector<SlotChoice> choices = SlotsOf(settings);
     if (!settings.network.empty()) {
-        // One binding of ports 67 and 69 for every network slot; a refusal reaches each as
-        // its link's failure (bind-refused).
-        bootPorts_ = std::make_unique<SharedBootPorts>();
-        bootPorts_->bind(NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort);
+        bootPorts_.bind(); // one binding for every network slot
     }
 
     auto* layout = new QVBoxLayout(this);
@@ -131,8 +128,8 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
         auto* tile = new SlotTile(number, choices[i], this);
         tiles_.push_back(tile);
         grid->addWidget(tile, static_cast<int>(i) / columns, static_cast<int>(i) % columns);
-        slots_.push_back(std::make_unique<LineSlot>(
-            number, choices[i], shift_, comPorts_, inventory_, &history_, *tile, bootPorts_.get()));
+        slots_.push_back(std::make_unique<LineSlot>(number, choices[i], shift_, comPorts_,
+                                                    inventory_, &history_, *tile, bootPorts_));
         LineSlot& s = *slots_.back();
         connect(&s, &LineSlot::unitDone, this, &LineWindow::unitDone);
         connect(&s, &LineSlot::idle, this, &LineWindow::slotIdle);
@@ -176,13 +173,12 @@ void LineWindow::startRecords(const QString& address) {
     connect(records_.get(), &BackgroundSync::stateChanged, this, [this](const QString& state) {
         recordsState_->setText(state);
         // Offline passes on its own; a refusal needs someone, so it stands out.
-        const RecordsTrouble trouble = records_->last().error.trouble;
-        const bool refused =
-            (trouble != RecordsTrouble::None && trouble != RecordsTrouble::Offline) ||
-            records_->last().setAsideInAll > 0;
+        const Status& status = records_->last().status;
+        const bool refused = (!status && !HasTrouble(status, records_trouble::kOffline)) ||
+                             records_->last().setAsideInAll > 0;
         recordsState_->setStyleSheet(refused ? "color: #ffb300; font-weight: bold;" : QString());
         const QString why = records_->last().refusals.isEmpty()
-                                ? records_->last().error.text
+                                ? (status ? QString() : status.error().text)
                                 : records_->last().refusals.join('\n');
         recordsState_->setToolTip(why.isEmpty() ? records_->shownAddress()
                                                 : records_->shownAddress() + ": " + why);
@@ -448,38 +444,51 @@ void LineWindow::labelEntered() {
             return;
         }
     }
-    // A failed unit scanned again is the same unit, tried again: no question.
-    if (!chooser_.isRetry(mac ? *mac : label)) {
-        if (const auto use = labels_.usedBefore(label)) {
-            const QString question =
-                tr("The label %1 was given to a unit on slot %2 at %3. Give it to another unit?")
-                    .arg(label)
-                    .arg(use->slot)
-                    .arg(use->at.time().toString("HH:mm"));
-            if (!ask(question))
-                return;
-        } else if (const auto question = earlierUse(label)) {
-            if (!ask(*question))
-                return;
-        }
-    }
-    act(chooser_.scanned(mac ? *mac : label, mac.has_value()), {}, mac.value_or(QString()));
+    // Scans are acted on in the order they came, each once what is known of its label is in.
+    scans_.push_back(label);
+    if (scans_.size() == 1)
+        nextScan();
 }
 
-// The question about a label that an earlier session (of any front end, on this station's
-// history) gave to a unit; nothing for a label the history does not know.
-std::optional<QString> LineWindow::earlierUse(const QString& label) {
-    HistoryFilter filter;
-    filter.label = label;
-    filter.limit = 1;
-    HistoryStore store(host_.historyPath);
-    const auto found = store.find(filter);
-    if (!found || found->empty())
-        return std::nullopt; // an unreadable history asks nothing: the label is not refused
-    const HistoryRecord& use = found->front();
-    return tr("The label %1 was given to a unit on station %2 at %3. Give it to another unit?")
-        .arg(label, use.station.isEmpty() ? tr("(unknown)") : use.station,
-             use.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm"));
+// The oldest scan: a label given before, on this line or in the history, is asked about first;
+// a failed unit scanned again is the same unit, tried again, and asks nothing.
+void LineWindow::nextScan() {
+    while (!scans_.empty() && !leaving_) {
+        const QString label = scans_.front();
+        const auto mac = MacFromLabel(label);
+        bool given = true;
+        if (!chooser_.isRetry(mac ? *mac : label)) {
+            if (const auto use = labels_.usedBefore(label)) {
+                given = ask(tr("The label %1 was given to a unit on slot %2 at %3. Give it to "
+                               "another unit?")
+                                .arg(label)
+                                .arg(use->slot)
+                                .arg(use->at.time().toString("HH:mm")));
+            } else {
+                labelLookup_.ask(label); // labelLookedUp goes on
+                return;
+            }
+        }
+        if (given)
+            act(chooser_.scanned(mac ? *mac : label, mac.has_value()), {}, mac.value_or(QString()));
+        scans_.pop_front();
+    }
+    scans_.clear();
+}
+
+void LineWindow::labelLookedUp(const QString& label, bool known, const QString& station,
+                               const QDateTime& startedAt) {
+    if (scans_.empty() || scans_.front() != label || leaving_)
+        return;
+    const auto mac = MacFromLabel(label);
+    // An unreadable history asks nothing: the label is not refused.
+    if (!known ||
+        ask(tr("The label %1 was given to a unit on station %2 at %3. Give it to another unit?")
+                .arg(label, station.isEmpty() ? tr("(unknown)") : station,
+                     startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm"))))
+        act(chooser_.scanned(mac ? *mac : label, mac.has_value()), {}, mac.value_or(QString()));
+    scans_.pop_front();
+    nextScan();
 }
 
 void LineWindow::showPendingLabel() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "fleet/download_record.h"
+#include "fleet/fleet_boot_ports.h"
 #include "line/label_desk.h"
+#include "line/label_lookup.h"
 #include "line/line_host.h"
 #include "line/line_settings.h"
 #include "line/line_slot.h"
@@ -12,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -27,7 +30,6 @@ namespace posflash {
 
 class BackgroundSync;
 class FittingLabel;
-class SharedBootPorts;
 class SlotTile;
 class UsbInventory;
 
@@ -60,6 +62,8 @@ public:
     const ShiftCounters& counters() const { return counters_; }
     DownloadHistory& history() { return history_; }
     bool anyRunning() const;
+    // A scan waits for what the history knows of its label, or for its question's answer.
+    bool scanWaiting() const { return !scans_.empty(); }
     const QString& shiftId() const { return shift_.context.shift; }
     const SlotChooser& chooser() const { return chooser_; }
 
@@ -93,7 +97,9 @@ private:
     void showCounters();
     void showPendingLabel();
     void startRecords(const QString& address);
-    std::optional<QString> earlierUse(const QString& label);
+    void nextScan();
+    void labelLookedUp(const QString& label, bool known, const QString& station,
+                       const QDateTime& startedAt);
     bool ask(const QString& question);
 
     LineHost host_;
@@ -104,9 +110,11 @@ private:
     QString serialPrefix_;
     ComPortMap comPorts_;
     DownloadHistory history_;
-    std::unique_ptr<SharedBootPorts> bootPorts_;
+    FleetBootPorts bootPorts_;
     std::unique_ptr<BackgroundSync> records_;
     LabelDesk labels_;
+    LabelLookup labelLookup_{host_.historyPath};
+    std::deque<QString> scans_; // the oldest is being acted on
     ShiftCounters counters_;
     QElapsedTimer shiftClock_;
     std::vector<SlotTile*> tiles_;

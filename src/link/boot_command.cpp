@@ -44,7 +44,12 @@ bool BootCommand::start(const BootCommandJob& job) {
     if (usb_.findPrinterDevice()) {
         const Bytes command = job_.fontMode ? BuildFontModeCommand() : BuildBootLoaderCommand();
         sent_ = usbOutput_.send(command);
+        if (!sent_)
+            fail(inboot_error::kWriteFailed,
+                 QStringLiteral("the printer's USB device refused the command"));
         emit usbWritten(sent_);
+    } else {
+        fail(inboot_error::kNoPrinter, QStringLiteral("no printer's USB device is present"));
     }
     enter(Phase::UsbAfterWrite, kAfterUsbWriteMs);
     return true;
@@ -57,6 +62,7 @@ void BootCommand::abort() {
     if (job_.network && !job_.fontMode)
         monitor_.closeConnection(job_.ip);
     usbOutput_.close();
+    fail(inboot_error::kStopped, QStringLiteral("stopped before the command was over"));
     finish();
 }
 
@@ -82,7 +88,10 @@ void BootCommand::connectNow() {
 void BootCommand::connected() {
     timer_.stop();
     const Bytes command = job_.fontMode ? BuildFontModeCommand() : BuildBootLoaderCommand();
-    sent_ = monitor_.send(command).ok();
+    const Status written = monitor_.send(command);
+    sent_ = written.ok();
+    if (!written)
+        fail(inboot_error::kWriteFailed, written.error().text, written.error().detail);
     if (job_.fontMode) {
         finish(); // the font's frames use the connection
         return;
@@ -96,6 +105,8 @@ void BootCommand::timeUp() {
         connectNow();
         return;
     case Phase::Connecting: // no connection in time: nothing is sent, no message
+        fail(inboot_error::kNoConnection,
+             QStringLiteral("%1 did not take a connection in time").arg(job_.ip));
         // The boot-loader command still pauses before it closes; the font-mode command
         // leaves the rest to the link.
         if (!job_.fontMode) {
@@ -110,9 +121,12 @@ void BootCommand::timeUp() {
     case Phase::AfterCommand:
         // A write only hands the command to the kernel: a reset before the pause is over
         // means the printer never took it.
-        if (monitor_.reset()) {
+        if (const auto& reset = monitor_.reset()) {
             sent_ = false;
-            failure_ = monitor_.reset();
+            failure_ = Error{inboot_error::kPrinterReset,
+                             QStringLiteral("the printer reset the connection before it took the "
+                                            "command"),
+                             reset->detail, ErrorDomain::Inboot};
         }
         closeMonitorThen(Phase::ClosingAfter);
         return;
@@ -141,9 +155,19 @@ void BootCommand::deviceEvent() {
     }
 }
 
+void BootCommand::fail(int code, const QString& text, const QString& detail) {
+    if (!failure_) // the first reason stands
+        failure_ = Error{code, text, detail, ErrorDomain::Inboot};
+}
+
 void BootCommand::finish() {
     phase_ = Phase::Idle;
-    emit finished(sent_);
+    if (sent_) {
+        emit finished(Status());
+        return;
+    }
+    fail(inboot_error::kWriteFailed, QStringLiteral("the command was not handed over"));
+    emit finished(*failure_);
 }
 
 } // namespace posflash

@@ -24,6 +24,15 @@ struct BootCommandJob {
     bool fontMode = false;
 };
 
+// The Inboot domain's codes: why the command did not reach the printer.
+namespace inboot_error {
+inline constexpr int kNoConnection = 1; // the running firmware's TCP port did not answer in time
+inline constexpr int kPrinterReset = 2; // the printer reset the connection before it took it
+inline constexpr int kNoPrinter = 3;    // no printer's USB device is present
+inline constexpr int kWriteFailed = 4;  // the device or the connection refused the write
+inline constexpr int kStopped = 5;      // stopped before it was over
+} // namespace inboot_error
+
 // Switches a running printer into its boot loader (or, for a font sent through the running
 // firmware, into font mode). A state machine: each pause and wait is a state left by a timer,
 // the connection or a device event.
@@ -48,15 +57,12 @@ public:
     bool isRunning() const { return phase_ != Phase::Idle; }
     // Ends at once, closing what is open (the program quits).
     void abort();
-    // Why the last run's command did not reach the printer, where that is known: the printer
-    // reset the connection before it took the command.
-    const std::optional<Error>& failure() const { return failure_; }
 
 signals:
     // The command was written to the USB device, or the write failed.
     void usbWritten(bool ok);
-    // The run is over; sent tells whether the command was handed to the printer.
-    void finished(bool sent);
+    // The run is over: ok when the command was handed to the printer, else why not.
+    void finished(const posflash::Status& sent);
 
 private:
     enum class Phase {
@@ -76,6 +82,7 @@ private:
     void connected();
     void closeMonitorThen(Phase pausing);
     void deviceEvent();
+    void fail(int code, const QString& text, const QString& detail = {});
     void finish();
 
     TcpMonitor& monitor_;
@@ -85,7 +92,7 @@ private:
     Phase phase_ = Phase::Idle;
     QTimer timer_;
     bool sent_ = false;
-    std::optional<Error> failure_;
+    std::optional<Error> failure_; // the first reason it was not sent
 };
 
 } // namespace posflash

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "base/error.h"
 
 #include <QString>
 
@@ -8,18 +9,18 @@
 
 namespace posflash {
 
-enum class ImageLoadError { None, NotAFile, CannotOpen, ReadFailed, TooLarge };
-
-struct LoadedImage {
-    Bytes bytes;
-    ImageLoadError error = ImageLoadError::None;
-    bool ok() const { return error == ImageLoadError::None; }
-};
+// The Image domain's codes: why a file could not be read as an image.
+namespace image_error {
+inline constexpr int kNotAFile = 1; // missing, or a directory, FIFO, device node or socket
+inline constexpr int kCannotOpen = 2;
+inline constexpr int kReadFailed = 3;
+inline constexpr int kTooLarge = 4;
+} // namespace image_error
 
 // Reads the whole file into one buffer. Only regular files are read: a FIFO, a device node or
 // a socket would block or never end. A file larger than maxBytes is refused before anything is
-// read or allocated. Failures are reported, never thrown.
-LoadedImage LoadImageFile(const QString& path, std::size_t maxBytes);
+// read or allocated. Failures are returned, never thrown.
+Result<Bytes> LoadImageFile(const QString& path, std::size_t maxBytes);
 
 // The most image bytes a download can carry in frames of frameDataSize bytes.
 std::size_t MaxImageBytes(int frameDataSize);

@@ -90,19 +90,19 @@ void BackgroundSync::runPass() {
 void BackgroundSync::passDone(const SyncOutcome& outcome) {
     running_ = false;
     last_ = outcome;
-    const RecordsTrouble trouble = outcome.error.trouble;
-    if (trouble == RecordsTrouble::None)
+    const bool sent = outcome.status.ok();
+    if (sent)
         retryMs_ = 0;
     emit passEnded(outcome);
     emit stateChanged(status());
-    if (again_ && trouble == RecordsTrouble::None) {
+    if (again_ && sent) {
         runPass();
         return;
     }
     // A failed pass is not repeated at once: an outage waits for the retry (or the next ask),
     // a refusal for the next ask, since someone has to change the server or the address.
     again_ = false;
-    if (trouble == RecordsTrouble::Offline && options_.retryFirstMs > 0) {
+    if (HasTrouble(outcome.status, records_trouble::kOffline) && options_.retryFirstMs > 0) {
         retryMs_ =
             retryMs_ == 0 ? options_.retryFirstMs : std::min(retryMs_ * 2, options_.retryMaxMs);
         retry_.start(retryMs_);
@@ -133,35 +133,35 @@ bool BackgroundSync::waitIdle(int timeoutMs) {
 
 QString BackgroundSync::status() const {
     static constexpr struct {
-        RecordsTrouble trouble;
+        int trouble;
         const char* text;
     } kTexts[] = {
-        {RecordsTrouble::Offline, QT_TRANSLATE_NOOP("BackgroundSync", "records: offline")},
-        {RecordsTrouble::LoginRefused,
+        {records_trouble::kOffline, QT_TRANSLATE_NOOP("BackgroundSync", "records: offline")},
+        {records_trouble::kLoginRefused,
          QT_TRANSLATE_NOOP("BackgroundSync", "records: login refused")},
-        {RecordsTrouble::NoDatabase,
+        {records_trouble::kNoDatabase,
          QT_TRANSLATE_NOOP("BackgroundSync", "records: no such database")},
-        {RecordsTrouble::NotSetUp,
+        {records_trouble::kNotSetUp,
          QT_TRANSLATE_NOOP("BackgroundSync", "records: server not set up")},
-        {RecordsTrouble::Denied, QT_TRANSLATE_NOOP("BackgroundSync", "records: not allowed")},
-        {RecordsTrouble::Local,
+        {records_trouble::kDenied, QT_TRANSLATE_NOOP("BackgroundSync", "records: not allowed")},
+        {records_trouble::kLocal,
          QT_TRANSLATE_NOOP("BackgroundSync", "records: local history unreadable")},
     };
     const auto text = [](const char* english) {
         return QCoreApplication::translate("BackgroundSync", english);
     };
-    const RecordsTrouble trouble = last_.error.trouble;
+    const Status& status = last_.status;
     // A row the server refused is kept but not on the line: the header says so until it is.
-    if (trouble == RecordsTrouble::RowRefused ||
-        (trouble == RecordsTrouble::None && last_.setAsideInAll > 0))
+    if (HasTrouble(status, records_trouble::kRowRefused) ||
+        (status.ok() && last_.setAsideInAll > 0))
         return text(QT_TRANSLATE_NOOP("BackgroundSync", "records: %1 set aside"))
             .arg(last_.setAsideInAll);
-    if (trouble == RecordsTrouble::None)
+    if (status.ok())
         return last_.sent > 0
                    ? text(QT_TRANSLATE_NOOP("BackgroundSync", "records: sent %1")).arg(last_.sent)
                    : text(QT_TRANSLATE_NOOP("BackgroundSync", "records: ok"));
     for (const auto& entry : kTexts)
-        if (entry.trouble == trouble)
+        if (HasTrouble(status, entry.trouble))
             return text(entry.text);
     return {};
 }

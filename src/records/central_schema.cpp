@@ -262,61 +262,62 @@ int CentralSchemaVersion() {
 }
 
 Result<int> InitCentralSchema(PgLink& link) {
-    const auto failed = [&link](const RecordsError& e) {
+    const auto failed = [&link](const PgAnswer& answer) {
+        Error e = answer.error();
         link.exec(QStringLiteral("ROLLBACK"), QString());
-        return Error{static_cast<int>(e.trouble), e.text};
+        return e;
     };
     if (PgAnswer begun = link.exec(QStringLiteral("BEGIN"), QStringLiteral("cannot begin"));
         !begun.ok())
-        return failed(*begun.error);
+        return failed(begun);
     const QString reading = QStringLiteral("cannot read the schema version");
     for (const char* statement :
          {"CREATE TABLE IF NOT EXISTS posflash_schema (version integer PRIMARY KEY, applied_at "
           "timestamptz NOT NULL DEFAULT now())",
           "LOCK TABLE posflash_schema IN EXCLUSIVE MODE"})
         if (PgAnswer done = link.exec(QString::fromLatin1(statement), reading); !done.ok())
-            return failed(*done.error);
+            return failed(done);
     PgAnswer version =
         link.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM posflash_schema"), reading);
     if (!version.ok())
-        return failed(*version.error);
+        return failed(version);
     const int found = static_cast<int>(version.rows.number(0, 0, 0));
     for (int step = found; step < CentralSchemaVersion(); ++step) {
         for (const QString& statement : *kSteps[static_cast<size_t>(step)])
             if (PgAnswer made =
                     link.exec(statement, QStringLiteral("cannot make version %1").arg(step + 1));
                 !made.ok())
-                return failed(*made.error);
+                return failed(made);
         const PgValue next = PgValue::literal(QByteArray::number(step + 1));
         if (PgAnswer noted = link.exec(
                 QStringLiteral("INSERT INTO posflash_schema (version) VALUES ($1)"),
                 std::span(&next, 1), QStringLiteral("cannot note version %1").arg(step + 1));
             !noted.ok())
-            return failed(*noted.error);
+            return failed(noted);
     }
     if (PgAnswer committed = link.exec(QStringLiteral("COMMIT"), QStringLiteral("cannot commit"));
         !committed.ok())
-        return failed(*committed.error);
+        return failed(committed);
     return found;
 }
 
-std::optional<RecordsError> CheckCentralSchema(PgLink& link, int needed) {
+Status CheckCentralSchema(PgLink& link, int needed) {
     PgAnswer q = link.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM posflash_schema"),
                            QStringLiteral("cannot read the schema"));
     if (!q.ok()) {
-        RecordsError e = *q.error;
-        if (e.trouble == RecordsTrouble::NotSetUp)
+        Error e = q.error();
+        if (e.is(ErrorDomain::Records, records_trouble::kNotSetUp))
             e.text = QStringLiteral("the database has no records table yet: run posflash-cli "
                                     "records init with the address of its owner");
         return e;
     }
     if (const qint64 version = q.rows.number(0, 0, 0); version < needed)
-        return RecordsError{RecordsTrouble::NotSetUp,
-                            QStringLiteral("the records schema is at version %1, this posflash "
-                                           "needs %2: run posflash-cli records init")
-                                .arg(version)
-                                .arg(needed)};
-    return std::nullopt;
+        return RecordsFailure(records_trouble::kNotSetUp,
+                              QStringLiteral("the records schema is at version %1, this posflash "
+                                             "needs %2: run posflash-cli records init")
+                                  .arg(version)
+                                  .arg(needed));
+    return {};
 }
 
 PgAnswer CentralRules(PgLink& link) {

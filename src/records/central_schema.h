@@ -45,7 +45,7 @@ inline constexpr int kRecordsTableVersion = 4;
 
 // Whether the line's database is at version needed or later: the records table's for the
 // sync, the whole schema's for what reads the views.
-std::optional<RecordsError> CheckCentralSchema(PgLink& link, int needed = CentralSchemaVersion());
+Status CheckCentralSchema(PgLink& link, int needed = CentralSchemaVersion());
 
 // A digest of what decides whether the line's table takes a row: its columns and their types,
 // its constraints and triggers, the schema version. A row the server refused is tried again

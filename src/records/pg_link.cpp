@@ -27,26 +27,26 @@ bool isRowRefusal(const QString& state) {
            state == QLatin1String("P0001");
 }
 
-RecordsTrouble troubleOf(const QString& state, const QString& message) {
+int troubleOf(const QString& state, const QString& message) {
     if (state == QLatin1String("3D000") ||
         (state.isEmpty() && message.contains(QLatin1String("database \"")) &&
          message.contains(QLatin1String("does not exist"))))
-        return RecordsTrouble::NoDatabase;
+        return records_trouble::kNoDatabase;
     if (state.startsWith(QLatin1String("28")) || (state.isEmpty() && isLoginRefusal(message)))
-        return RecordsTrouble::LoginRefused;
+        return records_trouble::kLoginRefused;
     if (state == QLatin1String("42P01") || state == QLatin1String("42703"))
-        return RecordsTrouble::NotSetUp;
+        return records_trouble::kNotSetUp;
     if (state == QLatin1String("42501"))
-        return RecordsTrouble::Denied;
+        return records_trouble::kDenied;
     if (isRowRefusal(state))
-        return RecordsTrouble::RowRefused;
-    return RecordsTrouble::Offline;
+        return records_trouble::kRowRefused;
+    return records_trouble::kOffline;
 }
 
-RecordsError errorOf(const QString& context, const QString& state, const QString& message) {
+Error errorOf(const QString& context, const QString& state, const QString& message) {
     const QString said = message.simplified();
-    return {troubleOf(state, said), context + QStringLiteral(" (") + said + QLatin1Char(')'), state,
-            said};
+    return RecordsFailure(troubleOf(state, said),
+                          context + QStringLiteral(" (") + said + QLatin1Char(')'), said);
 }
 
 class Deadline {
@@ -75,6 +75,10 @@ bool waitFor(int fd, short events, const Deadline& deadline) {
 }
 
 } // namespace
+
+Error RecordsFailure(int trouble, QString text, QString serverWords) {
+    return Error{trouble, std::move(text), std::move(serverWords), ErrorDomain::Records};
+}
 
 int PgRows::count() const {
     return result_ ? PQntuples(result_.get()) : 0;
@@ -110,7 +114,7 @@ void PgLink::drop() {
     conn_ = nullptr;
 }
 
-std::optional<RecordsError> PgLink::open() {
+Status PgLink::open() {
     drop();
     std::vector<QByteArray> keys;
     std::vector<QByteArray> values;
@@ -145,21 +149,21 @@ std::optional<RecordsError> PgLink::open() {
     v.push_back(nullptr);
 
     const auto refused = [this](const QString& why) {
-        RecordsError e = errorOf(QString(), QString(), why);
-        const QString words = e.server;
-        switch (e.trouble) {
-        case RecordsTrouble::LoginRefused:
+        Error e = errorOf(QString(), QString(), why);
+        const QString words = e.detail;
+        switch (e.code) {
+        case records_trouble::kLoginRefused:
             e.text = QStringLiteral("the server refused the login (%1)").arg(words);
             break;
-        case RecordsTrouble::NoDatabase:
+        case records_trouble::kNoDatabase:
             e.text = QStringLiteral("the server has no such database (%1)").arg(words);
             break;
         default:
-            e.trouble = RecordsTrouble::Offline;
+            e.code = records_trouble::kOffline;
             e.text = QStringLiteral("the server cannot be reached (%1)").arg(words);
         }
         drop();
-        return e;
+        return Status(e);
     };
     const Deadline deadline(address_.connectTimeoutS * 1000);
     conn_ = PQconnectStartParams(k.data(), v.data(), 0);
@@ -182,17 +186,15 @@ std::optional<RecordsError> PgLink::open() {
         conn_, [](void*, const char*) {}, nullptr);
     if (PQsetnonblocking(conn_, 1) != 0)
         return refused(QString::fromUtf8(PQerrorMessage(conn_)));
-    return std::nullopt;
+    return {};
 }
 
 PgAnswer PgLink::exec(const QString& sql, std::span<const PgValue> values, const QString& context) {
     PgAnswer answer;
     const auto lost = [&](const QString& why) {
-        answer.error =
-            RecordsError{RecordsTrouble::Offline,
-                         context + QStringLiteral(" (") + why.simplified() + QLatin1Char(')'),
-                         {},
-                         why.simplified()};
+        answer.status = RecordsFailure(
+            records_trouble::kOffline,
+            context + QStringLiteral(" (") + why.simplified() + QLatin1Char(')'), why.simplified());
         drop();
         return answer;
     };
@@ -244,7 +246,7 @@ PgAnswer PgLink::exec(const QString& sql, std::span<const PgValue> values, const
             answer.rows.result_ = std::move(held);
             continue;
         }
-        if (answer.error)
+        if (!answer.ok())
             continue;
         const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
         const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
@@ -256,9 +258,9 @@ PgAnswer PgLink::exec(const QString& sql, std::span<const PgValue> values, const
             if (const auto m = parameter.match(QString::fromUtf8(where)); m.hasMatch())
                 words += QStringLiteral(" [$%1]").arg(m.captured(1));
         }
-        answer.error = errorOf(context, QString::fromLatin1(state ? state : ""), words);
+        answer.status = errorOf(context, QString::fromLatin1(state ? state : ""), words);
     }
-    if (PQstatus(conn_) == CONNECTION_BAD && !answer.error)
+    if (PQstatus(conn_) == CONNECTION_BAD && answer.ok())
         return lost(QString::fromUtf8(PQerrorMessage(conn_)));
     if (PQstatus(conn_) == CONNECTION_BAD)
         drop();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/error.h"
 #include "records/records_address.h"
 
 #include <QByteArray>
@@ -14,25 +15,27 @@ struct pg_result;
 
 namespace posflash {
 
-// Why the line's server did not take a connection or a statement. A refusal stays until someone
-// changes the address or the server; an outage ends by itself.
-enum class RecordsTrouble {
-    None,
-    Offline,      // not reachable, timed out, connection lost
-    LoginRefused, // wrong password, unknown role, pg_hba.conf
-    NoDatabase,   // the database named does not exist
-    NotSetUp,     // no records table yet, or an older schema: records init
-    Denied,       // the role may not insert or read the records
-    Local,        // the local history could not be read or marked
-    RowRefused,   // the server's rules refuse a value of a row (a CHECK, a length, a NUL)
-};
+// Why the line's server did not take a connection or a statement: the codes of the Records
+// domain. A refusal stays until someone changes the address or the server; an outage ends by
+// itself.
+namespace records_trouble {
+inline constexpr int kOffline = 1;      // not reachable, timed out, connection lost
+inline constexpr int kLoginRefused = 2; // wrong password, unknown role, pg_hba.conf
+inline constexpr int kNoDatabase = 3;   // the database named does not exist
+inline constexpr int kNotSetUp = 4;     // no records table yet, or an older schema: records init
+inline constexpr int kDenied = 5;       // the role may not insert or read the records
+inline constexpr int kLocal = 6;        // the local history could not be read or marked
+inline constexpr int kRowRefused = 7;   // the server's rules refuse a value of a row
+} // namespace records_trouble
 
-struct RecordsError {
-    RecordsTrouble trouble = RecordsTrouble::None;
-    QString text;       // what happened, for a warning; never the password
-    QString sqlState{}; // the server's code for a statement it refused, else empty
-    QString server{};   // the server's own words, with the column they name where it says
-};
+// A trouble with what happened, for a warning (never the password), and the server's own words,
+// with the column they name where it says.
+Error RecordsFailure(int trouble, QString text, QString serverWords = {});
+
+// Whether the status failed with that trouble.
+inline bool HasTrouble(const Status& status, int trouble) {
+    return !status && status.error().is(ErrorDomain::Records, trouble);
+}
 
 // One value of a statement. A text or bytes value goes in the binary format with its length, so
 // the server gets its bytes exactly as they are: one it cannot hold (a NUL in a text, a name
@@ -63,9 +66,10 @@ private:
 };
 
 struct PgAnswer {
-    std::optional<RecordsError> error;
+    Status status;
     PgRows rows;
-    bool ok() const { return !error; }
+    bool ok() const { return status.ok(); }
+    const Error& error() const { return status.error(); }
 };
 
 struct PgLinkOptions {
@@ -87,7 +91,7 @@ public:
     PgLink& operator=(const PgLink&) = delete;
 
     // Within the address's connect_timeout.
-    std::optional<RecordsError> open();
+    Status open();
     // One statement ($1, $2 … for the values); the error's text starts with context.
     PgAnswer exec(const QString& sql, std::span<const PgValue> values, const QString& context);
     PgAnswer exec(const QString& sql, const QString& context) { return exec(sql, {}, context); }

@@ -20,14 +20,10 @@ struct PublishedRecipe {
 };
 
 // Stores the recipe as the newest of its name.
-std::optional<RecordsError> PublishRecipe(PgLink& link, const PublishedRecipe& recipe);
+Status PublishRecipe(PgLink& link, const PublishedRecipe& recipe);
 
 // The newest recipe published under name: nothing when none is, an error when the server
 // cannot say.
-struct FetchedRecipe {
-    std::optional<RecordsError> error;
-    std::optional<PublishedRecipe> recipe;
-};
-FetchedRecipe FetchNewestRecipe(PgLink& link, const QString& name);
+Result<std::optional<PublishedRecipe>> FetchNewestRecipe(PgLink& link, const QString& name);
 
 } // namespace posflash

@@ -75,50 +75,50 @@ public:
         central_ << QStringLiteral("sent_from");
     }
 
-    std::optional<RecordsError> run() {
+    Status run() {
         PgAnswer rules = CentralRules(link_);
         if (!rules.ok())
-            return rules.error;
+            return rules.status;
         rules_ = rules.rows.text(0, 0);
-        int released = 0;
-        if (auto trouble = marks_.release(rules_, released))
-            return trouble;
-        for (std::vector<PendingRow> rows;;) {
-            if (auto trouble = marks_.next(options_.batchRows, rows))
-                return trouble;
-            if (rows.empty())
+        if (Result<int> released = marks_.release(rules_); !released)
+            return released.error();
+        for (;;) {
+            Result<std::vector<PendingRow>> rows = marks_.next(options_.batchRows);
+            if (!rows)
+                return rows.error();
+            if (rows->empty())
                 break;
             // A statement takes at most 65535 values.
             const size_t perStatement = 65535 / static_cast<size_t>(central_.size());
-            for (size_t at = 0; at < rows.size(); at += perStatement) {
+            for (size_t at = 0; at < rows->size(); at += perStatement) {
                 std::vector<const PendingRow*> batch;
-                for (size_t i = at; i < rows.size() && i < at + perStatement; ++i)
-                    batch.push_back(&rows[i]);
-                if (auto trouble = send(batch))
-                    return trouble;
+                for (size_t i = at; i < rows->size() && i < at + perStatement; ++i)
+                    batch.push_back(&(*rows)[i]);
+                if (Status sent = send(batch); !sent)
+                    return sent;
             }
         }
-        return std::nullopt;
+        return {};
     }
 
 private:
-    std::optional<RecordsError> send(const std::vector<const PendingRow*>& rows) {
+    Status send(const std::vector<const PendingRow*>& rows) {
         const PgAnswer answer = insert(rows);
         if (answer.ok()) {
             // Only now: a mark before the line's commit could lose a row.
-            if (auto trouble = marks_.markSent(rows))
-                return trouble;
+            if (Status marked = marks_.markSent(rows); !marked)
+                return marked;
             outcome_.sent += static_cast<int>(rows.size());
             if (options_.batchSent)
                 options_.batchSent(outcome_.sent);
-            return std::nullopt;
+            return {};
         }
-        if (answer.error->trouble != RecordsTrouble::RowRefused)
-            return answer.error;
+        if (!HasTrouble(answer.status, records_trouble::kRowRefused))
+            return answer.status;
         if (rows.size() == 1) {
-            const QString words = wordsOf(*answer.error);
-            if (auto trouble = marks_.setAside(*rows.front(), rules_, words))
-                return trouble;
+            const QString words = wordsOf(answer.error());
+            if (Status kept = marks_.setAside(*rows.front(), rules_, words); !kept)
+                return kept;
             ++outcome_.setAside;
             outcome_.refusals
                 << QStringLiteral("%1%2: %3")
@@ -127,11 +127,11 @@ private:
                                 ? QString()
                                 : QStringLiteral(" (label %1)").arg(rows.front()->label),
                             words);
-            return std::nullopt;
+            return {};
         }
         const auto half = rows.begin() + static_cast<std::ptrdiff_t>(rows.size() / 2);
-        if (auto trouble = send({rows.begin(), half}))
-            return trouble;
+        if (Status first = send({rows.begin(), half}); !first)
+            return first;
         return send({half, rows.end()});
     }
 
@@ -157,9 +157,9 @@ private:
     }
 
     // The server's words for a row alone, its parameter named as the column.
-    QString wordsOf(const RecordsError& error) const {
+    QString wordsOf(const Error& error) const {
         static const QRegularExpression parameter(QStringLiteral(" \\[\\$(\\d+)\\]$"));
-        QString words = error.server;
+        QString words = error.detail;
         if (const auto m = parameter.match(words); m.hasMatch()) {
             const qsizetype at = (m.captured(1).toLongLong() - 1) % central_.size();
             words.replace(m.capturedStart(), m.capturedLength(),
@@ -189,12 +189,12 @@ SyncOutcome RecordsSync::pass() {
     SyncOutcome outcome;
     // The server first, with nothing to send too: a wrong address is told at once.
     PgLink central(address_);
-    if (auto trouble = central.open()) {
-        outcome.error = *trouble;
+    if (Status opened = central.open(); !opened) {
+        outcome.status = opened;
         return outcome;
     }
-    if (auto trouble = CheckCentralSchema(central, kRecordsTableVersion)) {
-        outcome.error = *trouble;
+    if (Status schema = CheckCentralSchema(central, kRecordsTableVersion); !schema) {
+        outcome.status = schema;
         return outcome;
     }
     if (options_.connected)
@@ -202,27 +202,23 @@ SyncOutcome RecordsSync::pass() {
     if (!QFileInfo::exists(historyPath_))
         return outcome; // nothing recorded yet on this station
     SyncMarks marks(historyPath_);
-    if (auto trouble = marks.open()) {
-        outcome.error = *trouble;
+    if (Status opened = marks.open(); !opened) {
+        outcome.status = opened;
         return outcome;
     }
     if (marks.columns().isEmpty())
         return outcome; // a file with no downloads table yet
-    if (auto trouble = Pass(central, marks, options_, outcome).run())
-        outcome.error = *trouble;
+    outcome.status = Pass(central, marks, options_, outcome).run();
     outcome.setAsideInAll = marks.setAsideCount();
     return outcome;
 }
 
 Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address, int limit) {
     PgLink central(address);
-    const auto failed = [](const RecordsError& e) {
-        return Error{static_cast<int>(e.trouble), e.text};
-    };
-    if (auto trouble = central.open())
-        return failed(*trouble);
-    if (auto trouble = CheckCentralSchema(central, kRecordsTableVersion))
-        return failed(*trouble);
+    if (Status opened = central.open(); !opened)
+        return opened.error();
+    if (Status schema = CheckCentralSchema(central, kRecordsTableVersion); !schema)
+        return schema.error();
     QStringList selected;
     for (const RecordColumn& column : RecordColumns())
         selected << selectOf(column);
@@ -232,7 +228,7 @@ Result<std::vector<HistoryRecord>> CentralRecords(const RecordsAddress& address,
                  limit > 0 ? QStringLiteral("LIMIT %1").arg(limit) : QString()),
         QStringLiteral("cannot read the records"));
     if (!q.ok())
-        return failed(*q.error);
+        return q.error();
     std::vector<HistoryRecord> records;
     for (int row = 0; row < q.rows.count(); ++row) {
         HistoryRecord r;

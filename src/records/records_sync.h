@@ -11,8 +11,8 @@
 namespace posflash {
 
 struct SyncOutcome {
-    RecordsError error; // trouble None: every row was sent or set aside
-    int sent = 0;       // rows this pass committed to the line's table
+    Status status; // ok: every row was sent or set aside
+    int sent = 0;  // rows this pass committed to the line's table
     // Rows the server refused, this pass and in all: each is kept, with the server's words,
     // out of the way of the others (records status lists them).
     int setAside = 0;

@@ -25,11 +25,12 @@ SyncMarks::SyncMarks(QString historyPath)
 
 SyncMarks::~SyncMarks() = default;
 
-RecordsError SyncMarks::localError(const QString& what) const {
-    return {RecordsTrouble::Local, QStringLiteral("the local history %1: %2").arg(path_, what)};
+Error SyncMarks::localError(const QString& what) const {
+    return RecordsFailure(records_trouble::kLocal,
+                          QStringLiteral("the local history %1: %2").arg(path_, what));
 }
 
-std::optional<RecordsError> SyncMarks::open() {
+Status SyncMarks::open() {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
     db.setDatabaseName(path_);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kLocalBusyMs));
@@ -49,13 +50,13 @@ std::optional<RecordsError> SyncMarks::open() {
     for (const RecordColumn& column : RecordColumns())
         if (present.contains(QString::fromLatin1(column.local)))
             columns_ << QString::fromLatin1(column.local);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<RecordsError> SyncMarks::next(int limit, std::vector<PendingRow>& rows) {
-    rows.clear();
+Result<std::vector<PendingRow>> SyncMarks::next(int limit) {
+    std::vector<PendingRow> rows;
     if (columns_.isEmpty())
-        return std::nullopt; // no downloads table yet
+        return rows; // no downloads table yet
     QSqlQuery read(QSqlDatabase::database(name_, false));
     read.prepare(QStringLiteral("SELECT %1 FROM downloads d WHERE d.uuid IS NOT NULL AND NOT "
                                 "EXISTS (SELECT 1 FROM synced s WHERE s.uuid = d.uuid) AND NOT "
@@ -76,10 +77,10 @@ std::optional<RecordsError> SyncMarks::next(int limit, std::vector<PendingRow>& 
             row.label = row.values[labelAt].toString();
         rows.push_back(std::move(row));
     }
-    return std::nullopt;
+    return rows;
 }
 
-std::optional<RecordsError> SyncMarks::markSent(const std::vector<const PendingRow*>& rows) {
+Status SyncMarks::markSent(const std::vector<const PendingRow*>& rows) {
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!db.transaction())
         return localError(db.lastError().text());
@@ -100,11 +101,10 @@ std::optional<RecordsError> SyncMarks::markSent(const std::vector<const PendingR
         db.rollback();
         return localError(why);
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<RecordsError> SyncMarks::setAside(const PendingRow& row, const QString& rules,
-                                                const QString& message) {
+Status SyncMarks::setAside(const PendingRow& row, const QString& rules, const QString& message) {
     QSqlQuery q(QSqlDatabase::database(name_, false));
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO set_aside (uuid, at, rules, message) VALUES "
                              "(?, ?, ?, ?)"));
@@ -114,17 +114,16 @@ std::optional<RecordsError> SyncMarks::setAside(const PendingRow& row, const QSt
     q.addBindValue(message);
     if (!q.exec())
         return localError(q.lastError().text());
-    return std::nullopt;
+    return {};
 }
 
-std::optional<RecordsError> SyncMarks::release(const QString& rules, int& released) {
+Result<int> SyncMarks::release(const QString& rules) {
     QSqlQuery q(QSqlDatabase::database(name_, false));
     q.prepare(QStringLiteral("DELETE FROM set_aside WHERE rules <> ?"));
     q.addBindValue(rules);
     if (!q.exec())
         return localError(q.lastError().text());
-    released = q.numRowsAffected();
-    return std::nullopt;
+    return q.numRowsAffected();
 }
 
 int SyncMarks::setAsideCount() {
@@ -145,8 +144,8 @@ Result<SyncState> SyncMarks::State(const QString& historyPath) {
         db.setConnectOptions(
             QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kLocalBusyMs));
         const auto failed = [&historyPath](const QString& why) {
-            return Error{static_cast<int>(RecordsTrouble::Local),
-                         QStringLiteral("the local history %1: %2").arg(historyPath, why)};
+            return RecordsFailure(records_trouble::kLocal,
+                                  QStringLiteral("the local history %1: %2").arg(historyPath, why));
         };
         QSqlQuery q(db);
         const auto has = [&q](const char* table) {

@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <optional>
 #include <vector>
 
 namespace posflash {
@@ -48,23 +47,22 @@ public:
 
     // Opens the file (never making one) and keeps the marks' tables; the local columns it has
     // (an older file lacks the newer ones) are then columns().
-    std::optional<RecordsError> open();
+    Status open();
     const QStringList& columns() const { return columns_; }
 
     // The oldest rows neither sent nor set aside.
-    std::optional<RecordsError> next(int limit, std::vector<PendingRow>& rows);
-    std::optional<RecordsError> markSent(const std::vector<const PendingRow*>& rows);
-    std::optional<RecordsError> setAside(const PendingRow& row, const QString& rules,
-                                         const QString& message);
+    Result<std::vector<PendingRow>> next(int limit);
+    Status markSent(const std::vector<const PendingRow*>& rows);
+    Status setAside(const PendingRow& row, const QString& rules, const QString& message);
     // Lets the rows refused under other rules than these be tried again; how many.
-    std::optional<RecordsError> release(const QString& rules, int& released);
+    Result<int> release(const QString& rules);
     int setAsideCount();
 
     // Read only: a file that is missing or has no marks yet says so in its counts.
     static Result<SyncState> State(const QString& historyPath);
 
 private:
-    RecordsError localError(const QString& what) const;
+    Error localError(const QString& what) const;
 
     QString path_;
     SqlConnection name_;

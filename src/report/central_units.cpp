@@ -10,13 +10,10 @@ namespace posflash {
 Result<std::vector<ReportUnit>> CentralUnits(const RecordsAddress& address,
                                              const HistoryFilter& filter) {
     PgLink central(address);
-    const auto failed = [](const RecordsError& e) {
-        return Error{static_cast<int>(e.trouble), e.text};
-    };
-    if (auto trouble = central.open())
-        return failed(*trouble);
-    if (auto trouble = CheckCentralSchema(central))
-        return failed(*trouble);
+    if (Status opened = central.open(); !opened)
+        return opened.error();
+    if (Status schema = CheckCentralSchema(central); !schema)
+        return schema.error();
     QStringList where;
     std::vector<PgValue> values;
     const auto condition = [&](const char* test, QByteArray value, bool literal = false) {
@@ -48,7 +45,7 @@ Result<std::vector<ReportUnit>> CentralUnits(const RecordsAddress& address,
                                  : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND "))),
         values, QStringLiteral("cannot read the report's units"));
     if (!q.ok())
-        return failed(*q.error);
+        return q.error();
     std::vector<ReportUnit> units;
     for (int row = 0; row < q.rows.count(); ++row) {
         const auto text = [&](int column) { return q.rows.text(row, column); };

@@ -51,7 +51,7 @@ TEST(UdevWindowTest, LinkIconFollowsThePrinterAndGetPortSelectsItsComNumber) {
 
     window.findChild<QPushButton*>("cmdGetComPort")->click();
     EXPECT_EQ(comList->currentIndex(), 2); // the printer's node got COM3
-    EXPECT_EQ(window.engine().serial().comNumber(), 3);
+    EXPECT_EQ(window.engine().serialComNumber(), 3);
 
     bed.unplug(kCdcPrinter.syspath());
     ASSERT_TRUE(changes.wait(5000));

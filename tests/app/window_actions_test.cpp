@@ -49,7 +49,7 @@ TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
     QTest::keyClick(&ports, Qt::Key_Down);
     EXPECT_EQ(ports.currentText(), "COM4");
     EXPECT_EQ(stored("SERIAL", "COM"), "3");
-    EXPECT_EQ(window->engine().serial().comNumber(), 4);
+    EXPECT_EQ(window->engine().serialComNumber(), 4);
 
     control<QRadioButton>("optGetPortModeSel_1").click();
     EXPECT_EQ(stored("PORT", "AutoGet"), "1");

@@ -81,7 +81,7 @@ TEST_F(WindowDownloadTest, FullDownloadShowsProgressAndCountsIt) {
     EXPECT_TRUE(downloadDisabledWhileRunning);
     EXPECT_TRUE(hidden("cmdCancel"));
     EXPECT_TRUE(control("btnDownloadFile").isEnabled());
-    EXPECT_FALSE(window->engine().serial().isOpen());
+    EXPECT_FALSE(window->engine().serialOpen());
 }
 
 TEST_F(WindowDownloadTest, EachDownloadIsRecordedWithItsPrinter) {
@@ -167,7 +167,7 @@ TEST_F(WindowDownloadTest, ClosingTheWindowDuringADownloadEndsItAndQuits) {
 
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(window->engine().isDownloading());
-    EXPECT_FALSE(window->engine().serial().isOpen());
+    EXPECT_FALSE(window->engine().serialOpen());
     EXPECT_TRUE(tips.isEmpty());
     EXPECT_EQ(stored("MSG", "total"), "");
     EXPECT_LT(sim.stop()["data_frames"].toInt(), 40);

@@ -165,8 +165,13 @@ protected:
     }
 
     DownloadRun& start(const DownloadJob& job) {
-        DownloadRun::Parts parts{printer,     network, monitor,
-                                 bootCommand, faces,   [this] { return comLink; }};
+        DownloadRun::Parts parts{printer,
+                                 network,
+                                 monitor,
+                                 bootCommand,
+                                 faces,
+                                 [](const DownloadTarget&, PrinterIdentity&) { return Status(); },
+                                 [this] { return printerPresent; }};
         run = std::make_unique<DownloadRun>(job, QString(), parts, observer);
         run->start(QDateTime::currentDateTime(), 1);
         return *run;
@@ -186,7 +191,7 @@ protected:
     NetworkBoot network;
     TcpMonitor monitor;
     BootCommand bootCommand;
-    std::optional<Cause> comLink; // the printer is present
+    bool printerPresent = true;
     testing::RecordingObserver observer;
     std::unique_ptr<DownloadRun> run;
 };
@@ -380,7 +385,7 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         observer = {};
-        comLink = c.printerPresent ? std::nullopt : std::optional(Cause::PrinterAbsent);
+        printerPresent = c.printerPresent;
         DownloadJob job = comJob(c.file.isEmpty() ? QString() : path(c.file));
         if (c.ip) {
             job.route = Route::Network;
@@ -435,8 +440,13 @@ TEST_F(DownloadRunTest, AnObserverThatStopsTheRunFromAnEventEndsItThere) {
         printer.reset(c.script);
         Stopper stopper;
         stopper.at = c.at;
-        DownloadRun::Parts parts{printer,     network, monitor,
-                                 bootCommand, faces,   [this] { return comLink; }};
+        DownloadRun::Parts parts{printer,
+                                 network,
+                                 monitor,
+                                 bootCommand,
+                                 faces,
+                                 [](const DownloadTarget&, PrinterIdentity&) { return Status(); },
+                                 [this] { return printerPresent; }};
         DownloadRun stopped(comJob(program(1000)), QString(), parts, stopper);
         stopper.run = &stopped;
         stopped.start(QDateTime::currentDateTime(), 1);

@@ -183,10 +183,10 @@ TEST_F(NetworkDownloadTest, BootCommandIsElevenBytesAndAnEchoOfNineOrTenClosesAt
         SCOPED_TRACE(echo.join(' ').toStdString());
         auto sim = printer();
         ASSERT_TRUE(sim->startMode(QStringList{"app", "--ip", NetnsPair::kPrinterIp} + echo));
-        QSignalSpy finished(&engine.bootCommand(), &BootCommand::finished);
-        ASSERT_TRUE(engine.sendBootCommand({true, NetnsPair::kPrinterIp, false}));
-        ASSERT_TRUE(finished.wait(5000));
-        EXPECT_TRUE(finished.first().first().toBool());
+        InbootJob job;
+        job.route = Route::Network;
+        job.target.ip = NetnsPair::kPrinterIp;
+        EXPECT_EQ(outcomeOf(inboot(job, 5000)), "completed/none");
         const QJsonObject report = sim->stop();
         const QJsonArray received = report["app_received_hex"].toArray();
         ASSERT_EQ(received.size(), 1);
@@ -197,14 +197,15 @@ TEST_F(NetworkDownloadTest, BootCommandIsElevenBytesAndAnEchoOfNineOrTenClosesAt
 }
 
 TEST_F(NetworkDownloadTest, UnreachablePrinterCostsTheConnectWaitAndThePauseOnly) {
-    QSignalSpy finished(&engine.bootCommand(), &BootCommand::finished);
+    InbootJob job;
+    job.route = Route::Network;
+    job.target.ip = "10.77.0.9"; // nobody there
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(engine.sendBootCommand({true, "10.77.0.9", false})); // nobody there
-    ASSERT_TRUE(finished.wait(8000));
+    const DownloadResult result = inboot(job, 8000);
     EXPECT_GE(clock.elapsed(), BootCommand::kConnectWaitMs + BootCommand::kCloseAfterCommandMs);
     EXPECT_LT(clock.elapsed(), 6000);
-    EXPECT_FALSE(finished.first().first().toBool());
+    EXPECT_EQ(outcomeOf(result), "failed/monitor-unreachable");
 }
 
 } // namespace

@@ -93,10 +93,13 @@ protected:
         auto& box = control<QLineEdit>("txtLabel");
         QTest::keyClicks(&box, label);
         QTest::keyClick(&box, Qt::Key_Return);
+        // The history's answer about the label comes from another thread.
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !window->scanWaiting(); }, 5000));
     }
 
     bool waitIdle(int ms = 30000) {
-        return QTest::qWaitFor([this] { return !window->anyRunning(); }, ms);
+        return QTest::qWaitFor([this] { return !window->scanWaiting() && !window->anyRunning(); },
+                               ms);
     }
 
     // Every row of the history, oldest first, once all have landed.

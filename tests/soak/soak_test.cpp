@@ -184,7 +184,7 @@ void SoakTest::soak(bool udp) {
         // Nothing of the download outlives it.
         EXPECT_EQ(RunningTimerIds(), idleTimers);
         if (udp) {
-            EXPECT_EQ(p.engine.network().linkLocalPort(), 0);
+            EXPECT_EQ(p.engine.linkLocalPort(), 0);
             for (const quint16 port : {NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort}) {
                 QUdpSocket probe;
                 EXPECT_TRUE(probe.bind(QHostAddress::AnyIPv4, port)) << "port " << port;

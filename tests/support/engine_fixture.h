@@ -30,6 +30,15 @@ struct EngineParts {
         return observer.result.value_or(DownloadResult{});
     }
 
+    // The boot-loader command, the same way.
+    DownloadResult inboot(const InbootJob& job, int withinMs = 30000) {
+        observer.clear();
+        engine.sendBootCommand(job, observer);
+        if (!QTest::qWaitFor([this] { return observer.done(); }, withinMs))
+            engine.stop();
+        return observer.result.value_or(DownloadResult{});
+    }
+
     QTemporaryDir dir;
     ComPortMap map;
     FakeUsbInventory usb;

@@ -1,0 +1,25 @@
+#include "fleet/fleet_boot_ports.h"
+
+#include "engine/engine.h"
+#include "link/network_boot.h"
+#include "link/shared_boot_ports.h"
+
+namespace posflash {
+
+FleetBootPorts::FleetBootPorts() = default;
+
+FleetBootPorts::~FleetBootPorts() = default;
+
+void FleetBootPorts::bind() {
+    if (ports_)
+        return;
+    ports_ = std::make_unique<SharedBootPorts>();
+    ports_->bind(NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort);
+}
+
+void FleetBootPorts::share(Engine& engine) const {
+    if (ports_)
+        engine.shareBootPorts(ports_.get());
+}
+
+} // namespace posflash
