@@ -16,16 +16,10 @@ namespace {
 class RecipeRecords : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (PgCluster::binaries().isEmpty())
+        cluster_ = PgCluster::startedForSuite();
+        if (!cluster_)
             return;
-        cluster_ = new PgCluster;
-        QString why;
-        if (!cluster_->create(why) || !cluster_->startServer()) {
-            ADD_FAILURE() << why.toStdString();
-            return;
-        }
-        cluster_->admin("postgres",
-                        {"CREATE DATABASE line", "CREATE ROLE station LOGIN PASSWORD 'st-pw'"});
+        cluster_->admin("postgres", {"CREATE ROLE station LOGIN PASSWORD 'st-pw'"});
     }
     static void TearDownTestSuite() {
         delete cluster_;

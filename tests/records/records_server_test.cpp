@@ -103,17 +103,11 @@ struct Station {
 class RecordsServer : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (PgCluster::binaries().isEmpty())
+        cluster_ = PgCluster::startedForSuite();
+        if (!cluster_)
             return;
-        cluster_ = new PgCluster;
-        QString why;
-        if (!cluster_->create(why) || !cluster_->startServer()) {
-            ADD_FAILURE() << why.toStdString();
-            return;
-        }
         cluster_->admin("postgres",
-                        {"CREATE DATABASE line",
-                         QString("CREATE ROLE station LOGIN PASSWORD '%1'").arg(kStationPassword)});
+                        {QString("CREATE ROLE station LOGIN PASSWORD '%1'").arg(kStationPassword)});
         // The schema as a user makes it: posflash-cli records init, as the owner; then the
         // grants of docs/records.md.
         const Finished init = run(nullptr, {"records", "init"},

@@ -40,6 +40,23 @@ public:
         return {};
     }
 
+    // A test suite's own cluster, started, with the line's database: nullptr when PostgreSQL is
+    // not installed (the tests skip or fail as they decide) or, with the failure added, when it
+    // does not start.
+    static PgCluster* startedForSuite() {
+        if (binaries().isEmpty())
+            return nullptr;
+        auto* cluster = new PgCluster;
+        QString why;
+        if (!cluster->create(why) || !cluster->startServer()) {
+            ADD_FAILURE() << why.toStdString();
+            delete cluster;
+            return nullptr;
+        }
+        cluster->admin("postgres", {"CREATE DATABASE line"});
+        return cluster;
+    }
+
     // Makes the cluster; false (with the reason in why) when that fails.
     bool create(QString& why) {
         bin_ = binaries();
