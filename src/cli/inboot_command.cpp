@@ -42,8 +42,6 @@ bool sendBootCommand(const Cli& cli, const PrinterTarget& target, const CauseTex
     engine.sendBootCommand({JobTargetOf(target), network ? Route::Network : Route::Com}, events);
     if (!result)
         loop.exec();
-    if (result->outcome == Outcome::Refused)
-        return false;
     const bool sent = result->outcome == Outcome::Completed;
     QString said =
         sent
@@ -55,6 +53,12 @@ bool sendBootCommand(const Cli& cli, const PrinterTarget& target, const CauseTex
                     "CliTexts", "the printer reset the connection before it took the command")) +
                 QStringLiteral(" (%1)").arg(result->error.detail);
     (sent ? cli.out : cli.err).write(shown + QStringLiteral(": ") + said + QLatin1Char('\n'));
+    if (!sent) {
+        // The outcome and cause, as a download ends: "failed: printer-absent — …".
+        cli.err.write(texts.endLine(*result) + QLatin1Char('\n'));
+        if (const QString remedy = texts.remedyLine(result->cause); !remedy.isEmpty())
+            cli.err.write(remedy + QLatin1Char('\n'));
+    }
     return sent;
 }
 

@@ -330,9 +330,9 @@ TEST_F(CliTest, InbootFailsWhenThePrinterResetsTheConnectionBeforeTakingTheComma
         }
     });
     // clang-format off
-    const struct { const char* lang; QString notSent; QString reset; } cases[] = {
-        {"en", "the boot-loader command could not be sent", "the printer reset the connection before it took the command"},
-        {"zh", QStringLiteral("引导命令未能发送"), QStringLiteral("打印机在接收命令之前重置了连接")},
+    const struct { const char* lang; QString notSent; QString reset; QString failed; } cases[] = {
+        {"en", "the boot-loader command could not be sent", "the printer reset the connection before it took the command", "failed"},
+        {"zh", QStringLiteral("引导命令未能发送"), QStringLiteral("打印机在接收命令之前重置了连接"), QStringLiteral("失败")},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -344,10 +344,15 @@ TEST_F(CliTest, InbootFailsWhenThePrinterResetsTheConnectionBeforeTakingTheComma
         ASSERT_TRUE(finished.wait(10000));
         const QString err = QString::fromUtf8(cli.readAllStandardError());
         EXPECT_EQ(cli.exitCode(), 1) << err.toStdString();
-        EXPECT_EQ(err.toStdString(), QStringLiteral("%1: %2: %3 (%4)\n")
-                                         .arg(ip, c.notSent, c.reset,
-                                              QString::fromLocal8Bit(std::strerror(ECONNRESET)))
-                                         .toStdString());
+        const QString reset = QString::fromLocal8Bit(std::strerror(ECONNRESET));
+        const QStringList lines = err.split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 4) << err.toStdString(); // what, the cause, what to do, and ""
+        EXPECT_EQ(lines[0], QStringLiteral("%1: %2: %3 (%4)").arg(ip, c.notSent, c.reset, reset));
+        // The result's outcome and cause, as a download ends.
+        EXPECT_TRUE(lines[1].startsWith(c.failed + QStringLiteral(": monitor-unreachable — ")))
+            << lines[1].toStdString();
+        EXPECT_TRUE(lines[1].endsWith(QStringLiteral(" (%1)").arg(reset)))
+            << lines[1].toStdString();
     }
 }
 
