@@ -1,13 +1,12 @@
 #include "download/download_result.h"
 
-#include <array>
-#include <utility>
+#include "base/named_values.h"
 
 namespace posflash {
 
 namespace {
 
-constexpr std::array<std::pair<Cause, const char*>, 29> kCauseNames{{
+constexpr NamedValue<Cause> kCauseNames[] = {
     {Cause::None, "none"},
     {Cause::Cancelled, "cancelled"},
     {Cause::Stopped, "stopped"},
@@ -37,36 +36,26 @@ constexpr std::array<std::pair<Cause, const char*>, 29> kCauseNames{{
     {Cause::RecipeImage, "recipe-image"},
     {Cause::RecipeTarget, "recipe-target"},
     {Cause::RecipeLabel, "recipe-label"},
-}};
+};
+
+constexpr NamedValue<Outcome> kOutcomeNames[] = {
+    {Outcome::Completed, "completed"},
+    {Outcome::Cancelled, "cancelled"},
+    {Outcome::Refused, "refused"},
+};
 
 } // namespace
 
 QString CauseName(Cause cause) {
-    for (const auto& [c, name] : kCauseNames)
-        if (c == cause)
-            return QString::fromLatin1(name);
-    return QStringLiteral("none");
+    return QString::fromLatin1(NameIn(kCauseNames, cause, "none"));
 }
 
 std::optional<Cause> CauseFromName(const QString& name) {
-    for (const auto& [c, n] : kCauseNames)
-        if (name == QLatin1String(n))
-            return c;
-    return std::nullopt;
+    return ValueIn(kCauseNames, name);
 }
 
 QString OutcomeName(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::Completed:
-        return QStringLiteral("completed");
-    case Outcome::Cancelled:
-        return QStringLiteral("cancelled");
-    case Outcome::Refused:
-        return QStringLiteral("refused");
-    case Outcome::Failed:
-        break;
-    }
-    return QStringLiteral("failed");
+    return QString::fromLatin1(NameIn(kOutcomeNames, outcome, "failed"));
 }
 
 } // namespace posflash

@@ -1,6 +1,7 @@
 #include "fleet/cause_texts.h"
 
 #include "base/faces.h"
+#include "base/named_values.h"
 #include "fleet/recipe_gate.h"
 #include "protocol/reply_checker.h"
 #include "recipe/recipe_texts.h"
@@ -12,6 +13,92 @@ namespace {
 // The words the multi-printer view has always used, and those of every outcome and cause.
 constexpr const char* kViewContext = "MultiDownload";
 constexpr const char* kCauseContext = "CliTexts";
+
+constexpr NamedValue<Outcome> kOutcomeWords[] = {
+    {Outcome::Completed, QT_TRANSLATE_NOOP("MultiDownload", "completed")},
+    {Outcome::Cancelled, QT_TRANSLATE_NOOP("MultiDownload", "cancelled")},
+    {Outcome::Refused, QT_TRANSLATE_NOOP("MultiDownload", "refused")},
+    {Outcome::Failed, QT_TRANSLATE_NOOP("MultiDownload", "failed")},
+};
+
+// Why, and what to do, for each cause of our own; a recipe's causes have the recipe's words.
+constexpr ExplainedValue<Cause> kCauseWords[] = {
+    {Cause::Cancelled,
+     QT_TRANSLATE_NOOP("CliTexts", "cancelled by the user before the download was complete"),
+     QT_TRANSLATE_NOOP("CliTexts", "start the download again when ready")},
+    {Cause::Stopped,
+     QT_TRANSLATE_NOOP("CliTexts",
+                       "stopped at once: the printer may hold a partial image; download it again"),
+     QT_TRANSLATE_NOOP("CliTexts", "download the image again before using the printer")},
+    {Cause::PrinterSilent,
+     QT_TRANSLATE_NOOP("CliTexts", "the printer did not answer %1 (%2 attempts)"),
+     QT_TRANSLATE_NOOP("CliTexts", "check the cable or the network, the printer's power, and that "
+                                   "the printer is in its boot loader")},
+    {Cause::PrinterRefused, QT_TRANSLATE_NOOP("CliTexts", "the printer refused %1 (%2 attempts)"),
+     QT_TRANSLATE_NOOP("CliTexts", "check that the image is meant for this printer")},
+    {Cause::WrongFrameNumber,
+     QT_TRANSLATE_NOOP("CliTexts", "the printer acknowledged another frame than %1"),
+     QT_TRANSLATE_NOOP("CliTexts", "switch the printer off and on, then download again")},
+    {Cause::Disconnected,
+     QT_TRANSLATE_NOOP("CliTexts", "the port or the connection to the printer went away"),
+     QT_TRANSLATE_NOOP("CliTexts", "reconnect the printer, then download again")},
+    {Cause::PortMissing, QT_TRANSLATE_NOOP("CliTexts", "there is no such port"),
+     QT_TRANSLATE_NOOP(
+         "CliTexts",
+         "see 'posflash-cli list' for the printers and COM numbers present, and check --port")},
+    {Cause::PortBusy, QT_TRANSLATE_NOOP("CliTexts", "the port is open in another program"),
+     QT_TRANSLATE_NOOP("CliTexts", "close the other program that has the port open")},
+    {Cause::Permission,
+     QT_TRANSLATE_NOOP("CliTexts", "permission denied: the system refused access to the port"),
+     QT_TRANSLATE_NOOP("CliTexts",
+                       "install posflash's udev rule (60-posflash.rules, as the package does), or "
+                       "join the dialout group (sudo usermod -aG dialout $USER) and log in again")},
+    {Cause::BindRefused,
+     QT_TRANSLATE_NOOP("CliTexts", "UDP port 67 or 69 could not be bound (another program holds "
+                                   "it, or the tool lacks the right to bind it)"),
+     QT_TRANSLATE_NOOP(
+         "CliTexts",
+         "give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on "
+         "it, as the package does), or stop the DHCP or TFTP server that holds them")},
+    {Cause::LinkTimeout,
+     QT_TRANSLATE_NOOP("CliTexts", "the boot loader did not answer within %1 s"),
+     QT_TRANSLATE_NOOP(
+         "CliTexts",
+         "switch the printer into its boot loader (posflash-cli inboot) and try again")},
+    {Cause::PrinterAbsent, QT_TRANSLATE_NOOP("CliTexts", "no printer's USB device is present"),
+     QT_TRANSLATE_NOOP("CliTexts", "plug the printer in, or name its device node with --port")},
+    {Cause::AddressMissing, QT_TRANSLATE_NOOP("CliTexts", "the IP or the MAC address is empty"),
+     QT_TRANSLATE_NOOP("CliTexts", "give both --ip and --mac")},
+    {Cause::BadAddress, QT_TRANSLATE_NOOP("CliTexts", "the IP or the MAC address is not valid"),
+     QT_TRANSLATE_NOOP("CliTexts", "write them as 192.168.1.100 and 00-11-22-33-44-55")},
+    {Cause::FileNameTooLong,
+     QT_TRANSLATE_NOOP("CliTexts",
+                       "the file's path is too long for the boot loader (at most 128 bytes)"),
+     QT_TRANSLATE_NOOP("CliTexts",
+                       "move or rename the file so that its path is at most 128 bytes")},
+    {Cause::MonitorUnreachable,
+     QT_TRANSLATE_NOOP("CliTexts", "the printer's running firmware did not answer on TCP port "
+                                   "4000, or closed the connection"),
+     QT_TRANSLATE_NOOP("CliTexts", "check the address: the printer must be running its firmware")},
+    {Cause::FileNotOpen, QT_TRANSLATE_NOOP("CliTexts", "the file cannot be read"),
+     QT_TRANSLATE_NOOP("CliTexts", "check the file's name and that it may be read")},
+    {Cause::BadTrailer,
+     QT_TRANSLATE_NOOP("CliTexts",
+                       "the program's trailing checksum is wrong: this is not a firmware image"),
+     QT_TRANSLATE_NOOP("CliTexts",
+                       "the file is damaged or not a program image: get the firmware file again")},
+    {Cause::TooLarge,
+     QT_TRANSLATE_NOOP("CliTexts", "the image is too large for the boot loader's frames"),
+     QT_TRANSLATE_NOOP(
+         "CliTexts",
+         "check that this is the right file: no boot loader takes an image this large")},
+    {Cause::EmptyImage, QT_TRANSLATE_NOOP("CliTexts", "the file is empty"),
+     QT_TRANSLATE_NOOP("CliTexts", "choose the firmware file again")},
+    {Cause::Busy,
+     QT_TRANSLATE_NOOP("CliTexts",
+                       "a download or boot-loader command already runs for this printer"),
+     QT_TRANSLATE_NOOP("CliTexts", "wait for the other download or command to end")},
+};
 
 } // namespace
 
@@ -30,17 +117,7 @@ QString CauseTexts::unitRetry(int attempt, Cause failed) const {
 }
 
 QString CauseTexts::outcome(Outcome outcome) const {
-    switch (outcome) {
-    case Outcome::Completed:
-        return text(QT_TRANSLATE_NOOP("MultiDownload", "completed"));
-    case Outcome::Cancelled:
-        return text(QT_TRANSLATE_NOOP("MultiDownload", "cancelled"));
-    case Outcome::Refused:
-        return text(QT_TRANSLATE_NOOP("MultiDownload", "refused"));
-    case Outcome::Failed:
-        break;
-    }
-    return text(QT_TRANSLATE_NOOP("MultiDownload", "failed"));
+    return text(NameIn(kOutcomeWords, outcome, "failed"));
 }
 
 QString CauseTexts::where(short step, int frame) const {
@@ -76,164 +153,30 @@ QString CauseTexts::retry(short step, int frame, int attempt, int status) const 
 
 QString CauseTexts::cause(Cause cause, short step, int frame, int attempts,
                           int linkTimeoutMs) const {
-    switch (cause) {
-    case Cause::None:
+    if (const RecipeCause recipe = RecipeCauseOf(cause); recipe != RecipeCause::None)
+        return RecipeTexts(faces_).cause(RecipeRefusal(recipe));
+    const ExplainedValue<Cause>* words = EntryFor(kCauseWords, cause);
+    if (!words)
         return {};
-    case Cause::Cancelled:
-        return own(QT_TRANSLATE_NOOP("CliTexts",
-                                     "cancelled by the user before the download was complete"));
-    case Cause::Stopped:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts",
-            "stopped at once: the printer may hold a partial image; download it again"));
+    const QString why = own(words->why);
+    switch (cause) {
     case Cause::PrinterSilent:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "the printer did not answer %1 (%2 attempts)"))
-            .arg(where(step, frame))
-            .arg(attempts);
     case Cause::PrinterRefused:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "the printer refused %1 (%2 attempts)"))
-            .arg(where(step, frame))
-            .arg(attempts);
+        return why.arg(where(step, frame)).arg(attempts);
     case Cause::WrongFrameNumber:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "the printer acknowledged another frame than %1"))
-            .arg(where(step, frame));
-    case Cause::Disconnected:
-        return own(
-            QT_TRANSLATE_NOOP("CliTexts", "the port or the connection to the printer went away"));
-    case Cause::PortMissing:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "there is no such port"));
-    case Cause::PortBusy:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "the port is open in another program"));
-    case Cause::Permission:
-        return own(QT_TRANSLATE_NOOP("CliTexts",
-                                     "permission denied: the system refused access to the port"));
-    case Cause::BindRefused:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts",
-            "UDP port 67 or 69 could not be bound (another program holds it, or the tool "
-            "lacks the right to bind it)"));
+        return why.arg(where(step, frame));
     case Cause::LinkTimeout:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "the boot loader did not answer within %1 s"))
-            .arg(linkTimeoutMs / 1000);
-    case Cause::PrinterAbsent:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "no printer's USB device is present"));
-    case Cause::AddressMissing:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "the IP or the MAC address is empty"));
-    case Cause::BadAddress:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "the IP or the MAC address is not valid"));
-    case Cause::FileNameTooLong:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts", "the file's path is too long for the boot loader (at most 128 bytes)"));
-    case Cause::MonitorUnreachable:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts", "the printer's running firmware did not answer on TCP port 4000, or closed "
-                        "the connection"));
-    case Cause::FileNotOpen:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "the file cannot be read"));
-    case Cause::BadTrailer:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts", "the program's trailing checksum is wrong: this is not a firmware image"));
-    case Cause::TooLarge:
-        return own(
-            QT_TRANSLATE_NOOP("CliTexts", "the image is too large for the boot loader's frames"));
-    case Cause::EmptyImage:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "the file is empty"));
-    case Cause::Busy:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts", "a download or boot-loader command already runs for this printer"));
-    case Cause::RecipeSignature:
-    case Cause::RecipeUntrustedKey:
-    case Cause::RecipeInvalid:
-    case Cause::RecipeExpired:
-    case Cause::RecipeImage:
-    case Cause::RecipeTarget:
-    case Cause::RecipeLabel: {
-        RecipeVerdict verdict;
-        verdict.cause = RecipeCauseOf(cause);
-        return RecipeTexts(faces_).cause(verdict);
+        return why.arg(linkTimeoutMs / 1000);
+    default:
+        return why;
     }
-    }
-    return {};
 }
 
 QString CauseTexts::remedy(Cause cause) const {
-    switch (cause) {
-    case Cause::None:
-        return {};
-    case Cause::Cancelled:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "start the download again when ready"));
-    case Cause::Stopped:
-        return own(
-            QT_TRANSLATE_NOOP("CliTexts", "download the image again before using the printer"));
-    case Cause::PrinterSilent:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts", "check the cable or the network, the printer's power, and that the printer "
-                        "is in its boot loader"));
-    case Cause::PrinterRefused:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "check that the image is meant for this printer"));
-    case Cause::WrongFrameNumber:
-        return own(
-            QT_TRANSLATE_NOOP("CliTexts", "switch the printer off and on, then download again"));
-    case Cause::Disconnected:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "reconnect the printer, then download again"));
-    case Cause::PortMissing:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts",
-            "see 'posflash-cli list' for the printers and COM numbers present, and check "
-            "--port"));
-    case Cause::PortBusy:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "close the other program that has the port open"));
-    case Cause::Permission:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts",
-            "install posflash's udev rule (60-posflash.rules, as the package does), or "
-            "join the dialout group (sudo usermod -aG dialout $USER) and log in again"));
-    case Cause::BindRefused:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts", "give posflash-bind-helper the right to bind them (sudo setcap "
-                        "cap_net_bind_service+ep on it, as the package does), or stop the DHCP or "
-                        "TFTP server that holds them"));
-    case Cause::LinkTimeout:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts",
-            "switch the printer into its boot loader (posflash-cli inboot) and try again"));
-    case Cause::PrinterAbsent:
-        return own(QT_TRANSLATE_NOOP("CliTexts",
-                                     "plug the printer in, or name its device node with --port"));
-    case Cause::AddressMissing:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "give both --ip and --mac"));
-    case Cause::BadAddress:
-        return own(
-            QT_TRANSLATE_NOOP("CliTexts", "write them as 192.168.1.100 and 00-11-22-33-44-55"));
-    case Cause::FileNameTooLong:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts", "move or rename the file so that its path is at most 128 bytes"));
-    case Cause::MonitorUnreachable:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts", "check the address: the printer must be running its firmware"));
-    case Cause::FileNotOpen:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "check the file's name and that it may be read"));
-    case Cause::BadTrailer:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts", "the file is damaged or not a program image: get the firmware file again"));
-    case Cause::TooLarge:
-        return own(QT_TRANSLATE_NOOP(
-            "CliTexts",
-            "check that this is the right file: no boot loader takes an image this large"));
-    case Cause::EmptyImage:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "choose the firmware file again"));
-    case Cause::Busy:
-        return own(QT_TRANSLATE_NOOP("CliTexts", "wait for the other download or command to end"));
-    case Cause::RecipeSignature:
-    case Cause::RecipeUntrustedKey:
-    case Cause::RecipeInvalid:
-    case Cause::RecipeExpired:
-    case Cause::RecipeImage:
-    case Cause::RecipeTarget:
-    case Cause::RecipeLabel:
-        return RecipeTexts(faces_).remedy(RecipeCauseOf(cause));
-    }
-    return {};
+    if (const RecipeCause recipe = RecipeCauseOf(cause); recipe != RecipeCause::None)
+        return RecipeTexts(faces_).remedy(recipe);
+    const ExplainedValue<Cause>* words = EntryFor(kCauseWords, cause);
+    return words ? own(words->remedy) : QString();
 }
 
 QString CauseTexts::remedyLine(Cause cause) const {

@@ -1,17 +1,17 @@
 #include "fleet/recipe_gate.h"
 
+#include "base/named_values.h"
 #include "download/image_verdict.h"
 #include "protocol/image_file.h"
 #include "recipe/recipe_file.h"
 
-#include <array>
 #include <utility>
 
 namespace posflash {
 
 namespace {
 
-constexpr std::array<std::pair<RecipeCause, Cause>, 7> kCauses{{
+constexpr std::pair<RecipeCause, Cause> kCauses[] = {
     {RecipeCause::Signature, Cause::RecipeSignature},
     {RecipeCause::UntrustedKey, Cause::RecipeUntrustedKey},
     {RecipeCause::Invalid, Cause::RecipeInvalid},
@@ -19,22 +19,16 @@ constexpr std::array<std::pair<RecipeCause, Cause>, 7> kCauses{{
     {RecipeCause::Image, Cause::RecipeImage},
     {RecipeCause::Target, Cause::RecipeTarget},
     {RecipeCause::Label, Cause::RecipeLabel},
-}};
+};
 
 } // namespace
 
 Cause CauseOfRecipe(RecipeCause cause) {
-    for (const auto& [recipe, download] : kCauses)
-        if (recipe == cause)
-            return download;
-    return Cause::None;
+    return SecondOf(kCauses, cause, Cause::None);
 }
 
 RecipeCause RecipeCauseOf(Cause cause) {
-    for (const auto& [recipe, download] : kCauses)
-        if (download == cause)
-            return recipe;
-    return RecipeCause::None;
+    return FirstOf(kCauses, cause, RecipeCause::None);
 }
 
 QStringList RecipeTargetNames(const DownloadTarget& target) {
@@ -51,12 +45,8 @@ std::variant<RecipeGate, RecipeVerdict> RecipeGate::open(const QString& path,
                                                          const std::vector<MinisignPublicKey>& keys,
                                                          const QDateTime& now) {
     Result<RecipeFiles> files = ReadRecipeFiles(path);
-    if (!files) {
-        RecipeVerdict unread;
-        unread.cause = RecipeCause::Invalid;
-        unread.detail = files.error().text;
-        return unread;
-    }
+    if (!files)
+        return RecipeRefusal(RecipeCause::Invalid, files.error().text);
     return open(files->recipe, files->signature, keys, now);
 }
 
@@ -81,10 +71,10 @@ RecipeVerdict RecipeGate::checkImage(const QString& path, ImageKind kind) const 
     sent.kind = kind == ImageKind::Font ? RecipeImageKind::Font : RecipeImageKind::Program;
     if (!image.ok()) {
         // Nothing that cannot be read can be the approved image.
-        RecipeVerdict unread;
-        unread.cause = RecipeCause::Image;
+        RecipeVerdict unread =
+            RecipeRefusal(RecipeCause::Image,
+                          QStringLiteral("%1 cannot be read: %2").arg(path, image.error().text));
         unread.image = ImageMismatch::Hash;
-        unread.detail = QStringLiteral("%1 cannot be read: %2").arg(path, image.error().text);
         return unread;
     }
     sent.bytes = QByteArray(reinterpret_cast<const char*>(image->data()),

@@ -13,6 +13,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <utility>
+
 namespace posflash {
 
 namespace {
@@ -40,17 +42,23 @@ void keepCopy(const RecipeSource& source, const QString& name, const PublishedRe
     }
 }
 
+// A recipe asked for under which no shift can start, and why.
+ShiftRecipe withProblem(QString problem) {
+    ShiftRecipe shift;
+    shift.wanted = true;
+    shift.problem = std::move(problem);
+    return shift;
+}
+
 ShiftRecipe refused(const LineSettings& settings, const QString& what,
                     const RecipeVerdict& verdict) {
     Faces faces;
     faces.setUseEnglish(!LineSpeaksChinese(settings));
     const RecipeTexts texts(faces);
-    ShiftRecipe shift;
-    shift.wanted = true;
-    shift.problem = text(QT_TRANSLATE_NOOP("LineRecipe",
-                                           "The recipe %1 refuses this shift: %2. What to do: %3"))
-                        .arg(what, texts.cause(verdict), texts.remedy(verdict.cause));
-    return shift;
+    return withProblem(
+        text(
+            QT_TRANSLATE_NOOP("LineRecipe", "The recipe %1 refuses this shift: %2. What to do: %3"))
+            .arg(what, texts.cause(verdict), texts.remedy(verdict.cause)));
 }
 
 // The recipe's bytes, verified and checked against the image.
@@ -76,17 +84,13 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
     const QString what =
         text(QT_TRANSLATE_NOOP("LineRecipe", "%1 (from the line's records)")).arg(name);
     const Result<RecordsAddress> address = ParseRecordsAddress(settings.records);
-    if (settings.records.isEmpty() || !address) {
-        ShiftRecipe shift;
-        shift.wanted = true;
-        shift.problem =
+    if (settings.records.isEmpty() || !address)
+        return withProblem(
             text(QT_TRANSLATE_NOOP(
                      "LineRecipe",
                      "The recipe %1 comes from the line's records, but no records address "
                      "is set."))
-                .arg(name);
-        return shift;
-    }
+                .arg(name));
     PgLink link(*address);
     Result<std::optional<PublishedRecipe>> fetched = std::optional<PublishedRecipe>{};
     if (Status opened = link.open(); opened)
@@ -94,15 +98,11 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
     else
         fetched = opened.error();
     if (fetched) {
-        if (!*fetched) {
-            ShiftRecipe shift;
-            shift.wanted = true;
-            shift.problem =
+        if (!*fetched)
+            return withProblem(
                 text(QT_TRANSLATE_NOOP("LineRecipe",
                                        "No recipe %1 is published in the line's records."))
-                    .arg(name);
-            return shift;
-        }
+                    .arg(name));
         // Whoever may write the database cannot approve an image: only what verifies here is
         // run, or kept.
         ShiftRecipe shift =
@@ -112,17 +112,13 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
         return shift;
     }
     const Result<RecipeFiles> copy = ReadRecipeFiles(copyPath(source, name));
-    if (!copy) {
-        ShiftRecipe shift;
-        shift.wanted = true;
-        shift.problem =
+    if (!copy)
+        return withProblem(
             text(QT_TRANSLATE_NOOP(
                      "LineRecipe",
                      "The line's records cannot be reached (%1) and this station has no "
                      "recipe %2 verified before."))
-                .arg(fetched.error().text, name);
-        return shift;
-    }
+                .arg(fetched.error().text, name));
     // The copy is checked as the server's row was: its expiry may have passed since.
     ShiftRecipe shift = checked(settings, what, copy->recipe, copy->signature, source);
     shift.note =
@@ -151,12 +147,9 @@ ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const RecipeSource& so
     if (settings.recipe.isEmpty())
         return {};
     const Result<RecipeFiles> files = ReadRecipeFiles(settings.recipe);
-    if (!files) {
-        RecipeVerdict unread;
-        unread.cause = RecipeCause::Invalid;
-        unread.detail = files.error().text;
-        return refused(settings, settings.recipe, unread);
-    }
+    if (!files)
+        return refused(settings, settings.recipe,
+                       RecipeRefusal(RecipeCause::Invalid, files.error().text));
     return checked(settings, settings.recipe, files->recipe, files->signature, source);
 }
 

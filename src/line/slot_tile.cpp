@@ -1,5 +1,6 @@
 #include "line/slot_tile.h"
 
+#include "base/named_values.h"
 #include "line/fitting_label.h"
 
 #include <QFontMetrics>
@@ -15,32 +16,23 @@ namespace posflash {
 namespace {
 
 struct Colours {
+    TileState value;
     const char* background;
     const char* text;
 };
 
 // Grey, blue, green, red and amber, dark enough for white text where the verdict is read
 // from afar; amber keeps dark text, as warning signs do.
+constexpr Colours kColours[] = {
+    {TileState::Waiting, "#d4d7dd", "#1f2329"},  {TileState::NeedsLabel, "#aeb4bd", "#1f2329"},
+    {TileState::Updating, "#1d4fbf", "#ffffff"}, {TileState::Retrying, "#f0a202", "#1f2329"},
+    {TileState::Pass, "#16803c", "#ffffff"},     {TileState::Fail, "#b91c1c", "#ffffff"},
+    {TileState::SetUp, "#4a3b6b", "#ffffff"},    {TileState::NotInUse, "#eceff1", "#78909c"},
+};
+
 Colours coloursOf(TileState state) {
-    switch (state) {
-    case TileState::Waiting:
-        return {"#d4d7dd", "#1f2329"};
-    case TileState::NeedsLabel:
-        return {"#aeb4bd", "#1f2329"};
-    case TileState::Updating:
-        return {"#1d4fbf", "#ffffff"};
-    case TileState::Retrying:
-        return {"#f0a202", "#1f2329"};
-    case TileState::Pass:
-        return {"#16803c", "#ffffff"};
-    case TileState::Fail:
-        return {"#b91c1c", "#ffffff"};
-    case TileState::SetUp:
-        return {"#4a3b6b", "#ffffff"};
-    case TileState::NotInUse:
-        return {"#eceff1", "#78909c"};
-    }
-    return {"#d4d7dd", "#1f2329"};
+    const Colours* colours = EntryFor(kColours, state);
+    return colours ? *colours : kColours[0];
 }
 
 // The tile's height below its title, in shares: the verdict and the detail.

@@ -1,5 +1,7 @@
 #include "ports/comm_errors.h"
 
+#include "base/named_values.h"
+
 #include <utility>
 
 namespace posflash {
@@ -8,10 +10,7 @@ namespace {
 
 // The serial control's numbers and their status texts.
 // clang-format off
-constexpr struct {
-    int number;
-    const char* text;
-} kTexts[] = {
+constexpr NamedValue<int> kTexts[] = {
     {380, "无效属性值"},
     {383, "属性为只读"},
     {394, "属性为只读"},
@@ -39,10 +38,7 @@ constexpr struct {
 };
 // clang-format on
 
-constexpr struct {
-    QSerialPort::SerialPortError qt;
-    int number;
-} kNumbers[] = {
+constexpr std::pair<QSerialPort::SerialPortError, int> kNumbers[] = {
     {QSerialPort::NoError, comm_error::kNone},
     {QSerialPort::DeviceNotFoundError, comm_error::kInvalidPortNumber},
     {QSerialPort::PermissionError, comm_error::kHardwareUnavailable},
@@ -58,17 +54,11 @@ constexpr struct {
 } // namespace
 
 QString CommErrorText(int errorNumber) {
-    for (const auto& entry : kTexts)
-        if (entry.number == errorNumber)
-            return QString::fromUtf8(entry.text);
-    return QStringLiteral("未知错误 ");
+    return QString::fromUtf8(NameIn(kTexts, errorNumber, "未知错误 "));
 }
 
 int CommErrorNumber(QSerialPort::SerialPortError error) {
-    for (const auto& entry : kNumbers)
-        if (entry.qt == error)
-            return entry.number;
-    return comm_error::kUnknown;
+    return SecondOf(kNumbers, error, comm_error::kUnknown);
 }
 
 Error CommError(int errorNumber, QString detail) {

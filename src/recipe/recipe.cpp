@@ -1,5 +1,7 @@
 #include "recipe/recipe.h"
 
+#include "base/named_values.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,6 +18,15 @@ constexpr double kMaxExactInteger = 9007199254740992.0;
 constexpr int kMaxRetries = 100;
 constexpr qsizetype kMaxTargets = 1024;
 constexpr qsizetype kMaxTextLength = 4096;
+
+constexpr NamedValue<RecipeImageKind> kKinds[] = {
+    {RecipeImageKind::Program, "program"},
+    {RecipeImageKind::Font, "font"},
+};
+constexpr NamedValue<RecipeMode> kModes[] = {
+    {RecipeMode::Production, "production"},
+    {RecipeMode::Engineering, "engineering"},
+};
 
 Error Fault(RecipeError code, const QString& text) {
     return {static_cast<int>(code), text, {}, ErrorDomain::Recipe};
@@ -88,13 +99,11 @@ Status ReadImage(const QJsonValue& value, Recipe& recipe) {
     if (!size)
         return size.error();
     recipe.imageSize = *size;
-    const QJsonValue kind = image.value(QStringLiteral("kind"));
-    if (kind == QJsonValue(QStringLiteral("program")))
-        recipe.imageKind = RecipeImageKind::Program;
-    else if (kind == QJsonValue(QStringLiteral("font")))
-        recipe.imageKind = RecipeImageKind::Font;
-    else
+    const std::optional<RecipeImageKind> kind =
+        ValueIn(kKinds, image.value(QStringLiteral("kind")).toString());
+    if (!kind)
         return BadField(QStringLiteral("image.kind"), QStringLiteral("must be program or font"));
+    recipe.imageKind = *kind;
     return {};
 }
 
@@ -118,14 +127,12 @@ Status ReadTargets(const QJsonValue& value, Recipe& recipe) {
 }
 
 Status ReadRules(const QJsonObject& root, Recipe& recipe) {
-    const QJsonValue mode = root.value(QStringLiteral("mode"));
-    if (mode == QJsonValue(QStringLiteral("production")))
-        recipe.mode = RecipeMode::Production;
-    else if (mode == QJsonValue(QStringLiteral("engineering")))
-        recipe.mode = RecipeMode::Engineering;
-    else
+    const std::optional<RecipeMode> mode =
+        ValueIn(kModes, root.value(QStringLiteral("mode")).toString());
+    if (!mode)
         return BadField(QStringLiteral("mode"),
                         QStringLiteral("must be production or engineering"));
+    recipe.mode = *mode;
 
     Result<QString> expires = Text(root, QStringLiteral("expires"), false);
     if (!expires)
@@ -167,11 +174,11 @@ Status ReadRules(const QJsonObject& root, Recipe& recipe) {
 } // namespace
 
 const char* RecipeImageKindName(RecipeImageKind kind) {
-    return kind == RecipeImageKind::Font ? "font" : "program";
+    return NameIn(kKinds, kind, "program");
 }
 
 const char* RecipeModeName(RecipeMode mode) {
-    return mode == RecipeMode::Engineering ? "engineering" : "production";
+    return NameIn(kModes, mode, "production");
 }
 
 std::optional<QDateTime> ParseRecipeTime(const QString& text) {

@@ -1,5 +1,7 @@
 #include "recipe/recipe_check.h"
 
+#include "base/named_values.h"
+
 #include <QCryptographicHash>
 #include <QRegularExpression>
 
@@ -7,70 +9,62 @@ namespace posflash {
 
 namespace {
 
-RecipeVerdict Refusal(RecipeCause cause, const QString& detail) {
-    RecipeVerdict verdict;
-    verdict.cause = cause;
-    verdict.detail = detail;
-    return verdict;
-}
+constexpr NamedValue<RecipeCause> kCauseNames[] = {
+    {RecipeCause::Signature, "recipe-signature"},
+    {RecipeCause::UntrustedKey, "recipe-untrusted-key"},
+    {RecipeCause::Invalid, "recipe-invalid"},
+    {RecipeCause::Expired, "recipe-expired"},
+    {RecipeCause::Image, "recipe-image"},
+    {RecipeCause::Target, "recipe-target"},
+    {RecipeCause::Label, "recipe-label"},
+};
 
 RecipeVerdict ImageRefusal(ImageMismatch how, const QString& detail) {
-    RecipeVerdict verdict = Refusal(RecipeCause::Image, detail);
+    RecipeVerdict verdict = RecipeRefusal(RecipeCause::Image, detail);
     verdict.image = how;
     return verdict;
 }
 
 RecipeVerdict LabelRefusal(LabelMismatch how, const QString& detail) {
-    RecipeVerdict verdict = Refusal(RecipeCause::Label, detail);
+    RecipeVerdict verdict = RecipeRefusal(RecipeCause::Label, detail);
     verdict.label = how;
     return verdict;
 }
 
 } // namespace
 
+RecipeVerdict RecipeRefusal(RecipeCause cause, const QString& detail) {
+    RecipeVerdict verdict;
+    verdict.cause = cause;
+    verdict.detail = detail;
+    return verdict;
+}
+
 QString RecipeCauseName(RecipeCause cause) {
-    switch (cause) {
-    case RecipeCause::None:
-        return {};
-    case RecipeCause::Signature:
-        return QStringLiteral("recipe-signature");
-    case RecipeCause::UntrustedKey:
-        return QStringLiteral("recipe-untrusted-key");
-    case RecipeCause::Invalid:
-        return QStringLiteral("recipe-invalid");
-    case RecipeCause::Expired:
-        return QStringLiteral("recipe-expired");
-    case RecipeCause::Image:
-        return QStringLiteral("recipe-image");
-    case RecipeCause::Target:
-        return QStringLiteral("recipe-target");
-    case RecipeCause::Label:
-        return QStringLiteral("recipe-label");
-    }
-    return {};
+    return QString::fromLatin1(NameIn(kCauseNames, cause, nullptr));
 }
 
 RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteArray>& signature,
                            const std::vector<MinisignPublicKey>& trustedKeys,
                            const QDateTime& now) {
     if (!signature)
-        return Refusal(RecipeCause::Signature, QStringLiteral("no signature was given"));
+        return RecipeRefusal(RecipeCause::Signature, QStringLiteral("no signature was given"));
     Result<MinisignSignature> parsed = ParseMinisignSignature(*signature);
     if (!parsed)
-        return Refusal(RecipeCause::Signature, parsed.error().text);
+        return RecipeRefusal(RecipeCause::Signature, parsed.error().text);
     const MinisignPublicKey* key = FindMinisignKey(*parsed, trustedKeys);
     if (key == nullptr)
-        return Refusal(RecipeCause::UntrustedKey,
-                       QStringLiteral("key %1").arg(MinisignKeyIdText(parsed->keyId)));
+        return RecipeRefusal(RecipeCause::UntrustedKey,
+                             QStringLiteral("key %1").arg(MinisignKeyIdText(parsed->keyId)));
     Result<MinisignVerified> verified = VerifyMinisign(recipe, *parsed, *key);
     if (!verified)
-        return Refusal(RecipeCause::Signature, verified.error().text);
+        return RecipeRefusal(RecipeCause::Signature, verified.error().text);
     Result<Recipe> read = ParseRecipe(recipe);
     if (!read)
-        return Refusal(RecipeCause::Invalid, read.error().text);
+        return RecipeRefusal(RecipeCause::Invalid, read.error().text);
     if (read->expires && now >= *read->expires)
-        return Refusal(RecipeCause::Expired,
-                       QStringLiteral("at %1").arg(read->expires->toString(Qt::ISODate)));
+        return RecipeRefusal(RecipeCause::Expired,
+                             QStringLiteral("at %1").arg(read->expires->toString(Qt::ISODate)));
     RecipeVerdict verdict;
     verdict.approved = ApprovedRecipe{
         *read, verified->keyId, verified->trustedComment,
@@ -105,11 +99,11 @@ RecipeVerdict CheckRecipeTarget(const Recipe& recipe, const RecipeTarget& target
         for (const QString& name : target.names)
             if (!name.isEmpty() && NormalTargetName(name) == NormalTargetName(allowed))
                 return {};
-    return Refusal(RecipeCause::Target,
-                   QStringLiteral("%1 is not among the recipe's targets (%2)")
-                       .arg(target.names.isEmpty() ? QStringLiteral("the unit")
-                                                   : target.names.join(QStringLiteral(", ")),
-                            recipe.targets.join(QStringLiteral(", "))));
+    return RecipeRefusal(RecipeCause::Target,
+                         QStringLiteral("%1 is not among the recipe's targets (%2)")
+                             .arg(target.names.isEmpty() ? QStringLiteral("the unit")
+                                                         : target.names.join(QStringLiteral(", ")),
+                                  recipe.targets.join(QStringLiteral(", "))));
 }
 
 RecipeVerdict CheckRecipeLabel(const Recipe& recipe, const QString& label) {

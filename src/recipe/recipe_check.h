@@ -63,6 +63,9 @@ struct RecipeVerdict {
     bool ok() const { return cause == RecipeCause::None; }
 };
 
+// A verdict that refuses for cause, with the detail that says what was found.
+RecipeVerdict RecipeRefusal(RecipeCause cause, const QString& detail = {});
+
 // What a station checks before the first frame. signature is nullopt when there is no
 // signature file; target is nullopt when no unit is chosen yet (the check of a shift's start).
 struct RecipeCheckInput {

@@ -1,10 +1,25 @@
 #include "report/report_texts.h"
 
 #include "base/faces.h"
+#include "base/named_values.h"
 
 #include <QCoreApplication>
 
 namespace posflash {
+
+namespace {
+
+// The download's own words name the frame and the attempts of one run; over many units the
+// report says what the cause is.
+constexpr NamedValue<Cause> kReportWords[] = {
+    {Cause::PrinterSilent, QT_TRANSLATE_NOOP("Report", "the printer did not answer")},
+    {Cause::PrinterRefused, QT_TRANSLATE_NOOP("Report", "the printer refused a frame")},
+    {Cause::WrongFrameNumber,
+     QT_TRANSLATE_NOOP("Report", "the printer acknowledged another frame")},
+    {Cause::LinkTimeout, QT_TRANSLATE_NOOP("Report", "the boot loader did not answer in time")},
+};
+
+} // namespace
 
 QString ReportTexts::text(const char* english) const {
     return faces_.text("Report", english);
@@ -19,20 +34,9 @@ QString ReportTexts::causeWords(const QString& code) const {
     if (!cause)
         return code == QLatin1String("-") ? text(QT_TRANSLATE_NOOP("Report", "no cause recorded"))
                                           : code;
-    // The download's own words name the frame and the attempts of one run; over many units
-    // the report says what the cause is.
-    switch (*cause) {
-    case Cause::PrinterSilent:
-        return text(QT_TRANSLATE_NOOP("Report", "the printer did not answer"));
-    case Cause::PrinterRefused:
-        return text(QT_TRANSLATE_NOOP("Report", "the printer refused a frame"));
-    case Cause::WrongFrameNumber:
-        return text(QT_TRANSLATE_NOOP("Report", "the printer acknowledged another frame"));
-    case Cause::LinkTimeout:
-        return text(QT_TRANSLATE_NOOP("Report", "the boot loader did not answer in time"));
-    default:
-        return causes_.cause(*cause, 0, 0, 0);
-    }
+    if (const char* words = NameIn(kReportWords, *cause, nullptr))
+        return text(words);
+    return causes_.cause(*cause, 0, 0, 0);
 }
 
 QString ReportTexts::causeRemedy(const QString& code) const {
