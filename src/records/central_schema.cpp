@@ -24,6 +24,71 @@ RecordColumn::Form formOf(FieldEncoding encoding) {
     return RecordColumn::Form::Literal;
 }
 
+// posflash_yield and posflash_yield_shift: a station's units per day or per shift.
+QString YieldView(const QString& name, const QString& group, const QString& first) {
+    return QStringLiteral(R"(    CREATE VIEW %1 AS
+    SELECT station, %2,
+%3           count(*) AS units,
+           count(*) FILTER (WHERE first_pass) AS units_first_pass,
+           count(*) FILTER (WHERE passed) AS units_passed,
+           round(100.0 * count(*) FILTER (WHERE first_pass) / count(*), 1)
+               AS first_pass_yield_percent,
+           round(100.0 * count(*) FILTER (WHERE passed) / count(*), 1) AS final_yield_percent,
+           sum(attempts)::bigint AS attempts
+    FROM posflash_units
+    GROUP BY station, %2;
+)")
+        .arg(name, group, first);
+}
+
+// posflash_report_units, as versions 3 and 4 made it: the same view but for its mode.
+QString ReportUnitsView(const QString& create, const QString& mode) {
+    return create + QStringLiteral(R"( posflash_report_units AS
+SELECT coalesce(unit, id::text) AS unit,
+       (array_agg(coalesce(station, sent_from) ORDER BY attempt, started_at, id))[1] AS station,
+       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
+       (array_agg(operator ORDER BY attempt, started_at, id))[1] AS operator,
+       (array_agg(label ORDER BY attempt, started_at, id))[1] AS label,
+       (array_agg(sha256 ORDER BY attempt, started_at, id))[1] AS sha256,
+       (array_agg(kind ORDER BY attempt, started_at, id))[1] AS kind,
+       (array_agg(coalesce(nullif(usb_path, ''), nullif(device_node, ''), nullif(ip, ''),
+                           'COM' || nullif(com_number, 0)::text)
+                  ORDER BY attempt, started_at, id))[1] AS port,
+       min(started_at) AS started_at,
+       max(started_at + duration_ms * interval '1 millisecond') AS ended_at,
+       count(*) AS attempts,
+       count(*) FILTER (WHERE outcome IN ('failed', 'refused')) AS failures,
+       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
+       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
+           AS passed,
+       (array_agg(cause ORDER BY attempt DESC, started_at DESC, id DESC))[1] AS last_cause,
+       coalesce(array_agg(coalesce(nullif(cause, ''), '-') ORDER BY attempt, started_at, id)
+                    FILTER (WHERE outcome IN ('failed', 'refused')), '{}') AS failure_causes,
+       )") +
+           mode + QStringLiteral(R"( AS mode
+FROM posflash_records
+GROUP BY 1)");
+}
+
+// A block that grants SELECT on what to everyone but the owner who holds privilege on from.
+QString GrantToHoldersOf(const QString& from, const QString& privilege, const QString& what) {
+    return QStringLiteral(R"(DO $$
+DECLARE
+    reader text;
+BEGIN
+    FOR reader IN
+        SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(r.rolname) END
+        FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a
+             LEFT JOIN pg_roles r ON r.oid = a.grantee
+        WHERE c.oid = '%1'::regclass AND a.privilege_type = '%2'
+              AND a.grantee <> c.relowner
+    LOOP
+        EXECUTE 'GRANT SELECT ON %3 TO ' || reader;
+    END LOOP;
+END $$)")
+        .arg(from, privilege, what);
+}
+
 // Step i brings the line's schema from version i to i + 1; a released step never changes. The
 // path is bytea: a name that is no UTF-8 keeps its bytes. sent_from is the host name of the
 // station that sent the row; received_at when the line's server took it.
@@ -107,30 +172,10 @@ BEGIN
                AS passed
     FROM posflash_records
     GROUP BY 1;
-    CREATE VIEW posflash_yield AS
-    SELECT station, day,
-           count(*) AS units,
-           count(*) FILTER (WHERE first_pass) AS units_first_pass,
-           count(*) FILTER (WHERE passed) AS units_passed,
-           round(100.0 * count(*) FILTER (WHERE first_pass) / count(*), 1)
-               AS first_pass_yield_percent,
-           round(100.0 * count(*) FILTER (WHERE passed) / count(*), 1) AS final_yield_percent,
-           sum(attempts)::bigint AS attempts
-    FROM posflash_units
-    GROUP BY station, day;
-    CREATE VIEW posflash_yield_shift AS
-    SELECT station, shift,
-           min(started_at) AS first_started_at,
-           count(*) AS units,
-           count(*) FILTER (WHERE first_pass) AS units_first_pass,
-           count(*) FILTER (WHERE passed) AS units_passed,
-           round(100.0 * count(*) FILTER (WHERE first_pass) / count(*), 1)
-               AS first_pass_yield_percent,
-           round(100.0 * count(*) FILTER (WHERE passed) / count(*), 1) AS final_yield_percent,
-           sum(attempts)::bigint AS attempts
-    FROM posflash_units
-    GROUP BY station, shift;
-    FOREACH reader IN ARRAY readers LOOP
+)") + YieldView(QStringLiteral("posflash_yield"), QStringLiteral("day"), {}) +
+        YieldView(QStringLiteral("posflash_yield_shift"), QStringLiteral("shift"),
+                  QStringLiteral("           min(started_at) AS first_started_at,\n")) +
+        QStringLiteral(R"(    FOREACH reader IN ARRAY readers LOOP
         EXECUTE 'GRANT SELECT ON posflash_units, posflash_yield, posflash_yield_shift TO '
                 || reader;
     END LOOP;
@@ -141,30 +186,7 @@ END $$)"),
 // mode is the hook for recipes, NULL until records carry one. posflash_causes_day counts the
 // failed and refused attempts per cause, for a site's own dashboard.
 const QStringList kStep3{
-    QStringLiteral(R"(CREATE VIEW posflash_report_units AS
-SELECT coalesce(unit, id::text) AS unit,
-       (array_agg(coalesce(station, sent_from) ORDER BY attempt, started_at, id))[1] AS station,
-       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
-       (array_agg(operator ORDER BY attempt, started_at, id))[1] AS operator,
-       (array_agg(label ORDER BY attempt, started_at, id))[1] AS label,
-       (array_agg(sha256 ORDER BY attempt, started_at, id))[1] AS sha256,
-       (array_agg(kind ORDER BY attempt, started_at, id))[1] AS kind,
-       (array_agg(coalesce(nullif(usb_path, ''), nullif(device_node, ''), nullif(ip, ''),
-                           'COM' || nullif(com_number, 0)::text)
-                  ORDER BY attempt, started_at, id))[1] AS port,
-       min(started_at) AS started_at,
-       max(started_at + duration_ms * interval '1 millisecond') AS ended_at,
-       count(*) AS attempts,
-       count(*) FILTER (WHERE outcome IN ('failed', 'refused')) AS failures,
-       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
-       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
-           AS passed,
-       (array_agg(cause ORDER BY attempt DESC, started_at DESC, id DESC))[1] AS last_cause,
-       coalesce(array_agg(coalesce(nullif(cause, ''), '-') ORDER BY attempt, started_at, id)
-                    FILTER (WHERE outcome IN ('failed', 'refused')), '{}') AS failure_causes,
-       NULL::text AS mode
-FROM posflash_records
-GROUP BY 1)"),
+    ReportUnitsView(QStringLiteral("CREATE VIEW"), QStringLiteral("NULL::text")),
     QStringLiteral(R"(CREATE VIEW posflash_causes_day AS
 SELECT coalesce(station, sent_from) AS station, started_at::date AS day,
        coalesce(nullif(cause, ''), '-') AS cause, count(*) AS failures
@@ -172,20 +194,8 @@ FROM posflash_records
 WHERE outcome IN ('failed', 'refused')
 GROUP BY 1, 2, 3)"),
     // Those who could read the yields may read these too.
-    QStringLiteral(R"(DO $$
-DECLARE
-    reader text;
-BEGIN
-    FOR reader IN
-        SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(r.rolname) END
-        FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a
-             LEFT JOIN pg_roles r ON r.oid = a.grantee
-        WHERE c.oid = 'posflash_yield_shift'::regclass AND a.privilege_type = 'SELECT'
-              AND a.grantee <> c.relowner
-    LOOP
-        EXECUTE 'GRANT SELECT ON posflash_report_units, posflash_causes_day TO ' || reader;
-    END LOOP;
-END $$)"),
+    GrantToHoldersOf(QStringLiteral("posflash_yield_shift"), QStringLiteral("SELECT"),
+                     QStringLiteral("posflash_report_units, posflash_causes_day")),
 };
 // Version 4: the line recipe a unit ran under, its mode in posflash_report_units (the unit's
 // first attempt's), and posflash_recipes: the signed recipes a line publishes for its
@@ -194,30 +204,8 @@ END $$)"),
 const QStringList kStep4{
     QStringLiteral("ALTER TABLE posflash_records ADD COLUMN recipe text, ADD COLUMN recipe_sha256 "
                    "text, ADD COLUMN recipe_key text, ADD COLUMN mode text"),
-    QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_report_units AS
-SELECT coalesce(unit, id::text) AS unit,
-       (array_agg(coalesce(station, sent_from) ORDER BY attempt, started_at, id))[1] AS station,
-       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
-       (array_agg(operator ORDER BY attempt, started_at, id))[1] AS operator,
-       (array_agg(label ORDER BY attempt, started_at, id))[1] AS label,
-       (array_agg(sha256 ORDER BY attempt, started_at, id))[1] AS sha256,
-       (array_agg(kind ORDER BY attempt, started_at, id))[1] AS kind,
-       (array_agg(coalesce(nullif(usb_path, ''), nullif(device_node, ''), nullif(ip, ''),
-                           'COM' || nullif(com_number, 0)::text)
-                  ORDER BY attempt, started_at, id))[1] AS port,
-       min(started_at) AS started_at,
-       max(started_at + duration_ms * interval '1 millisecond') AS ended_at,
-       count(*) AS attempts,
-       count(*) FILTER (WHERE outcome IN ('failed', 'refused')) AS failures,
-       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
-       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
-           AS passed,
-       (array_agg(cause ORDER BY attempt DESC, started_at DESC, id DESC))[1] AS last_cause,
-       coalesce(array_agg(coalesce(nullif(cause, ''), '-') ORDER BY attempt, started_at, id)
-                    FILTER (WHERE outcome IN ('failed', 'refused')), '{}') AS failure_causes,
-       (array_agg(mode ORDER BY attempt, started_at, id))[1] AS mode
-FROM posflash_records
-GROUP BY 1)"),
+    ReportUnitsView(QStringLiteral("CREATE OR REPLACE VIEW"),
+                    QStringLiteral("(array_agg(mode ORDER BY attempt, started_at, id))[1]")),
     QStringLiteral(R"(CREATE TABLE posflash_recipes (
     id bigserial PRIMARY KEY,
     name text NOT NULL,
@@ -228,20 +216,8 @@ GROUP BY 1)"),
     published_by text NOT NULL DEFAULT current_user))"),
     QStringLiteral("CREATE INDEX posflash_recipes_name ON posflash_recipes (name, id)"),
     // Those who may send records may read the recipes; publishing is the line engineer's.
-    QStringLiteral(R"(DO $$
-DECLARE
-    reader text;
-BEGIN
-    FOR reader IN
-        SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(r.rolname) END
-        FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a
-             LEFT JOIN pg_roles r ON r.oid = a.grantee
-        WHERE c.oid = 'posflash_records'::regclass AND a.privilege_type = 'INSERT'
-              AND a.grantee <> c.relowner
-    LOOP
-        EXECUTE 'GRANT SELECT ON posflash_recipes TO ' || reader;
-    END LOOP;
-END $$)"),
+    GrantToHoldersOf(QStringLiteral("posflash_records"), QStringLiteral("INSERT"),
+                     QStringLiteral("posflash_recipes")),
 };
 const std::array<const QStringList*, 4> kSteps{&kStep1, &kStep2, &kStep3, &kStep4};
 
