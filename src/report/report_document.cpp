@@ -4,6 +4,8 @@
 #include "report/report_figures.h"
 #include "report/report_texts.h"
 
+#include <initializer_list>
+
 namespace posflash {
 namespace {
 
@@ -18,6 +20,15 @@ QString yieldCell(int part, int units) {
         .arg(ReportTexts::percent(units > 0 ? 100.0 * part / units : 0))
         .arg(part)
         .arg(units);
+}
+
+// A section with its title and its table's head in the report's words.
+ReportSection Section(const ReportTexts& t, const char* title,
+                      std::initializer_list<const char*> head, QString svg = {}) {
+    ReportSection section{t.text(title), std::move(svg), {}, {}};
+    for (const char* english : head)
+        section.table.head << t.text(english);
+    return section;
 }
 
 } // namespace
@@ -59,16 +70,13 @@ ReportDocument DocumentOf(const ReportFigures& f, const ReportSource& source,
         {t.text(QT_TRANSLATE_NOOP("Report", "Retries")), QString::number(f.retryAttempts)},
     };
 
-    ReportSection yield{t.text(QT_TRANSLATE_NOOP("Report", "Yield per station and shift")),
-                        YieldSvg(f, t),
-                        {{t.text(QT_TRANSLATE_NOOP("Report", "Station")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "Shift or day")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "Units")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "Attempts")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "First-pass yield")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "Final yield"))},
-                         {}},
-                        {}};
+    ReportSection yield = Section(
+        t, QT_TRANSLATE_NOOP("Report", "Yield per station and shift"),
+        {QT_TRANSLATE_NOOP("Report", "Station"), QT_TRANSLATE_NOOP("Report", "Shift or day"),
+         QT_TRANSLATE_NOOP("Report", "Units"), QT_TRANSLATE_NOOP("Report", "Attempts"),
+         QT_TRANSLATE_NOOP("Report", "First-pass yield"),
+         QT_TRANSLATE_NOOP("Report", "Final yield")},
+        YieldSvg(f, t));
     for (const GroupYield& g : f.groups)
         yield.table.rows.push_back({g.station, shiftName(g, t), QString::number(g.yield.units),
                                     QString::number(g.attempts),
@@ -79,16 +87,12 @@ ReportDocument DocumentOf(const ReportFigures& f, const ReportSource& source,
                          .arg(f.engineeringUnits);
     d.sections.push_back(std::move(yield));
 
-    ReportSection pareto{t.text(QT_TRANSLATE_NOOP("Report", "Failure causes")),
-                         ParetoSvg(f, t),
-                         {{t.text(QT_TRANSLATE_NOOP("Report", "Cause")),
-                           t.text(QT_TRANSLATE_NOOP("Report", "Failures")),
-                           t.text(QT_TRANSLATE_NOOP("Report", "Share")),
-                           t.text(QT_TRANSLATE_NOOP("Report", "Cumulative")),
-                           t.text(QT_TRANSLATE_NOOP("Report", "What it means")),
-                           t.text(QT_TRANSLATE_NOOP("Report", "What to do"))},
-                          {}},
-                         {}};
+    ReportSection pareto = Section(
+        t, QT_TRANSLATE_NOOP("Report", "Failure causes"),
+        {QT_TRANSLATE_NOOP("Report", "Cause"), QT_TRANSLATE_NOOP("Report", "Failures"),
+         QT_TRANSLATE_NOOP("Report", "Share"), QT_TRANSLATE_NOOP("Report", "Cumulative"),
+         QT_TRANSLATE_NOOP("Report", "What it means"), QT_TRANSLATE_NOOP("Report", "What to do")},
+        ParetoSvg(f, t));
     for (const ParetoBar& b : f.pareto)
         pareto.table.rows.push_back({b.cause, QString::number(b.count),
                                      ReportTexts::percent(b.sharePercent),
@@ -96,37 +100,28 @@ ReportDocument DocumentOf(const ReportFigures& f, const ReportSource& source,
                                      t.causeWords(b.cause), t.causeRemedy(b.cause)});
     d.sections.push_back(std::move(pareto));
 
-    ReportSection times{t.text(QT_TRANSLATE_NOOP("Report", "Time per unit")),
-                        {},
-                        {{t.text(QT_TRANSLATE_NOOP("Report", "Station")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "Units")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "Median")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "95th percentile"))},
-                         {}},
-                        {}};
+    ReportSection times = Section(
+        t, QT_TRANSLATE_NOOP("Report", "Time per unit"),
+        {QT_TRANSLATE_NOOP("Report", "Station"), QT_TRANSLATE_NOOP("Report", "Units"),
+         QT_TRANSLATE_NOOP("Report", "Median"), QT_TRANSLATE_NOOP("Report", "95th percentile")});
     for (const UnitTimes& u : f.times)
         times.table.rows.push_back({u.station, QString::number(u.units),
                                     ReportTexts::seconds(u.medianMs),
                                     ReportTexts::seconds(u.p95Ms)});
     d.sections.push_back(std::move(times));
 
-    d.sections.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Retries")),
-                          {},
-                          {{t.text(QT_TRANSLATE_NOOP("Report", "Units retried")),
-                            t.text(QT_TRANSLATE_NOOP("Report", "Attempts after the first")),
-                            t.text(QT_TRANSLATE_NOOP("Report", "Units passed at a retry"))},
-                           {{QString::number(f.retriedUnits), QString::number(f.retryAttempts),
-                             QString::number(f.savedByRetry)}}},
-                          {}});
+    ReportSection retries = Section(t, QT_TRANSLATE_NOOP("Report", "Retries"),
+                                    {QT_TRANSLATE_NOOP("Report", "Units retried"),
+                                     QT_TRANSLATE_NOOP("Report", "Attempts after the first"),
+                                     QT_TRANSLATE_NOOP("Report", "Units passed at a retry")});
+    retries.table.rows.push_back({QString::number(f.retriedUnits), QString::number(f.retryAttempts),
+                                  QString::number(f.savedByRetry)});
+    d.sections.push_back(std::move(retries));
 
-    ReportSection ports{t.text(QT_TRANSLATE_NOOP("Report", "Ports with the most failures")),
-                        {},
-                        {{t.text(QT_TRANSLATE_NOOP("Report", "Port")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "Failures")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "Attempts")),
-                          t.text(QT_TRANSLATE_NOOP("Report", "Units"))},
-                         {}},
-                        {}};
+    ReportSection ports =
+        Section(t, QT_TRANSLATE_NOOP("Report", "Ports with the most failures"),
+                {QT_TRANSLATE_NOOP("Report", "Port"), QT_TRANSLATE_NOOP("Report", "Failures"),
+                 QT_TRANSLATE_NOOP("Report", "Attempts"), QT_TRANSLATE_NOOP("Report", "Units")});
     for (const PortFailures& p : f.ports)
         ports.table.rows.push_back({p.port, QString::number(p.failures),
                                     QString::number(p.attempts), QString::number(p.units)});
