@@ -11,7 +11,9 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QUuid>
+
 #include <QVariant>
+#include <initializer_list>
 
 #include <cstdio>
 
@@ -45,6 +47,14 @@ Status run(QSqlQuery& q, const QString& statement) {
     return queryError(q);
 }
 
+// Runs the statements in order, up to the first that fails.
+Status runAll(QSqlQuery& q, std::initializer_list<const char*> statements) {
+    for (const char* statement : statements)
+        if (Status done = run(q, QString::fromLatin1(statement)); !done)
+            return done;
+    return {};
+}
+
 // Version 0: the table as the first releases made it (a file of theirs has no user_version).
 Status createFirstTable(QSqlQuery& q) {
     return run(q, QStringLiteral(R"(CREATE TABLE IF NOT EXISTS downloads (
@@ -72,25 +82,26 @@ Status createFirstTable(QSqlQuery& q) {
 // name is UTF-8, else its bytes as a BLOB. A reason of the old rows that is a cause code
 // moves to the cause; any other text stays in reason.
 Status ownColumnsAndUuids(QSqlQuery& q) {
-    const QStringList statements{
-        "ALTER TABLE downloads RENAME COLUMN result TO outcome",
-        "ALTER TABLE downloads ADD COLUMN uuid TEXT",
-        "ALTER TABLE downloads ADD COLUMN usb_path TEXT",
-        "ALTER TABLE downloads ADD COLUMN sha256 TEXT",
-        "ALTER TABLE downloads ADD COLUMN cause TEXT",
-        "ALTER TABLE downloads ADD COLUMN reason_en TEXT",
-        "ALTER TABLE downloads ADD COLUMN reason_zh TEXT",
-        // The codes the releases before this schema wrote.
-        "UPDATE downloads SET cause = reason, reason = NULL WHERE reason IN ('cancelled', "
-        "'stopped', 'printer-silent', 'printer-refused', 'wrong-frame-number', 'disconnected', "
-        "'port-missing', 'port-busy', 'permission', 'bind-refused', 'link-timeout', "
-        "'printer-absent', 'address-missing', 'bad-address', 'file-name-too-long', "
-        "'monitor-unreachable', 'file-not-open', 'bad-trailer', 'too-large', 'empty-image', "
-        "'busy')",
-    };
-    for (const QString& statement : statements)
-        if (Status done = run(q, statement); !done)
-            return done;
+    if (Status done = runAll(
+            q,
+            {
+                "ALTER TABLE downloads RENAME COLUMN result TO outcome",
+                "ALTER TABLE downloads ADD COLUMN uuid TEXT",
+                "ALTER TABLE downloads ADD COLUMN usb_path TEXT",
+                "ALTER TABLE downloads ADD COLUMN sha256 TEXT",
+                "ALTER TABLE downloads ADD COLUMN cause TEXT",
+                "ALTER TABLE downloads ADD COLUMN reason_en TEXT",
+                "ALTER TABLE downloads ADD COLUMN reason_zh TEXT",
+                // The codes the releases before this schema wrote.
+                "UPDATE downloads SET cause = reason, reason = NULL WHERE reason IN ('cancelled', "
+                "'stopped', 'printer-silent', 'printer-refused', 'wrong-frame-number', "
+                "'disconnected', 'port-missing', 'port-busy', 'permission', 'bind-refused', "
+                "'link-timeout', 'printer-absent', 'address-missing', 'bad-address', "
+                "'file-name-too-long', 'monitor-unreachable', 'file-not-open', 'bad-trailer', "
+                "'too-large', 'empty-image', 'busy')",
+            });
+        !done)
+        return done;
     std::vector<qint64> ids;
     if (Status done = run(q, "SELECT id FROM downloads"); !done)
         return done;
@@ -109,41 +120,32 @@ Status ownColumnsAndUuids(QSqlQuery& q) {
 // Version 2: the operator, the station, the unit's label, and the unit (a UUID shared by the
 // attempts of one printer's update) with the attempt's number. Older rows keep NULL there.
 Status unitColumns(QSqlQuery& q) {
-    for (const char* statement : {
-             "ALTER TABLE downloads ADD COLUMN operator TEXT",
-             "ALTER TABLE downloads ADD COLUMN station TEXT",
-             "ALTER TABLE downloads ADD COLUMN label TEXT",
-             "ALTER TABLE downloads ADD COLUMN unit TEXT",
-             "ALTER TABLE downloads ADD COLUMN attempt INTEGER",
-             "CREATE INDEX downloads_unit ON downloads(unit)",
-         })
-        if (Status done = run(q, QString::fromLatin1(statement)); !done)
-            return done;
-    return {};
+    return runAll(q, {
+                         "ALTER TABLE downloads ADD COLUMN operator TEXT",
+                         "ALTER TABLE downloads ADD COLUMN station TEXT",
+                         "ALTER TABLE downloads ADD COLUMN label TEXT",
+                         "ALTER TABLE downloads ADD COLUMN unit TEXT",
+                         "ALTER TABLE downloads ADD COLUMN attempt INTEGER",
+                         "CREATE INDEX downloads_unit ON downloads(unit)",
+                     });
 }
 
 // Version 3: the production window's shift id. Older rows keep NULL there.
 Status shiftColumn(QSqlQuery& q) {
-    for (const char* statement : {
-             "ALTER TABLE downloads ADD COLUMN shift TEXT",
-             "CREATE INDEX downloads_shift ON downloads(shift)",
-         })
-        if (Status done = run(q, QString::fromLatin1(statement)); !done)
-            return done;
-    return {};
+    return runAll(q, {
+                         "ALTER TABLE downloads ADD COLUMN shift TEXT",
+                         "CREATE INDEX downloads_shift ON downloads(shift)",
+                     });
 }
 
 // Version 4: the line recipe a unit ran under. Older rows keep NULL there: no recipe.
 Status recipeColumns(QSqlQuery& q) {
-    for (const char* statement : {
-             "ALTER TABLE downloads ADD COLUMN recipe TEXT",
-             "ALTER TABLE downloads ADD COLUMN recipe_sha256 TEXT",
-             "ALTER TABLE downloads ADD COLUMN recipe_key TEXT",
-             "ALTER TABLE downloads ADD COLUMN mode TEXT",
-         })
-        if (Status done = run(q, QString::fromLatin1(statement)); !done)
-            return done;
-    return {};
+    return runAll(q, {
+                         "ALTER TABLE downloads ADD COLUMN recipe TEXT",
+                         "ALTER TABLE downloads ADD COLUMN recipe_sha256 TEXT",
+                         "ALTER TABLE downloads ADD COLUMN recipe_key TEXT",
+                         "ALTER TABLE downloads ADD COLUMN mode TEXT",
+                     });
 }
 
 // The columns of this build's records, in the order of the fields.
