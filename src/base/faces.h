@@ -29,4 +29,10 @@ private:
     bool useEnglish_ = false;
 };
 
+// Faces::text for a file whose texts share one context: constexpr auto t = TextIn<kContext>;
+template <const char* Context>
+QString TextIn(const Faces& faces, const char* english) {
+    return faces.text(Context, english);
+}
+
 } // namespace posflash

@@ -9,10 +9,8 @@
 namespace posflash::texts {
 
 namespace {
-constexpr const char* kContext = "Download";
-QString t(const Faces& f, const char* english) {
-    return f.text(kContext, english);
-}
+constexpr char kContext[] = "Download";
+constexpr auto t = TextIn<kContext>;
 } // namespace
 
 QString downloadBegins(const Faces& f) {

@@ -5,10 +5,8 @@
 namespace posflash::link_texts {
 
 namespace {
-constexpr const char* kContext = "Netboot";
-QString t(const Faces& f, const char* english) {
-    return f.text(kContext, english);
-}
+constexpr char kContext[] = "Netboot";
+constexpr auto t = TextIn<kContext>;
 } // namespace
 
 QString invalidIp(const Faces& f, const QString& text) {
