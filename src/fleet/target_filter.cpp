@@ -33,4 +33,20 @@ std::vector<UsbDeviceEntry> FilteredPrinters(const std::vector<UsbDeviceEntry>& 
     return kept;
 }
 
+std::vector<ScannedPrinter> ScanPrinters(const std::optional<std::vector<UsbDeviceEntry>>& devices,
+                                         const UsbTargetFilter& filter, bool withRawOnly,
+                                         QSet<QString>& seen) {
+    std::vector<ScannedPrinter> found;
+    if (!devices)
+        return found;
+    QSet<QString> now;
+    for (const UsbDeviceEntry& device : FilteredPrinters(*devices, filter, withRawOnly)) {
+        const QString key = PrinterKey(device);
+        now.insert(key);
+        found.push_back({device, key, seen.contains(key)});
+    }
+    seen = std::move(now);
+    return found;
+}
+
 } // namespace posflash

@@ -2,9 +2,11 @@
 
 #include "ports/usb_inventory.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace posflash {
@@ -31,5 +33,19 @@ bool IsRawOnlyPrinter(const UsbDeviceEntry& device);
 // The printers that pass the filter, in the host's order.
 std::vector<UsbDeviceEntry> FilteredPrinters(const std::vector<UsbDeviceEntry>& devices,
                                              const UsbTargetFilter& filter, bool withRawOnly);
+
+// A printer found by a scan: its key, and whether the scan before found it too.
+struct ScannedPrinter {
+    UsbDeviceEntry device;
+    QString key;
+    bool seenBefore = false;
+};
+
+// The printers that pass the filter, each marked against seen, the keys the scan before
+// found; seen becomes the keys found now. An inventory that could not be read finds nothing
+// and leaves seen as it was.
+std::vector<ScannedPrinter> ScanPrinters(const std::optional<std::vector<UsbDeviceEntry>>& devices,
+                                         const UsbTargetFilter& filter, bool withRawOnly,
+                                         QSet<QString>& seen);
 
 } // namespace posflash

@@ -100,13 +100,8 @@ int WatchRunner::exitCode() const {
 void WatchRunner::scan() {
     if (stopped_)
         return;
-    const auto devices = inventory_.devices();
-    if (!devices)
-        return;
-    QSet<QString> present;
-    for (const UsbDeviceEntry& device : FilteredPrinters(*devices, filter_, inboot_)) {
-        const QString key = PrinterKey(device);
-        present.insert(key);
+    for (const auto& [device, key, seenBefore] :
+         ScanPrinters(inventory_.devices(), filter_, inboot_, presentBefore_)) {
         const auto last = result_.find(key);
         const bool completed = last != result_.end() && last->second == Outcome::Completed;
         if (completed || running_.contains(key))
@@ -117,7 +112,7 @@ void WatchRunner::scan() {
             continue;
         }
         // A printer that failed is tried again only once it was pulled out and put back.
-        if (last != result_.end() && presentBefore_.contains(key))
+        if (last != result_.end() && seenBefore)
             continue;
         MultiTarget target;
         target.label = QStringLiteral("%1 (%2)").arg(
@@ -127,7 +122,6 @@ void WatchRunner::scan() {
         running_.insert(key);
         downloads_.addTarget(target);
     }
-    presentBefore_ = present;
 }
 
 void WatchRunner::switchToBootLoader(const UsbDeviceEntry& device) {

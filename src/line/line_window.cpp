@@ -91,6 +91,18 @@ bool labelRequired(const LineSettings& settings, const ShiftRecipe& recipe) {
     return settings.requireLabel || (recipe.gate && recipe.gate->recipe().labelRequired);
 }
 
+// A button the operator reaches with Tab: a click leaves the keyboard in the label box.
+QPushButton* TabButton(const QString& text, const char* name, const QString& accessibleName,
+                       int height, const QFont& font, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAccessibleName(accessibleName);
+    button->setMinimumHeight(height);
+    button->setFont(font);
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+
 } // namespace
 
 LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& inventory, LineHost host,
@@ -266,12 +278,8 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
         row->addLayout(box);
         figures_[QLatin1String(name)] = value;
     }
-    auto* newShift = new QPushButton(tr("New shift"), header);
-    newShift->setObjectName("btnNewShift");
-    newShift->setAccessibleName(tr("Start a new shift: counters to zero"));
-    newShift->setMinimumHeight(44);
-    newShift->setFont(medium);
-    newShift->setFocusPolicy(Qt::TabFocus); // a click leaves the keyboard in the label box
+    auto* newShift = TabButton(tr("New shift"), "btnNewShift",
+                               tr("Start a new shift: counters to zero"), 44, medium, header);
     connect(newShift, &QPushButton::clicked, this, &LineWindow::askNewShift);
     row->addSpacing(18);
     row->addWidget(newShift);
@@ -300,12 +308,8 @@ QWidget* LineWindow::makeLabelRow() {
     row->addWidget(labelBox_, 2);
     row->addWidget(pendingLabel_, 1);
     // Beside the label box, where the header's figures leave it room on a small screen.
-    auto* report = new QPushButton(tr("Shift report"), box);
-    report->setObjectName("btnShiftReport");
-    report->setAccessibleName(tr("Write this shift's report (HTML and PDF)"));
-    report->setMinimumHeight(42);
-    report->setFont(f);
-    report->setFocusPolicy(Qt::TabFocus); // a click leaves the keyboard in the label box
+    auto* report = TabButton(tr("Shift report"), "btnShiftReport",
+                             tr("Write this shift's report (HTML and PDF)"), 42, f, box);
     connect(report, &QPushButton::clicked, this, &LineWindow::writeShiftReport);
     row->addWidget(report);
     connect(labelBox_, &QLineEdit::returnPressed, this, &LineWindow::labelEntered);
@@ -334,15 +338,11 @@ void LineWindow::scanUsb() {
         if (s->choice().kind != SlotKind::Usb)
             continue;
         const UsbTargetFilter filter{{s->choice().place}, serialPrefix_};
-        QStringList present;
         QString fresh;
-        for (const UsbDeviceEntry& device : FilteredPrinters(*devices, filter, false)) {
-            const QString key = PrinterKey(device);
-            present << key;
-            if (fresh.isEmpty() && !presentBefore_[s->number()].contains(key))
-                fresh = device.serialNode;
-        }
-        presentBefore_[s->number()] = present;
+        for (const ScannedPrinter& printer :
+             ScanPrinters(devices, filter, false, presentBefore_[s->number()]))
+            if (fresh.isEmpty() && !printer.seenBefore)
+                fresh = printer.device.serialNode;
         // The verdict stays until the next printer is plugged in.
         if (!fresh.isEmpty())
             unitArrived(s->number(), fresh);

@@ -12,6 +12,7 @@
 #include "ports/com_port_map.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QWidget>
 
 #include <deque>
@@ -122,7 +123,7 @@ private:
     int columns_ = 0;
     std::vector<std::unique_ptr<LineSlot>> slots_;
     SlotChooser chooser_;
-    std::map<int, QStringList> presentBefore_; // USB slot: printers at the scan before
+    std::map<int, QSet<QString>> presentBefore_; // USB slot: printers at the scan before
     bool leaving_ = false;
 
     QLineEdit* labelBox_ = nullptr;
