@@ -28,6 +28,8 @@ const std::vector<CliOption> kOptions = {
 
 constexpr HelpRow kLang{"lang", "--lang en|zh", "language of the messages (default: the locale's)"};
 constexpr HelpRow kHelp{"help", "-h, --help", "this help"};
+constexpr HelpRow kRecords{"records", "--records URI",
+                           "the line's records database (else POSFLASH_RECORDS)"};
 
 const std::vector<CliCommand> kCommands = {
     {"download",
@@ -175,7 +177,7 @@ const std::vector<CliCommand> kCommands = {
          "the line's records (every station's), read\n"
          "from --records URI or POSFLASH_RECORDS; the\n"
          "filters apply to what they hold"},
-        {"records", "--records URI", "the line's records database (else POSFLASH_RECORDS)"},
+        kRecords,
         kHelp}}},
      ""},
     {"report",
@@ -210,7 +212,7 @@ const std::vector<CliCommand> kCommands = {
        {{"central", "--central",
          "the line's records (every station's), through the\n"
          "views of 'records init' (docs/records.md)"},
-        {"records", "--records URI", "the line's records database (else POSFLASH_RECORDS)"},
+        kRecords,
         kHelp}}},
      "\nexit status: 0 written, 1 the history or records could not be read or the\n"
      "file not written, 2 a usage error\n"},

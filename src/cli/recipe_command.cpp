@@ -18,6 +18,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <variant>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -88,6 +89,14 @@ public:
 private:
     QString t(const char* english) const { return faces_.text("RecipeCommand", english); }
     void print(const Recipe& recipe);
+    struct RecipeFile {
+        QByteArray bytes;
+        Recipe recipe;
+    };
+    // The file at path, which must be there, or the exit code of a refusal already told.
+    std::variant<QByteArray, int> readNeeded(const QString& path, qint64 limit, const char* what);
+    // The recipe at path as it reads, or the exit code of a refusal already told.
+    std::variant<RecipeFile, int> readRecipe(const QString& path);
 
     QTextStream& out_;
     QTextStream& err_;
@@ -186,15 +195,31 @@ void RecipeRun::print(const Recipe& recipe) {
         line(QStringLiteral("retries"), QString::number(*recipe.retries));
 }
 
-int RecipeRun::show(const QString& path) {
-    Result<std::optional<QByteArray>> bytes = ReadSmallFile(path, kMaxRecipeBytes);
+std::variant<QByteArray, int> RecipeRun::readNeeded(const QString& path, qint64 limit,
+                                                    const char* what) {
+    Result<std::optional<QByteArray>> bytes = ReadSmallFile(path, limit);
     if (!bytes)
         return refused(bytes.error());
     if (!*bytes)
-        return usage(QStringLiteral("there is no recipe %1").arg(path));
-    Result<Recipe> recipe = ParseRecipe(**bytes);
+        return usage(QStringLiteral("there is no %1 %2").arg(QLatin1String(what), path));
+    return **bytes;
+}
+
+std::variant<RecipeRun::RecipeFile, int> RecipeRun::readRecipe(const QString& path) {
+    std::variant<QByteArray, int> bytes = readNeeded(path, kMaxRecipeBytes, "recipe");
+    if (const int* exit = std::get_if<int>(&bytes))
+        return *exit;
+    Result<Recipe> recipe = ParseRecipe(std::get<QByteArray>(bytes));
     if (!recipe)
         return refused(WithContext(recipe.error(), path));
+    return RecipeFile{std::get<QByteArray>(std::move(bytes)), *recipe};
+}
+
+int RecipeRun::show(const QString& path) {
+    const std::variant<RecipeFile, int> read = readRecipe(path);
+    if (const int* exit = std::get_if<int>(&read))
+        return *exit;
+    const auto& [bytes, recipe] = std::get<RecipeFile>(read);
     Result<std::optional<QByteArray>> signature =
         ReadSmallFile(path + QStringLiteral(".minisig"), kMaxSignatureBytes);
     if (!signature)
@@ -204,8 +229,8 @@ int RecipeRun::show(const QString& path) {
         err_ << "posflash-cli recipe: "
              << t(QT_TRANSLATE_NOOP("RecipeCommand", "ignored: %1")).arg(fault) << '\n';
 
-    print(*recipe);
-    const RecipeVerdict verdict = VerifyRecipe(**bytes, *signature, trusted.keys, env_.now);
+    print(recipe);
+    const RecipeVerdict verdict = VerifyRecipe(bytes, *signature, trusted.keys, env_.now);
     if (verdict.ok()) {
         out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "verified: signed by key %1 (%2)"))
                     .arg(verdict.approved->signerKeyId, verdict.approved->trustedComment)
@@ -222,20 +247,17 @@ int RecipeRun::show(const QString& path) {
 }
 
 int RecipeRun::sign(const QString& keyPath, const QString& path) {
-    Result<std::optional<QByteArray>> bytes = ReadSmallFile(path, kMaxRecipeBytes);
-    if (!bytes)
-        return refused(bytes.error());
-    if (!*bytes)
-        return usage(QStringLiteral("there is no recipe %1").arg(path));
     // Only a recipe a station would read is worth an approval.
-    if (Result<Recipe> recipe = ParseRecipe(**bytes); !recipe)
-        return refused(WithContext(recipe.error(), path));
-    Result<std::optional<QByteArray>> keyFile = ReadSmallFile(keyPath, kMaxSignatureBytes);
-    if (!keyFile)
-        return refused(keyFile.error());
-    if (!*keyFile)
-        return usage(QStringLiteral("there is no secret key %1").arg(keyPath));
-    Result<bool> encrypted = MinisignSecretKeyIsEncrypted(**keyFile);
+    const std::variant<RecipeFile, int> read = readRecipe(path);
+    if (const int* exit = std::get_if<int>(&read))
+        return *exit;
+    const QByteArray& bytes = std::get<RecipeFile>(read).bytes;
+    const std::variant<QByteArray, int> keyRead =
+        readNeeded(keyPath, kMaxSignatureBytes, "secret key");
+    if (const int* exit = std::get_if<int>(&keyRead))
+        return *exit;
+    const QByteArray& keyFile = std::get<QByteArray>(keyRead);
+    Result<bool> encrypted = MinisignSecretKeyIsEncrypted(keyFile);
     if (!encrypted)
         return refused(WithContext(encrypted.error(), keyPath));
     QByteArray password;
@@ -246,7 +268,7 @@ int RecipeRun::sign(const QString& keyPath, const QString& path) {
                                         "POSFLASH_KEY_PASSWORD or run on a terminal"));
         password = *given;
     }
-    Result<MinisignSecretKey> key = OpenMinisignSecretKey(**keyFile, password);
+    Result<MinisignSecretKey> key = OpenMinisignSecretKey(keyFile, password);
     password.fill('\0');
     if (!key)
         return refused(WithContext(key.error(), keyPath));
@@ -255,7 +277,7 @@ int RecipeRun::sign(const QString& keyPath, const QString& path) {
                                 .arg(env_.now.toSecsSinceEpoch())
                                 .arg(QFileInfo(path).fileName());
     const QByteArray signature = SignMinisign(
-        **bytes, *key, comment, QStringLiteral("signature from posflash-cli recipe sign"));
+        bytes, *key, comment, QStringLiteral("signature from posflash-cli recipe sign"));
     key->key.fill('\0');
     const QString sigPath = path + QStringLiteral(".minisig");
     if (Status written = WriteWhole(sigPath, signature); !written) {
