@@ -109,12 +109,6 @@ QString csvValue(const QJsonValue& value) {
 // The JSON fields as columns, a header row first, CRLF line ends. A UTF-8 path is written as it
 // is (a CSV reader gives it back); other bytes as in JSON, escaped, with path_base64.
 QString csvOf(const std::vector<HistoryRecord>& records) {
-    const auto row = [](const QStringList& cells) {
-        QStringList fields;
-        for (const QString& cell : cells)
-            fields << CsvField(cell);
-        return fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-    };
     QStringList names;
     QString bytesKey;
     for (const RecordField& field : RecordFields()) {
@@ -122,7 +116,7 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
         if (field.encoding == FieldEncoding::Bytes)
             bytesKey = Base64KeyOf(field);
     }
-    QString text = row(names + QStringList{bytesKey});
+    QString text = CsvRow(names + QStringList{bytesKey});
     for (const HistoryRecord& r : records) {
         const QJsonObject json = JsonOf(r);
         QStringList cells;
@@ -130,7 +124,7 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
             cells << (field.encoding == FieldEncoding::Bytes && !json.contains(bytesKey)
                           ? StoredValue(field, r).toString()
                           : csvValue(json.value(QLatin1String(field.json))));
-        text += row(cells << csvValue(json.value(bytesKey)));
+        text += CsvRow(cells << csvValue(json.value(bytesKey)));
     }
     return text;
 }

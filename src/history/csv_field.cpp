@@ -36,4 +36,11 @@ QString CsvField(const QString& text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QString CsvRow(const QStringList& cells) {
+    QStringList fields;
+    for (const QString& cell : cells)
+        fields << CsvField(cell);
+    return fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+}
+
 } // namespace posflash

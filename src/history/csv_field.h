@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace posflash {
 
@@ -9,5 +10,8 @@ namespace posflash {
 // number), @, a tab or a carriage return gets a leading apostrophe, so that a label such as
 // =HYPERLINK(...) from a scanner or another station stays text when the file is opened.
 QString CsvField(const QString& text);
+
+// One CSV record: the cells as fields, joined by commas, with a CRLF line end.
+QString CsvRow(const QStringList& cells);
 
 } // namespace posflash

@@ -13,24 +13,18 @@ QString CsvOf(std::vector<ReportUnit> units) {
     std::sort(units.begin(), units.end(), [](const ReportUnit& a, const ReportUnit& b) {
         return std::tie(a.startedAt, a.unit) < std::tie(b.startedAt, b.unit);
     });
-    const auto row = [](const QStringList& cells) {
-        QStringList fields;
-        for (const QString& cell : cells)
-            fields << CsvField(cell);
-        return fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-    };
-    QString text = row({"unit", "station", "shift", "started_at", "seconds", "port", "label",
-                        "operator", "kind", "sha256", "attempts", "first_pass", "passed",
-                        "last_cause", "failure_causes", "mode"});
+    QString text = CsvRow({"unit", "station", "shift", "started_at", "seconds", "port", "label",
+                           "operator", "kind", "sha256", "attempts", "first_pass", "passed",
+                           "last_cause", "failure_causes", "mode"});
     const auto yesNo = [](bool value) {
         return value ? QStringLiteral("yes") : QStringLiteral("no");
     };
     for (const ReportUnit& u : units)
-        text +=
-            row({u.unit, u.station, u.shift, u.startedAt.toUTC().toString(Qt::ISODateWithMs),
-                 QString::number(static_cast<double>(u.unitMs) / 1000, 'f', 3), u.port, u.label,
-                 u.operatorName, u.kind, u.sha256, QString::number(u.attempts), yesNo(u.firstPass),
-                 yesNo(u.passed), u.lastCause, u.failureCauses.join(QLatin1Char(' ')), u.mode});
+        text += CsvRow({u.unit, u.station, u.shift, u.startedAt.toUTC().toString(Qt::ISODateWithMs),
+                        QString::number(static_cast<double>(u.unitMs) / 1000, 'f', 3), u.port,
+                        u.label, u.operatorName, u.kind, u.sha256, QString::number(u.attempts),
+                        yesNo(u.firstPass), yesNo(u.passed), u.lastCause,
+                        u.failureCauses.join(QLatin1Char(' ')), u.mode});
     return text;
 }
 
