@@ -1,5 +1,4 @@
-// Each option is named in a program's help, its manual page and its bash completion: the three
-// must name the same ones, or a user tabs for an option that help lists and gets nothing.
+// A program's help, manual page and bash completion must name the same options.
 #include "cli/cli_options.h"
 #include "cli/help_texts.h"
 
@@ -47,8 +46,7 @@ QString helpOf(const QString& program) {
     return QString::fromUtf8(p.readAll());
 }
 
-// The reader's table is where each option is written: a command's help shows its rows, every
-// row's option is one the reader takes, and the manual and the completion name the same ones.
+// Each option is written once, in the reader's table, and every text names its rows.
 TEST(OptionLists, EachCommandsHelpManualAndCompletionNameTheSameOptions) {
     const QString completion = readFile(POSFLASH_PACKAGING_DIR "/completion/posflash-cli");
     const QString manual = readFile(POSFLASH_PACKAGING_DIR "/man/posflash-cli.1").remove('\\');
