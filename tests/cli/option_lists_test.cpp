@@ -1,8 +1,8 @@
 // A program's help, manual page and bash completion must name the same options.
 #include "cli/cli_options.h"
 #include "cli/help_texts.h"
+#include "support/test_files.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -13,9 +13,7 @@ namespace posflash {
 namespace {
 
 QString readFile(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return QString::fromUtf8(f.readAll());
+    return QString::fromUtf8(testing::ReadFile(path));
 }
 
 // The options of a help text's option lines ("  --port COMn|DEVICE", "  -h, --help").

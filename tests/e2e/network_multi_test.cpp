@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
+#include <vector>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -51,12 +51,11 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
     for (const QString& target : targets)
         args << "--ip" << target.section('/', 0, 0) << "--mac" << target.section('/', 1);
     args << file;
-    PrinterSimProcess& first =
-        printer(false, {"--ip", NetnsPair::kPrinterIp, "--mac", targets[0].section('/', 1),
-                        "--think", "2", "--requests-after-reply", "2"});
-    PrinterSimProcess& second =
-        printer(true, {"--ip", NetnsPair::kPrinterIp2, "--mac", targets[1].section('/', 1),
-                       "--think", "2", "--requests-after-reply", "2"});
+    std::vector<PrinterSimProcess*> sims;
+    for (int i = 0; i < 2; ++i)
+        sims.push_back(&printer(i == 1, {"--ip", targets[i].section('/', 0, 0), "--mac",
+                                         targets[i].section('/', 1), "--think", "2",
+                                         "--requests-after-reply", "2"}));
 
     const Finished r = runCli(dir_.path(), args, 60000);
     ASSERT_FALSE(r.crashed) << r.err.toStdString();
@@ -81,7 +80,7 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
 
     // Each answer came through the printer's own card, naming that card as the server.
     // clang-format off
-    const struct { PrinterSimProcess& sim; const char* serverIp; } printers[] = {{first, NetnsPair::kToolIp}, {second, NetnsPair::kToolIp2}};
+    const struct { PrinterSimProcess& sim; const char* serverIp; } printers[] = {{*sims[0], NetnsPair::kToolIp}, {*sims[1], NetnsPair::kToolIp2}};
     // clang-format on
     for (const auto& [sim, serverIp] : printers) {
         const QJsonObject report = sim.stop();

@@ -5,7 +5,6 @@
 #include "support/printer_sims.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -20,9 +19,7 @@ protected:
         tool.makeKey("line");
         tool.makeKey("other");
         // The station trusts the line's key only.
-        const QString trusted = home.filePath("config/posflash/trusted-keys");
-        QDir().mkpath(trusted);
-        QFile::copy(tool.path("line.pub"), trusted + "/line.pub");
+        WriteFile(home.filePath("config/posflash/trusted-keys/line.pub"), tool.read("line.pub"));
         image = fontBytes(3000);
         tool.write("font.bin", image);
         tool.write("other.bin", fontBytes(3001).left(3000).replace(0, 1, "x"));
