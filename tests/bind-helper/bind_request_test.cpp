@@ -1,5 +1,4 @@
-// The one request the bind helper takes: what it binds, and every other request refused with
-// its reason.
+// The one request the bind helper takes, and every other refused with its reason.
 #include "bind-helper/bind_request.h"
 
 #include <gtest/gtest.h>

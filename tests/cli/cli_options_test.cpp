@@ -7,8 +7,7 @@
 namespace posflash {
 namespace {
 
-// What the reader made of the words, in one line: the ask and its command, a value read, or the
-// usage error's text.
+// What the reader made of the words: the ask, its command and a value, or the usage error.
 QString readOf(const QStringList& words, const char* option) {
     const Result<CliRequest> read = ReadCliArguments(QStringList{"posflash-cli"} + words, "zh");
     if (!read)

@@ -1,9 +1,8 @@
-// Each option is named in a program's help, its manual page and its bash completion: the three
-// must name the same ones, or a user tabs for an option that help lists and gets nothing.
+// A program's help, manual page and bash completion must name the same options.
 #include "cli/cli_options.h"
 #include "cli/help_texts.h"
+#include "support/test_files.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -14,9 +13,7 @@ namespace posflash {
 namespace {
 
 QString readFile(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return QString::fromUtf8(f.readAll());
+    return QString::fromUtf8(testing::ReadFile(path));
 }
 
 // The options of a help text's option lines ("  --port COMn|DEVICE", "  -h, --help").
@@ -47,8 +44,7 @@ QString helpOf(const QString& program) {
     return QString::fromUtf8(p.readAll());
 }
 
-// The reader's table is where each option is written: a command's help shows its rows, every
-// row's option is one the reader takes, and the manual and the completion name the same ones.
+// Each option is written once, in the reader's table, and every text names its rows.
 TEST(OptionLists, EachCommandsHelpManualAndCompletionNameTheSameOptions) {
     const QString completion = readFile(POSFLASH_PACKAGING_DIR "/completion/posflash-cli");
     const QString manual = readFile(POSFLASH_PACKAGING_DIR "/man/posflash-cli.1").remove('\\');

@@ -22,7 +22,6 @@ using namespace testing;
 
 class MultiDownloadTest : public ::testing::Test {
 protected:
-    // One simulated printer in a folder of its own, with the faults given.
     PrinterSimProcess& printer(const QStringList& faults = {}) { return sims_.serial(faults); }
 
     QString fontFile(int size, const QString& name = "font.bin") {
@@ -95,9 +94,9 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     const QString font = fontFile(60 * 1024);
     PrinterSimProcess& good = printer();
     PrinterSimProcess& refusing = printer({"--refuse", "2:6:3"});
-    const Finished r = runCli(
-        dir_.path(), {"download", "--font", "--port", good.link(), "--port", refusing.link(), font},
-        30000);
+    const QStringList args{"download", "--font",        "--port", good.link(),
+                           "--port",   refusing.link(), font};
+    const Finished r = runCli(dir_.path(), args, 30000);
     ASSERT_FALSE(r.crashed) << r.err.toStdString();
     EXPECT_EQ(r.exitCode, 1);
     const QString out = QString::fromUtf8(r.out);
@@ -113,17 +112,10 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     EXPECT_TRUE(out.contains("\nprinter-refused: check that the image is meant for this printer\n"))
         << out.toStdString();
     EXPECT_TRUE(out.endsWith("1 of 2 completed, exit code 1\n")) << out.toStdString();
-    EXPECT_EQ(receivedBy(good), image_);
 
-    // In Chinese the table's columns line up on the terminal: a character of two columns
-    // counts as two.
-    PrinterSimProcess& good2 = printer();
-    PrinterSimProcess& refusing2 = printer({"--refuse", "2:6:3"});
-    const QString zh = QString::fromUtf8(runCli(dir_.path(),
-                                                {"download", "--lang", "zh", "--font", "--port",
-                                                 good2.link(), "--port", refusing2.link(), font},
-                                                30000)
-                                             .out);
+    // In Chinese the table's columns line up: a character of two columns counts as two.
+    const QString zh =
+        QString::fromUtf8(runCli(dir_.path(), args + QStringList{"--lang", "zh"}, 30000).out);
     const QStringList lines = zh.split('\n');
     const auto table = std::find_if(lines.begin(), lines.end(),
                                     [](const QString& l) { return l.startsWith("目标"); });
@@ -135,6 +127,7 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     };
     for (auto l = table + 1; l != table + 3 && l != lines.end(); ++l)
         EXPECT_EQ(thirdColumnAt(*l), thirdColumnAt(*table)) << zh.toStdString();
+    EXPECT_EQ(receivedBy(good), image_);
 
     // A stop signal mid-way cancels both downloads promptly.
     PrinterSimProcess& slow1 = printer({"--think", "20"});
@@ -175,9 +168,7 @@ std::vector<QStringList> csvRows(const QByteArray& csv) {
     return rows;
 }
 
-// A unit that fails once passes at its retry, one that keeps failing ends after retries + 1
-// attempts, an image the printer cannot take is never tried again; every attempt is a row with
-// the unit's UUID, its number, the operator, station and label, and the history finds them.
+// A unit passes at a retry or ends after retries + 1 attempts; every attempt is a history row.
 TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
     // A name a CSV reader must give back whole.
     const QString font = fontFile(30 * 1024, "font, \"A\"\nline.bin");
@@ -185,28 +176,13 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
     PrinterSimProcess& broken = printer({"--refuse", "2:6:3"});
     PrinterSimProcess& good = printer();
     const QStringList links = {flaky.link(), broken.link(), good.link()};
-    const Finished r =
-        runCli(dir_.path(), {"download", "--font",    "--json", "--retries", "1",      "--operator",
-                             "Ann",      "--station", "line-3", "--label",   "L-1",    "--label",
-                             "L-2",      "--label",   "L-3",    "--port",    links[0], "--port",
-                             links[1],   "--port",    links[2], font},
-               30000);
+    QStringList args{"download",   "--font", "--json",    "--retries", "1",
+                     "--operator", "Ann",    "--station", "line-3"};
+    for (int i = 0; i < 3; ++i)
+        args << "--label" << QStringLiteral("L-%1").arg(i + 1) << "--port" << links[i];
+    const Finished r = runCli(dir_.path(), args << font, 30000);
     ASSERT_FALSE(r.crashed) << r.err.toStdString();
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
-    QMap<QString, QString> ends; // target: result/cause/attempts, retry_unit events first
-    for (const QJsonObject& o : jsonLines(r.out)) {
-        if (o["event"] == "retry_unit")
-            ends[o["target"].toString()] += QStringLiteral("retry %1 after %2; ")
-                                                .arg(o["attempt"].toInt())
-                                                .arg(o["cause"].toString());
-        if (o["event"] == "done")
-            ends[o["target"].toString()] += QStringLiteral("%1/%2/%3")
-                                                .arg(o["result"].toString(), o["cause"].toString())
-                                                .arg(o["attempts"].toInt());
-    }
-    EXPECT_EQ(ends[links[0]], "retry 2 after printer-refused; completed/none/2");
-    EXPECT_EQ(ends[links[1]], "retry 2 after printer-refused; failed/printer-refused/2");
-    EXPECT_EQ(ends[links[2]], "completed/none/1");
     EXPECT_EQ(receivedBy(flaky), image_);
 
     // One printer: the same retry, said in words, and the exit code of the last attempt.
@@ -222,34 +198,34 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
 
     // An image the printer cannot take is refused once, whatever the retries.
     const QString empty = WriteFile(dir_.filePath("empty.bin"), {});
-    const Finished refused = runCli(dir_.path(), {"download", "--font", "--json", "--retries", "3",
-                                                  "--label", "L-5", "--port", good.link(), empty});
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_FALSE(refused.out.contains("retry_unit")) << refused.out.toStdString();
+    EXPECT_EQ(runCli(dir_.path(), {"download", "--font", "--json", "--retries", "3", "--label",
+                                   "L-5", "--port", good.link(), empty})
+                  .exitCode,
+              2);
 
-    // Every attempt is a row with the label given for its printer (how a unit's attempts share
-    // its UUID is the unit's own test).
+    // Every attempt is a row with its printer's label (the shared UUID is the unit's own test);
+    // the retry_unit and done events' fields are the disconnected printer's test.
     const auto rows = jsonLines(runCli(dir_.path(), {"history", "--json"}).out);
-    QMap<QString, QStringList> byLabel; // label: "attempt outcome" oldest first
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        const QString label = (*row)["label"].toString();
-        byLabel[label] << QStringLiteral("%1 %2")
-                              .arg((*row)["attempt"].toInt())
-                              .arg((*row)["outcome"].toString());
-        EXPECT_EQ((*row)["station"].toString(), label == "L-1" || label == "L-2" || label == "L-3"
-                                                    ? "line-3"
-                                                    : QSysInfo::machineHostName());
-    }
+    QMap<QString, QStringList> byLabel; // label: "attempt outcome cause station" oldest first
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+        byLabel[(*row)["label"].toString()]
+            << QStringLiteral("%1 %2 %3 %4")
+                   .arg((*row)["attempt"].toInt())
+                   .arg((*row)["outcome"].toString(), (*row)["cause"].toString("-"),
+                        (*row)["station"].toString());
+    const QString host = QSysInfo::machineHostName();
     // clang-format off
-    const QMap<QString, QStringList> expected = {{"L-1", {"1 failed", "2 completed"}}, {"L-2", {"1 failed", "2 failed"}},
-                                                 {"L-3", {"1 completed"}}, {"L-4", {"1 failed", "2 completed"}},
-                                                 {"L-5", {"1 refused"}}};
+    const QMap<QString, QStringList> expected = {
+        {"L-1", {"1 failed printer-refused line-3", "2 completed - line-3"}},
+        {"L-2", {"1 failed printer-refused line-3", "2 failed printer-refused line-3"}},
+        {"L-3", {"1 completed - line-3"}},
+        {"L-4", {"1 failed printer-silent " + host, "2 completed - " + host}},
+        {"L-5", {"1 refused empty-image " + host}},
+    };
     // clang-format on
     EXPECT_EQ(byLabel, expected);
 
-    // The options reach the history's filters, and the times are read as the command line
-    // reads them: a date alone as --until takes in that whole day. What each filter selects is
-    // the store's own test.
+    // The options reach the store's filters; a date alone as --until takes in that whole day.
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     // clang-format off
     const struct { QStringList filter; int rows; } filters[] = {
@@ -263,13 +239,6 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
             jsonLines(runCli(dir_.path(), QStringList{"history", "--json"} + f.filter).out).size(),
             static_cast<std::size_t>(f.rows))
             << f.filter.join(' ').toStdString();
-    for (const QStringList& bad :
-         {QStringList{"--since", "yesterday"}, QStringList{"--outcome", "passed"},
-          QStringList{"--format", "xml"}, QStringList{"--format", "csv", "--json"}}) {
-        const Finished refusedFilter = runCli(dir_.path(), QStringList{"history"} + bad);
-        EXPECT_EQ(refusedFilter.exitCode, 2) << bad.join(' ').toStdString();
-        EXPECT_TRUE(refusedFilter.err.contains(bad[0])) << refusedFilter.err.toStdString();
-    }
 
     // CSV: the JSON fields as columns, read back by a CSV reader as they were.
     const auto csv = csvRows(runCli(dir_.path(), {"history", "--format", "csv"}).out);
@@ -293,8 +262,7 @@ TEST_F(MultiDownloadTest, RetriesTakeTheLastAttemptAndTheHistoryKeepsEveryOne) {
     EXPECT_EQ(csv.back()[pathColumn], QFileInfo(font).canonicalFilePath());
 }
 
-// A printer that went away mid-download and is back within the link timeout is tried again
-// once its node is there: the wait follows the folder, not a clock.
+// A printer gone mid-download and back within the link timeout is tried again once its node is.
 TEST_F(MultiDownloadTest, ADisconnectedPrinterBackWithinTheLinkTimeoutIsTriedAgain) {
     const QString font = fontFile(30 * 1024);
     QTemporaryDir place;
@@ -306,7 +274,10 @@ TEST_F(MultiDownloadTest, ADisconnectedPrinterBackWithinTheLinkTimeoutIsTriedAga
                                  "20", "--port", first.link(), font},
                                 "retry_unit");
     ASSERT_TRUE(out.contains("retry_unit")) << out.data();
-    EXPECT_EQ(jsonLines(out).back()["cause"], "disconnected") << out.data();
+    const QJsonObject retry = jsonLines(out).back();
+    EXPECT_EQ(retry["cause"].toString() + " " + QString::number(retry["attempt"].toInt()),
+              "disconnected 2")
+        << out.data();
     ASSERT_TRUE(first.waitForExit(5000));
     PrinterSimProcess again(place); // the same link, a new pseudo-terminal behind it
     ASSERT_TRUE(again.start());

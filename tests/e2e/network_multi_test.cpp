@@ -1,5 +1,4 @@
-// posflash-cli downloading to several network printers at once, each simulated printer in a
-// namespace of its own behind its own card of the tool's (root only).
+// posflash-cli to several network printers at once, each behind its own card (root only).
 #include "link/host_network.h"
 #include "support/cli_process.h"
 #include "support/netns_pair.h"
@@ -17,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
+#include <vector>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -41,10 +40,7 @@ protected:
 };
 
 TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAnswersHoldsNoOneUp) {
-    // Thinking 2 ms a frame, each printer takes longer than the other's first request can be
-    // late by; one answered only after the other's link would finish alone. Each asks twice
-    // more after its answer: those requests get none. The tool's default route leaves through
-    // a third card, so each answer must name, and leave through, the card its request came in on.
+    // The default route leaves through a third card: each answer must use its request's card.
     ASSERT_EQ(LocalIpAddress(), NetnsPair::kOtherCardIp);
     const QString file = dir_.filePath("fw.bin");
     const Bytes image = WriteProgramImage(file, 100 * 1024);
@@ -55,12 +51,11 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
     for (const QString& target : targets)
         args << "--ip" << target.section('/', 0, 0) << "--mac" << target.section('/', 1);
     args << file;
-    PrinterSimProcess& first =
-        printer(false, {"--ip", NetnsPair::kPrinterIp, "--mac", targets[0].section('/', 1),
-                        "--think", "2", "--requests-after-reply", "2"});
-    PrinterSimProcess& second =
-        printer(true, {"--ip", NetnsPair::kPrinterIp2, "--mac", targets[1].section('/', 1),
-                       "--think", "2", "--requests-after-reply", "2"});
+    std::vector<PrinterSimProcess*> sims;
+    for (int i = 0; i < 2; ++i)
+        sims.push_back(&printer(i == 1, {"--ip", targets[i].section('/', 0, 0), "--mac",
+                                         targets[i].section('/', 1), "--think", "2",
+                                         "--requests-after-reply", "2"}));
 
     const Finished r = runCli(dir_.path(), args, 60000);
     ASSERT_FALSE(r.crashed) << r.err.toStdString();
@@ -83,10 +78,9 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
         EXPECT_LT(linked.value(target)["t"].toDouble(1e9), firstDone) << r.out.toStdString();
     }
 
-    // Each printer's answer came through its own card: its own address (which the simulated
-    // printer checks against yiaddr), and the card's address as the server's.
+    // Each answer came through the printer's own card, naming that card as the server.
     // clang-format off
-    const struct { PrinterSimProcess& sim; const char* serverIp; } printers[] = {{first, NetnsPair::kToolIp}, {second, NetnsPair::kToolIp2}};
+    const struct { PrinterSimProcess& sim; const char* serverIp; } printers[] = {{*sims[0], NetnsPair::kToolIp}, {*sims[1], NetnsPair::kToolIp2}};
     // clang-format on
     for (const auto& [sim, serverIp] : printers) {
         const QJsonObject report = sim.stop();
@@ -112,9 +106,7 @@ TEST_F(NetworkMultiTest, PrintersBehindTwoCardsGetTheirOwnAnswersAndOneNobodyAns
                                     targets[1] + " completed"}));
 }
 
-// A network printer's retry links afresh: the printer must ask again (BOOTP) within the link
-// timeout, as one restarted into its boot loader does; the shared ports serve the new link. The
-// address is typed with leading zeros: each part is decimal.
+// A network printer's retry links afresh when the restarted printer asks again (BOOTP).
 TEST_F(NetworkMultiTest, ARetryOfANetworkPrinterWaitsForItsNextRequest) {
     const QString file = dir_.filePath("fw.bin");
     const Bytes image = WriteProgramImage(file, 20 * 1024);
@@ -138,9 +130,7 @@ TEST_F(NetworkMultiTest, ARetryOfANetworkPrinterWaitsForItsNextRequest) {
     EXPECT_TRUE(restarted.received() == image);
 }
 
-// An ordinary user (nobody) downloads through a copy of the bind helper that holds the right:
-// posflash-cli holds none, and the namespace's ports below 1024 are protected. The same copy
-// without the right ends the link at once with the message that names the helper.
+// The user nobody downloads through a copy of the bind helper, or is told it lacks the right.
 TEST_F(NetworkMultiTest, AnOrdinaryUserDownloadsThroughTheBindHelper) {
     const QString setcap = QStandardPaths::findExecutable("setcap", {"/usr/sbin", "/sbin"});
     const passwd* nobody = ::getpwnam("nobody");

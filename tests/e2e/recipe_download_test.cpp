@@ -1,12 +1,10 @@
-// posflash-cli download --recipe against simulated printers: every refusal before the first
-// frame, the approved image through, and the history naming the approval.
+// posflash-cli download --recipe: each refusal before the first frame, the approved image through.
 #include "recipe/minisign_tool.h"
 #include "recipe/recipe.h"
 #include "support/cli_process.h"
 #include "support/printer_sims.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -21,9 +19,7 @@ protected:
         tool.makeKey("line");
         tool.makeKey("other");
         // The station trusts the line's key only.
-        const QString trusted = home.filePath("config/posflash/trusted-keys");
-        QDir().mkpath(trusted);
-        QFile::copy(tool.path("line.pub"), trusted + "/line.pub");
+        WriteFile(home.filePath("config/posflash/trusted-keys/line.pub"), tool.read("line.pub"));
         image = fontBytes(3000);
         tool.write("font.bin", image);
         tool.write("other.bin", fontBytes(3001).left(3000).replace(0, 1, "x"));
@@ -38,13 +34,13 @@ protected:
 
     Finished run(const QStringList& args) { return runCli(home.path(), args, 30000); }
 
-    // A copy of the approved recipe under another name, with edit applied to its JSON, signed
-    // by key (none: unsigned).
+    // A copy of the approved recipe under another name, edited, signed by key (none: unsigned).
     QString variant(const QString& name, const std::function<void(Recipe&)>& edit,
-                    const QString& key) {
+                    const QString& key = "line") {
         Result<Recipe> recipe = ParseRecipe(tool.read("r.json"));
         EXPECT_TRUE(recipe.ok());
-        edit(*recipe);
+        if (edit)
+            edit(*recipe);
         tool.write(name, WriteRecipe(*recipe));
         if (!key.isEmpty())
             tool.sign(name, key, true);
@@ -63,65 +59,32 @@ protected:
     QByteArray image;
 };
 
-// Each check refuses with a cause of its own, exit 2 and a JSON error event, and the printer
-// gets nothing: no start frame, no data frame.
+// Each check refuses with its own cause, exit 2 and a JSON error event; the printer gets nothing.
 TEST_F(RecipeDownloadTest, EachRefusalComesBeforeAnyFrameWithItsOwnCause) {
     const QString approved = tool.path("r.json");
     tool.write("changed.json", tool.read("r.json").replace("X1 fonts 2.4", "X1 fonts 2.5"));
     QFile::copy(tool.path("r.json.minisig"), tool.path("changed.json.minisig"));
-    const QString expired = variant(
-        "expired.json",
-        [](Recipe& r) { r.expires = QDateTime::fromString("2021-01-01T00:00:00Z", Qt::ISODate); },
-        "line");
-    const QString untrusted = variant(
-        "untrusted.json", [](Recipe&) {}, "other");
-    const QString unsigned_ = variant("unsigned.json", [](Recipe&) {}, {});
-    const QString otherPort = variant(
-        "port.json", [](Recipe& r) { r.targets = {"/dev/ttyACM7"}; }, "line");
+    const QString expired = variant("expired.json", [](Recipe& r) {
+        r.expires = QDateTime::fromString("2021-01-01T00:00:00Z", Qt::ISODate);
+    });
+    const QString otherPort = variant("port.json", [](Recipe& r) { r.targets = {"/dev/ttyACM7"}; });
+    const QString untrusted = variant("untrusted.json", {}, "other");
+    const QString unsigned_ = variant("unsigned.json", {}, {});
     const QString font = tool.path("font.bin");
-    const struct Case {
-        const char* name;
-        QString recipe;
-        QString image;
-        QStringList more;
-        const char* cause;
-        const char* says;
-    } cases[] = {
-        {"no signature", unsigned_, font, {"--label", "SN0001"}, "recipe-signature", "missing"},
-        {"changed after signing",
-         tool.path("changed.json"),
-         font,
-         {"--label", "SN0001"},
-         "recipe-signature",
-         "does not verify"},
-        {"an untrusted key",
-         untrusted,
-         font,
-         {"--label", "SN0001"},
-         "recipe-untrusted-key",
-         "does not trust"},
-        {"expired", expired, font, {"--label", "SN0001"}, "recipe-expired", "expired"},
-        {"another image",
-         approved,
-         tool.path("other.bin"),
-         {"--label", "SN0001"},
-         "recipe-image",
-         "SHA-256"},
-        {"a port outside the recipe",
-         otherPort,
-         font,
-         {"--label", "SN0001"},
-         "recipe-target",
-         "does not allow this port"},
-        {"a label off the pattern",
-         approved,
-         font,
-         {"--label", "XX0001"},
-         "recipe-label",
-         "pattern"},
+    const QStringList sn1{"--label", "SN0001"};
+    // clang-format off
+    const struct { const char* name; QString recipe; QString image; QStringList more; const char* cause; const char* says; } cases[] = {
+        {"no signature", unsigned_, font, sn1, "recipe-signature", "missing"},
+        {"changed after signing", tool.path("changed.json"), font, sn1, "recipe-signature", "does not verify"},
+        {"an untrusted key", untrusted, font, sn1, "recipe-untrusted-key", "does not trust"},
+        {"expired", expired, font, sn1, "recipe-expired", "expired"},
+        {"another image", approved, tool.path("other.bin"), sn1, "recipe-image", "SHA-256"},
+        {"a port outside the recipe", otherPort, font, sn1, "recipe-target", "does not allow this port"},
+        {"a label off the pattern", approved, font, {"--label", "XX0001"}, "recipe-label", "pattern"},
         {"no recipe file", tool.path("none.json"), font, {}, "recipe-invalid", "no recipe"},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Finished r = run(QStringList{"download", "--font", "--json", "--recipe", c.recipe,
                                            "--port", printer->link()} +

@@ -1,5 +1,4 @@
-// Whole downloads through the engine to the simulated printer on a pseudo-terminal: what the
-// serial line alone shows. The attempts, waits and cancels are the state machine's tests.
+// Whole downloads through the engine to a simulated printer on a pseudo-terminal.
 
 #include "support/engine_fixture.h"
 #include "support/printer_sim_process.h"
@@ -45,8 +44,7 @@ TEST_F(SerialDownloadTest, ProgramAndFontArriveByteIdenticalInOneSession) {
             job.target.devicePath = sim.link();
         else
             job.target.comNumber = 3;
-        // A second job while this one runs is refused, and so is the boot-loader command: either
-        // would take over the line.
+        // A second job or a boot-loader command while this one runs would take over the line.
         testing::RecordingObserver second;
         testing::RecordingObserver command;
         observer.onDataFrame = [&](int index) {

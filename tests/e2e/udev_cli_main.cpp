@@ -11,9 +11,7 @@
 #include <sys/mount.h>
 
 int main(int argc, char** argv) {
-    // The tests put simulated printers' terminals over device nodes of the test bed with bind
-    // mounts: in a mount namespace of this process and its children only, never the host's.
-    // Without the right to, the tests that need it skip.
+    // Bind mounts over the test bed's nodes stay in a mount namespace of this process's own.
     if (::unshare(CLONE_NEWNS) != 0 ||
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         setenv("POSFLASH_TEST_NO_MOUNTS", "1", 1);

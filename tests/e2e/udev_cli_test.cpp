@@ -1,5 +1,4 @@
-// posflash-cli finding printers on the host's USB bus, the bus being a umockdev test bed whose
-// printers' tty nodes are simulated printers.
+// posflash-cli finding printers on a umockdev bus whose tty nodes are simulated printers.
 #include "support/cli_process.h"
 #include "support/process_signal.h"
 #include "support/umockdev_testbed.h"
@@ -22,8 +21,7 @@ namespace {
 
 using namespace testing;
 
-// A simulated printer in its boot loader on the bus: a USB CDC device whose tty node is the
-// simulator's pseudo-terminal, bound over the node before the device is announced.
+// A USB CDC device whose tty node is a simulated printer's pseudo-terminal, bound over it.
 class BusPrinter {
 public:
     BusPrinter(Testbed& bed, QString busPath, QString serial, int acm)
@@ -178,8 +176,7 @@ TEST_F(UdevCliTest, WatchUpdatesEachPrinterOnceAsItAppearsOnTheNamedPorts) {
     ASSERT_TRUE(waitFor(doneOf(noSerial.node()), 30000));
     EXPECT_EQ(events_.back()["result"], "completed");
 
-    // Pulled out and put back: the same printer, told by its place on the bus, is not updated
-    // again. The next printer's update shows the tool has seen it come back.
+    // Put back, the same printer (by its bus place) is not updated again; the next one shows it.
     noSerial.unplug();
     ASSERT_TRUE(noSerial.plug());
     ASSERT_TRUE(elsewhere.plug());
@@ -203,13 +200,12 @@ TEST_F(UdevCliTest, WatchUpdatesEachPrinterOnceAsItAppearsOnTheNamedPorts) {
     history.start(POSFLASH_CLI_PATH, {"history", "--json"});
     ASSERT_TRUE(history.waitForFinished(10000));
     QStringList rows;
-    for (const QByteArray& line : history.readAllStandardOutput().split('\n'))
-        if (const QJsonObject row = QJsonDocument::fromJson(line).object(); !row.isEmpty())
-            rows << row["device"].toString() + " " + row["usb_path"].toString() + " " +
-                        row["usb_serial"].toString() + " " + row["outcome"].toString() +
-                        (row["device"].toString() == second.node()
-                             ? " COM" + QString::number(row["com"].toInt())
-                             : QString());
+    for (const QJsonObject& row : jsonLines(history.readAllStandardOutput()))
+        rows << row["device"].toString() + " " + row["usb_path"].toString() + " " +
+                    row["usb_serial"].toString() + " " + row["outcome"].toString() +
+                    (row["device"].toString() == second.node()
+                         ? " COM" + QString::number(row["com"].toInt())
+                         : QString());
     rows.sort();
     EXPECT_EQ(rows.join(" | ").toStdString(), (noSerial.node() + " 1-1  completed | " +
                                                second.node() + " 1-2 PRN0002 completed COM4")

@@ -15,8 +15,7 @@ namespace {
 
 using Kind = DownloadEvent::Kind;
 
-// The engines tell every frame; what crosses the fleet per data frame is one frame event and,
-// only when it changes, the step: at most two, however many printers run.
+// Per data frame a frame event and, when it changes, the step cross the fleet: at most two.
 TEST(MultiDownloadTest, AtMostTwoEventsPerDataFrameCrossTheFleet) {
     struct Sink : MultiEventSink {
         void onEvent(const DownloadEvent& e) override {

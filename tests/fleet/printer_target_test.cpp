@@ -28,8 +28,7 @@ TEST(PrinterTarget, EachFormNamesOnePrinterAndEachBadFormSaysWhy) {
     ASSERT_TRUE(pty.ok());
     const QString tty = pty.slavePath();
     const QTemporaryDir dir;
-    // Network: a and b are the address and the MAC; else a is the port and b, when set, says
-    // that its node is looked at later.
+    // Network: a and b are the address and the MAC; else the port and, set, "look later".
     // clang-format off
     const struct { const char* name; bool network; QString a; QString b; QString said; } cases[] = {
         {"a COM number", false, "COM3", "", "COM 3"},

@@ -15,8 +15,7 @@ namespace {
 
 using namespace testing;
 
-// A unit at its own API: every attempt is a row sharing the unit's UUID, numbered from 1; a
-// cancel as the next attempt is announced (a window closed then) ends the unit there, once.
+// Every attempt is a row of the unit's UUID; a cancel as the next is announced ends it once.
 TEST(UnitRunTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
     EngineParts parts;
     const QString font = parts.writeProgramImage(8 * 1024, "font.bin");

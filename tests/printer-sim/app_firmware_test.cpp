@@ -28,8 +28,7 @@ TEST(BootCommand, IsCountedOnceWhenWholeHoweverItArrives) {
     EXPECT_EQ(step.bootCommands, 2);
     EXPECT_EQ(step.answer.size(), 18u);
 
-    // From the fixed-size command: GCC 12 at -O3 cannot see that a copy of kBoot is not empty
-    // and warns on its back().
+    // From the fixed-size command: GCC 12 -O3 warns on back() of a copy of kBoot.
     Bytes wrongEnd(kBootCommand.begin(), kBootCommand.end() - 1);
     wrongEnd.push_back(0x0D);
     AppSession nearMisses(10, false);

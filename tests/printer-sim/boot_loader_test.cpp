@@ -55,11 +55,6 @@ struct Defect {
     const char* mentioned;
 };
 
-void setImageLength(Bytes& f, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        f[11 + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 TEST(StartFrameDefects, AreNotAnsweredAndBeginNoSession) {
     // clang-format off
     const Defect defects[] = {
@@ -74,8 +69,8 @@ TEST(StartFrameDefects, AreNotAnsweredAndBeginNoSession) {
         {"hour 24", [](Bytes& f) { f[33] = '2', f[34] = '4'; }, "StartTime"},
         {"second not a digit", [](Bytes& f) { f[38] = ':'; }, "StartTime"},
         {"zero in PcCode", [](Bytes& f) { f[300] = 0; }, "PcCode"},
-        {"empty image", [](Bytes& f) { setImageLength(f, 0); }, "ImageLength 0"},
-        {"more frames than FrameNo counts", [](Bytes& f) { setImageLength(f, 32767u * 512 + 1); }, "ImageLength"},
+        {"empty image", [](Bytes& f) { putLE(f, 11, 0, 4); }, "ImageLength 0"},
+        {"more frames than FrameNo counts", [](Bytes& f) { putLE(f, 11, 32767u * 512 + 1, 4); }, "ImageLength"},
     };
     // clang-format on
     for (const Defect& d : defects) {

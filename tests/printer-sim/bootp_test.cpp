@@ -20,8 +20,7 @@ Bytes request() {
     return BuildBootpRequest(r);
 }
 
-// The request turned into the reply a correct server sends: op, yiaddr, siaddr and the bare
-// file name written, everything else echoed.
+// A correct server's reply: op, yiaddr, siaddr and the bare file name written, the rest echoed.
 Bytes answer(const Bytes& req) {
     const char* file = "fw.bin";
     Bytes reply = req;
@@ -85,8 +84,7 @@ TEST(BootpReplyDefects, AreRecordedAsErrors) {
     }
 }
 
-// Every byte but op, yiaddr, siaddr and file comes back as sent: a gap or an off-by-one in the
-// field table would let a change through.
+// Every byte but op, yiaddr, siaddr and file must come back as sent.
 TEST(BootpReply, AChangeInAnyEchoedByteIsAnError) {
     const Bytes req = request();
     const Bytes good = answer(req);

@@ -12,8 +12,7 @@ using Type = ReaderEvent::Type;
 
 const Bytes kImage = patternImage(1000);
 
-// The fuzz target proves every byte is accounted for however the reads fall; these prove the
-// frames behind garbage are still found, which a reader that skipped everything would not.
+// Frames behind garbage are still found (that no byte is lost is the fuzz target's).
 TEST(FrameReaderResync, GarbageAndAFalseHugeLengthHideNoFollowingFrame) {
     const Bytes frame = closingFrame(0x80, 0x51, kImage);
     // A lone 1F and a near-prefix must not fool the search; the real prefix is split.

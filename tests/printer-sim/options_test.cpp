@@ -9,8 +9,7 @@ QStringList words(const char* line) {
     return QString::fromLatin1(line).split(' ', Qt::SkipEmptyParts);
 }
 
-// The faults the soak draws at random: a fault parsed into the wrong place would let a test
-// pass without the fault it meant.
+// A fault parsed into the wrong place would let a test pass without the fault it meant.
 TEST(CommandLine, EveryFaultLandsWhereItBelongs) {
     const auto parsed =
         ParseCommandLine(words("serial --link /tmp/tty --silent --refuse 3:6:2 --late 4:400 "

@@ -1,7 +1,6 @@
 #pragma once
 
-// Frames as a correct tool sends them, built here so the tests state the wire format
-// themselves instead of trusting the simulator to agree with itself.
+// Frames as a correct tool sends them, built apart from the simulator that checks them.
 
 #include "printer-sim/wire.h"
 

@@ -1,6 +1,5 @@
-// Hundreds of downloads with random printer faults through one engine that lives for the whole
-// run: each ends as its fault calls for, the printer sees every frame well formed, and nothing a
-// download opens (port, sockets, timers, descriptors, memory) outlives it.
+// Hundreds of downloads with random faults through one engine: each ends as its fault calls
+// for, and nothing a download opens (port, sockets, timers, descriptors, memory) outlives it.
 
 #include "support/engine_fixture.h"
 #include "support/netns_pair.h"
@@ -23,10 +22,7 @@ namespace {
 using testing::NetnsPair;
 using testing::PrinterSimProcess;
 
-// The simulated printer's faults, whether the tool rides them out (three attempts a frame: two
-// bad copies are survived, three are not; a late answer counts in the 350 ms wait it lands in,
-// at least 120 ms from either edge), and the data-frame copies the printer then receives: these
-// alone when the download fails, one a frame more when it completes.
+// A fault, whether the tool rides it out, and the extra data-frame copies the printer gets.
 struct Fault {
     const char* args;
     bool completes;
@@ -49,11 +45,9 @@ constexpr Fault kFaults[] = {
 };
 // Three 3 s start-frame waits: once per transport, once the counts have settled.
 constexpr Fault kSilent{"--silent", false, 0};
-// From here on every lazily made piece of Qt (the process manager's pipe, interface lists, the
-// allocator's arenas) exists, and descriptors and memory must stay where they are.
+// By then every lazily made piece of Qt exists: descriptors and memory must stay put.
 constexpr int kSettledAfter = 10;
-// glibc gives freed pages back only past its trim threshold, so resident memory wobbles by a few
-// hundred KiB; a kept port, socket or frame buffer costs 20 KiB a download or more.
+// glibc's trim threshold makes resident memory wobble; a leak costs 20 KiB a download or more.
 constexpr long kRssMarginKiB = 2048;
 #ifdef __SANITIZE_ADDRESS__
 constexpr bool kCompareMemory = false; // its quarantine grows; LeakSanitizer checks at exit
@@ -76,8 +70,7 @@ long ResidentKiB() {
     return -1;
 }
 
-// Every timer of this thread, whoever owns it. Ids come from a free list, so they stay below
-// the most timers ever alive at once; the dispatcher answers -1 for an id it does not run.
+// Every timer of this thread, whoever owns it (ids come from a free list: they stay small).
 std::vector<int> RunningTimerIds() {
     std::vector<int> ids;
     for (int id = 1; id <= 8192; ++id)
@@ -148,8 +141,7 @@ void SoakTest::soak(bool udp) {
             job.route = Route::Network;
             job.target.ip = NetnsPair::kPrinterIp;
             job.target.mac = "00-11-22-33-44-55";
-            // The printer starts asking once the tool listens, as one switched on during the link
-            // wait does; started earlier, its first request would find no listener.
+            // Started once the tool listens, as a printer switched on during the link wait.
             sim = std::make_unique<PrinterSimProcess>(p.dir, net_->printerLauncher());
             p.observer.onLinking = [&] {
                 QTimer::singleShot(0, &p.engine, [&] {
