@@ -405,7 +405,7 @@ void DownloadRun::nextDataFrame(int index) {
         endTransfer(Outcome::Cancelled, Cause::Cancelled);
         return;
     }
-    frame_ = BuildDataFrame(kind, image_, static_cast<std::size_t>(index) + 1, frameDataSize_);
+    BuildDataFrameInto(frame_, kind, image_, static_cast<std::size_t>(index) + 1, frameDataSize_);
     lastFrameSum_ = FrameSumOf(frame_);
     sendFrameAndWait(static_cast<std::uint8_t>(Command::Data), step::kDataFrame, kDataWaitMs);
 }
