@@ -23,14 +23,13 @@ using EventKind = DownloadEvent::Kind;
 DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
                          DownloadObserver& observer, QObject* parent)
     : QObject(parent), job_(std::move(job)), bootFilePath_(std::move(bootFilePath)), parts_(parts),
-      observer_(observer), liveRoute_(job_.route) {
+      observer_(observer), liveRoute_(job_.route), replyDeadline_([this] { attemptOver(); }) {
     // Every wait is at least as long as its number says: a coarse timer may fire 5 % early and
     // lose a reply that came in time.
-    for (QTimer* timer : {&replyTimer_, &linkTimer_, &pauseTimer_}) {
+    for (QTimer* timer : {&linkTimer_, &pauseTimer_}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
-    connect(&replyTimer_, &QTimer::timeout, this, &DownloadRun::attemptOver);
     connect(&linkTimer_, &QTimer::timeout, this, [this] {
         if (phase_ == Phase::Linking)
             endTransfer(Outcome::Failed, Cause::LinkTimeout);
@@ -249,7 +248,7 @@ void DownloadRun::judgeReply(ByteView reply) {
     case Verdict::RefusedStatus5:
     case Verdict::RefusedStatus6:
         refusalStatus_ = ReplyStatus(reply).value_or(0);
-        replyTimer_.stop();
+        replyDeadline_.stop();
         attemptOver();
         return;
     case Verdict::None:
@@ -344,7 +343,7 @@ void DownloadRun::sendAttempt() {
     sendFault_ = sent.ok() ? std::nullopt : std::optional<Error>(sent.error());
     handedOver_ = handedOver_ || sent.ok();
     awaitingReply_ = true;
-    replyTimer_.start(waitMs_);
+    replyDeadline_.start(waitMs_);
     DownloadEvent e = event(EventKind::FrameSent);
     e.attempt = attempt_;
     e.serial = liveRoute_ == Route::Com;
@@ -362,7 +361,7 @@ void DownloadRun::attemptOver() {
 }
 
 void DownloadRun::frameAccepted() {
-    replyTimer_.stop();
+    replyDeadline_.stop();
     awaitingReply_ = false;
     switch (step_) {
     case step::kStartFrame:
@@ -405,7 +404,7 @@ void DownloadRun::nextDataFrame(int index) {
         endTransfer(Outcome::Cancelled, Cause::Cancelled);
         return;
     }
-    frame_ = BuildDataFrame(kind, image_, static_cast<std::size_t>(index) + 1, frameDataSize_);
+    BuildDataFrameInto(frame_, kind, image_, static_cast<std::size_t>(index) + 1, frameDataSize_);
     lastFrameSum_ = FrameSumOf(frame_);
     sendFrameAndWait(static_cast<std::uint8_t>(Command::Data), step::kDataFrame, kDataWaitMs);
 }
@@ -458,7 +457,7 @@ void DownloadRun::stop() {
 }
 
 void DownloadRun::endTransfer(Outcome outcome, Cause cause, Error error) {
-    replyTimer_.stop();
+    replyDeadline_.stop();
     linkTimer_.stop();
     awaitingReply_ = false;
     const bool opened = phase_ != Phase::Ready;

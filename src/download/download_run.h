@@ -4,6 +4,7 @@
 #include "download/download_event.h"
 #include "download/download_job.h"
 #include "download/download_result.h"
+#include "download/reply_deadline.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -143,7 +144,7 @@ private:
     bool handedOver_ = false;          // a frame of this download reached the medium
     bool cancelRequested_ = false;
 
-    QTimer replyTimer_;
+    ReplyDeadline replyDeadline_;
     QTimer linkTimer_;
     QTimer pauseTimer_;
     QElapsedTimer clock_;

@@ -1,11 +1,34 @@
 #include "protocol/checksums.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace posflash {
 
 std::uint32_t GetSum(ByteView buffer) {
+    // Eight bytes at a time in four 16-bit lanes: the byte loop is not vectorised at -O2 and
+    // cost 7 instructions a byte over the image's several passes. A word adds at most 2 x 255
+    // to a lane, so 128 words fit in it before the lanes are folded into the sum.
+    constexpr std::uint64_t kEvenBytes = 0x00FF00FF00FF00FFull;
+    constexpr std::uint64_t kEvenLanes = 0x0000FFFF0000FFFFull;
+    constexpr std::size_t kWordsPerFold = 128;
+    const std::uint8_t* at = buffer.data();
+    std::size_t left = buffer.size();
     std::uint32_t sum = 0;
-    for (std::uint8_t b : buffer)
-        sum += b;
+    while (left >= 8) {
+        const std::size_t words = std::min(left / 8, kWordsPerFold);
+        std::uint64_t lanes = 0;
+        for (std::size_t w = 0; w < words; ++w, at += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, at, sizeof word);
+            lanes += (word & kEvenBytes) + ((word >> 8) & kEvenBytes);
+        }
+        left -= words * 8;
+        lanes = (lanes & kEvenLanes) + ((lanes >> 16) & kEvenLanes);
+        sum += static_cast<std::uint32_t>(lanes) + static_cast<std::uint32_t>(lanes >> 32);
+    }
+    for (; left > 0; --left)
+        sum += *at++;
     return sum;
 }
 

@@ -8,14 +8,19 @@ namespace posflash {
 
 namespace {
 
-Bytes header(Kind kind, Command command, std::size_t totalSize, std::uint16_t frameSum) {
-    Bytes out(totalSize, 0);
+// Writes every header byte of out, which holds the whole frame.
+void putHeader(Bytes& out, Kind kind, Command command, std::uint16_t frameSum) {
     std::copy(frame::kPrefix.begin(), frame::kPrefix.end(), out.begin());
     out[frame::kStatusAt] = frame::kToolStatus;
     out[frame::kKindAt] = static_cast<std::uint8_t>(kind);
     out[frame::kCommandAt] = static_cast<std::uint8_t>(command);
-    putU16(out, frame::kLengthAt, static_cast<std::uint16_t>(totalSize - frame::kHeaderSize));
+    putU16(out, frame::kLengthAt, static_cast<std::uint16_t>(out.size() - frame::kHeaderSize));
     putU16(out, frame::kFrameSumAt, frameSum);
+}
+
+Bytes header(Kind kind, Command command, std::size_t totalSize, std::uint16_t frameSum) {
+    Bytes out(totalSize, 0);
+    putHeader(out, kind, command, frameSum);
     return out;
 }
 
@@ -59,17 +64,24 @@ Bytes BuildStartFrame(Kind kind, ByteView image, std::string_view date, std::str
 }
 
 Bytes BuildDataFrame(Kind kind, ByteView image, std::size_t frameNo, int frameDataSize) {
+    Bytes out;
+    BuildDataFrameInto(out, kind, image, frameNo, frameDataSize);
+    return out;
+}
+
+void BuildDataFrameInto(Bytes& out, Kind kind, ByteView image, std::size_t frameNo,
+                        int frameDataSize) {
     const auto size = static_cast<std::size_t>(frameDataSize);
     const std::size_t offset = (frameNo - 1) * size;
     const std::size_t n = offset < image.size() ? std::min(size, image.size() - offset) : 0;
     const ByteView data = image.subspan(std::min(offset, image.size()), n);
 
-    Bytes out = header(kind, Command::Data, frame::kDataHeaderSize + n,
-                       static_cast<std::uint16_t>(GetSum(data) & 0xFFFF));
+    // Every byte is written below: the header, the frame number, the offset and the slice.
+    out.resize(frame::kDataHeaderSize + n);
+    putHeader(out, kind, Command::Data, static_cast<std::uint16_t>(GetSum(data) & 0xFFFF));
     putU16(out, frame::kFrameNoAt, static_cast<std::uint16_t>(frameNo));
     putU32(out, frame::kDataOffsetAt, static_cast<std::uint32_t>(offset));
     std::copy(data.begin(), data.end(), out.begin() + frame::kDataHeaderSize);
-    return out;
 }
 
 Bytes BuildClosingFrame(Kind kind, Command command, std::uint16_t lastFrameSum) {

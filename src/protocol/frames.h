@@ -62,6 +62,9 @@ Bytes BuildStartFrame(Kind kind, ByteView image, std::string_view date, std::str
 
 // frameNo counts from 1; the last frame is not padded.
 Bytes BuildDataFrame(Kind kind, ByteView image, std::size_t frameNo, int frameDataSize);
+// The same into out, keeping its storage: a download builds thousands of them in turn.
+void BuildDataFrameInto(Bytes& out, Kind kind, ByteView image, std::size_t frameNo,
+                        int frameDataSize);
 
 // End (0x51) and final (0x56) frames: the header alone, FrameSum of the last data frame.
 Bytes BuildClosingFrame(Kind kind, Command command, std::uint16_t lastFrameSum);

@@ -16,6 +16,17 @@ TEST(DataFrames, FrameSumKeepsOnlyTheLow16Bits) {
     EXPECT_EQ(f[10], 0xFE);
 }
 
+TEST(DataFrames, ABufferReusedFromALongerFrameHoldsNothingOfIt) {
+    Bytes image(1000);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i * 7);
+    Bytes reused(frame::kStartFrameSize, 0xAA);
+    for (const std::size_t frameNo : {1u, 4u}) { // a whole slice, then the short last one
+        BuildDataFrameInto(reused, Kind::Font, image, frameNo, 300);
+        EXPECT_EQ(reused, BuildDataFrame(Kind::Font, image, frameNo, 300)) << "frame " << frameNo;
+    }
+}
+
 TEST(FirmwareCommands, AnEchoIsTheBootCommandsFirstNineOrTenBytesOnly) {
     const Bytes ten{0x1F, 0x1B, 0x1C, 0x06, 0xFF, 'b', 'o', 'o', 't', 0x08};
     EXPECT_TRUE(IsBootCommandEcho(ten));
