@@ -14,7 +14,6 @@
 #include "cli/json_events.h"
 #include "cli/list_command.h"
 #include "cli/printer_args.h"
-#include "cli/progress_view.h"
 #include "cli/records_command.h"
 #include "cli/terminal_output.h"
 #include "cli/usage_hint.h"
@@ -44,7 +43,6 @@
 #include <QSysInfo>
 #include <QUuid>
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <variant>
@@ -108,7 +106,7 @@ void reportHistory(const Cli& cli, DownloadHistory& history) {
 // An image refused before any printer was touched goes to the history as the engine's own
 // refusals do: a record for each printer named, or one without a printer when none is known
 // yet. Returns once the records have landed.
-void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, const QByteArray& name,
+void recordRefusedImage(const Cli& cli, std::vector<MultiTarget> targets, const QByteArray& name,
                         bool font, const ImageRefusal& refusal, const UnitChoices& units,
                         const RecipeStamp& recipe = {}) {
     DownloadHistory history(QStringLiteral("cli"));
@@ -125,7 +123,7 @@ void recordRefusedImage(const Cli& cli, std::vector<DownloadTarget> targets, con
     if (targets.empty())
         targets.emplace_back();
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        const DownloadTarget& target = targets[i];
+        const DownloadTarget target = JobTargetOf(targets[i]);
         result.printer = {target.comNumber, target.devicePath, {}, {}, target.ip, target.mac};
         // A unit of one attempt: an image refused is never tried again.
         UnitStamp stamp{units.operatorName,
@@ -173,16 +171,13 @@ checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, cons
             return std::make_shared<const RecipeGate>(gate);
     }
     const Cause cause = CauseOfRecipe(verdict.cause);
-    std::vector<DownloadTarget> named;
-    for (const MultiTarget& target : targets)
-        named.push_back(JobTargetOf(target));
     const Result<Bytes> bytes = LoadImageFile(image.path(), MaxImageBytes(FrameDataSizeOf(kind)));
     ImageRefusal refusal{cause, {}, -1, {}};
     if (bytes) {
         refusal.bytes = static_cast<qint64>(bytes->size());
         refusal.sha256 = ImageSha256(*bytes);
     }
-    recordRefusedImage(cli, named, image.name(), font, refusal, units, approval);
+    recordRefusedImage(cli, targets, image.name(), font, refusal, units, approval);
     return cli.refuse(Outcome::Refused, cause, RecipeTexts(faces).cause(verdict), texts);
 }
 
@@ -196,20 +191,6 @@ std::vector<MultiTarget> presentComPrinters(const UsbTargetFilter& filter) {
     return found;
 }
 
-// How the views write standard output: --color decides with the terminal and NO_COLOR.
-ViewStyle viewStyle(const CliArguments& args, int linkTimeoutMs, const QString& imagePath,
-                    bool font) {
-    ViewStyle style;
-    style.terminal = ::isatty(STDOUT_FILENO) == 1;
-    style.colour = UseColour(ParseColourChoice(args.value("color")).value_or(ColourChoice::Auto),
-                             style.terminal, qgetenv("NO_COLOR"));
-    style.columns = TerminalColumns(STDOUT_FILENO);
-    style.linkTimeoutMs = linkTimeoutMs;
-    style.imageBytes = QFileInfo(imagePath).size();
-    style.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
-    return style;
-}
-
 // What a download runs, however its printers were named: each printer a unit on an engine of
 // its own, a printer named alone as much as several.
 struct DownloadPlan {
@@ -217,36 +198,51 @@ struct DownloadPlan {
     UnitChoices units;
     std::optional<int> linkTimeoutMs;
     bool viaApp = false;
-    bool watch = false;
     UsbTargetFilter filter;
-    // One printer named as one (no --json): the view of a single download.
-    bool single = false;
-    QString shown; // the single printer as its view names it
+    ViewFace face = ViewFace::Several;
     // Before the history, so that it goes after it: its last pass sends this run's rows.
     std::unique_ptr<DownloadRecords> records;
 };
 
-// Several printers at once (or one, reported as JSON): the options read into a plan, or the
-// exit code of a usage error.
-std::variant<DownloadPlan, int> severalPrinters(const Cli& cli, const CliArguments& args) {
-    if (args.isSet("via-app"))
+// The printer named alone, as its view names it: the address, the COM name or the device.
+Result<std::vector<MultiTarget>> onePrinter(const CliArguments& args) {
+    const auto target = TargetFrom(args, args.value("port"), true);
+    if (!target)
+        return target.error();
+    const QString shown = !target->ip.isEmpty() ? target->ip
+                          : target->device.isEmpty()
+                              ? QStringLiteral("COM%1").arg(target->comNumber)
+                              : target->device;
+    return std::vector<MultiTarget>{{*target, shown, {}}};
+}
+
+// The options read into a plan, or the exit code of a usage error.
+std::variant<DownloadPlan, int> planOf(const Cli& cli, const CliArguments& args) {
+    const bool watch = args.isSet("watch");
+    DownloadPlan plan;
+    plan.face = args.isSet("json") ? ViewFace::Json
+                : args.isSet("all") || watch || args.values("port").size() > 1 ||
+                        args.values("ip").size() > 1
+                    ? ViewFace::Several
+                    : ViewFace::One;
+    if (args.isSet("via-app") && plan.face != ViewFace::One)
         return cli.usage("--via-app takes one printer, without --all or --json");
+    if (args.isSet("via-app") && !(args.isSet("font") && args.isSet("net")))
+        return cli.usage("--via-app goes with --font --net");
     if (args.isSet("all") && args.isSet("port"))
         return cli.usage("--all and --port exclude each other");
-    const bool watch = args.isSet("watch");
     if (watch && (args.isSet("all") || args.isSet("port") || args.isSet("net")))
         return cli.usage("--watch excludes --all, --port and --net");
     if (!watch && !args.isSet("all") && (args.isSet("usb-path") || args.isSet("serial-prefix")))
         return cli.usage("--usb-path and --serial-prefix go with --all or --watch");
     if (!watch && args.isSet("inboot"))
         return cli.usage("--inboot goes with --watch");
-    DownloadPlan plan;
-    plan.watch = watch;
-    plan.filter = {args.values("usb-path"), args.value("serial-prefix")};
     if (!args.isSet("net") && (args.isSet("ip") || args.isSet("mac")))
         return cli.usage("--ip and --mac go with --net");
+    plan.viaApp = args.isSet("via-app");
+    plan.filter = {args.values("usb-path"), args.value("serial-prefix")};
     plan.records = std::make_unique<DownloadRecords>(args, cli.err, cli.syncThreads);
-    auto given = NamedTargets(args);
+    auto given = plan.face == ViewFace::One ? onePrinter(args) : NamedTargets(args);
     if (!given)
         return cli.usage(given.error().text);
     plan.targets = std::move(*given);
@@ -259,13 +255,16 @@ std::variant<DownloadPlan, int> severalPrinters(const Cli& cli, const CliArgumen
         if (args.isSet("all") || watch)
             return cli.usage("--label goes with --port or --net, one for each printer in order");
         if (units->labels.size() != static_cast<qsizetype>(targets.size()))
-            return cli.usage(QStringLiteral("--label is given %1 times for %2 printers")
+            return cli.usage(QStringLiteral("--label is given %1 times for %2")
                                  .arg(units->labels.size())
-                                 .arg(targets.size()));
+                                 .arg(targets.size() == 1
+                                          ? QStringLiteral("1 printer")
+                                          : QStringLiteral("%1 printers").arg(targets.size())));
         for (std::size_t i = 0; i < targets.size(); ++i)
             targets[i].unitLabel = units->labels[static_cast<qsizetype>(i)];
     }
     plan.units = *units;
+    // A printer named alone waits as the window does, until it answers or a stop.
     if (targets.size() > 1 || args.isSet("all") || watch || args.isSet("link-timeout")) {
         bool ok = false;
         const int seconds = args.value("link-timeout").toInt(&ok);
@@ -281,13 +280,8 @@ std::variant<DownloadPlan, int> severalPrinters(const Cli& cli, const CliArgumen
 int runDownload(const Cli& cli, const CliArguments& args, const QString& imageArgument,
                 DownloadPlan plan) {
     std::vector<MultiTarget>& targets = plan.targets;
-    const bool watch = plan.watch;
-    const UsbTargetFilter& filter = plan.filter;
-    const std::optional<int>& linkTimeoutMs = plan.linkTimeoutMs;
-    const UnitChoices* const units = &plan.units;
-    std::vector<DownloadTarget> named;
-    for (const MultiTarget& target : targets)
-        named.push_back(JobTargetOf(target));
+    const bool watch = args.isSet("watch");
+    const UnitChoices& units = plan.units;
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
@@ -296,15 +290,15 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
     if (!image) {
         const int code = cli.unopened(image.error(), texts);
         if (const auto name = ImageArgument::nameOf(imageArgument, cli.rawArguments))
-            recordRefusedImage(cli, named, *name, font, {Cause::FileNotOpen, {}, -1, {}}, *units);
+            recordRefusedImage(cli, targets, *name, font, {Cause::FileNotOpen, {}, -1, {}}, units);
         return code;
     }
     if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
-        recordRefusedImage(cli, named, image->name(), font, *refused, *units);
+        recordRefusedImage(cli, targets, image->name(), font, *refused, units);
         return kExitUsage;
     }
     if (args.isSet("all")) {
-        targets = presentComPrinters(filter);
+        targets = presentComPrinters(plan.filter);
         if (targets.empty())
             return cli.refuse(Outcome::Failed, Cause::PrinterAbsent,
                               texts.own(QT_TRANSLATE_NOOP(
@@ -314,10 +308,10 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
 
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
     std::shared_ptr<const RecipeGate> recipe;
-    int retries = units->retries;
+    int retries = units.retries;
     if (args.isSet("recipe")) {
         auto checked =
-            checkedRecipe(cli, args, faces, texts, *image, font, targets, comPorts, watch, *units);
+            checkedRecipe(cli, args, faces, texts, *image, font, targets, comPorts, watch, units);
         if (const int* code = std::get_if<int>(&checked))
             return *code;
         recipe = std::get<std::shared_ptr<const RecipeGate>>(checked);
@@ -329,31 +323,23 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
                            image->name(),
                            font,
                            args.value("lang") == "en",
-                           linkTimeoutMs,
+                           plan.linkTimeoutMs,
                            retries,
-                           units->operatorName,
-                           units->station,
+                           units.operatorName,
+                           units.station,
                            plan.viaApp};
     settings.recipe = recipe;
-    std::unique_ptr<MultiEventSink> view;
-    DownloadView* single = nullptr;
     if (watch)
         targets.clear(); // the printers come as they are plugged in
-    const int timeoutMs = linkTimeoutMs.value_or(0);
-    if (plan.single) {
-        auto shown = std::make_unique<DownloadView>(
-            cli.out, cli.err, texts, plan.shown, viewStyle(args, timeoutMs, image->path(), font),
-            targets[0].ip.isEmpty(), font ? kFontFrameDataSize : kProgramFrameDataSize);
-        single = shown.get();
-        view = std::move(shown);
-    } else if (args.isSet("json"))
-        view = std::make_unique<JsonEventView>(cli.out, cli.err, faces, targets, timeoutMs,
-                                               font ? kFontFrameDataSize : kProgramFrameDataSize,
-                                               watch);
-    else
-        view =
-            std::make_unique<ProgressView>(cli.out, cli.err, faces, targets,
-                                           viewStyle(args, timeoutMs, image->path(), font), watch);
+    // --color decides with the terminal and NO_COLOR.
+    ViewStyle style{plan.face, watch, ::isatty(STDOUT_FILENO) == 1};
+    style.colour = UseColour(ParseColourChoice(args.value("color")).value_or(ColourChoice::Auto),
+                             style.terminal, qgetenv("NO_COLOR"));
+    style.columns = TerminalColumns(STDOUT_FILENO);
+    style.linkTimeoutMs = plan.linkTimeoutMs.value_or(0);
+    style.imageBytes = QFileInfo(image->path()).size();
+    style.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
+    DownloadView view(cli.out, cli.err, faces, targets, style);
     // A COM number with no device behind it is refused before any printer starts, as a single
     // download refuses it: one answer for a run of one, of several, with --json or without.
     for (const MultiTarget& target : targets)
@@ -364,15 +350,27 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
                               texts);
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);
-    QEventLoop loop;
-    int code = kExitFailed;
-    const auto ended = [&loop, &code](int exitCode) {
-        code = exitCode;
-        loop.quit();
+    // Until every printer is done (or, watching, until stopped); a stop signal that came
+    // before the start stops at once.
+    const auto runToEnd = [&cli](auto& run, const std::function<void(int)>& signalled) {
+        const StopSignals stops(cli, [&](int count) {
+            signalled(count);
+            run.stop();
+        });
+        if (cli.stopSignals.arrived())
+            run.stop();
+        QEventLoop loop;
+        int code = kExitFailed;
+        run.start([&loop, &code](int exitCode) {
+            code = exitCode;
+            loop.quit();
+        });
+        loop.exec();
+        return code;
     };
     if (watch) {
         WatchRunner run(
-            settings, filter, args.isSet("inboot"), comPorts, *view, &history,
+            settings, plan.filter, args.isSet("inboot"), comPorts, view, &history,
             [&cli](const QString& usbPath, bool sent) {
                 // Standard error: with --json, standard output carries the events.
                 cli.err.write(
@@ -381,85 +379,13 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
                                            : QStringLiteral("did not take the boot "
                                                             "loader command")));
             });
-        const StopSignals stops(cli, [&run](int) { run.stop(); });
-        if (cli.stopSignals.arrived())
-            run.stop();
-        run.start(ended);
-        loop.exec();
-        return code;
+        return runToEnd(run, [](int) {});
     }
     const UdevUsbInventory host;
-    MultiDownload run(targets, settings, comPorts, host, *view, &history);
-    const StopSignals stops(cli, [&](int count) {
-        if (single && count == 1)
-            single->cancelling();
-        else if (single)
-            single->stopping();
-        // Standard error: with --json, standard output carries the events only.
-        else if (count == 1 && run.anyClosing())
-            cli.err.write(texts.own(QT_TRANSLATE_NOOP(
-                              "CliTexts", "finishing the closing frames; a second Ctrl-C stops at "
-                                          "once, which may leave a partial image in the printer")) +
-                          QLatin1Char('\n'));
-        // A cancel that has already ended every printer's frames leaves nothing to stop.
-        else if (count == 2 && run.anyTransferring())
-            cli.err.write(
-                texts.own(QT_TRANSLATE_NOOP(
-                    "CliTexts", "warning: stopping at once; the printer may hold a partial "
-                                "image")) +
-                QLatin1Char('\n'));
-        run.stop();
+    MultiDownload run(targets, settings, comPorts, host, view, &history);
+    return runToEnd(run, [&](int count) {
+        view.stopSignalled(count, run.anyClosing(), run.anyTransferring());
     });
-    if (cli.stopSignals.arrived())
-        run.stop();
-    run.start(ended);
-    loop.exec();
-    return code;
-}
-
-// None: as the window, until the printer answers or a stop.
-Result<std::optional<int>> singleLinkTimeout(const CliArguments& args) {
-    if (!args.isSet("link-timeout"))
-        return std::optional<int>();
-    bool ok = false;
-    const int seconds = args.value("link-timeout").toInt(&ok);
-    if (!ok || seconds < 1 || seconds > 86400)
-        return Error{EINVAL,
-                     QStringLiteral("--link-timeout is a number of seconds from 1 to 86400"),
-                     {},
-                     ErrorDomain::Input};
-    return std::optional<int>(seconds * 1000);
-}
-
-// One printer named as one: the options read into a plan, or the exit code of a usage error.
-std::variant<DownloadPlan, int> onePrinter(const Cli& cli, const CliArguments& args) {
-    const bool font = args.isSet("font");
-    if (args.isSet("via-app") && !(font && args.isSet("net")))
-        return cli.usage("--via-app goes with --font --net");
-    const auto target = TargetFrom(args, args.value("port"), true);
-    if (!target)
-        return cli.usage(target.error().text);
-    const bool network = target->kind() == PrinterTarget::Kind::Network;
-    DownloadPlan plan;
-    const Result<std::optional<int>> linkTimeout = singleLinkTimeout(args);
-    if (!linkTimeout)
-        return cli.usage(linkTimeout.error().text);
-    plan.linkTimeoutMs = *linkTimeout;
-    const auto units = unitChoices(cli, args);
-    if (!units)
-        return kExitUsage;
-    if (units->labels.size() > 1)
-        return cli.usage(
-            QStringLiteral("--label is given %1 times for 1 printer").arg(units->labels.size()));
-    plan.records = std::make_unique<DownloadRecords>(args, cli.err, cli.syncThreads);
-    plan.units = *units;
-    plan.viaApp = args.isSet("via-app");
-    plan.single = true;
-    plan.shown = network                    ? target->ip
-                 : target->device.isEmpty() ? QStringLiteral("COM%1").arg(target->comNumber)
-                                            : target->device;
-    plan.targets.push_back({*target, plan.shown, units->labels.value(0)});
-    return plan;
 }
 
 } // namespace
@@ -468,9 +394,7 @@ int DownloadCommand(const Cli& cli, const CliArguments& args) {
     const QStringList positional = args.positionalArguments();
     if (positional.size() != 2)
         return cli.usage("download needs exactly one FILE");
-    const bool several = args.isSet("all") || args.isSet("watch") || args.isSet("json") ||
-                         args.values("port").size() > 1 || args.values("ip").size() > 1;
-    auto plan = several ? severalPrinters(cli, args) : onePrinter(cli, args);
+    auto plan = planOf(cli, args);
     if (const int* code = std::get_if<int>(&plan))
         return *code;
     return runDownload(cli, args, positional[1], std::move(std::get<DownloadPlan>(plan)));

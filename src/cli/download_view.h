@@ -2,76 +2,116 @@
 
 #include "cli/colour.h"
 #include "cli/progress_estimate.h"
-#include "cli/progress_view.h"
+#include "cli/progress_gate.h"
 #include "cli/redraw_pacer.h"
-#include "download/download_event.h"
 #include "fleet/cause_texts.h"
+#include "fleet/multi_download.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <optional>
+#include <vector>
 
 namespace posflash {
 
+class Faces;
 class TerminalOutput;
 
-// One download as the command line shows it, in the multi-printer view's terms: the wait for
-// the link (said once, then every ten seconds), the progress (percent, bytes, speed, time
-// left) redrawn in place at most ten times a second on a terminal or a line per tenth of the
-// image elsewhere, each retry, and a last line: what was sent and that the printer accepted
-// it, or the outcome, its cause code, the command line's own text for it and what to do;
-// each attempt of the unit so, with a line when the update begins again.
+// One printer named alone, a run of several (or of printers found on the bus), or JSON Lines.
+enum class ViewFace { One, Several, Json };
+
+// How a view writes: to a terminal (redrawn in place, coloured when asked) or as plain lines.
+struct ViewStyle {
+    ViewFace face = ViewFace::Several;
+    bool watch = false; // printers come as they are plugged in
+    bool terminal = false;
+    bool colour = false;
+    int columns = 0;       // of the terminal; 0 when unknown
+    int linkTimeoutMs = 0; // the job's limit, for the texts that name it
+    qint64 imageBytes = 0; // the image's size; 0 when unknown
+    int frameBytes = 0;    // image bytes per data frame
+};
+
+// A download as people (or programs) read it: each printer's state from the run's events, shown
+// in one face. One: the link's wait (said again every ten seconds), the figures redrawn in place
+// on a terminal or a line per tenth of the image, each retry, and what was sent or why not and
+// what to do. Several: a line per printer redrawn in place (done green, failed red, retrying
+// yellow), or plain lines with progress at most once a second per printer; a summary table
+// last. Json: an object per event (docs/events.schema.json), a summary last.
 class DownloadView : public MultiEventSink {
 public:
-    // comRoute: the link is the port itself, and the printer's first answer is to the start
-    // frame; frameBytes: image bytes per data frame.
-    DownloadView(TerminalOutput& out, TerminalOutput& err, const CauseTexts& texts, QString target,
-                 ViewStyle style, bool comRoute, int frameBytes);
+    DownloadView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
+                 std::vector<MultiTarget> targets, ViewStyle style);
 
     void onEvent(const DownloadEvent& e) override;
-    void finished(int) override {}
-    void targetAdded(const MultiTarget&) override {}
+    void finished(int exitCode) override;
+    void targetAdded(const MultiTarget& target) override;
 
-    // A stop signal arrived: the first cancels, a second stops at once.
-    void cancelling();
-    void stopping();
+    // The count-th stop signal arrived, while a printer was in its closing frames (closing) or
+    // still in its link or frames (transferring): the first cancels, a second stops at once.
+    void stopSignalled(int count, bool closing, bool transferring);
 
     static constexpr int kLinkReminderMs = 10000;
+    static constexpr qint64 kPlainProgressEveryMs = 1000;
 
 private:
-    void linked();
-    void framesKnown(int total);
-    void retrying(const DownloadEvent& retry);
-    void progress(int accepted, int total);
-    void finished(const DownloadResult& result);
+    struct Printer {
+        ProgressEstimate estimate;
+        int accepted = 0;
+        int frames = 0;
+        bool answered = false; // the printer answered: the link is up
+        QString lastEvent;     // trouble, until the printer goes on
+        bool done = false;
+        Outcome result = Outcome::Failed;
+        Cause cause = Cause::None;
+        qint64 durationMs = 0;
+        int retries = 0;
+        int attempts = 1; // of the unit, once done
+        QString reason;
+        qint64 plainPrintedMs = -1;
+        int lastTenth = -1;
+        // The system's words for the last frame that could not be handed to the port, if any.
+        std::optional<QString> sendFailed;
+    };
+
+    void update(const DownloadEvent& e, Printer& p);
+    void showOne(const DownloadEvent& e, Printer& p);
+    void showSeveral(const DownloadEvent& e, std::size_t i, bool linkedNow);
+    void endOne(const DownloadResult& result);
+    void summary(int exitCode);
+
+    bool network(std::size_t i) const { return !targets_[i].ip.isEmpty(); }
+    QString fitted(QString text) const;
+    QString figures(const Printer& p) const;
+    QString stateOf(const Printer& p) const;
+    QString lineOf(std::size_t i, bool terminal) const;
+    QString watchLine() const;
+    void draw();
+    void plain(std::size_t i, const QString& what);
     void line(const QString& text, Tone tone = Tone::Plain);
     void endRewrittenLine();
     void waitForLink();
-    void drawProgress();
-    QString progressText() const;
+    void linked();
 
     TerminalOutput& out_;
     TerminalOutput& err_;
-    const CauseTexts& texts_;
-    QString target_;
+    CauseTexts texts_;
     ViewStyle style_;
-    bool comRoute_;
-    int frameBytes_;
+    std::vector<MultiTarget> targets_;
+    std::vector<Printer> printers_;
     QElapsedTimer clock_;
+    RedrawPacer pacer_;
+    ProgressGate gate_;
+    int drawnLines_ = 0;
+    qint64 lastMs_ = 0;
+    // One: the link's wait and the progress line still open.
     QElapsedTimer waited_;
     QTimer linkReminder_;
-    RedrawPacer pacer_;
-    ProgressEstimate estimate_;
-    int accepted_ = 0;
-    int frames_ = 0;
     bool lineOpen_ = false;
-    bool closing_ = false;
-    bool transferOver_ = false; // the attempt's frames have ended, the ports not yet closed
-    int lastTenth_ = -1;
-    // The system's words for the last frame that could not be handed to the port, if any.
-    std::optional<QString> sendFailed_;
-    bool unitOver_ = false; // no attempt follows
 };
+
+// The width of the terminal on fd, or 0 when fd is not a terminal.
+int TerminalColumns(int fd);
 
 } // namespace posflash

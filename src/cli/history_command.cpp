@@ -2,7 +2,7 @@
 
 #include "base/config_paths.h"
 #include "cli/cli_run.h"
-#include "cli/progress_view.h"
+#include "cli/download_view.h"
 #include "cli/records_command.h"
 #include "cli/report_output.h"
 #include "cli/table_layout.h"

@@ -2,7 +2,6 @@
 
 #include "base/named_values.h"
 
-#include "cli/terminal_output.h"
 #include "protocol/reply_checker.h"
 
 #include <QJsonDocument>
@@ -26,15 +25,6 @@ QString stepName(short step) {
 
 } // namespace
 
-JsonEventView::JsonEventView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
-                             std::vector<MultiTarget> targets, int linkTimeoutMs, int frameBytes,
-                             bool watch)
-    : out_(out), err_(err), texts_(faces), linkTimeoutMs_(linkTimeoutMs), frameBytes_(frameBytes),
-      targets_(std::move(targets)), results_(targets_.size(), Outcome::Cancelled) {
-    if (watch)
-        write(QJsonObject{{"event", "watching"}, {"t", 0.0}});
-}
-
 QString JsonErrorLine(Outcome outcome, const QString& cause, const QString& message,
                       const QString& remedy, int exitCode) {
     const QJsonObject o{{"event", "error"},
@@ -43,28 +33,25 @@ QString JsonErrorLine(Outcome outcome, const QString& cause, const QString& mess
                         {"message", message},
                         {"remedy", remedy.isEmpty() ? QJsonValue() : QJsonValue(remedy)},
                         {"exit", exitCode}};
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
+    return JsonLine(o);
 }
 
-void JsonEventView::write(const QJsonObject& object) {
-    out_.write(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
-               QLatin1Char('\n'));
+QString JsonLine(const QJsonObject& object) {
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
+           QLatin1Char('\n');
 }
 
-void JsonEventView::onEvent(const DownloadEvent& e) {
+std::optional<QJsonObject> JsonEventOf(const DownloadEvent& e, const QString& target,
+                                       const CauseTexts& texts, int linkTimeoutMs, int frameBytes) {
     using Kind = DownloadEvent::Kind;
     const bool progress = e.movesProgress();
-    if (progress && !gate_.pass(e))
-        return;
     const DownloadResult* r = e.result;
     // A refusal that ended the download is one no retry reported.
     const bool lastRefusal = e.kind == Kind::TransferEnded && r->cause == Cause::PrinterRefused;
     if (!progress && !lastRefusal && e.kind != Kind::UnitStarted && e.kind != Kind::Linked &&
         e.kind != Kind::Retrying && e.kind != Kind::RetryUnit && e.kind != Kind::UnitFinished)
-        return;
-    lastMs_ = std::max(lastMs_, e.ms);
-    QJsonObject o{{"t", secondsOf(e.ms)},
-                  {"target", targets_[static_cast<std::size_t>(e.target)].label}};
+        return std::nullopt;
+    QJsonObject o{{"t", secondsOf(e.ms)}, {"target", target}};
     const auto retry = [&](bool refused, short step, int frame, int attempt, int status,
                            Cause cause) {
         o["event"] = refused ? "refused" : "retry";
@@ -81,7 +68,7 @@ void JsonEventView::onEvent(const DownloadEvent& e) {
         o["event"] = "progress";
         o["accepted"] = e.accepted;
         o["frames"] = e.frames;
-        o["bytes"] = static_cast<qint64>(e.accepted) * frameBytes_;
+        o["bytes"] = static_cast<qint64>(e.accepted) * frameBytes;
     } else if (lastRefusal) {
         retry(true, r->step, r->frame > 0 ? r->frame : r->framesAccepted + 1, 0, r->refusalStatus,
               r->cause);
@@ -103,42 +90,35 @@ void JsonEventView::onEvent(const DownloadEvent& e) {
         o["crc16"] = r->crc16 >= 0 ? QJsonValue(r->crc16) : QJsonValue();
         o["cause"] = CauseName(r->cause);
         o["reason"] = completed ? QString()
-                                : texts_.cause(r->cause, r->step, r->framesAccepted + 1,
-                                               r->attempts, linkTimeoutMs_);
+                                : texts.cause(r->cause, r->step, r->framesAccepted + 1, r->attempts,
+                                              linkTimeoutMs);
         o["detail"] = r->error.detail.isEmpty() ? QJsonValue() : QJsonValue(r->error.detail);
-        o["remedy"] = completed ? QJsonValue() : QJsonValue(texts_.remedy(r->cause));
+        o["remedy"] = completed ? QJsonValue() : QJsonValue(texts.remedy(r->cause));
         o["attempts"] = e.unitAttempt;
-        results_[static_cast<std::size_t>(e.target)] = r->outcome;
     } else {
-        gate_.restart(e.target);
         o["event"] = "retry_unit";
         o["attempt"] = e.nextAttempt;
         o["cause"] = CauseName(r->cause);
         o["reason"] =
-            texts_.cause(r->cause, r->step, r->framesAccepted + 1, r->attempts, linkTimeoutMs_);
+            texts.cause(r->cause, r->step, r->framesAccepted + 1, r->attempts, linkTimeoutMs);
         o["detail"] = r->error.detail.isEmpty() ? QJsonValue() : QJsonValue(r->error.detail);
     }
-    write(o);
+    return o;
 }
 
-void JsonEventView::targetAdded(const MultiTarget& target) {
-    targets_.push_back(target);
-    results_.push_back(Outcome::Cancelled);
-}
-
-void JsonEventView::finished(int exitCode) {
+QJsonObject JsonSummaryOf(const std::vector<Outcome>& results, qint64 lastMs, int exitCode) {
     QJsonObject counts{{"completed", 0}, {"failed", 0}, {"cancelled", 0}, {"refused", 0}};
-    for (const Outcome r : results_) {
+    for (const Outcome r : results) {
         const QString name = OutcomeName(r);
         counts[name] = counts[name].toInt() + 1;
     }
     QJsonObject o{{"event", "summary"},
-                  {"t", secondsOf(lastMs_)},
-                  {"targets", static_cast<int>(targets_.size())},
+                  {"t", secondsOf(lastMs)},
+                  {"targets", static_cast<int>(results.size())},
                   {"exit", exitCode}};
     for (auto it = counts.begin(); it != counts.end(); ++it)
         o[it.key()] = it.value();
-    write(o);
+    return o;
 }
 
 } // namespace posflash

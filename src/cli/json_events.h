@@ -1,44 +1,26 @@
 #pragma once
 
-#include "cli/progress_gate.h"
+#include "download/download_event.h"
 #include "fleet/cause_texts.h"
-#include "fleet/multi_download.h"
 
 #include <QJsonObject>
 
+#include <optional>
 #include <vector>
 
 namespace posflash {
 
-class Faces;
-class TerminalOutput;
+// A printer's event as an object of the JSON Lines on standard output, with "event", "target"
+// and "t" (seconds since the run began); none for an event they leave out. The schema is
+// docs/events.schema.json.
+std::optional<QJsonObject> JsonEventOf(const DownloadEvent& e, const QString& target,
+                                       const CauseTexts& texts, int linkTimeoutMs, int frameBytes);
 
-// A download to several printers as JSON Lines on standard output: one object per event, each
-// with "event", "target" and "t" (seconds since the run began), and a "summary" object last;
-// a watch begins with a "watching" object. The schema is docs/events.schema.json.
-class JsonEventView : public MultiEventSink {
-public:
-    JsonEventView(TerminalOutput& out, TerminalOutput& err, const Faces& faces,
-                  std::vector<MultiTarget> targets, int linkTimeoutMs, int frameBytes,
-                  bool watch = false);
+// The last object: how many printers ended each way, lastMs the last event's time.
+QJsonObject JsonSummaryOf(const std::vector<Outcome>& results, qint64 lastMs, int exitCode);
 
-    void onEvent(const DownloadEvent& e) override;
-    void finished(int exitCode) override;
-    void targetAdded(const MultiTarget& target) override;
-
-private:
-    void write(const QJsonObject& object);
-
-    TerminalOutput& out_;
-    TerminalOutput& err_;
-    CauseTexts texts_;
-    int linkTimeoutMs_;
-    int frameBytes_;
-    ProgressGate gate_;
-    std::vector<MultiTarget> targets_;
-    std::vector<Outcome> results_;
-    qint64 lastMs_ = 0;
-};
+// One object as a line of JSON Lines.
+QString JsonLine(const QJsonObject& object);
 
 // The one object of a run that ends before any download begins (a usage error, a refused
 // image, a port that is not there): {"event":"error","outcome":"refused","cause":"bad-trailer",
