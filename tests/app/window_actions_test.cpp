@@ -113,8 +113,13 @@ TEST_F(WindowActionsTest, ProgramFileIsAcceptedOnlyWithAValidTrailer) {
     EXPECT_EQ(stored("MSG", "filepath"), good);
 }
 
-TEST_F(WindowActionsTest, FontFileIsAcceptedWhateverItsContent) {
+TEST_F(WindowActionsTest, FontFileIsAcceptedWhateverItsContentAndItsBoxEnablesItsDownload) {
     start();
+    EXPECT_FALSE(control("btnDownloadFontFile").isEnabled());
+    control<QCheckBox>("Check1").setChecked(true);
+    EXPECT_TRUE(control("btnDownloadFontFile").isEnabled());
+    control<QCheckBox>("Check1").setChecked(false);
+    EXPECT_FALSE(control("btnDownloadFontFile").isEnabled());
     chosenFile = files.filePath("font.bin");
     WriteFile(chosenFile, "no trailer at all");
     control<QPushButton>("btnOpenFontFile").click();
@@ -128,15 +133,6 @@ TEST_F(WindowActionsTest, WebAddressOpensWithHttpInFront) {
     start();
     QTest::mouseClick(&control<QLabel>("lblWebAddr"), Qt::LeftButton);
     EXPECT_EQ(openedUrls, QStringList{"http://posflash.invalid"});
-}
-
-TEST_F(WindowActionsTest, FontBoxEnablesTheFontDownloadButton) {
-    start();
-    EXPECT_FALSE(control("btnDownloadFontFile").isEnabled());
-    control<QCheckBox>("Check1").setChecked(true);
-    EXPECT_TRUE(control("btnDownloadFontFile").isEnabled());
-    control<QCheckBox>("Check1").setChecked(false);
-    EXPECT_FALSE(control("btnDownloadFontFile").isEnabled());
 }
 
 } // namespace
