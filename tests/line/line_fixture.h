@@ -63,9 +63,10 @@ protected:
                                ms);
     }
 
-    // Every row of the history, oldest first, once all have landed.
+    // Every row of the history, oldest first, once the window's have landed.
     std::vector<HistoryRecord> rows() {
-        window->history().finish();
+        if (window)
+            window->history().finish();
         const auto all = HistoryStore().recent(0);
         EXPECT_TRUE(all.ok());
         std::vector<HistoryRecord> list = all ? *all : std::vector<HistoryRecord>{};
