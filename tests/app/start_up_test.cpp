@@ -22,7 +22,10 @@ namespace {
 
 using StartUpTest = WindowTest;
 
-TEST_F(StartUpTest, FirstStartStoresMarkerMirrorsItThenStoresTheDefaultSelections) {
+// What the host lacks is said in the status line, not in a box.
+TEST_F(StartUpTest, FirstStartStoresMarkerMirrorsItStoresTheDefaultsAndSaysWhatTheHostLacks) {
+    shortcomings = {HostShortcoming::SerialAccess, HostShortcoming::UdevRule,
+                    HostShortcoming::BootPorts};
     start();
     EXPECT_EQ(firstStartChecks, 1);
     EXPECT_EQ(stored("MSG", "first"), "false");
@@ -36,13 +39,6 @@ TEST_F(StartUpTest, FirstStartStoresMarkerMirrorsItThenStoresTheDefaultSelection
     EXPECT_EQ(stored("PORT", "ComboPort"), "0");
     EXPECT_EQ(stored("PORT", "AutoGet"), "0");
     EXPECT_EQ(window->portModel().portKind(), PortKindValue::Network);
-    EXPECT_TRUE(tips.isEmpty());
-}
-
-TEST_F(StartUpTest, FirstStartReportsWhatTheHostLacksInTheStatusLineNotInABox) {
-    shortcomings = {HostShortcoming::SerialAccess, HostShortcoming::UdevRule,
-                    HostShortcoming::BootPorts};
-    start();
     const QString status = control<QLabel>("ShowStatus_0").text();
     EXPECT_TRUE(status.startsWith(QStringLiteral(" 请检查设置："))) << status.toStdString();
     EXPECT_TRUE(status.contains("dialout"));

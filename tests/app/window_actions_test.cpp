@@ -53,6 +53,9 @@ TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
 
     control<QRadioButton>("optGetPortModeSel_1").click();
     EXPECT_EQ(stored("PORT", "AutoGet"), "1");
+
+    QTest::mouseClick(&control<QLabel>("lblWebAddr"), Qt::LeftButton); // with http in front
+    EXPECT_EQ(openedUrls, QStringList{"http://posflash.invalid"});
 }
 
 // A settings folder that became unusable after start-up (a file took its place, which stops
@@ -127,12 +130,6 @@ TEST_F(WindowActionsTest, FontFileIsAcceptedWhateverItsContentAndItsBoxEnablesIt
     EXPECT_EQ(control<QLineEdit>("txtFontFilePath").text(), chosenFile);
     EXPECT_EQ(stored("MSG", "fontfilepath"), chosenFile);
     EXPECT_TRUE(tips.isEmpty());
-}
-
-TEST_F(WindowActionsTest, WebAddressOpensWithHttpInFront) {
-    start();
-    QTest::mouseClick(&control<QLabel>("lblWebAddr"), Qt::LeftButton);
-    EXPECT_EQ(openedUrls, QStringList{"http://posflash.invalid"});
 }
 
 } // namespace
