@@ -12,16 +12,6 @@
 namespace posflash {
 namespace {
 
-TEST(HostReadinessTest, UdevRuleIsFoundInAnyOfTheRuleFolders) {
-    QTemporaryDir etc;
-    QTemporaryDir lib;
-    EXPECT_FALSE(UdevRuleInstalled({etc.path(), lib.path()}));
-    testing::WriteFile(lib.filePath("60-other.rules"), {});
-    EXPECT_FALSE(UdevRuleInstalled({etc.path(), lib.path()}));
-    testing::WriteFile(lib.filePath("60-posflash.rules"), {});
-    EXPECT_TRUE(UdevRuleInstalled({etc.path(), lib.path()}));
-}
-
 TEST(HostReadinessTest, BootPortsNeedRootTheCapabilityOrLowUnprivilegedPorts) {
     const QByteArray withoutCap = "Name:\tposflash\nCapEff:\t0000000000000000\n";
     const QByteArray withCap = "Name:\tposflash\nCapEff:\t0000000000000400\n";
@@ -72,9 +62,17 @@ TEST(HostReadinessTest, ModemManagerOrBrlttySeenRunningOrStartableByUdev) {
             << (c.processes + c.units + c.rules).join(' ').toStdString();
 }
 
-TEST(HostReadinessTest, AMaskedBrlttyRuleIsNotReadByUdev) {
+// Our rule is found in any of the rule folders; a masked one is not read by udev.
+TEST(HostReadinessTest, UdevRuleIsFoundInAnyFolderAndAMaskedBrlttyRuleIsNotRead) {
     QTemporaryDir etc;
     QTemporaryDir lib;
+    EXPECT_FALSE(UdevRuleInstalled({etc.path(), lib.path()}));
+    testing::WriteFile(etc.filePath("60-other.rules"), {});
+    EXPECT_FALSE(UdevRuleInstalled({etc.path(), lib.path()}));
+    testing::WriteFile(lib.filePath("60-posflash.rules"), {});
+    EXPECT_TRUE(UdevRuleInstalled({etc.path(), lib.path()}));
+    QFile::remove(etc.filePath("60-other.rules"));
+
     for (const char* name : {"85-brltty.rules", "60-posflash.rules"})
         testing::WriteFile(lib.filePath(name), "ACTION==\"add\"\n");
     EXPECT_EQ(EffectiveUdevRuleFiles({etc.path(), lib.path()}),

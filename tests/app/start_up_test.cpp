@@ -22,7 +22,10 @@ namespace {
 
 using StartUpTest = WindowTest;
 
-TEST_F(StartUpTest, FirstStartStoresMarkerMirrorsItThenStoresTheDefaultSelections) {
+// What the host lacks is said in the status line, not in a box.
+TEST_F(StartUpTest, FirstStartStoresMarkerMirrorsItStoresTheDefaultsAndSaysWhatTheHostLacks) {
+    shortcomings = {HostShortcoming::SerialAccess, HostShortcoming::UdevRule,
+                    HostShortcoming::BootPorts};
     start();
     EXPECT_EQ(firstStartChecks, 1);
     EXPECT_EQ(stored("MSG", "first"), "false");
@@ -36,13 +39,6 @@ TEST_F(StartUpTest, FirstStartStoresMarkerMirrorsItThenStoresTheDefaultSelection
     EXPECT_EQ(stored("PORT", "ComboPort"), "0");
     EXPECT_EQ(stored("PORT", "AutoGet"), "0");
     EXPECT_EQ(window->portModel().portKind(), PortKindValue::Network);
-    EXPECT_TRUE(tips.isEmpty());
-}
-
-TEST_F(StartUpTest, FirstStartReportsWhatTheHostLacksInTheStatusLineNotInABox) {
-    shortcomings = {HostShortcoming::SerialAccess, HostShortcoming::UdevRule,
-                    HostShortcoming::BootPorts};
-    start();
     const QString status = control<QLabel>("ShowStatus_0").text();
     EXPECT_TRUE(status.startsWith(QStringLiteral(" 请检查设置："))) << status.toStdString();
     EXPECT_TRUE(status.contains("dialout"));
@@ -156,14 +152,10 @@ TEST_F(StartUpTest, EmptyAddressesKeepTheDefaultsAndChangesAreStoredAtOnce) {
     EXPECT_EQ(stored("MSG", "mac"), "01-02-03-04-05-06");
 }
 
-// Each case: what is stored under the key, and what the window must show for it (the current
-// text of a list; an option is named by the control, and must be checked).
-struct Fallback {
-    const char *section, *key, *value, *control, *shows, *storedAfter;
-};
-
 TEST_F(StartUpTest, BadStoredIndexesFallBackToTheDefaults) {
-    const Fallback cases[] = {
+    // shows: the current text of a list; an option, named by control, must be checked
+    // clang-format off
+    const struct { const char *section, *key, *value, *control, *shows, *storedAfter; } cases[] = {
         {"SERIAL", "COM", "abc", "ComboSerialSelect", "COM3", "2"},
         {"SERIAL", "COM", "-1", "ComboSerialSelect", "COM3", "2"},
         {"SERIAL", "COM", "255", "ComboSerialSelect", "COM3", "2"},
@@ -179,7 +171,8 @@ TEST_F(StartUpTest, BadStoredIndexesFallBackToTheDefaults) {
         {"PORT", "AutoGet", "7", "optGetPortModeSel_0", "", "0"},
         {"PORT", "AutoGet", "1.0", "optGetPortModeSel_0", "", "0"},
     };
-    for (const Fallback& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.key) + "=" + c.value);
         window.reset();
         writeSettings(QStringLiteral("[MSG]\nfirst=false\n[%1]\n%2=%3\n")

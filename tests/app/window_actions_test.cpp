@@ -53,6 +53,9 @@ TEST_F(WindowActionsTest, UserChoicesRunTheirActions) {
 
     control<QRadioButton>("optGetPortModeSel_1").click();
     EXPECT_EQ(stored("PORT", "AutoGet"), "1");
+
+    QTest::mouseClick(&control<QLabel>("lblWebAddr"), Qt::LeftButton); // with http in front
+    EXPECT_EQ(openedUrls, QStringList{"http://posflash.invalid"});
 }
 
 // A settings folder that became unusable after start-up (a file took its place, which stops
@@ -113,8 +116,13 @@ TEST_F(WindowActionsTest, ProgramFileIsAcceptedOnlyWithAValidTrailer) {
     EXPECT_EQ(stored("MSG", "filepath"), good);
 }
 
-TEST_F(WindowActionsTest, FontFileIsAcceptedWhateverItsContent) {
+TEST_F(WindowActionsTest, FontFileIsAcceptedWhateverItsContentAndItsBoxEnablesItsDownload) {
     start();
+    EXPECT_FALSE(control("btnDownloadFontFile").isEnabled());
+    control<QCheckBox>("Check1").setChecked(true);
+    EXPECT_TRUE(control("btnDownloadFontFile").isEnabled());
+    control<QCheckBox>("Check1").setChecked(false);
+    EXPECT_FALSE(control("btnDownloadFontFile").isEnabled());
     chosenFile = files.filePath("font.bin");
     WriteFile(chosenFile, "no trailer at all");
     control<QPushButton>("btnOpenFontFile").click();
@@ -122,21 +130,6 @@ TEST_F(WindowActionsTest, FontFileIsAcceptedWhateverItsContent) {
     EXPECT_EQ(control<QLineEdit>("txtFontFilePath").text(), chosenFile);
     EXPECT_EQ(stored("MSG", "fontfilepath"), chosenFile);
     EXPECT_TRUE(tips.isEmpty());
-}
-
-TEST_F(WindowActionsTest, WebAddressOpensWithHttpInFront) {
-    start();
-    QTest::mouseClick(&control<QLabel>("lblWebAddr"), Qt::LeftButton);
-    EXPECT_EQ(openedUrls, QStringList{"http://posflash.invalid"});
-}
-
-TEST_F(WindowActionsTest, FontBoxEnablesTheFontDownloadButton) {
-    start();
-    EXPECT_FALSE(control("btnDownloadFontFile").isEnabled());
-    control<QCheckBox>("Check1").setChecked(true);
-    EXPECT_TRUE(control("btnDownloadFontFile").isEnabled());
-    control<QCheckBox>("Check1").setChecked(false);
-    EXPECT_FALSE(control("btnDownloadFontFile").isEnabled());
 }
 
 } // namespace

@@ -60,9 +60,11 @@ protected:
     std::function<void(int)> onProgress;
 };
 
-TEST_F(WindowDownloadTest, FullDownloadShowsProgressAndCountsIt) {
-    const QString program = writeProgramFile(20000); // 40 frames
-    startWith(program);
+// A download in the Chinese face, then two in the English one around a Clear; the stored total
+// goes on from the five before.
+TEST_F(WindowDownloadTest, FullDownloadsShowProgressAndAreCountedAndRecorded) {
+    usb.list[0].serial = "SIM";
+    startWith(writeProgramFile(20000), "total=5\n"); // 40 frames
     clickDownload();
 
     EXPECT_EQ(window->presenter().lastResult()->outcome, Outcome::Completed)
@@ -76,21 +78,15 @@ TEST_F(WindowDownloadTest, FullDownloadShowsProgressAndCountsIt) {
     EXPECT_EQ(control<QProgressBar>("ProgressBar1").maximum(), 40);
     EXPECT_EQ(control<QProgressBar>("ProgressBar1").value(), 0);
     EXPECT_EQ(text("lblTotal"), "1");
-    EXPECT_EQ(stored("MSG", "total"), "1");
+    EXPECT_EQ(stored("MSG", "total"), "6");
     EXPECT_TRUE(cancelShownWhileRunning);
     EXPECT_TRUE(downloadDisabledWhileRunning);
     EXPECT_TRUE(hidden("cmdCancel"));
     EXPECT_TRUE(control("btnDownloadFile").isEnabled());
     EXPECT_FALSE(window->engine().serialOpen());
-}
 
-TEST_F(WindowDownloadTest, EachDownloadIsRecordedWithItsPrinter) {
-    usb.list[0].serial = "SIM";
-    startWith(writeProgramFile(1000)); // 2 frames
-    clickDownload();
     clickDownload("btnDownloadFontFile"); // no font chosen: nothing runs
-
-    window->history().finish(); // written off the window's thread
+    window->history().finish();           // written off the window's thread
     const auto read = HistoryStore(dataHome.filePath("posflash/history.db")).recent(0);
     ASSERT_TRUE(read.ok());
     const std::vector<HistoryRecord>& records = *read;
@@ -101,26 +97,22 @@ TEST_F(WindowDownloadTest, EachDownloadIsRecordedWithItsPrinter) {
     EXPECT_EQ(records[0].comNumber, 3);
     EXPECT_EQ(records[0].deviceNode, sim.link());
     EXPECT_EQ(records[0].usbSerial, "SIM");
-    EXPECT_EQ(records[0].frames, 2);
-    EXPECT_EQ(records[0].fileSize, 1000);
-}
+    EXPECT_EQ(records[0].frames, 40);
+    EXPECT_EQ(records[0].fileSize, 20000);
 
-TEST_F(WindowDownloadTest, ClearResetsOnlyTheCountSinceStart) {
-    startWith(writeProgramFile(1000), "total=5\n");
+    // Clear resets only the count since start, not the stored total.
     control<QCheckBox>("chkEnglish").click();
     clickDownload();
-    EXPECT_EQ(text("lblTotal"), "1");
-    EXPECT_EQ(stored("MSG", "total"), "6");
+    EXPECT_EQ(text("lblTotal"), "2");
+    EXPECT_EQ(stored("MSG", "total"), "7");
     EXPECT_TRUE(text("lblStatus").endsWith(" Seconds, Complete!"))
         << text("lblStatus").toStdString();
-
     control<QPushButton>("Command2").click();
     EXPECT_EQ(text("lblTotal"), "0");
-    EXPECT_EQ(stored("MSG", "total"), "6");
-
+    EXPECT_EQ(stored("MSG", "total"), "7");
     clickDownload();
     EXPECT_EQ(text("lblTotal"), "1");
-    EXPECT_EQ(stored("MSG", "total"), "7");
+    EXPECT_EQ(stored("MSG", "total"), "8");
 }
 
 TEST_F(WindowDownloadTest, TheCancelButtonAndEscapeStopTheRunningDownload) {

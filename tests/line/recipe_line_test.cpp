@@ -1,30 +1,21 @@
 // The production window under a line recipe: the start panel refusing a wrong image, the label
 // box refusing a label off the pattern, slots outside the recipe, engineering units.
-#include "history/history_store.h"
-#include "line/line_window.h"
 #include "line/slot_tile.h"
 #include "line/start_panel.h"
+#include "line_fixture.h"
 #include "recipe/minisign_tool.h"
 #include "recipe/recipe.h"
-#include "support/fake_usb_inventory.h"
-#include "support/printer_sims.h"
-#include "support/private_home.h"
 #include "support/program_image.h"
-#include "support/widget_finder.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace posflash::testing {
 namespace {
 
-class RecipeLineTest : public ::testing::Test, protected PrivateHome {
+// A recipe signed by the line's key, whose public key is the station's one trusted key.
+class RecipeLineTest : public LineFixture {
 protected:
     RecipeLineTest() {
         tool.makeKey("line");
@@ -34,8 +25,6 @@ protected:
         source.copiesFolder = tool.path("copies");
         source.now = [] { return QDateTime::currentDateTimeUtc(); };
         host.loadRecipe = [this](const LineSettings& s) { return LoadShiftRecipe(s, source); };
-        host.beep = [this] { ++beeps; };
-        host.historyPath = HistoryStore::defaultPath();
         const Bytes bytes = WriteProgramImage(tool.path("fw.bin"), 8 * 1024);
         WriteProgramImage(tool.path("fw-other.bin"), 8 * 1024 + 4);
         recipe.name = "X1 2.4";
@@ -49,45 +38,19 @@ protected:
     }
     ~RecipeLineTest() override { window.reset(); }
 
-    // The recipe as it stands, signed by the line's key.
-    QString signedRecipe() {
+    // With a label required, under the recipe as it stands, signed again.
+    LineSettings settingsFor(const QStringList& ports) {
+        LineSettings s = LineFixture::settingsFor(tool.path("fw.bin"), ports);
+        s.requireLabel = true;
         tool.write("r.json", WriteRecipe(recipe));
         tool.sign("r.json", "line", false);
-        return tool.path("r.json");
-    }
-
-    LineSettings settingsFor(const QStringList& ports) {
-        LineSettings s;
-        s.imagePath = tool.path("fw.bin");
-        s.ports = ports;
-        s.operatorName = "Li Wei";
-        s.language = "en";
-        s.requireLabel = true;
-        s.recipe = signedRecipe();
+        s.recipe = tool.path("r.json");
         return s;
     }
-
-    LineWindow& open(const LineSettings& settings) {
-        window = std::make_unique<LineWindow>(settings, usb, host);
-        return *window;
-    }
-
-    void scan(const QString& label) {
-        auto& box = FindControl<QLineEdit>(window.get(), "txtLabel");
-        QTest::keyClicks(&box, label);
-        QTest::keyClick(&box, Qt::Key_Return);
-    }
-
-    QString shown(const char* name) const { return FindControl<QLabel>(window.get(), name).text(); }
 
     MinisignTool tool;
     RecipeSource source;
     Recipe recipe;
-    PrinterSims sims;
-    FakeUsbInventory usb;
-    LineHost host;
-    int beeps = 0;
-    std::unique_ptr<LineWindow> window;
 };
 
 TEST_F(RecipeLineTest, TheStartPanelShowsTheRecipeAndRefusesAnotherImageInWords) {
@@ -120,22 +83,20 @@ TEST_F(RecipeLineTest, ALabelOffThePatternIsAskedForAgainAndSlotsOutsideAreNotIn
 
     scan("BAD-1");
     EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel);
-    EXPECT_TRUE(shown("lblNextLabel").contains("does not match"))
-        << shown("lblNextLabel").toStdString();
+    EXPECT_TRUE(figure("lblNextLabel").contains("does not match"))
+        << figure("lblNextLabel").toStdString();
     EXPECT_EQ(beeps, 1);
 
     scan("SN0007");
-    ASSERT_TRUE(
-        QTest::qWaitFor([this] { return window->tile(1).state() == TileState::Pass; }, 30000))
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->tile(1).state(), TileState::Pass)
         << window->tile(1).detailText().toStdString();
     EXPECT_EQ(window->tile(2).state(), TileState::NotInUse);
     EXPECT_EQ(window->counters().total(), 1);
-    window->history().finish();
-    const auto rows = HistoryStore().recent(0);
-    ASSERT_TRUE(rows && rows->size() == 1);
-    EXPECT_EQ(rows->front().recipe, "X1 2.4");
-    EXPECT_EQ(rows->front().label, "SN0007");
-    EXPECT_EQ(rows->front().mode, "production");
+    const auto history = rows();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].recipe + " " + history[0].label + " " + history[0].mode,
+              "X1 2.4 SN0007 production");
 }
 
 TEST_F(RecipeLineTest, EngineeringUnitsAreRecordedButNotCounted) {
@@ -144,14 +105,13 @@ TEST_F(RecipeLineTest, EngineeringUnitsAreRecordedButNotCounted) {
     LineSettings s = settingsFor({sims.serial().link()});
     s.requireLabel = false;
     open(s).startShift();
-    ASSERT_TRUE(
-        QTest::qWaitFor([this] { return window->tile(1).state() == TileState::Pass; }, 30000))
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->tile(1).state(), TileState::Pass)
         << window->tile(1).detailText().toStdString();
     EXPECT_EQ(window->counters().total(), 0);
-    window->history().finish();
-    const auto rows = HistoryStore().recent(0);
-    ASSERT_TRUE(rows && rows->size() == 1);
-    EXPECT_EQ(rows->front().mode, "engineering");
+    const auto history = rows();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].mode, "engineering");
 }
 
 } // namespace

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace posflash {
 namespace {
 
 using testing::MinisignTool;
-
-enum class Tamper { None, Message, Signature, TrustedComment, GlobalSignature, WrongKey };
 
 // Line 1 (the signature) or 3 (the comment's signature) with one bit of its signature flipped.
 QByteArray FlipSignatureBit(QByteArray file, int line) {
@@ -36,55 +36,41 @@ protected:
 };
 
 TEST_F(MinisignTest, VerifiesBothKindsAndRefusesEveryTampering) {
-    struct Case {
-        const char* name;
-        bool legacy;
-        Tamper tamper;
-    };
-    const Case cases[] = {
-        {"prehashed", false, Tamper::None},
-        {"legacy", true, Tamper::None},
-        {"prehashed, recipe changed", false, Tamper::Message},
-        {"legacy, recipe changed", true, Tamper::Message},
-        {"prehashed, signature changed", false, Tamper::Signature},
-        {"legacy, signature changed", true, Tamper::Signature},
-        {"prehashed, trusted comment changed", false, Tamper::TrustedComment},
-        {"legacy, trusted comment changed", true, Tamper::TrustedComment},
-        {"prehashed, comment's signature changed", false, Tamper::GlobalSignature},
-        {"prehashed, another key with the same id", false, Tamper::WrongKey},
-        {"legacy, another key with the same id", true, Tamper::WrongKey},
-    };
     const MinisignPublicKey lineKey = key("line");
-    for (const Case& c : cases) {
+    // What is changed between signing and verifying: the recipe, the signature file or the key.
+    // clang-format off
+    using Tamper = std::function<void(QByteArray& message, QByteArray& file, MinisignPublicKey&)>;
+    const Tamper recipe = [](QByteArray& m, QByteArray&, MinisignPublicKey&) { m.replace("1", "2"); };
+    const Tamper signature = [](QByteArray&, QByteArray& f, MinisignPublicKey&) { f = FlipSignatureBit(f, 1); };
+    const Tamper comment = [](QByteArray&, QByteArray& f, MinisignPublicKey&) { f.replace("by the line", "by the boss"); };
+    const Tamper global = [](QByteArray&, QByteArray& f, MinisignPublicKey&) { f = FlipSignatureBit(f, 3); };
+    const Tamper otherKey = [&](QByteArray&, QByteArray&, MinisignPublicKey& k) { k = key("other"); k.keyId = lineKey.keyId; };
+    const struct { const char* name; bool legacy; Tamper tamper; } cases[] = {
+        {"prehashed", false, {}},
+        {"legacy", true, {}},
+        {"prehashed, recipe changed", false, recipe},
+        {"legacy, recipe changed", true, recipe},
+        {"prehashed, signature changed", false, signature},
+        {"legacy, signature changed", true, signature},
+        {"prehashed, trusted comment changed", false, comment},
+        {"legacy, trusted comment changed", true, comment},
+        {"prehashed, comment's signature changed", false, global},
+        {"prehashed, another key with the same id", false, otherKey},
+        {"legacy, another key with the same id", true, otherKey},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QByteArray message = tool.read("recipe.json");
         QByteArray file = tool.sign("recipe.json", "line", c.legacy, "approved by the line");
         MinisignPublicKey used = lineKey;
-        switch (c.tamper) {
-        case Tamper::None:
-            break;
-        case Tamper::Message:
-            message.replace("1", "2");
-            break;
-        case Tamper::Signature:
-            file = FlipSignatureBit(file, 1);
-            break;
-        case Tamper::TrustedComment:
-            file.replace("approved by the line", "approved by the boss");
-            break;
-        case Tamper::GlobalSignature:
-            file = FlipSignatureBit(file, 3);
-            break;
-        case Tamper::WrongKey:
-            used = key("other");
-            used.keyId = lineKey.keyId;
-            break;
-        }
+        if (c.tamper)
+            c.tamper(message, file, used);
         Result<MinisignSignature> signature = ParseMinisignSignature(file);
         ASSERT_TRUE(signature.ok()) << signature.error().text.toStdString();
         EXPECT_EQ(signature->prehashed, !c.legacy);
         const Result<MinisignVerified> verified = VerifyMinisign(message, *signature, used);
-        EXPECT_EQ(verified.ok(), c.tamper == Tamper::None);
+        EXPECT_EQ(verified.ok(), !c.tamper);
         if (verified) {
             EXPECT_EQ(verified->trustedComment, QStringLiteral("approved by the line"));
             // minisign names its key in the public key's comment line.
@@ -96,7 +82,8 @@ TEST_F(MinisignTest, VerifiesBothKindsAndRefusesEveryTampering) {
     }
 }
 
-TEST_F(MinisignTest, OurSignatureOfAnUnencryptedKeyIsAcceptedByMinisign) {
+// Our signatures, by a key with or without a password, are accepted by minisign.
+TEST_F(MinisignTest, OurSignatureIsAcceptedByMinisignAndAnEncryptedKeyOpensWithItsPasswordOnly) {
     const Result<MinisignSecretKey> secret = OpenMinisignSecretKey(tool.read("line.key"), {});
     ASSERT_TRUE(secret.ok()) << secret.error().text.toStdString();
     tool.write("recipe.json.minisig",
@@ -104,18 +91,16 @@ TEST_F(MinisignTest, OurSignatureOfAnUnencryptedKeyIsAcceptedByMinisign) {
                             "signature from a test"));
     EXPECT_TRUE(tool.verifies("recipe.json", "line"));
     EXPECT_FALSE(tool.verifies("recipe.json", "other"));
-}
 
-TEST_F(MinisignTest, AnEncryptedKeyOpensWithItsPasswordOnly) {
     tool.makeKey("locked", "line password");
     const QByteArray file = tool.read("locked.key");
     EXPECT_EQ(MinisignSecretKeyIsEncrypted(file).value_or(false), true);
     const Result<MinisignSecretKey> wrong = OpenMinisignSecretKey(file, "not it");
     ASSERT_FALSE(wrong.ok());
     EXPECT_TRUE(wrong.error().text.contains("wrong password"));
-    const Result<MinisignSecretKey> secret = OpenMinisignSecretKey(file, "line password");
-    ASSERT_TRUE(secret.ok()) << secret.error().text.toStdString();
-    tool.write("recipe.json.minisig", SignMinisign(tool.read("recipe.json"), *secret, "t", "u"));
+    const Result<MinisignSecretKey> opened = OpenMinisignSecretKey(file, "line password");
+    ASSERT_TRUE(opened.ok()) << opened.error().text.toStdString();
+    tool.write("recipe.json.minisig", SignMinisign(tool.read("recipe.json"), *opened, "t", "u"));
     EXPECT_TRUE(tool.verifies("recipe.json", "locked"));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QDir>
-#include <QFile>
+#include "support/test_files.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -58,16 +58,8 @@ struct MinisignTool {
         return run({"-V", "-p", path(key + ".pub"), "-m", path(file)}) == 0;
     }
 
-    void write(const QString& name, const QByteArray& bytes) {
-        QFile f(path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-
-    QByteArray read(const QString& name) const {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void write(const QString& name, const QByteArray& bytes) { WriteFile(path(name), bytes); }
+    QByteArray read(const QString& name) const { return ReadFile(path(name)); }
 };
 
 } // namespace posflash::testing

@@ -63,66 +63,40 @@ protected:
 };
 
 TEST_F(RecipeCheckTest, EachCheckRefusesWithItsOwnCause) {
-    using Change = std::function<void(RecipeCheckInput&)>;
-    struct Case {
-        const char* name;
-        Change change;
-        RecipeCause cause = RecipeCause::None;
-        ImageMismatch how = ImageMismatch::None;
-    };
+    using In = RecipeCheckInput;
     // Signs the recipe again after changing it, as its engineer would.
     const auto resigned = [this](const std::function<void(Recipe&)>& edit) {
-        return [this, edit](RecipeCheckInput& in) {
+        return [this, edit](In& in) {
             Recipe r = Golden();
             edit(r);
             in.recipe = WriteRecipe(r);
             in.signature = sign(in.recipe, "line");
         };
     };
-    const Case cases[] = {
-        {"approved", [](RecipeCheckInput&) {}},
-        {"a target named in another form",
-         [](RecipeCheckInput& in) { in.target = RecipeTarget{{"00:11:22:33:44:55"}}; }},
-        {"no unit chosen yet", [](RecipeCheckInput& in) { in.target.reset(); }},
-        {"no signature", [](RecipeCheckInput& in) { in.signature.reset(); },
-         RecipeCause::Signature},
-        {"a signature that is no signature",
-         [](RecipeCheckInput& in) { in.signature = "garbage\n"; }, RecipeCause::Signature},
-        {"changed after signing",
-         [](RecipeCheckInput& in) { in.recipe.replace("X1 2.4", "X1 2.5"); },
-         RecipeCause::Signature},
-        {"signed by an untrusted key",
-         [this](RecipeCheckInput& in) { in.signature = sign(in.recipe, "stranger"); },
-         RecipeCause::UntrustedKey},
-        {"signed but no recipe",
-         [this](RecipeCheckInput& in) {
-             in.recipe = "{\"version\": 1}";
-             in.signature = sign(in.recipe, "line");
-         },
-         RecipeCause::Invalid},
-        {"expired at this instant", resigned([](Recipe& r) { r.expires = kNow; }),
-         RecipeCause::Expired},
-        {"another image of the same size", [](RecipeCheckInput& in) { in.image.bytes[0] = 'q'; },
-         RecipeCause::Image, ImageMismatch::Hash},
-        {"a longer image", [](RecipeCheckInput& in) { in.image.bytes += 'x'; }, RecipeCause::Image,
-         ImageMismatch::Size},
-        {"the image as a font", [](RecipeCheckInput& in) { in.image.kind = RecipeImageKind::Font; },
-         RecipeCause::Image, ImageMismatch::Kind},
-        {"a port outside the recipe",
-         [](RecipeCheckInput& in) {
-             in.target = RecipeTarget{{"COM4", "/dev/ttyUSB1"}};
-         },
-         RecipeCause::Target},
+    // how: which part of the image differs
+    // clang-format off
+    const struct { const char* name; std::function<void(In&)> change; RecipeCause cause; ImageMismatch how; } cases[] = {
+        {"approved", [](In&) {}, RecipeCause::None, ImageMismatch::None},
+        {"a target named in another form", [](In& in) { in.target = RecipeTarget{{"00:11:22:33:44:55"}}; }, RecipeCause::None, ImageMismatch::None},
+        {"no unit chosen yet", [](In& in) { in.target.reset(); }, RecipeCause::None, ImageMismatch::None},
+        {"no signature", [](In& in) { in.signature.reset(); }, RecipeCause::Signature, ImageMismatch::None},
+        {"a signature that is no signature", [](In& in) { in.signature = "garbage\n"; }, RecipeCause::Signature, ImageMismatch::None},
+        {"changed after signing", [](In& in) { in.recipe.replace("X1 2.4", "X1 2.5"); }, RecipeCause::Signature, ImageMismatch::None},
+        {"signed by an untrusted key", [this](In& in) { in.signature = sign(in.recipe, "stranger"); }, RecipeCause::UntrustedKey, ImageMismatch::None},
+        {"signed but no recipe", [this](In& in) { in.recipe = "{\"version\": 1}"; in.signature = sign(in.recipe, "line"); }, RecipeCause::Invalid, ImageMismatch::None},
+        {"expired at this instant", resigned([](Recipe& r) { r.expires = kNow; }), RecipeCause::Expired, ImageMismatch::None},
+        {"another image of the same size", [](In& in) { in.image.bytes[0] = 'q'; }, RecipeCause::Image, ImageMismatch::Hash},
+        {"a longer image", [](In& in) { in.image.bytes += 'x'; }, RecipeCause::Image, ImageMismatch::Size},
+        {"the image as a font", [](In& in) { in.image.kind = RecipeImageKind::Font; }, RecipeCause::Image, ImageMismatch::Kind},
+        {"a port outside the recipe", [](In& in) { in.target = RecipeTarget{{"COM4", "/dev/ttyUSB1"}}; }, RecipeCause::Target, ImageMismatch::None},
     };
+    // clang-format on
     const QByteArray golden = WriteRecipe(Golden());
-    for (const Case& c : cases) {
+    const QByteArray signature = sign(golden, "line");
+    const RecipeTarget target{{"COM3", "/dev/ttyUSB0"}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        RecipeCheckInput input{golden,
-                               sign(golden, "line"),
-                               trusted.keys,
-                               kNow,
-                               {kImage, RecipeImageKind::Program},
-                               RecipeTarget{{"COM3", "/dev/ttyUSB0"}}};
+        In input{golden, signature, trusted.keys, kNow, {kImage, RecipeImageKind::Program}, target};
         c.change(input);
         const RecipeVerdict verdict = CheckRecipe(input);
         EXPECT_EQ(RecipeCauseName(verdict.cause).toStdString(),
@@ -146,13 +120,8 @@ TEST(RecipeLabelTest, TheWholeLabelMustMatchAndMayBeRequired) {
     Recipe required = Golden();
     required.labelPattern.clear();
     required.labelRequired = true;
-    struct Case {
-        const char* name;
-        const Recipe& recipe;
-        QString label;
-        LabelMismatch how;
-    };
-    const Case cases[] = {
+    // clang-format off
+    const struct { const char* name; const Recipe& recipe; QString label; LabelMismatch how; } cases[] = {
         {"matching", pattern, "SN1234", LabelMismatch::None},
         {"a match inside a longer label", pattern, "XSN12345", LabelMismatch::Pattern},
         {"not matching", pattern, "AB1234", LabelMismatch::Pattern},
@@ -160,7 +129,8 @@ TEST(RecipeLabelTest, TheWholeLabelMustMatchAndMayBeRequired) {
         {"no label, one required", required, "", LabelMismatch::Missing},
         {"any label without a pattern", required, "anything", LabelMismatch::None},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const RecipeVerdict verdict = CheckRecipeLabel(c.recipe, c.label);
         EXPECT_EQ(verdict.label, c.how);

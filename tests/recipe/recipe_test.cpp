@@ -31,48 +31,40 @@ QByteArray RecipeWith(const QByteArray& key, const QByteArray& value) {
 }
 
 TEST(RecipeTest, RefusesAnythingOutsideTheSchema) {
-    struct Case {
-        const char* name;
-        QByteArray json;
-        RecipeError code;
-        const char* mentions;
-    };
     const auto image = [](const QByteArray& sha, const QByteArray& size, const QByteArray& kind) {
         return RecipeWith("image", "{\"sha256\": \"" + sha + "\", \"size\": " + size +
                                        ", \"kind\": \"" + kind + "\"}");
     };
-    const Case cases[] = {
+    // mentions: a part of the error's text
+    // clang-format off
+    const struct { const char* name; QByteArray json; RecipeError code; const char* mentions; } cases[] = {
         {"not JSON", "{\"version\": 1", RecipeError::NotJson, "not JSON"},
         {"a list", "[1]", RecipeError::NotJson, "object"},
         {"no version", RecipeWith("version", "-"), RecipeError::BadField, "version"},
         {"a later version", RecipeWith("version", "2"), RecipeError::BadVersion, "version 2"},
         {"an unknown key", RecipeWith("label_patern", "1"), RecipeError::BadField, "label_patern"},
-        {"an unknown image key", RecipeWith("image", "{\"crc\": 1}"), RecipeError::BadField,
-         "image.crc"},
+        {"an unknown image key", RecipeWith("image", "{\"crc\": 1}"), RecipeError::BadField, "image.crc"},
         {"no name", RecipeWith("name", "-"), RecipeError::BadField, "name"},
         {"an empty name", RecipeWith("name", "\" \""), RecipeError::BadField, "name"},
         {"a number for a name", RecipeWith("name", "7"), RecipeError::BadField, "name"},
         {"no image", RecipeWith("image", "-"), RecipeError::BadField, "image"},
         {"a short sha256", image("abc", "1", "program"), RecipeError::BadField, "sha256"},
-        {"a sha256 not hex", image(QByteArray(64, 'g'), "1", "program"), RecipeError::BadField,
-         "sha256"},
+        {"a sha256 not hex", image(QByteArray(64, 'g'), "1", "program"), RecipeError::BadField, "sha256"},
         {"a negative size", image(kSha, "-1", "program"), RecipeError::BadField, "negative"},
         {"a fractional size", image(kSha, "1.5", "program"), RecipeError::BadField, "size"},
         {"a size in text", image(kSha, "\"1\"", "program"), RecipeError::BadField, "size"},
         {"another kind", image(kSha, "1", "boot"), RecipeError::BadField, "kind"},
         {"another mode", RecipeWith("mode", "\"test\""), RecipeError::BadField, "mode"},
-        {"expiry without offset", RecipeWith("expires", "\"2027-01-01T00:00:00\""),
-         RecipeError::BadField, "expires"},
+        {"expiry without offset", RecipeWith("expires", "\"2027-01-01T00:00:00\""), RecipeError::BadField, "expires"},
         {"targets as a text", RecipeWith("targets", "\"COM3\""), RecipeError::BadField, "targets"},
         {"an empty target", RecipeWith("targets", "[\"\"]"), RecipeError::BadField, "targets"},
-        {"a bad regular expression", RecipeWith("label_pattern", "\"SN(\""), RecipeError::BadField,
-         "regular expression"},
+        {"a bad regular expression", RecipeWith("label_pattern", "\"SN(\""), RecipeError::BadField, "regular expression"},
         {"negative retries", RecipeWith("retries", "-1"), RecipeError::BadField, "retries"},
         {"too many retries", RecipeWith("retries", "1000"), RecipeError::BadField, "retries"},
-        {"label_required as text", RecipeWith("label_required", "\"yes\""), RecipeError::BadField,
-         "label_required"},
+        {"label_required as text", RecipeWith("label_required", "\"yes\""), RecipeError::BadField, "label_required"},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Result<Recipe> parsed = ParseRecipe(c.json);
         ASSERT_FALSE(parsed.ok()) << c.json.constData();

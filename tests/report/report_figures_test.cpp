@@ -161,12 +161,6 @@ TEST(ReportFigures, PercentilesInterpolateAsTheDatabaseDoes) {
         EXPECT_DOUBLE_EQ(Percentile(c.values, c.p), c.expected) << c.values.size();
 }
 
-} // namespace
-} // namespace posflash
-
-namespace posflash {
-namespace {
-
 // A unit is judged where it began, as the line's view is: a retry inside the period does not
 // bring in a unit that began before it, nor a second station's retry the unit.
 TEST(ReportFigures, FiltersJudgeAUnitByItsFirstAttempt) {

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "history/history_store.h"
+#include "line/line_window.h"
+#include "support/fake_usb_inventory.h"
+#include "support/printer_sims.h"
+#include "support/private_home.h"
+#include "support/widget_finder.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace posflash::testing {
+
+// The production window over private settings and history folders, its slots on simulated
+// printers, the desktop's beep recorded.
+class LineFixture : public ::testing::Test, protected PrivateHome {
+protected:
+    LineFixture() {
+        host.beep = [this] { ++beeps; };
+        host.historyPath = HistoryStore::defaultPath();
+    }
+    ~LineFixture() override { window.reset(); }
+
+    // Choices for these ports, as the start panel gives them.
+    static LineSettings settingsFor(const QString& image, const QStringList& ports) {
+        LineSettings s;
+        s.imagePath = image;
+        s.ports = ports;
+        s.operatorName = "Li Wei";
+        s.language = "en";
+        return s;
+    }
+
+    LineWindow& open(const LineSettings& settings) {
+        window = std::make_unique<LineWindow>(settings, usb, host);
+        return *window;
+    }
+
+    template <class T = QWidget>
+    T& control(const QString& name) const {
+        return FindControl<T>(window.get(), name);
+    }
+    QString figure(const char* name) const { return control<QLabel>(name).text(); }
+
+    // A keyboard-wedge scanner: the label's keys as fast as they come, then Enter.
+    void scan(const QString& label) {
+        auto& box = control<QLineEdit>("txtLabel");
+        QTest::keyClicks(&box, label);
+        QTest::keyClick(&box, Qt::Key_Return);
+        // The history's answer about the label comes from another thread.
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !window->scanWaiting(); }, 5000));
+    }
+
+    bool waitIdle(int ms = 30000) {
+        return QTest::qWaitFor([this] { return !window->scanWaiting() && !window->anyRunning(); },
+                               ms);
+    }
+
+    // Every row of the history, oldest first, once the window's have landed.
+    std::vector<HistoryRecord> rows() {
+        if (window)
+            window->history().finish();
+        const auto all = HistoryStore().recent(0);
+        EXPECT_TRUE(all.ok());
+        std::vector<HistoryRecord> list = all ? *all : std::vector<HistoryRecord>{};
+        std::reverse(list.begin(), list.end());
+        return list;
+    }
+
+    PrinterSims sims;
+    FakeUsbInventory usb;
+    LineHost host;
+    int beeps = 0;
+    std::unique_ptr<LineWindow> window; // last: gone before what it uses
+};
+
+} // namespace posflash::testing
