@@ -1,8 +1,6 @@
 #pragma once
-// A TCP proxy on 127.0.0.1 that forwards to a port until the client has sent a number of bytes,
-// then forwards nothing more either way and holds every connection open: a server or a
-// network that stops answering in the middle of a statement. Runs on a thread of its own, so
-// that a test may wait for a child process meanwhile.
+// A TCP proxy on 127.0.0.1 that stops forwarding once the client has sent so many bytes and holds
+// the connections open: a server that stops answering mid-statement. On a thread of its own.
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -14,8 +14,7 @@
 
 namespace posflash::testing {
 
-// The simulated printer as a child process: on a pseudo-terminal, or (started through a
-// launcher such as "ip netns exec NS") on the network of another namespace.
+// The simulated printer as a child: on a pseudo-terminal, or through a launcher in a namespace.
 class PrinterSimProcess {
 public:
     explicit PrinterSimProcess(const QTemporaryDir& dir, QStringList launcher = {})

@@ -21,9 +21,8 @@ T& FindControl(const QWidget* top, const QString& name) {
     return *found;
 }
 
-// Walks the controls under top that isControl picks: each must have a name a screen reader
-// can speak, unique among the controls of the same scope (the widget scopeOf gives); check
-// sees each control with its name for what else its window requires. Returns how many.
+// Each control under top that isControl picks has a spoken name, unique in its scopeOf; check
+// sees each with its name. Returns how many.
 inline int ExpectSpokenNames(QWidget& top, const std::function<bool(QWidget*)>& isControl,
                              const std::function<QWidget*(QWidget*)>& scopeOf,
                              const std::function<void(QWidget*, const QString&)>& check = {}) {
