@@ -319,8 +319,6 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
     QByteArray corrupt = testing::ReadFile(path("good.bin"));
     corrupt[10] = '\x55';
     testing::WriteFile(path("corrupt.bin"), corrupt);
-    const QString longName = QString(125, 'a') + ".bin"; // one byte over the BOOTP answer's 128
-    testing::WriteProgramImage(path(longName), 1000);
     const char* mac = "00-11-22-33-44-55";
     // ip: the network route; none: the COM route
     // clang-format off
@@ -332,7 +330,6 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
         {"a program whose trailer does not match", "corrupt.bin", true, nullptr, nullptr, "refused/bad-trailer", Stage::Image},
         {"no IP address", "good.bin", true, "", mac, "failed/address-missing", Stage::Link},
         {"a MAC address that is none", "good.bin", true, "127.0.0.1", "00-11-22-33-44-GG", "failed/bad-address", Stage::Link},
-        {"a file name the BOOTP answer cannot hold", longName, true, "127.0.0.1", mac, "failed/file-name-too-long", Stage::Link},
     };
     // clang-format on
     for (const auto& c : cases) {
