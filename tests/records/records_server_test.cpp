@@ -9,10 +9,12 @@
 #include "support/sqlite_file.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTimeZone>
+#include <QTimer>
 #include <QUuid>
 
 #include <csignal>

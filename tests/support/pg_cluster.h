@@ -5,11 +5,9 @@
 #include "support/test_files.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -93,22 +91,11 @@ public:
                // Nobody reads the server's standard error after its start: a refused statement
                // logged whole (tens of kB) would fill the pipe and stall the server's backend.
                "-c", "log_min_messages=log", "-c", "log_min_error_statement=panic"});
-        QEventLoop loop;
-        QTimer deadline;
+        server_->setReadChannel(QProcess::StandardError);
         QByteArray log;
-        bool ready = false;
-        QObject::connect(server_.get(), &QProcess::readyReadStandardError, [&] {
+        while (!log.contains("ready to accept connections") && server_->waitForReadyRead(30000))
             log += server_->readAllStandardError();
-            if (log.contains("ready to accept connections")) {
-                ready = true;
-                loop.quit();
-            }
-        });
-        QObject::connect(server_.get(), &QProcess::finished, &loop, &QEventLoop::quit);
-        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-        deadline.start(30000);
-        loop.exec();
-        server_->disconnect();
+        const bool ready = log.contains("ready to accept connections");
         if (!ready)
             ADD_FAILURE() << "the server did not start: " << log.toStdString();
         return ready;

@@ -2,8 +2,8 @@
 
 #include "base/bytes.h"
 #include "process_signal.h"
+#include "support/test_files.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -43,19 +43,11 @@ public:
         return report();
     }
 
-    QJsonObject report() const {
-        QFile f(report_);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QJsonDocument::fromJson(f.readAll()).object();
-    }
+    QJsonObject report() const { return QJsonDocument::fromJson(ReadFile(report_)).object(); }
 
     // The image the printer assembled from the frames it accepted.
     Bytes received() const {
-        QFile f(out_);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray all = f.readAll();
+        const QByteArray all = ReadFile(out_);
         return Bytes(all.begin(), all.end());
     }
 

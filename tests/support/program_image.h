@@ -2,8 +2,8 @@
 
 #include "base/bytes.h"
 #include "protocol/checksums.h"
+#include "support/test_files.h"
 
-#include <QFile>
 #include <QString>
 
 namespace posflash::testing {
@@ -16,9 +16,8 @@ inline Bytes WriteProgramImage(const QString& path, std::size_t n) {
         image[i] = static_cast<std::uint8_t>((i * 37 + i / 251) & 0xFF);
     if (n >= 4)
         putU32(image, n - 4, GetSum(ByteView(image).first(n - 4)));
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(n));
+    WriteFile(path,
+              QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(n)));
     return image;
 }
 
