@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -115,20 +116,17 @@ TEST(HistoryStoreTest, TwoWritersAtOnceBothLand) {
     const QString path = dir.filePath("history.db");
     constexpr int kEach = 40;
     // Each writer has its own connection, as two processes would.
-    const auto writer = [&path](int firstMinute, int& failures) {
+    std::atomic<int> failures = 0;
+    const auto writer = [&](int firstMinute) {
         HistoryStore store(path);
         for (int i = 0; i < kEach; ++i)
-            if (store.add(serialRecord(firstMinute + i % 20)).place != Place::Database)
-                ++failures;
+            failures += store.add(serialRecord(firstMinute + i % 20)).place != Place::Database;
     };
-    int failuresA = 0;
-    int failuresB = 0;
-    std::thread a(writer, 0, std::ref(failuresA));
-    std::thread b(writer, 30, std::ref(failuresB));
+    std::thread a(writer, 0);
+    std::thread b(writer, 30);
     a.join();
     b.join();
-    EXPECT_EQ(failuresA, 0);
-    EXPECT_EQ(failuresB, 0);
+    EXPECT_EQ(failures.load(), 0);
     const auto records = HistoryStore(path).recent(0);
     ASSERT_TRUE(records);
     EXPECT_EQ(records->size(), 2u * kEach);
