@@ -297,8 +297,7 @@ TEST_F(DownloadRunTest, TheLinkWaitEndsAtOnceOnCancelOrStopAndAtTheJobsTimeLimit
     network.shareBootPorts(nullptr);
 }
 
-// The front ends' port choice: only a font on the network that is not to go through the boot
-// loader takes the running firmware's connection; on COM a font goes over COM, box or not.
+// Only a network font kept out of the boot loader goes through the running firmware.
 TEST(RouteFor, OnlyANetworkFontOutsideTheBootLoaderGoesThroughTheFirmware) {
     // clang-format off
     const struct { bool network; ImageKind kind; bool throughBootLoader; Route route; } cases[] = {

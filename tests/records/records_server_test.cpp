@@ -34,8 +34,7 @@ struct Station {
     // Adds n downloads in one transaction (a store makes the file and its schema first).
     void fill(int n) {
         HistoryRecord r;
-        // Noon, so that rows ten minutes apart fall on one day for the per-day views, whenever
-        // the test runs.
+        // Noon: rows ten minutes apart fall on one day for the per-day views.
         r.startedAt = QDateTime(QDate::currentDate(), QTime(12, 0), QTimeZone::utc());
         r.frontEnd = "cli";
         r.filePath = QByteArray("/fw/\xff-not-utf8.bin");

@@ -8,8 +8,7 @@
 
 namespace posflash::testing {
 
-// Writes a program image of n bytes whose last four hold the sum of the others (a font needs
-// no trailer, but takes one as well); returns its bytes.
+// Writes a program image of n bytes, the last four the sum of the others; returns its bytes.
 inline Bytes WriteProgramImage(const QString& path, std::size_t n) {
     Bytes image(n);
     for (std::size_t i = 0; i + 4 < n; ++i)

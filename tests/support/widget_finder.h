@@ -11,8 +11,7 @@
 
 namespace posflash::testing {
 
-// The control named name under top: a test that names one that is not there fails with the
-// name instead of crashing.
+// The control named name under top; one not there fails the test with its name, not a crash.
 template <class T = QWidget>
 T& FindControl(const QWidget* top, const QString& name) {
     T* found = top ? top->findChild<T*>(name) : nullptr;
