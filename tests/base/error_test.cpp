@@ -7,8 +7,7 @@
 namespace posflash {
 namespace {
 
-// Context is added on the way up; what the error is (domain, code, the system's words) is not
-// touched, so whoever decides a cause still can.
+// Context goes in front; domain, code and the system's words stay for whoever decides a cause.
 TEST(ErrorTest, ContextGoesInFrontAndTheDomainAndCodeStay) {
     const Error open = SystemError(ENOENT, QStringLiteral("cannot open /dev/ttyUSB0"));
     const Error up = WithContext(open, QStringLiteral("could not open COM3"));

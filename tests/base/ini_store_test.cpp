@@ -4,7 +4,6 @@
 #include "support/test_files.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -134,9 +133,7 @@ TEST_F(IniStoreTest, FailuresAreReportedAndNeverLoseTheFile) {
     // A FIFO would block a reader; it is refused, and not replaced by a regular file.
     const QString fifo = dir.filePath("fifo.ini");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    IniStore pipe(fifo);
-    EXPECT_EQ(pipe.GetIniString("MSG", "ip"), "");
-    EXPECT_FALSE(pipe.WriteIniString("MSG", "ip", "y"));
+    EXPECT_FALSE(IniStore(fifo).WriteIniString("MSG", "ip", "y"));
     EXPECT_FALSE(QFileInfo(fifo).isFile());
 }
 
@@ -168,9 +165,6 @@ TEST_F(IniStoreTest, OnlyASmallRegularFileIsReadAndNothingElseIsWaitedOn) {
         EXPECT_TRUE(read.bytes.isEmpty());
         EXPECT_TRUE(read.error.text.contains(refused)) << read.error.text.toStdString();
     }
-    IniStore devZero(zero);
-    EXPECT_EQ(devZero.GetIniString("MSG", "ip"), "");
-    EXPECT_FALSE(devZero.GetIniSection("MSG"));
 }
 
 TEST_F(IniStoreTest, ASectionIsReplacedInPlace) {
@@ -183,8 +177,7 @@ TEST_F(IniStoreTest, ASectionIsReplacedInPlace) {
               (Entries{{"COM1", "/dev/ttyS0"}, {"COM3", "/dev/ttyACM0"}}));
 }
 
-// A write goes to a new file renamed over the old one, so a crash or a full disk mid-write
-// keeps the old file whole. Overwriting in place would show through a second name for it.
+// A new file renamed over the old keeps it whole through a crash; a second name shows it is.
 TEST_F(IniStoreTest, AWriteReplacesTheFileAndNeverOverwritesIt) {
     put("[MSG]\nip=1\n");
     const QString held = dir.filePath("held");

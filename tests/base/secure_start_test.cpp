@@ -1,5 +1,4 @@
-// The backstop of a Qt program run with raised rights: no plugin folder from the environment
-// or the command line reaches Qt.
+// Run with raised rights, a Qt program takes no plugin folder from its environment or arguments.
 #include "base/secure_start.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// The download as a state machine, against a printer that answers each copy of each frame as
-// its script says: attempts per frame and their causes, the waits, cancel and stop, and the
-// refusals before any frame.
+// The download as a state machine, against a printer that answers each frame as its script says.
 
 #include "base/faces.h"
 #include "download/download_run.h"
@@ -16,6 +14,7 @@
 #include "support/program_image.h"
 #include "support/qt_printers.h"
 #include "support/recording_observer.h"
+#include "support/test_files.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -30,39 +29,9 @@
 namespace posflash {
 namespace {
 
-enum class Answer { Accept, Refuse5, Refuse6, WrongNumber, Split, Silence };
-struct Reply {
-    Answer answer = Answer::Accept;
-    int afterMs = 0;
-};
-
-// Frames by label: "P" start, "T<n>" data frame n, "Q" end, "V" final; each with the answers
-// to its first copies.
-using Script = std::map<QString, std::vector<Reply>>;
-
-// "T1: r5 a400; V: - - -": per frame, an answer per copy: "a" accepted at once, "a<ms>"
-// accepted that late, "-" silence, "r5" / "r6" refused with that status, "w" accepted for the
-// previous frame number, "s" an acceptance split over two arrivals.
-Script parse(const QString& text) {
-    Script script;
-    for (const QString& frame : text.split(';', Qt::SkipEmptyParts)) {
-        const QStringList parts = frame.split(':');
-        std::vector<Reply>& replies = script[parts[0].trimmed()];
-        for (const QString& a : parts[1].split(' ', Qt::SkipEmptyParts)) {
-            const Answer answer = a == "-"    ? Answer::Silence
-                                  : a == "r5" ? Answer::Refuse5
-                                  : a == "r6" ? Answer::Refuse6
-                                  : a == "w"  ? Answer::WrongNumber
-                                  : a == "s"  ? Answer::Split
-                                              : Answer::Accept;
-            replies.push_back({answer, answer == Answer::Accept ? a.mid(1).toInt() : 0});
-        }
-    }
-    return script;
-}
-
-// The printer on the COM route: it answers the k-th copy of a frame with the script's k-th
-// reply, and every copy beyond the script (and every unscripted frame) with an acceptance.
+// The printer on the COM route. "T1: r5 a400; V: - - -" answers the first copies of frames P, T<n>,
+// Q, V: "a" accepted ("a<ms>" that late), "-" silence, "r5" / "r6" refused, "w" accepted for the
+// previous frame number, "s" split over two arrivals; any other copy is accepted.
 class ScriptedPrinter : public FrameTransport {
 public:
     ScriptedPrinter() { clock_.start(); }
@@ -72,23 +41,19 @@ public:
         const int number = command == 0x54 ? getU16(frame, frame::kFrameNoAt) : 0;
         const QString label = command == 0x54 ? QStringLiteral("T%1").arg(number)
                                               : QString(QChar(static_cast<char>(command)));
-        const auto copy = static_cast<std::size_t>(sent.count(label));
+        const qsizetype copy = sent.count(label);
         sent << label;
         sentAtMs.push_back(clock_.elapsed());
-        const auto& replies = script_[label];
-        const Reply reply = copy < replies.size() ? replies[copy] : Reply{};
-        if (reply.answer != Answer::Silence) {
-            std::uint8_t status = 4;
-            int answeredNo = number;
-            if (reply.answer == Answer::Refuse5 || reply.answer == Answer::Refuse6)
-                status = reply.answer == Answer::Refuse5 ? 5 : 6;
-            if (reply.answer == Answer::WrongNumber)
-                answeredNo = number - 1;
+        const QStringList& replies = script_[label];
+        const QString reply = copy < replies.size() ? replies[copy] : QStringLiteral("a");
+        if (reply != "-") {
+            const std::uint8_t status = reply == "r5" ? 5 : reply == "r6" ? 6 : 4;
             Bytes bytes{0x1F, 0x1B, 0x1C, 0x06, status, frame[frame::kKindAt], command, 0,
                         0,    0,    0,    0,    0};
-            putU16(bytes, frame::kFrameNoAt, static_cast<std::uint16_t>(answeredNo));
-            const bool split = reply.answer == Answer::Split;
-            QTimer::singleShot(reply.afterMs, this, [this, bytes, split, run = runs] {
+            putU16(bytes, frame::kFrameNoAt, static_cast<std::uint16_t>(number - (reply == "w")));
+            const bool split = reply == "s";
+            const int afterMs = reply.startsWith('a') ? reply.mid(1).toInt() : 0;
+            QTimer::singleShot(afterMs, this, [this, bytes, split, run = runs] {
                 if (run != runs) // an answer to an earlier download's frame
                     return;
                 if (!split) {
@@ -108,7 +73,10 @@ public:
     // A new download: nothing is answered for the last one's frames any more.
     void reset(const QString& script) {
         ++runs;
-        script_ = parse(script);
+        script_.clear();
+        for (const QString& frame : script.split(';', Qt::SkipEmptyParts))
+            script_[frame.section(':', 0, 0).trimmed()] =
+                frame.section(':', 1).split(' ', Qt::SkipEmptyParts);
         sent.clear();
         sentAtMs.clear();
         closes = 0;
@@ -129,7 +97,7 @@ public:
     int closes = 0;
 
 private:
-    Script script_;
+    std::map<QString, QStringList> script_;
     int runs = 0;
     QElapsedTimer clock_;
 };
@@ -164,15 +132,17 @@ protected:
         return job;
     }
 
+    DownloadRun::Parts parts() {
+        return {printer,
+                network,
+                monitor,
+                bootCommand,
+                faces,
+                [](const DownloadTarget&, PrinterIdentity&) { return Status(); },
+                [this] { return printerPresent; }};
+    }
     DownloadRun& start(const DownloadJob& job) {
-        DownloadRun::Parts parts{printer,
-                                 network,
-                                 monitor,
-                                 bootCommand,
-                                 faces,
-                                 [](const DownloadTarget&, PrinterIdentity&) { return Status(); },
-                                 [this] { return printerPresent; }};
-        run = std::make_unique<DownloadRun>(job, QString(), parts, observer);
+        run = std::make_unique<DownloadRun>(job, QString(), parts(), observer);
         run->start(QDateTime::currentDateTime(), 1);
         return *run;
     }
@@ -199,20 +169,22 @@ protected:
 TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
     const int data = DownloadRun::kDataWaitMs;
     // sent: what the printer received, in order; retries: the cause of each retry, "printer-" left
-    // out; waitMs: between the first two copies of the repeated frame: its wait, or 0
+    // out, a refusal with its status; refusal: the result's (the last try's) refusal status;
+    // waitMs: between the first two copies of the repeated frame: its wait, or 0
     // clang-format off
-    const struct { const char* name; const char* script; const char* sent; const char* outcome; const char* retries; int waitMs; } cases[] = {
-        {"every frame accepted", "", "P T1 T2 Q V", "completed/none", "", -1},
-        {"a silent data frame", "T2: - - -", "P T1 T2 T2 T2", "failed/printer-silent", "silent silent", data},
-        {"a refusal ends the wait at once", "T1: r5 r5 r5", "P T1 T1 T1", "failed/printer-refused", "refused refused", 0},
-        {"two refusals are ridden out", "T1: r6 r6", "P T1 T1 T1 T2 Q V", "completed/none", "refused refused", 0},
-        {"acceptances of another frame only", "T2: w w w", "P T1 T2 T2 T2", "failed/wrong-frame-number", "wrong-frame-number wrong-frame-number", data},
-        {"an acceptance of another frame, then the right one", "T2: w", "P T1 T2 T2 Q V", "completed/none", "wrong-frame-number", data},
-        {"a late acceptance counts for the next attempt", "T1: a400 a400", "P T1 T1 T2 Q V", "completed/none", "silent", data},
+    const struct { const char* name; const char* script; const char* sent; const char* outcome; const char* retries; int refusal; int waitMs; } cases[] = {
+        {"every frame accepted", "", "P T1 T2 Q V", "completed/none", "", 0, -1},
+        {"a silent data frame", "T2: - - -", "P T1 T2 T2 T2", "failed/printer-silent", "silent silent", 0, data},
+        {"a refusal ends the wait at once", "T1: r5 r5 r5", "P T1 T1 T1", "failed/printer-refused", "refused5 refused5", 5, 0},
+        {"two refusals are ridden out", "T1: r5 r6", "P T1 T1 T1 T2 Q V", "completed/none", "refused5 refused6", 0, 0},
+        {"a refusal of the last try reaches the result", "T1: - - r6", "P T1 T1 T1", "failed/printer-refused", "silent silent", 6, data},
+        {"acceptances of another frame only", "T2: w w w", "P T1 T2 T2 T2", "failed/wrong-frame-number", "wrong-frame-number wrong-frame-number", 0, data},
+        {"an acceptance of another frame, then the right one", "T2: w", "P T1 T2 T2 Q V", "completed/none", "wrong-frame-number", 0, data},
+        {"a late acceptance counts for the next attempt", "T1: a400 a400", "P T1 T1 T2 Q V", "completed/none", "silent", 0, data},
         // The answer to frame 1's repeat comes at 900 ms, inside frame 2's second wait.
-        {"the answer to a repeat is not taken for the next frame", "T1: a400 a550; T2: - - -", "P T1 T1 T2 T2 T2", "failed/wrong-frame-number", "silent silent wrong-frame-number", data},
-        {"a reply split over two arrivals accepts nothing", "T1: s s s", "P T1 T1 T1", "failed/printer-silent", "silent silent", data},
-        {"the final frame has its attempts too", "V: - - -", "P T1 T2 Q V V V", "failed/printer-silent", "silent silent", DownloadRun::kFinalWaitMs},
+        {"the answer to a repeat is not taken for the next frame", "T1: a400 a550; T2: - - -", "P T1 T1 T2 T2 T2", "failed/wrong-frame-number", "silent silent wrong-frame-number", 0, data},
+        {"a reply split over two arrivals accepts nothing", "T1: s s s", "P T1 T1 T1", "failed/printer-silent", "silent silent", 0, data},
+        {"the final frame has its attempts too", "V: - - -", "P T1 T2 Q V V V", "failed/printer-silent", "silent silent", 0, DownloadRun::kFinalWaitMs},
     };
     // clang-format on
     const QString image = program(1000);
@@ -225,9 +197,14 @@ TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
         EXPECT_EQ(printer.sent.join(' '), c.sent);
         EXPECT_EQ(observer.outcome(), c.outcome);
         QStringList retries;
-        for (const DownloadEvent& r : observer.retries)
-            retries << CauseName(r.cause).remove("printer-");
+        std::map<std::pair<int, int>, int> copies; // each retry names its frame and next attempt
+        for (const DownloadEvent& r : observer.retries) {
+            retries << CauseName(r.cause).remove("printer-") +
+                           (r.status ? QString::number(r.status) : QString());
+            EXPECT_EQ(r.attempt, (++copies[{r.step, r.frame}] + 1));
+        }
         EXPECT_EQ(retries.join(' '), c.retries);
+        EXPECT_EQ(observer.result->refusalStatus, c.refusal);
         if (observer.result->outcome == Outcome::Failed) {
             EXPECT_EQ(observer.result->attempts, DownloadRun::kAttempts);
         }
@@ -238,26 +215,6 @@ TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
         }
         run.reset();
     }
-}
-
-TEST_F(DownloadRunTest, RefusalsCarryTheirStatusByte) {
-    printer.reset("T1: r5 r6");
-    start(comJob(program(600)));
-    ASSERT_TRUE(finishes());
-    ASSERT_EQ(observer.retries.size(), 2u);
-    EXPECT_EQ(observer.retries[0].status, 5);
-    EXPECT_EQ(observer.retries[1].status, 6);
-    EXPECT_EQ(observer.retries[1].frame, 1);
-    EXPECT_EQ(observer.retries[1].attempt, 3);
-    EXPECT_EQ(observer.result->refusalStatus, 0); // the third try was accepted
-
-    // A refusal of the last try reaches the result, which no retry reports.
-    printer.reset("T1: - - r6");
-    observer.clear();
-    start(comJob(program(600)));
-    ASSERT_TRUE(finishes());
-    EXPECT_EQ(observer.outcome(), "failed/printer-refused");
-    EXPECT_EQ(observer.result->refusalStatus, 6);
 }
 
 TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClosingFrames) {
@@ -340,8 +297,7 @@ TEST_F(DownloadRunTest, TheLinkWaitEndsAtOnceOnCancelOrStopAndAtTheJobsTimeLimit
     network.shareBootPorts(nullptr);
 }
 
-// The front ends' port choice: only a font on the network that is not to go through the boot
-// loader takes the running firmware's connection; on COM a font goes over COM, box or not.
+// Only a network font kept out of the boot loader goes through the running firmware.
 TEST(RouteFor, OnlyANetworkFontOutsideTheBootLoaderGoesThroughTheFirmware) {
     // clang-format off
     const struct { bool network; ImageKind kind; bool throughBootLoader; Route route; } cases[] = {
@@ -359,15 +315,9 @@ TEST(RouteFor, OnlyANetworkFontOutsideTheBootLoaderGoesThroughTheFirmware) {
 TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
     testing::WriteProgramImage(path("good.bin"), 1000);
     QFile(path("empty.bin")).open(QIODevice::WriteOnly);
-    testing::WriteProgramImage(path("corrupt.bin"), 1000);
-    {
-        QFile f(path("corrupt.bin"));
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        f.seek(10);
-        f.write("\x55", 1);
-    }
-    const QString longName = QString(125, 'a') + ".bin"; // one byte over the BOOTP answer's 128
-    testing::WriteProgramImage(path(longName), 1000);
+    QByteArray corrupt = testing::ReadFile(path("good.bin"));
+    corrupt[10] = '\x55';
+    testing::WriteFile(path("corrupt.bin"), corrupt);
     const char* mac = "00-11-22-33-44-55";
     // ip: the network route; none: the COM route
     // clang-format off
@@ -379,7 +329,6 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
         {"a program whose trailer does not match", "corrupt.bin", true, nullptr, nullptr, "refused/bad-trailer", Stage::Image},
         {"no IP address", "good.bin", true, "", mac, "failed/address-missing", Stage::Link},
         {"a MAC address that is none", "good.bin", true, "127.0.0.1", "00-11-22-33-44-GG", "failed/bad-address", Stage::Link},
-        {"a file name the BOOTP answer cannot hold", longName, true, "127.0.0.1", mac, "failed/file-name-too-long", Stage::Link},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -406,27 +355,20 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
     EXPECT_EQ(network.linkLocalPort(), 0);
 }
 
-// An observer may stop the run from any of its events: the run ends there, once, and nothing
-// is sent or started after.
+// An observer that stops the run from any event ends it there, once, with nothing sent after.
 TEST_F(DownloadRunTest, AnObserverThatStopsTheRunFromAnEventEndsItThere) {
     struct Stopper : testing::RecordingObserver {
-        void stopAt(const QString& event) {
-            if (event == at)
-                run->stop();
-        }
         void onEvent(const DownloadEvent& e) override {
             using Kind = DownloadEvent::Kind;
             RecordingObserver::onEvent(e);
-            if (e.kind == Kind::Started)
-                stopAt("started");
-            else if (e.kind == Kind::Step)
-                stopAt(QStringLiteral("step %1").arg(e.step));
-            else if (e.kind == Kind::Linked)
-                stopAt("linked");
-            else if (e.kind == Kind::Retrying)
-                stopAt("retrying");
-            else if (e.kind == Kind::Finished)
-                ++finishes;
+            const QString name = e.kind == Kind::Started    ? QStringLiteral("started")
+                                 : e.kind == Kind::Linked   ? QStringLiteral("linked")
+                                 : e.kind == Kind::Retrying ? QStringLiteral("retrying")
+                                 : e.kind == Kind::Step     ? QStringLiteral("step %1").arg(e.step)
+                                                            : QString();
+            if (!name.isEmpty() && name == at)
+                run->stop();
+            finishes += e.kind == Kind::Finished;
         }
         QString at;
         DownloadRun* run = nullptr;
@@ -440,14 +382,7 @@ TEST_F(DownloadRunTest, AnObserverThatStopsTheRunFromAnEventEndsItThere) {
         printer.reset(c.script);
         Stopper stopper;
         stopper.at = c.at;
-        DownloadRun::Parts parts{printer,
-                                 network,
-                                 monitor,
-                                 bootCommand,
-                                 faces,
-                                 [](const DownloadTarget&, PrinterIdentity&) { return Status(); },
-                                 [this] { return printerPresent; }};
-        DownloadRun stopped(comJob(program(1000)), QString(), parts, stopper);
+        DownloadRun stopped(comJob(program(1000)), QString(), parts(), stopper);
         stopper.run = &stopped;
         stopped.start(QDateTime::currentDateTime(), 1);
         ASSERT_TRUE(QTest::qWaitFor([&] { return stopper.done(); }, 5000));

@@ -14,8 +14,7 @@ TEST(DownloadTexts, ElapsedSecondsInShortestForm) {
     EXPECT_EQ(ElapsedSeconds(0), "0");
 }
 
-// The downloads check the frame and completion texts in both faces, the failure texts in
-// English only.
+// The downloads check the failure texts in English only; their other face is checked here.
 TEST(DownloadTexts, TheOtherFaceOfTheFailureTexts) {
     Faces faces;
     ASSERT_TRUE(faces.hasChinese()) << "the embedded translation is missing";

@@ -8,8 +8,8 @@
 #include "ports/usb_output.h"
 #include "support/fake_usb_inventory.h"
 #include "support/recording_observer.h"
+#include "support/test_files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -56,36 +56,19 @@ protected:
 };
 
 TEST_F(InbootRunTest, EachEndingGivesItsOutcomeAndCause) {
-    const QString raw = dir.filePath("lp0");
-    QFile file(raw);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    const QString raw = testing::WriteFile(dir.filePath("lp0"), {});
     InbootJob usbJob;
     InbootJob networkJob;
     networkJob.route = Route::Network;
     networkJob.target.ip = QStringLiteral("127.0.0.1");
-    const struct {
-        const char* name;
-        QString node; // the printer's raw device; empty: no printer
-        InbootJob job;
-        bool stopAtOnce;
-        const char* outcome;
-        QStringList frameSent;
-    } cases[] = {
+    // node: the printer's raw device; empty: no printer
+    // clang-format off
+    const struct { const char* name; QString node; InbootJob job; bool stopAtOnce; const char* outcome; QStringList frameSent; } cases[] = {
         {"written to the printer's USB device", raw, usbJob, false, "completed/none", {"ok"}},
-        {"a USB device that refuses the write",
-         dir.filePath("gone"),
-         usbJob,
-         false,
-         "failed/disconnected",
-         {"failed"}},
-        {"stopped while connecting to the firmware",
-         {},
-         networkJob,
-         true,
-         "cancelled/cancelled",
-         {}},
+        {"a USB device that refuses the write", dir.filePath("gone"), usbJob, false, "failed/disconnected", {"failed"}},
+        {"stopped while connecting to the firmware", {}, networkJob, true, "cancelled/cancelled", {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         printerAt(c.node);
@@ -94,9 +77,7 @@ TEST_F(InbootRunTest, EachEndingGivesItsOutcomeAndCause) {
         EXPECT_EQ(observer.events.first(), "started");
         EXPECT_EQ(observer.events.last(), "finished");
     }
-    QFile written(raw);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll().toHex(), "1f1b1c06ff626f6f74080a");
+    EXPECT_EQ(testing::ReadFile(raw).toHex(), "1f1b1c06ff626f6f74080a");
 }
 
 TEST_F(InbootRunTest, NoPrinterOnUsbFailsAsAbsentAndABusyEngineRefusesAtOnce) {

@@ -1,9 +1,6 @@
-// Another process on a test's history file:
-//   history_helper lock DB MS   holds the database's write lock (BEGIN EXCLUSIVE) for MS
-//                               milliseconds, saying "locked" once it has it;
-//   history_helper replay DB    adds the journal's records one per transaction, saying
-//                               "committed N" after each and going on at a line of standard
-//                               input (or its end), so a test can kill it half-way.
+// Another process on a test's history: "lock DB MS" holds the write lock for MS ms (saying
+// "locked"); "replay DB" commits the journal a record at a time, saying "committed N" and going
+// on at each line of standard input, so a test can kill it half-way.
 #include "history/history_store.h"
 
 #include <QCoreApplication>

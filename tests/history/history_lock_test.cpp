@@ -1,6 +1,4 @@
-// A history database another process holds locked for 30 s: the records written meanwhile go
-// to the journal without holding up the writer's caller, and a replay killed half-way and run
-// again adds each exactly once.
+// A history database another process holds locked: what is written meanwhile waits in the journal.
 #include "history/history_journal.h"
 #include "history/history_store.h"
 #include "history/history_writer.h"
@@ -88,9 +86,8 @@ TEST(HistoryLockTest, RecordsWrittenDuringALongLockLandOnceAfterAKilledReplay) {
     EXPECT_EQ(QFile(HistoryStore::journalPathOf(path)).size(), 0);
 }
 
-// A download's history with the database locked and an earlier record in the journal: the
-// start's replay waits once, and the download's record then goes to the journal at once. The
-// lock ends after a wait and a half: a second wait would see it end and land the record.
+// The start's replay waits once; the lock ends after a wait and a half, so a second wait would
+// land the record in the database instead of the journal.
 TEST(HistoryLockTest, ALockedHistoryCostsOneWaitAndTheRecordGoesToTheJournal) {
     constexpr int kWaitMs = 2000;
     QTemporaryDir dir;

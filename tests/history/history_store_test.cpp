@@ -1,20 +1,19 @@
 #include "history/history_journal.h"
 #include "history/history_store.h"
 #include "history/record_fields.h"
+#include "support/sqlite_file.h"
 #include "support/test_files.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -54,8 +53,7 @@ HistoryRecord serialRecord(int minute) {
     return r;
 }
 
-// Every field in one line (the JSON of history --json, which loses none), so records compare
-// whole and a difference shows where.
+// Every field in one line (history --json loses none): records compare whole, differences show.
 std::string fields(const HistoryRecord& r) {
     return JsonLineOf(r).toStdString();
 }
@@ -118,52 +116,38 @@ TEST(HistoryStoreTest, TwoWritersAtOnceBothLand) {
     const QString path = dir.filePath("history.db");
     constexpr int kEach = 40;
     // Each writer has its own connection, as two processes would.
-    const auto writer = [&path](int firstMinute, int& failures) {
+    std::atomic<int> failures = 0;
+    const auto writer = [&](int firstMinute) {
         HistoryStore store(path);
         for (int i = 0; i < kEach; ++i)
-            if (store.add(serialRecord(firstMinute + i % 20)).place != Place::Database)
-                ++failures;
+            failures += store.add(serialRecord(firstMinute + i % 20)).place != Place::Database;
     };
-    int failuresA = 0;
-    int failuresB = 0;
-    std::thread a(writer, 0, std::ref(failuresA));
-    std::thread b(writer, 30, std::ref(failuresB));
+    std::thread a(writer, 0);
+    std::thread b(writer, 30);
     a.join();
     b.join();
-    EXPECT_EQ(failuresA, 0);
-    EXPECT_EQ(failuresB, 0);
+    EXPECT_EQ(failures.load(), 0);
     const auto records = HistoryStore(path).recent(0);
     ASSERT_TRUE(records);
     EXPECT_EQ(records->size(), 2u * kEach);
 }
 
-// A database that does not take the record: the journal does, and the first write once the
-// database is back adds it, once.
+// A database that does not take the record: the journal does, and the first write after adds it.
 TEST(HistoryStoreTest, AnUnusableDatabaseKeepsTheRecordInTheJournalUntilItIsBack) {
     QTemporaryDir dir;
     const QString corrupt = dir.filePath("corrupt.db");
     const QString readOnly = dir.filePath("ro/history.db");
     ASSERT_EQ(HistoryStore(readOnly).add(serialRecord(1)).place, Place::Database);
     // clang-format off
-    struct Case { const char* name; QString path; std::function<void()> spoil, mend; };
-    // clang-format on
-    const std::vector<Case> cases{
-        {"corrupt", corrupt, [&] { testing::WriteFile(corrupt, QByteArray(4096, 'x')); },
-         [&] { QFile::remove(corrupt); }},
-        // Root may write anywhere.
-        {"read-only", readOnly,
-         [&] {
-             if (::geteuid() != 0)
-                 QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
-         },
-         [&] {
-             QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-         }},
+    const struct { const char* name; QString path; std::function<void()> spoil, mend; } cases[] = {
+        {"corrupt", corrupt, [&] { testing::WriteFile(corrupt, QByteArray(4096, 'x')); }, [&] { QFile::remove(corrupt); }},
+        {"read-only", readOnly, [&] { QFile::setPermissions(readOnly, QFileDevice::ReadOwner); }, [&] { QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner); }},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (QString(c.name) == "read-only" && ::geteuid() == 0)
-            continue;
+            continue; // root may write anywhere
         c.spoil();
         HistoryStore store(c.path, quick());
         const HistoryWrite kept = store.add(serialRecord(2));
@@ -207,14 +191,9 @@ TEST(HistoryStoreTest, MigratesAFileOfAnEarlierSchema) {
         {"first", {firstTable,
             "INSERT INTO downloads VALUES (1, '2024-05-01T10:01:00.000Z', 900, 'cli', 3, '/dev/ttyACM0', NULL, NULL, 'A1', '/tmp/a.bin', 10, 'program', 4660, 1, 0, 'failed', 'printer-silent')",
             "INSERT INTO downloads VALUES (2, '2024-05-01T10:02:00.000Z', 800, 'window', NULL, NULL, '10.0.0.2', '00-11-22-33-44-55', NULL, '/tmp/b.bin', NULL, 'font', NULL, 0, 0, 'failed', 'Link failed')"}},
-        {"schema 2", {QString(firstTable).replace("result TEXT", "outcome TEXT") +
-            ";ALTER TABLE downloads ADD COLUMN uuid TEXT", "ALTER TABLE downloads ADD COLUMN usb_path TEXT",
-            "ALTER TABLE downloads ADD COLUMN sha256 TEXT", "ALTER TABLE downloads ADD COLUMN cause TEXT",
-            "ALTER TABLE downloads ADD COLUMN reason_en TEXT", "ALTER TABLE downloads ADD COLUMN reason_zh TEXT",
-            "CREATE UNIQUE INDEX downloads_uuid ON downloads(uuid)",
-            "ALTER TABLE downloads ADD COLUMN operator TEXT", "ALTER TABLE downloads ADD COLUMN station TEXT",
-            "ALTER TABLE downloads ADD COLUMN label TEXT", "ALTER TABLE downloads ADD COLUMN unit TEXT",
-            "ALTER TABLE downloads ADD COLUMN attempt INTEGER", "CREATE INDEX downloads_unit ON downloads(unit)",
+        // The columns schema 2's steps added, in their order.
+        {"schema 2", {QString(firstTable).replace("result TEXT", "outcome TEXT").replace("reason TEXT)", "reason TEXT, uuid TEXT, usb_path TEXT, sha256 TEXT, cause TEXT, reason_en TEXT, reason_zh TEXT, operator TEXT, station TEXT, label TEXT, unit TEXT, attempt INTEGER)"),
+            "CREATE UNIQUE INDEX downloads_uuid ON downloads(uuid)", "CREATE INDEX downloads_unit ON downloads(unit)",
             "PRAGMA user_version = 2",
             "INSERT INTO downloads (id, uuid, started_at, duration_ms, front_end, com_number, device_node, usb_serial, file_path, file_size, kind, crc16, frames, retries, outcome, cause) VALUES (1, 'c1f0e6b2-5a43-4c1e-9d33-7e0a4b2f6d11', '2024-05-01T10:01:00.000Z', 900, 'cli', 3, '/dev/ttyACM0', 'A1', '/tmp/a.bin', 10, 'program', 4660, 1, 0, 'failed', 'printer-silent')",
             "INSERT INTO downloads (id, uuid, started_at, duration_ms, front_end, ip, mac, file_path, kind, frames, retries, outcome, reason) VALUES (2, 'c1f0e6b2-5a43-4c1e-9d33-7e0a4b2f6d12', '2024-05-01T10:02:00.000Z', 800, 'window', '10.0.0.2', '00-11-22-33-44-55', '/tmp/b.bin', 'font', 0, 0, 'failed', 'Link failed')"}},
@@ -224,18 +203,11 @@ TEST(HistoryStoreTest, MigratesAFileOfAnEarlierSchema) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString path = dir.filePath("history.db");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older-schema");
-            db.setDatabaseName(path);
-            ASSERT_TRUE(db.open());
-            QSqlQuery q(db);
+        testing::WithSqlite(path, [&](QSqlQuery& q) {
             for (const QString& statements : c.statements)
                 for (const QString& statement : statements.split(';'))
                     ASSERT_TRUE(q.exec(statement)) << q.lastError().text().toStdString();
-            q.finish();
-            db.close();
-        }
-        QSqlDatabase::removeDatabase("older-schema");
+        });
 
         HistoryStore store(path);
         ASSERT_EQ(store.add(serialRecord(3)).place, Place::Database);
@@ -266,11 +238,7 @@ TEST(HistoryStoreTest, MigratesAFileOfAnEarlierSchema) {
         ASSERT_TRUE(ofShift);
         EXPECT_EQ(ofShift->size(), 1u);
 
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "migrated");
-            db.setDatabaseName(path);
-            ASSERT_TRUE(db.open());
-            QSqlQuery q(db);
+        testing::WithSqlite(path, [&](QSqlQuery& q) {
             ASSERT_TRUE(q.exec("PRAGMA user_version") && q.next());
             EXPECT_EQ(q.value(0).toInt(), HistoryStore::schemaVersion());
             // The UUID is unique in the table.
@@ -286,10 +254,7 @@ TEST(HistoryStoreTest, MigratesAFileOfAnEarlierSchema) {
             columns.sort();
             found.sort();
             EXPECT_EQ(found, columns);
-            q.finish();
-            db.close();
-        }
-        QSqlDatabase::removeDatabase("migrated");
+        });
     }
 }
 
@@ -335,7 +300,7 @@ TEST(HistoryStoreTest, FindsByOperatorStationLabelOutcomeAndStartTime) {
 }
 
 // A line of the journal that lineOf could not have written becomes no row: it is moved aside,
-// whole, and the lines around it still land.
+// whole, and the lines around it still land; a last line a crash cut off is dropped.
 TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
     QTemporaryDir dir;
     QStringList warnings;
@@ -378,6 +343,8 @@ TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
         journal += line + "\n";
         aside += line + "\n";
     }
+    // The last line without its newline is a write a crash cut off: dropped, not moved aside.
+    journal += HistoryJournal::lineOf(serialRecord(2)).left(40);
     testing::WriteFile(store.journalPath(), journal);
 
     ASSERT_TRUE(store.replayJournal());
@@ -396,9 +363,7 @@ TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
         << warnings[0].toStdString();
 }
 
-// Journals written before the journal spelt records as history --json does still replay: these
-// lines are what that release's lineOf wrote (the third as a release before units wrote it), and
-// its rules still hold for them.
+// Journals of the first spelling (as that release's lineOf wrote them) replay, under its rules.
 TEST(HistoryStoreTest, AJournalOfTheFirstSpellingStillReplays) {
     const QByteArray serial =
         R"({"attempt":2,"cause":null,"com":3,"crc16":48879,"device":"/dev/ttyACM0","frames":3,"front_end":"cli","ip":null,"kind":"program","label":"SN-0042, \"A\"","mac":null,"ms":12345,"operator":"Ann","outcome":"completed","path_base64":"L3RtcC9mdy5iaW4=","reason_en":null,"reason_zh":null,"retries":2,"sha256":"abababababababababababababababababababababababababababababababab","shift":"9a1e0c44-61b2-4d3f-8e7a-0f5c2d9b8e31","size":1028,"started":"2024-05-01T10:01:00.250Z","station":"line-3","unit":"3d0f7a52-8d9c-4f60-9d0e-2b7c1a4e5f60","usb_path":"1-1.2","usb_serial":"A1B2","uuid":"0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a6b"})";
@@ -442,27 +407,8 @@ TEST(HistoryStoreTest, AJournalOfTheFirstSpellingStillReplays) {
     EXPECT_FALSE(QFile::exists(HistoryJournal(store.journalPath()).rejectedPath()));
 }
 
-// The last line without its newline is a write a crash cut off: dropped, not moved aside.
-TEST(HistoryStoreTest, AJournalLineCutOffByACrashIsSkipped) {
-    QTemporaryDir dir;
-    HistoryStore store(dir.filePath("history.db"));
-    HistoryRecord kept = serialRecord(1);
-    kept.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    ASSERT_TRUE(HistoryJournal(store.journalPath()).append(kept));
-    QFile journal(store.journalPath());
-    ASSERT_TRUE(journal.open(QIODevice::Append));
-    journal.write(HistoryJournal::lineOf(serialRecord(2)).left(40));
-    journal.close();
-    ASSERT_TRUE(store.replayJournal());
-    const auto records = store.recent(0);
-    ASSERT_TRUE(records);
-    EXPECT_EQ(records->size(), 1u);
-    EXPECT_FALSE(QFile::exists(HistoryJournal(store.journalPath()).rejectedPath()));
-    EXPECT_EQ(journal.size(), 0);
-}
-
-// Read a few bytes at a time: the records come in order and in batches, a line longer than a
-// record may be goes aside whole, and a failed batch leaves both files as they were.
+// A few bytes at a time: records in order and batches, an overlong line aside, a failed batch
+// leaving both files as they were.
 TEST(HistoryStoreTest, AJournalIsReplayedAChunkAtATime) {
     QTemporaryDir dir;
     const HistoryJournal journal(dir.filePath("history.pending"));

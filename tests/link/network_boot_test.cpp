@@ -8,8 +8,7 @@
 namespace posflash {
 namespace {
 
-// The BOOTP answer holds 128 bytes of file name; a longer name (counted in bytes, not
-// characters) is refused before a port is bound or a BOOTP request answered.
+// The BOOTP answer holds a 128-byte file name: a longer one (in bytes) is refused before a bind.
 TEST(NetworkBoot, AFileNameOver128BytesIsRefusedBeforeAnythingIsBound) {
     Faces faces;
     // Free port numbers stand in for 67 and 69, so a name that fits binds nothing here either.

@@ -48,8 +48,8 @@ TEST_F(ComPortMapTest, MalformedLinesAreIgnoredWithoutLosingGoodOnes) {
 
 TEST_F(ComPortMapTest, ANewDeviceGetsTheLowestFreeNumberAndKeepsIt) {
     put("[ports]\nCOM2=/dev/ttyS0\nCOM3=/dev/ttyACM0\nCOM5=/dev/ttyACM1\n");
-    EXPECT_EQ(map.assign("/dev/ttyUSB0").value_or(0),
-              4); // COM1 is free, but numbers are given from COM3
+    // COM1 is free, but numbers are given from COM3.
+    EXPECT_EQ(map.assign("/dev/ttyUSB0").value_or(0), 4);
     EXPECT_EQ(map.assign("/dev/ttyUSB1").value_or(0), 6);
     EXPECT_EQ(map.assign("/dev/ttyACM1").value_or(0), 5);
     EXPECT_EQ(map.assign("/dev/ttyS1").value_or(0), 7); // COM2 is taken, so no default for it
@@ -99,13 +99,6 @@ TEST_F(ComPortMapTest, AFileThatCannotBeWrittenOrReadGivesZeroAndIsKept) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     EXPECT_FALSE(map.assign("/dev/ttyUSB0"));
     EXPECT_FALSE(QFileInfo(path).isFile());
-
-    // Nor is a device read without end: the defaults stand in for it.
-    const QString zero = dir.filePath("zero.ini");
-    ASSERT_TRUE(QFile::link("/dev/zero", zero));
-    ComPortMap device(zero);
-    EXPECT_EQ(device.devicePath(2), "/dev/ttyS1");
-    EXPECT_FALSE(device.assign("/dev/ttyUSB0"));
 }
 
 TEST(ParseComNameTest, AcceptsComOneToTwoHundredFiftyFiveInAnyCaseAndNothingElse) {

@@ -3,7 +3,6 @@
 #include "support/fake_usb_inventory.h"
 #include "support/test_files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>

@@ -9,8 +9,7 @@
 namespace posflash {
 namespace {
 
-// Each choice of the window's port controls: the status line it leaves and the setting it
-// stores; a choice outside the controls changes nothing.
+// Each choice of the port controls leaves its status line and setting; one outside changes none.
 TEST(PortModel, EachSelectionLeavesItsStatusLineAndStoresItself) {
     QTemporaryDir dir;
     IniStore settings(dir.filePath("sys_config.ini"));

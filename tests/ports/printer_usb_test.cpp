@@ -32,13 +32,18 @@ TEST_F(UsbClassTest, FirstDeviceInTheHostsOrderWinsNotTheFirstId) {
                       {kCdcPrinter, "/dev/ttyACM0", "/dev/ttyACM0"}};
     ASSERT_TRUE(usb.printerComPresent());
     const std::optional<int> number = usb.printerComNumber(); // assigns the number on first sight
-    EXPECT_EQ(number, comPorts.comNumberOf("/dev/ttyACM7"));
+    EXPECT_EQ(number, 3); // COM1 and COM2 are the on-board ports
+    EXPECT_EQ(comPorts.comNumberOf("/dev/ttyACM7"), 3);
     EXPECT_EQ(comPorts.comNumberOf("/dev/ttyACM0"), 0);
+    const testing::FileSnapshot before = testing::FileSnapshot::of(comPortsPath());
+    EXPECT_EQ(usb.printerComNumber(), 3); // and not written again
+    EXPECT_EQ(testing::FileSnapshot::of(comPortsPath()), before);
 }
 
 TEST_F(UsbClassTest, FailedPathLookupKeepsThePreviousPath) {
     inventory.list = {UsbDeviceEntry{kRawOnlyPrinter, {}, "/dev/usb/lp3"}};
     ASSERT_TRUE(usb.findPrinterDevice());
+    EXPECT_FALSE(usb.printerComPresent());
     EXPECT_EQ(usb.rawDevicePath(), "/dev/usb/lp3");
     inventory.list = {UsbDeviceEntry{kRawOnlyPrinter, {}, {}}};
     EXPECT_TRUE(usb.findPrinterDevice());

@@ -21,8 +21,10 @@ TEST(UdevUsbInventoryTest, DevicesAreNamedWithUpperCaseIdsAndSerialOrBusPath) {
     ASSERT_TRUE(bed.add(
         FakeUsbDevice{"1-1", "0483", "5740", "PRN0001", {{"02", "tty", "ttyACM0"}}}.description()));
     ASSERT_TRUE(bed.add(FakeUsbDevice{"1-3", "1fc9", "2016", "", {}}.description()));
+    ASSERT_TRUE(bed.add(
+        FakeUsbDevice{"1-4", "0483", "5743", "P", {{"07", "usbmisc", "usb/lp0"}}}.description()));
     const auto devices = listed(bed);
-    ASSERT_EQ(devices.size(), 2u); // interfaces and ttys are no devices of their own
+    ASSERT_EQ(devices.size(), 3u); // interfaces and ttys are no devices of their own
     EXPECT_EQ(devices[0].instanceId, "USB\\VID_0483&PID_5740\\PRN0001");
     EXPECT_EQ(devices[0].serialNode, "/dev/ttyACM0");
     EXPECT_EQ(devices[0].rawNode, "/dev/ttyACM0"); // no printer interface: the tty
@@ -34,6 +36,8 @@ TEST(UdevUsbInventoryTest, DevicesAreNamedWithUpperCaseIdsAndSerialOrBusPath) {
     EXPECT_EQ(devices[1].vendorId, "1FC9");
     EXPECT_EQ(devices[1].productId, "2016");
     EXPECT_TRUE(devices[1].serial.isEmpty());
+    EXPECT_TRUE(devices[2].serialNode.isEmpty()); // a printer interface only: no COM port
+    EXPECT_EQ(devices[2].rawNode, "/dev/usb/lp0");
 }
 
 TEST(UdevUsbInventoryTest, NodesAreFoundWhereTheirDriversPutThemAndNowhereElse) {

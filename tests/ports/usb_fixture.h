@@ -16,8 +16,7 @@
 
 namespace posflash::testing {
 
-// A file as a later look can tell it apart: a rewrite through a replacing save changes the
-// inode even when the clock did not move.
+// A file as a later look tells it apart: a replacing save changes the inode, if not the clock.
 struct FileSnapshot {
     QByteArray content;
     QDateTime modified;

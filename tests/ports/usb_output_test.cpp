@@ -63,8 +63,7 @@ protected:
     UsbOutput output{usb, files};
 };
 
-// At most 8192 bytes a write; a short write goes on from where it stopped, a failed one reopens
-// the device and sends only what did not go.
+// At most 8192 bytes a write; after a short or failed one (which reopens), only what did not go.
 TEST_F(UsbOutputTest, TenThousandBytesGoOutAs8192Then1808WhateverEachWriteTakes) {
     // clang-format off
     const struct { const char* name; std::deque<std::ptrdiff_t> script; std::vector<std::size_t> sizes; std::vector<int> fds; std::vector<int> closed; } cases[] = {

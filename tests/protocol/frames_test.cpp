@@ -6,8 +6,7 @@
 namespace posflash {
 namespace {
 
-// The layout of every frame is checked by the simulated printer in the end-to-end downloads;
-// what no download of a test image reaches is checked here.
+// The simulated printer checks every frame's layout; here what no test image's download reaches.
 
 TEST(DataFrames, FrameSumKeepsOnlyTheLow16Bits) {
     const Bytes image(512, 0xFF); // sum 130,560 = 0x1FE00

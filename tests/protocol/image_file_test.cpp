@@ -1,6 +1,7 @@
 #include "protocol/image_file.h"
 
-#include <QDir>
+#include "support/test_files.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -14,42 +15,61 @@ namespace {
 
 constexpr std::size_t kLimit = 16'776'704; // 32767 frames of 512 bytes
 
-// The Image domain's code of a failed load, 0 for a load that worked or failed elsewhere.
+// 0 for a load that worked, else the Image domain's code (-1 for another domain's).
 int imageCodeOf(const Result<Bytes>& loaded) {
-    return !loaded && loaded.error().domain == ErrorDomain::Image ? loaded.error().code : 0;
+    return loaded ? 0 : loaded.error().domain == ErrorDomain::Image ? loaded.error().code : -1;
 }
 
 class ImageFileTest : public ::testing::Test {
 protected:
     QString write(const QString& name, const Bytes& content) {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(reinterpret_cast<const char*>(content.data()), static_cast<qint64>(content.size()));
+        return testing::WriteFile(dir.filePath(name),
+                                  QByteArray(reinterpret_cast<const char*>(content.data()),
+                                             static_cast<qsizetype>(content.size())));
+    }
+    // A sparse file: its zeros cost no disk, and one far larger than memory could not be read.
+    QString sized(const QString& name, off_t size) {
+        const QString path = write(name, {});
+        EXPECT_EQ(::truncate(QFile::encodeName(path).constData(), size), 0);
         return path;
     }
     QTemporaryDir dir;
 };
 
-TEST_F(ImageFileTest, TrailerInLittleEndianOrderIsValid) {
-    Bytes ok(10, 0x01);
-    ok.insert(ok.end(), {0x0A, 0x00, 0x00, 0x00});
-    EXPECT_TRUE(CheckBinFileValid(write("ok.bin", ok)));
-    EXPECT_TRUE(CheckBinFileValid(write("zero.bin", Bytes(4, 0))));
-
-    Bytes bigEndian(10, 0x01);
-    bigEndian.insert(bigEndian.end(), {0x00, 0x00, 0x00, 0x0A});
-    EXPECT_FALSE(CheckBinFileValid(write("be.bin", bigEndian)));
-}
-
-TEST_F(ImageFileTest, ShortMissingUnreadableAndDirectoryPathsAreNotValid) {
-    EXPECT_FALSE(CheckBinFileValid(write("three.bin", Bytes(3, 0))));
-    EXPECT_FALSE(CheckBinFileValid(write("empty.bin", {})));
-    EXPECT_FALSE(CheckBinFileValid(dir.filePath("missing.bin")));
-    EXPECT_FALSE(CheckBinFileValid(dir.path()));
-    EXPECT_FALSE(CheckBinFileValid(QString()));
-    EXPECT_EQ(imageCodeOf(LoadImageFile(dir.path(), kLimit)), image_error::kNotAFile);
-
+// Valid: the last four bytes hold the sum of the others, little-endian. Read at all: only a
+// regular file within the limit, judged before anything is read, so that nothing blocks.
+TEST_F(ImageFileTest, OnlyARegularFileWithinTheLimitIsReadAndOnlyItsTrailerMakesItValid) {
+    const Bytes little{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0x0A, 0, 0, 0};
+    const Bytes big{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0x0A};
+    const QString fifo = dir.filePath("fifo.bin");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zero = dir.filePath("zero.bin");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    // code: LoadImageFile's at limit; valid: CheckBinFileValid's, at a program's limit
+    // clang-format off
+    const struct { const char* name; QString path; std::size_t limit; int code; bool valid; } cases[] = {
+        {"a little-endian trailer", write("little.bin", little), kLimit, 0, true},
+        {"four zero bytes", write("four.bin", Bytes(4, 0)), kLimit, 0, true},
+        {"a big-endian trailer", write("big.bin", big), kLimit, 0, false},
+        {"three bytes", write("three.bin", Bytes(3, 0)), kLimit, 0, false},
+        {"an empty file", write("empty.bin", {}), kLimit, 0, false},
+        {"no file", dir.filePath("missing.bin"), kLimit, image_error::kNotAFile, false},
+        {"no name", QString(), kLimit, image_error::kNotAFile, false},
+        {"a folder", dir.path(), kLimit, image_error::kNotAFile, false},
+        {"a FIFO without a writer", fifo, kLimit, image_error::kNotAFile, false},
+        {"/dev/zero", QStringLiteral("/dev/zero"), kLimit, image_error::kNotAFile, false},
+        {"a link to /dev/zero", zero, kLimit, image_error::kNotAFile, false},
+        {"200 GiB", sized("huge.bin", 200LL << 30), kLimit, image_error::kTooLarge, false},
+        {"the limit exactly", sized("limit.bin", 16'776'704), kLimit, 0, true},
+        {"a byte over the limit", sized("over.bin", 16'776'705), kLimit, image_error::kTooLarge, false},
+        {"the same at a font's limit", sized("font.bin", 16'776'705), 33'553'408, 0, false},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(imageCodeOf(LoadImageFile(c.path, c.limit)), c.code);
+        EXPECT_EQ(CheckBinFileValid(c.path), c.valid);
+    }
     const QString locked = write("locked.bin", Bytes(4, 0));
     ::chmod(QFile::encodeName(locked).constData(), 0);
     if (::geteuid() != 0) { // root reads anything
@@ -64,34 +84,6 @@ TEST_F(ImageFileTest, LoadingKeepsEveryByte) {
     const Result<Bytes> image = LoadImageFile(write("img.bin", content), kLimit);
     ASSERT_TRUE(image.ok());
     EXPECT_EQ(*image, content);
-}
-
-TEST_F(ImageFileTest, SizeIsJudgedBeforeAnythingIsReadOrAllocated) {
-    // A sparse file far larger than memory: reading it would end in bad_alloc.
-    const QString huge = write("huge.bin", {});
-    ASSERT_EQ(::truncate(QFile::encodeName(huge).constData(), 200LL << 30), 0);
-    EXPECT_EQ(imageCodeOf(LoadImageFile(huge, kLimit)), image_error::kTooLarge);
-    EXPECT_FALSE(CheckBinFileValid(huge));
-
-    const QString limit = write("limit.bin", {});
-    ASSERT_EQ(::truncate(QFile::encodeName(limit).constData(), 16'776'704), 0);
-    EXPECT_TRUE(LoadImageFile(limit, kLimit).ok());
-    ASSERT_EQ(::truncate(QFile::encodeName(limit).constData(), 16'776'705), 0);
-    EXPECT_EQ(imageCodeOf(LoadImageFile(limit, kLimit)), image_error::kTooLarge);
-    EXPECT_TRUE(LoadImageFile(limit, 33'553'408).ok()); // a font's limit
-}
-
-TEST_F(ImageFileTest, OnlyRegularFilesAreReadSoNothingBlocks) {
-    // A FIFO without a writer would block the open; /dev/zero would never end.
-    const QString fifo = dir.filePath("fifo.bin");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    EXPECT_EQ(imageCodeOf(LoadImageFile(fifo, kLimit)), image_error::kNotAFile);
-    EXPECT_FALSE(CheckBinFileValid(fifo));
-    EXPECT_EQ(imageCodeOf(LoadImageFile(QStringLiteral("/dev/zero"), kLimit)),
-              image_error::kNotAFile);
-    const QString link = dir.filePath("zero.bin");
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), link));
-    EXPECT_EQ(imageCodeOf(LoadImageFile(link, kLimit)), image_error::kNotAFile);
 }
 
 } // namespace

@@ -5,8 +5,7 @@
 namespace posflash {
 namespace {
 
-// A reply of `size` bytes: the prefix (unless dropped), status, command and frame number
-// (little-endian at 11..12).
+// A reply of `size` bytes: prefix (unless dropped), status, command, frame number at 11..12.
 Bytes reply(std::uint8_t status, std::uint8_t command, std::uint16_t frameNo = 0,
             std::size_t size = 13, bool prefix = true) {
     const auto low = static_cast<std::uint8_t>(frameNo & 0xFF);

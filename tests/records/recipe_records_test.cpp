@@ -1,8 +1,7 @@
-// Recipes through the line's database: posflash-cli records publish-recipe, and a station's
-// shift taking the newest one, verified with its own keys, against a PostgreSQL cluster of the
-// test's own.
+// Recipes published to the line's PostgreSQL and a station's shift taking the newest, verified.
 #include "line/line_recipe.h"
 #include "recipe/minisign_tool.h"
+#include "support/cli_process.h"
 #include "support/pg_cluster.h"
 
 #include <QDir>
@@ -13,25 +12,18 @@
 namespace posflash::testing {
 namespace {
 
-class RecipeRecords : public ::testing::Test {
+class RecipeRecords : public PgSuite<RecipeRecords> {
 protected:
     static void SetUpTestSuite() {
-        cluster_ = PgCluster::startedForSuite();
-        if (!cluster_)
-            return;
-        cluster_->admin("postgres", {"CREATE ROLE station LOGIN PASSWORD 'st-pw'"});
-    }
-    static void TearDownTestSuite() {
-        delete cluster_;
-        cluster_ = nullptr;
+        PgSuite::SetUpTestSuite();
+        if (cluster_)
+            cluster_->admin("postgres", {"CREATE ROLE station LOGIN PASSWORD 'st-pw'"});
     }
 
     void SetUp() override {
-        if (!cluster_) {
-            if (qEnvironmentVariableIntValue("POSFLASH_REQUIRE_POSTGRES") == 1)
-                FAIL() << "PostgreSQL is required here: install the package postgresql";
-            GTEST_SKIP() << "PostgreSQL is not installed: install the package postgresql";
-        }
+        PgSuite::SetUp();
+        if (!cluster_)
+            return;
         ASSERT_TRUE(cli({"records", "init"}).first == 0);
         cluster_->admin("line", {"TRUNCATE posflash_recipes",
                                  "GRANT SELECT ON posflash_schema, posflash_recipes TO station"});
@@ -52,11 +44,7 @@ protected:
     // posflash-cli as the line engineer (the database's owner), its keys in the tool's folder.
     std::pair<int, QString> cli(const QStringList& args) {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", tool.path("config"));
-        env.insert("XDG_DATA_HOME", tool.path("data"));
-        env.insert("POSFLASH_RECORDS", cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
-        p.setProcessEnvironment(env);
+        isolate(p, tool.dir.path(), cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
         p.start(POSFLASH_CLI_PATH, args);
         EXPECT_TRUE(p.waitForFinished(60000));
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
@@ -74,13 +62,10 @@ protected:
         ASSERT_EQ(published.first, 0) << published.second.toStdString();
     }
 
-    static PgCluster* cluster_;
     MinisignTool tool;
     RecipeSource source;
     LineSettings settings;
 };
-
-PgCluster* RecipeRecords::cluster_ = nullptr;
 
 TEST_F(RecipeRecords, TheNewestPublishedRecipeVerifiesAtTheStation) {
     publish(1);

@@ -1,24 +1,24 @@
-// The sync against a real PostgreSQL server, with the faults a line sees: each fault is
-// followed by the check that the line's table holds every station's rows, none twice.
+// The sync against a real PostgreSQL server through the faults a line sees; after each, the
+// line holds every station's rows, none twice.
 #include "history/history_journal.h"
 #include "history/history_store.h"
-#include "history/unit_yield.h"
 #include "records/stalling_proxy.h"
 #include "support/cli_process.h"
 #include "support/pg_cluster.h"
 #include "support/process_signal.h"
+#include "support/sqlite_file.h"
 
 #include <QElapsedTimer>
-#include <QJsonDocument>
+#include <QEventLoop>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTimeZone>
+#include <QTimer>
 #include <QUuid>
 
 #include <csignal>
 #include <cstdio>
-#include <map>
 #include <random>
 
 namespace posflash::testing {
@@ -34,8 +34,7 @@ struct Station {
     // Adds n downloads in one transaction (a store makes the file and its schema first).
     void fill(int n) {
         HistoryRecord r;
-        // Noon, so that rows ten minutes apart fall on one day for the per-day views, whenever
-        // the test runs.
+        // Noon: rows ten minutes apart fall on one day for the per-day views.
         r.startedAt = QDateTime(QDate::currentDate(), QTime(12, 0), QTimeZone::utc());
         r.frontEnd = "cli";
         r.filePath = QByteArray("/fw/\xff-not-utf8.bin");
@@ -45,12 +44,8 @@ struct Station {
             HistoryStore store(history());
             ASSERT_EQ(store.add(r).place, HistoryWrite::Place::Database);
         }
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fill");
-            db.setDatabaseName(history());
-            ASSERT_TRUE(db.open());
-            db.transaction();
-            QSqlQuery q(db);
+        WithSqlite(history(), [&](QSqlQuery& q) {
+            q.exec("BEGIN");
             q.prepare("INSERT INTO downloads (uuid, started_at, duration_ms, front_end, "
                       "file_path, kind, frames, retries, outcome, cause) VALUES (?, ?, ?, 'cli', "
                       "?, 'program', 3, 0, ?, ?)");
@@ -63,47 +58,35 @@ struct Station {
                 q.addBindValue(i % 7 ? QVariant() : QVariant("printer-silent"));
                 ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
             }
-            db.commit();
-        }
-        QSqlDatabase::removeDatabase("fill");
+            q.exec("COMMIT");
+        });
     }
 
     // Gives the n-th row (by id) a label, sent as it is.
     void label(int n, const QString& text) {
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "label");
-            db.setDatabaseName(history());
-            ASSERT_TRUE(db.open());
-            QSqlQuery q(db);
+        WithSqlite(history(), [&](QSqlQuery& q) {
             q.prepare("UPDATE downloads SET label = ? WHERE id = (SELECT id FROM downloads ORDER "
                       "BY id LIMIT 1 OFFSET ?)");
             q.addBindValue(text);
             q.addBindValue(n - 1);
             ASSERT_TRUE(q.exec() && q.numRowsAffected() == 1) << q.lastError().text().toStdString();
-        }
-        QSqlDatabase::removeDatabase("label");
+        });
     }
 
     QSet<QString> local(const QString& select) const {
         QSet<QString> values;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "read");
-            db.setDatabaseName(history());
-            EXPECT_TRUE(db.open());
-            QSqlQuery q(db);
-            q.exec(select);
-            while (q.next())
+        WithSqlite(history(), [&](QSqlQuery& q) {
+            for (q.exec(select); q.next();)
                 values << q.value(0).toString();
-        }
-        QSqlDatabase::removeDatabase("read");
+        });
         return values;
     }
 };
 
-class RecordsServer : public ::testing::Test {
+class RecordsServer : public PgSuite<RecordsServer> {
 protected:
     static void SetUpTestSuite() {
-        cluster_ = PgCluster::startedForSuite();
+        PgSuite::SetUpTestSuite();
         if (!cluster_)
             return;
         cluster_->admin("postgres",
@@ -119,17 +102,11 @@ protected:
                                  "posflash_yield_shift, posflash_report_units, "
                                  "posflash_causes_day, posflash_recipes TO station"});
     }
-    static void TearDownTestSuite() {
-        delete cluster_;
-        cluster_ = nullptr;
-    }
 
     void SetUp() override {
-        if (!cluster_) {
-            if (qEnvironmentVariableIntValue("POSFLASH_REQUIRE_POSTGRES") == 1)
-                FAIL() << "PostgreSQL is required here: install the package postgresql";
-            GTEST_SKIP() << "PostgreSQL is not installed: install the package postgresql";
-        }
+        PgSuite::SetUp();
+        if (!cluster_)
+            return;
         cluster_->admin("line", {"TRUNCATE posflash_records", "ALTER TABLE posflash_records DROP "
                                                               "CONSTRAINT IF EXISTS no_rejectme"});
     }
@@ -142,10 +119,7 @@ protected:
     // environment.
     static void prepare(QProcess& p, const Station* s, const QStringList& args,
                         const QString& uri) {
-        isolate(p, s ? s->home.path() : QDir::tempPath() + "/none");
-        QProcessEnvironment env = p.processEnvironment();
-        env.insert("POSFLASH_RECORDS", uri);
-        p.setProcessEnvironment(env);
+        isolate(p, s ? s->home.path() : QDir::tempPath() + "/none", uri);
         p.setProgram(POSFLASH_CLI_PATH);
         p.setArguments(args);
     }
@@ -182,11 +156,7 @@ protected:
         EXPECT_EQ(line, all) << (all - line).size() << " missing, " << (line - all).size()
                              << " foreign";
     }
-
-    static PgCluster* cluster_;
 };
-
-PgCluster* RecordsServer::cluster_ = nullptr;
 
 TEST_F(RecordsServer, ServerDownAtTheStartKeepsTheRowsForTheSyncAfter) {
     Station a, b;
@@ -211,8 +181,7 @@ TEST_F(RecordsServer, ServerDownAtTheStartKeepsTheRowsForTheSyncAfter) {
     expectLineIsUnion({&a, &b});
 }
 
-// A station of a newer release sends columns a line one init behind does not have: it keeps its
-// rows and says what to run, and sends them once the owner ran the init.
+// A line one init behind keeps a newer station's rows waiting until the owner runs the init.
 TEST_F(RecordsServer, ALineOneInitBehindKeepsTheRowsUntilItsInit) {
     Station a;
     a.fill(12);
@@ -335,8 +304,7 @@ TEST_F(RecordsServer, WrongPasswordIsSaidOnceAndKeepsTheRowsLocal) {
     expectLineIsUnion({&a});
 }
 
-// Accepts connections and never answers: connect_timeout ends the sync, and a download does
-// not wait for it.
+// A server that accepts and never answers: connect_timeout ends the sync; a download waits not.
 TEST_F(RecordsServer, SilentServerNeitherHangsTheSyncNorSlowsADownload) {
     Station a;
     a.fill(5);
@@ -364,9 +332,8 @@ TEST_F(RecordsServer, SilentServerNeitherHangsTheSyncNorSlowsADownload) {
     EXPECT_EQ(central.out, local.out);
 }
 
-// The line's table refuses two rows: one by a CHECK of its own, one for a NUL in a label (a
-// text PostgreSQL cannot hold). Every other row arrives, the two are set aside with the
-// server's words, and they block nothing; once the table's rules change they are tried again.
+// Rows the line refuses (a CHECK, a NUL PostgreSQL cannot hold) are set aside with the server's
+// words and block nothing; once the table's rules change they are tried again.
 TEST_F(RecordsServer, RowsTheServerRefusesAreSetAsideNamedAndBlockNothing) {
     Station a;
     a.fill(1200);
@@ -414,8 +381,7 @@ TEST_F(RecordsServer, RowsTheServerRefusesAreSetAsideNamedAndBlockNothing) {
     EXPECT_EQ(onLine().size(), 1202);
 }
 
-// A proxy that stops forwarding in the middle of a batch and holds the connection: the sync
-// ends within its deadline, keeps the rows, and the next pass sends them.
+// A server that stalls mid-batch: the pass ends at its deadline and the next sends the rows.
 TEST_F(RecordsServer, AServerThatStallsMidBatchEndsThePassAndTheNextSendsTheRows) {
     Station a;
     a.fill(3001);
@@ -453,9 +419,8 @@ TEST_F(RecordsServer, StationsMayInsertAndReadNothingMore) {
               QStringList{"14 13 13"});
 }
 
-// Rows of two stations, days and shifts: units passed at once, at a later attempt, never, and
-// rows without a unit. They go through the journal into the history, are sent, and come back
-// with their shift; the line's views count them as YieldOf does.
+// Units of two stations, days and shifts go through the journal and the sync; the line's views
+// count them as the history's YieldOf does (the figures of unit_yield_test's rules).
 TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistoryDoes) {
     const QString shiftA = "5e0b7c1d-2a3f-4b6c-8d9e-0f1a2b3c4d5e";
     const QString shiftB = "6f1c8d2e-3b4a-4c7d-9e0f-1a2b3c4d5e6f";
@@ -480,7 +445,6 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
     Station a;
     ASSERT_TRUE(QDir().mkpath(QFileInfo(a.history()).absolutePath()));
     HistoryStore store(a.history());
-    std::map<QString, std::vector<AttemptRow>> byDay, byShift;
     for (const Row& row : rows) {
         HistoryRecord r;
         r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -495,9 +459,6 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
         r.attempt = row.attempt;
         r.shift = row.shift;
         ASSERT_TRUE(HistoryJournal(store.journalPath()).append(r));
-        byDay[QString("%1 2026-03-0%2").arg(row.station).arg(row.day)].push_back(AttemptOf(r));
-        byShift[QString("%1 %2").arg(row.station, row.shift.isEmpty() ? "-" : row.shift)].push_back(
-            AttemptOf(r));
     }
     ASSERT_TRUE(store.replayJournal());
     const Finished sent = sync(a);
@@ -519,34 +480,23 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
         << centralTable.toStdString();
     EXPECT_FALSE(run(&a, {"history"}, station()).out.contains(" station "));
 
-    const auto expected = [](const std::map<QString, std::vector<AttemptRow>>& groups) {
-        QStringList lines;
-        for (const auto& [key, attempts] : groups) {
-            const UnitYield y = YieldOf(attempts);
-            lines << QString("%1 %2 %3 %4 %5 %6")
-                         .arg(key)
-                         .arg(y.units)
-                         .arg(y.firstPass)
-                         .arg(y.passed)
-                         .arg(y.firstPassPercent(), 0, 'f', 1)
-                         .arg(y.finalPercent(), 0, 'f', 1);
-        }
-        return lines;
-    };
-    const auto sorted = [](QStringList lines) {
-        lines.sort(); // as the map orders its keys, whatever the database's collation
-        return lines;
-    };
+    // Units, at the first attempt, in the end, and the two yields in per cent.
     const QString figures = "units || ' ' || units_first_pass || ' ' || units_passed || ' ' || "
                             "first_pass_yield_percent || ' ' || final_yield_percent";
-    EXPECT_EQ(sorted(cluster_->column("line", "SELECT station || ' ' || to_char(day, "
-                                              "'YYYY-MM-DD') || ' ' || " +
-                                                  figures + " FROM posflash_yield")),
-              expected(byDay));
-    EXPECT_EQ(sorted(cluster_->column("line", "SELECT station || ' ' || coalesce(shift, '-') || "
-                                              "' ' || " +
-                                                  figures + " FROM posflash_yield_shift")),
-              expected(byShift));
+    QStringList byDay = cluster_->column("line", "SELECT station || ' ' || to_char(day, "
+                                                 "'YYYY-MM-DD') || ' ' || " +
+                                                     figures + " FROM posflash_yield");
+    QStringList byShift = cluster_->column("line", "SELECT station || ' ' || coalesce(shift, '-') "
+                                                   "|| ' ' || " +
+                                                       figures + " FROM posflash_yield_shift");
+    byDay.sort(); // whatever the database's collation
+    byShift.sort();
+    EXPECT_EQ(byDay,
+              (QStringList{"line-1 2026-03-01 4 2 3 50.0 75.0", "line-1 2026-03-02 2 0 1 0.0 50.0",
+                           "line-2 2026-03-01 3 2 2 66.7 66.7"}));
+    EXPECT_EQ(byShift,
+              (QStringList{"line-1 " + shiftA + " 4 2 3 50.0 75.0",
+                           "line-1 " + shiftB + " 2 0 1 0.0 50.0", "line-2 - 3 2 2 66.7 66.7"}));
 }
 
 } // namespace

@@ -1,8 +1,6 @@
 #pragma once
-// A TCP proxy on 127.0.0.1 that forwards to a port until the client has sent a number of bytes,
-// then forwards nothing more either way and holds every connection open: a server or a
-// network that stops answering in the middle of a statement. Runs on a thread of its own, so
-// that a test may wait for a child process meanwhile.
+// A TCP proxy on 127.0.0.1 that stops forwarding once the client has sent so many bytes and holds
+// the connections open: a server that stops answering mid-statement. On a thread of its own.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -11,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -60,11 +59,11 @@ private:
         size_t forwarded = 0;
         for (;;) {
             std::vector<pollfd> fds{{stop_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
-            const bool stalled = forwarded >= budget_;
-            if (!stalled)
-                for (const Pair& p : pairs)
-                    if (p.open)
-                        fds.push_back({p.client, POLLIN, 0}), fds.push_back({p.server, POLLIN, 0});
+            std::vector<size_t> of{0, 0}; // the pair each descriptor after the first two is of
+            for (size_t k = 0; k < pairs.size() && forwarded < budget_; ++k)
+                if (pairs[k].open)
+                    for (int fd : {pairs[k].client, pairs[k].server})
+                        fds.push_back({fd, POLLIN, 0}), of.push_back(k);
             if (::poll(fds.data(), fds.size(), -1) < 0)
                 continue;
             if (fds[0].revents)
@@ -80,20 +79,13 @@ private:
                     ::close(client), ::close(server);
             }
             for (size_t i = 2; i < fds.size(); ++i) {
-                if (!(fds[i].revents & (POLLIN | POLLHUP)))
+                Pair& p = pairs[of[i]];
+                if (!(fds[i].revents & (POLLIN | POLLHUP)) || !p.open)
                     continue;
-                Pair* found = nullptr;
-                for (Pair& p : pairs)
-                    if (p.open && (p.client == fds[i].fd || p.server == fds[i].fd))
-                        found = &p;
-                if (!found)
-                    continue;
-                Pair& p = *found;
                 const bool up = fds[i].fd == p.client;
                 char buffer[16384];
-                size_t room = sizeof buffer;
-                if (up && budget_ - forwarded < room)
-                    room = budget_ - forwarded;
+                const size_t room =
+                    up ? std::min(sizeof buffer, budget_ - forwarded) : sizeof buffer;
                 if (room == 0)
                     continue;
                 const ssize_t n = ::read(fds[i].fd, buffer, room);

@@ -5,7 +5,6 @@
 #include "support/test_files.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -24,7 +23,8 @@ struct Finished {
     QString err;
 };
 
-inline void isolate(QProcess& cli, const QString& home) {
+// The line's records address, when given, is the one in the environment.
+inline void isolate(QProcess& cli, const QString& home, const QString& records = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", home + "/data");
     env.insert("XDG_CONFIG_HOME", home + "/config");
@@ -33,12 +33,13 @@ inline void isolate(QProcess& cli, const QString& home) {
     env.remove("LC_MESSAGES");
     env.insert("LANG", "C.UTF-8");
     env.remove("POSFLASH_RECORDS");
+    if (!records.isEmpty())
+        env.insert("POSFLASH_RECORDS", records);
     cli.setProcessEnvironment(env);
 }
 
-// Every line of out must be a JSON object that the schema docs/<schemaFile> accepts: what
-// scripts are promised. A line that fails is shown with the schema's complaint. The check is
-// python3-jsonschema's (Draft 2020-12); without it the test fails and says so.
+// Every line of out must be a JSON object docs/<schemaFile> accepts (python3-jsonschema's check;
+// without it the test fails and says so); a line that fails is shown with the complaint.
 inline void expectMatchesSchema(const QByteArray& out, const QString& schemaFile) {
     static const char* const kCheck = R"py(
 import json, sys
@@ -77,20 +78,15 @@ sys.exit(1 if bad else 0)
         << python.readAllStandardError().toStdString();
 }
 
-// The schema a run's --json output is checked against, or none: history's comes from the
-// history's own file, once there is one.
+// The schema a run's --json output is checked against, or none.
 inline QString schemaOf(const QStringList& args) {
     if (!args.contains("--json"))
         return {};
-    if (!args.isEmpty() && args[0] == "history")
-        return QFileInfo::exists(POSFLASH_DOCS_DIR "/history.schema.json")
-                   ? QStringLiteral("history.schema.json")
-                   : QString();
-    return QStringLiteral("events.schema.json");
+    return args[0] == "history" ? QStringLiteral("history.schema.json")
+                                : QStringLiteral("events.schema.json");
 }
 
-// Waits for a started tool to end, killing it once timeoutMs have passed, and takes what it
-// said; ms counts from the clock's start.
+// Waits for a started tool to end (killed after timeoutMs) and takes what it said.
 inline Finished finishCli(QProcess& cli, const QElapsedTimer& clock, int timeoutMs) {
     Finished r;
     if (!cli.waitForFinished(timeoutMs)) {
@@ -106,8 +102,7 @@ inline Finished finishCli(QProcess& cli, const QElapsedTimer& clock, int timeout
     return r;
 }
 
-// Runs the tool (or another program, such as a shell around it) to its end. What it writes
-// with --json is checked against its schema.
+// Runs the tool (or a program around it) to its end; its --json output meets its schema.
 inline Finished runCli(const QString& home, const QStringList& args, int timeoutMs = 5000,
                        const QString& program = POSFLASH_CLI_PATH) {
     QProcess cli;
@@ -121,8 +116,7 @@ inline Finished runCli(const QString& home, const QStringList& args, int timeout
     return r;
 }
 
-// Starts the tool and reads its standard output until needle shows or it is silent for 10 s;
-// returns what it read.
+// Starts the tool and returns its output once needle shows (or it is silent for 10 s).
 inline QByteArray startUntil(QProcess& cli, const QString& home, const QStringList& args,
                              const QByteArray& needle) {
     isolate(cli, home);

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 namespace posflash::testing {
 
 // An engine over an in-memory COM map and a fake USB inventory, in the English face.
@@ -23,17 +25,15 @@ struct EngineParts {
 
     // Runs the job to its end (stopped after withinMs) and returns how it ended.
     DownloadResult download(const DownloadJob& job, int withinMs = 30000) {
-        observer.clear();
-        engine.download(job, observer);
-        if (!QTest::qWaitFor([this] { return observer.done(); }, withinMs))
-            engine.stop();
-        return observer.result.value_or(DownloadResult{});
+        return ended([&] { engine.download(job, observer); }, withinMs);
     }
-
     // The boot-loader command, the same way.
     DownloadResult inboot(const InbootJob& job, int withinMs = 30000) {
+        return ended([&] { engine.sendBootCommand(job, observer); }, withinMs);
+    }
+    DownloadResult ended(const std::function<void()>& start, int withinMs) {
         observer.clear();
-        engine.sendBootCommand(job, observer);
+        start();
         if (!QTest::qWaitFor([this] { return observer.done(); }, withinMs))
             engine.stop();
         return observer.result.value_or(DownloadResult{});

@@ -12,11 +12,8 @@
 
 namespace posflash::testing {
 
-// Two network namespaces joined by a veth pair: the tool's (this process moves into it) and
-// the printer's. The tool's side is a PC with two network cards: before the printer's comes
-// another one, into a third, empty namespace, and the default route leaves through it. Asked
-// for, a second printer gets a namespace of its own behind a third card of the tool's, on
-// another network. Made and removed by the test; nothing leaves them.
+// The tool's namespace (this process moves in) joined by veth pairs to the printer's, to a third,
+// empty one that its first card and default route lead to, and if asked to a second printer's.
 class NetnsPair {
 public:
     static constexpr const char* kToolIp = "10.77.0.1";
@@ -51,31 +48,13 @@ public:
             {"-n", t, "link", "set", "pfcard0", "up"},
             {"-n", e, "link", "set", "pfcard1", "up"},
             {"-n", t, "route", "add", "default", "dev", "pfcard0"},
-            {"link", "add", "pfveth0", "netns", t, "type", "veth", "peer", "name", "pfveth1",
-             "netns", p},
-            {"-n", t, "addr", "add", QStringLiteral("%1/24").arg(kToolIp), "dev", "pfveth0"},
             {"-n", t, "addr", "add", QStringLiteral("%1/32").arg(kStrangerIp), "dev", "lo"},
-            {"-n", p, "addr", "add", QStringLiteral("%1/24").arg(kPrinterIp), "dev", "pfveth1"},
             {"-n", t, "link", "set", "lo", "up"},
-            {"-n", p, "link", "set", "lo", "up"},
-            {"-n", t, "link", "set", "pfveth0", "up"},
-            {"-n", p, "link", "set", "pfveth1", "up"},
-            // The printer broadcasts before it has an address of the tool's; it needs a route.
-            {"-n", p, "route", "add", "default", "dev", "pfveth1"},
         };
+        steps += printerSide(p, "pfveth0", "pfveth1", kToolIp, kPrinterIp);
         if (!p2.isEmpty())
-            steps += QList<QStringList>{
-                {"netns", "add", p2},
-                {"link", "add", "pfveth2", "netns", t, "type", "veth", "peer", "name", "pfveth3",
-                 "netns", p2},
-                {"-n", t, "addr", "add", QStringLiteral("%1/24").arg(kToolIp2), "dev", "pfveth2"},
-                {"-n", p2, "addr", "add", QStringLiteral("%1/24").arg(kPrinterIp2), "dev",
-                 "pfveth3"},
-                {"-n", p2, "link", "set", "lo", "up"},
-                {"-n", t, "link", "set", "pfveth2", "up"},
-                {"-n", p2, "link", "set", "pfveth3", "up"},
-                {"-n", p2, "route", "add", "default", "dev", "pfveth3"},
-            };
+            steps += QList<QStringList>{{"netns", "add", p2}} +
+                     printerSide(p2, "pfveth2", "pfveth3", kToolIp2, kPrinterIp2);
         made_ = true;
         for (const QStringList& step : steps)
             if (!ip(step))
@@ -95,14 +74,11 @@ public:
             ::close(home_);
             home_ = -1;
         }
-        if (made_) {
-            ip({"netns", "del", tool_});
-            ip({"netns", "del", printer_});
-            ip({"netns", "del", elsewhere_});
-            if (!printer2_.isEmpty())
-                ip({"netns", "del", printer2_});
-            made_ = false;
-        }
+        if (made_)
+            for (const QString& ns : {tool_, printer_, elsewhere_, printer2_})
+                if (!ns.isEmpty())
+                    ip({"netns", "del", ns});
+        made_ = false;
     }
 
     // The command that runs a program in the printer's namespace (or the second printer's).
@@ -112,6 +88,22 @@ public:
     QString why() const { return why_; }
 
 private:
+    // A printer's namespace joined to the tool's by a veth pair, each end with its address.
+    QList<QStringList> printerSide(const QString& ns, const QString& toolEnd,
+                                   const QString& printerEnd, const char* toolIp,
+                                   const char* printerIp) const {
+        return {
+            {"link", "add", toolEnd, "netns", tool_, "type", "veth", "peer", "name", printerEnd,
+             "netns", ns},
+            {"-n", tool_, "addr", "add", QStringLiteral("%1/24").arg(toolIp), "dev", toolEnd},
+            {"-n", ns, "addr", "add", QStringLiteral("%1/24").arg(printerIp), "dev", printerEnd},
+            {"-n", ns, "link", "set", "lo", "up"},
+            {"-n", tool_, "link", "set", toolEnd, "up"},
+            {"-n", ns, "link", "set", printerEnd, "up"},
+            // The printer broadcasts before it has an address of the tool's; it needs a route.
+            {"-n", ns, "route", "add", "default", "dev", printerEnd}};
+    }
+
     bool ip(const QStringList& args) {
         QProcess p;
         p.start(QStringLiteral("ip"), args);
@@ -134,9 +126,8 @@ private:
     bool made_ = false;
 };
 
-// A test suite whose tests share one pair of namespaces (with a second printer's if asked),
-// made before the first test and removed after the last; where they cannot be made, each test
-// is skipped and says why.
+// A test suite's namespaces, made before its first test and removed after its last; where they
+// cannot be made, each test is skipped and says why.
 template <bool kSecondPrinter = false>
 class NetnsSuite : public ::testing::Test {
 protected:

@@ -1,24 +1,16 @@
 #pragma once
-// A PostgreSQL cluster of the test's own, from Debian's postgresql package: initdb and the
-// server run as nobody when the test runs as root (initdb refuses root), in a scratch folder,
-// on a free port of 127.0.0.1. The server runs under a shell that stops it when the test's end
-// of a pipe closes, so a test that dies leaves no server behind.
+// A PostgreSQL cluster of the test's own on 127.0.0.1, run as nobody under root (initdb refuses
+// root), under a shell that stops it when the test's pipe closes, so a dead test leaves none.
 
 #include "support/test_files.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
-
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <memory>
 #include <pwd.h>
@@ -40,9 +32,8 @@ public:
         return {};
     }
 
-    // A test suite's own cluster, started, with the line's database: nullptr when PostgreSQL is
-    // not installed (the tests skip or fail as they decide) or, with the failure added, when it
-    // does not start.
+    // A started cluster with the line's database; nullptr without PostgreSQL or (a failure added)
+    // when it does not start.
     static PgCluster* startedForSuite() {
         if (binaries().isEmpty())
             return nullptr;
@@ -100,22 +91,11 @@ public:
                // Nobody reads the server's standard error after its start: a refused statement
                // logged whole (tens of kB) would fill the pipe and stall the server's backend.
                "-c", "log_min_messages=log", "-c", "log_min_error_statement=panic"});
-        QEventLoop loop;
-        QTimer deadline;
+        server_->setReadChannel(QProcess::StandardError);
         QByteArray log;
-        bool ready = false;
-        QObject::connect(server_.get(), &QProcess::readyReadStandardError, [&] {
+        while (!log.contains("ready to accept connections") && server_->waitForReadyRead(30000))
             log += server_->readAllStandardError();
-            if (log.contains("ready to accept connections")) {
-                ready = true;
-                loop.quit();
-            }
-        });
-        QObject::connect(server_.get(), &QProcess::finished, &loop, &QEventLoop::quit);
-        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-        deadline.start(30000);
-        loop.exec();
-        server_->disconnect();
+        const bool ready = log.contains("ready to accept connections");
         if (!ready)
             ADD_FAILURE() << "the server did not start: " << log.toStdString();
         return ready;
@@ -137,40 +117,35 @@ public:
 
     // Runs statements as the cluster's owner; the first failure is a test failure.
     void admin(const QString& db, const QStringList& statements) const {
-        const std::unique_ptr<PGconn, void (*)(PGconn*)> c(connect(db), PQfinish);
-        ASSERT_EQ(PQstatus(c.get()), CONNECTION_OK) << PQerrorMessage(c.get());
-        PQsetNoticeProcessor(
-            c.get(), [](void*, const char*) {}, nullptr);
-        for (const QString& s : statements) {
-            const std::unique_ptr<PGresult, void (*)(PGresult*)> r(
-                PQexec(c.get(), s.toUtf8().constData()), PQclear);
-            const ExecStatusType status = PQresultStatus(r.get());
-            ASSERT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
-                << s.toStdString() << ": " << PQresultErrorMessage(r.get());
-        }
+        for (const QString& s : statements)
+            ASSERT_NO_FATAL_FAILURE(query(db, s));
     }
 
     QStringList column(const QString& db, const QString& select) const {
         QStringList values;
-        const std::unique_ptr<PGconn, void (*)(PGconn*)> c(connect(db), PQfinish);
-        EXPECT_EQ(PQstatus(c.get()), CONNECTION_OK) << PQerrorMessage(c.get());
-        const std::unique_ptr<PGresult, void (*)(PGresult*)> r(
-            PQexec(c.get(), select.toUtf8().constData()), PQclear);
-        EXPECT_EQ(PQresultStatus(r.get()), PGRES_TUPLES_OK) << PQresultErrorMessage(r.get());
-        for (int i = 0; i < PQntuples(r.get()); ++i)
-            values << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
+        query(db, select, &values);
         return values;
     }
-
     ~PgCluster() { stopServer(); }
 
 private:
-    PGconn* connect(const QString& db) const {
+    // One statement on a connection of its own; the first column of its rows into values.
+    void query(const QString& db, const QString& statement, QStringList* values = nullptr) const {
         const QByteArray info = QString("host=127.0.0.1 port=%1 user=admin password=%2 dbname=%3")
                                     .arg(port_)
                                     .arg(kAdminPassword, db)
                                     .toUtf8();
-        return PQconnectdb(info.constData());
+        const std::unique_ptr<PGconn, void (*)(PGconn*)> c(PQconnectdb(info.constData()), PQfinish);
+        ASSERT_EQ(PQstatus(c.get()), CONNECTION_OK) << PQerrorMessage(c.get());
+        PQsetNoticeProcessor(
+            c.get(), [](void*, const char*) {}, nullptr);
+        const std::unique_ptr<PGresult, void (*)(PGresult*)> r(
+            PQexec(c.get(), statement.toUtf8().constData()), PQclear);
+        const ExecStatusType status = PQresultStatus(r.get());
+        ASSERT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+            << statement.toStdString() << ": " << PQresultErrorMessage(r.get());
+        for (int i = 0; values && i < PQntuples(r.get()); ++i)
+            *values << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
     }
 
     // As nobody when root.
@@ -189,6 +164,26 @@ private:
     int gid_ = -1;
     int port_ = 0;
     std::unique_ptr<QProcess> server_;
+};
+
+// A test suite's cluster, started before its first test and stopped after its last; without
+// PostgreSQL each test is skipped, or fails under POSFLASH_REQUIRE_POSTGRES=1.
+template <class Suite>
+class PgSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { cluster_ = PgCluster::startedForSuite(); }
+    static void TearDownTestSuite() {
+        delete cluster_;
+        cluster_ = nullptr;
+    }
+    void SetUp() override {
+        if (cluster_)
+            return;
+        if (qEnvironmentVariableIntValue("POSFLASH_REQUIRE_POSTGRES") == 1)
+            FAIL() << "PostgreSQL is required here: install the package postgresql";
+        GTEST_SKIP() << "PostgreSQL is not installed: install the package postgresql";
+    }
+    static inline PgCluster* cluster_ = nullptr;
 };
 
 } // namespace posflash::testing

@@ -2,8 +2,8 @@
 
 #include "base/bytes.h"
 #include "process_signal.h"
+#include "support/test_files.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -14,8 +14,7 @@
 
 namespace posflash::testing {
 
-// The simulated printer as a child process: on a pseudo-terminal, or (started through a
-// launcher such as "ip netns exec NS") on the network of another namespace.
+// The simulated printer as a child: on a pseudo-terminal, or through a launcher in a namespace.
 class PrinterSimProcess {
 public:
     explicit PrinterSimProcess(const QTemporaryDir& dir, QStringList launcher = {})
@@ -44,19 +43,11 @@ public:
         return report();
     }
 
-    QJsonObject report() const {
-        QFile f(report_);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QJsonDocument::fromJson(f.readAll()).object();
-    }
+    QJsonObject report() const { return QJsonDocument::fromJson(ReadFile(report_)).object(); }
 
     // The image the printer assembled from the frames it accepted.
     Bytes received() const {
-        QFile f(out_);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray all = f.readAll();
+        const QByteArray all = ReadFile(out_);
         return Bytes(all.begin(), all.end());
     }
 

@@ -6,8 +6,7 @@
 
 namespace posflash::testing {
 
-// Settings and data folders of a test's own, named in the environment before a window exists
-// (it takes its settings, COM map and history paths from them) and forgotten after.
+// Settings and data folders of a test's own, in the environment before a window reads them.
 struct PrivateHome {
     PrivateHome() {
         qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());

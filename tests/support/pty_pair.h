@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -13,8 +12,7 @@
 
 namespace posflash::testing {
 
-// A raw pseudo-terminal whose slave the tool opens as a serial port; the test reads and
-// writes the master side.
+// A raw pseudo-terminal: the tool opens the slave as a serial port, the test uses the master.
 class PtyPair {
 public:
     PtyPair() {

@@ -8,9 +8,8 @@
 
 namespace posflash::testing {
 
-// umockdev diverts /sys, /dev and the uevent socket only when its library is loaded before the
-// program starts, as umockdev-wrapper does. A program that calls this first starts itself again
-// that way when needed, so CTest, the test discovery and a plain run all work.
+// umockdev diverts /sys, /dev and uevents only when preloaded: a program that calls this first
+// starts itself again that way when needed.
 inline void EnsureUmockdevPreloaded(char** argv) {
     constexpr const char* kPreload = "libumockdev-preload.so.0";
     const char* old = std::getenv("LD_PRELOAD");

@@ -10,8 +10,7 @@ typedef struct _UMockdevTestbed UMockdevTestbed;
 
 namespace posflash::testing {
 
-// A umockdev test bed: fake sysfs devices, /dev nodes backed by pseudo-terminals, and uevents
-// that libudev monitors receive.
+// A umockdev test bed: fake sysfs devices and /dev nodes, and uevents libudev monitors receive.
 class Testbed {
 public:
     static constexpr const char* kUsbRoot = "/sys/devices/pci0000:00/0000:00:14.0/usb1";

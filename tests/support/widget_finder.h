@@ -11,8 +11,7 @@
 
 namespace posflash::testing {
 
-// The control named name under top: a test that names one that is not there fails with the
-// name instead of crashing.
+// The control named name under top; one not there fails the test with its name, not a crash.
 template <class T = QWidget>
 T& FindControl(const QWidget* top, const QString& name) {
     T* found = top ? top->findChild<T*>(name) : nullptr;
@@ -21,9 +20,8 @@ T& FindControl(const QWidget* top, const QString& name) {
     return *found;
 }
 
-// Walks the controls under top that isControl picks: each must have a name a screen reader
-// can speak, unique among the controls of the same scope (the widget scopeOf gives); check
-// sees each control with its name for what else its window requires. Returns how many.
+// Each control under top that isControl picks has a spoken name, unique in its scopeOf; check
+// sees each with its name. Returns how many.
 inline int ExpectSpokenNames(QWidget& top, const std::function<bool(QWidget*)>& isControl,
                              const std::function<QWidget*(QWidget*)>& scopeOf,
                              const std::function<void(QWidget*, const QString&)>& check = {}) {
