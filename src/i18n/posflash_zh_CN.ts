@@ -52,311 +52,308 @@
 <context>
     <name>CliTexts</name>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="27"/>
+        <location filename="../fleet/cause_texts.cpp" line="114"/>
         <source>retrying the update, attempt %1, after %2</source>
         <translation>重新更新，第 %1 次尝试，原因：%2</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="137"/>
-        <location filename="../cli/progress_view.cpp" line="162"/>
+        <location filename="../cli/download_view.cpp" line="219"/>
+        <location filename="../cli/download_view.cpp" line="259"/>
         <source>%1 attempts</source>
         <translation>共尝试 %1 次</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="83"/>
+        <location filename="../fleet/cause_texts.cpp" line="27"/>
         <source>cancelled by the user before the download was complete</source>
         <translation>下载完成前已被用户取消</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="86"/>
+        <location filename="../fleet/cause_texts.cpp" line="30"/>
         <source>stopped at once: the printer may hold a partial image; download it again</source>
         <translation>已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="90"/>
+        <location filename="../fleet/cause_texts.cpp" line="34"/>
         <source>the printer did not answer %1 (%2 attempts)</source>
         <translation>打印机未应答%1（已尝试 %2 次）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="94"/>
+        <location filename="../fleet/cause_texts.cpp" line="37"/>
         <source>the printer refused %1 (%2 attempts)</source>
         <translation>打印机拒绝了%1（已尝试 %2 次）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="98"/>
+        <location filename="../fleet/cause_texts.cpp" line="40"/>
         <source>the printer acknowledged another frame than %1</source>
         <translation>打印机确认的不是%1</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="102"/>
+        <location filename="../fleet/cause_texts.cpp" line="43"/>
         <source>the port or the connection to the printer went away</source>
         <translation>端口或与打印机的连接已断开</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="104"/>
+        <location filename="../fleet/cause_texts.cpp" line="45"/>
         <source>there is no such port</source>
         <translation>没有这个端口</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="106"/>
+        <location filename="../fleet/cause_texts.cpp" line="49"/>
         <source>the port is open in another program</source>
         <translation>端口已被其他程序打开</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="108"/>
+        <location filename="../fleet/cause_texts.cpp" line="52"/>
         <source>permission denied: the system refused access to the port</source>
         <translation>权限被拒绝：系统拒绝访问该端口</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="111"/>
+        <location filename="../fleet/cause_texts.cpp" line="57"/>
         <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
         <translation>无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="116"/>
+        <location filename="../fleet/cause_texts.cpp" line="64"/>
         <source>the boot loader did not answer within %1 s</source>
         <translation>引导程序在 %1 秒内没有应答</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="119"/>
+        <location filename="../fleet/cause_texts.cpp" line="68"/>
         <source>no printer&apos;s USB device is present</source>
         <translation>没有找到打印机的 USB 设备</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="121"/>
+        <location filename="../fleet/cause_texts.cpp" line="70"/>
         <source>the IP or the MAC address is empty</source>
         <translation>IP 地址或 MAC 地址为空</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="123"/>
+        <location filename="../fleet/cause_texts.cpp" line="72"/>
         <source>the IP or the MAC address is not valid</source>
         <translation>IP 地址或 MAC 地址无效</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="125"/>
+        <location filename="../fleet/cause_texts.cpp" line="75"/>
         <source>the file&apos;s path is too long for the boot loader (at most 128 bytes)</source>
         <translation>文件路径对引导程序来说太长（最多 128 字节）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="128"/>
+        <location filename="../fleet/cause_texts.cpp" line="80"/>
         <source>the printer&apos;s running firmware did not answer on TCP port 4000, or closed the connection</source>
         <translation>打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="132"/>
+        <location filename="../fleet/cause_texts.cpp" line="83"/>
         <source>the file cannot be read</source>
         <translation>无法读取文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="134"/>
+        <location filename="../fleet/cause_texts.cpp" line="86"/>
         <source>the program&apos;s trailing checksum is wrong: this is not a firmware image</source>
         <translation>程序末尾的校验和错误：这不是固件映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="138"/>
+        <location filename="../fleet/cause_texts.cpp" line="91"/>
         <source>the image is too large for the boot loader&apos;s frames</source>
         <translation>映像太大，引导程序的帧无法容纳</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="140"/>
+        <location filename="../fleet/cause_texts.cpp" line="95"/>
         <source>the file is empty</source>
         <translation>文件为空</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="142"/>
+        <location filename="../fleet/cause_texts.cpp" line="98"/>
         <source>a download or boot-loader command already runs for this printer</source>
         <translation>此打印机已有下载或引导命令在进行</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="71"/>
+        <location filename="../cli/download_view.cpp" line="146"/>
         <source>the BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address</source>
         <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="65"/>
+        <location filename="../cli/download_view.cpp" line="141"/>
         <source>asking the running firmware of %1 to take a font</source>
         <translation>正在请求 %1 运行中的固件接收字库</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="100"/>
+        <location filename="../cli/download_view.cpp" line="195"/>
         <source>sending the closing frames</source>
         <translation>正在发送结束帧</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="399"/>
-        <location filename="../cli/download_view.cpp" line="188"/>
+        <location filename="../cli/download_view.cpp" line="363"/>
         <source>finishing the closing frames; a second Ctrl-C stops at once, which may leave a partial image in the printer</source>
         <translation>正在完成结束帧；再按一次 Ctrl-C 将立即停止，打印机中可能留下不完整的映像</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="191"/>
+        <location filename="../cli/download_view.cpp" line="369"/>
         <source>cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once</source>
         <translation>正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="406"/>
-        <location filename="../cli/download_view.cpp" line="202"/>
+        <location filename="../cli/download_view.cpp" line="383"/>
         <source>warning: stopping at once; the printer may hold a partial image</source>
         <translation>警告：立即停止；打印机可能只保存了部分映像</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="214"/>
+        <location filename="../cli/download_view.cpp" line="396"/>
         <source>completed: %1 bytes in %2 s (%3 KiB/s), CRC-16 0x%4, printer accepted</source>
         <translation>完成：%1 字节，用时 %2 秒（%3 KiB/s），CRC-16 0x%4，打印机已接受</translation>
     </message>
     <message>
-        <location filename="../cli/inboot_command.cpp" line="44"/>
+        <location filename="../cli/inboot_command.cpp" line="48"/>
         <source>the boot-loader command was sent</source>
         <translation>引导命令已发送</translation>
     </message>
     <message>
-        <location filename="../cli/inboot_command.cpp" line="45"/>
+        <location filename="../cli/inboot_command.cpp" line="49"/>
         <source>the boot-loader command could not be sent</source>
         <translation>引导命令未能发送</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="164"/>
+        <location filename="../fleet/cause_texts.cpp" line="28"/>
         <source>start the download again when ready</source>
         <translation>准备好后重新开始下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="167"/>
+        <location filename="../fleet/cause_texts.cpp" line="32"/>
         <source>download the image again before using the printer</source>
         <translation>使用打印机之前请重新下载映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="169"/>
+        <location filename="../fleet/cause_texts.cpp" line="35"/>
         <source>check the cable or the network, the printer&apos;s power, and that the printer is in its boot loader</source>
         <translation>请检查电缆或网络、打印机电源，以及打印机是否处于引导程序中</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="173"/>
+        <location filename="../fleet/cause_texts.cpp" line="38"/>
         <source>check that the image is meant for this printer</source>
         <translation>请确认映像适用于这台打印机</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="176"/>
+        <location filename="../fleet/cause_texts.cpp" line="41"/>
         <source>switch the printer off and on, then download again</source>
         <translation>请关闭打印机再打开，然后重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="178"/>
+        <location filename="../fleet/cause_texts.cpp" line="44"/>
         <source>reconnect the printer, then download again</source>
         <translation>请重新连接打印机，然后重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="180"/>
+        <location filename="../fleet/cause_texts.cpp" line="46"/>
         <source>see &apos;posflash-cli list&apos; for the printers and COM numbers present, and check --port</source>
         <translation>请用 &apos;posflash-cli list&apos; 查看现有的打印机和 COM 号，并检查 --port</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="185"/>
+        <location filename="../fleet/cause_texts.cpp" line="50"/>
         <source>close the other program that has the port open</source>
         <translation>请关闭打开了该端口的其他程序</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="187"/>
+        <location filename="../fleet/cause_texts.cpp" line="53"/>
         <source>install posflash&apos;s udev rule (60-posflash.rules, as the package does), or join the dialout group (sudo usermod -aG dialout $USER) and log in again</source>
         <translation>请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="192"/>
+        <location filename="../fleet/cause_texts.cpp" line="59"/>
         <source>give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on it, as the package does), or stop the DHCP or TFTP server that holds them</source>
         <translation>请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="197"/>
+        <location filename="../fleet/cause_texts.cpp" line="65"/>
         <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>
         <translation>请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="201"/>
+        <location filename="../fleet/cause_texts.cpp" line="69"/>
         <source>plug the printer in, or name its device node with --port</source>
         <translation>请接上打印机，或用 --port 指定其设备节点</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="204"/>
+        <location filename="../fleet/cause_texts.cpp" line="71"/>
         <source>give both --ip and --mac</source>
         <translation>请同时给出 --ip 和 --mac</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="207"/>
+        <location filename="../fleet/cause_texts.cpp" line="73"/>
         <source>write them as 192.168.1.100 and 00-11-22-33-44-55</source>
         <translation>请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="209"/>
+        <location filename="../fleet/cause_texts.cpp" line="77"/>
         <source>move or rename the file so that its path is at most 128 bytes</source>
         <translation>请移动文件或改名，使其路径不超过 128 字节</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="212"/>
+        <location filename="../fleet/cause_texts.cpp" line="82"/>
         <source>check the address: the printer must be running its firmware</source>
         <translation>请检查地址：打印机必须正在运行其固件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="215"/>
+        <location filename="../fleet/cause_texts.cpp" line="84"/>
         <source>check the file&apos;s name and that it may be read</source>
         <translation>请检查文件名以及文件是否可读</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="217"/>
+        <location filename="../fleet/cause_texts.cpp" line="88"/>
         <source>the file is damaged or not a program image: get the firmware file again</source>
         <translation>文件已损坏或不是程序映像：请重新获取固件文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="220"/>
+        <location filename="../fleet/cause_texts.cpp" line="92"/>
         <source>check that this is the right file: no boot loader takes an image this large</source>
         <translation>请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="224"/>
+        <location filename="../fleet/cause_texts.cpp" line="96"/>
         <source>choose the firmware file again</source>
         <translation>请重新选择固件文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="226"/>
+        <location filename="../fleet/cause_texts.cpp" line="100"/>
         <source>wait for the other download or command to end</source>
         <translation>请等待其他下载或命令结束</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="242"/>
+        <location filename="../fleet/cause_texts.cpp" line="185"/>
         <source>what to do: %1</source>
         <translation>处理办法：%1</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="46"/>
+        <location filename="../cli/download_view.cpp" line="349"/>
         <source>waiting for the link to %1 (the printer must be in its boot loader)</source>
         <translation>正在等待与 %1 的连接（打印机须处于引导程序中）</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="24"/>
+        <location filename="../cli/download_view.cpp" line="37"/>
         <source>still waiting for the link to %1 (%2 s)</source>
         <translation>仍在等待与 %1 的连接（已 %2 秒）</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="132"/>
-        <location filename="../cli/download_view.cpp" line="138"/>
+        <location filename="../cli/download_view.cpp" line="358"/>
         <source>linked to %1</source>
         <translation>已连接 %1</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="309"/>
+        <location filename="../cli/download_command.cpp" line="304"/>
         <source>no printer with a USB virtual COM port is present</source>
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="148"/>
+        <location filename="../cli/download_view.cpp" line="171"/>
         <source>the port could not be opened (%1), attempt %2</source>
         <translation>无法打开端口（%1），第 %2 次尝试</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="89"/>
+        <location filename="../cli/download_view.cpp" line="164"/>
         <source>no reason given</source>
         <translation>原因未知</translation>
     </message>
     <message>
-        <location filename="../cli/inboot_command.cpp" line="48"/>
+        <location filename="../cli/inboot_command.cpp" line="52"/>
         <source>the printer reset the connection before it took the command</source>
         <translation>打印机在接收命令之前重置了连接</translation>
     </message>
@@ -364,72 +361,72 @@
 <context>
     <name>Download</name>
     <message>
-        <location filename="../download/download_texts.cpp" line="19"/>
+        <location filename="../download/download_texts.cpp" line="17"/>
         <source>Downloading...</source>
         <translation>正在下载...</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="23"/>
+        <location filename="../download/download_texts.cpp" line="21"/>
         <source>Establishing connection...</source>
         <translation>正在建立连接...</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="27"/>
+        <location filename="../download/download_texts.cpp" line="25"/>
         <source>Failed to download, please check!</source>
         <translation>下载失败,请检查是否在下载状态,电源是否正常,通信线是否插好!</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="31"/>
+        <location filename="../download/download_texts.cpp" line="29"/>
         <source>Ready for download, please wait...</source>
         <translation>正在准备下载，请等待...</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="35"/>
+        <location filename="../download/download_texts.cpp" line="33"/>
         <source>Downloading NO.%1 ,Total: %2, Time consuming %3 Seconds</source>
         <translation>正在下载第%1帧，总共%2帧, 耗时%3秒</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="43"/>
+        <location filename="../download/download_texts.cpp" line="41"/>
         <source>The operation is completed, please wait...</source>
         <translation>正在完成操作，请等待...</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="47"/>
+        <location filename="../download/download_texts.cpp" line="45"/>
         <source>Time consuming: %1 Seconds, Complete!</source>
         <translation>耗时: %1秒, 下载完成！</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="52"/>
+        <location filename="../download/download_texts.cpp" line="50"/>
         <source>The download is complete</source>
         <translation>下载完成</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="56"/>
+        <location filename="../download/download_texts.cpp" line="54"/>
         <source>Download failed!</source>
         <translation>程序下载失败!</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="60"/>
+        <location filename="../download/download_texts.cpp" line="58"/>
         <source>Error opening the file, please try again!</source>
         <translation>打开文件错误,请重试！</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="64"/>
+        <location filename="../download/download_texts.cpp" line="62"/>
         <source>The file is empty: there is nothing to download.</source>
         <translation>文件为空，没有可下载的内容。</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="68"/>
+        <location filename="../download/download_texts.cpp" line="66"/>
         <source>The file is too large: the printer accepts at most 32767 frames.</source>
         <translation>文件太大：打印机最多接收 32767 帧。</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="74"/>
+        <location filename="../download/download_texts.cpp" line="72"/>
         <source>Cannot read the file %1.</source>
         <translation>无法读取文件 %1。</translation>
     </message>
     <message>
-        <location filename="../download/download_texts.cpp" line="78"/>
+        <location filename="../download/download_texts.cpp" line="76"/>
         <source>%1 is no longer the image this download was given.</source>
         <translation>%1 已不是本次下载所用的映像。</translation>
     </message>
@@ -437,13 +434,11 @@
 <context>
     <name>Engine</name>
     <message>
-        <location filename="../engine/engine.cpp" line="49"/>
         <location filename="../ports/serial_aim.cpp" line="26"/>
         <source>No serial device is at USB path %1.</source>
         <translation>USB 路径 %1 上没有串口设备。</translation>
     </message>
     <message>
-        <location filename="../engine/engine.cpp" line="60"/>
         <location filename="../ports/serial_aim.cpp" line="38"/>
         <source>%1 does not exist.</source>
         <translation>%1 不存在。</translation>
@@ -472,57 +467,57 @@
 <context>
     <name>LineRecipe</name>
     <message>
-        <location filename="../line/line_recipe.cpp" line="50"/>
+        <location filename="../line/line_recipe.cpp" line="60"/>
         <source>The recipe %1 refuses this shift: %2. What to do: %3</source>
         <translation>配方 %1 拒绝本班次：%2。处理方法：%3</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="77"/>
+        <location filename="../line/line_recipe.cpp" line="85"/>
         <source>%1 (from the line&apos;s records)</source>
         <translation>%1（来自产线记录）</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="83"/>
+        <location filename="../line/line_recipe.cpp" line="89"/>
         <source>The recipe %1 comes from the line&apos;s records, but no records address is set.</source>
         <translation>配方 %1 来自产线记录，但未设置记录数据库地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="102"/>
+        <location filename="../line/line_recipe.cpp" line="103"/>
         <source>No recipe %1 is published in the line&apos;s records.</source>
         <translation>产线记录中没有发布配方 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="120"/>
+        <location filename="../line/line_recipe.cpp" line="117"/>
         <source>The line&apos;s records cannot be reached (%1) and this station has no recipe %2 verified before.</source>
         <translation>无法连接产线记录（%1），且本工位没有以前验证过的配方 %2。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="130"/>
+        <location filename="../line/line_recipe.cpp" line="125"/>
         <source>The line&apos;s records cannot be reached: the recipe %1 verified here before is used.</source>
         <translation>无法连接产线记录：使用本工位以前验证过的配方 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="167"/>
+        <location filename="../line/line_recipe.cpp" line="159"/>
         <source>engineering</source>
         <translation>工程</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="168"/>
+        <location filename="../line/line_recipe.cpp" line="160"/>
         <source>production</source>
         <translation>生产</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="169"/>
+        <location filename="../line/line_recipe.cpp" line="161"/>
         <source>Recipe %1 · %2 · signed by key %3</source>
         <translation>配方 %1 · %2 · 由密钥 %3 签名</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="172"/>
+        <location filename="../line/line_recipe.cpp" line="164"/>
         <source> · until %1</source>
         <translation> · 有效期至 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="174"/>
+        <location filename="../line/line_recipe.cpp" line="166"/>
         <source> · no expiry</source>
         <translation> · 无有效期限</translation>
     </message>
@@ -584,68 +579,68 @@
 <context>
     <name>MultiDownload</name>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="35"/>
+        <location filename="../fleet/cause_texts.cpp" line="18"/>
         <source>completed</source>
         <translation>完成</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="37"/>
+        <location filename="../fleet/cause_texts.cpp" line="19"/>
         <source>cancelled</source>
         <translation>已取消</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="39"/>
+        <location filename="../fleet/cause_texts.cpp" line="20"/>
         <source>refused</source>
         <translation>被拒绝</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="43"/>
+        <location filename="../fleet/cause_texts.cpp" line="21"/>
         <source>failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="49"/>
+        <location filename="../fleet/cause_texts.cpp" line="126"/>
         <source>the start frame</source>
         <translation>起始帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="51"/>
+        <location filename="../fleet/cause_texts.cpp" line="128"/>
         <source>frame %1</source>
         <translation>第 %1 帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="53"/>
+        <location filename="../fleet/cause_texts.cpp" line="130"/>
         <source>the end frame</source>
         <translation>结束帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="55"/>
+        <location filename="../fleet/cause_texts.cpp" line="132"/>
         <source>the final frame</source>
         <translation>最终帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="57"/>
+        <location filename="../fleet/cause_texts.cpp" line="134"/>
         <source>the link</source>
         <translation>连接</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="80"/>
-        <location filename="../cli/progress_view.cpp" line="169"/>
+        <location filename="../cli/download_view.cpp" line="205"/>
+        <location filename="../cli/download_view.cpp" line="265"/>
         <source>linked</source>
         <translation>已连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="64"/>
+        <location filename="../fleet/cause_texts.cpp" line="141"/>
         <source>no answer to %1, attempt %2</source>
         <translation>%1 无应答，第 %2 次尝试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="71"/>
+        <location filename="../fleet/cause_texts.cpp" line="148"/>
         <source>%1 refused (status %2), attempt %3</source>
         <translation>%1 被拒绝（状态 %2），第 %3 次尝试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="68"/>
+        <location filename="../fleet/cause_texts.cpp" line="145"/>
         <source>%1 refused (status %2)</source>
         <translation>%1 被拒绝（状态 %2）</translation>
     </message>
@@ -655,42 +650,42 @@
         <translation>剩余 %1</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="242"/>
+        <location filename="../cli/download_view.cpp" line="429"/>
         <source>target</source>
         <translation>目标</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="243"/>
+        <location filename="../cli/download_view.cpp" line="430"/>
         <source>result</source>
         <translation>结果</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="244"/>
+        <location filename="../cli/download_view.cpp" line="431"/>
         <source>seconds</source>
         <translation>秒</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="245"/>
+        <location filename="../cli/download_view.cpp" line="432"/>
         <source>retries</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="246"/>
+        <location filename="../cli/download_view.cpp" line="433"/>
         <source>reason</source>
         <translation>原因</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="292"/>
+        <location filename="../cli/download_view.cpp" line="475"/>
         <source>%1 of %2 completed, exit code %3</source>
         <translation>%2 台中完成 %1 台，退出码 %3</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="170"/>
+        <location filename="../cli/download_view.cpp" line="266"/>
         <source>waiting for the link</source>
         <translation>等待连接</translation>
     </message>
     <message>
-        <location filename="../cli/progress_view.cpp" line="201"/>
+        <location filename="../cli/download_view.cpp" line="295"/>
         <source>watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 failed so far</source>
         <translation>正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
     </message>
@@ -698,32 +693,32 @@
 <context>
     <name>Netboot</name>
     <message>
-        <location filename="../link/link_texts.cpp" line="15"/>
+        <location filename="../link/link_texts.cpp" line="13"/>
         <source>The IP address &quot;%1&quot; is not valid: write four numbers from 0 to 255 joined by dots, such as 192.168.123.100.</source>
         <translation>IP 地址“%1”无效：请填写以点分隔的四个 0 到 255 的数字，例如 192.168.123.100。</translation>
     </message>
     <message>
-        <location filename="../link/link_texts.cpp" line="22"/>
+        <location filename="../link/link_texts.cpp" line="20"/>
         <source>The MAC address &quot;%1&quot; is not valid: write six two-digit hexadecimal numbers joined by &quot;-&quot;, such as 00-11-22-33-44-55.</source>
         <translation>MAC 地址“%1”无效：请填写以“-”分隔的六个两位十六进制数，例如 00-11-22-33-44-55。</translation>
     </message>
     <message>
-        <location filename="../link/link_texts.cpp" line="29"/>
+        <location filename="../link/link_texts.cpp" line="27"/>
         <source>The file name &quot;%1&quot; is longer than the 128 bytes the printer accepts; rename the file.</source>
         <translation>文件名“%1”超过打印机可接受的 128 字节，请重命名文件。</translation>
     </message>
     <message>
-        <location filename="../link/link_texts.cpp" line="35"/>
+        <location filename="../link/link_texts.cpp" line="33"/>
         <source>Cannot use UDP port %1 (%2). Close any other program that uses it (a DHCP or TFTP server), and give posflash&apos;s bind helper the right to use ports below 1024: sudo setcap cap_net_bind_service+ep %3</source>
         <translation>无法使用 UDP 端口 %1（%2）。请关闭占用该端口的其他程序（DHCP 或 TFTP 服务器），并授予 posflash 的端口绑定助手使用 1024 以下端口的权限：sudo setcap cap_net_bind_service+ep %3</translation>
     </message>
     <message>
-        <location filename="../link/link_texts.cpp" line="52"/>
+        <location filename="../link/link_texts.cpp" line="50"/>
         <source>A printer at %1 answered and was ignored: the IP address is set to %2. Check the IP address.</source>
         <translation>地址为 %1 的打印机应答已被忽略：IP 地址设置为 %2。请检查 IP 地址。</translation>
     </message>
     <message>
-        <location filename="../link/link_texts.cpp" line="45"/>
+        <location filename="../link/link_texts.cpp" line="43"/>
         <source>The BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address.</source>
         <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求。</translation>
     </message>
@@ -731,37 +726,37 @@
 <context>
     <name>RecipeCommand</name>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="153"/>
+        <location filename="../cli/recipe_command.cpp" line="162"/>
         <source>written to %1; sign it with: minisign -S -s KEY -m %1 (or posflash-cli recipe sign --key KEY %1)</source>
         <translation>已写入 %1；请用以下命令签名：minisign -S -s KEY -m %1（或 posflash-cli recipe sign --key KEY %1）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="159"/>
+        <location filename="../cli/recipe_command.cpp" line="168"/>
         <source>note: %1.minisig signs the former recipe; sign it again</source>
         <translation>注意：%1.minisig 是旧配方的签名，请重新签名</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="205"/>
+        <location filename="../cli/recipe_command.cpp" line="230"/>
         <source>ignored: %1</source>
         <translation>已忽略：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="210"/>
+        <location filename="../cli/recipe_command.cpp" line="235"/>
         <source>verified: signed by key %1 (%2)</source>
         <translation>已验证：由密钥 %1 签名（%2）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="216"/>
+        <location filename="../cli/recipe_command.cpp" line="241"/>
         <source>refused: %1 — %2</source>
         <translation>拒绝：%1 — %2</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="219"/>
+        <location filename="../cli/recipe_command.cpp" line="244"/>
         <source>what to do: %1</source>
         <translation>处理方法：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="265"/>
+        <location filename="../cli/recipe_command.cpp" line="287"/>
         <source>signed with key %1: %2</source>
         <translation>已用密钥 %1 签名：%2</translation>
     </message>
@@ -769,32 +764,32 @@
 <context>
     <name>RecipeTexts</name>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="23"/>
+        <location filename="../recipe/recipe_texts.cpp" line="16"/>
         <source>the recipe&apos;s signature is missing or does not verify</source>
         <translation>配方的签名缺失或无法验证</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="27"/>
+        <location filename="../recipe/recipe_texts.cpp" line="21"/>
         <source>the recipe is signed by a key this station does not trust</source>
         <translation>配方的签名密钥不在本工位信任的密钥之列</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="31"/>
+        <location filename="../recipe/recipe_texts.cpp" line="25"/>
         <source>the recipe cannot be read</source>
         <translation>无法读取配方</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="34"/>
+        <location filename="../recipe/recipe_texts.cpp" line="28"/>
         <source>the recipe has expired</source>
         <translation>配方已过期</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="39"/>
+        <location filename="../recipe/recipe_texts.cpp" line="43"/>
         <source>the image is not of the kind the recipe approves</source>
         <translation>映像的类型与配方批准的不符</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="43"/>
+        <location filename="../recipe/recipe_texts.cpp" line="45"/>
         <source>the image&apos;s size differs from the approved image&apos;s</source>
         <translation>映像的大小与批准的映像不同</translation>
     </message>
@@ -804,57 +799,57 @@
         <translation>映像的 SHA-256 与批准的映像不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="51"/>
+        <location filename="../recipe/recipe_texts.cpp" line="31"/>
         <source>the image differs from the approved one</source>
         <translation>映像与批准的映像不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="56"/>
+        <location filename="../recipe/recipe_texts.cpp" line="34"/>
         <source>the recipe does not allow this port</source>
         <translation>配方不允许使用此端口</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="60"/>
+        <location filename="../recipe/recipe_texts.cpp" line="37"/>
         <source>the recipe requires a label</source>
         <translation>配方要求标签</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="61"/>
+        <location filename="../recipe/recipe_texts.cpp" line="65"/>
         <source>the label does not match the recipe&apos;s pattern</source>
         <translation>标签与配方的格式不符</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="73"/>
+        <location filename="../recipe/recipe_texts.cpp" line="17"/>
         <source>put the recipe&apos;s .minisig beside it, as the line engineer signed it; a recipe changed after signing must be signed again</source>
         <translation>将配方的 .minisig 签名文件（产线工程师签署的原件）放在配方旁边；签名后修改过的配方须重新签名</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="77"/>
+        <location filename="../recipe/recipe_texts.cpp" line="22"/>
         <source>have the recipe signed with the line&apos;s key, or put that key&apos;s .pub into trusted-keys (see docs/recipes.md)</source>
         <translation>请用产线的密钥签署配方，或将该密钥的 .pub 放入 trusted-keys（见 docs/recipes.md）</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="81"/>
+        <location filename="../recipe/recipe_texts.cpp" line="26"/>
         <source>make the recipe again with &apos;posflash-cli recipe make&apos; and sign it</source>
         <translation>请用“posflash-cli recipe make”重新制作配方并签名</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="85"/>
+        <location filename="../recipe/recipe_texts.cpp" line="29"/>
         <source>ask the line engineer for the current recipe</source>
         <translation>请向产线工程师索取当前的配方</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="87"/>
+        <location filename="../recipe/recipe_texts.cpp" line="32"/>
         <source>choose the image the recipe approves, or ask for a recipe for this one</source>
         <translation>请选择配方批准的映像，或为此映像申请配方</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="91"/>
+        <location filename="../recipe/recipe_texts.cpp" line="35"/>
         <source>put the unit on one of the fixture&apos;s ports the recipe names</source>
         <translation>请将设备接到配方所列的治具端口之一</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="94"/>
+        <location filename="../recipe/recipe_texts.cpp" line="38"/>
         <source>scan the unit&apos;s label again</source>
         <translation>请重新扫描设备的标签</translation>
     </message>
@@ -863,7 +858,7 @@
     <name>Report</name>
     <message>
         <location filename="../report/report_charts.cpp" line="76"/>
-        <location filename="../report/report_document.cpp" line="82"/>
+        <location filename="../report/report_document.cpp" line="91"/>
         <source>Failure causes</source>
         <translation>失败原因</translation>
     </message>
@@ -898,167 +893,167 @@
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="12"/>
+        <location filename="../report/report_document.cpp" line="14"/>
         <source>day %1</source>
         <translation>%1 日</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="13"/>
+        <location filename="../report/report_document.cpp" line="15"/>
         <source>shift %1 (%2)</source>
         <translation>班次 %1（%2）</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="29"/>
+        <location filename="../report/report_document.cpp" line="40"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="34"/>
+        <location filename="../report/report_document.cpp" line="45"/>
         <source>Period</source>
         <translation>时段</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="37"/>
+        <location filename="../report/report_document.cpp" line="48"/>
         <source>Stations</source>
         <translation>工位</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="41"/>
+        <location filename="../report/report_document.cpp" line="52"/>
         <source>%1 (%2 units)</source>
         <translation>%1（%2 台）</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="45"/>
+        <location filename="../report/report_document.cpp" line="56"/>
         <source>Images</source>
         <translation>映像</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="47"/>
+        <location filename="../report/report_document.cpp" line="58"/>
         <source>Source</source>
         <translation>来源</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="49"/>
+        <location filename="../report/report_document.cpp" line="60"/>
         <source>Filters</source>
         <translation>筛选</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="50"/>
+        <location filename="../report/report_document.cpp" line="61"/>
         <source>Made</source>
         <translation>生成时间</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="53"/>
-        <location filename="../report/report_document.cpp" line="66"/>
-        <location filename="../report/report_document.cpp" line="102"/>
-        <location filename="../report/report_document.cpp" line="127"/>
+        <location filename="../report/report_document.cpp" line="64"/>
+        <location filename="../report/report_document.cpp" line="76"/>
+        <location filename="../report/report_document.cpp" line="105"/>
+        <location filename="../report/report_document.cpp" line="124"/>
         <source>Units</source>
         <translation>台数</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="54"/>
-        <location filename="../report/report_document.cpp" line="67"/>
-        <location filename="../report/report_document.cpp" line="126"/>
+        <location filename="../report/report_document.cpp" line="65"/>
+        <location filename="../report/report_document.cpp" line="76"/>
+        <location filename="../report/report_document.cpp" line="124"/>
         <source>Attempts</source>
         <translation>尝试次数</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="55"/>
-        <location filename="../report/report_document.cpp" line="68"/>
+        <location filename="../report/report_document.cpp" line="66"/>
+        <location filename="../report/report_document.cpp" line="77"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="57"/>
-        <location filename="../report/report_document.cpp" line="69"/>
+        <location filename="../report/report_document.cpp" line="68"/>
+        <location filename="../report/report_document.cpp" line="78"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="59"/>
+        <location filename="../report/report_document.cpp" line="70"/>
         <location filename="../report/report_document.cpp" line="113"/>
         <source>Retries</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="62"/>
+        <location filename="../report/report_document.cpp" line="74"/>
         <source>Yield per station and shift</source>
         <translation>各工位各班次良率</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="64"/>
-        <location filename="../report/report_document.cpp" line="101"/>
+        <location filename="../report/report_document.cpp" line="75"/>
+        <location filename="../report/report_document.cpp" line="105"/>
         <source>Station</source>
         <translation>工位</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="65"/>
+        <location filename="../report/report_document.cpp" line="75"/>
         <source>Shift or day</source>
         <translation>班次或日期</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="78"/>
+        <location filename="../report/report_document.cpp" line="86"/>
         <source>%1 engineering units are left out.</source>
         <translation>%1 台工程机未计入。</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="84"/>
+        <location filename="../report/report_document.cpp" line="92"/>
         <source>Cause</source>
         <translation>原因</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="85"/>
-        <location filename="../report/report_document.cpp" line="125"/>
+        <location filename="../report/report_document.cpp" line="92"/>
+        <location filename="../report/report_document.cpp" line="123"/>
         <source>Failures</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="86"/>
+        <location filename="../report/report_document.cpp" line="93"/>
         <source>Share</source>
         <translation>占比</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="87"/>
+        <location filename="../report/report_document.cpp" line="93"/>
         <source>Cumulative</source>
         <translation>累计</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="88"/>
+        <location filename="../report/report_document.cpp" line="94"/>
         <source>What it means</source>
         <translation>含义</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="89"/>
+        <location filename="../report/report_document.cpp" line="94"/>
         <source>What to do</source>
         <translation>处理方法</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="99"/>
+        <location filename="../report/report_document.cpp" line="104"/>
         <source>Time per unit</source>
         <translation>每台用时</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="103"/>
+        <location filename="../report/report_document.cpp" line="106"/>
         <source>Median</source>
         <translation>中位数</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="104"/>
+        <location filename="../report/report_document.cpp" line="106"/>
         <source>95th percentile</source>
         <translation>第 95 百分位</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="115"/>
+        <location filename="../report/report_document.cpp" line="114"/>
         <source>Units retried</source>
         <translation>重试的台数</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="116"/>
+        <location filename="../report/report_document.cpp" line="115"/>
         <source>Attempts after the first</source>
         <translation>首次之后的尝试</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="117"/>
+        <location filename="../report/report_document.cpp" line="116"/>
         <source>Units passed at a retry</source>
         <translation>重试后通过的台数</translation>
     </message>
@@ -1068,37 +1063,37 @@
         <translation>失败最多的端口</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="124"/>
+        <location filename="../report/report_document.cpp" line="123"/>
         <source>Port</source>
         <translation>端口</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="134"/>
+        <location filename="../report/report_document.cpp" line="129"/>
         <source>No port failed.</source>
         <translation>没有端口失败。</translation>
     </message>
     <message>
-        <location filename="../report/report_texts.cpp" line="20"/>
+        <location filename="../report/report_texts.cpp" line="35"/>
         <source>no cause recorded</source>
         <translation>未记录原因</translation>
     </message>
     <message>
-        <location filename="../report/report_texts.cpp" line="26"/>
+        <location filename="../report/report_texts.cpp" line="15"/>
         <source>the printer did not answer</source>
         <translation>打印机没有应答</translation>
     </message>
     <message>
-        <location filename="../report/report_texts.cpp" line="28"/>
+        <location filename="../report/report_texts.cpp" line="16"/>
         <source>the printer refused a frame</source>
         <translation>打印机拒绝了一帧</translation>
     </message>
     <message>
-        <location filename="../report/report_texts.cpp" line="30"/>
+        <location filename="../report/report_texts.cpp" line="18"/>
         <source>the printer acknowledged another frame</source>
         <translation>打印机确认了另一帧</translation>
     </message>
     <message>
-        <location filename="../report/report_texts.cpp" line="32"/>
+        <location filename="../report/report_texts.cpp" line="19"/>
         <source>the boot loader did not answer in time</source>
         <translation>引导程序没有及时应答</translation>
     </message>
@@ -1256,57 +1251,57 @@
 <context>
     <name>posflash::LineSlot</name>
     <message>
-        <location filename="../line/line_slot.cpp" line="34"/>
+        <location filename="../line/line_slot.cpp" line="35"/>
         <source>Plug in the next printer.</source>
         <translation>请插入下一台打印机。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="37"/>
+        <location filename="../line/line_slot.cpp" line="38"/>
         <source>Connect the next printer, then press Next or scan its label.</source>
         <translation>连接下一台打印机，然后按“下一台”或扫描其标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="40"/>
+        <location filename="../line/line_slot.cpp" line="41"/>
         <source>Scan the next printer&apos;s MAC label or type its MAC.</source>
         <translation>扫描下一台打印机的 MAC 标签，或输入其 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="63"/>
+        <location filename="../line/line_slot.cpp" line="64"/>
         <source>The recipe does not name this port: no unit is loaded here.</source>
         <translation>配方未列出此端口：此处不装载任何设备。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="72"/>
+        <location filename="../line/line_slot.cpp" line="73"/>
         <source>This PC has no port %1. Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
         <translation>本机没有端口 %1。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="81"/>
+        <location filename="../line/line_slot.cpp" line="82"/>
         <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
         <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="84"/>
+        <location filename="../line/line_slot.cpp" line="85"/>
         <source>The image file was replaced since the shift began: no unit gets it. Start a new shift to load the new image.</source>
         <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="220"/>
+        <location filename="../line/line_slot.cpp" line="221"/>
         <source>refused, attempt %1 of %2</source>
         <translation>被拒绝，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="223"/>
+        <location filename="../line/line_slot.cpp" line="224"/>
         <source>answer for another frame, attempt %1 of %2</source>
         <translation>应答的是另一帧，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="226"/>
+        <location filename="../line/line_slot.cpp" line="227"/>
         <source>no answer, attempt %1 of %2</source>
         <translation>无应答，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="245"/>
+        <location filename="../line/line_slot.cpp" line="246"/>
         <source>stopped; the update was cancelled safely</source>
         <translation>已停止；更新已安全取消</translation>
     </message>
@@ -1314,157 +1309,157 @@
 <context>
     <name>posflash::LineWindow</name>
     <message>
-        <location filename="../line/line_window.cpp" line="104"/>
+        <location filename="../line/line_window.cpp" line="116"/>
         <source>posflash (production line)</source>
         <translation>posflash（生产线）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="147"/>
+        <location filename="../line/line_window.cpp" line="156"/>
         <source>&quot;%1&quot; is no MAC address.</source>
         <translation>“%1”不是 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="192"/>
+        <location filename="../line/line_window.cpp" line="200"/>
         <source>records: address not understood</source>
         <translation>记录：无法识别地址</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="239"/>
+        <location filename="../line/line_window.cpp" line="247"/>
         <source>Records database</source>
         <translation>记录数据库</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="247"/>
+        <location filename="../line/line_window.cpp" line="255"/>
         <source>Passed</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="248"/>
+        <location filename="../line/line_window.cpp" line="256"/>
         <source>Failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="249"/>
+        <location filename="../line/line_window.cpp" line="257"/>
         <source>Total</source>
         <translation>总数</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="250"/>
+        <location filename="../line/line_window.cpp" line="258"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="251"/>
+        <location filename="../line/line_window.cpp" line="259"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="252"/>
+        <location filename="../line/line_window.cpp" line="260"/>
         <source>Mean per unit</source>
         <translation>平均每台</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="273"/>
+        <location filename="../line/line_window.cpp" line="281"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="275"/>
+        <location filename="../line/line_window.cpp" line="282"/>
         <source>Start a new shift: counters to zero</source>
         <translation>开始新班次：计数清零</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="289"/>
+        <location filename="../line/line_window.cpp" line="293"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="295"/>
+        <location filename="../line/line_window.cpp" line="299"/>
         <source>Scanned label</source>
         <translation>扫描的标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="296"/>
+        <location filename="../line/line_window.cpp" line="300"/>
         <source>Scan the unit&apos;s label (or type it and press Enter)</source>
         <translation>扫描设备标签（或输入后按回车）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="307"/>
+        <location filename="../line/line_window.cpp" line="311"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="309"/>
+        <location filename="../line/line_window.cpp" line="312"/>
         <source>Write this shift&apos;s report (HTML and PDF)</source>
         <translation>写出本班次的报告（HTML 和 PDF）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="444"/>
+        <location filename="../line/line_window.cpp" line="440"/>
         <source>Label refused: %1. Scan the label again.</source>
         <translation>标签被拒绝：%1。请重新扫描标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="455"/>
+        <location filename="../line/line_window.cpp" line="462"/>
         <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="480"/>
+        <location filename="../line/line_window.cpp" line="486"/>
         <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="481"/>
+        <location filename="../line/line_window.cpp" line="487"/>
         <source>(unknown)</source>
         <translation>（未知）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="486"/>
+        <location filename="../line/line_window.cpp" line="495"/>
         <source>next unit: %1</source>
         <translation>下一台：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="525"/>
+        <location filename="../line/line_window.cpp" line="534"/>
         <source>Operator %1 · Station %2 · Retries %3</source>
         <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="529"/>
+        <location filename="../line/line_window.cpp" line="538"/>
         <source> · Label required</source>
         <translation> · 需要标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="539"/>
+        <location filename="../line/line_window.cpp" line="548"/>
         <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
         <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="581"/>
+        <location filename="../line/line_window.cpp" line="590"/>
         <source>Shift since %1</source>
         <translation>班次开始于 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="582"/>
+        <location filename="../line/line_window.cpp" line="591"/>
         <source>Shift %1</source>
         <translation>班次 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="603"/>
+        <location filename="../line/line_window.cpp" line="612"/>
         <source>The shift report was not written: %1</source>
         <translation>班次报告未能写出：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="648"/>
+        <location filename="../line/line_window.cpp" line="657"/>
         <source>Stop and leave? Each update ends safely: a frame in flight finishes its tries and the closing frames are sent, so no printer is left half-written.</source>
         <translation>停止并退出？每个更新都会安全结束：正在发送的帧完成其重试，并发送结束帧，不会有打印机只写入一半。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="651"/>
+        <location filename="../line/line_window.cpp" line="660"/>
         <source>1 unit is updating.</source>
         <translation>1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="651"/>
+        <location filename="../line/line_window.cpp" line="660"/>
         <source>%1 units are updating.</source>
         <translation>%1 台设备正在更新。</translation>
     </message>
@@ -1472,112 +1467,112 @@
 <context>
     <name>posflash::SlotTile</name>
     <message>
-        <location filename="../line/slot_tile.cpp" line="59"/>
+        <location filename="../line/slot_tile.cpp" line="51"/>
         <source>Slot %1</source>
         <translation>工位 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="86"/>
+        <location filename="../line/slot_tile.cpp" line="78"/>
         <source>Slot %1 progress</source>
         <translation>工位 %1 进度</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="97"/>
+        <location filename="../line/slot_tile.cpp" line="89"/>
         <source>Next</source>
         <translation>下一台</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="99"/>
+        <location filename="../line/slot_tile.cpp" line="91"/>
         <source>Next unit on slot %1</source>
         <translation>工位 %1 的下一台</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="111"/>
+        <location filename="../line/slot_tile.cpp" line="103"/>
         <source>MAC of the next unit on slot %1</source>
         <translation>工位 %1 下一台的 MAC</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="112"/>
+        <location filename="../line/slot_tile.cpp" line="104"/>
         <source>MAC of the next unit, then Enter</source>
         <translation>下一台的 MAC，然后按回车</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="133"/>
+        <location filename="../line/slot_tile.cpp" line="125"/>
         <source>What to do: %1</source>
         <translation>处理方法：%1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="154"/>
+        <location filename="../line/slot_tile.cpp" line="146"/>
         <source>WAITING</source>
         <translation>等待</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="158"/>
+        <location filename="../line/slot_tile.cpp" line="150"/>
         <source>SCAN LABEL</source>
         <translation>扫描标签</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="159"/>
+        <location filename="../line/slot_tile.cpp" line="151"/>
         <source>A unit is here: scan its label to start.</source>
         <translation>设备已就位：扫描其标签即可开始。</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="163"/>
+        <location filename="../line/slot_tile.cpp" line="155"/>
         <source>starting…</source>
         <translation>正在开始…</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="163"/>
+        <location filename="../line/slot_tile.cpp" line="155"/>
         <source>%1 left</source>
         <translation>剩余 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="165"/>
+        <location filename="../line/slot_tile.cpp" line="157"/>
         <source>attempt %1 of %2 · </source>
         <translation>第 %1 次，共 %2 次 · </translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="173"/>
+        <location filename="../line/slot_tile.cpp" line="165"/>
         <source>RETRY</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="174"/>
+        <location filename="../line/slot_tile.cpp" line="166"/>
         <source>attempt %1 of %2 next: %3</source>
         <translation>下一次为第 %1 次，共 %2 次：%3</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="183"/>
+        <location filename="../line/slot_tile.cpp" line="175"/>
         <source>SET-UP</source>
         <translation>需设置</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="187"/>
+        <location filename="../line/slot_tile.cpp" line="179"/>
         <source>NOT IN USE</source>
         <translation>未使用</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="191"/>
+        <location filename="../line/slot_tile.cpp" line="183"/>
         <source>done in %1</source>
         <translation>用时 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="193"/>
+        <location filename="../line/slot_tile.cpp" line="185"/>
         <source> · at attempt %1</source>
         <translation> · 第 %1 次成功</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="194"/>
+        <location filename="../line/slot_tile.cpp" line="186"/>
         <source>PASS</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="198"/>
+        <location filename="../line/slot_tile.cpp" line="190"/>
         <source>FAIL</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="206"/>
+        <location filename="../line/slot_tile.cpp" line="198"/>
         <source>stopping safely…</source>
         <translation>正在安全停止…</translation>
     </message>
