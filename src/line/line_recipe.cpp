@@ -153,6 +153,11 @@ ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const RecipeSource& so
     return checked(settings, settings.recipe, files->recipe, files->signature, source);
 }
 
+QString FetchingRecipeText(const QString& name) {
+    return text(QT_TRANSLATE_NOOP("LineRecipe", "Fetching the recipe %1 from the line's records…"))
+        .arg(name);
+}
+
 QString RecipeSummary(const ApprovedRecipe& approved) {
     const Recipe& r = approved.recipe;
     const QString mode = r.mode == RecipeMode::Engineering

@@ -41,6 +41,10 @@ struct RecipeSource {
 // connect timeout at most.
 ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const RecipeSource& source);
 
+// "Fetching the recipe X1 from the line's records…": what the window and the start panel say
+// while the line's records are asked.
+QString FetchingRecipeText(const QString& name);
+
 // "X1 2.4 · production · signed by key 3D38… · until 2027-03-01 06:00": the start panel's and
 // the header's line.
 QString RecipeSummary(const ApprovedRecipe& approved);

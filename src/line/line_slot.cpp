@@ -129,6 +129,12 @@ void LineSlot::cancel() {
 }
 
 void LineSlot::start(const Unit& unit, bool sameUnit) {
+    // No unit starts while the shift's recipe refuses it, or is still on its way: a unit that
+    // waited for its label from the shift before starts under this shift's recipe or not at all.
+    if (!shift_.recipeProblem.isEmpty()) {
+        checkSetUp();
+        return;
+    }
     PrinterTarget printer = choice_.target;
     if (choice_.kind == SlotKind::Usb)
         printer.device = unit.devicePath;

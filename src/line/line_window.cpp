@@ -108,16 +108,16 @@ QPushButton* TabButton(const QString& text, const char* name, const QString& acc
 LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& inventory, LineHost host,
                        QWidget* parent)
     : QWidget(parent), host_(std::move(host)), settings_(settings),
-      recipe_(recipeOf(host_, settings)), inventory_(inventory),
+      inventory_(inventory),
       comPorts_(RunPortMap(ComPortMapPath())), history_(QStringLiteral("line"), host_.historyPath),
-      chooser_(kindsOf(SlotsOf(settings)), labelRequired(settings, recipe_)) {
+      chooser_(kindsOf(SlotsOf(settings)), settings.requireLabel) {
     setObjectName("LineWindow");
     connect(&labelLookup_, &LabelLookup::answered, this, &LineWindow::labelLookedUp);
+    connect(&recipeFetch_, &RecipeFetch::fetched, this, &LineWindow::recipeFetched);
     setWindowTitle(tr("posflash (production line)"));
     shift_.imagePath = settings.imagePath;
     shift_.font = settings.font;
     shift_.retries = settings.retries;
-    shift_.requireLabel = labelRequired(settings, recipe_);
     shift_.chinese = LineSpeaksChinese(settings);
     serialPrefix_ = settings.serialPrefix;
     shift_.context.operatorName = settings.operatorName;
@@ -154,7 +154,7 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
             const auto mac = MacFromLabel(typed);
             if (!mac) {
                 this->tile(number).showWaiting(tr("\"%1\" is no MAC address.").arg(typed));
-            } else if (!chooser_.isRetry(*mac)) {
+            } else if (!chooser_.isRetry(*mac) || fetchingRecipe()) {
                 unitArrived(number, {}, *mac);
             } else {
                 act(chooser_.scanned(*mac, true), {}, *mac);
@@ -163,6 +163,7 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
         });
     }
     layout->addLayout(grid, 1);
+    loadRecipe();
     beginShift();
     if (!settings.records.isEmpty())
         startRecords(settings.records);
@@ -354,6 +355,11 @@ void LineWindow::unitArrived(int n, const QString& devicePath, const QString& ma
     const SlotChooser::Phase phase = chooser_.phase(n);
     if (leaving_ || phase == SlotChooser::Phase::Running || phase == SlotChooser::Phase::NeedsLabel)
         return;
+    if (fetchingRecipe()) {
+        heldArrivals_[n] = {devicePath, mac};
+        tile(n).showWaiting(recipe_.problem);
+        return;
+    }
     if (!slot(n).checkSetUp().isEmpty())
         return; // the tile says what to fix; no unit, no row
     act(chooser_.arrived(n), devicePath, mac);
@@ -430,33 +436,41 @@ void LineWindow::labelEntered() {
     labelBox_->clear();
     if (label.isEmpty() || leaving_)
         return;
-    const auto mac = MacFromLabel(label);
-    // A serial number the recipe does not know is refused here, before any unit takes it; the
-    // box waits for the next scan.
-    if (!mac && shift_.recipe) {
-        if (const RecipeVerdict verdict = shift_.recipe->checkLabel(label); !verdict.ok()) {
-            Faces faces;
-            faces.setUseEnglish(!shift_.chinese);
-            pendingLabel_->setText(tr("Label refused: %1. Scan the label again.")
-                                       .arg(RecipeTexts(faces).cause(verdict)));
-            if (host_.beep)
-                host_.beep();
-            return;
-        }
-    }
     // Scans are acted on in the order they came, each once what is known of its label is in.
     scans_.push_back(label);
     if (scans_.size() == 1)
         nextScan();
 }
 
+bool LineWindow::refusedByRecipe(const QString& label) {
+    if (!shift_.recipe || MacFromLabel(label))
+        return false;
+    const RecipeVerdict verdict = shift_.recipe->checkLabel(label);
+    if (verdict.ok())
+        return false;
+    Faces faces;
+    faces.setUseEnglish(!shift_.chinese);
+    pendingLabel_->setText(
+        tr("Label refused: %1. Scan the label again.").arg(RecipeTexts(faces).cause(verdict)));
+    if (host_.beep)
+        host_.beep();
+    return true;
+}
+
 // The oldest scan: a label given before, on this line or in the history, is asked about first;
 // a failed unit scanned again is the same unit, tried again, and asks nothing.
 void LineWindow::nextScan() {
-    while (!scans_.empty() && !leaving_) {
+    // Scans wait for the shift's recipe: it says which labels a unit may take.
+    while (!scans_.empty() && !leaving_ && !fetchingRecipe()) {
         const QString label = scans_.front();
         const auto mac = MacFromLabel(label);
         bool given = true;
+        // A serial number the recipe does not know is refused before any unit takes it; the
+        // box waits for the next scan.
+        if (refusedByRecipe(label)) {
+            scans_.pop_front();
+            continue;
+        }
         if (!chooser_.isRetry(mac ? *mac : label)) {
             if (const auto use = labels_.usedBefore(label)) {
                 given = ask(tr("The label %1 was given to a unit on slot %2 at %3. Give it to "
@@ -473,12 +487,16 @@ void LineWindow::nextScan() {
             act(chooser_.scanned(mac ? *mac : label, mac.has_value()), {}, mac.value_or(QString()));
         scans_.pop_front();
     }
-    scans_.clear();
+    if (leaving_)
+        scans_.clear();
+    else if (fetchingRecipe() && !scans_.empty())
+        pendingLabel_->setText(recipe_.problem);
 }
 
 void LineWindow::labelLookedUp(const QString& label, bool known, const QString& station,
                                const QDateTime& startedAt) {
-    if (scans_.empty() || scans_.front() != label || leaving_)
+    // A new shift's recipe asked for since: the scan is looked up again once it is in.
+    if (scans_.empty() || scans_.front() != label || leaving_ || fetchingRecipe())
         return;
     const auto mac = MacFromLabel(label);
     // An unreadable history asks nothing: the label is not refused.
@@ -540,6 +558,8 @@ void LineWindow::showShiftChoices() {
         who += QStringLiteral(" · ") + RecipeSummary(recipe_.gate->approved());
     if (!recipe_.note.isEmpty())
         who += QStringLiteral(" · ") + recipe_.note;
+    if (fetchingRecipe())
+        who += QStringLiteral(" · ") + recipe_.problem;
     shiftChoices_->setText(who);
 }
 
@@ -561,7 +581,7 @@ void LineWindow::askNewShift() {
         shift_.context.operatorName = *name;
     chooser_.newShift();
     // Each shift takes the recipe as it is then: the newest published, or the file again.
-    recipe_ = recipeOf(host_, settings_);
+    loadRecipe();
     // The old verdicts go; each printer stays until it is swapped (Next, plugged in).
     for (auto& s : slots_) {
         const SlotChooser::Phase phase = chooser_.phase(s->number());
@@ -572,15 +592,53 @@ void LineWindow::askNewShift() {
     keepFocus();
 }
 
-void LineWindow::beginShift() {
-    shift_.context.shift = QUuid::createUuid().toString(QUuid::WithoutBraces);
+void LineWindow::loadRecipe() {
+    heldArrivals_.clear();
+    if (!host_.loadRecipe || settings_.recipeFromRecords.isEmpty()) {
+        recipeAsked_ = 0;
+        recipe_ = recipeOf(host_, settings_);
+        return;
+    }
+    recipe_ = {};
+    recipe_.wanted = true;
+    recipe_.problem = FetchingRecipeText(settings_.recipeFromRecords);
+    recipeAsked_ = recipeFetch_.fetch(settings_);
+}
+
+void LineWindow::recipeFetched(quint64 ticket, const ShiftRecipe& recipe) {
+    // An answer for a shift ended since is not this shift's.
+    if (ticket != recipeAsked_ || leaving_)
+        return;
+    recipeAsked_ = 0;
+    recipe_ = recipe;
+    applyRecipe();
+    for (const auto& [n, unit] : std::exchange(heldArrivals_, {}))
+        unitArrived(n, unit.first, unit.second);
+    nextScan();
+    keepFocus();
+}
+
+void LineWindow::applyRecipe() {
     // The image is fixed by its bytes for the whole shift: a file replaced since is refused.
-    shift_.imageSha256 = imageHash(shift_.imagePath, shift_.font);
+    // Under a recipe only the approved bytes go out, whatever the file holds later.
+    shift_.imageSha256 =
+        recipe_.gate ? recipe_.gate->imageSha256() : imageHash(shift_.imagePath, shift_.font);
     shift_.recipe = recipe_.gate;
     shift_.recipeProblem = recipe_.problem;
-    // Under a recipe only the approved bytes go out, whatever the file holds later.
-    if (recipe_.gate)
-        shift_.imageSha256 = recipe_.gate->imageSha256();
+    shift_.requireLabel = labelRequired(settings_, recipe_);
+    chooser_.requireLabel(shift_.requireLabel);
+    showShiftChoices();
+    if (fetchingRecipe())
+        return;
+    // Slots the recipe leaves out, or a recipe that refuses the shift, show at once; a unit
+    // still running finishes under the recipe it began with.
+    for (auto& s : slots_)
+        if (!s->isRunning() && (!recipe_.problem.isEmpty() || s->outsideRecipe()))
+            s->checkSetUp();
+}
+
+void LineWindow::beginShift() {
+    shift_.context.shift = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const auto summary = SummarizeImage(shift_.imagePath);
     imageLine_->setFullText(summary ? SummaryLine(*summary) : summary.error().text);
     counters_.reset();
@@ -589,13 +647,9 @@ void LineWindow::beginShift() {
     shiftSince_->setProperty("since", since);
     shiftSince_->setText(tr("Shift since %1").arg(since));
     shiftSince_->setToolTip(tr("Shift %1").arg(shift_.context.shift));
-    showShiftChoices();
     showCounters();
     showPendingLabel();
-    // Slots the recipe leaves out, or a recipe that refuses the shift, show at once.
-    for (auto& s : slots_)
-        if (!recipe_.problem.isEmpty() || s->outsideRecipe())
-            s->checkSetUp();
+    applyRecipe();
 }
 
 bool LineWindow::counts() const {

@@ -7,6 +7,7 @@
 #include "line/line_host.h"
 #include "line/line_settings.h"
 #include "line/line_slot.h"
+#include "line/recipe_fetch.h"
 #include "line/shift_counters.h"
 #include "line/slot_chooser.h"
 #include "ports/com_port_map.h"
@@ -67,6 +68,8 @@ public:
     bool scanWaiting() const { return !scans_.empty(); }
     const QString& shiftId() const { return shift_.context.shift; }
     const SlotChooser& chooser() const { return chooser_; }
+    // The shift's recipe is still on its way from the line's records: no unit starts.
+    bool fetchingRecipe() const { return recipeAsked_ != 0; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,6 +93,13 @@ private:
     // Writes this shift's report into the host's reports folder and says where.
     void writeShiftReport();
     void beginShift();
+    // The shift's recipe: a file's at once; from the line's records on the fetch's thread,
+    // recipeFetched going on.
+    void loadRecipe();
+    void recipeFetched(quint64 ticket, const ShiftRecipe& recipe);
+    // The recipe in recipe_ for the shift: its gate, its image, its label rule, the slots it
+    // leaves out or refuses.
+    void applyRecipe();
     // Whether a unit of this shift counts in the counters and yield: not under an engineering
     // recipe.
     bool counts() const;
@@ -99,6 +109,8 @@ private:
     void showPendingLabel();
     void startRecords(const QString& address);
     void nextScan();
+    // A label the shift's recipe refuses is said, with a beep.
+    bool refusedByRecipe(const QString& label);
     void labelLookedUp(const QString& label, bool known, const QString& station,
                        const QDateTime& startedAt);
     bool ask(const QString& question);
@@ -115,6 +127,11 @@ private:
     std::unique_ptr<BackgroundSync> records_;
     LabelDesk labels_;
     LabelLookup labelLookup_{host_.historyPath};
+    RecipeFetch recipeFetch_{host_.loadRecipe};
+    quint64 recipeAsked_ = 0; // the fetch whose answer the shift waits for; 0: none
+    // Units that arrived while the recipe was fetched (device path, MAC), by slot: they start
+    // under it once it is in.
+    std::map<int, std::pair<QString, QString>> heldArrivals_;
     std::deque<QString> scans_; // the oldest is being acted on
     ShiftCounters counters_;
     QElapsedTimer shiftClock_;

@@ -58,6 +58,8 @@ public:
     void leave() { leaving_ = true; }
     // A new shift: the verdicts go, the printers stay until swapped; the held label goes.
     void newShift();
+    // Whether a unit waits for its label before it starts: the shift's recipe may ask it.
+    void requireLabel(bool required) { requireLabel_ = required; }
     // A label taken for a unit that did not start comes back as held.
     void hold(const QString& label) { held_ = label; }
 

@@ -102,14 +102,16 @@ StartPanel::StartPanel(const LineSettings& s, QWidget* parent,
     recipeLine_->setObjectName("lblRecipe");
     recipeLine_->setWordWrap(true);
     form->addRow(QString(), recipeLine_);
-    connect(recipe_, &QLineEdit::editingFinished, this, &StartPanel::showRecipe);
+    connect(recipe_, &QLineEdit::editingFinished, this, qOverload<>(&StartPanel::showRecipe));
+    connect(&fetch_, &RecipeFetch::fetched, this, &StartPanel::recipeFetched);
 
     problem_ = new QLabel(this);
     problem_->setObjectName("lblProblem");
     problem_->setStyleSheet("color: #b91c1c;");
     auto* buttons = new QDialogButtonBox(this);
-    auto* start = named(buttons->addButton(tr("Start shift"), QDialogButtonBox::AcceptRole),
-                        "btnStart", tr("Start the shift"));
+    auto* start = start_ =
+        named(buttons->addButton(tr("Start shift"), QDialogButtonBox::AcceptRole), "btnStart",
+              tr("Start the shift"));
     auto* quit = named(buttons->addButton(QDialogButtonBox::Cancel), "btnQuit", tr("Cancel"));
     start->setDefault(true);
     disconnect(buttons, nullptr, this, nullptr);
@@ -169,16 +171,44 @@ void StartPanel::showImage() {
 
 QString StartPanel::showRecipe() {
     const LineSettings s = settings();
-    recipeProblem_.clear();
     if (!loadRecipe_ || (s.recipe.isEmpty() && s.recipeFromRecords.isEmpty())) {
+        recipeProblem_.clear();
         recipeLine_->clear();
         return {};
     }
-    const ShiftRecipe recipe = loadRecipe_(s);
+    if (s.recipeFromRecords.isEmpty())
+        return showRecipe(loadRecipe_(s));
+    // The records server may be away for its whole connect timeout: the panel answers
+    // meanwhile. The image is checked too, so a new image asks again.
+    const std::pair<QString, bool> image{s.imagePath, s.font};
+    if (fetchedFor_ == image)
+        return recipeProblem_;
+    fetchedFor_ = image;
+    recipeProblem_ = FetchingRecipeText(s.recipeFromRecords);
+    recipeLine_->setStyleSheet(QString());
+    recipeLine_->setText(recipeProblem_);
+    start_->setEnabled(false);
+    asked_ = fetch_.fetch(s);
+    return recipeProblem_;
+}
+
+void StartPanel::recipeFetched(quint64 ticket, const ShiftRecipe& recipe) {
+    if (ticket != asked_)
+        return; // the image changed since it was asked
+    start_->setEnabled(true);
+    showRecipe(recipe);
+    // A problem said before stays only while it is still true.
+    if (!problem_->text().isEmpty()) {
+        const QString problem = StartProblem(settings());
+        problem_->setText(problem.isEmpty() ? recipeProblem_ : problem);
+    }
+}
+
+QString StartPanel::showRecipe(const ShiftRecipe& recipe) {
+    recipeProblem_ = recipe.gate ? QString() : recipe.problem;
     if (!recipe.gate) {
         recipeLine_->setStyleSheet("color: #b91c1c;");
         recipeLine_->setText(recipe.problem);
-        recipeProblem_ = recipe.problem;
         return recipe.problem;
     }
     recipeLine_->setStyleSheet(QString());

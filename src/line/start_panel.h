@@ -1,17 +1,20 @@
 #pragma once
 
 #include "line/line_recipe.h"
-
 #include "line/line_settings.h"
+#include "line/recipe_fetch.h"
 
 #include <QDialog>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace posflash {
@@ -21,7 +24,8 @@ namespace posflash {
 // lblImageSummary, txtPorts, txtUsbPaths, txtSerialPrefix, txtNetwork, spinRetries,
 // chkRequireLabel, txtOperator, txtRecipe, lblRecipe, lblProblem, btnStart. With a recipe,
 // lblRecipe shows its name, mode, signer and expiry, or why it refuses the shift, and the shift
-// does not start while it refuses.
+// does not start while it refuses. A recipe from the line's records is fetched on a thread, Start
+// waiting for it.
 class StartPanel : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +43,8 @@ private:
     void showImage();
     // The recipe as the choices stand: its line, or its refusal; the refusal, or empty.
     QString showRecipe();
+    QString showRecipe(const ShiftRecipe& recipe);
+    void recipeFetched(quint64 ticket, const ShiftRecipe& recipe);
     void tryStart();
 
     QLineEdit* image_;
@@ -59,7 +65,11 @@ private:
     QLabel* recipeLine_;
     QString recipeProblem_; // the recipe's refusal as last shown
     std::function<ShiftRecipe(const LineSettings&)> loadRecipe_;
+    RecipeFetch fetch_{loadRecipe_};
+    quint64 asked_ = 0;                       // the fetch whose answer is shown next
+    std::optional<std::pair<QString, bool>> fetchedFor_; // its image and whether a font
     QLabel* problem_;
+    QPushButton* start_;
 };
 
 } // namespace posflash

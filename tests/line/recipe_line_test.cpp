@@ -1,5 +1,6 @@
 // The production window under a line recipe: the start panel refusing a wrong image, the label
-// box refusing a label off the pattern, slots outside the recipe, engineering units.
+// box refusing a label off the pattern, slots outside the recipe, engineering units, a recipe
+// fetched from the line's records while the window runs.
 #include "line/slot_tile.h"
 #include "line/start_panel.h"
 #include "line_fixture.h"
@@ -10,6 +11,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QPushButton>
+#include <QSemaphore>
+
+#include <atomic>
 
 namespace posflash::testing {
 namespace {
@@ -112,6 +116,67 @@ TEST_F(RecipeLineTest, EngineeringUnitsAreRecordedButNotCounted) {
     const auto history = rows();
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].mode, "engineering");
+}
+
+// The line's records answer only when the test says: the panel and the window go on meanwhile,
+// no unit starts, and each shift takes the answer to its own question.
+TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
+    QSemaphore go;
+    std::atomic<int> asked = 0;
+    host.loadRecipe = [this, &go, &asked](const LineSettings& s) {
+        const int n = ++asked;
+        go.acquire();
+        if (n > 2) // the later shifts' recipes refuse
+            return ShiftRecipe{true, {}, QString("refused by answer %1").arg(n), {}};
+        LineSettings file = s;
+        file.recipeFromRecords.clear();
+        return LoadShiftRecipe(file, source);
+    };
+    host.endShift = [](QWidget*, const QString&, const QString&) { return QString("Zhang"); };
+    recipe.labelRequired = true;
+    LineSettings s = settingsFor({sims.serial().link()});
+    s.requireLabel = false; // the recipe asks for the label
+    s.recipeFromRecords = "X1 2.4";
+    {
+        StartPanel panel(s, nullptr, host.loadRecipe);
+        EXPECT_FALSE(FindControl<QPushButton>(&panel, "btnStart").isEnabled());
+        EXPECT_TRUE(FindControl<QLabel>(&panel, "lblRecipe").text().startsWith("Fetching"));
+        go.release();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&panel] { return FindControl<QPushButton>(&panel, "btnStart").isEnabled(); }, 5000));
+        EXPECT_TRUE(FindControl<QLabel>(&panel, "lblRecipe").text().startsWith("Recipe X1 2.4"));
+    }
+
+    open(s).startShift();
+    ASSERT_TRUE(window->fetchingRecipe());
+    EXPECT_TRUE(window->tile(1).detailText().contains("Fetching the recipe X1 2.4"))
+        << window->tile(1).detailText().toStdString();
+    EXPECT_TRUE(figure("lblShiftChoices").contains("Fetching the recipe X1 2.4"));
+    auto& box = control<QLineEdit>("txtLabel");
+    QTest::keyClicks(&box, "BAD-1");
+    QTest::keyClick(&box, Qt::Key_Return);
+    EXPECT_TRUE(window->scanWaiting()); // for the recipe, which says which labels are good
+    go.release();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->fetchingRecipe(); }, 5000));
+    EXPECT_TRUE(figure("lblNextLabel").contains("does not match"));
+    EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel); // the unit held meanwhile
+    scan("SN0007");
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->tile(1).state(), TileState::Pass);
+
+    // Two new shifts before the first one's answer: only the second's counts.
+    control<QPushButton>("btnNewShift").click();
+    control<QPushButton>("btnNewShift").click();
+    go.release(2);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->fetchingRecipe(); }, 5000));
+    EXPECT_EQ(window->tile(1).state(), TileState::SetUp);
+    EXPECT_EQ(window->tile(1).detailText(), "refused by answer 4");
+    auto* next = window->tile(1).findChild<QPushButton*>("btnNext_1");
+    ASSERT_TRUE(next && next->isEnabled());
+    next->click();
+    EXPECT_EQ(window->tile(1).state(), TileState::SetUp);
+    EXPECT_FALSE(window->anyRunning());
+    EXPECT_EQ(rows().size(), 1u);
 }
 
 } // namespace
