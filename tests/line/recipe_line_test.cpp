@@ -126,7 +126,7 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
     host.loadRecipe = [this, &go, &asked](const LineSettings& s) {
         const int n = ++asked;
         go.acquire();
-        if (n > 2) // the later shifts' recipes refuse
+        if (n == 3 || n == 5) // these shifts' recipes refuse
             return ShiftRecipe{true, {}, QString("refused by answer %1").arg(n), {}};
         LineSettings file = s;
         file.recipeFromRecords.clear();
@@ -169,10 +169,19 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
     control<QPushButton>("btnNewShift").click();
     go.release(2);
     ASSERT_TRUE(QTest::qWaitFor([this] { return !window->fetchingRecipe(); }, 5000));
-    EXPECT_EQ(window->tile(1).state(), TileState::SetUp);
-    EXPECT_EQ(window->tile(1).detailText(), "refused by answer 4");
+    EXPECT_EQ(window->tile(1).state(), TileState::Waiting)
+        << window->tile(1).detailText().toStdString();
     auto* next = window->tile(1).findChild<QPushButton*>("btnNext_1");
     ASSERT_TRUE(next && next->isEnabled());
+    next->click();
+    EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel);
+
+    // A shift whose recipe refuses: the unit waiting for its label does not start, nor the next.
+    control<QPushButton>("btnNewShift").click();
+    go.release();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->fetchingRecipe(); }, 5000));
+    EXPECT_EQ(window->tile(1).detailText(), "refused by answer 5");
+    scan("SN0008");
     next->click();
     EXPECT_EQ(window->tile(1).state(), TileState::SetUp);
     EXPECT_FALSE(window->anyRunning());
