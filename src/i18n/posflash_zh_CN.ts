@@ -497,27 +497,32 @@
         <translation>无法连接产线记录：使用本工位以前验证过的配方 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="159"/>
+        <location filename="../line/line_recipe.cpp" line="157"/>
+        <source>Fetching the recipe %1 from the line&apos;s records…</source>
+        <translation>正在从产线记录获取配方 %1…</translation>
+    </message>
+    <message>
+        <location filename="../line/line_recipe.cpp" line="164"/>
         <source>engineering</source>
         <translation>工程</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="160"/>
+        <location filename="../line/line_recipe.cpp" line="165"/>
         <source>production</source>
         <translation>生产</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="161"/>
+        <location filename="../line/line_recipe.cpp" line="166"/>
         <source>Recipe %1 · %2 · signed by key %3</source>
         <translation>配方 %1 · %2 · 由密钥 %3 签名</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="164"/>
+        <location filename="../line/line_recipe.cpp" line="169"/>
         <source> · until %1</source>
         <translation> · 有效期至 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="166"/>
+        <location filename="../line/line_recipe.cpp" line="171"/>
         <source> · no expiry</source>
         <translation> · 无有效期限</translation>
     </message>
@@ -1286,22 +1291,22 @@
         <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="221"/>
+        <location filename="../line/line_slot.cpp" line="227"/>
         <source>refused, attempt %1 of %2</source>
         <translation>被拒绝，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="224"/>
+        <location filename="../line/line_slot.cpp" line="230"/>
         <source>answer for another frame, attempt %1 of %2</source>
         <translation>应答的是另一帧，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="227"/>
+        <location filename="../line/line_slot.cpp" line="233"/>
         <source>no answer, attempt %1 of %2</source>
         <translation>无应答，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="246"/>
+        <location filename="../line/line_slot.cpp" line="252"/>
         <source>stopped; the update was cancelled safely</source>
         <translation>已停止；更新已安全取消</translation>
     </message>
@@ -1309,7 +1314,7 @@
 <context>
     <name>posflash::LineWindow</name>
     <message>
-        <location filename="../line/line_window.cpp" line="116"/>
+        <location filename="../line/line_window.cpp" line="117"/>
         <source>posflash (production line)</source>
         <translation>posflash（生产线）</translation>
     </message>
@@ -1319,147 +1324,147 @@
         <translation>“%1”不是 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="200"/>
+        <location filename="../line/line_window.cpp" line="201"/>
         <source>records: address not understood</source>
         <translation>记录：无法识别地址</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="247"/>
+        <location filename="../line/line_window.cpp" line="248"/>
         <source>Records database</source>
         <translation>记录数据库</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="255"/>
+        <location filename="../line/line_window.cpp" line="256"/>
         <source>Passed</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="256"/>
+        <location filename="../line/line_window.cpp" line="257"/>
         <source>Failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="257"/>
+        <location filename="../line/line_window.cpp" line="258"/>
         <source>Total</source>
         <translation>总数</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="258"/>
+        <location filename="../line/line_window.cpp" line="259"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="259"/>
+        <location filename="../line/line_window.cpp" line="260"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="260"/>
+        <location filename="../line/line_window.cpp" line="261"/>
         <source>Mean per unit</source>
         <translation>平均每台</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="281"/>
+        <location filename="../line/line_window.cpp" line="282"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="282"/>
+        <location filename="../line/line_window.cpp" line="283"/>
         <source>Start a new shift: counters to zero</source>
         <translation>开始新班次：计数清零</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="293"/>
+        <location filename="../line/line_window.cpp" line="294"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="299"/>
+        <location filename="../line/line_window.cpp" line="300"/>
         <source>Scanned label</source>
         <translation>扫描的标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="300"/>
+        <location filename="../line/line_window.cpp" line="301"/>
         <source>Scan the unit&apos;s label (or type it and press Enter)</source>
         <translation>扫描设备标签（或输入后按回车）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="311"/>
+        <location filename="../line/line_window.cpp" line="312"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="312"/>
+        <location filename="../line/line_window.cpp" line="313"/>
         <source>Write this shift&apos;s report (HTML and PDF)</source>
         <translation>写出本班次的报告（HTML 和 PDF）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="440"/>
+        <location filename="../line/line_window.cpp" line="454"/>
         <source>Label refused: %1. Scan the label again.</source>
         <translation>标签被拒绝：%1。请重新扫描标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="462"/>
+        <location filename="../line/line_window.cpp" line="476"/>
         <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="486"/>
+        <location filename="../line/line_window.cpp" line="504"/>
         <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="487"/>
+        <location filename="../line/line_window.cpp" line="505"/>
         <source>(unknown)</source>
         <translation>（未知）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="495"/>
+        <location filename="../line/line_window.cpp" line="513"/>
         <source>next unit: %1</source>
         <translation>下一台：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="534"/>
+        <location filename="../line/line_window.cpp" line="552"/>
         <source>Operator %1 · Station %2 · Retries %3</source>
         <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="538"/>
+        <location filename="../line/line_window.cpp" line="556"/>
         <source> · Label required</source>
         <translation> · 需要标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="548"/>
+        <location filename="../line/line_window.cpp" line="568"/>
         <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
         <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="590"/>
+        <location filename="../line/line_window.cpp" line="648"/>
         <source>Shift since %1</source>
         <translation>班次开始于 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="591"/>
+        <location filename="../line/line_window.cpp" line="649"/>
         <source>Shift %1</source>
         <translation>班次 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="612"/>
+        <location filename="../line/line_window.cpp" line="666"/>
         <source>The shift report was not written: %1</source>
         <translation>班次报告未能写出：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="657"/>
+        <location filename="../line/line_window.cpp" line="711"/>
         <source>Stop and leave? Each update ends safely: a frame in flight finishes its tries and the closing frames are sent, so no printer is left half-written.</source>
         <translation>停止并退出？每个更新都会安全结束：正在发送的帧完成其重试，并发送结束帧，不会有打印机只写入一半。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="660"/>
+        <location filename="../line/line_window.cpp" line="714"/>
         <source>1 unit is updating.</source>
         <translation>1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="660"/>
+        <location filename="../line/line_window.cpp" line="714"/>
         <source>%1 units are updating.</source>
         <translation>%1 台设备正在更新。</translation>
     </message>
@@ -1611,7 +1616,7 @@
     </message>
     <message>
         <location filename="../line/start_panel.cpp" line="52"/>
-        <location filename="../line/start_panel.cpp" line="119"/>
+        <location filename="../line/start_panel.cpp" line="121"/>
         <source>Image</source>
         <translation>映像</translation>
     </message>
@@ -1737,17 +1742,17 @@
         <translation>配方</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="111"/>
+        <location filename="../line/start_panel.cpp" line="113"/>
         <source>Start shift</source>
         <translation>开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="112"/>
+        <location filename="../line/start_panel.cpp" line="114"/>
         <source>Start the shift</source>
         <translation>开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="113"/>
+        <location filename="../line/start_panel.cpp" line="115"/>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
