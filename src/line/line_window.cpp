@@ -107,8 +107,7 @@ QPushButton* TabButton(const QString& text, const char* name, const QString& acc
 
 LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& inventory, LineHost host,
                        QWidget* parent)
-    : QWidget(parent), host_(std::move(host)), settings_(settings),
-      inventory_(inventory),
+    : QWidget(parent), host_(std::move(host)), settings_(settings), inventory_(inventory),
       comPorts_(RunPortMap(ComPortMapPath())), history_(QStringLiteral("line"), host_.historyPath),
       chooser_(kindsOf(SlotsOf(settings)), settings.requireLabel) {
     setObjectName("LineWindow");

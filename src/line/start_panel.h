@@ -66,7 +66,7 @@ private:
     QString recipeProblem_; // the recipe's refusal as last shown
     std::function<ShiftRecipe(const LineSettings&)> loadRecipe_;
     RecipeFetch fetch_{loadRecipe_};
-    quint64 asked_ = 0;                       // the fetch whose answer is shown next
+    quint64 asked_ = 0;                                  // the fetch whose answer is shown next
     std::optional<std::pair<QString, bool>> fetchedFor_; // its image and whether a font
     QLabel* problem_;
     QPushButton* start_;

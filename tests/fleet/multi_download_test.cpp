@@ -1,14 +1,22 @@
 // A run of several printers at the fleet's own API: what its sink hears.
+#include "download/image_verdict.h"
 #include "fleet/multi_download.h"
+#include "fleet/recipe_gate.h"
+#include "recipe/minisign_tool.h"
+#include "recipe/recipe.h"
+#include "recipe/trusted_keys.h"
 #include "support/fake_usb_inventory.h"
 #include "support/printer_sims.h"
 #include "support/program_image.h"
 
 #include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace posflash {
 namespace {
@@ -52,6 +60,63 @@ TEST(MultiDownloadTest, AtMostTwoEventsPerDataFrameCrossTheFleet) {
         EXPECT_LE(sink.events[i], 2 * sink.frames[i]) << i;
         EXPECT_GE(sink.events[i], sink.frames[i]) << i; // each frame is told
     }
+}
+
+// Watching under a recipe: a printer plugged in on a port the recipe does not name is refused
+// with its cause before its first frame; the one it names is updated, and the watch goes on.
+TEST(MultiDownloadTest, AWatchedRunRefusesAPrinterOutsideTheRecipeAndUpdatesTheOneInside) {
+    struct Sink : MultiEventSink {
+        void onEvent(const DownloadEvent& e) override {
+            sent[e.target] += e.kind == Kind::FrameSent;
+            if (e.kind == Kind::UnitFinished)
+                results[e.target] = *e.result;
+        }
+        void finished(int) override {}
+        void targetAdded(const MultiTarget&) override {}
+        std::map<int, int> sent;
+        std::map<int, DownloadResult> results;
+    } sink;
+    testing::MinisignTool tool;
+    tool.makeKey("line");
+    const Bytes image = testing::WriteProgramImage(tool.path("fw.bin"), 8 * 1024);
+    testing::PrinterSims sims;
+    MultiTarget inside, outside;
+    inside.label = inside.device = sims.serial().link();
+    outside.label = outside.device = sims.serial().link();
+    Recipe recipe;
+    recipe.name = "X1 2.4";
+    recipe.imageSha256 = ImageSha256(image);
+    recipe.imageSize = static_cast<std::int64_t>(image.size());
+    recipe.targets = {inside.device};
+    tool.write("r.json", WriteRecipe(recipe));
+    tool.sign("r.json", "line", false);
+    auto opened = RecipeGate::open(tool.path("r.json"), LoadTrustedKeys({tool.dir.path()}).keys,
+                                   QDateTime::currentDateTimeUtc());
+    ASSERT_TRUE(std::holds_alternative<RecipeGate>(opened));
+    MultiSettings settings{tool.path("fw.bin"), {}, false, true, 5000, 0, {}, {}, false};
+    settings.recipe = std::make_shared<const RecipeGate>(std::get<RecipeGate>(opened));
+    ComPortMap comPorts;
+    testing::FakeUsbInventory usb;
+    MultiDownload run({}, settings, comPorts, usb, sink);
+    run.setWatching(&MultiDownload::exitCodeOf);
+    QEventLoop loop;
+    int code = -1;
+    run.start([&](int exitCode) {
+        code = exitCode;
+        loop.quit();
+    });
+    run.addTarget(outside);
+    run.addTarget(inside);
+    ASSERT_TRUE(QTest::qWaitFor([&sink] { return sink.results.size() == 2; }, 30000));
+    run.stop();
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit); // a deadline, should the end not come
+    loop.exec();
+    EXPECT_EQ(sink.results[0].outcome, Outcome::Refused);
+    EXPECT_EQ(sink.results[0].cause, Cause::RecipeTarget);
+    EXPECT_EQ(sink.sent[0], 0);
+    EXPECT_EQ(sink.results[1].outcome, Outcome::Completed);
+    EXPECT_GT(sink.sent[1], 0);
+    EXPECT_EQ(code, 2); // a printer refused
 }
 
 } // namespace

@@ -118,6 +118,25 @@ TEST_F(RecipeLineTest, EngineeringUnitsAreRecordedButNotCounted) {
     EXPECT_EQ(history[0].mode, "engineering");
 }
 
+// A network slot's units are told apart by their MACs: one the recipe does not name is refused
+// as it starts, recorded, and nothing goes out (the refusal comes before the link).
+TEST_F(RecipeLineTest, ANetworkUnitWhoseMacTheRecipeDoesNotNameIsRefused) {
+    recipe.targets = {"00-11-22-33-44-55"};
+    LineSettings s = settingsFor({});
+    s.requireLabel = false;
+    s.network = {{"127.0.0.1", {}}};
+    open(s).startShift();
+    auto& mac = control<QLineEdit>("txtMac_1");
+    QTest::keyClicks(&mac, "00:11:22:33:44:66");
+    QTest::keyClick(&mac, Qt::Key_Return);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->tile(1).state(), TileState::Fail);
+    const auto history = rows();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].mac + " " + history[0].outcome + " " + history[0].cause,
+              "00-11-22-33-44-66 refused recipe-target");
+}
+
 // The line's records answer only when the test says: the panel and the window go on meanwhile,
 // no unit starts, and each shift takes the answer to its own question.
 TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
