@@ -1,9 +1,10 @@
-// Another process on a test's history: "lock DB MS" holds the write lock for MS ms (saying
-// "locked"); "replay DB" commits the journal a record at a time, saying "committed N" and going
-// on at each line of standard input, so a test can kill it half-way.
+// Another process on a test's history: "lock DB MS" holds the write lock for MS ms, or until
+// its standard input closes (saying "locked"); "replay DB" commits the journal a record at a time,
+// saying "committed N" and going on at each line of standard input, so a test can kill it half-way.
 #include "history/history_store.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTimer>
@@ -11,6 +12,8 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+
+#include <unistd.h>
 
 using namespace posflash;
 
@@ -26,6 +29,12 @@ int main(int argc, char** argv) {
         std::printf("locked\n");
         std::fflush(stdout);
         QTimer::singleShot(args[3].toInt(), &app, &QCoreApplication::quit);
+        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(&input, &QSocketNotifier::activated, &app, [&app] {
+            char byte;
+            if (::read(STDIN_FILENO, &byte, 1) <= 0)
+                app.quit();
+        });
         app.exec();
         return q.exec("COMMIT") ? 0 : 1;
     }

@@ -58,6 +58,7 @@ TEST(HistoryLockTest, RecordsWrittenDuringALongLockLandOnceAfterAKilledReplay) {
     }
     ASSERT_EQ(journaled.size(), kRows);
     EXPECT_EQ(lock.state(), QProcess::Running); // the lock held throughout
+    lock.closeWriteChannel();                   // and ends now
     ASSERT_TRUE(lock.waitForFinished(40000));
     ASSERT_EQ(lock.exitCode(), 0);
 
