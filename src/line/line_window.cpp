@@ -630,10 +630,17 @@ void LineWindow::applyRecipe() {
     if (fetchingRecipe())
         return;
     // Slots the recipe leaves out, or a recipe that refuses the shift, show at once; a unit
-    // still running finishes under the recipe it began with.
-    for (auto& s : slots_)
-        if (!s->isRunning() && (!recipe_.problem.isEmpty() || s->outsideRecipe()))
+    // still running finishes under the recipe it began with. A slot whose problem is gone
+    // (the recipe before refused, its port is back) waits for its next unit.
+    for (auto& s : slots_) {
+        if (s->isRunning())
+            continue;
+        if (!recipe_.problem.isEmpty() || s->outsideRecipe())
             s->checkSetUp();
+        else if (chooser_.phase(s->number()) == SlotChooser::Phase::Unusable &&
+                 s->checkSetUp().isEmpty())
+            s->showWaitingHint();
+    }
 }
 
 void LineWindow::beginShift() {

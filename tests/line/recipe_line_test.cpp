@@ -205,6 +205,11 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
     EXPECT_EQ(window->tile(1).state(), TileState::SetUp);
     EXPECT_FALSE(window->anyRunning());
     EXPECT_EQ(rows().size(), 1u);
+    // The next shift's recipe is good again: the slot waits for its next unit.
+    control<QPushButton>("btnNewShift").click();
+    go.release();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->fetchingRecipe(); }, 5000));
+    EXPECT_EQ(window->tile(1).state(), TileState::Waiting);
 }
 
 } // namespace
