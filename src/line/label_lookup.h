@@ -1,21 +1,20 @@
 #pragma once
 
+#include "line/worker_thread.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
-#include <QThread>
 
 namespace posflash {
 
 // Where the station's history last gave a label to a unit, looked up on a thread of its own:
 // the file may be large, slow or held by another process's writer, and the window must not wait
-// for it.
+// for it. Answers not yet delivered when it goes are dropped.
 class LabelLookup : public QObject {
     Q_OBJECT
 public:
     explicit LabelLookup(QString historyPath, QObject* parent = nullptr);
-    // Waits for a lookup under way; answers not yet delivered are dropped.
-    ~LabelLookup() override;
 
     // Answered on this object's thread, in the order asked.
     void ask(const QString& label);
@@ -27,9 +26,14 @@ signals:
                   const QDateTime& startedAt);
 
 private:
+    struct Use {
+        bool known = false;
+        QString station;
+        QDateTime startedAt;
+    };
+
     QString historyPath_;
-    QThread thread_;
-    QObject* worker_; // lives on thread_
+    WorkerThread thread_{QStringLiteral("label lookup"), this, QThread::LowPriority};
 };
 
 } // namespace posflash

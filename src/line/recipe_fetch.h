@@ -1,9 +1,9 @@
 #pragma once
 
 #include "line/line_recipe.h"
+#include "line/worker_thread.h"
 
 #include <QObject>
-#include <QThread>
 
 #include <functional>
 
@@ -17,8 +17,6 @@ public:
     using Load = std::function<ShiftRecipe(const LineSettings&)>;
     // load runs on the fetch's thread.
     explicit RecipeFetch(Load load, QObject* parent = nullptr);
-    // Waits for a load under way; answers not yet delivered are dropped.
-    ~RecipeFetch() override;
 
     // Returns the answer's ticket: 1, 2, …; answers come on this object's thread in that order.
     quint64 fetch(const LineSettings& settings);
@@ -29,8 +27,7 @@ signals:
 private:
     Load load_;
     quint64 asked_ = 0;
-    QThread thread_;
-    QObject* worker_; // lives on thread_
+    WorkerThread thread_{QStringLiteral("recipe fetch"), this};
 };
 
 } // namespace posflash
