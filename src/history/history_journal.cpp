@@ -177,16 +177,31 @@ std::optional<HistoryRecord> HistoryJournal::recordOf(const QByteArray& line) {
 Status HistoryJournal::append(const HistoryRecord& record) const {
     const QByteArray native = QFile::encodeName(path_);
     const bool existed = QFileInfo::exists(path_);
-    const UniqueFd fd(::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    const UniqueFd fd(::open(native.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
     if (fd.get() < 0)
         return SystemError(errno, QStringLiteral("cannot open %1").arg(path_));
     // Waits for a replay to end: it empties the file once it is done.
     if (lockOf(fd.get(), LOCK_EX) != 0)
         return SystemError(errno, QStringLiteral("cannot lock %1").arg(path_));
-    if (Status written = writeAll(fd.get(), lineOf(record) + '\n'); !written)
-        return WithContext(written.error(), path_);
+    struct stat before {};
+    if (::fstat(fd.get(), &before) != 0)
+        return SystemError(errno, QStringLiteral("cannot read the size of %1").arg(path_));
+    QByteArray line = lineOf(record) + '\n';
+    // A tail left without its line break (a crash mid-write) ends here, so that this record is
+    // a line of its own and only the damaged one is set aside.
+    char last = '\n';
+    if (before.st_size > 0 && ::pread(fd.get(), &last, 1, before.st_size - 1) == 1 && last != '\n')
+        line.prepend('\n');
+    // A record is whole or absent: a failed write (a full disk) is cut back, never left as a
+    // piece the next record would be glued to.
+    const auto cutBack = [&](Error e) {
+        (void)::ftruncate(fd.get(), before.st_size);
+        return e;
+    };
+    if (Status written = writeAll(fd.get(), line); !written)
+        return cutBack(WithContext(written.error(), path_));
     if (::fsync(fd.get()) != 0)
-        return SystemError(errno, QStringLiteral("cannot sync %1").arg(path_));
+        return cutBack(SystemError(errno, QStringLiteral("cannot sync %1").arg(path_)));
     // A new file's name is only kept once its folder is synced too.
     return existed ? Status{} : syncFolderOf(path_);
 }

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -361,6 +363,46 @@ TEST(HistoryStoreTest, AJournalLineThatIsNoRecordIsMovedAsideNotAdded) {
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains(QString::number(bad.size())) && warnings[0].contains(rejected))
         << warnings[0].toStdString();
+}
+
+// A record the disk could not take whole is cut back, and a tail a crash left without its line
+// break is set aside alone: neither swallows the next record (a full disk, then space freed).
+TEST(HistoryStoreTest, AJournalAppendIsWholeOrAbsent) {
+    QTemporaryDir dir;
+    HistoryStore store(dir.filePath("history.db"), quick());
+    const HistoryJournal journal(store.journalPath());
+    HistoryRecord first = serialRecord(1), second = serialRecord(2), third = serialRecord(3);
+    first.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a61";
+    second.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a62";
+    third.uuid = "0b9d4e5e-5d0e-4b8e-8f0a-1c2d3e4f5a63";
+    ASSERT_TRUE(journal.append(first));
+    const qint64 whole = QFile(journal.path()).size();
+
+    // The file size limit makes the kernel write part of the line, then refuse the rest.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(whole + 40);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Status failed = journal.append(second);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(QFile(journal.path()).size(), whole);
+
+    QFile file(journal.path());
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(HistoryJournal::lineOf(second).left(40));
+    file.close();
+    ASSERT_TRUE(journal.append(third));
+    ASSERT_TRUE(store.replayJournal());
+    const auto records = store.recent(0);
+    ASSERT_TRUE(records);
+    ASSERT_EQ(records->size(), 2u);
+    EXPECT_EQ(fields((*records)[0]), fields(third));
+    EXPECT_EQ(fields((*records)[1]), fields(first));
+    EXPECT_EQ(testing::ReadFile(journal.rejectedPath()),
+              HistoryJournal::lineOf(second).left(40) + "\n");
 }
 
 // Journals of the first spelling (as that release's lineOf wrote them) replay, under its rules.
