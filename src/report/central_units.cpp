@@ -2,6 +2,10 @@
 
 #include "records/central_schema.h"
 #include "records/pg_link.h"
+#include "report/printable_text.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <QStringList>
 
@@ -38,7 +42,7 @@ Result<std::vector<ReportUnit>> CentralUnits(const RecordsAddress& address,
             "SELECT unit, station, shift, operator, label, sha256, kind, port, "
             "to_char(started_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), "
             "round(extract(epoch FROM ended_at - started_at) * 1000)::bigint, attempts, "
-            "failures, first_pass, passed, last_cause, array_to_string(failure_causes, ' '), "
+            "failures, first_pass, passed, last_cause, array_to_json(failure_causes)::text, "
             "mode FROM %1 %2 ORDER BY started_at, unit")
             .arg(QLatin1String(kReportUnitsView),
                  where.isEmpty() ? QString()
@@ -65,10 +69,13 @@ Result<std::vector<ReportUnit>> CentralUnits(const RecordsAddress& address,
         u.firstPass = text(12) == QLatin1String("t");
         u.passed = text(13) == QLatin1String("t");
         u.lastCause = text(14);
-        u.failureCauses = text(15).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        // As a JSON array: a cause holding a space stays one cause.
+        for (const QJsonValue cause : QJsonDocument::fromJson(text(15).toUtf8()).array())
+            u.failureCauses << cause.toString();
         u.mode = text(16);
         units.push_back(std::move(u));
     }
+    MakePrintable(units);
     return units;
 }
 

@@ -1,5 +1,6 @@
 #include "report/report_charts.h"
 
+#include "report/printable_text.h"
 #include "report/report_figures.h"
 #include "report/report_texts.h"
 
@@ -62,8 +63,7 @@ QString shortened(const QString& text, int most) {
 } // namespace
 
 QString Escaped(const QString& text) {
-    QString out = text.toHtmlEscaped();
-    return out;
+    return PrintableText(text).toHtmlEscaped();
 }
 
 QByteArray SvgDocument(const QString& svg) {

@@ -1,6 +1,7 @@
 #include "report/report_figures.h"
 
 #include "history/history_store.h"
+#include "report/printable_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,6 +71,7 @@ std::vector<ReportUnit> UnitsOf(const std::vector<HistoryRecord>& records) {
         u.lastCause = attempts.back()->cause;
         units.push_back(std::move(u));
     }
+    MakePrintable(units);
     return units;
 }
 

@@ -197,6 +197,18 @@ TEST_F(ReportTest, CentralRecordsGiveTheSameFigures) {
     }
     EXPECT_TRUE(QString::fromUtf8(report({"--central", "--records", uri}).out)
                     .contains("Final yield<b>50.0 %</b>"));
+    // A forged row's control byte reaches no output raw, and its cause with a space stays one.
+    cluster.admin("line",
+                  {"INSERT INTO posflash_records (id, started_at, duration_ms, front_end, "
+                   "file_path, kind, frames, retries, outcome, cause, station) VALUES "
+                   "(gen_random_uuid(), now(), 5, 'cli', '\\x2f', 'program', 0, 0, 'failed', "
+                   "'printer-silent x', E'line\\x01-9')"});
+    const QString csv = QString::fromUtf8(
+        report({"--format", "csv", "--central", "--records", uri, "--station", "line\x01-9"}).out);
+    EXPECT_TRUE(csv.contains(QString::fromUtf8("line\u2401-9")) && !csv.contains(QChar(1)))
+        << csv.toStdString();
+    EXPECT_TRUE(csv.contains(QString::fromUtf8(",printer-silent\u2423x,printer-silent\u2423x,")))
+        << csv.toStdString();
 }
 
 } // namespace

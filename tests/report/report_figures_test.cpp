@@ -1,8 +1,12 @@
 // The report's figures from history rows, at the report layer's own API.
+#include "base/faces.h"
 #include "history/history_store.h"
+#include "report/report_charts.h"
 #include "report/report_figures.h"
+#include "report/report_texts.h"
 
 #include <QTimeZone>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -138,6 +142,30 @@ TEST(ReportFigures, YieldsParetoTimesRetriesAndPortsOfALine) {
     EXPECT_EQ(f.ports[0].units, 2);
     EXPECT_EQ(f.ports[1].port, "/dev/p1"); // ties keep the ports' order
     EXPECT_EQ(f.ports[2].port, "/dev/p3");
+}
+
+// One forged row may hold any byte: the charts stay valid XML (else every chart of the PDF is
+// empty), and a cause with a space is a cause of its own, not the one it begins with.
+TEST(ReportFigures, AnyBytesInARowLeaveChartsValidAndCausesWhole) {
+    const std::vector<ReportUnit> units = UnitsOf(recordsOf({
+        {"a", 1, "failed", "printer-silent", 0, 100, "line\x01-1", "", "/dev/tty\x1b[2J"},
+        {"b", 1, "failed", "printer-silent x", 1, 100, "line\x01-1", "", "/dev/ttyACM1"},
+        {"c", 1, "failed", "printer-silent", 2, 100},
+    }));
+    const ReportFigures f = FiguresOf(units);
+    ASSERT_EQ(f.pareto.size(), 2u);
+    EXPECT_EQ(f.pareto[0].cause, "printer-silent");
+    EXPECT_EQ(f.pareto[0].count, 2);
+    EXPECT_EQ(f.pareto[1].cause, QString::fromUtf8("printer-silent\u2423x"));
+    EXPECT_TRUE(f.stations.contains(QString::fromUtf8("line\u2401-1")));
+    Faces faces;
+    const ReportTexts texts(faces);
+    for (const QString& svg : {ParetoSvg(f, texts), YieldSvg(f, texts)}) {
+        QXmlStreamReader xml(svg);
+        while (!xml.atEnd())
+            xml.readNext();
+        EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    }
 }
 
 TEST(ReportFigures, NoUnitsGiveZerosNotADivisionByZero) {
