@@ -160,9 +160,7 @@ checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, cons
         verdict = gate.checkImage(image.path(), kind);
         for (const MultiTarget& target : targets) {
             if (verdict.ok())
-                verdict = gate.checkTarget(JobTargetOf(target), comPorts);
-            if (verdict.ok())
-                verdict = gate.checkLabel(target.unitLabel);
+                verdict = gate.checkUnit(JobTargetOf(target), target.unitLabel, comPorts);
         }
         // Printers found on the bus come without labels.
         if (verdict.ok() && (args.isSet("all") || watch))

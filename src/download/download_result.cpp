@@ -28,6 +28,7 @@ constexpr NamedValue<Cause> kCauseNames[] = {
     {Cause::BadTrailer, "bad-trailer"},
     {Cause::TooLarge, "too-large"},
     {Cause::EmptyImage, "empty-image"},
+    {Cause::ImageChanged, "image-changed"},
     {Cause::Busy, "busy"},
     {Cause::RecipeSignature, "recipe-signature"},
     {Cause::RecipeUntrustedKey, "recipe-untrusted-key"},

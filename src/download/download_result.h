@@ -42,6 +42,7 @@ enum class Cause {
     BadTrailer,         // a program whose trailer sum does not match
     TooLarge,           // an image longer than the frames can number
     EmptyImage,         // a file of no bytes
+    ImageChanged,       // the file's bytes are not those checked before the run
     Busy,               // a download or boot-loader command already runs on this printer
     // The line recipe the run is under refused it, before any frame (src/recipe).
     RecipeSignature,    // no signature, or one that does not verify

@@ -285,7 +285,7 @@ void DownloadRun::loadImage() {
         return;
     }
     if (!job_.expectedSha256.isEmpty() && result_.sha256 != job_.expectedSha256) {
-        endTransfer(Outcome::Refused, Cause::FileNotOpen,
+        endTransfer(Outcome::Refused, Cause::ImageChanged,
                     Error{0, texts::imageReplaced(parts_.faces, job_.imagePath), {}});
         return;
     }

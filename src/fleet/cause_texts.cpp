@@ -94,6 +94,10 @@ constexpr ExplainedValue<Cause> kCauseWords[] = {
          "check that this is the right file: no boot loader takes an image this large")},
     {Cause::EmptyImage, QT_TRANSLATE_NOOP("CliTexts", "the file is empty"),
      QT_TRANSLATE_NOOP("CliTexts", "choose the firmware file again")},
+    {Cause::ImageChanged,
+     QT_TRANSLATE_NOOP("CliTexts", "the image file changed after it was checked"),
+     QT_TRANSLATE_NOOP("CliTexts", "put the checked file back, or start again (a new shift) so "
+                                   "that the new file is checked")},
     {Cause::Busy,
      QT_TRANSLATE_NOOP("CliTexts",
                        "a download or boot-loader command already runs for this printer"),

@@ -125,10 +125,8 @@ void MultiDownload::launch(std::size_t i) {
     if (const RecipeGate* recipe = settings_.recipe.get()) {
         job.expectedSha256 = recipe->imageSha256();
         context.recipe = recipe->stamp();
-        RecipeVerdict verdict = recipe->checkTarget(job.target, comPorts_);
-        if (verdict.ok())
-            verdict = recipe->checkLabel(named.unitLabel);
-        if (!verdict.ok()) {
+        if (const RecipeVerdict verdict = recipe->checkUnit(job.target, named.unitLabel, comPorts_);
+            !verdict.ok()) {
             target.unit().refuse(recipe->refusal(verdict, job), context);
             return;
         }

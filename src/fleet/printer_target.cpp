@@ -57,6 +57,11 @@ Result<PrinterTarget> ParseNetworkTarget(const QString& ip, const QString& mac) 
     const auto bytes = ParseIpv4Text(ip);
     if (!bytes)
         return inputError(QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ip));
+    if (!IsHostAddress(*bytes))
+        return inputError(
+            QStringLiteral("--ip %1 is no single printer's address (this network, broadcast or "
+                           "multicast)")
+                .arg(ip));
     if (!mac.isEmpty() && !ParseMacText(mac))
         return inputError(
             QStringLiteral("--mac %1 is not an address like 00-11-22-AA-BB-CC").arg(mac));

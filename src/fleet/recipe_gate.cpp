@@ -98,6 +98,16 @@ RecipeVerdict RecipeGate::checkLabel(const QString& label) const {
     return CheckRecipeLabel(approved_.recipe, label);
 }
 
+RecipeVerdict RecipeGate::checkUnit(const DownloadTarget& target, const QString& label,
+                                    const ComPortMap& comPorts) const {
+    if (RecipeVerdict verdict = checkTarget(target, comPorts); !verdict.ok())
+        return verdict;
+    if (!target.mac.isEmpty() && !label.isEmpty() &&
+        NormalTargetName(label) == NormalTargetName(target.mac))
+        return {};
+    return checkLabel(label);
+}
+
 DownloadResult RecipeGate::refusal(const RecipeVerdict& verdict, const DownloadJob& job) const {
     DownloadResult result;
     result.outcome = Outcome::Refused;

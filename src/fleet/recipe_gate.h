@@ -49,6 +49,11 @@ public:
     // what the station's COM-number map makes of them (a node's COM number, a number's node).
     RecipeVerdict checkTarget(const DownloadTarget& target, const ComPortMap& comPorts) const;
     RecipeVerdict checkLabel(const QString& label) const;
+    // A unit before its first frame, the one check every front end runs: its port, then its
+    // label against the pattern. A network printer's own MAC as its label is judged by the
+    // targets alone; any other label, whatever it looks like, meets the pattern.
+    RecipeVerdict checkUnit(const DownloadTarget& target, const QString& label,
+                            const ComPortMap& comPorts) const;
 
     // A refusal as the download's result, for the history and the views: nothing was sent.
     DownloadResult refusal(const RecipeVerdict& verdict, const DownloadJob& job) const;

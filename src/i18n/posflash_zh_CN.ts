@@ -357,6 +357,14 @@
         <source>the printer reset the connection before it took the command</source>
         <translation>打印机在接收命令之前重置了连接</translation>
     </message>
+    <message>
+        <source>the image file changed after it was checked</source>
+        <translation>映像文件在检查之后被更改</translation>
+    </message>
+    <message>
+        <source>put the checked file back, or start again (a new shift) so that the new file is checked</source>
+        <translation>请放回已检查的文件，或重新开始（新班次）以检查新文件</translation>
+    </message>
 </context>
 <context>
     <name>Download</name>
@@ -579,6 +587,10 @@
         <location filename="../line/line_settings.cpp" line="130"/>
         <source>Choose one recipe: a file or one from the line&apos;s records.</source>
         <translation>请只选择一个配方：文件，或产线记录中的配方。</translation>
+    </message>
+    <message>
+        <source>The image cannot be used: %1.</source>
+        <translation>无法使用该映像：%1。</translation>
     </message>
 </context>
 <context>
@@ -1455,8 +1467,8 @@
     </message>
     <message>
         <location filename="../line/line_window.cpp" line="711"/>
-        <source>Stop and leave? Each update ends safely: a frame in flight finishes its tries and the closing frames are sent, so no printer is left half-written.</source>
-        <translation>停止并退出？每个更新都会安全结束：正在发送的帧完成其重试，并发送结束帧，不会有打印机只写入一半。</translation>
+        <source>Stop and leave? A frame in flight finishes its tries, then each update stops. A unit stopped before its last frame stays in its boot loader with part of the image and needs a new download.</source>
+        <translation>停止并退出？正在发送的帧会完成其重试，然后每个更新停止。在最后一帧之前停止的设备会停留在引导程序中，只有部分映像，需要重新下载。</translation>
     </message>
     <message>
         <location filename="../line/line_window.cpp" line="714"/>
@@ -1755,6 +1767,28 @@
         <location filename="../line/start_panel.cpp" line="115"/>
         <source>Cancel</source>
         <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>LineWindow</name>
+    <message>
+        <source>Loading the image %1…</source>
+        <translation>正在读取映像 %1…</translation>
+    </message>
+    <message>
+        <source>it is %1 characters long, and a label has at most %2</source>
+        <translation>它有 %1 个字符，而标签最多 %2 个字符</translation>
+    </message>
+</context>
+<context>
+    <name>LineSlot</name>
+    <message>
+        <source>This slot names no printer: %1. Ask the line&apos;s technician to set up the slot.</source>
+        <translation>此工位未指定打印机：%1。请联系产线技术员设置该工位。</translation>
+    </message>
+    <message>
+        <source>%1 is not a serial port (%2). Ask the line&apos;s technician to set up the slot.</source>
+        <translation>%1 不是串口（%2）。请联系产线技术员设置该工位。</translation>
     </message>
 </context>
 </TS>

@@ -2,14 +2,22 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTextDocument>
 #include <QTextLayout>
 
 namespace posflash {
+
+QString PlainToolTip(const QString& text) {
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">%1</p>").arg(text.toHtmlEscaped());
+}
 
 FittingLabel::FittingLabel(const QString& name, int largestPx, int smallestPx, bool bold, bool wrap,
                            QWidget* parent)
     : QLabel(parent), largest_(largestPx), smallest_(smallestPx) {
     setObjectName(name);
+    setTextFormat(Qt::PlainText);
     setWordWrap(wrap);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     QFont f = font();
@@ -113,7 +121,7 @@ void FittingLabel::fit() {
     }
     if (!wordWrap() && !fits(low)) {
         setText(QFontMetrics(f).elidedText(full_, Qt::ElideMiddle, contentsRect().width()));
-        setToolTip(full_);
+        setToolTip(PlainToolTip(full_));
     } else if (text() != full_) {
         setText(full_);
         setToolTip({});

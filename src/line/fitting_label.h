@@ -4,11 +4,16 @@
 
 namespace posflash {
 
+// A tooltip is drawn as rich text when its text looks like markup: text from outside (a
+// scanned label, a file name) is escaped so that it shows as it is.
+QString PlainToolTip(const QString& text);
+
 // A label whose font follows the room the layout gives it: as large as fits, up to its largest
 // size, down to its smallest, so a verdict read from afar grows with its tile and never clips.
 // Wrapped text breaks at spaces, and inside a word only when the word is longer than a line (a
 // device path). A single line that does not fit even at the smallest size is elided, the whole
-// text in its tooltip. Its size hint is small on purpose: the layout's stretch decides the room.
+// text in its tooltip. Its text is always plain, never markup. Its size hint is small on purpose:
+// the layout's stretch decides the room.
 class FittingLabel : public QLabel {
     Q_OBJECT
 public:

@@ -1,39 +1,31 @@
 #include "line/image_summary.h"
 
+#include "download/image_verdict.h"
+#include "protocol/image_file.h"
+
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
 namespace posflash {
 
-namespace {
-
-Error imageError(int code, QString text, QString detail = {}) {
-    return {code, std::move(text), std::move(detail), ErrorDomain::Image};
+Result<ShiftImage> LoadShiftImage(const QString& path, bool font) {
+    const Result<Bytes> image = LoadImageFile(
+        path, MaxImageBytes(FrameDataSizeOf(font ? ImageKind::Font : ImageKind::Program)));
+    if (!image.ok()) {
+        Error e = image.error();
+        e.text = QCoreApplication::translate("LineSettings", "The image cannot be used: %1.")
+                     .arg(e.text);
+        return e;
+    }
+    return ShiftImage{QFileInfo(path).fileName(), static_cast<qint64>(image->size()),
+                      ImageSha256(*image)};
 }
 
-} // namespace
-
-Result<ImageSummary> SummarizeImage(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return imageError(1,
-                          QCoreApplication::translate("LineSettings", "Cannot read %1.").arg(path),
-                          file.errorString());
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return imageError(1,
-                          QCoreApplication::translate("LineSettings", "Cannot read %1.").arg(path),
-                          file.errorString());
-    return ImageSummary{QFileInfo(path).fileName(), file.size(),
-                        QString::fromLatin1(hash.result().toHex().left(12))};
-}
-
-QString SummaryLine(const ImageSummary& s) {
+QString SummaryLine(const ShiftImage& s) {
     return QCoreApplication::translate("LineSettings", "%1 · %2 bytes · SHA-256 %3")
-        .arg(s.fileName, QLocale(QLocale::English).toString(s.bytes), s.sha256Prefix);
+        .arg(s.fileName, QLocale(QLocale::English).toString(s.bytes),
+             QString::fromLatin1(s.sha256.toHex().left(12)));
 }
 
 } // namespace posflash

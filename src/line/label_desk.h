@@ -8,6 +8,9 @@
 
 namespace posflash {
 
+// The longest label the window takes: a longer scan is a scanner gone wrong, not a label.
+inline constexpr int kMaxLabelLength = 64;
+
 // A MAC as a network printer's label carries it ("00:11:22:AA:BB:CC", "00-11-22-aa-bb-cc" or
 // twelve hex digits), in the form the engine takes ("00-11-22-AA-BB-CC"); nothing otherwise.
 std::optional<QString> MacFromLabel(const QString& label);

@@ -13,8 +13,11 @@ LineHost LineHost::system() {
     LineHost host;
     host.beep = [] { QApplication::beep(); };
     host.ask = [](QWidget* parent, const QString& question) {
-        return QMessageBox::question(parent, QStringLiteral("posflash"), question) ==
-               QMessageBox::Yes;
+        // The question quotes a scanned label: plain text, whatever it holds.
+        QMessageBox box(QMessageBox::Question, QStringLiteral("posflash"), question,
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setTextFormat(Qt::PlainText);
+        return box.exec() == QMessageBox::Yes;
     };
     host.endShift = [](QWidget* parent, const QString& summary,
                        const QString& operatorName) -> std::optional<QString> {
@@ -34,6 +37,7 @@ LineHost LineHost::system() {
                         QApplication::translate("LineHost", "The shift report is in %1:\n%2")
                             .arg(folder, files.join('\n')),
                         QMessageBox::Open | QMessageBox::Close, parent);
+        box.setTextFormat(Qt::PlainText);
         if (box.exec() == QMessageBox::Open)
             QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
     };

@@ -66,13 +66,22 @@ QString LineSlot::checkSetUp() {
         emit setUpNeeded(number_);
         return why;
     }
-    QString problem = shift_.recipeProblem;
+    QString problem = shift_.startProblem;
+    if (problem.isEmpty() && !choice_.problem.isEmpty())
+        problem = tr("This slot names no printer: %1. Ask the line's technician to set up the "
+                     "slot.")
+                      .arg(choice_.problem);
     if (problem.isEmpty() && choice_.kind == SlotKind::Com) {
         const QString node = devicePath();
         if (node.isEmpty() || !QFileInfo::exists(node))
             problem = tr("This PC has no port %1. Ask the line's technician to connect the "
                          "printer's cable or set up the slot, then press Next.")
                           .arg(choice_.place);
+        // A file or a device that is no serial line (/dev/null) is never a printer's port.
+        else if (const Status serial = CheckSerialDevice(node); !serial)
+            problem = tr("%1 is not a serial port (%2). Ask the line's technician to set up the "
+                         "slot.")
+                          .arg(node, serial.error().text);
     }
     if (problem.isEmpty() && !shift_.imageSha256.isEmpty()) {
         const Result<Bytes> image = LoadImageFile(
@@ -131,7 +140,7 @@ void LineSlot::cancel() {
 void LineSlot::start(const Unit& unit, bool sameUnit) {
     // No unit starts while the shift's recipe refuses it, or is still on its way: a unit that
     // waited for its label from the shift before starts under this shift's recipe or not at all.
-    if (!shift_.recipeProblem.isEmpty()) {
+    if (!shift_.startProblem.isEmpty()) {
         checkSetUp();
         return;
     }
@@ -152,7 +161,8 @@ void LineSlot::start(const Unit& unit, bool sameUnit) {
     if (const RecipeGate* recipe = shift_.recipe.get()) {
         context.recipe = recipe->stamp();
         job.expectedSha256 = recipe->imageSha256();
-        if (RecipeVerdict verdict = recipe->checkTarget(job.target, comPorts_); !verdict.ok())
+        if (RecipeVerdict verdict = recipe->checkUnit(job.target, unit.label, comPorts_);
+            !verdict.ok())
             refused = verdict;
     }
     unitLabel_ = unit.label;

@@ -31,9 +31,10 @@ struct ShiftChoices {
     UnitContext context;    // operator, station and shift id; the label is each unit's own
     QByteArray imageSha256; // the image as the shift began: other bytes are refused
     bool chinese = false;   // the window's face, for the causes and remedies too
-    // The line recipe the shift runs under (none: no recipe), or why it cannot run under it.
+    // The line recipe the shift runs under (none: no recipe).
     std::shared_ptr<const RecipeGate> recipe;
-    QString recipeProblem;
+    // Why no unit of the shift can start (its recipe refuses it, its image cannot be sent).
+    QString startProblem;
 };
 
 // One slot of the line: its engine, the unit on it and the tile that shows it. A unit that

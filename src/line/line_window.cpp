@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -76,17 +77,6 @@ std::vector<SlotKind> kindsOf(const std::vector<SlotChoice>& choices) {
     return kinds;
 }
 
-// The SHA-256 of the shift's image as it is now; empty when it cannot be read.
-QByteArray imageHash(const QString& path, bool font) {
-    const Result<Bytes> image = LoadImageFile(
-        path, MaxImageBytes(FrameDataSizeOf(font ? ImageKind::Font : ImageKind::Program)));
-    return image.ok() ? ImageSha256(*image) : QByteArray();
-}
-
-ShiftRecipe recipeOf(const LineHost& host, const LineSettings& settings) {
-    return host.loadRecipe ? host.loadRecipe(settings) : ShiftRecipe{};
-}
-
 bool labelRequired(const LineSettings& settings, const ShiftRecipe& recipe) {
     return settings.requireLabel || (recipe.gate && recipe.gate->recipe().labelRequired);
 }
@@ -112,7 +102,7 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
       chooser_(kindsOf(SlotsOf(settings)), settings.requireLabel) {
     setObjectName("LineWindow");
     connect(&labelLookup_, &LabelLookup::answered, this, &LineWindow::labelLookedUp);
-    connect(&recipeFetch_, &RecipeFetch::fetched, this, &LineWindow::recipeFetched);
+    connect(&recipeFetch_, &RecipeFetch::fetched, this, &LineWindow::shiftLoaded);
     setWindowTitle(tr("posflash (production line)"));
     shift_.imagePath = settings.imagePath;
     shift_.font = settings.font;
@@ -129,7 +119,7 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
     }
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(makeHeader(settings));
+    layout->addWidget(makeHeader());
     layout->addWidget(makeLabelRow());
     auto* grid = grid_ = new QGridLayout;
     grid->setSpacing(10);
@@ -153,7 +143,7 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
             const auto mac = MacFromLabel(typed);
             if (!mac) {
                 this->tile(number).showWaiting(tr("\"%1\" is no MAC address.").arg(typed));
-            } else if (!chooser_.isRetry(*mac) || fetchingRecipe()) {
+            } else if (!chooser_.isRetry(*mac) || loadingShift()) {
                 unitArrived(number, {}, *mac);
             } else {
                 act(chooser_.scanned(*mac, true), {}, *mac);
@@ -162,7 +152,7 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
         });
     }
     layout->addLayout(grid, 1);
-    loadRecipe();
+    loadShift();
     beginShift();
     if (!settings.records.isEmpty())
         startRecords(settings.records);
@@ -192,16 +182,17 @@ void LineWindow::startRecords(const QString& address) {
         const QString why = records_->last().refusals.isEmpty()
                                 ? (status ? QString() : status.error().text)
                                 : records_->last().refusals.join('\n');
-        recordsState_->setToolTip(why.isEmpty() ? records_->shownAddress()
-                                                : records_->shownAddress() + ": " + why);
+        recordsState_->setToolTip(PlainToolTip(
+            why.isEmpty() ? records_->shownAddress() : records_->shownAddress() + ": " + why));
     });
     if (Status started = records_->start(address); !started) {
         records_.reset();
         recordsState_->setText(tr("records: address not understood"));
-        recordsState_->setToolTip(RedactedRecordsAddress(address) + ": " + started.error().text);
+        recordsState_->setToolTip(
+            PlainToolTip(RedactedRecordsAddress(address) + ": " + started.error().text));
         return;
     }
-    recordsState_->setToolTip(records_->shownAddress());
+    recordsState_->setToolTip(PlainToolTip(records_->shownAddress()));
     // Only rows in the database can be sent; a row in the journal goes with a later write.
     history_.landed() = [this](const HistoryWrite& write) {
         if (records_ && write.place == HistoryWrite::Place::Database)
@@ -213,7 +204,7 @@ SlotTile& LineWindow::tile(int number) {
     return *tiles_[static_cast<std::size_t>(number - 1)];
 }
 
-QWidget* LineWindow::makeHeader(const LineSettings& settings) {
+QWidget* LineWindow::makeHeader() {
     auto* header = new QFrame(this);
     header->setObjectName("header");
     header->setStyleSheet("#header { background: #263238; border-radius: 8px; }"
@@ -222,18 +213,17 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
     row->setContentsMargins(16, 8, 16, 8);
 
     auto* about = new QVBoxLayout;
-    const auto summary = SummarizeImage(settings.imagePath);
     // A long file name gives way to the figures: elided, whole in its tooltip.
     auto* image = imageLine_ = new FittingLabel("lblImage", 20, 14, true, false, header);
-    image->setFullText(summary ? SummaryLine(*summary) : summary.error().text);
     image->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     image->setFixedHeight(QFontMetrics(image->font()).height());
-    auto* operatorLine = shiftChoices_ = new QLabel(header);
-    operatorLine->setObjectName("lblShiftChoices");
+    // Operator, station and recipe come from outside: elided to their room, never markup.
+    auto* operatorLine = shiftChoices_ =
+        new FittingLabel("lblShiftChoices", 16, 16, false, false, header);
     QFont medium = operatorLine->font();
-    medium.setPixelSize(16);
-    operatorLine->setFont(medium);
+    operatorLine->setFixedHeight(QFontMetrics(medium).height());
     shiftSince_ = new QLabel(header);
+    shiftSince_->setTextFormat(Qt::PlainText);
     shiftSince_->setObjectName("lblShiftSince");
     shiftSince_->setFont(medium);
     about->addWidget(image);
@@ -243,6 +233,7 @@ QWidget* LineWindow::makeHeader(const LineSettings& settings) {
     since->addWidget(shiftSince_);
     about->addLayout(since);
     recordsState_ = new QLabel(header);
+    recordsState_->setTextFormat(Qt::PlainText);
     recordsState_->setObjectName("lblRecords");
     recordsState_->setAccessibleName(tr("Records database"));
     recordsState_->setFont(medium);
@@ -301,9 +292,9 @@ QWidget* LineWindow::makeLabelRow() {
     labelBox_->setFont(f);
     labelBox_->setMinimumHeight(42);
     caption->setBuddy(labelBox_);
-    pendingLabel_ = new QLabel(box);
-    pendingLabel_->setObjectName("lblNextLabel");
-    pendingLabel_->setFont(f);
+    // A scan's text, elided to its room: a long one never pushes the window past the screen.
+    pendingLabel_ = new FittingLabel("lblNextLabel", 20, 20, false, false, box);
+    pendingLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(caption);
     row->addWidget(labelBox_, 2);
     row->addWidget(pendingLabel_, 1);
@@ -354,7 +345,7 @@ void LineWindow::unitArrived(int n, const QString& devicePath, const QString& ma
     const SlotChooser::Phase phase = chooser_.phase(n);
     if (leaving_ || phase == SlotChooser::Phase::Running || phase == SlotChooser::Phase::NeedsLabel)
         return;
-    if (fetchingRecipe()) {
+    if (loadingShift()) {
         heldArrivals_[n] = {devicePath, mac};
         tile(n).showWaiting(recipe_.problem);
         return;
@@ -435,24 +426,43 @@ void LineWindow::labelEntered() {
     labelBox_->clear();
     if (label.isEmpty() || leaving_)
         return;
+    if (label.size() > kMaxLabelLength) {
+        refuseLabel(tr("it is %1 characters long, and a label has at most %2")
+                        .arg(label.size())
+                        .arg(kMaxLabelLength));
+        return;
+    }
     // Scans are acted on in the order they came, each once what is known of its label is in.
     scans_.push_back(label);
     if (scans_.size() == 1)
         nextScan();
 }
 
+std::optional<QString> LineWindow::scannedMac(const QString& label) const {
+    // Twelve hex digits are a MAC only where a network slot can take one; elsewhere they are a
+    // serial label like any other.
+    const bool network = std::any_of(slots_.begin(), slots_.end(), [](const auto& s) {
+        return s->choice().kind == SlotKind::Network;
+    });
+    return network ? MacFromLabel(label) : std::nullopt;
+}
+
+void LineWindow::refuseLabel(const QString& why) {
+    pendingLabel_->setFullText(tr("Label refused: %1. Scan the label again.").arg(why));
+    if (host_.beep)
+        host_.beep();
+}
+
 bool LineWindow::refusedByRecipe(const QString& label) {
-    if (!shift_.recipe || MacFromLabel(label))
+    // A MAC goes to a network unit, whose MAC the recipe's targets judge as it starts.
+    if (!shift_.recipe || scannedMac(label))
         return false;
     const RecipeVerdict verdict = shift_.recipe->checkLabel(label);
     if (verdict.ok())
         return false;
     Faces faces;
     faces.setUseEnglish(!shift_.chinese);
-    pendingLabel_->setText(
-        tr("Label refused: %1. Scan the label again.").arg(RecipeTexts(faces).cause(verdict)));
-    if (host_.beep)
-        host_.beep();
+    refuseLabel(RecipeTexts(faces).cause(verdict));
     return true;
 }
 
@@ -460,9 +470,9 @@ bool LineWindow::refusedByRecipe(const QString& label) {
 // a failed unit scanned again is the same unit, tried again, and asks nothing.
 void LineWindow::nextScan() {
     // Scans wait for the shift's recipe: it says which labels a unit may take.
-    while (!scans_.empty() && !leaving_ && !fetchingRecipe()) {
+    while (!scans_.empty() && !leaving_ && !loadingShift()) {
         const QString label = scans_.front();
-        const auto mac = MacFromLabel(label);
+        const auto mac = scannedMac(label);
         bool given = true;
         // A serial number the recipe does not know is refused before any unit takes it; the
         // box waits for the next scan.
@@ -488,16 +498,16 @@ void LineWindow::nextScan() {
     }
     if (leaving_)
         scans_.clear();
-    else if (fetchingRecipe() && !scans_.empty())
-        pendingLabel_->setText(recipe_.problem);
+    else if (loadingShift() && !scans_.empty())
+        pendingLabel_->setFullText(recipe_.problem);
 }
 
 void LineWindow::labelLookedUp(const QString& label, bool known, const QString& station,
                                const QDateTime& startedAt) {
     // A new shift's recipe asked for since: the scan is looked up again once it is in.
-    if (scans_.empty() || scans_.front() != label || leaving_ || fetchingRecipe())
+    if (scans_.empty() || scans_.front() != label || leaving_ || loadingShift())
         return;
-    const auto mac = MacFromLabel(label);
+    const auto mac = scannedMac(label);
     // An unreadable history asks nothing: the label is not refused.
     if (!known ||
         ask(tr("The label %1 was given to a unit on station %2 at %3. Give it to another unit?")
@@ -509,8 +519,8 @@ void LineWindow::labelLookedUp(const QString& label, bool known, const QString& 
 }
 
 void LineWindow::showPendingLabel() {
-    pendingLabel_->setText(!chooser_.held().isEmpty() ? tr("next unit: %1").arg(chooser_.held())
-                                                      : QString());
+    pendingLabel_->setFullText(!chooser_.held().isEmpty() ? tr("next unit: %1").arg(chooser_.held())
+                                                          : QString());
 }
 
 void LineWindow::unitDone(int n, bool passed, int attempts, qint64 ms) {
@@ -557,9 +567,9 @@ void LineWindow::showShiftChoices() {
         who += QStringLiteral(" · ") + RecipeSummary(recipe_.gate->approved());
     if (!recipe_.note.isEmpty())
         who += QStringLiteral(" · ") + recipe_.note;
-    if (fetchingRecipe())
+    if (loadingShift())
         who += QStringLiteral(" · ") + recipe_.problem;
-    shiftChoices_->setText(who);
+    shiftChoices_->setFullText(who);
 }
 
 void LineWindow::askNewShift() {
@@ -580,7 +590,7 @@ void LineWindow::askNewShift() {
         shift_.context.operatorName = *name;
     chooser_.newShift();
     // Each shift takes the recipe as it is then: the newest published, or the file again.
-    loadRecipe();
+    loadShift();
     // The old verdicts go; each printer stays until it is swapped (Next, plugged in).
     for (auto& s : slots_) {
         const SlotChooser::Phase phase = chooser_.phase(s->number());
@@ -591,25 +601,27 @@ void LineWindow::askNewShift() {
     keepFocus();
 }
 
-void LineWindow::loadRecipe() {
+void LineWindow::loadShift() {
     heldArrivals_.clear();
-    if (!host_.loadRecipe || settings_.recipeFromRecords.isEmpty()) {
-        recipeAsked_ = 0;
-        recipe_ = recipeOf(host_, settings_);
-        return;
-    }
     recipe_ = {};
-    recipe_.wanted = true;
-    recipe_.problem = FetchingRecipeText(settings_.recipeFromRecords);
+    recipe_.wanted = !settings_.recipe.isEmpty() || !settings_.recipeFromRecords.isEmpty();
+    // What the operator reads while the image is read and the recipe checked or fetched.
+    recipe_.problem = !settings_.recipeFromRecords.isEmpty()
+                          ? FetchingRecipeText(settings_.recipeFromRecords)
+                          : tr("Loading the image %1…").arg(QFileInfo(shift_.imagePath).fileName());
+    image_ = Error{};
+    imageLine_->setFullText(recipe_.problem);
     recipeAsked_ = recipeFetch_.fetch(settings_);
 }
 
-void LineWindow::recipeFetched(quint64 ticket, const ShiftRecipe& recipe) {
+void LineWindow::shiftLoaded(quint64 ticket, const ShiftLoad& loaded) {
     // An answer for a shift ended since is not this shift's.
     if (ticket != recipeAsked_ || leaving_)
         return;
     recipeAsked_ = 0;
-    recipe_ = recipe;
+    recipe_ = loaded.recipe;
+    image_ = loaded.image;
+    imageLine_->setFullText(image_ ? SummaryLine(*image_) : image_.error().text);
     applyRecipe();
     for (const auto& [n, unit] : std::exchange(heldArrivals_, {}))
         unitArrived(n, unit.first, unit.second);
@@ -620,14 +632,19 @@ void LineWindow::recipeFetched(quint64 ticket, const ShiftRecipe& recipe) {
 void LineWindow::applyRecipe() {
     // The image is fixed by its bytes for the whole shift: a file replaced since is refused.
     // Under a recipe only the approved bytes go out, whatever the file holds later.
-    shift_.imageSha256 =
-        recipe_.gate ? recipe_.gate->imageSha256() : imageHash(shift_.imagePath, shift_.font);
+    shift_.imageSha256 = recipe_.gate ? recipe_.gate->imageSha256()
+                         : image_     ? image_->sha256
+                                      : QByteArray();
     shift_.recipe = recipe_.gate;
-    shift_.recipeProblem = recipe_.problem;
+    // An image that cannot be sent (gone, a device, too large) stops every unit before its
+    // link, as a set-up problem of the shift, not as a failed unit.
+    shift_.startProblem = !recipe_.problem.isEmpty() || loadingShift() || image_
+                              ? recipe_.problem
+                              : image_.error().text;
     shift_.requireLabel = labelRequired(settings_, recipe_);
     chooser_.requireLabel(shift_.requireLabel);
     showShiftChoices();
-    if (fetchingRecipe())
+    if (loadingShift())
         return;
     // Slots the recipe leaves out, or a recipe that refuses the shift, show at once; a unit
     // still running finishes under the recipe it began with. A slot whose problem is gone
@@ -645,8 +662,6 @@ void LineWindow::applyRecipe() {
 
 void LineWindow::beginShift() {
     shift_.context.shift = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const auto summary = SummarizeImage(shift_.imagePath);
-    imageLine_->setFullText(summary ? SummaryLine(*summary) : summary.error().text);
     counters_.reset();
     shiftClock_.start();
     const QString since = QTime::currentTime().toString("HH:mm");
@@ -714,8 +729,9 @@ void LineWindow::closeEvent(QCloseEvent* event) {
     const auto updating =
         std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->isRunning(); });
     const QString safely =
-        tr("Stop and leave? Each update ends safely: a frame in flight finishes its tries and "
-           "the closing frames are sent, so no printer is left half-written.");
+        tr("Stop and leave? A frame in flight finishes its tries, then each update stops. A "
+           "unit stopped before its last frame stays in its boot loader with part of the image "
+           "and needs a new download.");
     const QString question =
         (updating == 1 ? tr("1 unit is updating.") : tr("%1 units are updating.").arg(updating)) +
         QLatin1Char(' ') + safely;

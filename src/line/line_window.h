@@ -2,6 +2,7 @@
 
 #include "fleet/download_record.h"
 #include "fleet/fleet_boot_ports.h"
+#include "line/fitting_label.h"
 #include "line/label_desk.h"
 #include "line/label_lookup.h"
 #include "line/line_host.h"
@@ -68,8 +69,8 @@ public:
     bool scanWaiting() const { return !scans_.empty(); }
     const QString& shiftId() const { return shift_.context.shift; }
     const SlotChooser& chooser() const { return chooser_; }
-    // The shift's recipe is still on its way from the line's records: no unit starts.
-    bool fetchingRecipe() const { return recipeAsked_ != 0; }
+    // The shift's image and recipe are still on their way: no unit starts.
+    bool loadingShift() const { return recipeAsked_ != 0; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,7 +80,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* makeHeader(const LineSettings& settings);
+    QWidget* makeHeader();
     QWidget* makeLabelRow();
     void labelEntered();
     // A new unit is on slot n (Next, plugged in, the shift's start, a MAC); devicePath and mac
@@ -93,10 +94,10 @@ private:
     // Writes this shift's report into the host's reports folder and says where.
     void writeShiftReport();
     void beginShift();
-    // The shift's recipe: a file's at once; from the line's records on the fetch's thread,
-    // recipeFetched going on.
-    void loadRecipe();
-    void recipeFetched(quint64 ticket, const ShiftRecipe& recipe);
+    // The shift's image and recipe, read and checked (or fetched from the line's records) on
+    // the fetch's thread; shiftLoaded goes on.
+    void loadShift();
+    void shiftLoaded(quint64 ticket, const ShiftLoad& loaded);
     // The recipe in recipe_ for the shift: its gate, its image, its label rule, the slots it
     // leaves out or refuses.
     void applyRecipe();
@@ -111,6 +112,9 @@ private:
     void nextScan();
     // A label the shift's recipe refuses is said, with a beep.
     bool refusedByRecipe(const QString& label);
+    void refuseLabel(const QString& why);
+    // The MAC a scan names, when it reads as one and a network slot could take it.
+    std::optional<QString> scannedMac(const QString& label) const;
     void labelLookedUp(const QString& label, bool known, const QString& station,
                        const QDateTime& startedAt);
     bool ask(const QString& question);
@@ -118,6 +122,7 @@ private:
     LineHost host_;
     LineSettings settings_;
     ShiftRecipe recipe_; // the shift's: loaded again at each new shift
+    Result<ShiftImage> image_ = Error{};
     const UsbInventory& inventory_;
     ShiftChoices shift_;
     QString serialPrefix_;
@@ -144,9 +149,9 @@ private:
     bool leaving_ = false;
 
     QLineEdit* labelBox_ = nullptr;
-    QLabel* pendingLabel_ = nullptr;
+    FittingLabel* pendingLabel_ = nullptr;
     FittingLabel* imageLine_ = nullptr;
-    QLabel* shiftChoices_ = nullptr;
+    FittingLabel* shiftChoices_ = nullptr;
     QLabel* shiftSince_ = nullptr;
     QLabel* recordsState_ = nullptr;
     std::map<QString, QLabel*> figures_;

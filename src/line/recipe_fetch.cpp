@@ -6,9 +6,15 @@ RecipeFetch::RecipeFetch(Load load, QObject* parent) : QObject(parent), load_(st
 
 quint64 RecipeFetch::fetch(const LineSettings& settings) {
     const quint64 ticket = ++asked_;
-    thread_.run<ShiftRecipe>(
-        [load = load_, settings] { return load ? load(settings) : ShiftRecipe{}; },
-        [this, ticket](const ShiftRecipe& recipe) { emit fetched(ticket, recipe); });
+    thread_.run<ShiftLoad>(
+        [load = load_, settings] {
+            ShiftLoad loaded;
+            loaded.image = LoadShiftImage(settings.imagePath, settings.font);
+            if (load)
+                loaded.recipe = load(settings);
+            return loaded;
+        },
+        [this, ticket](const ShiftLoad& loaded) { emit fetched(ticket, loaded); });
     return ticket;
 }
 

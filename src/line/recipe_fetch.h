@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line/image_summary.h"
 #include "line/line_recipe.h"
 #include "line/worker_thread.h"
 
@@ -9,8 +10,15 @@
 
 namespace posflash {
 
-// A shift's recipe loaded on a thread of its own: from the line's records it waits for the
-// server (its connect timeout when the server is away), and the window's downloads run on.
+// What a shift starts from: its image, read once, and its recipe.
+struct ShiftLoad {
+    Result<ShiftImage> image = Error{};
+    ShiftRecipe recipe;
+};
+
+// A shift's image and recipe loaded on a thread of their own: a large or slow image file, or
+// the line's records waiting for the server (its connect timeout when the server is away), and
+// the window still answers, its downloads run on.
 class RecipeFetch : public QObject {
     Q_OBJECT
 public:
@@ -22,7 +30,7 @@ public:
     quint64 fetch(const LineSettings& settings);
 
 signals:
-    void fetched(quint64 ticket, const posflash::ShiftRecipe& recipe);
+    void fetched(quint64 ticket, const posflash::ShiftLoad& load);
 
 private:
     Load load_;

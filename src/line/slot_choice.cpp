@@ -7,19 +7,20 @@ std::vector<SlotChoice> SlotsOf(const LineSettings& settings) {
     for (const QString& path : settings.usbPaths) {
         PrinterTarget usb;
         usb.usbPath = path;
-        all.push_back({SlotKind::Usb, path, usb});
+        all.push_back({SlotKind::Usb, path, usb, {}});
     }
     // A port's node is looked at when the slot's turn comes, and said on its tile.
     for (const QString& port : settings.ports)
         all.push_back(
-            {SlotKind::Com, port, ParsePortTarget(port, DeviceCheck::Later).value_or({})});
-    // An address that does not parse is kept as typed: the unit's download then says why.
+            {SlotKind::Com, port, ParsePortTarget(port, DeviceCheck::Later).value_or({}), {}});
+    // An entry that names no printer is a set-up problem of its slot, said on its tile.
     for (const NetworkSlotChoice& net : settings.network) {
+        Result<PrinterTarget> target = ParseNetworkTarget(net.ip, net.mac);
         PrinterTarget typed;
         typed.ip = net.ip;
         typed.mac = net.mac;
-        all.push_back(
-            {SlotKind::Network, net.ip, ParseNetworkTarget(net.ip, net.mac).value_or(typed)});
+        all.push_back({SlotKind::Network, net.ip, target.value_or(typed),
+                       target ? QString() : target.error().text});
     }
     return all;
 }

@@ -19,6 +19,9 @@ struct SlotChoice {
     QString place; // as the settings name it: the USB path, the device node or "COMn", the IP
     // The printer it names; a network slot's MAC is the first unit's, when known.
     PrinterTarget target;
+    // Why the settings' entry names no printer (an address that is none): the slot waits for
+    // its set-up, and no unit is counted on it.
+    QString problem;
 };
 
 // The slots of a shift, numbered from 1 in this order: USB, COM, network.

@@ -161,7 +161,8 @@ void StartPanel::showImage() {
         summary_->clear();
         return;
     }
-    const auto summary = SummarizeImage(image_->text().trimmed());
+    // Bounded by the download's own limits: a device or a huge file is refused, not read.
+    const auto summary = LoadShiftImage(image_->text().trimmed(), font_->isChecked());
     summary_->setText(summary ? SummaryLine(*summary) : summary.error().text);
     showRecipe();
     // A problem said before stays only while it is still true.
@@ -192,11 +193,11 @@ QString StartPanel::showRecipe() {
     return recipeProblem_;
 }
 
-void StartPanel::recipeFetched(quint64 ticket, const ShiftRecipe& recipe) {
+void StartPanel::recipeFetched(quint64 ticket, const ShiftLoad& loaded) {
     if (ticket != asked_)
         return; // the image changed since it was asked
     start_->setEnabled(true);
-    showRecipe(recipe);
+    showRecipe(loaded.recipe);
     // A problem said before stays only while it is still true.
     if (!problem_->text().isEmpty()) {
         const QString problem = StartProblem(settings());

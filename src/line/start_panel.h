@@ -44,7 +44,7 @@ private:
     // The recipe as the choices stand: its line, or its refusal; the refusal, or empty.
     QString showRecipe();
     QString showRecipe(const ShiftRecipe& recipe);
-    void recipeFetched(quint64 ticket, const ShiftRecipe& recipe);
+    void recipeFetched(quint64 ticket, const ShiftLoad& loaded);
     void tryStart();
 
     QLineEdit* image_;

@@ -22,6 +22,11 @@ std::optional<Ipv4Bytes> ParseIpv4Text(const QString& text) {
     return bytes;
 }
 
+bool IsHostAddress(const Ipv4Bytes& ip) {
+    const bool everyHost = ip == Ipv4Bytes{255, 255, 255, 255};
+    return ip[0] != 0 && !(ip[0] >= 224 && ip[0] <= 239) && !everyHost;
+}
+
 std::uint32_t Ipv4Number(const Ipv4Bytes& ip) {
     return std::uint32_t{ip[0]} << 24 | std::uint32_t{ip[1]} << 16 | std::uint32_t{ip[2]} << 8 |
            ip[3];

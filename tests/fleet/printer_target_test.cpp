@@ -42,6 +42,9 @@ TEST(PrinterTarget, EachFormNamesOnePrinterAndEachBadFormSaysWhy) {
         {"a folder", false, dir.path(), "", dir.path() + " is not a serial device"},
         {"no terminal", false, "/dev/null", "", "/dev/null is not a serial line"},
         {"a part over 255", true, "192.168.1.300", "", "--ip 192.168.1.300 is not an address like 192.168.1.100"},
+        {"this network", true, "0.0.0.0", "", "--ip 0.0.0.0 is no single printer's address (this network, broadcast or multicast)"},
+        {"every host", true, "255.255.255.255", "", "--ip 255.255.255.255 is no single printer's address (this network, broadcast or multicast)"},
+        {"multicast", true, "224.0.0.1", "", "--ip 224.0.0.1 is no single printer's address (this network, broadcast or multicast)"},
         {"a MAC with colons", true, "10.0.0.1", "00:11:22:33:44:55", "--mac 00:11:22:33:44:55 is not an address like 00-11-22-AA-BB-CC"},
     };
     // clang-format on

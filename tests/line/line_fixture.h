@@ -38,8 +38,12 @@ protected:
         return s;
     }
 
-    LineWindow& open(const LineSettings& settings) {
+    // Once the shift's image and recipe are in, unless the test watches them come.
+    LineWindow& open(const LineSettings& settings, bool loaded = true) {
         window = std::make_unique<LineWindow>(settings, usb, host);
+        if (loaded) {
+            EXPECT_TRUE(QTest::qWaitFor([this] { return !window->loadingShift(); }, 10000));
+        }
         return *window;
     }
 
@@ -47,7 +51,12 @@ protected:
     T& control(const QString& name) const {
         return FindControl<T>(window.get(), name);
     }
-    QString figure(const char* name) const { return control<QLabel>(name).text(); }
+    // What a label says, whole: an elided one's full text.
+    QString figure(const char* name) const {
+        const auto& label = control<QLabel>(name);
+        const auto* fitting = qobject_cast<const FittingLabel*>(&label);
+        return fitting ? fitting->fullText() : label.text();
+    }
 
     // A keyboard-wedge scanner: the label's keys as fast as they come, then Enter.
     void scan(const QString& label) {

@@ -161,7 +161,7 @@ TEST_F(LineWindowTest, FourSlotsGiveAVerdictPerUnitWithRetriesLabelsAndCounters)
     control<QPushButton>("btnNewShift").click();
     EXPECT_NE(window->shiftId(), firstShift);
     EXPECT_FALSE(QUuid::fromString(window->shiftId()).isNull());
-    EXPECT_TRUE(control<QLabel>("lblShiftChoices").text().contains("Zhang Min"));
+    EXPECT_TRUE(figure("lblShiftChoices").contains("Zhang Min"));
     EXPECT_EQ(figure("lblTotal"), "0");
     EXPECT_EQ(window->tile(3).state(), Waiting); // the old verdicts go
     EXPECT_EQ(rows().size(), 8u);                // the history keeps everything
@@ -377,6 +377,29 @@ TEST_F(LineWindowTest, SetUpProblemsStartNoUnitAndCountNowhere) {
     EXPECT_EQ(figure("lblTotal"), "1");
     EXPECT_EQ(rows().size(), 1u);
     EXPECT_EQ(sims[0].stop()["start_frames"].toInt(), 1); // the first unit's only
+
+    // What names no printer (no serial line, a plain file, an address of no single host), and
+    // an image that is a device, are set-up problems too: read off the window's thread, and
+    // said on the tile, never a unit retried.
+    window.reset();
+    LineSettings none = settingsFor({"/dev/null", testing::WriteFile(files.filePath("f"), "x")});
+    none.network = {{"0.0.0.0", "00-11-22-33-44-55"}};
+    open(none).startShift();
+    for (const auto& [n, said] : {std::pair{1, "not a serial line"},
+                                  {2, "not a serial device"},
+                                  {3, "no single printer's address"}}) {
+        EXPECT_EQ(window->tile(n).state(), TileState::SetUp);
+        EXPECT_TRUE(window->tile(n).detailText().contains(said))
+            << window->tile(n).detailText().toStdString();
+    }
+    window.reset();
+    LineSettings device = settingsFor({printer()});
+    device.imagePath = "/dev/zero";
+    open(device).startShift();
+    EXPECT_EQ(window->tile(1).state(), TileState::SetUp);
+    EXPECT_TRUE(figure("lblImage").contains("not a regular file"))
+        << figure("lblImage").toStdString();
+    EXPECT_EQ(rows().size(), 1u);
 }
 
 // Whether a label's text, as shown, fits the room the layout gave it. A tile's wrapped texts

@@ -85,11 +85,25 @@ TEST_F(RecipeLineTest, ALabelOffThePatternIsAskedForAgainAndSlotsOutsideAreNotIn
     EXPECT_EQ(window->tile(2).state(), TileState::NotInUse);
     EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel);
 
-    scan("BAD-1");
-    EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel);
-    EXPECT_TRUE(figure("lblNextLabel").contains("does not match"))
-        << figure("lblNextLabel").toStdString();
-    EXPECT_EQ(beeps, 1);
+    // Twelve hex digits read as a MAC, but no network slot takes one: a label like any other.
+    // Markup is shown as it is; a scan past the limit is refused with its length.
+    const struct {
+        QString label, said;
+    } refused[] = {
+        {"BAD-1", "does not match"},
+        {"123456789012", "does not match"},
+        {"<h1>PASS SN0003</h1>", "<h1>PASS SN0003</h1>"},
+        {QString(65, 'S'), "65 characters long"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.label.toStdString());
+        scan(r.label);
+        EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel);
+        EXPECT_TRUE(figure("lblNextLabel").contains(r.said))
+            << figure("lblNextLabel").toStdString();
+        EXPECT_EQ(control<QLabel>("lblNextLabel").textFormat(), Qt::PlainText);
+    }
+    EXPECT_EQ(beeps, 4);
 
     scan("SN0007");
     ASSERT_TRUE(waitIdle());
@@ -166,8 +180,8 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
         EXPECT_TRUE(FindControl<QLabel>(&panel, "lblRecipe").text().startsWith("Recipe X1 2.4"));
     }
 
-    open(s).startShift();
-    ASSERT_TRUE(window->fetchingRecipe());
+    open(s, false).startShift();
+    ASSERT_TRUE(window->loadingShift());
     EXPECT_TRUE(window->tile(1).detailText().contains("Fetching the recipe X1 2.4"))
         << window->tile(1).detailText().toStdString();
     EXPECT_TRUE(figure("lblShiftChoices").contains("Fetching the recipe X1 2.4"));
@@ -176,7 +190,7 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
     QTest::keyClick(&box, Qt::Key_Return);
     EXPECT_TRUE(window->scanWaiting()); // for the recipe, which says which labels are good
     go.release();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->fetchingRecipe(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->loadingShift(); }, 5000));
     EXPECT_TRUE(figure("lblNextLabel").contains("does not match"));
     EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel); // the unit held meanwhile
     scan("SN0007");
@@ -187,7 +201,7 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
     control<QPushButton>("btnNewShift").click();
     control<QPushButton>("btnNewShift").click();
     go.release(2);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->fetchingRecipe(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->loadingShift(); }, 5000));
     EXPECT_EQ(window->tile(1).state(), TileState::Waiting)
         << window->tile(1).detailText().toStdString();
     auto* next = window->tile(1).findChild<QPushButton*>("btnNext_1");
@@ -198,7 +212,7 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
     // A shift whose recipe refuses: the unit waiting for its label does not start, nor the next.
     control<QPushButton>("btnNewShift").click();
     go.release();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->fetchingRecipe(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->loadingShift(); }, 5000));
     EXPECT_EQ(window->tile(1).detailText(), "refused by answer 5");
     scan("SN0008");
     next->click();
@@ -208,7 +222,7 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
     // The next shift's recipe is good again: the slot waits for its next unit.
     control<QPushButton>("btnNewShift").click();
     go.release();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->fetchingRecipe(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->loadingShift(); }, 5000));
     EXPECT_EQ(window->tile(1).state(), TileState::Waiting);
 }
 
