@@ -351,6 +351,14 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
         }
         run.reset();
     }
+    // Bytes other than those checked before the run (the approved image, the shift's).
+    observer = {};
+    DownloadJob changed = comJob(path("good.bin"));
+    changed.expectedSha256 = QByteArray(32, '\x01');
+    start(changed);
+    ASSERT_TRUE(finishes());
+    EXPECT_EQ(observer.outcome(), "refused/image-changed");
+    run.reset();
     EXPECT_TRUE(printer.sent.isEmpty());
     EXPECT_EQ(network.linkLocalPort(), 0);
 }
