@@ -98,11 +98,12 @@ bool BindHelperHoldsItsRight(const QString& helperPath) {
     return size > 0 && CapabilityGrantsBindService(QByteArray(attribute, size));
 }
 
-HelperAnswer BindThroughHelper(const QString& helperPath, const std::vector<quint16>& ports) {
+HelperAnswer BindThroughHelper(const QString& helperPath, const QString& interfaceName,
+                               const std::vector<quint16>& ports) {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0)
         return systemFailure(errno);
-    QByteArray request = "udp 0.0.0.0";
+    QByteArray request = "udp dev=" + interfaceName.toUtf8();
     for (const quint16 port : ports)
         request += ' ' + QByteArray::number(port);
     // Written before the helper starts: it finds the request waiting.
