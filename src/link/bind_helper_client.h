@@ -35,5 +35,8 @@ struct HelperAnswer {
 // and exits at once), at most a few seconds.
 HelperAnswer BindThroughHelper(const QString& helperPath, const QString& interfaceName,
                                const std::vector<quint16>& ports);
+// The same with the request's text as written ("udp dev=eth0 67 69"), for that many sockets.
+HelperAnswer AskBindHelper(const QString& helperPath, const QByteArray& request,
+                           std::size_t sockets);
 
 } // namespace posflash
