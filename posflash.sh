@@ -62,10 +62,10 @@ install_system_parts() {
         [ "$(stat -c '%U' /var/lib/posflash/recipe-marks 2>/dev/null)" != posflash ]; }; then
         # shellcheck disable=SC2016 # $1 is the inner shell's: the program's path
         $sudo sh -c '
+            mkdir -p /var/lib/posflash/recipe-marks
             getent passwd posflash > /dev/null ||
                 adduser --system --group --no-create-home --home /var/lib/posflash posflash
-            mkdir -p /var/lib/posflash/recipe-marks &&
-                chown posflash:posflash /var/lib/posflash/recipe-marks &&
+            chown posflash:posflash /var/lib/posflash/recipe-marks &&
                 chmod 0755 /var/lib/posflash /var/lib/posflash/recipe-marks &&
                 chown posflash:posflash "$1" && chmod 4755 "$1"' sh "$marks" > /dev/null ||
             echo "posflash: could not set up the recipe marks (/var/lib/posflash/recipe-marks, $marks)" >&2
