@@ -55,6 +55,21 @@ install_system_parts() {
         $sudo setcap cap_net_bind_service+ep "$helper" ||
             echo "posflash: could not grant $helper the right to bind ports 67 and 69" >&2
     fi
+    # The recipe marks' folder and its keeper, setuid to the system user posflash (not root):
+    # one sudo for all of it, and only while something is missing.
+    local marks="$BUILD_DIR/src/mark-helper/posflash-mark-helper"
+    if [ -f "$marks" ] && { [ "$(stat -c '%U %a' "$marks")" != "posflash 4755" ] ||
+        [ "$(stat -c '%U' /var/lib/posflash/recipe-marks 2>/dev/null)" != posflash ]; }; then
+        # shellcheck disable=SC2016 # $1 is the inner shell's: the program's path
+        $sudo sh -c '
+            mkdir -p /var/lib/posflash/recipe-marks
+            getent passwd posflash > /dev/null ||
+                adduser --system --group --no-create-home --home /var/lib/posflash posflash
+            chown posflash:posflash /var/lib/posflash/recipe-marks &&
+                chmod 0755 /var/lib/posflash /var/lib/posflash/recipe-marks &&
+                chown posflash:posflash "$1" && chmod 4755 "$1"' sh "$marks" > /dev/null ||
+            echo "posflash: could not set up the recipe marks (/var/lib/posflash/recipe-marks, $marks)" >&2
+    fi
     # Earlier versions of this script gave the right to the Qt programs themselves.
     local program
     for program in "$BUILD_DIR/src/app/posflash" "$BUILD_DIR/src/cli/posflash-cli"; do
@@ -77,7 +92,7 @@ install_missing
 if [ "$mode" = deb ]; then
     # The package holds the programs alone: the tests need not be built for it.
     build --target posflash posflash-cli posflash-printer-sim posflash-bind-helper \
-        posflash_install_files
+        posflash-mark-helper posflash_install_files
 else
     build
 fi

@@ -36,7 +36,7 @@ apt-get install -y -qq lintian desktop-file-utils appstream man-db bash-completi
 
 step "package from $build"
 cmake --build "$build" --target posflash posflash-cli posflash-printer-sim posflash-bind-helper \
-    posflash_install_files > /dev/null
+    posflash-mark-helper posflash_install_files > /dev/null
 rm -f "$build"/posflash_*.deb
 (cd "$build" && cpack -G DEB --config CPackConfig.cmake > "$work/cpack.log") ||
     { cat "$work/cpack.log"; fail "cpack"; }
@@ -64,6 +64,7 @@ sort > "$work/expected" << EOF
 /usr/lib/udev/rules.d/60-posflash.rules
 /usr/libexec/posflash/demo
 /usr/libexec/posflash/posflash-bind-helper
+/usr/libexec/posflash/posflash-mark-helper
 /usr/share/applications/org.posflash.posflash-line.desktop
 /usr/share/applications/org.posflash.posflash.desktop
 /usr/share/bash-completion/completions/posflash
@@ -203,6 +204,18 @@ wait "$sim_pid" || fail "the simulated network printer saw errors"
 sim_pid=""
 cmp -s "$work/fw.bin" "$work/net-received.bin" || fail "the network printer received another image"
 
+step "the recipe marks: a helper setuid to posflash raises a mark for nobody, never lowers it"
+marks=/usr/libexec/posflash/posflash-mark-helper
+[ "$(stat -c '%U:%G %a' "$marks")" = "posflash:posflash 4755" ] ||
+    fail "$marks: $(stat -c '%U:%G %a' "$marks")"
+[ "$(stat -c '%U:%G %a' /var/lib/posflash/recipe-marks)" = "posflash:posflash 755" ] ||
+    fail "the marks folder: $(stat -c '%U:%G %a' /var/lib/posflash/recipe-marks)"
+as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+[ "$(as_nobody "$marks" raise 5831 4)" = "kept 4" ] || fail "raise as nobody"
+[ "$(as_nobody "$marks" raise 5831 2)" = "kept 4" ] || fail "a lower raise"
+! as_nobody sh -c 'echo 0 > /var/lib/posflash/recipe-marks/5831' 2> /dev/null ||
+    fail "nobody wrote the marks folder"
+
 step "udev rule"
 rule=/usr/lib/udev/rules.d/60-posflash.rules
 [ -f "$rule" ] || fail "$rule missing"
@@ -271,4 +284,8 @@ installed=""
 snapshot > "$work/after"
 diff -u "$work/before" "$work/after" || fail "purge left the file system changed"
 ! ls /var/lib/dpkg/info/posflash.* > /dev/null 2>&1 || fail "dpkg still knows posflash's files"
+! getent passwd posflash > /dev/null || fail "the user posflash is left"
+[ ! -e /var/lib/posflash ] || fail "/var/lib/posflash is left"
+! dpkg-statoverride --list /usr/libexec/posflash/posflash-mark-helper > /dev/null ||
+    fail "the mark helper's override is left"
 echo "test-deb: package $version built, installed, used and purged"

@@ -9,6 +9,8 @@ cmake_minimum_required(VERSION 3.25)
 set(rank_base 0)
 # The program that alone may bind ports 67 and 69: it links libc only, so it includes no layer.
 set(rank_bind-helper 0)
+# The setuid keeper of the recipe marks: libc only too.
+set(rank_mark-helper 0)
 set(rank_protocol 1)
 set(rank_ports 1)
 set(rank_history 1)

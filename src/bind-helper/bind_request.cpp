@@ -63,6 +63,19 @@ bool isInterfaceName(std::string_view name) {
     });
 }
 
+// Why an address can never be an interface's own unicast address, or empty.
+std::string notUnicast(const std::array<std::uint8_t, 4>& a) {
+    if (a[0] == 127)
+        return "a loopback address";
+    if (a[0] >= 224 && a[0] <= 239)
+        return "a multicast address";
+    if (a == std::array<std::uint8_t, 4>{255, 255, 255, 255})
+        return "the broadcast address";
+    if (a[0] >= 240)
+        return "a reserved address";
+    return {};
+}
+
 } // namespace
 
 ParsedRequest ParseBindRequest(std::string_view text) {
@@ -74,25 +87,35 @@ ParsedRequest ParseBindRequest(std::string_view text) {
         return refused("the request holds a control character");
     const std::vector<std::string_view> words = wordsOf(text);
     if (words[0] != "udp")
-        return refused("only UDP is bound, on ports 67 and 69 (write: udp 0.0.0.0 67 69)");
+        return refused("only UDP is bound, on ports 67 and 69 (write: udp dev=INTERFACE 67 69)");
     if (words.size() < 3)
-        return refused("name an address or an interface and the ports 67 and/or 69");
-    if (words.size() > 4)
-        return refused("at most two ports, 67 and 69");
+        return refused("name an interface and the ports 67 and/or 69");
 
     BindRequest request;
     constexpr std::string_view kDevice = "dev=";
-    if (words[1].substr(0, kDevice.size()) == kDevice) {
-        const std::string_view name = words[1].substr(kDevice.size());
-        if (!isInterfaceName(name))
-            return refused("not an interface name: " + std::string(name));
-        request.interfaceName = std::string(name);
-    } else if (const auto address = parseAddress(words[1])) {
+    if (words[1].substr(0, kDevice.size()) != kDevice)
+        return refused("name the interface first (dev=INTERFACE), not " + std::string(words[1]));
+    const std::string_view name = words[1].substr(kDevice.size());
+    if (!isInterfaceName(name))
+        return refused("not an interface name: " + std::string(name));
+    request.interfaceName = std::string(name);
+
+    std::size_t first = 2;
+    // Ports have no dot; anything with one is the address.
+    if (words[2].find('.') != std::string_view::npos) {
+        const auto address = parseAddress(words[2]);
+        if (!address)
+            return refused("not an IPv4 address: " + std::string(words[2]));
+        if (const std::string why = notUnicast(*address); !why.empty())
+            return refused(std::string(words[2]) + " is " + why + ", never an interface's own");
         request.address = *address;
-    } else {
-        return refused("not an IPv4 address: " + std::string(words[1]));
+        first = 3;
     }
-    for (std::size_t i = 2; i < words.size(); ++i) {
+    if (words.size() == first)
+        return refused("name the ports 67 and/or 69");
+    if (words.size() > first + 2)
+        return refused("at most two ports, 67 and 69");
+    for (std::size_t i = first; i < words.size(); ++i) {
         std::uint16_t port = 0;
         if (words[i] == "67")
             port = kBootpPort;

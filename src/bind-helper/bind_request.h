@@ -19,8 +19,9 @@ inline constexpr std::uint16_t kLinkPort = 69;
 inline constexpr std::size_t kMaxRequestSize = 128;
 
 struct BindRequest {
-    std::array<std::uint8_t, 4> address{}; // bound on this IPv4 address (0.0.0.0: every one)
-    std::string interfaceName;             // when not empty, on this interface's 0.0.0.0
+    std::string interfaceName;             // the sockets receive and send on this interface only
+    std::array<std::uint8_t, 4> address{}; // 0.0.0.0: the wildcard; else one of the interface's
+                                           // own addresses, which the helper checks
     std::vector<std::uint16_t> ports;      // 67 and/or 69, each once, in the order asked
 };
 
@@ -29,8 +30,10 @@ struct ParsedRequest {
     std::string refusal; // why not, when there is no request
 };
 
-// "udp ADDRESS PORT [PORT]" or "udp dev=INTERFACE PORT [PORT]", one space between words and
-// an optional final line break: "udp 0.0.0.0 67 69". Each part of an address is decimal.
+// "udp dev=INTERFACE [ADDRESS] PORT [PORT]", one space between words and an optional final
+// line break: "udp dev=eth0 67 69". Each part of an address is decimal. Addresses that can
+// never be an interface's own unicast address (loopback, multicast, broadcast, reserved) are
+// refused here; whether the address is the interface's is the helper's check.
 ParsedRequest ParseBindRequest(std::string_view text);
 
 } // namespace posflash::bind_helper

@@ -1,6 +1,7 @@
 #include "fleet/fleet_boot_ports.h"
 
 #include "engine/engine.h"
+#include "link/host_network.h"
 #include "link/network_boot.h"
 #include "link/shared_boot_ports.h"
 
@@ -10,11 +11,15 @@ FleetBootPorts::FleetBootPorts() = default;
 
 FleetBootPorts::~FleetBootPorts() = default;
 
-void FleetBootPorts::bind() {
+void FleetBootPorts::bind(const QStringList& printerIps) {
     if (ports_)
         return;
+    QString interfaceName;
+    for (const QString& ip : printerIps)
+        if (interfaceName.isEmpty())
+            interfaceName = InterfaceTowards(ip);
     ports_ = std::make_unique<SharedBootPorts>();
-    ports_->bind(NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort);
+    ports_->bind(NetworkBoot::kBootpServerPort, NetworkBoot::kLinkPort, interfaceName);
 }
 
 void FleetBootPorts::share(Engine& engine) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 #include <memory>
 
 namespace posflash {
@@ -17,8 +19,10 @@ public:
     FleetBootPorts(const FleetBootPorts&) = delete;
     FleetBootPorts& operator=(const FleetBootPorts&) = delete;
 
-    // Binds both ports; a second call keeps the first binding.
-    void bind();
+    // Binds both ports for printers at these addresses (through the bind helper: on the
+    // interface the first one that any interface leads to is reached through); a second call
+    // keeps the first binding.
+    void bind(const QStringList& printerIps);
     bool isBound() const { return ports_ != nullptr; }
     // The engine's network printer uses the binding; nothing happens before bind().
     void share(Engine& engine) const;

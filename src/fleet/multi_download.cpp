@@ -163,7 +163,11 @@ void MultiDownload::start(std::function<void(int)> ended) {
     if (RouteFor(true, kind, !settings_.viaApp) == Route::Network &&
         std::any_of(targets_.begin(), targets_.end(),
                     [](const MultiTarget& t) { return !t.ip.isEmpty(); })) {
-        bootPorts_.bind();
+        QStringList printerIps;
+        for (const MultiTarget& t : targets_)
+            if (!t.ip.isEmpty())
+                printerIps << t.ip;
+        bootPorts_.bind(printerIps);
     }
     started_ = true;
     if (stops_ > 0) {

@@ -730,6 +730,11 @@
         <translation>无法使用 UDP 端口 %1（%2）。请关闭占用该端口的其他程序（DHCP 或 TFTP 服务器），并授予 posflash 的端口绑定助手使用 1024 以下端口的权限：sudo setcap cap_net_bind_service+ep %3</translation>
     </message>
     <message>
+        <location filename="../link/link_texts.cpp" line="43"/>
+        <source>UDP port %1 is in use: another program holds it (a DHCP or TFTP server?). Close that program and try again.</source>
+        <translation>UDP 端口 %1 已被占用：另一个程序正在使用它（DHCP 或 TFTP 服务器？）。请关闭该程序后重试。</translation>
+    </message>
+    <message>
         <location filename="../link/link_texts.cpp" line="50"/>
         <source>A printer at %1 answered and was ignored: the IP address is set to %2. Check the IP address.</source>
         <translation>地址为 %1 的打印机应答已被忽略：IP 地址设置为 %2。请检查 IP 地址。</translation>

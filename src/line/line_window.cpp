@@ -115,7 +115,10 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
                                                            : QSysInfo::machineHostName();
     const std::vector<SlotChoice> choices = SlotsOf(settings);
     if (!settings.network.empty()) {
-        bootPorts_.bind(); // one binding for every network slot
+        QStringList printerIps;
+        for (const NetworkSlotChoice& slot : settings.network)
+            printerIps << slot.ip;
+        bootPorts_.bind(printerIps); // one binding for every network slot
     }
 
     auto* layout = new QVBoxLayout(this);

@@ -24,13 +24,19 @@ bool CapabilityGrantsBindService(const QByteArray& attribute);
 
 struct HelperAnswer {
     std::vector<int> fds; // the bound sockets, in the order asked; empty when refused
-    int error = 0;        // errno of the refusal: ENOENT without a helper, EACCES without its right
+    int error = 0;        // errno of the refusal: ENOENT without a helper, EACCES without its
+                          // right, EADDRINUSE when another socket holds the port
     quint16 port = 0;     // the port the refusal is about, 0 when it is about the request
     QString text;         // the helper's or the system's own words
 };
 
-// Runs the helper with an empty environment and asks for UDP ports on 0.0.0.0. Blocks until
-// it answered (it binds and exits at once), at most a few seconds.
-HelperAnswer BindThroughHelper(const QString& helperPath, const std::vector<quint16>& ports);
+// Runs the helper with an empty environment and asks for UDP ports on the wildcard address of
+// one interface (the sockets receive and send there only). Blocks until it answered (it binds
+// and exits at once), at most a few seconds.
+HelperAnswer BindThroughHelper(const QString& helperPath, const QString& interfaceName,
+                               const std::vector<quint16>& ports);
+// The same with the request's text as written ("udp dev=eth0 67 69"), for that many sockets.
+HelperAnswer AskBindHelper(const QString& helperPath, const QByteArray& request,
+                           std::size_t sockets);
 
 } // namespace posflash

@@ -98,13 +98,19 @@ bool BindHelperHoldsItsRight(const QString& helperPath) {
     return size > 0 && CapabilityGrantsBindService(QByteArray(attribute, size));
 }
 
-HelperAnswer BindThroughHelper(const QString& helperPath, const std::vector<quint16>& ports) {
+HelperAnswer BindThroughHelper(const QString& helperPath, const QString& interfaceName,
+                               const std::vector<quint16>& ports) {
+    QByteArray request = "udp dev=" + interfaceName.toUtf8();
+    for (const quint16 port : ports)
+        request += ' ' + QByteArray::number(port);
+    return AskBindHelper(helperPath, request, ports.size());
+}
+
+HelperAnswer AskBindHelper(const QString& helperPath, const QByteArray& request,
+                           std::size_t sockets) {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0)
         return systemFailure(errno);
-    QByteArray request = "udp 0.0.0.0";
-    for (const quint16 port : ports)
-        request += ' ' + QByteArray::number(port);
     // Written before the helper starts: it finds the request waiting.
     if (::send(pair[0], request.constData(), static_cast<std::size_t>(request.size()),
                MSG_NOSIGNAL) != request.size()) {
@@ -138,7 +144,7 @@ HelperAnswer BindThroughHelper(const QString& helperPath, const std::vector<quin
     pollfd readable{pair[0], POLLIN, 0};
     const int ready = ::poll(&readable, 1, kAnswerWaitMs);
     char text[256];
-    std::vector<char> control(CMSG_SPACE(sizeof(int) * ports.size()));
+    std::vector<char> control(CMSG_SPACE(sizeof(int) * sockets));
     iovec part{text, sizeof text};
     msghdr message{};
     message.msg_iov = &part;
@@ -166,7 +172,7 @@ HelperAnswer BindThroughHelper(const QString& helperPath, const std::vector<quin
         return systemFailure(error);
     if (size == 0)
         return failed(EPROTO, QStringLiteral("the bind helper ended without an answer"));
-    return readAnswer(QByteArray(text, static_cast<qsizetype>(size)), std::move(fds), ports.size());
+    return readAnswer(QByteArray(text, static_cast<qsizetype>(size)), std::move(fds), sockets);
 }
 
 } // namespace posflash

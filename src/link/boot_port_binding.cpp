@@ -38,12 +38,12 @@ bool adopt(QUdpSocket& socket, int fd) {
 } // namespace
 
 std::optional<BootPortRefusal> BindBootPorts(QUdpSocket& bootp, quint16 bootpPort, QUdpSocket& link,
-                                             quint16 linkPort) {
+                                             quint16 linkPort, const QString& interfaceName) {
     const std::array<Wanted, 2> wanted{Wanted{&bootp, bootpPort}, Wanted{&link, linkPort}};
-    const auto refuse = [&](quint16 port, const QString& reason) {
+    const auto refuse = [&](quint16 port, const QString& reason, bool inUse = false) {
         bootp.abort();
         link.abort();
-        return BootPortRefusal{port, reason};
+        return BootPortRefusal{port, reason, inUse};
     };
     std::optional<BootPortRefusal> protectedPort;
     std::vector<Wanted> forHelper;
@@ -52,7 +52,8 @@ std::optional<BootPortRefusal> BindBootPorts(QUdpSocket& bootp, quint16 bootpPor
         if (w.socket->bind(QHostAddress::AnyIPv4, w.port))
             continue;
         if (w.socket->error() != QAbstractSocket::SocketAccessError)
-            return refuse(w.port, w.socket->errorString());
+            return refuse(w.port, w.socket->errorString(),
+                          w.socket->error() == QAbstractSocket::AddressInUseError);
         if (!protectedPort)
             protectedPort = BootPortRefusal{w.port, w.socket->errorString()};
         forHelper.push_back(w);
@@ -63,13 +64,18 @@ std::optional<BootPortRefusal> BindBootPorts(QUdpSocket& bootp, quint16 bootpPor
     std::vector<quint16> ports;
     for (const Wanted& w : forHelper)
         ports.push_back(w.port);
-    HelperAnswer answer = BindThroughHelper(BindHelperPath(), ports);
+    // The helper binds on one interface only; without one there is nothing to ask it.
+    if (interfaceName.isEmpty())
+        return refuse(protectedPort->port,
+                      QStringLiteral("no network interface leads to the printer's address"));
+    HelperAnswer answer = BindThroughHelper(BindHelperPath(), interfaceName, ports);
     if (answer.fds.empty()) {
         // No helper, or one without its right: the program's own refusal, whose remedy is the
         // helper's right.
         if (answer.error == ENOENT || answer.error == EACCES || answer.error == EPERM)
             return refuse(protectedPort->port, protectedPort->reason);
-        return refuse(answer.port != 0 ? answer.port : protectedPort->port, answer.text);
+        return refuse(answer.port != 0 ? answer.port : protectedPort->port, answer.text,
+                      answer.error == EADDRINUSE);
     }
     std::optional<BootPortRefusal> notAdopted;
     for (std::size_t i = 0; i < forHelper.size(); ++i)

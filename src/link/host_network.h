@@ -19,6 +19,11 @@ struct HostInterface {
 QString LocalIpAddress();
 QString ChooseLocalIpAddress(const std::vector<HostInterface>& interfaces);
 
+// The interface a printer at ip is reached through: the one (up, not a loopback) whose IPv4
+// network holds ip, else the one holding the address the kernel would send to ip from; empty
+// when none does or ip is no IPv4 address.
+QString InterfaceTowards(const QString& ip);
+
 // The interface whose ARP table holds ip (an exact text match), from the text of
 // /proc/net/arp; empty when no row matches.
 QString ArpInterfaceFor(const QString& arpTable, const QString& ip);

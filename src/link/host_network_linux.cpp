@@ -1,5 +1,7 @@
 #include "link/host_network.h"
 
+#include "protocol/address_text.h"
+
 #include <QFile>
 #include <QNetworkInterface>
 
@@ -42,6 +44,49 @@ QString LocalIpAddress() {
         list.push_back(entry);
     }
     return ChooseLocalIpAddress(list);
+}
+
+QString InterfaceTowards(const QString& ip) {
+    // Parsed bytes, not QHostAddress, which reads "010" as octal.
+    const auto bytes = ParseIpv4Text(ip);
+    if (!bytes)
+        return {};
+    const QHostAddress printer(Ipv4Number(*bytes));
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    const auto usable = [](const QNetworkInterface& iface) {
+        return iface.flags().testFlag(QNetworkInterface::IsUp) &&
+               !iface.flags().testFlag(QNetworkInterface::IsLoopBack);
+    };
+    for (const QNetworkInterface& iface : interfaces)
+        if (usable(iface))
+            for (const QNetworkAddressEntry& entry : iface.addressEntries())
+                if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol &&
+                    entry.prefixLength() > 0 &&
+                    printer.isInSubnet(entry.ip(), entry.prefixLength()))
+                    return iface.name();
+    // A printer outside every local network: the route's source address names the interface.
+    // A connected UDP socket sends nothing.
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return {};
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(67);
+    to.sin_addr.s_addr = htonl(Ipv4Number(*bytes));
+    sockaddr_in from{};
+    socklen_t fromSize = sizeof from;
+    const bool routed = ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+                        ::getsockname(fd, reinterpret_cast<sockaddr*>(&from), &fromSize) == 0;
+    ::close(fd);
+    if (!routed)
+        return {};
+    const QHostAddress source(ntohl(from.sin_addr.s_addr));
+    for (const QNetworkInterface& iface : interfaces)
+        if (usable(iface))
+            for (const QNetworkAddressEntry& entry : iface.addressEntries())
+                if (entry.ip() == source)
+                    return iface.name();
+    return {};
 }
 
 QString ArpInterfaceFor(const QString& arpTable, const QString& ip) {

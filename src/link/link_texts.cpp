@@ -39,6 +39,13 @@ QString bindFailed(const Faces& f, int port, const QString& reason, const QStrin
         .arg(reason, helper);
 }
 
+QString portHeldByAnother(const Faces& f, int port) {
+    return t(f, QT_TRANSLATE_NOOP("Netboot", "UDP port %1 is in use: another program holds it (a "
+                                             "DHCP or TFTP server?). Close that program and try "
+                                             "again."))
+        .arg(port);
+}
+
 QString answeredWithoutGreeting(const Faces& f, const QString& requester, const QString& printer) {
     return t(f, QT_TRANSLATE_NOOP("Netboot", "The BOOTP request from %1 was answered, but no "
                                              "printer greeted from %2: answering the next request "

@@ -12,6 +12,8 @@ QString invalidMac(const Faces& f, const QString& text);
 QString fileNameTooLong(const Faces& f, const QString& name);
 // helper: the bind helper's path, which the remedy names.
 QString bindFailed(const Faces& f, int port, const QString& reason, const QString& helper);
+// Another socket holds the port: no right of ours would help.
+QString portHeldByAnother(const Faces& f, int port);
 // An answered BOOTP request with the printer's MAC brought no greeting from the printer.
 QString answeredWithoutGreeting(const Faces& f, const QString& requester, const QString& printer);
 // A boot loader knocked on the link port from an address other than the printer's.

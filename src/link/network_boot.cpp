@@ -67,9 +67,11 @@ Status NetworkBoot::setPrinter(const QString& ipText, const QString& macText) {
     return {};
 }
 
-Status NetworkBoot::bindRefused(quint16 port, const QString& reason) const {
-    return networkError(kBindRefused,
-                        link_texts::bindFailed(faces_, port, reason, BindHelperPath()), reason);
+Status NetworkBoot::bindRefused(const BootPortRefusal& refusal) const {
+    const QString text = refusal.inUse ? link_texts::portHeldByAnother(faces_, refusal.port)
+                                       : link_texts::bindFailed(faces_, refusal.port,
+                                                                refusal.reason, BindHelperPath());
+    return networkError(kBindRefused, text, refusal.reason);
 }
 
 Status NetworkBoot::startLink(const QString& bootFilePath) {
@@ -84,7 +86,7 @@ Status NetworkBoot::startLink(const QString& bootFilePath) {
         config_.hostIp = *host;
     if (shared_ != nullptr) {
         if (const auto& refused = shared_->refusal())
-            return bindRefused(refused->port, refused->reason);
+            return bindRefused(*refused);
         linkSocket_.abort();
         enrolled_ = true;
         // A datagram handed over just before the link was made finds this link gone on.
@@ -99,9 +101,9 @@ Status NetworkBoot::startLink(const QString& bootFilePath) {
                                  linkPortArrival(d);
                          }});
     } else {
-        if (const auto refused =
-                BindBootPorts(bootpSocket_, kBootpServerPort, linkSocket_, kLinkPort))
-            return bindRefused(refused->port, refused->reason);
+        if (const auto refused = BindBootPorts(bootpSocket_, kBootpServerPort, linkSocket_,
+                                               kLinkPort, InterfaceTowards(printer_.toString())))
+            return bindRefused(*refused);
     }
     phase_ = Phase::AwaitingBootp;
     return {};

@@ -13,6 +13,7 @@ namespace posflash {
 
 class Faces;
 class SharedBootPorts;
+struct BootPortRefusal;
 
 // The network link: the BOOTP responder on port 67 and the link socket on port 69, which
 // after the link becomes the frames' socket towards the printer's port 13633. Datagrams from
@@ -70,7 +71,7 @@ signals:
 private:
     enum class Phase { Idle, AwaitingBootp, AwaitingDatagram, Linked };
 
-    Status bindRefused(quint16 port, const QString& reason) const;
+    Status bindRefused(const BootPortRefusal& refusal) const;
     void bootpReadable();
     void linkReadable();
     void answerBootp(const QNetworkDatagram& request);

@@ -14,9 +14,9 @@ SharedBootPorts::SharedBootPorts(QObject* parent) : QObject(parent) {
     connect(&link_, &QUdpSocket::readyRead, this, &SharedBootPorts::linkReadable);
 }
 
-void SharedBootPorts::bind(quint16 bootpPort, quint16 linkPort) {
+void SharedBootPorts::bind(quint16 bootpPort, quint16 linkPort, const QString& interfaceName) {
     // Both ports in one go, so the process asks the bind helper at most once for them.
-    refusal_ = BindBootPorts(bootp_, bootpPort, link_, linkPort);
+    refusal_ = BindBootPorts(bootp_, bootpPort, link_, linkPort, interfaceName);
 }
 
 void SharedBootPorts::enroll(const void* key, const MacBytes& mac, const QHostAddress& printer,

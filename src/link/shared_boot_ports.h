@@ -36,9 +36,9 @@ public:
     explicit SharedBootPorts(QObject* parent = nullptr);
 
     // On the owner's thread, before any engine enrolls: binds both ports (through the bind
-    // helper when the process may not), and keeps the refusal of the first one that could not
-    // be bound.
-    void bind(quint16 bootpPort, quint16 linkPort);
+    // helper on the printers' interface when the process may not), and keeps the refusal of the
+    // first one that could not be bound.
+    void bind(quint16 bootpPort, quint16 linkPort, const QString& interfaceName);
     // Unchanged once bound, so any thread may read it.
     const std::optional<BindRefusal>& refusal() const { return refusal_; }
 

@@ -261,7 +261,7 @@ TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClo
 TEST_F(DownloadRunTest, TheLinkWaitEndsAtOnceOnCancelOrStopAndAtTheJobsTimeLimit) {
     // The process's boot ports on free port numbers: the link waits without binding 67 or 69.
     SharedBootPorts ports;
-    ports.bind(0, 0);
+    ports.bind(0, 0, {});
     ASSERT_FALSE(ports.refusal());
     network.shareBootPorts(&ports);
     const QString image = program(1000);

@@ -13,7 +13,7 @@ TEST(NetworkBoot, AFileNameOver128BytesIsRefusedBeforeAnythingIsBound) {
     Faces faces;
     // Free port numbers stand in for 67 and 69, so a name that fits binds nothing here either.
     SharedBootPorts ports;
-    ports.bind(0, 0);
+    ports.bind(0, 0, {});
     ASSERT_FALSE(ports.refusal());
     // clang-format off
     const struct { QString path; bool fits; } cases[] = {
