@@ -23,11 +23,13 @@ enum class RecipeCause {
     Image,  // the image differs from the approved one (ImageMismatch says how)
     Target, // the unit is on a port the recipe does not allow
     Label,  // the label is missing or does not match the pattern (LabelMismatch)
+    Name,     // the signed recipe is named otherwise than the name asked for
+    Rollback, // its sequence is below the highest this station has verified for the name
 };
 
 // The stable code of a cause, as JSON events and records carry it: "recipe-signature",
 // "recipe-untrusted-key", "recipe-invalid", "recipe-expired", "recipe-image", "recipe-target",
-// "recipe-label"; "" for None.
+// "recipe-label", "recipe-name", "recipe-rollback"; "" for None.
 QString RecipeCauseName(RecipeCause cause);
 
 enum class ImageMismatch { None, Hash, Size, Kind };
@@ -50,6 +52,7 @@ struct ApprovedRecipe {
     QString signerKeyId;    // as minisign prints it
     QString trustedComment; // the signer's, verified
     QString recipeSha256;   // of the recipe file, in hex: which approval a record ran under
+    QString keyFile;        // the trusted key's file: which folder vouched
 };
 
 // A check's outcome: the approved recipe, or the cause with what differed.
@@ -77,8 +80,9 @@ struct RecipeCheckInput {
     std::optional<RecipeTarget> target;
 };
 
-// The recipe's signature, its key, its form and its expiry: what holds for the whole run.
-// On success, approved is set.
+// The recipe's signature, its key, its form and its expiry: what holds for the whole run. A
+// production recipe needs a key that approves production (TrustedKeys). On success, approved
+// is set.
 RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteArray>& signature,
                            const std::vector<MinisignPublicKey>& trustedKeys, const QDateTime& now);
 
