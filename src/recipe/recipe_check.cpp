@@ -79,7 +79,7 @@ RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteAr
     verdict.approved = ApprovedRecipe{
         *read, verified->keyId, verified->trustedComment,
         QString::fromLatin1(QCryptographicHash::hash(recipe, QCryptographicHash::Sha256).toHex()),
-        key->source};
+        key->source, key->approvesProduction};
     return verdict;
 }
 

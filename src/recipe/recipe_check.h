@@ -53,6 +53,7 @@ struct ApprovedRecipe {
     QString trustedComment; // the signer's, verified
     QString recipeSha256;   // of the recipe file, in hex: which approval a record ran under
     QString keyFile;        // the trusted key's file: which folder vouched
+    bool byAdministrator = false; // the key is of the folder that approves production
 };
 
 // A check's outcome: the approved recipe, or the cause with what differed.
