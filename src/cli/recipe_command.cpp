@@ -373,8 +373,7 @@ int RecipeRun::fetch(const QString& name, const QString& records, const QString&
     printTrust(approved);
     if (!found.markTrouble.isEmpty())
         err_ << "posflash-cli recipe: "
-             << t(QT_TRANSLATE_NOOP("RecipeCommand", "warning: %1")).arg(found.markTrouble)
-             << '\n';
+             << t(QT_TRANSLATE_NOOP("RecipeCommand", "warning: %1")).arg(found.markTrouble) << '\n';
     if (outPath.isEmpty())
         return kExitCompleted;
     for (const auto& [path, bytes] :
@@ -466,9 +465,9 @@ int RunRecipeCommand(const CliArguments& args, QTextStream& out, QTextStream& er
     if (verb == QLatin1String("make")) {
         if (words.size() != 1)
             return run.usage(QStringLiteral("make takes no RECIPE argument: use --out"));
-        if (const QString wrong = only({"image", "name", "font", "mode", "expires", "port",
-                                        "label-pattern", "retries", "label-required", "out",
-                                        "sequence", "records"});
+        if (const QString wrong =
+                only({"image", "name", "font", "mode", "expires", "port", "label-pattern",
+                      "retries", "label-required", "out", "sequence", "records"});
             !wrong.isEmpty())
             return run.usage(wrong);
         return run.make(args);

@@ -26,8 +26,8 @@ struct RecipeCommandEnv {
     std::function<std::optional<QByteArray>()> password;
 
     // The station's own: /etc/posflash/trusted-keys and $XDG_CONFIG_HOME/posflash/trusted-keys,
-    // RecipeSource::station(), the clock, and the password from $POSFLASH_KEY_PASSWORD or asked on the terminal without
-    // echo.
+    // RecipeSource::station(), the clock, and the password from $POSFLASH_KEY_PASSWORD or asked on
+    // the terminal without echo.
     static RecipeCommandEnv Station(bool english);
 };
 

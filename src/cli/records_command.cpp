@@ -119,11 +119,10 @@ int publishRecipe(const RecordsAddress& address, const QString& path, TerminalOu
                       .arg(address.shown(), published.error().text));
         return kExitFailed;
     }
-    out.write(
-        QStringLiteral("published recipe %1, sequence %2 (signed by key %3) to %4\n")
-            .arg(verdict.approved->recipe.name)
-            .arg(verdict.approved->recipe.sequence)
-            .arg(verdict.approved->signerKeyId, address.shown()));
+    out.write(QStringLiteral("published recipe %1, sequence %2 (signed by key %3) to %4\n")
+                  .arg(verdict.approved->recipe.name)
+                  .arg(verdict.approved->recipe.sequence)
+                  .arg(verdict.approved->signerKeyId, address.shown()));
     return kExitCompleted;
 }
 

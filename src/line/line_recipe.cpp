@@ -26,8 +26,8 @@ ShiftRecipe withProblem(QString problem) {
     return shift;
 }
 
-ShiftRecipe refused(const LineSettings& settings, const QString& what,
-                    const RecipeVerdict& verdict, const QStringList& keyFaults = {}) {
+ShiftRecipe refused(const LineSettings& settings, const QString& what, const RecipeVerdict& verdict,
+                    const QStringList& keyFaults = {}) {
     Faces faces;
     faces.setUseEnglish(!LineSpeaksChinese(settings));
     const RecipeTexts texts(faces);
@@ -37,9 +37,8 @@ ShiftRecipe refused(const LineSettings& settings, const QString& what,
             .arg(what, texts.cause(verdict), texts.remedy(verdict.cause));
     // A key folder refused (not root's alone) is why a good key is not trusted: say so.
     if (verdict.cause == RecipeCause::UntrustedKey && !keyFaults.isEmpty())
-        problem += QLatin1Char(' ') +
-                   text(QT_TRANSLATE_NOOP("LineRecipe", "Keys not trusted: %1."))
-                       .arg(keyFaults.join(QStringLiteral("; ")));
+        problem += QLatin1Char(' ') + text(QT_TRANSLATE_NOOP("LineRecipe", "Keys not trusted: %1."))
+                                          .arg(keyFaults.join(QStringLiteral("; ")));
     return withProblem(problem);
 }
 
@@ -76,8 +75,8 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
                 .arg(name));
     case StationRecipe::Found::NonePublished:
         return withProblem(
-            text(QT_TRANSLATE_NOOP("LineRecipe",
-                                   "No recipe %1 is published in the line's records."))
+            text(
+                QT_TRANSLATE_NOOP("LineRecipe", "No recipe %1 is published in the line's records."))
                 .arg(name));
     case StationRecipe::Found::NoCopy:
         return withProblem(

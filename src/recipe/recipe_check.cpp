@@ -77,9 +77,12 @@ RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteAr
                              QStringLiteral("at %1").arg(read->expires->toString(Qt::ISODate)));
     RecipeVerdict verdict;
     verdict.approved = ApprovedRecipe{
-        *read, verified->keyId, verified->trustedComment,
+        *read,
+        verified->keyId,
+        verified->trustedComment,
         QString::fromLatin1(QCryptographicHash::hash(recipe, QCryptographicHash::Sha256).toHex()),
-        key->source, key->approvesProduction};
+        key->source,
+        key->approvesProduction};
     return verdict;
 }
 

@@ -20,9 +20,9 @@ enum class RecipeCause {
     UntrustedKey, // signed by a key the station does not trust
     Invalid,      // signed, but not a recipe this program reads
     Expired,
-    Image,  // the image differs from the approved one (ImageMismatch says how)
-    Target, // the unit is on a port the recipe does not allow
-    Label,  // the label is missing or does not match the pattern (LabelMismatch)
+    Image,    // the image differs from the approved one (ImageMismatch says how)
+    Target,   // the unit is on a port the recipe does not allow
+    Label,    // the label is missing or does not match the pattern (LabelMismatch)
     Name,     // the signed recipe is named otherwise than the name asked for
     Rollback, // its sequence is below the highest this station has verified for the name
 };
@@ -49,10 +49,10 @@ struct RecipeTarget {
 // A recipe whose signature verified under a trusted key.
 struct ApprovedRecipe {
     Recipe recipe;
-    QString signerKeyId;    // as minisign prints it
-    QString trustedComment; // the signer's, verified
-    QString recipeSha256;   // of the recipe file, in hex: which approval a record ran under
-    QString keyFile;        // the trusted key's file: which folder vouched
+    QString signerKeyId;          // as minisign prints it
+    QString trustedComment;       // the signer's, verified
+    QString recipeSha256;         // of the recipe file, in hex: which approval a record ran under
+    QString keyFile;              // the trusted key's file: which folder vouched
     bool byAdministrator = false; // the key is of the folder that approves production
 };
 

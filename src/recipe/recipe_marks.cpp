@@ -66,8 +66,7 @@ int runHelper(const QString& program, const QStringList& args, QByteArray& outpu
     argv.push_back(nullptr);
     char* const noEnvironment[] = {nullptr};
     pid_t pid = 0;
-    const int spawned =
-        ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), noEnvironment);
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), noEnvironment);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     if (spawned != 0) {
@@ -115,8 +114,9 @@ RecipeMarks::RecipeMarks(QString folder, QString helperPath)
 
 RecipeMarks RecipeMarks::station() {
     const QString system = QString::fromLatin1(kSystemFolder);
-    return RecipeMarks(QFileInfo(system).isDir() ? system : stateFolder(),
-                       HelperProgramPath(POSFLASH_MARK_HELPER_FROM_BIN, kHelperName, "mark-helper"));
+    return RecipeMarks(
+        QFileInfo(system).isDir() ? system : stateFolder(),
+        HelperProgramPath(POSFLASH_MARK_HELPER_FROM_BIN, kHelperName, "mark-helper"));
 }
 
 QString RecipeMarks::pathOf(const QString& name) const {
@@ -129,7 +129,8 @@ Result<std::int64_t> RecipeMarks::read(const QString& name) const {
     if (!file.exists())
         return std::int64_t{0};
     if (!file.open(QIODevice::ReadOnly))
-        return markFault(QStringLiteral("the mark %1 cannot be read").arg(path), file.errorString());
+        return markFault(QStringLiteral("the mark %1 cannot be read").arg(path),
+                         file.errorString());
     const std::optional<std::int64_t> mark = markIn(file.read(kMaxMarkBytes));
     if (!mark)
         return markFault(QStringLiteral("the mark %1 holds no sequence").arg(path));
@@ -155,11 +156,11 @@ Result<std::int64_t> RecipeMarks::raise(const QString& name, std::int64_t sequen
 Result<std::int64_t> RecipeMarks::raiseThroughHelper(const QString& name,
                                                      std::int64_t sequence) const {
     QByteArray answer;
-    const int status = runHelper(
-        helperPath_,
-        {QStringLiteral("raise"), QString::fromLatin1(name.toUtf8().toHex()),
-         QString::number(sequence)},
-        answer);
+    const int status =
+        runHelper(helperPath_,
+                  {QStringLiteral("raise"), QString::fromLatin1(name.toUtf8().toHex()),
+                   QString::number(sequence)},
+                  answer);
     if (status < 0)
         return markFault(QStringLiteral("%1 could not be run or did not answer; the mark in %2 "
                                         "is not raised")

@@ -37,7 +37,8 @@ constexpr ExplainedValue<RecipeCause> kRecipeWords[] = {
     {RecipeCause::Label, QT_TRANSLATE_NOOP("RecipeTexts", "the recipe requires a label"),
      QT_TRANSLATE_NOOP("RecipeTexts", "scan the unit's label again")},
     {RecipeCause::Name,
-     QT_TRANSLATE_NOOP("RecipeTexts", "the signed recipe carries another name than the one asked for"),
+     QT_TRANSLATE_NOOP("RecipeTexts",
+                       "the signed recipe carries another name than the one asked for"),
      QT_TRANSLATE_NOOP("RecipeTexts",
                        "publish a recipe signed under this name, or start the station with the "
                        "name the recipe carries")},

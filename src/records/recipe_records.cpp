@@ -20,10 +20,10 @@ PgValue number(std::int64_t value) {
 Status PublishRecipe(PgLink& link, const PublishedRecipe& recipe) {
     if (Status ready = CheckCentralSchema(link); !ready)
         return ready;
-    const std::array<PgValue, 5> values{
-        PgValue::raw(recipe.name.toUtf8()), PgValue::raw(recipe.recipe),
-        PgValue::raw(recipe.signature), PgValue::raw(recipe.recipeSha256.toLatin1()),
-        number(recipe.sequence)};
+    const std::array<PgValue, 5> values{PgValue::raw(recipe.name.toUtf8()),
+                                        PgValue::raw(recipe.recipe), PgValue::raw(recipe.signature),
+                                        PgValue::raw(recipe.recipeSha256.toLatin1()),
+                                        number(recipe.sequence)};
     PgAnswer stored =
         link.exec(QStringLiteral("INSERT INTO posflash_recipes (name, recipe, signature, "
                                  "recipe_sha256, sequence) VALUES ($1, $2, $3, $4, $5)"),
@@ -67,10 +67,10 @@ Result<std::optional<std::int64_t>> NewestPublishedSequence(PgLink& link, const 
 Result<std::int64_t> ReadRoleMark(PgLink& link, const QString& name) {
     const std::array<PgValue, 1> values{PgValue::raw(name.toUtf8())};
     // The owner is not held by the row-level policy: the role is named here too.
-    PgAnswer found = link.exec(
-        QStringLiteral("SELECT coalesce(max(sequence), 0) FROM posflash_recipe_marks "
-                       "WHERE role = current_user AND name = $1"),
-        values, QStringLiteral("cannot read this station's recipe marks"));
+    PgAnswer found =
+        link.exec(QStringLiteral("SELECT coalesce(max(sequence), 0) FROM posflash_recipe_marks "
+                                 "WHERE role = current_user AND name = $1"),
+                  values, QStringLiteral("cannot read this station's recipe marks"));
     if (!found.ok())
         return found.error();
     return static_cast<std::int64_t>(found.rows.number(0, 0, 0));

@@ -177,7 +177,8 @@ TEST(TrustedKeysTest, ProductionNeedsAKeyOfAFolderRootAloneHolds) {
     EXPECT_TRUE(verify(engineering, {{}, user.path()}).ok());
     const RecipeVerdict refused = verify(production, {{}, user.path()});
     EXPECT_EQ(refused.cause, RecipeCause::UntrustedKey);
-    EXPECT_TRUE(refused.detail.contains("engineering recipes only")) << refused.detail.toStdString();
+    EXPECT_TRUE(refused.detail.contains("engineering recipes only"))
+        << refused.detail.toStdString();
 
     const QString system = tool.systemKeys({"k"});
     const RecipeVerdict approved = verify(production, {system, user.path()});
@@ -201,7 +202,9 @@ TEST(TrustedKeysTest, ProductionNeedsAKeyOfAFolderRootAloneHolds) {
          [&] { QFile::setPermissions(tool.path("etc/posflash"), mode(QFile::WriteOther)); },
          "writable by others"},
         {"a key file not root's",
-         [&] { ASSERT_EQ(::chown(QFile::encodeName(system + "/k.pub").constData(), 65534, 65534), 0); },
+         [&] {
+             ASSERT_EQ(::chown(QFile::encodeName(system + "/k.pub").constData(), 65534, 65534), 0);
+         },
          "not owned by root"},
     };
     for (const Case& c : cases) {

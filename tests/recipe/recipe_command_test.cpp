@@ -81,8 +81,8 @@ TEST_F(RecipeCommandTest, WhatMakeWritesMatchesTheSchema) {
 }
 
 TEST_F(RecipeCommandTest, RefusesBadArgumentsWithoutWritingARecipe) {
-    const QStringList base{"make",   "--image",    "@image.bin", "--name", "n",
-                           "--out",  "@bad.json",  "--sequence", "1"};
+    const QStringList base{"make",  "--image",   "@image.bin", "--name", "n",
+                           "--out", "@bad.json", "--sequence", "1"};
     // says: a part of the refusal
     // clang-format off
     const struct { const char* name; QStringList args; const char* says; } cases[] = {

@@ -105,7 +105,8 @@ TEST(RecipeTest, WhatIsWrittenReadsBackTheSame) {
         EXPECT_EQ(*back, recipe) << WriteRecipe(recipe).constData();
     }
     // A recipe of version 1, signed before sequences, reads as sequence 0.
-    const Result<Recipe> old = ParseRecipe(RecipeWith("version", "1").replace("\"sequence\": 3, ", ""));
+    const Result<Recipe> old =
+        ParseRecipe(RecipeWith("version", "1").replace("\"sequence\": 3, ", ""));
     ASSERT_TRUE(old.ok()) << old.error().text.toStdString();
     EXPECT_EQ(old->sequence, 0);
 }

@@ -31,12 +31,11 @@ protected:
         tool.systemKeys({"line"});
         ASSERT_EQ(cli({"records", "init"}).first, 0);
         // The engineers' role is granted the table later, as a careless administrator might.
-        cluster_->admin("line",
-                        {"TRUNCATE posflash_recipes, posflash_recipe_marks",
-                         "GRANT SELECT ON posflash_schema, posflash_recipes TO station",
-                         "GRANT SELECT, INSERT, UPDATE ON posflash_recipe_marks TO station",
-                         "GRANT SELECT, INSERT ON posflash_recipes TO engineers",
-                         "GRANT USAGE ON SEQUENCE posflash_recipes_id_seq TO engineers"});
+        cluster_->admin("line", {"TRUNCATE posflash_recipes, posflash_recipe_marks",
+                                 "GRANT SELECT ON posflash_schema, posflash_recipes TO station",
+                                 "GRANT SELECT, INSERT, UPDATE ON posflash_recipe_marks TO station",
+                                 "GRANT SELECT, INSERT ON posflash_recipes TO engineers",
+                                 "GRANT USAGE ON SEQUENCE posflash_recipes_id_seq TO engineers"});
         tool.write("font.bin", QByteArray(3000, 'f'));
         source.trustedKeyFolders = {tool.path("etc/posflash/trusted-keys"), {}};
         source.copiesFolder = tool.path("copies");
@@ -60,8 +59,8 @@ protected:
                                   : records);
         startWithSystemKeys(p, tool.path("etc/posflash/trusted-keys"), POSFLASH_CLI_PATH, args);
         EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() +
-                                                p.readAllStandardError())};
+        return {p.exitCode(),
+                QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
     }
 
     // A recipe for the font with these retries, signed by the line's key, published; its file.
@@ -120,8 +119,8 @@ TEST_F(RecipeRecords, RowsPutBesideTheNewestNeverChooseTheRecipe) {
                             "recipe_sha256, sequence) SELECT 'X1 fonts', recipe, signature, "
                             "recipe_sha256, %1 FROM posflash_recipes WHERE name = '%2' AND "
                             "sequence = %3";
-    for (const QString& insert : {copyOld.arg(7).arg("X1 fonts").arg(1),
-                                  copyOld.arg(8).arg("X1 engineering").arg(1)}) {
+    for (const QString& insert :
+         {copyOld.arg(7).arg("X1 fonts").arg(1), copyOld.arg(8).arg("X1 engineering").arg(1)}) {
         const QString refused = cluster_->refusal("line", "SET ROLE engineers; " + insert);
         EXPECT_TRUE(refused.contains("only the owner")) << refused.toStdString();
     }
@@ -129,8 +128,8 @@ TEST_F(RecipeRecords, RowsPutBesideTheNewestNeverChooseTheRecipe) {
     cluster_->admin("line", {copyOld.arg(7).arg("X1 fonts").arg(1),
                              copyOld.arg(8).arg("X1 engineering").arg(1)});
     EXPECT_EQ(stationRetries(), 5) << problem.toStdString();
-    const auto fetched = cli({"recipe", "fetch", "X1 fonts", "--out", tool.path("got.json")},
-                             stationUri());
+    const auto fetched =
+        cli({"recipe", "fetch", "X1 fonts", "--out", tool.path("got.json")}, stationUri());
     EXPECT_EQ(fetched.first, 0) << fetched.second.toStdString();
     EXPECT_EQ(tool.read("got.json"), tool.read("r5-2.json"));
     EXPECT_EQ(tool.read("got.json.minisig"), tool.read("r5-2.json.minisig"));
@@ -142,16 +141,18 @@ TEST_F(RecipeRecords, RowsPutBesideTheNewestNeverChooseTheRecipe) {
 
     // With 2.5 gone, the station that ran it refuses 2.4: in the window and the command line.
     cluster_->admin("line", {"DELETE FROM posflash_recipes WHERE recipe_sha256 = '" +
-                                 cluster_->column("line", "SELECT recipe_sha256 FROM "
-                                                          "posflash_recipes WHERE sequence = 2")
-                                     .value(0) +
-                                 "'"});
+                             cluster_
+                                 ->column("line", "SELECT recipe_sha256 FROM "
+                                                  "posflash_recipes WHERE sequence = 2")
+                                 .value(0) +
+                             "'"});
     EXPECT_EQ(stationRetries(), std::nullopt);
     EXPECT_TRUE(problem.contains("older than one this station has already verified"))
         << problem.toStdString();
     const auto rollback = cli({"recipe", "fetch", "X1 fonts"}, stationUri());
     EXPECT_EQ(rollback.first, 1);
-    EXPECT_TRUE(rollback.second.contains("refused: recipe-rollback")) << rollback.second.toStdString();
+    EXPECT_TRUE(rollback.second.contains("refused: recipe-rollback"))
+        << rollback.second.toStdString();
     // The records' mark holds for a station whose own marks are gone.
     source.marksFolder = tool.path("fresh-marks");
     EXPECT_EQ(stationRetries(), std::nullopt);
@@ -186,8 +187,8 @@ TEST_F(RecipeRecords, AServerAwayLeavesTheRecipeLastVerifiedHereAndNoOlderOne) {
     RecipeSource fresh = source;
     fresh.copiesFolder = tool.path("no-copies");
     const ShiftRecipe none = LoadShiftRecipe(settings, fresh);
-    const QString copy = tool.path("copies/") + QString::fromLatin1(QByteArray("X1 fonts").toHex()) +
-                         ".recipe";
+    const QString copy =
+        tool.path("copies/") + QString::fromLatin1(QByteArray("X1 fonts").toHex()) + ".recipe";
     for (const QString& suffix : {QString(), QString(".minisig")}) {
         QFile::remove(copy + suffix);
         QFile::copy(older + suffix, copy + suffix);
@@ -202,7 +203,8 @@ TEST_F(RecipeRecords, AServerAwayLeavesTheRecipeLastVerifiedHereAndNoOlderOne) {
         << none.problem.toStdString();
     EXPECT_FALSE(rolledBack.gate);
     EXPECT_TRUE(rolledBack.note.isEmpty()) << rolledBack.note.toStdString();
-    EXPECT_TRUE(rolledBack.problem.contains("older than one this station")) << rolledBack.problem.toStdString();
+    EXPECT_TRUE(rolledBack.problem.contains("older than one this station"))
+        << rolledBack.problem.toStdString();
 }
 
 } // namespace

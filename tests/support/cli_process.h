@@ -118,8 +118,8 @@ chmod 755 /etc/posflash /etc/posflash/trusted-keys
 chmod 644 /etc/posflash/trusted-keys/*.pub
 shift
 exec "$@")";
-    p.start("unshare", QStringList{"--mount", "--propagation", "private", "sh", "-c", kScript,
-                                   "sh", keys, program} +
+    p.start("unshare", QStringList{"--mount", "--propagation", "private", "sh", "-c", kScript, "sh",
+                                   keys, program} +
                            args);
 }
 
