@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         FUZZ_CHECK(signature->keyId.size() == 8 && signature->signature.size() == 64 &&
                    signature->globalSignature.size() == 64);
-        const MinisignPublicKey key{signature->keyId, QByteArray(32, '\x01'), {}};
+        const MinisignPublicKey key{signature->keyId, QByteArray(32, '\x01'), {}, false};
         FUZZ_CHECK(!VerifyMinisign("recipe", *signature, key).ok());
         break;
     }

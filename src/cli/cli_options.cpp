@@ -22,7 +22,7 @@ const std::vector<CliOption> kOptions = {
     {"central"}, {"verbose"}, {"out", "FILE"}, {"sha256", "hex"},
     {"recipe", "RECIPE"}, {"mode", "mode"}, {"image", "FILE"}, {"name", "NAME"},
     {"expires", "TIME"}, {"label-pattern", "RE"}, {"label-required"}, {"key", "SECRETKEY"},
-    {"records-batch", "N", nullptr, true},
+    {"sequence", "N"}, {"records-batch", "N", nullptr, true},
 };
 // clang-format on
 
@@ -217,19 +217,25 @@ const std::vector<CliCommand> kCommands = {
      "\nexit status: 0 written, 1 the history or records could not be read or the\n"
      "file not written, 2 a usage error\n"},
     {"recipe",
-     "line recipes: make, show and sign the approval of an image",
+     "line recipes: make, show, sign and fetch the approval of an image",
      "usage: posflash-cli recipe make --image FILE --name NAME [--font]\n"
      "                                [--mode production|engineering] [--expires TIME]\n"
      "                                [--port P ...] [--label-pattern RE] [--retries N]\n"
-     "                                [--label-required] --out RECIPE\n"
+     "                                [--label-required] [--sequence N | --records URI]\n"
+     "                                --out RECIPE\n"
      "       posflash-cli recipe show RECIPE\n"
-     "       posflash-cli recipe sign --key SECRETKEY RECIPE\n",
+     "       posflash-cli recipe sign --key SECRETKEY RECIPE\n"
+     "       posflash-cli recipe fetch NAME [--records URI] [--out FILE]\n",
      "A recipe approves one image for a line: a small JSON file, signed with\n"
      "minisign (RECIPE.minisig beside it), that every station enforces with\n"
      "'download --recipe' and the production window. See docs/recipes.md.\n",
      {{nullptr,
        {{"", "make", "write a recipe for the image FILE"},
         {"", "show", "print RECIPE and whether its signature verifies under\na trusted key"},
+        {"", "fetch",
+         "the recipe NAME a production window would run, from the\n"
+         "line's records (or the copy kept here), with the same\n"
+         "checks: its signed name, its sequence, the station's mark"},
         {"", "sign", "sign RECIPE as minisign -S does (RECIPE.minisig)"}}},
       {"make:",
        {{"image", "--image FILE", "the approved image"},
@@ -248,16 +254,22 @@ const std::vector<CliCommand> kCommands = {
          "a regular expression every whole label must match"},
         {"retries", "--retries N", "a unit's further attempts (0 to 100)"},
         {"label-required", "--label-required", "every unit needs a label"},
+        {"sequence", "--sequence N",
+         "the approval's number, above every earlier one of NAME;\n"
+         "without it: one more than the newest published (--records)"},
         {"out", "--out RECIPE", "the recipe file to write"}}},
+      {"fetch:",
+       {kRecords,
+        {"out", "--out FILE", "also write the verified recipe to FILE and FILE.minisig"}}},
       {"sign:",
        {{"key", "--key SECRETKEY",
          "minisign's secret key (its password from\n"
          "POSFLASH_KEY_PASSWORD, else asked on the terminal)"},
         kLang,
         kHelp}}},
-     "\nexit status: 0 done (show: it verifies), 1 a file not written, 2 refused (show:\n"
-     "it does not verify) or a usage error\n",
-     "usage: posflash-cli recipe make|show|sign ... (see 'posflash-cli help recipe')\n"},
+     "\nexit status: 0 done (show: it verifies), 1 a file not written or fetch refused,\n"
+     "2 refused (show: it does not verify) or a usage error\n",
+     "usage: posflash-cli recipe make|show|sign|fetch ... (see 'posflash-cli help recipe')\n"},
     {"records",
      "the line's records in PostgreSQL: init, sync, publish-recipe",
      "usage: posflash-cli records init|sync|status [--records URI] [--verbose]\n"

@@ -144,7 +144,7 @@ std::variant<std::shared_ptr<const RecipeGate>, int>
 checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, const CauseTexts& texts,
               const ImageArgument& image, bool font, const std::vector<MultiTarget>& targets,
               const ComPortMap& comPorts, bool watch, const UnitChoices& units) {
-    const TrustedKeys trusted = LoadTrustedKeys(DefaultTrustedKeyFolders());
+    const TrustedKeys trusted = LoadTrustedKeys(TrustedKeyFolders::station());
     for (const QString& fault : trusted.unreadable)
         cli.err.write(QStringLiteral("posflash-cli: ignored: %1\n").arg(fault));
     auto opened =

@@ -2,14 +2,18 @@
 
 #include "base/faces.h"
 #include "cli/cli_run.h"
+#include "cli/records_command.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
 #include "recipe/minisign.h"
 #include "recipe/recipe.h"
 #include "recipe/recipe_check.h"
 #include "recipe/recipe_file.h"
+#include "recipe/recipe_marks.h"
 #include "recipe/recipe_texts.h"
 #include "recipe/trusted_keys.h"
+#include "records/recipe_records.h"
+#include "records/records_address.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -76,6 +80,7 @@ public:
     int make(const CliArguments& args);
     int show(const QString& path);
     int sign(const QString& keyPath, const QString& path);
+    int fetch(const QString& name, const QString& records, const QString& outPath);
 
     int usage(const QString& why) {
         err_ << "posflash-cli recipe: " << why << '\n';
@@ -89,6 +94,11 @@ public:
 private:
     QString t(const char* english) const { return faces_.text("RecipeCommand", english); }
     void print(const Recipe& recipe);
+    // Which folder's key vouched, and the station's mark of the name.
+    void printTrust(const ApprovedRecipe& approved);
+    // The sequence of a new approval of name: --sequence, else one more than the newest
+    // published in the records; the exit code of a refusal already told.
+    std::variant<std::int64_t, int> sequenceOf(const CliArguments& args, const QString& name);
     struct RecipeFile {
         QByteArray bytes;
         Recipe recipe;
@@ -135,6 +145,10 @@ int RecipeRun::make(const CliArguments& args) {
             return usage(QStringLiteral("--retries is a number from 0 to 100"));
     }
     recipe.labelRequired = args.isSet(QStringLiteral("label-required"));
+    const std::variant<std::int64_t, int> sequence = sequenceOf(args, recipe.name);
+    if (const int* exit = std::get_if<int>(&sequence))
+        return *exit;
+    recipe.sequence = std::get<std::int64_t>(sequence);
 
     const QString imagePath = args.value(QStringLiteral("image"));
     const int frameBytes =
@@ -172,11 +186,64 @@ int RecipeRun::make(const CliArguments& args) {
     return kExitCompleted;
 }
 
+std::variant<std::int64_t, int> RecipeRun::sequenceOf(const CliArguments& args,
+                                                      const QString& name) {
+    if (args.isSet(QStringLiteral("sequence"))) {
+        bool number = false;
+        const qlonglong given = args.value(QStringLiteral("sequence")).toLongLong(&number);
+        if (!number || given < 0 || given > (1LL << 53))
+            return usage(QStringLiteral("--sequence is a whole number from 0 up"));
+        return std::int64_t{given};
+    }
+    const QString records = RecordsAddressText(args);
+    if (records.isEmpty())
+        return usage(QStringLiteral("make needs --sequence N, one more than the newest approval "
+                                    "of %1 (or --records URI to take one more than the newest "
+                                    "published)")
+                         .arg(name));
+    const Result<RecordsAddress> address = ParseRecordsAddress(records);
+    if (!address)
+        return refused(address.error());
+    PgLink link(*address);
+    Result<std::optional<std::int64_t>> newest = std::optional<std::int64_t>{};
+    if (Status opened = link.open(); !opened)
+        newest = opened.error();
+    else
+        newest = NewestPublishedSequence(link, name);
+    if (!newest) {
+        err_ << "posflash-cli recipe: "
+             << QStringLiteral("the newest sequence of %1 cannot be read from %2 (%3); give "
+                               "--sequence N")
+                    .arg(name, address->shown(), newest.error().text)
+             << '\n';
+        return kExitFailed;
+    }
+    return newest->value_or(0) + 1;
+}
+
+void RecipeRun::printTrust(const ApprovedRecipe& approved) {
+    const QString folder = QFileInfo(approved.keyFile).path();
+    out_ << (approved.byAdministrator
+                 ? t(QT_TRANSLATE_NOOP("RecipeCommand",
+                                       "vouched for by: %1 (the administrator's keys)"))
+                 : t(QT_TRANSLATE_NOOP("RecipeCommand",
+                                       "vouched for by: %1 (the user's own keys: engineering "
+                                       "recipes only)")))
+                .arg(folder)
+         << '\n';
+    const RecipeMarks marks(env_.source.marksFolder, env_.source.markHelperPath);
+    const Result<std::int64_t> mark = marks.read(approved.recipe.name);
+    out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "station's mark: %1 (kept in %2)"))
+                .arg(mark ? QString::number(*mark) : mark.error().text, marks.folder())
+         << '\n';
+}
+
 void RecipeRun::print(const Recipe& recipe) {
     const auto line = [this](const QString& key, const QString& value) {
         out_ << key.leftJustified(16) << value << '\n';
     };
     line(QStringLiteral("name"), recipe.name);
+    line(QStringLiteral("sequence"), QString::number(recipe.sequence));
     line(QStringLiteral("image"), QStringLiteral("%1, %2 bytes, SHA-256 %3")
                                       .arg(QLatin1String(RecipeImageKindName(recipe.imageKind)))
                                       .arg(recipe.imageSize)
@@ -235,6 +302,7 @@ int RecipeRun::show(const QString& path) {
         out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "verified: signed by key %1 (%2)"))
                     .arg(verdict.approved->signerKeyId, verdict.approved->trustedComment)
              << '\n';
+        printTrust(*verdict.approved);
         return kExitCompleted;
     }
     const RecipeTexts texts(faces_);
@@ -244,6 +312,78 @@ int RecipeRun::show(const QString& path) {
          << t(QT_TRANSLATE_NOOP("RecipeCommand", "what to do: %1")).arg(texts.remedy(verdict.cause))
          << '\n';
     return kExitUsage;
+}
+
+int RecipeRun::fetch(const QString& name, const QString& records, const QString& outPath) {
+    if (records.isEmpty())
+        return usage(QStringLiteral("fetch needs --records URI or the environment variable "
+                                    "POSFLASH_RECORDS"));
+    if (const Result<RecordsAddress> address = ParseRecordsAddress(records); !address)
+        return refused(address.error());
+    const StationRecipe found = FetchStationRecipe(records, name, env_.source);
+    for (const QString& fault : found.keyFaults)
+        err_ << "posflash-cli recipe: "
+             << t(QT_TRANSLATE_NOOP("RecipeCommand", "ignored: %1")).arg(fault) << '\n';
+    switch (found.found) {
+    case StationRecipe::Found::NoAddress:
+        return usage(QStringLiteral("fetch needs --records URI"));
+    case StationRecipe::Found::NonePublished:
+        err_ << "posflash-cli recipe: "
+             << t(QT_TRANSLATE_NOOP("RecipeCommand",
+                                    "no recipe %1 is published in the line's records"))
+                    .arg(name)
+             << '\n';
+        return kExitFailed;
+    case StationRecipe::Found::NoCopy:
+        err_ << "posflash-cli recipe: "
+             << t(QT_TRANSLATE_NOOP("RecipeCommand",
+                                    "the line's records cannot be reached (%1) and this "
+                                    "station has no recipe %2 verified before"))
+                    .arg(found.unreachable, name)
+             << '\n';
+        return kExitFailed;
+    case StationRecipe::Found::Refused: {
+        const RecipeTexts texts(faces_);
+        out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "refused: %1 — %2"))
+                    .arg(RecipeCauseName(found.verdict.cause), texts.cause(found.verdict))
+             << '\n'
+             << t(QT_TRANSLATE_NOOP("RecipeCommand", "what to do: %1"))
+                    .arg(texts.remedy(found.verdict.cause))
+             << '\n'
+             << t(QT_TRANSLATE_NOOP("RecipeCommand", "station's mark: %1 (kept in %2)"))
+                    .arg(found.mark)
+                    .arg(found.marksFolder)
+             << '\n';
+        return kExitFailed;
+    }
+    case StationRecipe::Found::Verified:
+        break;
+    }
+    const ApprovedRecipe& approved = *found.verdict.approved;
+    print(approved.recipe);
+    out_ << t(QT_TRANSLATE_NOOP("RecipeCommand", "verified: signed by key %1 (%2)"))
+                .arg(approved.signerKeyId, approved.trustedComment)
+         << '\n';
+    if (found.fromCopy)
+        out_ << t(QT_TRANSLATE_NOOP("RecipeCommand",
+                                    "the line's records cannot be reached (%1): the copy "
+                                    "verified here before is used"))
+                    .arg(found.unreachable)
+             << '\n';
+    printTrust(approved);
+    if (!found.markTrouble.isEmpty())
+        err_ << "posflash-cli recipe: "
+             << t(QT_TRANSLATE_NOOP("RecipeCommand", "warning: %1")).arg(found.markTrouble) << '\n';
+    if (outPath.isEmpty())
+        return kExitCompleted;
+    for (const auto& [path, bytes] :
+         {std::pair{outPath + QStringLiteral(".minisig"), found.signature.value_or(QByteArray())},
+          std::pair{outPath, found.recipe}})
+        if (Status written = WriteWhole(path, bytes); !written) {
+            err_ << "posflash-cli recipe: " << written.error().text << '\n';
+            return kExitFailed;
+        }
+    return kExitCompleted;
 }
 
 int RecipeRun::sign(const QString& keyPath, const QString& path) {
@@ -294,7 +434,8 @@ int RecipeRun::sign(const QString& keyPath, const QString& path) {
 
 RecipeCommandEnv RecipeCommandEnv::Station(bool english) {
     RecipeCommandEnv env;
-    env.trustedKeyFolders = DefaultTrustedKeyFolders();
+    env.trustedKeyFolders = TrustedKeyFolders::station();
+    env.source = RecipeSource::station();
     env.now = QDateTime::currentDateTimeUtc();
     env.english = english;
     env.password = []() -> std::optional<QByteArray> {
@@ -324,8 +465,9 @@ int RunRecipeCommand(const CliArguments& args, QTextStream& out, QTextStream& er
     if (verb == QLatin1String("make")) {
         if (words.size() != 1)
             return run.usage(QStringLiteral("make takes no RECIPE argument: use --out"));
-        if (const QString wrong = only({"image", "name", "font", "mode", "expires", "port",
-                                        "label-pattern", "retries", "label-required", "out"});
+        if (const QString wrong =
+                only({"image", "name", "font", "mode", "expires", "port", "label-pattern",
+                      "retries", "label-required", "out", "sequence", "records"});
             !wrong.isEmpty())
             return run.usage(wrong);
         return run.make(args);
@@ -344,7 +486,14 @@ int RunRecipeCommand(const CliArguments& args, QTextStream& out, QTextStream& er
             return run.usage(QStringLiteral("sign needs --key SECRETKEY and exactly one RECIPE"));
         return run.sign(args.value(QStringLiteral("key")), words[1]);
     }
-    return run.usage(verb.isEmpty() ? QStringLiteral("make, show or sign?")
+    if (verb == QLatin1String("fetch")) {
+        if (const QString wrong = only({"records", "out"}); !wrong.isEmpty())
+            return run.usage(wrong);
+        if (words.size() != 2)
+            return run.usage(QStringLiteral("fetch needs exactly one NAME"));
+        return run.fetch(words[1], RecordsAddressText(args), args.value(QStringLiteral("out")));
+    }
+    return run.usage(verb.isEmpty() ? QStringLiteral("make, show, sign or fetch?")
                                     : QStringLiteral("no such recipe command: %1").arg(verb));
 }
 

@@ -102,7 +102,7 @@ int publishRecipe(const RecordsAddress& address, const QString& path, TerminalOu
     Result<RecipeFiles> files = ReadRecipeFiles(path);
     if (!files)
         return refused(files.error().text);
-    const TrustedKeys trusted = LoadTrustedKeys(DefaultTrustedKeyFolders());
+    const TrustedKeys trusted = LoadTrustedKeys(TrustedKeyFolders::station());
     const RecipeVerdict verdict = VerifyRecipe(files->recipe, files->signature, trusted.keys,
                                                QDateTime::currentDateTimeUtc());
     if (!verdict.ok())
@@ -112,15 +112,17 @@ int publishRecipe(const RecordsAddress& address, const QString& path, TerminalOu
     Status published = central.open();
     if (published)
         published = PublishRecipe(central, {verdict.approved->recipe.name, files->recipe,
-                                            *files->signature, verdict.approved->recipeSha256});
+                                            *files->signature, verdict.approved->recipeSha256,
+                                            verdict.approved->recipe.sequence});
     if (!published) {
         err.write(QStringLiteral("posflash-cli: records publish-recipe: %1: %2\n")
                       .arg(address.shown(), published.error().text));
         return kExitFailed;
     }
-    out.write(
-        QStringLiteral("published recipe %1 (signed by key %2) to %3\n")
-            .arg(verdict.approved->recipe.name, verdict.approved->signerKeyId, address.shown()));
+    out.write(QStringLiteral("published recipe %1, sequence %2 (signed by key %3) to %4\n")
+                  .arg(verdict.approved->recipe.name)
+                  .arg(verdict.approved->recipe.sequence)
+                  .arg(verdict.approved->signerKeyId, address.shown()));
     return kExitCompleted;
 }
 

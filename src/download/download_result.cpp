@@ -37,6 +37,8 @@ constexpr NamedValue<Cause> kCauseNames[] = {
     {Cause::RecipeImage, "recipe-image"},
     {Cause::RecipeTarget, "recipe-target"},
     {Cause::RecipeLabel, "recipe-label"},
+    {Cause::RecipeName, "recipe-name"},
+    {Cause::RecipeRollback, "recipe-rollback"},
 };
 
 constexpr NamedValue<Outcome> kOutcomeNames[] = {

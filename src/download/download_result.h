@@ -52,6 +52,8 @@ enum class Cause {
     RecipeImage,        // the image is not the approved one (hash, size or kind)
     RecipeTarget,       // the printer is on a port the recipe does not allow
     RecipeLabel,        // the label is missing or does not match the recipe's pattern
+    RecipeName,         // the signed recipe is named otherwise than the name asked for
+    RecipeRollback,     // the recipe is older than one this station has verified
 };
 
 // The stable name ("printer-silent"), and back; an unknown name gives nothing.

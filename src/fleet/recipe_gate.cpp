@@ -19,6 +19,8 @@ constexpr std::pair<RecipeCause, Cause> kCauses[] = {
     {RecipeCause::Image, Cause::RecipeImage},
     {RecipeCause::Target, Cause::RecipeTarget},
     {RecipeCause::Label, Cause::RecipeLabel},
+    {RecipeCause::Name, Cause::RecipeName},
+    {RecipeCause::Rollback, Cause::RecipeRollback},
 };
 
 } // namespace

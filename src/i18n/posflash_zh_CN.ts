@@ -534,6 +534,10 @@
         <source> · no expiry</source>
         <translation> · 无有效期限</translation>
     </message>
+    <message>
+        <source>Keys not trusted: %1.</source>
+        <translation>未受信任的密钥：%1。</translation>
+    </message>
 </context>
 <context>
     <name>LineSettings</name>
@@ -782,6 +786,34 @@
         <source>signed with key %1: %2</source>
         <translation>已用密钥 %1 签名：%2</translation>
     </message>
+    <message>
+        <source>vouched for by: %1 (the administrator&apos;s keys)</source>
+        <translation>担保方：%1（管理员的密钥）</translation>
+    </message>
+    <message>
+        <source>vouched for by: %1 (the user&apos;s own keys: engineering recipes only)</source>
+        <translation>担保方：%1（用户自己的密钥：仅限工程配方）</translation>
+    </message>
+    <message>
+        <source>station&apos;s mark: %1 (kept in %2)</source>
+        <translation>工位标记：%1（保存在 %2）</translation>
+    </message>
+    <message>
+        <source>no recipe %1 is published in the line&apos;s records</source>
+        <translation>产线记录中没有发布配方 %1</translation>
+    </message>
+    <message>
+        <source>the line&apos;s records cannot be reached (%1) and this station has no recipe %2 verified before</source>
+        <translation>无法连接产线记录（%1），且本工位没有之前验证过的配方 %2</translation>
+    </message>
+    <message>
+        <source>the line&apos;s records cannot be reached (%1): the copy verified here before is used</source>
+        <translation>无法连接产线记录（%1）：使用本工位之前验证过的副本</translation>
+    </message>
+    <message>
+        <source>warning: %1</source>
+        <translation>警告：%1</translation>
+    </message>
 </context>
 <context>
     <name>RecipeTexts</name>
@@ -874,6 +906,22 @@
         <location filename="../recipe/recipe_texts.cpp" line="38"/>
         <source>scan the unit&apos;s label again</source>
         <translation>请重新扫描设备的标签</translation>
+    </message>
+    <message>
+        <source>the signed recipe carries another name than the one asked for</source>
+        <translation>签名的配方名称与所请求的名称不同</translation>
+    </message>
+    <message>
+        <source>publish a recipe signed under this name, or start the station with the name the recipe carries</source>
+        <translation>发布以此名称签名的配方，或以配方所带的名称启动工位</translation>
+    </message>
+    <message>
+        <source>the recipe is older than one this station has already verified</source>
+        <translation>该配方比本工位已验证过的配方旧</translation>
+    </message>
+    <message>
+        <source>publish the current recipe of this name, or have the line engineer sign a new one with a higher sequence</source>
+        <translation>发布此名称的当前配方，或请产线工程师签署序号更高的新配方</translation>
     </message>
 </context>
 <context>

@@ -1,17 +1,11 @@
 #include "line/line_recipe.h"
 
-#include "base/config_paths.h"
 #include "base/faces.h"
 #include "recipe/recipe_file.h"
 #include "recipe/recipe_texts.h"
 #include "recipe/trusted_keys.h"
-#include "records/recipe_records.h"
-#include "records/records_address.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QSaveFile>
-#include <QStandardPaths>
 
 #include <utility>
 
@@ -24,24 +18,6 @@ QString text(const char* english) {
     return QCoreApplication::translate("LineRecipe", english);
 }
 
-// A name may hold any character: its copy goes by the name's bytes in hex.
-QString copyPath(const RecipeSource& source, const QString& name) {
-    return QDir(source.copiesFolder)
-        .filePath(QString::fromLatin1(name.toUtf8().toHex()) + QStringLiteral(".recipe"));
-}
-
-void keepCopy(const RecipeSource& source, const QString& name, const PublishedRecipe& recipe) {
-    QDir().mkpath(source.copiesFolder);
-    const QString path = copyPath(source, name);
-    for (const auto& [file, bytes] :
-         {std::pair{path + QStringLiteral(".minisig"), recipe.signature},
-          std::pair{path, recipe.recipe}}) {
-        QSaveFile out(file);
-        if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
-            out.commit();
-    }
-}
-
 // A recipe asked for under which no shift can start, and why.
 ShiftRecipe withProblem(QString problem) {
     ShiftRecipe shift;
@@ -50,15 +26,20 @@ ShiftRecipe withProblem(QString problem) {
     return shift;
 }
 
-ShiftRecipe refused(const LineSettings& settings, const QString& what,
-                    const RecipeVerdict& verdict) {
+ShiftRecipe refused(const LineSettings& settings, const QString& what, const RecipeVerdict& verdict,
+                    const QStringList& keyFaults = {}) {
     Faces faces;
     faces.setUseEnglish(!LineSpeaksChinese(settings));
     const RecipeTexts texts(faces);
-    return withProblem(
+    QString problem =
         text(
             QT_TRANSLATE_NOOP("LineRecipe", "The recipe %1 refuses this shift: %2. What to do: %3"))
-            .arg(what, texts.cause(verdict), texts.remedy(verdict.cause)));
+            .arg(what, texts.cause(verdict), texts.remedy(verdict.cause));
+    // A key folder refused (not root's alone) is why a good key is not trusted: say so.
+    if (verdict.cause == RecipeCause::UntrustedKey && !keyFaults.isEmpty())
+        problem += QLatin1Char(' ') + text(QT_TRANSLATE_NOOP("LineRecipe", "Keys not trusted: %1."))
+                                          .arg(keyFaults.join(QStringLiteral("; ")));
+    return withProblem(problem);
 }
 
 // The recipe's bytes, verified and checked against the image.
@@ -67,7 +48,7 @@ ShiftRecipe checked(const LineSettings& settings, const QString& what, const QBy
     const TrustedKeys trusted = LoadTrustedKeys(source.trustedKeyFolders);
     auto opened = RecipeGate::open(recipe, signature, trusted.keys, source.now());
     if (const RecipeVerdict* verdict = std::get_if<RecipeVerdict>(&opened))
-        return refused(settings, what, *verdict);
+        return refused(settings, what, *verdict, trusted.unreadable);
     auto gate = std::make_shared<const RecipeGate>(std::get<RecipeGate>(opened));
     if (RecipeVerdict image = gate->checkImage(
             settings.imagePath, settings.font ? ImageKind::Font : ImageKind::Program);
@@ -83,63 +64,46 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
     const QString& name = settings.recipeFromRecords;
     const QString what =
         text(QT_TRANSLATE_NOOP("LineRecipe", "%1 (from the line's records)")).arg(name);
-    const Result<RecordsAddress> address = ParseRecordsAddress(settings.records);
-    if (settings.records.isEmpty() || !address)
+    const StationRecipe found = FetchStationRecipe(settings.records, name, source);
+    switch (found.found) {
+    case StationRecipe::Found::NoAddress:
         return withProblem(
             text(QT_TRANSLATE_NOOP(
                      "LineRecipe",
                      "The recipe %1 comes from the line's records, but no records address "
                      "is set."))
                 .arg(name));
-    PgLink link(*address);
-    Result<std::optional<PublishedRecipe>> fetched = std::optional<PublishedRecipe>{};
-    if (Status opened = link.open(); opened)
-        fetched = FetchNewestRecipe(link, name);
-    else
-        fetched = opened.error();
-    if (fetched) {
-        if (!*fetched)
-            return withProblem(
-                text(QT_TRANSLATE_NOOP("LineRecipe",
-                                       "No recipe %1 is published in the line's records."))
-                    .arg(name));
-        // Whoever may write the database cannot approve an image: only what verifies here is
-        // run, or kept.
-        ShiftRecipe shift =
-            checked(settings, what, (*fetched)->recipe, (*fetched)->signature, source);
-        if (shift.gate)
-            keepCopy(source, name, **fetched);
-        return shift;
-    }
-    const Result<RecipeFiles> copy = ReadRecipeFiles(copyPath(source, name));
-    if (!copy)
+    case StationRecipe::Found::NonePublished:
+        return withProblem(
+            text(
+                QT_TRANSLATE_NOOP("LineRecipe", "No recipe %1 is published in the line's records."))
+                .arg(name));
+    case StationRecipe::Found::NoCopy:
         return withProblem(
             text(QT_TRANSLATE_NOOP(
                      "LineRecipe",
                      "The line's records cannot be reached (%1) and this station has no "
                      "recipe %2 verified before."))
-                .arg(fetched.error().text, name));
-    // The copy is checked as the server's row was: its expiry may have passed since.
-    ShiftRecipe shift = checked(settings, what, copy->recipe, copy->signature, source);
-    shift.note =
-        text(QT_TRANSLATE_NOOP(
-                 "LineRecipe",
-                 "The line's records cannot be reached: the recipe %1 verified here before "
-                 "is used."))
-            .arg(name);
+                .arg(found.unreachable, name));
+    case StationRecipe::Found::Refused:
+        return refused(settings, what, found.verdict, found.keyFaults);
+    case StationRecipe::Found::Verified:
+        break;
+    }
+    // Whoever may write the database cannot approve an image: only what verified here is run.
+    ShiftRecipe shift = checked(settings, what, found.recipe, found.signature, source);
+    // The header says the copy is used only when it is.
+    if (shift.gate && found.fromCopy)
+        shift.note =
+            text(QT_TRANSLATE_NOOP(
+                     "LineRecipe",
+                     "The line's records cannot be reached: the recipe %1 verified here before "
+                     "is used."))
+                .arg(name);
     return shift;
 }
 
 } // namespace
-
-RecipeSource RecipeSource::station() {
-    RecipeSource source;
-    source.trustedKeyFolders = DefaultTrustedKeyFolders();
-    source.copiesFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                          QStringLiteral("/posflash/recipes");
-    source.now = [] { return QDateTime::currentDateTimeUtc(); };
-    return source;
-}
 
 ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const RecipeSource& source) {
     if (!settings.recipeFromRecords.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "fleet/recipe_gate.h"
 #include "line/line_settings.h"
+#include "records/station_recipe.h"
 
 #include <QDateTime>
 #include <QString>
@@ -23,21 +24,8 @@ struct ShiftRecipe {
     QString note;
 };
 
-// Where a station's recipes come from and what it checks them with.
-struct RecipeSource {
-    QStringList trustedKeyFolders;
-    // The last recipe verified from the line's records, one file pair per name: what a shift
-    // runs under while the server cannot be reached.
-    QString copiesFolder;
-    std::function<QDateTime()> now;
-
-    // $XDG_CONFIG_HOME/posflash/trusted-keys and /etc/posflash/trusted-keys; the copies in
-    // $XDG_DATA_HOME/posflash/recipes; the clock.
-    static RecipeSource station();
-};
-
-// The recipe of the settings (a file, or the newest published under a name in the line's
-// records), verified, and checked against the shift's image. Blocks for the records server's
+// The recipe of the settings (a file, or the one FetchStationRecipe finds under a name in the
+// line's records), verified, and checked against the shift's image. Blocks for the records server's
 // connect timeout at most.
 ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const RecipeSource& source);
 

@@ -1,13 +1,13 @@
 #include "link/bind_helper_client.h"
 
+#include "base/helper_program.h"
+
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QList>
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -57,22 +57,7 @@ HelperAnswer readAnswer(const QByteArray& text, std::vector<int> fds, std::size_
 } // namespace
 
 QString BindHelperPath() {
-    // The program's own file, not argv[0], which its caller chooses.
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::filesystem::path bin =
-        error ? std::filesystem::path("/usr/bin") : self.parent_path();
-    const std::filesystem::path installed =
-        (bin / POSFLASH_BIND_HELPER_FROM_BIN).lexically_normal();
-    if (!error)
-        for (const std::filesystem::path& candidate :
-             {installed, bin / kHelperName, bin.parent_path() / "bind-helper" / kHelperName}) {
-            const QString path = QString::fromStdString(candidate.lexically_normal().string());
-            if (QFileInfo(path).isExecutable())
-                return path;
-        }
-    // None there: the installed place, which the refusal's remedy names.
-    return QString::fromStdString(installed.string());
+    return HelperProgramPath(POSFLASH_BIND_HELPER_FROM_BIN, kHelperName, "bind-helper");
 }
 
 bool CapabilityGrantsBindService(const QByteArray& attribute) {

@@ -17,6 +17,9 @@ struct MinisignPublicKey {
     QByteArray keyId; // 8 bytes, as stored
     QByteArray key;   // 32 bytes
     QString source;   // the file it came from, for messages; may be empty
+    // Whether it approves production recipes: only a key of the administrator's folder does
+    // (trusted_keys.h); any other approves engineering recipes alone.
+    bool approvesProduction = false;
 };
 
 // A secret key, decrypted: never written anywhere by us.

@@ -217,22 +217,35 @@ Result<Recipe> ParseRecipe(const QByteArray& json) {
     const QJsonValue version = root.value(QStringLiteral("version"));
     if (version.isUndefined())
         return BadField(QStringLiteral("version"), QStringLiteral("is missing"));
-    if (version != QJsonValue(kRecipeVersion))
+    if (version != QJsonValue(kRecipeVersion) && version != QJsonValue(1))
         return Fault(RecipeError::BadVersion,
-                     QStringLiteral("the recipe is of version %1; this program reads version %2")
+                     QStringLiteral("the recipe is of version %1; this program reads versions 1 "
+                                    "and %2")
                          .arg(version.toVariant().toString())
                          .arg(kRecipeVersion));
-    if (Status known = OnlyKnownKeys(root,
-                                     {QStringLiteral("version"), QStringLiteral("name"),
-                                      QStringLiteral("image"), QStringLiteral("mode"),
-                                      QStringLiteral("expires"), QStringLiteral("targets"),
-                                      QStringLiteral("label_pattern"), QStringLiteral("retries"),
-                                      QStringLiteral("label_required")},
-                                     {});
-        !known)
-        return known.error();
+    const bool sequenced = version == QJsonValue(kRecipeVersion);
+    QStringList known{QStringLiteral("version"),       QStringLiteral("name"),
+                      QStringLiteral("image"),         QStringLiteral("mode"),
+                      QStringLiteral("expires"),       QStringLiteral("targets"),
+                      QStringLiteral("label_pattern"), QStringLiteral("retries"),
+                      QStringLiteral("label_required")};
+    if (sequenced)
+        known << QStringLiteral("sequence");
+    if (Status only = OnlyKnownKeys(root, known, {}); !only)
+        return only.error();
 
     Recipe recipe;
+    // A version-1 recipe predates sequences: it counts as 0, below every later approval.
+    if (sequenced) {
+        const QJsonValue sequence = root.value(QStringLiteral("sequence"));
+        if (sequence.isUndefined())
+            return BadField(QStringLiteral("sequence"), QStringLiteral("is missing"));
+        Result<std::int64_t> number =
+            Integer(sequence, QStringLiteral("sequence"), kMaxExactInteger);
+        if (!number)
+            return number.error();
+        recipe.sequence = *number;
+    }
     Result<QString> name = Text(root, QStringLiteral("name"), true);
     if (!name)
         return name.error();
@@ -258,6 +271,7 @@ QByteArray WriteRecipe(const Recipe& recipe) {
     QStringList lines;
     lines << QStringLiteral("  \"version\": %1").arg(kRecipeVersion)
           << QStringLiteral("  \"name\": %1").arg(text(recipe.name))
+          << QStringLiteral("  \"sequence\": %1").arg(recipe.sequence)
           << QStringLiteral("  \"image\": {\"sha256\": \"%1\", \"size\": %2, \"kind\": \"%3\"}")
                  .arg(QString::fromLatin1(recipe.imageSha256.toHex()))
                  .arg(recipe.imageSize)

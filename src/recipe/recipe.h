@@ -12,8 +12,9 @@
 
 namespace posflash {
 
-// The recipe file's schema version (docs/recipe.schema.json).
-inline constexpr int kRecipeVersion = 1;
+// The recipe file's schema version (docs/recipe.schema.json). Version 1 still reads, as
+// sequence 0.
+inline constexpr int kRecipeVersion = 2;
 
 enum class RecipeImageKind { Program, Font };
 enum class RecipeMode { Production, Engineering };
@@ -26,6 +27,8 @@ const char* RecipeModeName(RecipeMode mode);
 // signed, and enforced by every station.
 struct Recipe {
     QString name;
+    // Rises with each approval of the name: a station never runs one lower than it has verified.
+    std::int64_t sequence = 0;
     QByteArray imageSha256; // 32 bytes
     std::int64_t imageSize = 0;
     RecipeImageKind imageKind = RecipeImageKind::Program;

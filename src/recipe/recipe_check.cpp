@@ -3,6 +3,7 @@
 #include "base/named_values.h"
 
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace posflash {
@@ -17,6 +18,8 @@ constexpr NamedValue<RecipeCause> kCauseNames[] = {
     {RecipeCause::Image, "recipe-image"},
     {RecipeCause::Target, "recipe-target"},
     {RecipeCause::Label, "recipe-label"},
+    {RecipeCause::Name, "recipe-name"},
+    {RecipeCause::Rollback, "recipe-rollback"},
 };
 
 RecipeVerdict ImageRefusal(ImageMismatch how, const QString& detail) {
@@ -62,13 +65,24 @@ RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteAr
     Result<Recipe> read = ParseRecipe(recipe);
     if (!read)
         return RecipeRefusal(RecipeCause::Invalid, read.error().text);
+    if (read->mode == RecipeMode::Production && !key->approvesProduction)
+        return RecipeRefusal(
+            RecipeCause::UntrustedKey,
+            QStringLiteral("key %1 is in %2, a folder that approves engineering recipes only; a "
+                           "production recipe needs a key the administrator installed in "
+                           "/etc/posflash/trusted-keys")
+                .arg(verified->keyId, QFileInfo(key->source).path()));
     if (read->expires && now >= *read->expires)
         return RecipeRefusal(RecipeCause::Expired,
                              QStringLiteral("at %1").arg(read->expires->toString(Qt::ISODate)));
     RecipeVerdict verdict;
     verdict.approved = ApprovedRecipe{
-        *read, verified->keyId, verified->trustedComment,
-        QString::fromLatin1(QCryptographicHash::hash(recipe, QCryptographicHash::Sha256).toHex())};
+        *read,
+        verified->keyId,
+        verified->trustedComment,
+        QString::fromLatin1(QCryptographicHash::hash(recipe, QCryptographicHash::Sha256).toHex()),
+        key->source,
+        key->approvesProduction};
     return verdict;
 }
 

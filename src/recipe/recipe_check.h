@@ -20,14 +20,16 @@ enum class RecipeCause {
     UntrustedKey, // signed by a key the station does not trust
     Invalid,      // signed, but not a recipe this program reads
     Expired,
-    Image,  // the image differs from the approved one (ImageMismatch says how)
-    Target, // the unit is on a port the recipe does not allow
-    Label,  // the label is missing or does not match the pattern (LabelMismatch)
+    Image,    // the image differs from the approved one (ImageMismatch says how)
+    Target,   // the unit is on a port the recipe does not allow
+    Label,    // the label is missing or does not match the pattern (LabelMismatch)
+    Name,     // the signed recipe is named otherwise than the name asked for
+    Rollback, // its sequence is below the highest this station has verified for the name
 };
 
 // The stable code of a cause, as JSON events and records carry it: "recipe-signature",
 // "recipe-untrusted-key", "recipe-invalid", "recipe-expired", "recipe-image", "recipe-target",
-// "recipe-label"; "" for None.
+// "recipe-label", "recipe-name", "recipe-rollback"; "" for None.
 QString RecipeCauseName(RecipeCause cause);
 
 enum class ImageMismatch { None, Hash, Size, Kind };
@@ -47,9 +49,11 @@ struct RecipeTarget {
 // A recipe whose signature verified under a trusted key.
 struct ApprovedRecipe {
     Recipe recipe;
-    QString signerKeyId;    // as minisign prints it
-    QString trustedComment; // the signer's, verified
-    QString recipeSha256;   // of the recipe file, in hex: which approval a record ran under
+    QString signerKeyId;          // as minisign prints it
+    QString trustedComment;       // the signer's, verified
+    QString recipeSha256;         // of the recipe file, in hex: which approval a record ran under
+    QString keyFile;              // the trusted key's file: which folder vouched
+    bool byAdministrator = false; // the key is of the folder that approves production
 };
 
 // A check's outcome: the approved recipe, or the cause with what differed.
@@ -77,8 +81,9 @@ struct RecipeCheckInput {
     std::optional<RecipeTarget> target;
 };
 
-// The recipe's signature, its key, its form and its expiry: what holds for the whole run.
-// On success, approved is set.
+// The recipe's signature, its key, its form and its expiry: what holds for the whole run. A
+// production recipe needs a key that approves production (TrustedKeys). On success, approved
+// is set.
 RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteArray>& signature,
                            const std::vector<MinisignPublicKey>& trustedKeys, const QDateTime& now);
 

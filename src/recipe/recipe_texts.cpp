@@ -36,6 +36,18 @@ constexpr ExplainedValue<RecipeCause> kRecipeWords[] = {
                        "put the unit on one of the fixture's ports the recipe names")},
     {RecipeCause::Label, QT_TRANSLATE_NOOP("RecipeTexts", "the recipe requires a label"),
      QT_TRANSLATE_NOOP("RecipeTexts", "scan the unit's label again")},
+    {RecipeCause::Name,
+     QT_TRANSLATE_NOOP("RecipeTexts",
+                       "the signed recipe carries another name than the one asked for"),
+     QT_TRANSLATE_NOOP("RecipeTexts",
+                       "publish a recipe signed under this name, or start the station with the "
+                       "name the recipe carries")},
+    {RecipeCause::Rollback,
+     QT_TRANSLATE_NOOP("RecipeTexts",
+                       "the recipe is older than one this station has already verified"),
+     QT_TRANSLATE_NOOP("RecipeTexts",
+                       "publish the current recipe of this name, or have the line engineer sign "
+                       "a new one with a higher sequence")},
 };
 
 constexpr NamedValue<ImageMismatch> kImageWords[] = {

@@ -219,7 +219,102 @@ const QStringList kStep4{
     GrantToHoldersOf(QStringLiteral("posflash_records"), QStringLiteral("INSERT"),
                      QStringLiteral("posflash_recipes")),
 };
-const std::array<const QStringList*, 4> kSteps{&kStep1, &kStep2, &kStep3, &kStep4};
+// Version 5: a recipe is bound to its name and never rolls back (docs/records.md).
+// posflash_recipes gets the signed sequence of each row, unique per name; rows from before
+// (recipe version 1, whose signed sequence is 0 and cannot be read in SQL) are numbered 0 for
+// the newest of each name, -1, -2 … for the older ones. Only the table's owner may publish:
+// the others' rights go, and a trigger refuses them even after a later GRANT, and refuses a
+// sequence not above the newest of its name. posflash_recipe_marks keeps each station role's
+// highest verified sequence per name, for its own rows only, never lowered.
+const QStringList kStep5{
+    QStringLiteral("ALTER TABLE posflash_recipes ADD COLUMN sequence bigint"),
+    QStringLiteral(R"(UPDATE posflash_recipes r SET sequence = n.sequence
+FROM (SELECT id, 1 - row_number() OVER (PARTITION BY name ORDER BY id DESC) AS sequence
+      FROM posflash_recipes) n
+WHERE r.id = n.id)"),
+    QStringLiteral("ALTER TABLE posflash_recipes ALTER COLUMN sequence SET NOT NULL, "
+                   "ADD CONSTRAINT posflash_recipes_name_sequence UNIQUE (name, sequence)"),
+    QStringLiteral(R"(DO $$
+DECLARE
+    holder text;
+BEGIN
+    FOR holder IN
+        SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(r.rolname) END
+        FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a
+             LEFT JOIN pg_roles r ON r.oid = a.grantee
+        WHERE c.oid = 'posflash_recipes'::regclass
+              AND a.privilege_type IN ('INSERT', 'UPDATE', 'DELETE', 'TRUNCATE')
+              AND a.grantee <> c.relowner
+    LOOP
+        EXECUTE 'REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON posflash_recipes FROM ' || holder;
+    END LOOP;
+END $$)"),
+    QStringLiteral(R"(CREATE FUNCTION posflash_recipes_guard() RETURNS trigger
+LANGUAGE plpgsql AS $$
+DECLARE
+    newest bigint;
+BEGIN
+    IF NOT pg_has_role(current_user,
+                       (SELECT relowner FROM pg_class WHERE oid = TG_RELID), 'USAGE') THEN
+        RAISE EXCEPTION 'only the owner of posflash_recipes may publish or change recipes'
+            USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    IF TG_OP = 'DELETE' THEN
+        RETURN OLD;
+    END IF;
+    IF TG_OP = 'INSERT' THEN
+        SELECT max(sequence) INTO newest FROM posflash_recipes WHERE name = NEW.name;
+        IF newest IS NOT NULL AND NEW.sequence <= newest THEN
+            RAISE EXCEPTION 'recipe % has sequence %, not higher than the newest published (%)',
+                NEW.name, NEW.sequence, newest USING ERRCODE = 'check_violation';
+        END IF;
+    END IF;
+    RETURN NEW;
+END $$)"),
+    QStringLiteral("CREATE TRIGGER posflash_recipes_guard BEFORE INSERT OR UPDATE OR DELETE ON "
+                   "posflash_recipes FOR EACH ROW EXECUTE FUNCTION posflash_recipes_guard()"),
+    QStringLiteral(R"(CREATE TABLE posflash_recipe_marks (
+    role text NOT NULL DEFAULT current_user,
+    name text NOT NULL,
+    sequence bigint NOT NULL,
+    recipe_sha256 text NOT NULL,
+    seen_at timestamptz NOT NULL DEFAULT now(),
+    PRIMARY KEY (role, name)))"),
+    QStringLiteral("ALTER TABLE posflash_recipe_marks ENABLE ROW LEVEL SECURITY"),
+    QStringLiteral("CREATE POLICY posflash_recipe_marks_own ON posflash_recipe_marks "
+                   "USING (role = current_user) WITH CHECK (role = current_user)"),
+    QStringLiteral(R"(CREATE FUNCTION posflash_recipe_marks_rise() RETURNS trigger
+LANGUAGE plpgsql AS $$
+BEGIN
+    IF NEW.role <> OLD.role OR NEW.name <> OLD.name THEN
+        RAISE EXCEPTION 'a recipe mark keeps its role and name' USING ERRCODE = 'check_violation';
+    END IF;
+    IF NEW.sequence < OLD.sequence THEN
+        RAISE EXCEPTION 'the mark of recipe % for % is %; it is never lowered (to %)',
+            OLD.name, OLD.role, OLD.sequence, NEW.sequence USING ERRCODE = 'check_violation';
+    END IF;
+    RETURN NEW;
+END $$)"),
+    QStringLiteral("CREATE TRIGGER posflash_recipe_marks_rise BEFORE UPDATE ON "
+                   "posflash_recipe_marks FOR EACH ROW EXECUTE FUNCTION "
+                   "posflash_recipe_marks_rise()"),
+    // Those who may send records keep their marks.
+    QStringLiteral(R"(DO $$
+DECLARE
+    holder text;
+BEGIN
+    FOR holder IN
+        SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(r.rolname) END
+        FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a
+             LEFT JOIN pg_roles r ON r.oid = a.grantee
+        WHERE c.oid = 'posflash_records'::regclass AND a.privilege_type = 'INSERT'
+              AND a.grantee <> c.relowner
+    LOOP
+        EXECUTE 'GRANT SELECT, INSERT, UPDATE ON posflash_recipe_marks TO ' || holder;
+    END LOOP;
+END $$)"),
+};
+const std::array<const QStringList*, 5> kSteps{&kStep1, &kStep2, &kStep3, &kStep4, &kStep5};
 
 } // namespace
 

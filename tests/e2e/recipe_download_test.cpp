@@ -18,8 +18,9 @@ protected:
     void SetUp() override {
         tool.makeKey("line");
         tool.makeKey("other");
-        // The station trusts the line's key only.
-        WriteFile(home.filePath("config/posflash/trusted-keys/line.pub"), tool.read("line.pub"));
+        // The station trusts the line's key only, as the administrator installed it.
+        QDir().mkpath(tool.path("keys"));
+        QFile::copy(tool.path("line.pub"), tool.path("keys/line.pub"));
         image = fontBytes(3000);
         tool.write("font.bin", image);
         tool.write("other.bin", fontBytes(3001).left(3000).replace(0, 1, "x"));
@@ -27,12 +28,14 @@ protected:
         const Finished made =
             run({"recipe", "make", "--image", tool.path("font.bin"), "--font", "--name",
                  "X1 fonts 2.4", "--port", printer->link(), "--label-pattern", "SN[0-9]{4}",
-                 "--retries", "1", "--out", tool.path("r.json")});
+                 "--retries", "1", "--sequence", "1", "--out", tool.path("r.json")});
         ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
         tool.sign("r.json", "line", false);
     }
 
-    Finished run(const QStringList& args) { return runCli(home.path(), args, 30000); }
+    Finished run(const QStringList& args) {
+        return runCliWithSystemKeys(home.path(), tool.path("keys"), args, 30000);
+    }
 
     // A copy of the approved recipe under another name, edited, signed by key (none: unsigned).
     QString variant(const QString& name, const std::function<void(Recipe&)>& edit,

@@ -90,8 +90,9 @@ TEST(MultiDownloadTest, AWatchedRunRefusesAPrinterOutsideTheRecipeAndUpdatesTheO
     recipe.targets = {inside.device};
     tool.write("r.json", WriteRecipe(recipe));
     tool.sign("r.json", "line", false);
-    auto opened = RecipeGate::open(tool.path("r.json"), LoadTrustedKeys({tool.dir.path()}).keys,
-                                   QDateTime::currentDateTimeUtc());
+    auto opened =
+        RecipeGate::open(tool.path("r.json"), LoadTrustedKeys({tool.systemKeys({"line"}), {}}).keys,
+                         QDateTime::currentDateTimeUtc());
     ASSERT_TRUE(std::holds_alternative<RecipeGate>(opened));
     MultiSettings settings{tool.path("fw.bin"), {}, false, true, 5000, 0, {}, {}, false};
     settings.recipe = std::make_shared<const RecipeGate>(std::get<RecipeGate>(opened));

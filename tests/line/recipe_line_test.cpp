@@ -23,9 +23,8 @@ class RecipeLineTest : public LineFixture {
 protected:
     RecipeLineTest() {
         tool.makeKey("line");
-        QDir().mkpath(tool.path("trusted"));
-        QFile::copy(tool.path("line.pub"), tool.path("trusted/line.pub"));
-        source.trustedKeyFolders = {tool.path("trusted")};
+        source.trustedKeyFolders = {tool.systemKeys({"line"}), {}};
+        source.marksFolder = tool.path("marks");
         source.copiesFolder = tool.path("copies");
         source.now = [] { return QDateTime::currentDateTimeUtc(); };
         host.loadRecipe = [this](const LineSettings& s) { return LoadShiftRecipe(s, source); };

@@ -2,6 +2,8 @@
 
 #include "support/test_files.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -56,6 +58,26 @@ struct MinisignTool {
 
     bool verifies(const QString& file, const QString& key) {
         return run({"-V", "-p", path(key + ".pub"), "-m", path(file)}) == 0;
+    }
+
+    // A folder as the administrator installs it (etc/posflash/trusted-keys here, root's, mode
+    // 0755, keys 0644) holding the public keys named: what approves production recipes.
+    QString systemKeys(const QStringList& keys) {
+        const QString folder = path("etc/posflash/trusted-keys");
+        QDir().mkpath(folder);
+        const auto rwxr_xr_x = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                               QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                               QFile::ExeOther;
+        for (const QString& f : {path("etc"), path("etc/posflash"), folder})
+            QFile::setPermissions(f, rwxr_xr_x);
+        for (const QString& key : keys) {
+            const QString file = folder + "/" + key + ".pub";
+            QFile::remove(file);
+            QFile::copy(path(key + ".pub"), file);
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                            QFile::ReadOther);
+        }
+        return folder;
     }
 
     void write(const QString& name, const QByteArray& bytes) { WriteFile(path(name), bytes); }

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace posflash {
@@ -46,11 +48,8 @@ protected:
     void SetUp() override {
         tool.makeKey("line");
         tool.makeKey("stranger");
-        trusted = LoadTrustedKeys({tool.dir.path()});
         // The stranger's key is made, but only the line's is trusted.
-        std::erase_if(trusted.keys, [](const MinisignPublicKey& k) {
-            return !k.source.endsWith(QStringLiteral("line.pub"));
-        });
+        trusted = LoadTrustedKeys({tool.systemKeys({"line"}), {}});
         ASSERT_EQ(trusted.keys.size(), 1U);
     }
     QByteArray sign(const QByteArray& recipe, const QString& key) {
@@ -141,19 +140,82 @@ TEST(RecipeLabelTest, TheWholeLabelMustMatchAndMayBeRequired) {
     }
 }
 
-TEST(TrustedKeysTest, ReadsEveryPubOfEveryFolderAndNamesTheBadOnes) {
+TEST(TrustedKeysTest, ReadsEveryPubOfBothFoldersAndNamesTheBadOnes) {
     MinisignTool tool;
     tool.makeKey("a");
-    QTemporaryDir second;
-    QFile::copy(tool.path("a.pub"), second.filePath("copy.pub"));
-    tool.write("broken.pub", "untrusted comment: x\nnot a key\n");
-    tool.write("notes.txt", "untrusted comment: x\n");
-    const TrustedKeys keys =
-        LoadTrustedKeys({tool.dir.path(), second.path(), tool.path("no such folder")});
+    QTemporaryDir user;
+    QFile::copy(tool.path("a.pub"), user.filePath("copy.pub"));
+    const QString system = tool.systemKeys({"a"});
+    tool.write("etc/posflash/trusted-keys/broken.pub", "untrusted comment: x\nnot a key\n");
+    QFile::setPermissions(tool.path("etc/posflash/trusted-keys/broken.pub"), QFile::ReadOwner);
+    const TrustedKeys keys = LoadTrustedKeys({system, user.path()});
     ASSERT_EQ(keys.keys.size(), 2U);
     EXPECT_EQ(keys.keys[0].keyId, keys.keys[1].keyId);
+    EXPECT_TRUE(keys.keys[0].approvesProduction);
+    EXPECT_FALSE(keys.keys[1].approvesProduction);
     ASSERT_EQ(keys.unreadable.size(), 1);
     EXPECT_TRUE(keys.unreadable[0].contains("broken.pub"));
+}
+
+// An operator's own key approves engineering recipes and never production ones; the
+// administrator's folder is trusted only while root alone can change it.
+TEST(TrustedKeysTest, ProductionNeedsAKeyOfAFolderRootAloneHolds) {
+    MinisignTool tool;
+    tool.makeKey("k");
+    const Result<MinisignSecretKey> secret = OpenMinisignSecretKey(tool.read("k.key"), {});
+    ASSERT_TRUE(secret.ok());
+    Recipe production = Golden();
+    Recipe engineering = Golden();
+    engineering.mode = RecipeMode::Engineering;
+    const auto verify = [&](const Recipe& r, const TrustedKeyFolders& folders) {
+        const QByteArray bytes = WriteRecipe(r);
+        return VerifyRecipe(bytes, SignMinisign(bytes, *secret, "t", "u"),
+                            LoadTrustedKeys(folders).keys, kNow);
+    };
+    QTemporaryDir user;
+    QFile::copy(tool.path("k.pub"), user.filePath("k.pub"));
+    EXPECT_TRUE(verify(engineering, {{}, user.path()}).ok());
+    const RecipeVerdict refused = verify(production, {{}, user.path()});
+    EXPECT_EQ(refused.cause, RecipeCause::UntrustedKey);
+    EXPECT_TRUE(refused.detail.contains("engineering recipes only"))
+        << refused.detail.toStdString();
+
+    const QString system = tool.systemKeys({"k"});
+    const RecipeVerdict approved = verify(production, {system, user.path()});
+    ASSERT_TRUE(approved.ok());
+    EXPECT_TRUE(approved.approved->byAdministrator);
+    EXPECT_TRUE(approved.approved->keyFile.startsWith(system));
+
+    const auto mode = [](QFile::Permissions extra) {
+        return QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+               QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther | extra;
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> spoil;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"the folder writable by its group",
+         [&] { QFile::setPermissions(system, mode(QFile::WriteGroup)); }, "writable by its group"},
+        {"its parent writable by others",
+         [&] { QFile::setPermissions(tool.path("etc/posflash"), mode(QFile::WriteOther)); },
+         "writable by others"},
+        {"a key file not root's",
+         [&] {
+             ASSERT_EQ(::chown(QFile::encodeName(system + "/k.pub").constData(), 65534, 65534), 0);
+         },
+         "not owned by root"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        tool.systemKeys({"k"});
+        c.spoil();
+        const TrustedKeys keys = LoadTrustedKeys({system, {}});
+        EXPECT_TRUE(keys.keys.empty());
+        EXPECT_TRUE(keys.systemRefusal.contains(c.why)) << keys.systemRefusal.toStdString();
+        EXPECT_EQ(verify(production, {system, {}}).cause, RecipeCause::UntrustedKey);
+    }
 }
 
 } // namespace

@@ -12,10 +12,9 @@ class RecipeCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         tool.makeKey("line");
-        QDir(tool.dir.path()).mkdir("trusted");
-        QFile::copy(tool.path("line.pub"), tool.path("trusted/line.pub"));
         tool.write("image.bin", QByteArray(2048, 'i'));
-        env.trustedKeyFolders = QStringList{tool.path("trusted")};
+        env.trustedKeyFolders = {tool.systemKeys({"line"}), {}};
+        env.source.marksFolder = tool.path("marks");
         env.now = QDateTime::fromString("2027-01-10T08:00:00Z", Qt::ISODate);
     }
     int run(QStringList args) {
@@ -35,7 +34,7 @@ protected:
     int make() {
         return run({"make", "--image", "@image.bin", "--name", "X1 2.4", "--port", "COM3",
                     "--expires", "2027-02-01T00:00:00+08:00", "--label-pattern", "SN[0-9]+",
-                    "--out", "@r.json"});
+                    "--sequence", "4", "--out", "@r.json"});
     }
     MinisignTool tool;
     RecipeCommandEnv env;
@@ -54,6 +53,9 @@ TEST_F(RecipeCommandTest, ShowVerifiesWhatMinisignOrSignSigned) {
     EXPECT_TRUE(out.contains("COM3"));
     const QByteArray id = tool.read("line.pub").split('\n')[0].split(' ').last();
     EXPECT_TRUE(out.contains("verified: signed by key " + id)) << out.toStdString();
+    EXPECT_TRUE(out.contains("vouched for by: " + tool.path("etc/posflash/trusted-keys") +
+                             " (the administrator's keys)"))
+        << out.toStdString();
 
     QFile::remove(tool.path("r.json.minisig"));
     ASSERT_EQ(run({"sign", "--key", "@line.key", "@r.json"}), 0) << err.toStdString();
@@ -64,7 +66,7 @@ TEST_F(RecipeCommandTest, ShowVerifiesWhatMinisignOrSignSigned) {
 TEST_F(RecipeCommandTest, WhatMakeWritesMatchesTheSchema) {
     ASSERT_EQ(run(QString("make --image @image.bin --name X1 --font --mode engineering --port COM3 "
                           "--port 00:11:22:33:44:55 --retries 2 --label-required --label-pattern "
-                          "SN\\d+ --expires 2027-02-01T00:00:00Z --out @full.json")
+                          "SN\\d+ --expires 2027-02-01T00:00:00Z --sequence 12 --out @full.json")
                       .split(' ')),
               0)
         << err.toStdString();
@@ -79,16 +81,19 @@ TEST_F(RecipeCommandTest, WhatMakeWritesMatchesTheSchema) {
 }
 
 TEST_F(RecipeCommandTest, RefusesBadArgumentsWithoutWritingARecipe) {
-    const QStringList base{"make", "--image", "@image.bin", "--name", "n", "--out", "@bad.json"};
+    const QStringList base{"make",  "--image",   "@image.bin", "--name", "n",
+                           "--out", "@bad.json", "--sequence", "1"};
     // says: a part of the refusal
     // clang-format off
     const struct { const char* name; QStringList args; const char* says; } cases[] = {
-        {"no verb", {}, "make, show or sign"},
-        {"no --out", {"make", "--image", "@image.bin", "--name", "n"}, "--out"},
+        {"no verb", {}, "make, show, sign or fetch"},
+        {"no sequence and no records", {"make", "--image", "@image.bin", "--name", "n", "--out", "@bad.json"}, "--sequence N"},
+        {"a negative sequence", base + QStringList{"--sequence", "-2"}, "--sequence"},
+        {"no --out", {"make", "--image", "@image.bin", "--name", "n", "--sequence", "1"}, "--out"},
         {"an expiry passed", base + QStringList{"--expires", "2020-03-01T00:00:00Z"}, "already passed"},
         {"negative retries", base + QStringList{"--retries", "-1"}, "--retries"},
         {"a bad pattern", base + QStringList{"--label-pattern", "SN("}, "regular expression"},
-        {"no image", {"make", "--image", "@none", "--name", "n", "--out", "@bad.json"}, "cannot be read"},
+        {"no image", {"make", "--image", "@none", "--name", "n", "--sequence", "1", "--out", "@bad.json"}, "cannot be read"},
         {"sign without key", {"sign", "@r.json"}, "--key"},
         {"show with an option", {"show", "--key", "k", "@r.json"}, "takes no --key"},
     };

@@ -10,8 +10,9 @@ const QByteArray kSha(64, 'a');
 // A valid recipe with one key replaced (or left out, with value "-").
 QByteArray RecipeWith(const QByteArray& key, const QByteArray& value) {
     QList<QPair<QByteArray, QByteArray>> fields{
-        {"version", "1"},
+        {"version", "2"},
         {"name", "\"X1 firmware 2.4\""},
+        {"sequence", "3"},
         {"image", "{\"sha256\": \"" + kSha + "\", \"size\": 1024, \"kind\": \"program\"}"},
         {"mode", "\"production\""},
     };
@@ -41,7 +42,10 @@ TEST(RecipeTest, RefusesAnythingOutsideTheSchema) {
         {"not JSON", "{\"version\": 1", RecipeError::NotJson, "not JSON"},
         {"a list", "[1]", RecipeError::NotJson, "object"},
         {"no version", RecipeWith("version", "-"), RecipeError::BadField, "version"},
-        {"a later version", RecipeWith("version", "2"), RecipeError::BadVersion, "version 2"},
+        {"a later version", RecipeWith("version", "3"), RecipeError::BadVersion, "version 3"},
+        {"version 2 without a sequence", RecipeWith("sequence", "-"), RecipeError::BadField, "sequence"},
+        {"a negative sequence", RecipeWith("sequence", "-1"), RecipeError::BadField, "negative"},
+        {"a sequence in version 1", RecipeWith("version", "1"), RecipeError::BadField, "sequence"},
         {"an unknown key", RecipeWith("label_patern", "1"), RecipeError::BadField, "label_patern"},
         {"an unknown image key", RecipeWith("image", "{\"crc\": 1}"), RecipeError::BadField, "image.crc"},
         {"no name", RecipeWith("name", "-"), RecipeError::BadField, "name"},
@@ -87,7 +91,9 @@ TEST(RecipeTest, WhatIsWrittenReadsBackTheSame) {
     full.labelPattern = QStringLiteral("SN[0-9]{8}\\\\");
     full.retries = 2;
     full.labelRequired = true;
+    full.sequence = 9007199254740992;
     Recipe least = full;
+    least.sequence = 0;
     least.expires.reset();
     least.targets.clear();
     least.labelPattern.clear();
@@ -98,6 +104,11 @@ TEST(RecipeTest, WhatIsWrittenReadsBackTheSame) {
         ASSERT_TRUE(back.ok()) << back.error().text.toStdString();
         EXPECT_EQ(*back, recipe) << WriteRecipe(recipe).constData();
     }
+    // A recipe of version 1, signed before sequences, reads as sequence 0.
+    const Result<Recipe> old =
+        ParseRecipe(RecipeWith("version", "1").replace("\"sequence\": 3, ", ""));
+    ASSERT_TRUE(old.ok()) << old.error().text.toStdString();
+    EXPECT_EQ(old->sequence, 0);
 }
 
 } // namespace

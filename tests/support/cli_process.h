@@ -28,6 +28,7 @@ inline void isolate(QProcess& cli, const QString& home, const QString& records =
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", home + "/data");
     env.insert("XDG_CONFIG_HOME", home + "/config");
+    env.insert("XDG_STATE_HOME", home + "/state");
     // Without --lang the locale chooses the language: the tests' is English.
     env.remove("LC_ALL");
     env.remove("LC_MESSAGES");
@@ -99,6 +100,40 @@ inline Finished finishCli(QProcess& cli, const QElapsedTimer& clock, int timeout
     r.exitCode = cli.exitCode();
     r.out = cli.readAllStandardOutput();
     r.err = QString::fromUtf8(cli.readAllStandardError());
+    return r;
+}
+
+// Starts program as the administrator's station runs it: in a mount namespace of its own whose
+// /etc/posflash/trusted-keys (an overlay on /etc, gone with the process) holds the *.pub of
+// keys, root's and not writable by others. Needs root, as the tests have.
+inline void startWithSystemKeys(QProcess& p, const QString& keys, const QString& program,
+                                const QStringList& args) {
+    static const char* const kScript = R"(set -e
+mount -t tmpfs posflash-test /mnt
+mkdir /mnt/upper /mnt/work
+mount -t overlay posflash-test -o lowerdir=/etc,upperdir=/mnt/upper,workdir=/mnt/work /etc
+mkdir -p /etc/posflash/trusted-keys
+cp "$1"/*.pub /etc/posflash/trusted-keys/
+chmod 755 /etc/posflash /etc/posflash/trusted-keys
+chmod 644 /etc/posflash/trusted-keys/*.pub
+shift
+exec "$@")";
+    p.start("unshare", QStringList{"--mount", "--propagation", "private", "sh", "-c", kScript, "sh",
+                                   keys, program} +
+                           args);
+}
+
+// runCli with keys as the administrator's (startWithSystemKeys).
+inline Finished runCliWithSystemKeys(const QString& home, const QString& keys,
+                                     const QStringList& args, int timeoutMs = 5000) {
+    QProcess cli;
+    isolate(cli, home);
+    QElapsedTimer clock;
+    clock.start();
+    startWithSystemKeys(cli, keys, POSFLASH_CLI_PATH, args);
+    const Finished r = finishCli(cli, clock, timeoutMs);
+    if (const QString schema = schemaOf(args); !schema.isEmpty())
+        expectMatchesSchema(r.out, schema);
     return r;
 }
 

@@ -121,6 +121,24 @@ public:
             ASSERT_NO_FATAL_FAILURE(query(db, s));
     }
 
+    // The server's refusal of statements run as the owner (SET ROLE first to be another role),
+    // or empty when they succeeded.
+    QString refusal(const QString& db, const QString& statements) const {
+        const QByteArray info = QString("host=127.0.0.1 port=%1 user=admin password=%2 dbname=%3")
+                                    .arg(port_)
+                                    .arg(kAdminPassword, db)
+                                    .toUtf8();
+        const std::unique_ptr<PGconn, void (*)(PGconn*)> c(PQconnectdb(info.constData()), PQfinish);
+        if (PQstatus(c.get()) != CONNECTION_OK)
+            return QString::fromUtf8(PQerrorMessage(c.get()));
+        const std::unique_ptr<PGresult, void (*)(PGresult*)> r(
+            PQexec(c.get(), statements.toUtf8().constData()), PQclear);
+        const ExecStatusType status = PQresultStatus(r.get());
+        return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK
+                   ? QString()
+                   : QString::fromUtf8(PQresultErrorMessage(r.get()));
+    }
+
     QStringList column(const QString& db, const QString& select) const {
         QStringList values;
         query(db, select, &values);
