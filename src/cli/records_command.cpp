@@ -12,6 +12,7 @@
 #include "records/recipe_records.h"
 #include "records/records_address.h"
 #include "records/records_sync.h"
+#include "records/station_roles.h"
 
 #include <QEventLoop>
 
@@ -126,6 +127,39 @@ int publishRecipe(const RecordsAddress& address, const QString& path, TerminalOu
     return kExitCompleted;
 }
 
+// The owner maps a role to its station and grants what a station needs, or takes both back.
+int grantStation(const RecordsAddress& address, const QStringList& words, TerminalOutput& out,
+                 TerminalOutput& err) {
+    const bool grant = words[1] == QLatin1String("grant-station");
+    PgLink central(address);
+    Status done = central.open();
+    std::optional<QString> had;
+    if (done && grant) {
+        done = GrantStation(central, words[2], words[3]);
+    } else if (done) {
+        Result<std::optional<QString>> revoked = RevokeStation(central, words[2]);
+        done = revoked ? Status() : Status(revoked.error());
+        if (revoked)
+            had = *revoked;
+    }
+    if (!done) {
+        err.write(QStringLiteral("posflash-cli: records %1: %2: %3\n")
+                      .arg(words[1], address.shown(), EscapedName(done.error().text.toUtf8())));
+        return kExitFailed;
+    }
+    const QString role = EscapedName(words[2].toUtf8());
+    if (grant)
+        out.write(QStringLiteral("the role %1 sends the records of station %2 to %3\n")
+                      .arg(role, EscapedName(words[3].toUtf8()), address.shown()));
+    else
+        out.write(had ? QStringLiteral("the role %1 is no longer station %2's on %3\n")
+                            .arg(role, EscapedName(had->toUtf8()), address.shown())
+                      : QStringLiteral("the role %1 had no station on %2; its rights on the "
+                                       "records are revoked\n")
+                            .arg(role, address.shown()));
+    return kExitCompleted;
+}
+
 int syncOnce(const CliArguments& args, const QString& text, ProcessSignals& stops,
              TerminalOutput& out, TerminalOutput& err,
              std::vector<std::function<bool()>>& threadsLeft) {
@@ -205,15 +239,23 @@ int RecordsCommand(const CliArguments& args, ProcessSignals& stops, TerminalOutp
                    TerminalOutput& err, std::vector<std::function<bool()>>& threadsLeft) {
     const QStringList words = args.positionalArguments();
     const bool publish = words.value(1) == "publish-recipe";
+    const bool stations = words.value(1) == "grant-station" || words.value(1) == "revoke-station";
     if (publish && words.size() != 3) {
         err.write(
             QStringLiteral("posflash-cli: records publish-recipe needs exactly one RECIPE\n"));
         return kExitUsage;
     }
-    if (!publish &&
+    if (stations && words.size() != (words[1] == "grant-station" ? 4 : 3)) {
+        err.write(words[1] == "grant-station"
+                      ? QStringLiteral("posflash-cli: records grant-station needs a ROLE and a "
+                                       "STATION\n")
+                      : QStringLiteral("posflash-cli: records revoke-station needs a ROLE\n"));
+        return kExitUsage;
+    }
+    if (!publish && !stations &&
         (words.size() != 2 || (words[1] != "init" && words[1] != "sync" && words[1] != "status"))) {
-        err.write(
-            QStringLiteral("posflash-cli: records takes init, sync, status or publish-recipe\n"));
+        err.write(QStringLiteral("posflash-cli: records takes init, sync, status, "
+                                 "publish-recipe, grant-station or revoke-station\n"));
         return kExitUsage;
     }
     if (words[1] == "status")
@@ -234,6 +276,8 @@ int RecordsCommand(const CliArguments& args, ProcessSignals& stops, TerminalOutp
     }
     if (publish)
         return publishRecipe(*address, words[2], out, err);
+    if (stations)
+        return grantStation(*address, words, out, err);
     return init(*address, out, err);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -41,8 +42,10 @@ QString YieldView(const QString& name, const QString& group, const QString& firs
         .arg(name, group, first);
 }
 
-// posflash_report_units, as versions 3 and 4 made it: the same view but for its mode.
-QString ReportUnitsView(const QString& create, const QString& mode) {
+// posflash_report_units, as versions 3 and 4 made it (the same view but for its mode), and as
+// later versions make it from another set of rows.
+QString ReportUnitsView(const QString& create, const QString& mode,
+                        const QString& rows = QStringLiteral("posflash_records\nGROUP BY 1")) {
     return create + QStringLiteral(R"( posflash_report_units AS
 SELECT coalesce(unit, id::text) AS unit,
        (array_agg(coalesce(station, sent_from) ORDER BY attempt, started_at, id))[1] AS station,
@@ -65,9 +68,7 @@ SELECT coalesce(unit, id::text) AS unit,
        coalesce(array_agg(coalesce(nullif(cause, ''), '-') ORDER BY attempt, started_at, id)
                     FILTER (WHERE outcome IN ('failed', 'refused')), '{}') AS failure_causes,
        )") +
-           mode + QStringLiteral(R"( AS mode
-FROM posflash_records
-GROUP BY 1)");
+           mode + QStringLiteral(" AS mode\nFROM ") + rows;
 }
 
 // A block that grants SELECT on what to everyone but the owner who holds privilege on from.
@@ -314,7 +315,70 @@ BEGIN
     END LOOP;
 END $$)"),
 };
-const std::array<const QStringList*, 5> kSteps{&kStep1, &kStep2, &kStep3, &kStep4, &kStep5};
+// Version 6: the server says who sent each row, and a station's role sends only its own
+// station's rows (docs/records.md). inserted_by is the inserting role, set by a trigger whatever
+// the client sent; rows already there get the role that runs this step. posflash_stations maps
+// a role to its station (records grant-station); each role may read only its own mapping, which
+// the insert policy reads as that role. Row-level security lets a role insert only rows whose
+// station is its mapped one (a NULL station never matches); reading stays as the grants say,
+// and no policy allows an UPDATE or a DELETE. The table's owner is not bound by it: its rows
+// count as they say (an import). The views count only the rows whose station is the one their
+// role is mapped to, and a unit is its UUID within its station, so that a row another station
+// sends with the same UUID is a unit of that station, not a change to this one.
+const QStringList kStep6{
+    QStringLiteral("ALTER TABLE posflash_records ADD COLUMN inserted_by text NOT NULL DEFAULT "
+                   "current_user"),
+    QStringLiteral("CREATE INDEX posflash_records_inserted_by ON posflash_records (inserted_by, "
+                   "station)"),
+    QStringLiteral(R"(CREATE TABLE posflash_stations (
+    role text PRIMARY KEY,
+    station text NOT NULL CHECK (station <> ''),
+    granted_at timestamptz NOT NULL DEFAULT now(),
+    granted_by text NOT NULL DEFAULT current_user))"),
+    QStringLiteral("ALTER TABLE posflash_stations ENABLE ROW LEVEL SECURITY"),
+    QStringLiteral("CREATE POLICY posflash_own_station ON posflash_stations FOR SELECT USING "
+                   "(role = current_user)"),
+    QStringLiteral("GRANT SELECT ON posflash_stations TO PUBLIC"),
+    QStringLiteral(R"(CREATE FUNCTION posflash_records_inserted_by() RETURNS trigger
+LANGUAGE plpgsql AS $$
+BEGIN
+    NEW.inserted_by := current_user;
+    RETURN NEW;
+END $$)"),
+    QStringLiteral("CREATE TRIGGER posflash_records_inserted_by BEFORE INSERT ON posflash_records "
+                   "FOR EACH ROW EXECUTE FUNCTION posflash_records_inserted_by()"),
+    QStringLiteral("ALTER TABLE posflash_records ENABLE ROW LEVEL SECURITY"),
+    QStringLiteral("CREATE POLICY posflash_read ON posflash_records FOR SELECT USING (true)"),
+    QStringLiteral(R"(CREATE POLICY posflash_own_station ON posflash_records FOR INSERT
+WITH CHECK (station = (SELECT s.station FROM posflash_stations s WHERE s.role = current_user)))"),
+    QStringLiteral(R"(CREATE VIEW posflash_counted_records AS
+SELECT r.* FROM posflash_records r LEFT JOIN posflash_stations s ON s.role = r.inserted_by
+WHERE s.role IS NULL OR s.station = r.station)"),
+    QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_units AS
+SELECT coalesce(unit, id::text) AS unit,
+       coalesce(station, sent_from) AS station,
+       (array_agg(started_at::date ORDER BY attempt, started_at, id))[1] AS day,
+       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
+       min(started_at) AS started_at,
+       count(*) AS attempts,
+       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
+       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
+           AS passed
+FROM posflash_counted_records
+GROUP BY coalesce(station, sent_from), coalesce(unit, id::text))"),
+    ReportUnitsView(QStringLiteral("CREATE OR REPLACE VIEW"),
+                    QStringLiteral("(array_agg(mode ORDER BY attempt, started_at, id))[1]"),
+                    QStringLiteral("posflash_counted_records\nGROUP BY coalesce(station, "
+                                   "sent_from), coalesce(unit, id::text)")),
+    QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_causes_day AS
+SELECT coalesce(station, sent_from) AS station, started_at::date AS day,
+       coalesce(nullif(cause, ''), '-') AS cause, count(*) AS failures
+FROM posflash_counted_records
+WHERE outcome IN ('failed', 'refused')
+GROUP BY 1, 2, 3)"),
+};
+const std::array<const QStringList*, 6> kSteps{&kStep1, &kStep2, &kStep3, &kStep4, &kStep5,
+                                              &kStep6};
 
 } // namespace
 
@@ -332,7 +396,7 @@ int CentralSchemaVersion() {
     return static_cast<int>(kSteps.size());
 }
 
-Result<int> InitCentralSchema(PgLink& link) {
+Result<int> InitCentralSchema(PgLink& link, int upTo) {
     const auto failed = [&link](const PgAnswer& answer) {
         Error e = answer.error();
         link.exec(QStringLiteral("ROLLBACK"), QString());
@@ -353,7 +417,7 @@ Result<int> InitCentralSchema(PgLink& link) {
     if (!version.ok())
         return failed(version);
     const int found = static_cast<int>(version.rows.number(0, 0, 0));
-    for (int step = found; step < CentralSchemaVersion(); ++step) {
+    for (int step = found; step < std::min(upTo, CentralSchemaVersion()); ++step) {
         for (const QString& statement : *kSteps[static_cast<size_t>(step)])
             if (PgAnswer made =
                     link.exec(statement, QStringLiteral("cannot make version %1").arg(step + 1));

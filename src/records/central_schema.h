@@ -31,17 +31,23 @@ inline constexpr const char* kSchemaTable = "posflash_schema";
 inline constexpr const char* kYieldView = "posflash_yield";
 inline constexpr const char* kReportUnitsView = "posflash_report_units";
 inline constexpr const char* kRecipesTable = "posflash_recipes";
+inline constexpr const char* kStationsTable = "posflash_stations";
 
 // The schema version this build writes; the line's database must have at least this one.
 int CentralSchemaVersion();
 
 // Brings the line's schema up to date, one step per version in one transaction under a lock,
 // so that two stations running init at once do it once. Returns the version found before.
-Result<int> InitCentralSchema(PgLink& link);
+// Stops at version upTo (a test makes an older line's schema so).
+Result<int> InitCentralSchema(PgLink& link, int upTo = CentralSchemaVersion());
 
 // The version whose records table this build sends and reads. Later steps add only views, so a
 // station still syncs with a line whose owner has not yet run a newer init.
 inline constexpr int kRecordsTableVersion = 4;
+
+// The version from which the server records who inserted each row and binds a role to its
+// station (posflash_stations, row-level security on the records).
+inline constexpr int kStationRolesVersion = 6;
 
 // Whether the line's database is at version needed or later: the records table's for the
 // sync, the whole schema's for what reads the views.

@@ -1,5 +1,7 @@
 #include "records/records_sync.h"
 
+#include "records/station_roles.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -80,6 +82,13 @@ public:
         if (!rules.ok())
             return rules.status;
         rules_ = rules.rows.text(0, 0);
+        Result<RoleStation> mine = StationOfRole(link_);
+        if (!mine)
+            return mine.error();
+        mine_ = *mine;
+        // A row refused for its station is tried again once the role's station changes.
+        if (mine_.bound)
+            rules_ += QLatin1Char('|') + mine_.station;
         if (Result<int> released = marks_.release(rules_); !released)
             return released.error();
         for (;;) {
@@ -103,7 +112,7 @@ public:
 
 private:
     Status send(const std::vector<const PendingRow*>& rows) {
-        const PgAnswer answer = insert(rows);
+        PgAnswer answer = insert(rows);
         if (answer.ok()) {
             // Only now: a mark before the line's commit could lose a row.
             if (Status marked = marks_.markSent(rows); !marked)
@@ -113,10 +122,21 @@ private:
                 options_.batchSent(outcome_.sent);
             return {};
         }
-        if (!HasTrouble(answer.status, records_trouble::kRowRefused))
+        Result<bool> rowSecurity = RefusedByRowSecurity(link_, answer.status);
+        if (!rowSecurity)
+            return rowSecurity.error();
+        // A role without a station may send no row: said once, the rows wait for the grant.
+        if (*rowSecurity && mine_.station.isEmpty())
+            return RecordsFailure(records_trouble::kDenied, NotGrantedStationText(mine_.role),
+                                  answer.error().detail);
+        // A row of another station, or of none, is refused alone; the role's others go on.
+        if (!*rowSecurity && !HasTrouble(answer.status, records_trouble::kRowRefused))
             return answer.status;
         if (rows.size() == 1) {
-            const QString words = wordsOf(answer.error());
+            const QString words =
+                *rowSecurity ? QStringLiteral("the role %1 may send only rows of station %2 (%3)")
+                                   .arg(mine_.role, mine_.station, answer.error().detail)
+                             : wordsOf(answer.error());
             if (Status kept = marks_.setAside(*rows.front(), rules_, words); !kept)
                 return kept;
             ++outcome_.setAside;
@@ -175,6 +195,7 @@ private:
     std::vector<RecordColumn::Form> forms_;
     QStringList central_;
     QString rules_;
+    RoleStation mine_;
 };
 
 } // namespace

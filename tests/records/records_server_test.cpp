@@ -2,6 +2,7 @@
 // line holds every station's rows, none twice.
 #include "history/history_journal.h"
 #include "history/history_store.h"
+#include "records/central_schema.h"
 #include "records/stalling_proxy.h"
 #include "support/cli_process.h"
 #include "support/pg_cluster.h"
@@ -40,6 +41,7 @@ struct Station {
         r.filePath = QByteArray("/fw/\xff-not-utf8.bin");
         r.kind = "program";
         r.outcome = "completed";
+        r.station = "line-1";
         {
             HistoryStore store(history());
             ASSERT_EQ(store.add(r).place, HistoryWrite::Place::Database);
@@ -47,8 +49,8 @@ struct Station {
         WithSqlite(history(), [&](QSqlQuery& q) {
             q.exec("BEGIN");
             q.prepare("INSERT INTO downloads (uuid, started_at, duration_ms, front_end, "
-                      "file_path, kind, frames, retries, outcome, cause) VALUES (?, ?, ?, 'cli', "
-                      "?, 'program', 3, 0, ?, ?)");
+                      "file_path, kind, frames, retries, outcome, cause, station) VALUES (?, ?, ?, "
+                      "'cli', ?, 'program', 3, 0, ?, ?, 'line-1')");
             for (int i = 1; i < n; ++i) {
                 q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
                 q.addBindValue(r.startedAt.addSecs(-i * 600).toString(Qt::ISODateWithMs));
@@ -73,6 +75,20 @@ struct Station {
         });
     }
 
+    // One attempt of a unit, as a station would have recorded it.
+    void add(const char* station, const QString& unit, int attempt, const char* outcome,
+             const char* mode = "") {
+        HistoryRecord r;
+        r.startedAt = QDateTime(QDate::currentDate(), QTime(12, attempt), QTimeZone::utc());
+        r.frontEnd = "line";
+        r.filePath = "/fw/app.bin";
+        r.kind = "program";
+        std::tie(r.station, r.unit, r.attempt, r.outcome, r.mode) =
+            std::tuple(station, unit, attempt, outcome, mode);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(history()).absolutePath()) &&
+                    HistoryStore(history()).add(r).place == HistoryWrite::Place::Database);
+    }
+
     QSet<QString> local(const QString& select) const {
         QSet<QString> values;
         WithSqlite(history(), [&](QSqlQuery& q) {
@@ -89,18 +105,25 @@ protected:
         PgSuite::SetUpTestSuite();
         if (!cluster_)
             return;
-        cluster_->admin("postgres",
-                        {QString("CREATE ROLE station LOGIN PASSWORD '%1'").arg(kStationPassword)});
-        // The schema as a user makes it: posflash-cli records init, as the owner; then the
-        // grants of docs/records.md.
-        const Finished init = run(nullptr, {"records", "init"},
-                                  cluster_->uri("admin", PgCluster::kAdminPassword, "line"));
+        // Two roles for line-1 (station is the older tests'), one for line-2.
+        for (const char* role : {"station", "station1", "station2"})
+            cluster_->admin(
+                "postgres",
+                {QString("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(role, kStationPassword)});
+        // The schema as a user makes it: posflash-cli records init, then grant-station, as the
+        // owner.
+        const Finished init = run(nullptr, {"records", "init"}, owner());
         EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
-        EXPECT_TRUE(init.out.contains("is at version 4 (it was at 0)")) << init.out.toStdString();
-        cluster_->admin("line", {"GRANT SELECT, INSERT ON posflash_records TO station",
-                                 "GRANT SELECT ON posflash_schema, posflash_units, posflash_yield, "
-                                 "posflash_yield_shift, posflash_report_units, "
-                                 "posflash_causes_day, posflash_recipes TO station"});
+        EXPECT_TRUE(init.out.contains("is at version 6 (it was at 0)")) << init.out.toStdString();
+        for (const auto& [role, line] :
+             {std::pair{"station", "line-1"}, {"station1", "line-1"}, {"station2", "line-2"}})
+            EXPECT_EQ(run(nullptr, {"records", "grant-station", role, line}, owner()).exitCode, 0);
+    }
+
+    static QString owner(const QString& db = "line") { return as("admin", db); }
+    static QString as(const QString& role, const QString& db = "line") {
+        return cluster_->uri(role, role == "admin" ? PgCluster::kAdminPassword : kStationPassword,
+                             db);
     }
 
     void SetUp() override {
@@ -185,10 +208,10 @@ TEST_F(RecordsServer, ServerDownAtTheStartKeepsTheRowsForTheSyncAfter) {
 TEST_F(RecordsServer, ALineOneInitBehindKeepsTheRowsUntilItsInit) {
     Station a;
     a.fill(12);
-    cluster_->admin("line", {"DELETE FROM posflash_schema WHERE version = 4"});
+    cluster_->admin("line", {"DELETE FROM posflash_schema WHERE version >= 4"});
     const Finished held = sync(a);
     const Finished report = run(&a, {"report", "--central", "--format", "csv"}, station());
-    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (4)"});
+    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (4), (5)"});
     EXPECT_EQ(held.exitCode, 1);
     EXPECT_TRUE(held.err.contains("version 3, this posflash needs 4")) << held.err.toStdString();
     EXPECT_EQ(report.exitCode, 1);
@@ -295,8 +318,8 @@ TEST_F(RecordsServer, WrongPasswordIsSaidOnceAndKeepsTheRowsLocal) {
     EXPECT_FALSE(refused.err.contains("visible to every user"));
     // A download says it once too, and still ends as it would.
     const QString image = WriteFile(a.home.filePath("bad.bin"), "not a program");
-    const Finished download =
-        run(&a, {"download", "--port", "COM1", image}, station("not-the-password"));
+    const Finished download = run(&a, {"download", "--port", "COM1", "--station", "line-1", image},
+                                  station("not-the-password"));
     EXPECT_EQ(download.exitCode, 2);
     EXPECT_EQ(download.err.count("refused the login"), 1) << download.err.toStdString();
     EXPECT_TRUE(a.local("SELECT uuid FROM synced").isEmpty());
@@ -309,7 +332,7 @@ TEST_F(RecordsServer, SilentServerNeitherHangsTheSyncNorSlowsADownload) {
     Station a;
     a.fill(5);
     const QString image = WriteFile(a.home.filePath("bad.bin"), "not a program");
-    const QStringList download{"download", "--port", "COM1", image};
+    const QStringList download{"download", "--port", "COM1", "--station", "line-1", image};
     const Finished plain = run(&a, download, QString());
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
@@ -442,10 +465,12 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
         {"line-2", 1, {}, "00000000-0000-4000-8000-000000000005", 1, "completed"},
     };
     // clang-format on
-    Station a;
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(a.history()).absolutePath()));
-    HistoryStore store(a.history());
+    Station a, b; // line-1's and line-2's, each with its own role
+    for (const Station* s : {&a, &b})
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(s->history()).absolutePath()));
+    HistoryStore storeA(a.history()), storeB(b.history());
     for (const Row& row : rows) {
+        HistoryStore& store = QLatin1String(row.station) == "line-1" ? storeA : storeB;
         HistoryRecord r;
         r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
         // Noon UTC is the same day in the server's time zone, whichever it is.
@@ -460,10 +485,12 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
         r.shift = row.shift;
         ASSERT_TRUE(HistoryJournal(store.journalPath()).append(r));
     }
-    ASSERT_TRUE(store.replayJournal());
-    const Finished sent = sync(a);
-    ASSERT_EQ(sent.exitCode, 0) << sent.err.toStdString();
-    expectLineIsUnion({&a});
+    ASSERT_TRUE(storeA.replayJournal() && storeB.replayJournal());
+    for (const auto& [s, role] : {std::pair{&a, "station1"}, {&b, "station2"}}) {
+        const Finished sent = sync(*s, as(role));
+        ASSERT_EQ(sent.exitCode, 0) << sent.err.toStdString();
+    }
+    expectLineIsUnion({&a, &b});
 
     const Finished ofShift =
         run(&a, {"history", "--json", "--central", "--shift", shiftA}, station());
@@ -499,5 +526,107 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
                            "line-1 " + shiftB + " 2 0 1 0.0 50.0", "line-2 - 3 2 2 66.7 66.7"}));
 }
 
+// station2 sends line-1's failures and an engineering attempt of line-1's unit: the server
+// refuses every row in line-1's name, and its own row with that unit is a unit of line-2.
+TEST_F(RecordsServer, AStationRoleCannotRewriteAnotherStationsYieldsNorSayWhoSentARow) {
+    const QString unit = "10000000-0000-4000-8000-000000000001";
+    Station one, two;
+    for (const QString& u : {unit, QUuid::createUuid().toString(QUuid::WithoutBraces)})
+        one.add("line-1", u, 1, "completed");
+    ASSERT_EQ(sync(one, as("station1")).exitCode, 0);
+    two.add("line-1", unit, 2, "failed");
+    two.add("line-1", "", 0, "failed");
+    two.add("line-1", unit, 0, "completed", "engineering");
+    two.add("line-2", unit, 0, "completed", "engineering");
+    const Finished forged = sync(two, as("station2"));
+    EXPECT_TRUE(forged.exitCode == 1 && forged.out.startsWith("sent 1 record") &&
+                forged.err.contains("refused 3 records") &&
+                forged.err.contains("the role station2 may send only rows of station line-2"))
+        << forged.out.toStdString() << forged.err.toStdString();
+    const QString figures = "SELECT station || ' ' || units || ' ' || final_yield_percent || ' ' "
+                            "|| (SELECT count(*) FROM posflash_report_units r WHERE r.station = "
+                            "y.station AND mode IS NULL AND r.attempts = 1) FROM posflash_yield y "
+                            "ORDER BY 1";
+    const QStringList untouched{"line-1 2 100.0 2", "line-2 1 100.0 0"};
+    EXPECT_EQ(cluster_->column("line", figures), untouched);
+    const Finished report =
+        run(&one, {"report", "--lang", "en", "--central", "--station", "line-1"}, as("station1"));
+    EXPECT_TRUE(report.out.contains("Final yield<b>100.0 %</b>")) << report.err.toStdString();
+    // Who sent a row is the server's word, and a row its role did not send in line-1's name
+    // counts not, however it got there.
+    cluster_->admin("line", {"SET ROLE station2; INSERT INTO posflash_records (id, started_at, "
+                             "duration_ms, front_end, file_path, kind, frames, retries, outcome, "
+                             "station, inserted_by) VALUES (gen_random_uuid(), now(), 0, 'cli', "
+                             "'', 'program', 0, 0, 'failed', 'line-2', 'station1')",
+                             "UPDATE posflash_records SET station = 'line-1' WHERE outcome = "
+                             "'failed'"});
+    EXPECT_EQ(cluster_->column("line", "SELECT string_agg(DISTINCT inserted_by, ' ' ORDER BY "
+                                       "inserted_by) FROM posflash_records"),
+              QStringList{"station1 station2"});
+    EXPECT_EQ(cluster_->column("line", figures), untouched);
+}
+
+TEST_F(RecordsServer, GrantStationNamesTheRoleExactlyAndRefusesWhatItCannotBind) {
+    const QString odd = "odd\"; DROP TABLE posflash_records; --";
+    cluster_->admin("postgres", {"CREATE ROLE \"odd\"\"; DROP TABLE posflash_records; --\""});
+    const QString rights = "SELECT has_table_privilege(rolname, 'posflash_records', 'INSERT') AND "
+                           "has_table_privilege(rolname, 'posflash_yield', 'SELECT') FROM "
+                           "pg_roles WHERE rolname LIKE 'odd%'";
+    Station one;
+    one.fill(2);
+    ASSERT_EQ(sync(one, as("station1")).exitCode, 0);
+    // clang-format off
+    const struct { QStringList args; QString uri; int exitCode; QString said; const char* rights; } steps[] = {
+        {{"grant-station", odd, "line '3"}, owner(), 0, "the role " + odd + " sends the records of station line '3", "t"},
+        {{"revoke-station", odd}, owner(), 0, "is no longer station line '3's", "f"},
+        {{"grant-station", odd, "line-3"}, as("station1"), 1, "run it as the owner", "f"},
+        {{"grant-station", "nobody-here", "line-3"}, owner(), 1, "the server has no role named nobody-here", "f"},
+        {{"grant-station", "admin", "line-3"}, owner(), 1, "row-level security does not bind it", "f"},
+        {{"grant-station", "station1", "line-3"}, owner(), 1, "is granted station line-1 already", "f"},
+        {{"revoke-station", "station1"}, owner(), 0, "is no longer station line-1's", "f"},
+        {{"grant-station", "station1", "line-3"}, owner(), 1, "has sent rows of station line-1", "f"},
+        {{"grant-station", "station1", "line-1"}, owner(), 0, "sends the records of station line-1", "f"},
+    };
+    // clang-format on
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.args.join(' ').toStdString());
+        const Finished r = run(nullptr, QStringList{"records"} + step.args, step.uri);
+        EXPECT_EQ(r.exitCode, step.exitCode);
+        EXPECT_TRUE((r.exitCode ? r.err : r.out).contains(step.said.toUtf8())) << r.err.data();
+        EXPECT_EQ(cluster_->column("line", rights), QStringList{step.rights});
+    }
+    EXPECT_EQ(sync(one, as("station1")).exitCode, 0); // granted again, it sends again
+}
+
+// A line at version 4 with rows: they stay, count as they did, and are the migrating role's;
+// a role that held INSERT sends again once granted its station.
+TEST_F(RecordsServer, AVersionFourLineKeepsItsRowsAndItsRolesSendOnceGranted) {
+    cluster_->admin("postgres", {"CREATE DATABASE line4"});
+    PgLink owner4(*ParseRecordsAddress(owner("line4")));
+    ASSERT_TRUE(owner4.open() && InitCentralSchema(owner4, 4));
+    cluster_->admin("line4", {"GRANT SELECT, INSERT ON posflash_records TO station",
+                              "GRANT SELECT ON posflash_schema TO station"});
+    Station a;
+    a.fill(14); // the seventh failed
+    ASSERT_EQ(sync(a, as("station", "line4")).exitCode, 0);
+    const QString figures = "SELECT units || ' ' || units_passed FROM posflash_yield";
+    const QStringList before = cluster_->column("line4", figures);
+    const Finished init = run(nullptr, {"records", "init"}, owner("line4"));
+    EXPECT_TRUE(init.out.contains("is at version 6 (it was at 4)")) << init.err.toStdString();
+    EXPECT_EQ(cluster_->column("line4", "SELECT count(*) || ' ' || string_agg(DISTINCT "
+                                        "inserted_by, ' ') FROM posflash_records"),
+              QStringList{"14 admin"});
+    EXPECT_EQ(cluster_->column("line4", figures), before);
+    a.fill(1);
+    const Finished unmapped = sync(a, as("station", "line4"));
+    EXPECT_TRUE(unmapped.err.contains("the role station is not granted a station: run "
+                                      "posflash-cli records grant-station station STATION"))
+        << unmapped.err.toStdString();
+    ASSERT_EQ(
+        run(nullptr, {"records", "grant-station", "station", "line-1"}, owner("line4")).exitCode,
+        0);
+    EXPECT_EQ(sync(a, as("station", "line4")).exitCode, 0);
+    EXPECT_EQ(cluster_->column("line4", figures), QStringList{"15 14"});
+}
 } // namespace
 } // namespace posflash::testing
