@@ -377,8 +377,8 @@ FROM posflash_counted_records
 WHERE outcome IN ('failed', 'refused')
 GROUP BY 1, 2, 3)"),
 };
-const std::array<const QStringList*, 6> kSteps{&kStep1, &kStep2, &kStep3, &kStep4, &kStep5,
-                                              &kStep6};
+const std::array<const QStringList*, 6> kSteps{&kStep1, &kStep2, &kStep3,
+                                               &kStep4, &kStep5, &kStep6};
 
 } // namespace
 

@@ -211,7 +211,7 @@ TEST_F(RecordsServer, ALineOneInitBehindKeepsTheRowsUntilItsInit) {
     cluster_->admin("line", {"DELETE FROM posflash_schema WHERE version >= 4"});
     const Finished held = sync(a);
     const Finished report = run(&a, {"report", "--central", "--format", "csv"}, station());
-    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (4), (5)"});
+    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (4), (5), (6)"});
     EXPECT_EQ(held.exitCode, 1);
     EXPECT_TRUE(held.err.contains("version 3, this posflash needs 4")) << held.err.toStdString();
     EXPECT_EQ(report.exitCode, 1);
