@@ -52,7 +52,7 @@
 <context>
     <name>CliTexts</name>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="114"/>
+        <location filename="../fleet/cause_texts.cpp" line="118"/>
         <source>retrying the update, attempt %1, after %2</source>
         <translation>重新更新，第 %1 次尝试，原因：%2</translation>
     </message>
@@ -163,7 +163,7 @@
         <translation>文件为空</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="98"/>
+        <location filename="../fleet/cause_texts.cpp" line="102"/>
         <source>a download or boot-loader command already runs for this printer</source>
         <translation>此打印机已有下载或引导命令在进行</translation>
     </message>
@@ -313,12 +313,12 @@
         <translation>请重新选择固件文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="100"/>
+        <location filename="../fleet/cause_texts.cpp" line="104"/>
         <source>wait for the other download or command to end</source>
         <translation>请等待其他下载或命令结束</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="185"/>
+        <location filename="../fleet/cause_texts.cpp" line="189"/>
         <source>what to do: %1</source>
         <translation>处理办法：%1</translation>
     </message>
@@ -338,7 +338,7 @@
         <translation>已连接 %1</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="304"/>
+        <location filename="../cli/download_command.cpp" line="302"/>
         <source>no printer with a USB virtual COM port is present</source>
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
@@ -358,10 +358,12 @@
         <translation>打印机在接收命令之前重置了连接</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="98"/>
         <source>the image file changed after it was checked</source>
         <translation>映像文件在检查之后被更改</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="99"/>
         <source>put the checked file back, or start again (a new shift) so that the new file is checked</source>
         <translation>请放回已检查的文件，或重新开始（新班次）以检查新文件</translation>
     </message>
@@ -455,17 +457,17 @@
 <context>
     <name>LineHost</name>
     <message>
-        <location filename="../line/line_host.cpp" line="23"/>
+        <location filename="../line/line_host.cpp" line="26"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_host.cpp" line="24"/>
+        <location filename="../line/line_host.cpp" line="27"/>
         <source>Operator of the next shift:</source>
         <translation>下一班次的操作员：</translation>
     </message>
     <message>
-        <location filename="../line/line_host.cpp" line="34"/>
+        <location filename="../line/line_host.cpp" line="37"/>
         <source>The shift report is in %1:
 %2</source>
         <translation>班次报告在 %1：
@@ -475,66 +477,67 @@
 <context>
     <name>LineRecipe</name>
     <message>
-        <location filename="../line/line_recipe.cpp" line="60"/>
+        <location filename="../line/line_recipe.cpp" line="36"/>
         <source>The recipe %1 refuses this shift: %2. What to do: %3</source>
         <translation>配方 %1 拒绝本班次：%2。处理方法：%3</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="85"/>
+        <location filename="../line/line_recipe.cpp" line="66"/>
         <source>%1 (from the line&apos;s records)</source>
         <translation>%1（来自产线记录）</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="89"/>
+        <location filename="../line/line_recipe.cpp" line="71"/>
         <source>The recipe %1 comes from the line&apos;s records, but no records address is set.</source>
         <translation>配方 %1 来自产线记录，但未设置记录数据库地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="103"/>
+        <location filename="../line/line_recipe.cpp" line="79"/>
         <source>No recipe %1 is published in the line&apos;s records.</source>
         <translation>产线记录中没有发布配方 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="117"/>
+        <location filename="../line/line_recipe.cpp" line="83"/>
         <source>The line&apos;s records cannot be reached (%1) and this station has no recipe %2 verified before.</source>
         <translation>无法连接产线记录（%1），且本工位没有以前验证过的配方 %2。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="125"/>
+        <location filename="../line/line_recipe.cpp" line="98"/>
         <source>The line&apos;s records cannot be reached: the recipe %1 verified here before is used.</source>
         <translation>无法连接产线记录：使用本工位以前验证过的配方 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="157"/>
+        <location filename="../line/line_recipe.cpp" line="121"/>
         <source>Fetching the recipe %1 from the line&apos;s records…</source>
         <translation>正在从产线记录获取配方 %1…</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="164"/>
+        <location filename="../line/line_recipe.cpp" line="128"/>
         <source>engineering</source>
         <translation>工程</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="165"/>
+        <location filename="../line/line_recipe.cpp" line="129"/>
         <source>production</source>
         <translation>生产</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="166"/>
+        <location filename="../line/line_recipe.cpp" line="130"/>
         <source>Recipe %1 · %2 · signed by key %3</source>
         <translation>配方 %1 · %2 · 由密钥 %3 签名</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="169"/>
+        <location filename="../line/line_recipe.cpp" line="133"/>
         <source> · until %1</source>
         <translation> · 有效期至 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="171"/>
+        <location filename="../line/line_recipe.cpp" line="135"/>
         <source> · no expiry</source>
         <translation> · 无有效期限</translation>
     </message>
     <message>
+        <location filename="../line/line_recipe.cpp" line="40"/>
         <source>Keys not trusted: %1.</source>
         <translation>未受信任的密钥：%1。</translation>
     </message>
@@ -542,13 +545,7 @@
 <context>
     <name>LineSettings</name>
     <message>
-        <location filename="../line/image_summary.cpp" line="23"/>
-        <location filename="../line/image_summary.cpp" line="28"/>
-        <source>Cannot read %1.</source>
-        <translation>无法读取 %1。</translation>
-    </message>
-    <message>
-        <location filename="../line/image_summary.cpp" line="35"/>
+        <location filename="../line/image_summary.cpp" line="26"/>
         <source>%1 · %2 bytes · SHA-256 %3</source>
         <translation>%1 · %2 字节 · SHA-256 %3</translation>
     </message>
@@ -593,6 +590,7 @@
         <translation>请只选择一个配方：文件，或产线记录中的配方。</translation>
     </message>
     <message>
+        <location filename="../line/image_summary.cpp" line="17"/>
         <source>The image cannot be used: %1.</source>
         <translation>无法使用该映像：%1。</translation>
     </message>
@@ -620,27 +618,27 @@
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="126"/>
+        <location filename="../fleet/cause_texts.cpp" line="130"/>
         <source>the start frame</source>
         <translation>起始帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="128"/>
+        <location filename="../fleet/cause_texts.cpp" line="132"/>
         <source>frame %1</source>
         <translation>第 %1 帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="130"/>
+        <location filename="../fleet/cause_texts.cpp" line="134"/>
         <source>the end frame</source>
         <translation>结束帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="132"/>
+        <location filename="../fleet/cause_texts.cpp" line="136"/>
         <source>the final frame</source>
         <translation>最终帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="134"/>
+        <location filename="../fleet/cause_texts.cpp" line="138"/>
         <source>the link</source>
         <translation>连接</translation>
     </message>
@@ -651,17 +649,17 @@
         <translation>已连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="141"/>
+        <location filename="../fleet/cause_texts.cpp" line="145"/>
         <source>no answer to %1, attempt %2</source>
         <translation>%1 无应答，第 %2 次尝试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="148"/>
+        <location filename="../fleet/cause_texts.cpp" line="152"/>
         <source>%1 refused (status %2), attempt %3</source>
         <translation>%1 被拒绝（状态 %2），第 %3 次尝试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="145"/>
+        <location filename="../fleet/cause_texts.cpp" line="149"/>
         <source>%1 refused (status %2)</source>
         <translation>%1 被拒绝（状态 %2）</translation>
     </message>
@@ -739,12 +737,12 @@
         <translation>UDP 端口 %1 已被占用：另一个程序正在使用它（DHCP 或 TFTP 服务器？）。请关闭该程序后重试。</translation>
     </message>
     <message>
-        <location filename="../link/link_texts.cpp" line="50"/>
+        <location filename="../link/link_texts.cpp" line="57"/>
         <source>A printer at %1 answered and was ignored: the IP address is set to %2. Check the IP address.</source>
         <translation>地址为 %1 的打印机应答已被忽略：IP 地址设置为 %2。请检查 IP 地址。</translation>
     </message>
     <message>
-        <location filename="../link/link_texts.cpp" line="43"/>
+        <location filename="../link/link_texts.cpp" line="50"/>
         <source>The BOOTP request from %1 was answered, but no printer greeted from %2: answering the next request with the printer&apos;s MAC address.</source>
         <translation>已应答来自 %1 的 BOOTP 请求，但 %2 的打印机没有回应：将应答下一个带有该打印机 MAC 地址的请求。</translation>
     </message>
@@ -752,65 +750,77 @@
 <context>
     <name>RecipeCommand</name>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="162"/>
+        <location filename="../cli/recipe_command.cpp" line="176"/>
         <source>written to %1; sign it with: minisign -S -s KEY -m %1 (or posflash-cli recipe sign --key KEY %1)</source>
         <translation>已写入 %1；请用以下命令签名：minisign -S -s KEY -m %1（或 posflash-cli recipe sign --key KEY %1）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="168"/>
+        <location filename="../cli/recipe_command.cpp" line="182"/>
         <source>note: %1.minisig signs the former recipe; sign it again</source>
         <translation>注意：%1.minisig 是旧配方的签名，请重新签名</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="230"/>
+        <location filename="../cli/recipe_command.cpp" line="297"/>
+        <location filename="../cli/recipe_command.cpp" line="326"/>
         <source>ignored: %1</source>
         <translation>已忽略：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="235"/>
+        <location filename="../cli/recipe_command.cpp" line="302"/>
+        <location filename="../cli/recipe_command.cpp" line="364"/>
         <source>verified: signed by key %1 (%2)</source>
         <translation>已验证：由密钥 %1 签名（%2）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="241"/>
+        <location filename="../cli/recipe_command.cpp" line="309"/>
+        <location filename="../cli/recipe_command.cpp" line="347"/>
         <source>refused: %1 — %2</source>
         <translation>拒绝：%1 — %2</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="244"/>
+        <location filename="../cli/recipe_command.cpp" line="312"/>
+        <location filename="../cli/recipe_command.cpp" line="350"/>
         <source>what to do: %1</source>
         <translation>处理方法：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="287"/>
+        <location filename="../cli/recipe_command.cpp" line="427"/>
         <source>signed with key %1: %2</source>
         <translation>已用密钥 %1 签名：%2</translation>
     </message>
     <message>
+        <location filename="../cli/recipe_command.cpp" line="227"/>
         <source>vouched for by: %1 (the administrator&apos;s keys)</source>
         <translation>担保方：%1（管理员的密钥）</translation>
     </message>
     <message>
+        <location filename="../cli/recipe_command.cpp" line="229"/>
         <source>vouched for by: %1 (the user&apos;s own keys: engineering recipes only)</source>
         <translation>担保方：%1（用户自己的密钥：仅限工程配方）</translation>
     </message>
     <message>
+        <location filename="../cli/recipe_command.cpp" line="236"/>
+        <location filename="../cli/recipe_command.cpp" line="353"/>
         <source>station&apos;s mark: %1 (kept in %2)</source>
         <translation>工位标记：%1（保存在 %2）</translation>
     </message>
     <message>
+        <location filename="../cli/recipe_command.cpp" line="332"/>
         <source>no recipe %1 is published in the line&apos;s records</source>
         <translation>产线记录中没有发布配方 %1</translation>
     </message>
     <message>
+        <location filename="../cli/recipe_command.cpp" line="339"/>
         <source>the line&apos;s records cannot be reached (%1) and this station has no recipe %2 verified before</source>
         <translation>无法连接产线记录（%1），且本工位没有之前验证过的配方 %2</translation>
     </message>
     <message>
+        <location filename="../cli/recipe_command.cpp" line="368"/>
         <source>the line&apos;s records cannot be reached (%1): the copy verified here before is used</source>
         <translation>无法连接产线记录（%1）：使用本工位之前验证过的副本</translation>
     </message>
     <message>
+        <location filename="../cli/recipe_command.cpp" line="376"/>
         <source>warning: %1</source>
         <translation>警告：%1</translation>
     </message>
@@ -838,17 +848,17 @@
         <translation>配方已过期</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="43"/>
+        <location filename="../recipe/recipe_texts.cpp" line="55"/>
         <source>the image is not of the kind the recipe approves</source>
         <translation>映像的类型与配方批准的不符</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="45"/>
+        <location filename="../recipe/recipe_texts.cpp" line="57"/>
         <source>the image&apos;s size differs from the approved image&apos;s</source>
         <translation>映像的大小与批准的映像不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="47"/>
+        <location filename="../recipe/recipe_texts.cpp" line="59"/>
         <source>the image&apos;s SHA-256 differs from the approved image&apos;s</source>
         <translation>映像的 SHA-256 与批准的映像不同</translation>
     </message>
@@ -868,7 +878,7 @@
         <translation>配方要求标签</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="65"/>
+        <location filename="../recipe/recipe_texts.cpp" line="77"/>
         <source>the label does not match the recipe&apos;s pattern</source>
         <translation>标签与配方的格式不符</translation>
     </message>
@@ -908,18 +918,22 @@
         <translation>请重新扫描设备的标签</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_texts.cpp" line="40"/>
         <source>the signed recipe carries another name than the one asked for</source>
         <translation>签名的配方名称与所请求的名称不同</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_texts.cpp" line="42"/>
         <source>publish a recipe signed under this name, or start the station with the name the recipe carries</source>
         <translation>发布以此名称签名的配方，或以配方所带的名称启动工位</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_texts.cpp" line="46"/>
         <source>the recipe is older than one this station has already verified</source>
         <translation>该配方比本工位已验证过的配方旧</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_texts.cpp" line="48"/>
         <source>publish the current recipe of this name, or have the line engineer sign a new one with a higher sequence</source>
         <translation>发布此名称的当前配方，或请产线工程师签署序号更高的新配方</translation>
     </message>
@@ -1341,125 +1355,135 @@
         <translation>配方未列出此端口：此处不装载任何设备。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="73"/>
+        <location filename="../line/line_slot.cpp" line="77"/>
         <source>This PC has no port %1. Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
         <translation>本机没有端口 %1。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="82"/>
+        <location filename="../line/line_slot.cpp" line="91"/>
         <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
         <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="85"/>
+        <location filename="../line/line_slot.cpp" line="94"/>
         <source>The image file was replaced since the shift began: no unit gets it. Start a new shift to load the new image.</source>
         <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="227"/>
+        <location filename="../line/line_slot.cpp" line="237"/>
         <source>refused, attempt %1 of %2</source>
         <translation>被拒绝，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="230"/>
+        <location filename="../line/line_slot.cpp" line="240"/>
         <source>answer for another frame, attempt %1 of %2</source>
         <translation>应答的是另一帧，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="233"/>
+        <location filename="../line/line_slot.cpp" line="243"/>
         <source>no answer, attempt %1 of %2</source>
         <translation>无应答，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="252"/>
+        <location filename="../line/line_slot.cpp" line="262"/>
         <source>stopped; the update was cancelled safely</source>
         <translation>已停止；更新已安全取消</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="71"/>
+        <source>This slot names no printer: %1. Ask the line&apos;s technician to set up the slot.</source>
+        <translation>此工位未指定打印机：%1。请联系产线技术员设置该工位。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_slot.cpp" line="82"/>
+        <source>%1 is not a serial port (%2). Ask the line&apos;s technician to set up the slot.</source>
+        <translation>%1 不是串口（%2）。请联系产线技术员设置该工位。</translation>
     </message>
 </context>
 <context>
     <name>posflash::LineWindow</name>
     <message>
-        <location filename="../line/line_window.cpp" line="117"/>
+        <location filename="../line/line_window.cpp" line="106"/>
         <source>posflash (production line)</source>
         <translation>posflash（生产线）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="156"/>
+        <location filename="../line/line_window.cpp" line="148"/>
         <source>&quot;%1&quot; is no MAC address.</source>
         <translation>“%1”不是 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="201"/>
+        <location filename="../line/line_window.cpp" line="193"/>
         <source>records: address not understood</source>
         <translation>记录：无法识别地址</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="248"/>
+        <location filename="../line/line_window.cpp" line="241"/>
         <source>Records database</source>
         <translation>记录数据库</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="256"/>
+        <location filename="../line/line_window.cpp" line="249"/>
         <source>Passed</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="257"/>
+        <location filename="../line/line_window.cpp" line="250"/>
         <source>Failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="258"/>
+        <location filename="../line/line_window.cpp" line="251"/>
         <source>Total</source>
         <translation>总数</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="259"/>
+        <location filename="../line/line_window.cpp" line="252"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="260"/>
+        <location filename="../line/line_window.cpp" line="253"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="261"/>
+        <location filename="../line/line_window.cpp" line="254"/>
         <source>Mean per unit</source>
         <translation>平均每台</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="282"/>
+        <location filename="../line/line_window.cpp" line="275"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="283"/>
+        <location filename="../line/line_window.cpp" line="276"/>
         <source>Start a new shift: counters to zero</source>
         <translation>开始新班次：计数清零</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="294"/>
+        <location filename="../line/line_window.cpp" line="287"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="300"/>
+        <location filename="../line/line_window.cpp" line="293"/>
         <source>Scanned label</source>
         <translation>扫描的标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="301"/>
+        <location filename="../line/line_window.cpp" line="294"/>
         <source>Scan the unit&apos;s label (or type it and press Enter)</source>
         <translation>扫描设备标签（或输入后按回车）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="312"/>
+        <location filename="../line/line_window.cpp" line="305"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="313"/>
+        <location filename="../line/line_window.cpp" line="306"/>
         <source>Write this shift&apos;s report (HTML and PDF)</source>
         <translation>写出本班次的报告（HTML 和 PDF）</translation>
     </message>
@@ -1469,69 +1493,79 @@
         <translation>标签被拒绝：%1。请重新扫描标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="476"/>
+        <location filename="../line/line_window.cpp" line="488"/>
         <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="504"/>
+        <location filename="../line/line_window.cpp" line="516"/>
         <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="505"/>
+        <location filename="../line/line_window.cpp" line="517"/>
         <source>(unknown)</source>
         <translation>（未知）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="513"/>
+        <location filename="../line/line_window.cpp" line="525"/>
         <source>next unit: %1</source>
         <translation>下一台：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="552"/>
+        <location filename="../line/line_window.cpp" line="564"/>
         <source>Operator %1 · Station %2 · Retries %3</source>
         <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="556"/>
+        <location filename="../line/line_window.cpp" line="568"/>
         <source> · Label required</source>
         <translation> · 需要标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="568"/>
+        <location filename="../line/line_window.cpp" line="580"/>
         <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
         <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="648"/>
+        <location filename="../line/line_window.cpp" line="672"/>
         <source>Shift since %1</source>
         <translation>班次开始于 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="649"/>
+        <location filename="../line/line_window.cpp" line="673"/>
         <source>Shift %1</source>
         <translation>班次 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="666"/>
+        <location filename="../line/line_window.cpp" line="690"/>
         <source>The shift report was not written: %1</source>
         <translation>班次报告未能写出：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="711"/>
+        <location filename="../line/line_window.cpp" line="735"/>
         <source>Stop and leave? A frame in flight finishes its tries, then each update stops. A unit stopped before its last frame stays in its boot loader with part of the image and needs a new download.</source>
         <translation>停止并退出？正在发送的帧会完成其重试，然后每个更新停止。在最后一帧之前停止的设备会停留在引导程序中，只有部分映像，需要重新下载。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="714"/>
+        <location filename="../line/line_window.cpp" line="739"/>
         <source>1 unit is updating.</source>
         <translation>1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="714"/>
+        <location filename="../line/line_window.cpp" line="739"/>
         <source>%1 units are updating.</source>
         <translation>%1 台设备正在更新。</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="614"/>
+        <source>Loading the image %1…</source>
+        <translation>正在读取映像 %1…</translation>
+    </message>
+    <message>
+        <location filename="../line/line_window.cpp" line="433"/>
+        <source>it is %1 characters long, and a label has at most %2</source>
+        <translation>它有 %1 个字符，而标签最多 %2 个字符</translation>
     </message>
 </context>
 <context>
@@ -1820,28 +1854,6 @@
         <location filename="../line/start_panel.cpp" line="115"/>
         <source>Cancel</source>
         <translation>取消</translation>
-    </message>
-</context>
-<context>
-    <name>LineWindow</name>
-    <message>
-        <source>Loading the image %1…</source>
-        <translation>正在读取映像 %1…</translation>
-    </message>
-    <message>
-        <source>it is %1 characters long, and a label has at most %2</source>
-        <translation>它有 %1 个字符，而标签最多 %2 个字符</translation>
-    </message>
-</context>
-<context>
-    <name>LineSlot</name>
-    <message>
-        <source>This slot names no printer: %1. Ask the line&apos;s technician to set up the slot.</source>
-        <translation>此工位未指定打印机：%1。请联系产线技术员设置该工位。</translation>
-    </message>
-    <message>
-        <source>%1 is not a serial port (%2). Ask the line&apos;s technician to set up the slot.</source>
-        <translation>%1 不是串口（%2）。请联系产线技术员设置该工位。</translation>
     </message>
 </context>
 </TS>
