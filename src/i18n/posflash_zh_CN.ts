@@ -457,12 +457,12 @@
 <context>
     <name>LineHost</name>
     <message>
-        <location filename="../line/line_host.cpp" line="26"/>
+        <location filename="../line/line_host.cpp" line="22"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_host.cpp" line="27"/>
+        <location filename="../line/line_host.cpp" line="24"/>
         <source>Operator of the next shift:</source>
         <translation>下一班次的操作员：</translation>
     </message>
@@ -1408,82 +1408,82 @@
         <translation>posflash（生产线）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="148"/>
+        <location filename="../line/line_window.cpp" line="150"/>
         <source>&quot;%1&quot; is no MAC address.</source>
         <translation>“%1”不是 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="193"/>
+        <location filename="../line/line_window.cpp" line="195"/>
         <source>records: address not understood</source>
         <translation>记录：无法识别地址</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="241"/>
+        <location filename="../line/line_window.cpp" line="243"/>
         <source>Records database</source>
         <translation>记录数据库</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="249"/>
+        <location filename="../line/line_window.cpp" line="251"/>
         <source>Passed</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="250"/>
+        <location filename="../line/line_window.cpp" line="252"/>
         <source>Failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="251"/>
+        <location filename="../line/line_window.cpp" line="253"/>
         <source>Total</source>
         <translation>总数</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="252"/>
+        <location filename="../line/line_window.cpp" line="254"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="253"/>
+        <location filename="../line/line_window.cpp" line="255"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="254"/>
+        <location filename="../line/line_window.cpp" line="256"/>
         <source>Mean per unit</source>
         <translation>平均每台</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="275"/>
+        <location filename="../line/line_window.cpp" line="277"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="276"/>
+        <location filename="../line/line_window.cpp" line="278"/>
         <source>Start a new shift: counters to zero</source>
         <translation>开始新班次：计数清零</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="287"/>
+        <location filename="../line/line_window.cpp" line="289"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="293"/>
+        <location filename="../line/line_window.cpp" line="295"/>
         <source>Scanned label</source>
         <translation>扫描的标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="294"/>
+        <location filename="../line/line_window.cpp" line="296"/>
         <source>Scan the unit&apos;s label (or type it and press Enter)</source>
         <translation>扫描设备标签（或输入后按回车）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="305"/>
+        <location filename="../line/line_window.cpp" line="307"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="306"/>
+        <location filename="../line/line_window.cpp" line="308"/>
         <source>Write this shift&apos;s report (HTML and PDF)</source>
         <translation>写出本班次的报告（HTML 和 PDF）</translation>
     </message>
@@ -1493,72 +1493,72 @@
         <translation>标签被拒绝：%1。请重新扫描标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="488"/>
+        <location filename="../line/line_window.cpp" line="487"/>
         <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="516"/>
+        <location filename="../line/line_window.cpp" line="512"/>
         <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="517"/>
+        <location filename="../line/line_window.cpp" line="514"/>
         <source>(unknown)</source>
         <translation>（未知）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="525"/>
+        <location filename="../line/line_window.cpp" line="544"/>
         <source>next unit: %1</source>
         <translation>下一台：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="564"/>
+        <location filename="../line/line_window.cpp" line="583"/>
         <source>Operator %1 · Station %2 · Retries %3</source>
         <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="568"/>
+        <location filename="../line/line_window.cpp" line="587"/>
         <source> · Label required</source>
         <translation> · 需要标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="580"/>
+        <location filename="../line/line_window.cpp" line="599"/>
         <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
         <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="672"/>
+        <location filename="../line/line_window.cpp" line="697"/>
         <source>Shift since %1</source>
         <translation>班次开始于 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="673"/>
+        <location filename="../line/line_window.cpp" line="698"/>
         <source>Shift %1</source>
         <translation>班次 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="690"/>
+        <location filename="../line/line_window.cpp" line="715"/>
         <source>The shift report was not written: %1</source>
         <translation>班次报告未能写出：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="735"/>
+        <location filename="../line/line_window.cpp" line="760"/>
         <source>Stop and leave? A frame in flight finishes its tries, then each update stops. A unit stopped before its last frame stays in its boot loader with part of the image and needs a new download.</source>
         <translation>停止并退出？正在发送的帧会完成其重试，然后每个更新停止。在最后一帧之前停止的设备会停留在引导程序中，只有部分映像，需要重新下载。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="739"/>
+        <location filename="../line/line_window.cpp" line="764"/>
         <source>1 unit is updating.</source>
         <translation>1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="739"/>
+        <location filename="../line/line_window.cpp" line="764"/>
         <source>%1 units are updating.</source>
         <translation>%1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="614"/>
+        <location filename="../line/line_window.cpp" line="639"/>
         <source>Loading the image %1…</source>
         <translation>正在读取映像 %1…</translation>
     </message>
@@ -1566,6 +1566,19 @@
         <location filename="../line/line_window.cpp" line="433"/>
         <source>it is %1 characters long, and a label has at most %2</source>
         <translation>它有 %1 个字符，而标签最多 %2 个字符</translation>
+    </message>
+</context>
+<context>
+    <name>posflash::QuestionBar</name>
+    <message>
+        <location filename="../line/question_bar.cpp" line="37"/>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <location filename="../line/question_bar.cpp" line="38"/>
+        <source>No</source>
+        <translation>否</translation>
     </message>
 </context>
 <context>

@@ -1,8 +1,11 @@
 #include "line/line_host.h"
 
+#include "line/scan_burst.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QUrl>
@@ -12,23 +15,20 @@ namespace posflash {
 LineHost LineHost::system() {
     LineHost host;
     host.beep = [] { QApplication::beep(); };
-    host.ask = [](QWidget* parent, const QString& question) {
-        // The question quotes a scanned label: plain text, whatever it holds.
-        QMessageBox box(QMessageBox::Question, QStringLiteral("posflash"), question,
-                        QMessageBox::Yes | QMessageBox::No, parent);
-        box.setTextFormat(Qt::PlainText);
-        return box.exec() == QMessageBox::Yes;
-    };
-    host.endShift = [](QWidget* parent, const QString& summary,
-                       const QString& operatorName) -> std::optional<QString> {
-        bool ok = false;
-        const QString name = QInputDialog::getText(
-            parent, QApplication::translate("LineHost", "New shift"),
-            summary + "\n\n" + QApplication::translate("LineHost", "Operator of the next shift:"),
-            QLineEdit::Normal, operatorName, &ok);
-        if (!ok)
+    host.endShift =
+        [](QWidget* parent, const QString& summary, const QString& operatorName,
+           const std::function<void(const QString&)>& scanned) -> std::optional<QString> {
+        QInputDialog dialog(parent);
+        dialog.setWindowTitle(QApplication::translate("LineHost", "New shift"));
+        dialog.setLabelText(summary + "\n\n" +
+                            QApplication::translate("LineHost", "Operator of the next shift:"));
+        dialog.setTextValue(operatorName);
+        // The name box exists once the dialog is set up as a text dialog.
+        if (auto* box = dialog.findChild<QLineEdit*>())
+            new ScanBurstGuard(box, scanned);
+        if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
-        return name.trimmed();
+        return dialog.textValue().trimmed();
     };
     host.reportsFolder =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/posflash reports";

@@ -14,15 +14,15 @@ class QWidget;
 namespace posflash {
 
 // What the production window asks of the desktop, replaceable in tests: the audible signal of
-// a failure and the yes/no questions.
+// a failure and the dialogs of a shift's end. Its yes/no questions are the window's own.
 struct LineHost {
     std::function<void()> beep;
-    // True for yes.
-    std::function<bool(QWidget* parent, const QString& question)> ask;
     // Whether to end the shift (summary says how it went), and who works the next one
-    // (operatorName proposed): the name, or nothing to keep the shift.
+    // (operatorName proposed): the name, or nothing to keep the shift. A scan that comes while
+    // it asks goes to scanned, never into the name.
     std::function<std::optional<QString>(QWidget* parent, const QString& summary,
-                                         const QString& operatorName)>
+                                         const QString& operatorName,
+                                         const std::function<void(const QString&)>& scanned)>
         endShift;
     // A shift report was written (files, in folder); the system host offers to open the folder.
     std::function<void(QWidget* parent, const QString& folder, const QStringList& files)>
@@ -36,7 +36,7 @@ struct LineHost {
     // The line recipe of a shift's settings, at each shift's start; none: no recipe.
     std::function<ShiftRecipe(const LineSettings&)> loadRecipe;
 
-    // QApplication::beep(), QMessageBox and the desktop's file manager.
+    // QApplication::beep(), the desktop's dialogs and file manager.
     static LineHost system();
 };
 

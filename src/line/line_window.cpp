@@ -124,6 +124,8 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeHeader());
     layout->addWidget(makeLabelRow());
+    questions_ = new QuestionBar(this);
+    layout->addWidget(questions_);
     auto* grid = grid_ = new QGridLayout;
     grid->setSpacing(10);
     const int columns = columns_ = columnsFor(static_cast<int>(choices.size()), {});
@@ -384,12 +386,6 @@ void LineWindow::act(const SlotChooser::Action& action, const QString& devicePat
     showPendingLabel();
 }
 
-bool LineWindow::ask(const QString& question) {
-    const bool yes = host_.ask && host_.ask(this, question);
-    keepFocus();
-    return yes;
-}
-
 void LineWindow::keepFocus() {
     if (labelBox_->isEnabled())
         labelBox_->setFocus(Qt::OtherFocusReason);
@@ -427,6 +423,10 @@ bool LineWindow::eventFilter(QObject* watched, QEvent* event) {
 void LineWindow::labelEntered() {
     const QString label = labelBox_->text().trimmed();
     labelBox_->clear();
+    takeScan(label);
+}
+
+void LineWindow::takeScan(const QString& label) {
     if (label.isEmpty() || leaving_)
         return;
     if (label.size() > kMaxLabelLength) {
@@ -473,10 +473,9 @@ bool LineWindow::refusedByRecipe(const QString& label) {
 // a failed unit scanned again is the same unit, tried again, and asks nothing.
 void LineWindow::nextScan() {
     // Scans wait for the shift's recipe: it says which labels a unit may take.
-    while (!scans_.empty() && !leaving_ && !loadingShift()) {
+    while (!scans_.empty() && !leaving_ && !loadingShift() && !askingAboutScan_) {
         const QString label = scans_.front();
         const auto mac = scannedMac(label);
-        bool given = true;
         // A serial number the recipe does not know is refused before any unit takes it; the
         // box waits for the next scan.
         if (refusedByRecipe(label)) {
@@ -485,18 +484,17 @@ void LineWindow::nextScan() {
         }
         if (!chooser_.isRetry(mac ? *mac : label)) {
             if (const auto use = labels_.usedBefore(label)) {
-                given = ask(tr("The label %1 was given to a unit on slot %2 at %3. Give it to "
-                               "another unit?")
-                                .arg(label)
-                                .arg(use->slot)
-                                .arg(use->at.time().toString("HH:mm")));
+                askAboutScan(label, tr("The label %1 was given to a unit on slot %2 at %3. Give "
+                                       "it to another unit?")
+                                        .arg(label)
+                                        .arg(use->slot)
+                                        .arg(use->at.time().toString("HH:mm")));
             } else {
                 labelLookup_.ask(label); // labelLookedUp goes on
-                return;
             }
+            return;
         }
-        if (given)
-            act(chooser_.scanned(mac ? *mac : label, mac.has_value()), {}, mac.value_or(QString()));
+        giveScan(label);
         scans_.pop_front();
     }
     if (leaving_)
@@ -510,15 +508,36 @@ void LineWindow::labelLookedUp(const QString& label, bool known, const QString& 
     // A new shift's recipe asked for since: the scan is looked up again once it is in.
     if (scans_.empty() || scans_.front() != label || leaving_ || loadingShift())
         return;
-    const auto mac = scannedMac(label);
+    if (known) {
+        askAboutScan(label, tr("The label %1 was given to a unit on station %2 at %3. Give it to "
+                               "another unit?")
+                                .arg(label, station.isEmpty() ? tr("(unknown)") : station,
+                                     startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm")));
+        return;
+    }
     // An unreadable history asks nothing: the label is not refused.
-    if (!known ||
-        ask(tr("The label %1 was given to a unit on station %2 at %3. Give it to another unit?")
-                .arg(label, station.isEmpty() ? tr("(unknown)") : station,
-                     startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm"))))
-        act(chooser_.scanned(mac ? *mac : label, mac.has_value()), {}, mac.value_or(QString()));
+    giveScan(label);
     scans_.pop_front();
     nextScan();
+}
+
+void LineWindow::askAboutScan(const QString& label, const QString& question) {
+    askingAboutScan_ = true;
+    // Scans that come meanwhile wait behind this one, in the order they came.
+    questions_->ask(question, [this, label](bool yes) {
+        askingAboutScan_ = false;
+        if (scans_.empty() || scans_.front() != label || leaving_ || loadingShift())
+            return;
+        if (yes)
+            giveScan(label);
+        scans_.pop_front();
+        nextScan();
+    });
+}
+
+void LineWindow::giveScan(const QString& label) {
+    const auto mac = scannedMac(label);
+    act(chooser_.scanned(mac ? *mac : label, mac.has_value()), {}, mac.value_or(QString()));
 }
 
 void LineWindow::showPendingLabel() {
@@ -584,8 +603,10 @@ void LineWindow::askNewShift() {
             .arg(counters_.passed())
             .arg(counters_.failed())
             .arg(figures_["lblYield"]->text(), figures_["lblMeanTime"]->text());
-    const auto name =
-        host_.endShift ? host_.endShift(this, summary, shift_.context.operatorName) : std::nullopt;
+    const auto name = host_.endShift
+                          ? host_.endShift(this, summary, shift_.context.operatorName,
+                                           [this](const QString& scan) { takeScan(scan); })
+                          : std::nullopt;
     keepFocus();
     if (!name)
         return;
@@ -606,6 +627,10 @@ void LineWindow::askNewShift() {
 
 void LineWindow::loadShift() {
     heldArrivals_.clear();
+    // A question about a scan is asked again under the new shift, if its scan still waits.
+    questions_->dropAll();
+    askingAboutScan_ = false;
+    closeAsked_ = false;
     recipe_ = {};
     recipe_.wanted = !settings_.recipe.isEmpty() || !settings_.recipeFromRecords.isEmpty();
     // What the operator reads while the image is read and the recipe checked or fetched.
@@ -727,7 +752,7 @@ void LineWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->ignore();
-    if (leaving_)
+    if (leaving_ || closeAsked_)
         return;
     const auto updating =
         std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->isRunning(); });
@@ -738,14 +763,18 @@ void LineWindow::closeEvent(QCloseEvent* event) {
     const QString question =
         (updating == 1 ? tr("1 unit is updating.") : tr("%1 units are updating.").arg(updating)) +
         QLatin1Char(' ') + safely;
-    if (!ask(question))
-        return;
-    leaveNow();
+    closeAsked_ = true;
+    questions_->ask(question, [this](bool yes) {
+        closeAsked_ = false;
+        if (yes)
+            leaveNow();
+    });
 }
 
 void LineWindow::leaveNow() {
     if (!leaving_) {
         leaving_ = true;
+        questions_->dropAll();
         chooser_.leave();
         labelBox_->setEnabled(false);
         for (auto& s : slots_)

@@ -8,6 +8,7 @@
 #include "line/line_host.h"
 #include "line/line_settings.h"
 #include "line/line_slot.h"
+#include "line/question_bar.h"
 #include "line/recipe_fetch.h"
 #include "line/shift_counters.h"
 #include "line/slot_chooser.h"
@@ -67,6 +68,8 @@ public:
     bool anyRunning() const;
     // A scan waits for what the history knows of its label, or for its question's answer.
     bool scanWaiting() const { return !scans_.empty(); }
+    // The question the window asks now; empty when none.
+    const QString& question() const { return questions_->question(); }
     const QString& shiftId() const { return shift_.context.shift; }
     const SlotChooser& chooser() const { return chooser_; }
     // The shift's image and recipe are still on their way: no unit starts.
@@ -117,7 +120,11 @@ private:
     std::optional<QString> scannedMac(const QString& label) const;
     void labelLookedUp(const QString& label, bool known, const QString& station,
                        const QDateTime& startedAt);
-    bool ask(const QString& question);
+    // A label scanned into the box or into a dialog: queued behind the scans before it.
+    void takeScan(const QString& label);
+    // The scan at the head of the queue waits for the operator's answer to question.
+    void askAboutScan(const QString& label, const QString& question);
+    void giveScan(const QString& label);
 
     LineHost host_;
     LineSettings settings_;
@@ -150,6 +157,9 @@ private:
 
     QLineEdit* labelBox_ = nullptr;
     FittingLabel* pendingLabel_ = nullptr;
+    QuestionBar* questions_ = nullptr;
+    bool askingAboutScan_ = false; // the scan at the head of scans_ waits for an answer
+    bool closeAsked_ = false;
     FittingLabel* imageLine_ = nullptr;
     FittingLabel* shiftChoices_ = nullptr;
     QLabel* shiftSince_ = nullptr;

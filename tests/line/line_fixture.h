@@ -63,8 +63,10 @@ protected:
         auto& box = control<QLineEdit>("txtLabel");
         QTest::keyClicks(&box, label);
         QTest::keyClick(&box, Qt::Key_Return);
-        // The history's answer about the label comes from another thread.
-        EXPECT_TRUE(QTest::qWaitFor([this] { return !window->scanWaiting(); }, 5000));
+        // The history's answer about the label comes from another thread; a scan may wait for
+        // the operator's answer to a question.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] { return !window->scanWaiting() || !window->question().isEmpty(); }, 5000));
     }
 
     bool waitIdle(int ms = 30000) {

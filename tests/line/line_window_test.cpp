@@ -8,6 +8,7 @@
 #include "support/process_signal.h"
 #include "support/program_image.h"
 
+#include "line/scan_burst.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -31,15 +32,11 @@
 namespace posflash::testing {
 namespace {
 
-// The line's window with the desktop's questions recorded, over an image of its own.
+// The line's window with the end of a shift answered by the test, over an image of its own.
 class LineWindowTest : public LineFixture {
 protected:
     LineWindowTest() {
-        host.ask = [this](QWidget*, const QString& question) {
-            questions << question;
-            return answer;
-        };
-        host.endShift = [this](QWidget*, const QString& summary, const QString&) {
+        host.endShift = [this](QWidget*, const QString& summary, const QString&, const auto&) {
             summaries << summary;
             return nextOperator;
         };
@@ -70,8 +67,6 @@ protected:
     }
 
     QTemporaryDir files;
-    QStringList questions;
-    bool answer = false;
     QStringList summaries;               // of each shift asked to end
     std::optional<QString> nextOperator; // the answer: nothing keeps the shift
 };
@@ -126,11 +121,9 @@ TEST_F(LineWindowTest, FourSlotsGiveAVerdictPerUnitWithRetriesLabelsAndCounters)
     // The next unit on slot 1 waits for its label; a label used before is asked about first.
     control<QPushButton>("btnNext_1").click();
     EXPECT_EQ(window->tile(1).state(), NeedsLabel);
-    scan("UNIT-0002");
-    ASSERT_EQ(questions.size(), 1);
-    EXPECT_TRUE(questions[0].contains("UNIT-0002"));
-    EXPECT_EQ(window->tile(1).state(), NeedsLabel);
-    // So is one that an earlier session gave, named by its station and time.
+    // So is one that an earlier session gave, named by its station and time. The question is
+    // the window's own: a scan while it is open waits behind it as a scan, and its Enter
+    // answers nothing.
     HistoryRecord earlier;
     earlier.startedAt = QDateTime(QDate(2026, 3, 2), QTime(6, 15), QTimeZone::utc());
     earlier.frontEnd = "cli";
@@ -138,12 +131,19 @@ TEST_F(LineWindowTest, FourSlotsGiveAVerdictPerUnitWithRetriesLabelsAndCounters)
     earlier.label = "UNIT-0417";
     earlier.station = "bench-3";
     ASSERT_EQ(HistoryStore().add(earlier).place, HistoryWrite::Place::Database);
+    scan("UNIT-0002");
+    EXPECT_TRUE(window->question().contains("UNIT-0002"));
     scan("UNIT-0417");
-    ASSERT_EQ(questions.size(), 2);
-    EXPECT_TRUE(questions[1].contains("UNIT-0417") && questions[1].contains("bench-3") &&
-                questions[1].contains(earlier.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm")))
-        << questions[1].toStdString();
+    EXPECT_TRUE(window->question().contains("UNIT-0002"));
     EXPECT_EQ(window->tile(1).state(), NeedsLabel);
+    control<QPushButton>("btnQuestionNo").click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->question().contains("UNIT-0417"); }, 5000));
+    EXPECT_TRUE(
+        window->question().contains("bench-3") &&
+        window->question().contains(earlier.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm")))
+        << window->question().toStdString();
+    EXPECT_EQ(window->tile(1).state(), NeedsLabel);
+    control<QPushButton>("btnQuestionNo").click();
     scan("UNIT-0005");
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(states(), (std::vector{Pass, Pass, Fail, Pass, Waiting}));
@@ -204,7 +204,7 @@ TEST_F(LineWindowTest, AShiftReplayedPutsEveryLabelOnItsOwnUnitAndKeepsTheFocus)
     EXPECT_TRUE(window->slot(6).isRunning());
     EXPECT_FALSE(window->slot(1).isRunning());
     EXPECT_EQ(control<QLabel>("lblTileUnit_6").text(), "SN-0006");
-    EXPECT_TRUE(questions.isEmpty()); // a retry is no second use of the label
+    EXPECT_EQ(window->question(), ""); // a retry is no second use of the label
     // A label no unit waits for is held, and the screen says so; nothing starts.
     scan("SN-0102");
     for (int n = 1; n <= 5; ++n)
@@ -347,10 +347,9 @@ TEST_F(LineWindowTest, LeavingWhileUpdatingAsksAndEndsTheUpdateCleanly) {
     window->startShift();
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->tile(1).stateText() != "0 %"; }, 10000));
     EXPECT_FALSE(window->close());
-    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(window->question().contains("1 unit is updating"));
     EXPECT_TRUE(window->anyRunning());
-    answer = true;
-    EXPECT_FALSE(window->close()); // waits for the update to end
+    control<QPushButton>("btnQuestionYes").click(); // the update ends, then the window
     ASSERT_TRUE(waitIdle());
     EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
     const auto history = rows();
@@ -358,6 +357,29 @@ TEST_F(LineWindowTest, LeavingWhileUpdatingAsksAndEndsTheUpdateCleanly) {
     EXPECT_EQ(history[0].outcome, "cancelled");
     EXPECT_EQ(sims[0].stop()["errors"].toArray().size(), 0);
     EXPECT_EQ(beeps, 0);
+}
+
+// A scanner's burst into the next operator's name is a scan, and its Enter confirms nothing;
+// a person's typing stays.
+TEST(ScanBurstGuardTest, AScannersBurstIsAScanAndAPersonsTypingStays) {
+    QLineEdit box;
+    box.setText("Li Wei");
+    box.selectAll();
+    QStringList scans;
+    int confirmed = 0;
+    QObject::connect(&box, &QLineEdit::returnPressed, [&] { ++confirmed; });
+    new ScanBurstGuard(&box, [&](const QString& scan) { scans << scan; });
+    QTest::keyClicks(&box, "SN-E1");
+    QTest::keyClick(&box, Qt::Key_Return);
+    EXPECT_EQ(box.text(), "Li Wei");
+    EXPECT_EQ(scans, QStringList{"SN-E1"});
+    EXPECT_EQ(confirmed, 0);
+    box.clear();
+    QTest::keyClicks(&box, "Zhang", Qt::NoModifier, 80);
+    QTest::keyClick(&box, Qt::Key_Return);
+    EXPECT_EQ(box.text(), "Zhang");
+    EXPECT_EQ(confirmed, 1);
+    EXPECT_EQ(scans.size(), 1);
 }
 
 // A missing port and an image replaced since the shift began are set-up problems: said on

@@ -164,7 +164,9 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
         file.recipeFromRecords.clear();
         return LoadShiftRecipe(file, source);
     };
-    host.endShift = [](QWidget*, const QString&, const QString&) { return QString("Zhang"); };
+    host.endShift = [](QWidget*, const QString&, const QString&, const auto&) {
+        return QString("Zhang");
+    };
     recipe.labelRequired = true;
     LineSettings s = settingsFor({sims.serial().link()});
     s.requireLabel = false; // the recipe asks for the label
