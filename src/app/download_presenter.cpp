@@ -124,10 +124,13 @@ void DownloadPresenter::frameSent(const DownloadEvent& e) {
     // printer. First: a cancel pressed as the progress moves says so in the panel.
     if (e.serial)
         NowStatus(e.sendError ? e.sendError->text : QString());
-    if (e.step == step::kDataFrame && e.attempt == 1) {
-        panel_.setStatusLabel(texts::downloadingFrame(faces_, e.frame - 1, e.frames, seconds()));
-        panel_.setProgressValue(e.frame);
-    }
+    if (e.step == step::kDataFrame && e.attempt == 1)
+        dataFrameDue(e.frame, e.frames);
+}
+
+void DownloadPresenter::dataFrameDue(int frame, int frames) {
+    panel_.setStatusLabel(texts::downloadingFrame(faces_, frame - 1, frames, seconds()));
+    panel_.setProgressValue(frame);
 }
 
 void DownloadPresenter::transferEnded(const DownloadResult& result) {
@@ -153,6 +156,13 @@ void DownloadPresenter::transferEnded(const DownloadResult& result) {
         return;
     case Stage::Frames:
         break;
+    }
+    if (result.outcome == Outcome::Cancelled) {
+        // A cancel ends the frames only just before data frame result.frame, which is never
+        // handed over: its text and progress step come here, as they would before its sending.
+        if (result.frame > 0)
+            dataFrameDue(result.frame, result.frames);
+        return;
     }
     if (result.outcome == Outcome::Failed) {
         panel_.setStatusLabel(texts::downloadFailed(faces_));

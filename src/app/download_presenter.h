@@ -50,6 +50,8 @@ private:
     void linked();
     void framesKnown(int total);
     void frameSent(const DownloadEvent& e);
+    // Data frame frame (from 1) of frames is next: its text, and the bar moves to it.
+    void dataFrameDue(int frame, int frames);
     void transferEnded(const DownloadResult& result);
     void finished(const DownloadResult& result);
     void tenthElapsed();

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -115,27 +116,65 @@ TEST_F(WindowDownloadTest, FullDownloadsShowProgressAndAreCountedAndRecorded) {
     EXPECT_EQ(stored("MSG", "total"), "8");
 }
 
-TEST_F(WindowDownloadTest, TheCancelButtonAndEscapeStopTheRunningDownload) {
-    startWith(writeProgramFile(20000));
+// A cancel stops before the next data frame, after that frame's text and progress step, whether
+// the start frame or data frame 3 of 10 awaited its answer; by the button or Esc, in both faces.
+TEST_F(WindowDownloadTest, ACancelShowsTheDataFrameItStoppedBeforeAndCountsNothing) {
+    startWith(writeProgramFile(5000)); // 10 frames
     window->show();
     QApplication::setActiveWindow(window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    for (const bool escape : {false, true}) {
-        onProgress = [this, escape](int value) {
-            if (value != 3)
+    // The status panel blanks as each frame goes to the serial line; the first is the start frame.
+    struct : QObject {
+        std::function<void()> blanked;
+        bool eventFilter(QObject* label, QEvent* e) override {
+            if (e->type() == QEvent::ToolTipChange &&
+                static_cast<QWidget*>(label)->toolTip().isEmpty())
+                blanked();
+            return false;
+        }
+    } panelWatch;
+    control("ShowStatus_0").installEventFilter(&panelWatch);
+    // handedOver: the frames handed over when the cancel comes; stopped: the data frame, from 0,
+    // that the status text names at the stop, and how many data frames the printer got
+    // clang-format off
+    const struct { bool english; bool escape; int handedOver; int stopped; const char* frameText; } cases[] = {
+        {false, false, 1, 0, "正在下载第%1帧，总共10帧, 耗时@秒"},
+        {false, true, 4, 3, "正在下载第%1帧，总共10帧, 耗时@秒"},
+        {true, true, 1, 0, "Downloading NO.%1 ,Total: 10, Time consuming @ Seconds"},
+        {true, false, 4, 3, "Downloading NO.%1 ,Total: 10, Time consuming @ Seconds"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "english " << c.english << ", Esc " << c.escape
+                                          << ", after frame " << c.handedOver);
+        control<QCheckBox>("chkEnglish").setChecked(c.english);
+        int handedOver = 0;
+        panelWatch.blanked = [&] {
+            if (++handedOver != c.handedOver)
                 return;
-            if (escape)
+            if (c.escape)
                 QTest::keyClick(window.get(), Qt::Key_Escape);
             else
                 control<QPushButton>("cmdCancel").click();
         };
         clickDownload();
+        const QStringList around = QString::fromUtf8(c.frameText).arg(c.stopped).split('@');
+        const QRegularExpression shown(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape(around[0]) + R"(\d+(\.\d)?)" +
+            QRegularExpression::escape(around[1])));
         EXPECT_EQ(window->presenter().lastResult()->outcome, Outcome::Cancelled);
-        EXPECT_EQ(text("lblStatus"), "idel");
+        EXPECT_EQ(progressPeak, c.stopped + 1);
+        EXPECT_TRUE(shown.match(labels.value(labels.size() - 1)).hasMatch())
+            << labels.join('|').toStdString();
+        EXPECT_EQ(text("lblStatus"), labels.value(labels.size() - 1));
         EXPECT_EQ(text("ShowStatus_0"), QStringLiteral(" 停止下载"));
+        EXPECT_EQ(control<QProgressBar>("ProgressBar1").maximum(), 10);
         EXPECT_EQ(control<QProgressBar>("ProgressBar1").value(), 0);
         EXPECT_EQ(text("lblTotal"), "0");
+        EXPECT_EQ(stored("MSG", "total"), "");
         EXPECT_TRUE(hidden("cmdCancel"));
+        EXPECT_EQ(sim.stop()["data_frames"].toInt(), c.stopped);
+        ASSERT_TRUE(sim.start());
     }
 }
 
