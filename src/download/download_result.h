@@ -85,7 +85,8 @@ struct DownloadResult {
     Error error; // the project's text in the face in force, and the system's words
     Stage stage = Stage::Start;
     short step = 0;        // the boot-loader step in progress at the end
-    int frame = 0;         // the data frame in progress (from 1), 0 before the data frames
+    int frame = 0;         // the data frame in progress (from 1), 0 before the data frames; after a
+                           // cancel, the one the run stopped before sending
     int attempts = 0;      // attempts made of the frame in progress
     int retries = 0;       // attempts beyond the first, over the whole download
     int refusalStatus = 0; // the printer's status byte (5 or 6) when it refused the last try
