@@ -119,7 +119,6 @@ int main(int argc, char** argv) {
 
     LineHost host;
     host.beep = [] {};
-    host.ask = [](QWidget*, const QString&) { return true; };
     host.historyPath = work.filePath("history.db");
     NoUsb usb;
     LineWindow window(settings, usb, host);
