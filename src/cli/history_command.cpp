@@ -93,6 +93,12 @@ QString tableOf(const std::vector<HistoryRecord>& records, bool english, bool ce
                 .arg(yield.firstPass)
                 .arg(yield.finalPercent(), 0, 'f', 1)
                 .arg(yield.passed);
+    // Refusals are recorded with their cause, but no printer received a frame: no units.
+    if (yield.beforeFirstFrame > 0)
+        text += QStringLiteral("%1 %2 before the printer received a frame: not counted\n")
+                    .arg(yield.beforeFirstFrame)
+                    .arg(yield.beforeFirstFrame == 1 ? QStringLiteral("attempt ended")
+                                                     : QStringLiteral("attempts ended"));
     return text;
 }
 

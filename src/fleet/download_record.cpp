@@ -2,6 +2,7 @@
 
 #include "base/faces.h"
 #include "fleet/cause_texts.h"
+#include "history/unit_yield.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,6 +68,14 @@ HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd,
     record.reasonZh = reasonIn(result, false);
     static_cast<UnitStamp&>(record) = unit;
     return record;
+}
+
+bool ReachedPrinter(const DownloadResult& result) {
+    HistoryRecord record;
+    record.outcome = OutcomeName(result.outcome);
+    record.cause = result.cause == Cause::None ? QString() : CauseName(result.cause);
+    record.crc16 = result.crc16;
+    return ReachedPrinter(record);
 }
 
 bool IsRecorded(const DownloadResult& result) {

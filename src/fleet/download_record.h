@@ -19,6 +19,10 @@ HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd,
 // when the file exists, else the name as given below the working folder.
 QByteArray CanonicalImagePath(const QByteArray& name);
 
+// Whether the attempt's printer received a frame, as its record tells (ReachedPrinter): one
+// that did not is recorded but is no attempt of a unit.
+bool ReachedPrinter(const DownloadResult& result);
+
 // Whether a result belongs in the history: everything but a job refused because another one
 // runs on that printer, which never touched it.
 bool IsRecorded(const DownloadResult& result);

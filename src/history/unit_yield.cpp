@@ -17,8 +17,32 @@ double percentOf(int part, int whole) {
 
 } // namespace
 
+const QStringList& CausesBeforeFirstFrame() {
+    // The link's and the port's failures: each ends the attempt before the start frame is
+    // handed over (a send that fails after one is "disconnected").
+    static const QStringList causes{
+        "port-missing",       "port-busy",           "permission",      "bind-refused",
+        "link-timeout",       "printer-absent",      "address-missing", "bad-address",
+        "file-name-too-long", "monitor-unreachable",
+    };
+    return causes;
+}
+
+bool ReachedPrinter(const HistoryRecord& record) {
+    if (record.outcome == QLatin1String("completed"))
+        return true;
+    if (record.outcome == QLatin1String("refused") ||
+        CausesBeforeFirstFrame().contains(record.cause))
+        return false;
+    // A cancel or a stop may come during the link: the start frame is built just before it is
+    // sent.
+    const bool stop =
+        record.cause == QLatin1String("cancelled") || record.cause == QLatin1String("stopped");
+    return !stop || record.crc16 >= 0;
+}
+
 AttemptRow AttemptOf(const HistoryRecord& record) {
-    return {record.unit, record.attempt, record.outcome};
+    return {record.unit, record.attempt, record.outcome, ReachedPrinter(record)};
 }
 
 double UnitYield::firstPassPercent() const {
@@ -37,6 +61,10 @@ UnitYield YieldOf(std::span<const AttemptRow> attempts) {
     UnitYield yield;
     QHash<QString, Ends> units;
     for (const AttemptRow& row : attempts) {
+        if (!row.reached) {
+            ++yield.beforeFirstFrame;
+            continue;
+        }
         if (row.unit.isEmpty()) {
             ++yield.units;
             yield.firstPass += completed(row) ? 1 : 0;

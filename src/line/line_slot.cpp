@@ -2,6 +2,7 @@
 
 #include "download/download_run.h"
 #include "download/image_verdict.h"
+#include "fleet/download_record.h"
 #include "fleet/fleet_boot_ports.h"
 #include "fleet/recipe_gate.h"
 #include "line/slot_tile.h"
@@ -174,6 +175,8 @@ void LineSlot::start(const Unit& unit, bool sameUnit) {
     tile_.showUpdating(0, -1, 1, shift_.retries + 1);
     unitClock_.start();
     framesClock_.invalidate();
+    if (!sameUnit)
+        reachedAttempts_ = 0;
     if (refused)
         run_.refuse(shift_.recipe->refusal(*refused, job), context);
     else if (sameUnit)
@@ -201,6 +204,9 @@ void LineSlot::onEvent(const DownloadEvent& e) {
         tile_.showRetrying(e.nextAttempt, shift_.retries + 1,
                            texts_.cause(e.result->cause, e.result->step, e.result->frame,
                                         e.result->attempts, e.result->linkTimeoutMs));
+        return;
+    case Kind::Finished:
+        reachedAttempts_ += ReachedPrinter(*e.result) ? 1 : 0;
         return;
     case Kind::UnitFinished:
         unitFinished(*e.result, e.unitAttempt);
@@ -269,7 +275,7 @@ void LineSlot::unitFinished(const DownloadResult& last, int attempts) {
         tile_.showFail(
             texts_.cause(last.cause, last.step, last.frame, last.attempts, last.linkTimeoutMs),
             texts_.remedy(last.cause));
-    emit unitDone(number_, passed, attempts, ms);
+    emit unitDone(number_, passed, reachedAttempts_, ms);
     emit idle(number_);
 }
 

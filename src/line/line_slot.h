@@ -79,7 +79,9 @@ public:
     void cancel();
 
 signals:
-    // The unit's verdict: passed or not, after attempts, ms from its first attempt.
+    // The unit's verdict: passed or not, after attempts, ms from its first attempt. attempts
+    // counts those whose printer received a frame: 0 when every one was refused before its
+    // first frame, which is recorded but is no unit.
     void unitDone(int slot, bool passed, int attempts, qint64 ms);
     // A unit appeared and waits for its label.
     void labelWanted(int slot);
@@ -116,6 +118,7 @@ private:
     QString unitShift_;
     QElapsedTimer unitClock_;
     QElapsedTimer framesClock_;
+    int reachedAttempts_ = 0; // of the running or last unit, whose printer received a frame
     int shownPercent_ = -1;
     int shownSecondsLeft_ = -2;
 };

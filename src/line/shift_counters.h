@@ -10,7 +10,9 @@ namespace posflash {
 
 // The header's figures since the shift began. A unit counts once, at its latest verdict,
 // however many attempts it took: a failed unit tried again in place keeps its id, and its new
-// verdict replaces the old. The yields are the history's own (YieldOf).
+// verdict replaces the old. The yields are the history's own (YieldOf): attempts are those
+// whose printer received a frame, and a unit with none (every attempt refused before its first
+// frame) is no unit.
 class ShiftCounters {
 public:
     void add(const QString& unit, bool passed, int attempts, qint64 unitMs);

@@ -42,10 +42,28 @@ QString YieldView(const QString& name, const QString& group, const QString& firs
         .arg(name, group, first);
 }
 
+// Whether a row's printer received a frame, as ReachedPrinter (src/history/unit_yield.cpp)
+// decides it: a released step keeps its own copy of the rule.
+constexpr const char* kReachedV7 =
+    "(outcome = 'completed' OR (outcome <> 'refused' AND coalesce(cause, '') NOT IN "
+    "('port-missing', 'port-busy', 'permission', 'bind-refused', 'link-timeout', "
+    "'printer-absent', 'address-missing', 'bad-address', 'file-name-too-long', "
+    "'monitor-unreachable') AND (coalesce(cause, '') NOT IN ('cancelled', 'stopped') OR crc16 "
+    "IS NOT NULL)))";
+
+// The yield columns of posflash_report_units as versions 3 to 6 made them, and a later version's
+// text in their place.
+const QString kReportYieldsV3 = QStringLiteral(
+    R"(       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
+       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
+           AS passed,
+)");
+
 // posflash_report_units, as versions 3 and 4 made it (the same view but for its mode), and as
-// later versions make it from another set of rows.
+// later versions make it from another set of rows, with other yields and columns added last.
 QString ReportUnitsView(const QString& create, const QString& mode,
-                        const QString& rows = QStringLiteral("posflash_records\nGROUP BY 1")) {
+                        const QString& rows = QStringLiteral("posflash_records\nGROUP BY 1"),
+                        const QString& yields = kReportYieldsV3, const QString& added = {}) {
     return create + QStringLiteral(R"( posflash_report_units AS
 SELECT coalesce(unit, id::text) AS unit,
        (array_agg(coalesce(station, sent_from) ORDER BY attempt, started_at, id))[1] AS station,
@@ -61,14 +79,13 @@ SELECT coalesce(unit, id::text) AS unit,
        max(started_at + duration_ms * interval '1 millisecond') AS ended_at,
        count(*) AS attempts,
        count(*) FILTER (WHERE outcome IN ('failed', 'refused')) AS failures,
-       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
-       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
-           AS passed,
-       (array_agg(cause ORDER BY attempt DESC, started_at DESC, id DESC))[1] AS last_cause,
+)") + yields +
+           QStringLiteral(
+               R"(       (array_agg(cause ORDER BY attempt DESC, started_at DESC, id DESC))[1] AS last_cause,
        coalesce(array_agg(coalesce(nullif(cause, ''), '-') ORDER BY attempt, started_at, id)
                     FILTER (WHERE outcome IN ('failed', 'refused')), '{}') AS failure_causes,
        )") +
-           mode + QStringLiteral(" AS mode\nFROM ") + rows;
+           mode + QStringLiteral(" AS mode") + added + QStringLiteral("\nFROM ") + rows;
 }
 
 // A block that grants SELECT on what to everyone but the owner who holds privilege on from.
@@ -377,8 +394,51 @@ FROM posflash_counted_records
 WHERE outcome IN ('failed', 'refused')
 GROUP BY 1, 2, 3)"),
 };
-const std::array<const QStringList*, 6> kSteps{&kStep1, &kStep2, &kStep3,
-                                               &kStep4, &kStep5, &kStep6};
+// Version 7: a unit is a printer that received a frame (docs/records.md). posflash_reached_records
+// is posflash_counted_records without the attempts that ended before their printer received a
+// frame (refusals of the file, the recipe, the label; the port's and the link's failures).
+// posflash_units counts only those, so a unit none of whose attempts reached its printer is
+// none, and the yields built on it follow. posflash_report_units keeps a row for such a unit,
+// for its causes, with its yields taken from the attempts that reached the printer and two
+// columns added: real_attempts (0: no unit) and real_failures (a port's failures).
+// posflash_causes_day keeps counting every failure and refusal by cause. Like
+// posflash_counted_records, the new view is read through the others, not granted.
+const QString kReportYieldsV7 =
+    QStringLiteral(
+        R"(       coalesce((array_agg(outcome ORDER BY attempt, started_at, id) FILTER (WHERE %1))[1]
+                    = 'completed', false) AS first_pass,
+       coalesce((array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC)
+                     FILTER (WHERE %1))[1] = 'completed', false) AS passed,
+)")
+        .arg(QLatin1String(kReachedV7));
+const QStringList kStep7{
+    QStringLiteral(R"(CREATE VIEW posflash_reached_records AS
+SELECT * FROM posflash_counted_records WHERE %1)")
+        .arg(QLatin1String(kReachedV7)),
+    QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_units AS
+SELECT coalesce(unit, id::text) AS unit,
+       coalesce(station, sent_from) AS station,
+       (array_agg(started_at::date ORDER BY attempt, started_at, id))[1] AS day,
+       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
+       min(started_at) AS started_at,
+       count(*) AS attempts,
+       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
+       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
+           AS passed
+FROM posflash_reached_records
+GROUP BY coalesce(station, sent_from), coalesce(unit, id::text))"),
+    ReportUnitsView(QStringLiteral("CREATE OR REPLACE VIEW"),
+                    QStringLiteral("(array_agg(mode ORDER BY attempt, started_at, id))[1]"),
+                    QStringLiteral("posflash_counted_records\nGROUP BY coalesce(station, "
+                                   "sent_from), coalesce(unit, id::text)"),
+                    kReportYieldsV7,
+                    QStringLiteral(",\n       count(*) FILTER (WHERE %1) AS real_attempts,\n"
+                                   "       count(*) FILTER (WHERE outcome IN ('failed', "
+                                   "'refused') AND %1) AS real_failures")
+                        .arg(QLatin1String(kReachedV7))),
+};
+const std::array<const QStringList*, 7> kSteps{&kStep1, &kStep2, &kStep3, &kStep4,
+                                               &kStep5, &kStep6, &kStep7};
 
 } // namespace
 

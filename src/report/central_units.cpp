@@ -43,7 +43,7 @@ Result<std::vector<ReportUnit>> CentralUnits(const RecordsAddress& address,
             "to_char(started_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), "
             "round(extract(epoch FROM ended_at - started_at) * 1000)::bigint, attempts, "
             "failures, first_pass, passed, last_cause, array_to_json(failure_causes)::text, "
-            "mode FROM %1 %2 ORDER BY started_at, unit")
+            "mode, real_attempts, real_failures FROM %1 %2 ORDER BY started_at, unit")
             .arg(QLatin1String(kReportUnitsView),
                  where.isEmpty() ? QString()
                                  : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND "))),
@@ -73,6 +73,8 @@ Result<std::vector<ReportUnit>> CentralUnits(const RecordsAddress& address,
         for (const QJsonValue cause : QJsonDocument::fromJson(text(15).toUtf8()).array())
             u.failureCauses << cause.toString();
         u.mode = text(16);
+        u.realAttempts = static_cast<int>(q.rows.number(row, 17, 0));
+        u.realFailures = static_cast<int>(q.rows.number(row, 18, 0));
         units.push_back(std::move(u));
     }
     MakePrintable(units);

@@ -57,11 +57,14 @@ std::vector<ReportUnit> UnitsOf(const std::vector<HistoryRecord>& records) {
         for (const HistoryRecord* a : attempts) {
             u.startedAt = std::min(u.startedAt, a->startedAt);
             end = std::max(end, a->startedAt.toMSecsSinceEpoch() + a->milliseconds);
+            const AttemptRow row = AttemptOf(*a);
             if (failedAttempt(a->outcome)) {
                 ++u.failures;
+                u.realFailures += row.reached ? 1 : 0;
                 u.failureCauses << orDash(a->cause);
             }
-            rows.push_back(AttemptOf(*a));
+            u.realAttempts += row.reached ? 1 : 0;
+            rows.push_back(row);
         }
         u.unitMs = end - u.startedAt.toMSecsSinceEpoch();
         u.attempts = static_cast<int>(attempts.size());
@@ -104,10 +107,17 @@ double Percentile(std::vector<qint64> values, double p) {
 ReportFigures FiguresOf(const std::vector<ReportUnit>& given) {
     ReportFigures f;
     std::vector<const ReportUnit*> units;
+    std::map<QString, int> causes;
     for (const ReportUnit& u : given) {
-        if (u.mode == QLatin1String("engineering"))
+        if (u.mode == QLatin1String("engineering")) {
             ++f.engineeringUnits;
-        else
+            continue;
+        }
+        // Every failure's cause counts, a refusal's too; the rest counts only real attempts.
+        for (const QString& cause : u.failureCauses)
+            ++causes[cause];
+        f.beforeFirstFrame += u.attempts - u.realAttempts;
+        if (u.realAttempts > 0)
             units.push_back(&u);
     }
     std::sort(units.begin(), units.end(), [](const ReportUnit* a, const ReportUnit* b) {
@@ -115,7 +125,6 @@ ReportFigures FiguresOf(const std::vector<ReportUnit>& given) {
     });
     std::set<QString> stations;
     std::map<std::pair<QString, QString>, GroupYield> groups; // (station, shift or day)
-    std::map<QString, int> causes;
     std::map<QString, std::vector<qint64>> times;
     std::map<QString, PortFailures> ports;
     for (const ReportUnit* u : units) {
@@ -136,20 +145,18 @@ ReportFigures FiguresOf(const std::vector<ReportUnit>& given) {
             y->firstPass += u->firstPass ? 1 : 0;
             y->passed += u->passed ? 1 : 0;
         }
-        g.attempts += u->attempts;
-        f.attempts += u->attempts;
-        if (u->attempts > 1) {
+        g.attempts += u->realAttempts;
+        f.attempts += u->realAttempts;
+        if (u->realAttempts > 1) {
             ++f.retriedUnits;
-            f.retryAttempts += u->attempts - 1;
+            f.retryAttempts += u->realAttempts - 1;
         }
         f.savedByRetry += !u->firstPass && u->passed ? 1 : 0;
-        for (const QString& cause : u->failureCauses)
-            ++causes[cause];
         times[u->station].push_back(u->unitMs);
         PortFailures& p = ports[u->port];
         p.port = u->port;
-        p.failures += u->failures;
-        p.attempts += u->attempts;
+        p.failures += u->realFailures;
+        p.attempts += u->realAttempts;
         ++p.units;
     }
     f.stations = QStringList(stations.begin(), stations.end());

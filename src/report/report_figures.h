@@ -29,7 +29,12 @@ struct ReportUnit {
     qint64 unitMs = 0; // from its first attempt's start to its last attempt's end
     int attempts = 0;
     int failures = 0; // attempts failed or refused
-    bool firstPass = false;
+    // Its attempts whose printer received a frame, and those of them that failed. With none it
+    // is no unit: every attempt was refused before its first frame (ReachedPrinter), and only
+    // its causes count.
+    int realAttempts = 0;
+    int realFailures = 0;
+    bool firstPass = false; // of its attempts that reached the printer
     bool passed = false;
     QString lastCause;
     // The mode of the recipe the unit ran under (its first attempt's): an "engineering" unit
@@ -85,13 +90,19 @@ struct ReportFigures {
     UnitYield total;
     int attempts = 0;
     int engineeringUnits = 0; // left out of every figure below
+    // Attempts that ended before their printer received a frame (refusals of the file, the
+    // recipe, the label, the port): in the causes, never in the units, the attempts or a port's
+    // failures.
+    int beforeFirstFrame = 0;
     std::vector<GroupYield> groups;
     std::vector<ParetoBar> pareto; // most first
     std::vector<UnitTimes> times;
-    int retriedUnits = 0;            // units that took more than one attempt
-    int retryAttempts = 0;           // attempts after a unit's first
-    int savedByRetry = 0;            // units that failed their first attempt and passed a later one
-    std::vector<PortFailures> ports; // most failures first, those with failures only
+    int retriedUnits = 0;  // units that took more than one attempt
+    int retryAttempts = 0; // attempts after a unit's first
+    int savedByRetry = 0;  // units that failed their first attempt and passed a later one
+    // Most failures first, those with failures only. A refusal before the first frame is the
+    // image's, the recipe's or the station's, never the port's printer's: it is left out here.
+    std::vector<PortFailures> ports;
 };
 
 inline constexpr int kReportPorts = 5;

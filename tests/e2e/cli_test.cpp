@@ -241,9 +241,12 @@ TEST_F(CliTest, HistoryRecordsEachDownloadWithItsDeviceAndCauseAsCheckForetold) 
                   .exitCode,
               2);
     const QString table = QString::fromUtf8(run({"history"}).out);
-    // A header, a line a download, the yields: four rows of no unit are four units.
-    EXPECT_EQ(table.count('\n'), 6) << table.toStdString();
-    EXPECT_TRUE(table.endsWith("\n4 units: first-pass yield 50.0 % (2), final yield 50.0 % (2)\n"))
+    // A header, a line a download, the yields: of four rows of no unit, the two refused before
+    // a frame reached their printer are no units.
+    EXPECT_EQ(table.count('\n'), 7) << table.toStdString();
+    EXPECT_TRUE(table.endsWith("\n2 units: first-pass yield 100.0 % (2), final yield 100.0 % "
+                               "(2)\n2 attempts ended before the printer received a frame: not "
+                               "counted\n"))
         << table.toStdString();
     EXPECT_TRUE(table.contains("file-not-open") && table.contains("/gone\\n\\x01x.bin"))
         << table.toStdString();

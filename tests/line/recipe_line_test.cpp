@@ -1,6 +1,7 @@
 // The production window under a line recipe: the start panel refusing a wrong image, the label
 // box refusing a label off the pattern, slots outside the recipe, engineering units, a recipe
 // fetched from the line's records while the window runs.
+#include "history/unit_yield.h"
 #include "line/slot_tile.h"
 #include "line/start_panel.h"
 #include "line_fixture.h"
@@ -148,6 +149,9 @@ TEST_F(RecipeLineTest, ANetworkUnitWhoseMacTheRecipeDoesNotNameIsRefused) {
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].mac + " " + history[0].outcome + " " + history[0].cause,
               "00-11-22-33-44-66 refused recipe-target");
+    // No printer received a frame: recorded, but no unit in the header nor in the history.
+    EXPECT_EQ(window->counters().total(), 0);
+    EXPECT_EQ(YieldOf(history).units, 0);
 }
 
 // The line's records answer only when the test says: the panel and the window go on meanwhile,

@@ -114,7 +114,7 @@ protected:
         // owner.
         const Finished init = run(nullptr, {"records", "init"}, owner());
         EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
-        EXPECT_TRUE(init.out.contains("is at version 6 (it was at 0)")) << init.out.toStdString();
+        EXPECT_TRUE(init.out.contains("is at version 7 (it was at 0)")) << init.out.toStdString();
         for (const auto& [role, line] :
              {std::pair{"station", "line-1"}, {"station1", "line-1"}, {"station2", "line-2"}})
             EXPECT_EQ(run(nullptr, {"records", "grant-station", role, line}, owner()).exitCode, 0);
@@ -211,7 +211,7 @@ TEST_F(RecordsServer, ALineOneInitBehindKeepsTheRowsUntilItsInit) {
     cluster_->admin("line", {"DELETE FROM posflash_schema WHERE version >= 4"});
     const Finished held = sync(a);
     const Finished report = run(&a, {"report", "--central", "--format", "csv"}, station());
-    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (4), (5), (6)"});
+    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (4), (5), (6), (7)"});
     EXPECT_EQ(held.exitCode, 1);
     EXPECT_TRUE(held.err.contains("version 3, this posflash needs 4")) << held.err.toStdString();
     EXPECT_EQ(report.exitCode, 1);
@@ -448,7 +448,7 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
     const QString shiftA = "5e0b7c1d-2a3f-4b6c-8d9e-0f1a2b3c4d5e";
     const QString shiftB = "6f1c8d2e-3b4a-4c7d-9e0f-1a2b3c4d5e6f";
     // clang-format off
-    struct Row { const char* station; int day; QString shift; const char* unit; int attempt; const char* outcome; };
+    struct Row { const char* station; int day; QString shift; const char* unit; int attempt; const char* outcome; const char* cause = ""; };
     const Row rows[] = {
         {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000001", 1, "completed"},
         {"line-1", 1, shiftA, "00000000-0000-4000-8000-000000000002", 1, "failed"},
@@ -460,6 +460,10 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
         {"line-1", 2, shiftB, "00000000-0000-4000-8000-000000000004", 1, "failed"},
         {"line-1", 2, shiftB, "00000000-0000-4000-8000-000000000004", 2, "completed"},
         {"line-1", 2, shiftB, "", 0, "failed"},
+        // Refused before the first frame: no unit, and a unit counts by its real attempts.
+        {"line-1", 2, shiftB, "00000000-0000-4000-8000-000000000006", 1, "failed", "port-busy"},
+        {"line-1", 2, shiftB, "00000000-0000-4000-8000-000000000006", 2, "completed"},
+        {"line-1", 2, shiftB, "00000000-0000-4000-8000-000000000007", 1, "refused", "recipe-label"},
         {"line-2", 1, {}, "", 0, "completed"},
         {"line-2", 1, {}, "", 0, "refused"},
         {"line-2", 1, {}, "00000000-0000-4000-8000-000000000005", 1, "completed"},
@@ -479,6 +483,7 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
         r.filePath = "/fw/app.bin";
         r.kind = "program";
         r.outcome = row.outcome;
+        r.cause = row.cause;
         r.station = row.station;
         r.unit = row.unit;
         r.attempt = row.attempt;
@@ -519,11 +524,23 @@ TEST_F(RecordsServer, TheShiftReachesTheLineAndItsViewsCountTheYieldsAsTheHistor
     byDay.sort(); // whatever the database's collation
     byShift.sort();
     EXPECT_EQ(byDay,
-              (QStringList{"line-1 2026-03-01 4 2 3 50.0 75.0", "line-1 2026-03-02 2 0 1 0.0 50.0",
-                           "line-2 2026-03-01 3 2 2 66.7 66.7"}));
+              (QStringList{"line-1 2026-03-01 4 2 3 50.0 75.0", "line-1 2026-03-02 3 1 2 33.3 66.7",
+                           "line-2 2026-03-01 2 2 2 100.0 100.0"}));
     EXPECT_EQ(byShift,
               (QStringList{"line-1 " + shiftA + " 4 2 3 50.0 75.0",
-                           "line-1 " + shiftB + " 2 0 1 0.0 50.0", "line-2 - 3 2 2 66.7 66.7"}));
+                           "line-1 " + shiftB + " 3 1 2 33.3 66.7", "line-2 - 2 2 2 100.0 100.0"}));
+    // The history's summary and the report's rows say the same of shift B.
+    const Finished table = run(&a, {"history", "--shift", shiftB}, station());
+    EXPECT_TRUE(table.out.endsWith("3 units: first-pass yield 33.3 % (1), final yield 66.7 % "
+                                   "(2)\n2 attempts ended before the printer received a frame: "
+                                   "not counted\n"))
+        << table.out.toStdString();
+    EXPECT_EQ(cluster_->column("line", "SELECT count(*) || ' ' || count(*) FILTER (WHERE "
+                                       "real_attempts > 0 AND first_pass) || ' ' || count(*) "
+                                       "FILTER (WHERE real_attempts > 0 AND passed) FROM "
+                                       "posflash_report_units WHERE shift = '" +
+                                           shiftB + "'"),
+              QStringList{"4 1 2"});
 }
 
 // station2 sends line-1's failures and an engineering attempt of line-1's unit: the server
@@ -612,7 +629,7 @@ TEST_F(RecordsServer, AVersionFourLineKeepsItsRowsAndItsRolesSendOnceGranted) {
     const QString figures = "SELECT units || ' ' || units_passed FROM posflash_yield";
     const QStringList before = cluster_->column("line4", figures);
     const Finished init = run(nullptr, {"records", "init"}, owner("line4"));
-    EXPECT_TRUE(init.out.contains("is at version 6 (it was at 4)")) << init.err.toStdString();
+    EXPECT_TRUE(init.out.contains("is at version 7 (it was at 4)")) << init.err.toStdString();
     EXPECT_EQ(cluster_->column("line4", "SELECT count(*) || ' ' || string_agg(DISTINCT "
                                         "inserted_by, ' ') FROM posflash_records"),
               QStringList{"14 admin"});

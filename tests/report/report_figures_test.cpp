@@ -42,6 +42,8 @@ std::vector<HistoryRecord> recordsOf(std::initializer_list<Attempt> attempts) {
         r.deviceNode = QLatin1String(a.port);
         r.kind = "program";
         r.sha256 = QByteArray(32, '\x5a');
+        // As the engine records them: a start frame built for every attempt it did not refuse.
+        r.crc16 = r.outcome == QLatin1String("refused") ? -1 : 0x1234;
         records.push_back(r);
     }
     return records;
@@ -84,6 +86,10 @@ TEST(ReportFigures, YieldsParetoTimesRetriesAndPortsOfALine) {
         {"u4", 1, "failed", "printer-refused", 0, 3000, "line-1", a, "/dev/p3"},
         {"u5", 1, "completed", "", 0, 4000, "line-2", "", "/dev/p1"},
         {"u6", 1, "failed", "printer-silent", 86400, 9000, "line-2", "", "/dev/p1"},
+        // Refused before the first frame: in the causes, never a unit nor the port's failure.
+        {"u8", 1, "refused", "recipe-image", 30, 5, "line-1", a, "/dev/p4"},
+        {"u9", 1, "refused", "recipe-label", 40, 5, "line-1", a, "/dev/p1"},
+        {"u9", 2, "completed", "", 50, 1000, "line-1", a, "/dev/p1"},
     }));
     ReportUnit engineering = units.front();
     engineering.unit = "u7";
@@ -92,10 +98,11 @@ TEST(ReportFigures, YieldsParetoTimesRetriesAndPortsOfALine) {
     const ReportFigures f = FiguresOf(units);
 
     EXPECT_EQ(f.engineeringUnits, 1);
-    EXPECT_EQ(f.total.units, 6);
-    EXPECT_EQ(f.attempts, 8);
-    EXPECT_EQ(f.total.firstPass, 2);
-    EXPECT_EQ(f.total.passed, 3);
+    EXPECT_EQ(f.beforeFirstFrame, 2);
+    EXPECT_EQ(f.total.units, 7);
+    EXPECT_EQ(f.attempts, 9);
+    EXPECT_EQ(f.total.firstPass, 3);
+    EXPECT_EQ(f.total.passed, 4);
     EXPECT_EQ(f.stations, (QStringList{"line-1", "line-2"}));
     EXPECT_EQ(f.images.size(), 1u);
 
@@ -103,7 +110,7 @@ TEST(ReportFigures, YieldsParetoTimesRetriesAndPortsOfALine) {
     ASSERT_EQ(f.groups.size(), 3u);
     // clang-format off
     const struct { const char* station; const char* shift; const char* day; int units, firstPass, passed, attempts; } groups[] = {
-        {"line-1", a,  "2026-03-02", 4, 1, 2, 6},
+        {"line-1", a,  "2026-03-02", 5, 2, 3, 7},
         {"line-2", "", "2026-03-02", 1, 1, 1, 1},
         {"line-2", "", "2026-03-03", 1, 0, 0, 1},
     };
@@ -120,17 +127,18 @@ TEST(ReportFigures, YieldsParetoTimesRetriesAndPortsOfALine) {
         EXPECT_EQ(g.attempts, groups[i].attempts);
     }
 
-    ASSERT_EQ(f.pareto.size(), 2u);
+    ASSERT_EQ(f.pareto.size(), 4u);
     EXPECT_EQ(f.pareto[0].cause, "printer-silent");
     EXPECT_EQ(f.pareto[0].count, 3);
-    EXPECT_DOUBLE_EQ(f.pareto[0].sharePercent, 60);
+    EXPECT_DOUBLE_EQ(f.pareto[0].sharePercent, 3 * 100.0 / 7);
     EXPECT_EQ(f.pareto[1].cause, "printer-refused");
-    EXPECT_DOUBLE_EQ(f.pareto[1].cumulativePercent, 100);
+    EXPECT_EQ(f.pareto[2].cause, "recipe-image");
+    EXPECT_DOUBLE_EQ(f.pareto[3].cumulativePercent, 100);
 
     ASSERT_EQ(f.times.size(), 2u);
-    EXPECT_EQ(f.times[0].units, 4);
-    EXPECT_DOUBLE_EQ(f.times[0].medianMs, 7500); // 1 s, 3 s, 12 s, 23 s
-    EXPECT_DOUBLE_EQ(f.times[0].p95Ms, 21350);
+    EXPECT_EQ(f.times[0].units, 5);
+    EXPECT_DOUBLE_EQ(f.times[0].medianMs, 11000); // 1 s, 3 s, 11 s (u9's), 12 s, 23 s
+    EXPECT_DOUBLE_EQ(f.times[0].p95Ms, 20800);
 
     EXPECT_EQ(f.retriedUnits, 2);
     EXPECT_EQ(f.retryAttempts, 2);
@@ -141,6 +149,8 @@ TEST(ReportFigures, YieldsParetoTimesRetriesAndPortsOfALine) {
     EXPECT_EQ(f.ports[0].failures, 3);
     EXPECT_EQ(f.ports[0].units, 2);
     EXPECT_EQ(f.ports[1].port, "/dev/p1"); // ties keep the ports' order
+    EXPECT_EQ(f.ports[1].failures, 1);
+    EXPECT_EQ(f.ports[1].attempts, 4);
     EXPECT_EQ(f.ports[2].port, "/dev/p3");
 }
 
