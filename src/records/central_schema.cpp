@@ -337,7 +337,7 @@ END $$)"),
 // the client sent; rows already there get the role that runs this step. posflash_stations maps
 // a role to its station (records grant-station); each role may read only its own mapping, which
 // the insert policy reads as that role. Row-level security lets a role insert only rows whose
-// station is its mapped one (a NULL station never matches); reading stays as the grants say,
+// station is its mapped one (a row without one takes it); reading stays as the grants say,
 // and no policy allows an UPDATE or a DELETE. The table's owner is not bound by it: its rows
 // count as they say (an import). The views count only the rows whose station is the one their
 // role is mapped to, and a unit is its UUID within its station, so that a row another station
@@ -356,10 +356,15 @@ const QStringList kStep6{
     QStringLiteral("CREATE POLICY posflash_own_station ON posflash_stations FOR SELECT USING "
                    "(role = current_user)"),
     QStringLiteral("GRANT SELECT ON posflash_stations TO PUBLIC"),
+    // A row without a station (the service window's) takes its role's: it is kept, and counted
+    // where the server says, not where a client would.
     QStringLiteral(R"(CREATE FUNCTION posflash_records_inserted_by() RETURNS trigger
 LANGUAGE plpgsql AS $$
 BEGIN
     NEW.inserted_by := current_user;
+    IF NEW.station IS NULL THEN
+        NEW.station := (SELECT s.station FROM posflash_stations s WHERE s.role = current_user);
+    END IF;
     RETURN NEW;
 END $$)"),
     QStringLiteral("CREATE TRIGGER posflash_records_inserted_by BEFORE INSERT ON posflash_records "

@@ -581,6 +581,14 @@ TEST_F(RecordsServer, AStationRoleCannotRewriteAnotherStationsYieldsNorSayWhoSen
                                        "inserted_by) FROM posflash_records"),
               QStringList{"station1 station2"});
     EXPECT_EQ(cluster_->column("line", figures), untouched);
+    // A row without a station (the service window's) is its role's station's, not refused.
+    cluster_->admin("line", {"SET ROLE station2; INSERT INTO posflash_records (id, started_at, "
+                             "duration_ms, front_end, file_path, kind, frames, retries, outcome) "
+                             "VALUES ('20000000-0000-4000-8000-000000000002', now(), 0, 'window', "
+                             "'', 'program', 0, 0, 'completed')"});
+    EXPECT_EQ(cluster_->column("line", "SELECT station FROM posflash_records WHERE id = "
+                                       "'20000000-0000-4000-8000-000000000002'"),
+              QStringList{"line-2"});
 }
 
 TEST_F(RecordsServer, GrantStationNamesTheRoleExactlyAndRefusesWhatItCannotBind) {
