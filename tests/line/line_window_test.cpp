@@ -349,6 +349,10 @@ TEST_F(LineWindowTest, LeavingWhileUpdatingAsksAndEndsTheUpdateCleanly) {
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->question().contains("1 unit is updating"));
     EXPECT_TRUE(window->anyRunning());
+    if (const QString dir = qEnvironmentVariable("POSFLASH_LINE_SCREENSHOTS"); !dir.isEmpty()) {
+        window->resize(1280, 720);
+        EXPECT_TRUE(window->grab().save(dir + "/line-question-1280x720-en.png"));
+    }
     control<QPushButton>("btnQuestionYes").click(); // the update ends, then the window
     ASSERT_TRUE(waitIdle());
     EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
