@@ -123,6 +123,7 @@ TEST_F(BindHelperAsNobody, ACallerThatNeverReadsDoesNotKeepTheHelper) {
         ::posix_spawn(&spawned, argv[0], &actions, nullptr, argv, argv + 1);
         return spawned;
     });
+    posix_spawn_file_actions_destroy(&actions);
     ASSERT_GT(pid, 0);
     pollfd ended{static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)), POLLIN, 0};
     const bool exited = ::poll(&ended, 1, 15000) == 1; // far beyond the helper's own limits
