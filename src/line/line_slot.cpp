@@ -177,6 +177,8 @@ void LineSlot::start(const Unit& unit, bool sameUnit) {
     framesClock_.invalidate();
     if (!sameUnit)
         reachedAttempts_ = 0;
+    // A unit tried again by a re-scan is timed over all its tries, not its last one alone.
+    earlierMs_ = sameUnit ? lastUnitMs_ : 0;
     if (refused)
         run_.refuse(shift_.recipe->refusal(*refused, job), context);
     else if (sameUnit)
@@ -254,7 +256,7 @@ void LineSlot::retrying(Cause cause, int attempt) {
 
 void LineSlot::unitFinished(const DownloadResult& last, int attempts) {
     const bool passed = last.outcome == Outcome::Completed;
-    const qint64 ms = unitClock_.elapsed();
+    const qint64 ms = lastUnitMs_ = earlierMs_ + unitClock_.elapsed();
     if (unitLabel_.isEmpty() && !last.printer.usbSerial.isEmpty())
         tile_.showUnit(last.printer.usbSerial);
     // A port gone or an image replaced is the station's problem, not the unit's verdict.

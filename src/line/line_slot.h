@@ -117,6 +117,8 @@ private:
     QString unitLabel_;
     QString unitShift_;
     QElapsedTimer unitClock_;
+    qint64 earlierMs_ = 0;  // the unit's tries before this one
+    qint64 lastUnitMs_ = 0; // the unit's time at its last verdict
     QElapsedTimer framesClock_;
     int reachedAttempts_ = 0; // of the running or last unit, whose printer received a frame
     int shownPercent_ = -1;
