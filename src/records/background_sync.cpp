@@ -90,6 +90,7 @@ void BackgroundSync::runPass() {
 void BackgroundSync::passDone(const SyncOutcome& outcome) {
     running_ = false;
     last_ = outcome;
+    sentInAll_ += outcome.sent;
     const bool sent = outcome.status.ok();
     if (sent)
         retryMs_ = 0;
@@ -157,8 +158,8 @@ QString BackgroundSync::status() const {
         return text(QT_TRANSLATE_NOOP("BackgroundSync", "records: %1 set aside"))
             .arg(last_.setAsideInAll);
     if (status.ok())
-        return last_.sent > 0
-                   ? text(QT_TRANSLATE_NOOP("BackgroundSync", "records: sent %1")).arg(last_.sent)
+        return sentInAll_ > 0
+                   ? text(QT_TRANSLATE_NOOP("BackgroundSync", "records: sent %1")).arg(sentInAll_)
                    : text(QT_TRANSLATE_NOOP("BackgroundSync", "records: ok"));
     for (const auto& entry : kTexts)
         if (HasTrouble(status, entry.trouble))

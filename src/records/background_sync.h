@@ -54,7 +54,8 @@ public:
     // while the thread still uses them.
     std::function<bool()> threadsWatch() const;
 
-    // The last pass's outcome, and the status text for a header.
+    // The last pass's outcome, and the status text for a header ("sent N": every row sent since
+    // start).
     const SyncOutcome& last() const { return last_; }
     QString status() const;
     // The address as it may be shown (no password).
@@ -85,6 +86,7 @@ private:
     QElapsedTimer passClock_;
     int retryMs_ = 0;
     SyncOutcome last_;
+    qint64 sentInAll_ = 0; // by every pass since start: what the header counts
     QTimer retry_;
     std::shared_ptr<Shared> shared_;
 };

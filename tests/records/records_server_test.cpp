@@ -2,6 +2,7 @@
 // line holds every station's rows, none twice.
 #include "history/history_journal.h"
 #include "history/history_store.h"
+#include "records/background_sync.h"
 #include "records/central_schema.h"
 #include "records/stalling_proxy.h"
 #include "support/cli_process.h"
@@ -589,6 +590,20 @@ TEST_F(RecordsServer, AStationRoleCannotRewriteAnotherStationsYieldsNorSayWhoSen
     EXPECT_EQ(cluster_->column("line", "SELECT station FROM posflash_records WHERE id = "
                                        "'20000000-0000-4000-8000-000000000002'"),
               QStringList{"line-2"});
+}
+
+// The header's count is of every row the window's sync sent, not of its last pass's.
+TEST_F(RecordsServer, TheBackgroundSyncCountsEveryRowItSent) {
+    Station a;
+    a.fill(3);
+    BackgroundSync sync(a.history());
+    ASSERT_TRUE(sync.start(as("station1")));
+    ASSERT_TRUE(sync.waitIdle(30000));
+    EXPECT_EQ(sync.status(), "records: sent 3");
+    a.fill(2);
+    sync.syncNow();
+    ASSERT_TRUE(sync.waitIdle(30000));
+    EXPECT_EQ(sync.status(), "records: sent 5");
 }
 
 TEST_F(RecordsServer, GrantStationNamesTheRoleExactlyAndRefusesWhatItCannotBind) {
