@@ -61,6 +61,10 @@ int ReportCommand(const CliArguments& args, TerminalOutput& out, TerminalOutput&
                                    ? QStringLiteral("html")
                                    : QFileInfo(outPath).suffix().toLower();
     const std::optional<ReportFormat> format = ReportFormatOf(formatWord);
+    if (!format && !args.isSet("format"))
+        return usage(QStringLiteral("--out %1: a report is html, pdf or csv; name the file .html, "
+                                    ".pdf or .csv, or give --format")
+                         .arg(outPath));
     if (!format)
         return usage(QStringLiteral("--format is html, pdf or csv"));
     const bool toStdout = outPath.isEmpty() || outPath == QLatin1String("-");
@@ -94,6 +98,13 @@ int ReportCommand(const CliArguments& args, TerminalOutput& out, TerminalOutput&
                       .arg(args.isSet("central") ? QStringLiteral("line's records")
                                                  : QStringLiteral("download history"),
                            units.error().text));
+        return kExitFailed;
+    }
+    // A report of nothing would read as a line whose yield is 0.0 %.
+    if (units->empty()) {
+        err.write(QStringLiteral("posflash-cli: report: no unit matches %1\n")
+                      .arg(source.filters.isEmpty() ? QStringLiteral("(the history is empty)")
+                                                    : source.filters));
         return kExitFailed;
     }
     Faces faces;

@@ -155,6 +155,8 @@ TEST_F(ReportTest, BadRequestsAreSaidNotWritten) {
         {{"--since", "yesterday"}, 2, "--since yesterday is not a local date"},
         {{"--out", "/nonexistent/dir/r.pdf"}, 1, "cannot write /nonexistent/dir/r.pdf"},
         {{"--central"}, 2, "--central needs --records URI"},
+        {{"--out", "r.docx"}, 2, "--out r.docx: a report is html, pdf or csv"},
+        {{"--station", "nosuch"}, 1, "no unit matches"},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -184,7 +186,7 @@ TEST_F(ReportTest, CentralRecordsGiveTheSameFigures) {
     }
     const QString image = cluster.column("line", "SELECT DISTINCT sha256 FROM posflash_records")[0];
     for (const QStringList& filter :
-         {QStringList{}, {"--station", "line-1", "--sha256", image}, {"--operator", "Bo"}}) {
+         {QStringList{}, {"--station", "line-1", "--sha256", image}, {"--operator", "Ann"}}) {
         SCOPED_TRACE(filter.join(' ').toStdString());
         const Finished local = report(filter);
         const Finished central = report(filter + QStringList{"--central", "--records", uri});
@@ -195,6 +197,10 @@ TEST_F(ReportTest, CentralRecordsGiveTheSameFigures) {
             report(filter + QStringList{"--format", "csv", "--central", "--records", uri}).out,
             report(filter + QStringList{"--format", "csv"}).out);
     }
+    // Nothing selected is said, not drawn as a line at 0.0 %.
+    const Finished none = report({"--operator", "Bo", "--central", "--records", uri});
+    EXPECT_TRUE(none.exitCode == 1 && none.err.contains("no unit matches"))
+        << none.err.toStdString();
     EXPECT_TRUE(QString::fromUtf8(report({"--central", "--records", uri}).out)
                     .contains("Final yield<b>50.0 %</b>"));
     // A forged row's control byte reaches no output raw, and its cause with a space stays one.
