@@ -9,6 +9,7 @@
 
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace {
 
@@ -24,6 +25,10 @@ TEST(MarkHelperSetuid, NobodyRaisesAMarkButNeverLowersItNorWritesTheFolderNorAny
         GTEST_SKIP() << "needs root and the users daemon and nobody";
     const QString dir = POSFLASH_MARKS_TEST_DIR;
     QTemporaryDir copies;
+    struct statvfs mount {};
+    if (::statvfs(QFile::encodeName(copies.path()).constData(), &mount) != 0 ||
+        (mount.f_flag & ST_NOSUID) != 0)
+        GTEST_SKIP() << copies.path().toStdString() << " is on a file system mounted nosuid";
     const QString program = copies.filePath("helper"), target = copies.filePath("daemon-owned");
     QDir(dir).removeRecursively();
     QFile targetFile(target);
