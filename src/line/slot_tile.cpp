@@ -139,7 +139,9 @@ void SlotTile::setState(TileState state, const QString& word, const QString& det
                                  "QProgressBar::chunk { background: %2; border-radius: 5px; }")
                       .arg(QLatin1String(c.background), QLatin1String(c.text), objectName()));
     if (next_)
-        next_->setEnabled(state != TileState::Updating && state != TileState::Retrying);
+        // A slot the recipe leaves out takes no unit: its Next would promise one.
+        next_->setEnabled(state != TileState::Updating && state != TileState::Retrying &&
+                          state != TileState::NotInUse);
 }
 
 void SlotTile::showWaiting(const QString& hint) {

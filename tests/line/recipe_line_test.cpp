@@ -83,6 +83,7 @@ TEST_F(RecipeLineTest, ALabelOffThePatternIsAskedForAgainAndSlotsOutsideAreNotIn
     recipe.targets = {good};
     open(settingsFor({good, outside})).startShift();
     EXPECT_EQ(window->tile(2).state(), TileState::NotInUse);
+    EXPECT_FALSE(control<QPushButton>("btnNext_2").isEnabled());
     EXPECT_EQ(window->tile(1).state(), TileState::NeedsLabel);
 
     // Twelve hex digits read as a MAC, but no network slot takes one: a label like any other.
