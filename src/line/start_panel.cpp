@@ -175,6 +175,7 @@ QString StartPanel::showRecipe() {
     if (!loadRecipe_ || (s.recipe.isEmpty() && s.recipeFromRecords.isEmpty())) {
         recipeProblem_.clear();
         recipeLine_->clear();
+        requireLabel_->setEnabled(true);
         return {};
     }
     if (s.recipeFromRecords.isEmpty())
@@ -207,6 +208,11 @@ void StartPanel::recipeFetched(quint64 ticket, const ShiftLoad& loaded) {
 
 QString StartPanel::showRecipe(const ShiftRecipe& recipe) {
     recipeProblem_ = recipe.gate ? QString() : recipe.problem;
+    // A recipe that requires a label decides the box: ticked, and not the operator's to untick.
+    const bool required = recipe.gate && recipe.gate->recipe().labelRequired;
+    if (required)
+        requireLabel_->setChecked(true);
+    requireLabel_->setEnabled(!required);
     if (!recipe.gate) {
         recipeLine_->setStyleSheet("color: #b91c1c;");
         recipeLine_->setText(recipe.problem);

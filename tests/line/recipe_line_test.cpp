@@ -9,6 +9,7 @@
 #include "recipe/recipe.h"
 #include "support/program_image.h"
 
+#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QPushButton>
@@ -58,9 +59,14 @@ protected:
 };
 
 TEST_F(RecipeLineTest, TheStartPanelShowsTheRecipeAndRefusesAnotherImageInWords) {
+    recipe.labelRequired = true;
     LineSettings s = settingsFor({"/dev/ttyS0"});
+    s.requireLabel = false;
     {
         StartPanel panel(s, nullptr, host.loadRecipe);
+        // The recipe's label rule shows in the panel's box, which it decides.
+        const auto& required = FindControl<QCheckBox>(&panel, "chkRequireLabel");
+        EXPECT_TRUE(required.isChecked() && !required.isEnabled());
         const QString line = FindControl<QLabel>(&panel, "lblRecipe").text();
         const QByteArray keyId = tool.read("line.pub").split('\n')[0].split(' ').last();
         for (const QString& part : {QString("X1 2.4"), QString("production"),
