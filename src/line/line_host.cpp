@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -33,11 +34,16 @@ LineHost LineHost::system() {
     host.reportsFolder =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/posflash reports";
     host.reportWritten = [](QWidget* parent, const QString& folder, const QStringList& files) {
+        // The folder once, then the files' names: their paths would say it again each time.
+        QStringList names;
+        for (const QString& file : files)
+            names << QFileInfo(file).fileName();
         QMessageBox box(QMessageBox::Information, QStringLiteral("posflash"),
                         QApplication::translate("LineHost", "The shift report is in %1:\n%2")
-                            .arg(folder, files.join('\n')),
+                            .arg(folder, names.join('\n')),
                         QMessageBox::Open | QMessageBox::Close, parent);
         box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::Close);
         if (box.exec() == QMessageBox::Open)
             QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
     };
