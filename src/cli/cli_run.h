@@ -43,8 +43,11 @@ struct Cli {
                 if (const QString word = QString::fromLocal8Bit(rawArguments[i]);
                     word != QLatin1String("help") && CommandHelp(word))
                     command = word;
+            QStringList commands;
+            for (const CliCommand& c : CliCommands())
+                commands << QLatin1String(c.name);
             err.write(QStringLiteral("posflash-cli: %1\n").arg(why) +
-                      UsageHint(why, HintedOptionNames(), command));
+                      UsageHint(why, HintedOptionNames(), command, commands));
         }
         if (json)
             out.write(JsonErrorLine(Outcome::Refused, QStringLiteral("usage"),

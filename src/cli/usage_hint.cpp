@@ -52,13 +52,18 @@ QString NearestOption(const QString& unknown, const QStringList& known) {
     return tied ? QString() : best;
 }
 
-QString UsageHint(const QString& why, const QStringList& known, const QString& command) {
+QString UsageHint(const QString& why, const QStringList& known, const QString& command,
+                  const QStringList& commands) {
     QString hint;
     // The parser's own words: "Unknown option 'prot'." (or "Unknown options: a, b.").
     static const QRegularExpression unknownOption(QStringLiteral("^Unknown option '([^']+)'"));
     if (const auto m = unknownOption.match(why); m.hasMatch())
         if (const QString meant = NearestOption(m.captured(1), known); !meant.isEmpty())
             hint += QStringLiteral("did you mean --%1?\n").arg(meant);
+    static const QRegularExpression unknownCommand(QStringLiteral("^unknown command (\\S+)$"));
+    if (const auto m = unknownCommand.match(why); m.hasMatch())
+        if (const QString meant = NearestOption(m.captured(1), commands); !meant.isEmpty())
+            hint += QStringLiteral("did you mean %1?\n").arg(meant);
     hint += command.isEmpty() ? QStringLiteral("see 'posflash-cli help'\n")
                               : QStringLiteral("see 'posflash-cli help %1'\n").arg(command);
     return hint;

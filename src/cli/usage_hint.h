@@ -9,9 +9,10 @@ namespace posflash {
 // added, dropped or changed, or the only one it begins), else empty. Names without dashes.
 QString NearestOption(const QString& unknown, const QStringList& known);
 
-// What a usage error says under its cause: the option it may have meant, and where the
-// command's usage is ("posflash-cli help download"). command is empty when none was given or
-// it is not one of the commands.
-QString UsageHint(const QString& why, const QStringList& known, const QString& command);
+// What a usage error says under its cause: the option or the command it may have meant (among
+// known options and commands), and where the command's usage is ("posflash-cli help
+// download"). command is empty when none was given or it is not one of the commands.
+QString UsageHint(const QString& why, const QStringList& known, const QString& command,
+                  const QStringList& commands = {});
 
 } // namespace posflash

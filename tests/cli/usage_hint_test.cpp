@@ -27,6 +27,8 @@ TEST(UsageHint, PointsToTheCommandsHelpUnderTheCause) {
     EXPECT_EQ(UsageHint("Unknown option 'prot'.", known, "download"),
               "did you mean --port?\nsee 'posflash-cli help download'\n");
     EXPECT_EQ(UsageHint("download needs --port", known, ""), "see 'posflash-cli help'\n");
+    EXPECT_EQ(UsageHint("unknown command downlaod", known, "", {"download", "history"}),
+              "did you mean download?\nsee 'posflash-cli help'\n");
 }
 
 } // namespace
