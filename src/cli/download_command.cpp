@@ -253,8 +253,10 @@ std::variant<DownloadPlan, int> planOf(const Cli& cli, const CliArguments& args)
         if (args.isSet("all") || watch)
             return cli.usage("--label goes with --port or --net, one for each printer in order");
         if (units->labels.size() != static_cast<qsizetype>(targets.size()))
-            return cli.usage(QStringLiteral("--label is given %1 times for %2")
-                                 .arg(units->labels.size())
+            return cli.usage(QStringLiteral("--label is given %1 for %2")
+                                 .arg(units->labels.size() == 1
+                                          ? QStringLiteral("once")
+                                          : QStringLiteral("%1 times").arg(units->labels.size()))
                                  .arg(targets.size() == 1
                                           ? QStringLiteral("1 printer")
                                           : QStringLiteral("%1 printers").arg(targets.size())));

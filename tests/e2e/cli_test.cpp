@@ -77,6 +77,7 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         {{"download", "--json", "--port", tty, dir.filePath("missing.bin")}, R"("cause":"file-not-open")"},
         {{"download", "--json", "--port", tty, badTrailer()}, R"("cause":"bad-trailer")"},
         {{"download", "--json", "--bogus", font}, R"("cause":"usage")"},
+        {{"download", "--port", tty, "--port", "COM7", "--label", "SN-1", font}, "--label is given once for 2 printers"},
         {{"history", "--central"}, "--central needs --records URI"},
         {{"history", "--outcome", "passed"}, "--outcome is "},
         {{"history", "--format", "xml"}, "--format is table, json or csv"},
