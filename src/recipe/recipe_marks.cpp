@@ -1,6 +1,7 @@
 #include "recipe/recipe_marks.h"
 
 #include "base/helper_program.h"
+#include "mark-helper/mark_request.h"
 #include "recipe/recipe.h"
 
 #include <QDir>
@@ -120,7 +121,14 @@ RecipeMarks RecipeMarks::station() {
 }
 
 QString RecipeMarks::pathOf(const QString& name) const {
-    return QDir(folder_).filePath(QString::fromLatin1(name.toUtf8().toHex()));
+    // The helper's own layout: a long name's hex is cut into folders, as a file name holds
+    // 255 bytes.
+    const QByteArray hex = name.toUtf8().toHex();
+    QString path = folder_;
+    for (const std::string& part :
+         mark_helper::MarkPath(std::string_view(hex.constData(), hex.size())))
+        path += QLatin1Char('/') + QString::fromStdString(part);
+    return path;
 }
 
 Result<std::int64_t> RecipeMarks::read(const QString& name) const {
@@ -144,6 +152,7 @@ Result<std::int64_t> RecipeMarks::raise(const QString& name, std::int64_t sequen
     QDir().mkpath(folder_);
     if (::access(QFile::encodeName(folder_).constData(), W_OK) != 0)
         return raiseThroughHelper(name, sequence);
+    QDir().mkpath(QFileInfo(pathOf(name)).path());
     // A damaged mark is replaced only by what was verified now.
     QSaveFile file(pathOf(name));
     const QByteArray text = QByteArray::number(static_cast<qlonglong>(sequence)) + '\n';

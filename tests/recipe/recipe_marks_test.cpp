@@ -24,6 +24,13 @@ TEST(RecipeMarksTest, AMarkOnlyRisesAndADamagedOneIsNoZero) {
     testing::WriteFile(file, "five\n");
     EXPECT_FALSE(marks.read(name).ok());
     EXPECT_EQ(marks.raise(name, 6).value(), 6);
+    // A long name's mark lies where the helper keeps it: its hex cut into folders.
+    const QString longName(200, QLatin1Char('x'));
+    EXPECT_EQ(marks.raise(longName, 4).value(), 4);
+    EXPECT_EQ(marks.read(longName).value(), 4);
+    const QString hex = QString::fromLatin1(longName.toUtf8().toHex());
+    EXPECT_EQ(testing::ReadFile(dir.filePath("marks/" + hex.left(250) + "+/" + hex.mid(250))),
+              "4\n");
 
     EXPECT_EQ(KeptMarkFromAnswer("kept 12"), 12);
     for (const QByteArray& wrong : {QByteArray("kept"), QByteArray("kept -1"),
