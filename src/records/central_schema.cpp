@@ -88,6 +88,24 @@ SELECT coalesce(unit, id::text) AS unit,
            mode + QStringLiteral(" AS mode") + added + QStringLiteral("\nFROM ") + rows;
 }
 
+// posflash_units over the rows from counts, a unit its UUID within its station (versions 6
+// and 7).
+QString UnitsPerStationView(const QString& from) {
+    return QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_units AS
+SELECT coalesce(unit, id::text) AS unit,
+       coalesce(station, sent_from) AS station,
+       (array_agg(started_at::date ORDER BY attempt, started_at, id))[1] AS day,
+       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
+       min(started_at) AS started_at,
+       count(*) AS attempts,
+       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
+       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
+           AS passed
+FROM %1
+GROUP BY coalesce(station, sent_from), coalesce(unit, id::text))")
+        .arg(from);
+}
+
 // A block that grants SELECT on what to everyone but the owner who holds privilege on from.
 QString GrantToHoldersOf(const QString& from, const QString& privilege, const QString& what) {
     return QStringLiteral(R"(DO $$
@@ -376,18 +394,7 @@ WITH CHECK (station = (SELECT s.station FROM posflash_stations s WHERE s.role = 
     QStringLiteral(R"(CREATE VIEW posflash_counted_records AS
 SELECT r.* FROM posflash_records r LEFT JOIN posflash_stations s ON s.role = r.inserted_by
 WHERE s.role IS NULL OR s.station = r.station)"),
-    QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_units AS
-SELECT coalesce(unit, id::text) AS unit,
-       coalesce(station, sent_from) AS station,
-       (array_agg(started_at::date ORDER BY attempt, started_at, id))[1] AS day,
-       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
-       min(started_at) AS started_at,
-       count(*) AS attempts,
-       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
-       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
-           AS passed
-FROM posflash_counted_records
-GROUP BY coalesce(station, sent_from), coalesce(unit, id::text))"),
+    UnitsPerStationView(QStringLiteral("posflash_counted_records")),
     ReportUnitsView(QStringLiteral("CREATE OR REPLACE VIEW"),
                     QStringLiteral("(array_agg(mode ORDER BY attempt, started_at, id))[1]"),
                     QStringLiteral("posflash_counted_records\nGROUP BY coalesce(station, "
@@ -420,18 +427,7 @@ const QStringList kStep7{
     QStringLiteral(R"(CREATE VIEW posflash_reached_records AS
 SELECT * FROM posflash_counted_records WHERE %1)")
         .arg(QLatin1String(kReachedV7)),
-    QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_units AS
-SELECT coalesce(unit, id::text) AS unit,
-       coalesce(station, sent_from) AS station,
-       (array_agg(started_at::date ORDER BY attempt, started_at, id))[1] AS day,
-       (array_agg(shift ORDER BY attempt, started_at, id))[1] AS shift,
-       min(started_at) AS started_at,
-       count(*) AS attempts,
-       (array_agg(outcome ORDER BY attempt, started_at, id))[1] = 'completed' AS first_pass,
-       (array_agg(outcome ORDER BY attempt DESC, started_at DESC, id DESC))[1] = 'completed'
-           AS passed
-FROM posflash_reached_records
-GROUP BY coalesce(station, sent_from), coalesce(unit, id::text))"),
+    UnitsPerStationView(QStringLiteral("posflash_reached_records")),
     ReportUnitsView(QStringLiteral("CREATE OR REPLACE VIEW"),
                     QStringLiteral("(array_agg(mode ORDER BY attempt, started_at, id))[1]"),
                     QStringLiteral("posflash_counted_records\nGROUP BY coalesce(station, "
