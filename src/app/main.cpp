@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
             return runDemo(argc, argv);
     // The page of slot codes needs no display: it may be made on any machine.
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--print-slot-codes") == 0) {
+        if (std::strcmp(argv[i], "--print-slot-codes") == 0 || std::strcmp(argv[i], "--out") == 0) {
             const QCoreApplication core(argc, argv);
             QCoreApplication::setApplicationName(QStringLiteral("posflash"));
             WindowCommandLine commandLine;

@@ -28,7 +28,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSysInfo>
 #include <QTime>
 #include <QUuid>
@@ -319,14 +318,6 @@ QWidget* LineWindow::makeLabelRow() {
     connect(report, &QPushButton::clicked, this, &LineWindow::writeShiftReport);
     row->addWidget(report);
     connect(labelBox_, &QLineEdit::returnPressed, this, &LineWindow::labelEntered);
-    // Esc in the label box drops the label held for the next unit, as the label line says.
-    auto* drop = new QShortcut(QKeySequence(Qt::Key_Escape), labelBox_, nullptr, nullptr,
-                               Qt::WidgetShortcut);
-    connect(drop, &QShortcut::activated, this, [this] {
-        const QString held = chooser_.held();
-        if (chooser_.dropHeld())
-            pendingLabel_->setFullText(tr("%1 dropped: it goes to no unit.").arg(held));
-    });
     showPendingLabel();
     return box;
 }
@@ -459,6 +450,15 @@ void LineWindow::keepFocus() {
 }
 
 bool LineWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Esc in the label box drops the label held for the next unit, as the label line says.
+    if (event->type() == QEvent::KeyPress && watched == labelBox_ &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        const QString held = chooser_.held();
+        if (!chooser_.dropHeld())
+            return false;
+        pendingLabel_->setFullText(tr("%1 dropped: it goes to no unit.").arg(held));
+        return true;
+    }
     // With the label box in focus, a key is its own, or one it passed on to its parents
     // (Enter): nothing to forward.
     if (event->type() != QEvent::KeyPress || watched == labelBox_ || !labelBox_->isEnabled() ||
