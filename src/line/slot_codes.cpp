@@ -14,6 +14,7 @@ namespace posflash {
 
 namespace {
 
+// Texts are marked where they stand, so that lupdate files them under this context.
 QString text(const char* english) {
     return QCoreApplication::translate("posflash::SlotCodes", english);
 }
@@ -61,9 +62,12 @@ QString SlotCodesPage(const LineSettings& settings) {
         cells += QStringLiteral("<div class=\"slot\">%1<div class=\"code\">%2</div>"
                                 "<div class=\"where\">%3</div></div>\n")
                      .arg(widths ? barcodeSvg(*widths) : QString(), code.toHtmlEscaped(),
-                          text("Slot %1 · %2").arg(number).arg(SlotTitle(slot)).toHtmlEscaped());
+                          text(QT_TRANSLATE_NOOP("posflash::SlotCodes", "Slot %1 · %2"))
+                              .arg(number)
+                              .arg(SlotTitle(slot))
+                              .toHtmlEscaped());
     }
-    const QString title = text("Slot codes");
+    const QString title = text(QT_TRANSLATE_NOOP("posflash::SlotCodes", "Slot codes"));
     return QStringLiteral("<!DOCTYPE html>\n<html lang=\"%1\"><head><meta charset=\"utf-8\">"
                           "<title>%2</title><style>"
                           "body{font-family:sans-serif;margin:10mm}"
@@ -74,8 +78,9 @@ QString SlotCodesPage(const LineSettings& settings) {
                           "</style></head><body>\n<h1>%2</h1>\n<p>%3</p>\n%4</body></html>\n")
         .arg(LineSpeaksChinese(settings) ? QStringLiteral("zh") : QStringLiteral("en"),
              title.toHtmlEscaped(),
-             text("Scan a slot's code, then a unit's label: the label goes to that slot's "
-                  "waiting unit.")
+             text(QT_TRANSLATE_NOOP("posflash::SlotCodes",
+                                    "Scan a slot's code, then a unit's label: the label goes to "
+                                    "that slot's waiting unit."))
                  .toHtmlEscaped(),
              cells);
 }
@@ -86,8 +91,10 @@ int PrintSlotCodes(const LineSettings& settings, const QString& outPath) {
         QCoreApplication::installTranslator(&chinese);
     if (settings.slotCount() == 0) {
         std::fprintf(stderr, "posflash: %s\n",
-                     qPrintable(text("--print-slot-codes: name the slots (--port, --usb-path, "
-                                     "--ip) or keep them in line.ini first.")));
+                     qPrintable(text(QT_TRANSLATE_NOOP(
+                         "posflash::SlotCodes", "--print-slot-codes: name the slots (--port, "
+                                                "--usb-path, --ip) or keep them in line.ini "
+                                                "first."))));
         return 2;
     }
     const QByteArray page = SlotCodesPage(settings).toUtf8();
@@ -102,7 +109,8 @@ int PrintSlotCodes(const LineSettings& settings, const QString& outPath) {
     if (out.open(QIODevice::WriteOnly) && out.write(page) == page.size() && out.commit())
         return 0;
     std::fprintf(stderr, "posflash: %s\n",
-                 qPrintable(text("cannot write %1: %2").arg(outPath, out.errorString())));
+                 qPrintable(text(QT_TRANSLATE_NOOP("posflash::SlotCodes", "cannot write %1: %2"))
+                                .arg(outPath, out.errorString())));
     return 1;
 }
 
