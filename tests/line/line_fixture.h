@@ -69,6 +69,14 @@ protected:
             [this] { return !window->scanWaiting() || !window->question().isEmpty(); }, 5000));
     }
 
+    // A picture of the window for the docs, in few colours: small in the repository.
+    static bool SaveScreenshot(QWidget& widget, const QString& path) {
+        return widget.grab()
+            .toImage()
+            .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither)
+            .save(path);
+    }
+
     bool waitIdle(int ms = 30000) {
         return QTest::qWaitFor([this] { return !window->scanWaiting() && !window->anyRunning(); },
                                ms);
