@@ -48,7 +48,7 @@ Colours coloursOf(TileState state) {
 // verdict there.
 constexpr int kWordShare = 2;
 constexpr int kLowTileWordShare = 1;
-constexpr int kLowTile = 220;
+constexpr int kLowTile = 180;
 constexpr int kDetailShare = 5;
 constexpr int kDetailLargestPx = 28;
 constexpr int kLowTileDetailLargestPx = 16;
