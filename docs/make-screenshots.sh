@@ -25,8 +25,9 @@ export XDG_CONFIG_HOME="$work" QT_QPA_PLATFORM=offscreen
 LC_ALL=zh_CN.UTF-8 "$app" --screenshot "$here/window-zh.png"
 LC_ALL=en_US.UTF-8 "$app" --screenshot "$here/window-en.png"
 
-# The production window with six and sixteen slots in every state, at 1280x720 and 1920x1080,
-# in English and in Chinese, from the test that checks no text clips.
-mkdir -p "$here/line"
+# The production window with four, six and sixteen slots in every state, with and without a
+# recipe, at 1280x720 and 1920x1080, in English and in Chinese, from the test that checks no text
+# clips and the window stays within its screen.
+rm -rf "$here/line" && mkdir -p "$here/line"
 POSFLASH_LINE_SCREENSHOTS="$here/line" "$build/tests/line_window_test" \
     --gtest_filter='*NoTextClips*:*LeavingWhileUpdating*' > /dev/null

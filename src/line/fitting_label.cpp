@@ -5,6 +5,8 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
+#include <algorithm>
+
 namespace posflash {
 
 QString PlainToolTip(const QString& text) {
@@ -30,9 +32,29 @@ void FittingLabel::setFullText(const QString& text) {
     if (text == full_ && !text.isEmpty())
         return;
     full_ = text;
-    setToolTip({});
+    setAccessibleDescription(text);
     setText(text);
+    showWhole(true);
     fit();
+}
+
+void FittingLabel::setToolTipNote(const QString& note) {
+    note_ = note;
+    showWhole(text() == full_);
+}
+
+void FittingLabel::setSizedLike(const QStringList& texts) {
+    alike_ = texts;
+    fit();
+}
+
+void FittingLabel::setLargestPx(int px) {
+    largest_ = std::max(px, smallest_);
+    fit();
+}
+
+void FittingLabel::showWhole(bool whole) {
+    setToolTip(PlainToolTip(whole ? note_ : note_.isEmpty() ? full_ : full_ + '\n' + note_));
 }
 
 QSize FittingLabel::sizeHint() const {
@@ -60,8 +82,8 @@ QTextOption wrapping(Qt::Alignment alignment) {
 
 } // namespace
 
-qreal FittingLabel::wrappedHeight(const QFont& f, qreal width) const {
-    QTextLayout layout(full_, f);
+qreal FittingLabel::wrappedHeight(const QFont& f, const QString& text, qreal width) const {
+    QTextLayout layout(text, f);
     layout.setTextOption(wrapping(alignment()));
     qreal height = 0;
     layout.beginLayout();
@@ -73,16 +95,41 @@ qreal FittingLabel::wrappedHeight(const QFont& f, qreal width) const {
     return height;
 }
 
+bool FittingLabel::fitsAt(const QFont& f, const QString& text) const {
+    const QRect room = contentsRect();
+    if (wordWrap())
+        return wrappedHeight(f, text, room.width()) <= room.height();
+    const QFontMetrics metrics(f);
+    return metrics.horizontalAdvance(text) <= room.width() && metrics.height() <= room.height();
+}
+
 bool FittingLabel::fits(int px) const {
     QFont f = font();
     f.setPixelSize(px);
-    const QRect room = contentsRect();
-    if (!wordWrap()) {
-        const QFontMetrics metrics(f);
-        return metrics.horizontalAdvance(full_) <= room.width() &&
-               metrics.height() <= room.height();
+    return fitsAt(f, full_) && std::all_of(alike_.begin(), alike_.end(),
+                                           [&](const QString& text) { return fitsAt(f, text); });
+}
+
+QString FittingLabel::elidedLines(const QFont& f) const {
+    const QRectF room = contentsRect();
+    QTextLayout layout(full_, f);
+    layout.setTextOption(wrapping(alignment()));
+    qreal height = 0;
+    int lastStart = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(room.width());
+        if (height + line.height() > room.height())
+            break;
+        height += line.height();
+        lastStart = line.textStart();
     }
-    return wrappedHeight(f, room.width()) <= room.height();
+    layout.endLayout();
+    // The last line that fits takes the rest, elided at its end.
+    QString rest = full_.mid(lastStart);
+    rest.replace(QChar::LineSeparator, ' ').replace('\n', ' ');
+    return full_.left(lastStart) +
+           QFontMetrics(f).elidedText(rest, Qt::ElideRight, static_cast<int>(room.width()));
 }
 
 void FittingLabel::paintEvent(QPaintEvent* event) {
@@ -95,11 +142,11 @@ void FittingLabel::paintEvent(QPaintEvent* event) {
     painter.setFont(font());
     painter.setPen(palette().color(foregroundRole()));
     const QRectF room = contentsRect();
-    const qreal height = wrappedHeight(font(), room.width());
+    const qreal height = wrappedHeight(font(), text(), room.width());
     QRectF text = room;
     if (alignment() & Qt::AlignVCenter)
         text.setTop(room.top() + std::max<qreal>(0, (room.height() - height) / 2));
-    painter.drawText(text, full_, wrapping(alignment()));
+    painter.drawText(text, this->text(), wrapping(alignment()));
 }
 
 void FittingLabel::fit() {
@@ -119,12 +166,14 @@ void FittingLabel::fit() {
         f.setPixelSize(low);
         setFont(f);
     }
-    if (!wordWrap() && !fits(low)) {
-        setText(QFontMetrics(f).elidedText(full_, Qt::ElideMiddle, contentsRect().width()));
-        setToolTip(PlainToolTip(full_));
-    } else if (text() != full_) {
-        setText(full_);
-        setToolTip({});
+    QString shown = full_;
+    if (!fitsAt(f, full_))
+        shown = wordWrap()
+                    ? elidedLines(f)
+                    : QFontMetrics(f).elidedText(full_, Qt::ElideMiddle, contentsRect().width());
+    if (text() != shown) {
+        setText(shown);
+        showWhole(shown == full_);
     }
 }
 

@@ -12,7 +12,9 @@ QString PlainToolTip(const QString& text);
 // size, down to its smallest, so a verdict read from afar grows with its tile and never clips.
 // Wrapped text breaks at spaces, and inside a word only when the word is longer than a line (a
 // device path). A single line that does not fit even at the smallest size is elided, the whole
-// text in its tooltip. Its text is always plain, never markup. Its size hint is small on purpose:
+// text in its tooltip; so are wrapped lines that do not fit at the smallest size, at their last
+// line. The whole text is always its accessible description. Its text is always plain, never
+// markup. Its size hint is small and never follows the text, so no text makes a window grow:
 // the layout's stretch decides the room.
 class FittingLabel : public QLabel {
     Q_OBJECT
@@ -21,6 +23,12 @@ public:
                  QWidget* parent);
 
     void setFullText(const QString& text);
+    // What the label stands for, as its tooltip; an elided text's tooltip adds the whole text.
+    void setToolTipNote(const QString& note);
+    // Texts shown in its place in other states: the font is the largest at which they fit as
+    // well, so that one tile's verdicts, and those of tiles of one size, are of one size.
+    void setSizedLike(const QStringList& texts);
+    void setLargestPx(int px);
     const QString& fullText() const { return full_; }
     // The pixel size the text has now, for tests and the pictures of the docs.
     int pixelSize() const { return font().pixelSize(); }
@@ -34,13 +42,20 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Whether the text and those it is sized like fit at px.
     bool fits(int px) const;
+    bool fitsAt(const QFont& f, const QString& text) const;
     // The height of the wrapped text at font f in the given width.
-    qreal wrappedHeight(const QFont& f, qreal width) const;
+    qreal wrappedHeight(const QFont& f, const QString& text, qreal width) const;
+    // The lines that fit, the last one elided.
+    QString elidedLines(const QFont& f) const;
     void fit();
+    void showWhole(bool whole);
 
     QString full_;
-    const int largest_;
+    QString note_;
+    QStringList alike_;
+    int largest_;
     const int smallest_;
 };
 

@@ -55,7 +55,8 @@ int columnsFor(int tiles, QSize room) {
         const int rows = (tiles + columns - 1) / columns;
         const double w = static_cast<double>(room.width()) / columns;
         const double h = static_cast<double>(room.height()) / rows;
-        if (w / h < 0.8 || w / h > 2.5)
+        // A narrower tile than its minimum would widen the window past its screen.
+        if (w / h < 0.8 || w / h > 2.5 || w < SlotTile::kMinimumWidth + 10)
             continue;
         const double text = std::max(0.0, w - kChromeWidth) * std::max(0.0, h - kChromeHeight);
         if (text > bestRoom) {
@@ -65,6 +66,10 @@ int columnsFor(int tiles, QSize room) {
     }
     return bestRoom < 0 ? (tiles <= 4 ? tiles : tiles <= 8 ? 4 : tiles <= 18 ? 6 : 8) : best;
 }
+
+// The header's row, in shares: the shift's lines, and each figure.
+constexpr int kAboutShare = 7;
+constexpr int kFigureShare = 2;
 
 QString minutesAndSeconds(qint64 ms) {
     const qint64 s = (ms + 500) / 1000;
@@ -187,7 +192,7 @@ void LineWindow::startRecords(const QString& address) {
     // A refusal stays in the header until someone fixes the server or the address: the sync
     // asks again only with the next row, and says the same.
     connect(records_.get(), &BackgroundSync::stateChanged, this, [this](const QString& state) {
-        recordsState_->setText(state);
+        recordsState_->setFullText(state);
         // Offline passes on its own; a refusal needs someone, so it stands out.
         const Status& status = records_->last().status;
         const bool refused = (!status && !HasTrouble(status, records_trouble::kOffline)) ||
@@ -196,17 +201,17 @@ void LineWindow::startRecords(const QString& address) {
         const QString why = records_->last().refusals.isEmpty()
                                 ? (status ? QString() : status.error().text)
                                 : records_->last().refusals.join('\n');
-        recordsState_->setToolTip(PlainToolTip(
-            why.isEmpty() ? records_->shownAddress() : records_->shownAddress() + ": " + why));
+        recordsState_->setToolTipNote(why.isEmpty() ? records_->shownAddress()
+                                                    : records_->shownAddress() + ": " + why);
     });
     if (Status started = records_->start(address); !started) {
         records_.reset();
-        recordsState_->setText(tr("records: address not understood"));
-        recordsState_->setToolTip(
-            PlainToolTip(RedactedRecordsAddress(address) + ": " + started.error().text));
+        recordsState_->setFullText(tr("records: address not understood"));
+        recordsState_->setToolTipNote(RedactedRecordsAddress(address) + ": " +
+                                      started.error().text);
         return;
     }
-    recordsState_->setToolTip(PlainToolTip(records_->shownAddress()));
+    recordsState_->setToolTipNote(records_->shownAddress());
     // Only rows in the database can be sent; a row in the journal goes with a later write.
     history_.landed() = [this](const HistoryWrite& write) {
         if (records_ && write.place == HistoryWrite::Place::Database)
@@ -236,25 +241,23 @@ QWidget* LineWindow::makeHeader() {
         new FittingLabel("lblShiftChoices", 16, 16, false, false, header);
     QFont medium = operatorLine->font();
     operatorLine->setFixedHeight(QFontMetrics(medium).height());
-    shiftSince_ = new QLabel(header);
-    shiftSince_->setTextFormat(Qt::PlainText);
-    shiftSince_->setObjectName("lblShiftSince");
-    shiftSince_->setFont(medium);
+    shiftSince_ = new FittingLabel("lblShiftSince", 16, 12, false, false, header);
     about->addWidget(image);
     about->addWidget(operatorLine);
     // The shift's start and the records' state share a line: the tiles get the height.
     auto* since = new QHBoxLayout;
-    since->addWidget(shiftSince_);
+    since->addWidget(shiftSince_, 2);
     about->addLayout(since);
-    recordsState_ = new QLabel(header);
-    recordsState_->setTextFormat(Qt::PlainText);
-    recordsState_->setObjectName("lblRecords");
+    recordsState_ = new FittingLabel("lblRecords", 16, 12, false, false, header);
     recordsState_->setAccessibleName(tr("Records database"));
-    recordsState_->setFont(medium);
     recordsState_->hide(); // no records address: nothing to say
     since->addSpacing(16);
-    since->addWidget(recordsState_, 1);
-    row->addLayout(about, 1);
+    since->addWidget(recordsState_, 3);
+    for (FittingLabel* line : {shiftSince_, recordsState_}) {
+        line->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        line->setFixedHeight(QFontMetrics(medium).height());
+    }
+    row->addLayout(about, kAboutShare);
 
     const std::pair<const char*, QString> figures[] = {
         {"lblPassed", tr("Passed")},
@@ -264,37 +267,46 @@ QWidget* LineWindow::makeHeader() {
         {"lblFinalYield", tr("Final yield")},
         {"lblMeanTime", tr("Mean per unit")},
     };
+    // Each figure and its caption shrink to their share of the row ("100.0 %" included):
+    // no figure widens the window.
+    QStringList captions;
+    for (const auto& figure : figures)
+        captions << figure.second;
     for (const auto& [name, caption] : figures) {
         auto* box = new QVBoxLayout;
-        auto* value = new QLabel(header);
-        value->setObjectName(QLatin1String(name));
+        auto* value = new FittingLabel(QLatin1String(name), 34, 18, true, false, header);
         value->setProperty("caption", caption);
-        QFont huge = value->font();
-        huge.setPixelSize(34);
-        huge.setBold(true);
-        value->setFont(huge);
-        value->setAlignment(Qt::AlignCenter);
-        auto* text = new QLabel(caption, header);
-        text->setFont(medium);
-        text->setAlignment(Qt::AlignCenter);
+        auto* text = new FittingLabel({}, 16, 11, false, false, header);
+        text->setFullText(caption);
+        // One size for the figures, and one for the captions, as a row of gauges has.
+        value->setSizedLike({QStringLiteral("100.0 %")});
+        text->setSizedLike(captions);
+        for (FittingLabel* label : {value, text}) {
+            label->setAlignment(Qt::AlignCenter);
+            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+            label->setFixedHeight(QFontMetrics(label->font()).height());
+        }
         box->addWidget(value);
         box->addWidget(text);
-        row->addSpacing(18);
-        row->addLayout(box);
+        row->addSpacing(12);
+        row->addLayout(box, kFigureShare);
         figures_[QLatin1String(name)] = value;
     }
     auto* newShift = TabButton(tr("New shift"), "btnNewShift",
                                tr("Start a new shift: counters to zero"), 44, medium, header);
     connect(newShift, &QPushButton::clicked, this, &LineWindow::askNewShift);
-    row->addSpacing(18);
+    row->addSpacing(12);
     row->addWidget(newShift);
     return header;
 }
 
 QWidget* LineWindow::makeLabelRow() {
     auto* box = new QWidget(this);
-    auto* row = new QHBoxLayout(box);
-    row->setContentsMargins(0, 4, 0, 4);
+    auto* lines = new QVBoxLayout(box);
+    lines->setContentsMargins(0, 4, 0, 0);
+    lines->setSpacing(4);
+    auto* row = new QHBoxLayout;
+    lines->addLayout(row);
     auto* caption = new QLabel(tr("Label"), box);
     QFont f = caption->font();
     f.setPixelSize(20);
@@ -304,19 +316,24 @@ QWidget* LineWindow::makeLabelRow() {
     labelBox_->setAccessibleName(tr("Scanned label"));
     labelBox_->setPlaceholderText(tr("Scan the unit's label (or type it and press Enter)"));
     labelBox_->setFont(f);
-    labelBox_->setMinimumHeight(42);
+    labelBox_->setMinimumHeight(38);
     caption->setBuddy(labelBox_);
-    // A scan's text, elided to its room: a long one never pushes the window past the screen.
-    pendingLabel_ = new FittingLabel("lblNextLabel", 20, 20, false, false, box);
-    pendingLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // What became of the last scan, on a line of its own under the box, the whole width: a
+    // held label, or a refusal that stands out. Elided to its room, it never pushes the window
+    // past the screen.
+    pendingLabel_ = new FittingLabel("lblNextLabel", 16, 12, true, true, box);
+    pendingLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    pendingLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    pendingLabel_->setFixedHeight(QFontMetrics(pendingLabel_->font()).lineSpacing() + 6);
+    pendingLabel_->setContentsMargins(8, 0, 8, 0);
     row->addWidget(caption);
-    row->addWidget(labelBox_, 2);
-    row->addWidget(pendingLabel_, 1);
+    row->addWidget(labelBox_, 1);
     // Beside the label box, where the header's figures leave it room on a small screen.
     auto* report = TabButton(tr("Shift report"), "btnShiftReport",
                              tr("Write this shift's report (HTML and PDF)"), 42, f, box);
     connect(report, &QPushButton::clicked, this, &LineWindow::writeShiftReport);
     row->addWidget(report);
+    lines->addWidget(pendingLabel_);
     connect(labelBox_, &QLineEdit::returnPressed, this, &LineWindow::labelEntered);
     showPendingLabel();
     return box;
@@ -421,15 +438,16 @@ void LineWindow::takeSlotCode(const QString& code, const QString& rest) {
     case SlotChooser::Direction::Directed:
         break;
     case SlotChooser::Direction::NoSuchSlot:
-        pendingLabel_->setFullText(tr("%1 refused: this station has no slot %2, only 1 to %3.")
-                                       .arg(code, rest)
-                                       .arg(slotCount()));
+        showScanLine(tr("%1 refused: this station has no slot %2, only 1 to %3.")
+                         .arg(code, rest)
+                         .arg(slotCount()),
+                     true);
         if (host_.beep)
             host_.beep();
         break;
     case SlotChooser::Direction::NotWaiting:
-        pendingLabel_->setFullText(
-            tr("%1 refused: no unit on slot %2 waits for its label.").arg(code).arg(n));
+        showScanLine(tr("%1 refused: no unit on slot %2 waits for its label.").arg(code).arg(n),
+                     true);
         if (host_.beep)
             host_.beep();
         break;
@@ -437,9 +455,10 @@ void LineWindow::takeSlotCode(const QString& code, const QString& rest) {
 }
 
 void LineWindow::refuseSecondHeld(const QString& label) {
-    pendingLabel_->setFullText(tr("%1 refused: %2 is held for the next unit. Give it (Next) or "
-                                  "drop it (Esc), then scan again.")
-                                   .arg(label, chooser_.held()));
+    showScanLine(tr("%1 refused: %2 is held for the next unit. Give it (Next) or "
+                    "drop it (Esc), then scan again.")
+                     .arg(label, chooser_.held()),
+                 true);
     if (host_.beep)
         host_.beep();
 }
@@ -456,7 +475,7 @@ bool LineWindow::eventFilter(QObject* watched, QEvent* event) {
         const QString held = chooser_.held();
         if (!chooser_.dropHeld())
             return false;
-        pendingLabel_->setFullText(tr("%1 dropped: it goes to no unit.").arg(held));
+        showScanLine(tr("%1 dropped: it goes to no unit.").arg(held), false);
         return true;
     }
     // With the label box in focus, a key is its own, or one it passed on to its parents
@@ -517,8 +536,17 @@ std::optional<QString> LineWindow::scannedMac(const QString& label) const {
     return network ? MacFromLabel(label) : std::nullopt;
 }
 
+void LineWindow::showScanLine(const QString& text, bool refusal) {
+    pendingLabel_->setFullText(text);
+    // A refusal in white on red, with a frame: seen from the fixture, colour-blind or not.
+    pendingLabel_->setStyleSheet(refusal ? QStringLiteral("#lblNextLabel { color: #ffffff; "
+                                                          "background: #b91c1c; border: 2px solid "
+                                                          "#1f2329; border-radius: 6px; }")
+                                         : QString());
+}
+
 void LineWindow::refuseLabel(const QString& why) {
-    pendingLabel_->setFullText(tr("Label refused: %1. Scan the label again.").arg(why));
+    showScanLine(tr("Label refused: %1. Scan the label again.").arg(why), true);
     if (host_.beep)
         host_.beep();
 }
@@ -580,7 +608,7 @@ void LineWindow::nextScan() {
     if (leaving_)
         scans_.clear();
     else if (loadingShift() && !scans_.empty())
-        pendingLabel_->setFullText(recipe_.problem);
+        showScanLine(recipe_.problem, false);
 }
 
 void LineWindow::labelLookedUp(const QString& label, bool known, const QString& station,
@@ -621,10 +649,10 @@ void LineWindow::giveScan(const QString& label) {
 }
 
 void LineWindow::showPendingLabel() {
-    pendingLabel_->setFullText(!chooser_.held().isEmpty()
-                                   ? tr("next unit: %1").arg(chooser_.held()) +
-                                         QStringLiteral(" · ") + tr("Esc drops it")
-                                   : QString());
+    showScanLine(!chooser_.held().isEmpty() ? tr("next unit: %1").arg(chooser_.held()) +
+                                                  QStringLiteral(" · ") + tr("Esc drops it")
+                                            : QString(),
+                 false);
 }
 
 void LineWindow::unitDone(int n, bool passed, int attempts, qint64 ms) {
@@ -653,8 +681,8 @@ void LineWindow::showCounters() {
         {"lblMeanTime", none ? QStringLiteral("–") : minutesAndSeconds(counters_.meanUnitMs())},
     };
     for (const auto& [name, value] : values) {
-        QLabel* figure = figures_[QLatin1String(name)];
-        figure->setText(value);
+        FittingLabel* figure = figures_[QLatin1String(name)];
+        figure->setFullText(value);
         // A screen reader says "Passed: 5", not the caption twice.
         figure->setAccessibleName(
             QStringLiteral("%1: %2").arg(figure->property("caption").toString(), value));
@@ -684,7 +712,7 @@ void LineWindow::askNewShift() {
             .arg(counters_.total())
             .arg(counters_.passed())
             .arg(counters_.failed())
-            .arg(figures_["lblYield"]->text(), figures_["lblMeanTime"]->text());
+            .arg(figures_["lblYield"]->fullText(), figures_["lblMeanTime"]->fullText());
     const auto name = host_.endShift
                           ? host_.endShift(this, summary, shift_.context.operatorName,
                                            [this](const QString& scan) { takeScan(scan); })
@@ -776,8 +804,8 @@ void LineWindow::beginShift() {
     shiftClock_.start();
     const QString since = QTime::currentTime().toString("HH:mm");
     shiftSince_->setProperty("since", since);
-    shiftSince_->setText(tr("Shift since %1").arg(since));
-    shiftSince_->setToolTip(tr("Shift %1").arg(shift_.context.shift));
+    shiftSince_->setFullText(tr("Shift since %1").arg(since));
+    shiftSince_->setToolTipNote(tr("Shift %1").arg(shift_.context.shift));
     showCounters();
     showPendingLabel();
     showNextScan();

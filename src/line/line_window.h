@@ -116,6 +116,8 @@ private:
     // A label the shift's recipe refuses is said, with a beep.
     bool refusedByRecipe(const QString& label);
     void refuseLabel(const QString& why);
+    // The line under the label box: a held label, a refusal, or what the scans wait for.
+    void showScanLine(const QString& text, bool refusal);
     // The MAC a scan names, when it reads as one and a network slot could take it.
     std::optional<QString> scannedMac(const QString& label) const;
     void labelLookedUp(const QString& label, bool known, const QString& station,
@@ -170,9 +172,9 @@ private:
     bool closeAsked_ = false;
     FittingLabel* imageLine_ = nullptr;
     FittingLabel* shiftChoices_ = nullptr;
-    QLabel* shiftSince_ = nullptr;
-    QLabel* recordsState_ = nullptr;
-    std::map<QString, QLabel*> figures_;
+    FittingLabel* shiftSince_ = nullptr;
+    FittingLabel* recordsState_ = nullptr;
+    std::map<QString, FittingLabel*> figures_;
 };
 
 } // namespace posflash

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 
 namespace posflash {
@@ -19,15 +20,21 @@ struct Colours {
     TileState value;
     const char* background;
     const char* text;
+    const char* border;
 };
 
 // Grey, blue, green, red and amber, dark enough for white text where the verdict is read
-// from afar; amber keeps dark text, as warning signs do.
+// from afar; amber keeps dark text, as warning signs do. A unit waiting for its label is white
+// in a thick dashed frame: told from an empty slot by more than a shade, colour-blind or not.
 constexpr Colours kColours[] = {
-    {TileState::Waiting, "#d4d7dd", "#1f2329"},  {TileState::NeedsLabel, "#aeb4bd", "#1f2329"},
-    {TileState::Updating, "#1d4fbf", "#ffffff"}, {TileState::Retrying, "#f0a202", "#1f2329"},
-    {TileState::Pass, "#16803c", "#ffffff"},     {TileState::Fail, "#b91c1c", "#ffffff"},
-    {TileState::SetUp, "#4a3b6b", "#ffffff"},    {TileState::NotInUse, "#eceff1", "#78909c"},
+    {TileState::Waiting, "#d4d7dd", "#3c4450", "none"},
+    {TileState::NeedsLabel, "#ffffff", "#1f2329", "5px dashed #1f2329"},
+    {TileState::Updating, "#1d4fbf", "#ffffff", "none"},
+    {TileState::Retrying, "#f0a202", "#1f2329", "none"},
+    {TileState::Pass, "#16803c", "#ffffff", "none"},
+    {TileState::Fail, "#b91c1c", "#ffffff", "none"},
+    {TileState::SetUp, "#4a3b6b", "#ffffff", "none"},
+    {TileState::NotInUse, "#eceff1", "#78909c", "none"},
 };
 
 Colours coloursOf(TileState state) {
@@ -35,9 +42,16 @@ Colours coloursOf(TileState state) {
     return colours ? *colours : kColours[0];
 }
 
-// The tile's height below its title, in shares: the verdict and the detail.
-constexpr int kWordShare = 6;
+// The tile's height below its title, in shares: the verdict and the detail. The same in every
+// state, so that a failed unit's verdict is as large as a passed one's; a low tile gives the
+// words of a failure (the cause, what to do) more of its room, and no detail outgrows the
+// verdict there.
+constexpr int kWordShare = 2;
+constexpr int kLowTileWordShare = 1;
+constexpr int kLowTile = 180;
 constexpr int kDetailShare = 5;
+constexpr int kDetailLargestPx = 28;
+constexpr int kLowTileDetailLargestPx = 16;
 
 QString clock(qint64 seconds) {
     return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
@@ -50,15 +64,14 @@ SlotTile::SlotTile(int number, const SlotChoice& slot, QWidget* parent) : QFrame
     setObjectName("tile_" + n);
     setAccessibleName(tr("Slot %1").arg(number));
     // Sixteen tiles fit a 1280 x 720 screen; the texts grow with the room they get.
-    setMinimumSize(180, 120);
+    setMinimumSize(kMinimumWidth, 120);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(10, 6, 10, 8);
+    layout->setContentsMargins(10, 4, 10, 6);
     layout->setSpacing(2);
 
     auto* top = new QHBoxLayout;
     title_ = new FittingLabel("lblTileTitle_" + n, 20, 12, true, false, this);
     title_->setFullText(QStringLiteral("%1  %2").arg(n, SlotTitle(slot)));
-    title_->setToolTip(SlotTitle(slot));
     unit_ = new FittingLabel("lblTileUnit_" + n, 20, 12, false, false, this);
     unit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     top->addWidget(title_, 3);
@@ -82,7 +95,12 @@ SlotTile::SlotTile(int number, const SlotChoice& slot, QWidget* parent) : QFrame
 
     word_ = new FittingLabel("lblTileState_" + n, 64, 14, true, false, this);
     word_->setAlignment(Qt::AlignCenter);
-    layout->addWidget(word_, kWordShare);
+    // The verdicts of tiles of one size are of one size, whichever the tile shows.
+    word_->setSizedLike({tr("PASS"), tr("FAIL"), QStringLiteral("100 %")});
+    QFont smallest = word_->font();
+    smallest.setPixelSize(14);
+    word_->setMinimumHeight(QFontMetrics(smallest).height());
+    layout->addWidget(word_, wordShare_);
     bar_ = new QProgressBar(this);
     bar_->setObjectName("barTile_" + n);
     bar_->setAccessibleName(tr("Slot %1 progress").arg(number));
@@ -90,16 +108,15 @@ SlotTile::SlotTile(int number, const SlotChoice& slot, QWidget* parent) : QFrame
     bar_->setFixedHeight(10);
     layout->addWidget(bar_);
     // Read from a pace or two away: large while there is room, never below 12 px.
-    detail_ = new FittingLabel("lblTileDetail_" + n, 28, 11, false, true, this);
+    detail_ = new FittingLabel("lblTileDetail_" + n, kDetailLargestPx, 11, false, true, this);
     detail_->setAlignment(Qt::AlignCenter);
     layout->addWidget(detail_, kDetailShare);
-    layout_ = layout;
 
     if (slot.kind == SlotKind::Com) {
         next_ = new QPushButton(tr("Next"), this);
         next_->setObjectName("btnNext_" + n);
         next_->setAccessibleName(tr("Next unit on slot %1").arg(number));
-        next_->setMinimumHeight(32);
+        next_->setMinimumHeight(28);
         QFont f = next_->font();
         f.setPixelSize(20);
         next_->setFont(f);
@@ -126,6 +143,16 @@ SlotTile::SlotTile(int number, const SlotChoice& slot, QWidget* parent) : QFrame
     showWaiting({});
 }
 
+void SlotTile::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    const int share = height() < kLowTile ? kLowTileWordShare : kWordShare;
+    if (share != wordShare_) {
+        wordShare_ = share;
+        static_cast<QVBoxLayout*>(layout())->setStretchFactor(word_, share);
+        detail_->setLargestPx(share == kWordShare ? kDetailLargestPx : kLowTileDetailLargestPx);
+    }
+}
+
 void SlotTile::setState(TileState state, const QString& word, const QString& detail,
                         const QString& remedy) {
     word_->setFullText(word);
@@ -133,21 +160,19 @@ void SlotTile::setState(TileState state, const QString& word, const QString& det
     detail_->setFullText(remedy.isEmpty()
                              ? detail
                              : detail + QChar::LineSeparator + tr("What to do: %1").arg(remedy));
-    // With something to do, the colour says the verdict and the words get the room.
-    const bool wordy = !remedy.isEmpty() || state == TileState::SetUp;
-    layout_->setStretchFactor(word_, wordy ? 1 : kWordShare);
     // A style sheet costs a relayout of the tile: set only when the colour changes.
     if (state == state_ && !styleSheet().isEmpty())
         return;
     state_ = state;
     bar_->setVisible(state == TileState::Updating || state == TileState::Retrying);
     const Colours c = coloursOf(state);
-    setStyleSheet(QStringLiteral("QFrame#%3 { background: %1; border-radius: 10px; }"
+    setStyleSheet(QStringLiteral("QFrame#%3 { background: %1; border: %4; border-radius: 10px; }"
                                  "QLabel { color: %2; background: transparent; }"
                                  "QProgressBar { background: rgba(255,255,255,0.35); border: 0;"
                                  " border-radius: 5px; }"
                                  "QProgressBar::chunk { background: %2; border-radius: 5px; }")
-                      .arg(QLatin1String(c.background), QLatin1String(c.text), objectName()));
+                      .arg(QLatin1String(c.background), QLatin1String(c.text), objectName(),
+                           QLatin1String(c.border)));
     if (next_)
         // A slot the recipe leaves out takes no unit: its Next would promise one.
         next_->setEnabled(state != TileState::Updating && state != TileState::Retrying &&

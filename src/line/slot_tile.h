@@ -23,6 +23,9 @@ class SlotTile : public QFrame {
 public:
     SlotTile(int number, const SlotChoice& slot, QWidget* parent = nullptr);
 
+    // Sixteen tiles of this width fit a 1280-pixel screen.
+    static constexpr int kMinimumWidth = 180;
+
     void showWaiting(const QString& hint);
     void showNeedsLabel();
     // percent of the frames accepted; secondsLeft < 0 while unknown. An attempt after the
@@ -59,16 +62,19 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void setState(TileState state, const QString& word, const QString& detail,
                   const QString& remedy = {});
 
     TileState state_ = TileState::Waiting;
+    int wordShare_ = 2; // the verdict's share of the height, as the tile's height decides
     FittingLabel* title_;
     FittingLabel* unit_;
     FittingLabel* word_;
     FittingLabel* detail_;
-    QVBoxLayout* layout_;
     QProgressBar* bar_;
     QPushButton* next_ = nullptr;
     QLineEdit* mac_ = nullptr;

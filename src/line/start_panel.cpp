@@ -109,6 +109,10 @@ StartPanel::StartPanel(const LineSettings& s, QWidget* parent,
     problem_ = new QLabel(this);
     problem_->setObjectName("lblProblem");
     problem_->setStyleSheet("color: #b91c1c;");
+    // A long refusal wraps: Start and Cancel stay on the screen.
+    problem_->setWordWrap(true);
+    for (QLabel* line : {summary_, recipeLine_, problem_})
+        line->setTextFormat(Qt::PlainText);
     auto* buttons = new QDialogButtonBox(this);
     auto* start = start_ =
         named(buttons->addButton(tr("Start shift"), QDialogButtonBox::AcceptRole), "btnStart",
@@ -202,10 +206,8 @@ void StartPanel::recipeFetched(quint64 ticket, const ShiftLoad& loaded) {
     start_->setEnabled(true);
     showRecipe(loaded.recipe);
     // A problem said before stays only while it is still true.
-    if (!problem_->text().isEmpty()) {
-        const QString problem = StartProblem(settings());
-        problem_->setText(problem.isEmpty() ? recipeProblem_ : problem);
-    }
+    if (!problem_->text().isEmpty())
+        problem_->setText(StartProblem(settings()));
 }
 
 QString StartPanel::showRecipe(const ShiftRecipe& recipe) {
@@ -230,11 +232,10 @@ QString StartPanel::showRecipe(const ShiftRecipe& recipe) {
 void StartPanel::tryStart() {
     showImage();
     QString problem = StartProblem(settings());
-    // A wrong image, or a recipe that does not verify, is refused here, in words.
-    if (problem.isEmpty())
-        problem = recipeProblem_;
+    // A wrong image is refused here, in words; a recipe that does not verify is refused in its
+    // own line, above, said once.
     problem_->setText(problem);
-    if (problem.isEmpty())
+    if (problem.isEmpty() && recipeProblem_.isEmpty())
         accept();
 }
 

@@ -7,6 +7,8 @@
 #include "support/private_home.h"
 #include "support/widget_finder.h"
 
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -15,6 +17,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace posflash::testing {
 
@@ -67,6 +71,25 @@ protected:
         // the operator's answer to a question.
         EXPECT_TRUE(QTest::qWaitFor(
             [this] { return !window->scanWaiting() || !window->question().isEmpty(); }, 5000));
+    }
+
+    // A picture of the window for the docs in its 256 most frequent colours, which hold the
+    // tiles' and the texts' own: small in the repository.
+    static bool SaveScreenshot(QWidget& widget, const QString& path) {
+        const QImage shot = widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QHash<QRgb, int> counts;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                ++counts[shot.pixel(x, y)];
+        std::vector<std::pair<int, QRgb>> common;
+        for (auto it = counts.begin(); it != counts.end(); ++it)
+            common.emplace_back(-it.value(), it.key());
+        std::sort(common.begin(), common.end());
+        QList<QRgb> palette;
+        for (std::size_t i = 0; i < std::min<std::size_t>(256, common.size()); ++i)
+            palette << common[i].second;
+        return shot.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither)
+            .save(path);
     }
 
     bool waitIdle(int ms = 30000) {

@@ -1,5 +1,3 @@
-#include "fleet/cause_texts.h"
-#include "line/fitting_label.h"
 #include "line/line_command_line.h"
 #include "line/slot_tile.h"
 #include "line/start_panel.h"
@@ -16,9 +14,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTextLayout>
 #include <QTimeZone>
-#include <QTranslator>
 #include <QUuid>
 
 #include <csignal>
@@ -423,7 +419,7 @@ TEST_F(LineWindowTest, LeavingWhileUpdatingAsksAndEndsTheUpdateCleanly) {
     EXPECT_TRUE(window->anyRunning());
     if (const QString dir = qEnvironmentVariable("POSFLASH_LINE_SCREENSHOTS"); !dir.isEmpty()) {
         window->resize(1280, 720);
-        EXPECT_TRUE(window->grab().save(dir + "/line-question-1280x720-en.png"));
+        EXPECT_TRUE(SaveScreenshot(*window, dir + "/line-question-1280x720-en.png"));
     }
     control<QPushButton>("btnQuestionYes").click(); // the update ends, then the window
     ASSERT_TRUE(waitIdle());
@@ -498,118 +494,6 @@ TEST_F(LineWindowTest, SetUpProblemsStartNoUnitAndCountNowhere) {
     EXPECT_TRUE(figure("lblImage").contains("not a regular file"))
         << figure("lblImage").toStdString();
     EXPECT_EQ(rows().size(), 1u);
-}
-
-// Whether a label's text, as shown, fits the room the layout gave it. A tile's wrapped texts
-// break inside a word longer than a line (a device path); other labels at spaces only.
-bool clipped(const QLabel& label) {
-    const QRect room = label.contentsRect();
-    const QFontMetrics metrics(label.font());
-    if (!label.wordWrap())
-        return metrics.horizontalAdvance(label.text()) > room.width() ||
-               metrics.height() > room.height();
-    if (qobject_cast<const FittingLabel*>(&label) == nullptr) {
-        const QRect needed = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20),
-                                                  Qt::TextWordWrap, label.text());
-        return needed.width() > room.width() || needed.height() > room.height();
-    }
-    QTextLayout layout(label.text(), label.font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    qreal height = 0;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(room.width());
-        height += line.height();
-    }
-    layout.endLayout();
-    return height > room.height();
-}
-
-// At the screens a station has, with six and with sixteen slots in every state, no text of the
-// window clips, the verdict and what to do are never cut short, and the window is no larger
-// than the screen. POSFLASH_LINE_SCREENSHOTS names a folder for a picture of each.
-TEST_F(LineWindowTest, NoTextClipsAtTheScreenSizesOfAStation) {
-    // smallestDetailPx: the cause and what to do stay readable from a pace or two
-    // clang-format off
-    struct Case { int tiles; QSize screen; int smallestDetailPx; };
-    const Case cases[] = {
-        {6,  {1280, 720},  18},
-        {6,  {1920, 1080}, 20},
-        {16, {1280, 720},  11},
-        {16, {1920, 1080}, 14},
-    };
-    // clang-format on
-    QTranslator chinese;
-    ASSERT_TRUE(chinese.load(":/i18n/posflash_zh_CN.qm"));
-    for (const Case& c : cases)
-        for (const QString language : {"en", "zh"}) {
-            // The case's name, the picture's too: "line-6-slots-1280x720-en".
-            const QString name = QStringLiteral("line-%1-slots-%2x%3-")
-                                     .arg(c.tiles)
-                                     .arg(c.screen.width())
-                                     .arg(c.screen.height()) +
-                                 language;
-            SCOPED_TRACE(name.toStdString());
-            Faces faces;
-            faces.setUseEnglish(language == "en");
-            const CauseTexts texts{faces};
-            if (language == "zh")
-                QCoreApplication::installTranslator(&chinese);
-            else
-                QCoreApplication::removeTranslator(&chinese);
-            QStringList ports;
-            for (int n = 1; n <= c.tiles; ++n)
-                ports
-                    << QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.%1:1.0").arg(n);
-            LineSettings s = settingsFor(ports);
-            s.requireLabel = true;
-            s.records = "postgresql://line@records.example/line";
-            s.language = language;
-            open(s);
-            for (int n = 1; n <= c.tiles; ++n) {
-                SlotTile& t = window->tile(n);
-                t.showUnit(QStringLiteral("SN-2026-%1").arg(n, 6, 10, QLatin1Char('0')));
-                // clang-format off
-                switch (n % 6) {
-                case 1: t.showNeedsLabel(); break;
-                case 2: t.showPass(83000, 2); break;
-                case 3: t.showFail(texts.cause(Cause::PrinterSilent, 3, 57, 3), texts.remedy(Cause::PrinterSilent)); break;
-                case 4: t.showUpdating(37, 42, 2, 2), t.showFrameRetry("no answer, attempt 2 of 3"); break;
-                case 5: EXPECT_FALSE(window->slot(n).checkSetUp().isEmpty()); break; // no such port here
-                default: t.showFail(texts.cause(Cause::PrinterRefused, 3, 12, 3), texts.remedy(Cause::PrinterRefused));
-                }
-                // clang-format on
-            }
-            window->resize(c.screen);
-            window->show();
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-            EXPECT_LE(window->minimumSizeHint().width(), c.screen.width());
-            EXPECT_LE(window->minimumSizeHint().height(), c.screen.height());
-            EXPECT_EQ(window->size(), c.screen);
-            for (const QLabel* label : window->findChildren<QLabel*>()) {
-                if (!label->isVisibleTo(window.get()) || label->text().isEmpty())
-                    continue;
-                EXPECT_FALSE(clipped(*label))
-                    << label->objectName().toStdString() << ": " << label->text().toStdString();
-            }
-            for (int n = 1; n <= c.tiles; ++n) {
-                const QString num = QString::number(n);
-                for (const QString name : {"lblTileState_", "lblTileDetail_"}) {
-                    const auto& label = control<FittingLabel>(name + num);
-                    EXPECT_EQ(label.text(), label.fullText()) << (name + num).toStdString();
-                }
-                EXPECT_GE(control<FittingLabel>("lblTileDetail_" + num).pixelSize(),
-                          c.smallestDetailPx);
-            }
-            if (const QString dir = qEnvironmentVariable("POSFLASH_LINE_SCREENSHOTS");
-                !dir.isEmpty()) {
-                EXPECT_TRUE(window->grab().save(dir + "/" + name + ".png"));
-            }
-            window.reset();
-        }
-    QCoreApplication::removeTranslator(&chinese);
 }
 
 bool isControl(QWidget* widget) {

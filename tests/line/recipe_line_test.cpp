@@ -1,7 +1,9 @@
 // The production window under a line recipe: the start panel refusing a wrong image, the label
 // box refusing a label off the pattern, slots outside the recipe, engineering units, a recipe
 // fetched from the line's records while the window runs.
+#include "fleet/cause_texts.h"
 #include "history/unit_yield.h"
+#include "line/fitting_label.h"
 #include "line/slot_tile.h"
 #include "line/start_panel.h"
 #include "line_fixture.h"
@@ -14,6 +16,8 @@
 #include <QDir>
 #include <QPushButton>
 #include <QSemaphore>
+#include <QTextLayout>
+#include <QTranslator>
 
 #include <atomic>
 
@@ -73,12 +77,25 @@ TEST_F(RecipeLineTest, TheStartPanelShowsTheRecipeAndRefusesAnotherImageInWords)
                                     QString::fromLatin1(keyId), QString("until 2099-01-01")})
             EXPECT_TRUE(line.contains(part)) << line.toStdString();
     }
+    // Another image, or an expired recipe, is refused once, in words that wrap: the panel does
+    // not widen, and Start and Cancel stay on the screen.
     s.imagePath = tool.path("fw-other.bin");
-    StartPanel panel(s, nullptr, host.loadRecipe);
-    FindControl<QPushButton>(&panel, "btnStart").click();
-    EXPECT_NE(panel.result(), QDialog::Accepted);
-    const QString problem = FindControl<QLabel>(&panel, "lblProblem").text();
-    EXPECT_TRUE(problem.contains("size differs from the approved image")) << problem.toStdString();
+    for (const QString refusal : {"size differs from the approved image", "has expired"}) {
+        SCOPED_TRACE(refusal.toStdString());
+        if (refusal == "has expired") {
+            recipe.expires = QDateTime::currentDateTimeUtc().addDays(-1);
+            s = settingsFor({"/dev/ttyS0"});
+        }
+        StartPanel panel(s, nullptr, host.loadRecipe);
+        const int width = panel.minimumSizeHint().width();
+        FindControl<QPushButton>(&panel, "btnStart").click();
+        EXPECT_NE(panel.result(), QDialog::Accepted);
+        int said = 0;
+        for (const QLabel* label : panel.findChildren<QLabel*>())
+            said += label->text().contains(refusal) ? 1 : 0;
+        EXPECT_EQ(said, 1);
+        EXPECT_EQ(panel.minimumSizeHint().width(), width);
+    }
 }
 
 // A label off the pattern is refused at the box and asked for again; the right one starts the
@@ -236,6 +253,152 @@ TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
     go.release();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !window->loadingShift(); }, 5000));
     EXPECT_EQ(window->tile(1).state(), TileState::Waiting);
+}
+
+// Whether a label's text, as shown, fits the room the layout gave it. A tile's wrapped texts
+// break inside a word longer than a line (a device path); other labels at spaces only.
+bool clipped(const QLabel& label) {
+    const QRect room = label.contentsRect();
+    const QFontMetrics metrics(label.font());
+    if (!label.wordWrap())
+        return metrics.horizontalAdvance(label.text()) > room.width() ||
+               metrics.height() > room.height();
+    if (qobject_cast<const FittingLabel*>(&label) == nullptr) {
+        const QRect needed = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20),
+                                                  Qt::TextWordWrap, label.text());
+        return needed.width() > room.width() || needed.height() > room.height();
+    }
+    QTextLayout layout(label.text(), label.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    qreal height = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(room.width());
+        height += line.height();
+    }
+    layout.endLayout();
+    return height > room.height();
+}
+
+// At the screens a station has, with four, six and sixteen slots in every state, with and
+// without a recipe, in both languages, no text of the window clips, the verdict and what to do
+// are never cut short, and the window stays within the screen: once a unit passed (the header's
+// "100.0 %") with a 64-character label held, and after New shift. POSFLASH_LINE_SCREENSHOTS
+// names a folder for a picture of each.
+TEST_F(RecipeLineTest, NoTextClipsAtTheScreenSizesOfAStation) {
+    // smallestDetailPx: the cause and what to do stay readable from a pace or two
+    // clang-format off
+    struct Case { int tiles; QSize screen; int smallestDetailPx; };
+    const Case cases[] = {
+        {4,  {1280, 720},  18}, {4,  {1920, 1080}, 20},
+        {6,  {1280, 720},  18}, {6,  {1920, 1080}, 20},
+        {16, {1280, 720},  11}, {16, {1920, 1080}, 14},
+    };
+    // clang-format on
+    recipe.labelPattern = "SN-.*";
+    host.endShift = [](QWidget*, const QString&, const QString&, const auto&) {
+        return QString("Zhang Wei-Ming of the east hall, second shift of line three");
+    };
+    QTranslator chinese;
+    ASSERT_TRUE(chinese.load(":/i18n/posflash_zh_CN.qm"));
+    int shown = 0; // each case's labels are new to the history
+    for (const Case& c : cases)
+        for (const bool withRecipe : {false, true})
+            for (const QString language : {"en", "zh"}) {
+                // The case's name, the picture's too: "line-6-slots-1280x720-en-recipe".
+                const QString name = QStringLiteral("line-%1-slots-%2x%3-%4%5")
+                                         .arg(c.tiles)
+                                         .arg(c.screen.width())
+                                         .arg(c.screen.height())
+                                         .arg(language, withRecipe ? "-recipe" : "");
+                SCOPED_TRACE(name.toStdString());
+                // The widest letters, as long as a label may be.
+                const QString tag = QStringLiteral("SN-%1-").arg(++shown);
+                const QString labels[] = {tag + QString(64 - tag.size(), 'W'),
+                                          tag + QString(64 - tag.size(), 'M')};
+                Faces faces;
+                faces.setUseEnglish(language == "en");
+                const CauseTexts texts{faces};
+                if (language == "zh")
+                    QCoreApplication::installTranslator(&chinese);
+                else
+                    QCoreApplication::removeTranslator(&chinese);
+                QStringList ports{sims.serial().link()};
+                for (int n = 2; n <= c.tiles; ++n)
+                    ports << QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.%1:1.0")
+                                 .arg(n);
+                LineSettings s = settingsFor(ports);
+                if (!withRecipe)
+                    s.recipe.clear();
+                s.records = "postgresql://line@records.example/line";
+                s.language = language;
+                open(s).resize(c.screen);
+                window->show();
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+                window->startShift();
+                scan(labels[0]);
+                ASSERT_TRUE(waitIdle());
+                ASSERT_EQ(window->tile(1).state(), TileState::Pass);
+                ASSERT_EQ(figure("lblYield"), "100.0 %");
+                scan(labels[1]); // held for the next unit
+                for (int n = 2; n <= c.tiles; ++n) {
+                    SlotTile& t = window->tile(n);
+                    t.showUnit(labels[n % 2]);
+                    // clang-format off
+                    switch (n % 6) {
+                    case 1: t.showNeedsLabel(); break;
+                    case 2: t.showPass(83000, 2); break;
+                    case 3: t.showFail(texts.cause(Cause::PrinterSilent, 3, 57, 3), texts.remedy(Cause::PrinterSilent)); break;
+                    case 4: t.showUpdating(37, 42, 2, 2), t.showFrameRetry("no answer, attempt 3 of 3"); break;
+                    case 5: t.showWaiting({}); break;
+                    default: t.showFail(texts.cause(Cause::PrinterRefused, 3, 12, 3), texts.remedy(Cause::PrinterRefused));
+                    }
+                    // clang-format on
+                }
+                QSize minimum; // as the first texts left it: no later text may change it
+                for (const char* when : {"a unit passed", "New shift"}) {
+                    SCOPED_TRACE(when);
+                    if (QString(when) == "New shift") {
+                        control<QPushButton>("btnNewShift").click();
+                        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->loadingShift(); }));
+                    }
+                    QCoreApplication::sendPostedEvents(); // the layout's requests
+                    if (minimum.isEmpty())
+                        minimum = window->minimumSizeHint();
+                    EXPECT_EQ(window->minimumSizeHint(), minimum);
+                    EXPECT_LE(minimum.width(), c.screen.width());
+                    EXPECT_LE(minimum.height(), c.screen.height());
+                    EXPECT_EQ(window->size(), c.screen);
+                    for (const QLabel* label : window->findChildren<QLabel*>()) {
+                        if (!label->isVisibleTo(window.get()) || label->text().isEmpty())
+                            continue;
+                        EXPECT_FALSE(clipped(*label)) << label->objectName().toStdString() << ": "
+                                                      << label->text().toStdString();
+                    }
+                    for (int n = 1; n <= c.tiles; ++n) {
+                        const QString num = QString::number(n);
+                        for (const QString name : {"lblTileState_", "lblTileDetail_"}) {
+                            const auto& label = control<FittingLabel>(name + num);
+                            EXPECT_EQ(label.text(), label.fullText()) << (name + num).toStdString();
+                        }
+                        EXPECT_GE(control<FittingLabel>("lblTileDetail_" + num).pixelSize(),
+                                  c.smallestDetailPx);
+                    }
+                    if (QString(when) == "New shift")
+                        continue;
+                    // A failed unit's verdict is as large as a passed one's.
+                    EXPECT_NEAR(control<FittingLabel>("lblTileState_3").pixelSize(),
+                                control<FittingLabel>("lblTileState_2").pixelSize(), 1);
+                    if (const QString dir = qEnvironmentVariable("POSFLASH_LINE_SCREENSHOTS");
+                        !dir.isEmpty()) {
+                        EXPECT_TRUE(SaveScreenshot(*window, dir + "/" + name + ".png"));
+                    }
+                }
+                window.reset();
+            }
+    QCoreApplication::removeTranslator(&chinese);
 }
 
 } // namespace
