@@ -23,8 +23,7 @@ Result<QStringList> WriteShiftReports(const QString& historyPath, const QString&
     Faces faces;
     faces.setUseEnglish(english);
     const ReportTexts texts(faces);
-    const ReportSource source{historyPath, QStringLiteral("--shift ") + shift,
-                              QDateTime::currentDateTime()};
+    const ReportSource source{historyPath, filter, false, QDateTime::currentDateTime()};
     const std::vector<ReportUnit> units = UnitsOf(*found);
     const QString stem = QDir(folder).filePath(
         QStringLiteral("shift-report-%1-%2")
