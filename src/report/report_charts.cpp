@@ -199,11 +199,30 @@ QString ParetoSvg(const ReportFigures& f, const ReportTexts& texts) {
 }
 
 QString YieldSvg(const ReportFigures& f, const ReportTexts& texts) {
-    QString s = svgStart(texts.text(QT_TRANSLATE_NOOP("Report", "Yield")));
-    s += percentScale(false);
     const double slot =
         (kWidth - kLeft - kRight) / static_cast<double>(std::max<size_t>(f.groups.size(), 1));
     const double bar = std::min(slot * 0.35, 60.0);
+    // Under each pair of bars its station (broken at its hyphens where it must), the shift's
+    // start and its operator: as the table names them, shortened only where a part is wider.
+    std::vector<QStringList> labels;
+    qsizetype lines = 2;
+    for (const GroupYield& g : f.groups) {
+        QStringList label = wrappedCode(g.station, slot - 4, 10);
+        if (label.isEmpty())
+            label = {shortened(g.station, static_cast<int>((slot - 4) / 6.2))};
+        if (g.shift.isEmpty()) {
+            label << g.day;
+        } else {
+            label << g.start.toLocalTime().toString(QStringLiteral("MM-dd HH:mm"));
+            if (!g.operatorName.isEmpty())
+                label << shortened(g.operatorName, static_cast<int>((slot - 4) / 6.2));
+        }
+        lines = std::max(lines, label.size());
+        labels.push_back(label);
+    }
+    const double height = kTop + kPlotHeight + 8 + 12.0 * static_cast<double>(lines) + 30;
+    QString s = svgStart(texts.text(QT_TRANSLATE_NOOP("Report", "Yield")), height);
+    s += percentScale(false);
     for (size_t i = 0; i < f.groups.size(); ++i) {
         const GroupYield& g = f.groups[i];
         const double x = kLeft + slot * static_cast<double>(i) + slot / 2 - bar;
@@ -218,26 +237,20 @@ QString YieldSvg(const ReportFigures& f, const ReportTexts& texts) {
             s += textAt(left + bar / 2, kTop + kPlotHeight - h - 4, n(value), "middle", 10,
                         "#000000");
         }
-        // A shift by its start and operator, as the table names it.
-        const QString group =
-            g.shift.isEmpty()
-                ? g.day
-                : g.start.toLocalTime().toString(QStringLiteral("MM-dd HH:mm")) +
-                      (g.operatorName.isEmpty() ? QString() : QLatin1Char(' ') + g.operatorName);
-        s += textAt(x + bar, kTop + kPlotHeight + 16,
-                    shortened(g.station, static_cast<int>(slot / 6.5)), "middle", 10);
-        s += textAt(x + bar, kTop + kPlotHeight + 30, shortened(group, static_cast<int>(slot / 6)),
-                    "middle", 9);
+        for (qsizetype l = 0; l < labels[i].size(); ++l)
+            s += textAt(x + bar, kTop + kPlotHeight + 16 + 12.0 * static_cast<double>(l),
+                        labels[i][l], "middle", 9);
     }
+    const double legend = height - 22;
     s += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"10\" height=\"10\" fill=\"#7fb3d5\"/>\n")
              .arg(kLeft)
-             .arg(kHeight - 22);
-    s += textAt(kLeft + 14, kHeight - 13,
-                texts.text(QT_TRANSLATE_NOOP("Report", "first-pass yield")), "start", 10);
+             .arg(n(legend));
+    s += textAt(kLeft + 14, legend + 9, texts.text(QT_TRANSLATE_NOOP("Report", "first-pass yield")),
+                "start", 10);
     s += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"10\" height=\"10\" fill=\"#1f4e79\"/>\n")
              .arg(kLeft + 150)
-             .arg(kHeight - 22);
-    s += textAt(kLeft + 164, kHeight - 13, texts.text(QT_TRANSLATE_NOOP("Report", "final yield")),
+             .arg(n(legend));
+    s += textAt(kLeft + 164, legend + 9, texts.text(QT_TRANSLATE_NOOP("Report", "final yield")),
                 "start", 10);
     return s + QStringLiteral("</svg>\n");
 }

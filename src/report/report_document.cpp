@@ -45,11 +45,12 @@ ReportDocument DocumentOf(const ReportFigures& f, const ReportSource& source,
          f.stations.isEmpty() ? QStringLiteral("-") : f.stations.join(QStringLiteral(", "))});
     QStringList images;
     for (const ImageUnits& image : f.images)
-        images << t.count("%1, 1 unit",
-                          QT_TRANSLATE_N_NOOP("Report", "%1, %n units"), image.units)
+        images << t.count("%1, 1 unit", QT_TRANSLATE_N_NOOP("Report", "%1, %n units"), image.units)
                       .arg(ImageName(image));
     d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Images")),
-                       images.isEmpty() ? QStringLiteral("-") : images.join(QStringLiteral("; "))});
+                       images.isEmpty() ? QStringLiteral("-")
+                                        : images.join(t.english() ? QStringLiteral("; ")
+                                                                  : QStringLiteral("；"))});
     d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Source")), source.from});
     if (const QString filters = FilterWords(source, f, t); !filters.isEmpty())
         d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Filters")), filters});

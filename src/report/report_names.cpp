@@ -45,8 +45,7 @@ QString periodText(const HistoryFilter& filter, const ReportTexts& t) {
                    ? t.text(QT_TRANSLATE_NOOP("Report", "until %1")).arg(boundText(until, english))
                    : QString();
     if (!until.isValid())
-        return t.text(QT_TRANSLATE_NOOP("Report", "from %1"))
-            .arg(boundText(filter.since, english));
+        return t.text(QT_TRANSLATE_NOOP("Report", "from %1")).arg(boundText(filter.since, english));
     const QDate first = filter.since.toLocalTime().date();
     const QDate last = until.toLocalTime().date();
     const bool days = wholeDays && filter.since.toLocalTime().time() == QTime(0, 0);
@@ -56,7 +55,7 @@ QString periodText(const HistoryFilter& filter, const ReportTexts& t) {
         return first.month() == last.month()
                    ? QStringLiteral("%1–%2").arg(first.day()).arg(dateText(last, true, true))
                    : QStringLiteral("%1 – %2").arg(dateText(first, false, true),
-                                                  dateText(last, true, true));
+                                                   dateText(last, true, true));
     return QStringLiteral("%1 – %2").arg(boundText(filter.since, english),
                                          days ? dateText(last, true, english)
                                               : boundText(filter.until, english));

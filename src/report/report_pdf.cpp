@@ -30,8 +30,9 @@ public:
     bool active() const { return painter_.isActive(); }
 
     void title(const QString& text) { line(text, 18, true, 6); }
-    void heading(const QString& text) {
-        room(60);
+    // A heading starts a page when what follows it (kept) would not fit below it.
+    void heading(const QString& text, double kept = 40) {
+        room(kept + 24);
         y_ += 8;
         line(text, 13, true, 2);
         painter_.setPen(QPen(Qt::gray, 0.5));
@@ -74,7 +75,8 @@ public:
                          static_cast<double>(tiles.size());
         double whatHeight = 0;
         for (const auto& [label, value] : tiles)
-            whatHeight = std::max(whatHeight, wrapped(label, what, w - 8, std::nullopt, Qt::AlignHCenter));
+            whatHeight =
+                std::max(whatHeight, wrapped(label, what, w - 8, std::nullopt, Qt::AlignHCenter));
         const double figureHeight = QFontMetricsF(figure).height();
         const double h = whatHeight + figureHeight + 10;
         room(h + 8);
@@ -89,10 +91,13 @@ public:
         }
         y_ += h + 8;
     }
+    double chartHeight(const QString& svg) const {
+        const QSizeF size = QSvgRenderer(SvgDocument(svg)).defaultSize();
+        return width_ * size.height() / size.width();
+    }
     void chart(const QString& svg) {
         QSvgRenderer renderer(SvgDocument(svg));
-        const QSizeF size = renderer.defaultSize();
-        const double h = width_ * size.height() / size.width();
+        const double h = chartHeight(svg);
         room(h);
         renderer.render(&painter_, QRectF(0, y_, width_, h));
         y_ += h + 4;
@@ -193,7 +198,7 @@ Status WritePdf(const ReportDocument& d, const QString& path) {
     flow.facts(d.facts);
     flow.tiles(d.tiles);
     for (const ReportSection& s : d.sections) {
-        flow.heading(s.title);
+        flow.heading(s.title, s.svg.isEmpty() ? 40 : flow.chartHeight(s.svg));
         if (!s.svg.isEmpty())
             flow.chart(s.svg);
         if (!s.table.rows.empty())
