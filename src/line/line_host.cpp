@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QStandardPaths>
 
 namespace posflash {

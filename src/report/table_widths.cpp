@@ -10,21 +10,43 @@
 namespace posflash {
 namespace {
 
-// The width a text needs on one line, and at least when it wraps between words.
+bool ideographic(QChar c) {
+    return c.unicode() >= 0x2E80;
+}
+
+// The width a text needs on one line, and at least when it wraps: between words, and between
+// the characters of Chinese (a head keeps its Chinese whole, as its words).
 std::pair<double, double> needs(const QString& text, bool head, const TextMeasure& measure) {
     const double whole = measure(text, head);
     if (!head && !CellWraps(text))
         return {whole, whole};
-    double word = 0;
-    for (const QString& w : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        word = std::max(word, measure(w, head));
-    return {word, whole};
+    double least = 0;
+    QString part;
+    const auto take = [&] {
+        if (!part.isEmpty())
+            least = std::max(least, measure(part, head));
+        part.clear();
+    };
+    for (const QChar c : text) {
+        if (c == QLatin1Char(' ')) {
+            take();
+            continue;
+        }
+        if (!head && ideographic(c))
+            take();
+        part += c;
+        if (!head && ideographic(c))
+            take();
+    }
+    take();
+    return {least, whole};
 }
 
 } // namespace
 
 bool CellWraps(const QString& cell) {
-    return cell.contains(QLatin1Char(' ')) && cell.size() > 24;
+    const bool chinese = std::any_of(cell.begin(), cell.end(), ideographic);
+    return cell.size() > (chinese ? 12 : 24) && (chinese || cell.contains(QLatin1Char(' ')));
 }
 
 std::vector<double> ColumnWidths(const ReportTable& table, double width, double padding,

@@ -9,8 +9,9 @@ namespace posflash {
 
 struct ReportTable;
 
-// Whether a cell's text may wrap: a sentence may, between its words; a figure, a code or a
-// name ("66.7 %", "printer-silent") stays on one line. The HTML and the PDF share the rule.
+// Whether a cell's text may wrap: a sentence may, between its words (or its Chinese
+// characters); a figure, a code or a name ("66.7 %", "printer-silent") stays on one line. The HTML
+// and the PDF share the rule.
 bool CellWraps(const QString& cell);
 
 // A text's width as drawn, in a table's head or in its body.
