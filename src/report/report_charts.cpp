@@ -128,7 +128,9 @@ QString ParetoSvg(const ReportFigures& f, const ReportTexts& texts) {
         labels.push_back(wrappedCode(b.cause, slot - 4, kLabelSize));
         slanted = slanted || labels.back().isEmpty() || labels.back().size() > 3;
     }
-    double labelHeight = 3 * 12.0;
+    double labelHeight = 0;
+    for (const QStringList& lines : labels)
+        labelHeight = std::max(labelHeight, 12.0 * static_cast<double>(lines.size()));
     if (slanted) {
         labelHeight = 0;
         for (const ParetoBar& b : f.pareto)
