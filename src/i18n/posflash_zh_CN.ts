@@ -457,12 +457,12 @@
 <context>
     <name>LineHost</name>
     <message>
-        <location filename="../line/line_host.cpp" line="20"/>
+        <location filename="../line/line_host.cpp" line="21"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_host.cpp" line="22"/>
+        <location filename="../line/line_host.cpp" line="23"/>
         <source>Operator of the next shift:</source>
         <translation>下一班次的操作员：</translation>
     </message>
@@ -952,7 +952,7 @@
     <name>Report</name>
     <message>
         <location filename="../report/report_charts.cpp" line="110"/>
-        <location filename="../report/report_charts.cpp" line="138"/>
+        <location filename="../report/report_charts.cpp" line="140"/>
         <location filename="../report/report_document.cpp" line="88"/>
         <source>Failure causes</source>
         <translation>失败原因</translation>
@@ -963,27 +963,27 @@
         <translation>没有失败。</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="193"/>
+        <location filename="../report/report_charts.cpp" line="195"/>
         <source>bars: failed attempts per cause</source>
         <translation>柱：每个原因的失败次数</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="196"/>
+        <location filename="../report/report_charts.cpp" line="198"/>
         <source>line: cumulative share</source>
         <translation>线：累计占比</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="224"/>
+        <location filename="../report/report_charts.cpp" line="226"/>
         <source>Yield</source>
         <translation>良率</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="248"/>
+        <location filename="../report/report_charts.cpp" line="250"/>
         <source>first-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="253"/>
+        <location filename="../report/report_charts.cpp" line="255"/>
         <source>final yield</source>
         <translation>最终良率</translation>
     </message>
