@@ -19,6 +19,9 @@ public:
 
     // The text in the face in force; context is the translation context of the source.
     QString text(const char* context, const char* english) const;
+    // A count's text: the Chinese from the translation's plural forms of many (%n the count);
+    // the English one for 1 and many otherwise.
+    QString count(const char* context, const char* one, const char* many, int n) const;
 
     // True when the Chinese translation was found (a build fault otherwise).
     bool hasChinese() const { return chineseLoaded_; }

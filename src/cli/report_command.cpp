@@ -15,8 +15,8 @@
 namespace posflash {
 namespace {
 
-// The filters as given, for the report's head.
-QString filtersText(const CliArguments& args) {
+// The filters as typed, for a refusal on the command line (the report says them in words).
+QString typedFilters(const CliArguments& args) {
     QStringList given;
     for (const char* name :
          {"since", "until", "station", "operator", "label", "shift", "sha256", "central"})
@@ -75,7 +75,7 @@ int ReportCommand(const CliArguments& args, TerminalOutput& out, TerminalOutput&
         return usage(read.error().text);
     const HistoryFilter& filter = *read;
 
-    ReportSource source{{}, filtersText(args), QDateTime::currentDateTime()};
+    ReportSource source{{}, filter, args.isSet("central"), QDateTime::currentDateTime()};
     Result<std::vector<ReportUnit>> units = std::vector<ReportUnit>{};
     if (args.isSet("central")) {
         const QString text = RecordsAddressText(args);
@@ -102,9 +102,9 @@ int ReportCommand(const CliArguments& args, TerminalOutput& out, TerminalOutput&
     }
     // A report of nothing would read as a line whose yield is 0.0 %.
     if (units->empty()) {
+        const QString typed = typedFilters(args);
         err.write(QStringLiteral("posflash-cli: report: no unit matches %1\n")
-                      .arg(source.filters.isEmpty() ? QStringLiteral("(the history is empty)")
-                                                    : source.filters));
+                      .arg(typed.isEmpty() ? QStringLiteral("(the history is empty)") : typed));
         return kExitFailed;
     }
     Faces faces;

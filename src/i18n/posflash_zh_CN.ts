@@ -4,47 +4,47 @@
 <context>
     <name>BackgroundSync</name>
     <message>
-        <location filename="../records/background_sync.cpp" line="157"/>
+        <location filename="../records/background_sync.cpp" line="158"/>
         <source>records: %1 set aside</source>
         <translation>记录：%1 条被服务器拒收，已另存</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="161"/>
+        <location filename="../records/background_sync.cpp" line="162"/>
         <source>records: sent %1</source>
         <translation>记录：已发送 %1 条</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="162"/>
+        <location filename="../records/background_sync.cpp" line="163"/>
         <source>records: ok</source>
         <translation>记录：正常</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="139"/>
+        <location filename="../records/background_sync.cpp" line="140"/>
         <source>records: offline</source>
         <translation>记录：离线</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="141"/>
+        <location filename="../records/background_sync.cpp" line="142"/>
         <source>records: login refused</source>
         <translation>记录：登录被拒绝</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="143"/>
+        <location filename="../records/background_sync.cpp" line="144"/>
         <source>records: no such database</source>
         <translation>记录：数据库不存在</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="145"/>
+        <location filename="../records/background_sync.cpp" line="146"/>
         <source>records: server not set up</source>
         <translation>记录：服务器未设置</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="146"/>
+        <location filename="../records/background_sync.cpp" line="147"/>
         <source>records: not allowed</source>
         <translation>记录：无权限</translation>
     </message>
     <message>
-        <location filename="../records/background_sync.cpp" line="148"/>
+        <location filename="../records/background_sync.cpp" line="149"/>
         <source>records: local history unreadable</source>
         <translation>记录：本地历史无法读取</translation>
     </message>
@@ -338,7 +338,7 @@
         <translation>已连接 %1</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="302"/>
+        <location filename="../cli/download_command.cpp" line="304"/>
         <source>no printer with a USB virtual COM port is present</source>
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
@@ -457,21 +457,31 @@
 <context>
     <name>LineHost</name>
     <message>
-        <location filename="../line/line_host.cpp" line="22"/>
+        <location filename="../line/line_host.cpp" line="21"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_host.cpp" line="24"/>
+        <location filename="../line/line_host.cpp" line="23"/>
         <source>Operator of the next shift:</source>
         <translation>下一班次的操作员：</translation>
     </message>
     <message>
-        <location filename="../line/line_host.cpp" line="37"/>
+        <location filename="../line/shift_report_action.cpp" line="56"/>
         <source>The shift report is in %1:
 %2</source>
         <translation>班次报告在 %1：
 %2</translation>
+    </message>
+    <message>
+        <location filename="../line/shift_report_action.cpp" line="62"/>
+        <source>Open folder</source>
+        <translation>打开文件夹</translation>
+    </message>
+    <message>
+        <location filename="../line/shift_report_action.cpp" line="64"/>
+        <source>Close</source>
+        <translation>关闭</translation>
     </message>
 </context>
 <context>
@@ -941,223 +951,209 @@
 <context>
     <name>Report</name>
     <message>
-        <location filename="../report/report_charts.cpp" line="76"/>
-        <location filename="../report/report_document.cpp" line="91"/>
+        <location filename="../report/report_charts.cpp" line="110"/>
+        <location filename="../report/report_charts.cpp" line="140"/>
+        <location filename="../report/report_document.cpp" line="88"/>
         <source>Failure causes</source>
         <translation>失败原因</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="79"/>
+        <location filename="../report/report_charts.cpp" line="112"/>
         <source>No failures.</source>
         <translation>没有失败。</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="117"/>
+        <location filename="../report/report_charts.cpp" line="195"/>
         <source>bars: failed attempts per cause</source>
         <translation>柱：每个原因的失败次数</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="120"/>
+        <location filename="../report/report_charts.cpp" line="198"/>
         <source>line: cumulative share</source>
         <translation>线：累计占比</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="126"/>
+        <location filename="../report/report_charts.cpp" line="226"/>
         <source>Yield</source>
         <translation>良率</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="156"/>
+        <location filename="../report/report_charts.cpp" line="250"/>
         <source>first-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../report/report_charts.cpp" line="160"/>
+        <location filename="../report/report_charts.cpp" line="255"/>
         <source>final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="14"/>
+        <location filename="../report/report_names.cpp" line="75"/>
         <source>day %1</source>
         <translation>%1 日</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="15"/>
-        <source>shift %1 (%2)</source>
-        <translation>班次 %1（%2）</translation>
-    </message>
-    <message>
-        <location filename="../report/report_document.cpp" line="40"/>
+        <location filename="../report/report_document.cpp" line="36"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="45"/>
+        <location filename="../report/report_document.cpp" line="41"/>
         <source>Period</source>
         <translation>时段</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="48"/>
+        <location filename="../report/report_document.cpp" line="44"/>
         <source>Stations</source>
         <translation>工位</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="52"/>
-        <source>%1 (%2 units)</source>
-        <translation>%1（%2 台）</translation>
-    </message>
-    <message>
-        <location filename="../report/report_document.cpp" line="56"/>
+        <location filename="../report/report_document.cpp" line="50"/>
         <source>Images</source>
         <translation>映像</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="58"/>
+        <location filename="../report/report_document.cpp" line="54"/>
         <source>Source</source>
         <translation>来源</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="60"/>
+        <location filename="../report/report_document.cpp" line="56"/>
         <source>Filters</source>
         <translation>筛选</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="61"/>
+        <location filename="../report/report_document.cpp" line="57"/>
         <source>Made</source>
         <translation>生成时间</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="64"/>
-        <location filename="../report/report_document.cpp" line="76"/>
-        <location filename="../report/report_document.cpp" line="105"/>
-        <location filename="../report/report_document.cpp" line="124"/>
+        <location filename="../report/report_document.cpp" line="60"/>
+        <location filename="../report/report_document.cpp" line="72"/>
+        <location filename="../report/report_document.cpp" line="102"/>
+        <location filename="../report/report_document.cpp" line="121"/>
         <source>Units</source>
         <translation>台数</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="65"/>
-        <location filename="../report/report_document.cpp" line="76"/>
-        <location filename="../report/report_document.cpp" line="124"/>
+        <location filename="../report/report_document.cpp" line="61"/>
+        <location filename="../report/report_document.cpp" line="72"/>
+        <location filename="../report/report_document.cpp" line="121"/>
         <source>Attempts</source>
         <translation>尝试次数</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="66"/>
-        <location filename="../report/report_document.cpp" line="77"/>
+        <location filename="../report/report_document.cpp" line="62"/>
+        <location filename="../report/report_document.cpp" line="73"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="68"/>
-        <location filename="../report/report_document.cpp" line="78"/>
+        <location filename="../report/report_document.cpp" line="64"/>
+        <location filename="../report/report_document.cpp" line="74"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="70"/>
-        <location filename="../report/report_document.cpp" line="113"/>
+        <location filename="../report/report_document.cpp" line="66"/>
+        <location filename="../report/report_document.cpp" line="110"/>
         <source>Retries</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="74"/>
+        <location filename="../report/report_document.cpp" line="70"/>
         <source>Yield per station and shift</source>
         <translation>各工位各班次良率</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="75"/>
-        <location filename="../report/report_document.cpp" line="105"/>
+        <location filename="../report/report_document.cpp" line="71"/>
+        <location filename="../report/report_document.cpp" line="102"/>
         <source>Station</source>
         <translation>工位</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="75"/>
+        <location filename="../report/report_document.cpp" line="71"/>
         <source>Shift or day</source>
         <translation>班次或日期</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="86"/>
-        <source>%1 engineering units are left out.</source>
-        <translation>%1 台工程机未计入。</translation>
-    </message>
-    <message>
-        <location filename="../report/report_document.cpp" line="92"/>
+        <location filename="../report/report_document.cpp" line="89"/>
         <source>Cause</source>
         <translation>原因</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="92"/>
-        <location filename="../report/report_document.cpp" line="123"/>
+        <location filename="../report/report_document.cpp" line="89"/>
+        <location filename="../report/report_document.cpp" line="120"/>
         <source>Failures</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="93"/>
+        <location filename="../report/report_document.cpp" line="90"/>
         <source>Share</source>
         <translation>占比</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="93"/>
+        <location filename="../report/report_document.cpp" line="90"/>
         <source>Cumulative</source>
         <translation>累计</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="94"/>
+        <location filename="../report/report_document.cpp" line="91"/>
         <source>What it means</source>
         <translation>含义</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="94"/>
+        <location filename="../report/report_document.cpp" line="91"/>
         <source>What to do</source>
         <translation>处理方法</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="104"/>
+        <location filename="../report/report_document.cpp" line="101"/>
         <source>Time per unit</source>
         <translation>每台用时</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="106"/>
+        <location filename="../report/report_document.cpp" line="103"/>
         <source>Median</source>
         <translation>中位数</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="106"/>
+        <location filename="../report/report_document.cpp" line="103"/>
         <source>95th percentile</source>
         <translation>第 95 百分位</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="114"/>
+        <location filename="../report/report_document.cpp" line="111"/>
         <source>Units retried</source>
         <translation>重试的台数</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="115"/>
+        <location filename="../report/report_document.cpp" line="112"/>
         <source>Attempts after the first</source>
         <translation>首次之后的尝试</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="116"/>
+        <location filename="../report/report_document.cpp" line="113"/>
         <source>Units passed at a retry</source>
         <translation>重试后通过的台数</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="122"/>
+        <location filename="../report/report_document.cpp" line="119"/>
         <source>Ports with the most failures</source>
         <translation>失败最多的端口</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="123"/>
+        <location filename="../report/report_document.cpp" line="120"/>
         <source>Port</source>
         <translation>端口</translation>
     </message>
     <message>
-        <location filename="../report/report_document.cpp" line="129"/>
+        <location filename="../report/report_document.cpp" line="126"/>
         <source>No port failed.</source>
         <translation>没有端口失败。</translation>
     </message>
     <message>
-        <location filename="../report/report_texts.cpp" line="35"/>
+        <location filename="../report/report_texts.cpp" line="39"/>
         <source>no cause recorded</source>
         <translation>未记录原因</translation>
     </message>
@@ -1180,6 +1176,61 @@
         <location filename="../report/report_texts.cpp" line="19"/>
         <source>the boot loader did not answer in time</source>
         <translation>引导程序没有及时应答</translation>
+    </message>
+    <message>
+        <location filename="../report/report_names.cpp" line="77"/>
+        <location filename="../report/report_names.cpp" line="97"/>
+        <source>shift %1</source>
+        <translation>班次 %1</translation>
+    </message>
+    <message>
+        <location filename="../report/report_names.cpp" line="78"/>
+        <source>shift %1, %2</source>
+        <translation>班次 %1，%2</translation>
+    </message>
+    <message>
+        <location filename="../report/report_names.cpp" line="86"/>
+        <source>the line&apos;s records</source>
+        <translation>产线记录</translation>
+    </message>
+    <message>
+        <location filename="../report/report_names.cpp" line="88"/>
+        <source>station %1</source>
+        <translation>工位 %1</translation>
+    </message>
+    <message>
+        <location filename="../report/report_names.cpp" line="100"/>
+        <source>operator %1</source>
+        <translation>操作员 %1</translation>
+    </message>
+    <message>
+        <location filename="../report/report_names.cpp" line="102"/>
+        <source>label %1</source>
+        <translation>标签 %1</translation>
+    </message>
+    <message>
+        <location filename="../report/report_names.cpp" line="45"/>
+        <source>until %1</source>
+        <translation>至 %1</translation>
+    </message>
+    <message>
+        <location filename="../report/report_names.cpp" line="48"/>
+        <source>from %1</source>
+        <translation>自 %1 起</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../report/report_document.cpp" line="48"/>
+        <source>%1, %n units</source>
+        <translation>
+            <numerusform>%1，%n 台</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../report/report_document.cpp" line="83"/>
+        <source>%n engineering units are left out.</source>
+        <translation>
+            <numerusform>%n 台工程机未计入。</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1335,67 +1386,67 @@
 <context>
     <name>posflash::LineSlot</name>
     <message>
-        <location filename="../line/line_slot.cpp" line="35"/>
+        <location filename="../line/line_slot.cpp" line="36"/>
         <source>Plug in the next printer.</source>
         <translation>请插入下一台打印机。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="38"/>
+        <location filename="../line/line_slot.cpp" line="39"/>
         <source>Connect the next printer, then press Next or scan its label.</source>
         <translation>连接下一台打印机，然后按“下一台”或扫描其标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="41"/>
+        <location filename="../line/line_slot.cpp" line="42"/>
         <source>Scan the next printer&apos;s MAC label or type its MAC.</source>
         <translation>扫描下一台打印机的 MAC 标签，或输入其 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="64"/>
+        <location filename="../line/line_slot.cpp" line="65"/>
         <source>The recipe does not name this port: no unit is loaded here.</source>
         <translation>配方未列出此端口：此处不装载任何设备。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="77"/>
+        <location filename="../line/line_slot.cpp" line="78"/>
         <source>This PC has no port %1. Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
         <translation>本机没有端口 %1。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="91"/>
+        <location filename="../line/line_slot.cpp" line="92"/>
         <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
         <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="94"/>
+        <location filename="../line/line_slot.cpp" line="95"/>
         <source>The image file was replaced since the shift began: no unit gets it. Start a new shift to load the new image.</source>
         <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="237"/>
+        <location filename="../line/line_slot.cpp" line="245"/>
         <source>refused, attempt %1 of %2</source>
         <translation>被拒绝，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="240"/>
+        <location filename="../line/line_slot.cpp" line="248"/>
         <source>answer for another frame, attempt %1 of %2</source>
         <translation>应答的是另一帧，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="243"/>
+        <location filename="../line/line_slot.cpp" line="251"/>
         <source>no answer, attempt %1 of %2</source>
         <translation>无应答，第 %1 次，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="262"/>
+        <location filename="../line/line_slot.cpp" line="270"/>
         <source>stopped; the update was cancelled safely</source>
         <translation>已停止；更新已安全取消</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="71"/>
+        <location filename="../line/line_slot.cpp" line="72"/>
         <source>This slot names no printer: %1. Ask the line&apos;s technician to set up the slot.</source>
         <translation>此工位未指定打印机：%1。请联系产线技术员设置该工位。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="82"/>
+        <location filename="../line/line_slot.cpp" line="83"/>
         <source>%1 is not a serial port (%2). Ask the line&apos;s technician to set up the slot.</source>
         <translation>%1 不是串口（%2）。请联系产线技术员设置该工位。</translation>
     </message>
@@ -1639,77 +1690,77 @@
         <translation>处理方法：%1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="146"/>
+        <location filename="../line/slot_tile.cpp" line="148"/>
         <source>WAITING</source>
         <translation>等待</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="150"/>
+        <location filename="../line/slot_tile.cpp" line="152"/>
         <source>SCAN LABEL</source>
         <translation>扫描标签</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="151"/>
+        <location filename="../line/slot_tile.cpp" line="153"/>
         <source>A unit is here: scan its label to start.</source>
         <translation>设备已就位：扫描其标签即可开始。</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="155"/>
+        <location filename="../line/slot_tile.cpp" line="157"/>
         <source>starting…</source>
         <translation>正在开始…</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="155"/>
+        <location filename="../line/slot_tile.cpp" line="157"/>
         <source>%1 left</source>
         <translation>剩余 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="157"/>
+        <location filename="../line/slot_tile.cpp" line="159"/>
         <source>attempt %1 of %2 · </source>
         <translation>第 %1 次，共 %2 次 · </translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="165"/>
+        <location filename="../line/slot_tile.cpp" line="167"/>
         <source>RETRY</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="166"/>
+        <location filename="../line/slot_tile.cpp" line="168"/>
         <source>attempt %1 of %2 next: %3</source>
         <translation>下一次为第 %1 次，共 %2 次：%3</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="175"/>
+        <location filename="../line/slot_tile.cpp" line="177"/>
         <source>SET-UP</source>
         <translation>需设置</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="179"/>
+        <location filename="../line/slot_tile.cpp" line="181"/>
         <source>NOT IN USE</source>
         <translation>未使用</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="183"/>
+        <location filename="../line/slot_tile.cpp" line="185"/>
         <source>done in %1</source>
         <translation>用时 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="185"/>
+        <location filename="../line/slot_tile.cpp" line="187"/>
         <source> · at attempt %1</source>
         <translation> · 第 %1 次成功</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="186"/>
+        <location filename="../line/slot_tile.cpp" line="188"/>
         <source>PASS</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="190"/>
+        <location filename="../line/slot_tile.cpp" line="192"/>
         <source>FAIL</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="198"/>
+        <location filename="../line/slot_tile.cpp" line="200"/>
         <source>stopping safely…</source>
         <translation>正在安全停止…</translation>
     </message>

@@ -1,15 +1,13 @@
 #include "line/line_host.h"
 
 #include "line/scan_burst.h"
+#include "line/shift_report_action.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <QUrl>
 
 namespace posflash {
 
@@ -34,18 +32,7 @@ LineHost LineHost::system() {
     host.reportsFolder =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/posflash reports";
     host.reportWritten = [](QWidget* parent, const QString& folder, const QStringList& files) {
-        // The folder once, then the files' names: their paths would say it again each time.
-        QStringList names;
-        for (const QString& file : files)
-            names << QFileInfo(file).fileName();
-        QMessageBox box(QMessageBox::Information, QStringLiteral("posflash"),
-                        QApplication::translate("LineHost", "The shift report is in %1:\n%2")
-                            .arg(folder, names.join('\n')),
-                        QMessageBox::Open | QMessageBox::Close, parent);
-        box.setTextFormat(Qt::PlainText);
-        box.setDefaultButton(QMessageBox::Close);
-        if (box.exec() == QMessageBox::Open)
-            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        ShiftReportMessage(parent, folder, files)->exec();
     };
     host.loadRecipe = [](const LineSettings& settings) {
         return LoadShiftRecipe(settings, RecipeSource::station());

@@ -5,7 +5,13 @@
 #include "report/report_texts.h"
 #include "report/shift_report.h"
 
+#include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
 
 namespace posflash {
 
@@ -23,8 +29,7 @@ Result<QStringList> WriteShiftReports(const QString& historyPath, const QString&
     Faces faces;
     faces.setUseEnglish(english);
     const ReportTexts texts(faces);
-    const ReportSource source{historyPath, QStringLiteral("--shift ") + shift,
-                              QDateTime::currentDateTime()};
+    const ReportSource source{historyPath, filter, false, QDateTime::currentDateTime()};
     const std::vector<ReportUnit> units = UnitsOf(*found);
     const QString stem = QDir(folder).filePath(
         QStringLiteral("shift-report-%1-%2")
@@ -38,6 +43,30 @@ Result<QStringList> WriteShiftReports(const QString& historyPath, const QString&
         written << path;
     }
     return written;
+}
+
+std::unique_ptr<QMessageBox> ShiftReportMessage(QWidget* parent, const QString& folder,
+                                                const QStringList& files) {
+    // The folder once, then the files' names: their paths would say it again each time.
+    QStringList names;
+    for (const QString& file : files)
+        names << QFileInfo(file).fileName();
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Information, QStringLiteral("posflash"),
+        QApplication::translate("LineHost", "The shift report is in %1:\n%2")
+            .arg(folder, names.join('\n')),
+        QMessageBox::NoButton, parent);
+    box->setTextFormat(Qt::PlainText);
+    // Buttons of our own words: Qt's standard ones would speak whatever Qt's translation says.
+    QPushButton* open =
+        box->addButton(QApplication::translate("LineHost", "Open folder"), QMessageBox::ActionRole);
+    QPushButton* close =
+        box->addButton(QApplication::translate("LineHost", "Close"), QMessageBox::RejectRole);
+    box->setDefaultButton(close);
+    box->setEscapeButton(close);
+    QObject::connect(open, &QPushButton::clicked,
+                     [folder] { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); });
+    return box;
 }
 
 } // namespace posflash

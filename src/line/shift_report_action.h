@@ -6,6 +6,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QMessageBox;
+class QWidget;
+
 namespace posflash {
 
 // Writes the report of one shift of the history at historyPath, as HTML and PDF, into folder
@@ -13,5 +18,11 @@ namespace posflash {
 Result<QStringList> WriteShiftReports(const QString& historyPath, const QString& shift,
                                       const QString& folder, const QDateTime& shiftStart,
                                       bool english);
+
+// The message that a shift report was written: its folder once and its files by name, with
+// buttons in the face's words (Open folder, which opens it, and Close, the default). The
+// window's translation is the one installed.
+std::unique_ptr<QMessageBox> ShiftReportMessage(QWidget* parent, const QString& folder,
+                                                const QStringList& files);
 
 } // namespace posflash

@@ -4,12 +4,43 @@
 #include "records/pg_link.h"
 #include "report/printable_text.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include <QStringList>
 
+#include <map>
+
 namespace posflash {
+namespace {
+
+// The file name each image was loaded from, by its hash: the earliest row's. The report's view
+// holds no paths; a role that may read only the views gets none, and the report names those
+// images by hash.
+std::map<QString, QString> imageNames(PgLink& central, const std::vector<ReportUnit>& units) {
+    QStringList hashes;
+    for (const ReportUnit& u : units)
+        if (!u.sha256.isEmpty() && !hashes.contains(u.sha256))
+            hashes << u.sha256;
+    std::map<QString, QString> names;
+    if (hashes.isEmpty())
+        return names;
+    const PgValue wanted = PgValue::literal(('{' + hashes.join(',') + '}').toUtf8());
+    const PgAnswer q = central.exec(
+        QStringLiteral("SELECT DISTINCT ON (sha256) sha256, encode(file_path, 'hex') FROM "
+                       "posflash_records WHERE sha256 = ANY($1::text[]) ORDER BY sha256, "
+                       "started_at, id"),
+        std::span(&wanted, 1), QStringLiteral("cannot read the images' names"));
+    for (int row = 0; q.ok() && row < q.rows.count(); ++row)
+        names[q.rows.text(row, 0)] =
+            QFileInfo(QFile::decodeName(QByteArray::fromHex(q.rows.text(row, 1).toLatin1())))
+                .fileName();
+    return names;
+}
+
+} // namespace
 
 Result<std::vector<ReportUnit>> CentralUnits(const RecordsAddress& address,
                                              const HistoryFilter& filter) {
@@ -77,6 +108,10 @@ Result<std::vector<ReportUnit>> CentralUnits(const RecordsAddress& address,
         u.realFailures = static_cast<int>(q.rows.number(row, 18, 0));
         units.push_back(std::move(u));
     }
+    const std::map<QString, QString> names = imageNames(central, units);
+    for (ReportUnit& u : units)
+        if (const auto name = names.find(u.sha256); name != names.end())
+            u.fileName = name->second;
     MakePrintable(units);
     return units;
 }

@@ -27,7 +27,7 @@ QString PrintableCause(const QString& cause) {
 void MakePrintable(std::vector<ReportUnit>& units) {
     for (ReportUnit& u : units) {
         for (QString* text : {&u.unit, &u.station, &u.shift, &u.operatorName, &u.label, &u.sha256,
-                              &u.kind, &u.port, &u.mode})
+                              &u.fileName, &u.kind, &u.port, &u.mode})
             *text = PrintableText(*text);
         u.lastCause = PrintableCause(u.lastCause);
         for (QString& cause : u.failureCauses)

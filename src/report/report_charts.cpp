@@ -16,27 +16,60 @@ constexpr int kRight = 48;
 constexpr int kTop = 16;
 constexpr int kBottom = 64;
 constexpr int kPlotHeight = kHeight - kTop - kBottom;
+constexpr double kDotRadius = 3;
 constexpr const char* kFont = "font-family=\"DejaVu Sans, sans-serif\"";
 
 QString n(double value) {
     return QString::number(value, 'f', 1);
 }
 
-QString svgStart(const QString& label) {
+QString svgStart(const QString& label, double height = kHeight) {
     return QStringLiteral("<svg width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\" role=\"img\" "
                           "aria-label=\"%3\">\n")
         .arg(kWidth)
-        .arg(kHeight)
+        .arg(n(height))
         .arg(Escaped(label));
 }
 
 QString textAt(double x, double y, const QString& text, const char* anchor = "middle",
-               int size = 11, const char* fill = "#333333") {
+               int size = 11, const char* fill = "#333333", const QString& more = {}) {
     return QStringLiteral("<text x=\"%1\" y=\"%2\" text-anchor=\"%3\" font-size=\"%4\" fill=\"%5\" "
-                          "%6>%7</text>\n")
+                          "%6%8>%7</text>\n")
         .arg(n(x), n(y), QLatin1String(anchor))
         .arg(size)
-        .arg(QLatin1String(fill), QLatin1String(kFont), Escaped(text));
+        .arg(QLatin1String(fill), QLatin1String(kFont), Escaped(text), more);
+}
+
+// A text's width at a font size, from DejaVu Sans's widest common letters: an estimate that
+// errs wide, as no font is at hand where the HTML is written.
+double widthOf(const QString& text, int size) {
+    return text.size() * size * 0.62;
+}
+
+// A cause code in lines of at most width: broken after its hyphens (and shown spaces), never
+// inside a part; empty when a part alone is wider.
+QStringList wrappedCode(const QString& code, double width, int size) {
+    QStringList parts;
+    QString part;
+    for (const QChar c : code) {
+        part += c;
+        if (c == QLatin1Char('-') || c == QChar(char16_t(0x2423))) {
+            parts << part;
+            part.clear();
+        }
+    }
+    if (!part.isEmpty())
+        parts << part;
+    QStringList lines;
+    for (const QString& p : parts) {
+        if (widthOf(p, size) > width)
+            return {};
+        if (!lines.isEmpty() && widthOf(lines.last() + p, size) <= width)
+            lines.last() += p;
+        else
+            lines << p;
+    }
+    return lines;
 }
 
 // The frame and a 0..100 % scale on the side given.
@@ -73,8 +106,8 @@ QByteArray SvgDocument(const QString& svg) {
 }
 
 QString ParetoSvg(const ReportFigures& f, const ReportTexts& texts) {
-    QString s = svgStart(texts.text(QT_TRANSLATE_NOOP("Report", "Failure causes")));
     if (f.pareto.empty()) {
+        QString s = svgStart(texts.text(QT_TRANSLATE_NOOP("Report", "Failure causes")));
         s += textAt(kWidth / 2.0, kHeight / 2.0,
                     texts.text(QT_TRANSLATE_NOOP("Report", "No failures.")), "middle", 14);
         return s + QStringLiteral("</svg>\n");
@@ -86,6 +119,25 @@ QString ParetoSvg(const ReportFigures& f, const ReportTexts& texts) {
     const int most = step * ticks;
     const double slot = (kWidth - kLeft - kRight) / static_cast<double>(f.pareto.size());
     const double bar = std::min(slot * 0.7, 90.0);
+    // Each cause whole under its bar: on up to three lines broken at its hyphens, else slanted,
+    // the chart as tall as its longest label needs.
+    constexpr int kLabelSize = 10;
+    std::vector<QStringList> labels;
+    bool slanted = false;
+    for (const ParetoBar& b : f.pareto) {
+        labels.push_back(wrappedCode(b.cause, slot - 4, kLabelSize));
+        slanted = slanted || labels.back().isEmpty() || labels.back().size() > 3;
+    }
+    double labelHeight = 0;
+    for (const QStringList& lines : labels)
+        labelHeight = std::max(labelHeight, 12.0 * static_cast<double>(lines.size()));
+    if (slanted) {
+        labelHeight = 0;
+        for (const ParetoBar& b : f.pareto)
+            labelHeight = std::max(labelHeight, widthOf(b.cause, kLabelSize) * 0.87 + 6);
+    }
+    const double height = kTop + kPlotHeight + 8 + labelHeight + 28;
+    QString s = svgStart(texts.text(QT_TRANSLATE_NOOP("Report", "Failure causes")), height);
     // The count scale on the left: the tallest bar is the full height.
     for (int i = 0; i <= ticks; ++i) {
         const double y = kTop + kPlotHeight * (1 - i / static_cast<double>(ticks));
@@ -93,41 +145,86 @@ QString ParetoSvg(const ReportFigures& f, const ReportTexts& texts) {
     }
     s += percentScale(true);
     QString line;
+    QString dots;
     for (size_t i = 0; i < f.pareto.size(); ++i) {
         const ParetoBar& b = f.pareto[i];
         const double x = kLeft + slot * static_cast<double>(i) + (slot - bar) / 2;
         const double h = kPlotHeight * b.count / static_cast<double>(most);
-        s += QStringLiteral("<rect class=\"cause-bar\" data-cause=\"%1\" x=\"%2\" y=\"%3\" "
-                            "width=\"%4\" height=\"%5\" fill=\"#c0392b\"/>\n")
-                 .arg(Escaped(b.cause), n(x), n(kTop + kPlotHeight - h), n(bar), n(h));
-        s += textAt(x + bar / 2, kTop + kPlotHeight - h - 4, QString::number(b.count), "middle", 11,
-                    "#000000");
-        s += textAt(x + bar / 2, kTop + kPlotHeight + 16,
-                    shortened(b.cause, static_cast<int>(slot / 6.5)), "middle", 10);
+        const double top = kTop + kPlotHeight - h;
         const double cx = x + bar / 2;
         const double cy = kTop + kPlotHeight * (1 - b.cumulativePercent / 100);
+        s += QStringLiteral("<rect class=\"cause-bar\" data-cause=\"%1\" x=\"%2\" y=\"%3\" "
+                            "width=\"%4\" height=\"%5\" fill=\"#c0392b\"/>\n")
+                 .arg(Escaped(b.cause), n(x), n(top), n(bar), n(h));
+        // The count above its bar, else inside its top, else above the cumulative dot: never
+        // under the dot.
+        const auto clear = [&](double baseline) {
+            return cy + kDotRadius + 1 < baseline - 11 || cy - kDotRadius - 1 > baseline + 2;
+        };
+        double baseline = top - 4;
+        const char* fill = "#000000";
+        if (!clear(baseline)) {
+            if (h >= 18 && clear(top + 13)) {
+                baseline = top + 13;
+                fill = "#ffffff";
+            } else {
+                baseline = cy - kDotRadius - 4;
+            }
+        }
+        s += textAt(cx, baseline, QString::number(b.count), "middle", 11, fill,
+                    QStringLiteral(" class=\"bar-count\""));
+        const double under = kTop + kPlotHeight + 14;
+        if (slanted) {
+            s += textAt(cx, under, b.cause, "end", kLabelSize, "#333333",
+                        QStringLiteral(" class=\"cause-label\" transform=\"rotate(-60 %1 %2)\"")
+                            .arg(n(cx), n(under)));
+        } else {
+            for (qsizetype l = 0; l < labels[i].size(); ++l)
+                s += textAt(cx, under + 12.0 * static_cast<double>(l), labels[i][l], "middle",
+                            kLabelSize, "#333333", QStringLiteral(" class=\"cause-label\""));
+        }
         line += QStringLiteral("%1,%2 ").arg(n(cx), n(cy));
-        s += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"3\" fill=\"#1f4e79\"/>\n")
-                 .arg(n(cx), n(cy));
+        dots += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"#1f4e79\"/>\n")
+                    .arg(n(cx), n(cy), n(kDotRadius));
     }
     s += QStringLiteral("<polyline points=\"%1\" fill=\"none\" stroke=\"#1f4e79\" "
                         "stroke-width=\"2\"/>\n")
              .arg(line.trimmed());
-    s += textAt(kLeft, kHeight - 14,
+    s += dots;
+    s += textAt(kLeft, height - 10,
                 texts.text(QT_TRANSLATE_NOOP("Report", "bars: failed attempts per cause")), "start",
                 10);
-    s += textAt(kWidth - kRight, kHeight - 14,
+    s += textAt(kWidth - kRight, height - 10,
                 texts.text(QT_TRANSLATE_NOOP("Report", "line: cumulative share")), "end", 10,
                 "#1f4e79");
     return s + QStringLiteral("</svg>\n");
 }
 
 QString YieldSvg(const ReportFigures& f, const ReportTexts& texts) {
-    QString s = svgStart(texts.text(QT_TRANSLATE_NOOP("Report", "Yield")));
-    s += percentScale(false);
     const double slot =
         (kWidth - kLeft - kRight) / static_cast<double>(std::max<size_t>(f.groups.size(), 1));
     const double bar = std::min(slot * 0.35, 60.0);
+    // Under each pair of bars its station (broken at its hyphens where it must), the shift's
+    // start and its operator: as the table names them, shortened only where a part is wider.
+    std::vector<QStringList> labels;
+    qsizetype lines = 2;
+    for (const GroupYield& g : f.groups) {
+        QStringList label = wrappedCode(g.station, slot - 4, 10);
+        if (label.isEmpty())
+            label = {shortened(g.station, static_cast<int>((slot - 4) / 6.2))};
+        if (g.shift.isEmpty()) {
+            label << g.day;
+        } else {
+            label << g.start.toLocalTime().toString(QStringLiteral("MM-dd HH:mm"));
+            if (!g.operatorName.isEmpty())
+                label << shortened(g.operatorName, static_cast<int>((slot - 4) / 6.2));
+        }
+        lines = std::max(lines, label.size());
+        labels.push_back(label);
+    }
+    const double height = kTop + kPlotHeight + 8 + 12.0 * static_cast<double>(lines) + 30;
+    QString s = svgStart(texts.text(QT_TRANSLATE_NOOP("Report", "Yield")), height);
+    s += percentScale(false);
     for (size_t i = 0; i < f.groups.size(); ++i) {
         const GroupYield& g = f.groups[i];
         const double x = kLeft + slot * static_cast<double>(i) + slot / 2 - bar;
@@ -142,22 +239,20 @@ QString YieldSvg(const ReportFigures& f, const ReportTexts& texts) {
             s += textAt(left + bar / 2, kTop + kPlotHeight - h - 4, n(value), "middle", 10,
                         "#000000");
         }
-        const QString group =
-            g.shift.isEmpty() ? g.day : g.day + QLatin1Char(' ') + g.shift.left(8);
-        s += textAt(x + bar, kTop + kPlotHeight + 16,
-                    shortened(g.station, static_cast<int>(slot / 6.5)), "middle", 10);
-        s += textAt(x + bar, kTop + kPlotHeight + 30, shortened(group, static_cast<int>(slot / 6)),
-                    "middle", 9);
+        for (qsizetype l = 0; l < labels[i].size(); ++l)
+            s += textAt(x + bar, kTop + kPlotHeight + 16 + 12.0 * static_cast<double>(l),
+                        labels[i][l], "middle", 9);
     }
+    const double legend = height - 22;
     s += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"10\" height=\"10\" fill=\"#7fb3d5\"/>\n")
              .arg(kLeft)
-             .arg(kHeight - 22);
-    s += textAt(kLeft + 14, kHeight - 13,
-                texts.text(QT_TRANSLATE_NOOP("Report", "first-pass yield")), "start", 10);
+             .arg(n(legend));
+    s += textAt(kLeft + 14, legend + 9, texts.text(QT_TRANSLATE_NOOP("Report", "first-pass yield")),
+                "start", 10);
     s += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"10\" height=\"10\" fill=\"#1f4e79\"/>\n")
              .arg(kLeft + 150)
-             .arg(kHeight - 22);
-    s += textAt(kLeft + 164, kHeight - 13, texts.text(QT_TRANSLATE_NOOP("Report", "final yield")),
+             .arg(n(legend));
+    s += textAt(kLeft + 164, legend + 9, texts.text(QT_TRANSLATE_NOOP("Report", "final yield")),
                 "start", 10);
     return s + QStringLiteral("</svg>\n");
 }

@@ -2,18 +2,14 @@
 
 #include "report/report_charts.h"
 #include "report/report_figures.h"
+#include "report/report_names.h"
 #include "report/report_texts.h"
+#include "report/table_widths.h"
 
 #include <initializer_list>
 
 namespace posflash {
 namespace {
-
-QString shiftName(const GroupYield& g, const ReportTexts& t) {
-    return g.shift.isEmpty()
-               ? t.text(QT_TRANSLATE_NOOP("Report", "day %1")).arg(g.day)
-               : t.text(QT_TRANSLATE_NOOP("Report", "shift %1 (%2)")).arg(g.shift.left(8), g.day);
-}
 
 QString yieldCell(int part, int units) {
     return QStringLiteral("%1 (%2/%3)")
@@ -48,16 +44,16 @@ ReportDocument DocumentOf(const ReportFigures& f, const ReportSource& source,
         {t.text(QT_TRANSLATE_NOOP("Report", "Stations")),
          f.stations.isEmpty() ? QStringLiteral("-") : f.stations.join(QStringLiteral(", "))});
     QStringList images;
-    for (const auto& [image, units] : f.images)
-        images << t.text(QT_TRANSLATE_NOOP("Report", "%1 (%2 units)"))
-                      .arg(image.section(QLatin1Char(' '), 0, 0) + QLatin1Char(' ') +
-                           image.section(QLatin1Char(' '), 1).left(12))
-                      .arg(units);
+    for (const ImageUnits& image : f.images)
+        images << t.count("%1, 1 unit", QT_TRANSLATE_N_NOOP("Report", "%1, %n units"), image.units)
+                      .arg(ImageName(image));
     d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Images")),
-                       images.isEmpty() ? QStringLiteral("-") : images.join(QStringLiteral(", "))});
+                       images.isEmpty() ? QStringLiteral("-")
+                                        : images.join(t.english() ? QStringLiteral("; ")
+                                                                  : QStringLiteral("；"))});
     d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Source")), source.from});
-    if (!source.filters.isEmpty())
-        d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Filters")), source.filters});
+    if (const QString filters = FilterWords(source, f, t); !filters.isEmpty())
+        d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Filters")), filters});
     d.facts.push_back({t.text(QT_TRANSLATE_NOOP("Report", "Made")), time(source.made)});
 
     d.tiles = {
@@ -78,13 +74,14 @@ ReportDocument DocumentOf(const ReportFigures& f, const ReportSource& source,
          QT_TRANSLATE_NOOP("Report", "Final yield")},
         YieldSvg(f, t));
     for (const GroupYield& g : f.groups)
-        yield.table.rows.push_back({g.station, shiftName(g, t), QString::number(g.yield.units),
+        yield.table.rows.push_back({g.station, ShiftName(g, t), QString::number(g.yield.units),
                                     QString::number(g.attempts),
                                     yieldCell(g.yield.firstPass, g.yield.units),
                                     yieldCell(g.yield.passed, g.yield.units)});
     if (f.engineeringUnits > 0)
-        yield.note = t.text(QT_TRANSLATE_NOOP("Report", "%1 engineering units are left out."))
-                         .arg(f.engineeringUnits);
+        yield.note = t.count("1 engineering unit is left out.",
+                             QT_TRANSLATE_N_NOOP("Report", "%n engineering units are left out."),
+                             f.engineeringUnits);
     d.sections.push_back(std::move(yield));
 
     ReportSection pareto = Section(
@@ -180,9 +177,8 @@ svg { display: block; max-width: 100%; height: auto; }
                 h += QStringLiteral("<tr>");
                 // Figures and codes stay on one line; sentences wrap.
                 for (const QString& cell : row)
-                    h += QString::fromLatin1(cell.contains(QLatin1Char(' ')) && cell.size() > 24
-                                                 ? "<td class=\"words\">%1</td>"
-                                                 : "<td>%1</td>")
+                    h += QString::fromLatin1(CellWraps(cell) ? "<td class=\"words\">%1</td>"
+                                                             : "<td>%1</td>")
                              .arg(Escaped(cell));
                 h += QStringLiteral("</tr>\n");
             }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "history/history_store.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -12,10 +14,11 @@ namespace posflash {
 struct ReportFigures;
 class ReportTexts;
 
-// Where a report's figures came from and what they were asked for, as its head says it.
+// Where a report's figures came from and what they were asked for; its head says it in words.
 struct ReportSource {
-    QString from;    // the history file, or the line's records address as shown
-    QString filters; // the filters given, as typed; empty for none
+    QString from; // the history file, or the line's records address as shown
+    HistoryFilter filter;
+    bool central = false; // from the line's records
     QDateTime made;
 };
 

@@ -3,6 +3,9 @@
 #include "history/history_store.h"
 #include "report/printable_text.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -48,6 +51,7 @@ std::vector<ReportUnit> UnitsOf(const std::vector<HistoryRecord>& records) {
         u.operatorName = first.operatorName;
         u.label = first.label;
         u.sha256 = QString::fromLatin1(first.sha256.toHex());
+        u.fileName = QFileInfo(QFile::decodeName(first.filePath)).fileName();
         u.kind = first.kind;
         u.port = orDash(portOf(first));
         u.mode = first.mode;
@@ -127,18 +131,26 @@ ReportFigures FiguresOf(const std::vector<ReportUnit>& given) {
     std::map<std::pair<QString, QString>, GroupYield> groups; // (station, shift or day)
     std::map<QString, std::vector<qint64>> times;
     std::map<QString, PortFailures> ports;
+    std::map<std::pair<QString, QString>, ImageUnits> images; // (kind, hash)
     for (const ReportUnit* u : units) {
         if (!f.first.isValid())
             f.first = u->startedAt;
         f.last = u->startedAt;
         stations.insert(u->station);
-        ++f.images[u->kind + QLatin1Char(' ') + orDash(u->sha256)];
+        ImageUnits& image = images[{u->kind, u->sha256}];
+        image.kind = u->kind;
+        image.sha256 = u->sha256;
+        if (image.fileName.isEmpty())
+            image.fileName = u->fileName;
+        ++image.units;
         const QString day = u->startedAt.toLocalTime().date().toString(Qt::ISODate);
         GroupYield& g = groups[{u->station, u->shift.isEmpty() ? day : u->shift}];
         if (g.yield.units == 0) {
             g.station = u->station;
             g.shift = u->shift;
             g.day = day;
+            g.start = u->startedAt;
+            g.operatorName = u->operatorName;
         }
         for (UnitYield* y : {&g.yield, &f.total}) {
             ++y->units;
@@ -160,6 +172,8 @@ ReportFigures FiguresOf(const std::vector<ReportUnit>& given) {
         ++p.units;
     }
     f.stations = QStringList(stations.begin(), stations.end());
+    for (auto& [key, image] : images)
+        f.images.push_back(std::move(image));
     for (auto& [key, g] : groups)
         f.groups.push_back(g);
     std::sort(f.groups.begin(), f.groups.end(), [](const GroupYield& a, const GroupYield& b) {

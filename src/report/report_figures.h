@@ -22,7 +22,8 @@ struct ReportUnit {
     QString shift;
     QString operatorName;
     QString label;
-    QString sha256; // lower-case hex
+    QString sha256;   // lower-case hex
+    QString fileName; // the image's file name, without its folder; empty where not recorded
     QString kind;
     QString port; // USB path, else device node, else IP, else COM number
     QDateTime startedAt;
@@ -56,6 +57,9 @@ struct GroupYield {
     QString station;
     QString shift; // empty: the units of day that had no shift
     QString day;   // yyyy-MM-dd, local, of the group's first unit
+    // The group's first unit: when the shift began at the station and who worked it.
+    QDateTime start;
+    QString operatorName;
     UnitYield yield;
     int attempts = 0;
 };
@@ -81,12 +85,19 @@ struct PortFailures {
     int units = 0;
 };
 
+struct ImageUnits {
+    QString kind;
+    QString sha256;
+    QString fileName; // the first unit's that names it; empty where none does
+    int units = 0;
+};
+
 // Everything a report shows, whatever its format.
 struct ReportFigures {
     QDateTime first; // the first unit's start
     QDateTime last;  // the last unit's start
     QStringList stations;
-    std::map<QString, int> images; // "kind sha256" -> units
+    std::vector<ImageUnits> images; // by kind and hash
     UnitYield total;
     int attempts = 0;
     int engineeringUnits = 0; // left out of every figure below

@@ -25,6 +25,10 @@ QString ReportTexts::text(const char* english) const {
     return faces_.text("Report", english);
 }
 
+QString ReportTexts::count(const char* one, const char* many, int n) const {
+    return faces_.count("Report", one, many, n);
+}
+
 bool ReportTexts::english() const {
     return faces_.UseEnglish();
 }

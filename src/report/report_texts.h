@@ -16,6 +16,10 @@ public:
 
     // A text of the report (translation context "Report").
     QString text(const char* english) const;
+    // A text that holds a count: one for 1, many (its %n the count) otherwise, in Chinese by
+    // the translation's plural forms of many. one is English only, and not marked for
+    // translation.
+    QString count(const char* one, const char* many, int n) const;
     // What a cause code means and what to do about it; the code itself for one we do not know.
     QString causeWords(const QString& code) const;
     QString causeRemedy(const QString& code) const;

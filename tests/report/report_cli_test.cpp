@@ -74,6 +74,9 @@ TEST_F(ReportTest, HtmlShowsHalfTheUnitsPassedAndSilentBeforeRefusedAndCsvEveryU
     EXPECT_TRUE(html.contains("<td>printer-silent</td><td>2</td><td>66.7 %</td><td>66.7 %</td>"));
     EXPECT_TRUE(html.contains("<td>printer-refused</td><td>1</td><td>33.3 %</td><td>100.0 %</td>"));
     EXPECT_TRUE(html.contains("check that the image is meant for this printer")) << "a remedy";
+    EXPECT_TRUE(
+        html.contains(QRegularExpression("<dd>font font\\.bin \\([0-9a-f]{8}\\), 6 units</dd>")))
+        << "the image by its file name and short hash";
     const qsizetype silent = html.indexOf("data-cause=\"printer-silent\"");
     const qsizetype refused = html.indexOf("data-cause=\"printer-refused\"");
     EXPECT_TRUE(silent > 0 && silent < refused);
@@ -139,11 +142,16 @@ TEST_F(ReportTest, PdfHoldsTheSameFigures) {
     text.start("pdftotext", {"-layout", pdf, "-"});
     ASSERT_TRUE(text.waitForFinished(30000));
     const QString said = QString::fromUtf8(text.readAllStandardOutput());
-    EXPECT_TRUE(said.contains("First-pass yield: 50.0 %")) << said.toStdString();
-    EXPECT_TRUE(said.contains("Final yield: 50.0 %"));
+    // The headline figures in boxes, each under its own words.
+    EXPECT_TRUE(said.contains(QRegularExpression(
+        "First-pass yield\\s+Final yield\\s+Retries\\s+6\\s+6\\s+50.0 %\\s+50.0 %\\s+0\\s")))
+        << said.toStdString();
     EXPECT_TRUE(said.contains(QRegularExpression("printer-silent\\s+2\\s+66.7 %\\s+66.7 %")));
     EXPECT_TRUE(said.contains(QRegularExpression("printer-refused\\s+1\\s+33.3 %\\s+100.0 %")));
     EXPECT_LT(said.indexOf("printer-silent  "), said.indexOf("printer-refused  "));
+    for (const char* head : {"Failures", "Cumulative", "Retries"})
+        EXPECT_TRUE(said.contains(QRegularExpression(QStringLiteral("\\b%1\\b").arg(head))))
+            << head << " whole";
 }
 
 TEST_F(ReportTest, BadRequestsAreSaidNotWritten) {
@@ -193,6 +201,12 @@ TEST_F(ReportTest, CentralRecordsGiveTheSameFigures) {
         ASSERT_EQ(central.exitCode, 0) << central.err.toStdString();
         EXPECT_EQ(figuresOnly(QString::fromUtf8(central.out)),
                   figuresOnly(QString::fromUtf8(local.out)));
+        // The filters in words, the image named by its file as the local history names it.
+        if (filter.size() > 2) {
+            EXPECT_TRUE(
+                central.out.contains("<dd>the line's records, station line-1, font font.bin ("))
+                << central.out.toStdString();
+        }
         EXPECT_EQ(
             report(filter + QStringList{"--format", "csv", "--central", "--records", uri}).out,
             report(filter + QStringList{"--format", "csv"}).out);

@@ -2,13 +2,19 @@
 #include "base/faces.h"
 #include "history/history_store.h"
 #include "report/report_charts.h"
+#include "report/report_document.h"
 #include "report/report_figures.h"
 #include "report/report_texts.h"
+#include "report/table_widths.h"
 
+#include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+
+#include <numeric>
 
 namespace posflash {
 namespace {
@@ -23,6 +29,7 @@ struct Attempt {
     const char* station = "line-1";
     const char* shift = "";
     const char* port = "/dev/ttyACM0";
+    const char* file = ""; // none: a row from before file names were kept
 };
 
 std::vector<HistoryRecord> recordsOf(std::initializer_list<Attempt> attempts) {
@@ -41,7 +48,10 @@ std::vector<HistoryRecord> recordsOf(std::initializer_list<Attempt> attempts) {
         r.shift = QLatin1String(a.shift);
         r.deviceNode = QLatin1String(a.port);
         r.kind = "program";
-        r.sha256 = QByteArray(32, '\x5a');
+        r.operatorName = "Li Wei";
+        r.filePath = a.file;
+        r.sha256 = *a.file ? QCryptographicHash::hash(a.file, QCryptographicHash::Sha256)
+                           : QByteArray(32, '\x5a');
         // As the engine records them: a start frame built for every attempt it did not refuse.
         r.crc16 = r.outcome == QLatin1String("refused") ? -1 : 0x1234;
         records.push_back(r);
@@ -176,6 +186,91 @@ TEST(ReportFigures, AnyBytesInARowLeaveChartsValidAndCausesWhole) {
             xml.readNext();
         EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     }
+}
+
+// A supervisor reads names, not codes: images by file and short hash (by hash where no row
+// names the file), shifts by start and operator, the filters in words, counts in the right
+// number; every head and figure of every table fits its column; each cause is whole under its
+// bar, and no bar's count lies under the cumulative line's dot.
+TEST(ReportDocument, NamesWhatItCountsAndNothingIsCut) {
+    const char* shift = "27a54225-2a3f-4b6c-8d9e-0f1a2b3c4d5e";
+    const QByteArray file = "/srv/firmware/fw-2.1.bin";
+    const ReportFigures f = FiguresOf(UnitsOf(recordsOf({
+        {"u1", 1, "failed", "recipe-invalid", 0, 900, "line-1", shift, "/dev/p1", file},
+        {"u2", 1, "failed", "wrong-frame-number", 60, 900, "line-1", shift},
+        {"u3", 1, "failed", "wrong-frame-number", 70, 900, "line-1", shift},
+        {"u4", 1, "failed", "wrong-frame-number", 80, 900, "line-1", shift},
+    })));
+    HistoryFilter filter;
+    filter.station = "line-1";
+    filter.since = QDateTime(QDate(2026, 3, 1), QTime(0, 0));
+    filter.until = QDateTime(QDate(2026, 3, 8), QTime(0, 0));
+    const ReportSource source{"history.db", filter, true, {}};
+    const QString hash = QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex().left(8);
+    const QString start =
+        f.groups.at(0).start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    Faces faces;
+    for (const bool english : {true, false}) {
+        faces.setUseEnglish(english);
+        const ReportDocument d = DocumentOf(f, source, ReportTexts(faces));
+        std::map<QString, QString> facts(d.facts.begin(), d.facts.end());
+        const QString images = english
+                                   ? "program 5a5a5a5a5a5a, 3 units; program fw-2.1.bin (%1), "
+                                     "1 unit"
+                                   : "program 5a5a5a5a5a5a，3 台；program fw-2.1.bin (%1)，1 台";
+        EXPECT_EQ(facts[d.facts[2].first], images.arg(hash))
+            << facts[d.facts[2].first].toStdString();
+        EXPECT_EQ(facts[d.facts[4].first],
+                  english ? "the line's records, station line-1, 1–7 March 2026"
+                          : "产线记录，工位 line-1，2026年3月1日 – 2026年3月7日");
+        EXPECT_EQ(d.sections[0].table.rows.at(0).at(1),
+                  QString(english ? "shift %1, Li Wei" : "班次 %1，Li Wei").arg(start));
+    }
+    // A fake font, each letter 5 wide (6 in a head): every word of a head, every figure whole.
+    const TextMeasure measure = [](const QString& text, bool head) {
+        return text.size() * (head ? 6.0 : 5.0);
+    };
+    faces.setUseEnglish(true);
+    for (const ReportSection& section : DocumentOf(f, source, ReportTexts(faces)).sections)
+        for (const double width : {500.0, 400.0}) {
+            SCOPED_TRACE(section.title.toStdString() + " in " + std::to_string(width));
+            const std::vector<double> widths = ColumnWidths(section.table, width, 6, measure);
+            EXPECT_NEAR(std::accumulate(widths.begin(), widths.end(), 0.0), width, 1e-6);
+            for (size_t c = 0; c < widths.size(); ++c) {
+                for (const QString& word : section.table.head[c].split(' '))
+                    EXPECT_LE(measure(word, true) + 6, widths[c] + 1e-6) << word.toStdString();
+                for (const QStringList& row : section.table.rows)
+                    for (const QString& text :
+                         CellWraps(row[c]) ? row[c].split(' ') : QStringList{row[c]})
+                        EXPECT_LE(measure(text, false) + 6, widths[c] + 1e-6) << text.toStdString();
+            }
+        }
+
+    // Eight long causes; the second bar's top where the cumulative line passes.
+    ReportFigures many;
+    const QStringList causes{"monitor-unreachable", "recipe-invalid", "wrong-frame-number",
+                             "file-name-too-long",  "printer-silent", "printer-refused",
+                             "link-timeout",        "bad-trailer"};
+    for (qsizetype i = 0; i < causes.size(); ++i)
+        many.pareto.push_back({causes[i], i < 2 ? 5 : 1, 0,
+                               i < 2 ? 41.7 * double(i + 1) : 85.0 + 2.5 * double(i - 2)});
+    const QString svg = ParetoSvg(many, ReportTexts(faces));
+    static const QRegularExpression label("class=\"cause-label\"[^>]*>([^<]*)<"),
+        count("<text x=\"[\\d.]+\" y=\"([\\d.]+)\"[^>]*bar-count"),
+        dot("<circle cx=\"[\\d.]+\" cy=\"([\\d.]+)\"");
+    QString labels;
+    for (const QRegularExpressionMatch& m : label.globalMatch(svg))
+        labels += m.captured(1);
+    EXPECT_EQ(labels, causes.join("")) << "each cause whole";
+    QList<double> counts, dots;
+    for (auto [re, found] : {std::pair{&count, &counts}, std::pair{&dot, &dots}})
+        for (const QRegularExpressionMatch& m : re->globalMatch(svg))
+            *found << m.captured(1).toDouble();
+    ASSERT_EQ(counts.size(), causes.size());
+    ASSERT_EQ(dots.size(), causes.size());
+    for (qsizetype i = 0; i < causes.size(); ++i)
+        EXPECT_TRUE(dots[i] + 3 < counts[i] - 11 || dots[i] - 3 > counts[i] + 2)
+            << "count at " << counts[i] << ", dot at " << dots[i];
 }
 
 TEST(ReportFigures, NoUnitsGiveZerosNotADivisionByZero) {
