@@ -85,7 +85,7 @@ QString HistoryTable(const std::vector<HistoryRecord>& records, bool english, bo
             row << r.kind << (r.attempt > 0 ? QString::number(r.attempt) : QStringLiteral("-"))
                 << QString::number(r.retries) << EscapedName(targetText(r, map).toUtf8())
                 << orDash(r.label) << EscapedName(r.filePath)
-                << (reason.isEmpty() ? QString() : EscapedName(reason.toUtf8()));
+                << (reason.isEmpty() ? QStringLiteral("-") : EscapedName(reason.toUtf8()));
             rows.push_back(std::move(row));
         }
         return rows;

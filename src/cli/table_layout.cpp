@@ -107,7 +107,8 @@ QString LayoutTable(const std::vector<TableColumn>& columns, const std::vector<Q
     for (const QStringList& row : rows) {
         text += line(row);
         for (size_t i = 0; i < n; ++i)
-            if (!shown[i] && columns[i].belowWhenLeftOut && !cellOf(row, i).isEmpty())
+            if (!shown[i] && columns[i].belowWhenLeftOut && !cellOf(row, i).isEmpty() &&
+                cellOf(row, i) != QLatin1String("-"))
                 for (const QString& below :
                      WrapToWidth(cellOf(row, i), std::max(width - kBelowIndent, 20)))
                     text += indent + below + QLatin1Char('\n');

@@ -20,7 +20,7 @@ struct TableColumn {
     // rank above 0 is left out first; 0: always shown.
     int leaveOutRank = 0;
     // Left out, the column's cells go each on a line of their own under their row instead,
-    // wrapped at blanks.
+    // wrapped at blanks; an empty cell or "-" (nothing to say) gets none.
     bool belowWhenLeftOut = false;
 };
 
