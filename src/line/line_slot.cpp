@@ -251,7 +251,7 @@ void LineSlot::retrying(Cause cause, int attempt) {
         what = tr("no answer, attempt %1 of %2");
         break;
     }
-    tile_.showFrameRetry(what.arg(attempt).arg(DownloadRun::kAttempts));
+    tile_.showFrameRetry(what.arg(attempt).arg(FrameTiming{}.attempts));
 }
 
 void LineSlot::unitFinished(const DownloadResult& last, int attempts) {
