@@ -1,6 +1,9 @@
 // posflash: the main window.
 #include "app/frm_boot.h"
+#include "app/locale_rules.h"
 #include "base/process_signals.h"
+#include "base/qt_texts.h"
+#include "base/runtime_dir.h"
 #include "base/secure_start.h"
 #include "line/line_main.h"
 #include "line/slot_codes.h"
@@ -17,7 +20,9 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -72,6 +77,45 @@ bool asksForHelp(int argc, char** argv) {
     return false;
 }
 
+// The words of the command line that are the window's own: the options Qt's application takes
+// itself (-platform NAME, -style=NAME, --reverse, ...) are left out, as QApplication removes
+// them later.
+QStringList ownArguments(int argc, char** argv) {
+    static const std::set<std::string_view> withValue{"-platform",
+                                                      "-platformpluginpath",
+                                                      "-platformtheme",
+                                                      "-plugin",
+                                                      "-qwindowgeometry",
+                                                      "-geometry",
+                                                      "-qwindowtitle",
+                                                      "-title",
+                                                      "-qwindowicon",
+                                                      "-icon",
+                                                      "-session",
+                                                      "-display",
+                                                      "-name",
+                                                      "-style",
+                                                      "-stylesheet",
+                                                      "-qmljsdebugger",
+                                                      "-visual"};
+    static const std::set<std::string_view> switches{"-reverse", "-widgetcount", "-testability",
+                                                     "-nograb",  "-dograb",      "-sync"};
+    QStringList words{QString::fromLocal8Bit(argv[0])};
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        std::string_view name = word.starts_with("--") ? word.substr(1) : word;
+        const bool joined = name.find('=') != std::string_view::npos;
+        name = name.substr(0, name.find('='));
+        if (withValue.contains(name)) {
+            i += joined ? 0 : 1;
+            continue;
+        }
+        if (!switches.contains(name))
+            words << QString::fromLocal8Bit(argv[i]);
+    }
+    return words;
+}
+
 // posflash --demo: the installed demo script, given the installed programs and sample image,
 // all found from where this program is; the other arguments go on to the window it starts.
 // Returns only when it cannot run the script.
@@ -79,9 +123,14 @@ int runDemo(int argc, char** argv) {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     const std::filesystem::path bin = self.parent_path();
-    const std::string script = (bin / POSFLASH_DEMO_SCRIPT).lexically_normal();
-    const std::string sim = bin / "posflash-printer-sim";
-    const std::string firmware = (bin / POSFLASH_DEMO_FIRMWARE).lexically_normal();
+    // Run from the build tree, the demo is the source tree's script with the build's programs.
+    std::error_code notBuilt;
+    const bool built = std::filesystem::equivalent(self, POSFLASH_BUILT_PROGRAM, notBuilt);
+    const std::string script =
+        built ? POSFLASH_SOURCE_DEMO_SCRIPT : (bin / POSFLASH_DEMO_SCRIPT).lexically_normal();
+    const std::string sim = built ? POSFLASH_BUILT_SIM : bin / "posflash-printer-sim";
+    const std::string firmware =
+        built ? POSFLASH_BUILT_DEMO_FIRMWARE : (bin / POSFLASH_DEMO_FIRMWARE).lexically_normal();
     std::vector<const char*> args{script.c_str(), "--sim",      sim.c_str(),      "--app",
                                   self.c_str(),   "--firmware", firmware.c_str(), "--"};
     for (int i = 1; i < argc; ++i)
@@ -103,6 +152,7 @@ int main(int argc, char** argv) {
     // Before anything of Qt reads the environment or the command line.
     if (const int refused = GuardSecureExecution("posflash", argc, argv))
         return refused;
+    SetRuntimeDirWhereUnset();
     // Answered before QApplication, which aborts without a display.
     if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
         std::printf("posflash %s\n", POSFLASH_VERSION);
@@ -115,6 +165,12 @@ int main(int argc, char** argv) {
         QCoreApplication::setApplicationVersion(QStringLiteral(POSFLASH_VERSION));
         WindowCommandLine commandLine;
         commandLine.parser.process(core); // prints the help and exits 0
+    }
+    // A word the window does not know is said before QApplication, which needs a display.
+    if (WindowCommandLine commandLine; !commandLine.parser.parse(ownArguments(argc, argv))) {
+        std::fprintf(stderr, "posflash: %s\nsee 'posflash --help'\n",
+                     qPrintable(commandLine.parser.errorText()));
+        return 2;
     }
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--demo") == 0)
@@ -182,6 +238,9 @@ int main(int argc, char** argv) {
     const UsbInventory& inventory =
         demoInventory ? static_cast<const UsbInventory&>(*demoInventory) : hostInventory;
 
+    // The standard buttons follow the system's language, as the window's face does.
+    QtTexts qtTexts;
+    qtTexts.speak(GetSystemLanguage(QLocale::system()) != kNotChinese);
     frmBoot window(inventory);
     window.show();
     if (parser.isSet(screenshot)) {

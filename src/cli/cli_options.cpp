@@ -80,12 +80,12 @@ const std::vector<CliCommand> kCommands = {
          "before the first frame, and the history names it"},
         {"retries", "--retries N",
          "try a printer's update again up to N more times (0 to\n"
-         "10, default 0) when it failed for a cause a second try\n"
-         "can fix: silent, refused, wrong frame number, or\n"
-         "disconnected and back within the link timeout; a bad\n"
-         "image, a cancel or a stop never. Every attempt is a row\n"
-         "of the history; the result is the last attempt's\n"
-         "(default: the recipe's retries, else 0)"},
+         "{most retries}; default: the recipe's retries, else 0) when it\n"
+         "failed for a cause a second try can fix: silent,\n"
+         "refused, wrong frame number, or disconnected and back\n"
+         "within the link timeout; a bad image, a cancel or a stop\n"
+         "never. Every attempt is a row of the history; the\n"
+         "result is the last attempt's"},
         {"operator", "--operator NAME", "who runs the downloads"},
         {"station", "--station NAME", "this station (default: the host name)"},
         {"label", "--label L",
@@ -252,7 +252,7 @@ const std::vector<CliCommand> kCommands = {
          "path, a MAC address); repeatable; none: any"},
         {"label-pattern", "--label-pattern RE",
          "a regular expression every whole label must match"},
-        {"retries", "--retries N", "a unit's further attempts (0 to 100)"},
+        {"retries", "--retries N", "a unit's further attempts (0 to {most retries})"},
         {"label-required", "--label-required", "every unit needs a label"},
         {"sequence", "--sequence N",
          "the approval's number, above every earlier one of NAME;\n"

@@ -20,8 +20,8 @@ struct CliOption {
 };
 
 // One line of a command's help: what the left column shows and what it does (its lines
-// joined by '\n'). option names the option (without dashes), or is empty for a word such as
-// records' "init".
+// joined by '\n'; "{most retries}" stands for kMostRetries). option names the option (without
+// dashes), or is empty for a word such as records' "init".
 struct HelpRow {
     const char* option;
     const char* shown;

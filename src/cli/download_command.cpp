@@ -4,6 +4,7 @@
 #include "base/faces.h"
 #include "base/ini_store.h"
 #include "base/process_signals.h"
+#include "base/retry_limit.h"
 #include "base/secure_start.h"
 #include "cli/check_command.h"
 #include "cli/colour.h"
@@ -59,8 +60,6 @@ struct UnitChoices {
     int retries = 0;
     QStringList labels; // in the order of the targets
 };
-
-constexpr int kMostRetries = 10;
 
 std::optional<UnitChoices> unitChoices(const Cli& cli, const CliArguments& args) {
     UnitChoices choices;

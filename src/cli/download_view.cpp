@@ -442,23 +442,40 @@ void DownloadView::summary(int exitCode) {
         for (int c = 0; c < row.size(); ++c)
             widths[static_cast<std::size_t>(c)] =
                 std::max(widths[static_cast<std::size_t>(c)], DisplayWidth(row[c]));
+    // The reason, last, is broken at blanks to the terminal's width, its further lines under
+    // its column; with too little room left there, it goes under the row.
+    int reasonAt = 0;
+    for (std::size_t c = 0; c + 1 < widths.size(); ++c)
+        reasonAt += widths[c] + 2;
+    constexpr int kFewestReasonColumns = 24;
+    const bool under = style_.columns > 0 && style_.columns - reasonAt < kFewestReasonColumns;
+    const int reasonIndent = under ? 4 : reasonAt;
     QString table = QStringLiteral("\n");
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const Tone tone = r == 0                                          ? Tone::Plain
                           : printers_[r - 1].result == Outcome::Completed ? Tone::Done
                                                                           : Tone::Failed;
+        QStringList reason{rows[r].back()};
+        if (style_.columns > 0 && r > 0)
+            reason = WrapToWidth(rows[r].back(), std::max(style_.columns - reasonIndent, 1));
         QString s;
         for (int c = 0; c < rows[r].size(); ++c) {
-            const QString& cell = rows[r][c];
-            const QString padded = c + 1 < rows[r].size()
-                                       ? PadToWidth(cell, widths[static_cast<std::size_t>(c)])
-                                       : cell;
+            const bool last = c + 1 == rows[r].size();
+            if (last && under && r > 0)
+                break;
+            const QString& cell = last ? reason.front() : rows[r][c];
+            const QString padded =
+                last ? cell : PadToWidth(cell, widths[static_cast<std::size_t>(c)]);
             s += (c > 0 ? QStringLiteral("  ") : QString()) +
                  (c == 1 ? Paint(padded, tone, style_.colour) : padded);
         }
         while (s.endsWith(QLatin1Char(' ')))
             s.chop(1);
         table += s + QLatin1Char('\n');
+        const QString indent(reasonIndent, QLatin1Char(' '));
+        for (qsizetype i = under && r > 0 ? 0 : 1; i < reason.size(); ++i)
+            if (!reason[i].isEmpty())
+                table += indent + reason[i] + QLatin1Char('\n');
     }
     // What to do, once for each cause that ended a printer's download.
     std::vector<Cause> told;
@@ -469,8 +486,13 @@ void DownloadView::summary(int exitCode) {
             std::find(told.begin(), told.end(), p.cause) != told.end())
             continue;
         told.push_back(p.cause);
-        if (const QString remedy = texts_.remedy(p.cause); !remedy.isEmpty())
-            table += CauseName(p.cause) + QStringLiteral(": ") + remedy + QLatin1Char('\n');
+        const QString remedy = texts_.remedy(p.cause);
+        if (remedy.isEmpty())
+            continue;
+        const QString said = CauseName(p.cause) + QStringLiteral(": ") + remedy;
+        const QStringList lines =
+            style_.columns > 0 ? WrapToWidth(said, style_.columns - 2) : QStringList{said};
+        table += lines.join(QStringLiteral("\n  ")) + QLatin1Char('\n');
     }
     table += texts_.text(QT_TRANSLATE_NOOP("MultiDownload", "%1 of %2 completed, exit code %3"))
                  .arg(completed)

@@ -1,5 +1,6 @@
 #include "cli/help_texts.h"
 
+#include "base/retry_limit.h"
 #include "cli/cli_options.h"
 
 namespace posflash {
@@ -13,8 +14,9 @@ QString rowsOf(const std::vector<HelpRow>& rows) {
     for (const HelpRow& row : rows) {
         const QString shown = QString::fromLatin1(row.shown);
         text += QStringLiteral("  ") + shown.leftJustified(19) + QStringLiteral("  ") +
-                QString::fromLatin1(row.text).replace(QLatin1Char('\n'),
-                                                      QStringLiteral("\n") + QString(23, ' ')) +
+                QString::fromLatin1(row.text)
+                    .replace(QLatin1Char('\n'), QStringLiteral("\n") + QString(23, ' '))
+                    .replace(QLatin1String("{most retries}"), QString::number(kMostRetries)) +
                 QLatin1Char('\n');
     }
     return text;

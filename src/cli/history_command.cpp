@@ -49,41 +49,58 @@ QString reasonOf(const HistoryRecord& r, bool english) {
     return reason.isEmpty() ? r.legacyReason : reason;
 }
 
+} // namespace
+
 // The table a person reads, fitted to the terminal (columns: 0 off one): the where and the why
-// give way first. JSON and CSV hold every field. The line's records come from every station:
-// their table names the station and the operator.
-QString tableOf(const std::vector<HistoryRecord>& records, bool english, bool central,
-                int columns) {
+// give way first, a path keeping its file name; the reason goes under its row, and then the
+// least needed columns are left out and named. JSON and CSV hold every field. The line's
+// records come from every station: their table names the station and the operator.
+QString HistoryTable(const std::vector<HistoryRecord>& records, bool english, bool central,
+                     int columns) {
     const auto orDash = [](const QString& text) {
         return text.isEmpty() ? QStringLiteral("-") : EscapedName(text.toUtf8());
     };
-    std::vector<TableColumn> heads{{"started"}, {"seconds"}, {"outcome"}, {"cause"}};
+    std::vector<TableColumn> heads{
+        {"started"}, {"seconds", false, false, 8, 4}, {"outcome"}, {"cause", true, false, 15}};
     if (central)
-        heads.insert(heads.end(), {{"station", true}, {"operator", true}});
-    heads.insert(heads.end(), {{"kind"},
-                               {"attempt"},
-                               {"retries"},
-                               {"target", true},
+        heads.insert(heads.end(), {{"station", true}, {"operator", true, false, 8, 6}});
+    heads.insert(heads.end(), {{"kind", false, false, 8, 2},
+                               {"attempt", false, false, 8, 5},
+                               {"retries", false, false, 8, 3},
+                               {"target", true, true, 24},
                                {"label", true},
-                               {"file", true},
-                               {"reason", true}});
+                               {"file", true, true, 20},
+                               {"reason", true, false, 20, 1, true}});
     const ComPortMap map(ComPortMapPath());
-    std::vector<QStringList> rows;
-    for (const HistoryRecord& r : records) {
-        QStringList row{r.startedAt.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"),
-                        QString::number(static_cast<double>(r.milliseconds) / 1000, 'f', 1),
-                        r.outcome, r.cause.isEmpty() ? QStringLiteral("-") : r.cause};
-        if (central)
-            row << orDash(r.station) << orDash(r.operatorName);
-        // A reason is a translation of ours; a line break in one must not split the table.
-        const QString reason = reasonOf(r, english);
-        row << r.kind << (r.attempt > 0 ? QString::number(r.attempt) : QStringLiteral("-"))
-            << QString::number(r.retries) << EscapedName(targetText(r, map).toUtf8())
-            << orDash(r.label) << EscapedName(r.filePath)
-            << (reason.isEmpty() ? QStringLiteral("-") : EscapedName(reason.toUtf8()));
-        rows.push_back(std::move(row));
+    const auto rowsWith = [&](const QString& timeFormat) {
+        std::vector<QStringList> rows;
+        for (const HistoryRecord& r : records) {
+            QStringList row{r.startedAt.toLocalTime().toString(timeFormat),
+                            QString::number(static_cast<double>(r.milliseconds) / 1000, 'f', 1),
+                            r.outcome, r.cause.isEmpty() ? QStringLiteral("-") : r.cause};
+            if (central)
+                row << orDash(r.station) << orDash(r.operatorName);
+            // A reason is a translation of ours; a line break in one must not split the table.
+            const QString reason = reasonOf(r, english);
+            row << r.kind << (r.attempt > 0 ? QString::number(r.attempt) : QStringLiteral("-"))
+                << QString::number(r.retries) << EscapedName(targetText(r, map).toUtf8())
+                << orDash(r.label) << EscapedName(r.filePath)
+                << (reason.isEmpty() ? QStringLiteral("-") : EscapedName(reason.toUtf8()));
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    };
+    // A terminal too narrow for every column gets the start without its year and seconds.
+    QStringList leftOut;
+    QString text =
+        LayoutTable(heads, rowsWith(QStringLiteral("yyyy-MM-dd HH:mm:ss")), columns, &leftOut);
+    if (!leftOut.isEmpty()) {
+        leftOut.clear();
+        text = LayoutTable(heads, rowsWith(QStringLiteral("MM-dd HH:mm")), columns, &leftOut);
     }
-    QString text = LayoutTable(heads, rows, columns);
+    if (!leftOut.isEmpty())
+        text += QStringLiteral("not shown: %1 (--format csv has them)\n")
+                    .arg(leftOut.join(QStringLiteral(", ")));
     // Of the rows listed: a limit can cut a unit's earlier attempts off.
     const UnitYield yield = YieldOf(records);
     text += QStringLiteral("%1 %2: first-pass yield %3 % (%4), final yield %5 % (%6)\n")
@@ -101,6 +118,8 @@ QString tableOf(const std::vector<HistoryRecord>& records, bool english, bool ce
                                                      : QStringLiteral("attempts ended"));
     return text;
 }
+
+namespace {
 
 QString csvValue(const QJsonValue& value) {
     if (value.isNull() || value.isUndefined())
@@ -302,8 +321,8 @@ int HistoryCommand(const CliArguments& args, TerminalOutput& err) {
         WriteReport(QStringLiteral("No downloads recorded in %1.\n")
                         .arg(central ? QStringLiteral("the line's records") : store.filePath()));
     } else {
-        WriteReport(
-            tableOf(records, args.value("lang") == "en", central, TerminalColumns(STDOUT_FILENO)));
+        WriteReport(HistoryTable(records, args.value("lang") == "en", central,
+                                 TerminalColumns(STDOUT_FILENO)));
     }
     return kExitCompleted;
 }

@@ -13,6 +13,10 @@ class TerminalOutput;
 // or as JSON Lines (docs/history.schema.json). Returns the exit code.
 int HistoryCommand(const CliArguments& args, TerminalOutput& err);
 
+// history's table of records, fitted to a terminal of columns columns (0: not a terminal).
+QString HistoryTable(const std::vector<HistoryRecord>& records, bool english, bool central,
+                     int columns);
+
 // The filters of history and report (--operator, --station, --label, --outcome, --shift,
 // --since, --until, and --sha256 where the command has it), or why one is not valid.
 Result<HistoryFilter> ReadHistoryFilter(const CliArguments& args);

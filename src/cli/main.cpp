@@ -1,5 +1,6 @@
 // posflash-cli: the download engine without a window.
 #include "base/config_paths.h"
+#include "base/runtime_dir.h"
 #include "base/secure_start.h"
 #include "cli/check_command.h"
 #include "cli/cli_options.h"
@@ -133,6 +134,8 @@ int main(int argc, char** argv) {
     ProcessSignals stopSignals;
     // Qt decodes the arguments lossily; the bytes are kept for file names that are not UTF-8.
     const std::vector<QByteArray> rawArguments(argv, argv + argc);
+    // Before Qt looks for it: a report's GUI part does.
+    SetRuntimeDirWhereUnset();
     // Qt's own event dispatcher rather than glib's: it costs less per wake-up (every frame is
     // one), and nothing here needs glib's.
     qputenv("QT_NO_GLIB", "1");

@@ -1,6 +1,7 @@
 #include "cli/recipe_command.h"
 
 #include "base/faces.h"
+#include "base/retry_limit.h"
 #include "cli/cli_run.h"
 #include "cli/records_command.h"
 #include "protocol/frames.h"
@@ -141,8 +142,8 @@ int RecipeRun::make(const CliArguments& args) {
     if (args.isSet(QStringLiteral("retries"))) {
         bool number = false;
         recipe.retries = args.value(QStringLiteral("retries")).toInt(&number);
-        if (!number || *recipe.retries < 0 || *recipe.retries > 100)
-            return usage(QStringLiteral("--retries is a number from 0 to 100"));
+        if (!number || *recipe.retries < 0 || *recipe.retries > kMostRetries)
+            return usage(QStringLiteral("--retries is a number from 0 to %1").arg(kMostRetries));
     }
     recipe.labelRequired = args.isSet(QStringLiteral("label-required"));
     const std::variant<std::int64_t, int> sequence = sequenceOf(args, recipe.name);

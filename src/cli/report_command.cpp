@@ -48,7 +48,7 @@ Result<std::vector<ReportUnit>> localUnits(const HistoryFilter& filter, Terminal
 
 int ReportCommand(const CliArguments& args, TerminalOutput& out, TerminalOutput& err) {
     const auto usage = [&err](const QString& why) {
-        err.write(QStringLiteral("posflash-cli: %1\nSee 'posflash-cli help report'.\n").arg(why));
+        err.write(QStringLiteral("posflash-cli: %1\nsee 'posflash-cli help report'\n").arg(why));
         return kExitUsage;
     };
     if (args.positionalArguments().size() != 1)

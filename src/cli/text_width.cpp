@@ -56,4 +56,89 @@ QString CutToWidth(const QString& text, int columns) {
     return cut;
 }
 
+namespace {
+
+// The end of text that takes at most columns columns.
+QString tailToWidth(const QString& text, int columns) {
+    const QList<uint> all = text.toUcs4();
+    QString tail;
+    int width = 0;
+    for (auto c = all.crbegin(); c != all.crend(); ++c) {
+        const int w = widthOf(*c);
+        if (width + w > columns)
+            break;
+        width += w;
+        const char32_t code = *c;
+        tail.prepend(QString::fromUcs4(&code, 1));
+    }
+    return tail;
+}
+
+} // namespace
+
+namespace {
+
+// A path in columns columns: its last part whole when it can, its head up to a '/'.
+QString elidePath(const QString& path, int columns) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString name = path.mid(slash);
+    const int room = columns - 1 - DisplayWidth(name);
+    if (slash < 0)
+        return {};
+    if (room < 0) // the end of the name tells a node or a file apart best
+        return QStringLiteral("…") + tailToWidth(path, columns - 1);
+    QString head = CutToWidth(path.left(slash), room + 1);
+    if (const qsizetype end = head.lastIndexOf(QLatin1Char('/')); end >= 0)
+        head.truncate(end + 1);
+    return head + QStringLiteral("…") + name;
+}
+
+} // namespace
+
+QString ElideMiddle(const QString& text, int columns) {
+    const int over = DisplayWidth(text) - columns;
+    if (over <= 0)
+        return text;
+    if (columns < 2)
+        return CutToWidth(text, columns + 1);
+    // The longest path among the words gives up its middle, the other words stay whole.
+    QStringList words = text.split(QLatin1Char(' '));
+    qsizetype longest = -1;
+    for (qsizetype i = 0; i < words.size(); ++i)
+        if (words[i].contains(QLatin1Char('/')) &&
+            (longest < 0 || DisplayWidth(words[i]) > DisplayWidth(words[longest])))
+            longest = i;
+    if (longest >= 0) {
+        const QString path = elidePath(words[longest], DisplayWidth(words[longest]) - over);
+        if (!path.isEmpty()) {
+            words[longest] = path;
+            return words.join(QLatin1Char(' '));
+        }
+    }
+    const int back = (columns - 1) / 2;
+    return CutToWidth(text, columns - back) + QStringLiteral("…") + tailToWidth(text, back);
+}
+
+QStringList WrapToWidth(const QString& text, int columns) {
+    QStringList lines;
+    QString line;
+    for (QString word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && DisplayWidth(line) + 1 + DisplayWidth(word) <= columns) {
+            line += QLatin1Char(' ') + word;
+            continue;
+        }
+        if (!line.isEmpty())
+            lines << line;
+        while (DisplayWidth(word) > columns && columns > 1) {
+            const QString part = CutToWidth(word, columns + 1);
+            lines << part;
+            word = word.mid(part.size());
+        }
+        line = word;
+    }
+    if (!line.isEmpty() || lines.isEmpty())
+        lines << line;
+    return lines;
+}
+
 } // namespace posflash

@@ -1,5 +1,6 @@
 #include "line/line_command_line.h"
 
+#include "base/retry_limit.h"
 #include "fleet/printer_target.h"
 
 #include <QCoreApplication>
@@ -64,9 +65,9 @@ Result<LineStart> LineCommandLine::read(const QCommandLineParser& parser,
     if (parser.isSet(retries)) {
         bool ok = false;
         const int n = parser.value(retries).toInt(&ok);
-        if (!ok || n < 0 || n > kMaxRetries)
+        if (!ok || n < 0 || n > kMostRetries)
             return usage(QStringLiteral("--retries wants 0 to %1, not \"%2\"")
-                             .arg(kMaxRetries)
+                             .arg(kMostRetries)
                              .arg(parser.value(retries)));
         s.retries = n;
     }

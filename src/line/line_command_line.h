@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "base/retry_limit.h"
 #include "line/line_settings.h"
 
 #include <QCommandLineOption>
@@ -47,7 +48,10 @@ public:
                                "NAME"};
     QCommandLineOption language{"lang", "Production window: its language, en or zh.", "LANG"};
     QCommandLineOption retries{
-        "retries", "Production window: tries again after a failure that may pass (default 1).",
+        "retries",
+        QStringLiteral("Production window: tries again after a failure that may pass (0 to %1, "
+                       "default 1).")
+            .arg(kMostRetries),
         "N"};
     QCommandLineOption requireLabel{"require-label",
                                     "Production window: a unit waits for its scanned label."};

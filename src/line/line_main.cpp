@@ -1,6 +1,7 @@
 #include "line/line_main.h"
 
 #include "base/process_signals.h"
+#include "base/qt_texts.h"
 #include "line/line_window.h"
 #include "line/start_panel.h"
 #include "ports/hotplug_usb_inventory.h"
@@ -26,10 +27,12 @@ int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory,
                       QStringLiteral("Noto Sans CJK SC")});
     QApplication::setFont(face);
     QTranslator chinese;
-    const auto speak = [&chinese](const LineSettings& s) {
+    QtTexts qtTexts;
+    const auto speak = [&chinese, &qtTexts](const LineSettings& s) {
         QCoreApplication::removeTranslator(&chinese);
         if (LineSpeaksChinese(s) && chinese.load(QStringLiteral(":/i18n/posflash_zh_CN.qm")))
             QCoreApplication::installTranslator(&chinese);
+        qtTexts.speak(LineSpeaksChinese(s));
     };
     speak(settings);
     bool stopped = false;

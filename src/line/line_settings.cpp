@@ -2,6 +2,7 @@
 
 #include "base/config_paths.h"
 #include "base/ini_store.h"
+#include "base/retry_limit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,7 +54,7 @@ LineSettings LoadLineSettings(const QString& filePath) {
     s.font = store.GetIniString(kShift, "font") == "1";
     bool ok = false;
     const int retries = store.GetIniString(kShift, "retries").toInt(&ok);
-    if (ok && retries >= 0 && retries <= kMaxRetries)
+    if (ok && retries >= 0 && retries <= kMostRetries)
         s.retries = retries;
     s.requireLabel = store.GetIniString(kShift, "requirelabel") == "1";
     s.operatorName = store.GetIniString(kShift, "operator");
@@ -126,8 +127,9 @@ QString StartProblem(const LineSettings& s) {
         if (slot.ip.isEmpty())
             return text(
                 QT_TRANSLATE_NOOP("LineSettings", "Every network printer needs its IP address."));
-    if (s.retries < 0 || s.retries > kMaxRetries)
-        return text(QT_TRANSLATE_NOOP("LineSettings", "Retries must be 0 to %1.")).arg(kMaxRetries);
+    if (s.retries < 0 || s.retries > kMostRetries)
+        return text(QT_TRANSLATE_NOOP("LineSettings", "Retries must be 0 to %1."))
+            .arg(kMostRetries);
     if (s.operatorName.trimmed().isEmpty())
         return text(QT_TRANSLATE_NOOP("LineSettings", "Enter the operator's name."));
     if (!s.recipe.isEmpty() && !s.recipeFromRecords.isEmpty())

@@ -45,8 +45,6 @@ struct LineSettings {
     }
 };
 
-inline constexpr int kMaxRetries = 9;
-
 // Whether the production window speaks Chinese: as chosen, or as the desktop's language is.
 bool LineSpeaksChinese(const LineSettings& settings);
 

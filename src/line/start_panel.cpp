@@ -1,5 +1,6 @@
 #include "line/start_panel.h"
 
+#include "base/retry_limit.h"
 #include "line/image_summary.h"
 
 #include <QCheckBox>
@@ -73,7 +74,7 @@ StartPanel::StartPanel(const LineSettings& s, QWidget* parent,
     form->addRow(tr("Network printers"), network_);
 
     retries_ = named(new QSpinBox(this), "spinRetries", tr("Retries after a failure"));
-    retries_->setRange(0, kMaxRetries);
+    retries_->setRange(0, kMostRetries);
     retries_->setValue(s.retries);
     form->addRow(tr("Retries"), retries_);
     requireLabel_ = named(new QCheckBox(tr("A unit waits for its scanned label"), this),

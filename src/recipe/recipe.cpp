@@ -1,6 +1,7 @@
 #include "recipe/recipe.h"
 
 #include "base/named_values.h"
+#include "base/retry_limit.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,7 +16,6 @@ namespace {
 
 // JSON numbers are doubles: integers beyond 2^53 would not survive the round trip.
 constexpr double kMaxExactInteger = 9007199254740992.0;
-constexpr int kMaxRetries = 100;
 constexpr qsizetype kMaxTargets = 1024;
 constexpr qsizetype kMaxTextLength = 4096;
 
@@ -156,7 +156,7 @@ Status ReadRules(const QJsonObject& root, Recipe& recipe) {
     recipe.labelPattern = *pattern;
 
     if (const QJsonValue retries = root.value(QStringLiteral("retries")); !retries.isUndefined()) {
-        Result<std::int64_t> count = Integer(retries, QStringLiteral("retries"), kMaxRetries);
+        Result<std::int64_t> count = Integer(retries, QStringLiteral("retries"), kMostRetries);
         if (!count)
             return count.error();
         recipe.retries = static_cast<int>(*count);

@@ -1,4 +1,5 @@
 #include "app/locale_rules.h"
+#include "base/qt_texts.h"
 #include "window_fixture.h"
 
 #include <QAbstractButton>
@@ -7,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 
 namespace posflash::testing {
 namespace {
@@ -110,6 +112,21 @@ TEST(SystemLanguageTest, ChineseRegionsMapToTheirKindAndEverythingElseToNone) {
     EXPECT_EQ(GetSystemLanguage(QLocale("zh_HK")), kTraditionalChinese);
     EXPECT_EQ(GetSystemLanguage(QLocale("zh_MO")), kNotChinese);
     EXPECT_EQ(GetSystemLanguage(QLocale("ja_JP")), kNotChinese);
+}
+
+// Qt's standard buttons (a message box's OK, Cancel) take the face's language from Qt's own
+// translations, and give it back.
+TEST(QtTextsTest, StandardButtonsSpeakTheFacesLanguage) {
+    const auto cancel = [] {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Cancel);
+        return box.button(QMessageBox::Cancel)->text();
+    };
+    QtTexts texts;
+    texts.speak(true);
+    EXPECT_EQ(cancel(), QStringLiteral("取消"));
+    texts.speak(false);
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
 }
 
 } // namespace

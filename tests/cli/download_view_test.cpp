@@ -117,6 +117,45 @@ TEST(DownloadViewTest, EachFaceSaysTheSameRunInItsOwnWords) {
     }
 }
 
+// A terminal's width breaks the summary's reason between words, under its column or, with
+// too little room there, under its row.
+TEST(DownloadViewTest, TheSummaryNeverBreaksAReasonMidWord) {
+    DownloadResult failed;
+    failed.cause = Cause::PrinterSilent;
+    failed.step = step::kDataFrame;
+    failed.attempts = 3;
+    failed.framesAccepted = 1;
+    failed.elapsedMs = 1500;
+    // clang-format off
+    const struct { int columns; const char* summary; } cases[] = {
+        {60, "COM3    failed  1.5      0        printer-silent — the\n                                  printer did not answer\n"
+             "                                  frame 2 (3 attempts)\nprinter-silent: check the cable or the network, the\n"
+             "  printer's power, and that the printer is in its boot\n  loader\n"},
+        {50, "COM3    failed  1.5      0\n    printer-silent — the printer did not answer\n    frame 2 (3 attempts)\n"
+             "printer-silent: check the cable or the network,\n  the printer's power, and that the printer is in\n"
+             "  its boot loader\n"},
+    };
+    // clang-format on
+    Faces faces;
+    faces.setUseEnglish(true);
+    for (const auto& c : cases) {
+        Captured pipes;
+        TerminalOutput out(pipes.out[1]);
+        TerminalOutput err(pipes.err[1]);
+        ViewStyle style;
+        style.columns = c.columns;
+        DownloadView view(out, err, faces, {{{3, {}, {}, {}, {}}, "COM3", {}}}, style);
+        DownloadEvent e;
+        e.kind = Kind::UnitFinished;
+        e.result = &failed;
+        view.onEvent(e);
+        view.finished(1);
+        const QString said = Captured::read(pipes.out[0]);
+        const qsizetype row = said.indexOf("COM3    failed");
+        EXPECT_EQ(said.mid(row, said.indexOf("0 of 1 completed") - row).toStdString(), c.summary);
+    }
+}
+
 TEST(DownloadViewTest, AStopSaysWhatItCuts) {
     // clang-format off
     const struct { ViewFace face; int count; bool closing; bool transferring; const char* out; const char* err; } cases[] = {

@@ -1,4 +1,5 @@
 // A program's help, manual page and bash completion must name the same options.
+#include "base/retry_limit.h"
 #include "cli/cli_options.h"
 #include "cli/help_texts.h"
 #include "support/test_files.h"
@@ -47,7 +48,9 @@ QString helpOf(const QString& program) {
 // Each option is written once, in the reader's table, and every text names its rows.
 TEST(OptionLists, EachCommandsHelpManualAndCompletionNameTheSameOptions) {
     const QString completion = readFile(POSFLASH_PACKAGING_DIR "/completion/posflash-cli");
-    const QString manual = readFile(POSFLASH_PACKAGING_DIR "/man/posflash-cli.1").remove('\\');
+    QString manual = readFile(POSFLASH_MAN_DIR "/posflash-cli.1");
+    EXPECT_FALSE(manual.contains('@')) << "a template's mark left in the manual";
+    manual.remove('\\');
     static const QRegularExpression entry(QStringLiteral("(\\w+)\\) options=\"([^\"]*)\""));
     QMap<QString, QSet<QString>> completed;
     for (const auto& m : entry.globalMatch(completion))
@@ -75,6 +78,23 @@ TEST(OptionLists, EachCommandsHelpManualAndCompletionNameTheSameOptions) {
         commands << command.name;
     EXPECT_TRUE(completion.contains(QStringLiteral("commands=\"%1\"").arg(commands.join(' '))));
     EXPECT_TRUE(completion.contains(commands.join(" | ") + ')'));
+    // The manual's options and the completion's are the table's, nothing more.
+    QSet<QString> table{"--help", "--version"};
+    for (const QString& name : HintedOptionNames())
+        table << QStringLiteral("--") + name;
+    static const QRegularExpression item(QStringLiteral("\n\\.TP\n\\.B[IR]? ([^\n]*)"));
+    const QString options = manual.section(".SH OPTIONS", 1).section("\n.SH ", 0, 0);
+    QSet<QString> described;
+    for (const auto& m : item.globalMatch(options))
+        described += words(m.captured(1));
+    const auto named = [](const QSet<QString>& names) {
+        QStringList sorted = names.values();
+        sorted.sort();
+        return sorted.join(' ').toStdString();
+    };
+    EXPECT_EQ(named(described), named(table)) << "the manual's OPTIONS";
+    EXPECT_EQ(named(words(completion)), named(table)) << "the completion";
+    EXPECT_TRUE(manual.contains(QStringLiteral("0 to %1").arg(kMostRetries)));
 }
 
 TEST(OptionLists, TheWindowsAndTheSimulatedPrintersHelpAreCompletedToo) {

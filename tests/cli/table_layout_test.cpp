@@ -1,4 +1,7 @@
+#include "cli/history_command.h"
 #include "cli/table_layout.h"
+
+#include "cli/text_width.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +41,43 @@ TEST(TableLayout, AWideCharacterTakesTwoColumnsAndIsNeverCutInHalf) {
                                                            "标签标签标签标签标签  1\n");
     EXPECT_EQ(LayoutTable(columns, rows, 11).toStdString(), "label     x\n"
                                                             "标签标…   1\n");
+}
+
+HistoryRecord downloadRecord(const char* node, const char* outcome, const char* cause,
+                             const char* reason) {
+    HistoryRecord r;
+    r.startedAt = QDateTime(QDate(2026, 3, 31), QTime(14, 30, 5));
+    r.milliseconds = 12300;
+    r.deviceNode = QString::fromLatin1(node);
+    r.usbPath = QStringLiteral("1-1.2");
+    r.label = QStringLiteral("SN-A1");
+    r.filePath = "/home/operator/firmware/releases/2026/fw-2.1.bin";
+    r.kind = QStringLiteral("program");
+    r.attempt = 1;
+    r.outcome = QString::fromLatin1(outcome);
+    r.cause = QString::fromLatin1(cause);
+    r.reasonEn = QString::fromLatin1(reason);
+    return r;
+}
+
+TEST(TableLayout, HistoryFitsEightyAndAHundredColumnsKeepingFileNamesAndReasons) {
+    const std::vector<HistoryRecord> records{
+        downloadRecord("/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.2:1.0", "completed", "", ""),
+        downloadRecord("/dev/ttyUSB1", "failed", "printer-refused",
+                       "the printer refused frame 30 of 120 after three tries; check the image"),
+    };
+    // clang-format off
+    const struct { int width; bool nodeEndWhole; } cases[] = {{80, false}, {100, true}, {0, true}};
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        const QString table = HistoryTable(records, true, false, c.width);
+        for (const QString& line : table.split('\n'))
+            EXPECT_LE(DisplayWidth(line), c.width > 0 ? c.width : 1000) << line.toStdString();
+        EXPECT_EQ(table.count("fw-2.1.bin"), 2);
+        EXPECT_TRUE(table.contains("after three tries; check the image"));
+        EXPECT_EQ(table.count("usb-0:1.2:1.0"), c.nodeEndWhole ? 1 : 0);
+    }
 }
 
 } // namespace

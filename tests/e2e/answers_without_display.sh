@@ -1,9 +1,12 @@
 #!/bin/sh
 # posflash --help and posflash-printer-sim --version answer with no display at all: a user
-# asking how to start the window may be on a console or over ssh; so is the page of slot codes.
-# Arguments: the posflash program, the posflash-printer-sim program, the project version.
+# asking how to start the window may be on a console or over ssh; so is the page of slot codes,
+# and so does a mistyped option. Without XDG_RUNTIME_DIR (root through su, cron) posflash-cli
+# report says nothing of it.
+# Arguments: the posflash program, the posflash-printer-sim program, the project version,
+# the posflash-cli program.
 set -u
-window=$1 sim=$2 version=$3
+window=$1 sim=$2 version=$3 cli=$4
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 help=$("$window" --help 2>&1)
@@ -37,4 +40,18 @@ if [ "$status" -ne 0 ] || [ "$said" != "posflash-printer-sim $version" ]; then
     printf 'posflash-printer-sim --version exited %s:\n%s\n' "$status" "$said"
     exit 1
 fi
-echo "both answered"
+said=$("$window" --bogus 2>&1)
+status=$?
+case $status:$said in
+2:*"'bogus'"*) ;;
+*) printf 'posflash --bogus exited %s:\n%s\n' "$status" "$said"; exit 1 ;;
+esac
+
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+said=$(env -u XDG_RUNTIME_DIR HOME="$home" XDG_DATA_HOME="$home" TMPDIR="$home" \
+    "$cli" report --out "$home/report.html" 2>&1)
+case $said in
+*XDG_RUNTIME_DIR*) printf 'posflash-cli report without XDG_RUNTIME_DIR:\n%s\n' "$said"; exit 1 ;;
+esac
+echo "all answered"

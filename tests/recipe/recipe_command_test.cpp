@@ -91,7 +91,7 @@ TEST_F(RecipeCommandTest, RefusesBadArgumentsWithoutWritingARecipe) {
         {"a negative sequence", base + QStringList{"--sequence", "-2"}, "--sequence"},
         {"no --out", {"make", "--image", "@image.bin", "--name", "n", "--sequence", "1"}, "--out"},
         {"an expiry passed", base + QStringList{"--expires", "2020-03-01T00:00:00Z"}, "already passed"},
-        {"negative retries", base + QStringList{"--retries", "-1"}, "--retries"},
+        {"retries beyond the limit", base + QStringList{"--retries", "11"}, "from 0 to 10"},
         {"a bad pattern", base + QStringList{"--label-pattern", "SN("}, "regular expression"},
         {"no image", {"make", "--image", "@none", "--name", "n", "--sequence", "1", "--out", "@bad.json"}, "cannot be read"},
         {"sign without key", {"sign", "@r.json"}, "--key"},
