@@ -49,7 +49,7 @@ void DownloadPresenter::tenthElapsed() {
 }
 
 void DownloadPresenter::showCancelled() {
-    panel_.setStatusLabel(texts::cancelledLabel());
+    panel_.setStatusLabel(texts::statusAfterCancel());
     NowStatus(texts::cancelledPanel());
 }
 

@@ -45,7 +45,7 @@ public:
     UsbHotplugMonitor& hotplug() { return hotplug_; }
 
     void GetLastIniFileParameter();
-    bool IsEnglishMode();
+    bool IsEnglishMode() const;
     void showClock();
     // The link icon at once, when the host reports a device plugged or unplugged.
     void refreshLinkIcon();

@@ -47,7 +47,6 @@ void frmBoot::chooseProgramFile() {
     // The size is checked before anything is read: a huge file must not exhaust memory.
     const Result<Bytes> image = LoadImageFile(path, MaxImageBytes(kProgramFrameDataSize));
     if (!image.ok() || !CheckBinImageValid(*image)) {
-        IsEnglishMode();
         const bool tooLarge =
             !image && image.error().is(ErrorDomain::Image, image_error::kTooLarge);
         showTipsBox(tooLarge ? texts::imageTooLarge(engine_.faces())

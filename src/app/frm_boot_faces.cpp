@@ -75,16 +75,15 @@ QString frmBoot::text(const char* english) const {
     return engine_.faces().text(kContext, english);
 }
 
-bool frmBoot::IsEnglishMode() {
+bool frmBoot::IsEnglishMode() const {
     // On a system that is not Chinese the box cannot bring the Chinese face.
-    const bool english =
-        GetSystemLanguage(host_.systemLocale) == kNotChinese || ui_->chkEnglish->isChecked();
-    engine_.faces().setUseEnglish(english);
-    return english;
+    return GetSystemLanguage(host_.systemLocale) == kNotChinese || ui_->chkEnglish->isChecked();
 }
 
 void frmBoot::ChangeLanguage() {
     const bool english = IsEnglishMode();
+    // The engine's texts (the status line's, the messages') follow the face shown.
+    engine_.faces().setUseEnglish(english);
     Ui::frmBoot& ui = *ui_;
     ui.Frame3->setTitle(text(QT_TRANSLATE_NOOP("frmBoot", "Port Select")));
     ui.Frame2->setTitle(text(QT_TRANSLATE_NOOP("frmBoot", "Comm settings")));

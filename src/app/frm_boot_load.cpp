@@ -77,9 +77,9 @@ void frmBoot::mirrorSettings() {
     // Read with the settings store's own checks: a FIFO or device in its place must neither
     // block the start nor be copied without end.
     const SettingsFileContents in = ReadSettingsFile(source);
-    if (in.status == SettingsFileContents::Status::Missing)
+    if (in.status == SettingsFileContents::Reading::Missing)
         return;
-    if (in.status == SettingsFileContents::Status::Refused) {
+    if (in.status == SettingsFileContents::Reading::Refused) {
         mirrorError_ = in.error.text;
         return;
     }

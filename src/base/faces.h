@@ -15,7 +15,6 @@ public:
 
     bool UseEnglish() const { return useEnglish_; }
     void setUseEnglish(bool english) { useEnglish_ = english; }
-    bool IsEnglishMode() const { return useEnglish_; }
 
     // The text in the face in force; context is the translation context of the source.
     QString text(const char* context, const char* english) const;

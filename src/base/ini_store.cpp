@@ -215,11 +215,11 @@ QString IniStore::fileName() const {
 Result<QByteArray> IniStore::readFile() const {
     SettingsFileContents file = ReadSettingsFile(fileName_, kMaxFileBytes);
     switch (file.status) {
-    case SettingsFileContents::Status::Read:
+    case SettingsFileContents::Reading::Read:
         return std::move(file.bytes);
-    case SettingsFileContents::Status::Missing:
+    case SettingsFileContents::Reading::Missing:
         return QByteArray(); // a missing file reads as an empty one
-    case SettingsFileContents::Status::Refused:
+    case SettingsFileContents::Reading::Refused:
         break;
     }
     return settingsError(kFileError, file.error.text, file.error.detail);

@@ -14,7 +14,7 @@
 namespace posflash {
 namespace {
 
-using Kind = SettingsFileContents::Status;
+using Kind = SettingsFileContents::Reading;
 
 SettingsFileContents refused(Error why) {
     return {Kind::Refused, {}, std::move(why)};

@@ -12,8 +12,8 @@ namespace posflash {
 inline constexpr qint64 kMaxSettingsFileBytes = 1 << 20;
 
 struct SettingsFileContents {
-    enum class Status { Read, Missing, Refused };
-    Status status = Status::Missing;
+    enum class Reading { Read, Missing, Refused };
+    Reading status = Reading::Missing;
     QByteArray bytes; // the whole file when Read
     Error error;      // why it was refused
 };

@@ -21,7 +21,7 @@ namespace posflash {
 namespace {
 
 // What is known of the file, as far as it could be read.
-struct Verdict {
+struct FileFindings {
     QString file;
     bool font = false;
     int frameBytes = 0;
@@ -33,8 +33,8 @@ struct Verdict {
     Cause cause = Cause::None;
 };
 
-Verdict judge(const QString& shown, const QString& path, bool font, const Faces& faces) {
-    Verdict v;
+FileFindings judge(const QString& shown, const QString& path, bool font, const Faces& faces) {
+    FileFindings v;
     v.file = shown;
     v.font = font;
     v.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
@@ -63,7 +63,7 @@ QJsonValue orNull(const std::optional<T>& value) {
     return value ? QJsonValue(*value) : QJsonValue();
 }
 
-QString jsonOf(const Verdict& v) {
+QString jsonOf(const FileFindings& v) {
     const QJsonObject object{
         {"event", "check"},
         {"file", v.file},
@@ -81,7 +81,7 @@ QString jsonOf(const Verdict& v) {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
 }
 
-QString textOf(const Verdict& v, const CauseTexts& texts) {
+QString textOf(const FileFindings& v, const CauseTexts& texts) {
     const auto line = [](const char* name, const QString& value) {
         return Column(QString::fromLatin1(name) + QLatin1Char(':'), 14) + value + '\n';
     };
@@ -123,7 +123,7 @@ int CheckCommand(const CliArguments& args, const std::vector<QByteArray>& rawArg
     const auto image = ImageArgument::open(positional[1], rawArguments);
     if (!image) {
         // A folder, a missing file: refused like a file that cannot be read, with its reason.
-        Verdict v;
+        FileFindings v;
         v.file = positional[1];
         v.font = args.isSet("font");
         v.frameBytes = FrameDataSizeOf(v.font ? ImageKind::Font : ImageKind::Program);
@@ -137,7 +137,7 @@ int CheckCommand(const CliArguments& args, const std::vector<QByteArray>& rawArg
         return kExitUsage;
     }
     // Texts show the name escaped; the JSON keeps it as given (JSON escapes it itself).
-    Verdict v = judge(EscapedName(image->name()), image->path(), args.isSet("font"), faces);
+    FileFindings v = judge(EscapedName(image->name()), image->path(), args.isSet("font"), faces);
     if (args.isSet("json"))
         v.file = positional[1];
     WriteReport(args.isSet("json") ? jsonOf(v) : textOf(v, texts));

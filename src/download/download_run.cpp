@@ -237,7 +237,7 @@ void DownloadRun::judgeReply(ByteView reply) {
     if (state_ == State::Linking) {
         if (step_ != step::kLink && step_ != step::kBootpAnswered && step_ != step::kFontMode)
             return;
-        if (JudgeReply(step_, expectedFrameNo_, reply) != Verdict::Accepted)
+        if (JudgeReply(step_, expectedFrameNo_, reply) != ReplyVerdict::Accepted)
             return;
         if (step_ == step::kBootpAnswered)
             parts_.network.linkDatagramAccepted();
@@ -249,16 +249,16 @@ void DownloadRun::judgeReply(ByteView reply) {
     if (!sendingFrames() || !awaitingReply_)
         return;
     switch (JudgeReply(step_, expectedFrameNo_, reply)) {
-    case Verdict::Accepted:
+    case ReplyVerdict::Accepted:
         frameAccepted();
         return;
-    case Verdict::RefusedStatus5:
-    case Verdict::RefusedStatus6:
+    case ReplyVerdict::RefusedStatus5:
+    case ReplyVerdict::RefusedStatus6:
         refusalStatus_ = ReplyStatus(reply).value_or(0);
         replyDeadline_.stop();
         attemptOver();
         return;
-    case Verdict::None:
+    case ReplyVerdict::None:
         // An acceptance of another frame (a late answer to a repeat) is ignored, but noted:
         // it tells a printer that counts differently from one that is silent. A piece too short
         // to carry a frame number (a reply split over two arrivals) names no frame at all.

@@ -37,7 +37,7 @@ inline QString fileNotOpen() {
 inline QString linkWaiting(const QString& seconds) {
     return QStringLiteral("正在建立连接..., ") + seconds + QStringLiteral("秒");
 }
-inline QString cancelledLabel() {
+inline QString statusAfterCancel() {
     return QStringLiteral("idel");
 }
 inline QString cancelledPanel() {

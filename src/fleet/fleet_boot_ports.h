@@ -23,7 +23,6 @@ public:
     // interface the first one that any interface leads to is reached through); a second call
     // keeps the first binding.
     void bind(const QStringList& printerIps);
-    bool isBound() const { return ports_ != nullptr; }
     // The engine's network printer uses the binding; nothing happens before bind().
     void share(Engine& engine) const;
 

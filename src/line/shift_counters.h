@@ -26,12 +26,12 @@ public:
     qint64 meanUnitMs() const;
 
 private:
-    struct Verdict {
+    struct UnitTries {
         bool passed = false;
         int attempts = 0;
         qint64 ms = 0;
     };
-    std::map<QString, Verdict> units_;
+    std::map<QString, UnitTries> units_;
     UnitYield yield_;
 };
 

@@ -188,7 +188,7 @@ void NetworkBoot::noteOtherSender(const QHostAddress& sender, const QByteArray& 
     if (otherSenderShown_ || (phase_ != Phase::AwaitingBootp && phase_ != Phase::AwaitingDatagram))
         return;
     const short step = phase_ == Phase::AwaitingBootp ? step::kLink : step::kBootpAnswered;
-    if (JudgeReply(step, 0, viewOf(data)) != Verdict::Accepted)
+    if (JudgeReply(step, 0, viewOf(data)) != ReplyVerdict::Accepted)
         return;
     otherSenderShown_ = true;
     emit otherSender(QHostAddress(sender.toIPv4Address()).toString(), printer_.toString());

@@ -11,37 +11,38 @@ constexpr std::uint8_t kStatusAccepted = 4;
 constexpr std::uint8_t kStatusRefused5 = 5;
 constexpr std::uint8_t kStatusRefused6 = 6;
 
-Verdict acceptsCommand(ByteView reply, Command command) {
+ReplyVerdict acceptsCommand(ByteView reply, Command command) {
     const auto status = ReplyStatus(reply);
     const auto echoed = ReplyCommand(reply);
     return status == kStatusAccepted && echoed == static_cast<std::uint8_t>(command)
-               ? Verdict::Accepted
-               : Verdict::None;
+               ? ReplyVerdict::Accepted
+               : ReplyVerdict::None;
 }
 
 } // namespace
 
-Verdict JudgeReply(short bootloaderStep, short expectedFrameNo, ByteView reply) {
+ReplyVerdict JudgeReply(short bootloaderStep, short expectedFrameNo, ByteView reply) {
     switch (bootloaderStep) {
     case step::kLink:
-        return HasFramePrefix(reply) && ReplyStatus(reply) == kStatusGreeting ? Verdict::Accepted
-                                                                              : Verdict::None;
+        return HasFramePrefix(reply) && ReplyStatus(reply) == kStatusGreeting
+                   ? ReplyVerdict::Accepted
+                   : ReplyVerdict::None;
     case step::kBootpAnswered:
-        return Verdict::Accepted; // any datagram on the link port completes the link
+        return ReplyVerdict::Accepted; // any datagram on the link port completes the link
     case step::kStartFrame:
         return acceptsCommand(reply, Command::Start);
     case step::kDataFrame: {
         const auto frameNo = ReplyFrameNo(reply);
         if (!frameNo)
-            return Verdict::None;
+            return ReplyVerdict::None;
         const auto status = ReplyStatus(reply);
         if (status == kStatusAccepted && *frameNo == static_cast<std::uint16_t>(expectedFrameNo))
-            return Verdict::Accepted;
+            return ReplyVerdict::Accepted;
         if (status == kStatusRefused5)
-            return Verdict::RefusedStatus5;
+            return ReplyVerdict::RefusedStatus5;
         if (status == kStatusRefused6)
-            return Verdict::RefusedStatus6;
-        return Verdict::None; // an acceptance of another frame is ignored
+            return ReplyVerdict::RefusedStatus6;
+        return ReplyVerdict::None; // an acceptance of another frame is ignored
     }
     case step::kEndFrame:
         return acceptsCommand(reply, Command::End);
@@ -50,7 +51,7 @@ Verdict JudgeReply(short bootloaderStep, short expectedFrameNo, ByteView reply) 
     case step::kFontMode:
         return acceptsCommand(reply, Command::FontMode);
     default:
-        return Verdict::None;
+        return ReplyVerdict::None;
     }
 }
 

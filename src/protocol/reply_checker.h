@@ -16,10 +16,10 @@ inline constexpr short kFontMode = 240;
 } // namespace step
 
 // ReplyResult values.
-enum class Verdict : short { None = 0, Accepted = 1, RefusedStatus5 = 2, RefusedStatus6 = 3 };
+enum class ReplyVerdict : short { None = 0, Accepted = 1, RefusedStatus5 = 2, RefusedStatus6 = 3 };
 
 // Judges one reception (a datagram, or what one receive event delivered) against the step.
 // A reply too short for the bytes its step tests is never accepted.
-Verdict JudgeReply(short bootloaderStep, short expectedFrameNo, ByteView reply);
+ReplyVerdict JudgeReply(short bootloaderStep, short expectedFrameNo, ByteView reply);
 
 } // namespace posflash

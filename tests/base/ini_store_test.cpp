@@ -139,19 +139,19 @@ TEST_F(IniStoreTest, FailuresAreReportedAndNeverLoseTheFile) {
 
 // The one read that the settings store, the COM map and the settings mirror share.
 TEST_F(IniStoreTest, OnlyASmallRegularFileIsReadAndNothingElseIsWaitedOn) {
-    using Status = SettingsFileContents::Status;
+    using Reading = SettingsFileContents::Reading;
     put("[MSG]\nip=1\n");
     const QString link = dir.filePath("link.ini");
     ASSERT_TRUE(QFile::link(path, link));
     const SettingsFileContents viaLink = ReadSettingsFile(link);
-    EXPECT_EQ(viaLink.status, Status::Read);
+    EXPECT_EQ(viaLink.status, Reading::Read);
     EXPECT_EQ(viaLink.bytes, "[MSG]\nip=1\n");
-    EXPECT_EQ(ReadSettingsFile(dir.filePath("none.ini")).status, Status::Missing);
-    EXPECT_EQ(ReadSettingsFile(dir.filePath("none/x.ini")).status, Status::Missing);
+    EXPECT_EQ(ReadSettingsFile(dir.filePath("none.ini")).status, Reading::Missing);
+    EXPECT_EQ(ReadSettingsFile(dir.filePath("none/x.ini")).status, Reading::Missing);
 
     // The cap is exact: a file of that many bytes is read, one byte more is refused.
     EXPECT_EQ(ReadSettingsFile(path, 11).bytes.size(), 11);
-    EXPECT_EQ(ReadSettingsFile(path, 10).status, Status::Refused);
+    EXPECT_EQ(ReadSettingsFile(path, 10).status, Reading::Refused);
 
     // A FIFO with no writer would block an ordinary open; /dev/zero never ends.
     const QString fifo = dir.filePath("fifo.ini");
@@ -161,7 +161,7 @@ TEST_F(IniStoreTest, OnlyASmallRegularFileIsReadAndNothingElseIsWaitedOn) {
     for (const QString& refused : {fifo, zero, QStringLiteral("/dev/null"), dir.path()}) {
         SCOPED_TRACE(refused.toStdString());
         const SettingsFileContents read = ReadSettingsFile(refused);
-        EXPECT_EQ(read.status, Status::Refused);
+        EXPECT_EQ(read.status, Reading::Refused);
         EXPECT_TRUE(read.bytes.isEmpty());
         EXPECT_TRUE(read.error.text.contains(refused)) << read.error.text.toStdString();
     }
