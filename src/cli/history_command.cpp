@@ -62,7 +62,7 @@ QString tableOf(const std::vector<HistoryRecord>& records, bool english, bool ce
         heads.insert(heads.end(), {{"station", true}, {"operator", true}});
     heads.insert(heads.end(), {{"kind"},
                                {"attempt"},
-                               {"retries"},
+                               {"resends"},
                                {"target", true},
                                {"label", true},
                                {"file", true},
@@ -122,7 +122,8 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
         if (field.encoding == FieldEncoding::Bytes)
             bytesKey = Base64KeyOf(field);
     }
-    QString text = CsvRow(names + QStringList{bytesKey});
+    // resends last: "retries" is its old name, kept for one version.
+    QString text = CsvRow(names + QStringList{bytesKey, QStringLiteral("resends")});
     for (const HistoryRecord& r : records) {
         const QJsonObject json = JsonOf(r);
         QStringList cells;
@@ -130,7 +131,7 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
             cells << (field.encoding == FieldEncoding::Bytes && !json.contains(bytesKey)
                           ? StoredValue(field, r).toString()
                           : csvValue(json.value(QLatin1String(field.json))));
-        text += CsvRow(cells << csvValue(json.value(bytesKey)));
+        text += CsvRow(cells << csvValue(json.value(bytesKey)) << QString::number(r.retries));
     }
     return text;
 }
@@ -295,8 +296,12 @@ int HistoryCommand(const CliArguments& args, TerminalOutput& err) {
         WriteReport(csvOf(records));
     } else if (format == QLatin1String("json")) {
         QByteArray lines;
-        for (const HistoryRecord& r : records)
-            lines += JsonLineOf(r) + '\n';
+        for (const HistoryRecord& r : records) {
+            // "retries" is the old name of resends, kept for one version; the journal keeps it.
+            QJsonObject json = JsonOf(r);
+            json.insert(QLatin1String("resends"), r.retries);
+            lines += QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n';
+        }
         WriteReport(QString::fromUtf8(lines));
     } else if (records.empty()) {
         WriteReport(QStringLiteral("No downloads recorded in %1.\n")

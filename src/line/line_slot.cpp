@@ -238,20 +238,24 @@ void LineSlot::progress(int accepted, int total) {
 }
 
 void LineSlot::retrying(Cause cause, int attempt) {
-    // Each try of a frame shows, so a silent printer is seen at once, not after its last try.
+    // Each resend of a frame shows, so a silent printer is seen at once, not after its last
+    // send. A frame's resends are not the unit's attempts: a later attempt still says which.
     QString what;
     switch (cause) {
     case Cause::PrinterRefused:
-        what = tr("refused, attempt %1 of %2");
+        what = tr("refused, resend %1 of %2");
         break;
     case Cause::WrongFrameNumber:
-        what = tr("answer for another frame, attempt %1 of %2");
+        what = tr("answer for another frame, resend %1 of %2");
         break;
     default:
-        what = tr("no answer, attempt %1 of %2");
+        what = tr("no answer, resend %1 of %2");
         break;
     }
-    tile_.showFrameRetry(what.arg(attempt).arg(DownloadRun::kAttempts));
+    what = what.arg(attempt - 1).arg(DownloadRun::kAttempts - 1);
+    if (run_.attempt() > 1)
+        what = tr("attempt %1 of %2 · ").arg(run_.attempt()).arg(shift_.retries + 1) + what;
+    tile_.showFrameRetry(what);
 }
 
 void LineSlot::unitFinished(const DownloadResult& last, int attempts) {

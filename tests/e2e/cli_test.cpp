@@ -152,8 +152,8 @@ TEST_F(CliTest, EachEndingSaysItsCauseAndWhatToDoInTheLanguageAskedNeverTheWindo
     // also: what to do, or more of the last line
     // clang-format off
     const struct { Printer printer; QStringList faults; QString file; QStringList port; const char* lang; int exitCode; const char* line; const char* also; } cases[] = {
-        {Sim, {"--drop", "2:3"}, font, {}, "en", 1, "failed: printer-silent — the printer did not answer frame 2 (3 attempts)", "what to do: check the cable or the network"},
-        {Sim, {"--refuse", "3:5:3"}, font, {}, "en", 1, "failed: printer-refused — the printer refused frame 3 (3 attempts)", "what to do: check that the image is meant for this printer"},
+        {Sim, {"--drop", "2:3"}, font, {}, "en", 1, "failed: printer-silent — the printer did not answer frame 2 (sent 3 times)", "what to do: check the cable or the network"},
+        {Sim, {"--refuse", "3:5:3"}, font, {}, "en", 1, "failed: printer-refused — the printer refused frame 3 (sent 3 times)", "what to do: check that the image is meant for this printer"},
         {Sim, {"--disconnect-after", "2"}, font, {}, "en", 1, "failed: disconnected", "reconnect"},
         // A printer that restarts after its download closes the line: nothing more to say.
         {Sim, {"--once"}, font, {}, "en", 0, "completed: 10240 bytes in ", ", printer accepted\n"},

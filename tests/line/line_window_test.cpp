@@ -191,7 +191,7 @@ TEST_F(LineWindowTest, AShiftReplayedPutsEveryLabelOnItsOwnUnitAndKeepsTheFocus)
         scan(QStringLiteral("SN-000%1").arg(n));
     // The silent printer's tile says each try of its start frame, not just "starting".
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return window->tile(6).detailText().contains("no answer, attempt 2 of 3"); }, 10000))
+        [&] { return window->tile(6).detailText().contains("no answer, resend 1 of 2"); }, 10000))
         << window->tile(6).detailText().toStdString();
     ASSERT_TRUE(waitIdle());
     using enum TileState;
@@ -510,7 +510,7 @@ TEST_F(LineWindowTest, NoTextClipsAtTheScreenSizesOfAStation) {
                 case 1: t.showNeedsLabel(); break;
                 case 2: t.showPass(83000, 2); break;
                 case 3: t.showFail(texts.cause(Cause::PrinterSilent, 3, 57, 3), texts.remedy(Cause::PrinterSilent)); break;
-                case 4: t.showUpdating(37, 42, 2, 2), t.showFrameRetry("no answer, attempt 2 of 3"); break;
+                case 4: t.showUpdating(37, 42, 2, 2), t.showFrameRetry("no answer, resend 1 of 2"); break;
                 case 5: EXPECT_FALSE(window->slot(n).checkSetUp().isEmpty()); break; // no such port here
                 default: t.showFail(texts.cause(Cause::PrinterRefused, 3, 12, 3), texts.remedy(Cause::PrinterRefused));
                 }
