@@ -8,6 +8,7 @@
 #include "cli/usage_hint.h"
 #include "download/download_result.h"
 #include "fleet/cause_texts.h"
+#include "fleet/printer_target.h"
 
 #include <QByteArray>
 
@@ -67,6 +68,14 @@ struct Cli {
         if (json)
             out.write(JsonErrorLine(outcome, CauseName(cause), text, texts.remedy(cause), code));
         return code;
+    }
+
+    // A port that cannot be a printer's (RefusedPort): refused, with no history row, since no
+    // printer's download began.
+    int refusePort(const PortRefusal& port, const CauseTexts& texts) const {
+        return refuse(Outcome::Refused, port.cause,
+                      texts.cause(port.cause, 0, 0, 0) + QStringLiteral(" (%1)").arg(port.shown),
+                      texts);
     }
 
     // The image argument could not be opened (missing, a folder, a FIFO).

@@ -54,6 +54,8 @@ enum class Cause {
     RecipeLabel,        // the label is missing or does not match the recipe's pattern
     RecipeName,         // the signed recipe is named otherwise than the name asked for
     RecipeRollback,     // the recipe is older than one this station has verified
+    PortNotSerial,      // the node named is there but is no serial line (/dev/null, a folder)
+    RecipeUnreadable,   // the recipe file named cannot be read (mistyped, not a file, no right)
 };
 
 // The stable name ("printer-silent"), and back; an unknown name gives nothing.

@@ -46,6 +46,9 @@ constexpr ExplainedValue<Cause> kCauseWords[] = {
      QT_TRANSLATE_NOOP(
          "CliTexts",
          "see 'posflash-cli list' for the printers and COM numbers present, and check --port")},
+    {Cause::PortNotSerial, QT_TRANSLATE_NOOP("CliTexts", "the port is not a serial line"),
+     QT_TRANSLATE_NOOP("CliTexts", "name the printer's serial port (see 'posflash-cli list'), not "
+                                   "a file or another kind of device")},
     {Cause::PortBusy, QT_TRANSLATE_NOOP("CliTexts", "the port is open in another program"),
      QT_TRANSLATE_NOOP("CliTexts", "close the other program that has the port open")},
     {Cause::Permission,

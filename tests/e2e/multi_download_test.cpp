@@ -103,7 +103,7 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     const auto row = [](const QString& target, const char* rest) {
         return QRegularExpression(QRegularExpression::escape(target) + rest);
     };
-    EXPECT_TRUE(out.contains(QRegularExpression("\ntarget +result +seconds +retries +reason\n")))
+    EXPECT_TRUE(out.contains(QRegularExpression("\ntarget +result +seconds +resends +reason\n")))
         << out.toStdString();
     EXPECT_TRUE(out.contains(row(good.link(), " +completed +[0-9.]+ +0\n"))) << out.toStdString();
     EXPECT_TRUE(out.contains(row(refusing.link(), " +failed +[0-9.]+ +2 +\\S")))
