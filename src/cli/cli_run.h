@@ -85,7 +85,7 @@ struct Cli {
 };
 
 // Stop signals reach onStop with their count while this lives: the first cancels (the link
-// wait ends at once, a frame in flight finishes its attempts, the closing frames go on), a
+// wait ends at once, a frame in flight finishes its resends, the closing frames go on), a
 // second stops at once.
 class StopSignals {
 public:

@@ -367,7 +367,7 @@ void DownloadView::stopSignalled(int count, bool closing, bool transferring) {
         if (one && !printers_[0].done)
             line(closing ? finishing
                          : texts_.own(QT_TRANSLATE_NOOP(
-                               "CliTexts", "cancelling: a frame in flight finishes its attempts; "
+                               "CliTexts", "cancelling: a frame in flight finishes its resends; "
                                            "a second Ctrl-C stops at once")));
         // Standard error: with --json, standard output carries the events only.
         else if (!one && closing)

@@ -159,8 +159,7 @@ QString CauseTexts::retry(short step, int frame, int attempt, int status) const 
         .arg(attempt - 1);
 }
 
-QString CauseTexts::cause(Cause cause, short step, int frame, int sends,
-                          int linkTimeoutMs) const {
+QString CauseTexts::cause(Cause cause, short step, int frame, int sends, int linkTimeoutMs) const {
     if (const RecipeCause recipe = RecipeCauseOf(cause); recipe != RecipeCause::None)
         return RecipeTexts(faces_).cause(RecipeRefusal(recipe));
     const ExplainedValue<Cause>* words = EntryFor(kCauseWords, cause);

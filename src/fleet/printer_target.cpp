@@ -42,7 +42,8 @@ Result<PrinterTarget> ParsePortTarget(const QString& text, DeviceCheck check) {
     // A text that starts like a COM name was meant as one, unless a node has that name.
     if (check == DeviceCheck::Now && text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) &&
         !QFileInfo::exists(text))
-        return inputError(QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(text));
+        return inputError(
+            QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(text));
     // The serial layer reads a name without a leading slash as one under /dev.
     target.device = QFileInfo(text).absoluteFilePath();
     return target;

@@ -179,8 +179,8 @@
     </message>
     <message>
         <location filename="../cli/download_view.cpp" line="369"/>
-        <source>cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once</source>
-        <translation>正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
+        <source>cancelling: a frame in flight finishes its resends; a second Ctrl-C stops at once</source>
+        <translation>正在取消：正在发送的帧将完成其重发；再按一次 Ctrl-C 将立即停止</translation>
     </message>
     <message>
         <location filename="../cli/download_view.cpp" line="383"/>

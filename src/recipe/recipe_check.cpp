@@ -58,8 +58,9 @@ RecipeVerdict HashRefusal(const QString& name, const QByteArray& sha, const QByt
                                               "they differ from digit %3 on"),
                             {cut(ours), cut(theirs), place});
     return ImageRefusal(ImageMismatch::Hash,
-                        QT_TRANSLATE_NOOP("RecipeTexts", "%1 has SHA-256 %2, the approved image %3: "
-                                                         "they differ from digit %4 on"),
+                        QT_TRANSLATE_NOOP("RecipeTexts",
+                                          "%1 has SHA-256 %2, the approved image %3: "
+                                          "they differ from digit %4 on"),
                         {name, cut(ours), cut(theirs), place});
 }
 
@@ -156,17 +157,16 @@ RecipeVerdict VerifyRecipe(const QByteArray& recipe, const std::optional<QByteAr
 
 RecipeVerdict CheckRecipeImage(const Recipe& recipe, const RecipeImage& image) {
     if (image.kind != recipe.imageKind)
-        return ImageRefusal(ImageMismatch::Kind,
-                            QT_TRANSLATE_NOOP("RecipeTexts",
-                                              "the image is a %1; the recipe approves a %2"),
-                            {QLatin1String(RecipeImageKindName(image.kind)),
-                             QLatin1String(RecipeImageKindName(recipe.imageKind))});
+        return ImageRefusal(
+            ImageMismatch::Kind,
+            QT_TRANSLATE_NOOP("RecipeTexts", "the image is a %1; the recipe approves a %2"),
+            {QLatin1String(RecipeImageKindName(image.kind)),
+             QLatin1String(RecipeImageKindName(recipe.imageKind))});
     if (image.bytes.size() != recipe.imageSize)
-        return ImageRefusal(ImageMismatch::Size,
-                            QT_TRANSLATE_NOOP("RecipeTexts",
-                                              "the image has %1 bytes; the recipe approves %2"),
-                            {QString::number(image.bytes.size()),
-                             QString::number(recipe.imageSize)});
+        return ImageRefusal(
+            ImageMismatch::Size,
+            QT_TRANSLATE_NOOP("RecipeTexts", "the image has %1 bytes; the recipe approves %2"),
+            {QString::number(image.bytes.size()), QString::number(recipe.imageSize)});
     const QByteArray sha = QCryptographicHash::hash(image.bytes, QCryptographicHash::Sha256);
     if (sha != recipe.imageSha256)
         return HashRefusal(image.name, sha, recipe.imageSha256);
@@ -186,9 +186,10 @@ RecipeVerdict CheckRecipeTarget(const Recipe& recipe, const RecipeTarget& target
             RecipeCause::Target,
             QT_TRANSLATE_NOOP("RecipeTexts", "the unit is not among the recipe's targets (%1)"),
             {allowed});
-    return RecipeRefusal(RecipeCause::Target,
-                         QT_TRANSLATE_NOOP("RecipeTexts", "%1 is not among the recipe's targets (%2)"),
-                         {target.names.join(QStringLiteral(", ")), allowed});
+    return RecipeRefusal(
+        RecipeCause::Target,
+        QT_TRANSLATE_NOOP("RecipeTexts", "%1 is not among the recipe's targets (%2)"),
+        {target.names.join(QStringLiteral(", ")), allowed});
 }
 
 RecipeVerdict CheckRecipeLabel(const Recipe& recipe, const QString& label) {
@@ -202,10 +203,10 @@ RecipeVerdict CheckRecipeLabel(const Recipe& recipe, const QString& label) {
         return {};
     const QRegularExpression whole(QRegularExpression::anchoredPattern(recipe.labelPattern));
     if (!whole.match(label).hasMatch())
-        return LabelRefusal(LabelMismatch::Pattern,
-                            QT_TRANSLATE_NOOP("RecipeTexts",
-                                              "the label %1 does not match the pattern %2"),
-                            {label, recipe.labelPattern});
+        return LabelRefusal(
+            LabelMismatch::Pattern,
+            QT_TRANSLATE_NOOP("RecipeTexts", "the label %1 does not match the pattern %2"),
+            {label, recipe.labelPattern});
     return {};
 }
 

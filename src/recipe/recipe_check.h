@@ -20,11 +20,11 @@ enum class RecipeCause {
     UntrustedKey, // signed by a key the station does not trust
     Invalid,      // signed, but not a recipe this program reads
     Expired,
-    Image,    // the image differs from the approved one (ImageMismatch says how)
-    Target,   // the unit is on a port the recipe does not allow
-    Label,    // the label is missing or does not match the pattern (LabelMismatch)
-    Name,     // the signed recipe is named otherwise than the name asked for
-    Rollback, // its sequence is below the highest this station has verified for the name
+    Image,      // the image differs from the approved one (ImageMismatch says how)
+    Target,     // the unit is on a port the recipe does not allow
+    Label,      // the label is missing or does not match the pattern (LabelMismatch)
+    Name,       // the signed recipe is named otherwise than the name asked for
+    Rollback,   // its sequence is below the highest this station has verified for the name
     Unreadable, // the recipe file or its signature cannot be read (mistyped, no right)
 };
 

@@ -120,7 +120,7 @@ TEST(DownloadViewTest, EachFaceSaysTheSameRunInItsOwnWords) {
 TEST(DownloadViewTest, AStopSaysWhatItCuts) {
     // clang-format off
     const struct { ViewFace face; int count; bool closing; bool transferring; const char* out; const char* err; } cases[] = {
-        {ViewFace::One, 1, false, true, "cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once\n", ""},
+        {ViewFace::One, 1, false, true, "cancelling: a frame in flight finishes its resends; a second Ctrl-C stops at once\n", ""},
         {ViewFace::One, 1, true, true, "finishing the closing frames; a second Ctrl-C stops at once, which may leave a partial image in the printer\n", ""},
         {ViewFace::One, 2, false, true, "", "warning: stopping at once; the printer may hold a partial image\n"},
         // A cancel that ended the frames leaves nothing to stop.
