@@ -39,8 +39,8 @@ enum class LabelMismatch { None, Missing, Pattern };
 // The image as it will be sent.
 struct RecipeImage {
     QByteArray bytes;
-    QString name; // the file's name, for a refusal to point at; empty: "the image"
     RecipeImageKind kind = RecipeImageKind::Program;
+    QString name; // the file's name, for a refusal to point at; empty: "the image"
 };
 
 // Every name the unit's port is known by: its COM name, device path, USB path, MAC address.
