@@ -80,7 +80,7 @@ TEST(DownloadViewTest, EachFaceSaysTheSameRunInItsOwnWords) {
 {"accepted":0,"bytes":0,"event":"progress","frames":2,"t":1.6,"target":"COM3"}
 {"accepted":1,"bytes":1024,"event":"progress","frames":2,"t":1.9,"target":"COM3"}
 {"accepted":2,"bytes":2048,"event":"progress","frames":2,"t":2,"target":"COM3"}
-{"accepted":2,"attempts":2,"cause":"none","crc16":711,"detail":null,"event":"done","frames":2,"reason":"","remedy":null,"result":"completed","resends":0,"retries":0,"seconds":1,"t":2.5,"target":"COM3"}
+{"accepted":2,"attempts":2,"cause":"none","crc16":711,"detail":null,"event":"done","frames":2,"reason":"","remedy":null,"resends":0,"result":"completed","retries":0,"seconds":1,"t":2.5,"target":"COM3"}
 {"cancelled":0,"completed":1,"event":"summary","exit":0,"failed":0,"refused":0,"t":2.5,"targets":1}
 )json", ""},
     };
