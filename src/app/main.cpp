@@ -3,6 +3,7 @@
 #include "base/process_signals.h"
 #include "base/secure_start.h"
 #include "line/line_main.h"
+#include "line/slot_codes.h"
 #include "ports/hotplug_usb_inventory.h"
 #include "ports/named_usb_device.h"
 
@@ -118,6 +119,21 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--demo") == 0)
             return runDemo(argc, argv);
+    // The page of slot codes needs no display: it may be made on any machine.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--print-slot-codes") == 0 || std::strcmp(argv[i], "--out") == 0) {
+            const QCoreApplication core(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral("posflash"));
+            WindowCommandLine commandLine;
+            commandLine.parser.process(core);
+            const auto start =
+                commandLine.line.read(commandLine.parser, LoadLineSettings(LineSettingsPath()));
+            if (!start) {
+                std::fprintf(stderr, "posflash: %s\n", qPrintable(start.error().text));
+                return 2;
+            }
+            return PrintSlotCodes(start->settings, start->out);
+        }
     // The production window hears TERM, HUP and INT as its close button: made before any
     // thread starts, so that every thread holds them.
     std::optional<ProcessSignals> lineStops;
@@ -148,6 +164,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "posflash: %s\n", qPrintable(start.error().text));
             return 2;
         }
+        if (start->printSlotCodes)
+            return PrintSlotCodes(start->settings, start->out);
         QGuiApplication::setDesktopFileName(QStringLiteral("org.posflash.posflash-line"));
         HotplugUsbInventory lineInventory;
         if (!lineStops)

@@ -32,6 +32,16 @@ struct DownloadTarget {
     QString mac;
 };
 
+// How often a frame is sent and how long the printer has to answer each kind: by default the
+// boot loader's own figures.
+struct FrameTiming {
+    int attempts = 3;
+    int startWaitMs = 3000;
+    int dataWaitMs = 350;
+    int endWaitMs = 6000;
+    int finalWaitMs = 500;
+};
+
 // One download, as a value.
 struct DownloadJob {
     DownloadTarget target;
@@ -46,6 +56,7 @@ struct DownloadJob {
     QByteArray expectedSha256;
     // The link not up by then ends the job as failed (link-timeout); none: wait until stopped.
     std::optional<int> linkTimeoutMs;
+    FrameTiming timing;
 };
 
 } // namespace posflash

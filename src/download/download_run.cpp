@@ -31,7 +31,7 @@ DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
         timer->setTimerType(Qt::PreciseTimer);
     }
     connect(&linkTimer_, &QTimer::timeout, this, [this] {
-        if (phase_ == Phase::Linking)
+        if (state_ == State::Linking)
             endTransfer(Outcome::Failed, Cause::LinkTimeout);
     });
     frameDataSize_ = FrameDataSizeOf(job_.kind);
@@ -55,11 +55,18 @@ DownloadEvent DownloadRun::event(EventKind kind) const {
     return e;
 }
 
+void DownloadRun::setState(State state) {
+    if (state == state_)
+        return;
+    state_ = state;
+    emit stateChanged(state);
+}
+
 template <typename Then>
 void DownloadRun::notify(DownloadEvent event, Then then) {
-    const Phase before = phase_;
+    const State before = state_;
     observer_.onEvent(event);
-    if (phase_ == before)
+    if (state_ == before)
         then();
 }
 
@@ -131,7 +138,7 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
                 });
     }
     stage_ = Stage::Link;
-    phase_ = Phase::Linking;
+    setState(State::Linking);
     notify(event(EventKind::Started), [this] { linkToBootLoader(); });
 }
 
@@ -194,14 +201,14 @@ void DownloadRun::askFirmware() {
             Qt::SingleShotConnection);
     connect(&parts_.monitor, &TcpMonitor::lost, this, [this] {
         // The printer closed or reset the connection before confirming: no answer can come.
-        if (phase_ == Phase::Linking && !parts_.bootCommand.isRunning())
+        if (state_ == State::Linking && !parts_.bootCommand.isRunning())
             endTransfer(Outcome::Failed, Cause::MonitorUnreachable);
     });
     parts_.bootCommand.start({true, job_.target.ip, true});
 }
 
 void DownloadRun::bootCommandFinished() {
-    if (phase_ != Phase::Linking)
+    if (state_ != State::Linking)
         return;
     if (cancelRequested_) {
         endTransfer(Outcome::Cancelled, Cause::Cancelled);
@@ -228,7 +235,7 @@ void DownloadRun::setStep(short step, Then then) {
 }
 
 void DownloadRun::judgeReply(ByteView reply) {
-    if (phase_ == Phase::Linking) {
+    if (state_ == State::Linking) {
         if (step_ != step::kLink && step_ != step::kBootpAnswered && step_ != step::kFontMode)
             return;
         if (JudgeReply(step_, expectedFrameNo_, reply) != Verdict::Accepted)
@@ -240,7 +247,7 @@ void DownloadRun::judgeReply(ByteView reply) {
         linkUp();
         return;
     }
-    if (phase_ != Phase::Frames || !awaitingReply_)
+    if (!sendingFrames() || !awaitingReply_)
         return;
     switch (JudgeReply(step_, expectedFrameNo_, reply)) {
     case Verdict::Accepted:
@@ -267,7 +274,7 @@ void DownloadRun::linkUp() {
     linkTimer_.stop();
     if (job_.route == Route::FontThroughFirmware)
         disconnect(&parts_.monitor, &TcpMonitor::lost, this, nullptr);
-    phase_ = Phase::Frames;
+    setState(State::Sending);
     stage_ = Stage::Image;
     notify(event(EventKind::Linked), [this] { loadImage(); });
 }
@@ -301,7 +308,8 @@ void DownloadRun::sendStartFrame() {
         kind, image_, startedAt_.toString(QStringLiteral("yyMMdd")).toStdString(),
         startedAt_.toString(QStringLiteral("HHmmss")).toStdString(), GetPcCodeData(pcCodeSeed_));
     result_.crc16 = getU16(frame_, frame::kImageCrcAt);
-    sendFrameAndWait(static_cast<std::uint8_t>(Command::Start), step::kStartFrame, kStartWaitMs);
+    sendFrameAndWait(static_cast<std::uint8_t>(Command::Start), step::kStartFrame,
+                     job_.timing.startWaitMs);
 }
 
 void DownloadRun::sendFrameAndWait(std::uint8_t command, short step, int waitMs) {
@@ -353,7 +361,7 @@ void DownloadRun::sendAttempt() {
 }
 
 void DownloadRun::attemptOver() {
-    if (attempt_ < kAttempts) {
+    if (attempt_ < job_.timing.attempts) {
         attempt();
         return;
     }
@@ -380,7 +388,7 @@ void DownloadRun::frameAccepted() {
         frame_ = BuildClosingFrame(job_.kind == ImageKind::Font ? Kind::Font : Kind::Program,
                                    Command::Final, lastFrameSum_);
         sendFrameAndWait(static_cast<std::uint8_t>(Command::Final), step::kFinalFrame,
-                         kFinalWaitMs);
+                         job_.timing.finalWaitMs);
         return;
     default:
         endTransfer(Outcome::Completed, Cause::None);
@@ -392,9 +400,11 @@ void DownloadRun::nextDataFrame(int index) {
     const Kind kind = job_.kind == ImageKind::Font ? Kind::Font : Kind::Program;
     if (index >= frameCount_) {
         dataIndex_ = -1;
+        setState(State::Closing);
         notify(event(EventKind::Closing), [this, kind] {
             frame_ = BuildClosingFrame(kind, Command::End, lastFrameSum_);
-            sendFrameAndWait(static_cast<std::uint8_t>(Command::End), step::kEndFrame, kEndWaitMs);
+            sendFrameAndWait(static_cast<std::uint8_t>(Command::End), step::kEndFrame,
+                             job_.timing.endWaitMs);
         });
         return;
     }
@@ -407,7 +417,8 @@ void DownloadRun::nextDataFrame(int index) {
     }
     BuildDataFrameInto(frame_, kind, image_, static_cast<std::size_t>(index) + 1, frameDataSize_);
     lastFrameSum_ = FrameSumOf(frame_);
-    sendFrameAndWait(static_cast<std::uint8_t>(Command::Data), step::kDataFrame, kDataWaitMs);
+    sendFrameAndWait(static_cast<std::uint8_t>(Command::Data), step::kDataFrame,
+                     job_.timing.dataWaitMs);
 }
 
 void DownloadRun::frameFailed() {
@@ -431,27 +442,28 @@ void DownloadRun::frameFailed() {
 }
 
 void DownloadRun::cancel() {
-    if (phase_ == Phase::Closing || phase_ == Phase::Done || cancelRequested_)
+    if (state_ == State::Closing || state_ == State::Ended || state_ == State::Done ||
+        cancelRequested_)
         return;
     cancelRequested_ = true;
     // The link wait ends at once; the command that asks the firmware for font mode finishes
     // its own short waits first.
-    if (phase_ == Phase::Linking && !parts_.bootCommand.isRunning())
+    if (state_ == State::Linking && !parts_.bootCommand.isRunning())
         endTransfer(Outcome::Cancelled, Cause::Cancelled);
 }
 
 void DownloadRun::stop() {
-    if (phase_ == Phase::Done)
+    if (state_ == State::Done)
         return;
-    if (phase_ == Phase::Ready || phase_ == Phase::Linking) {
+    if (state_ == State::Ready || state_ == State::Linking) {
         parts_.bootCommand.abort();
-        if (phase_ != Phase::Done)
+        if (state_ != State::Done)
             endTransfer(Outcome::Cancelled, Cause::Cancelled);
-    } else if (phase_ == Phase::Frames) {
+    } else if (sendingFrames()) {
         endTransfer(Outcome::Failed, Cause::Stopped);
     }
     // No pause before the ports close.
-    if (phase_ == Phase::Closing) {
+    if (state_ == State::Ended) {
         pauseTimer_.stop();
         closePorts();
     }
@@ -461,8 +473,8 @@ void DownloadRun::endTransfer(Outcome outcome, Cause cause, Error error) {
     replyDeadline_.stop();
     linkTimer_.stop();
     awaitingReply_ = false;
-    const bool opened = phase_ != Phase::Ready;
-    phase_ = Phase::Closing;
+    const bool opened = state_ != State::Ready;
+    setState(State::Ended);
     result_.outcome = outcome;
     result_.cause = cause;
     result_.error = std::move(error);
@@ -482,9 +494,9 @@ void DownloadRun::endTransfer(Outcome outcome, Cause cause, Error error) {
 }
 
 void DownloadRun::closePorts() {
-    if (phase_ != Phase::Closing)
+    if (state_ != State::Ended)
         return;
-    phase_ = Phase::Done; // nothing more is judged
+    setState(State::Done); // nothing more is judged
     bool monitorWasOpen = false;
     if (liveRoute_ == Route::Com) {
         parts_.serial.close();
@@ -503,7 +515,7 @@ void DownloadRun::closePorts() {
 }
 
 void DownloadRun::finish() {
-    phase_ = Phase::Done;
+    setState(State::Done);
     pauseTimer_.stop();
     result_.elapsedMs = clock_.elapsed();
     disconnect(&transportFor(job_.route), nullptr, this, nullptr);

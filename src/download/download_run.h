@@ -28,12 +28,17 @@ class TcpMonitor;
 class DownloadRun : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kAttempts = 3;
-    static constexpr int kStartWaitMs = 3000;
-    static constexpr int kDataWaitMs = 350;
-    static constexpr int kEndWaitMs = 6000;
-    static constexpr int kFinalWaitMs = 500;
     static constexpr int kCloseDelayMs = 200;
+
+    // Where a download stands, in order; each is entered once at most.
+    enum class State {
+        Ready,
+        Linking, // waiting for the boot loader
+        Sending, // the start and data frames
+        Closing, // the end and final frames: a stop now would cut them
+        Ended,   // the result is known; the ports close after a short pause
+        Done,
+    };
 
     // What the run uses, owned by its engine.
     struct Parts {
@@ -70,17 +75,17 @@ public:
     // replies are still read where the job's route reads them.
     void setRoute(Route route);
 
-    bool isRunning() const { return phase_ != Phase::Done; }
-    bool isCancelling() const { return cancelRequested_; }
+    State state() const { return state_; }
     const DownloadResult& result() const { return result_; }
 
 signals:
+    void stateChanged(posflash::DownloadRun::State state);
     // Just before the observer hears Finished: the engine may take the next job.
     void done();
 
 private:
-    enum class Phase { Ready, Linking, Frames, Closing, Done };
-
+    void setState(State state);
+    bool sendingFrames() const { return state_ == State::Sending || state_ == State::Closing; }
     void linkToBootLoader();
     void startNetworkLink();
     void startNetworkBoot();
@@ -117,7 +122,7 @@ private:
     Parts parts_;
     DownloadObserver& observer_;
     DownloadResult result_;
-    Phase phase_ = Phase::Ready;
+    State state_ = State::Ready;
     Route liveRoute_;
     Stage stage_ = Stage::Start;
 

@@ -51,6 +51,10 @@ public:
     void cancel();
     void stop();
     bool isDownloading() const { return run_ != nullptr; }
+    // Where the running download stands; Done when none runs.
+    DownloadRun::State downloadState() const {
+        return run_ ? run_->state() : DownloadRun::State::Done;
+    }
     // A download or a boot-loader command runs: another job is refused (busy).
     bool isBusy() const;
     // The route later attempts of the running download are sent on.

@@ -32,29 +32,17 @@ public:
 
     Engine& engine() { return engine_; }
     UnitRun& unit() { return unit_; }
-    bool isClosing() const { return closing_; }
+    // The closing frames are going: a stop would cut them.
+    bool isClosing() const { return engine_.downloadState() == DownloadRun::State::Closing; }
     // An attempt's frames are still going (or its link is awaited): a stop would cut them.
-    bool isTransferring() const { return transferring_; }
+    bool isTransferring() const {
+        const DownloadRun::State state = engine_.downloadState();
+        return state == DownloadRun::State::Linking || state == DownloadRun::State::Sending ||
+               state == DownloadRun::State::Closing;
+    }
 
     void onEvent(const DownloadEvent& event) override {
         using Kind = DownloadEvent::Kind;
-        switch (event.kind) {
-        case Kind::Started:
-            transferring_ = true;
-            break;
-        case Kind::Closing:
-            closing_ = true;
-            break;
-        case Kind::TransferEnded:
-            transferring_ = false;
-            closing_ = false;
-            break;
-        case Kind::RetryUnit:
-            closing_ = false;
-            break;
-        default:
-            break;
-        }
         DownloadEvent e = event;
         e.target = index_;
         e.ms = run_.clock_.elapsed();
@@ -68,8 +56,6 @@ private:
     const int index_;
     Engine engine_;
     UnitRun unit_; // after the engine: it goes first
-    bool closing_ = false;
-    bool transferring_ = false;
 };
 
 MultiDownload::MultiDownload(std::vector<MultiTarget> targets, MultiSettings settings,

@@ -1631,6 +1631,26 @@
         <source>it is %1 characters long, and a label has at most %2</source>
         <translation>它有 %1 个字符，而标签最多 %2 个字符</translation>
     </message>
+    <message>
+        <source>Esc drops it</source>
+        <translation>按 Esc 放弃</translation>
+    </message>
+    <message>
+        <source>%1 dropped: it goes to no unit.</source>
+        <translation>已放弃 %1：它不给任何一台。</translation>
+    </message>
+    <message>
+        <source>%1 refused: this station has no slot %2, only 1 to %3.</source>
+        <translation>%1 被拒绝：本工作站没有工位 %2，只有 1 到 %3。</translation>
+    </message>
+    <message>
+        <source>%1 refused: no unit on slot %2 waits for its label.</source>
+        <translation>%1 被拒绝：工位 %2 上没有等待标签的设备。</translation>
+    </message>
+    <message>
+        <source>%1 refused: %2 is held for the next unit. Give it (Next) or drop it (Esc), then scan again.</source>
+        <translation>%1 被拒绝：%2 已留给下一台。请先给出（下一台）或放弃（Esc），再扫描。</translation>
+    </message>
 </context>
 <context>
     <name>posflash::QuestionBar</name>
@@ -1756,6 +1776,14 @@
         <location filename="../line/slot_tile.cpp" line="198"/>
         <source>stopping safely…</source>
         <translation>正在安全停止…</translation>
+    </message>
+    <message>
+        <source>next scan →</source>
+        <translation>下一次扫描 →</translation>
+    </message>
+    <message>
+        <source>The next scan goes to this slot.</source>
+        <translation>下一次扫描的标签给此工位。</translation>
     </message>
 </context>
 <context>
@@ -1931,6 +1959,29 @@
         <location filename="../line/start_panel.cpp" line="115"/>
         <source>Cancel</source>
         <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>posflash::SlotCodes</name>
+    <message>
+        <source>Slot %1 · %2</source>
+        <translation>工位 %1 · %2</translation>
+    </message>
+    <message>
+        <source>Slot codes</source>
+        <translation>工位码</translation>
+    </message>
+    <message>
+        <source>Scan a slot&apos;s code, then a unit&apos;s label: the label goes to that slot&apos;s waiting unit.</source>
+        <translation>先扫描工位码，再扫描设备标签：标签给该工位上等待的设备。</translation>
+    </message>
+    <message>
+        <source>--print-slot-codes: name the slots (--port, --usb-path, --ip) or keep them in line.ini first.</source>
+        <translation>--print-slot-codes：请先指定工位（--port、--usb-path、--ip）或在 line.ini 中保存。</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
     </message>
 </context>
 </TS>

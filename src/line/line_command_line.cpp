@@ -17,7 +17,8 @@ Error usage(const QString& text) {
 void LineCommandLine::addTo(QCommandLineParser& parser) const {
     for (const QCommandLineOption* option :
          {&line, &image, &font, &port, &usbPath, &serialPrefix, &ip, &mac, &operatorName, &station,
-          &language, &retries, &requireLabel, &records, &recipe, &recipeFromRecords, &start})
+          &language, &retries, &requireLabel, &records, &recipe, &recipeFromRecords, &start,
+          &printSlotCodes, &out})
         parser.addOption(*option);
 }
 
@@ -84,6 +85,12 @@ Result<LineStart> LineCommandLine::read(const QCommandLineParser& parser,
         s.recipeFromRecords = parser.value(recipeFromRecords).trimmed();
         s.recipe.clear();
     }
+    wanted.printSlotCodes = parser.isSet(printSlotCodes);
+    wanted.out = parser.value(out);
+    if (parser.isSet(out) && !wanted.printSlotCodes)
+        return usage(QStringLiteral("--out goes with --print-slot-codes"));
+    if (wanted.printSlotCodes && parser.isSet(start))
+        return usage(QStringLiteral("--print-slot-codes opens no window: leave out --start"));
     wanted.start = parser.isSet(start);
     if (wanted.start) {
         if (const QString problem = StartProblem(s); !problem.isEmpty())

@@ -12,6 +12,9 @@ namespace posflash {
 struct LineStart {
     LineSettings settings;
     bool start = false; // the tiles run at once, without the start panel
+    // Only the page of slot codes is wanted: into this file, or standard output when empty.
+    bool printSlotCodes = false;
+    QString out;
 };
 
 // The production window's options, so that a station starts its shift from a desktop entry or
@@ -63,6 +66,12 @@ public:
         "cannot be reached).",
         "NAME"};
     QCommandLineOption start{"start", "Production window: run the tiles at once."};
+    QCommandLineOption printSlotCodes{
+        "print-slot-codes",
+        "Production window: write a page with each slot's code to stick on its fixture "
+        "(HTML, Code 128), then exit."};
+    QCommandLineOption out{
+        "out", "With --print-slot-codes: the page's file (else standard output).", "FILE"};
 };
 
 } // namespace posflash

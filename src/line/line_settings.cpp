@@ -62,6 +62,9 @@ LineSettings LoadLineSettings(const QString& filePath) {
         language == "en" || language == "zh")
         s.language = language;
     s.serialPrefix = store.GetIniString(kShift, "serialprefix");
+    // Empty would make every number a slot code: the default then.
+    if (const QString prefix = store.GetIniString(kShift, "slotprefix"); !prefix.isEmpty())
+        s.slotPrefix = prefix;
     s.records = store.GetIniString(kShift, "records").trimmed();
     s.recipe = store.GetIniString(kShift, "recipe").trimmed();
     s.recipeFromRecords = store.GetIniString(kShift, "recipefromrecords").trimmed();
@@ -90,6 +93,7 @@ Status SaveLineSettings(const LineSettings& s, const QString& filePath) {
         {"station", s.station},
         {"language", s.language},
         {"serialprefix", s.serialPrefix},
+        {"slotprefix", s.slotPrefix},
         {"recipe", s.recipe},
         {"recipefromrecords", s.recipeFromRecords},
     };

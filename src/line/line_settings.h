@@ -22,6 +22,8 @@ struct LineSettings {
     QStringList ports;    // serial device nodes or "COMn", one slot each
     QStringList usbPaths; // USB hub ports ("1-1.2"), one hot-plug slot each
     QString serialPrefix; // a USB slot takes only printers whose serial number starts so
+    // A scan of this and a slot's number ("SLOT-3") points the next label at that slot.
+    QString slotPrefix = QStringLiteral("SLOT-");
     std::vector<NetworkSlotChoice> network;
     int retries = 1;
     bool requireLabel = false;

@@ -256,7 +256,7 @@ void LineSlot::retrying(Cause cause, int attempt) {
         what = tr("no answer, resend %1 of %2");
         break;
     }
-    what = what.arg(attempt - 1).arg(DownloadRun::kAttempts - 1);
+    what = what.arg(attempt - 1).arg(FrameTiming{}.attempts - 1);
     if (run_.attempt() > 1)
         what = tr("attempt %1 of %2 · ").arg(run_.attempt()).arg(shift_.retries + 1) + what;
     tile_.showFrameRetry(what);

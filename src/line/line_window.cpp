@@ -9,6 +9,7 @@
 #include "fleet/target_filter.h"
 #include "line/image_summary.h"
 #include "line/shift_report_action.h"
+#include "line/slot_codes.h"
 #include "line/slot_tile.h"
 #include "link/network_boot.h"
 #include "ports/usb_inventory.h"
@@ -139,7 +140,15 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
         LineSlot& s = *slots_.back();
         connect(&s, &LineSlot::unitDone, this, &LineWindow::unitDone);
         connect(&s, &LineSlot::idle, this, &LineWindow::slotIdle);
-        connect(&s, &LineSlot::setUpNeeded, this, [this](int n) { chooser_.unusable(n); });
+        connect(&s, &LineSlot::setUpNeeded, this, [this](int n) {
+            chooser_.unusable(n);
+            showNextScan();
+        });
+        // A click on a waiting unit's tile: its label is the next scan. Elsewhere, nothing.
+        connect(tile, &SlotTile::clicked, this, [this, number] {
+            directScan(number);
+            keepFocus();
+        });
         connect(tile, &SlotTile::nextPressed, this, [this, number] {
             unitArrived(number);
             keepFocus();
@@ -368,6 +377,9 @@ void LineWindow::act(const SlotChooser::Action& action, const QString& devicePat
         break;
     case Kind::Hold:
         break; // shown below, for the next unit to take
+    case Kind::Refuse:
+        refuseSecondHeld(action.label);
+        return;
     case Kind::Wait:
         slot(action.slot).unitAppeared({}, devicePath, mac);
         break;
@@ -384,6 +396,52 @@ void LineWindow::act(const SlotChooser::Action& action, const QString& devicePat
         break;
     }
     showPendingLabel();
+    showNextScan();
+}
+
+void LineWindow::showNextScan() {
+    const int target = chooser_.target();
+    for (std::size_t i = 0; i < tiles_.size(); ++i)
+        tiles_[i]->showNextScan(static_cast<int>(i) + 1 == target);
+}
+
+SlotChooser::Direction LineWindow::directScan(int n) {
+    const SlotChooser::Direction direction = chooser_.direct(n);
+    if (direction == SlotChooser::Direction::Directed) {
+        showPendingLabel();
+        showNextScan();
+    }
+    return direction;
+}
+
+void LineWindow::takeSlotCode(const QString& code, const QString& rest) {
+    bool number = false;
+    const int n = rest.toInt(&number);
+    switch (number ? directScan(n) : SlotChooser::Direction::NoSuchSlot) {
+    case SlotChooser::Direction::Directed:
+        break;
+    case SlotChooser::Direction::NoSuchSlot:
+        pendingLabel_->setFullText(tr("%1 refused: this station has no slot %2, only 1 to %3.")
+                                       .arg(code, rest)
+                                       .arg(slotCount()));
+        if (host_.beep)
+            host_.beep();
+        break;
+    case SlotChooser::Direction::NotWaiting:
+        pendingLabel_->setFullText(
+            tr("%1 refused: no unit on slot %2 waits for its label.").arg(code).arg(n));
+        if (host_.beep)
+            host_.beep();
+        break;
+    }
+}
+
+void LineWindow::refuseSecondHeld(const QString& label) {
+    pendingLabel_->setFullText(tr("%1 refused: %2 is held for the next unit. Give it (Next) or "
+                                  "drop it (Esc), then scan again.")
+                                   .arg(label, chooser_.held()));
+    if (host_.beep)
+        host_.beep();
 }
 
 void LineWindow::keepFocus() {
@@ -392,6 +450,15 @@ void LineWindow::keepFocus() {
 }
 
 bool LineWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Esc in the label box drops the label held for the next unit, as the label line says.
+    if (event->type() == QEvent::KeyPress && watched == labelBox_ &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        const QString held = chooser_.held();
+        if (!chooser_.dropHeld())
+            return false;
+        pendingLabel_->setFullText(tr("%1 dropped: it goes to no unit.").arg(held));
+        return true;
+    }
     // With the label box in focus, a key is its own, or one it passed on to its parents
     // (Enter): nothing to forward.
     if (event->type() != QEvent::KeyPress || watched == labelBox_ || !labelBox_->isEnabled() ||
@@ -476,9 +543,22 @@ void LineWindow::nextScan() {
     while (!scans_.empty() && !leaving_ && !loadingShift() && !askingAboutScan_) {
         const QString label = scans_.front();
         const auto mac = scannedMac(label);
+        // A slot's code is no label: it says where the next one goes, in the scans' order.
+        if (const auto rest = SlotCodeRest(label, settings_.slotPrefix); rest && !mac) {
+            takeSlotCode(label, *rest);
+            scans_.pop_front();
+            continue;
+        }
         // A serial number the recipe does not know is refused before any unit takes it; the
         // box waits for the next scan.
         if (refusedByRecipe(label)) {
+            scans_.pop_front();
+            continue;
+        }
+        // Refused at once, before any question about it: a label is held already.
+        if (const auto plan = chooser_.planScan(mac ? *mac : label, mac.has_value());
+            plan.kind == SlotChooser::Action::Kind::Refuse) {
+            refuseSecondHeld(label);
             scans_.pop_front();
             continue;
         }
@@ -541,8 +621,10 @@ void LineWindow::giveScan(const QString& label) {
 }
 
 void LineWindow::showPendingLabel() {
-    pendingLabel_->setFullText(!chooser_.held().isEmpty() ? tr("next unit: %1").arg(chooser_.held())
-                                                          : QString());
+    pendingLabel_->setFullText(!chooser_.held().isEmpty()
+                                   ? tr("next unit: %1").arg(chooser_.held()) +
+                                         QStringLiteral(" · ") + tr("Esc drops it")
+                                   : QString());
 }
 
 void LineWindow::unitDone(int n, bool passed, int attempts, qint64 ms) {
@@ -698,6 +780,7 @@ void LineWindow::beginShift() {
     shiftSince_->setToolTip(tr("Shift %1").arg(shift_.context.shift));
     showCounters();
     showPendingLabel();
+    showNextScan();
     applyRecipe();
 }
 

@@ -125,6 +125,14 @@ private:
     // The scan at the head of the queue waits for the operator's answer to question.
     void askAboutScan(const QString& label, const QString& question);
     void giveScan(const QString& label);
+    // A slot's own code at the head of the scans: the next label goes to that slot's unit.
+    void takeSlotCode(const QString& code, const QString& rest);
+    // The operator points the next scan at slot n (a click on its tile, its code).
+    SlotChooser::Direction directScan(int n);
+    // A second label while one is held for the next unit: refused, with a beep.
+    void refuseSecondHeld(const QString& label);
+    // Marks the tile the next scan goes to.
+    void showNextScan();
 
     LineHost host_;
     LineSettings settings_;

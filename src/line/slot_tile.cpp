@@ -70,6 +70,16 @@ SlotTile::SlotTile(int number, const SlotChoice& slot, QWidget* parent) : QFrame
     }
     layout->addLayout(top);
 
+    // Black on yellow, unlike any state's colour: seen from afar on a tile of any state.
+    nextScan_ = new FittingLabel("lblTileNextScan_" + n, 22, 11, true, false, this);
+    nextScan_->setFullText(tr("next scan →"));
+    nextScan_->setAlignment(Qt::AlignCenter);
+    nextScan_->setStyleSheet("QLabel { background: #ffd400; color: #111111; border-radius: 6px; }");
+    nextScan_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    nextScan_->setFixedHeight(QFontMetrics(nextScan_->font()).height() + 4);
+    nextScan_->hide();
+    layout->addWidget(nextScan_);
+
     word_ = new FittingLabel("lblTileState_" + n, 64, 14, true, false, this);
     word_->setAlignment(Qt::AlignCenter);
     layout->addWidget(word_, kWordShare);
@@ -198,6 +208,20 @@ void SlotTile::showUnit(const QString& unit) {
 
 void SlotTile::showStopping() {
     detail_->setFullText(tr("stopping safely…"));
+}
+
+void SlotTile::showNextScan(bool marked) {
+    nextScan_->setVisible(marked);
+    setAccessibleDescription(marked ? tr("The next scan goes to this slot.") : QString());
+}
+
+bool SlotTile::nextScanShown() const {
+    return !nextScan_->isHidden();
+}
+
+void SlotTile::mousePressEvent(QMouseEvent* event) {
+    QFrame::mousePressEvent(event);
+    emit clicked();
 }
 
 QString SlotTile::stateText() const {

@@ -39,6 +39,10 @@ public:
     void showFail(const QString& cause, const QString& remedy);
     void showUnit(const QString& unit); // the label or serial number of the unit on the slot
     void showStopping();
+    // Marks the tile whose waiting unit the next scan starts, on the screen and for a screen
+    // reader.
+    void showNextScan(bool marked);
+    bool nextScanShown() const;
 
     TileState state() const { return state_; }
     QString stateText() const;
@@ -49,6 +53,11 @@ public:
 signals:
     void nextPressed();
     void macEntered(const QString& mac);
+    // A click on the tile itself, not on its button or MAC box.
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void setState(TileState state, const QString& word, const QString& detail,
@@ -63,6 +72,7 @@ private:
     QProgressBar* bar_;
     QPushButton* next_ = nullptr;
     QLineEdit* mac_ = nullptr;
+    FittingLabel* nextScan_;
 };
 
 } // namespace posflash

@@ -92,6 +92,7 @@ StartPanel::StartPanel(const LineSettings& s, QWidget* parent,
     language_->setCurrentIndex(LineSpeaksChinese(s) ? 1 : 0);
     form->addRow(tr("Language"), language_);
     records_ = s.records;
+    slotPrefix_ = s.slotPrefix;
     recipe_ = named(new QLineEdit(s.recipe, this), "txtRecipe", tr("Line recipe"));
     recipe_->setPlaceholderText(tr("none: any image (a signed recipe enforces one)"));
     recipeFromRecords_ = s.recipeFromRecords;
@@ -151,6 +152,7 @@ LineSettings StartPanel::settings() const {
     s.station = station_->text().trimmed();
     s.language = language_->currentData().toString();
     s.records = records_;
+    s.slotPrefix = slotPrefix_;
     s.recipe = recipe_->text().trimmed();
     s.recipeFromRecords = recipeFromRecords_;
     return s;

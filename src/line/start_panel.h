@@ -60,6 +60,7 @@ private:
     QLineEdit* station_;
     QComboBox* language_;
     QString records_;
+    QString slotPrefix_; // kept in line.ini, not chosen here
     QLineEdit* recipe_;
     QString recipeFromRecords_;
     QLabel* recipeLine_;

@@ -167,7 +167,7 @@ protected:
 };
 
 TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
-    const int data = DownloadRun::kDataWaitMs;
+    const int data = FrameTiming{}.dataWaitMs;
     // sent: what the printer received, in order; retries: the cause of each retry, "printer-" left
     // out, a refusal with its status; refusal: the result's (the last try's) refusal status;
     // waitMs: between the first two copies of the repeated frame: its wait, or 0
@@ -184,7 +184,7 @@ TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
         // The answer to frame 1's repeat comes at 900 ms, inside frame 2's second wait.
         {"the answer to a repeat is not taken for the next frame", "T1: a400 a550; T2: - - -", "P T1 T1 T2 T2 T2", "failed/wrong-frame-number", "silent silent wrong-frame-number", 0, data},
         {"a reply split over two arrivals accepts nothing", "T1: s s s", "P T1 T1 T1", "failed/printer-silent", "silent silent", 0, data},
-        {"the final frame has its attempts too", "V: - - -", "P T1 T2 Q V V V", "failed/printer-silent", "silent silent", 0, DownloadRun::kFinalWaitMs},
+        {"the final frame has its attempts too", "V: - - -", "P T1 T2 Q V V V", "failed/printer-silent", "silent silent", 0, FrameTiming{}.finalWaitMs},
     };
     // clang-format on
     const QString image = program(1000);
@@ -206,7 +206,7 @@ TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
         EXPECT_EQ(retries.join(' '), c.retries);
         EXPECT_EQ(observer.result->refusalStatus, c.refusal);
         if (observer.result->outcome == Outcome::Failed) {
-            EXPECT_EQ(observer.result->attempts, DownloadRun::kAttempts);
+            EXPECT_EQ(observer.result->attempts, FrameTiming{}.attempts);
         }
         if (c.waitMs >= 0) {
             const qint64 gap = printer.gapOfFirstRepeat().value_or(-1);
@@ -215,6 +215,24 @@ TEST_F(DownloadRunTest, EachFrameGetsThreeAttemptsAndTheLastOneSaysWhy) {
         }
         run.reset();
     }
+    // The job may give other attempts and waits; its states come in order, each once.
+    printer.reset("T2: - - -");
+    observer = {};
+    DownloadJob job = comJob(image);
+    job.timing.attempts = 2;
+    job.timing.dataWaitMs = 100;
+    QStringList states;
+    run = std::make_unique<DownloadRun>(job, QString(), parts(), observer);
+    QObject::connect(run.get(), &DownloadRun::stateChanged,
+                     [&](DownloadRun::State s) { states << QString::number(int(s)); });
+    run->start(QDateTime::currentDateTime(), 1);
+    ASSERT_TRUE(finishes());
+    EXPECT_EQ(printer.sent.join(' '), "P T1 T2 T2");
+    EXPECT_GE(printer.gapOfFirstRepeat().value_or(-1), 100);
+    EXPECT_LT(printer.gapOfFirstRepeat().value_or(-1), FrameTiming{}.dataWaitMs);
+    EXPECT_EQ(states.join(' '), "1 2 4 5"); // linking, sending, ended, done
+    EXPECT_EQ(run->state(), DownloadRun::State::Done);
+    run.reset();
 }
 
 TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClosingFrames) {
@@ -238,6 +256,9 @@ TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClo
             if (label != c.at || printer.sent.count(label) != 1)
                 return;
             QTimer::singleShot(50, [&] {
+                // The state a multi-printer stop asks: a stop now would cut the closing frames.
+                EXPECT_EQ(run->state(), QString(c.at) == "Q" ? DownloadRun::State::Closing
+                                                             : DownloadRun::State::Sending);
                 if (c.stop)
                     run->stop();
                 else

@@ -1,6 +1,6 @@
 #!/bin/sh
 # posflash --help and posflash-printer-sim --version answer with no display at all: a user
-# asking how to start the window may be on a console or over ssh.
+# asking how to start the window may be on a console or over ssh; so is the page of slot codes.
 # Arguments: the posflash program, the posflash-printer-sim program, the project version.
 set -u
 window=$1 sim=$2 version=$3
@@ -19,6 +19,17 @@ for option in --demo-device --screenshot --help --version --line --image --port 
     *) printf 'posflash --help does not name %s:\n%s\n' "$option" "$help"; exit 1 ;;
     esac
 done
+
+# The page of slot codes is made without a display too: one barcode per slot named.
+XDG_CONFIG_HOME=$(mktemp -d) && export XDG_CONFIG_HOME
+page=$("$window" --line --print-slot-codes --port COM3 --port COM4 --ip 10.0.0.5 2>&1)
+status=$?
+rm -rf "$XDG_CONFIG_HOME"
+if [ "$status" -ne 0 ] || [ "$(printf '%s' "$page" | grep -o '<svg' | wc -l)" -ne 3 ] ||
+    ! printf '%s' "$page" | grep -q '>SLOT-3<'; then
+    printf 'posflash --line --print-slot-codes exited %s:\n%s\n' "$status" "$page"
+    exit 1
+fi
 
 said=$("$sim" --version 2>&1)
 status=$?
