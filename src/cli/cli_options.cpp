@@ -105,7 +105,7 @@ const std::vector<CliCommand> kCommands = {
          "'posflash-cli help records')"},
         kLang,
         kHelp}}},
-     "\nCtrl-C cancels (a frame in flight finishes its attempts, the closing frames go on);\n"
+     "\nCtrl-C cancels (a frame in flight finishes its resends, the closing frames go on);\n"
      "a second Ctrl-C stops at once.\n",
      nullptr,
      true},

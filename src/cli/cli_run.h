@@ -8,6 +8,7 @@
 #include "cli/usage_hint.h"
 #include "download/download_result.h"
 #include "fleet/cause_texts.h"
+#include "fleet/printer_target.h"
 
 #include <QByteArray>
 
@@ -69,6 +70,14 @@ struct Cli {
         return code;
     }
 
+    // A port that cannot be a printer's (RefusedPort): refused, with no history row, since no
+    // printer's download began.
+    int refusePort(const PortRefusal& port, const CauseTexts& texts) const {
+        return refuse(Outcome::Refused, port.cause,
+                      texts.cause(port.cause, 0, 0, 0) + QStringLiteral(" (%1)").arg(port.shown),
+                      texts);
+    }
+
     // The image argument could not be opened (missing, a folder, a FIFO).
     int unopened(const Error& error, const CauseTexts& texts) const {
         return refuse(Outcome::Refused, Cause::FileNotOpen, error.text, texts);
@@ -76,7 +85,7 @@ struct Cli {
 };
 
 // Stop signals reach onStop with their count while this lives: the first cancels (the link
-// wait ends at once, a frame in flight finishes its attempts, the closing frames go on), a
+// wait ends at once, a frame in flight finishes its resends, the closing frames go on), a
 // second stops at once.
 class StopSignals {
 public:

@@ -339,14 +339,11 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
     style.imageBytes = QFileInfo(image->path()).size();
     style.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
     DownloadView view(cli.out, cli.err, faces, targets, style);
-    // A COM number with no device behind it is refused before any printer starts, as a single
-    // download refuses it: one answer for a run of one, of several, with --json or without.
+    // A port that is not there, or is no serial line, is refused before any printer starts:
+    // one answer for a run of one, of several, with --json or without, and for inboot.
     for (const MultiTarget& target : targets)
-        if (target.comNumber > 0 && comPorts.devicePath(target.comNumber).isEmpty())
-            return cli.refuse(Outcome::Refused, Cause::PortMissing,
-                              texts.cause(Cause::PortMissing, 0, 0, 0) +
-                                  QStringLiteral(" (COM%1)").arg(target.comNumber),
-                              texts);
+        if (const auto refused = RefusedPort(target, comPorts))
+            return cli.refusePort(*refused, texts);
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);
     // Until every printer is done (or, watching, until stopped); a stop signal that came

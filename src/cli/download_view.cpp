@@ -111,7 +111,7 @@ void DownloadView::update(const DownloadEvent& e, Printer& p) {
         p.result = r->outcome;
         p.cause = r->cause;
         p.durationMs = r->elapsedMs;
-        p.retries = r->retries;
+        p.resends = r->retries;
         // A cancel's code would only say the outcome again, as a single download's last line
         // leaves it out.
         p.reason = r->outcome == Outcome::Completed || r->cause == Cause::Cancelled
@@ -169,9 +169,9 @@ void DownloadView::showOne(const DownloadEvent& e, Printer& p) {
         return line(p.sendFailed
                         ? texts_
                               .own(QT_TRANSLATE_NOOP(
-                                  "CliTexts", "the port could not be opened (%1), attempt %2"))
+                                  "CliTexts", "the port could not be opened (%1), resend %2"))
                               .arg(*p.sendFailed)
-                              .arg(e.attempt)
+                              .arg(e.attempt - 1)
                         : p.lastEvent,
                     Tone::Retrying);
     case Kind::Finished:
@@ -367,7 +367,7 @@ void DownloadView::stopSignalled(int count, bool closing, bool transferring) {
         if (one && !printers_[0].done)
             line(closing ? finishing
                          : texts_.own(QT_TRANSLATE_NOOP(
-                               "CliTexts", "cancelling: a frame in flight finishes its attempts; "
+                               "CliTexts", "cancelling: a frame in flight finishes its resends; "
                                            "a second Ctrl-C stops at once")));
         // Standard error: with --json, standard output carries the events only.
         else if (!one && closing)
@@ -429,12 +429,12 @@ void DownloadView::summary(int exitCode) {
     std::vector<QStringList> rows = {{texts_.text(QT_TRANSLATE_NOOP("MultiDownload", "target")),
                                       texts_.text(QT_TRANSLATE_NOOP("MultiDownload", "result")),
                                       texts_.text(QT_TRANSLATE_NOOP("MultiDownload", "seconds")),
-                                      texts_.text(QT_TRANSLATE_NOOP("MultiDownload", "retries")),
+                                      texts_.text(QT_TRANSLATE_NOOP("MultiDownload", "resends")),
                                       texts_.text(QT_TRANSLATE_NOOP("MultiDownload", "reason"))}};
     for (std::size_t i = 0; i < printers_.size(); ++i) {
         const Printer& p = printers_[i];
         rows.push_back({targets_[i].label, texts_.outcome(p.result), seconds(p.durationMs),
-                        QString::number(p.retries),
+                        QString::number(p.resends),
                         p.result == Outcome::Completed ? QString() : p.reason});
     }
     std::vector<int> widths(rows[0].size(), 0);

@@ -35,7 +35,7 @@ struct ViewStyle {
 
 // A download as people (or programs) read it: each printer's state from the run's events, shown
 // in one face. One: the link's wait (said again every ten seconds), the figures redrawn in place
-// on a terminal or a line per tenth of the image, each retry, and what was sent or why not and
+// on a terminal or a line per tenth of the image, each resend, and what was sent or why not and
 // what to do. Several: a line per printer redrawn in place (done green, failed red, retrying
 // yellow), or plain lines with progress at most once a second per printer; a summary table
 // last. Json: an object per event (docs/events.schema.json), a summary last.
@@ -66,7 +66,7 @@ private:
         Outcome result = Outcome::Failed;
         Cause cause = Cause::None;
         qint64 durationMs = 0;
-        int retries = 0;
+        int resends = 0;  // frames sent again in the last attempt
         int attempts = 1; // of the unit, once done
         QString reason;
         qint64 plainPrintedMs = -1;

@@ -66,7 +66,7 @@ QString HistoryTable(const std::vector<HistoryRecord>& records, bool english, bo
         heads.insert(heads.end(), {{"station", true}, {"operator", true, false, 8, 6}});
     heads.insert(heads.end(), {{"kind", false, false, 8, 2},
                                {"attempt", false, false, 8, 5},
-                               {"retries", false, false, 8, 3},
+                               {"resends", false, false, 8, 3},
                                {"target", true, true, 24},
                                {"label", true},
                                {"file", true, true, 20},
@@ -141,7 +141,8 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
         if (field.encoding == FieldEncoding::Bytes)
             bytesKey = Base64KeyOf(field);
     }
-    QString text = CsvRow(names + QStringList{bytesKey});
+    // resends last: "retries" is its old name, kept for one version.
+    QString text = CsvRow(names + QStringList{bytesKey, QStringLiteral("resends")});
     for (const HistoryRecord& r : records) {
         const QJsonObject json = JsonOf(r);
         QStringList cells;
@@ -149,7 +150,7 @@ QString csvOf(const std::vector<HistoryRecord>& records) {
             cells << (field.encoding == FieldEncoding::Bytes && !json.contains(bytesKey)
                           ? StoredValue(field, r).toString()
                           : csvValue(json.value(QLatin1String(field.json))));
-        text += CsvRow(cells << csvValue(json.value(bytesKey)));
+        text += CsvRow(cells << csvValue(json.value(bytesKey)) << QString::number(r.retries));
     }
     return text;
 }
@@ -314,8 +315,12 @@ int HistoryCommand(const CliArguments& args, TerminalOutput& err) {
         WriteReport(csvOf(records));
     } else if (format == QLatin1String("json")) {
         QByteArray lines;
-        for (const HistoryRecord& r : records)
-            lines += JsonLineOf(r) + '\n';
+        for (const HistoryRecord& r : records) {
+            // "retries" is the old name of resends, kept for one version; the journal keeps it.
+            QJsonObject json = JsonOf(r);
+            json.insert(QLatin1String("resends"), r.retries);
+            lines += QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n';
+        }
         WriteReport(QString::fromUtf8(lines));
     } else if (records.empty()) {
         WriteReport(QStringLiteral("No downloads recorded in %1.\n")

@@ -89,6 +89,11 @@ int InbootCommand(const Cli& cli, const CliArguments& args) {
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
+    // The same answer as a download's for a port that is not there or is no serial line.
+    const ComPortMap comPorts = RunPortMap(ComPortMapPath());
+    for (const PrinterTarget& target : targets)
+        if (const auto refused = RefusedPort(target, comPorts))
+            return cli.refusePort(*refused, texts);
     int code = kExitCompleted;
     for (const PrinterTarget& target : targets) {
         if (cli.stopSignals.arrived())

@@ -58,7 +58,9 @@ std::optional<QJsonObject> JsonEventOf(const DownloadEvent& e, const QString& ta
         o["step"] = stepName(step);
         if (step == step::kDataFrame)
             o["frame"] = frame;
-        // The attempt about to be made; 0 after a refusal that ended the download.
+        // The frame's resend about to be made (from 1); 0 after a refusal that ended the
+        // download. "attempt" (the send's number, 0 at the end) stays for one version.
+        o["resend"] = attempt > 0 ? attempt - 1 : 0;
         o["attempt"] = attempt;
         if (refused)
             o["status"] = status;
@@ -86,7 +88,8 @@ std::optional<QJsonObject> JsonEventOf(const DownloadEvent& e, const QString& ta
         o["seconds"] = secondsOf(r->elapsedMs);
         o["frames"] = r->frames;
         o["accepted"] = r->framesAccepted;
-        o["retries"] = r->retries;
+        o["resends"] = r->retries;
+        o["retries"] = r->retries; // the old name of resends, for one version
         o["crc16"] = r->crc16 >= 0 ? QJsonValue(r->crc16) : QJsonValue();
         o["cause"] = CauseName(r->cause);
         o["reason"] = completed ? QString()

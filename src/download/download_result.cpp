@@ -39,6 +39,8 @@ constexpr NamedValue<Cause> kCauseNames[] = {
     {Cause::RecipeLabel, "recipe-label"},
     {Cause::RecipeName, "recipe-name"},
     {Cause::RecipeRollback, "recipe-rollback"},
+    {Cause::PortNotSerial, "port-not-serial"},
+    {Cause::RecipeUnreadable, "recipe-unreadable"},
 };
 
 constexpr NamedValue<Outcome> kOutcomeNames[] = {

@@ -24,8 +24,8 @@ enum class Cause {
     None,               // completed
     Cancelled,          // the user's cancel (button, Ctrl-C, SIGTERM, window closed)
     Stopped,            // ended at once, closing frames cut: the printer may hold a partial image
-    PrinterSilent,      // a frame got no acceptance in its attempts
-    PrinterRefused,     // the last attempt of a frame was refused (status 5 or 6)
+    PrinterSilent,      // a frame got no acceptance, though sent again
+    PrinterRefused,     // the last send of a frame was refused (status 5 or 6)
     WrongFrameNumber,   // acceptances came, but for another frame number
     Disconnected,       // the serial device or the connection went away
     PortMissing,        // no such COM number or device node
@@ -54,6 +54,8 @@ enum class Cause {
     RecipeLabel,        // the label is missing or does not match the recipe's pattern
     RecipeName,         // the signed recipe is named otherwise than the name asked for
     RecipeRollback,     // the recipe is older than one this station has verified
+    PortNotSerial,      // the node named is there but is no serial line (/dev/null, a folder)
+    RecipeUnreadable,   // the recipe file named cannot be read (mistyped, not a file, no right)
 };
 
 // The stable name ("printer-silent"), and back; an unknown name gives nothing.
@@ -87,8 +89,8 @@ struct DownloadResult {
     short step = 0;        // the boot-loader step in progress at the end
     int frame = 0;         // the data frame in progress (from 1), 0 before the data frames; after a
                            // cancel, the one the run stopped before sending
-    int attempts = 0;      // attempts made of the frame in progress
-    int retries = 0;       // attempts beyond the first, over the whole download
+    int attempts = 0;      // sends of the frame in progress (a frame's tries, not the unit's)
+    int retries = 0;       // resends: sends beyond each frame's first, over the whole download
     int refusalStatus = 0; // the printer's status byte (5 or 6) when it refused the last try
     qint64 bytes = -1;     // image length; unknown until the image is read
     QByteArray sha256;     // the image's SHA-256 (32 bytes), once read

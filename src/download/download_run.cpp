@@ -147,8 +147,9 @@ void DownloadRun::linkToBootLoader() {
         // A device the user named is there while its node exists; a COM number counts as
         // linked when any printer's virtual COM device is present.
         const bool named = !job_.target.devicePath.isEmpty() || !job_.target.usbPath.isEmpty();
+        // Nothing was sent: a missing port is refused wherever it is found.
         if (named && !QFileInfo::exists(result_.printer.devicePath))
-            endTransfer(Outcome::Failed, Cause::PortMissing);
+            endTransfer(Outcome::Refused, Cause::PortMissing);
         else if (!named && !parts_.printerPresent())
             endTransfer(Outcome::Failed, Cause::PrinterAbsent);
         else

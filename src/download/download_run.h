@@ -64,7 +64,7 @@ public:
     void start(const QDateTime& startedAt, std::uint64_t pcCodeSeed);
     // Refused before it starts (the engine is busy): ended when this returns.
     void refuse(const QDateTime& startedAt, Cause cause);
-    // The user's cancel: the link wait ends at once; a frame in flight finishes its attempts
+    // The user's cancel: the link wait ends at once; a frame in flight finishes its resends
     // and no data frame follows; the closing frames are not interrupted.
     void cancel();
     // Ends at once, closing frames included; nothing waits for the printer.

@@ -17,7 +17,7 @@ struct ErrorCause {
 
 constexpr ErrorCause kCauses[] = {
     {ErrorDomain::Serial, false, comm_error::kInvalidPortNumber, Cause::PortMissing},
-    {ErrorDomain::Serial, false, comm_error::kUnsupportedDevice, Cause::PortMissing},
+    {ErrorDomain::Serial, false, comm_error::kUnsupportedDevice, Cause::PortNotSerial},
     {ErrorDomain::Serial, false, comm_error::kPortAlreadyOpen, Cause::PortBusy},
     {ErrorDomain::Serial, false, comm_error::kHardwareUnavailable, Cause::Permission},
     {ErrorDomain::Serial, true, 0, Cause::Disconnected},

@@ -31,10 +31,10 @@ constexpr ExplainedValue<Cause> kCauseWords[] = {
                        "stopped at once: the printer may hold a partial image; download it again"),
      QT_TRANSLATE_NOOP("CliTexts", "download the image again before using the printer")},
     {Cause::PrinterSilent,
-     QT_TRANSLATE_NOOP("CliTexts", "the printer did not answer %1 (%2 attempts)"),
+     QT_TRANSLATE_NOOP("CliTexts", "the printer did not answer %1 (sent %2 times)"),
      QT_TRANSLATE_NOOP("CliTexts", "check the cable or the network, the printer's power, and that "
                                    "the printer is in its boot loader")},
-    {Cause::PrinterRefused, QT_TRANSLATE_NOOP("CliTexts", "the printer refused %1 (%2 attempts)"),
+    {Cause::PrinterRefused, QT_TRANSLATE_NOOP("CliTexts", "the printer refused %1 (sent %2 times)"),
      QT_TRANSLATE_NOOP("CliTexts", "check that the image is meant for this printer")},
     {Cause::WrongFrameNumber,
      QT_TRANSLATE_NOOP("CliTexts", "the printer acknowledged another frame than %1"),
@@ -46,6 +46,9 @@ constexpr ExplainedValue<Cause> kCauseWords[] = {
      QT_TRANSLATE_NOOP(
          "CliTexts",
          "see 'posflash-cli list' for the printers and COM numbers present, and check --port")},
+    {Cause::PortNotSerial, QT_TRANSLATE_NOOP("CliTexts", "the port is not a serial line"),
+     QT_TRANSLATE_NOOP("CliTexts", "name the printer's serial port (see 'posflash-cli list'), not "
+                                   "a file or another kind of device")},
     {Cause::PortBusy, QT_TRANSLATE_NOOP("CliTexts", "the port is open in another program"),
      QT_TRANSLATE_NOOP("CliTexts", "close the other program that has the port open")},
     {Cause::Permission,
@@ -140,23 +143,23 @@ QString CauseTexts::where(short step, int frame) const {
 }
 
 QString CauseTexts::retry(short step, int frame, int attempt, int status) const {
+    // The frame's first send is no resend: the send about to be made is resend attempt - 1.
     const QString at = where(step, frame);
     if (status == 0)
-        return text(QT_TRANSLATE_NOOP("MultiDownload", "no answer to %1, attempt %2"))
+        return text(QT_TRANSLATE_NOOP("MultiDownload", "no answer to %1, resend %2"))
             .arg(at)
-            .arg(attempt);
+            .arg(attempt - 1);
     if (attempt == 0)
         return text(QT_TRANSLATE_NOOP("MultiDownload", "%1 refused (status %2)"))
             .arg(at)
             .arg(status);
-    return text(QT_TRANSLATE_NOOP("MultiDownload", "%1 refused (status %2), attempt %3"))
+    return text(QT_TRANSLATE_NOOP("MultiDownload", "%1 refused (status %2), resend %3"))
         .arg(at)
         .arg(status)
-        .arg(attempt);
+        .arg(attempt - 1);
 }
 
-QString CauseTexts::cause(Cause cause, short step, int frame, int attempts,
-                          int linkTimeoutMs) const {
+QString CauseTexts::cause(Cause cause, short step, int frame, int sends, int linkTimeoutMs) const {
     if (const RecipeCause recipe = RecipeCauseOf(cause); recipe != RecipeCause::None)
         return RecipeTexts(faces_).cause(RecipeRefusal(recipe));
     const ExplainedValue<Cause>* words = EntryFor(kCauseWords, cause);
@@ -166,7 +169,7 @@ QString CauseTexts::cause(Cause cause, short step, int frame, int attempts,
     switch (cause) {
     case Cause::PrinterSilent:
     case Cause::PrinterRefused:
-        return why.arg(where(step, frame)).arg(attempts);
+        return why.arg(where(step, frame)).arg(sends);
     case Cause::WrongFrameNumber:
         return why.arg(where(step, frame));
     case Cause::LinkTimeout:

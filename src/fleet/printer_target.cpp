@@ -39,15 +39,11 @@ Result<PrinterTarget> ParsePortTarget(const QString& text, DeviceCheck check) {
         target.comNumber = *number;
         return target;
     }
-    if (check == DeviceCheck::Now) {
-        if (Status serial = CheckSerialDevice(text); !serial) {
-            // A text that starts like a COM name was meant as one, unless a node has that name.
-            if (text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
-                return inputError(
-                    QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(text));
-            return inputError(serial.error().text);
-        }
-    }
+    // A text that starts like a COM name was meant as one, unless a node has that name.
+    if (check == DeviceCheck::Now && text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) &&
+        !QFileInfo::exists(text))
+        return inputError(
+            QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(text));
     // The serial layer reads a name without a leading slash as one under /dev.
     target.device = QFileInfo(text).absoluteFilePath();
     return target;
@@ -73,6 +69,21 @@ Result<PrinterTarget> ParseNetworkTarget(const QString& ip, const QString& mac) 
 
 DownloadTarget JobTargetOf(const PrinterTarget& target) {
     return {target.comNumber, target.device, target.usbPath, target.ip, target.mac};
+}
+
+std::optional<PortRefusal> RefusedPort(const PrinterTarget& target, const ComPortMap& comPorts) {
+    if (target.kind() == PrinterTarget::Kind::Network || target.kind() == PrinterTarget::Kind::Usb)
+        return std::nullopt;
+    if (target.comNumber > 0) {
+        if (comPorts.devicePath(target.comNumber).isEmpty())
+            return PortRefusal{Cause::PortMissing, QStringLiteral("COM%1").arg(target.comNumber)};
+        return std::nullopt;
+    }
+    const Status serial = CheckSerialDevice(target.device);
+    if (serial)
+        return std::nullopt;
+    return PortRefusal{serial.error().code == ENOENT ? Cause::PortMissing : Cause::PortNotSerial,
+                       target.device};
 }
 
 Status CheckSerialDevice(const QString& device) {

@@ -5,6 +5,8 @@
 #include "protocol/image_file.h"
 #include "recipe/recipe_file.h"
 
+#include <QFileInfo>
+
 #include <utility>
 
 namespace posflash {
@@ -21,6 +23,7 @@ constexpr std::pair<RecipeCause, Cause> kCauses[] = {
     {RecipeCause::Label, Cause::RecipeLabel},
     {RecipeCause::Name, Cause::RecipeName},
     {RecipeCause::Rollback, Cause::RecipeRollback},
+    {RecipeCause::Unreadable, Cause::RecipeUnreadable},
 };
 
 } // namespace
@@ -48,7 +51,7 @@ std::variant<RecipeGate, RecipeVerdict> RecipeGate::open(const QString& path,
                                                          const QDateTime& now) {
     Result<RecipeFiles> files = ReadRecipeFiles(path);
     if (!files)
-        return RecipeRefusal(RecipeCause::Invalid, files.error().text);
+        return UnreadableRecipe(path);
     return open(files->recipe, files->signature, keys, now);
 }
 
@@ -70,6 +73,7 @@ RecipeStamp RecipeGate::stamp() const {
 RecipeVerdict RecipeGate::checkImage(const QString& path, ImageKind kind) const {
     const Result<Bytes> image = LoadImageFile(path, MaxImageBytes(FrameDataSizeOf(kind)));
     RecipeImage sent;
+    sent.name = QFileInfo(path).fileName();
     sent.kind = kind == ImageKind::Font ? RecipeImageKind::Font : RecipeImageKind::Program;
     if (!image.ok()) {
         // Nothing that cannot be read can be the approved image.

@@ -73,16 +73,6 @@
         <translation>已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="34"/>
-        <source>the printer did not answer %1 (%2 attempts)</source>
-        <translation>打印机未应答%1（已尝试 %2 次）</translation>
-    </message>
-    <message>
-        <location filename="../fleet/cause_texts.cpp" line="37"/>
-        <source>the printer refused %1 (%2 attempts)</source>
-        <translation>打印机拒绝了%1（已尝试 %2 次）</translation>
-    </message>
-    <message>
         <location filename="../fleet/cause_texts.cpp" line="40"/>
         <source>the printer acknowledged another frame than %1</source>
         <translation>打印机确认的不是%1</translation>
@@ -189,8 +179,8 @@
     </message>
     <message>
         <location filename="../cli/download_view.cpp" line="369"/>
-        <source>cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once</source>
-        <translation>正在取消：正在发送的帧将完成其尝试；再按一次 Ctrl-C 将立即停止</translation>
+        <source>cancelling: a frame in flight finishes its resends; a second Ctrl-C stops at once</source>
+        <translation>正在取消：正在发送的帧将完成其重发；再按一次 Ctrl-C 将立即停止</translation>
     </message>
     <message>
         <location filename="../cli/download_view.cpp" line="383"/>
@@ -343,11 +333,6 @@
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="171"/>
-        <source>the port could not be opened (%1), attempt %2</source>
-        <translation>无法打开端口（%1），第 %2 次尝试</translation>
-    </message>
-    <message>
         <location filename="../cli/download_view.cpp" line="164"/>
         <source>no reason given</source>
         <translation>原因未知</translation>
@@ -366,6 +351,26 @@
         <location filename="../fleet/cause_texts.cpp" line="99"/>
         <source>put the checked file back, or start again (a new shift) so that the new file is checked</source>
         <translation>请放回已检查的文件，或重新开始（新班次）以检查新文件</translation>
+    </message>
+    <message>
+        <source>the printer did not answer %1 (sent %2 times)</source>
+        <translation>打印机未应答%1（已发送 %2 次）</translation>
+    </message>
+    <message>
+        <source>the printer refused %1 (sent %2 times)</source>
+        <translation>打印机拒绝了%1（已发送 %2 次）</translation>
+    </message>
+    <message>
+        <source>the port could not be opened (%1), resend %2</source>
+        <translation>无法打开端口（%1），第 %2 次重发</translation>
+    </message>
+    <message>
+        <source>the port is not a serial line</source>
+        <translation>该端口不是串口</translation>
+    </message>
+    <message>
+        <source>name the printer&apos;s serial port (see &apos;posflash-cli list&apos;), not a file or another kind of device</source>
+        <translation>请指定打印机的串口（见“posflash-cli list”），而不是文件或其他类型的设备</translation>
     </message>
 </context>
 <context>
@@ -659,16 +664,6 @@
         <translation>已连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="145"/>
-        <source>no answer to %1, attempt %2</source>
-        <translation>%1 无应答，第 %2 次尝试</translation>
-    </message>
-    <message>
-        <location filename="../fleet/cause_texts.cpp" line="152"/>
-        <source>%1 refused (status %2), attempt %3</source>
-        <translation>%1 被拒绝（状态 %2），第 %3 次尝试</translation>
-    </message>
-    <message>
         <location filename="../fleet/cause_texts.cpp" line="149"/>
         <source>%1 refused (status %2)</source>
         <translation>%1 被拒绝（状态 %2）</translation>
@@ -694,11 +689,6 @@
         <translation>秒</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="432"/>
-        <source>retries</source>
-        <translation>重试</translation>
-    </message>
-    <message>
         <location filename="../cli/download_view.cpp" line="433"/>
         <source>reason</source>
         <translation>原因</translation>
@@ -717,6 +707,18 @@
         <location filename="../cli/download_view.cpp" line="295"/>
         <source>watching for printers to be plugged in (Ctrl-C ends): %1 completed, %2 failed so far</source>
         <translation>正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
+    </message>
+    <message>
+        <source>no answer to %1, resend %2</source>
+        <translation>%1 无应答，第 %2 次重发</translation>
+    </message>
+    <message>
+        <source>%1 refused (status %2), resend %3</source>
+        <translation>%1 被拒绝（状态 %2），第 %3 次重发</translation>
+    </message>
+    <message>
+        <source>resends</source>
+        <translation>重发</translation>
     </message>
 </context>
 <context>
@@ -898,11 +900,6 @@
         <translation>将配方的 .minisig 签名文件（产线工程师签署的原件）放在配方旁边；签名后修改过的配方须重新签名</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="22"/>
-        <source>have the recipe signed with the line&apos;s key, or put that key&apos;s .pub into trusted-keys (see docs/recipes.md)</source>
-        <translation>请用产线的密钥签署配方，或将该密钥的 .pub 放入 trusted-keys（见 docs/recipes.md）</translation>
-    </message>
-    <message>
         <location filename="../recipe/recipe_texts.cpp" line="26"/>
         <source>make the recipe again with &apos;posflash-cli recipe make&apos; and sign it</source>
         <translation>请用“posflash-cli recipe make”重新制作配方并签名</translation>
@@ -946,6 +943,74 @@
         <location filename="../recipe/recipe_texts.cpp" line="48"/>
         <source>publish the current recipe of this name, or have the line engineer sign a new one with a higher sequence</source>
         <translation>发布此名称的当前配方，或请产线工程师签署序号更高的新配方</translation>
+    </message>
+    <message>
+        <source>have the recipe signed with the line&apos;s key, or put that key&apos;s .pub into /etc/posflash/trusted-keys/ (the administrator&apos;s folder, for production recipes), or, for engineering recipes only, into your own ~/.config/posflash/trusted-keys/</source>
+        <translation>请用产线的密钥签署配方，或将该密钥的 .pub 放入 /etc/posflash/trusted-keys/（管理员的文件夹，用于生产配方）；仅用于工程配方时，也可放入您自己的 ~/.config/posflash/trusted-keys/</translation>
+    </message>
+    <message>
+        <source>cannot read the recipe file</source>
+        <translation>无法读取配方文件</translation>
+    </message>
+    <message>
+        <source>check the recipe&apos;s name and folder, and that it and its .minisig may be read</source>
+        <translation>请检查配方的文件名和文件夹，以及配方和它的 .minisig 是否可读</translation>
+    </message>
+    <message>
+        <source>no signature was given</source>
+        <translation>没有提供签名</translation>
+    </message>
+    <message>
+        <source>key %1</source>
+        <translation>密钥 %1</translation>
+    </message>
+    <message>
+        <source>key %1 is in %2, a folder that approves engineering recipes only; a production recipe needs a key the administrator installed in /etc/posflash/trusted-keys</source>
+        <translation>密钥 %1 位于 %2，该文件夹只批准工程配方；生产配方需要管理员安装在 /etc/posflash/trusted-keys 中的密钥</translation>
+    </message>
+    <message>
+        <source>at %1</source>
+        <translation>于 %1</translation>
+    </message>
+    <message>
+        <source>the image is a %1; the recipe approves a %2</source>
+        <translation>镜像是 %1；配方批准的是 %2</translation>
+    </message>
+    <message>
+        <source>the image has %1 bytes; the recipe approves %2</source>
+        <translation>镜像有 %1 字节；配方批准的是 %2 字节</translation>
+    </message>
+    <message>
+        <source>the image&apos;s SHA-256 is %1, the approved one %2: they differ from digit %3 on</source>
+        <translation>镜像的 SHA-256 为 %1，批准的为 %2：两者从第 %3 位起不同</translation>
+    </message>
+    <message>
+        <source>%1 has SHA-256 %2, the approved image %3: they differ from digit %4 on</source>
+        <translation>%1 的 SHA-256 为 %2，批准的镜像为 %3：两者从第 %4 位起不同</translation>
+    </message>
+    <message>
+        <source>the unit is not among the recipe&apos;s targets (%1)</source>
+        <translation>该设备不在配方的目标中（%1）</translation>
+    </message>
+    <message>
+        <source>%1 is not among the recipe&apos;s targets (%2)</source>
+        <translation>%1 不在配方的目标中（%2）</translation>
+    </message>
+    <message>
+        <source>no label was given</source>
+        <translation>没有提供标签</translation>
+    </message>
+    <message>
+        <source>the label %1 does not match the pattern %2</source>
+        <translation>标签 %1 与模式 %2 不匹配</translation>
+    </message>
+    <message>
+        <source>%1: no such file</source>
+        <translation>%1：没有此文件</translation>
+    </message>
+    <message>
+        <source>%1 is not a small regular file that may be read</source>
+        <translation>%1 不是可读取的小型普通文件</translation>
     </message>
 </context>
 <context>
@@ -1406,12 +1471,7 @@
         <translation>配方未列出此端口：此处不装载任何设备。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="78"/>
-        <source>This PC has no port %1. Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
-        <translation>本机没有端口 %1。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="92"/>
+        <location filename="../line/line_slot.cpp" line="91"/>
         <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
         <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
     </message>
@@ -1421,22 +1481,7 @@
         <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="245"/>
-        <source>refused, attempt %1 of %2</source>
-        <translation>被拒绝，第 %1 次，共 %2 次</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="248"/>
-        <source>answer for another frame, attempt %1 of %2</source>
-        <translation>应答的是另一帧，第 %1 次，共 %2 次</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="251"/>
-        <source>no answer, attempt %1 of %2</source>
-        <translation>无应答，第 %1 次，共 %2 次</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="270"/>
+        <location filename="../line/line_slot.cpp" line="262"/>
         <source>stopped; the update was cancelled safely</source>
         <translation>已停止；更新已安全取消</translation>
     </message>
@@ -1446,9 +1491,28 @@
         <translation>此工位未指定打印机：%1。请联系产线技术员设置该工位。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="83"/>
-        <source>%1 is not a serial port (%2). Ask the line&apos;s technician to set up the slot.</source>
-        <translation>%1 不是串口（%2）。请联系产线技术员设置该工位。</translation>
+        <source>refused, resend %1 of %2</source>
+        <translation>被拒绝，第 %1 次重发，共 %2 次</translation>
+    </message>
+    <message>
+        <source>answer for another frame, resend %1 of %2</source>
+        <translation>应答了另一帧，第 %1 次重发，共 %2 次</translation>
+    </message>
+    <message>
+        <source>no answer, resend %1 of %2</source>
+        <translation>无应答，第 %1 次重发，共 %2 次</translation>
+    </message>
+    <message>
+        <source>attempt %1 of %2 · </source>
+        <translation>第 %1 次尝试，共 %2 次 · </translation>
+    </message>
+    <message>
+        <source>This PC has no port %1 (port-missing). Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
+        <translation>本机没有端口 %1（port-missing）。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
+    </message>
+    <message>
+        <source>%1 is not a serial line (port-not-serial). Ask the line&apos;s technician to set up the slot.</source>
+        <translation>%1 不是串口（port-not-serial）。请联系产线技术员设置该工位。</translation>
     </message>
 </context>
 <context>

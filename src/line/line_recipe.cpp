@@ -112,8 +112,7 @@ ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const RecipeSource& so
         return {};
     const Result<RecipeFiles> files = ReadRecipeFiles(settings.recipe);
     if (!files)
-        return refused(settings, settings.recipe,
-                       RecipeRefusal(RecipeCause::Invalid, files.error().text));
+        return refused(settings, settings.recipe, UnreadableRecipe(settings.recipe));
     return checked(settings, settings.recipe, files->recipe, files->signature, source);
 }
 

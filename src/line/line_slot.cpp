@@ -73,16 +73,20 @@ QString LineSlot::checkSetUp() {
                      "slot.")
                       .arg(choice_.problem);
     if (problem.isEmpty() && choice_.kind == SlotKind::Com) {
-        const QString node = devicePath();
-        if (node.isEmpty() || !QFileInfo::exists(node))
-            problem = tr("This PC has no port %1. Ask the line's technician to connect the "
-                         "printer's cable or set up the slot, then press Next.")
+        // The command line's answer for the same port, with its cause; a COM number's device
+        // must be there too, since a slot waits for no printer to appear. No unit starts, so
+        // nothing is recorded, as the command line records nothing for it.
+        std::optional<PortRefusal> refused = RefusedPort(choice_.target, comPorts_);
+        if (!refused && !QFileInfo::exists(devicePath()))
+            refused = PortRefusal{Cause::PortMissing, choice_.place};
+        if (refused && refused->cause == Cause::PortMissing)
+            problem = tr("This PC has no port %1 (port-missing). Ask the line's technician to "
+                         "connect the printer's cable or set up the slot, then press Next.")
                           .arg(choice_.place);
-        // A file or a device that is no serial line (/dev/null) is never a printer's port.
-        else if (const Status serial = CheckSerialDevice(node); !serial)
-            problem = tr("%1 is not a serial port (%2). Ask the line's technician to set up the "
-                         "slot.")
-                          .arg(node, serial.error().text);
+        else if (refused)
+            problem = tr("%1 is not a serial line (port-not-serial). Ask the line's technician "
+                         "to set up the slot.")
+                          .arg(refused->shown);
     }
     if (problem.isEmpty() && !shift_.imageSha256.isEmpty()) {
         const Result<Bytes> image = LoadImageFile(
@@ -238,20 +242,24 @@ void LineSlot::progress(int accepted, int total) {
 }
 
 void LineSlot::retrying(Cause cause, int attempt) {
-    // Each try of a frame shows, so a silent printer is seen at once, not after its last try.
+    // Each resend of a frame shows, so a silent printer is seen at once, not after its last
+    // send. A frame's resends are not the unit's attempts: a later attempt still says which.
     QString what;
     switch (cause) {
     case Cause::PrinterRefused:
-        what = tr("refused, attempt %1 of %2");
+        what = tr("refused, resend %1 of %2");
         break;
     case Cause::WrongFrameNumber:
-        what = tr("answer for another frame, attempt %1 of %2");
+        what = tr("answer for another frame, resend %1 of %2");
         break;
     default:
-        what = tr("no answer, attempt %1 of %2");
+        what = tr("no answer, resend %1 of %2");
         break;
     }
-    tile_.showFrameRetry(what.arg(attempt).arg(FrameTiming{}.attempts));
+    what = what.arg(attempt - 1).arg(FrameTiming{}.attempts - 1);
+    if (run_.attempt() > 1)
+        what = tr("attempt %1 of %2 · ").arg(run_.attempt()).arg(shift_.retries + 1) + what;
+    tile_.showFrameRetry(what);
 }
 
 void LineSlot::unitFinished(const DownloadResult& last, int attempts) {

@@ -32,7 +32,7 @@ public:
     // first stays amber, so the operator sees the unit is on a second try.
     void showUpdating(int percent, int secondsLeft, int attempt, int attempts);
     void showRetrying(int nextAttempt, int attempts, const QString& cause);
-    // A frame goes again ("no answer, attempt 2 of 3"); the state stays.
+    // A frame goes again ("no answer, resend 1 of 2"); the state stays.
     void showFrameRetry(const QString& text);
     // The slot cannot work until someone fixes the station; no unit's verdict.
     void showSetUp(const QString& problem);

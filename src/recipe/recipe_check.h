@@ -20,16 +20,17 @@ enum class RecipeCause {
     UntrustedKey, // signed by a key the station does not trust
     Invalid,      // signed, but not a recipe this program reads
     Expired,
-    Image,    // the image differs from the approved one (ImageMismatch says how)
-    Target,   // the unit is on a port the recipe does not allow
-    Label,    // the label is missing or does not match the pattern (LabelMismatch)
-    Name,     // the signed recipe is named otherwise than the name asked for
-    Rollback, // its sequence is below the highest this station has verified for the name
+    Image,      // the image differs from the approved one (ImageMismatch says how)
+    Target,     // the unit is on a port the recipe does not allow
+    Label,      // the label is missing or does not match the pattern (LabelMismatch)
+    Name,       // the signed recipe is named otherwise than the name asked for
+    Rollback,   // its sequence is below the highest this station has verified for the name
+    Unreadable, // the recipe file or its signature cannot be read (mistyped, no right)
 };
 
 // The stable code of a cause, as JSON events and records carry it: "recipe-signature",
 // "recipe-untrusted-key", "recipe-invalid", "recipe-expired", "recipe-image", "recipe-target",
-// "recipe-label", "recipe-name", "recipe-rollback"; "" for None.
+// "recipe-label", "recipe-name", "recipe-rollback", "recipe-unreadable"; "" for None.
 QString RecipeCauseName(RecipeCause cause);
 
 enum class ImageMismatch { None, Hash, Size, Kind };
@@ -39,6 +40,7 @@ enum class LabelMismatch { None, Missing, Pattern };
 struct RecipeImage {
     QByteArray bytes;
     RecipeImageKind kind = RecipeImageKind::Program;
+    QString name; // the file's name, for a refusal to point at; empty: "the image"
 };
 
 // Every name the unit's port is known by: its COM name, device path, USB path, MAC address.
@@ -62,6 +64,10 @@ struct RecipeVerdict {
     ImageMismatch image = ImageMismatch::None;
     LabelMismatch label = LabelMismatch::None;
     QString detail; // English, with the values that differed; empty when ok
+    // The detail's words (in the "RecipeTexts" context) and the values for their %1, %2…, so
+    // that each face says it in its own language; none when detail is a lower layer's English.
+    const char* detailWords = nullptr;
+    QStringList detailValues;
     std::optional<ApprovedRecipe> approved;
 
     bool ok() const { return cause == RecipeCause::None; }
@@ -69,6 +75,14 @@ struct RecipeVerdict {
 
 // A verdict that refuses for cause, with the detail that says what was found.
 RecipeVerdict RecipeRefusal(RecipeCause cause, const QString& detail = {});
+// The same, with a detail of our own words (QT_TRANSLATE_NOOP) and its values.
+RecipeVerdict RecipeRefusal(RecipeCause cause, const char* words, const QStringList& values);
+
+// The recipe file named, or its signature, could not be read: which, and why, in our words.
+RecipeVerdict UnreadableRecipe(const QString& path);
+
+// words with %1, %2… replaced by values in one pass, so that a value holding "%2" stays as it is.
+QString FilledDetail(const QString& words, const QStringList& values);
 
 // What a station checks before the first frame. signature is nullopt when there is no
 // signature file; target is nullopt when no unit is chosen yet (the check of a shift's start).

@@ -21,7 +21,9 @@ constexpr ExplainedValue<RecipeCause> kRecipeWords[] = {
      QT_TRANSLATE_NOOP("RecipeTexts", "the recipe is signed by a key this station does not trust"),
      QT_TRANSLATE_NOOP("RecipeTexts",
                        "have the recipe signed with the line's key, or put that key's .pub "
-                       "into trusted-keys (see docs/recipes.md)")},
+                       "into /etc/posflash/trusted-keys/ (the administrator's folder, for "
+                       "production recipes), or, for engineering recipes only, into your own "
+                       "~/.config/posflash/trusted-keys/")},
     {RecipeCause::Invalid, QT_TRANSLATE_NOOP("RecipeTexts", "the recipe cannot be read"),
      QT_TRANSLATE_NOOP("RecipeTexts",
                        "make the recipe again with 'posflash-cli recipe make' and sign it")},
@@ -42,6 +44,10 @@ constexpr ExplainedValue<RecipeCause> kRecipeWords[] = {
      QT_TRANSLATE_NOOP("RecipeTexts",
                        "publish a recipe signed under this name, or start the station with the "
                        "name the recipe carries")},
+    {RecipeCause::Unreadable, QT_TRANSLATE_NOOP("RecipeTexts", "cannot read the recipe file"),
+     QT_TRANSLATE_NOOP("RecipeTexts",
+                       "check the recipe's name and folder, and that it and its .minisig may be "
+                       "read")},
     {RecipeCause::Rollback,
      QT_TRANSLATE_NOOP("RecipeTexts",
                        "the recipe is older than one this station has already verified"),
@@ -75,7 +81,14 @@ QString RecipeTexts::cause(const RecipeVerdict& verdict) const {
     else if (verdict.cause == RecipeCause::Label && verdict.label != LabelMismatch::Missing)
         why =
             own(QT_TRANSLATE_NOOP("RecipeTexts", "the label does not match the recipe's pattern"));
-    return verdict.detail.isEmpty() ? why : why + QStringLiteral(" (") + verdict.detail + u')';
+    // A detail in our own words is said in the face's language; a lower layer's English one
+    // (a parse error, a signature's fault) only in the English face.
+    QString detail;
+    if (verdict.detailWords)
+        detail = FilledDetail(own(verdict.detailWords), verdict.detailValues);
+    else if (faces_.UseEnglish())
+        detail = verdict.detail;
+    return detail.isEmpty() ? why : why + QStringLiteral(" (") + detail + u')';
 }
 
 QString RecipeTexts::remedy(RecipeCause cause) const {

@@ -68,19 +68,19 @@ TEST(DownloadViewTest, EachFaceSaysTheSameRunInItsOwnWords) {
         {Kind::FramesKnown, 0, 0, 1600}, {Kind::FrameSent, 1, 1, 1900}, {Kind::Closing, 2, 0, 2000},
         {Kind::Finished, 2, 0, 2500, &completed}, {Kind::UnitFinished, 2, 0, 2500, &completed}};
     const struct { ViewFace face; const char* out; const char* err; } cases[] = {
-        {ViewFace::One, "waiting for the link to COM3 (the printer must be in its boot loader)\nlinked to COM3\n  0%  0/2048 B\nno answer to frame 2, attempt 2\nretrying the update, attempt 2, after printer-silent\nlinked to COM3\n  0%  0/2048 B\n 50%  1024/2048 B\n100%  2048/2048 B\nsending the closing frames\ncompleted: 2048 bytes in 1.00 s (2.0 KiB/s), CRC-16 0x02C7, printer accepted\n",
-         "failed: printer-silent — the printer did not answer frame 2 (3 attempts)\nwhat to do: check the cable or the network, the printer's power, and that the printer is in its boot loader\n"},
+        {ViewFace::One, "waiting for the link to COM3 (the printer must be in its boot loader)\nlinked to COM3\n  0%  0/2048 B\nno answer to frame 2, resend 1\nretrying the update, attempt 2, after printer-silent\nlinked to COM3\n  0%  0/2048 B\n 50%  1024/2048 B\n100%  2048/2048 B\nsending the closing frames\ncompleted: 2048 bytes in 1.00 s (2.0 KiB/s), CRC-16 0x02C7, printer accepted\n",
+         "failed: printer-silent — the printer did not answer frame 2 (sent 3 times)\nwhat to do: check the cable or the network, the printer's power, and that the printer is in its boot loader\n"},
         // Progress at most once a second per printer, the first and the last always.
-        {ViewFace::Several, "COM3: waiting for the link\nCOM3: linked\nCOM3:   0%  0/2048 B\nCOM3: no answer to frame 2, attempt 2\nCOM3: retrying the update, attempt 2, after printer-silent\nCOM3: linked\nCOM3:   0%  0/2048 B\nCOM3: 100%  2048/2048 B\nCOM3: completed (1.0 s), 2 attempts\n\ntarget  result     seconds  retries  reason\nCOM3    completed  1.0      0\n1 of 1 completed, exit code 0\n", ""},
+        {ViewFace::Several, "COM3: waiting for the link\nCOM3: linked\nCOM3:   0%  0/2048 B\nCOM3: no answer to frame 2, resend 1\nCOM3: retrying the update, attempt 2, after printer-silent\nCOM3: linked\nCOM3:   0%  0/2048 B\nCOM3: 100%  2048/2048 B\nCOM3: completed (1.0 s), 2 attempts\n\ntarget  result     seconds  resends  reason\nCOM3    completed  1.0      0\n1 of 1 completed, exit code 0\n", ""},
         {ViewFace::Json, R"json({"event":"start","t":0,"target":"COM3"}
 {"event":"linked","t":0.01,"target":"COM3"}
 {"accepted":0,"bytes":0,"event":"progress","frames":2,"t":0.02,"target":"COM3"}
-{"attempt":2,"cause":"printer-silent","event":"retry","frame":2,"step":"data","t":0.3,"target":"COM3"}
-{"attempt":2,"cause":"printer-silent","detail":null,"event":"retry_unit","reason":"the printer did not answer frame 2 (3 attempts)","t":1.5,"target":"COM3"}
+{"attempt":2,"cause":"printer-silent","event":"retry","frame":2,"resend":1,"step":"data","t":0.3,"target":"COM3"}
+{"attempt":2,"cause":"printer-silent","detail":null,"event":"retry_unit","reason":"the printer did not answer frame 2 (sent 3 times)","t":1.5,"target":"COM3"}
 {"accepted":0,"bytes":0,"event":"progress","frames":2,"t":1.6,"target":"COM3"}
 {"accepted":1,"bytes":1024,"event":"progress","frames":2,"t":1.9,"target":"COM3"}
 {"accepted":2,"bytes":2048,"event":"progress","frames":2,"t":2,"target":"COM3"}
-{"accepted":2,"attempts":2,"cause":"none","crc16":711,"detail":null,"event":"done","frames":2,"reason":"","remedy":null,"result":"completed","retries":0,"seconds":1,"t":2.5,"target":"COM3"}
+{"accepted":2,"attempts":2,"cause":"none","crc16":711,"detail":null,"event":"done","frames":2,"reason":"","remedy":null,"resends":0,"result":"completed","retries":0,"seconds":1,"t":2.5,"target":"COM3"}
 {"cancelled":0,"completed":1,"event":"summary","exit":0,"failed":0,"refused":0,"t":2.5,"targets":1}
 )json", ""},
     };
@@ -159,7 +159,7 @@ TEST(DownloadViewTest, TheSummaryNeverBreaksAReasonMidWord) {
 TEST(DownloadViewTest, AStopSaysWhatItCuts) {
     // clang-format off
     const struct { ViewFace face; int count; bool closing; bool transferring; const char* out; const char* err; } cases[] = {
-        {ViewFace::One, 1, false, true, "cancelling: a frame in flight finishes its attempts; a second Ctrl-C stops at once\n", ""},
+        {ViewFace::One, 1, false, true, "cancelling: a frame in flight finishes its resends; a second Ctrl-C stops at once\n", ""},
         {ViewFace::One, 1, true, true, "finishing the closing frames; a second Ctrl-C stops at once, which may leave a partial image in the printer\n", ""},
         {ViewFace::One, 2, false, true, "", "warning: stopping at once; the printer may hold a partial image\n"},
         // A cancel that ended the frames leaves nothing to stop.

@@ -17,6 +17,8 @@ TEST(ErrorCauses, EachDomainsCodesGiveTheirOwnCause) {
     // clang-format off
     const struct { ErrorDomain domain; int code; Cause cause; } cases[] = {
         {ErrorDomain::Serial, comm_error::kInvalidPortNumber, Cause::PortMissing},
+        // A node that is there but no serial line is not a missing one.
+        {ErrorDomain::Serial, comm_error::kUnsupportedDevice, Cause::PortNotSerial},
         {ErrorDomain::Serial, comm_error::kReadError, Cause::Disconnected},
         // The same number 3 in two domains: a bad argument to the map, a name too long to boot.
         {ErrorDomain::Ports, ComPortMap::kInvalidArgument, Cause::PortMissing},

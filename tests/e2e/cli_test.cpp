@@ -62,10 +62,20 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         {{"download", "--font", "--port", tty, fifo}, "not a regular file"},
         {{"download", "--port", tty, fifo}, "not a regular file"},
         {{"download", "--font", "--port", tty, dir.filePath("missing.bin")}, "cannot open"},
-        // A COM number with no device behind it is as missing as a device path that is.
-        {{"download", "--font", "--port", "COM9", font}, "refused: port-missing"},
+        // One answer for one wrong port, whatever names it: a COM number with no device behind
+        // it is as missing as a node that is not there; a node that is there but no serial line
+        // has a cause of its own.
+        {{"download", "--font", "--port", "COM9", font}, "refused: port-missing — there is no such port (COM9)"},
         {{"download", "--json", "--font", "--port", "COM9", font}, R"("cause":"port-missing")"},
         {{"download", "--font", "--port", tty, "--port", "COM9", font}, "refused: port-missing"},
+        {{"download", "--font", "--port", "/dev/ttyUSB9", font}, "refused: port-missing — there is no such port (/dev/ttyUSB9)"},
+        {{"download", "--json", "--font", "--port", "/dev/ttyUSB9", font}, R"("cause":"port-missing")"},
+        {{"inboot", "--port", "COM9"}, "refused: port-missing — there is no such port (COM9)"},
+        {{"inboot", "--port", "/dev/ttyUSB9"}, "refused: port-missing"},
+        {{"download", "--font", "--port", "/dev/null", font}, "refused: port-not-serial — the port is not a serial line (/dev/null)"},
+        {{"download", "--json", "--font", "--port", "/dev/null", font}, R"("cause":"port-not-serial")"},
+        {{"inboot", "--port", "/dev/null"}, "refused: port-not-serial"},
+        {{"download", "--lang", "zh", "--font", "--port", "/dev/null", font}, "port-not-serial — 该端口不是串口 (/dev/null)"},
         // The check refuses for the download's own reasons.
         {{"check", badTrailer()}, "trailer sum:  wrong"},
         {{"check", badTrailer()}, "the program's trailing checksum is wrong"},
@@ -152,8 +162,8 @@ TEST_F(CliTest, EachEndingSaysItsCauseAndWhatToDoInTheLanguageAskedNeverTheWindo
     // also: what to do, or more of the last line
     // clang-format off
     const struct { Printer printer; QStringList faults; QString file; QStringList port; const char* lang; int exitCode; const char* line; const char* also; } cases[] = {
-        {Sim, {"--drop", "2:3"}, font, {}, "en", 1, "failed: printer-silent — the printer did not answer frame 2 (3 attempts)", "what to do: check the cable or the network"},
-        {Sim, {"--refuse", "3:5:3"}, font, {}, "en", 1, "failed: printer-refused — the printer refused frame 3 (3 attempts)", "what to do: check that the image is meant for this printer"},
+        {Sim, {"--drop", "2:3"}, font, {}, "en", 1, "failed: printer-silent — the printer did not answer frame 2 (sent 3 times)", "what to do: check the cable or the network"},
+        {Sim, {"--refuse", "3:5:3"}, font, {}, "en", 1, "failed: printer-refused — the printer refused frame 3 (sent 3 times)", "what to do: check that the image is meant for this printer"},
         {Sim, {"--disconnect-after", "2"}, font, {}, "en", 1, "failed: disconnected", "reconnect"},
         // A printer that restarts after its download closes the line: nothing more to say.
         {Sim, {"--once"}, font, {}, "en", 0, "completed: 10240 bytes in ", ", printer accepted\n"},

@@ -103,12 +103,12 @@ TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrin
     const auto row = [](const QString& target, const char* rest) {
         return QRegularExpression(QRegularExpression::escape(target) + rest);
     };
-    EXPECT_TRUE(out.contains(QRegularExpression("\ntarget +result +seconds +retries +reason\n")))
+    EXPECT_TRUE(out.contains(QRegularExpression("\ntarget +result +seconds +resends +reason\n")))
         << out.toStdString();
     EXPECT_TRUE(out.contains(row(good.link(), " +completed +[0-9.]+ +0\n"))) << out.toStdString();
     EXPECT_TRUE(out.contains(row(refusing.link(), " +failed +[0-9.]+ +2 +\\S")))
         << out.toStdString();
-    EXPECT_TRUE(out.contains("frame 2 refused (status 6), attempt 2")) << out.toStdString();
+    EXPECT_TRUE(out.contains("frame 2 refused (status 6), resend 1")) << out.toStdString();
     EXPECT_TRUE(out.contains("\nprinter-refused: check that the image is meant for this printer\n"))
         << out.toStdString();
     EXPECT_TRUE(out.endsWith("1 of 2 completed, exit code 1\n")) << out.toStdString();

@@ -5,6 +5,7 @@
 #include "support/printer_sims.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -79,12 +80,16 @@ TEST_F(RecipeDownloadTest, EachRefusalComesBeforeAnyFrameWithItsOwnCause) {
     const struct { const char* name; QString recipe; QString image; QStringList more; const char* cause; const char* says; } cases[] = {
         {"no signature", unsigned_, font, sn1, "recipe-signature", "missing"},
         {"changed after signing", tool.path("changed.json"), font, sn1, "recipe-signature", "does not verify"},
-        {"an untrusted key", untrusted, font, sn1, "recipe-untrusted-key", "does not trust"},
+        // The remedy names the folders a key goes into, not a document.
+        {"an untrusted key", untrusted, font, sn1, "recipe-untrusted-key", "into /etc/posflash/trusted-keys/"},
         {"expired", expired, font, sn1, "recipe-expired", "expired"},
-        {"another image", approved, tool.path("other.bin"), sn1, "recipe-image", "SHA-256"},
+        // Short hashes and the place they part, never two 64-digit ones to compare by eye.
+        {"another image", approved, tool.path("other.bin"), sn1, "recipe-image", "other.bin has SHA-256 "},
+        {"another image, in Chinese", approved, tool.path("other.bin"), sn1 + QStringList{"--lang", "zh"}, "recipe-image", "other.bin 的 SHA-256 为 "},
         {"a port outside the recipe", otherPort, font, sn1, "recipe-target", "does not allow this port"},
         {"a label off the pattern", approved, font, {"--label", "XX0001"}, "recipe-label", "pattern"},
-        {"no recipe file", tool.path("none.json"), font, {}, "recipe-invalid", "no recipe"},
+        // A mistyped path is said as such, not as a recipe to make again.
+        {"no recipe file", tool.path("none.json"), font, {}, "recipe-unreadable", "cannot read the recipe file ("},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -97,6 +102,14 @@ TEST_F(RecipeDownloadTest, EachRefusalComesBeforeAnyFrameWithItsOwnCause) {
         EXPECT_EQ(lastEvent(r)["event"].toString(), "error") << r.out.toStdString();
         EXPECT_EQ(lastEvent(r)["cause"].toString(), c.cause) << r.out.toStdString();
         EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+        if (QString(c.cause) == "recipe-unreadable") {
+            EXPECT_TRUE(r.err.contains(c.recipe + ": no such file)")) << r.err.toStdString();
+        }
+        // No 64-digit hash, and no English detail in the Chinese face.
+        EXPECT_FALSE(r.err.contains(QRegularExpression("[0-9a-f]{64}"))) << r.err.toStdString();
+        if (c.more.contains("zh")) {
+            EXPECT_FALSE(r.err.contains("approved")) << r.err.toStdString();
+        }
     }
     const QJsonObject got = printer->stop();
     EXPECT_EQ(got["start_frames"].toInt(), 0);

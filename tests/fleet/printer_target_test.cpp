@@ -1,4 +1,5 @@
 #include "fleet/printer_target.h"
+#include "ports/com_port_map.h"
 
 #include "support/pty_pair.h"
 #include "support/qt_printers.h"
@@ -31,16 +32,17 @@ TEST(PrinterTarget, EachFormNamesOnePrinterAndEachBadFormSaysWhy) {
     // Network: a and b are the address and the MAC; else the port and, set, "look later".
     // clang-format off
     const struct { const char* name; bool network; QString a; QString b; QString said; } cases[] = {
-        {"a COM number", false, "COM3", "", "COM 3"},
+        {"a COM number, with no device behind it here", false, "COM3", "", "COM 3 port-missing"},
         {"a serial line", false, tty, "", "device " + tty},
         {"a node looked at later", false, "/dev/ttyUSB9", "later", "device /dev/ttyUSB9"},
         {"an address and a MAC", true, "192.168.1.100", "00-11-22-aa-BB-CC", "network 192.168.1.100 00-11-22-aa-BB-CC"},
         // Each part is decimal, though Qt's own reading takes a leading zero as octal.
         {"leading zeros", true, "010.077.000.002", "", "network 10.77.0.2"},
         {"COM0", false, "COM0", "", "--port COM0: COM numbers run from COM1 to COM255"},
-        {"no node", false, "/nonexistent", "", "no such device: /nonexistent"},
-        {"a folder", false, dir.path(), "", dir.path() + " is not a serial device"},
-        {"no terminal", false, "/dev/null", "", "/dev/null is not a serial line"},
+        // Whether the port is there is asked apart, with a cause every front end shares.
+        {"no node", false, "/nonexistent", "", "device /nonexistent port-missing"},
+        {"a folder", false, dir.path(), "", "device " + dir.path() + " port-not-serial"},
+        {"no terminal", false, "/dev/null", "", "device /dev/null port-not-serial"},
         {"a part over 255", true, "192.168.1.300", "", "--ip 192.168.1.300 is not an address like 192.168.1.100"},
         {"this network", true, "0.0.0.0", "", "--ip 0.0.0.0 is no single printer's address (this network, broadcast or multicast)"},
         {"every host", true, "255.255.255.255", "", "--ip 255.255.255.255 is no single printer's address (this network, broadcast or multicast)"},
@@ -48,12 +50,16 @@ TEST(PrinterTarget, EachFormNamesOnePrinterAndEachBadFormSaysWhy) {
         {"a MAC with colons", true, "10.0.0.1", "00:11:22:33:44:55", "--mac 00:11:22:33:44:55 is not an address like 00-11-22-AA-BB-CC"},
     };
     // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(said(c.network ? ParseNetworkTarget(c.a, c.b)
-                                 : ParsePortTarget(c.a, c.b.isEmpty() ? DeviceCheck::Now
-                                                                      : DeviceCheck::Later)),
-                  c.said)
+    const ComPortMap noComPorts(dir.filePath("com-ports.ini"));
+    for (const auto& c : cases) {
+        const Result<PrinterTarget> parsed =
+            c.network ? ParseNetworkTarget(c.a, c.b)
+                      : ParsePortTarget(c.a, c.b.isEmpty() ? DeviceCheck::Now : DeviceCheck::Later);
+        const auto refused = parsed && c.b.isEmpty() ? RefusedPort(*parsed, noComPorts)
+                                                     : std::optional<PortRefusal>();
+        EXPECT_EQ(said(parsed) + (refused ? " " + CauseName(refused->cause) : QString()), c.said)
             << c.name;
+    }
 }
 
 } // namespace

@@ -253,7 +253,7 @@ TEST_F(LineWindowTest, AShiftReplayedPutsEveryLabelOnItsOwnUnitAndKeepsTheFocus)
         scan(QStringLiteral("SN-000%1").arg(n));
     // The silent printer's tile says each try of its start frame, not just "starting".
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return window->tile(6).detailText().contains("no answer, attempt 2 of 3"); }, 10000))
+        [&] { return window->tile(6).detailText().contains("no answer, resend 1 of 2"); }, 10000))
         << window->tile(6).detailText().toStdString();
     ASSERT_TRUE(waitIdle());
     using enum TileState;
@@ -461,6 +461,9 @@ TEST_F(LineWindowTest, SetUpProblemsStartNoUnitAndCountNowhere) {
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(window->tile(1).state(), TileState::Pass);
     EXPECT_EQ(window->tile(2).state(), TileState::SetUp);
+    // The command line's cause for the same port.
+    EXPECT_TRUE(window->tile(2).detailText().contains("(port-missing)"))
+        << window->tile(2).detailText().toStdString();
     EXPECT_EQ(figure("lblTotal"), "1");
     WriteProgramImage(image(), 8 * 1024); // other bytes under the same name
     control<QPushButton>("btnNext_1").click();
@@ -479,8 +482,8 @@ TEST_F(LineWindowTest, SetUpProblemsStartNoUnitAndCountNowhere) {
     LineSettings none = settingsFor({"/dev/null", testing::WriteFile(files.filePath("f"), "x")});
     none.network = {{"0.0.0.0", "00-11-22-33-44-55"}};
     open(none).startShift();
-    for (const auto& [n, said] : {std::pair{1, "not a serial line"},
-                                  {2, "not a serial device"},
+    for (const auto& [n, said] : {std::pair{1, "/dev/null is not a serial line (port-not-serial)"},
+                                  {2, "is not a serial line (port-not-serial)"},
                                   {3, "no single printer's address"}}) {
         EXPECT_EQ(window->tile(n).state(), TileState::SetUp);
         EXPECT_TRUE(window->tile(n).detailText().contains(said))

@@ -351,7 +351,7 @@ TEST_F(RecipeLineTest, NoTextClipsAtTheScreenSizesOfAStation) {
                     case 1: t.showNeedsLabel(); break;
                     case 2: t.showPass(83000, 2); break;
                     case 3: t.showFail(texts.cause(Cause::PrinterSilent, 3, 57, 3), texts.remedy(Cause::PrinterSilent)); break;
-                    case 4: t.showUpdating(37, 42, 2, 2), t.showFrameRetry("no answer, attempt 3 of 3"); break;
+                    case 4: t.showUpdating(37, 42, 2, 2), t.showFrameRetry("attempt 2 of 2 · no answer, resend 1 of 2"); break;
                     case 5: t.showWaiting({}); break;
                     default: t.showFail(texts.cause(Cause::PrinterRefused, 3, 12, 3), texts.remedy(Cause::PrinterRefused));
                     }
