@@ -1,11 +1,15 @@
 #include "printer-sim/deadline_timer.h"
 
+#include <sys/prctl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
 namespace posflash::sim {
 
 DeadlineTimer::DeadlineTimer(QObject* parent) : QObject(parent) {
+    // The kernel may otherwise defer a wake-up by 50 µs to batch it with others: over the
+    // 2,000 replies of a 1 MiB image that is a tenth of a second added to the wire.
+    ::prctl(PR_SET_TIMERSLACK, 1UL);
     // CLOCK_MONOTONIC is the clock of std::chrono::steady_clock, which the deadlines come from.
     fd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (fd_ < 0)
