@@ -8,14 +8,20 @@
 # Prints that ratio for the one alone (goal <= 1.003), the printers' ratios with all at once,
 # the slowest of them against the one alone (goal <= 1.01), the tool's CPU, and the machine
 # and its load, since other programs on the same cores show up in every figure.
-# Usage: bench/wire_limit_bench.sh [--size BYTES[K|M]] [--printers N] [--baud N] [BUILD_DIR]
+# --realtime-tool runs posflash-cli at the printers' real-time priority too: not the budget's
+# measure, but a look at what is left of the tool's share once the machine's other load cannot
+# keep it waiting for a core.
+# Usage: bench/wire_limit_bench.sh [--size BYTES[K|M]] [--printers N] [--baud N]
+#                                  [--realtime-tool] [BUILD_DIR]
 set -euo pipefail
 size=1M
 count=64
 baud=115200
 build=build-bench
+tool_priority=()
 while [ $# -gt 0 ]; do
     case "$1" in
+    --realtime-tool) tool_priority=(chrt -f 10); shift ;;
     --size) size="${2:?--size wants a byte count, K or M for KiB or MiB}"; shift 2 ;;
     --printers) count="${2:?--printers wants a count}"; shift 2 ;;
     --baud) baud="${2:?--baud wants bits per second}"; shift 2 ;;
@@ -38,6 +44,10 @@ bench_prepare "$build"
 keep_time=()
 if [ "$(id -u)" = 0 ] && chrt -f 10 true 2> /dev/null; then
     keep_time=(chrt -f 10)
+fi
+if [ ${#tool_priority[@]} -gt 0 ] && [ ${#keep_time[@]} -eq 0 ]; then
+    echo "--realtime-tool needs root and a real-time priority" >&2
+    exit 2
 fi
 
 start_sims() {
@@ -68,7 +78,7 @@ run() {
     for i in $(seq 1 "$1"); do ports+=(--port "$work/p$i/tty"); done
     [ "$1" -gt 1 ] || ports+=(--json) # the same runner and output for one printer
     /usr/bin/time -f "%e %U %S" -o "$work/$2.time" \
-        "$cli" download --lang en "${ports[@]}" "$work/fw.bin" > /dev/null
+        "${tool_priority[@]}" "$cli" download --lang en "${ports[@]}" "$work/fw.bin" > /dev/null
     stop_sims
     for i in $(seq 1 "$1"); do
         cmp -s "$work/fw.bin" "$work/p$i/received.bin" || { echo "$2: printer $i's image differs" >&2; exit 1; }
@@ -77,7 +87,7 @@ run() {
 }
 
 echo "machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1), load $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "simulated printers: ${keep_time[*]:-normal priority (not root)}"
+echo "simulated printers: ${keep_time[*]:-normal priority (not root)}; posflash-cli: ${tool_priority[*]:-normal priority}"
 run 1 one
 [ "$count" -gt 1 ] && run "$count" all
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
