@@ -8,20 +8,25 @@
 # Prints that ratio for the one alone (goal <= 1.003), the printers' ratios with all at once,
 # the slowest of them against the one alone (goal <= 1.01), the tool's CPU, and the machine
 # and its load, since other programs on the same cores show up in every figure.
+# --floor runs the minimal blocking downloader (bench/blocking_downloader.cpp) the same way
+# after the tool, one copy per printer, and compares: what the tool adds beyond the floor on
+# the same line, machine and load.
 # --realtime-tool runs posflash-cli at the printers' real-time priority too: not the budget's
 # measure, but a look at what is left of the tool's share once the machine's other load cannot
 # keep it waiting for a core.
 # Usage: bench/wire_limit_bench.sh [--size BYTES[K|M]] [--printers N] [--baud N]
-#                                  [--realtime-tool] [BUILD_DIR]
+#                                  [--floor] [--realtime-tool] [BUILD_DIR]
 set -euo pipefail
 size=1M
 count=64
 baud=115200
 build=build-bench
 tool_priority=()
+floor=no
 while [ $# -gt 0 ]; do
     case "$1" in
     --realtime-tool) tool_priority=(chrt -f 10); shift ;;
+    --floor) floor=yes; shift ;;
     --size) size="${2:?--size wants a byte count, K or M for KiB or MiB}"; shift 2 ;;
     --printers) count="${2:?--printers wants a count}"; shift 2 ;;
     --baud) baud="${2:?--baud wants bits per second}"; shift 2 ;;
@@ -37,7 +42,8 @@ esac 2> /dev/null || { echo "--size wants a byte count, K or M for KiB or MiB" >
 [ "$image_size" -ge 16 ] || { echo "--size wants at least 16 bytes" >&2; exit 2; }
 [[ "$count" =~ ^[1-9][0-9]*$ ]] || { echo "--printers wants a count from 1" >&2; exit 2; }
 . "$(dirname "$0")/bench_common.sh"
-bench_prepare "$build"
+bench_prepare "$build" blocking_downloader
+minimal="$build/bench/blocking_downloader"
 # The printers are the instrument: as root they run at a real-time priority, so that they keep
 # the wire's time however busy the machine is and what is left over is the tool's. Their CPU
 # is small (two wake-ups a frame).
@@ -71,14 +77,24 @@ stop_sims() {
     done
 }
 
-# run N NAME: downloads to printers 1..N at once and keeps their reports as NAME-I.json.
+# run N NAME [floor]: downloads to printers 1..N at once, by posflash-cli or by one floor
+# process per printer, and keeps the printers' reports as NAME-I.json.
 run() {
     start_sims "$1"
-    local ports=()
-    for i in $(seq 1 "$1"); do ports+=(--port "$work/p$i/tty"); done
-    [ "$1" -gt 1 ] || ports+=(--json) # the same runner and output for one printer
-    /usr/bin/time -f "%e %U %S" -o "$work/$2.time" \
-        "${tool_priority[@]}" "$cli" download --lang en "${ports[@]}" "$work/fw.bin" > /dev/null
+    if [ "${3:-}" = floor ]; then
+        local floors=()
+        for i in $(seq 1 "$1"); do
+            "${tool_priority[@]}" "$minimal" "$work/p$i/tty" "$work/fw.bin" 2> /dev/null &
+            floors+=($!)
+        done
+        wait "${floors[@]}"
+    else
+        local ports=()
+        for i in $(seq 1 "$1"); do ports+=(--port "$work/p$i/tty"); done
+        [ "$1" -gt 1 ] || ports+=(--json) # the same runner and output for one printer
+        /usr/bin/time -f "%e %U %S" -o "$work/$2.time" \
+            "${tool_priority[@]}" "$cli" download --lang en "${ports[@]}" "$work/fw.bin" > /dev/null
+    fi
     stop_sims
     for i in $(seq 1 "$1"); do
         cmp -s "$work/fw.bin" "$work/p$i/received.bin" || { echo "$2: printer $i's image differs" >&2; exit 1; }
@@ -90,6 +106,10 @@ echo "machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | 
 echo "simulated printers: ${keep_time[*]:-normal priority (not root)}; posflash-cli: ${tool_priority[*]:-normal priority}"
 run 1 one
 [ "$count" -gt 1 ] && run "$count" all
+if [ "$floor" = yes ]; then
+    run 1 floor-one floor
+    [ "$count" -gt 1 ] && run "$count" floor-all floor
+fi
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 python3 - "$work" "$count" "$image_size" "$baud" <<'PY'
 import json, statistics, sys
@@ -128,4 +148,17 @@ if n > 1:
           f"worst p99 {max(r[3]['p99'] for r in runs) / 1000:.3f} ms")
     print(f"  posflash-cli {wall:.2f} s in all, CPU {used:.2f} s = {100 * used / wall:.1f} % of one core "
           f"({1e6 * used / frames / n:.1f} us a frame)")
+import os
+if os.path.exists(f"{work}/floor-one-1.json"):
+    fspan, fwire, _, ft = wire("floor-one", 1)
+    print(f"the floor, one printer: {fspan / fwire:.5f} x the wire time, tool time per frame median "
+          f"{ft['median'] / 1000:.3f} ms, p99 {ft['p99'] / 1000:.3f} ms; "
+          f"posflash-cli / floor: {span / fspan:.5f}")
+    if n > 1:
+        floors = [wire("floor-all", i) for i in range(1, n + 1)]
+        fslowest = max(s for s, _, _, _ in floors)
+        print(f"the floor, {n} at once: slowest {fslowest:.3f} s / one alone {fspan:.3f} s = "
+              f"{fslowest / fspan:.4f}, median of the medians per frame "
+              f"{statistics.median(r[3]['median'] for r in floors) / 1000:.3f} ms; "
+              f"posflash-cli's slowest / the floor's: {slowest / fslowest:.5f}")
 PY
