@@ -309,7 +309,7 @@ QString UsageText() {
         "                       has crossed, a reply reaches the tool once its own bytes have.\n"
         "                       The report's \"wire\" gives the bytes each way, the wire time of\n"
         "                       them all and the time from the first byte received to the last\n"
-        "                       sent. Without it the line has no speed\n"
+        "                       sent. Without it the line has no speed.\n"
         "\n"
         "net: the boot loader on Ethernet. It broadcasts a framed BOOTP request from UDP port 68\n"
         "to 255.255.255.255:67 every second until a reply on port 68 names it, checks the reply,\n"

@@ -26,7 +26,7 @@ void PacedLine::arrived(const QByteArray& bytes) {
 void PacedLine::deliverDue() {
     const std::int64_t now = MonotonicNanos();
     while (!closed_ && !incoming_.empty() && incoming_.front().endNs <= now) {
-        const Timed due = std::move(incoming_.front());
+        Timed due = std::move(incoming_.front());
         incoming_.pop_front();
         deliveredAtNs_ = due.endNs;
         // Stamped with its first byte's time, as the boot loader times a frame from there.
