@@ -67,8 +67,9 @@ TEST(WirePacing, EachExchangeTakesTheWireTimeOfItsBytesAndTheReportSumsThem) {
     sim.start(QStringLiteral(POSFLASH_SIM_PATH),
               {"serial", "--baud", QString::number(kBaud), "--link", dir.filePath("tty"),
                "--report", dir.filePath("report.json"), "--once"});
-    ASSERT_TRUE(sim.waitForReadyRead(5000));
-    ASSERT_TRUE(sim.readLine().startsWith("PTY "));
+    while (!sim.canReadLine())
+        ASSERT_TRUE(sim.waitForReadyRead(5000));
+    ASSERT_TRUE(sim.readLine().startsWith("PTY ")); // the printer listens
     const int fd = ::open(QFile::encodeName(dir.filePath("tty")).constData(), O_RDWR | O_NOCTTY);
     ASSERT_GE(fd, 0);
     termios raw{};
