@@ -1,7 +1,7 @@
 # Sourced by the serial benchmarks. bench_prepare BUILD [TARGET...] builds posflash-cli, the
 # simulated printer and any further targets into BUILD (a Release tree, unless BUILD already
 # is one), sets $sim and $cli, and makes a scratch folder $work, removed on exit, holding a
-# 1 MiB program image with its trailer sum at $work/fw.bin.
+# program image with its trailer sum at $work/fw.bin: $image_size bytes, 1 MiB unless set.
 bench_prepare() {
     build="$1"
     shift
@@ -14,10 +14,10 @@ bench_prepare() {
     cli="$build/src/cli/posflash-cli"
     work="$(mktemp -d)"
     trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-    python3 - "$work/fw.bin" << 'PY'
+    python3 - "$work/fw.bin" "${image_size:-1048576}" << 'PY'
 import struct, sys, random
 random.seed(1)
-body = bytes(random.getrandbits(8) for _ in range(1024 * 1024 - 4))
+body = bytes(random.getrandbits(8) for _ in range(int(sys.argv[2]) - 4))
 open(sys.argv[1], "wb").write(body + struct.pack("<I", sum(body) & 0xFFFFFFFF))
 PY
 }

@@ -1,8 +1,7 @@
-// The simplest downloader there can be, for the benchmark only: open the serial line, write a
-// frame, block in read() until the reply is in, judge it, write the next frame. No
-// event loop, no timers, no retries beyond resending a refused data frame. It sets the floor
-// the tool's time per frame is compared with.
-// Usage: blocking_downloader TTY IMAGE
+// The simplest downloader there can be, for the benchmark only: open the serial line, discard
+// pending input, write a frame, block in read() until the reply is in, judge it, write the next
+// frame. No event loop, no timers, no retries beyond resending a refused data frame. It sets the
+// floor the tool's time per frame is compared with. Usage: blocking_downloader TTY IMAGE
 #include "protocol/frames.h"
 #include "protocol/pc_code.h"
 #include "protocol/reply_checker.h"
@@ -63,6 +62,9 @@ bool readReply(int fd, Bytes& reply) {
 bool exchange(int fd, const Bytes& frame, short step, short frameNo) {
     Bytes reply;
     for (;;) {
+        // Nothing left over from an earlier frame may count as this one's reply: the tool
+        // discards pending input before every send, and so does the floor it is held to.
+        ::tcflush(fd, TCIFLUSH);
         if (!writeAll(fd, frame) || !readReply(fd, reply))
             return false;
         const Verdict verdict = JudgeReply(step, frameNo, reply);

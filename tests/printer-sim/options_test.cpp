@@ -14,7 +14,7 @@ TEST(CommandLine, EveryFaultLandsWhereItBelongs) {
     const auto parsed =
         ParseCommandLine(words("serial --link /tmp/tty --silent --refuse 3:6:2 --late 4:400 "
                                "--wrong-no 5 --wrong-no 6:3 --drop 7:2 --noise "
-                               "--disconnect-after 9 --think 0 --faulty-sessions 2"));
+                               "--disconnect-after 9 --think 0 --faulty-sessions 2 --baud 115200"));
     ASSERT_TRUE(parsed.options) << parsed.error.toStdString();
     const Faults& f = parsed.options->faults;
     EXPECT_TRUE(f.silent);
@@ -28,6 +28,7 @@ TEST(CommandLine, EveryFaultLandsWhereItBelongs) {
     EXPECT_EQ(f.disconnectAfter, 9);
     EXPECT_EQ(f.thinkMs, 0);
     EXPECT_EQ(f.sessions, 2);
+    EXPECT_EQ(parsed.options->baud, 115200);
 }
 
 TEST(CommandLine, MalformedFaultsAreRefusedWithAReason) {
@@ -35,7 +36,9 @@ TEST(CommandLine, MalformedFaultsAreRefusedWithAReason) {
          {"", "udp", "serial --bogus", "serial --link", "serial --refuse 3:4:1",
           "serial --refuse 3:5", "serial --refuse 0:5:1", "serial --refuse 3:5:0",
           "serial --late 3", "serial --late 3:-5", "serial --wrong-no 2:1:1", "serial --drop 2",
-          "serial --think +5", "serial --disconnect-after 0", "serial --faulty-sessions 0"}) {
+          "serial --think +5", "serial --disconnect-after 0", "serial --faulty-sessions 0",
+          "serial --baud 0", "serial --baud 9600x",
+          "net --ip 10.0.0.2 --greet --host 10.0.0.1 --baud 9600"}) {
         const auto parsed = ParseCommandLine(words(line));
         EXPECT_FALSE(parsed.options) << line;
         EXPECT_FALSE(parsed.error.isEmpty()) << line;

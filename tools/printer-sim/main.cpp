@@ -6,6 +6,7 @@
 #include "printer-sim/app_server.h"
 #include "printer-sim/net_boot.h"
 #include "printer-sim/options.h"
+#include "printer-sim/paced_line.h"
 #include "printer-sim/pty_transport.h"
 #include "printer-sim/signal_watch.h"
 #include "printer-sim/simulator.h"
@@ -13,8 +14,10 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 using namespace posflash::sim;
 
@@ -54,7 +57,20 @@ int runSerial(QCoreApplication& app, const Options& options) {
     const std::unique_ptr<PtyTransport> line = std::move(*opened);
     std::printf("PTY %s\n", qPrintable(line->slavePath()));
     std::fflush(stdout);
-    Simulator simulator(options, *line);
+    if (!options.baud) {
+        Simulator simulator(options, *line);
+        return serve(app, simulator);
+    }
+    PacedLine paced(*line, *options.baud);
+    if (!paced.isValid()) {
+        std::fprintf(stderr, "posflash-printer-sim: no timer for --baud: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    Simulator simulator(options, paced);
+    simulator.setReportAddition([&paced] {
+        return ReportAddition{{{"wire", paced.report()}}, {}};
+    });
     return serve(app, simulator);
 }
 

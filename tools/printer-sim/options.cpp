@@ -14,6 +14,8 @@ constexpr unsigned kMaxMs = 600000; // ten minutes: longer than any wait of the 
 constexpr unsigned kMaxCopies = 1000000;
 constexpr unsigned kMaxExtraRequests = 100;
 constexpr unsigned kMaxReplyPadding = 65536;
+constexpr unsigned kMinBaud = 50;
+constexpr unsigned kMaxBaud = 4000000;
 
 // Plain decimal digits only: no sign, no spaces, no hex.
 std::optional<unsigned> number(const QString& text, unsigned low, unsigned high) {
@@ -111,6 +113,13 @@ struct Parser {
                 return fail(QStringLiteral("--font-mode-hangup wants close or reset"));
             net.fontModeHangup =
                 value == "close" ? NetOptions::Hangup::Close : NetOptions::Hangup::Reset;
+        } else if (name == "--baud") {
+            const auto baud = number(value, kMinBaud, kMaxBaud);
+            if (!baud)
+                return fail(QStringLiteral("--baud wants bits per second, %1 to %2")
+                                .arg(kMinBaud)
+                                .arg(kMaxBaud));
+            options.baud = static_cast<int>(*baud);
         } else if (name == "--refuse") {
             const auto frame = parts.size() == 3 ? frameNumber(parts[0]) : std::nullopt;
             const auto status = parts.size() == 3 ? number(parts[1], 5, 6) : std::nullopt;
@@ -156,6 +165,7 @@ struct Parser {
     bool belongsToMode(const QString& name) {
         static const QMap<QString, QList<Mode>> owners{
             {"--link", {Mode::Serial}},
+            {"--baud", {Mode::Serial}},
             {"--ip", {Mode::Net, Mode::App}},
             {"--mac", {Mode::Net}},
             {"--brand", {Mode::Net}},
@@ -279,7 +289,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
 QString UsageText() {
     return QStringLiteral(
-        "usage: posflash-printer-sim serial [--link PATH] [common options] [faults...]\n"
+        "usage: posflash-printer-sim serial [--link PATH] [--baud N] [common options]\n"
+        "                            [faults...]\n"
         "       posflash-printer-sim net --ip A.B.C.D --mac XX-XX-XX-XX-XX-XX [--brand WORD]\n"
         "                            [--bootp-length N] [--requests-after-reply N]\n"
         "                            [common options] [faults...]\n"
@@ -293,6 +304,12 @@ QString UsageText() {
         "serial: a receipt printer's boot loader on a pseudo-terminal. The first line on stdout\n"
         "is \"PTY <slave path>\".\n"
         "  --link PATH          symlink PATH to the pseudo-terminal (an old symlink is replaced)\n"
+        "  --baud N             a line of N bits per second, 8N1 (10 bits a byte), in both\n"
+        "                       directions: a frame reaches the boot loader once its last byte\n"
+        "                       has crossed, a reply reaches the tool once its own bytes have.\n"
+        "                       The report's \"wire\" gives the bytes each way, the wire time of\n"
+        "                       them all and the time from the first byte received to the last\n"
+        "                       sent. Without it the line has no speed.\n"
         "\n"
         "net: the boot loader on Ethernet. It broadcasts a framed BOOTP request from UDP port 68\n"
         "to 255.255.255.255:67 every second until a reply on port 68 names it, checks the reply,\n"

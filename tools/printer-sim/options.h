@@ -35,6 +35,7 @@ struct Options {
     QString out;    // received image, written at each final frame
     QString report; // JSON report, rewritten at each final frame and on exit
     bool once = false;
+    std::optional<int> baud; // serial: pace both directions as a line at this speed would
     Faults faults;
     NetOptions net;
 };

@@ -64,7 +64,7 @@ void Simulator::onReceived(const QByteArray& bytes, qint64 atUs) {
         loader_.feed(ByteView(data, static_cast<std::size_t>(bytes.size())), atUs);
     if (transport_.keepsMessageBoundaries() && loader_.awaitingMoreBytes())
         loader_.lineWentQuiet();
-    if (loader_.awaitingMoreBytes())
+    if (loader_.awaitingMoreBytes() && !transport_.holdsIncomingBytes())
         quietTimer_.start();
     else
         quietTimer_.stop();

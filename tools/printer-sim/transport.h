@@ -27,6 +27,9 @@ public:
     // True when each reception is a whole message (a datagram): what it leaves unfinished
     // will never be completed by the next one.
     virtual bool keepsMessageBoundaries() const { return false; }
+    // True while bytes already received are still crossing a slow line: a frame they
+    // continue is not cut short yet.
+    virtual bool holdsIncomingBytes() const { return false; }
 
 signals:
     void received(const QByteArray& bytes, qint64 atUs);

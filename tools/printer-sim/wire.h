@@ -97,4 +97,9 @@ inline std::int64_t MonotonicMicros() {
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+inline std::int64_t MonotonicNanos() {
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 } // namespace posflash::sim
