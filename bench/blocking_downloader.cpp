@@ -67,10 +67,10 @@ bool exchange(int fd, const Bytes& frame, short step, short frameNo) {
         ::tcflush(fd, TCIFLUSH);
         if (!writeAll(fd, frame) || !readReply(fd, reply))
             return false;
-        const Verdict verdict = JudgeReply(step, frameNo, reply);
-        if (verdict == Verdict::Accepted)
+        const ReplyVerdict verdict = JudgeReply(step, frameNo, reply);
+        if (verdict == ReplyVerdict::Accepted)
             return true;
-        if (verdict == Verdict::None)
+        if (verdict == ReplyVerdict::None)
             return false;
     }
 }

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const short current = kSteps[data[0] % std::size(kSteps)];
     const auto expected = static_cast<short>(data[1] | (data[2] << 8));
     const ByteView reply(data + 3, size - 3);
-    const Verdict verdict = JudgeReply(current, expected, reply);
+    const ReplyVerdict verdict = JudgeReply(current, expected, reply);
 
     // Nothing past the FrameNo field decides a verdict.
     const std::size_t fields = frame::kFrameNoAt + 2;
@@ -48,10 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto byteAt = [&](std::size_t at) { return at < reply.size() ? reply[at] : -1; };
     switch (verdict) {
-    case Verdict::None:
+    case ReplyVerdict::None:
         FUZZ_CHECK(current != step::kBootpAnswered);
         break;
-    case Verdict::Accepted:
+    case ReplyVerdict::Accepted:
         if (current == step::kBootpAnswered)
             break;
         if (current == step::kLink) {
@@ -66,11 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        byteAt(frame::kCommandAt) == static_cast<int>(*command));
         }
         break;
-    case Verdict::RefusedStatus5:
-    case Verdict::RefusedStatus6:
+    case ReplyVerdict::RefusedStatus5:
+    case ReplyVerdict::RefusedStatus6:
         // Refusals only end a data frame, and only when its whole reply arrived.
         FUZZ_CHECK(current == step::kDataFrame && reply.size() >= fields);
-        FUZZ_CHECK(byteAt(frame::kStatusAt) == (verdict == Verdict::RefusedStatus5 ? 5 : 6));
+        FUZZ_CHECK(byteAt(frame::kStatusAt) == (verdict == ReplyVerdict::RefusedStatus5 ? 5 : 6));
         break;
     default:
         FUZZ_CHECK(!"a verdict outside the enumeration");
