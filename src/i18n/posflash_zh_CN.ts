@@ -52,7 +52,7 @@
 <context>
     <name>CliTexts</name>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="118"/>
+        <location filename="../fleet/cause_texts.cpp" line="121"/>
         <source>retrying the update, attempt %1, after %2</source>
         <translation>重新更新，第 %1 次尝试，原因：%2</translation>
     </message>
@@ -88,72 +88,72 @@
         <translation>没有这个端口</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="49"/>
+        <location filename="../fleet/cause_texts.cpp" line="52"/>
         <source>the port is open in another program</source>
         <translation>端口已被其他程序打开</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="52"/>
+        <location filename="../fleet/cause_texts.cpp" line="55"/>
         <source>permission denied: the system refused access to the port</source>
         <translation>权限被拒绝：系统拒绝访问该端口</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="57"/>
+        <location filename="../fleet/cause_texts.cpp" line="60"/>
         <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
         <translation>无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="64"/>
+        <location filename="../fleet/cause_texts.cpp" line="67"/>
         <source>the boot loader did not answer within %1 s</source>
         <translation>引导程序在 %1 秒内没有应答</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="68"/>
+        <location filename="../fleet/cause_texts.cpp" line="71"/>
         <source>no printer&apos;s USB device is present</source>
         <translation>没有找到打印机的 USB 设备</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="70"/>
+        <location filename="../fleet/cause_texts.cpp" line="73"/>
         <source>the IP or the MAC address is empty</source>
         <translation>IP 地址或 MAC 地址为空</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="72"/>
+        <location filename="../fleet/cause_texts.cpp" line="75"/>
         <source>the IP or the MAC address is not valid</source>
         <translation>IP 地址或 MAC 地址无效</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="75"/>
+        <location filename="../fleet/cause_texts.cpp" line="78"/>
         <source>the file&apos;s path is too long for the boot loader (at most 128 bytes)</source>
         <translation>文件路径对引导程序来说太长（最多 128 字节）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="80"/>
+        <location filename="../fleet/cause_texts.cpp" line="83"/>
         <source>the printer&apos;s running firmware did not answer on TCP port 4000, or closed the connection</source>
         <translation>打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="83"/>
+        <location filename="../fleet/cause_texts.cpp" line="86"/>
         <source>the file cannot be read</source>
         <translation>无法读取文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="86"/>
+        <location filename="../fleet/cause_texts.cpp" line="89"/>
         <source>the program&apos;s trailing checksum is wrong: this is not a firmware image</source>
         <translation>程序末尾的校验和错误：这不是固件映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="91"/>
+        <location filename="../fleet/cause_texts.cpp" line="94"/>
         <source>the image is too large for the boot loader&apos;s frames</source>
         <translation>映像太大，引导程序的帧无法容纳</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="95"/>
+        <location filename="../fleet/cause_texts.cpp" line="98"/>
         <source>the file is empty</source>
         <translation>文件为空</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="102"/>
+        <location filename="../fleet/cause_texts.cpp" line="105"/>
         <source>a download or boot-loader command already runs for this printer</source>
         <translation>此打印机已有下载或引导命令在进行</translation>
     </message>
@@ -238,77 +238,77 @@
         <translation>请用 &apos;posflash-cli list&apos; 查看现有的打印机和 COM 号，并检查 --port</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="50"/>
+        <location filename="../fleet/cause_texts.cpp" line="53"/>
         <source>close the other program that has the port open</source>
         <translation>请关闭打开了该端口的其他程序</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="53"/>
+        <location filename="../fleet/cause_texts.cpp" line="56"/>
         <source>install posflash&apos;s udev rule (60-posflash.rules, as the package does), or join the dialout group (sudo usermod -aG dialout $USER) and log in again</source>
         <translation>请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="59"/>
+        <location filename="../fleet/cause_texts.cpp" line="62"/>
         <source>give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on it, as the package does), or stop the DHCP or TFTP server that holds them</source>
         <translation>请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="65"/>
+        <location filename="../fleet/cause_texts.cpp" line="68"/>
         <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>
         <translation>请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="69"/>
+        <location filename="../fleet/cause_texts.cpp" line="72"/>
         <source>plug the printer in, or name its device node with --port</source>
         <translation>请接上打印机，或用 --port 指定其设备节点</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="71"/>
+        <location filename="../fleet/cause_texts.cpp" line="74"/>
         <source>give both --ip and --mac</source>
         <translation>请同时给出 --ip 和 --mac</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="73"/>
+        <location filename="../fleet/cause_texts.cpp" line="76"/>
         <source>write them as 192.168.1.100 and 00-11-22-33-44-55</source>
         <translation>请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="77"/>
+        <location filename="../fleet/cause_texts.cpp" line="80"/>
         <source>move or rename the file so that its path is at most 128 bytes</source>
         <translation>请移动文件或改名，使其路径不超过 128 字节</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="82"/>
+        <location filename="../fleet/cause_texts.cpp" line="85"/>
         <source>check the address: the printer must be running its firmware</source>
         <translation>请检查地址：打印机必须正在运行其固件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="84"/>
+        <location filename="../fleet/cause_texts.cpp" line="87"/>
         <source>check the file&apos;s name and that it may be read</source>
         <translation>请检查文件名以及文件是否可读</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="88"/>
+        <location filename="../fleet/cause_texts.cpp" line="91"/>
         <source>the file is damaged or not a program image: get the firmware file again</source>
         <translation>文件已损坏或不是程序映像：请重新获取固件文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="92"/>
+        <location filename="../fleet/cause_texts.cpp" line="95"/>
         <source>check that this is the right file: no boot loader takes an image this large</source>
         <translation>请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="96"/>
+        <location filename="../fleet/cause_texts.cpp" line="99"/>
         <source>choose the firmware file again</source>
         <translation>请重新选择固件文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="104"/>
+        <location filename="../fleet/cause_texts.cpp" line="107"/>
         <source>wait for the other download or command to end</source>
         <translation>请等待其他下载或命令结束</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="189"/>
+        <location filename="../fleet/cause_texts.cpp" line="192"/>
         <source>what to do: %1</source>
         <translation>处理办法：%1</translation>
     </message>
@@ -328,7 +328,7 @@
         <translation>已连接 %1</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="304"/>
+        <location filename="../cli/download_command.cpp" line="303"/>
         <source>no printer with a USB virtual COM port is present</source>
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
@@ -343,32 +343,37 @@
         <translation>打印机在接收命令之前重置了连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="98"/>
+        <location filename="../fleet/cause_texts.cpp" line="101"/>
         <source>the image file changed after it was checked</source>
         <translation>映像文件在检查之后被更改</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="99"/>
+        <location filename="../fleet/cause_texts.cpp" line="102"/>
         <source>put the checked file back, or start again (a new shift) so that the new file is checked</source>
         <translation>请放回已检查的文件，或重新开始（新班次）以检查新文件</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="34"/>
         <source>the printer did not answer %1 (sent %2 times)</source>
         <translation>打印机未应答%1（已发送 %2 次）</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="37"/>
         <source>the printer refused %1 (sent %2 times)</source>
         <translation>打印机拒绝了%1（已发送 %2 次）</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="171"/>
         <source>the port could not be opened (%1), resend %2</source>
         <translation>无法打开端口（%1），第 %2 次重发</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="49"/>
         <source>the port is not a serial line</source>
         <translation>该端口不是串口</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="50"/>
         <source>name the printer&apos;s serial port (see &apos;posflash-cli list&apos;), not a file or another kind of device</source>
         <translation>请指定打印机的串口（见“posflash-cli list”），而不是文件或其他类型的设备</translation>
     </message>
@@ -522,32 +527,32 @@
         <translation>无法连接产线记录：使用本工位以前验证过的配方 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="121"/>
+        <location filename="../line/line_recipe.cpp" line="120"/>
         <source>Fetching the recipe %1 from the line&apos;s records…</source>
         <translation>正在从产线记录获取配方 %1…</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="128"/>
+        <location filename="../line/line_recipe.cpp" line="127"/>
         <source>engineering</source>
         <translation>工程</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="129"/>
+        <location filename="../line/line_recipe.cpp" line="128"/>
         <source>production</source>
         <translation>生产</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="130"/>
+        <location filename="../line/line_recipe.cpp" line="129"/>
         <source>Recipe %1 · %2 · signed by key %3</source>
         <translation>配方 %1 · %2 · 由密钥 %3 签名</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="133"/>
+        <location filename="../line/line_recipe.cpp" line="132"/>
         <source> · until %1</source>
         <translation> · 有效期至 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="135"/>
+        <location filename="../line/line_recipe.cpp" line="134"/>
         <source> · no expiry</source>
         <translation> · 无有效期限</translation>
     </message>
@@ -565,42 +570,42 @@
         <translation>%1 · %2 字节 · SHA-256 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_main.cpp" line="59"/>
+        <location filename="../line/line_main.cpp" line="62"/>
         <source>The choices could not be kept: %1</source>
         <translation>无法保存所选设置：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_settings.cpp" line="114"/>
+        <location filename="../line/line_settings.cpp" line="119"/>
         <source>Choose the image to load.</source>
         <translation>请选择要加载的映像。</translation>
     </message>
     <message>
-        <location filename="../line/line_settings.cpp" line="116"/>
+        <location filename="../line/line_settings.cpp" line="121"/>
         <source>The image %1 cannot be found.</source>
         <translation>找不到映像 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_settings.cpp" line="119"/>
+        <location filename="../line/line_settings.cpp" line="124"/>
         <source>Name at least one slot: a port, a USB path or a network printer.</source>
         <translation>请至少指定一个工位：端口、USB 路径或网络打印机。</translation>
     </message>
     <message>
-        <location filename="../line/line_settings.cpp" line="124"/>
+        <location filename="../line/line_settings.cpp" line="129"/>
         <source>Every network printer needs its IP address.</source>
         <translation>每台网络打印机都需要 IP 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_settings.cpp" line="126"/>
+        <location filename="../line/line_settings.cpp" line="131"/>
         <source>Retries must be 0 to %1.</source>
         <translation>重试次数须为 0 到 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_settings.cpp" line="128"/>
+        <location filename="../line/line_settings.cpp" line="134"/>
         <source>Enter the operator&apos;s name.</source>
         <translation>请输入操作员姓名。</translation>
     </message>
     <message>
-        <location filename="../line/line_settings.cpp" line="130"/>
+        <location filename="../line/line_settings.cpp" line="136"/>
         <source>Choose one recipe: a file or one from the line&apos;s records.</source>
         <translation>请只选择一个配方：文件，或产线记录中的配方。</translation>
     </message>
@@ -633,27 +638,27 @@
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="130"/>
+        <location filename="../fleet/cause_texts.cpp" line="133"/>
         <source>the start frame</source>
         <translation>起始帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="132"/>
+        <location filename="../fleet/cause_texts.cpp" line="135"/>
         <source>frame %1</source>
         <translation>第 %1 帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="134"/>
+        <location filename="../fleet/cause_texts.cpp" line="137"/>
         <source>the end frame</source>
         <translation>结束帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="136"/>
+        <location filename="../fleet/cause_texts.cpp" line="139"/>
         <source>the final frame</source>
         <translation>最终帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="138"/>
+        <location filename="../fleet/cause_texts.cpp" line="141"/>
         <source>the link</source>
         <translation>连接</translation>
     </message>
@@ -664,7 +669,7 @@
         <translation>已连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="149"/>
+        <location filename="../fleet/cause_texts.cpp" line="153"/>
         <source>%1 refused (status %2)</source>
         <translation>%1 被拒绝（状态 %2）</translation>
     </message>
@@ -694,7 +699,7 @@
         <translation>原因</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="475"/>
+        <location filename="../cli/download_view.cpp" line="497"/>
         <source>%1 of %2 completed, exit code %3</source>
         <translation>%2 台中完成 %1 台，退出码 %3</translation>
     </message>
@@ -709,14 +714,17 @@
         <translation>正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="149"/>
         <source>no answer to %1, resend %2</source>
         <translation>%1 无应答，第 %2 次重发</translation>
     </message>
     <message>
+        <location filename="../fleet/cause_texts.cpp" line="156"/>
         <source>%1 refused (status %2), resend %3</source>
         <translation>%1 被拒绝（状态 %2），第 %3 次重发</translation>
     </message>
     <message>
+        <location filename="../cli/download_view.cpp" line="432"/>
         <source>resends</source>
         <translation>重发</translation>
     </message>
@@ -762,77 +770,77 @@
 <context>
     <name>RecipeCommand</name>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="176"/>
+        <location filename="../cli/recipe_command.cpp" line="177"/>
         <source>written to %1; sign it with: minisign -S -s KEY -m %1 (or posflash-cli recipe sign --key KEY %1)</source>
         <translation>已写入 %1；请用以下命令签名：minisign -S -s KEY -m %1（或 posflash-cli recipe sign --key KEY %1）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="182"/>
+        <location filename="../cli/recipe_command.cpp" line="183"/>
         <source>note: %1.minisig signs the former recipe; sign it again</source>
         <translation>注意：%1.minisig 是旧配方的签名，请重新签名</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="297"/>
-        <location filename="../cli/recipe_command.cpp" line="326"/>
+        <location filename="../cli/recipe_command.cpp" line="298"/>
+        <location filename="../cli/recipe_command.cpp" line="327"/>
         <source>ignored: %1</source>
         <translation>已忽略：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="302"/>
-        <location filename="../cli/recipe_command.cpp" line="364"/>
+        <location filename="../cli/recipe_command.cpp" line="303"/>
+        <location filename="../cli/recipe_command.cpp" line="365"/>
         <source>verified: signed by key %1 (%2)</source>
         <translation>已验证：由密钥 %1 签名（%2）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="309"/>
-        <location filename="../cli/recipe_command.cpp" line="347"/>
+        <location filename="../cli/recipe_command.cpp" line="310"/>
+        <location filename="../cli/recipe_command.cpp" line="348"/>
         <source>refused: %1 — %2</source>
         <translation>拒绝：%1 — %2</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="312"/>
-        <location filename="../cli/recipe_command.cpp" line="350"/>
+        <location filename="../cli/recipe_command.cpp" line="313"/>
+        <location filename="../cli/recipe_command.cpp" line="351"/>
         <source>what to do: %1</source>
         <translation>处理方法：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="427"/>
+        <location filename="../cli/recipe_command.cpp" line="428"/>
         <source>signed with key %1: %2</source>
         <translation>已用密钥 %1 签名：%2</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="227"/>
+        <location filename="../cli/recipe_command.cpp" line="228"/>
         <source>vouched for by: %1 (the administrator&apos;s keys)</source>
         <translation>担保方：%1（管理员的密钥）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="229"/>
+        <location filename="../cli/recipe_command.cpp" line="230"/>
         <source>vouched for by: %1 (the user&apos;s own keys: engineering recipes only)</source>
         <translation>担保方：%1（用户自己的密钥：仅限工程配方）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="236"/>
-        <location filename="../cli/recipe_command.cpp" line="353"/>
+        <location filename="../cli/recipe_command.cpp" line="237"/>
+        <location filename="../cli/recipe_command.cpp" line="354"/>
         <source>station&apos;s mark: %1 (kept in %2)</source>
         <translation>工位标记：%1（保存在 %2）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="332"/>
+        <location filename="../cli/recipe_command.cpp" line="333"/>
         <source>no recipe %1 is published in the line&apos;s records</source>
         <translation>产线记录中没有发布配方 %1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="339"/>
+        <location filename="../cli/recipe_command.cpp" line="340"/>
         <source>the line&apos;s records cannot be reached (%1) and this station has no recipe %2 verified before</source>
         <translation>无法连接产线记录（%1），且本工位没有之前验证过的配方 %2</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="368"/>
+        <location filename="../cli/recipe_command.cpp" line="369"/>
         <source>the line&apos;s records cannot be reached (%1): the copy verified here before is used</source>
         <translation>无法连接产线记录（%1）：使用本工位之前验证过的副本</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="376"/>
+        <location filename="../cli/recipe_command.cpp" line="377"/>
         <source>warning: %1</source>
         <translation>警告：%1</translation>
     </message>
@@ -850,47 +858,47 @@
         <translation>配方的签名密钥不在本工位信任的密钥之列</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="25"/>
+        <location filename="../recipe/recipe_texts.cpp" line="27"/>
         <source>the recipe cannot be read</source>
         <translation>无法读取配方</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="28"/>
+        <location filename="../recipe/recipe_texts.cpp" line="30"/>
         <source>the recipe has expired</source>
         <translation>配方已过期</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="55"/>
+        <location filename="../recipe/recipe_texts.cpp" line="61"/>
         <source>the image is not of the kind the recipe approves</source>
         <translation>映像的类型与配方批准的不符</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="57"/>
+        <location filename="../recipe/recipe_texts.cpp" line="63"/>
         <source>the image&apos;s size differs from the approved image&apos;s</source>
         <translation>映像的大小与批准的映像不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="59"/>
+        <location filename="../recipe/recipe_texts.cpp" line="65"/>
         <source>the image&apos;s SHA-256 differs from the approved image&apos;s</source>
         <translation>映像的 SHA-256 与批准的映像不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="31"/>
+        <location filename="../recipe/recipe_texts.cpp" line="33"/>
         <source>the image differs from the approved one</source>
         <translation>映像与批准的映像不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="34"/>
+        <location filename="../recipe/recipe_texts.cpp" line="36"/>
         <source>the recipe does not allow this port</source>
         <translation>配方不允许使用此端口</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="37"/>
+        <location filename="../recipe/recipe_texts.cpp" line="39"/>
         <source>the recipe requires a label</source>
         <translation>配方要求标签</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="77"/>
+        <location filename="../recipe/recipe_texts.cpp" line="83"/>
         <source>the label does not match the recipe&apos;s pattern</source>
         <translation>标签与配方的格式不符</translation>
     </message>
@@ -900,115 +908,132 @@
         <translation>将配方的 .minisig 签名文件（产线工程师签署的原件）放在配方旁边；签名后修改过的配方须重新签名</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="26"/>
+        <location filename="../recipe/recipe_texts.cpp" line="28"/>
         <source>make the recipe again with &apos;posflash-cli recipe make&apos; and sign it</source>
         <translation>请用“posflash-cli recipe make”重新制作配方并签名</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="29"/>
+        <location filename="../recipe/recipe_texts.cpp" line="31"/>
         <source>ask the line engineer for the current recipe</source>
         <translation>请向产线工程师索取当前的配方</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="32"/>
+        <location filename="../recipe/recipe_texts.cpp" line="34"/>
         <source>choose the image the recipe approves, or ask for a recipe for this one</source>
         <translation>请选择配方批准的映像，或为此映像申请配方</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="35"/>
+        <location filename="../recipe/recipe_texts.cpp" line="37"/>
         <source>put the unit on one of the fixture&apos;s ports the recipe names</source>
         <translation>请将设备接到配方所列的治具端口之一</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="38"/>
+        <location filename="../recipe/recipe_texts.cpp" line="40"/>
         <source>scan the unit&apos;s label again</source>
         <translation>请重新扫描设备的标签</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="40"/>
+        <location filename="../recipe/recipe_texts.cpp" line="42"/>
         <source>the signed recipe carries another name than the one asked for</source>
         <translation>签名的配方名称与所请求的名称不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="42"/>
+        <location filename="../recipe/recipe_texts.cpp" line="44"/>
         <source>publish a recipe signed under this name, or start the station with the name the recipe carries</source>
         <translation>发布以此名称签名的配方，或以配方所带的名称启动工位</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="46"/>
+        <location filename="../recipe/recipe_texts.cpp" line="52"/>
         <source>the recipe is older than one this station has already verified</source>
         <translation>该配方比本工位已验证过的配方旧</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_texts.cpp" line="48"/>
+        <location filename="../recipe/recipe_texts.cpp" line="54"/>
         <source>publish the current recipe of this name, or have the line engineer sign a new one with a higher sequence</source>
         <translation>发布此名称的当前配方，或请产线工程师签署序号更高的新配方</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_texts.cpp" line="22"/>
         <source>have the recipe signed with the line&apos;s key, or put that key&apos;s .pub into /etc/posflash/trusted-keys/ (the administrator&apos;s folder, for production recipes), or, for engineering recipes only, into your own ~/.config/posflash/trusted-keys/</source>
         <translation>请用产线的密钥签署配方，或将该密钥的 .pub 放入 /etc/posflash/trusted-keys/（管理员的文件夹，用于生产配方）；仅用于工程配方时，也可放入您自己的 ~/.config/posflash/trusted-keys/</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_texts.cpp" line="47"/>
         <source>cannot read the recipe file</source>
         <translation>无法读取配方文件</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_texts.cpp" line="48"/>
         <source>check the recipe&apos;s name and folder, and that it and its .minisig may be read</source>
         <translation>请检查配方的文件名和文件夹，以及配方和它的 .minisig 是否可读</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="122"/>
         <source>no signature was given</source>
         <translation>没有提供签名</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="128"/>
         <source>key %1</source>
         <translation>密钥 %1</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="139"/>
         <source>key %1 is in %2, a folder that approves engineering recipes only; a production recipe needs a key the administrator installed in /etc/posflash/trusted-keys</source>
         <translation>密钥 %1 位于 %2，该文件夹只批准工程配方；生产配方需要管理员安装在 /etc/posflash/trusted-keys 中的密钥</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="145"/>
         <source>at %1</source>
         <translation>于 %1</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="162"/>
         <source>the image is a %1; the recipe approves a %2</source>
         <translation>镜像是 %1；配方批准的是 %2</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="168"/>
         <source>the image has %1 bytes; the recipe approves %2</source>
         <translation>镜像有 %1 字节；配方批准的是 %2 字节</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="56"/>
         <source>the image&apos;s SHA-256 is %1, the approved one %2: they differ from digit %3 on</source>
         <translation>镜像的 SHA-256 为 %1，批准的为 %2：两者从第 %3 位起不同</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="61"/>
         <source>%1 has SHA-256 %2, the approved image %3: they differ from digit %4 on</source>
         <translation>%1 的 SHA-256 为 %2，批准的镜像为 %3：两者从第 %4 位起不同</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="187"/>
         <source>the unit is not among the recipe&apos;s targets (%1)</source>
         <translation>该设备不在配方的目标中（%1）</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="191"/>
         <source>%1 is not among the recipe&apos;s targets (%2)</source>
         <translation>%1 不在配方的目标中（%2）</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="199"/>
         <source>no label was given</source>
         <translation>没有提供标签</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="208"/>
         <source>the label %1 does not match the pattern %2</source>
         <translation>标签 %1 与模式 %2 不匹配</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="88"/>
         <source>%1: no such file</source>
         <translation>%1：没有此文件</translation>
     </message>
     <message>
+        <location filename="../recipe/recipe_check.cpp" line="93"/>
         <source>%1 is not a small regular file that may be read</source>
         <translation>%1 不是可读取的小型普通文件</translation>
     </message>
@@ -1301,102 +1326,102 @@
 <context>
     <name>frmBoot</name>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="89"/>
+        <location filename="../app/frm_boot_faces.cpp" line="88"/>
         <source>Port Select</source>
         <translation>端口选择</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="90"/>
+        <location filename="../app/frm_boot_faces.cpp" line="89"/>
         <source>Comm settings</source>
         <translation>通讯设置</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="91"/>
+        <location filename="../app/frm_boot_faces.cpp" line="90"/>
         <source>Network settings</source>
         <translation>网络设置</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="92"/>
+        <location filename="../app/frm_boot_faces.cpp" line="91"/>
         <source>Automatic</source>
         <translation>自动获取</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="93"/>
+        <location filename="../app/frm_boot_faces.cpp" line="92"/>
         <source>Manual</source>
         <translation>手动获取</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="94"/>
+        <location filename="../app/frm_boot_faces.cpp" line="93"/>
         <source>GetPort</source>
         <translation>获取端口号</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="95"/>
+        <location filename="../app/frm_boot_faces.cpp" line="94"/>
         <source>Files</source>
         <translation>程序文件</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="96"/>
+        <location filename="../app/frm_boot_faces.cpp" line="95"/>
         <source>InBoot</source>
         <translation>进入下载</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="97"/>
+        <location filename="../app/frm_boot_faces.cpp" line="96"/>
         <source>Download</source>
         <translation>下载</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="108"/>
+        <location filename="../app/frm_boot_faces.cpp" line="107"/>
         <source>The printer program update V1.2</source>
         <translation>打印机程序更新软件 V1.2</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="109"/>
+        <location filename="../app/frm_boot_faces.cpp" line="108"/>
         <source>Website:</source>
         <translation>官方网站:</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="111"/>
+        <location filename="../app/frm_boot_faces.cpp" line="110"/>
         <source>Stop</source>
         <translation>停止</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="118"/>
+        <location filename="../app/frm_boot_faces.cpp" line="117"/>
         <source>COM port</source>
         <translation>串口号</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="119"/>
+        <location filename="../app/frm_boot_faces.cpp" line="118"/>
         <source>Baud rate</source>
         <translation>波特率</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="120"/>
+        <location filename="../app/frm_boot_faces.cpp" line="119"/>
         <source>Printer port not found</source>
         <translation>未找到打印机端口</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="121"/>
+        <location filename="../app/frm_boot_faces.cpp" line="120"/>
         <source>Printer port found</source>
         <translation>已找到打印机端口</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="122"/>
+        <location filename="../app/frm_boot_faces.cpp" line="121"/>
         <source>Program file path</source>
         <translation>程序文件路径</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="123"/>
+        <location filename="../app/frm_boot_faces.cpp" line="122"/>
         <source>Font file path</source>
         <translation>字库文件路径</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="124"/>
+        <location filename="../app/frm_boot_faces.cpp" line="123"/>
         <source>Download progress</source>
         <translation>下载进度</translation>
     </message>
     <message>
-        <location filename="../app/frm_boot_faces.cpp" line="125"/>
+        <location filename="../app/frm_boot_faces.cpp" line="124"/>
         <source>Program icon</source>
         <translation>程序图标</translation>
     </message>
@@ -1471,17 +1496,17 @@
         <translation>配方未列出此端口：此处不装载任何设备。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="91"/>
+        <location filename="../line/line_slot.cpp" line="96"/>
         <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
         <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="95"/>
+        <location filename="../line/line_slot.cpp" line="99"/>
         <source>The image file was replaced since the shift began: no unit gets it. Start a new shift to load the new image.</source>
         <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="262"/>
+        <location filename="../line/line_slot.cpp" line="278"/>
         <source>stopped; the update was cancelled safely</source>
         <translation>已停止；更新已安全取消</translation>
     </message>
@@ -1491,26 +1516,32 @@
         <translation>此工位未指定打印机：%1。请联系产线技术员设置该工位。</translation>
     </message>
     <message>
+        <location filename="../line/line_slot.cpp" line="250"/>
         <source>refused, resend %1 of %2</source>
         <translation>被拒绝，第 %1 次重发，共 %2 次</translation>
     </message>
     <message>
+        <location filename="../line/line_slot.cpp" line="253"/>
         <source>answer for another frame, resend %1 of %2</source>
         <translation>应答了另一帧，第 %1 次重发，共 %2 次</translation>
     </message>
     <message>
+        <location filename="../line/line_slot.cpp" line="256"/>
         <source>no answer, resend %1 of %2</source>
         <translation>无应答，第 %1 次重发，共 %2 次</translation>
     </message>
     <message>
+        <location filename="../line/line_slot.cpp" line="261"/>
         <source>attempt %1 of %2 · </source>
         <translation>第 %1 次尝试，共 %2 次 · </translation>
     </message>
     <message>
+        <location filename="../line/line_slot.cpp" line="83"/>
         <source>This PC has no port %1 (port-missing). Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
         <translation>本机没有端口 %1（port-missing）。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
     </message>
     <message>
+        <location filename="../line/line_slot.cpp" line="87"/>
         <source>%1 is not a serial line (port-not-serial). Ask the line&apos;s technician to set up the slot.</source>
         <translation>%1 不是串口（port-not-serial）。请联系产线技术员设置该工位。</translation>
     </message>
@@ -1518,187 +1549,192 @@
 <context>
     <name>posflash::LineWindow</name>
     <message>
-        <location filename="../line/line_window.cpp" line="106"/>
+        <location filename="../line/line_window.cpp" line="112"/>
         <source>posflash (production line)</source>
         <translation>posflash（生产线）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="150"/>
+        <location filename="../line/line_window.cpp" line="164"/>
         <source>&quot;%1&quot; is no MAC address.</source>
         <translation>“%1”不是 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="195"/>
+        <location filename="../line/line_window.cpp" line="209"/>
         <source>records: address not understood</source>
         <translation>记录：无法识别地址</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="243"/>
+        <location filename="../line/line_window.cpp" line="252"/>
         <source>Records database</source>
         <translation>记录数据库</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="251"/>
+        <location filename="../line/line_window.cpp" line="263"/>
         <source>Passed</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="252"/>
+        <location filename="../line/line_window.cpp" line="264"/>
         <source>Failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="253"/>
+        <location filename="../line/line_window.cpp" line="265"/>
         <source>Total</source>
         <translation>总数</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="254"/>
+        <location filename="../line/line_window.cpp" line="266"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="255"/>
+        <location filename="../line/line_window.cpp" line="267"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="256"/>
+        <location filename="../line/line_window.cpp" line="268"/>
         <source>Mean per unit</source>
         <translation>平均每台</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="277"/>
+        <location filename="../line/line_window.cpp" line="295"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="278"/>
+        <location filename="../line/line_window.cpp" line="296"/>
         <source>Start a new shift: counters to zero</source>
         <translation>开始新班次：计数清零</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="289"/>
+        <location filename="../line/line_window.cpp" line="310"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="295"/>
+        <location filename="../line/line_window.cpp" line="316"/>
         <source>Scanned label</source>
         <translation>扫描的标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="296"/>
+        <location filename="../line/line_window.cpp" line="317"/>
         <source>Scan the unit&apos;s label (or type it and press Enter)</source>
         <translation>扫描设备标签（或输入后按回车）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="307"/>
+        <location filename="../line/line_window.cpp" line="332"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="308"/>
+        <location filename="../line/line_window.cpp" line="333"/>
         <source>Write this shift&apos;s report (HTML and PDF)</source>
         <translation>写出本班次的报告（HTML 和 PDF）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="454"/>
+        <location filename="../line/line_window.cpp" line="549"/>
         <source>Label refused: %1. Scan the label again.</source>
         <translation>标签被拒绝：%1。请重新扫描标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="487"/>
+        <location filename="../line/line_window.cpp" line="595"/>
         <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="512"/>
+        <location filename="../line/line_window.cpp" line="620"/>
         <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="514"/>
+        <location filename="../line/line_window.cpp" line="622"/>
         <source>(unknown)</source>
         <translation>（未知）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="544"/>
+        <location filename="../line/line_window.cpp" line="652"/>
         <source>next unit: %1</source>
         <translation>下一台：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="583"/>
+        <location filename="../line/line_window.cpp" line="693"/>
         <source>Operator %1 · Station %2 · Retries %3</source>
         <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="587"/>
+        <location filename="../line/line_window.cpp" line="697"/>
         <source> · Label required</source>
         <translation> · 需要标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="599"/>
+        <location filename="../line/line_window.cpp" line="709"/>
         <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
         <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="697"/>
+        <location filename="../line/line_window.cpp" line="807"/>
         <source>Shift since %1</source>
         <translation>班次开始于 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="698"/>
+        <location filename="../line/line_window.cpp" line="808"/>
         <source>Shift %1</source>
         <translation>班次 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="715"/>
+        <location filename="../line/line_window.cpp" line="826"/>
         <source>The shift report was not written: %1</source>
         <translation>班次报告未能写出：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="760"/>
+        <location filename="../line/line_window.cpp" line="871"/>
         <source>Stop and leave? A frame in flight finishes its tries, then each update stops. A unit stopped before its last frame stays in its boot loader with part of the image and needs a new download.</source>
         <translation>停止并退出？正在发送的帧会完成其重试，然后每个更新停止。在最后一帧之前停止的设备会停留在引导程序中，只有部分映像，需要重新下载。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="764"/>
+        <location filename="../line/line_window.cpp" line="875"/>
         <source>1 unit is updating.</source>
         <translation>1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="764"/>
+        <location filename="../line/line_window.cpp" line="875"/>
         <source>%1 units are updating.</source>
         <translation>%1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="639"/>
+        <location filename="../line/line_window.cpp" line="749"/>
         <source>Loading the image %1…</source>
         <translation>正在读取映像 %1…</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="433"/>
+        <location filename="../line/line_window.cpp" line="519"/>
         <source>it is %1 characters long, and a label has at most %2</source>
         <translation>它有 %1 个字符，而标签最多 %2 个字符</translation>
     </message>
     <message>
+        <location filename="../line/line_window.cpp" line="653"/>
         <source>Esc drops it</source>
         <translation>按 Esc 放弃</translation>
     </message>
     <message>
+        <location filename="../line/line_window.cpp" line="478"/>
         <source>%1 dropped: it goes to no unit.</source>
         <translation>已放弃 %1：它不给任何一台。</translation>
     </message>
     <message>
+        <location filename="../line/line_window.cpp" line="441"/>
         <source>%1 refused: this station has no slot %2, only 1 to %3.</source>
         <translation>%1 被拒绝：本工作站没有工位 %2，只有 1 到 %3。</translation>
     </message>
     <message>
+        <location filename="../line/line_window.cpp" line="449"/>
         <source>%1 refused: no unit on slot %2 waits for its label.</source>
         <translation>%1 被拒绝：工位 %2 上没有等待标签的设备。</translation>
     </message>
     <message>
+        <location filename="../line/line_window.cpp" line="458"/>
         <source>%1 refused: %2 is held for the next unit. Give it (Next) or drop it (Esc), then scan again.</source>
         <translation>%1 被拒绝：%2 已留给下一台。请先给出（下一台）或放弃（Esc），再扫描。</translation>
     </message>
@@ -1717,122 +1753,154 @@
     </message>
 </context>
 <context>
+    <name>posflash::SlotCodes</name>
+    <message>
+        <location filename="../line/slot_codes.cpp" line="65"/>
+        <source>Slot %1 · %2</source>
+        <translation>工位 %1 · %2</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_codes.cpp" line="70"/>
+        <source>Slot codes</source>
+        <translation>工位码</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_codes.cpp" line="81"/>
+        <source>Scan a slot&apos;s code, then a unit&apos;s label: the label goes to that slot&apos;s waiting unit.</source>
+        <translation>先扫描工位码，再扫描设备标签：标签给该工位上等待的设备。</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_codes.cpp" line="94"/>
+        <source>--print-slot-codes: name the slots (--port, --usb-path, --ip) or keep them in line.ini first.</source>
+        <translation>--print-slot-codes：请先指定工位（--port、--usb-path、--ip）或在 line.ini 中保存。</translation>
+    </message>
+    <message>
+        <location filename="../line/slot_codes.cpp" line="112"/>
+        <source>cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+</context>
+<context>
     <name>posflash::SlotTile</name>
     <message>
-        <location filename="../line/slot_tile.cpp" line="51"/>
+        <location filename="../line/slot_tile.cpp" line="65"/>
         <source>Slot %1</source>
         <translation>工位 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="78"/>
+        <location filename="../line/slot_tile.cpp" line="106"/>
         <source>Slot %1 progress</source>
         <translation>工位 %1 进度</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="89"/>
+        <location filename="../line/slot_tile.cpp" line="116"/>
         <source>Next</source>
         <translation>下一台</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="91"/>
+        <location filename="../line/slot_tile.cpp" line="118"/>
         <source>Next unit on slot %1</source>
         <translation>工位 %1 的下一台</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="103"/>
+        <location filename="../line/slot_tile.cpp" line="130"/>
         <source>MAC of the next unit on slot %1</source>
         <translation>工位 %1 下一台的 MAC</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="104"/>
+        <location filename="../line/slot_tile.cpp" line="131"/>
         <source>MAC of the next unit, then Enter</source>
         <translation>下一台的 MAC，然后按回车</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="125"/>
+        <location filename="../line/slot_tile.cpp" line="162"/>
         <source>What to do: %1</source>
         <translation>处理方法：%1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="148"/>
+        <location filename="../line/slot_tile.cpp" line="183"/>
         <source>WAITING</source>
         <translation>等待</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="152"/>
+        <location filename="../line/slot_tile.cpp" line="187"/>
         <source>SCAN LABEL</source>
         <translation>扫描标签</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="153"/>
+        <location filename="../line/slot_tile.cpp" line="188"/>
         <source>A unit is here: scan its label to start.</source>
         <translation>设备已就位：扫描其标签即可开始。</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="157"/>
+        <location filename="../line/slot_tile.cpp" line="192"/>
         <source>starting…</source>
         <translation>正在开始…</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="157"/>
+        <location filename="../line/slot_tile.cpp" line="192"/>
         <source>%1 left</source>
         <translation>剩余 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="159"/>
+        <location filename="../line/slot_tile.cpp" line="194"/>
         <source>attempt %1 of %2 · </source>
         <translation>第 %1 次，共 %2 次 · </translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="167"/>
+        <location filename="../line/slot_tile.cpp" line="202"/>
         <source>RETRY</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="168"/>
+        <location filename="../line/slot_tile.cpp" line="203"/>
         <source>attempt %1 of %2 next: %3</source>
         <translation>下一次为第 %1 次，共 %2 次：%3</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="177"/>
+        <location filename="../line/slot_tile.cpp" line="212"/>
         <source>SET-UP</source>
         <translation>需设置</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="181"/>
+        <location filename="../line/slot_tile.cpp" line="216"/>
         <source>NOT IN USE</source>
         <translation>未使用</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="185"/>
+        <location filename="../line/slot_tile.cpp" line="220"/>
         <source>done in %1</source>
         <translation>用时 %1</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="187"/>
+        <location filename="../line/slot_tile.cpp" line="222"/>
         <source> · at attempt %1</source>
         <translation> · 第 %1 次成功</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="188"/>
+        <location filename="../line/slot_tile.cpp" line="99"/>
+        <location filename="../line/slot_tile.cpp" line="223"/>
         <source>PASS</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="192"/>
+        <location filename="../line/slot_tile.cpp" line="99"/>
+        <location filename="../line/slot_tile.cpp" line="227"/>
         <source>FAIL</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/slot_tile.cpp" line="200"/>
+        <location filename="../line/slot_tile.cpp" line="235"/>
         <source>stopping safely…</source>
         <translation>正在安全停止…</translation>
     </message>
     <message>
+        <location filename="../line/slot_tile.cpp" line="88"/>
         <source>next scan →</source>
         <translation>下一次扫描 →</translation>
     </message>
     <message>
+        <location filename="../line/slot_tile.cpp" line="240"/>
         <source>The next scan goes to this slot.</source>
         <translation>下一次扫描的标签给此工位。</translation>
     </message>
@@ -1840,199 +1908,176 @@
 <context>
     <name>posflash::StartPanel</name>
     <message>
-        <location filename="../line/start_panel.cpp" line="41"/>
+        <location filename="../line/start_panel.cpp" line="42"/>
         <source>posflash (production line): start a shift</source>
         <translation>posflash（生产线）：开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="44"/>
+        <location filename="../line/start_panel.cpp" line="45"/>
         <source>Image file</source>
         <translation>映像文件</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="45"/>
+        <location filename="../line/start_panel.cpp" line="46"/>
         <source>Browse…</source>
         <translation>浏览…</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="45"/>
+        <location filename="../line/start_panel.cpp" line="46"/>
         <source>Choose the image</source>
         <translation>选择映像</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="46"/>
+        <location filename="../line/start_panel.cpp" line="47"/>
         <source>Font</source>
         <translation>字库</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="46"/>
+        <location filename="../line/start_panel.cpp" line="47"/>
         <source>The image is a font</source>
         <translation>映像为字库</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="52"/>
-        <location filename="../line/start_panel.cpp" line="121"/>
+        <location filename="../line/start_panel.cpp" line="53"/>
+        <location filename="../line/start_panel.cpp" line="127"/>
         <source>Image</source>
         <translation>映像</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="57"/>
+        <location filename="../line/start_panel.cpp" line="58"/>
         <source>Serial port slots</source>
         <translation>串口工位</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="58"/>
+        <location filename="../line/start_panel.cpp" line="59"/>
         <source>/dev/ttyUSB0, COM3, …</source>
         <translation>/dev/ttyUSB0, COM3, …</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="59"/>
+        <location filename="../line/start_panel.cpp" line="60"/>
         <source>Serial ports</source>
         <translation>串口</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="61"/>
+        <location filename="../line/start_panel.cpp" line="62"/>
         <source>USB hot-plug slots</source>
         <translation>USB 热插拔工位</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="62"/>
+        <location filename="../line/start_panel.cpp" line="63"/>
         <source>1-1.1, 1-1.2, …</source>
         <translation>1-1.1, 1-1.2, …</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="63"/>
+        <location filename="../line/start_panel.cpp" line="64"/>
         <source>USB paths</source>
         <translation>USB 路径</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="65"/>
+        <location filename="../line/start_panel.cpp" line="66"/>
         <source>Serial number prefix of USB printers</source>
         <translation>USB 打印机的序列号前缀</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="66"/>
+        <location filename="../line/start_panel.cpp" line="67"/>
         <source>Serial prefix</source>
         <translation>序列号前缀</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="71"/>
+        <location filename="../line/start_panel.cpp" line="72"/>
         <source>Network printer slots</source>
         <translation>网络打印机工位</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="72"/>
+        <location filename="../line/start_panel.cpp" line="73"/>
         <source>192.168.1.50/00-11-22-33-44-55, 192.168.1.51, …</source>
         <translation>192.168.1.50/00-11-22-33-44-55, 192.168.1.51, …</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="73"/>
+        <location filename="../line/start_panel.cpp" line="74"/>
         <source>Network printers</source>
         <translation>网络打印机</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="75"/>
+        <location filename="../line/start_panel.cpp" line="76"/>
         <source>Retries after a failure</source>
         <translation>失败后的重试次数</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="78"/>
+        <location filename="../line/start_panel.cpp" line="79"/>
         <source>Retries</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="79"/>
+        <location filename="../line/start_panel.cpp" line="80"/>
         <source>A unit waits for its scanned label</source>
         <translation>设备等待扫描标签</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="80"/>
+        <location filename="../line/start_panel.cpp" line="81"/>
         <source>Label required</source>
         <translation>需要标签</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="82"/>
+        <location filename="../line/start_panel.cpp" line="83"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="83"/>
+        <location filename="../line/start_panel.cpp" line="84"/>
         <source>Operator&apos;s name</source>
         <translation>操作员姓名</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="84"/>
+        <location filename="../line/start_panel.cpp" line="85"/>
         <source>Operator</source>
         <translation>操作员</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="85"/>
+        <location filename="../line/start_panel.cpp" line="86"/>
         <source>Station name</source>
         <translation>工作站名称</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="87"/>
+        <location filename="../line/start_panel.cpp" line="88"/>
         <source>Station</source>
         <translation>工作站</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="89"/>
-        <location filename="../line/start_panel.cpp" line="93"/>
+        <location filename="../line/start_panel.cpp" line="90"/>
+        <location filename="../line/start_panel.cpp" line="94"/>
         <source>Language</source>
         <translation>语言</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="95"/>
+        <location filename="../line/start_panel.cpp" line="97"/>
         <source>Line recipe</source>
         <translation>产线配方</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="96"/>
+        <location filename="../line/start_panel.cpp" line="98"/>
         <source>none: any image (a signed recipe enforces one)</source>
         <translation>无：任何映像（签名的配方只允许一个映像）</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="100"/>
+        <location filename="../line/start_panel.cpp" line="102"/>
         <source>Recipe</source>
         <translation>配方</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="113"/>
+        <location filename="../line/start_panel.cpp" line="119"/>
         <source>Start shift</source>
         <translation>开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="114"/>
+        <location filename="../line/start_panel.cpp" line="120"/>
         <source>Start the shift</source>
         <translation>开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="115"/>
+        <location filename="../line/start_panel.cpp" line="121"/>
         <source>Cancel</source>
         <translation>取消</translation>
-    </message>
-</context>
-<context>
-    <name>posflash::SlotCodes</name>
-    <message>
-        <source>Slot %1 · %2</source>
-        <translation>工位 %1 · %2</translation>
-    </message>
-    <message>
-        <source>Slot codes</source>
-        <translation>工位码</translation>
-    </message>
-    <message>
-        <source>Scan a slot&apos;s code, then a unit&apos;s label: the label goes to that slot&apos;s waiting unit.</source>
-        <translation>先扫描工位码，再扫描设备标签：标签给该工位上等待的设备。</translation>
-    </message>
-    <message>
-        <source>--print-slot-codes: name the slots (--port, --usb-path, --ip) or keep them in line.ini first.</source>
-        <translation>--print-slot-codes：请先指定工位（--port、--usb-path、--ip）或在 line.ini 中保存。</translation>
-    </message>
-    <message>
-        <source>cannot write %1: %2</source>
-        <translation>无法写入 %1：%2</translation>
     </message>
 </context>
 </TS>
