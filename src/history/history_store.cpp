@@ -25,8 +25,8 @@ Error historyError(int code, QString text, QString detail = {}) {
 }
 
 // The schema, step by step: step 0 makes version 0, and step i brings a file of user_version
-// i - 1 to i, inside one transaction with the version's update. A later column (the operator, the station) is a new
-// step at the end; a step, once released, never changes.
+// i - 1 to i, inside one transaction with the version's update. A later column (the operator, the
+// station) is a new step at the end; a step, once released, never changes.
 Status createFirstTable(QSqlQuery& q);
 Status ownColumnsAndUuids(QSqlQuery& q);
 Status unitColumns(QSqlQuery& q);

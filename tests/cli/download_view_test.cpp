@@ -129,9 +129,9 @@ TEST(DownloadViewTest, TheSummaryNeverBreaksAReasonMidWord) {
     // clang-format off
     const struct { int columns; const char* summary; } cases[] = {
         {60, "COM3    failed  1.5      0        printer-silent — the\n                                  printer did not answer\n"
-             "                                  frame 2 (3 attempts)\nprinter-silent: check the cable or the network, the\n"
+             "                                  frame 2 (sent 3 times)\nprinter-silent: check the cable or the network, the\n"
              "  printer's power, and that the printer is in its boot\n  loader\n"},
-        {50, "COM3    failed  1.5      0\n    printer-silent — the printer did not answer\n    frame 2 (3 attempts)\n"
+        {50, "COM3    failed  1.5      0\n    printer-silent — the printer did not answer\n    frame 2 (sent 3 times)\n"
              "printer-silent: check the cable or the network,\n  the printer's power, and that the printer is in\n"
              "  its boot loader\n"},
     };
