@@ -1,8 +1,8 @@
 #include "cli/check_command.h"
 
 #include "base/faces.h"
-#include "cli/cli_run.h"
-#include "cli/history_command.h"
+#include "cli/exit_codes.h"
+#include "history/text_forms.h"
 #include "cli/input_checks.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"

@@ -1,7 +1,7 @@
 #include "cli/history_command.h"
 
 #include "base/config_paths.h"
-#include "cli/cli_run.h"
+#include "cli/exit_codes.h"
 #include "cli/download_view.h"
 #include "cli/records_command.h"
 #include "cli/report_output.h"
