@@ -2,12 +2,12 @@
 
 #include "base/faces.h"
 #include "cli/exit_codes.h"
-#include "history/text_forms.h"
 #include "cli/input_checks.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 #include "download/image_verdict.h"
 #include "fleet/cause_texts.h"
+#include "history/text_forms.h"
 #include "protocol/checksums.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"

@@ -350,7 +350,9 @@ QStringList CliArguments::values(const QString& name) const {
 }
 
 Result<CliRequest> ReadCliArguments(const QStringList& arguments, const QString& defaultLanguage) {
-    const auto usage = [](const QString& why) { return Error{kUsageError, why, {}, ErrorDomain::Input}; };
+    const auto usage = [](const QString& why) {
+        return Error{kUsageError, why, {}, ErrorDomain::Input};
+    };
     // Qt's parser reads the words (and words their errors as users know them); it needs no
     // application object for that.
     QCommandLineParser parser;

@@ -11,8 +11,7 @@ namespace {
 QString readOf(const QStringList& words, const char* option) {
     const Result<CliRequest> read = ReadCliArguments(QStringList{"posflash-cli"} + words, "zh");
     if (!read)
-        return (read.error().is(ErrorDomain::Input, kUsageError) ? QStringLiteral("usage: ")
-                                                                  : QStringLiteral("other: ")) +
+        return QLatin1String(read.error().is(ErrorDomain::Input, kUsageError) ? "usage: " : "?: ") +
                read.error().text;
     if (read->ask == CliRequest::Ask::Help)
         return QStringLiteral("help ") + read->helpTopic;

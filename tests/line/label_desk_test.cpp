@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <utility>
-
 namespace posflash::testing {
 namespace {
 

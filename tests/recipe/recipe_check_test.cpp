@@ -71,14 +71,12 @@ TEST_F(RecipeCheckTest, EachCheckRefusesWithItsOwnCause) {
     struct In {
         QByteArray recipe;
         std::optional<QByteArray> signature;
-        std::vector<MinisignPublicKey> trustedKeys;
-        QDateTime now;
         RecipeImage image;
         std::optional<RecipeTarget> target;
     };
     // The checks in the order a station makes them; the first that refuses decides.
-    const auto check = [](const In& in) {
-        RecipeVerdict verdict = VerifyRecipe(in.recipe, in.signature, in.trustedKeys, in.now);
+    const auto check = [this](const In& in) {
+        RecipeVerdict verdict = VerifyRecipe(in.recipe, in.signature, trusted.keys, kNow);
         if (!verdict.ok())
             return verdict;
         if (RecipeVerdict image = CheckRecipeImage(verdict.approved->recipe, in.image); !image.ok())
@@ -120,8 +118,7 @@ TEST_F(RecipeCheckTest, EachCheckRefusesWithItsOwnCause) {
     const RecipeTarget target{{"COM3", "/dev/ttyUSB0"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        In input{golden, signature, trusted.keys, kNow, {kImage, RecipeImageKind::Program, {}},
-                 target};
+        In input{golden, signature, {kImage, RecipeImageKind::Program, {}}, target};
         c.change(input);
         const RecipeVerdict verdict = check(input);
         EXPECT_EQ(RecipeCauseName(verdict.cause).toStdString(),
