@@ -72,7 +72,7 @@ install_system_parts() {
     fi
     # Earlier versions of this script gave the right to the Qt programs themselves.
     local program
-    for program in "$BUILD_DIR/src/app/posflash" "$BUILD_DIR/src/cli/posflash-cli"; do
+    for program in "$BUILD_DIR/src/launcher/posflash" "$BUILD_DIR/src/cli/posflash-cli"; do
         if getcap "$program" 2>/dev/null | grep -q cap_net_bind_service; then
             $sudo setcap -r "$program" || echo "posflash: could not take the right from $program" >&2
         fi
@@ -117,12 +117,12 @@ test)
     need_display
     install_system_parts
     exec scripts/demo.sh --sim "$BUILD_DIR/tools/printer-sim/posflash-printer-sim" \
-        --app "$BUILD_DIR/src/app/posflash" --firmware "$BUILD_DIR/packaging/demo-firmware.bin"
+        --app "$BUILD_DIR/src/launcher/posflash" --firmware "$BUILD_DIR/packaging/demo-firmware.bin"
     ;;
 run)
     need_display
     install_system_parts
-    exec "$BUILD_DIR/src/app/posflash"
+    exec "$BUILD_DIR/src/launcher/posflash"
     ;;
 *)
     echo "usage: $0 [--demo | test | deb]" >&2

@@ -5,7 +5,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="${1:-$here/../build}"
-app="$build/src/app/posflash"
+app="$build/src/launcher/posflash"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/posflash-shots.XXXXXX")"
 trap 'rm -rf "$work"' EXIT

@@ -1,6 +1,5 @@
 #include "cli/cli_options.h"
 
-#include "cli/cli_run.h"
 #include "cli/colour.h"
 
 #include <QCommandLineParser>
@@ -351,7 +350,9 @@ QStringList CliArguments::values(const QString& name) const {
 }
 
 Result<CliRequest> ReadCliArguments(const QStringList& arguments, const QString& defaultLanguage) {
-    const auto usage = [](const QString& why) { return Error{kExitUsage, why}; };
+    const auto usage = [](const QString& why) {
+        return Error{kUsageError, why, {}, ErrorDomain::Input};
+    };
     // Qt's parser reads the words (and words their errors as users know them); it needs no
     // application object for that.
     QCommandLineParser parser;

@@ -86,6 +86,10 @@ struct CliRequest {
     CliArguments args;
 };
 
+// The code of every error ReadCliArguments returns, in ErrorDomain::Input: the words ask for
+// nothing the program can run. The caller decides the exit status.
+inline constexpr int kUsageError = 1;
+
 // Reads arguments (the program's name first). A usage error's text says why; it is empty
 // when no command was given. defaultLanguage is --lang's value when it is not given.
 Result<CliRequest> ReadCliArguments(const QStringList& arguments, const QString& defaultLanguage);

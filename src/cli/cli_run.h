@@ -2,6 +2,7 @@
 
 #include "base/process_signals.h"
 #include "cli/cli_options.h"
+#include "cli/exit_codes.h"
 #include "cli/help_texts.h"
 #include "cli/json_events.h"
 #include "cli/terminal_output.h"
@@ -16,11 +17,6 @@
 #include <vector>
 
 namespace posflash {
-
-// The exit status of every command.
-inline constexpr int kExitCompleted = 0; // done: completed, sendable, sent
-inline constexpr int kExitFailed = 1;    // failed or cancelled
-inline constexpr int kExitUsage = 2;     // refused, or a usage error
 
 // What one run of the program shares: its signals, its output, its arguments as received.
 struct Cli {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "cli/colour.h"
-#include "cli/progress_estimate.h"
 #include "cli/progress_gate.h"
 #include "cli/redraw_pacer.h"
+#include "download/progress_estimate.h"
 #include "fleet/cause_texts.h"
 #include "fleet/multi_download.h"
 

@@ -1,8 +1,8 @@
 #include "cli/history_command.h"
 
 #include "base/config_paths.h"
-#include "cli/cli_run.h"
 #include "cli/download_view.h"
+#include "cli/exit_codes.h"
 #include "cli/records_command.h"
 #include "cli/report_output.h"
 #include "cli/table_layout.h"

@@ -1,6 +1,6 @@
 #include "cli/list_command.h"
 
-#include "cli/cli_run.h"
+#include "cli/exit_codes.h"
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 #include "history/text_forms.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/progress_estimate.h"
+#include "download/progress_estimate.h"
 
 #include <QString>
 

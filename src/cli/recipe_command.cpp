@@ -2,7 +2,7 @@
 
 #include "base/faces.h"
 #include "base/retry_limit.h"
-#include "cli/cli_run.h"
+#include "cli/exit_codes.h"
 #include "cli/records_command.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"

@@ -1,9 +1,9 @@
 #include "cli/records_command.h"
 
 #include "base/process_signals.h"
-#include "cli/cli_run.h"
-#include "cli/history_command.h"
+#include "cli/exit_codes.h"
 #include "cli/terminal_output.h"
+#include "history/text_forms.h"
 #include "recipe/recipe_check.h"
 #include "recipe/recipe_file.h"
 #include "recipe/trusted_keys.h"

@@ -1,7 +1,7 @@
 #include "cli/report_command.h"
 
 #include "base/faces.h"
-#include "cli/cli_run.h"
+#include "cli/exit_codes.h"
 #include "cli/history_command.h"
 #include "cli/records_command.h"
 #include "cli/terminal_output.h"

@@ -15,6 +15,7 @@
 #include <QVariant>
 #include <initializer_list>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace posflash {
@@ -208,17 +209,39 @@ HistoryStore::HistoryStore(QString filePath, Options options)
 
 HistoryStore::~HistoryStore() = default;
 
+Status HistoryStore::connect(bool readOnly) {
+    if (QSqlDatabase::contains(connection_))
+        return {};
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    if (!db.isValid())
+        return historyError(
+            0, QStringLiteral("%1: the SQLite driver of Qt SQL is not installed").arg(filePath_));
+    db.setDatabaseName(filePath_);
+    if (readOnly)
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    return {};
+}
+
+Status HistoryStore::openExisting(Access access) {
+    if (Status connected = connect(access == Access::ReadOnly); !connected)
+        return connected;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (db.isOpen())
+        return {};
+    // SQLite makes a missing file on open: this path leaves that to open().
+    if (!QFileInfo::exists(filePath_))
+        return SystemError(ENOENT, filePath_);
+    if (!db.open())
+        return sqlError(filePath_, db.lastError());
+    setBusyWait(db);
+    return {};
+}
+
 Status HistoryStore::open() {
     if (ready_)
         return {};
-    if (!QSqlDatabase::contains(connection_)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-        if (!db.isValid())
-            return historyError(
-                0,
-                QStringLiteral("%1: the SQLite driver of Qt SQL is not installed").arg(filePath_));
-        db.setDatabaseName(filePath_);
-    }
+    if (Status connected = connect(false); !connected)
+        return connected;
     const QString folder = QFileInfo(filePath_).absolutePath();
     if (!QDir().mkpath(folder))
         return historyError(0, QStringLiteral("%1: cannot make the folder").arg(filePath_));

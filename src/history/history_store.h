@@ -170,10 +170,20 @@ public:
     const QString& filePath() const { return filePath_; }
     QString journalPath() const { return journalPathOf(filePath_); }
 
+    // For a part that keeps its own tables beside the downloads (the records sync's marks), or
+    // only reads: the store's connection to a file that exists, opened with the store's wait
+    // for another process's lock, as it stands: it never makes the file nor brings its schema
+    // up to date. Use it through connectionName() on the store's thread only.
+    enum class Access { ReadWrite, ReadOnly };
+    Status openExisting(Access access);
+    const QString& connectionName() const { return connection_.name(); }
+
 private:
     // Opens the file and brings its schema up to date on first use; the file is not touched
     // before that.
     Status open();
+    // Adds the connection and names the file; readOnly only takes effect before the first open.
+    Status connect(bool readOnly);
     Status insert(const std::vector<HistoryRecord>& records);
     // Sets the connection's wait for another process's lock: none after a wait ran out.
     void setBusyWait(QSqlDatabase& db);

@@ -3,6 +3,7 @@
 #include "base/process_signals.h"
 #include "base/qt_texts.h"
 #include "line/line_window.h"
+#include "line/slot_codes.h"
 #include "line/start_panel.h"
 #include "ports/hotplug_usb_inventory.h"
 
@@ -12,13 +13,24 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 #include <unistd.h>
 
 namespace posflash {
+namespace {
 
-int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory,
-                      ProcessSignals& stops) {
+// The stored choices with the command line's on top; why not, on standard error.
+std::optional<LineStart> startOf(const QCommandLineParser& parser, const LineCommandLine& options) {
+    Result<LineStart> start = options.read(parser, LoadLineSettings(LineSettingsPath()));
+    if (!start) {
+        std::fprintf(stderr, "posflash: %s\n", qPrintable(start.error().text));
+        return std::nullopt;
+    }
+    return std::move(*start);
+}
+
+int runShift(const LineStart& start, HotplugUsbInventory& inventory, ProcessSignals& stops) {
     LineSettings settings = start.settings;
     // The production window's own face: a sans serif whose Chinese companion is a sans too, so
     // that l and 1 never look alike in a port or a label.
@@ -84,6 +96,25 @@ int RunProductionLine(const LineStart& start, HotplugUsbInventory& inventory,
         ::_exit(code);
     }
     return code;
+}
+
+} // namespace
+
+int RunProductionLine(const QCommandLineParser& parser, const LineCommandLine& options,
+                      ProcessSignals& stops) {
+    const std::optional<LineStart> start = startOf(parser, options);
+    if (!start)
+        return 2;
+    if (start->printSlotCodes)
+        return PrintSlotCodes(start->settings, start->out);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.posflash.posflash-line"));
+    HotplugUsbInventory inventory;
+    return runShift(*start, inventory, stops);
+}
+
+int PrintSlotCodesPage(const QCommandLineParser& parser, const LineCommandLine& options) {
+    const std::optional<LineStart> start = startOf(parser, options);
+    return start ? PrintSlotCodes(start->settings, start->out) : 2;
 }
 
 } // namespace posflash

@@ -200,6 +200,7 @@ void LineSlot::onEvent(const DownloadEvent& e) {
         return;
     case Kind::FramesKnown:
         framesClock_.start();
+        estimate_ = {};
         progress(0, e.frames);
         return;
     case Kind::Retrying:
@@ -228,10 +229,14 @@ void LineSlot::progress(int accepted, int total) {
     if (total <= 0)
         return;
     const int percent = static_cast<int>(qint64(accepted) * 100 / total);
-    int secondsLeft = -1;
-    if (accepted > 0 && framesClock_.isValid())
-        secondsLeft =
-            static_cast<int>(framesClock_.elapsed() * (total - accepted) / accepted / 1000);
+    // -1 ("starting…") until the recent frames give a rate; 0 once every frame is through.
+    int secondsLeft = accepted >= total ? 0 : -1;
+    if (accepted < total && framesClock_.isValid()) {
+        const qint64 now = framesClock_.elapsed();
+        estimate_.update(now, accepted, total);
+        if (const std::optional<qint64> left = estimate_.remainingMs(now))
+            secondsLeft = static_cast<int>(*left / 1000);
+    }
     // A tile is redrawn only when what it says changes: with 32 printers the frames come by
     // the thousand a second.
     if (percent == shownPercent_ && secondsLeft == shownSecondsLeft_)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/faces.h"
+#include "download/progress_estimate.h"
 #include "engine/engine.h"
 #include "fleet/cause_texts.h"
 #include "fleet/unit_run.h"
@@ -120,7 +121,8 @@ private:
     qint64 earlierMs_ = 0;  // the unit's tries before this one
     qint64 lastUnitMs_ = 0; // the unit's time at its last verdict
     QElapsedTimer framesClock_;
-    int reachedAttempts_ = 0; // of the running or last unit, whose printer received a frame
+    ProgressEstimate estimate_; // of the running attempt, on framesClock_
+    int reachedAttempts_ = 0;   // of the running or last unit, whose printer received a frame
     int shownPercent_ = -1;
     int shownSecondsLeft_ = -2;
 };

@@ -50,8 +50,6 @@ public:
     TileState state() const { return state_; }
     QString stateText() const;
     QString detailText() const;
-    QPushButton* nextButton() const { return next_; } // COM slots
-    QLineEdit* macEdit() const { return mac_; }       // network slots
 
 signals:
     void nextPressed();

@@ -210,18 +210,4 @@ RecipeVerdict CheckRecipeLabel(const Recipe& recipe, const QString& label) {
     return {};
 }
 
-RecipeVerdict CheckRecipe(const RecipeCheckInput& input) {
-    RecipeVerdict verdict =
-        VerifyRecipe(input.recipe, input.signature, input.trustedKeys, input.now);
-    if (!verdict.ok())
-        return verdict;
-    const Recipe& recipe = verdict.approved->recipe;
-    if (RecipeVerdict image = CheckRecipeImage(recipe, input.image); !image.ok())
-        return image;
-    if (input.target)
-        if (RecipeVerdict target = CheckRecipeTarget(recipe, *input.target); !target.ok())
-            return target;
-    return verdict;
-}
-
 } // namespace posflash

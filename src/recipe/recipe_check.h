@@ -84,17 +84,6 @@ RecipeVerdict UnreadableRecipe(const QString& path);
 // words with %1, %2… replaced by values in one pass, so that a value holding "%2" stays as it is.
 QString FilledDetail(const QString& words, const QStringList& values);
 
-// What a station checks before the first frame. signature is nullopt when there is no
-// signature file; target is nullopt when no unit is chosen yet (the check of a shift's start).
-struct RecipeCheckInput {
-    QByteArray recipe;
-    std::optional<QByteArray> signature;
-    std::vector<MinisignPublicKey> trustedKeys;
-    QDateTime now;
-    RecipeImage image;
-    std::optional<RecipeTarget> target;
-};
-
 // The recipe's signature, its key, its form and its expiry: what holds for the whole run. A
 // production recipe needs a key that approves production (TrustedKeys). On success, approved
 // is set.
@@ -109,9 +98,5 @@ RecipeVerdict CheckRecipeTarget(const Recipe& recipe, const RecipeTarget& target
 
 // The scanned label: present when required, and wholly matching the pattern when there is one.
 RecipeVerdict CheckRecipeLabel(const Recipe& recipe, const QString& label);
-
-// All of the above but the label, in that order; the first that fails decides. On success the
-// verdict holds the approved recipe.
-RecipeVerdict CheckRecipe(const RecipeCheckInput& input);
 
 } // namespace posflash

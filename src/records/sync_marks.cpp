@@ -11,32 +11,35 @@
 namespace posflash {
 namespace {
 
-// The local file waits this long for a writer of another process before a mark fails.
-constexpr int kLocalBusyMs = 5000;
-
 QString now() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
 }
 
+// The local history's trouble, in the system's or SQLite's own words where there are some.
+Error localFailure(const QString& path, const Error& error) {
+    return RecordsFailure(records_trouble::kLocal,
+                          QStringLiteral("the local history %1: %2")
+                              .arg(path, error.detail.isEmpty() ? error.text : error.detail));
+}
+
 } // namespace
 
-SyncMarks::SyncMarks(QString historyPath)
-    : path_(std::move(historyPath)), name_("posflash-marks", this) {}
+SyncMarks::SyncMarks(QString historyPath) : history_(std::move(historyPath)) {}
 
 SyncMarks::~SyncMarks() = default;
 
 Error SyncMarks::localError(const QString& what) const {
-    return RecordsFailure(records_trouble::kLocal,
-                          QStringLiteral("the local history %1: %2").arg(path_, what));
+    return localFailure(history_.filePath(), {0, what});
+}
+
+QSqlDatabase SyncMarks::db() const {
+    return QSqlDatabase::database(history_.connectionName(), false);
 }
 
 Status SyncMarks::open() {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    db.setDatabaseName(path_);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kLocalBusyMs));
-    if (!QFileInfo::exists(path_) || !db.open())
-        return localError(db.lastError().text());
-    QSqlQuery q(db);
+    if (Status opened = history_.openExisting(HistoryStore::Access::ReadWrite); !opened)
+        return localFailure(history_.filePath(), opened.error());
+    QSqlQuery q(db());
     if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS synced (uuid TEXT PRIMARY KEY, "
                                "at TEXT NOT NULL)")) ||
         !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS set_aside (uuid TEXT PRIMARY KEY, "
@@ -57,7 +60,7 @@ Result<std::vector<PendingRow>> SyncMarks::next(int limit) {
     std::vector<PendingRow> rows;
     if (columns_.isEmpty())
         return rows; // no downloads table yet
-    QSqlQuery read(QSqlDatabase::database(name_, false));
+    QSqlQuery read(db());
     read.prepare(QStringLiteral("SELECT %1 FROM downloads d WHERE d.uuid IS NOT NULL AND NOT "
                                 "EXISTS (SELECT 1 FROM synced s WHERE s.uuid = d.uuid) AND NOT "
                                 "EXISTS (SELECT 1 FROM set_aside a WHERE a.uuid = d.uuid) "
@@ -81,7 +84,7 @@ Result<std::vector<PendingRow>> SyncMarks::next(int limit) {
 }
 
 Status SyncMarks::markSent(const std::vector<const PendingRow*>& rows) {
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    QSqlDatabase db = this->db();
     if (!db.transaction())
         return localError(db.lastError().text());
     QSqlQuery mark(db);
@@ -105,7 +108,7 @@ Status SyncMarks::markSent(const std::vector<const PendingRow*>& rows) {
 }
 
 Status SyncMarks::setAside(const PendingRow& row, const QString& rules, const QString& message) {
-    QSqlQuery q(QSqlDatabase::database(name_, false));
+    QSqlQuery q(db());
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO set_aside (uuid, at, rules, message) VALUES "
                              "(?, ?, ?, ?)"));
     q.addBindValue(row.uuid);
@@ -118,7 +121,7 @@ Status SyncMarks::setAside(const PendingRow& row, const QString& rules, const QS
 }
 
 Result<int> SyncMarks::release(const QString& rules) {
-    QSqlQuery q(QSqlDatabase::database(name_, false));
+    QSqlQuery q(db());
     q.prepare(QStringLiteral("DELETE FROM set_aside WHERE rules <> ?"));
     q.addBindValue(rules);
     if (!q.exec())
@@ -127,7 +130,7 @@ Result<int> SyncMarks::release(const QString& rules) {
 }
 
 int SyncMarks::setAsideCount() {
-    QSqlQuery q(QSqlDatabase::database(name_, false));
+    QSqlQuery q(db());
     return q.exec(QStringLiteral("SELECT count(*) FROM set_aside")) && q.next() ? q.value(0).toInt()
                                                                                 : 0;
 }
@@ -136,61 +139,45 @@ Result<SyncState> SyncMarks::State(const QString& historyPath) {
     SyncState state;
     if (!QFileInfo::exists(historyPath))
         return state;
-    const QString name = QStringLiteral("posflash-marks-state");
-    Result<SyncState> result = state;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(historyPath);
-        db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kLocalBusyMs));
-        const auto failed = [&historyPath](const QString& why) {
-            return RecordsFailure(records_trouble::kLocal,
-                                  QStringLiteral("the local history %1: %2").arg(historyPath, why));
-        };
-        QSqlQuery q(db);
-        const auto has = [&q](const char* table) {
-            q.prepare(
-                QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
-            q.addBindValue(QString::fromLatin1(table));
-            return q.exec() && q.next();
-        };
-        if (!db.open()) {
-            result = failed(db.lastError().text());
-        } else if (has("downloads")) {
-            const bool synced = has("synced");
-            const bool aside = has("set_aside");
-            const QString counts =
-                QStringLiteral("SELECT count(*), %1, %2 FROM downloads d WHERE d.uuid IS NOT NULL")
-                    .arg(synced ? QStringLiteral("count(*) FILTER (WHERE EXISTS (SELECT 1 FROM "
-                                                 "synced s WHERE s.uuid = d.uuid))")
-                                : QStringLiteral("0"),
-                         aside ? QStringLiteral("count(*) FILTER (WHERE EXISTS (SELECT 1 FROM "
-                                                "set_aside a WHERE a.uuid = d.uuid))")
-                               : QStringLiteral("0"));
-            if (!q.exec(counts) || !q.next()) {
-                result = failed(q.lastError().text());
-            } else {
-                state.records = q.value(0).toInt();
-                state.sent = q.value(1).toInt();
-                const int asideCount = q.value(2).toInt();
-                state.waiting = state.records - state.sent - asideCount;
-                if (aside &&
-                    !q.exec(QStringLiteral(
-                        "SELECT a.uuid, d.started_at, d.label, a.at, a.message FROM "
-                        "set_aside a JOIN downloads d ON d.uuid = a.uuid ORDER BY d.id"))) {
-                    result = failed(q.lastError().text());
-                } else {
-                    while (aside && q.next())
-                        state.setAside.push_back({q.value(0).toString(), q.value(1).toString(),
-                                                  q.value(2).toString(), q.value(3).toString(),
-                                                  q.value(4).toString()});
-                    result = state;
-                }
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return result;
+    HistoryStore history(historyPath);
+    if (Status opened = history.openExisting(HistoryStore::Access::ReadOnly); !opened)
+        return localFailure(historyPath, opened.error());
+    const auto failed = [&historyPath](const QString& why) {
+        return localFailure(historyPath, {0, why});
+    };
+    QSqlQuery q(QSqlDatabase::database(history.connectionName(), false));
+    const auto has = [&q](const char* table) {
+        q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+        q.addBindValue(QString::fromLatin1(table));
+        return q.exec() && q.next();
+    };
+    if (!has("downloads"))
+        return state;
+    const bool synced = has("synced");
+    const bool aside = has("set_aside");
+    const QString counts =
+        QStringLiteral("SELECT count(*), %1, %2 FROM downloads d WHERE d.uuid IS NOT NULL")
+            .arg(synced ? QStringLiteral("count(*) FILTER (WHERE EXISTS (SELECT 1 FROM "
+                                         "synced s WHERE s.uuid = d.uuid))")
+                        : QStringLiteral("0"),
+                 aside ? QStringLiteral("count(*) FILTER (WHERE EXISTS (SELECT 1 FROM "
+                                        "set_aside a WHERE a.uuid = d.uuid))")
+                       : QStringLiteral("0"));
+    if (!q.exec(counts) || !q.next())
+        return failed(q.lastError().text());
+    state.records = q.value(0).toInt();
+    state.sent = q.value(1).toInt();
+    state.waiting = state.records - state.sent - q.value(2).toInt();
+    if (!aside)
+        return state;
+    if (!q.exec(QStringLiteral("SELECT a.uuid, d.started_at, d.label, a.at, a.message FROM "
+                               "set_aside a JOIN downloads d ON d.uuid = a.uuid ORDER BY d.id")))
+        return failed(q.lastError().text());
+    while (q.next())
+        state.setAside.push_back({q.value(0).toString(), q.value(1).toString(),
+                                  q.value(2).toString(), q.value(3).toString(),
+                                  q.value(4).toString()});
+    return state;
 }
 
 } // namespace posflash

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "history/sql_connection.h"
+#include "history/history_store.h"
 #include "records/pg_link.h"
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -38,6 +39,7 @@ struct SyncState {
 // The sync's own marks in the local history file, beside its downloads: which rows reached the
 // line (table synced) and which the line refused (table set_aside, with the server's message and
 // the digest of the rules it refused them under). A row in neither is sent on the next pass.
+// The file is reached through the history's own store, on the thread that uses the marks.
 class SyncMarks {
 public:
     explicit SyncMarks(QString historyPath);
@@ -63,9 +65,9 @@ public:
 
 private:
     Error localError(const QString& what) const;
+    QSqlDatabase db() const;
 
-    QString path_;
-    SqlConnection name_;
+    HistoryStore history_;
     QStringList columns_;
 };
 

@@ -11,7 +11,8 @@ namespace {
 QString readOf(const QStringList& words, const char* option) {
     const Result<CliRequest> read = ReadCliArguments(QStringList{"posflash-cli"} + words, "zh");
     if (!read)
-        return QStringLiteral("usage: ") + read.error().text;
+        return QLatin1String(read.error().is(ErrorDomain::Input, kUsageError) ? "usage: " : "?: ") +
+               read.error().text;
     if (read->ask == CliRequest::Ask::Help)
         return QStringLiteral("help ") + read->helpTopic;
     if (read->ask == CliRequest::Ask::Version)

@@ -2,9 +2,9 @@
 // widths, colour choice and the redraw pace.
 #include "base/faces.h"
 #include "cli/colour.h"
-#include "cli/progress_estimate.h"
 #include "cli/redraw_pacer.h"
 #include "cli/text_width.h"
+#include "download/progress_estimate.h"
 #include "fleet/cause_texts.h"
 #include "fleet/download_record.h"
 

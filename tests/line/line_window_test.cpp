@@ -1,4 +1,3 @@
-#include "line/line_command_line.h"
 #include "line/slot_tile.h"
 #include "line/start_panel.h"
 #include "line_fixture.h"
@@ -518,45 +517,6 @@ TEST_F(LineWindowTest, EveryControlHasAnAccessibleName) {
         EXPECT_GE(ExpectSpokenNames(*top, isControl, [top](QWidget*) { return top; }), 3);
 }
 
-// The command line's choices: what they start with, and what they refuse in words.
-TEST(LineCommandLineTest, ReadsTheShiftOrSaysWhatIsWrong) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath("fw.bin");
-    WriteProgramImage(file, 1024);
-    // error: a part of the message; nullptr: accepted
-    // clang-format off
-    struct Case { QStringList args; const char* error; int slotCount; int retries; };
-    const Case cases[] = {
-        {{"--image", file, "--port", "COM3", "--port", "/dev/ttyUSB0", "--operator", "Li", "--start"}, nullptr, 2, 1},
-        {{"--image", file, "--ip", "10.0.0.5", "--mac", "00-11-22-33-44-55", "--ip", "10.0.0.6", "--operator", "Li", "--retries", "10", "--records", "postgresql://u@db/line", "--start"}, nullptr, 2, 10},
-        {{"--image", file, "--usb-path", "1-1.1", "--usb-path", "1-1.2", "--serial-prefix", "SN"}, nullptr, 2, 1},
-        {{"--image", file, "--port", "COM3", "--start"}, "operator", 1, 1},
-        {{"--image", file, "--operator", "Li", "--start"}, "slot", 0, 1},
-        {{"--image", dir.filePath("none.bin"), "--port", "COM3", "--operator", "Li", "--start"}, "cannot be found", 1, 1},
-        {{"--port", "COM3", "--retries", "11"}, "--retries wants 0 to 10", 1, 1},
-        {{"--ip", "10.0.0.5", "--mac", "00-11-22-33-44-55", "--mac", "00-11-22-33-44-56"}, "--mac", 1, 1},
-        {{"--ip", "10.0.0.256", "--mac", "00-11-22-33-44-55"}, "--ip 10.0.0.256 is not an address", 1, 1},
-        {{"--port", "COM3", "--out", "codes.html"}, "--out goes with --print-slot-codes", 1, 1},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        LineCommandLine line;
-        QCommandLineParser parser;
-        line.addTo(parser);
-        ASSERT_TRUE(parser.parse(QStringList{"posflash", "--line"} + c.args));
-        const auto read = line.read(parser, LineSettings{});
-        if (c.error) {
-            ASSERT_FALSE(read.ok());
-            EXPECT_TRUE(read.error().text.contains(c.error)) << read.error().text.toStdString();
-            continue;
-        }
-        ASSERT_TRUE(read.ok()) << read.error().text.toStdString();
-        EXPECT_EQ(read->settings.slotCount(), c.slotCount);
-        EXPECT_EQ(read->settings.retries, c.retries);
-    }
-}
-
 // The start panel's choices come back from line.ini as kept; sys_config.ini is not written.
 TEST_F(LineWindowTest, TheChoicesAreKeptInTheirOwnFile) {
     LineSettings s = settingsFor({"COM3", "/dev/ttyUSB1"});
@@ -578,24 +538,6 @@ TEST_F(LineWindowTest, TheChoicesAreKeptInTheirOwnFile) {
     EXPECT_TRUE(back.requireLabel);
     EXPECT_EQ(back.operatorName, "Li Wei");
     EXPECT_FALSE(QFile::exists(configFile("sys_config.ini")));
-}
-
-// A network printer's label gives its MAC in any of the usual spellings; nothing else does.
-TEST(LabelDeskTest, MacLabelsGiveTheEnginesSpelling) {
-    // clang-format off
-    const std::pair<const char*, const char*> cases[] = {
-        {"00:11:22:aa:bb:cc", "00-11-22-AA-BB-CC"},
-        {"00-11-22-AA-BB-CC", "00-11-22-AA-BB-CC"},
-        {" 001122aabbcc ", "00-11-22-AA-BB-CC"},
-        {"00:11-22:aa:bb:cc", nullptr}, // mixed separators
-        {"00:11:22:aa:bb", nullptr},
-        {"LX80-00412", nullptr},
-        {"00112233445G", nullptr},
-    };
-    // clang-format on
-    for (const auto& [label, mac] : cases) {
-        EXPECT_EQ(MacFromLabel(label), mac ? std::optional<QString>(mac) : std::nullopt) << label;
-    }
 }
 
 } // namespace

@@ -1,19 +1,14 @@
-// posflash: the main window.
-#include "app/frm_boot.h"
-#include "app/locale_rules.h"
+// posflash: reads the command line and starts either window, the specified one or the
+// production window (--line); neither knows the other.
+#include "app/window_main.h"
 #include "base/process_signals.h"
-#include "base/qt_texts.h"
 #include "base/runtime_dir.h"
 #include "base/secure_start.h"
 #include "line/line_main.h"
-#include "line/slot_codes.h"
-#include "ports/hotplug_usb_inventory.h"
-#include "ports/named_usb_device.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
-#include <QPushButton>
 
 #include <cerrno>
 #include <cstdio>
@@ -30,43 +25,21 @@ using namespace posflash;
 
 namespace {
 
-// The window's command line; --help is answered from it with or without a display.
-struct WindowCommandLine {
+// Both windows' options on one command line; --help is answered from it with or without a
+// display.
+struct CommandLine {
     QCommandLineParser parser;
-    QCommandLineOption demoDevice{
-        QStringLiteral("demo-device"),
-        QStringLiteral("Count the serial device PATH as a printer's USB virtual COM port (the "
-                       "demo against the simulated printer)."),
-        QStringLiteral("PATH")};
-    QCommandLineOption screenshot{
-        QStringLiteral("screenshot"),
-        QStringLiteral("Save a picture of the started window to FILE (PNG) and quit."),
-        QStringLiteral("FILE")};
-    QCommandLineOption demo{
-        QStringLiteral("demo"),
-        QStringLiteral("Start against a simulated printer with a sample firmware image, in "
-                       "settings of its own that go when the window closes.")};
-    // For the package's test: the download runs as a press of the button would start it, the
-    // window closes when it has ended, and the exit status says whether it completed.
-    QCommandLineOption pressDownload{
-        QStringLiteral("press-download"),
-        QStringLiteral("For tests: press Download once, close when it has ended.")};
+    WindowOptions window;
+    LineCommandLine line;
 
-    WindowCommandLine() {
+    CommandLine() {
         parser.setApplicationDescription(
             QStringLiteral("Loads firmware into a receipt printer's boot loader."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOption(demoDevice);
-        parser.addOption(screenshot);
-        parser.addOption(demo);
-        pressDownload.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(pressDownload);
+        window.addTo(parser);
         line.addTo(parser);
     }
-
-    // The production window's options (--line and what goes with it).
-    LineCommandLine line;
 };
 
 bool asksForHelp(int argc, char** argv) {
@@ -163,109 +136,46 @@ int main(int argc, char** argv) {
         const QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("posflash"));
         QCoreApplication::setApplicationVersion(QStringLiteral(POSFLASH_VERSION));
-        WindowCommandLine commandLine;
+        CommandLine commandLine;
         commandLine.parser.process(core); // prints the help and exits 0
     }
-    // A word the window does not know is said before QApplication, which needs a display.
-    if (WindowCommandLine commandLine; !commandLine.parser.parse(ownArguments(argc, argv))) {
+    // A word neither window knows is said before QApplication, which needs a display.
+    CommandLine commandLine;
+    QCommandLineParser& parser = commandLine.parser;
+    if (!parser.parse(ownArguments(argc, argv))) {
         std::fprintf(stderr, "posflash: %s\nsee 'posflash --help'\n",
-                     qPrintable(commandLine.parser.errorText()));
+                     qPrintable(parser.errorText()));
         return 2;
     }
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--demo") == 0)
-            return runDemo(argc, argv);
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("posflash %s\n", POSFLASH_VERSION);
+        return 0;
+    }
+    if (parser.isSet(commandLine.window.demo))
+        return runDemo(argc, argv);
     // The page of slot codes needs no display: it may be made on any machine.
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--print-slot-codes") == 0 || std::strcmp(argv[i], "--out") == 0) {
-            const QCoreApplication core(argc, argv);
-            QCoreApplication::setApplicationName(QStringLiteral("posflash"));
-            WindowCommandLine commandLine;
-            commandLine.parser.process(core);
-            const auto start =
-                commandLine.line.read(commandLine.parser, LoadLineSettings(LineSettingsPath()));
-            if (!start) {
-                std::fprintf(stderr, "posflash: %s\n", qPrintable(start.error().text));
-                return 2;
-            }
-            return PrintSlotCodes(start->settings, start->out);
-        }
+    if (parser.isSet(commandLine.line.printSlotCodes) || parser.isSet(commandLine.line.out)) {
+        const QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("posflash"));
+        return PrintSlotCodesPage(parser, commandLine.line);
+    }
     // The production window hears TERM, HUP and INT as its close button: made before any
     // thread starts, so that every thread holds them.
+    const bool line = commandLine.line.wanted(parser);
     std::optional<ProcessSignals> lineStops;
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--line") == 0 && !lineStops) {
-            // Its own X11 instance name (WM_CLASS "posflash-line", "posflash"), so that a
-            // desktop shows the production line's entry and icon for it, not the main window's.
-            if (!qEnvironmentVariableIsSet("RESOURCE_NAME"))
-                qputenv("RESOURCE_NAME", "posflash-line");
-            lineStops.emplace();
-        }
+    if (line) {
+        // Its own X11 instance name (WM_CLASS "posflash-line", "posflash"), so that a desktop
+        // shows the production line's entry and icon for it, not the main window's.
+        if (!qEnvironmentVariableIsSet("RESOURCE_NAME"))
+            qputenv("RESOURCE_NAME", "posflash-line");
+        lineStops.emplace();
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("posflash"));
     QApplication::setApplicationVersion(QStringLiteral(POSFLASH_VERSION));
     // Wayland compositors find the menu entry, and with it the icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.posflash.posflash"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/posflash.png")));
-
-    WindowCommandLine commandLine;
-    QCommandLineParser& parser = commandLine.parser;
-    const QCommandLineOption& demoDevice = commandLine.demoDevice;
-    const QCommandLineOption& screenshot = commandLine.screenshot;
-    parser.process(app);
-
-    if (commandLine.line.wanted(parser)) {
-        const auto start = commandLine.line.read(parser, LoadLineSettings(LineSettingsPath()));
-        if (!start) {
-            std::fprintf(stderr, "posflash: %s\n", qPrintable(start.error().text));
-            return 2;
-        }
-        if (start->printSlotCodes)
-            return PrintSlotCodes(start->settings, start->out);
-        QGuiApplication::setDesktopFileName(QStringLiteral("org.posflash.posflash-line"));
-        HotplugUsbInventory lineInventory;
-        if (!lineStops)
-            lineStops.emplace(); // --line given in a form not seen above: late, but heard
-        return RunProductionLine(*start, lineInventory, *lineStops);
-    }
-
-    // The clock asks every second whether the printer is there: answered from the list the
-    // host's device events keep current.
-    HotplugUsbInventory hostInventory;
-    std::optional<NamedUsbDeviceInventory> demoInventory;
-    if (parser.isSet(demoDevice))
-        demoInventory.emplace(hostInventory, parser.value(demoDevice));
-    const UsbInventory& inventory =
-        demoInventory ? static_cast<const UsbInventory&>(*demoInventory) : hostInventory;
-
-    // The standard buttons follow the system's language, as the window's face does.
-    QtTexts qtTexts;
-    qtTexts.speak(GetSystemLanguage(QLocale::system()) != kNotChinese);
-    frmBoot window(inventory);
-    window.show();
-    if (parser.isSet(screenshot)) {
-        // One clock tick first, so the picture shows the window as it looks in use.
-        window.showClock();
-        if (!window.grab().save(parser.value(screenshot), "PNG")) {
-            std::fprintf(stderr, "posflash: cannot write %s\n",
-                         qPrintable(parser.value(screenshot)));
-            return 1;
-        }
-        return 0;
-    }
-    bool completed = false;
-    if (parser.isSet(commandLine.pressDownload)) {
-        DownloadPresenter& presenter = window.presenter();
-        presenter.onFinished = [&window, &completed,
-                                recordInHistory = presenter.onFinished](const DownloadResult& r) {
-            if (recordInHistory)
-                recordInHistory(r);
-            completed = r.outcome == Outcome::Completed;
-            QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection);
-        };
-        auto* download = window.findChild<QPushButton*>(QStringLiteral("btnDownloadFile"));
-        QMetaObject::invokeMethod(download, &QPushButton::click, Qt::QueuedConnection);
-    }
-    const int code = QApplication::exec();
-    return parser.isSet(commandLine.pressDownload) && !completed ? 1 : code;
+    return line ? RunProductionLine(parser, commandLine.line, *lineStops)
+                : RunMainWindow(parser, commandLine.window);
 }

@@ -2,22 +2,25 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <deque>
 #include <optional>
 
 namespace posflash {
 
-// Speed and time left of one download from its recent progress: the frames of the last few
-// seconds, measured up to the moment asked, so a stall (a frame retried, a silent printer)
-// lowers the speed and raises the time left instead of leaving the last figures standing.
+// Speed and time left of one download from its recent progress events: the frames of the last
+// few seconds, measured up to the moment asked, so a stall (a frame retried, a silent printer)
+// lowers the speed and raises the time left instead of leaving the last figures standing. The
+// command line's view and the production window's tiles both read it.
 class ProgressEstimate {
 public:
     static constexpr qint64 kWindowMs = 3000;
     static constexpr int kMinFrames = 8;
     static constexpr qint64 kMinMs = 300;
 
-    // At ms on the view's clock, accepted of frames data frames of frameBytes each are through.
-    void update(qint64 ms, int accepted, int frames, int frameBytes) {
+    // At ms on the caller's clock, accepted of frames data frames of frameBytes each are
+    // through (frameBytes matters only to the speed).
+    void update(qint64 ms, int accepted, int frames, int frameBytes = 0) {
         if (!samples_.empty() && accepted < samples_.back().accepted)
             samples_.clear(); // a new download on the same line
         frames_ = frames;
