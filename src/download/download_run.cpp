@@ -355,8 +355,8 @@ void DownloadRun::sendAttempt() {
     wrongFrameSeen_ = false;
     // The transport is chosen anew for every attempt. Nothing between the hand-over and the
     // start of the wait lets a reply be judged, so none can be judged and then lost there.
-    if (liveRoute_ == Route::Com && !serialHold_.holds())
-        serialHold_ = TransportHold(parts_.serial);
+    if (liveRoute_ == Route::Com)
+        serialHold_.hold(parts_.serial);
     Status sent = transportFor(liveRoute_).send(frame_);
     sendFault_ = sent.ok() ? std::nullopt : std::optional<Error>(sent.error());
     handedOver_ = handedOver_ || sent.ok();

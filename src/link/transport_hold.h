@@ -6,28 +6,24 @@
 
 namespace posflash {
 
-// Holds a medium for one download, as a device locker holds a device: whoever holds it lets
-// the medium go when the hold goes, however the download ended (finished, stopped, or
-// dropped with its engine). The medium is taken up by the first send, not by the hold, so a
-// line that cannot be opened stays that attempt's error.
+// Holds a medium for one download, as a device locker holds a device: the medium is let go
+// when the hold goes, however the download ended (finished, stopped, or dropped with its
+// engine). The medium is taken up by the first send, not by the hold, so a line that cannot be
+// opened stays that attempt's error.
 class TransportHold {
 public:
     TransportHold() = default;
-    explicit TransportHold(FrameTransport& transport) : transport_(&transport) {}
-    TransportHold(TransportHold&& other) noexcept
-        : transport_(std::exchange(other.transport_, nullptr)) {}
-    TransportHold& operator=(TransportHold&& other) noexcept {
-        if (this != &other) {
-            release();
-            transport_ = std::exchange(other.transport_, nullptr);
-        }
-        return *this;
-    }
     TransportHold(const TransportHold&) = delete;
     TransportHold& operator=(const TransportHold&) = delete;
     ~TransportHold() { release(); }
 
-    bool holds() const { return transport_ != nullptr; }
+    // Holds this medium from now on; holding it again changes nothing.
+    void hold(FrameTransport& transport) {
+        if (transport_ != &transport) {
+            release();
+            transport_ = &transport;
+        }
+    }
     // Lets the medium go now; the hold is then empty.
     void release() {
         if (FrameTransport* held = std::exchange(transport_, nullptr))
