@@ -277,9 +277,8 @@ TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClo
     }
 }
 
-// The serial line a run sent on is let go once however the run ends: completed, failed by a line
-// that went away (heard from the transport itself), with its resends moved to the network, or
-// dropped with its engine (nobody told) while a frame awaits its answer.
+// The serial line a run sent on is let go once however it ends: completed, failed by a line lost
+// (heard from the transport), resent on the network, or dropped with its engine (nobody told).
 TEST_F(DownloadRunTest, TheSerialLineItSentOnIsLetGoHoweverTheRunEnds) {
     enum class Act { None, LineFails, RouteToNetwork, Drop };
     // clang-format off
@@ -290,26 +289,23 @@ TEST_F(DownloadRunTest, TheSerialLineItSentOnIsLetGoHoweverTheRunEnds) {
         {"dropped while data frame 1 awaits its answer", Act::Drop, ""},
     };
     // clang-format on
-    const QString image = program(1000);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         printer.reset(c.act == Act::None ? "" : "T1: - - -");
         observer = {};
-        printer.onSend = [&](const QString& label) {
-            if (label == "T1" && printer.sent.count(label) == 1)
-                QTimer::singleShot(0, [&] {
-                    if (c.act == Act::LineFails)
-                        emit printer.lineError(Error{0, "gone", "gone", ErrorDomain::Serial});
-                    else if (c.act == Act::RouteToNetwork)
-                        run->setRoute(Route::Network);
-                    else if (c.act == Act::Drop)
-                        run.reset();
-                });
+        observer.onDataFrame = [&](int) {
+            QTimer::singleShot(0, [&] {
+                if (c.act == Act::LineFails)
+                    emit printer.lineError(Error{0, "gone", "gone", ErrorDomain::Serial});
+                else if (c.act == Act::RouteToNetwork)
+                    run->setRoute(Route::Network);
+                else if (c.act == Act::Drop)
+                    run.reset();
+            });
         };
-        start(comJob(image));
+        start(comJob(program(1000)));
         ASSERT_TRUE(c.act == Act::Drop ? QTest::qWaitFor([this] { return !run; }, 5000)
                                        : finishes());
-        printer.onSend = nullptr;
         EXPECT_EQ(observer.outcome(), c.outcome);
         EXPECT_EQ(printer.closes, 1);
         run.reset();
