@@ -9,12 +9,12 @@
 #include "link/network_boot.h"
 #include "link/serial_transport.h"
 #include "link/tcp_monitor.h"
+#include "ports/printer_usb.h"
+#include "ports/serial_aim.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
 #include "protocol/pc_code.h"
 #include "protocol/reply_checker.h"
-
-#include <QFileInfo>
 
 namespace posflash {
 
@@ -74,6 +74,10 @@ void DownloadRun::notify(DownloadEvent event) {
     notify(std::move(event), [] {});
 }
 
+SerialTarget DownloadRun::serialTarget() const {
+    return {job_.target.comNumber, job_.target.devicePath, job_.target.usbPath};
+}
+
 FrameTransport& DownloadRun::transportFor(Route route) {
     switch (route) {
     case Route::Com:
@@ -108,17 +112,24 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
     result_.startedAt = startedAt;
     clock_.start();
     if (job_.route == Route::Com) {
-        if (Status aimed = parts_.aimSerial(job_.target, result_.printer); !aimed) {
-            endTransfer(Outcome::Refused, Cause::PortMissing, aimed.error());
+        const Result<SerialAim> aim = parts_.serialAimer.aim(serialTarget(), parts_.faces);
+        if (!aim) {
+            endTransfer(Outcome::Refused, Cause::PortMissing, aim.error());
             return;
         }
+        result_.printer.comNumber = aim->comNumber;
+        result_.printer.devicePath = aim->node;
+        result_.printer.usbPath = aim->usbPath;
+        result_.printer.usbSerial = aim->usbSerial;
     }
     if (job_.imagePath.isEmpty()) {
         endTransfer(Outcome::Refused, Cause::FileNotOpen, Error{0, texts::fileNotOpen(), {}});
         return;
     }
-    // Replies are read only where the job's route reads them.
+    // Replies are read only where the job's route reads them; the serial line's failures are
+    // heard whatever the route, since a changed route may send on it.
     connect(&transportFor(job_.route), &FrameTransport::replied, this, &DownloadRun::judgeReply);
+    connect(&parts_.serial, &FrameTransport::lineError, this, &DownloadRun::serialLineFailed);
     if (job_.route == Route::Network) {
         connect(&parts_.network, &NetworkBoot::bootpAnswered, this,
                 [this] { setStep(step::kBootpAnswered, [] {}); });
@@ -144,13 +155,9 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
 
 void DownloadRun::linkToBootLoader() {
     if (job_.route == Route::Com) {
-        // A device the user named is there while its node exists; a COM number counts as
-        // linked when any printer's virtual COM device is present.
-        const bool named = !job_.target.devicePath.isEmpty() || !job_.target.usbPath.isEmpty();
-        // Nothing was sent: a missing port is refused wherever it is found.
-        if (named && !QFileInfo::exists(result_.printer.devicePath))
-            endTransfer(Outcome::Refused, Cause::PortMissing);
-        else if (!named && !parts_.printerPresent())
+        // A device the user named was found when the line was aimed at it; a COM number counts
+        // as linked when any printer's virtual COM device is present.
+        if (!serialTarget().namesDevice() && !parts_.usb.printerComPresent())
             endTransfer(Outcome::Failed, Cause::PrinterAbsent);
         else
             linkUp();
@@ -348,6 +355,8 @@ void DownloadRun::sendAttempt() {
     wrongFrameSeen_ = false;
     // The transport is chosen anew for every attempt. Nothing between the hand-over and the
     // start of the wait lets a reply be judged, so none can be judged and then lost there.
+    if (liveRoute_ == Route::Com)
+        serialHold_.hold(parts_.serial);
     Status sent = transportFor(liveRoute_).send(frame_);
     sendFault_ = sent.ok() ? std::nullopt : std::optional<Error>(sent.error());
     handedOver_ = handedOver_ || sent.ok();
@@ -497,10 +506,9 @@ void DownloadRun::closePorts() {
     if (state_ != State::Ended)
         return;
     setState(State::Done); // nothing more is judged
+    serialHold_.release();
     bool monitorWasOpen = false;
-    if (liveRoute_ == Route::Com) {
-        parts_.serial.close();
-    } else {
+    if (job_.route != Route::Com || liveRoute_ != Route::Com) {
         parts_.network.close();
         monitorWasOpen = parts_.monitor.closeConnection(job_.target.ip);
     }
@@ -518,9 +526,9 @@ void DownloadRun::finish() {
     setState(State::Done);
     pauseTimer_.stop();
     result_.elapsedMs = clock_.elapsed();
-    disconnect(&transportFor(job_.route), nullptr, this, nullptr);
-    disconnect(&parts_.network, nullptr, this, nullptr);
-    disconnect(&parts_.monitor, nullptr, this, nullptr);
+    for (QObject* part :
+         std::initializer_list<QObject*>{&parts_.serial, &parts_.network, &parts_.monitor})
+        disconnect(part, nullptr, this, nullptr);
     // The engine lets go of this run first, so the observer may start the next job at once.
     emit done();
     DownloadEvent e = event(EventKind::Finished);

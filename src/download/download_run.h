@@ -5,12 +5,12 @@
 #include "download/download_job.h"
 #include "download/download_result.h"
 #include "download/reply_deadline.h"
+#include "link/transport_hold.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
-#include <functional>
 #include <optional>
 
 namespace posflash {
@@ -19,6 +19,9 @@ class BootCommand;
 class Faces;
 class FrameTransport;
 class NetworkBoot;
+class PrinterUsb;
+class SerialAimer;
+struct SerialTarget;
 class TcpMonitor;
 
 // One download as a state machine: link → start frame → data frame i → closing frames →
@@ -40,18 +43,18 @@ public:
         Done,
     };
 
-    // What the run uses, owned by its engine.
+    // What the run uses, owned by its engine. The serial transport's replies and line errors
+    // reach the run straight from it, as the other media's replies do.
     struct Parts {
         FrameTransport& serial;
         NetworkBoot& network;
         TcpMonitor& monitor;
         BootCommand& bootCommand;
-        const Faces& faces;
-        // The COM route's serial node for the target, filling in the printer as far as it is
-        // known there; an error refuses the job (port-missing).
-        std::function<Status(const DownloadTarget&, PrinterIdentity&)> aimSerial;
+        // Points the serial line at the COM route's target; a refusal refuses the job.
+        SerialAimer& serialAimer;
         // Whether a printer's virtual COM device is present.
-        std::function<bool()> printerPresent;
+        const PrinterUsb& usb;
+        const Faces& faces;
     };
 
     // bootFilePath: the name the BOOTP answer carries; empty: the image's own.
@@ -69,8 +72,6 @@ public:
     void cancel();
     // Ends at once, closing frames included; nothing waits for the printer.
     void stop();
-    // The serial line failed while open (device gone): shown, and the cause if the frame fails.
-    void serialLineFailed(const Error& error);
     // The route later attempts are sent on (the window's port choice may change meanwhile);
     // replies are still read where the job's route reads them.
     void setRoute(Route route);
@@ -84,6 +85,8 @@ signals:
     void done();
 
 private:
+    // The serial line failed while open (device gone): shown, and the cause if the frame fails.
+    void serialLineFailed(const Error& error);
     void setState(State state);
     bool sendingFrames() const { return state_ == State::Sending || state_ == State::Closing; }
     void linkToBootLoader();
@@ -116,6 +119,7 @@ private:
     void closePorts();
     void finish();
     FrameTransport& transportFor(Route route);
+    SerialTarget serialTarget() const;
 
     DownloadJob job_;
     QString bootFilePath_;
@@ -149,6 +153,8 @@ private:
     bool handedOver_ = false;          // a frame of this download reached the medium
     bool cancelRequested_ = false;
 
+    // The serial line from this run's first send on it until the run closes its ports or goes.
+    TransportHold serialHold_;
     ReplyDeadline replyDeadline_;
     QTimer linkTimer_;
     QTimer pauseTimer_;

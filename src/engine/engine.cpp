@@ -1,24 +1,14 @@
 #include "engine/engine.h"
 
 #include "download/download_run.h"
-#include "ports/com_port_map.h"
-#include "ports/serial_aim.h"
-#include "ports/usb_inventory.h"
 #include "protocol/pc_code.h"
-
-#include <QFileInfo>
 
 namespace posflash {
 
 Engine::Engine(ComPortMap& comPorts, const UsbInventory& inventory, QObject* parent)
-    : QObject(parent), comPorts_(comPorts), inventory_(inventory), serial_(comPorts),
-      serialTransport_(serial_), usb_(inventory, comPorts), usbOutput_(usb_), network_(faces_),
-      bootCommand_(monitor_, usb_, usbOutput_) {
-    connect(&serialTransport_, &SerialTransport::lineError, this, [this](const Error& error) {
-        if (run_)
-            run_->serialLineFailed(error);
-    });
-}
+    : QObject(parent), serial_(comPorts), serialTransport_(serial_),
+      serialAimer_(comPorts, inventory, serial_), usb_(inventory, comPorts), usbOutput_(usb_),
+      network_(faces_), bootCommand_(monitor_, usb_, usbOutput_) {}
 
 // Nobody is told of a download that goes with its engine: the observers may be gone already.
 Engine::~Engine() = default;
@@ -31,41 +21,8 @@ void Engine::shareBootPorts(SharedBootPorts* ports) {
     network_.shareBootPorts(ports);
 }
 
-Status Engine::aimSerial(const DownloadTarget& target, PrinterIdentity& printer) {
-    const SerialHost host{inventory_.devices().value_or(std::vector<UsbDeviceEntry>{}),
-                          [](const QString& node) { return QFileInfo::exists(node); },
-                          [this](const QString& node) { return comPorts_.comNumberOf(node); },
-                          [this](int number) { return comPorts_.devicePath(number); }};
-    Result<SerialAim> aim =
-        AimSerial({target.comNumber, target.devicePath, target.usbPath}, host, faces_);
-    if (!aim)
-        return aim.error();
-    // A node the map does not know yet gets the lowest free number.
-    const bool named = !target.devicePath.isEmpty() || !target.usbPath.isEmpty();
-    if (named && aim->comNumber == 0) {
-        const Result<int> assigned = comPorts_.assign(aim->node);
-        if (!assigned)
-            return assigned.error();
-        aim->comNumber = *assigned;
-    }
-    printer.comNumber = aim->comNumber;
-    printer.devicePath = aim->node;
-    printer.usbPath = aim->usbPath;
-    printer.usbSerial = aim->usbSerial;
-    serial_.closePort();
-    return serial_.setComNumber(aim->comNumber);
-}
-
 DownloadRun::Parts Engine::parts() {
-    return {serialTransport_,
-            network_,
-            monitor_,
-            bootCommand_,
-            faces_,
-            [this](const DownloadTarget& target, PrinterIdentity& printer) {
-                return aimSerial(target, printer);
-            },
-            [this] { return usb_.printerComPresent(); }};
+    return {serialTransport_, network_, monitor_, bootCommand_, serialAimer_, usb_, faces_};
 }
 
 void Engine::download(const DownloadJob& job, DownloadObserver& observer,

@@ -11,6 +11,7 @@
 #include "link/serial_transport.h"
 #include "link/tcp_monitor.h"
 #include "ports/printer_usb.h"
+#include "ports/serial_aim.h"
 #include "ports/serial_control.h"
 #include "ports/usb_output.h"
 
@@ -85,15 +86,12 @@ public:
     std::function<std::uint64_t()> pcCodeSeed;
 
 private:
-    // The serial node a target names, and its COM number; errors when there is none.
-    Status aimSerial(const DownloadTarget& target, PrinterIdentity& printer);
     DownloadRun::Parts parts();
 
-    ComPortMap& comPorts_;
-    const UsbInventory& inventory_;
     Faces faces_;
     SerialControl serial_;
     SerialTransport serialTransport_;
+    SerialAimer serialAimer_;
     PrinterUsb usb_;
     UsbOutput usbOutput_;
     NetworkBoot network_;

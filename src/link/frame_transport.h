@@ -24,6 +24,9 @@ public:
 signals:
     // One arrival: a datagram, or what one receive event delivered (at most 1024 bytes).
     void replied(posflash::ByteView reply);
+    // The medium failed while taken up (a serial device gone) and was let go; the next send
+    // takes it up again.
+    void lineError(const posflash::Error& error);
 };
 
 } // namespace posflash

@@ -9,7 +9,7 @@ namespace posflash {
 SerialTransport::SerialTransport(SerialControl& serial, QObject* parent)
     : FrameTransport(parent), serial_(serial) {
     connect(&serial_, &SerialControl::received, this, &FrameTransport::replied);
-    connect(&serial_, &SerialControl::lineError, this, &SerialTransport::lineError);
+    connect(&serial_, &SerialControl::lineError, this, &FrameTransport::lineError);
 }
 
 Status SerialTransport::send(ByteView frame) {

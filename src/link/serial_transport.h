@@ -6,8 +6,9 @@ namespace posflash {
 
 class SerialControl;
 
-// Frames over the serial line: opened by the first send, written in 1024-byte pieces after
-// what is pending is dropped; every arrival is a reply.
+// Frames over the serial line: opened by the first send (a line that cannot be opened is that
+// attempt's error), written in 1024-byte pieces after what is pending is dropped; every
+// arrival is a reply, every failure of the open line a lineError.
 class SerialTransport : public FrameTransport {
     Q_OBJECT
 public:
@@ -17,10 +18,6 @@ public:
 
     Status send(ByteView frame) override;
     void close() override;
-
-signals:
-    // The line failed while open; the port is closed and the next send opens it again.
-    void lineError(const posflash::Error& error);
 
 private:
     SerialControl& serial_;

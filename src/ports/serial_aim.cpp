@@ -1,6 +1,10 @@
 #include "ports/serial_aim.h"
 
 #include "base/faces.h"
+#include "ports/com_port_map.h"
+#include "ports/serial_control.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -45,6 +49,29 @@ Result<SerialAim> AimSerial(const SerialTarget& target, const SerialHost& host,
             aim.usbSerial = d.serial;
             aim.usbPath = d.usbPath;
         }
+    return aim;
+}
+
+SerialAimer::SerialAimer(ComPortMap& comPorts, const UsbInventory& inventory, SerialControl& serial)
+    : comPorts_(comPorts), inventory_(inventory), serial_(serial) {}
+
+Result<SerialAim> SerialAimer::aim(const SerialTarget& target, const Faces& faces) {
+    const SerialHost host{inventory_.devices().value_or(std::vector<UsbDeviceEntry>{}),
+                          [](const QString& node) { return QFileInfo::exists(node); },
+                          [this](const QString& node) { return comPorts_.comNumberOf(node); },
+                          [this](int number) { return comPorts_.devicePath(number); }};
+    Result<SerialAim> aim = AimSerial(target, host, faces);
+    if (!aim)
+        return aim;
+    if (target.namesDevice() && aim->comNumber == 0) {
+        const Result<int> assigned = comPorts_.assign(aim->node);
+        if (!assigned)
+            return assigned.error();
+        aim->comNumber = *assigned;
+    }
+    serial_.closePort();
+    if (Status set = serial_.setComNumber(aim->comNumber); !set)
+        return set.error();
     return aim;
 }
 

@@ -10,7 +10,9 @@
 
 namespace posflash {
 
+class ComPortMap;
 class Faces;
+class SerialControl;
 
 // Which serial node a download goes to, as a user named it: a COM number, a device node, or
 // a USB path (the device's own node).
@@ -18,6 +20,9 @@ struct SerialTarget {
     int comNumber = 0;
     QString devicePath;
     QString usbPath;
+
+    // A device rather than a bare COM number.
+    bool namesDevice() const { return !devicePath.isEmpty() || !usbPath.isEmpty(); }
 };
 
 // Where that leads: the node, its COM number (0 when the map has none yet and one is to be
@@ -40,5 +45,20 @@ struct SerialHost {
 // A USB path without a serial node and a node that does not exist are refused (domain Ports;
 // ENOENT for the missing node), in the faces' language.
 Result<SerialAim> AimSerial(const SerialTarget& target, const SerialHost& host, const Faces& faces);
+
+// Points the serial control at the node a target names, as this host has it: a named node the
+// map does not know yet gets the lowest free number, and the line, closed first, is set to
+// that number. Refused as AimSerial refuses, or when no number can be given.
+class SerialAimer {
+public:
+    SerialAimer(ComPortMap& comPorts, const UsbInventory& inventory, SerialControl& serial);
+
+    Result<SerialAim> aim(const SerialTarget& target, const Faces& faces);
+
+private:
+    ComPortMap& comPorts_;
+    const UsbInventory& inventory_;
+    SerialControl& serial_;
+};
 
 } // namespace posflash

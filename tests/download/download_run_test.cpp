@@ -8,6 +8,8 @@
 #include "link/tcp_monitor.h"
 #include "ports/com_port_map.h"
 #include "ports/printer_usb.h"
+#include "ports/serial_aim.h"
+#include "ports/serial_control.h"
 #include "ports/usb_output.h"
 #include "protocol/frames.h"
 #include "support/fake_usb_inventory.h"
@@ -108,6 +110,7 @@ protected:
         : usb(inventory, comPorts), usbOutput(usb), network(faces),
           bootCommand(monitor, usb, usbOutput) {
         faces.setUseEnglish(true);
+        inventory.list = {{"USB\\VID_0483&PID_5740\\T1", "", ""}}; // unreachable: no printer
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -133,13 +136,7 @@ protected:
     }
 
     DownloadRun::Parts parts() {
-        return {printer,
-                network,
-                monitor,
-                bootCommand,
-                faces,
-                [](const DownloadTarget&, PrinterIdentity&) { return Status(); },
-                [this] { return printerPresent; }};
+        return {printer, network, monitor, bootCommand, aimer, usb, faces};
     }
     DownloadRun& start(const DownloadJob& job) {
         run = std::make_unique<DownloadRun>(job, QString(), parts(), observer);
@@ -161,7 +158,8 @@ protected:
     NetworkBoot network;
     TcpMonitor monitor;
     BootCommand bootCommand;
-    bool printerPresent = true;
+    SerialControl serialControl{comPorts};
+    SerialAimer aimer{comPorts, inventory, serialControl};
     testing::RecordingObserver observer;
     std::unique_ptr<DownloadRun> run;
 };
@@ -279,6 +277,41 @@ TEST_F(DownloadRunTest, CancelLetsTheFrameInFlightFinishAndNeverInterruptsTheClo
     }
 }
 
+// The serial line a run sent on is let go once however it ends: completed, failed by a line lost
+// (heard from the transport), resent on the network, or dropped with its engine (nobody told).
+TEST_F(DownloadRunTest, TheSerialLineItSentOnIsLetGoHoweverTheRunEnds) {
+    enum class Act { None, LineFails, RouteToNetwork, Drop };
+    // clang-format off
+    const struct { const char* name; Act act; const char* outcome; } cases[] = {
+        {"completed", Act::None, "completed/none"},
+        {"the line fails during data frame 1", Act::LineFails, "failed/disconnected"},
+        {"resends moved to the network", Act::RouteToNetwork, "failed/disconnected"},
+        {"dropped while data frame 1 awaits its answer", Act::Drop, ""},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        printer.reset(c.act == Act::None ? "" : "T1: - - -");
+        observer = {};
+        observer.onDataFrame = [&](int) {
+            QTimer::singleShot(0, [&] {
+                if (c.act == Act::LineFails)
+                    emit printer.lineError(Error{0, "gone", "gone", ErrorDomain::Serial});
+                else if (c.act == Act::RouteToNetwork)
+                    run->setRoute(Route::Network);
+                else if (c.act == Act::Drop)
+                    run.reset();
+            });
+        };
+        start(comJob(program(1000)));
+        ASSERT_TRUE(c.act == Act::Drop ? QTest::qWaitFor([this] { return !run; }, 5000)
+                                       : finishes());
+        EXPECT_EQ(observer.outcome(), c.outcome);
+        EXPECT_EQ(printer.closes, 1);
+        run.reset();
+    }
+}
+
 TEST_F(DownloadRunTest, TheLinkWaitEndsAtOnceOnCancelOrStopAndAtTheJobsTimeLimit) {
     // The process's boot ports on free port numbers: the link waits without binding 67 or 69.
     SharedBootPorts ports;
@@ -355,7 +388,7 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         observer = {};
-        printerPresent = c.printerPresent;
+        inventory.reachable = c.printerPresent;
         DownloadJob job = comJob(c.file.isEmpty() ? QString() : path(c.file));
         if (c.ip) {
             job.route = Route::Network;
