@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     std::strftime(date, sizeof date, "%y%m%d", &local);
     std::strftime(time, sizeof time, "%H%M%S", &local);
 
-    const Kind kind = Kind::Program;
+    const ImageKind kind = ImageKind::Program;
     const int slice = kProgramFrameDataSize;
     const std::size_t frames = DataFrameCount(image.size(), slice);
     bool ok = exchange(fd, BuildStartFrame(kind, image, date, time, GetPcCodeData(TimeOfDaySeed())),

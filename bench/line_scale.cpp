@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     MultiSettings settings;
-    settings.file = args[1];
+    ImageKind kind = ImageKind::Program;
     settings.linkTimeoutMs = 60000;
     settings.operatorName = QStringLiteral("bench");
     settings.station = QStringLiteral("bench");
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
             t.mac = args[++i];
             t.label = t.ip;
         } else if (args[i] == "--font") {
-            settings.font = true;
+            kind = ImageKind::Font;
             continue;
         } else {
             std::fprintf(stderr, "line_scale: unexpected %s\n", qPrintable(args[i]));
@@ -88,6 +88,12 @@ int main(int argc, char** argv) {
         targets.push_back(t);
     }
 
+    const Result<SharedImage> image = LoadImage(args[1], kind);
+    if (!image) {
+        std::fprintf(stderr, "line_scale: %s\n", qPrintable(image.error().text));
+        return 2;
+    }
+    settings.image = *image;
     ComPortMap comPorts; // in memory
     const NoUsb usb;
     Ends sink;

@@ -19,7 +19,7 @@ std::uint32_t trailerSum(ByteView image) {
     return sum;
 }
 
-void framesCarryTheImage(ByteView image, Kind kind, int frameDataSize) {
+void framesCarryTheImage(ByteView image, ImageKind kind, int frameDataSize) {
     const ImageProblem problem = CheckImageFrameable(image.size(), frameDataSize);
     if (image.empty()) {
         FUZZ_CHECK(problem == ImageProblem::Empty);
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(loaded.ok() && std::equal(loaded->begin(), loaded->end(), data, data + size));
     FUZZ_CHECK(CheckBinFileValid(path) == valid);
 
-    framesCarryTheImage(image, Kind::Program, kProgramFrameDataSize);
-    framesCarryTheImage(image, Kind::Font, kFontFrameDataSize);
+    framesCarryTheImage(image, ImageKind::Program, kProgramFrameDataSize);
+    framesCarryTheImage(image, ImageKind::Font, kFontFrameDataSize);
     return 0;
 }

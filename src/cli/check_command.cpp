@@ -37,24 +37,25 @@ FileFindings judge(const QString& shown, const QString& path, bool font, const F
     FileFindings v;
     v.file = shown;
     v.font = font;
-    v.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
-    const Result<Bytes> image = LoadImageFile(path, MaxImageBytes(v.frameBytes));
+    const ImageKind kind = ImageKindOf(font);
+    v.frameBytes = FrameDataSizeOf(kind);
+    const Result<SharedImage> loaded = LoadImage(path, kind);
     // In the command line's own words, as a download refusing the file says them.
-    if (const auto refused =
-            JudgeImage(faces, image, shown, font ? ImageKind::Font : ImageKind::Program)) {
+    if (const auto refused = JudgeImage(faces, loaded, shown, kind)) {
         const QString own = CauseTexts(faces).cause(refused->cause, 0, 0, 0);
         v.reason = own.isEmpty() ? refused->text : own;
         v.cause = refused->cause;
     }
-    if (!image.ok())
+    if (!loaded.ok())
         return v;
-    v.size = static_cast<qint64>(image->size());
-    if (CheckImageFrameable(image->size(), v.frameBytes) == ImageProblem::None) {
-        v.frames = static_cast<int>(DataFrameCount(image->size(), v.frameBytes));
-        v.crc16 = GetCRC16(*image);
+    const Bytes& image = (*loaded)->bytes;
+    v.size = static_cast<qint64>(image.size());
+    if (CheckImageFrameable(image.size(), v.frameBytes) == ImageProblem::None) {
+        v.frames = static_cast<int>(DataFrameCount(image.size(), v.frameBytes));
+        v.crc16 = GetCRC16(image);
     }
     if (!font)
-        v.trailerSum = CheckBinImageValid(*image);
+        v.trailerSum = CheckBinImageValid(image);
     return v;
 }
 
@@ -126,7 +127,7 @@ int CheckCommand(const CliArguments& args, const std::vector<QByteArray>& rawArg
         FileFindings v;
         v.file = positional[1];
         v.font = args.isSet("font");
-        v.frameBytes = FrameDataSizeOf(v.font ? ImageKind::Font : ImageKind::Program);
+        v.frameBytes = FrameDataSizeOf(ImageKindOf(v.font));
         v.reason = image.error().text;
         v.cause = Cause::FileNotOpen;
         err.write(QStringLiteral("posflash-cli: %1\n").arg(image.error().text));

@@ -28,15 +28,12 @@
 #include "ports/printer_usb.h"
 #include "ports/usb_inventory_linux.h"
 #include "protocol/address_text.h"
-#include "protocol/frames.h"
-#include "protocol/image_file.h"
 #include "recipe/recipe_texts.h"
 #include "recipe/trusted_keys.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSysInfo>
@@ -80,16 +77,20 @@ std::optional<UnitChoices> unitChoices(const Cli& cli, const CliArguments& args)
     return choices;
 }
 
-// A program the download would refuse is refused before any port is touched, for the same
-// cause. A font has no required form: its refusals (empty, too large) come from the download.
-std::optional<ImageRefusal> refusedImage(const Cli& cli, const Faces& faces, const QString& path,
-                                         bool font, const CauseTexts& texts) {
-    if (font)
-        return std::nullopt;
-    auto refused = JudgeImageFile(faces, path, ImageKind::Program);
-    if (refused)
-        cli.refuse(Outcome::Refused, refused->cause, texts.cause(refused->cause, 0, 0, 0), texts);
-    return refused;
+// The image, loaded once for the whole run, or its refusal before any port is touched: a file
+// that cannot be read, or a program the download would refuse, for the same cause. A font has
+// no required form: its other refusals (empty) come from the download.
+std::variant<SharedImage, ImageRefusal> loadedImage(const Cli& cli, const Faces& faces,
+                                                    const ImageArgument& image, ImageKind kind,
+                                                    const CauseTexts& texts) {
+    const Result<SharedImage> loaded = LoadImage(image.path(), kind, image.name());
+    const auto refused = !loaded || kind == ImageKind::Program
+                             ? JudgeImage(faces, loaded, image.path(), kind)
+                             : std::nullopt;
+    if (!refused)
+        return *loaded;
+    cli.refuse(Outcome::Refused, refused->cause, texts.cause(refused->cause, 0, 0, 0), texts);
+    return *refused;
 }
 
 // Where the history's records went, said on standard error when it was not the database.
@@ -104,7 +105,7 @@ void reportHistory(const Cli& cli, DownloadHistory& history) {
 // refusals do: a record for each printer named, or one without a printer when none is known
 // yet. Returns once the records have landed.
 void recordRefusedImage(const Cli& cli, std::vector<MultiTarget> targets, const QByteArray& name,
-                        bool font, const ImageRefusal& refusal, const UnitChoices& units,
+                        ImageKind kind, const ImageRefusal& refusal, const UnitChoices& units,
                         const RecipeStamp& recipe = {}) {
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);
@@ -113,7 +114,7 @@ void recordRefusedImage(const Cli& cli, std::vector<MultiTarget> targets, const 
     result.cause = refusal.cause;
     result.imageName = name;
     result.imagePath = QFile::decodeName(name);
-    result.font = font;
+    result.font = kind == ImageKind::Font;
     result.bytes = refusal.bytes;
     result.sha256 = refusal.sha256;
     result.startedAt = QDateTime::currentDateTime();
@@ -139,14 +140,13 @@ void recordRefusedImage(const Cli& cli, std::vector<MultiTarget> targets, const 
 // said (with --json as its error event), recorded for each printer named, and ends the run.
 std::variant<std::shared_ptr<const RecipeGate>, int>
 checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, const CauseTexts& texts,
-              const ImageArgument& image, bool font, const std::vector<MultiTarget>& targets,
+              const LoadedImage& image, const std::vector<MultiTarget>& targets,
               const ComPortMap& comPorts, bool watch, const UnitChoices& units) {
     const TrustedKeys trusted = LoadTrustedKeys(TrustedKeyFolders::station());
     for (const QString& fault : trusted.unreadable)
         cli.err.write(QStringLiteral("posflash-cli: ignored: %1\n").arg(fault));
     auto opened =
         RecipeGate::open(args.value("recipe"), trusted.keys, QDateTime::currentDateTimeUtc());
-    const ImageKind kind = font ? ImageKind::Font : ImageKind::Program;
     RecipeVerdict verdict;
     RecipeStamp approval; // the recipe that refused, once it verified
     if (const RecipeVerdict* refused = std::get_if<RecipeVerdict>(&opened)) {
@@ -154,7 +154,7 @@ checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, cons
     } else {
         const RecipeGate& gate = std::get<RecipeGate>(opened);
         approval = gate.stamp();
-        verdict = gate.checkImage(image.path(), kind);
+        verdict = gate.checkImage(image);
         for (const MultiTarget& target : targets) {
             if (verdict.ok())
                 verdict = gate.checkUnit(JobTargetOf(target), target.unitLabel, comPorts);
@@ -166,13 +166,8 @@ checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, cons
             return std::make_shared<const RecipeGate>(gate);
     }
     const Cause cause = CauseOfRecipe(verdict.cause);
-    const Result<Bytes> bytes = LoadImageFile(image.path(), MaxImageBytes(FrameDataSizeOf(kind)));
-    ImageRefusal refusal{cause, {}, -1, {}};
-    if (bytes) {
-        refusal.bytes = static_cast<qint64>(bytes->size());
-        refusal.sha256 = ImageSha256(*bytes);
-    }
-    recordRefusedImage(cli, targets, image.name(), font, refusal, units, approval);
+    const ImageRefusal refusal{cause, {}, static_cast<qint64>(image.bytes.size()), image.sha256};
+    recordRefusedImage(cli, targets, image.name, image.kind, refusal, units, approval);
     return cli.refuse(Outcome::Refused, cause, RecipeTexts(faces).cause(verdict), texts);
 }
 
@@ -282,18 +277,20 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
     Faces faces;
     faces.setUseEnglish(args.value("lang") == "en");
     const CauseTexts texts(faces);
-    const bool font = args.isSet("font");
+    const ImageKind kind = ImageKindOf(args.isSet("font"));
     const auto image = ImageArgument::open(imageArgument, cli.rawArguments);
     if (!image) {
         const int code = cli.unopened(image.error(), texts);
         if (const auto name = ImageArgument::nameOf(imageArgument, cli.rawArguments))
-            recordRefusedImage(cli, targets, *name, font, {Cause::FileNotOpen, {}, -1, {}}, units);
+            recordRefusedImage(cli, targets, *name, kind, {Cause::FileNotOpen, {}, -1, {}}, units);
         return code;
     }
-    if (const auto refused = refusedImage(cli, faces, image->path(), font, texts)) {
-        recordRefusedImage(cli, targets, image->name(), font, *refused, units);
+    const auto loaded = loadedImage(cli, faces, *image, kind, texts);
+    if (const auto* refused = std::get_if<ImageRefusal>(&loaded)) {
+        recordRefusedImage(cli, targets, image->name(), kind, *refused, units);
         return kExitUsage;
     }
+    const SharedImage& sent = std::get<SharedImage>(loaded);
     if (args.isSet("all")) {
         targets = presentComPrinters(plan.filter);
         if (targets.empty())
@@ -308,7 +305,7 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
     int retries = units.retries;
     if (args.isSet("recipe")) {
         auto checked =
-            checkedRecipe(cli, args, faces, texts, *image, font, targets, comPorts, watch, units);
+            checkedRecipe(cli, args, faces, texts, *sent, targets, comPorts, watch, units);
         if (const int* code = std::get_if<int>(&checked))
             return *code;
         recipe = std::get<std::shared_ptr<const RecipeGate>>(checked);
@@ -316,14 +313,8 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
             retries = *recipe->recipe().retries;
     }
 
-    MultiSettings settings{image->path(),
-                           image->name(),
-                           font,
-                           args.value("lang") == "en",
-                           plan.linkTimeoutMs,
-                           retries,
-                           units.operatorName,
-                           units.station,
+    MultiSettings settings{sent,       args.value("lang") == "en", plan.linkTimeoutMs,
+                           retries,    units.operatorName,         units.station,
                            plan.viaApp};
     settings.recipe = recipe;
     if (watch)
@@ -334,8 +325,8 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
                              style.terminal, qgetenv("NO_COLOR"));
     style.columns = TerminalColumns(STDOUT_FILENO);
     style.linkTimeoutMs = plan.linkTimeoutMs.value_or(0);
-    style.imageBytes = QFileInfo(image->path()).size();
-    style.frameBytes = font ? kFontFrameDataSize : kProgramFrameDataSize;
+    style.imageBytes = static_cast<qint64>(sent->bytes.size());
+    style.frameBytes = FrameDataSizeOf(kind);
     DownloadView view(cli.out, cli.err, faces, targets, style);
     // A port that is not there, or is no serial line, is refused before any printer starts:
     // one answer for a run of one, of several, with --json or without, and for inboot.

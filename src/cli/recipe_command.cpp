@@ -4,8 +4,7 @@
 #include "base/retry_limit.h"
 #include "cli/exit_codes.h"
 #include "cli/records_command.h"
-#include "protocol/frames.h"
-#include "protocol/image_file.h"
+#include "download/loaded_image.h"
 #include "recipe/minisign.h"
 #include "recipe/recipe.h"
 #include "recipe/recipe_check.h"
@@ -16,7 +15,6 @@
 #include "records/recipe_records.h"
 #include "records/records_address.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -121,8 +119,7 @@ int RecipeRun::make(const CliArguments& args) {
             return usage(QStringLiteral("make needs --%1").arg(QLatin1String(needed)));
     Recipe recipe;
     recipe.name = args.value(QStringLiteral("name"));
-    recipe.imageKind =
-        args.isSet(QStringLiteral("font")) ? RecipeImageKind::Font : RecipeImageKind::Program;
+    recipe.imageKind = ImageKindOf(args.isSet(QStringLiteral("font")));
     const QString mode = args.value(QStringLiteral("mode"));
     if (mode == QLatin1String("engineering"))
         recipe.mode = RecipeMode::Engineering;
@@ -152,17 +149,13 @@ int RecipeRun::make(const CliArguments& args) {
     recipe.sequence = std::get<std::int64_t>(sequence);
 
     const QString imagePath = args.value(QStringLiteral("image"));
-    const int frameBytes =
-        recipe.imageKind == RecipeImageKind::Font ? kFontFrameDataSize : kProgramFrameDataSize;
-    const Result<Bytes> image = LoadImageFile(imagePath, MaxImageBytes(frameBytes));
+    const Result<SharedImage> image = LoadImage(imagePath, recipe.imageKind);
     if (!image.ok())
         return usage(QStringLiteral("%1 cannot be read as an image (missing, not a regular file, "
                                     "or too large for a download)")
                          .arg(imagePath));
-    const QByteArray bytes(reinterpret_cast<const char*>(image->data()),
-                           static_cast<qsizetype>(image->size()));
-    recipe.imageSize = bytes.size();
-    recipe.imageSha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    recipe.imageSize = static_cast<std::int64_t>((*image)->bytes.size());
+    recipe.imageSha256 = (*image)->sha256;
 
     // Through the reader the stations use, so that what is written is what they accept.
     const QByteArray file = WriteRecipe(recipe);
@@ -246,7 +239,7 @@ void RecipeRun::print(const Recipe& recipe) {
     line(QStringLiteral("name"), recipe.name);
     line(QStringLiteral("sequence"), QString::number(recipe.sequence));
     line(QStringLiteral("image"), QStringLiteral("%1, %2 bytes, SHA-256 %3")
-                                      .arg(QLatin1String(RecipeImageKindName(recipe.imageKind)))
+                                      .arg(QLatin1String(ImageKindName(recipe.imageKind)))
                                       .arg(recipe.imageSize)
                                       .arg(QString::fromLatin1(recipe.imageSha256.toHex())));
     line(QStringLiteral("mode"), QLatin1String(RecipeModeName(recipe.mode)));

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "base/image_kind.h"
+#include "download/loaded_image.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
 
 namespace posflash {
-
-enum class ImageKind { Program, Font };
 
 // The way the frames travel: the COM port, UDP through the boot loader's network link, or the
 // running firmware's TCP connection (a font without a restart into the boot loader).
@@ -50,13 +51,22 @@ struct DownloadJob {
     // UTF-8, opened as /proc/self/fd/N); the history records this one.
     QByteArray imageName;
     ImageKind kind = ImageKind::Program;
+    // The image already loaded (and checked against a recipe, if any), set by carry(): its bytes
+    // are sent, still judged after the link, and no file is read. None: imagePath is read once
+    // the link is up, as the window's downloads are.
+    SharedImage image;
     Route route = Route::Com;
-    // The SHA-256 (32 bytes) the image must have: bytes that differ are refused before the
-    // first frame (file-not-open, as the file meant is no longer there). Empty: any image.
-    QByteArray expectedSha256;
     // The link not up by then ends the job as failed (link-timeout); none: wait until stopped.
     std::optional<int> linkTimeoutMs;
     FrameTiming timing;
+
+    // The job sends loaded, and names it as loaded was named.
+    void carry(SharedImage loaded) {
+        imagePath = loaded->path;
+        imageName = loaded->name;
+        kind = loaded->kind;
+        image = std::move(loaded);
+    }
 };
 
 } // namespace posflash

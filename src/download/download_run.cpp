@@ -12,7 +12,6 @@
 #include "ports/printer_usb.h"
 #include "ports/serial_aim.h"
 #include "protocol/frames.h"
-#include "protocol/image_file.h"
 #include "protocol/pc_code.h"
 #include "protocol/reply_checker.h"
 
@@ -287,32 +286,27 @@ void DownloadRun::linkUp() {
 }
 
 void DownloadRun::loadImage() {
-    // The very bytes that are sent are judged here: the file may have been replaced during the
-    // link wait.
-    Result<Bytes> image = LoadImageFile(job_.imagePath, MaxImageBytes(frameDataSize_));
+    // A job without a loaded image reads its file now, after the link, as the window's always
+    // did; the very bytes that are sent are judged here either way.
+    const Result<SharedImage> image = job_.image
+                                          ? Result<SharedImage>(job_.image)
+                                          : LoadImage(job_.imagePath, job_.kind, job_.imageName);
     if (image.ok()) {
-        result_.bytes = static_cast<qint64>(image->size());
-        // From the bytes in hand: the history names the very image sent, at no second read.
-        result_.sha256 = ImageSha256(*image);
+        result_.bytes = static_cast<qint64>((*image)->bytes.size());
+        result_.sha256 = (*image)->sha256;
     }
     if (const auto refused = JudgeImage(parts_.faces, image, job_.imagePath, job_.kind)) {
         endTransfer(Outcome::Refused, refused->cause, Error{0, refused->text, {}});
         return;
     }
-    if (!job_.expectedSha256.isEmpty() && result_.sha256 != job_.expectedSha256) {
-        endTransfer(Outcome::Refused, Cause::ImageChanged,
-                    Error{0, texts::imageReplaced(parts_.faces, job_.imagePath), {}});
-        return;
-    }
-    image_ = std::move(*image);
+    image_ = *image;
     stage_ = Stage::Frames;
     sendStartFrame();
 }
 
 void DownloadRun::sendStartFrame() {
-    const Kind kind = job_.kind == ImageKind::Font ? Kind::Font : Kind::Program;
     frame_ = BuildStartFrame(
-        kind, image_, startedAt_.toString(QStringLiteral("yyMMdd")).toStdString(),
+        job_.kind, image_->bytes, startedAt_.toString(QStringLiteral("yyMMdd")).toStdString(),
         startedAt_.toString(QStringLiteral("HHmmss")).toStdString(), GetPcCodeData(pcCodeSeed_));
     result_.crc16 = getU16(frame_, frame::kImageCrcAt);
     sendFrameAndWait(static_cast<std::uint8_t>(Command::Start), step::kStartFrame,
@@ -383,7 +377,7 @@ void DownloadRun::frameAccepted() {
     awaitingReply_ = false;
     switch (step_) {
     case step::kStartFrame:
-        frameCount_ = static_cast<int>(DataFrameCount(image_.size(), frameDataSize_));
+        frameCount_ = static_cast<int>(DataFrameCount(image_->bytes.size(), frameDataSize_));
         result_.frames = frameCount_;
         expectedFrameNo_ = 1;
         notify(event(EventKind::FramesKnown), [this] { nextDataFrame(0); });
@@ -394,8 +388,7 @@ void DownloadRun::frameAccepted() {
         nextDataFrame(dataIndex_ + 1);
         return;
     case step::kEndFrame:
-        frame_ = BuildClosingFrame(job_.kind == ImageKind::Font ? Kind::Font : Kind::Program,
-                                   Command::Final, lastFrameSum_);
+        frame_ = BuildClosingFrame(job_.kind, Command::Final, lastFrameSum_);
         sendFrameAndWait(static_cast<std::uint8_t>(Command::Final), step::kFinalFrame,
                          job_.timing.finalWaitMs);
         return;
@@ -406,12 +399,11 @@ void DownloadRun::frameAccepted() {
 }
 
 void DownloadRun::nextDataFrame(int index) {
-    const Kind kind = job_.kind == ImageKind::Font ? Kind::Font : Kind::Program;
     if (index >= frameCount_) {
         dataIndex_ = -1;
         setState(State::Closing);
-        notify(event(EventKind::Closing), [this, kind] {
-            frame_ = BuildClosingFrame(kind, Command::End, lastFrameSum_);
+        notify(event(EventKind::Closing), [this] {
+            frame_ = BuildClosingFrame(job_.kind, Command::End, lastFrameSum_);
             sendFrameAndWait(static_cast<std::uint8_t>(Command::End), step::kEndFrame,
                              job_.timing.endWaitMs);
         });
@@ -424,7 +416,8 @@ void DownloadRun::nextDataFrame(int index) {
         endTransfer(Outcome::Cancelled, Cause::Cancelled);
         return;
     }
-    BuildDataFrameInto(frame_, kind, image_, static_cast<std::size_t>(index) + 1, frameDataSize_);
+    BuildDataFrameInto(frame_, job_.kind, image_->bytes, static_cast<std::size_t>(index) + 1,
+                       frameDataSize_);
     lastFrameSum_ = FrameSumOf(frame_);
     sendFrameAndWait(static_cast<std::uint8_t>(Command::Data), step::kDataFrame,
                      job_.timing.dataWaitMs);

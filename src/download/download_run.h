@@ -130,7 +130,7 @@ private:
     Route liveRoute_;
     Stage stage_ = Stage::Start;
 
-    Bytes image_;
+    SharedImage image_; // shared with the job's other printers: one copy of the bytes
     Bytes frame_;
     QDateTime startedAt_;
     std::uint64_t pcCodeSeed_ = 0;

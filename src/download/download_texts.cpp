@@ -72,18 +72,14 @@ QString imageUnreadable(const Faces& f, const QString& path) {
     return t(f, QT_TRANSLATE_NOOP("Download", "Cannot read the file %1.")).arg(path);
 }
 
-QString imageReplaced(const Faces& f, const QString& path) {
-    return t(f, QT_TRANSLATE_NOOP("Download", "%1 is no longer the image this download was given."))
-        .arg(path);
-}
-
-QString imageRefusal(const Faces& f, const Result<Bytes>& image, const QString& path, bool font,
-                     int frameDataSize) {
+QString imageRefusal(const Faces& f, const Result<SharedImage>& image, const QString& path,
+                     bool font, int frameDataSize) {
     if (!image)
         return image.error().is(ErrorDomain::Image, image_error::kTooLarge)
                    ? imageTooLarge(f)
                    : imageUnreadable(f, path);
-    switch (CheckImageFrameable(image->size(), frameDataSize)) {
+    const Bytes& bytes = (*image)->bytes;
+    switch (CheckImageFrameable(bytes.size(), frameDataSize)) {
     case ImageProblem::Empty:
         return imageEmpty(f);
     case ImageProblem::TooManyFrames:
@@ -92,7 +88,7 @@ QString imageRefusal(const Faces& f, const Result<Bytes>& image, const QString& 
         break;
     }
     // A font file has no required form; a program carries its sum in its last four bytes.
-    if (!font && !CheckBinImageValid(*image))
+    if (!font && !CheckBinImageValid(bytes))
         return fileOpenError(f);
     return {};
 }

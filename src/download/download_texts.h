@@ -2,6 +2,7 @@
 
 #include "base/bytes.h"
 #include "base/error.h"
+#include "download/loaded_image.h"
 
 #include <QString>
 
@@ -24,11 +25,10 @@ QString fileOpenError(const Faces& f);                                    // bad
 QString imageEmpty(const Faces& f);
 QString imageTooLarge(const Faces& f);
 QString imageUnreadable(const Faces& f, const QString& path);
-QString imageReplaced(const Faces& f, const QString& path); // bytes other than the job's hash
 // Why an image read from path cannot be sent as a program (or, with font, a font) in frames of
 // frameDataSize bytes; empty when it can.
-QString imageRefusal(const Faces& f, const Result<Bytes>& image, const QString& path, bool font,
-                     int frameDataSize);
+QString imageRefusal(const Faces& f, const Result<SharedImage>& image, const QString& path,
+                     bool font, int frameDataSize);
 
 // Texts that exist in one language only.
 inline QString fileNotOpen() {

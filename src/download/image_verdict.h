@@ -4,6 +4,7 @@
 #include "base/error.h"
 #include "download/download_job.h"
 #include "download/download_result.h"
+#include "download/loaded_image.h"
 
 #include <QString>
 
@@ -14,7 +15,7 @@ namespace posflash {
 class Faces;
 
 // Why an image is not fit to send: the cause, and the text in the face in force.
-// The size and SHA-256 are those of the file as read, for the history; -1 and empty when it
+// The size and SHA-256 are those of the image as loaded, for the history; -1 and empty when it
 // could not be read.
 struct ImageRefusal {
     Cause cause = Cause::None;
@@ -23,16 +24,12 @@ struct ImageRefusal {
     QByteArray sha256;
 };
 
-// The SHA-256 of an image's bytes (32 bytes).
-QByteArray ImageSha256(const Bytes& image);
-
 // Image bytes per data frame for a download of kind.
 int FrameDataSizeOf(ImageKind kind);
 
-// The judgement of an image read for a download of kind: nothing when it may be sent.
-std::optional<ImageRefusal> JudgeImage(const Faces& faces, const Result<Bytes>& image,
+// The judgement of an image loaded (or not) from path for a download of kind: nothing when it
+// may be sent.
+std::optional<ImageRefusal> JudgeImage(const Faces& faces, const Result<SharedImage>& image,
                                        const QString& path, ImageKind kind);
-// The same, reading the file first (what a front end checks before it starts a job).
-std::optional<ImageRefusal> JudgeImageFile(const Faces& faces, const QString& path, ImageKind kind);
 
 } // namespace posflash

@@ -102,14 +102,11 @@ void MultiDownload::launch(std::size_t i) {
     Target& target = *running_.back();
     DownloadJob job;
     job.target = JobTargetOf(named);
-    job.imagePath = settings_.file;
-    job.imageName = settings_.fileName;
-    job.kind = settings_.font ? ImageKind::Font : ImageKind::Program;
+    job.carry(settings_.image);
     job.route = RouteFor(!named.ip.isEmpty(), job.kind, !settings_.viaApp);
     job.linkTimeoutMs = settings_.linkTimeoutMs;
     UnitContext context{settings_.operatorName, settings_.station, named.unitLabel, {}};
     if (const RecipeGate* recipe = settings_.recipe.get()) {
-        job.expectedSha256 = recipe->imageSha256();
         context.recipe = recipe->stamp();
         if (const RecipeVerdict verdict = recipe->checkUnit(job.target, named.unitLabel, comPorts_);
             !verdict.ok()) {
@@ -145,8 +142,7 @@ void MultiDownload::start(std::function<void(int)> ended) {
     onEnded_ = std::move(ended);
     clock_.start();
     results_.assign(targets_.size(), Outcome::Cancelled);
-    const ImageKind kind = settings_.font ? ImageKind::Font : ImageKind::Program;
-    if (RouteFor(true, kind, !settings_.viaApp) == Route::Network &&
+    if (RouteFor(true, settings_.image->kind, !settings_.viaApp) == Route::Network &&
         std::any_of(targets_.begin(), targets_.end(),
                     [](const MultiTarget& t) { return !t.ip.isEmpty(); })) {
         QStringList printerIps;

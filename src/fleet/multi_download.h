@@ -2,6 +2,7 @@
 
 #include "download/download_event.h"
 #include "download/download_result.h"
+#include "download/loaded_image.h"
 #include "fleet/fleet_boot_ports.h"
 #include "fleet/printer_target.h"
 #include "ports/com_port_map.h"
@@ -37,9 +38,9 @@ struct MultiTarget : PrinterTarget {
 
 // What every target of the run shares.
 struct MultiSettings {
-    QString file;
-    QByteArray fileName; // the name given, when file stands in for it (DownloadJob::imageName)
-    bool font = false;
+    // Loaded once for the whole run: every printer is sent these bytes, whatever the file holds
+    // later. Under a recipe, the gate approved them.
+    SharedImage image;
     bool english = true;
     // A link not up by then ends its target as failed (link-timeout); none: until stopped.
     std::optional<int> linkTimeoutMs;
@@ -50,9 +51,9 @@ struct MultiSettings {
     QString station;
     // A font to a network printer goes through its running firmware, not its boot loader.
     bool viaApp = false;
-    // The line recipe the run is under, verified: every printer's port and label is checked
-    // against it before its first frame (a refusal ends that printer's unit, untouched), only
-    // the approved image's bytes are sent, and the records name it. None: no recipe.
+    // The line recipe the run is under, verified and the image checked against it: every
+    // printer's port and label is checked against it before its first frame (a refusal ends
+    // that printer's unit, untouched), and the records name it. None: no recipe.
     std::shared_ptr<const RecipeGate> recipe{};
 };
 
@@ -115,9 +116,8 @@ private:
     FleetBootPorts bootPorts_;
     std::vector<std::unique_ptr<Target>> running_;
     std::vector<Outcome> results_;
-    // Each printer begins in a turn of the event loop of its own: its image is read, hashed and
-    // framed then (some 18 ms for 1 MiB), and 40 at once would hold a window on the same loop
-    // for most of a second.
+    // Each printer begins in a turn of the event loop of its own: its start frame's CRC over the
+    // image is taken then, and 40 at once would hold a window on the same loop for a while.
     QTimer launcher_;
     std::size_t launched_ = 0;
     int done_ = 0;

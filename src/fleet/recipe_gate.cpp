@@ -1,8 +1,6 @@
 #include "fleet/recipe_gate.h"
 
 #include "base/named_values.h"
-#include "download/image_verdict.h"
-#include "protocol/image_file.h"
 #include "recipe/recipe_file.h"
 
 #include <QFileInfo>
@@ -70,22 +68,17 @@ RecipeStamp RecipeGate::stamp() const {
             QLatin1String(RecipeModeName(approved_.recipe.mode))};
 }
 
-RecipeVerdict RecipeGate::checkImage(const QString& path, ImageKind kind) const {
-    const Result<Bytes> image = LoadImageFile(path, MaxImageBytes(FrameDataSizeOf(kind)));
-    RecipeImage sent;
-    sent.name = QFileInfo(path).fileName();
-    sent.kind = kind == ImageKind::Font ? RecipeImageKind::Font : RecipeImageKind::Program;
-    if (!image.ok()) {
-        // Nothing that cannot be read can be the approved image.
-        RecipeVerdict unread =
-            RecipeRefusal(RecipeCause::Image,
-                          QStringLiteral("%1 cannot be read: %2").arg(path, image.error().text));
-        unread.image = ImageMismatch::Hash;
-        return unread;
-    }
-    sent.bytes = QByteArray(reinterpret_cast<const char*>(image->data()),
-                            static_cast<qsizetype>(image->size()));
-    return CheckRecipeImage(approved_.recipe, sent);
+RecipeVerdict RecipeGate::checkImage(const LoadedImage& image) const {
+    return CheckRecipeImage(approved_.recipe,
+                            {static_cast<qint64>(image.bytes.size()), image.sha256, image.kind,
+                             QFileInfo(image.path).fileName()});
+}
+
+RecipeVerdict RecipeGate::unreadableImage(const QString& path, const Error& error) {
+    RecipeVerdict unread = RecipeRefusal(
+        RecipeCause::Image, QStringLiteral("%1 cannot be read: %2").arg(path, error.text));
+    unread.image = ImageMismatch::Hash;
+    return unread;
 }
 
 RecipeVerdict RecipeGate::checkTarget(const DownloadTarget& target,

@@ -39,12 +39,10 @@ public:
     const Recipe& recipe() const { return approved_.recipe; }
     // What the unit's records carry.
     RecipeStamp stamp() const;
-    // The image the engine must send: bytes with another SHA-256 are refused before the
-    // first frame, so a file changed after this check never reaches a printer.
-    const QByteArray& imageSha256() const { return approved_.recipe.imageSha256; }
-
-    // The image file as it would be sent (read whole), of kind.
-    RecipeVerdict checkImage(const QString& path, ImageKind kind) const;
+    // The image as loaded for the run: the very bytes its printers are sent.
+    RecipeVerdict checkImage(const LoadedImage& image) const;
+    // An image that could not be loaded from path (error) is never the approved one.
+    static RecipeVerdict unreadableImage(const QString& path, const Error& error);
     // A printer by every name it is known by: its COM name, device node, USB path, MAC, and
     // what the station's COM-number map makes of them (a node's COM number, a number's node).
     RecipeVerdict checkTarget(const DownloadTarget& target, const ComPortMap& comPorts) const;

@@ -445,11 +445,6 @@
         <source>Cannot read the file %1.</source>
         <translation>无法读取文件 %1。</translation>
     </message>
-    <message>
-        <location filename="../download/download_texts.cpp" line="76"/>
-        <source>%1 is no longer the image this download was given.</source>
-        <translation>%1 已不是本次下载所用的映像。</translation>
-    </message>
 </context>
 <context>
     <name>Engine</name>
@@ -1494,16 +1489,6 @@
         <location filename="../line/line_slot.cpp" line="65"/>
         <source>The recipe does not name this port: no unit is loaded here.</source>
         <translation>配方未列出此端口：此处不装载任何设备。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="96"/>
-        <source>The shift&apos;s image cannot be read. Ask the line&apos;s technician, then start a new shift.</source>
-        <translation>无法读取本班次的映像。请联系产线技术员，然后开始新班次。</translation>
-    </message>
-    <message>
-        <location filename="../line/line_slot.cpp" line="99"/>
-        <source>The image file was replaced since the shift began: no unit gets it. Start a new shift to load the new image.</source>
-        <translation>班次开始后映像文件已被替换：不会写入任何设备。请开始新班次以加载新映像。</translation>
     </message>
     <message>
         <location filename="../line/line_slot.cpp" line="278"/>

@@ -1,25 +1,19 @@
 #pragma once
 
 #include "base/error.h"
+#include "download/loaded_image.h"
 
-#include <QByteArray>
 #include <QString>
 
 namespace posflash {
 
-// The image a shift loads, read once: what the operator checks against the work order, and the
-// hash every unit's bytes are held to.
-struct ShiftImage {
-    QString fileName;
-    qint64 bytes = 0;
-    QByteArray sha256; // 32 bytes
-};
-
-// The image under the download's own rules: a FIFO, a device or a file too large for a
-// download is refused before it is read. Reads the whole file: run it off the window's thread.
-Result<ShiftImage> LoadShiftImage(const QString& path, bool font);
+// The image a shift loads, read once under the download's own rules (a FIFO, a device or a
+// file too large for a download is refused before it is read): what the operator checks against
+// the work order, what the recipe approves and what every unit of the shift is sent. Reads the
+// whole file: run it off the window's thread.
+Result<SharedImage> LoadShiftImage(const QString& path, bool font);
 
 // "fw.bin · 262,144 bytes · SHA-256 3f2a9c0b1d4e"
-QString SummaryLine(const ShiftImage& image);
+QString SummaryLine(const LoadedImage& image);
 
 } // namespace posflash

@@ -34,8 +34,8 @@ LineHost LineHost::system() {
     host.reportWritten = [](QWidget* parent, const QString& folder, const QStringList& files) {
         ShiftReportMessage(parent, folder, files)->exec();
     };
-    host.loadRecipe = [](const LineSettings& settings) {
-        return LoadShiftRecipe(settings, RecipeSource::station());
+    host.loadRecipe = [](const LineSettings& settings, const Result<SharedImage>& image) {
+        return LoadShiftRecipe(settings, image, RecipeSource::station());
     };
     return host;
 }

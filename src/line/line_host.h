@@ -34,7 +34,7 @@ struct LineHost {
     // After the records server was found offline, the next sync comes after this (doubling).
     int recordsRetryFirstMs = 30000;
     // The line recipe of a shift's settings, at each shift's start; none: no recipe.
-    std::function<ShiftRecipe(const LineSettings&)> loadRecipe;
+    RecipeLoader loadRecipe;
 
     // QApplication::beep(), the desktop's dialogs and file manager.
     static LineHost system();

@@ -44,23 +44,26 @@ ShiftRecipe refused(const LineSettings& settings, const QString& what, const Rec
 
 // The recipe's bytes, verified and checked against the image.
 ShiftRecipe checked(const LineSettings& settings, const QString& what, const QByteArray& recipe,
-                    const std::optional<QByteArray>& signature, const RecipeSource& source) {
+                    const std::optional<QByteArray>& signature, const Result<SharedImage>& image,
+                    const RecipeSource& source) {
     const TrustedKeys trusted = LoadTrustedKeys(source.trustedKeyFolders);
     auto opened = RecipeGate::open(recipe, signature, trusted.keys, source.now());
     if (const RecipeVerdict* verdict = std::get_if<RecipeVerdict>(&opened))
         return refused(settings, what, *verdict, trusted.unreadable);
     auto gate = std::make_shared<const RecipeGate>(std::get<RecipeGate>(opened));
-    if (RecipeVerdict image = gate->checkImage(
-            settings.imagePath, settings.font ? ImageKind::Font : ImageKind::Program);
-        !image.ok())
-        return refused(settings, what, image);
+    if (RecipeVerdict verdict =
+            image ? gate->checkImage(**image)
+                  : RecipeGate::unreadableImage(settings.imagePath, image.error());
+        !verdict.ok())
+        return refused(settings, what, verdict);
     ShiftRecipe shift;
     shift.wanted = true;
     shift.gate = std::move(gate);
     return shift;
 }
 
-ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source) {
+ShiftRecipe fromRecords(const LineSettings& settings, const Result<SharedImage>& image,
+                        const RecipeSource& source) {
     const QString& name = settings.recipeFromRecords;
     const QString what =
         text(QT_TRANSLATE_NOOP("LineRecipe", "%1 (from the line's records)")).arg(name);
@@ -91,7 +94,7 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
         break;
     }
     // Whoever may write the database cannot approve an image: only what verified here is run.
-    ShiftRecipe shift = checked(settings, what, found.recipe, found.signature, source);
+    ShiftRecipe shift = checked(settings, what, found.recipe, found.signature, image, source);
     // The header says the copy is used only when it is.
     if (shift.gate && found.fromCopy)
         shift.note =
@@ -105,15 +108,16 @@ ShiftRecipe fromRecords(const LineSettings& settings, const RecipeSource& source
 
 } // namespace
 
-ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const RecipeSource& source) {
+ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const Result<SharedImage>& image,
+                            const RecipeSource& source) {
     if (!settings.recipeFromRecords.isEmpty())
-        return fromRecords(settings, source);
+        return fromRecords(settings, image, source);
     if (settings.recipe.isEmpty())
         return {};
     const Result<RecipeFiles> files = ReadRecipeFiles(settings.recipe);
     if (!files)
         return refused(settings, settings.recipe, UnreadableRecipe(settings.recipe));
-    return checked(settings, settings.recipe, files->recipe, files->signature, source);
+    return checked(settings, settings.recipe, files->recipe, files->signature, image, source);
 }
 
 QString FetchingRecipeText(const QString& name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/loaded_image.h"
 #include "fleet/recipe_gate.h"
 #include "line/line_settings.h"
 #include "records/station_recipe.h"
@@ -25,9 +26,12 @@ struct ShiftRecipe {
 };
 
 // The recipe of the settings (a file, or the one FetchStationRecipe finds under a name in the
-// line's records), verified, and checked against the shift's image. Blocks for the records server's
-// connect timeout at most.
-ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const RecipeSource& source);
+// line's records), verified, and checked against the shift's image as loaded (or refused when
+// it could not be). Blocks for the records server's connect timeout at most.
+ShiftRecipe LoadShiftRecipe(const LineSettings& settings, const Result<SharedImage>& image,
+                            const RecipeSource& source);
+// What a window loads a shift's recipe with (LoadShiftRecipe, with its source bound).
+using RecipeLoader = std::function<ShiftRecipe(const LineSettings&, const Result<SharedImage>&)>;
 
 // "Fetching the recipe X1 from the line's records…": what the window and the start panel say
 // while the line's records are asked.

@@ -1,13 +1,11 @@
 #include "line/line_slot.h"
 
 #include "download/download_run.h"
-#include "download/image_verdict.h"
 #include "fleet/download_record.h"
 #include "fleet/fleet_boot_ports.h"
 #include "fleet/recipe_gate.h"
 #include "line/slot_tile.h"
 #include "ports/com_port_map.h"
-#include "protocol/image_file.h"
 
 #include <QFileInfo>
 
@@ -88,17 +86,6 @@ QString LineSlot::checkSetUp() {
                          "to set up the slot.")
                           .arg(refused->shown);
     }
-    if (problem.isEmpty() && !shift_.imageSha256.isEmpty()) {
-        const Result<Bytes> image = LoadImageFile(
-            shift_.imagePath,
-            MaxImageBytes(FrameDataSizeOf(shift_.font ? ImageKind::Font : ImageKind::Program)));
-        if (!image.ok())
-            problem = tr("The shift's image cannot be read. Ask the line's technician, then "
-                         "start a new shift.");
-        else if (ImageSha256(*image) != shift_.imageSha256)
-            problem = tr("The image file was replaced since the shift began: no unit gets it. "
-                         "Start a new shift to load the new image.");
-    }
     if (!problem.isEmpty()) {
         tile_.showSetUp(problem);
         emit setUpNeeded(number_);
@@ -145,7 +132,7 @@ void LineSlot::cancel() {
 void LineSlot::start(const Unit& unit, bool sameUnit) {
     // No unit starts while the shift's recipe refuses it, or is still on its way: a unit that
     // waited for its label from the shift before starts under this shift's recipe or not at all.
-    if (!shift_.startProblem.isEmpty()) {
+    if (!shift_.startProblem.isEmpty() || !shift_.image) {
         checkSetUp();
         return;
     }
@@ -156,16 +143,13 @@ void LineSlot::start(const Unit& unit, bool sameUnit) {
         printer.mac = unit.mac;
     DownloadJob job;
     job.target = JobTargetOf(printer);
-    job.imagePath = shift_.imagePath;
-    job.expectedSha256 = shift_.imageSha256;
-    job.kind = shift_.font ? ImageKind::Font : ImageKind::Program;
+    job.carry(shift_.image);
     job.route = RouteFor(choice_.kind == SlotKind::Network, job.kind, true);
     UnitContext context = shift_.context;
     context.label = unit.label;
     std::optional<RecipeVerdict> refused;
     if (const RecipeGate* recipe = shift_.recipe.get()) {
         context.recipe = recipe->stamp();
-        job.expectedSha256 = recipe->imageSha256();
         if (RecipeVerdict verdict = recipe->checkUnit(job.target, unit.label, comPorts_);
             !verdict.ok())
             refused = verdict;

@@ -25,13 +25,12 @@ class UsbInventory;
 
 // What every slot of a shift shares.
 struct ShiftChoices {
-    QString imagePath;
-    bool font = false;
+    // The shift's image, loaded once as it began; none while it loads or when it cannot be read.
+    SharedImage image;
     int retries = 1;
     bool requireLabel = false;
-    UnitContext context;    // operator, station and shift id; the label is each unit's own
-    QByteArray imageSha256; // the image as the shift began: other bytes are refused
-    bool chinese = false;   // the window's face, for the causes and remedies too
+    UnitContext context;  // operator, station and shift id; the label is each unit's own
+    bool chinese = false; // the window's face, for the causes and remedies too
     // The line recipe the shift runs under (none: no recipe).
     std::shared_ptr<const RecipeGate> recipe;
     // Why no unit of the shift can start (its recipe refuses it, its image cannot be sent).

@@ -110,8 +110,6 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
     connect(&labelLookup_, &LabelLookup::answered, this, &LineWindow::labelLookedUp);
     connect(&recipeFetch_, &RecipeFetch::fetched, this, &LineWindow::shiftLoaded);
     setWindowTitle(tr("posflash (production line)"));
-    shift_.imagePath = settings.imagePath;
-    shift_.font = settings.font;
     shift_.retries = settings.retries;
     shift_.chinese = LineSpeaksChinese(settings);
     serialPrefix_ = settings.serialPrefix;
@@ -744,9 +742,10 @@ void LineWindow::loadShift() {
     recipe_ = {};
     recipe_.wanted = !settings_.recipe.isEmpty() || !settings_.recipeFromRecords.isEmpty();
     // What the operator reads while the image is read and the recipe checked or fetched.
-    recipe_.problem = !settings_.recipeFromRecords.isEmpty()
-                          ? FetchingRecipeText(settings_.recipeFromRecords)
-                          : tr("Loading the image %1…").arg(QFileInfo(shift_.imagePath).fileName());
+    recipe_.problem =
+        !settings_.recipeFromRecords.isEmpty()
+            ? FetchingRecipeText(settings_.recipeFromRecords)
+            : tr("Loading the image %1…").arg(QFileInfo(settings_.imagePath).fileName());
     image_ = Error{};
     imageLine_->setFullText(recipe_.problem);
     recipeAsked_ = recipeFetch_.fetch(settings_);
@@ -759,7 +758,7 @@ void LineWindow::shiftLoaded(quint64 ticket, const ShiftLoad& loaded) {
     recipeAsked_ = 0;
     recipe_ = loaded.recipe;
     image_ = loaded.image;
-    imageLine_->setFullText(image_ ? SummaryLine(*image_) : image_.error().text);
+    imageLine_->setFullText(image_ ? SummaryLine(**image_) : image_.error().text);
     applyRecipe();
     for (const auto& [n, unit] : std::exchange(heldArrivals_, {}))
         unitArrived(n, unit.first, unit.second);
@@ -768,11 +767,9 @@ void LineWindow::shiftLoaded(quint64 ticket, const ShiftLoad& loaded) {
 }
 
 void LineWindow::applyRecipe() {
-    // The image is fixed by its bytes for the whole shift: a file replaced since is refused.
-    // Under a recipe only the approved bytes go out, whatever the file holds later.
-    shift_.imageSha256 = recipe_.gate ? recipe_.gate->imageSha256()
-                         : image_     ? image_->sha256
-                                      : QByteArray();
+    // The image is read once for the whole shift: every unit is sent the bytes loaded (and,
+    // under a recipe, approved) then, whatever the file holds later.
+    shift_.image = image_ ? *image_ : SharedImage();
     shift_.recipe = recipe_.gate;
     // An image that cannot be sent (gone, a device, too large) stops every unit before its
     // link, as a set-up problem of the shift, not as a failed unit.

@@ -139,7 +139,7 @@ private:
     LineHost host_;
     LineSettings settings_;
     ShiftRecipe recipe_; // the shift's: loaded again at each new shift
-    Result<ShiftImage> image_ = Error{};
+    Result<SharedImage> image_ = Error{};
     const UsbInventory& inventory_;
     ShiftChoices shift_;
     QString serialPrefix_;

@@ -11,7 +11,7 @@ quint64 RecipeFetch::fetch(const LineSettings& settings) {
             ShiftLoad loaded;
             loaded.image = LoadShiftImage(settings.imagePath, settings.font);
             if (load)
-                loaded.recipe = load(settings);
+                loaded.recipe = load(settings, loaded.image);
             return loaded;
         },
         [this, ticket](const ShiftLoad& loaded) { emit fetched(ticket, loaded); });

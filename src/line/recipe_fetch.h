@@ -12,7 +12,7 @@ namespace posflash {
 
 // What a shift starts from: its image, read once, and its recipe.
 struct ShiftLoad {
-    Result<ShiftImage> image = Error{};
+    Result<SharedImage> image = Error{};
     ShiftRecipe recipe;
 };
 
@@ -22,7 +22,7 @@ struct ShiftLoad {
 class RecipeFetch : public QObject {
     Q_OBJECT
 public:
-    using Load = std::function<ShiftRecipe(const LineSettings&)>;
+    using Load = RecipeLoader;
     // load runs on the fetch's thread.
     explicit RecipeFetch(Load load, QObject* parent = nullptr);
 

@@ -35,8 +35,7 @@ W* named(W* widget, const char* name, const QString& accessible) {
 
 } // namespace
 
-StartPanel::StartPanel(const LineSettings& s, QWidget* parent,
-                       std::function<ShiftRecipe(const LineSettings&)> loadRecipe)
+StartPanel::StartPanel(const LineSettings& s, QWidget* parent, RecipeLoader loadRecipe)
     : QDialog(parent), loadRecipe_(std::move(loadRecipe)) {
     setObjectName("StartPanel");
     setWindowTitle(tr("posflash (production line): start a shift"));
@@ -164,13 +163,13 @@ LineSettings StartPanel::settings() const {
 }
 
 void StartPanel::showImage() {
+    // Bounded by the download's own limits: a device or a huge file is refused, not read.
+    shownImage_ = LoadShiftImage(image_->text().trimmed(), font_->isChecked());
     if (image_->text().trimmed().isEmpty()) {
         summary_->clear();
         return;
     }
-    // Bounded by the download's own limits: a device or a huge file is refused, not read.
-    const auto summary = LoadShiftImage(image_->text().trimmed(), font_->isChecked());
-    summary_->setText(summary ? SummaryLine(*summary) : summary.error().text);
+    summary_->setText(shownImage_ ? SummaryLine(**shownImage_) : shownImage_.error().text);
     showRecipe();
     // A problem said before stays only while it is still true.
     if (!problem_->text().isEmpty())
@@ -186,7 +185,7 @@ QString StartPanel::showRecipe() {
         return {};
     }
     if (s.recipeFromRecords.isEmpty())
-        return showRecipe(loadRecipe_(s));
+        return showRecipe(loadRecipe_(s, shownImage_));
     // The records server may be away for its whole connect timeout: the panel answers
     // meanwhile. The image is checked too, so a new image asks again.
     const std::pair<QString, bool> image{s.imagePath, s.font};

@@ -31,7 +31,7 @@ class StartPanel : public QDialog {
 public:
     // loadRecipe: the recipe of the choices, as the window will load it; none: no recipe.
     explicit StartPanel(const LineSettings& settings, QWidget* parent = nullptr,
-                        std::function<ShiftRecipe(const LineSettings&)> loadRecipe = {});
+                        RecipeLoader loadRecipe = {});
 
     LineSettings settings() const;
 
@@ -64,8 +64,9 @@ private:
     QLineEdit* recipe_;
     QString recipeFromRecords_;
     QLabel* recipeLine_;
-    QString recipeProblem_; // the recipe's refusal as last shown
-    std::function<ShiftRecipe(const LineSettings&)> loadRecipe_;
+    QString recipeProblem_;                    // the recipe's refusal as last shown
+    Result<SharedImage> shownImage_ = Error{}; // the image as showImage() last read it
+    RecipeLoader loadRecipe_;
     RecipeFetch fetch_{loadRecipe_};
     quint64 asked_ = 0;                                  // the fetch whose answer is shown next
     std::optional<std::pair<QString, bool>> fetchedFor_; // its image and whether a font

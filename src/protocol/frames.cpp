@@ -9,16 +9,16 @@ namespace posflash {
 namespace {
 
 // Writes every header byte of out, which holds the whole frame.
-void putHeader(Bytes& out, Kind kind, Command command, std::uint16_t frameSum) {
+void putHeader(Bytes& out, ImageKind kind, Command command, std::uint16_t frameSum) {
     std::copy(frame::kPrefix.begin(), frame::kPrefix.end(), out.begin());
     out[frame::kStatusAt] = frame::kToolStatus;
-    out[frame::kKindAt] = static_cast<std::uint8_t>(kind);
+    out[frame::kKindAt] = KindByte(kind);
     out[frame::kCommandAt] = static_cast<std::uint8_t>(command);
     putU16(out, frame::kLengthAt, static_cast<std::uint16_t>(out.size() - frame::kHeaderSize));
     putU16(out, frame::kFrameSumAt, frameSum);
 }
 
-Bytes header(Kind kind, Command command, std::size_t totalSize, std::uint16_t frameSum) {
+Bytes header(ImageKind kind, Command command, std::size_t totalSize, std::uint16_t frameSum) {
     Bytes out(totalSize, 0);
     putHeader(out, kind, command, frameSum);
     return out;
@@ -51,7 +51,11 @@ ImageProblem CheckImageFrameable(std::size_t imageLength, int frameDataSize) {
     return ImageProblem::None;
 }
 
-Bytes BuildStartFrame(Kind kind, ByteView image, std::string_view date, std::string_view time,
+std::uint8_t KindByte(ImageKind kind) {
+    return kind == ImageKind::Font ? 0x81 : 0x80;
+}
+
+Bytes BuildStartFrame(ImageKind kind, ByteView image, std::string_view date, std::string_view time,
                       const PcCode& pcCode) {
     Bytes out = header(kind, Command::Start, frame::kStartFrameSize, 0);
     putU32(out, frame::kImageLengthAt, static_cast<std::uint32_t>(image.size()));
@@ -63,13 +67,13 @@ Bytes BuildStartFrame(Kind kind, ByteView image, std::string_view date, std::str
     return out;
 }
 
-Bytes BuildDataFrame(Kind kind, ByteView image, std::size_t frameNo, int frameDataSize) {
+Bytes BuildDataFrame(ImageKind kind, ByteView image, std::size_t frameNo, int frameDataSize) {
     Bytes out;
     BuildDataFrameInto(out, kind, image, frameNo, frameDataSize);
     return out;
 }
 
-void BuildDataFrameInto(Bytes& out, Kind kind, ByteView image, std::size_t frameNo,
+void BuildDataFrameInto(Bytes& out, ImageKind kind, ByteView image, std::size_t frameNo,
                         int frameDataSize) {
     const auto size = static_cast<std::size_t>(frameDataSize);
     const std::size_t offset = (frameNo - 1) * size;
@@ -84,7 +88,7 @@ void BuildDataFrameInto(Bytes& out, Kind kind, ByteView image, std::size_t frame
     std::copy(data.begin(), data.end(), out.begin() + frame::kDataHeaderSize);
 }
 
-Bytes BuildClosingFrame(Kind kind, Command command, std::uint16_t lastFrameSum) {
+Bytes BuildClosingFrame(ImageKind kind, Command command, std::uint16_t lastFrameSum) {
     return header(kind, command, frame::kHeaderSize, lastFrameSum);
 }
 
@@ -93,7 +97,7 @@ Bytes BuildBootLoaderCommand() {
 }
 
 Bytes BuildFontModeCommand() {
-    return header(Kind::Program, Command::FontMode, frame::kHeaderSize, 0);
+    return header(ImageKind::Program, Command::FontMode, frame::kHeaderSize, 0);
 }
 
 bool IsBootCommandEcho(ByteView block) {

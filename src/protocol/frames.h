@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/bytes.h"
+#include "base/image_kind.h"
 
 #include <array>
 #include <cstdint>
@@ -42,7 +43,8 @@ enum class Command : std::uint8_t {
     FontMode = 0xF0, // confirmation of the font-mode command
 };
 
-enum class Kind : std::uint8_t { Program = 0x80, Font = 0x81 };
+// The kind byte of every frame: 80h for a program, 81h for a font.
+std::uint8_t KindByte(ImageKind kind);
 
 inline constexpr int kProgramFrameDataSize = 512;
 inline constexpr int kFontFrameDataSize = 1024;
@@ -57,17 +59,17 @@ enum class ImageProblem { None, Empty, TooManyFrames };
 ImageProblem CheckImageFrameable(std::size_t imageLength, int frameDataSize);
 
 // date is "yymmdd", time "hhmmss"; anything else leaves zeros in place.
-Bytes BuildStartFrame(Kind kind, ByteView image, std::string_view date, std::string_view time,
+Bytes BuildStartFrame(ImageKind kind, ByteView image, std::string_view date, std::string_view time,
                       const PcCode& pcCode);
 
 // frameNo counts from 1; the last frame is not padded.
-Bytes BuildDataFrame(Kind kind, ByteView image, std::size_t frameNo, int frameDataSize);
+Bytes BuildDataFrame(ImageKind kind, ByteView image, std::size_t frameNo, int frameDataSize);
 // The same into out, keeping its storage: a download builds thousands of them in turn.
-void BuildDataFrameInto(Bytes& out, Kind kind, ByteView image, std::size_t frameNo,
+void BuildDataFrameInto(Bytes& out, ImageKind kind, ByteView image, std::size_t frameNo,
                         int frameDataSize);
 
 // End (0x51) and final (0x56) frames: the header alone, FrameSum of the last data frame.
-Bytes BuildClosingFrame(Kind kind, Command command, std::uint16_t lastFrameSum);
+Bytes BuildClosingFrame(ImageKind kind, Command command, std::uint16_t lastFrameSum);
 
 std::uint16_t FrameSumOf(ByteView frame);
 

@@ -19,9 +19,9 @@ constexpr double kMaxExactInteger = 9007199254740992.0;
 constexpr qsizetype kMaxTargets = 1024;
 constexpr qsizetype kMaxTextLength = 4096;
 
-constexpr NamedValue<RecipeImageKind> kKinds[] = {
-    {RecipeImageKind::Program, "program"},
-    {RecipeImageKind::Font, "font"},
+constexpr NamedValue<ImageKind> kKinds[] = {
+    {ImageKind::Program, "program"},
+    {ImageKind::Font, "font"},
 };
 constexpr NamedValue<RecipeMode> kModes[] = {
     {RecipeMode::Production, "production"},
@@ -99,7 +99,7 @@ Status ReadImage(const QJsonValue& value, Recipe& recipe) {
     if (!size)
         return size.error();
     recipe.imageSize = *size;
-    const std::optional<RecipeImageKind> kind =
+    const std::optional<ImageKind> kind =
         ValueIn(kKinds, image.value(QStringLiteral("kind")).toString());
     if (!kind)
         return BadField(QStringLiteral("image.kind"), QStringLiteral("must be program or font"));
@@ -173,7 +173,7 @@ Status ReadRules(const QJsonObject& root, Recipe& recipe) {
 
 } // namespace
 
-const char* RecipeImageKindName(RecipeImageKind kind) {
+const char* ImageKindName(ImageKind kind) {
     return NameIn(kKinds, kind, "program");
 }
 
@@ -275,7 +275,7 @@ QByteArray WriteRecipe(const Recipe& recipe) {
           << QStringLiteral("  \"image\": {\"sha256\": \"%1\", \"size\": %2, \"kind\": \"%3\"}")
                  .arg(QString::fromLatin1(recipe.imageSha256.toHex()))
                  .arg(recipe.imageSize)
-                 .arg(QLatin1String(RecipeImageKindName(recipe.imageKind)))
+                 .arg(QLatin1String(ImageKindName(recipe.imageKind)))
           << QStringLiteral("  \"mode\": \"%1\"").arg(QLatin1String(RecipeModeName(recipe.mode)));
     if (recipe.expires)
         lines << QStringLiteral("  \"expires\": \"%1\"")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "base/image_kind.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -16,11 +17,10 @@ namespace posflash {
 // sequence 0.
 inline constexpr int kRecipeVersion = 2;
 
-enum class RecipeImageKind { Program, Font };
 enum class RecipeMode { Production, Engineering };
 
 // "program", "font"; "production", "engineering": the file's words.
-const char* RecipeImageKindName(RecipeImageKind kind);
+const char* ImageKindName(ImageKind kind);
 const char* RecipeModeName(RecipeMode mode);
 
 // One approved image and the rules a station runs it under. Made once by a line engineer,
@@ -31,7 +31,7 @@ struct Recipe {
     std::int64_t sequence = 0;
     QByteArray imageSha256; // 32 bytes
     std::int64_t imageSize = 0;
-    RecipeImageKind imageKind = RecipeImageKind::Program;
+    ImageKind imageKind = ImageKind::Program;
     RecipeMode mode = RecipeMode::Production;
     std::optional<QDateTime> expires;
     // The ports a unit may be on (COM names, device paths, USB paths, MAC addresses); empty:

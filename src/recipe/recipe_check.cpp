@@ -160,16 +160,15 @@ RecipeVerdict CheckRecipeImage(const Recipe& recipe, const RecipeImage& image) {
         return ImageRefusal(
             ImageMismatch::Kind,
             QT_TRANSLATE_NOOP("RecipeTexts", "the image is a %1; the recipe approves a %2"),
-            {QLatin1String(RecipeImageKindName(image.kind)),
-             QLatin1String(RecipeImageKindName(recipe.imageKind))});
-    if (image.bytes.size() != recipe.imageSize)
+            {QLatin1String(ImageKindName(image.kind)),
+             QLatin1String(ImageKindName(recipe.imageKind))});
+    if (image.size != recipe.imageSize)
         return ImageRefusal(
             ImageMismatch::Size,
             QT_TRANSLATE_NOOP("RecipeTexts", "the image has %1 bytes; the recipe approves %2"),
-            {QString::number(image.bytes.size()), QString::number(recipe.imageSize)});
-    const QByteArray sha = QCryptographicHash::hash(image.bytes, QCryptographicHash::Sha256);
-    if (sha != recipe.imageSha256)
-        return HashRefusal(image.name, sha, recipe.imageSha256);
+            {QString::number(image.size), QString::number(recipe.imageSize)});
+    if (image.sha256 != recipe.imageSha256)
+        return HashRefusal(image.name, image.sha256, recipe.imageSha256);
     return {};
 }
 

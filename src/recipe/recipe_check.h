@@ -36,10 +36,11 @@ QString RecipeCauseName(RecipeCause cause);
 enum class ImageMismatch { None, Hash, Size, Kind };
 enum class LabelMismatch { None, Missing, Pattern };
 
-// The image as it will be sent.
+// The image as it will be sent, hashed once when it was read.
 struct RecipeImage {
-    QByteArray bytes;
-    RecipeImageKind kind = RecipeImageKind::Program;
+    qint64 size = 0;
+    QByteArray sha256;
+    ImageKind kind = ImageKind::Program;
     QString name; // the file's name, for a refusal to point at; empty: "the image"
 };
 

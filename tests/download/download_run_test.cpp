@@ -2,6 +2,7 @@
 
 #include "base/faces.h"
 #include "download/download_run.h"
+#include "download/loaded_image.h"
 #include "link/boot_command.h"
 #include "link/network_boot.h"
 #include "link/shared_boot_ports.h"
@@ -366,7 +367,7 @@ TEST(RouteFor, OnlyANetworkFontOutsideTheBootLoaderGoesThroughTheFirmware) {
             << c.network << c.throughBootLoader;
 }
 
-TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
+TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrameAndACarriedImageIsTheOneJudged) {
     testing::WriteProgramImage(path("good.bin"), 1000);
     QFile(path("empty.bin")).open(QIODevice::WriteOnly);
     QByteArray corrupt = testing::ReadFile(path("good.bin"));
@@ -405,16 +406,29 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrame) {
         }
         run.reset();
     }
-    // Bytes other than those checked before the run (the approved image, the shift's).
-    observer = {};
-    DownloadJob changed = comJob(path("good.bin"));
-    changed.expectedSha256 = QByteArray(32, '\x01');
-    start(changed);
-    ASSERT_TRUE(finishes());
-    EXPECT_EQ(observer.outcome(), "refused/image-changed");
-    run.reset();
     EXPECT_TRUE(printer.sent.isEmpty());
     EXPECT_EQ(network.linkLocalPort(), 0);
+    // A job carrying its loaded image judges and sends those bytes, never the file's now: an
+    // empty one is refused though the file holds a program since, and a program is sent whole
+    // though its file is gone.
+    const Result<SharedImage> empty = LoadImage(path("empty.bin"), ImageKind::Program);
+    const Result<SharedImage> good = LoadImage(path("good.bin"), ImageKind::Program);
+    ASSERT_TRUE(empty.ok() && good.ok());
+    testing::WriteFile(path("empty.bin"), testing::ReadFile(path("good.bin")));
+    ASSERT_TRUE(QFile::remove(path("good.bin")));
+    for (const SharedImage& image : {*empty, *good}) {
+        observer = {};
+        printer.reset({});
+        DownloadJob job = comJob({});
+        job.carry(image);
+        start(job);
+        ASSERT_TRUE(finishes());
+        EXPECT_EQ(observer.outcome(), image == *empty ? "refused/empty-image" : "completed/none");
+        EXPECT_EQ(printer.sent.join(' '), image == *empty ? "" : "P T1 T2 Q V");
+        EXPECT_EQ(observer.result->bytes, static_cast<qint64>(image->bytes.size()));
+        EXPECT_EQ(observer.result->sha256, image->sha256);
+        run.reset();
+    }
 }
 
 // An observer that stops the run from any event ends it there, once, with nothing sent after.

@@ -1,5 +1,5 @@
 // A run of several printers at the fleet's own API: what its sink hears.
-#include "download/image_verdict.h"
+#include "download/loaded_image.h"
 #include "fleet/multi_download.h"
 #include "fleet/recipe_gate.h"
 #include "recipe/minisign_tool.h"
@@ -23,8 +23,9 @@ namespace {
 
 using Kind = DownloadEvent::Kind;
 
-// Per data frame a frame event and, when it changes, the step cross the fleet: at most two.
-TEST(MultiDownloadTest, AtMostTwoEventsPerDataFrameCrossTheFleet) {
+// Per data frame a frame event and, when it changes, the step cross the fleet: at most two. The
+// image is loaded once for the run: its file replaced meanwhile reaches no printer.
+TEST(MultiDownloadTest, AtMostTwoEventsPerDataFrameCrossTheFleetAndTheLoadedImageIsSent) {
     struct Sink : MultiEventSink {
         void onEvent(const DownloadEvent& e) override {
             // From the start frame's acceptance to the closing frames: the data frames' events.
@@ -37,25 +38,30 @@ TEST(MultiDownloadTest, AtMostTwoEventsPerDataFrameCrossTheFleet) {
         }
         void finished(int) override {}
         void targetAdded(const MultiTarget&) override {}
-        bool inFrames[2] = {};
-        int events[2] = {}, frames[2] = {}, completed = 0;
+        bool inFrames[4] = {};
+        int events[4] = {}, frames[4] = {}, completed = 0;
     } sink;
     QTemporaryDir dir;
-    testing::WriteProgramImage(dir.filePath("fw.bin"), 40 * 1024);
+    const Bytes image = testing::WriteProgramImage(dir.filePath("fw.bin"), 40 * 1024);
+    const Result<SharedImage> loaded = LoadImage(dir.filePath("fw.bin"), ImageKind::Program);
+    ASSERT_TRUE(loaded.ok());
+    testing::WriteProgramImage(dir.filePath("fw.bin"), 20 * 1024);
     testing::PrinterSims sims;
-    std::vector<MultiTarget> targets(2);
+    std::vector<MultiTarget> targets(4);
     for (MultiTarget& t : targets)
         t.label = t.device = sims.serial().link();
     ComPortMap comPorts;
     testing::FakeUsbInventory usb;
-    const MultiSettings settings{dir.filePath("fw.bin"), {}, false, true, 5000, 0, {}, {}, false};
+    const MultiSettings settings{*loaded, true, 5000, 0, {}, {}, false};
     MultiDownload run(targets, settings, comPorts, usb, sink);
     QEventLoop loop;
     run.start([&](int) { loop.quit(); });
     QTimer::singleShot(30000, &loop, &QEventLoop::quit); // a deadline, should the end not come
     loop.exec();
-    ASSERT_EQ(sink.completed, 2);
-    for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(sink.completed, 4);
+    for (int i = 0; i < 4; ++i) {
+        sims[static_cast<std::size_t>(i)].stop();
+        EXPECT_EQ(sims[static_cast<std::size_t>(i)].received(), image) << i;
         ASSERT_GT(sink.frames[i], 10);
         EXPECT_LE(sink.events[i], 2 * sink.frames[i]) << i;
         EXPECT_GE(sink.events[i], sink.frames[i]) << i; // each frame is told
@@ -94,7 +100,8 @@ TEST(MultiDownloadTest, AWatchedRunRefusesAPrinterOutsideTheRecipeAndUpdatesTheO
         RecipeGate::open(tool.path("r.json"), LoadTrustedKeys({tool.systemKeys({"line"}), {}}).keys,
                          QDateTime::currentDateTimeUtc());
     ASSERT_TRUE(std::holds_alternative<RecipeGate>(opened));
-    MultiSettings settings{tool.path("fw.bin"), {}, false, true, 5000, 0, {}, {}, false};
+    MultiSettings settings{
+        *LoadImage(tool.path("fw.bin"), ImageKind::Program), true, 5000, 0, {}, {}, false};
     settings.recipe = std::make_shared<const RecipeGate>(std::get<RecipeGate>(opened));
     ComPortMap comPorts;
     testing::FakeUsbInventory usb;

@@ -33,7 +33,9 @@ protected:
         source.marksFolder = tool.path("marks");
         source.copiesFolder = tool.path("copies");
         source.now = [] { return QDateTime::currentDateTimeUtc(); };
-        host.loadRecipe = [this](const LineSettings& s) { return LoadShiftRecipe(s, source); };
+        host.loadRecipe = [this](const LineSettings& s, const Result<SharedImage>& image) {
+            return LoadShiftRecipe(s, image, source);
+        };
         const Bytes bytes = WriteProgramImage(tool.path("fw.bin"), 8 * 1024);
         WriteProgramImage(tool.path("fw-other.bin"), 8 * 1024 + 4);
         recipe.name = "X1 2.4";
@@ -183,14 +185,14 @@ TEST_F(RecipeLineTest, ANetworkUnitWhoseMacTheRecipeDoesNotNameIsRefused) {
 TEST_F(RecipeLineTest, ARecipeFromTheRecordsIsAwaitedWithoutStoppingTheWindow) {
     QSemaphore go;
     std::atomic<int> asked = 0;
-    host.loadRecipe = [this, &go, &asked](const LineSettings& s) {
+    host.loadRecipe = [this, &go, &asked](const LineSettings& s, const Result<SharedImage>& image) {
         const int n = ++asked;
         go.acquire();
         if (n == 3 || n == 5) // these shifts' recipes refuse
             return ShiftRecipe{true, {}, QString("refused by answer %1").arg(n), {}};
         LineSettings file = s;
         file.recipeFromRecords.clear();
-        return LoadShiftRecipe(file, source);
+        return LoadShiftRecipe(file, image, source);
     };
     host.endShift = [](QWidget*, const QString&, const QString&, const auto&) {
         return QString("Zhang");

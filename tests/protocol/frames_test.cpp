@@ -10,7 +10,7 @@ namespace {
 
 TEST(DataFrames, FrameSumKeepsOnlyTheLow16Bits) {
     const Bytes image(512, 0xFF); // sum 130,560 = 0x1FE00
-    const Bytes f = BuildDataFrame(Kind::Program, image, 1, kProgramFrameDataSize);
+    const Bytes f = BuildDataFrame(ImageKind::Program, image, 1, kProgramFrameDataSize);
     EXPECT_EQ(f[9], 0x00);
     EXPECT_EQ(f[10], 0xFE);
 }
@@ -21,8 +21,9 @@ TEST(DataFrames, ABufferReusedFromALongerFrameHoldsNothingOfIt) {
         image[i] = static_cast<std::uint8_t>(i * 7);
     Bytes reused(frame::kStartFrameSize, 0xAA);
     for (const std::size_t frameNo : {1u, 4u}) { // a whole slice, then the short last one
-        BuildDataFrameInto(reused, Kind::Font, image, frameNo, 300);
-        EXPECT_EQ(reused, BuildDataFrame(Kind::Font, image, frameNo, 300)) << "frame " << frameNo;
+        BuildDataFrameInto(reused, ImageKind::Font, image, frameNo, 300);
+        EXPECT_EQ(reused, BuildDataFrame(ImageKind::Font, image, frameNo, 300))
+            << "frame " << frameNo;
     }
 }
 

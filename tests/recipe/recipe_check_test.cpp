@@ -107,9 +107,9 @@ TEST_F(RecipeCheckTest, EachCheckRefusesWithItsOwnCause) {
         {"signed by an untrusted key", [this](In& in) { in.signature = sign(in.recipe, "stranger"); }, RecipeCause::UntrustedKey, ImageMismatch::None},
         {"signed but no recipe", [this](In& in) { in.recipe = "{\"version\": 1}"; in.signature = sign(in.recipe, "line"); }, RecipeCause::Invalid, ImageMismatch::None},
         {"expired at this instant", resigned([](Recipe& r) { r.expires = kNow; }), RecipeCause::Expired, ImageMismatch::None},
-        {"another image of the same size", [](In& in) { in.image.bytes[0] = 'q'; }, RecipeCause::Image, ImageMismatch::Hash},
-        {"a longer image", [](In& in) { in.image.bytes += 'x'; }, RecipeCause::Image, ImageMismatch::Size},
-        {"the image as a font", [](In& in) { in.image.kind = RecipeImageKind::Font; }, RecipeCause::Image, ImageMismatch::Kind},
+        {"another image of the same size", [](In& in) { in.image.sha256[0] = 'q'; }, RecipeCause::Image, ImageMismatch::Hash},
+        {"a longer image", [](In& in) { ++in.image.size; }, RecipeCause::Image, ImageMismatch::Size},
+        {"the image as a font", [](In& in) { in.image.kind = ImageKind::Font; }, RecipeCause::Image, ImageMismatch::Kind},
         {"a port outside the recipe", [](In& in) { in.target = RecipeTarget{{"COM4", "/dev/ttyUSB1"}}; }, RecipeCause::Target, ImageMismatch::None},
     };
     // clang-format on
@@ -118,7 +118,10 @@ TEST_F(RecipeCheckTest, EachCheckRefusesWithItsOwnCause) {
     const RecipeTarget target{{"COM3", "/dev/ttyUSB0"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        In input{golden, signature, {kImage, RecipeImageKind::Program, {}}, target};
+        In input{golden,
+                 signature,
+                 {kImage.size(), Golden().imageSha256, ImageKind::Program, {}},
+                 target};
         c.change(input);
         const RecipeVerdict verdict = check(input);
         EXPECT_EQ(RecipeCauseName(verdict.cause).toStdString(),

@@ -84,7 +84,7 @@ TEST(RecipeTest, WhatIsWrittenReadsBackTheSame) {
     full.name = QStringLiteral("X1 \"golden\" 线");
     full.imageSha256 = QByteArray::fromHex(kSha);
     full.imageSize = 123456;
-    full.imageKind = RecipeImageKind::Font;
+    full.imageKind = ImageKind::Font;
     full.mode = RecipeMode::Engineering;
     full.expires = ParseRecipeTime(QStringLiteral("2027-03-01T06:00:00+08:00"));
     full.targets = QStringList{"COM3", "/dev/ttyACM0", "00-11-22-33-44-55"};

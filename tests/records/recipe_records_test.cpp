@@ -1,6 +1,7 @@
 // Recipes published to the line's PostgreSQL and a station's shift taking the one it may run:
 // its signed name, its highest signed sequence, never below the station's marks, whatever
 // rows are put beside it.
+#include "line/image_summary.h"
 #include "line/line_recipe.h"
 #include "recipe/minisign_tool.h"
 #include "support/cli_process.h"
@@ -78,7 +79,8 @@ protected:
     }
 
     std::optional<int> stationRetries() {
-        const ShiftRecipe shift = LoadShiftRecipe(settings, source);
+        const ShiftRecipe shift =
+            LoadShiftRecipe(settings, LoadShiftImage(settings.imagePath, true), source);
         if (!shift.gate)
             problem = shift.problem;
         return shift.gate ? shift.gate->recipe().retries : std::nullopt;
@@ -183,17 +185,20 @@ TEST_F(RecipeRecords, AServerAwayLeavesTheRecipeLastVerifiedHereAndNoOlderOne) {
     publish("X1 fonts", 3, 2);
     ASSERT_EQ(stationRetries(), 3);
     cluster_->stopServer();
-    const ShiftRecipe kept = LoadShiftRecipe(settings, source);
+    const ShiftRecipe kept =
+        LoadShiftRecipe(settings, LoadShiftImage(settings.imagePath, true), source);
     RecipeSource fresh = source;
     fresh.copiesFolder = tool.path("no-copies");
-    const ShiftRecipe none = LoadShiftRecipe(settings, fresh);
+    const ShiftRecipe none =
+        LoadShiftRecipe(settings, LoadShiftImage(settings.imagePath, true), fresh);
     const QString copy =
         tool.path("copies/") + QString::fromLatin1(QByteArray("X1 fonts").toHex()) + ".recipe";
     for (const QString& suffix : {QString(), QString(".minisig")}) {
         QFile::remove(copy + suffix);
         QFile::copy(older + suffix, copy + suffix);
     }
-    const ShiftRecipe rolledBack = LoadShiftRecipe(settings, source);
+    const ShiftRecipe rolledBack =
+        LoadShiftRecipe(settings, LoadShiftImage(settings.imagePath, true), source);
     ASSERT_TRUE(cluster_->startServer());
     ASSERT_TRUE(kept.gate) << kept.problem.toStdString();
     EXPECT_EQ(kept.gate->recipe().retries, 3);
