@@ -15,6 +15,9 @@
 
 #include <memory>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 namespace posflash {
 namespace {
 
@@ -34,8 +37,13 @@ protected:
     PrinterSims sims_;
 };
 
+// The image is opened twice in all, however many printers: the name checked, then read once.
 TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone) {
     const QString font = fontFile(200 * 1024);
+    const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(
+        ::inotify_add_watch(opens, QFile::encodeName(font).constData(), IN_OPEN | IN_CLOSE_NOWRITE),
+        0);
     PrinterSimProcess& good1 = printer({"--think", "5"});
     PrinterSimProcess& good2 = printer({"--think", "5"});
     const QStringList links = {good1.link(), good2.link(), printer({"--refuse", "5:5:3"}).link(),
@@ -88,6 +96,15 @@ TEST_F(MultiDownloadTest, FourPrintersOneRefusingOneSilentTheOthersCompleteAlone
     EXPECT_LT(done[links[1]]["t"].toDouble(), 6.0);
     EXPECT_EQ(receivedBy(good1), image_);
     EXPECT_EQ(receivedBy(good2), image_);
+    // Each open is followed by its close, so that no two open events merge.
+    int opened = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(opens, buffer, sizeof buffer)) > 0;)
+        for (char* e = buffer; e < buffer + n;
+             e += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(e)->len)
+            opened += (reinterpret_cast<inotify_event*>(e)->mask & IN_OPEN) != 0;
+    ::close(opens);
+    EXPECT_EQ(opened, 2);
 }
 
 TEST_F(MultiDownloadTest, PlainOutputEndsInASummaryTableAndAStopCancelsEveryPrinter) {
