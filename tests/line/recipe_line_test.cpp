@@ -1,6 +1,7 @@
 // The production window under a line recipe: the start panel refusing a wrong image, the label
 // box refusing a label off the pattern, slots outside the recipe, engineering units, a recipe
 // fetched from the line's records while the window runs.
+#include "download/loaded_image.h"
 #include "fleet/cause_texts.h"
 #include "history/unit_yield.h"
 #include "line/fitting_label.h"
@@ -12,7 +13,6 @@
 #include "support/program_image.h"
 
 #include <QCheckBox>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QPushButton>
 #include <QSemaphore>
@@ -39,10 +39,7 @@ protected:
         const Bytes bytes = WriteProgramImage(tool.path("fw.bin"), 8 * 1024);
         WriteProgramImage(tool.path("fw-other.bin"), 8 * 1024 + 4);
         recipe.name = "X1 2.4";
-        recipe.imageSha256 =
-            QCryptographicHash::hash(QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<qsizetype>(bytes.size())),
-                                     QCryptographicHash::Sha256);
+        recipe.imageSha256 = ImageSha256(bytes);
         recipe.imageSize = static_cast<qint64>(bytes.size());
         recipe.labelPattern = "SN[0-9]{4}";
         recipe.expires = QDateTime::fromString("2099-01-01T00:00:00Z", Qt::ISODate);
