@@ -328,7 +328,7 @@
         <translation>已连接 %1</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="303"/>
+        <location filename="../cli/download_command.cpp" line="298"/>
         <source>no printer with a USB virtual COM port is present</source>
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
@@ -449,12 +449,12 @@
 <context>
     <name>Engine</name>
     <message>
-        <location filename="../ports/serial_aim.cpp" line="26"/>
+        <location filename="../ports/serial_aim.cpp" line="30"/>
         <source>No serial device is at USB path %1.</source>
         <translation>USB 路径 %1 上没有串口设备。</translation>
     </message>
     <message>
-        <location filename="../ports/serial_aim.cpp" line="38"/>
+        <location filename="../ports/serial_aim.cpp" line="42"/>
         <source>%1 does not exist.</source>
         <translation>%1 不存在。</translation>
     </message>
@@ -497,57 +497,57 @@
         <translation>配方 %1 拒绝本班次：%2。处理方法：%3</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="66"/>
+        <location filename="../line/line_recipe.cpp" line="69"/>
         <source>%1 (from the line&apos;s records)</source>
         <translation>%1（来自产线记录）</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="71"/>
+        <location filename="../line/line_recipe.cpp" line="74"/>
         <source>The recipe %1 comes from the line&apos;s records, but no records address is set.</source>
         <translation>配方 %1 来自产线记录，但未设置记录数据库地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="79"/>
+        <location filename="../line/line_recipe.cpp" line="82"/>
         <source>No recipe %1 is published in the line&apos;s records.</source>
         <translation>产线记录中没有发布配方 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="83"/>
+        <location filename="../line/line_recipe.cpp" line="86"/>
         <source>The line&apos;s records cannot be reached (%1) and this station has no recipe %2 verified before.</source>
         <translation>无法连接产线记录（%1），且本工位没有以前验证过的配方 %2。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="98"/>
+        <location filename="../line/line_recipe.cpp" line="101"/>
         <source>The line&apos;s records cannot be reached: the recipe %1 verified here before is used.</source>
         <translation>无法连接产线记录：使用本工位以前验证过的配方 %1。</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="120"/>
+        <location filename="../line/line_recipe.cpp" line="124"/>
         <source>Fetching the recipe %1 from the line&apos;s records…</source>
         <translation>正在从产线记录获取配方 %1…</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="127"/>
+        <location filename="../line/line_recipe.cpp" line="131"/>
         <source>engineering</source>
         <translation>工程</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="128"/>
+        <location filename="../line/line_recipe.cpp" line="132"/>
         <source>production</source>
         <translation>生产</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="129"/>
+        <location filename="../line/line_recipe.cpp" line="133"/>
         <source>Recipe %1 · %2 · signed by key %3</source>
         <translation>配方 %1 · %2 · 由密钥 %3 签名</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="132"/>
+        <location filename="../line/line_recipe.cpp" line="136"/>
         <source> · until %1</source>
         <translation> · 有效期至 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_recipe.cpp" line="134"/>
+        <location filename="../line/line_recipe.cpp" line="138"/>
         <source> · no expiry</source>
         <translation> · 无有效期限</translation>
     </message>
@@ -560,12 +560,12 @@
 <context>
     <name>LineSettings</name>
     <message>
-        <location filename="../line/image_summary.cpp" line="26"/>
+        <location filename="../line/image_summary.cpp" line="21"/>
         <source>%1 · %2 bytes · SHA-256 %3</source>
         <translation>%1 · %2 字节 · SHA-256 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_main.cpp" line="62"/>
+        <location filename="../line/line_main.cpp" line="74"/>
         <source>The choices could not be kept: %1</source>
         <translation>无法保存所选设置：%1</translation>
     </message>
@@ -605,7 +605,7 @@
         <translation>请只选择一个配方：文件，或产线记录中的配方。</translation>
     </message>
     <message>
-        <location filename="../line/image_summary.cpp" line="17"/>
+        <location filename="../line/image_summary.cpp" line="13"/>
         <source>The image cannot be used: %1.</source>
         <translation>无法使用该映像：%1。</translation>
     </message>
@@ -765,77 +765,77 @@
 <context>
     <name>RecipeCommand</name>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="177"/>
+        <location filename="../cli/recipe_command.cpp" line="170"/>
         <source>written to %1; sign it with: minisign -S -s KEY -m %1 (or posflash-cli recipe sign --key KEY %1)</source>
         <translation>已写入 %1；请用以下命令签名：minisign -S -s KEY -m %1（或 posflash-cli recipe sign --key KEY %1）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="183"/>
+        <location filename="../cli/recipe_command.cpp" line="176"/>
         <source>note: %1.minisig signs the former recipe; sign it again</source>
         <translation>注意：%1.minisig 是旧配方的签名，请重新签名</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="298"/>
-        <location filename="../cli/recipe_command.cpp" line="327"/>
+        <location filename="../cli/recipe_command.cpp" line="291"/>
+        <location filename="../cli/recipe_command.cpp" line="320"/>
         <source>ignored: %1</source>
         <translation>已忽略：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="303"/>
-        <location filename="../cli/recipe_command.cpp" line="365"/>
+        <location filename="../cli/recipe_command.cpp" line="296"/>
+        <location filename="../cli/recipe_command.cpp" line="358"/>
         <source>verified: signed by key %1 (%2)</source>
         <translation>已验证：由密钥 %1 签名（%2）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="310"/>
-        <location filename="../cli/recipe_command.cpp" line="348"/>
+        <location filename="../cli/recipe_command.cpp" line="303"/>
+        <location filename="../cli/recipe_command.cpp" line="341"/>
         <source>refused: %1 — %2</source>
         <translation>拒绝：%1 — %2</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="313"/>
-        <location filename="../cli/recipe_command.cpp" line="351"/>
+        <location filename="../cli/recipe_command.cpp" line="306"/>
+        <location filename="../cli/recipe_command.cpp" line="344"/>
         <source>what to do: %1</source>
         <translation>处理方法：%1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="428"/>
+        <location filename="../cli/recipe_command.cpp" line="421"/>
         <source>signed with key %1: %2</source>
         <translation>已用密钥 %1 签名：%2</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="228"/>
+        <location filename="../cli/recipe_command.cpp" line="221"/>
         <source>vouched for by: %1 (the administrator&apos;s keys)</source>
         <translation>担保方：%1（管理员的密钥）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="230"/>
+        <location filename="../cli/recipe_command.cpp" line="223"/>
         <source>vouched for by: %1 (the user&apos;s own keys: engineering recipes only)</source>
         <translation>担保方：%1（用户自己的密钥：仅限工程配方）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="237"/>
-        <location filename="../cli/recipe_command.cpp" line="354"/>
+        <location filename="../cli/recipe_command.cpp" line="230"/>
+        <location filename="../cli/recipe_command.cpp" line="347"/>
         <source>station&apos;s mark: %1 (kept in %2)</source>
         <translation>工位标记：%1（保存在 %2）</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="333"/>
+        <location filename="../cli/recipe_command.cpp" line="326"/>
         <source>no recipe %1 is published in the line&apos;s records</source>
         <translation>产线记录中没有发布配方 %1</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="340"/>
+        <location filename="../cli/recipe_command.cpp" line="333"/>
         <source>the line&apos;s records cannot be reached (%1) and this station has no recipe %2 verified before</source>
         <translation>无法连接产线记录（%1），且本工位没有之前验证过的配方 %2</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="369"/>
+        <location filename="../cli/recipe_command.cpp" line="362"/>
         <source>the line&apos;s records cannot be reached (%1): the copy verified here before is used</source>
         <translation>无法连接产线记录（%1）：使用本工位之前验证过的副本</translation>
     </message>
     <message>
-        <location filename="../cli/recipe_command.cpp" line="377"/>
+        <location filename="../cli/recipe_command.cpp" line="370"/>
         <source>warning: %1</source>
         <translation>警告：%1</translation>
     </message>
@@ -1003,22 +1003,22 @@
         <translation>%1 的 SHA-256 为 %2，批准的镜像为 %3：两者从第 %4 位起不同</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_check.cpp" line="187"/>
+        <location filename="../recipe/recipe_check.cpp" line="186"/>
         <source>the unit is not among the recipe&apos;s targets (%1)</source>
         <translation>该设备不在配方的目标中（%1）</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_check.cpp" line="191"/>
+        <location filename="../recipe/recipe_check.cpp" line="190"/>
         <source>%1 is not among the recipe&apos;s targets (%2)</source>
         <translation>%1 不在配方的目标中（%2）</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_check.cpp" line="199"/>
+        <location filename="../recipe/recipe_check.cpp" line="198"/>
         <source>no label was given</source>
         <translation>没有提供标签</translation>
     </message>
     <message>
-        <location filename="../recipe/recipe_check.cpp" line="208"/>
+        <location filename="../recipe/recipe_check.cpp" line="207"/>
         <source>the label %1 does not match the pattern %2</source>
         <translation>标签 %1 与模式 %2 不匹配</translation>
     </message>
@@ -1471,62 +1471,62 @@
 <context>
     <name>posflash::LineSlot</name>
     <message>
-        <location filename="../line/line_slot.cpp" line="36"/>
+        <location filename="../line/line_slot.cpp" line="34"/>
         <source>Plug in the next printer.</source>
         <translation>请插入下一台打印机。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="39"/>
+        <location filename="../line/line_slot.cpp" line="37"/>
         <source>Connect the next printer, then press Next or scan its label.</source>
         <translation>连接下一台打印机，然后按“下一台”或扫描其标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="42"/>
+        <location filename="../line/line_slot.cpp" line="40"/>
         <source>Scan the next printer&apos;s MAC label or type its MAC.</source>
         <translation>扫描下一台打印机的 MAC 标签，或输入其 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="65"/>
+        <location filename="../line/line_slot.cpp" line="63"/>
         <source>The recipe does not name this port: no unit is loaded here.</source>
         <translation>配方未列出此端口：此处不装载任何设备。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="278"/>
+        <location filename="../line/line_slot.cpp" line="267"/>
         <source>stopped; the update was cancelled safely</source>
         <translation>已停止；更新已安全取消</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="72"/>
+        <location filename="../line/line_slot.cpp" line="70"/>
         <source>This slot names no printer: %1. Ask the line&apos;s technician to set up the slot.</source>
         <translation>此工位未指定打印机：%1。请联系产线技术员设置该工位。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="250"/>
+        <location filename="../line/line_slot.cpp" line="239"/>
         <source>refused, resend %1 of %2</source>
         <translation>被拒绝，第 %1 次重发，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="253"/>
+        <location filename="../line/line_slot.cpp" line="242"/>
         <source>answer for another frame, resend %1 of %2</source>
         <translation>应答了另一帧，第 %1 次重发，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="256"/>
+        <location filename="../line/line_slot.cpp" line="245"/>
         <source>no answer, resend %1 of %2</source>
         <translation>无应答，第 %1 次重发，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="261"/>
+        <location filename="../line/line_slot.cpp" line="250"/>
         <source>attempt %1 of %2 · </source>
         <translation>第 %1 次尝试，共 %2 次 · </translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="83"/>
+        <location filename="../line/line_slot.cpp" line="81"/>
         <source>This PC has no port %1 (port-missing). Ask the line&apos;s technician to connect the printer&apos;s cable or set up the slot, then press Next.</source>
         <translation>本机没有端口 %1（port-missing）。请产线技术员连接打印机电缆或设置此工位，然后按“下一台”。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="87"/>
+        <location filename="../line/line_slot.cpp" line="85"/>
         <source>%1 is not a serial line (port-not-serial). Ask the line&apos;s technician to set up the slot.</source>
         <translation>%1 不是串口（port-not-serial）。请联系产线技术员设置该工位。</translation>
     </message>
@@ -1539,187 +1539,187 @@
         <translation>posflash（生产线）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="164"/>
+        <location filename="../line/line_window.cpp" line="162"/>
         <source>&quot;%1&quot; is no MAC address.</source>
         <translation>“%1”不是 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="209"/>
+        <location filename="../line/line_window.cpp" line="207"/>
         <source>records: address not understood</source>
         <translation>记录：无法识别地址</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="252"/>
+        <location filename="../line/line_window.cpp" line="250"/>
         <source>Records database</source>
         <translation>记录数据库</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="263"/>
+        <location filename="../line/line_window.cpp" line="261"/>
         <source>Passed</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="264"/>
+        <location filename="../line/line_window.cpp" line="262"/>
         <source>Failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="265"/>
+        <location filename="../line/line_window.cpp" line="263"/>
         <source>Total</source>
         <translation>总数</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="266"/>
+        <location filename="../line/line_window.cpp" line="264"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="267"/>
+        <location filename="../line/line_window.cpp" line="265"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="268"/>
+        <location filename="../line/line_window.cpp" line="266"/>
         <source>Mean per unit</source>
         <translation>平均每台</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="295"/>
+        <location filename="../line/line_window.cpp" line="293"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="296"/>
+        <location filename="../line/line_window.cpp" line="294"/>
         <source>Start a new shift: counters to zero</source>
         <translation>开始新班次：计数清零</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="310"/>
+        <location filename="../line/line_window.cpp" line="308"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="316"/>
+        <location filename="../line/line_window.cpp" line="314"/>
         <source>Scanned label</source>
         <translation>扫描的标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="317"/>
+        <location filename="../line/line_window.cpp" line="315"/>
         <source>Scan the unit&apos;s label (or type it and press Enter)</source>
         <translation>扫描设备标签（或输入后按回车）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="332"/>
+        <location filename="../line/line_window.cpp" line="330"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="333"/>
+        <location filename="../line/line_window.cpp" line="331"/>
         <source>Write this shift&apos;s report (HTML and PDF)</source>
         <translation>写出本班次的报告（HTML 和 PDF）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="549"/>
+        <location filename="../line/line_window.cpp" line="547"/>
         <source>Label refused: %1. Scan the label again.</source>
         <translation>标签被拒绝：%1。请重新扫描标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="595"/>
+        <location filename="../line/line_window.cpp" line="593"/>
         <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="620"/>
+        <location filename="../line/line_window.cpp" line="618"/>
         <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="622"/>
+        <location filename="../line/line_window.cpp" line="620"/>
         <source>(unknown)</source>
         <translation>（未知）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="652"/>
+        <location filename="../line/line_window.cpp" line="650"/>
         <source>next unit: %1</source>
         <translation>下一台：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="693"/>
+        <location filename="../line/line_window.cpp" line="691"/>
         <source>Operator %1 · Station %2 · Retries %3</source>
         <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="697"/>
+        <location filename="../line/line_window.cpp" line="695"/>
         <source> · Label required</source>
         <translation> · 需要标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="709"/>
+        <location filename="../line/line_window.cpp" line="707"/>
         <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
         <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="807"/>
+        <location filename="../line/line_window.cpp" line="804"/>
         <source>Shift since %1</source>
         <translation>班次开始于 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="808"/>
+        <location filename="../line/line_window.cpp" line="805"/>
         <source>Shift %1</source>
         <translation>班次 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="826"/>
+        <location filename="../line/line_window.cpp" line="823"/>
         <source>The shift report was not written: %1</source>
         <translation>班次报告未能写出：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="871"/>
+        <location filename="../line/line_window.cpp" line="868"/>
         <source>Stop and leave? A frame in flight finishes its tries, then each update stops. A unit stopped before its last frame stays in its boot loader with part of the image and needs a new download.</source>
         <translation>停止并退出？正在发送的帧会完成其重试，然后每个更新停止。在最后一帧之前停止的设备会停留在引导程序中，只有部分映像，需要重新下载。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="875"/>
+        <location filename="../line/line_window.cpp" line="872"/>
         <source>1 unit is updating.</source>
         <translation>1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="875"/>
+        <location filename="../line/line_window.cpp" line="872"/>
         <source>%1 units are updating.</source>
         <translation>%1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="749"/>
+        <location filename="../line/line_window.cpp" line="748"/>
         <source>Loading the image %1…</source>
         <translation>正在读取映像 %1…</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="519"/>
+        <location filename="../line/line_window.cpp" line="517"/>
         <source>it is %1 characters long, and a label has at most %2</source>
         <translation>它有 %1 个字符，而标签最多 %2 个字符</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="653"/>
+        <location filename="../line/line_window.cpp" line="651"/>
         <source>Esc drops it</source>
         <translation>按 Esc 放弃</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="478"/>
+        <location filename="../line/line_window.cpp" line="476"/>
         <source>%1 dropped: it goes to no unit.</source>
         <translation>已放弃 %1：它不给任何一台。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="441"/>
+        <location filename="../line/line_window.cpp" line="439"/>
         <source>%1 refused: this station has no slot %2, only 1 to %3.</source>
         <translation>%1 被拒绝：本工作站没有工位 %2，只有 1 到 %3。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="449"/>
+        <location filename="../line/line_window.cpp" line="447"/>
         <source>%1 refused: no unit on slot %2 waits for its label.</source>
         <translation>%1 被拒绝：工位 %2 上没有等待标签的设备。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="458"/>
+        <location filename="../line/line_window.cpp" line="456"/>
         <source>%1 refused: %2 is held for the next unit. Give it (Next) or drop it (Esc), then scan again.</source>
         <translation>%1 被拒绝：%2 已留给下一台。请先给出（下一台）或放弃（Esc），再扫描。</translation>
     </message>
@@ -1893,174 +1893,174 @@
 <context>
     <name>posflash::StartPanel</name>
     <message>
-        <location filename="../line/start_panel.cpp" line="42"/>
+        <location filename="../line/start_panel.cpp" line="41"/>
         <source>posflash (production line): start a shift</source>
         <translation>posflash（生产线）：开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="45"/>
+        <location filename="../line/start_panel.cpp" line="44"/>
         <source>Image file</source>
         <translation>映像文件</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="46"/>
+        <location filename="../line/start_panel.cpp" line="45"/>
         <source>Browse…</source>
         <translation>浏览…</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="46"/>
+        <location filename="../line/start_panel.cpp" line="45"/>
         <source>Choose the image</source>
         <translation>选择映像</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="47"/>
+        <location filename="../line/start_panel.cpp" line="46"/>
         <source>Font</source>
         <translation>字库</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="47"/>
+        <location filename="../line/start_panel.cpp" line="46"/>
         <source>The image is a font</source>
         <translation>映像为字库</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="53"/>
-        <location filename="../line/start_panel.cpp" line="127"/>
+        <location filename="../line/start_panel.cpp" line="52"/>
+        <location filename="../line/start_panel.cpp" line="126"/>
         <source>Image</source>
         <translation>映像</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="58"/>
+        <location filename="../line/start_panel.cpp" line="57"/>
         <source>Serial port slots</source>
         <translation>串口工位</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="59"/>
+        <location filename="../line/start_panel.cpp" line="58"/>
         <source>/dev/ttyUSB0, COM3, …</source>
         <translation>/dev/ttyUSB0, COM3, …</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="60"/>
+        <location filename="../line/start_panel.cpp" line="59"/>
         <source>Serial ports</source>
         <translation>串口</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="62"/>
+        <location filename="../line/start_panel.cpp" line="61"/>
         <source>USB hot-plug slots</source>
         <translation>USB 热插拔工位</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="63"/>
+        <location filename="../line/start_panel.cpp" line="62"/>
         <source>1-1.1, 1-1.2, …</source>
         <translation>1-1.1, 1-1.2, …</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="64"/>
+        <location filename="../line/start_panel.cpp" line="63"/>
         <source>USB paths</source>
         <translation>USB 路径</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="66"/>
+        <location filename="../line/start_panel.cpp" line="65"/>
         <source>Serial number prefix of USB printers</source>
         <translation>USB 打印机的序列号前缀</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="67"/>
+        <location filename="../line/start_panel.cpp" line="66"/>
         <source>Serial prefix</source>
         <translation>序列号前缀</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="72"/>
+        <location filename="../line/start_panel.cpp" line="71"/>
         <source>Network printer slots</source>
         <translation>网络打印机工位</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="73"/>
+        <location filename="../line/start_panel.cpp" line="72"/>
         <source>192.168.1.50/00-11-22-33-44-55, 192.168.1.51, …</source>
         <translation>192.168.1.50/00-11-22-33-44-55, 192.168.1.51, …</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="74"/>
+        <location filename="../line/start_panel.cpp" line="73"/>
         <source>Network printers</source>
         <translation>网络打印机</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="76"/>
+        <location filename="../line/start_panel.cpp" line="75"/>
         <source>Retries after a failure</source>
         <translation>失败后的重试次数</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="79"/>
+        <location filename="../line/start_panel.cpp" line="78"/>
         <source>Retries</source>
         <translation>重试</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="80"/>
+        <location filename="../line/start_panel.cpp" line="79"/>
         <source>A unit waits for its scanned label</source>
         <translation>设备等待扫描标签</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="81"/>
+        <location filename="../line/start_panel.cpp" line="80"/>
         <source>Label required</source>
         <translation>需要标签</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="83"/>
+        <location filename="../line/start_panel.cpp" line="82"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="84"/>
+        <location filename="../line/start_panel.cpp" line="83"/>
         <source>Operator&apos;s name</source>
         <translation>操作员姓名</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="85"/>
+        <location filename="../line/start_panel.cpp" line="84"/>
         <source>Operator</source>
         <translation>操作员</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="86"/>
+        <location filename="../line/start_panel.cpp" line="85"/>
         <source>Station name</source>
         <translation>工作站名称</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="88"/>
+        <location filename="../line/start_panel.cpp" line="87"/>
         <source>Station</source>
         <translation>工作站</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="90"/>
-        <location filename="../line/start_panel.cpp" line="94"/>
+        <location filename="../line/start_panel.cpp" line="89"/>
+        <location filename="../line/start_panel.cpp" line="93"/>
         <source>Language</source>
         <translation>语言</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="97"/>
+        <location filename="../line/start_panel.cpp" line="96"/>
         <source>Line recipe</source>
         <translation>产线配方</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="98"/>
+        <location filename="../line/start_panel.cpp" line="97"/>
         <source>none: any image (a signed recipe enforces one)</source>
         <translation>无：任何映像（签名的配方只允许一个映像）</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="102"/>
+        <location filename="../line/start_panel.cpp" line="101"/>
         <source>Recipe</source>
         <translation>配方</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="119"/>
+        <location filename="../line/start_panel.cpp" line="118"/>
         <source>Start shift</source>
         <translation>开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="120"/>
+        <location filename="../line/start_panel.cpp" line="119"/>
         <source>Start the shift</source>
         <translation>开始班次</translation>
     </message>
     <message>
-        <location filename="../line/start_panel.cpp" line="121"/>
+        <location filename="../line/start_panel.cpp" line="120"/>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
