@@ -21,3 +21,30 @@ body = bytes(random.getrandbits(8) for _ in range(int(sys.argv[2]) - 4))
 open(sys.argv[1], "wb").write(body + struct.pack("<I", sum(body) & 0xFFFFFFFF))
 PY
 }
+
+# bench_start_sims N SIM_ARGS...: N simulated printers on pseudo-terminals $work/pI/tty, each
+# writing what it received and its report beside it, prefixed by the array sim_prefix (a
+# priority, say) when set; returns once every one has made its link.
+bench_start_sims() {
+    local n="$1"
+    shift
+    pids=()
+    fds=()
+    for i in $(seq 1 "$n"); do
+        mkdir -p "$work/p$i"
+        rm -f "$work/p$i/received.bin" "$work/p$i/report.json"
+        exec {fd}< <(exec ${sim_prefix[@]+"${sim_prefix[@]}"} "$sim" serial "$@" \
+            --link "$work/p$i/tty" --out "$work/p$i/received.bin" --report "$work/p$i/report.json")
+        pids+=($!)
+        fds+=("$fd")
+    done
+    for fd in "${fds[@]}"; do read -r _ <&"$fd"; done
+}
+# Ends the printers bench_start_sims started; their reports are then complete.
+bench_stop_sims() {
+    kill -TERM "${pids[@]}"
+    for fd in "${fds[@]}"; do
+        cat <&"$fd" > /dev/null || true
+        exec {fd}<&-
+    done
+}

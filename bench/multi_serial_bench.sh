@@ -12,26 +12,8 @@ bench_prepare "$build"
 
 # Starts printers 1..n, each in its own folder; returns once every one is listening (its
 # first line names its pseudo-terminal).
-start_sims() {
-    pids=()
-    fds=()
-    for i in $(seq 1 "$1"); do
-        mkdir -p "$work/p$i"
-        rm -f "$work/p$i/received.bin" "$work/p$i/report.json"
-        exec {fd}< <(exec "$sim" serial --link "$work/p$i/tty" --think 5 \
-            --out "$work/p$i/received.bin" --report "$work/p$i/report.json")
-        pids+=($!)
-        fds+=("$fd")
-    done
-    for fd in "${fds[@]}"; do read -r _ <&"$fd"; done
-}
-stop_sims() {
-    kill -TERM "${pids[@]}"
-    for fd in "${fds[@]}"; do
-        cat <&"$fd" > /dev/null || true
-        exec {fd}<&-
-    done
-}
+start_sims() { bench_start_sims "$1" --think 5; }
+stop_sims() { bench_stop_sims; }
 
 # run N: downloads to printers 1..N at once; prints "wall user sys identical".
 run() {

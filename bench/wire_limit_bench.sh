@@ -56,26 +56,9 @@ if [ ${#tool_priority[@]} -gt 0 ] && [ ${#keep_time[@]} -eq 0 ]; then
     exit 2
 fi
 
-start_sims() {
-    pids=()
-    fds=()
-    for i in $(seq 1 "$1"); do
-        mkdir -p "$work/p$i"
-        rm -f "$work/p$i/received.bin" "$work/p$i/report.json"
-        exec {fd}< <(exec "${keep_time[@]}" "$sim" serial --baud "$baud" --think 0 --link "$work/p$i/tty" \
-            --out "$work/p$i/received.bin" --report "$work/p$i/report.json")
-        pids+=($!)
-        fds+=("$fd")
-    done
-    for fd in "${fds[@]}"; do read -r _ <&"$fd"; done
-}
-stop_sims() {
-    kill -TERM "${pids[@]}"
-    for fd in "${fds[@]}"; do
-        cat <&"$fd" > /dev/null || true
-        exec {fd}<&-
-    done
-}
+sim_prefix=(${keep_time[@]+"${keep_time[@]}"})
+start_sims() { bench_start_sims "$1" --baud "$baud" --think 0; }
+stop_sims() { bench_stop_sims; }
 
 # run N NAME [floor]: downloads to printers 1..N at once, by posflash-cli or by one floor
 # process per printer, and keeps the printers' reports as NAME-I.json.

@@ -29,10 +29,10 @@ void DeadlineTimer::armAt(std::int64_t monotonicNs) {
         return;
     // An absolute time of zero would disarm; the earliest real deadline is one nanosecond.
     const std::int64_t at = monotonicNs > 0 ? monotonicNs : 1;
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(at / 1'000'000'000);
-    spec.it_value.tv_nsec = static_cast<long>(at % 1'000'000'000);
-    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    itimerspec deadline{};
+    deadline.it_value.tv_sec = static_cast<time_t>(at / 1'000'000'000);
+    deadline.it_value.tv_nsec = static_cast<long>(at % 1'000'000'000);
+    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &deadline, nullptr);
 }
 
 void DeadlineTimer::disarm() {
