@@ -3,10 +3,10 @@
 // 10 ms timer on the same event loop measures how late the loop answers it. Prints the
 // timer's lateness percentiles, the process's CPU share over the run and each printer's end.
 // Usage: line_scale IMAGE HISTORY_DB [--port NODE]... [--net IP MAC]... [--font]
-#include "fleet/download_record.h"
 #include "fleet/multi_download.h"
 #include "ports/com_port_map.h"
 #include "ports/usb_inventory.h"
+#include "unit/download_history.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -72,11 +72,11 @@ int main(int argc, char** argv) {
     for (qsizetype i = 3; i < args.size(); ++i) {
         MultiTarget t;
         if (args[i] == "--port" && i + 1 < args.size()) {
-            t.label = t.device = args[++i];
+            t.label = t.printer.node = args[++i];
         } else if (args[i] == "--net" && i + 2 < args.size()) {
-            t.ip = args[++i];
-            t.mac = args[++i];
-            t.label = t.ip;
+            t.printer.ip = args[++i];
+            t.printer.mac = args[++i];
+            t.label = t.printer.ip;
         } else if (args[i] == "--font") {
             kind = ImageKind::Font;
             continue;

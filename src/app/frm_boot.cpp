@@ -1,8 +1,8 @@
 #include "app/frm_boot.h"
 
 #include "base/config_paths.h"
-#include "fleet/download_record.h"
 #include "ui_frm_boot.h"
+#include "unit/download_history.h"
 
 #include <QCloseEvent>
 #include <QDebug>

@@ -6,10 +6,10 @@
 #include "app/window_host.h"
 #include "base/ini_store.h"
 #include "engine/engine.h"
-#include "fleet/download_record.h"
 #include "ports/com_port_map.h"
 #include "ports/port_model.h"
 #include "ports/usb_hotplug.h"
+#include "unit/download_history.h"
 
 #include <QTimer>
 #include <QWidget>

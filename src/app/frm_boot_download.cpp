@@ -73,9 +73,9 @@ void frmBoot::startDownload(ImageKind kind) {
         kind == ImageKind::Font ? ui_->txtFontFilePath->text() : ui_->txtFilePath->text();
     job.route = RouteFor(portModel_.portKind() != PortKindValue::Com, kind,
                          ui_->chkFontBootDown->isChecked());
-    job.target.comNumber = portModel_.comNumber();
-    job.target.ip = ui_->txtcIPAddr->text();
-    job.target.mac = ui_->txtcMACAddr->text();
+    job.printer.comNumber = portModel_.comNumber();
+    job.printer.ip = ui_->txtcIPAddr->text();
+    job.printer.mac = ui_->txtcMACAddr->text();
     // The BOOTP answer names the program file, whichever file is sent.
     engine_.download(job, presenter_, ui_->txtFilePath->text());
 }
@@ -97,7 +97,7 @@ void frmBoot::sendBootCommand() {
     setAppToBootEnabled(false);
     InbootJob job;
     job.route = portModel_.portKind() != PortKindValue::Com ? Route::Network : Route::Com;
-    job.target.ip = ui_->txtcIPAddr->text();
+    job.printer.ip = ui_->txtcIPAddr->text();
     engine_.sendBootCommand(job, bootCommandEvents_);
 }
 

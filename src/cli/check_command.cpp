@@ -6,11 +6,11 @@
 #include "cli/report_output.h"
 #include "cli/terminal_output.h"
 #include "download/image_verdict.h"
-#include "fleet/cause_texts.h"
 #include "history/text_forms.h"
 #include "protocol/checksums.h"
 #include "protocol/frames.h"
 #include "protocol/image_file.h"
+#include "unit/cause_texts.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -8,8 +8,8 @@
 #include "cli/terminal_output.h"
 #include "cli/usage_hint.h"
 #include "download/download_result.h"
-#include "fleet/cause_texts.h"
-#include "fleet/printer_target.h"
+#include "unit/cause_texts.h"
+#include "unit/printer_parse.h"
 
 #include <QByteArray>
 

@@ -17,9 +17,8 @@
 #include "cli/terminal_output.h"
 #include "cli/usage_hint.h"
 #include "download/image_verdict.h"
-#include "fleet/download_record.h"
+#include "download/refused_download.h"
 #include "fleet/multi_download.h"
-#include "fleet/recipe_gate.h"
 #include "fleet/target_filter.h"
 #include "fleet/watch_runner.h"
 #include "ports/com_port_map.h"
@@ -30,6 +29,8 @@
 #include "protocol/address_text.h"
 #include "recipe/recipe_texts.h"
 #include "recipe/trusted_keys.h"
+#include "unit/download_history.h"
+#include "unit/recipe_gate.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -109,20 +110,17 @@ void recordRefusedImage(const Cli& cli, std::vector<MultiTarget> targets, const 
                         const RecipeStamp& recipe = {}) {
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);
-    DownloadResult result;
-    result.outcome = Outcome::Refused;
-    result.cause = refusal.cause;
-    result.imageName = name;
-    result.imagePath = QFile::decodeName(name);
-    result.font = kind == ImageKind::Font;
-    result.bytes = refusal.bytes;
-    result.sha256 = refusal.sha256;
-    result.startedAt = QDateTime::currentDateTime();
+    DownloadJob job;
+    job.imageName = name;
+    job.imagePath = QFile::decodeName(name);
+    job.kind = kind;
     if (targets.empty())
         targets.emplace_back();
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        const DownloadTarget target = JobTargetOf(targets[i]);
-        result.printer = {target.comNumber, target.devicePath, {}, {}, target.ip, target.mac};
+        job.printer = targets[i].printer;
+        DownloadResult result = RefusedDownload(job, refusal.cause);
+        result.bytes = refusal.bytes;
+        result.sha256 = refusal.sha256;
         // A unit of one attempt: an image refused is never tried again.
         UnitStamp stamp{units.operatorName,
                         units.station,
@@ -157,7 +155,7 @@ checkedRecipe(const Cli& cli, const CliArguments& args, const Faces& faces, cons
         verdict = gate.checkImage(image);
         for (const MultiTarget& target : targets) {
             if (verdict.ok())
-                verdict = gate.checkUnit(JobTargetOf(target), target.unitLabel, comPorts);
+                verdict = gate.checkUnit(target.printer, target.unitLabel, comPorts);
         }
         // Printers found on the bus come without labels.
         if (verdict.ok() && (args.isSet("all") || watch))
@@ -177,7 +175,7 @@ std::vector<MultiTarget> presentComPrinters(const UsbTargetFilter& filter) {
     const UdevUsbInventory host;
     for (const UsbDeviceEntry& device :
          FilteredPrinters(host.devices().value_or(std::vector<UsbDeviceEntry>{}), filter, false))
-        found.push_back({{0, device.serialNode, {}, {}, {}}, device.serialNode, {}});
+        found.push_back({PrinterOfUsbDevice(device), device.serialNode, {}});
     return found;
 }
 
@@ -199,11 +197,7 @@ Result<std::vector<MultiTarget>> onePrinter(const CliArguments& args) {
     const auto target = TargetFrom(args, args.value("port"), true);
     if (!target)
         return target.error();
-    const QString shown = !target->ip.isEmpty() ? target->ip
-                          : target->device.isEmpty()
-                              ? QStringLiteral("COM%1").arg(target->comNumber)
-                              : target->device;
-    return std::vector<MultiTarget>{{*target, shown, {}}};
+    return std::vector<MultiTarget>{{*target, PrinterShown(*target), {}}};
 }
 
 // The options read into a plan, or the exit code of a usage error.
@@ -331,7 +325,7 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
     // A port that is not there, or is no serial line, is refused before any printer starts:
     // one answer for a run of one, of several, with --json or without, and for inboot.
     for (const MultiTarget& target : targets)
-        if (const auto refused = RefusedPort(target, comPorts))
+        if (const auto refused = RefusedPort(target.printer, comPorts))
             return cli.refusePort(*refused, texts);
     DownloadHistory history(QStringLiteral("cli"));
     reportHistory(cli, history);

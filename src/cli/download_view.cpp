@@ -78,7 +78,7 @@ void DownloadView::onEvent(const DownloadEvent& e) {
 }
 
 // What every face keeps of a printer's download.
-void DownloadView::update(const DownloadEvent& e, Printer& p) {
+void DownloadView::update(const DownloadEvent& e, PrinterRow& p) {
     using Kind = DownloadEvent::Kind;
     const DownloadResult* r = e.result;
     if (e.movesProgress()) {
@@ -130,7 +130,7 @@ void DownloadView::update(const DownloadEvent& e, Printer& p) {
     }
 }
 
-void DownloadView::showOne(const DownloadEvent& e, Printer& p) {
+void DownloadView::showOne(const DownloadEvent& e, PrinterRow& p) {
     using Kind = DownloadEvent::Kind;
     const QString& name = targets_[0].label;
     switch (e.kind) {
@@ -197,7 +197,7 @@ void DownloadView::showOne(const DownloadEvent& e, Printer& p) {
 
 void DownloadView::showSeveral(const DownloadEvent& e, std::size_t i, bool linkedNow) {
     using Kind = DownloadEvent::Kind;
-    Printer& p = printers_[i];
+    PrinterRow& p = printers_[i];
     const DownloadResult* r = e.result;
     QString said;
     if (e.movesProgress() && !style_.terminal) {
@@ -237,7 +237,7 @@ QString DownloadView::fitted(QString text) const {
     return text;
 }
 
-QString DownloadView::figures(const Printer& p) const {
+QString DownloadView::figures(const PrinterRow& p) const {
     ProgressFigures f = FiguresOf(p.estimate, clock_.elapsed(), p.accepted, p.frames,
                                   style_.frameBytes, style_.imageBytes);
     if (p.done) {
@@ -247,7 +247,7 @@ QString DownloadView::figures(const Printer& p) const {
     return ProgressText(texts_, f);
 }
 
-QString DownloadView::stateOf(const Printer& p) const {
+QString DownloadView::stateOf(const PrinterRow& p) const {
     if (p.done)
         return texts_.outcome(p.result) +
                (p.result == Outcome::Completed || p.cause == Cause::Cancelled
@@ -267,7 +267,7 @@ QString DownloadView::stateOf(const Printer& p) const {
 }
 
 QString DownloadView::lineOf(std::size_t i, bool terminal) const {
-    const Printer& p = printers_[i];
+    const PrinterRow& p = printers_[i];
     int labels = 0;
     for (const MultiTarget& t : targets_)
         labels = std::max(labels, DisplayWidth(t.label));
@@ -287,7 +287,7 @@ QString DownloadView::lineOf(std::size_t i, bool terminal) const {
 QString DownloadView::watchLine() const {
     int completed = 0;
     int failed = 0;
-    for (const Printer& p : printers_) {
+    for (const PrinterRow& p : printers_) {
         completed += p.done && p.result == Outcome::Completed ? 1 : 0;
         failed += p.done && p.result != Outcome::Completed ? 1 : 0;
     }
@@ -313,7 +313,7 @@ void DownloadView::draw() {
             QStringLiteral("\r\033[K") + Paint(fitted(s), tone, style_.colour) + QLatin1Char('\n');
     };
     for (std::size_t i = 0; i < printers_.size(); ++i) {
-        const Printer& p = printers_[i];
+        const PrinterRow& p = printers_[i];
         const Tone tone = p.done ? (p.result == Outcome::Completed ? Tone::Done : Tone::Failed)
                           : p.lastEvent.isEmpty() ? Tone::Plain
                                                   : Tone::Retrying;
@@ -415,7 +415,7 @@ void DownloadView::endOne(const DownloadResult& result) {
 void DownloadView::finished(int exitCode) {
     if (style_.face == ViewFace::Json) {
         std::vector<Outcome> results;
-        for (const Printer& p : printers_)
+        for (const PrinterRow& p : printers_)
             results.push_back(p.done ? p.result : Outcome::Cancelled);
         return out_.write(JsonLine(JsonSummaryOf(results, lastMs_, exitCode)));
     }
@@ -432,7 +432,7 @@ void DownloadView::summary(int exitCode) {
                                       texts_.text(QT_TRANSLATE_NOOP("MultiDownload", "resends")),
                                       texts_.text(QT_TRANSLATE_NOOP("MultiDownload", "reason"))}};
     for (std::size_t i = 0; i < printers_.size(); ++i) {
-        const Printer& p = printers_[i];
+        const PrinterRow& p = printers_[i];
         rows.push_back({targets_[i].label, texts_.outcome(p.result), seconds(p.durationMs),
                         QString::number(p.resends),
                         p.result == Outcome::Completed ? QString() : p.reason});
@@ -480,7 +480,7 @@ void DownloadView::summary(int exitCode) {
     // What to do, once for each cause that ended a printer's download.
     std::vector<Cause> told;
     int completed = 0;
-    for (const Printer& p : printers_) {
+    for (const PrinterRow& p : printers_) {
         completed += p.result == Outcome::Completed ? 1 : 0;
         if (p.result == Outcome::Completed ||
             std::find(told.begin(), told.end(), p.cause) != told.end())

@@ -4,8 +4,8 @@
 #include "cli/progress_gate.h"
 #include "cli/redraw_pacer.h"
 #include "download/progress_estimate.h"
-#include "fleet/cause_texts.h"
 #include "fleet/multi_download.h"
+#include "unit/cause_texts.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -56,7 +56,7 @@ public:
     static constexpr qint64 kPlainProgressEveryMs = 1000;
 
 private:
-    struct Printer {
+    struct PrinterRow {
         ProgressEstimate estimate;
         int accepted = 0;
         int frames = 0;
@@ -75,16 +75,16 @@ private:
         std::optional<QString> sendFailed;
     };
 
-    void update(const DownloadEvent& e, Printer& p);
-    void showOne(const DownloadEvent& e, Printer& p);
+    void update(const DownloadEvent& e, PrinterRow& p);
+    void showOne(const DownloadEvent& e, PrinterRow& p);
     void showSeveral(const DownloadEvent& e, std::size_t i, bool linkedNow);
     void endOne(const DownloadResult& result);
     void summary(int exitCode);
 
-    bool network(std::size_t i) const { return !targets_[i].ip.isEmpty(); }
+    bool network(std::size_t i) const { return !targets_[i].printer.ip.isEmpty(); }
     QString fitted(QString text) const;
-    QString figures(const Printer& p) const;
-    QString stateOf(const Printer& p) const;
+    QString figures(const PrinterRow& p) const;
+    QString stateOf(const PrinterRow& p) const;
     QString lineOf(std::size_t i, bool terminal) const;
     QString watchLine() const;
     void draw();
@@ -99,7 +99,7 @@ private:
     CauseTexts texts_;
     ViewStyle style_;
     std::vector<MultiTarget> targets_;
-    std::vector<Printer> printers_;
+    std::vector<PrinterRow> printers_;
     QElapsedTimer clock_;
     RedrawPacer pacer_;
     ProgressGate gate_;

@@ -30,17 +30,18 @@ namespace {
 // A COM number only when the user's map gives it that node: a node named on the command line
 // got a number for its run alone.
 QString targetText(const HistoryRecord& r, const ComPortMap& map) {
-    if (!r.ip.isEmpty())
-        return r.ip + QLatin1Char(' ') + r.mac;
+    if (!r.printer.ip.isEmpty())
+        return r.printer.ip + QLatin1Char(' ') + r.printer.mac;
     QStringList parts;
-    if (r.comNumber > 0 && (r.deviceNode.isEmpty() || map.devicePath(r.comNumber) == r.deviceNode))
-        parts << QStringLiteral("COM%1").arg(r.comNumber);
-    if (!r.deviceNode.isEmpty())
-        parts << r.deviceNode;
-    if (!r.usbPath.isEmpty())
-        parts << QStringLiteral("USB ") + r.usbPath;
-    if (!r.usbSerial.isEmpty())
-        parts << QStringLiteral("(%1)").arg(r.usbSerial);
+    if (r.printer.comNumber > 0 &&
+        (r.printer.node.isEmpty() || map.devicePath(r.printer.comNumber) == r.printer.node))
+        parts << QStringLiteral("COM%1").arg(r.printer.comNumber);
+    if (!r.printer.node.isEmpty())
+        parts << r.printer.node;
+    if (!r.printer.usbPath.isEmpty())
+        parts << QStringLiteral("USB ") + r.printer.usbPath;
+    if (!r.printer.usbSerial.isEmpty())
+        parts << QStringLiteral("(%1)").arg(r.printer.usbSerial);
     return parts.isEmpty() ? QStringLiteral("-") : parts.join(QLatin1Char(' '));
 }
 

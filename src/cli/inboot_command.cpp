@@ -15,13 +15,11 @@ namespace posflash {
 namespace {
 
 // Sends one printer the boot-loader command; whether it was sent.
-bool sendBootCommand(const Cli& cli, const PrinterTarget& target, const CauseTexts& texts,
-                     bool english) {
+bool sendBootCommand(const Cli& cli, const Printer& target, const CauseTexts& texts, bool english) {
     ComPortMap comPorts = RunPortMap(ComPortMapPath());
     HotplugUsbInventory host; // the wait for the printer to come back follows device events
-    const NamedUsbDeviceInventory named(host, target.device);
-    Engine engine(comPorts,
-                  target.device.isEmpty() ? static_cast<const UsbInventory&>(host) : named);
+    const NamedUsbDeviceInventory named(host, target.node);
+    Engine engine(comPorts, target.node.isEmpty() ? static_cast<const UsbInventory&>(host) : named);
     engine.faces().setUseEnglish(english);
     engine.watchDevices(&host.monitor());
     QEventLoop loop;
@@ -35,11 +33,9 @@ bool sendBootCommand(const Cli& cli, const PrinterTarget& target, const CauseTex
     const StopSignals stops(cli, [&engine](int) { engine.stop(); });
     if (cli.stopSignals.arrived())
         return false;
-    const bool network = target.kind() == PrinterTarget::Kind::Network;
-    const QString shown = network                   ? target.ip
-                          : target.device.isEmpty() ? QStringLiteral("COM%1").arg(target.comNumber)
-                                                    : target.device;
-    engine.sendBootCommand({JobTargetOf(target), network ? Route::Network : Route::Com}, events);
+    const bool network = target.medium() == Printer::Medium::Network;
+    const QString shown = PrinterShown(target);
+    engine.sendBootCommand({target, network ? Route::Network : Route::Com}, events);
     if (!result)
         loop.exec();
     const bool sent = result->outcome == Outcome::Completed;
@@ -69,7 +65,7 @@ int InbootCommand(const Cli& cli, const CliArguments& args) {
         return cli.usage("inboot takes no FILE");
     // Several printers one after another: the command takes about a second each.
     const QStringList ports = args.isSet("net") ? QStringList{QString()} : args.values("port");
-    std::vector<PrinterTarget> targets;
+    std::vector<Printer> targets;
     for (const QString& port : ports.isEmpty() ? QStringList{QString()} : ports) {
         const auto target = TargetFrom(args, port, false);
         if (!target)
@@ -80,7 +76,7 @@ int InbootCommand(const Cli& cli, const CliArguments& args) {
         // Every --ip, each checked as the first one was.
         targets.clear();
         for (const QString& ip : args.values("ip")) {
-            const auto target = ParseNetworkTarget(ip, {});
+            const auto target = ParseNetworkPrinter(ip, {});
             if (!target)
                 return cli.usage(target.error().text);
             targets.push_back(*target);
@@ -91,11 +87,11 @@ int InbootCommand(const Cli& cli, const CliArguments& args) {
     const CauseTexts texts(faces);
     // The same answer as a download's for a port that is not there or is no serial line.
     const ComPortMap comPorts = RunPortMap(ComPortMapPath());
-    for (const PrinterTarget& target : targets)
+    for (const Printer& target : targets)
         if (const auto refused = RefusedPort(target, comPorts))
             return cli.refusePort(*refused, texts);
     int code = kExitCompleted;
-    for (const PrinterTarget& target : targets) {
+    for (const Printer& target : targets) {
         if (cli.stopSignals.arrived())
             return kExitFailed;
         if (!sendBootCommand(cli, target, texts, faces.UseEnglish()))

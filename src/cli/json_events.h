@@ -1,7 +1,7 @@
 #pragma once
 
 #include "download/download_event.h"
-#include "fleet/cause_texts.h"
+#include "unit/cause_texts.h"
 
 #include <QJsonObject>
 

@@ -14,7 +14,8 @@
 namespace posflash {
 namespace {
 
-struct Printer {
+// A known USB device, and the COM number a download by --port COMn would use.
+struct ListedDevice {
     UsbDeviceEntry device;
     bool comPort = false; // one of the ids the discovery takes for a virtual COM port
     int comNumber = 0;
@@ -25,7 +26,7 @@ bool known(const UsbDeviceEntry& device, const QStringList& ids) {
 }
 
 struct Listing {
-    std::vector<Printer> printers;
+    std::vector<ListedDevice> printers;
     QStringList warnings; // why a COM port got no number
 };
 
@@ -34,7 +35,8 @@ Listing printersIn(const std::vector<UsbDeviceEntry>& devices, ComPortMap& comPo
     for (const UsbDeviceEntry& device : devices) {
         if (!known(device, KnownUsbDeviceIds()))
             continue;
-        Printer printer{device, known(device, KnownUsbComIds()) && !device.serialNode.isEmpty()};
+        ListedDevice printer{device,
+                             known(device, KnownUsbComIds()) && !device.serialNode.isEmpty()};
         // The number a download by --port COMn would use; a device seen for the first time
         // gets it now, as the window's discovery would give it.
         if (printer.comPort) {
@@ -48,9 +50,9 @@ Listing printersIn(const std::vector<UsbDeviceEntry>& devices, ComPortMap& comPo
     return listing;
 }
 
-QString jsonOf(const std::vector<Printer>& printers, const ComPortMap& comPorts) {
+QString jsonOf(const std::vector<ListedDevice>& printers, const ComPortMap& comPorts) {
     QJsonArray list;
-    for (const Printer& p : printers)
+    for (const ListedDevice& p : printers)
         list.append(QJsonObject{
             {"vendor_id", p.device.vendorId},
             {"product_id", p.device.productId},
@@ -69,13 +71,13 @@ QString jsonOf(const std::vector<Printer>& printers, const ComPortMap& comPorts)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
 }
 
-QString textOf(const std::vector<Printer>& printers, const ComPortMap& comPorts) {
+QString textOf(const std::vector<ListedDevice>& printers, const ComPortMap& comPorts) {
     QString text;
     if (printers.empty())
         text += QStringLiteral("No printers in reach.\n");
     else
         text += QStringLiteral("Printers in reach:\n");
-    for (const Printer& p : printers) {
+    for (const ListedDevice& p : printers) {
         text += QStringLiteral("  USB %1:%2 serial %3 at %4: ")
                     .arg(p.device.vendorId, p.device.productId,
                          p.device.serial.isEmpty() ? QStringLiteral("-") : p.device.serial,

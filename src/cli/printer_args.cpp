@@ -22,12 +22,13 @@ Result<std::vector<MultiTarget>> networkTargets(const CliArguments& args) {
         return usage("--net needs an --ip and a --mac for each printer");
     std::vector<MultiTarget> targets;
     for (qsizetype i = 0; i < ips.size(); ++i) {
-        Result<PrinterTarget> printer = ParseNetworkTarget(ips[i], macs[i]);
+        Result<Printer> printer = ParseNetworkPrinter(ips[i], macs[i]);
         if (!printer)
             return printer.error();
         // One printer per address and per MAC: the replies are told apart by them.
         for (const MultiTarget& other : targets)
-            if (other.ip == printer->ip || ParseMacText(other.mac) == ParseMacText(printer->mac))
+            if (other.printer.ip == printer->ip ||
+                ParseMacText(other.printer.mac) == ParseMacText(printer->mac))
                 return usage(
                     QStringLiteral("--ip %1 --mac %2 names a printer twice").arg(ips[i], macs[i]));
         targets.push_back({*printer, ips[i] + QLatin1Char('/') + macs[i], {}});
@@ -37,11 +38,11 @@ Result<std::vector<MultiTarget>> networkTargets(const CliArguments& args) {
 
 } // namespace
 
-Result<PrinterTarget> TargetFrom(const CliArguments& args, const QString& port, bool needMac) {
+Result<Printer> TargetFrom(const CliArguments& args, const QString& port, bool needMac) {
     if (!args.isSet("net")) {
         if (port.isEmpty())
             return usage("--port or --net is required");
-        return ParsePortTarget(port, DeviceCheck::Now);
+        return ParsePortPrinter(port, DeviceCheck::Now);
     }
     if (args.isSet("port"))
         return usage("--net and --port exclude each other");
@@ -49,7 +50,7 @@ Result<PrinterTarget> TargetFrom(const CliArguments& args, const QString& port, 
     const QString mac = args.value("mac");
     if (ip.isEmpty() || (needMac && mac.isEmpty()))
         return usage(needMac ? "--net needs --ip and --mac" : "--net needs --ip");
-    return ParseNetworkTarget(ip, mac);
+    return ParseNetworkPrinter(ip, mac);
 }
 
 Result<std::vector<MultiTarget>> NamedTargets(const CliArguments& args) {
@@ -61,12 +62,12 @@ Result<std::vector<MultiTarget>> NamedTargets(const CliArguments& args) {
         targets = std::move(*named);
     }
     for (const QString& port : args.values("port")) {
-        Result<PrinterTarget> printer = ParsePortTarget(port, DeviceCheck::Now);
+        Result<Printer> printer = ParsePortPrinter(port, DeviceCheck::Now);
         if (!printer)
             return printer.error();
         MultiTarget target{*printer, port, {}};
-        if (target.comNumber > 0)
-            target.label = QStringLiteral("COM%1").arg(target.comNumber);
+        if (target.printer.comNumber > 0)
+            target.label = PrinterShown(target.printer);
         for (const MultiTarget& other : targets)
             if (other.label == target.label)
                 return usage(QStringLiteral("--port %1 is named twice").arg(port));

@@ -11,7 +11,7 @@ namespace posflash {
 
 // The printer the options name for one printer: --net with --ip (and --mac when needed), else
 // port.
-Result<PrinterTarget> TargetFrom(const CliArguments& args, const QString& port, bool needMac);
+Result<Printer> TargetFrom(const CliArguments& args, const QString& port, bool needMac);
 
 // The printers of a run with several: the --net --ip --mac pairs, then each --port, in their
 // order; each printer named once.

@@ -1,6 +1,6 @@
 #include "cli/progress_text.h"
 
-#include "fleet/cause_texts.h"
+#include "unit/cause_texts.h"
 
 #include <algorithm>
 

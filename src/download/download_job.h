@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/image_kind.h"
+#include "base/printer.h"
 #include "download/loaded_image.h"
 
 #include <QByteArray>
@@ -23,16 +24,6 @@ constexpr Route RouteFor(bool network, ImageKind kind, bool fontThroughBootLoade
                                                              : Route::Network;
 }
 
-// The printer, as the user named it: one of a COM number, a serial device node, a USB bus path,
-// or an IP and MAC address.
-struct DownloadTarget {
-    int comNumber = 0;
-    QString devicePath;
-    QString usbPath;
-    QString ip;
-    QString mac;
-};
-
 // How often a frame is sent and how long the printer has to answer each kind: by default the
 // boot loader's own figures.
 struct FrameTiming {
@@ -45,7 +36,7 @@ struct FrameTiming {
 
 // One download, as a value.
 struct DownloadJob {
-    DownloadTarget target;
+    Printer printer; // as the user named it
     QString imagePath;
     // The name the user gave, as bytes, when imagePath stands in for it (a name that is no
     // UTF-8, opened as /proc/self/fd/N); the history records this one.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "base/printer.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -71,16 +72,6 @@ enum class Stage {
     Frames, // the start, data and closing frames
 };
 
-// The printer a download went to, as far as the tool knows it.
-struct PrinterIdentity {
-    int comNumber = 0;
-    QString devicePath; // the serial node
-    QString usbSerial;  // the USB device's serial number, when known
-    QString usbPath;    // the USB bus path, when known
-    QString ip;
-    QString mac;
-};
-
 struct DownloadResult {
     Outcome outcome = Outcome::Failed;
     Cause cause = Cause::None;
@@ -103,7 +94,7 @@ struct DownloadResult {
     QString imagePath;
     QByteArray imageName; // the job's imageName
     bool font = false;
-    PrinterIdentity printer;
+    Printer printer; // the job's, with what aiming at its serial line learnt
 };
 
 } // namespace posflash

@@ -38,8 +38,7 @@ DownloadRun::DownloadRun(DownloadJob job, QString bootFilePath, Parts parts,
     result_.imageName = job_.imageName;
     result_.font = job_.kind == ImageKind::Font;
     result_.linkTimeoutMs = job_.linkTimeoutMs.value_or(0);
-    result_.printer.ip = job_.target.ip;
-    result_.printer.mac = job_.target.mac;
+    result_.printer = job_.printer;
 }
 
 DownloadRun::~DownloadRun() = default;
@@ -71,10 +70,6 @@ void DownloadRun::notify(DownloadEvent event, Then then) {
 
 void DownloadRun::notify(DownloadEvent event) {
     notify(std::move(event), [] {});
-}
-
-SerialTarget DownloadRun::serialTarget() const {
-    return {job_.target.comNumber, job_.target.devicePath, job_.target.usbPath};
 }
 
 FrameTransport& DownloadRun::transportFor(Route route) {
@@ -111,15 +106,12 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
     result_.startedAt = startedAt;
     clock_.start();
     if (job_.route == Route::Com) {
-        const Result<SerialAim> aim = parts_.serialAimer.aim(serialTarget(), parts_.faces);
+        Result<Printer> aim = parts_.serialAimer.aim(job_.printer, parts_.faces);
         if (!aim) {
             endTransfer(Outcome::Refused, Cause::PortMissing, aim.error());
             return;
         }
-        result_.printer.comNumber = aim->comNumber;
-        result_.printer.devicePath = aim->node;
-        result_.printer.usbPath = aim->usbPath;
-        result_.printer.usbSerial = aim->usbSerial;
+        result_.printer = std::move(*aim);
     }
     if (job_.imagePath.isEmpty()) {
         endTransfer(Outcome::Refused, Cause::FileNotOpen, Error{0, texts::fileNotOpen(), {}});
@@ -136,7 +128,7 @@ void DownloadRun::start(const QDateTime& startedAt, std::uint64_t pcCodeSeed) {
                 [this](const QString& requester) {
                     DownloadEvent e = event(EventKind::NoGreeting);
                     e.address = requester;
-                    e.printerAddress = job_.target.ip;
+                    e.printerAddress = job_.printer.ip;
                     notify(std::move(e));
                 });
         connect(&parts_.network, &NetworkBoot::otherSender, this,
@@ -156,22 +148,22 @@ void DownloadRun::linkToBootLoader() {
     if (job_.route == Route::Com) {
         // A device the user named was found when the line was aimed at it; a COM number counts
         // as linked when any printer's virtual COM device is present.
-        if (!serialTarget().namesDevice() && !parts_.usb.printerComPresent())
+        if (!job_.printer.namesDevice() && !parts_.usb.printerComPresent())
             endTransfer(Outcome::Failed, Cause::PrinterAbsent);
         else
             linkUp();
         return;
     }
-    if (job_.target.ip.isEmpty()) {
+    if (job_.printer.ip.isEmpty()) {
         endTransfer(Outcome::Failed, Cause::AddressMissing, Error{0, link_texts::emptyIp(), {}});
         return;
     }
     // Asked even where no MAC is used (through the running firmware).
-    if (job_.target.mac.isEmpty()) {
+    if (job_.printer.mac.isEmpty()) {
         endTransfer(Outcome::Failed, Cause::AddressMissing, Error{0, link_texts::emptyMac(), {}});
         return;
     }
-    if (Status address = parts_.network.setPrinter(job_.target.ip, job_.target.mac); !address) {
+    if (Status address = parts_.network.setPrinter(job_.printer.ip, job_.printer.mac); !address) {
         endTransfer(Outcome::Failed, Cause::BadAddress, address.error());
         return;
     }
@@ -210,7 +202,7 @@ void DownloadRun::askFirmware() {
         if (state_ == State::Linking && !parts_.bootCommand.isRunning())
             endTransfer(Outcome::Failed, Cause::MonitorUnreachable);
     });
-    parts_.bootCommand.start({true, job_.target.ip, true});
+    parts_.bootCommand.start({job_.printer, true, true});
 }
 
 void DownloadRun::bootCommandFinished() {
@@ -503,7 +495,7 @@ void DownloadRun::closePorts() {
     bool monitorWasOpen = false;
     if (job_.route != Route::Com || liveRoute_ != Route::Com) {
         parts_.network.close();
-        monitorWasOpen = parts_.monitor.closeConnection(job_.target.ip);
+        monitorWasOpen = parts_.monitor.closeConnection(job_.printer.ip);
     }
     if (!monitorWasOpen) {
         finish();

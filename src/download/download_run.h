@@ -21,7 +21,6 @@ class FrameTransport;
 class NetworkBoot;
 class PrinterUsb;
 class SerialAimer;
-struct SerialTarget;
 class TcpMonitor;
 
 // One download as a state machine: link → start frame → data frame i → closing frames →
@@ -119,7 +118,6 @@ private:
     void closePorts();
     void finish();
     FrameTransport& transportFor(Route route);
-    SerialTarget serialTarget() const;
 
     DownloadJob job_;
     QString bootFilePath_;

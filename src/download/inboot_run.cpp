@@ -9,11 +9,7 @@ InbootRun::InbootRun(InbootJob job, BootCommand& command, DownloadObserver& obse
                      QObject* parent)
     : QObject(parent), job_(std::move(job)), command_(command), observer_(observer) {
     result_.stage = Stage::Link;
-    result_.printer.comNumber = job_.target.comNumber;
-    result_.printer.devicePath = job_.target.devicePath;
-    result_.printer.usbPath = job_.target.usbPath;
-    result_.printer.ip = job_.target.ip;
-    result_.printer.mac = job_.target.mac;
+    result_.printer = job_.printer;
 }
 
 InbootRun::~InbootRun() = default;
@@ -21,8 +17,8 @@ InbootRun::~InbootRun() = default;
 DownloadEvent InbootRun::event(DownloadEvent::Kind kind) const {
     DownloadEvent e;
     e.kind = kind;
-    e.address = job_.target.ip;
-    e.printerAddress = job_.target.ip;
+    e.address = job_.printer.ip;
+    e.printerAddress = job_.printer.ip;
     return e;
 }
 
@@ -33,8 +29,7 @@ void InbootRun::start(const QDateTime& startedAt) {
     connect(&command_, &BootCommand::finished, this, &InbootRun::finished,
             Qt::SingleShotConnection);
     observer_.onEvent(event(DownloadEvent::Kind::Started));
-    const bool network = job_.route != Route::Com;
-    command_.start({network, job_.target.ip, false});
+    command_.start({job_.printer, job_.route != Route::Com, false});
 }
 
 void InbootRun::refuse(const QDateTime& startedAt) {

@@ -15,7 +15,7 @@ class BootCommand;
 // COM route the command goes to the printer's USB device; on the others to the running
 // firmware's TCP port at the target's address.
 struct InbootJob {
-    DownloadTarget target;
+    Printer printer;
     Route route = Route::Com;
 };
 

@@ -1,9 +1,9 @@
 #include "fleet/multi_download.h"
 
 #include "engine/engine.h"
-#include "fleet/download_record.h"
-#include "fleet/recipe_gate.h"
-#include "fleet/unit_run.h"
+#include "unit/download_history.h"
+#include "unit/recipe_gate.h"
+#include "unit/unit_run.h"
 
 #include <QTimer>
 
@@ -26,7 +26,7 @@ public:
         : run_(run), index_(static_cast<int>(index)), engine_(run.comPorts_, run.inventory_),
           unit_(engine_, run.history_, *this) {
         engine_.faces().setUseEnglish(run.settings_.english);
-        if (!run.targets_[index].ip.isEmpty())
+        if (!run.targets_[index].printer.ip.isEmpty())
             run.bootPorts_.share(engine_);
     }
 
@@ -101,14 +101,16 @@ void MultiDownload::launch(std::size_t i) {
     running_.push_back(std::make_unique<Target>(*this, i));
     Target& target = *running_.back();
     DownloadJob job;
-    job.target = JobTargetOf(named);
+    job.printer = named.printer;
     job.carry(settings_.image);
-    job.route = RouteFor(!named.ip.isEmpty(), job.kind, !settings_.viaApp);
+    job.route =
+        RouteFor(named.printer.medium() == Printer::Medium::Network, job.kind, !settings_.viaApp);
     job.linkTimeoutMs = settings_.linkTimeoutMs;
     UnitContext context{settings_.operatorName, settings_.station, named.unitLabel, {}};
     if (const RecipeGate* recipe = settings_.recipe.get()) {
         context.recipe = recipe->stamp();
-        if (const RecipeVerdict verdict = recipe->checkUnit(job.target, named.unitLabel, comPorts_);
+        if (const RecipeVerdict verdict =
+                recipe->checkUnit(job.printer, named.unitLabel, comPorts_);
             !verdict.ok()) {
             target.unit().refuse(recipe->refusal(verdict, job), context);
             return;
@@ -144,11 +146,11 @@ void MultiDownload::start(std::function<void(int)> ended) {
     results_.assign(targets_.size(), Outcome::Cancelled);
     if (RouteFor(true, settings_.image->kind, !settings_.viaApp) == Route::Network &&
         std::any_of(targets_.begin(), targets_.end(),
-                    [](const MultiTarget& t) { return !t.ip.isEmpty(); })) {
+                    [](const MultiTarget& t) { return !t.printer.ip.isEmpty(); })) {
         QStringList printerIps;
         for (const MultiTarget& t : targets_)
-            if (!t.ip.isEmpty())
-                printerIps << t.ip;
+            if (!t.printer.ip.isEmpty())
+                printerIps << t.printer.ip;
         bootPorts_.bind(printerIps);
     }
     started_ = true;

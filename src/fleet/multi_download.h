@@ -4,8 +4,8 @@
 #include "download/download_result.h"
 #include "download/loaded_image.h"
 #include "fleet/fleet_boot_ports.h"
-#include "fleet/printer_target.h"
 #include "ports/com_port_map.h"
+#include "unit/printer_parse.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -30,7 +30,8 @@ class UsbInventory;
 ComPortMap RunPortMap(const QString& filePath);
 
 // One printer of a download to several, as the front end named or found it.
-struct MultiTarget : PrinterTarget {
+struct MultiTarget {
+    Printer printer;
     QString label; // what the output calls it
     // The unit's scanned or given label, for its history rows.
     QString unitLabel;

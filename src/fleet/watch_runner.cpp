@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "ports/com_port_map.h"
+#include "unit/printer_parse.h"
 
 namespace posflash {
 
@@ -46,7 +47,7 @@ public:
 
     void send() {
         InbootJob job;
-        job.target.usbPath = usbPath_;
+        job.printer.usbPath = usbPath_;
         engine_.sendBootCommand(job, *this);
     }
     void stop() { engine_.stop(); }
@@ -117,7 +118,7 @@ void WatchRunner::scan() {
         MultiTarget target;
         target.label = QStringLiteral("%1 (%2)").arg(
             device.serialNode, device.serial.isEmpty() ? "USB " + device.usbPath : device.serial);
-        target.device = device.serialNode;
+        target.printer = PrinterOfUsbDevice(device);
         keyOf_.push_back(key);
         running_.insert(key);
         downloads_.addTarget(target);

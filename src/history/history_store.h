@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "base/printer.h"
 #include "history/sql_connection.h"
 
 #include <QByteArray>
@@ -58,14 +59,8 @@ struct HistoryRecord : UnitStamp {
     QDateTime startedAt;
     qint64 milliseconds = 0;
     QString frontEnd; // "window", "line" or "cli"
-    // The target as given: a COM number and its device node, the USB bus path and serial
-    // number when known, or an IP and a MAC address.
-    int comNumber = 0;
-    QString deviceNode;
-    QString usbPath;
-    QString usbSerial;
-    QString ip;
-    QString mac;
+    // The printer as its download had it: its columns are the value's own fields.
+    Printer printer;
     // The image: its absolute path as the bytes the file system knows (symbolic links resolved
     // where the file exists), its length and SHA-256 (32 bytes) when it was read.
     QByteArray filePath;

@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace posflash {
 namespace {
 
 using R = HistoryRecord;
+using P = Printer;
 using E = FieldEncoding;
 
 template <const QStringList& (*values)()>
@@ -41,12 +43,12 @@ const RecordField kFields[] = {
     {"started_at",  "started_at",    "started",       E::Time,     &R::startedAt},
     {"duration_ms", "duration_ms",   "seconds",       E::Duration, &R::milliseconds, 0, kMostMs},
     {"front_end",   "front_end",     "front_end",     E::Text,     &R::frontEnd,     0, 0, 0, oneOf<HistoryStore::frontEnds>, true},
-    {"com_number",  "com_number",    "com",           E::Integer,  &R::comNumber,    1, 255},
-    {"device_node", "device_node",   "device",        E::Text,     &R::deviceNode},
-    {"usb_path",    "usb_path",      "usb_path",      E::Text,     &R::usbPath},
-    {"usb_serial",  "usb_serial",    "usb_serial",    E::Text,     &R::usbSerial},
-    {"ip",          "ip",            "ip",            E::Text,     &R::ip},
-    {"mac",         "mac",           "mac",           E::Text,     &R::mac},
+    {"com_number",  "com_number",    "com",           E::Integer,  &P::comNumber,    1, 255},
+    {"device_node", "device_node",   "device",        E::Text,     &P::node}      ,
+    {"usb_path",    "usb_path",      "usb_path",      E::Text,     &P::usbPath},
+    {"usb_serial",  "usb_serial",    "usb_serial",    E::Text,     &P::usbSerial},
+    {"ip",          "ip",            "ip",            E::Text,     &P::ip},
+    {"mac",         "mac",           "mac",           E::Text,     &P::mac},
     {"file_path",   "file_path",     "path",          E::Bytes,    &R::filePath},
     {"file_size",   "file_size",     "size",          E::Integer,  &R::fileSize,     0, kAny, -1},
     {"sha256",      "sha256",        "sha256",        E::Hex,      &R::sha256,       32, 32},
@@ -72,23 +74,27 @@ const RecordField kFields[] = {
 };
 // clang-format on
 
-template <typename T>
-T& member(const RecordField& field, R& record) {
-    return record.*std::get<T R::*>(field.member);
-}
-template <typename T>
-const T& member(const RecordField& field, const R& record) {
+// A field of the record itself, or of its printer.
+template <typename T, typename Record>
+auto& member(const RecordField& field, Record& record) {
+    if constexpr (std::is_same_v<T, QString>)
+        if (const auto* m = std::get_if<QString P::*>(&field.member))
+            return record.printer.**m;
     return record.*std::get<T R::*>(field.member);
 }
 
 qint64 integerOf(const RecordField& field, const R& record) {
+    if (const auto* m = std::get_if<int P::*>(&field.member))
+        return record.printer.**m;
     if (const auto* m = std::get_if<int R::*>(&field.member))
         return record.**m;
     return member<qint64>(field, record);
 }
 
 void setInteger(const RecordField& field, R& record, qint64 value) {
-    if (const auto* m = std::get_if<int R::*>(&field.member))
+    if (const auto* m = std::get_if<int P::*>(&field.member))
+        record.printer.** m = static_cast<int>(value);
+    else if (const auto* m = std::get_if<int R::*>(&field.member))
         record.** m = static_cast<int>(value);
     else
         member<qint64>(field, record) = value;

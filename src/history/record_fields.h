@@ -28,9 +28,10 @@ enum class FieldEncoding {
 // One field of a download record: its local column, the line's column, its JSON key, and
 // where it lives in HistoryRecord.
 struct RecordField {
-    using Member =
-        std::variant<QString HistoryRecord::*, QByteArray HistoryRecord::*,
-                     QDateTime HistoryRecord::*, qint64 HistoryRecord::*, int HistoryRecord::*>;
+    // The record's own members, and the fields of its printer.
+    using Member = std::variant<QString HistoryRecord::*, QByteArray HistoryRecord::*,
+                                QDateTime HistoryRecord::*, qint64 HistoryRecord::*,
+                                int HistoryRecord::*, QString Printer::*, int Printer::*>;
     const char* local;
     const char* central;
     const char* json;

@@ -52,7 +52,7 @@
 <context>
     <name>CliTexts</name>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="121"/>
+        <location filename="../unit/cause_texts.cpp" line="121"/>
         <source>retrying the update, attempt %1, after %2</source>
         <translation>重新更新，第 %1 次尝试，原因：%2</translation>
     </message>
@@ -63,97 +63,97 @@
         <translation>共尝试 %1 次</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="27"/>
+        <location filename="../unit/cause_texts.cpp" line="27"/>
         <source>cancelled by the user before the download was complete</source>
         <translation>下载完成前已被用户取消</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="30"/>
+        <location filename="../unit/cause_texts.cpp" line="30"/>
         <source>stopped at once: the printer may hold a partial image; download it again</source>
         <translation>已立即停止：打印机可能只保存了部分映像，请重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="40"/>
+        <location filename="../unit/cause_texts.cpp" line="40"/>
         <source>the printer acknowledged another frame than %1</source>
         <translation>打印机确认的不是%1</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="43"/>
+        <location filename="../unit/cause_texts.cpp" line="43"/>
         <source>the port or the connection to the printer went away</source>
         <translation>端口或与打印机的连接已断开</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="45"/>
+        <location filename="../unit/cause_texts.cpp" line="45"/>
         <source>there is no such port</source>
         <translation>没有这个端口</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="52"/>
+        <location filename="../unit/cause_texts.cpp" line="52"/>
         <source>the port is open in another program</source>
         <translation>端口已被其他程序打开</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="55"/>
+        <location filename="../unit/cause_texts.cpp" line="55"/>
         <source>permission denied: the system refused access to the port</source>
         <translation>权限被拒绝：系统拒绝访问该端口</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="60"/>
+        <location filename="../unit/cause_texts.cpp" line="60"/>
         <source>UDP port 67 or 69 could not be bound (another program holds it, or the tool lacks the right to bind it)</source>
         <translation>无法绑定 UDP 端口 67 或 69（已被其他程序占用，或本工具没有绑定权限）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="67"/>
+        <location filename="../unit/cause_texts.cpp" line="67"/>
         <source>the boot loader did not answer within %1 s</source>
         <translation>引导程序在 %1 秒内没有应答</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="71"/>
+        <location filename="../unit/cause_texts.cpp" line="71"/>
         <source>no printer&apos;s USB device is present</source>
         <translation>没有找到打印机的 USB 设备</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="73"/>
+        <location filename="../unit/cause_texts.cpp" line="73"/>
         <source>the IP or the MAC address is empty</source>
         <translation>IP 地址或 MAC 地址为空</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="75"/>
+        <location filename="../unit/cause_texts.cpp" line="75"/>
         <source>the IP or the MAC address is not valid</source>
         <translation>IP 地址或 MAC 地址无效</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="78"/>
+        <location filename="../unit/cause_texts.cpp" line="78"/>
         <source>the file&apos;s path is too long for the boot loader (at most 128 bytes)</source>
         <translation>文件路径对引导程序来说太长（最多 128 字节）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="83"/>
+        <location filename="../unit/cause_texts.cpp" line="83"/>
         <source>the printer&apos;s running firmware did not answer on TCP port 4000, or closed the connection</source>
         <translation>打印机运行中的固件没有在 TCP 端口 4000 上应答，或关闭了连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="86"/>
+        <location filename="../unit/cause_texts.cpp" line="86"/>
         <source>the file cannot be read</source>
         <translation>无法读取文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="89"/>
+        <location filename="../unit/cause_texts.cpp" line="89"/>
         <source>the program&apos;s trailing checksum is wrong: this is not a firmware image</source>
         <translation>程序末尾的校验和错误：这不是固件映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="94"/>
+        <location filename="../unit/cause_texts.cpp" line="94"/>
         <source>the image is too large for the boot loader&apos;s frames</source>
         <translation>映像太大，引导程序的帧无法容纳</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="98"/>
+        <location filename="../unit/cause_texts.cpp" line="98"/>
         <source>the file is empty</source>
         <translation>文件为空</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="105"/>
+        <location filename="../unit/cause_texts.cpp" line="105"/>
         <source>a download or boot-loader command already runs for this printer</source>
         <translation>此打印机已有下载或引导命令在进行</translation>
     </message>
@@ -203,112 +203,112 @@
         <translation>引导命令未能发送</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="28"/>
+        <location filename="../unit/cause_texts.cpp" line="28"/>
         <source>start the download again when ready</source>
         <translation>准备好后重新开始下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="32"/>
+        <location filename="../unit/cause_texts.cpp" line="32"/>
         <source>download the image again before using the printer</source>
         <translation>使用打印机之前请重新下载映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="35"/>
+        <location filename="../unit/cause_texts.cpp" line="35"/>
         <source>check the cable or the network, the printer&apos;s power, and that the printer is in its boot loader</source>
         <translation>请检查电缆或网络、打印机电源，以及打印机是否处于引导程序中</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="38"/>
+        <location filename="../unit/cause_texts.cpp" line="38"/>
         <source>check that the image is meant for this printer</source>
         <translation>请确认映像适用于这台打印机</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="41"/>
+        <location filename="../unit/cause_texts.cpp" line="41"/>
         <source>switch the printer off and on, then download again</source>
         <translation>请关闭打印机再打开，然后重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="44"/>
+        <location filename="../unit/cause_texts.cpp" line="44"/>
         <source>reconnect the printer, then download again</source>
         <translation>请重新连接打印机，然后重新下载</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="46"/>
+        <location filename="../unit/cause_texts.cpp" line="46"/>
         <source>see &apos;posflash-cli list&apos; for the printers and COM numbers present, and check --port</source>
         <translation>请用 &apos;posflash-cli list&apos; 查看现有的打印机和 COM 号，并检查 --port</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="53"/>
+        <location filename="../unit/cause_texts.cpp" line="53"/>
         <source>close the other program that has the port open</source>
         <translation>请关闭打开了该端口的其他程序</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="56"/>
+        <location filename="../unit/cause_texts.cpp" line="56"/>
         <source>install posflash&apos;s udev rule (60-posflash.rules, as the package does), or join the dialout group (sudo usermod -aG dialout $USER) and log in again</source>
         <translation>请安装 posflash 的 udev 规则（60-posflash.rules，软件包会安装它），或加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="62"/>
+        <location filename="../unit/cause_texts.cpp" line="62"/>
         <source>give posflash-bind-helper the right to bind them (sudo setcap cap_net_bind_service+ep on it, as the package does), or stop the DHCP or TFTP server that holds them</source>
         <translation>请授予 posflash-bind-helper 绑定权限（对它执行 sudo setcap cap_net_bind_service+ep，软件包会这样做），或停止占用端口的 DHCP 或 TFTP 服务</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="68"/>
+        <location filename="../unit/cause_texts.cpp" line="68"/>
         <source>switch the printer into its boot loader (posflash-cli inboot) and try again</source>
         <translation>请将打印机切换到引导程序（posflash-cli inboot）后重试</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="72"/>
+        <location filename="../unit/cause_texts.cpp" line="72"/>
         <source>plug the printer in, or name its device node with --port</source>
         <translation>请接上打印机，或用 --port 指定其设备节点</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="74"/>
+        <location filename="../unit/cause_texts.cpp" line="74"/>
         <source>give both --ip and --mac</source>
         <translation>请同时给出 --ip 和 --mac</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="76"/>
+        <location filename="../unit/cause_texts.cpp" line="76"/>
         <source>write them as 192.168.1.100 and 00-11-22-33-44-55</source>
         <translation>请写成 192.168.1.100 和 00-11-22-33-44-55 的形式</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="80"/>
+        <location filename="../unit/cause_texts.cpp" line="80"/>
         <source>move or rename the file so that its path is at most 128 bytes</source>
         <translation>请移动文件或改名，使其路径不超过 128 字节</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="85"/>
+        <location filename="../unit/cause_texts.cpp" line="85"/>
         <source>check the address: the printer must be running its firmware</source>
         <translation>请检查地址：打印机必须正在运行其固件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="87"/>
+        <location filename="../unit/cause_texts.cpp" line="87"/>
         <source>check the file&apos;s name and that it may be read</source>
         <translation>请检查文件名以及文件是否可读</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="91"/>
+        <location filename="../unit/cause_texts.cpp" line="91"/>
         <source>the file is damaged or not a program image: get the firmware file again</source>
         <translation>文件已损坏或不是程序映像：请重新获取固件文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="95"/>
+        <location filename="../unit/cause_texts.cpp" line="95"/>
         <source>check that this is the right file: no boot loader takes an image this large</source>
         <translation>请确认文件是否正确：没有引导程序能接收这么大的映像</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="99"/>
+        <location filename="../unit/cause_texts.cpp" line="99"/>
         <source>choose the firmware file again</source>
         <translation>请重新选择固件文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="107"/>
+        <location filename="../unit/cause_texts.cpp" line="107"/>
         <source>wait for the other download or command to end</source>
         <translation>请等待其他下载或命令结束</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="192"/>
+        <location filename="../unit/cause_texts.cpp" line="192"/>
         <source>what to do: %1</source>
         <translation>处理办法：%1</translation>
     </message>
@@ -343,22 +343,22 @@
         <translation>打印机在接收命令之前重置了连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="101"/>
+        <location filename="../unit/cause_texts.cpp" line="101"/>
         <source>the image file changed after it was checked</source>
         <translation>映像文件在检查之后被更改</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="102"/>
+        <location filename="../unit/cause_texts.cpp" line="102"/>
         <source>put the checked file back, or start again (a new shift) so that the new file is checked</source>
         <translation>请放回已检查的文件，或重新开始（新班次）以检查新文件</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="34"/>
+        <location filename="../unit/cause_texts.cpp" line="34"/>
         <source>the printer did not answer %1 (sent %2 times)</source>
         <translation>打印机未应答%1（已发送 %2 次）</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="37"/>
+        <location filename="../unit/cause_texts.cpp" line="37"/>
         <source>the printer refused %1 (sent %2 times)</source>
         <translation>打印机拒绝了%1（已发送 %2 次）</translation>
     </message>
@@ -368,12 +368,12 @@
         <translation>无法打开端口（%1），第 %2 次重发</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="49"/>
+        <location filename="../unit/cause_texts.cpp" line="49"/>
         <source>the port is not a serial line</source>
         <translation>该端口不是串口</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="50"/>
+        <location filename="../unit/cause_texts.cpp" line="50"/>
         <source>name the printer&apos;s serial port (see &apos;posflash-cli list&apos;), not a file or another kind of device</source>
         <translation>请指定打印机的串口（见“posflash-cli list”），而不是文件或其他类型的设备</translation>
     </message>
@@ -613,47 +613,47 @@
 <context>
     <name>MultiDownload</name>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="18"/>
+        <location filename="../unit/cause_texts.cpp" line="18"/>
         <source>completed</source>
         <translation>完成</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="19"/>
+        <location filename="../unit/cause_texts.cpp" line="19"/>
         <source>cancelled</source>
         <translation>已取消</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="20"/>
+        <location filename="../unit/cause_texts.cpp" line="20"/>
         <source>refused</source>
         <translation>被拒绝</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="21"/>
+        <location filename="../unit/cause_texts.cpp" line="21"/>
         <source>failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="133"/>
+        <location filename="../unit/cause_texts.cpp" line="133"/>
         <source>the start frame</source>
         <translation>起始帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="135"/>
+        <location filename="../unit/cause_texts.cpp" line="135"/>
         <source>frame %1</source>
         <translation>第 %1 帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="137"/>
+        <location filename="../unit/cause_texts.cpp" line="137"/>
         <source>the end frame</source>
         <translation>结束帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="139"/>
+        <location filename="../unit/cause_texts.cpp" line="139"/>
         <source>the final frame</source>
         <translation>最终帧</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="141"/>
+        <location filename="../unit/cause_texts.cpp" line="141"/>
         <source>the link</source>
         <translation>连接</translation>
     </message>
@@ -664,7 +664,7 @@
         <translation>已连接</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="153"/>
+        <location filename="../unit/cause_texts.cpp" line="153"/>
         <source>%1 refused (status %2)</source>
         <translation>%1 被拒绝（状态 %2）</translation>
     </message>
@@ -709,12 +709,12 @@
         <translation>正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="149"/>
+        <location filename="../unit/cause_texts.cpp" line="149"/>
         <source>no answer to %1, resend %2</source>
         <translation>%1 无应答，第 %2 次重发</translation>
     </message>
     <message>
-        <location filename="../fleet/cause_texts.cpp" line="156"/>
+        <location filename="../unit/cause_texts.cpp" line="156"/>
         <source>%1 refused (status %2), resend %3</source>
         <translation>%1 被拒绝（状态 %2），第 %3 次重发</translation>
     </message>

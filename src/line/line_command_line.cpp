@@ -1,7 +1,7 @@
 #include "line/line_command_line.h"
 
 #include "base/retry_limit.h"
-#include "fleet/printer_target.h"
+#include "unit/printer_parse.h"
 
 #include <QCoreApplication>
 
@@ -43,7 +43,7 @@ Result<LineStart> LineCommandLine::read(const QCommandLineParser& parser,
         if (macs.size() > ips.size())
             return usage(QStringLiteral("--mac %1 follows no --ip").arg(macs.last()));
         for (int i = 0; i < ips.size(); ++i) {
-            if (const auto printer = ParseNetworkTarget(ips[i], macs.value(i)); !printer)
+            if (const auto printer = ParseNetworkPrinter(ips[i], macs.value(i)); !printer)
                 return usage(printer.error().text);
             s.network.push_back({ips[i], macs.value(i)});
         }

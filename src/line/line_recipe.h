@@ -1,9 +1,9 @@
 #pragma once
 
 #include "download/loaded_image.h"
-#include "fleet/recipe_gate.h"
 #include "line/line_settings.h"
 #include "records/station_recipe.h"
+#include "unit/recipe_gate.h"
 
 #include <QDateTime>
 #include <QString>

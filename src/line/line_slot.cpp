@@ -1,11 +1,11 @@
 #include "line/line_slot.h"
 
 #include "download/download_run.h"
-#include "fleet/download_record.h"
 #include "fleet/fleet_boot_ports.h"
-#include "fleet/recipe_gate.h"
 #include "line/slot_tile.h"
 #include "ports/com_port_map.h"
+#include "unit/download_history.h"
+#include "unit/recipe_gate.h"
 
 #include <QFileInfo>
 
@@ -42,19 +42,19 @@ void LineSlot::showWaitingHint() {
     }
 }
 
-QString LineSlot::devicePath() const {
-    if (choice_.target.comNumber > 0)
-        return comPorts_.devicePath(choice_.target.comNumber);
-    return choice_.target.device;
+QString LineSlot::node() const {
+    if (choice_.printer.comNumber > 0)
+        return comPorts_.devicePath(choice_.printer.comNumber);
+    return choice_.printer.node;
 }
 
 bool LineSlot::outsideRecipe() const {
     // A network slot's units are told apart by their MACs: each is checked as it starts.
     if (!shift_.recipe || choice_.kind == SlotKind::Network)
         return false;
-    DownloadTarget target = JobTargetOf(choice_.target);
-    if (target.devicePath.isEmpty())
-        target.devicePath = devicePath();
+    Printer target = choice_.printer;
+    if (target.node.isEmpty())
+        target.node = node();
     return !shift_.recipe->checkTarget(target, comPorts_).ok();
 }
 
@@ -74,8 +74,8 @@ QString LineSlot::checkSetUp() {
         // The command line's answer for the same port, with its cause; a COM number's device
         // must be there too, since a slot waits for no printer to appear. No unit starts, so
         // nothing is recorded, as the command line records nothing for it.
-        std::optional<PortRefusal> refused = RefusedPort(choice_.target, comPorts_);
-        if (!refused && !QFileInfo::exists(devicePath()))
+        std::optional<PortRefusal> refused = RefusedPort(choice_.printer, comPorts_);
+        if (!refused && !QFileInfo::exists(node()))
             refused = PortRefusal{Cause::PortMissing, choice_.place};
         if (refused && refused->cause == Cause::PortMissing)
             problem = tr("This PC has no port %1 (port-missing). Ask the line's technician to "
@@ -93,10 +93,16 @@ QString LineSlot::checkSetUp() {
     return problem;
 }
 
-void LineSlot::unitAppeared(const QString& label, const QString& devicePath, const QString& mac) {
+void LineSlot::unitAppeared(const QString& label, const Printer& arrived) {
     if (run_.isRunning())
         return;
-    const Unit unit{label, devicePath, mac};
+    Unit unit{label, choice_.printer};
+    if (choice_.kind == SlotKind::Usb) {
+        unit.printer.node = arrived.node;
+        unit.printer.usbSerial = arrived.usbSerial;
+    }
+    if (choice_.kind == SlotKind::Network)
+        unit.printer.mac = arrived.mac;
     tile_.showUnit(label);
     if (label.isEmpty() && shift_.requireLabel) {
         waiting_ = unit;
@@ -136,13 +142,8 @@ void LineSlot::start(const Unit& unit, bool sameUnit) {
         checkSetUp();
         return;
     }
-    PrinterTarget printer = choice_.target;
-    if (choice_.kind == SlotKind::Usb)
-        printer.device = unit.devicePath;
-    if (choice_.kind == SlotKind::Network)
-        printer.mac = unit.mac;
     DownloadJob job;
-    job.target = JobTargetOf(printer);
+    job.printer = unit.printer;
     job.carry(shift_.image);
     job.route = RouteFor(choice_.kind == SlotKind::Network, job.kind, true);
     UnitContext context = shift_.context;
@@ -150,14 +151,14 @@ void LineSlot::start(const Unit& unit, bool sameUnit) {
     std::optional<RecipeVerdict> refused;
     if (const RecipeGate* recipe = shift_.recipe.get()) {
         context.recipe = recipe->stamp();
-        if (RecipeVerdict verdict = recipe->checkUnit(job.target, unit.label, comPorts_);
+        if (RecipeVerdict verdict = recipe->checkUnit(job.printer, unit.label, comPorts_);
             !verdict.ok())
             refused = verdict;
     }
     unitLabel_ = unit.label;
     unitShift_ = context.shift;
     last_ = unit;
-    tile_.showUnit(!unit.label.isEmpty() ? unit.label : unit.mac);
+    tile_.showUnit(!unit.label.isEmpty() ? unit.label : unit.printer.mac);
     shownPercent_ = -1;
     shownSecondsLeft_ = -2;
     tile_.showUpdating(0, -1, 1, shift_.retries + 1);

@@ -3,9 +3,9 @@
 #include "base/faces.h"
 #include "download/progress_estimate.h"
 #include "engine/engine.h"
-#include "fleet/cause_texts.h"
-#include "fleet/unit_run.h"
 #include "line/slot_choice.h"
+#include "unit/cause_texts.h"
+#include "unit/unit_run.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -65,10 +65,10 @@ public:
     // The recipe does not name this slot's port: it stays out of use for the shift.
     bool outsideRecipe() const;
 
-    // A unit appeared: a printer at devicePath (USB), the one on the line (COM), the MAC typed
-    // or scanned (network). It starts with label, or waits for one when required and empty.
-    void unitAppeared(const QString& label, const QString& devicePath = {},
-                      const QString& mac = {});
+    // A unit appeared: the USB printer plugged in, the one on the line (COM, nothing known), a
+    // printer with the MAC typed or scanned (network). It starts with label, or waits for one
+    // when required and empty.
+    void unitAppeared(const QString& label, const Printer& arrived = {});
     // The label for the unit that waits for one; it starts.
     void giveLabel(const QString& label);
     // The last unit again, on this slot, with its label: its attempts go on.
@@ -92,11 +92,10 @@ signals:
 private:
     struct Unit {
         QString label;
-        QString devicePath;
-        QString mac;
+        Printer printer; // the slot's, with the unit's node or MAC
     };
     void start(const Unit& unit, bool sameUnit = false);
-    QString devicePath() const; // a COM slot's device node; empty when it has none
+    QString node() const; // a COM slot's device node; empty when it has none
 
     void onEvent(const DownloadEvent& e) override;
     void progress(int accepted, int total);

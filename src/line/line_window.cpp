@@ -5,7 +5,6 @@
 #include "base/config_paths.h"
 #include "download/image_verdict.h"
 #include "fleet/multi_download.h"
-#include "fleet/recipe_gate.h"
 #include "fleet/target_filter.h"
 #include "line/image_summary.h"
 #include "line/shift_report_action.h"
@@ -17,6 +16,7 @@
 #include "recipe/recipe_texts.h"
 #include "records/background_sync.h"
 #include "records/records_address.h"
+#include "unit/recipe_gate.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -39,6 +39,13 @@
 namespace posflash {
 
 namespace {
+
+// A network unit, known by the MAC scanned or typed.
+Printer UnitWithMac(const QString& mac) {
+    Printer unit;
+    unit.mac = mac;
+    return unit;
+}
 
 // Columns of the tile grid: the count that leaves the texts of a tile the most room once its
 // title and Next button are placed, among shapes from a tall card to a wide one. Before the
@@ -161,9 +168,9 @@ LineWindow::LineWindow(const LineSettings& settings, const UsbInventory& invento
             if (!mac) {
                 this->tile(number).showWaiting(tr("\"%1\" is no MAC address.").arg(typed));
             } else if (!chooser_.isRetry(*mac) || loadingShift()) {
-                unitArrived(number, {}, *mac);
+                unitArrived(number, UnitWithMac(*mac));
             } else {
-                act(chooser_.scanned(*mac, true), {}, *mac);
+                act(chooser_.scanned(*mac, true), UnitWithMac(*mac));
             }
             keepFocus();
         });
@@ -341,8 +348,8 @@ void LineWindow::startShift() {
     for (auto& s : slots_) {
         if (s->choice().kind == SlotKind::Com)
             unitArrived(s->number());
-        else if (s->choice().kind == SlotKind::Network && !s->choice().target.mac.isEmpty())
-            unitArrived(s->number(), {}, s->choice().target.mac);
+        else if (s->choice().kind == SlotKind::Network && !s->choice().printer.mac.isEmpty())
+            unitArrived(s->number(), UnitWithMac(s->choice().printer.mac));
     }
     scanUsb();
     keepFocus();
@@ -358,34 +365,33 @@ void LineWindow::scanUsb() {
         if (s->choice().kind != SlotKind::Usb)
             continue;
         const UsbTargetFilter filter{{s->choice().place}, serialPrefix_};
-        QString fresh;
+        std::optional<Printer> fresh;
         for (const ScannedPrinter& printer :
              ScanPrinters(devices, filter, false, presentBefore_[s->number()]))
-            if (fresh.isEmpty() && !printer.seenBefore)
-                fresh = printer.device.serialNode;
+            if (!fresh && !printer.seenBefore)
+                fresh = PrinterOfUsbDevice(printer.device);
         // The verdict stays until the next printer is plugged in.
-        if (!fresh.isEmpty())
-            unitArrived(s->number(), fresh);
+        if (fresh)
+            unitArrived(s->number(), *fresh);
     }
     keepFocus();
 }
 
-void LineWindow::unitArrived(int n, const QString& devicePath, const QString& mac) {
+void LineWindow::unitArrived(int n, const Printer& arrived) {
     const SlotChooser::Phase phase = chooser_.phase(n);
     if (leaving_ || phase == SlotChooser::Phase::Running || phase == SlotChooser::Phase::NeedsLabel)
         return;
     if (loadingShift()) {
-        heldArrivals_[n] = {devicePath, mac};
+        heldArrivals_[n] = arrived;
         tile(n).showWaiting(recipe_.problem);
         return;
     }
     if (!slot(n).checkSetUp().isEmpty())
         return; // the tile says what to fix; no unit, no row
-    act(chooser_.arrived(n), devicePath, mac);
+    act(chooser_.arrived(n), arrived);
 }
 
-void LineWindow::act(const SlotChooser::Action& action, const QString& devicePath,
-                     const QString& mac) {
+void LineWindow::act(const SlotChooser::Action& action, const Printer& arrived) {
     using Kind = SlotChooser::Action::Kind;
     switch (action.kind) {
     case Kind::None:
@@ -396,14 +402,14 @@ void LineWindow::act(const SlotChooser::Action& action, const QString& devicePat
         refuseSecondHeld(action.label);
         return;
     case Kind::Wait:
-        slot(action.slot).unitAppeared({}, devicePath, mac);
+        slot(action.slot).unitAppeared({}, arrived);
         break;
     case Kind::Start:
         labels_.given(action.label, action.slot);
         if (slot(action.slot).needsLabel())
             slot(action.slot).giveLabel(action.label);
         else
-            slot(action.slot).unitAppeared(action.label, devicePath, mac);
+            slot(action.slot).unitAppeared(action.label, arrived);
         break;
     case Kind::Retry:
         // Tried again, the unit keeps its id and counts once: at its new verdict.
@@ -643,7 +649,7 @@ void LineWindow::askAboutScan(const QString& label, const QString& question) {
 
 void LineWindow::giveScan(const QString& label) {
     const auto mac = scannedMac(label);
-    act(chooser_.scanned(mac ? *mac : label, mac.has_value()), {}, mac.value_or(QString()));
+    act(chooser_.scanned(mac ? *mac : label, mac.has_value()), mac ? UnitWithMac(*mac) : Printer{});
 }
 
 void LineWindow::showPendingLabel() {
@@ -761,7 +767,7 @@ void LineWindow::shiftLoaded(quint64 ticket, const ShiftLoad& loaded) {
     imageLine_->setFullText(image_ ? SummaryLine(**image_) : image_.error().text);
     applyRecipe();
     for (const auto& [n, unit] : std::exchange(heldArrivals_, {}))
-        unitArrived(n, unit.first, unit.second);
+        unitArrived(n, unit);
     nextScan();
     keepFocus();
 }

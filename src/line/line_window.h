@@ -1,6 +1,5 @@
 #pragma once
 
-#include "fleet/download_record.h"
 #include "fleet/fleet_boot_ports.h"
 #include "line/fitting_label.h"
 #include "line/label_desk.h"
@@ -13,6 +12,7 @@
 #include "line/shift_counters.h"
 #include "line/slot_chooser.h"
 #include "ports/com_port_map.h"
+#include "unit/download_history.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -86,11 +86,10 @@ private:
     QWidget* makeHeader();
     QWidget* makeLabelRow();
     void labelEntered();
-    // A new unit is on slot n (Next, plugged in, the shift's start, a MAC); devicePath and mac
-    // as LineSlot::unitAppeared takes them.
-    void unitArrived(int n, const QString& devicePath = {}, const QString& mac = {});
-    void act(const SlotChooser::Action& action, const QString& devicePath = {},
-             const QString& mac = {});
+    // A new unit is on slot n (Next, plugged in, the shift's start, a MAC); what is known of it
+    // as LineSlot::unitAppeared takes it.
+    void unitArrived(int n, const Printer& arrived = {});
+    void act(const SlotChooser::Action& action, const Printer& arrived = {});
     void unitDone(int slot, bool passed, int attempts, qint64 ms);
     void slotIdle(int slot);
     void askNewShift();
@@ -151,9 +150,9 @@ private:
     LabelLookup labelLookup_{host_.historyPath};
     RecipeFetch recipeFetch_{host_.loadRecipe};
     quint64 recipeAsked_ = 0; // the fetch whose answer the shift waits for; 0: none
-    // Units that arrived while the recipe was fetched (device path, MAC), by slot: they start
-    // under it once it is in.
-    std::map<int, std::pair<QString, QString>> heldArrivals_;
+    // Units that arrived while the recipe was fetched, by slot: they start under it once it is
+    // in.
+    std::map<int, Printer> heldArrivals_;
     std::deque<QString> scans_; // the oldest is being acted on
     ShiftCounters counters_;
     QElapsedTimer shiftClock_;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fleet/printer_target.h"
 #include "line/line_settings.h"
+#include "unit/printer_parse.h"
 
 #include <QString>
 
@@ -18,7 +18,7 @@ struct SlotChoice {
     SlotKind kind = SlotKind::Com;
     QString place; // as the settings name it: the USB path, the device node or "COMn", the IP
     // The printer it names; a network slot's MAC is the first unit's, when known.
-    PrinterTarget target;
+    Printer printer;
     // Why the settings' entry names no printer (an address that is none): the slot waits for
     // its set-up, and no unit is counted on it.
     QString problem;

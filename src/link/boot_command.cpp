@@ -22,7 +22,7 @@ BootCommand::BootCommand(TcpMonitor& monitor, PrinterUsb& usb, UsbOutput& usbOut
     // The printer's echo of the boot-loader command closes the connection early.
     connect(&monitor_, &FrameTransport::replied, this, [this](ByteView bytes) {
         if (!job_.fontMode && IsBootCommandEcho(bytes))
-            monitor_.closeConnection(job_.ip);
+            monitor_.closeConnection(job_.printer.ip);
     });
 }
 
@@ -60,7 +60,7 @@ void BootCommand::abort() {
         return;
     timer_.stop();
     if (job_.network && !job_.fontMode)
-        monitor_.closeConnection(job_.ip);
+        monitor_.closeConnection(job_.printer.ip);
     usbOutput_.close();
     fail(inboot_error::kStopped, QStringLiteral("stopped before the command was over"));
     finish();
@@ -72,7 +72,7 @@ void BootCommand::enter(Phase phase, int ms) {
 }
 
 void BootCommand::closeMonitorThen(Phase pausing) {
-    if (monitor_.closeConnection(job_.ip))
+    if (monitor_.closeConnection(job_.printer.ip))
         enter(pausing, TcpMonitor::kAfterCloseMs);
     else {
         phase_ = pausing;
@@ -81,7 +81,7 @@ void BootCommand::closeMonitorThen(Phase pausing) {
 }
 
 void BootCommand::connectNow() {
-    monitor_.connectTo(job_.ip);
+    monitor_.connectTo(job_.printer.ip);
     enter(Phase::Connecting, kConnectWaitMs);
 }
 
@@ -106,7 +106,7 @@ void BootCommand::timeUp() {
         return;
     case Phase::Connecting: // no connection in time: nothing is sent, no message
         fail(inboot_error::kNoConnection,
-             QStringLiteral("%1 did not take a connection in time").arg(job_.ip));
+             QStringLiteral("%1 did not take a connection in time").arg(job_.printer.ip));
         // The boot-loader command still pauses before it closes; the font-mode command
         // leaves the rest to the link.
         if (!job_.fontMode) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "base/printer.h"
 
 #include <QObject>
 #include <QString>
@@ -15,11 +16,12 @@ class PrinterUsb;
 class UsbHotplugMonitor;
 class UsbOutput;
 
-// Where the command goes: the running firmware's TCP port on the network, else the printer's
-// USB device.
+// Where the command goes: the running firmware's TCP port of a printer on the network, else the
+// printer's USB device.
 struct BootCommandJob {
+    Printer printer;
+    // To its address, even when none was typed (then the connection fails as a user expects).
     bool network = false;
-    QString ip;
     // The font-mode command instead, leaving the connection open for the font's frames.
     bool fontMode = false;
 };

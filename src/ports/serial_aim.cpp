@@ -17,25 +17,24 @@ namespace {
 constexpr const char* kContext = "Engine";
 } // namespace
 
-Result<SerialAim> AimSerial(const SerialTarget& target, const SerialHost& host,
-                            const Faces& faces) {
-    SerialAim aim{target.devicePath, target.comNumber, target.usbPath, {}};
-    if (!target.usbPath.isEmpty()) {
+Result<Printer> AimSerial(const Printer& printer, const SerialHost& host, const Faces& faces) {
+    Printer aim = printer;
+    if (!printer.usbPath.isEmpty()) {
         const auto found = std::find_if(host.devices.begin(), host.devices.end(), [&](auto& d) {
-            return d.usbPath == target.usbPath && !d.serialNode.isEmpty();
+            return d.usbPath == printer.usbPath && !d.serialNode.isEmpty();
         });
         if (found == host.devices.end())
             return Error{0,
                          faces
                              .text(kContext, QT_TRANSLATE_NOOP("Engine", "No serial device is "
                                                                          "at USB path %1."))
-                             .arg(target.usbPath),
+                             .arg(printer.usbPath),
                          {},
                          ErrorDomain::Ports};
         aim.node = found->serialNode;
     }
     if (aim.node.isEmpty()) {
-        aim.node = host.nodeOf(target.comNumber);
+        aim.node = host.nodeOf(printer.comNumber);
     } else {
         if (!host.exists(aim.node))
             return Error{ENOENT,
@@ -55,15 +54,15 @@ Result<SerialAim> AimSerial(const SerialTarget& target, const SerialHost& host,
 SerialAimer::SerialAimer(ComPortMap& comPorts, const UsbInventory& inventory, SerialControl& serial)
     : comPorts_(comPorts), inventory_(inventory), serial_(serial) {}
 
-Result<SerialAim> SerialAimer::aim(const SerialTarget& target, const Faces& faces) {
+Result<Printer> SerialAimer::aim(const Printer& printer, const Faces& faces) {
     const SerialHost host{inventory_.devices().value_or(std::vector<UsbDeviceEntry>{}),
                           [](const QString& node) { return QFileInfo::exists(node); },
                           [this](const QString& node) { return comPorts_.comNumberOf(node); },
                           [this](int number) { return comPorts_.devicePath(number); }};
-    Result<SerialAim> aim = AimSerial(target, host, faces);
+    Result<Printer> aim = AimSerial(printer, host, faces);
     if (!aim)
         return aim;
-    if (target.namesDevice() && aim->comNumber == 0) {
+    if (printer.namesDevice() && aim->comNumber == 0) {
         const Result<int> assigned = comPorts_.assign(aim->node);
         if (!assigned)
             return assigned.error();

@@ -18,10 +18,10 @@ bool failedAttempt(const QString& outcome) {
 }
 
 QString portOf(const HistoryRecord& r) {
-    for (const QString* where : {&r.usbPath, &r.deviceNode, &r.ip})
+    for (const QString* where : {&r.printer.usbPath, &r.printer.node, &r.printer.ip})
         if (!where->isEmpty())
             return *where;
-    return r.comNumber > 0 ? QStringLiteral("COM%1").arg(r.comNumber) : QString();
+    return r.printer.comNumber > 0 ? QStringLiteral("COM%1").arg(r.printer.comNumber) : QString();
 }
 
 QString orDash(const QString& text) {

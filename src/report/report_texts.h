@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/cause_texts.h"
+#include "unit/cause_texts.h"
 
 #include <QString>
 

@@ -95,9 +95,9 @@ TEST_F(WindowDownloadTest, FullDownloadsShowProgressAndAreCountedAndRecorded) {
     EXPECT_EQ(records[0].frontEnd, "window");
     EXPECT_EQ(records[0].outcome, "completed");
     EXPECT_EQ(records[0].sha256.size(), 32);
-    EXPECT_EQ(records[0].comNumber, 3);
-    EXPECT_EQ(records[0].deviceNode, sim.link());
-    EXPECT_EQ(records[0].usbSerial, "SIM");
+    EXPECT_EQ(records[0].printer.comNumber, 3);
+    EXPECT_EQ(records[0].printer.node, sim.link());
+    EXPECT_EQ(records[0].printer.usbSerial, "SIM");
     EXPECT_EQ(records[0].frames, 40);
     EXPECT_EQ(records[0].fileSize, 20000);
 

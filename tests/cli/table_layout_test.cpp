@@ -48,8 +48,8 @@ HistoryRecord downloadRecord(const char* node, const char* outcome, const char* 
     HistoryRecord r;
     r.startedAt = QDateTime(QDate(2026, 3, 31), QTime(14, 30, 5));
     r.milliseconds = 12300;
-    r.deviceNode = QString::fromLatin1(node);
-    r.usbPath = QStringLiteral("1-1.2");
+    r.printer.node = QString::fromLatin1(node);
+    r.printer.usbPath = QStringLiteral("1-1.2");
     r.label = QStringLiteral("SN-A1");
     r.filePath = "/home/operator/firmware/releases/2026/fw-2.1.bin";
     r.kind = QStringLiteral("program");

@@ -5,8 +5,8 @@
 #include "cli/redraw_pacer.h"
 #include "cli/text_width.h"
 #include "download/progress_estimate.h"
-#include "fleet/cause_texts.h"
-#include "fleet/download_record.h"
+#include "unit/cause_texts.h"
+#include "unit/download_history.h"
 
 #include <QFile>
 #include <QRegularExpression>

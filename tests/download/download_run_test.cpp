@@ -124,15 +124,15 @@ protected:
 
     static DownloadJob comJob(const QString& imagePath) {
         DownloadJob job;
-        job.target.comNumber = 3;
+        job.printer.comNumber = 3;
         job.imagePath = imagePath;
         return job;
     }
     static DownloadJob networkJob(const QString& imagePath) {
         DownloadJob job = comJob(imagePath);
         job.route = Route::Network;
-        job.target.ip = QStringLiteral("127.0.0.1");
-        job.target.mac = QStringLiteral("00-11-22-33-44-55");
+        job.printer.ip = QStringLiteral("127.0.0.1");
+        job.printer.mac = QStringLiteral("00-11-22-33-44-55");
         return job;
     }
 
@@ -393,8 +393,8 @@ TEST_F(DownloadRunTest, AJobUnfitToSendIsRefusedBeforeAnyFrameAndACarriedImageIs
         DownloadJob job = comJob(c.file.isEmpty() ? QString() : path(c.file));
         if (c.ip) {
             job.route = Route::Network;
-            job.target.ip = c.ip;
-            job.target.mac = c.mac;
+            job.printer.ip = c.ip;
+            job.printer.mac = c.mac;
         }
         start(job);
         ASSERT_TRUE(finishes());

@@ -60,7 +60,7 @@ TEST_F(InbootRunTest, EachEndingGivesItsOutcomeAndCause) {
     InbootJob usbJob;
     InbootJob networkJob;
     networkJob.route = Route::Network;
-    networkJob.target.ip = QStringLiteral("127.0.0.1");
+    networkJob.printer.ip = QStringLiteral("127.0.0.1");
     // node: the printer's raw device; empty: no printer
     // clang-format off
     const struct { const char* name; QString node; InbootJob job; bool stopAtOnce; const char* outcome; QStringList frameSent; } cases[] = {

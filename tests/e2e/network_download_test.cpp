@@ -33,8 +33,8 @@ protected:
     // A time limit, so that a link that never comes fails the test instead of hanging it.
     DownloadJob job(const QString& imagePath, Route route = Route::Network, int linkMs = 15000) {
         DownloadJob j;
-        j.target.ip = NetnsPair::kPrinterIp;
-        j.target.mac = kMac;
+        j.printer.ip = NetnsPair::kPrinterIp;
+        j.printer.mac = kMac;
         j.imagePath = imagePath;
         j.kind = route == Route::FontThroughFirmware ? ImageKind::Font : ImageKind::Program;
         j.route = route;
@@ -175,7 +175,7 @@ TEST_F(NetworkDownloadTest, BootCommandIsElevenBytesAndAnEchoOfNineOrTenClosesAt
         ASSERT_TRUE(sim->startMode(QStringList{"app", "--ip", NetnsPair::kPrinterIp} + echo));
         InbootJob job;
         job.route = Route::Network;
-        job.target.ip = NetnsPair::kPrinterIp;
+        job.printer.ip = NetnsPair::kPrinterIp;
         EXPECT_EQ(outcomeOf(inboot(job, 5000)), "completed/none");
         const QJsonObject report = sim->stop();
         const QJsonArray received = report["app_received_hex"].toArray();
@@ -189,7 +189,7 @@ TEST_F(NetworkDownloadTest, BootCommandIsElevenBytesAndAnEchoOfNineOrTenClosesAt
 TEST_F(NetworkDownloadTest, UnreachablePrinterCostsTheConnectWaitAndThePauseOnly) {
     InbootJob job;
     job.route = Route::Network;
-    job.target.ip = "10.77.0.9"; // nobody there
+    job.printer.ip = "10.77.0.9"; // nobody there
     QElapsedTimer clock;
     clock.start();
     const DownloadResult result = inboot(job, 8000);

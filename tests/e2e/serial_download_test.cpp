@@ -41,9 +41,9 @@ TEST_F(SerialDownloadTest, ProgramAndFontArriveByteIdenticalInOneSession) {
         job.kind = c.kind;
         job.imagePath = writeProgramImage(c.bytes);
         if (c.byDevicePath)
-            job.target.devicePath = sim.link();
+            job.printer.node = sim.link();
         else
-            job.target.comNumber = 3;
+            job.printer.comNumber = 3;
         // A second job or a boot-loader command while this one runs would take over the line.
         testing::RecordingObserver second;
         testing::RecordingObserver command;

@@ -1,13 +1,13 @@
 // A run of several printers at the fleet's own API: what its sink hears.
 #include "download/loaded_image.h"
 #include "fleet/multi_download.h"
-#include "fleet/recipe_gate.h"
 #include "recipe/minisign_tool.h"
 #include "recipe/recipe.h"
 #include "recipe/trusted_keys.h"
 #include "support/fake_usb_inventory.h"
 #include "support/printer_sims.h"
 #include "support/program_image.h"
+#include "unit/recipe_gate.h"
 
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -49,7 +49,7 @@ TEST(MultiDownloadTest, AtMostTwoEventsPerDataFrameCrossTheFleetAndTheLoadedImag
     testing::PrinterSims sims;
     std::vector<MultiTarget> targets(4);
     for (MultiTarget& t : targets)
-        t.label = t.device = sims.serial().link();
+        t.label = t.printer.node = sims.serial().link();
     ComPortMap comPorts;
     testing::FakeUsbInventory usb;
     const MultiSettings settings{*loaded, true, 5000, 0, {}, {}, false};
@@ -87,13 +87,13 @@ TEST(MultiDownloadTest, AWatchedRunRefusesAPrinterOutsideTheRecipeAndUpdatesTheO
     const Bytes image = testing::WriteProgramImage(tool.path("fw.bin"), 8 * 1024);
     testing::PrinterSims sims;
     MultiTarget inside, outside;
-    inside.label = inside.device = sims.serial().link();
-    outside.label = outside.device = sims.serial().link();
+    inside.label = inside.printer.node = sims.serial().link();
+    outside.label = outside.printer.node = sims.serial().link();
     Recipe recipe;
     recipe.name = "X1 2.4";
     recipe.imageSha256 = ImageSha256(image);
     recipe.imageSize = static_cast<std::int64_t>(image.size());
-    recipe.targets = {inside.device};
+    recipe.targets = {inside.printer.node};
     tool.write("r.json", WriteRecipe(recipe));
     tool.sign("r.json", "line", false);
     auto opened =

@@ -34,10 +34,10 @@ HistoryRecord serialRecord(int minute) {
     r.startedAt = at(minute);
     r.milliseconds = 12345;
     r.frontEnd = "cli";
-    r.comNumber = 3;
-    r.deviceNode = "/dev/ttyACM0";
-    r.usbPath = "1-1.2";
-    r.usbSerial = "A1B2";
+    r.printer.comNumber = 3;
+    r.printer.node = "/dev/ttyACM0";
+    r.printer.usbPath = "1-1.2";
+    r.printer.usbSerial = "A1B2";
     r.filePath = "/tmp/fw.bin";
     r.fileSize = 1028;
     r.sha256 = QByteArray(32, '\xAB');
@@ -66,8 +66,8 @@ HistoryRecord networkRecord() {
     r.startedAt = at(30);
     r.milliseconds = 800;
     r.frontEnd = "window";
-    r.ip = "192.168.1.100";
-    r.mac = "00-11-22-AA-BB-CC";
+    r.printer.ip = "192.168.1.100";
+    r.printer.mac = "00-11-22-AA-BB-CC";
     r.filePath = QByteArray("/tmp/f\xFF\n.bin"); // no UTF-8: kept as its bytes
     r.kind = "font";
     r.outcome = "failed";
@@ -221,9 +221,9 @@ TEST(HistoryStoreTest, MigratesAFileOfAnEarlierSchema) {
         EXPECT_EQ(a.outcome + "|" + a.cause + "|" + a.legacyReason, "failed|printer-silent|");
         EXPECT_EQ(b.outcome + "|" + b.cause + "|" + b.legacyReason, "failed||Link failed");
         EXPECT_EQ(a.filePath + " " + b.filePath, "/tmp/a.bin /tmp/b.bin");
-        EXPECT_EQ(a.usbSerial, "A1");
+        EXPECT_EQ(a.printer.usbSerial, "A1");
         EXPECT_EQ(a.crc16, 0x1234);
-        EXPECT_EQ(b.ip, "10.0.0.2");
+        EXPECT_EQ(b.printer.ip, "10.0.0.2");
         // The rows from before units and shifts have none; the new one keeps its own.
         EXPECT_EQ(a.unit + a.operatorName + a.station + a.label + QString::number(a.attempt) +
                       a.shift + b.shift,

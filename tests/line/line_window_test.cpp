@@ -218,12 +218,12 @@ TEST_F(LineWindowTest, FourSlotsGiveAVerdictPerUnitWithRetriesLabelsAndCounters)
     EXPECT_EQ(all.size(), 10u);
     for (const HistoryRecord& r : all)
         if (slotOf.contains(r.label))
-            portOf.emplace(slotOf.at(r.label), r.deviceNode);
+            portOf.emplace(slotOf.at(r.label), r.printer.node);
     const auto ports = std::views::values(portOf);
     EXPECT_EQ(std::set<QString>(ports.begin(), ports.end()).size(), 4u);
     for (const HistoryRecord& r : all) {
         if (slotOf.contains(r.label)) {
-            EXPECT_EQ(r.deviceNode, portOf[slotOf.at(r.label)]) << r.label.toStdString();
+            EXPECT_EQ(r.printer.node, portOf[slotOf.at(r.label)]) << r.label.toStdString();
         }
     }
     EXPECT_TRUE(
@@ -318,9 +318,9 @@ TEST_F(LineWindowTest, AShiftReplayedPutsEveryLabelOnItsOwnUnitAndKeepsTheFocus)
         SCOPED_TRACE(label.toStdString());
         const auto& attempts = units[label];
         ASSERT_EQ(static_cast<int>(attempts.size()), want.attempts);
-        portOfSlot.emplace(want.slot, attempts.front().deviceNode);
+        portOfSlot.emplace(want.slot, attempts.front().printer.node);
         for (const HistoryRecord& r : attempts) {
-            EXPECT_EQ(r.deviceNode, portOfSlot[want.slot]);
+            EXPECT_EQ(r.printer.node, portOfSlot[want.slot]);
             EXPECT_EQ(r.unit, attempts.front().unit);
         }
         EXPECT_EQ(attempts.back().outcome, want.outcome);

@@ -2,7 +2,6 @@
 // box refusing a label off the pattern, slots outside the recipe, engineering units, a recipe
 // fetched from the line's records while the window runs.
 #include "download/loaded_image.h"
-#include "fleet/cause_texts.h"
 #include "history/unit_yield.h"
 #include "line/fitting_label.h"
 #include "line/slot_tile.h"
@@ -11,6 +10,7 @@
 #include "recipe/minisign_tool.h"
 #include "recipe/recipe.h"
 #include "support/program_image.h"
+#include "unit/cause_texts.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -170,7 +170,7 @@ TEST_F(RecipeLineTest, ANetworkUnitWhoseMacTheRecipeDoesNotNameIsRefused) {
     EXPECT_EQ(window->tile(1).state(), TileState::Fail);
     const auto history = rows();
     ASSERT_EQ(history.size(), 1u);
-    EXPECT_EQ(history[0].mac + " " + history[0].outcome + " " + history[0].cause,
+    EXPECT_EQ(history[0].printer.mac + " " + history[0].outcome + " " + history[0].cause,
               "00-11-22-33-44-66 refused recipe-target");
     // No printer received a frame: recorded, but no unit in the header nor in the history.
     EXPECT_EQ(window->counters().total(), 0);

@@ -22,7 +22,7 @@ TEST(SerialAimTest, EachWayOfNamingAPrinterLeadsToOneNodeAndNumberOrARefusal) {
         },
         [](int number) { return number == 3 ? QStringLiteral("/dev/ttyACM0") : QString(); }};
     // clang-format off
-    const struct { const char* what; SerialTarget target; const char* node; int number; const char* usbPath; const char* serial; bool refused; int code; } cases[] = {
+    const struct { const char* what; Printer target; const char* node; int number; const char* usbPath; const char* serial; bool refused; int code; } cases[] = {
         {"mapped COM number",    {3, "", ""},             "/dev/ttyACM0", 3, "1-2", "A1", false, 0},
         {"unmapped COM number",  {9, "", ""},             "",             9, "",    "",   false, 0},
         {"mapped node",          {0, "/dev/ttyACM0", ""}, "/dev/ttyACM0", 3, "1-2", "A1", false, 0},
@@ -35,7 +35,7 @@ TEST(SerialAimTest, EachWayOfNamingAPrinterLeadsToOneNodeAndNumberOrARefusal) {
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const Result<SerialAim> aim = AimSerial(c.target, host, Faces());
+        const Result<Printer> aim = AimSerial(c.target, host, Faces());
         if (c.refused) {
             ASSERT_FALSE(aim);
             EXPECT_TRUE(aim.error().is(ErrorDomain::Ports, c.code));

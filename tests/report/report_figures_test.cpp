@@ -46,7 +46,7 @@ std::vector<HistoryRecord> recordsOf(std::initializer_list<Attempt> attempts) {
         r.milliseconds = a.ms;
         r.station = QLatin1String(a.station);
         r.shift = QLatin1String(a.shift);
-        r.deviceNode = QLatin1String(a.port);
+        r.printer.node = QLatin1String(a.port);
         r.kind = "program";
         r.operatorName = "Li Wei";
         r.filePath = a.file;

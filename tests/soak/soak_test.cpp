@@ -139,21 +139,22 @@ void SoakTest::soak(bool udp) {
         std::unique_ptr<PrinterSimProcess> sim;
         if (udp) {
             job.route = Route::Network;
-            job.target.ip = NetnsPair::kPrinterIp;
-            job.target.mac = "00-11-22-33-44-55";
+            job.printer.ip = NetnsPair::kPrinterIp;
+            job.printer.mac = "00-11-22-33-44-55";
             // Started once the tool listens, as a printer switched on during the link wait.
             sim = std::make_unique<PrinterSimProcess>(p.dir, net_->printerLauncher());
             p.observer.onLinking = [&] {
                 QTimer::singleShot(0, &p.engine, [&] {
-                    printerStarted = sim->startMode(
-                        QStringList{"net", "--ip", NetnsPair::kPrinterIp, "--mac", job.target.mac} +
-                        faultArgs);
+                    printerStarted =
+                        sim->startMode(QStringList{"net", "--ip", NetnsPair::kPrinterIp, "--mac",
+                                                   job.printer.mac} +
+                                       faultArgs);
                     if (!printerStarted)
                         p.engine.cancel();
                 });
             };
         } else {
-            job.target.comNumber = 3;
+            job.printer.comNumber = 3;
             sim = std::make_unique<PrinterSimProcess>(p.dir);
             printerStarted = sim->start(faultArgs);
         }

@@ -1,8 +1,8 @@
-#include "fleet/download_record.h"
+#include "unit/download_history.h"
 
 #include "base/faces.h"
-#include "fleet/cause_texts.h"
 #include "history/unit_yield.h"
+#include "unit/cause_texts.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,12 +47,7 @@ HistoryRecord RecordOf(const DownloadResult& result, const QString& frontEnd,
     record.startedAt = result.startedAt;
     record.milliseconds = result.elapsedMs;
     record.frontEnd = frontEnd;
-    record.comNumber = result.printer.comNumber;
-    record.deviceNode = result.printer.devicePath;
-    record.usbPath = result.printer.usbPath;
-    record.usbSerial = result.printer.usbSerial;
-    record.ip = result.printer.ip;
-    record.mac = result.printer.mac;
+    record.printer = result.printer;
     // The name as given, not the /proc/self/fd/N that stood in for it during the download.
     record.filePath = CanonicalImagePath(
         result.imageName.isEmpty() ? QFile::encodeName(result.imagePath) : result.imageName);

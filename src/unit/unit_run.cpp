@@ -1,7 +1,7 @@
-#include "fleet/unit_run.h"
+#include "unit/unit_run.h"
 
 #include "engine/engine.h"
-#include "fleet/download_record.h"
+#include "unit/download_history.h"
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -151,8 +151,7 @@ private:
             endUnit();
             return;
         }
-        const QString node = result.printer.devicePath.isEmpty() ? job_.target.devicePath
-                                                                 : result.printer.devicePath;
+        const QString& node = result.printer.node;
         if (result.cause == Cause::Disconnected && job_.route == Route::Com && !node.isEmpty() &&
             !QFileInfo::exists(node))
             awaitNode(node);

@@ -45,12 +45,12 @@ public:
     static RecipeVerdict unreadableImage(const QString& path, const Error& error);
     // A printer by every name it is known by: its COM name, device node, USB path, MAC, and
     // what the station's COM-number map makes of them (a node's COM number, a number's node).
-    RecipeVerdict checkTarget(const DownloadTarget& target, const ComPortMap& comPorts) const;
+    RecipeVerdict checkTarget(const Printer& target, const ComPortMap& comPorts) const;
     RecipeVerdict checkLabel(const QString& label) const;
     // A unit before its first frame, the one check every front end runs: its port, then its
     // label against the pattern. A network printer's own MAC as its label is judged by the
     // targets alone; any other label, whatever it looks like, meets the pattern.
-    RecipeVerdict checkUnit(const DownloadTarget& target, const QString& label,
+    RecipeVerdict checkUnit(const Printer& target, const QString& label,
                             const ComPortMap& comPorts) const;
 
     // A refusal as the download's result, for the history and the views: nothing was sent.
@@ -64,6 +64,6 @@ private:
 
 // The names a recipe may give a printer on target: "COM3", the device node, the USB path, the
 // MAC address.
-QStringList RecipeTargetNames(const DownloadTarget& target);
+QStringList RecipeTargetNames(const Printer& target);
 
 } // namespace posflash

@@ -1,9 +1,12 @@
-#include "fleet/printer_target.h"
+#include "history/record_fields.h"
 #include "ports/com_port_map.h"
+#include "ports/usb_inventory.h"
+#include "unit/printer_parse.h"
 
 #include "support/pty_pair.h"
 #include "support/qt_printers.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -11,20 +14,35 @@
 namespace posflash {
 namespace {
 
-// What a parse gave, in one line: the kind and the job's target, or the error's text.
-QString said(const Result<PrinterTarget>& parsed) {
+// What a parse gave, in one line: the medium and the fields, or the error's text.
+QString said(const Result<Printer>& parsed) {
     if (!parsed)
         return parsed.error().text;
-    const char* kinds[] = {"COM", "device", "usb", "network"};
-    const DownloadTarget job = JobTargetOf(*parsed);
-    return QStringLiteral("%1 %2 %3 %4 %5 %6")
-        .arg(QString::fromLatin1(kinds[static_cast<int>(parsed->kind())]),
-             job.comNumber ? QString::number(job.comNumber) : QString(), job.devicePath,
-             job.usbPath, job.ip, job.mac)
+    const char* media[] = {"COM", "device", "usb", "network"};
+    const Printer& p = *parsed;
+    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+        .arg(QString::fromLatin1(media[static_cast<int>(p.medium())]),
+             p.comNumber ? QString::number(p.comNumber) : QString(), p.node, p.usbPath, p.usbSerial,
+             p.ip, p.mac)
         .simplified();
 }
 
-TEST(PrinterTarget, EachFormNamesOnePrinterAndEachBadFormSaysWhy) {
+// The printer as a history row keeps it and its JSON gives it back.
+Result<Printer> throughRecord(const Printer& printer) {
+    HistoryRecord record;
+    record.uuid = QStringLiteral("6f1c3c1e-0c5e-4a57-9d7e-5b1f2f2c9a10");
+    record.startedAt = QDateTime::currentDateTimeUtc();
+    record.frontEnd = QStringLiteral("cli");
+    record.kind = QStringLiteral("program");
+    record.outcome = QStringLiteral("refused");
+    record.printer = printer;
+    const std::optional<HistoryRecord> back = RecordOfJson(JsonOf(record));
+    if (!back)
+        return Error{0, QStringLiteral("no record")};
+    return back->printer;
+}
+
+TEST(PrinterParse, EachFormNamesOnePrinterThatARecordKeepsAndEachBadFormSaysWhy) {
     testing::PtyPair pty;
     ASSERT_TRUE(pty.ok());
     const QString tty = pty.slavePath();
@@ -51,10 +69,20 @@ TEST(PrinterTarget, EachFormNamesOnePrinterAndEachBadFormSaysWhy) {
     };
     // clang-format on
     const ComPortMap noComPorts(dir.filePath("com-ports.ini"));
+    UsbDeviceEntry plugged{"USB\\VID_0519&PID_2013\\A1", "/dev/ttyACM0", "/dev/usb/lp0"};
+    plugged.serial = "A1";
+    plugged.usbPath = "1-1.2";
+    EXPECT_EQ(said(PrinterOfUsbDevice(plugged)), "usb /dev/ttyACM0 1-1.2 A1");
+    EXPECT_EQ(said(UsbPrinterAt("1-1.2")), "usb 1-1.2");
+    EXPECT_EQ(said(throughRecord(PrinterOfUsbDevice(plugged))), said(PrinterOfUsbDevice(plugged)));
     for (const auto& c : cases) {
-        const Result<PrinterTarget> parsed =
-            c.network ? ParseNetworkTarget(c.a, c.b)
-                      : ParsePortTarget(c.a, c.b.isEmpty() ? DeviceCheck::Now : DeviceCheck::Later);
+        const Result<Printer> parsed =
+            c.network
+                ? ParseNetworkPrinter(c.a, c.b)
+                : ParsePortPrinter(c.a, c.b.isEmpty() ? DeviceCheck::Now : DeviceCheck::Later);
+        if (parsed) {
+            EXPECT_EQ(said(throughRecord(*parsed)), said(parsed)) << c.name;
+        }
         const auto refused = parsed && c.b.isEmpty() ? RefusedPort(*parsed, noComPorts)
                                                      : std::optional<PortRefusal>();
         EXPECT_EQ(said(parsed) + (refused ? " " + CauseName(refused->cause) : QString()), c.said)

@@ -1,6 +1,7 @@
-#include "fleet/recipe_gate.h"
+#include "unit/recipe_gate.h"
 
 #include "base/named_values.h"
+#include "download/refused_download.h"
 #include "recipe/recipe_file.h"
 
 #include <QFileInfo>
@@ -34,11 +35,11 @@ RecipeCause RecipeCauseOf(Cause cause) {
     return FirstOf(kCauses, cause, RecipeCause::None);
 }
 
-QStringList RecipeTargetNames(const DownloadTarget& target) {
+QStringList RecipeTargetNames(const Printer& target) {
     QStringList names;
     if (target.comNumber > 0)
         names << QStringLiteral("COM%1").arg(target.comNumber);
-    for (const QString& name : {target.devicePath, target.usbPath, target.mac})
+    for (const QString& name : {target.node, target.usbPath, target.mac})
         if (!name.isEmpty())
             names << name;
     return names;
@@ -81,13 +82,12 @@ RecipeVerdict RecipeGate::unreadableImage(const QString& path, const Error& erro
     return unread;
 }
 
-RecipeVerdict RecipeGate::checkTarget(const DownloadTarget& target,
-                                      const ComPortMap& comPorts) const {
+RecipeVerdict RecipeGate::checkTarget(const Printer& target, const ComPortMap& comPorts) const {
     QStringList names = RecipeTargetNames(target);
     if (target.comNumber > 0) {
         if (const QString node = comPorts.devicePath(target.comNumber); !node.isEmpty())
             names << node;
-    } else if (const int com = comPorts.comNumberOf(target.devicePath); com > 0) {
+    } else if (const int com = comPorts.comNumberOf(target.node); com > 0) {
         names << QStringLiteral("COM%1").arg(com);
     }
     return CheckRecipeTarget(approved_.recipe, {names});
@@ -97,7 +97,7 @@ RecipeVerdict RecipeGate::checkLabel(const QString& label) const {
     return CheckRecipeLabel(approved_.recipe, label);
 }
 
-RecipeVerdict RecipeGate::checkUnit(const DownloadTarget& target, const QString& label,
+RecipeVerdict RecipeGate::checkUnit(const Printer& target, const QString& label,
                                     const ComPortMap& comPorts) const {
     if (RecipeVerdict verdict = checkTarget(target, comPorts); !verdict.ok())
         return verdict;
@@ -108,16 +108,8 @@ RecipeVerdict RecipeGate::checkUnit(const DownloadTarget& target, const QString&
 }
 
 DownloadResult RecipeGate::refusal(const RecipeVerdict& verdict, const DownloadJob& job) const {
-    DownloadResult result;
-    result.outcome = Outcome::Refused;
-    result.cause = CauseOfRecipe(verdict.cause);
+    DownloadResult result = RefusedDownload(job, CauseOfRecipe(verdict.cause));
     result.error.detail = verdict.detail;
-    result.startedAt = QDateTime::currentDateTime();
-    result.imagePath = job.imagePath;
-    result.imageName = job.imageName;
-    result.font = job.kind == ImageKind::Font;
-    const DownloadTarget& t = job.target;
-    result.printer = {t.comNumber, t.devicePath, {}, t.usbPath, t.ip, t.mac};
     return result;
 }
 

@@ -1,6 +1,7 @@
-#include "fleet/printer_target.h"
+#include "unit/printer_parse.h"
 
 #include "ports/com_port_map.h"
+#include "ports/usb_inventory.h"
 #include "protocol/address_text.h"
 
 #include <QFile>
@@ -25,16 +26,8 @@ Error deviceError(int errnoValue, QString text) {
 
 } // namespace
 
-PrinterTarget::Kind PrinterTarget::kind() const {
-    if (!ip.isEmpty())
-        return Kind::Network;
-    if (!usbPath.isEmpty())
-        return Kind::Usb;
-    return device.isEmpty() ? Kind::Com : Kind::Device;
-}
-
-Result<PrinterTarget> ParsePortTarget(const QString& text, DeviceCheck check) {
-    PrinterTarget target;
+Result<Printer> ParsePortPrinter(const QString& text, DeviceCheck check) {
+    Printer target;
     if (const auto number = ParseComName(text)) {
         target.comNumber = *number;
         return target;
@@ -45,11 +38,11 @@ Result<PrinterTarget> ParsePortTarget(const QString& text, DeviceCheck check) {
         return inputError(
             QStringLiteral("--port %1: COM numbers run from COM1 to COM255").arg(text));
     // The serial layer reads a name without a leading slash as one under /dev.
-    target.device = QFileInfo(text).absoluteFilePath();
+    target.node = QFileInfo(text).absoluteFilePath();
     return target;
 }
 
-Result<PrinterTarget> ParseNetworkTarget(const QString& ip, const QString& mac) {
+Result<Printer> ParseNetworkPrinter(const QString& ip, const QString& mac) {
     const auto bytes = ParseIpv4Text(ip);
     if (!bytes)
         return inputError(QStringLiteral("--ip %1 is not an address like 192.168.1.100").arg(ip));
@@ -61,38 +54,62 @@ Result<PrinterTarget> ParseNetworkTarget(const QString& ip, const QString& mac) 
     if (!mac.isEmpty() && !ParseMacText(mac))
         return inputError(
             QStringLiteral("--mac %1 is not an address like 00-11-22-AA-BB-CC").arg(mac));
-    PrinterTarget target;
+    Printer target;
     target.ip = BytesToDottedIp(bytes->data(), static_cast<int>(bytes->size()));
     target.mac = mac;
     return target;
 }
 
-DownloadTarget JobTargetOf(const PrinterTarget& target) {
-    return {target.comNumber, target.device, target.usbPath, target.ip, target.mac};
+Printer UsbPrinterAt(const QString& usbPath) {
+    Printer printer;
+    printer.usbPath = usbPath;
+    return printer;
 }
 
-std::optional<PortRefusal> RefusedPort(const PrinterTarget& target, const ComPortMap& comPorts) {
-    if (target.kind() == PrinterTarget::Kind::Network || target.kind() == PrinterTarget::Kind::Usb)
+Printer PrinterOfUsbDevice(const UsbDeviceEntry& device) {
+    Printer printer;
+    printer.node = device.serialNode;
+    printer.usbPath = device.usbPath;
+    printer.usbSerial = device.serial;
+    return printer;
+}
+
+QString PrinterShown(const Printer& printer) {
+    switch (printer.medium()) {
+    case Printer::Medium::Network:
+        return printer.ip;
+    case Printer::Medium::Usb:
+        return printer.node.isEmpty() ? printer.usbPath : printer.node;
+    case Printer::Medium::Com:
+        return QStringLiteral("COM%1").arg(printer.comNumber);
+    case Printer::Medium::Device:
+        break;
+    }
+    return printer.node;
+}
+
+std::optional<PortRefusal> RefusedPort(const Printer& target, const ComPortMap& comPorts) {
+    if (target.medium() == Printer::Medium::Network || target.medium() == Printer::Medium::Usb)
         return std::nullopt;
     if (target.comNumber > 0) {
         if (comPorts.devicePath(target.comNumber).isEmpty())
             return PortRefusal{Cause::PortMissing, QStringLiteral("COM%1").arg(target.comNumber)};
         return std::nullopt;
     }
-    const Status serial = CheckSerialDevice(target.device);
+    const Status serial = CheckSerialDevice(target.node);
     if (serial)
         return std::nullopt;
     return PortRefusal{serial.error().code == ENOENT ? Cause::PortMissing : Cause::PortNotSerial,
-                       target.device};
+                       target.node};
 }
 
-Status CheckSerialDevice(const QString& device) {
-    const QByteArray native = QFile::encodeName(device);
+Status CheckSerialDevice(const QString& node) {
+    const QByteArray native = QFile::encodeName(node);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0)
-        return deviceError(ENOENT, QStringLiteral("no such device: %1").arg(device));
+        return deviceError(ENOENT, QStringLiteral("no such device: %1").arg(node));
     if (!S_ISCHR(st.st_mode))
-        return deviceError(ENOTTY, QStringLiteral("%1 is not a serial device").arg(device));
+        return deviceError(ENOTTY, QStringLiteral("%1 is not a serial device").arg(node));
     const int fd = ::open(native.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return {};
@@ -100,7 +117,7 @@ Status CheckSerialDevice(const QString& device) {
     const bool serial = ::tcgetattr(fd, &settings) == 0;
     ::close(fd);
     if (!serial)
-        return deviceError(ENOTTY, QStringLiteral("%1 is not a serial line").arg(device));
+        return deviceError(ENOTTY, QStringLiteral("%1 is not a serial line").arg(node));
     return {};
 }
 

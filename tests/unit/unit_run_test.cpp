@@ -1,9 +1,9 @@
 // A unit of the fleet at its own API, against a simulated printer: its attempts and their rows.
-#include "fleet/download_record.h"
-#include "fleet/unit_run.h"
 #include "history/history_store.h"
 #include "support/engine_fixture.h"
 #include "support/printer_sims.h"
+#include "unit/download_history.h"
+#include "unit/unit_run.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -47,7 +47,7 @@ TEST(UnitRunTest, ACancelAsTheNextAttemptIsAnnouncedEndsTheUnitOnce) {
     observer.unit = &unit;
     observer.loop = &loop;
     DownloadJob job;
-    job.target.devicePath = refusing.link();
+    job.printer.node = refusing.link();
     job.imagePath = font;
     job.kind = ImageKind::Font;
     unit.start(job, {"Ann", "line-3", "L-9", {}}, 3);

@@ -1,10 +1,10 @@
-#include "fleet/cause_texts.h"
+#include "unit/cause_texts.h"
 
 #include "base/faces.h"
 #include "base/named_values.h"
-#include "fleet/recipe_gate.h"
 #include "protocol/reply_checker.h"
 #include "recipe/recipe_texts.h"
+#include "unit/recipe_gate.h"
 
 namespace posflash {
 
