@@ -377,6 +377,30 @@
         <source>name the printer&apos;s serial port (see &apos;posflash-cli list&apos;), not a file or another kind of device</source>
         <translation>请指定打印机的串口（见“posflash-cli list”），而不是文件或其他类型的设备</translation>
     </message>
+    <message>
+        <source>now is outside the store&apos;s maintenance window: nothing was sent</source>
+        <translation>现在不在门店的维护时段内：未发送任何内容</translation>
+    </message>
+    <message>
+        <source>nothing to do: the next run inside the window updates it</source>
+        <translation>无需处理：下次在维护时段内运行时会更新它</translation>
+    </message>
+    <message>
+        <source>the printer did not answer, neither its firmware nor its boot loader: nothing was sent</source>
+        <translation>打印机没有应答，固件和引导程序都没有应答：未发送任何内容</translation>
+    </message>
+    <message>
+        <source>check that the printer is switched on and connected; the next run tries it again</source>
+        <translation>请检查打印机是否已开机并已连接；下次运行会再试</translation>
+    </message>
+    <message>
+        <source>the printer did not answer again after its update</source>
+        <translation>打印机更新后没有再次应答</translation>
+    </message>
+    <message>
+        <source>check the printer at the store: switch it off and on; if it stays silent, load an earlier approved image into it through its boot loader</source>
+        <translation>请到门店检查打印机：关机再开机；如果仍无应答，请通过引导程序装入先前批准的映像</translation>
+    </message>
 </context>
 <context>
     <name>Download</name>
