@@ -1341,6 +1341,118 @@
             <numerusform>%n 台工程机未计入。</numerusform>
         </translation>
     </message>
+    <message>
+        <source>current</source>
+        <translation>当前映像</translation>
+    </message>
+    <message>
+        <source>older image</source>
+        <translation>较旧映像</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>pending</source>
+        <translation>待处理</translation>
+    </message>
+    <message>
+        <source>not under this recipe</source>
+        <translation>未按此配方更新过</translation>
+    </message>
+    <message>
+        <source>Compliance report</source>
+        <translation>合规报告</translation>
+    </message>
+    <message>
+        <source>Recipe</source>
+        <translation>配方</translation>
+    </message>
+    <message>
+        <source>Sequence</source>
+        <translation>序号</translation>
+    </message>
+    <message>
+        <source>Image</source>
+        <translation>映像</translation>
+    </message>
+    <message>
+        <source>Image from</source>
+        <translation>映像来源</translation>
+    </message>
+    <message>
+        <source>the newest published recipe of this name</source>
+        <translation>此名称最新发布的配方</translation>
+    </message>
+    <message>
+        <source>the newest completed downloads under this name: no recipe of this name is published</source>
+        <translation>此名称下最近完成的下载：此名称没有已发布的配方</translation>
+    </message>
+    <message>
+        <source>Printers</source>
+        <translation>打印机</translation>
+    </message>
+    <message>
+        <source>On the recipe&apos;s image</source>
+        <translation>运行配方映像</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>Pending</source>
+        <translation>待处理</translation>
+    </message>
+    <message>
+        <source>Failures, all runs</source>
+        <translation>失败（所有运行）</translation>
+    </message>
+    <message>
+        <source>Per store</source>
+        <translation>按门店</translation>
+    </message>
+    <message>
+        <source>Store</source>
+        <translation>门店</translation>
+    </message>
+    <message>
+        <source>Older image</source>
+        <translation>较旧映像</translation>
+    </message>
+    <message>
+        <source>Not under it</source>
+        <translation>未按此配方</translation>
+    </message>
+    <message>
+        <source>All stores</source>
+        <translation>所有门店</translation>
+    </message>
+    <message>
+        <source>Failures counts the printers with any failed download under this recipe, in every run; a later success does not take one back. Pending printers were not sent anything and count against no budget.</source>
+        <translation>“失败（所有运行）”统计在任何一次运行中按此配方下载失败过的打印机；之后成功也不会扣除。待处理的打印机未收到任何内容，不计入失败预算。</translation>
+    </message>
+    <message>
+        <source>Printers not on the recipe&apos;s image</source>
+        <translation>未运行配方映像的打印机</translation>
+    </message>
+    <message>
+        <source>MAC or USB serial</source>
+        <translation>MAC 或 USB 序列号</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>When</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Every printer runs the recipe&apos;s image.</source>
+        <translation>所有打印机都运行配方映像。</translation>
+    </message>
 </context>
 <context>
     <name>frmBoot</name>

@@ -452,6 +452,10 @@ const QString kPrinterOfRow =
                    "AS usb_serial");
 const QStringList kStep8{
     QStringLiteral("ALTER TABLE posflash_records ADD COLUMN recipe_sequence bigint"),
+    // Its r.* was expanded when it was made: made again, it carries the new column last.
+    QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_counted_records AS
+SELECT r.* FROM posflash_records r LEFT JOIN posflash_stations s ON s.role = r.inserted_by
+WHERE s.role IS NULL OR s.station = r.station)"),
     QStringLiteral(R"(CREATE VIEW posflash_printer_rows AS
 SELECT coalesce(station, sent_from) AS station,
        %1,

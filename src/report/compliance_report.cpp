@@ -78,7 +78,7 @@ ReportDocument ComplianceDocumentOf(const ComplianceFigures& f, const QString& f
           QT_TRANSLATE_NOOP("Report", "On the recipe's image"),
           QT_TRANSLATE_NOOP("Report", "Older image"), QT_TRANSLATE_NOOP("Report", "Failed"),
           QT_TRANSLATE_NOOP("Report", "Pending"), QT_TRANSLATE_NOOP("Report", "Not under it"),
-          QT_TRANSLATE_NOOP("Report", "Failures, all runs")})
+          QT_TRANSLATE_NOOP("Report", "Failures")})
         stores.table.head << t.text(head);
     for (const auto& [station, counts] : f.stores)
         stores.table.rows.push_back(QStringList{station} + countCells(counts));
