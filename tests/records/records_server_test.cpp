@@ -754,11 +754,17 @@ TEST_F(RecordsServer, AVersionFourLineKeepsItsRowsAndItsRolesSendOnceGranted) {
     ASSERT_TRUE(owner4.open() && InitCentralSchema(owner4, 4));
     cluster_->admin("line4", {"GRANT SELECT, INSERT ON posflash_records TO station",
                               "GRANT SELECT ON posflash_schema TO station"});
+    // What an older build sent there: fourteen rows, the seventh failed.
+    cluster_->admin("line4",
+                    {"SET ROLE station; INSERT INTO posflash_records (id, started_at, duration_ms, "
+                     "front_end, file_path, kind, frames, retries, outcome, station) SELECT "
+                     "gen_random_uuid(), ((current_date + time '12:00') AT TIME ZONE 'UTC') - i * "
+                     "interval '10 minutes', i, 'cli', '\\x2f', 'program', 3, 0, CASE WHEN i = 7 "
+                     "THEN 'failed' ELSE 'completed' END, 'line-1' FROM generate_series(0, 13) i"});
     Station a;
-    a.fill(14); // the seventh failed
-    ASSERT_EQ(sync(a, as("station", "line4")).exitCode, 0);
     const QString figures = "SELECT units || ' ' || units_passed FROM posflash_yield";
     const QStringList before = cluster_->column("line4", figures);
+    EXPECT_EQ(before, QStringList{"14 13"});
     const Finished init = run(nullptr, {"records", "init"}, owner("line4"));
     EXPECT_TRUE(init.out.contains("is at version 8 (it was at 4)")) << init.err.toStdString();
     EXPECT_EQ(cluster_->column("line4", "SELECT count(*) || ' ' || string_agg(DISTINCT "
