@@ -21,7 +21,7 @@ const std::vector<CliOption> kOptions = {
     {"central"}, {"verbose"}, {"out", "FILE"}, {"sha256", "hex"},
     {"recipe", "RECIPE"}, {"mode", "mode"}, {"image", "FILE"}, {"name", "NAME"},
     {"expires", "TIME"}, {"label-pattern", "RE"}, {"label-required"}, {"key", "SECRETKEY"},
-    {"sequence", "N"}, {"records-batch", "N", nullptr, true},
+    {"sequence", "N"}, {"records-batch", "N", nullptr, true}, {"compliance", "NAME"},
 };
 // clang-format on
 
@@ -184,12 +184,17 @@ const std::vector<CliCommand> kCommands = {
      "usage: posflash-cli report [--format html|pdf|csv] [--out FILE] [--lang en|zh]\n"
      "                           [--operator NAME] [--station NAME] [--label L]\n"
      "                           [--since TIME] [--until TIME] [--shift ID] [--sha256 HEX]\n"
-     "                           [--central [--records URI]]\n",
+     "                           [--central [--records URI]]\n"
+     "       posflash-cli report --compliance NAME --central [--records URI]\n"
+     "                           [--format html|csv|json] [--out FILE] [--lang en|zh]\n",
      "A shift report a supervisor reads at a glance: the period, stations and\n"
      "images; units and attempts; first-pass and final yield per station and\n"
      "shift (or day); a Pareto of the failure causes with their remedies; the\n"
      "median and 95th percentile time per unit; retries; the ports with the most\n"
-     "failures.\n",
+     "failures.\n"
+     "With --compliance, which printer of the line's records runs the image of\n"
+     "the recipe NAME, per store and in all: current, on an older image,\n"
+     "failed, pending, never under the recipe, and the printers not current.\n",
      {{"options:",
        {{"format", "--format FORMAT",
          "html (one file, charts inline, nothing fetched,\n"
@@ -198,7 +203,11 @@ const std::vector<CliCommand> kCommands = {
         {"out", "--out FILE",
          "the file to write; without it (or -) standard\n"
          "output, which a PDF cannot use"},
-        {"lang", "--lang en|zh", "language of the report (default: the locale's)"}}},
+        {"lang", "--lang en|zh", "language of the report (default: the locale's)"},
+        {"compliance", "--compliance NAME",
+         "a rollout's report of the recipe NAME over the\n"
+         "line's records (with --central; html, csv or\n"
+         "json, one object); takes no filter"}}},
       {"filters (all that are given must hold), as for 'posflash-cli history':",
        {{"operator", "--operator NAME", "units run by NAME"},
         {"station", "--station NAME", "units run on the station NAME"},

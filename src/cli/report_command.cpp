@@ -1,6 +1,7 @@
 #include "cli/report_command.h"
 
 #include "base/faces.h"
+#include "cli/compliance_command.h"
 #include "cli/exit_codes.h"
 #include "cli/history_command.h"
 #include "cli/records_command.h"
@@ -47,6 +48,8 @@ Result<std::vector<ReportUnit>> localUnits(const HistoryFilter& filter, Terminal
 } // namespace
 
 int ReportCommand(const CliArguments& args, TerminalOutput& out, TerminalOutput& err) {
+    if (args.isSet("compliance"))
+        return ComplianceCommand(args, out, err);
     const auto usage = [&err](const QString& why) {
         err.write(QStringLiteral("posflash-cli: %1\nsee 'posflash-cli help report'\n").arg(why));
         return kExitUsage;

@@ -41,6 +41,9 @@ constexpr NamedValue<Cause> kCauseNames[] = {
     {Cause::RecipeRollback, "recipe-rollback"},
     {Cause::PortNotSerial, "port-not-serial"},
     {Cause::RecipeUnreadable, "recipe-unreadable"},
+    {Cause::OutsideWindow, "outside-window"},
+    {Cause::NotAnswering, "not-answering"},
+    {Cause::NotBack, "not-back"},
 };
 
 constexpr NamedValue<Outcome> kOutcomeNames[] = {

@@ -57,6 +57,11 @@ enum class Cause {
     RecipeRollback,     // the recipe is older than one this station has verified
     PortNotSerial,      // the node named is there but is no serial line (/dev/null, a folder)
     RecipeUnreadable,   // the recipe file named cannot be read (mistyped, not a file, no right)
+    // A rollout's: nothing was sent and a later run may do it (pending), or the printer did not
+    // come back after its update.
+    OutsideWindow, // now is outside the store's maintenance window
+    NotAnswering,  // neither the running firmware nor, after the boot command, the boot loader
+    NotBack,       // completed, but the firmware did not answer again in time afterwards
 };
 
 // The stable name ("printer-silent"), and back; an unknown name gives nothing.

@@ -33,9 +33,10 @@ Status ownColumnsAndUuids(QSqlQuery& q);
 Status unitColumns(QSqlQuery& q);
 Status shiftColumn(QSqlQuery& q);
 Status recipeColumns(QSqlQuery& q);
+Status recipeSequenceColumn(QSqlQuery& q);
 using Step = Status (*)(QSqlQuery&);
-constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids, unitColumns, shiftColumn,
-                           recipeColumns};
+constexpr Step kSteps[] = {createFirstTable, ownColumnsAndUuids, unitColumns,
+                           shiftColumn,      recipeColumns,      recipeSequenceColumn};
 
 Error queryError(const QSqlQuery& q) {
     return historyError(q.lastError().nativeErrorCode().toInt(), q.lastError().text(),
@@ -147,6 +148,12 @@ Status recipeColumns(QSqlQuery& q) {
                          "ALTER TABLE downloads ADD COLUMN recipe_key TEXT",
                          "ALTER TABLE downloads ADD COLUMN mode TEXT",
                      });
+}
+
+// Version 5: the recipe's signed sequence, so that the records say which approval of the name
+// a printer received. Older rows keep NULL there.
+Status recipeSequenceColumn(QSqlQuery& q) {
+    return run(q, QStringLiteral("ALTER TABLE downloads ADD COLUMN recipe_sequence INTEGER"));
 }
 
 // The columns of this build's records, in the order of the fields.

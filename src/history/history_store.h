@@ -18,12 +18,14 @@ namespace posflash {
 
 // Which approval a unit ran under: the line recipe's name, the recipe file's SHA-256 (lower-case
 // hex), the signer's key id (as minisign prints it) and its mode ("production" or
-// "engineering"). All empty for a run without a recipe.
+// "engineering") and its signed sequence. All empty (the sequence -1) for a run without a
+// recipe.
 struct RecipeStamp {
     QString name;
     QString sha256;
     QString keyId;
     QString mode;
+    qint64 sequence = -1;
 };
 
 // Who ran a download and where, the unit's scanned label, and the unit: the UUID its attempts
@@ -43,12 +45,15 @@ struct UnitStamp {
     QString recipeSha256{};
     QString recipeKey{};
     QString mode{};
+    // The recipe's signed sequence: which approval of its name; -1 without a recipe.
+    qint64 recipeSequence{-1};
 
     void setRecipe(const RecipeStamp& stamp) {
         recipe = stamp.name;
         recipeSha256 = stamp.sha256;
         recipeKey = stamp.keyId;
         mode = stamp.mode;
+        recipeSequence = stamp.sequence;
     }
 };
 

@@ -71,6 +71,7 @@ const RecordField kFields[] = {
     {"recipe_sha256", "recipe_sha256", "recipe_sha256", E::Text,   &R::recipeSha256, 0, 0, 0, isSha256Hex, false, true},
     {"recipe_key",  "recipe_key",    "recipe_key",    E::Text,     &R::recipeKey,    0, 0, 0, nullptr, false, true},
     {"mode",        "mode",          "mode",          E::Text,     &R::mode,         0, 0, 0, oneOf<HistoryStore::modes>, false, true},
+    {"recipe_sequence", "recipe_sequence", "recipe_sequence", E::Integer, &R::recipeSequence, 0, kMostMs, -1, nullptr, false, true},
 };
 // clang-format on
 
@@ -171,7 +172,7 @@ bool setJson(const RecordField& field, R& r, const QJsonObject& object) {
         return static_cast<double>(ms) / 1000 == seconds;
     }
     case E::Integer: {
-        if (value.isNull() && field.nullable()) {
+        if ((value.isNull() || (value.isUndefined() && field.laterKey)) && field.nullable()) {
             setInteger(field, r, field.absent);
             return true;
         }

@@ -377,6 +377,30 @@
         <source>name the printer&apos;s serial port (see &apos;posflash-cli list&apos;), not a file or another kind of device</source>
         <translation>请指定打印机的串口（见“posflash-cli list”），而不是文件或其他类型的设备</translation>
     </message>
+    <message>
+        <source>now is outside the store&apos;s maintenance window: nothing was sent</source>
+        <translation>现在不在门店的维护时段内：未发送任何内容</translation>
+    </message>
+    <message>
+        <source>nothing to do: the next run inside the window updates it</source>
+        <translation>无需处理：下次在维护时段内运行时会更新它</translation>
+    </message>
+    <message>
+        <source>the printer did not answer, neither its firmware nor its boot loader: nothing was sent</source>
+        <translation>打印机没有应答，固件和引导程序都没有应答：未发送任何内容</translation>
+    </message>
+    <message>
+        <source>check that the printer is switched on and connected; the next run tries it again</source>
+        <translation>请检查打印机是否已开机并已连接；下次运行会再试</translation>
+    </message>
+    <message>
+        <source>the printer did not answer again after its update</source>
+        <translation>打印机更新后没有再次应答</translation>
+    </message>
+    <message>
+        <source>check the printer at the store: switch it off and on; if it stays silent, load an earlier approved image into it through its boot loader</source>
+        <translation>请到门店检查打印机：关机再开机；如果仍无应答，请通过引导程序装入先前批准的映像</translation>
+    </message>
 </context>
 <context>
     <name>Download</name>
@@ -1316,6 +1340,118 @@
         <translation>
             <numerusform>%n 台工程机未计入。</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>current</source>
+        <translation>当前映像</translation>
+    </message>
+    <message>
+        <source>older image</source>
+        <translation>较旧映像</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>pending</source>
+        <translation>待处理</translation>
+    </message>
+    <message>
+        <source>not under this recipe</source>
+        <translation>未按此配方更新过</translation>
+    </message>
+    <message>
+        <source>Compliance report</source>
+        <translation>合规报告</translation>
+    </message>
+    <message>
+        <source>Recipe</source>
+        <translation>配方</translation>
+    </message>
+    <message>
+        <source>Sequence</source>
+        <translation>序号</translation>
+    </message>
+    <message>
+        <source>Image</source>
+        <translation>映像</translation>
+    </message>
+    <message>
+        <source>Image from</source>
+        <translation>映像来源</translation>
+    </message>
+    <message>
+        <source>the newest published recipe of this name</source>
+        <translation>此名称最新发布的配方</translation>
+    </message>
+    <message>
+        <source>the newest completed downloads under this name: no recipe of this name is published</source>
+        <translation>此名称下最近完成的下载：此名称没有已发布的配方</translation>
+    </message>
+    <message>
+        <source>Printers</source>
+        <translation>打印机</translation>
+    </message>
+    <message>
+        <source>On the recipe&apos;s image</source>
+        <translation>运行配方映像</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>Pending</source>
+        <translation>待处理</translation>
+    </message>
+    <message>
+        <source>Failures, all runs</source>
+        <translation>失败（所有运行）</translation>
+    </message>
+    <message>
+        <source>Per store</source>
+        <translation>按门店</translation>
+    </message>
+    <message>
+        <source>Store</source>
+        <translation>门店</translation>
+    </message>
+    <message>
+        <source>Older image</source>
+        <translation>较旧映像</translation>
+    </message>
+    <message>
+        <source>Not under it</source>
+        <translation>未按此配方</translation>
+    </message>
+    <message>
+        <source>All stores</source>
+        <translation>所有门店</translation>
+    </message>
+    <message>
+        <source>Failures counts the printers with any failed download under this recipe, in every run; a later success does not take one back. Pending printers were not sent anything and count against no budget.</source>
+        <translation>“失败（所有运行）”统计在任何一次运行中按此配方下载失败过的打印机；之后成功也不会扣除。待处理的打印机未收到任何内容，不计入失败预算。</translation>
+    </message>
+    <message>
+        <source>Printers not on the recipe&apos;s image</source>
+        <translation>未运行配方映像的打印机</translation>
+    </message>
+    <message>
+        <source>MAC or USB serial</source>
+        <translation>MAC 或 USB 序列号</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>When</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Every printer runs the recipe&apos;s image.</source>
+        <translation>所有打印机都运行配方映像。</translation>
     </message>
 </context>
 <context>

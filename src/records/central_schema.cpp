@@ -438,8 +438,52 @@ SELECT * FROM posflash_counted_records WHERE %1)")
                                    "'refused') AND %1) AS real_failures")
                         .arg(QLatin1String(kReachedV7))),
 };
-const std::array<const QStringList*, 7> kSteps{&kStep1, &kStep2, &kStep3, &kStep4,
-                                               &kStep5, &kStep6, &kStep7};
+// Version 8: which printer runs what (docs/records.md). Each row names the recipe's signed
+// sequence. A printer is its MAC address (upper case, '-') on the network, else its USB serial,
+// within its station: a station's role vouches for its own printers only, so a row that names
+// another store's printer under its own station never touches that store's. From the counted
+// rows, as the yields are: posflash_printer_images is each printer's last completed image;
+// posflash_printer_recipes each printer's rows under each recipe (a NULL recipe: rows without
+// one), for a rollout's compliance report. Those who read the yields read these and the
+// published recipes, which name the image a recipe approves.
+const QString kPrinterOfRow =
+    QStringLiteral("upper(replace(nullif(mac, ''), ':', '-')) AS mac,\n"
+                   "       CASE WHEN nullif(mac, '') IS NULL THEN nullif(usb_serial, '') END "
+                   "AS usb_serial");
+const QStringList kStep8{
+    QStringLiteral("ALTER TABLE posflash_records ADD COLUMN recipe_sequence bigint"),
+    // Its r.* was expanded when it was made: made again, it carries the new column last.
+    QStringLiteral(R"(CREATE OR REPLACE VIEW posflash_counted_records AS
+SELECT r.* FROM posflash_records r LEFT JOIN posflash_stations s ON s.role = r.inserted_by
+WHERE s.role IS NULL OR s.station = r.station)"),
+    QStringLiteral(R"(CREATE VIEW posflash_printer_rows AS
+SELECT coalesce(station, sent_from) AS station,
+       %1,
+       id, started_at, outcome, cause, sha256, kind, recipe, recipe_sequence, recipe_key
+FROM posflash_counted_records
+WHERE nullif(mac, '') IS NOT NULL OR nullif(usb_serial, '') IS NOT NULL)")
+        .arg(kPrinterOfRow),
+    QStringLiteral(R"(CREATE VIEW posflash_printer_images AS
+SELECT DISTINCT ON (station, mac, usb_serial)
+       station, mac, usb_serial, recipe, recipe_sequence, recipe_key, sha256, kind, started_at
+FROM posflash_printer_rows
+WHERE outcome = 'completed'
+ORDER BY station, mac, usb_serial, started_at DESC, id DESC)"),
+    QStringLiteral(R"(CREATE VIEW posflash_printer_recipes AS
+SELECT station, mac, usb_serial, recipe,
+       count(*) AS attempts,
+       count(*) FILTER (WHERE outcome = 'failed') AS failures,
+       (array_agg(outcome ORDER BY started_at DESC, id DESC))[1] AS last_outcome,
+       (array_agg(cause ORDER BY started_at DESC, id DESC))[1] AS last_cause,
+       max(started_at) AS last_started_at
+FROM posflash_printer_rows
+GROUP BY station, mac, usb_serial, recipe)"),
+    GrantToHoldersOf(QStringLiteral("posflash_yield_shift"), QStringLiteral("SELECT"),
+                     QStringLiteral("posflash_printer_images, posflash_printer_recipes, "
+                                    "posflash_recipes")),
+};
+const std::array<const QStringList*, 8> kSteps{&kStep1, &kStep2, &kStep3, &kStep4,
+                                               &kStep5, &kStep6, &kStep7, &kStep8};
 
 } // namespace
 

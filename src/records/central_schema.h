@@ -32,6 +32,8 @@ inline constexpr const char* kYieldView = "posflash_yield";
 inline constexpr const char* kReportUnitsView = "posflash_report_units";
 inline constexpr const char* kRecipesTable = "posflash_recipes";
 inline constexpr const char* kStationsTable = "posflash_stations";
+inline constexpr const char* kPrinterImagesView = "posflash_printer_images";
+inline constexpr const char* kPrinterRecipesView = "posflash_printer_recipes";
 
 // The schema version this build writes; the line's database must have at least this one.
 int CentralSchemaVersion();
@@ -41,9 +43,10 @@ int CentralSchemaVersion();
 // Stops at version upTo (a test makes an older line's schema so).
 Result<int> InitCentralSchema(PgLink& link, int upTo = CentralSchemaVersion());
 
-// The version whose records table this build sends and reads. Later steps add only views, so a
-// station still syncs with a line whose owner has not yet run a newer init.
-inline constexpr int kRecordsTableVersion = 4;
+// The version whose records table this build sends and reads (the recipe's sequence came last).
+// Later steps add only views, so a station still syncs with a line whose owner has not yet run
+// a newer init.
+inline constexpr int kRecordsTableVersion = 8;
 
 // The version from which the server records who inserted each row and binds a role to its
 // station (posflash_stations, row-level security on the records).

@@ -11,7 +11,8 @@ namespace {
 // What a station reads beside the records it sends.
 constexpr const char* kStationReads =
     "posflash_schema, posflash_units, posflash_yield, posflash_yield_shift, "
-    "posflash_report_units, posflash_causes_day, posflash_recipes";
+    "posflash_report_units, posflash_causes_day, posflash_recipes, posflash_printer_images, "
+    "posflash_printer_recipes";
 
 // Runs work between BEGIN and COMMIT; rolls back when it fails.
 Status inTransaction(PgLink& link, const std::function<Status()>& work) {
@@ -92,7 +93,8 @@ Status GrantStation(PgLink& link, const QString& role, const QString& station) {
     if (station.trimmed().isEmpty())
         return RecordsFailure(records_trouble::kRowRefused,
                               QStringLiteral("a station's name cannot be empty"));
-    if (Status ready = CheckCentralSchema(link, kStationRolesVersion); !ready)
+    // The whole schema: the rights name every view a station reads.
+    if (Status ready = CheckCentralSchema(link); !ready)
         return ready;
     const std::array<PgValue, 2> values{PgValue::raw(role.toUtf8()),
                                         PgValue::raw(station.toUtf8())};
@@ -154,7 +156,7 @@ Status GrantStation(PgLink& link, const QString& role, const QString& station) {
 }
 
 Result<std::optional<QString>> RevokeStation(PgLink& link, const QString& role) {
-    if (Status ready = CheckCentralSchema(link, kStationRolesVersion); !ready)
+    if (Status ready = CheckCentralSchema(link); !ready)
         return ready.error();
     std::optional<QString> had;
     const PgValue name = PgValue::raw(role.toUtf8());

@@ -105,6 +105,20 @@ constexpr ExplainedValue<Cause> kCauseWords[] = {
      QT_TRANSLATE_NOOP("CliTexts",
                        "a download or boot-loader command already runs for this printer"),
      QT_TRANSLATE_NOOP("CliTexts", "wait for the other download or command to end")},
+    {Cause::OutsideWindow,
+     QT_TRANSLATE_NOOP("CliTexts", "now is outside the store's maintenance window: nothing was "
+                                   "sent"),
+     QT_TRANSLATE_NOOP("CliTexts", "nothing to do: the next run inside the window updates it")},
+    {Cause::NotAnswering,
+     QT_TRANSLATE_NOOP("CliTexts", "the printer did not answer, neither its firmware nor its "
+                                   "boot loader: nothing was sent"),
+     QT_TRANSLATE_NOOP("CliTexts", "check that the printer is switched on and connected; the next "
+                                   "run tries it again")},
+    {Cause::NotBack,
+     QT_TRANSLATE_NOOP("CliTexts", "the printer did not answer again after its update"),
+     QT_TRANSLATE_NOOP("CliTexts", "check the printer at the store: switch it off and on; if it "
+                                   "stays silent, load an earlier approved image into it through "
+                                   "its boot loader")},
 };
 
 } // namespace

@@ -66,7 +66,7 @@ std::variant<RecipeGate, RecipeVerdict> RecipeGate::open(const QByteArray& recip
 
 RecipeStamp RecipeGate::stamp() const {
     return {approved_.recipe.name, approved_.recipeSha256, approved_.signerKeyId,
-            QLatin1String(RecipeModeName(approved_.recipe.mode))};
+            QLatin1String(RecipeModeName(approved_.recipe.mode)), approved_.recipe.sequence};
 }
 
 RecipeVerdict RecipeGate::checkImage(const LoadedImage& image) const {

@@ -80,7 +80,7 @@ TEST(CliViewHelpersTest, EveryDocumentedCauseHasATextAndARemedyInBothLanguages) 
             EXPECT_NE(inEnglish, inChinese) << inEnglish.toStdString() << ": not translated";
         }
     }
-    EXPECT_EQ(listed, static_cast<int>(Cause::RecipeUnreadable)); // every code but none
+    EXPECT_EQ(listed, static_cast<int>(Cause::NotBack)); // every code but none
 }
 
 TEST(CliViewHelpersTest, WidthsColourAndRedrawPace) {

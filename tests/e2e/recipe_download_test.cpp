@@ -151,6 +151,7 @@ TEST_F(RecipeDownloadTest, TheApprovedImageGoesThroughAndItsHistoryRowNamesTheRe
               QCryptographicHash::hash(tool.read("r.json"), QCryptographicHash::Sha256).toHex());
     const QByteArray keyId = tool.read("line.pub").split('\n')[0].split(' ').last();
     EXPECT_EQ(row["recipe_key"].toString().toLatin1(), keyId);
+    EXPECT_EQ(row["recipe_sequence"].toInt(-1), 1);
     EXPECT_EQ(row["label"].toString(), "SN0042");
     EXPECT_TRUE(jsonLines(run({"history", "--json", "--mode", "engineering"}).out).empty());
 }

@@ -1,8 +1,19 @@
 #include "printer-sim/app_firmware.h"
 
 #include "sim_frames.h"
+#include "support/netns_pair.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkDatagram>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace posflash::sim {
 namespace {
@@ -56,6 +67,89 @@ TEST(FontMode, EverythingAfterTheCommandGoesToTheBootLoaderEvenABootCommand) {
     AppSession notFontMode(0, false);
     EXPECT_FALSE(notFontMode.feed(other).enteredFontMode);
     EXPECT_FALSE(notFontMode.inFontMode());
+}
+
+// A network printer that restarts after its download, in a namespace of its own: the tool's
+// side here greets it, sends an image, and talks to the firmware it restarts into.
+class Restart : public posflash::testing::NetnsSuite<> {
+protected:
+    // The next line the printer writes on stdout that is not a download's summary.
+    static std::string said(QProcess& sim) {
+        for (;;) {
+            while (!sim.canReadLine())
+                if (!sim.waitForReadyRead(10000))
+                    return {};
+            const QByteArray line = sim.readLine().trimmed();
+            if (!line.startsWith("SESSION"))
+                return line.toStdString();
+        }
+    }
+    static QAbstractSocket::SocketError connectToFirmware(QTcpSocket& firmware) {
+        firmware.connectToHost(posflash::testing::NetnsPair::kPrinterIp, 4000);
+        return firmware.waitForConnected(5000) ? QAbstractSocket::UnknownSocketError
+                                               : firmware.error();
+    }
+};
+
+TEST_F(Restart, TheFirmwareAnswersAfterTheDownloadAndItsBootCommandBringsTheBootLoaderBack) {
+    for (const char* after : {"300", "never"}) {
+        SCOPED_TRACE(after);
+        const bool comesBack = QLatin1String(after) != QLatin1String("never");
+        QTemporaryDir dir;
+        QUdpSocket greetings, frames;
+        const QHostAddress tool(posflash::testing::NetnsPair::kToolIp);
+        ASSERT_TRUE(greetings.bind(tool, 69) && frames.bind(tool, 0));
+        QProcess sim;
+        sim.start("ip",
+                  net_->printerLauncher().mid(1) +
+                      QStringList{POSFLASH_SIM_PATH, "net", "--ip",
+                                  posflash::testing::NetnsPair::kPrinterIp, "--greet", "--host",
+                                  posflash::testing::NetnsPair::kToolIp, "--restart-into-app",
+                                  after, "--report", dir.filePath("report.json")});
+        ASSERT_EQ(said(sim), "READY");
+        const auto greeted = [&] {
+            const bool got = greetings.waitForReadyRead(5000);
+            while (greetings.hasPendingDatagrams())
+                greetings.receiveDatagram();
+            return got;
+        };
+        ASSERT_TRUE(greeted());
+        const Bytes image = patternImage(100);
+        for (const Bytes& frame :
+             {startFrame(0x80, image), dataFrame(0x80, image, 1), closingFrame(0x80, 0x51, image),
+              closingFrame(0x80, 0x56, image)}) {
+            frames.writeDatagram(reinterpret_cast<const char*>(frame.data()),
+                                 static_cast<qint64>(frame.size()),
+                                 QHostAddress(posflash::testing::NetnsPair::kPrinterIp), 13633);
+            ASSERT_TRUE(frames.waitForReadyRead(5000)) << "command " << int(frame[6]);
+            EXPECT_EQ(frames.receiveDatagram().data().at(4), 0x04);
+        }
+        QTcpSocket firmware;
+        if (comesBack) {
+            EXPECT_EQ(said(sim), "APP");
+            ASSERT_EQ(connectToFirmware(firmware), QAbstractSocket::UnknownSocketError);
+            firmware.write(reinterpret_cast<const char*>(kBootCommand.data()),
+                           static_cast<qint64>(kBootCommand.size()));
+            ASSERT_TRUE(firmware.waitForBytesWritten(5000));
+            firmware.disconnectFromHost();
+            EXPECT_EQ(said(sim), "BOOT LOADER");
+            EXPECT_TRUE(greeted()) << "the boot loader asks for its host again";
+        }
+        // In the boot loader, or never back: nothing listens on the firmware's port.
+        QTcpSocket refused;
+        EXPECT_EQ(connectToFirmware(refused), QAbstractSocket::ConnectionRefusedError);
+        sim.terminate();
+        ASSERT_TRUE(sim.waitForFinished(5000));
+        QFile file(dir.filePath("report.json"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+        EXPECT_EQ(report["sessions_completed"].toInt(), 1);
+        EXPECT_EQ(report["restarts_into_app"].toInt(), comesBack ? 1 : 0);
+        EXPECT_EQ(report["restarts_into_boot_loader"].toInt(), comesBack ? 1 : 0);
+        EXPECT_EQ(report["app_boot_commands"].toInt(), comesBack ? 1 : 0);
+        EXPECT_TRUE(report["errors"].toArray().isEmpty())
+            << QJsonDocument(report).toJson().toStdString();
+    }
 }
 
 } // namespace

@@ -29,16 +29,39 @@ TEST(CommandLine, EveryFaultLandsWhereItBelongs) {
     EXPECT_EQ(f.thinkMs, 0);
     EXPECT_EQ(f.sessions, 2);
     EXPECT_EQ(parsed.options->baud, 115200);
+    for (const auto& [line, ms] : {std::pair{"net --ip 10.0.0.2 --mac 00-11-22-33-44-55 "
+                                             "--restart-into-app 250",
+                                             250},
+                                   {"net --ip 10.0.0.2 --mac 00-11-22-33-44-55 "
+                                    "--restart-into-app never",
+                                    -1}}) {
+        const auto net = ParseCommandLine(words(line));
+        ASSERT_TRUE(net.options) << net.error.toStdString();
+        EXPECT_EQ(net.options->net.restartIntoAppMs, ms) << line;
+    }
 }
 
 TEST(CommandLine, MalformedFaultsAreRefusedWithAReason) {
-    for (const char* line :
-         {"", "udp", "serial --bogus", "serial --link", "serial --refuse 3:4:1",
-          "serial --refuse 3:5", "serial --refuse 0:5:1", "serial --refuse 3:5:0",
-          "serial --late 3", "serial --late 3:-5", "serial --wrong-no 2:1:1", "serial --drop 2",
-          "serial --think +5", "serial --disconnect-after 0", "serial --faulty-sessions 0",
-          "serial --baud 0", "serial --baud 9600x",
-          "net --ip 10.0.0.2 --greet --host 10.0.0.1 --baud 9600"}) {
+    for (const char* line : {"",
+                             "udp",
+                             "serial --bogus",
+                             "serial --link",
+                             "serial --refuse 3:4:1",
+                             "serial --refuse 3:5",
+                             "serial --refuse 0:5:1",
+                             "serial --refuse 3:5:0",
+                             "serial --late 3",
+                             "serial --late 3:-5",
+                             "serial --wrong-no 2:1:1",
+                             "serial --drop 2",
+                             "serial --think +5",
+                             "serial --disconnect-after 0",
+                             "serial --faulty-sessions 0",
+                             "serial --baud 0",
+                             "serial --baud 9600x",
+                             "net --ip 10.0.0.2 --greet --host 10.0.0.1 --baud 9600",
+                             "net --ip 10.0.0.2 --greet --host 10.0.0.1 --restart-into-app soon",
+                             "app --ip 10.0.0.2 --restart-into-app 100"}) {
         const auto parsed = ParseCommandLine(words(line));
         EXPECT_FALSE(parsed.options) << line;
         EXPECT_FALSE(parsed.error.isEmpty()) << line;

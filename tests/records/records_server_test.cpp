@@ -2,8 +2,10 @@
 // line holds every station's rows, none twice.
 #include "history/history_journal.h"
 #include "history/history_store.h"
+#include "recipe/recipe.h"
 #include "records/background_sync.h"
 #include "records/central_schema.h"
+#include "records/recipe_records.h"
 #include "records/stalling_proxy.h"
 #include "support/cli_process.h"
 #include "support/pg_cluster.h"
@@ -12,11 +14,16 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTimeZone>
 #include <QTimer>
+#include <QUrl>
 #include <QUuid>
 
 #include <csignal>
@@ -115,7 +122,7 @@ protected:
         // owner.
         const Finished init = run(nullptr, {"records", "init"}, owner());
         EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
-        EXPECT_TRUE(init.out.contains("is at version 7 (it was at 0)")) << init.out.toStdString();
+        EXPECT_TRUE(init.out.contains("is at version 8 (it was at 0)")) << init.out.toStdString();
         for (const auto& [role, line] :
              {std::pair{"station", "line-1"}, {"station1", "line-1"}, {"station2", "line-2"}})
             EXPECT_EQ(run(nullptr, {"records", "grant-station", role, line}, owner()).exitCode, 0);
@@ -205,16 +212,17 @@ TEST_F(RecordsServer, ServerDownAtTheStartKeepsTheRowsForTheSyncAfter) {
     expectLineIsUnion({&a, &b});
 }
 
-// A line one init behind keeps a newer station's rows waiting until the owner runs the init.
+// A line one init behind (without the recipe's sequence) keeps a newer station's rows waiting
+// until the owner runs the init.
 TEST_F(RecordsServer, ALineOneInitBehindKeepsTheRowsUntilItsInit) {
     Station a;
     a.fill(12);
-    cluster_->admin("line", {"DELETE FROM posflash_schema WHERE version >= 4"});
+    cluster_->admin("line", {"DELETE FROM posflash_schema WHERE version >= 8"});
     const Finished held = sync(a);
     const Finished report = run(&a, {"report", "--central", "--format", "csv"}, station());
-    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (4), (5), (6), (7)"});
+    cluster_->admin("line", {"INSERT INTO posflash_schema (version) VALUES (8)"});
     EXPECT_EQ(held.exitCode, 1);
-    EXPECT_TRUE(held.err.contains("version 3, this posflash needs 4")) << held.err.toStdString();
+    EXPECT_TRUE(held.err.contains("version 7, this posflash needs 8")) << held.err.toStdString();
     EXPECT_EQ(report.exitCode, 1);
     const Finished synced = sync(a);
     EXPECT_EQ(synced.exitCode, 0) << synced.err.toStdString();
@@ -592,6 +600,106 @@ TEST_F(RecordsServer, AStationRoleCannotRewriteAnotherStationsYieldsNorSayWhoSen
               QStringList{"line-2"});
 }
 
+// A rollout's report: each printer (a MAC or a USB serial within its store) against the newest
+// published recipe's image, read as a station's role; a station that sends another store's
+// printer under its own name changes nothing of that store's.
+TEST_F(RecordsServer, TheComplianceReportSaysWhichPrinterRunsTheRecipesImage) {
+    const QByteArray newImage(32, '\x22'), oldImage(32, '\x11');
+    Recipe recipe;
+    std::tie(recipe.name, recipe.sequence, recipe.imageSha256, recipe.imageSize) =
+        std::tuple("fw-r", 2, newImage, 100);
+    PgLink publisher(*ParseRecordsAddress(owner()));
+    ASSERT_TRUE(publisher.open() && PublishRecipe(publisher, {"fw-r", WriteRecipe(recipe), "sig",
+                                                              QString(64, 'a'), 2}));
+    // clang-format off
+    struct Row { const char* station; const char* mac; const char* usb; const QByteArray* image; const char* recipe; int sequence; const char* outcome; const char* cause; };
+    const Row rows[] = {
+        {"line-1", "aa-00-00-00-00-01", "", &newImage, "fw-r", 2, "completed", ""},     // current
+        {"line-1", "aa:00:00:00:00:02", "", &oldImage, "fw-r", 1, "completed", ""},     // older
+        {"line-1", "", "U1", &newImage, "fw-r", 2, "failed", "printer-silent"},         // failed
+        {"line-2", "bb-00-00-00-00-01", "", &newImage, "fw-r", 2, "refused", "outside-window"},
+        {"line-2", "bb-00-00-00-00-02", "", &oldImage, "", -1, "completed", ""},        // unknown
+        {"line-2", "bb-00-00-00-00-03", "", &newImage, "fw-r", 2, "failed", "not-back"},
+        {"line-2", "bb-00-00-00-00-03", "", &newImage, "fw-r", 2, "completed", ""},     // current
+        // line-2's role says line-1's failed USB printer is current: a printer of its own.
+        {"line-2", "", "U1", &newImage, "fw-r", 2, "completed", ""},
+    };
+    // clang-format on
+    Station one, two;
+    int minute = 0;
+    for (const Row& row : rows) {
+        HistoryRecord r;
+        r.startedAt = QDateTime(QDate(2026, 12, 8), QTime(22, ++minute), QTimeZone::utc());
+        r.frontEnd = "cli";
+        r.filePath = "/fw/app.bin";
+        r.kind = "program";
+        std::tie(r.station, r.mac, r.usbSerial, r.sha256, r.recipe, r.recipeSequence, r.outcome,
+                 r.cause) = std::tuple(row.station, row.mac, row.usb, *row.image, row.recipe,
+                                       row.sequence, row.outcome, row.cause);
+        Station& s = QLatin1String(row.station) == "line-1" ? one : two;
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(s.history()).absolutePath()) &&
+                    HistoryStore(s.history()).add(r).place == HistoryWrite::Place::Database);
+    }
+    ASSERT_EQ(sync(one, as("station1")).exitCode, 0);
+    ASSERT_EQ(sync(two, as("station2")).exitCode, 0);
+    EXPECT_EQ(cluster_->column("line", "SELECT recipe_sequence || ' ' || mac FROM "
+                                       "posflash_printer_images WHERE recipe_sequence = 1"),
+              QStringList{"1 AA-00-00-00-00-02"});
+
+    const QStringList ask{"report", "--compliance", "fw-r", "--central", "--lang", "en"};
+    const Finished json = run(&one, ask + QStringList{"--format", "json"}, as("station1"));
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonObject report = QJsonDocument::fromJson(json.out).object();
+    EXPECT_EQ(report["sha256"].toString(), QString::fromLatin1(newImage.toHex()));
+    EXPECT_EQ(report["sequence"].toInt(), 2);
+    const auto counts = [](const QJsonObject& o) {
+        QStringList said;
+        for (const char* key :
+             {"printers", "current", "older", "failed", "pending", "unknown", "failures"})
+            said << QString::number(o[key].toInt());
+        return said.join(' ') + ' ' + QString::number(o["percent_current"].toDouble());
+    };
+    EXPECT_EQ(counts(report["totals"].toObject()), "7 3 1 1 1 1 2 42.9");
+    const QJsonArray stores = report["stores"].toArray();
+    ASSERT_EQ(stores.size(), 2);
+    EXPECT_EQ(counts(stores[0].toObject()), "3 1 1 1 0 0 1 33.3");
+    EXPECT_EQ(counts(stores[1].toObject()), "4 2 0 0 1 1 1 50");
+    QStringList late;
+    for (const QJsonValue v : report["stragglers"].toArray())
+        late << v["station"].toString() + ' ' + v["mac"].toString() + v["usb_serial"].toString() +
+                    ' ' + v["state"].toString() + ' ' + v["cause"].toString();
+    EXPECT_EQ(late.join(", ").toStdString(),
+              "line-1 U1 failed printer-silent, line-1 AA-00-00-00-00-02 older , "
+              "line-2 BB-00-00-00-00-01 pending outside-window, line-2 BB-00-00-00-00-02 unknown ");
+    const Finished csv = run(&one, ask + QStringList{"--format", "csv"}, as("station1"));
+    EXPECT_EQ(QString::fromUtf8(csv.out).count("\r\n"), 8);
+    const Finished none = run(&one, {"report", "--compliance", "fw-x", "--central"}, owner());
+    EXPECT_TRUE(none.exitCode == 1 && none.err.contains("no recipe named fw-x is published"))
+        << none.err.toStdString();
+
+    // Both languages, drawn as a browser draws them (POSFLASH_KEEP_REPORTS=DIR keeps the PNGs).
+    if (QStandardPaths::findExecutable("chromium").isEmpty())
+        return;
+    const QString keep = qEnvironmentVariable("POSFLASH_KEEP_REPORTS", one.home.path());
+    for (const char* lang : {"en", "zh"}) {
+        const QString html = one.home.filePath(QString("compliance-%1.html").arg(lang));
+        const QString png = keep + QString("/compliance-%1.png").arg(lang);
+        ASSERT_EQ(
+            run(&one,
+                {"report", "--compliance", "fw-r", "--central", "--lang", lang, "--out", html},
+                as("station1"))
+                .exitCode,
+            0);
+        QTemporaryDir profile;
+        QProcess chromium;
+        chromium.start("chromium", {"--headless", "--no-sandbox", "--disable-gpu",
+                                    "--user-data-dir=" + profile.path(), "--window-size=800,1000",
+                                    "--screenshot=" + png, QUrl::fromLocalFile(html).toString()});
+        ASSERT_TRUE(chromium.waitForFinished(120000) && chromium.exitCode() == 0);
+        EXPECT_FALSE(QImage(png).isNull()) << lang;
+    }
+}
+
 // The header's count is of every row the window's sync sent, not of its last pass's.
 TEST_F(RecordsServer, TheBackgroundSyncCountsEveryRowItSent) {
     Station a;
@@ -646,13 +754,19 @@ TEST_F(RecordsServer, AVersionFourLineKeepsItsRowsAndItsRolesSendOnceGranted) {
     ASSERT_TRUE(owner4.open() && InitCentralSchema(owner4, 4));
     cluster_->admin("line4", {"GRANT SELECT, INSERT ON posflash_records TO station",
                               "GRANT SELECT ON posflash_schema TO station"});
+    // What an older build sent there: fourteen rows, the seventh failed.
+    cluster_->admin("line4",
+                    {"SET ROLE station; INSERT INTO posflash_records (id, started_at, duration_ms, "
+                     "front_end, file_path, kind, frames, retries, outcome, station) SELECT "
+                     "gen_random_uuid(), ((current_date + time '12:00') AT TIME ZONE 'UTC') - i * "
+                     "interval '10 minutes', i, 'cli', '\\x2f', 'program', 3, 0, CASE WHEN i = 7 "
+                     "THEN 'failed' ELSE 'completed' END, 'line-1' FROM generate_series(0, 13) i"});
     Station a;
-    a.fill(14); // the seventh failed
-    ASSERT_EQ(sync(a, as("station", "line4")).exitCode, 0);
     const QString figures = "SELECT units || ' ' || units_passed FROM posflash_yield";
     const QStringList before = cluster_->column("line4", figures);
+    EXPECT_EQ(before, QStringList{"14 13"});
     const Finished init = run(nullptr, {"records", "init"}, owner("line4"));
-    EXPECT_TRUE(init.out.contains("is at version 7 (it was at 4)")) << init.err.toStdString();
+    EXPECT_TRUE(init.out.contains("is at version 8 (it was at 4)")) << init.err.toStdString();
     EXPECT_EQ(cluster_->column("line4", "SELECT count(*) || ' ' || string_agg(DISTINCT "
                                         "inserted_by, ' ') FROM posflash_records"),
               QStringList{"14 admin"});

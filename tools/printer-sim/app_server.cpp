@@ -138,6 +138,8 @@ void AppServer::closed(QTcpSocket* socket, std::size_t index) {
     fontLine_.detach(socket);
     socket->deleteLater();
     emit connectionClosed();
+    if (connection.lastCommandUs)
+        emit bootCommandEnded();
 }
 
 void AppServer::hangUp(QTcpSocket* socket) {

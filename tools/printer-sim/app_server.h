@@ -49,6 +49,8 @@ public:
     AppServer(const NetOptions& options, bool silent, QObject* parent = nullptr);
 
     posflash::Status listen();
+    // No new connection from here on; those open stay.
+    void stopListening() { server_.close(); }
     Transport& fontLine() { return fontLine_; }
 
     // app_connections, app_received_hex, app_boot_commands, app_font_mode_commands,
@@ -57,6 +59,8 @@ public:
 
 signals:
     void connectionClosed();
+    // A connection that carried the boot-loader command closed: a printer restarts now.
+    void bootCommandEnded();
 
 private:
     struct Connection {

@@ -7,6 +7,7 @@
 #include "printer-sim/net_boot.h"
 #include "printer-sim/options.h"
 #include "printer-sim/paced_line.h"
+#include "printer-sim/printer_restart.h"
 #include "printer-sim/pty_transport.h"
 #include "printer-sim/signal_watch.h"
 #include "printer-sim/simulator.h"
@@ -18,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 using namespace posflash::sim;
 
@@ -82,8 +84,28 @@ int runNet(QCoreApplication& app, const Options& options) {
     if (const posflash::Status bound = line.bind(); !bound)
         return bindFailed(bound.error());
     Simulator simulator(options, line);
-    simulator.setReportAddition([&boot] { return boot.report(); });
     QObject::connect(&boot, &NetBoot::linked, &simulator, &Simulator::writeReport);
+    // The firmware it restarts into, when it does.
+    std::optional<AppServer> firmware;
+    std::optional<PrinterRestart> restart;
+    if (options.net.restartIntoAppMs) {
+        firmware.emplace(options.net, false);
+        restart.emplace(*options.net.restartIntoAppMs, boot, line, *firmware);
+        QObject::connect(&simulator, &Simulator::downloadCompleted, &*restart,
+                         &PrinterRestart::downloadCompleted);
+        QObject::connect(&*firmware, &AppServer::connectionClosed, &simulator,
+                         &Simulator::writeReport);
+    }
+    simulator.setReportAddition([&boot, &firmware, &restart] {
+        ReportAddition all = boot.report();
+        for (const ReportAddition& more : {firmware ? firmware->report() : ReportAddition{},
+                                           restart ? restart->report() : ReportAddition{}}) {
+            for (auto field = more.fields.begin(); field != more.fields.end(); ++field)
+                all.fields.insert(field.key(), field.value());
+            all.errors += more.errors;
+        }
+        return all;
+    });
     say("READY");
     boot.start();
     return serve(app, simulator);

@@ -60,14 +60,13 @@ NetBoot::NetBoot(const NetOptions& options, UdpFrameLine& frameLine, QObject* pa
     connect(&bootpSocket_, &QUdpSocket::readyRead, this, &NetBoot::repliesReadable);
     connect(&frameLine_, &UdpFrameLine::datagramArrived, this, &NetBoot::onFrameDatagram);
 
-    BootpRequest request;
-    request.mac = options_.mac.value_or(Mac{});
-    request.xid = QRandomGenerator::global()->generate();
+    fields_.mac = options_.mac.value_or(Mac{});
+    fields_.xid = QRandomGenerator::global()->generate();
     // Not zero, so a server that builds its reply afresh instead of echoing it is caught.
-    request.secs = static_cast<std::uint16_t>(QRandomGenerator::global()->bounded(1, 600));
-    request.brand = options_.brand;
-    request.length = options_.bootpLength;
-    request_ = BuildBootpRequest(request);
+    fields_.secs = static_cast<std::uint16_t>(QRandomGenerator::global()->bounded(1, 600));
+    fields_.brand = options_.brand;
+    fields_.length = options_.bootpLength;
+    request_ = BuildBootpRequest(fields_);
 }
 
 posflash::Status NetBoot::bind() {
@@ -81,8 +80,21 @@ posflash::Status NetBoot::bind() {
 }
 
 void NetBoot::start() {
+    if (linked_) {
+        // A new boot: a new transaction, and a link to be made again.
+        fields_.xid = QRandomGenerator::global()->generate();
+        request_ = BuildBootpRequest(fields_);
+        linked_ = false;
+        earlyFrameNoted_ = false;
+    }
+    asking_ = true;
     retryTimer_.start();
     options_.greet ? sendGreeting() : sendRequest();
+}
+
+void NetBoot::stop() {
+    asking_ = false;
+    retryTimer_.stop();
 }
 
 void NetBoot::sendRequest() {
@@ -109,6 +121,8 @@ void NetBoot::repliesReadable() {
 }
 
 void NetBoot::onReply(const QByteArray& bytes) {
+    if (!asking_)
+        return; // restarting: nothing listens
     ++repliesReceived_;
     const QString context = QStringLiteral("BOOTP reply #%1: ").arg(repliesReceived_);
     if (linked_) {

@@ -33,7 +33,10 @@ public:
 
     // Port 68 on every address (not needed for the greeting).
     posflash::Status bind();
+    // Asks for a host (again after stop(): a printer restarted into its boot loader asks anew).
     void start();
+    // Asks no more and takes no reply: the printer restarts.
+    void stop();
 
     // bootp_requests, bootp_replies, server_ip, boot_file, linked, greetings_sent,
     // frame_senders, bootp_errors_not_listed; the errors of the replies and the frame addresses.
@@ -58,12 +61,14 @@ private:
     UdpFrameLine& frameLine_;
     QUdpSocket bootpSocket_;
     QTimer retryTimer_;
+    BootpRequest fields_;
     Bytes request_;
 
     int requestsSent_ = 0;
     int repliesReceived_ = 0;
     int greetingsSent_ = 0;
     bool linked_ = false;
+    bool asking_ = false;
     bool earlyFrameNoted_ = false;
     std::optional<Ipv4> serverIp_;
     std::optional<QString> bootFile_;

@@ -113,6 +113,13 @@ struct Parser {
                 return fail(QStringLiteral("--font-mode-hangup wants close or reset"));
             net.fontModeHangup =
                 value == "close" ? NetOptions::Hangup::Close : NetOptions::Hangup::Reset;
+        } else if (name == "--restart-into-app") {
+            const auto ms = value == "never" ? std::optional(0u) : number(value, 0, kMaxMs);
+            if (!ms)
+                return fail(QStringLiteral("--restart-into-app wants milliseconds, 0 to %1, or "
+                                           "never")
+                                .arg(kMaxMs));
+            net.restartIntoAppMs = value == "never" ? -1 : static_cast<int>(*ms);
         } else if (name == "--baud") {
             const auto baud = number(value, kMinBaud, kMaxBaud);
             if (!baud)
@@ -173,6 +180,7 @@ struct Parser {
             {"--requests-after-reply", {Mode::Net}},
             {"--greet", {Mode::Net}},
             {"--host", {Mode::Net}},
+            {"--restart-into-app", {Mode::Net}},
             {"--echo", {Mode::App}},
             {"--pad-replies", {Mode::App}},
             {"--font-mode-hangup", {Mode::App}},
@@ -293,6 +301,7 @@ QString UsageText() {
         "                            [faults...]\n"
         "       posflash-printer-sim net --ip A.B.C.D --mac XX-XX-XX-XX-XX-XX [--brand WORD]\n"
         "                            [--bootp-length N] [--requests-after-reply N]\n"
+        "                            [--restart-into-app MS|never]\n"
         "                            [common options] [faults...]\n"
         "       posflash-printer-sim net --ip A.B.C.D --greet --host A.B.C.D\n"
         "                            [common options] [faults...]\n"
@@ -328,6 +337,11 @@ QString UsageText() {
         "  --greet              no BOOTP: send a status-1 frame from port 13633 to --host port 69\n"
         "                       every second until the first frame datagram arrives\n"
         "  --host A.B.C.D       where the greeting goes\n"
+        "  --restart-into-app MS|never  restart as a printer does after a completed download:\n"
+        "                       the boot loader stops answering, and the firmware answers on\n"
+        "                       TCP port 4000 (as app mode, \"APP\" on stdout) MS ms later, or\n"
+        "                       never; a boot-loader command to it brings the boot loader back\n"
+        "                       (\"BOOT LOADER\") once its connection closes\n"
         "\n"
         "app: the application firmware on TCP port 4000. It counts the boot command, echoes it\n"
         "if asked, and answers the font-mode command, then serves a font download on that\n"

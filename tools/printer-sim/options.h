@@ -27,6 +27,9 @@ struct NetOptions {
     std::size_t replyPadding = 0;
     // app: what the firmware does with the font-mode command instead of confirming it.
     enum class Hangup { None, Close, Reset } fontModeHangup = Hangup::None;
+    // net: after a completed download the firmware answers on TCP port 4000 this many
+    // milliseconds later (-1: never), and the boot-loader command brings the boot loader back.
+    std::optional<int> restartIntoAppMs;
 };
 
 struct Options {

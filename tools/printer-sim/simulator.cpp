@@ -106,6 +106,8 @@ void Simulator::runStep(const std::shared_ptr<ReplyJob>& job, std::size_t index,
 
 void Simulator::onReplyWritten(const Reply& reply, std::int64_t atUs) {
     loader_.replyWritten(reply, atUs);
+    if (reply.completesSession)
+        emit downloadCompleted();
     if (reply.completesSession && options_.once) {
         // As a printer that restarts after its download: the line closes once the last reply
         // had time to arrive (a pseudo-terminal's hang-up discards what is still unread).

@@ -32,6 +32,8 @@ public:
 
 signals:
     void finished(int exitCode);
+    // The final frame's acceptance has been handed to the line.
+    void downloadCompleted();
 
 private:
     struct ReplyJob {
