@@ -18,10 +18,10 @@ description:
     or I(budget_percent) of I(planned). A budget of 0 stops the rollout before its next wave.
   - Pending and unknown printers never count - an unreachable store wrote nothing, a printer
     outside its window got nothing - and the next run takes them.
-  - Run it on the controller, once per wave - C(delegate_to: localhost) and C(run_once: true)
-    in a play with C(serial).
+  - "Run it on the controller, once per wave - C(delegate_to: localhost) and C(run_once: true)
+    in a play with C(serial)."
 version_added: "1.2.0"
-author: posflash maintainers
+author: posflash maintainers (@posflash)
 options:
   recipe_name:
     description: The recipe's name, as in the recipe file and the line's records.
@@ -51,6 +51,7 @@ attributes:
     description: Reads only, so it gates a dry run as it gates a rollout.
   diff_mode:
     support: none
+    description: There is nothing to show as a difference.
 seealso:
   - module: posflash.fleet.update
 """

@@ -17,7 +17,7 @@ description:
     4000 (connected and closed, no command); a USB printer when it is present. Nothing else is
     sent, so the module runs in check mode as it does otherwise, and never changes anything.
 version_added: "1.2.0"
-author: posflash maintainers
+author: posflash maintainers (@posflash)
 options:
   printers:
     description: The store's network printers to look at.
@@ -51,6 +51,7 @@ attributes:
     description: Reads only.
   diff_mode:
     support: none
+    description: There is nothing to show as a difference.
 seealso:
   - module: posflash.fleet.update
 """

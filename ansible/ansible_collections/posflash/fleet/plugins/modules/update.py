@@ -22,7 +22,7 @@ description:
   - The host fails only when a printer failed or the run was refused; pending printers are a
     warning, and the next run takes them.
 version_added: "1.2.0"
-author: posflash maintainers
+author: posflash maintainers (@posflash)
 options:
   recipe:
     description:
@@ -96,6 +96,7 @@ attributes:
     description: The preflight; sends nothing, not even a command to a printer.
   diff_mode:
     support: none
+    description: There is nothing to show as a difference.
 notes:
   - The waves, the failure budget and the order of stores belong to the playbook
     (see C(posflash.fleet.budget) and the collection's C(rollout.yml)), not to this module.
