@@ -6,7 +6,10 @@
 #
 # lintian infos left on purpose: binary-has-unneeded-section (.comment survives CPack's strip)
 # and hardening-no-fortify-functions (_FORTIFY_SOURCE would change every compile of the
-# project, tests included, for a package that is no Debian upload).
+# project, tests included, for a package that is no Debian upload); the warning
+# unusual-interpreter /usr/bin/python on the Ansible modules (Ansible's own convention: it puts
+# the store PC's interpreter in that line) and the info on the collection's README, which
+# ansible-galaxy keeps inside the collection.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$(cd "${1:-$here/../build}" && pwd)"
