@@ -29,8 +29,9 @@ sanity)
     online=(ansible-doc import pep8 pylint runtime-metadata validate-modules yamllint)
     ansible-test sanity --local --python 3.11 "${online[@]/#/--skip-test=}"
     sanity="$(dirname "$("$python" -c 'import ansible_test; print(ansible_test.__file__)')")/_util/controller/sanity"
-    # validate-modules: DOCUMENTATION against argument_spec, with Debian's voluptuous.
-    PYTHONPATH="$sanity/validate-modules" "$python" "$sanity/validate-modules/validate.py" --arg-spec \
+    # validate-modules, DOCUMENTATION against argument_spec (--arg, the short form argparse
+    # takes of its option for that), with Debian's voluptuous.
+    PYTHONPATH="$sanity/validate-modules" "$python" "$sanity/validate-modules/validate.py" --arg \
         --collection ansible_collections/posflash/fleet --collection-version "$(sed -n 's/^version: //p' galaxy.yml)" \
         --plugin-type module plugins/modules/*.py
     yamllint -c "$sanity/yamllint/config/default.yml" galaxy.yml meta playbooks tests/config.yml \
