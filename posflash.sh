@@ -92,7 +92,7 @@ install_missing
 if [ "$mode" = deb ]; then
     # The package holds the programs alone: the tests need not be built for it.
     build --target posflash posflash-cli posflash-printer-sim posflash-bind-helper \
-        posflash-mark-helper posflash_install_files
+        posflash-mark-helper posflash_install_files posflash_ansible_collection
 else
     build
 fi

@@ -6,7 +6,10 @@
 #
 # lintian infos left on purpose: binary-has-unneeded-section (.comment survives CPack's strip)
 # and hardening-no-fortify-functions (_FORTIFY_SOURCE would change every compile of the
-# project, tests included, for a package that is no Debian upload).
+# project, tests included, for a package that is no Debian upload); the warning
+# unusual-interpreter /usr/bin/python on the Ansible modules (Ansible's own convention: it puts
+# the store PC's interpreter in that line) and the info on the collection's README, which
+# ansible-galaxy keeps inside the collection.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$(cd "${1:-$here/../build}" && pwd)"
@@ -36,7 +39,7 @@ apt-get install -y -qq lintian desktop-file-utils appstream man-db bash-completi
 
 step "package from $build"
 cmake --build "$build" --target posflash posflash-cli posflash-printer-sim posflash-bind-helper \
-    posflash-mark-helper posflash_install_files > /dev/null
+    posflash-mark-helper posflash_install_files posflash_ansible_collection > /dev/null
 rm -f "$build"/posflash_*.deb
 (cd "$build" && cpack -G DEB --config CPackConfig.cmake > "$work/cpack.log") ||
     { cat "$work/cpack.log"; fail "cpack"; }
@@ -85,8 +88,15 @@ sort > "$work/expected" << EOF
 /usr/share/metainfo/org.posflash.posflash.metainfo.xml
 /usr/share/posflash/demo-firmware.bin
 EOF
+collection=/usr/share/ansible/collections/ansible_collections/posflash/fleet
+for file in FILES.json MANIFEST.json README.md meta/runtime.yml playbooks/rollout.yml \
+    plugins/module_utils/posflash_cli.py plugins/modules/budget.py plugins/modules/printers.py \
+    plugins/modules/update.py; do
+    echo "$collection/$file"
+done | sort -o "$work/expected" - "$work/expected"
 diff -u "$work/expected" "$work/contents" || fail "the package's files differ from the list"
 [ "$(dpkg-deb -f "$deb" Recommends)" = "bash-completion, fonts-wqy-microhei" ] || fail "Recommends"
+[ "$(dpkg-deb -f "$deb" Suggests)" = "ansible-core" ] || fail "Suggests"
 
 # What the package depends on goes in first, so that installing and purging posflash itself
 # must leave the file system exactly as it found it.
@@ -155,6 +165,17 @@ grep -qx "demo: the printer received the sample image complete, byte for byte" \
     "$work/demo.txt" || { cat "$work/demo.txt"; fail "the printer received another image"; }
 [ -z "$left" ] || fail "the demo left processes behind: $left"
 [ -z "$(ls -A "$work/demo-tmp")" ] || fail "the demo left files behind: $(ls -A "$work/demo-tmp")"
+
+step "the Ansible collection, where ansible-doc finds it"
+command -v ansible-doc > /dev/null || fail "ansible-doc is missing (scripts/debian-packages.txt has ansible-core)"
+for module in update printers budget; do
+    ansible-doc posflash.fleet.$module > "$work/ansible-doc.txt" 2>&1 ||
+        { cat "$work/ansible-doc.txt"; fail "ansible-doc posflash.fleet.$module"; }
+done
+grep -q "$collection/plugins/modules/budget.py" "$work/ansible-doc.txt" ||
+    fail "ansible-doc read the collection from elsewhere: $(head -3 "$work/ansible-doc.txt")"
+ansible-doc --list posflash.fleet 2> /dev/null | grep -q "^posflash.fleet.update " ||
+    fail "ansible-doc --list posflash.fleet"
 
 step "capabilities: the bind helper alone holds one, and it links no Qt"
 helper=/usr/libexec/posflash/posflash-bind-helper
