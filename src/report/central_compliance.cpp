@@ -109,8 +109,8 @@ LEFT JOIN %1 u ON u.recipe = $1 AND u.station = s.station AND u.mac IS NOT DISTI
         };
         PrinterStanding p;
         p.station = q.rows.isNull(row, 0) ? QStringLiteral("-") : text(0);
-        p.mac = text(1);
-        p.usbSerial = text(2);
+        p.printer.mac = text(1);
+        p.printer.usbSerial = text(2);
         p.imageSha256 = text(3);
         p.imageAt = time(4);
         p.lastOutcome = text(5);

@@ -99,7 +99,8 @@ std::vector<const PrinterVerdict*> ComplianceFigures::stragglers() const {
 ComplianceFigures ComplianceOf(const ComplianceTarget& target,
                                std::vector<PrinterStanding> printers) {
     std::sort(printers.begin(), printers.end(), [](const auto& a, const auto& b) {
-        return std::tie(a.station, a.mac, a.usbSerial) < std::tie(b.station, b.mac, b.usbSerial);
+        return std::tie(a.station, a.printer.mac, a.printer.usbSerial) <
+               std::tie(b.station, b.printer.mac, b.printer.usbSerial);
     });
     ComplianceFigures f;
     f.target = target;
@@ -125,8 +126,8 @@ QJsonObject ComplianceJson(const ComplianceFigures& f) {
     for (const PrinterVerdict* v : f.stragglers())
         stragglers.append(QJsonObject{
             {"station", v->printer.station},
-            {"mac", textOrNull(v->printer.mac)},
-            {"usb_serial", textOrNull(v->printer.usbSerial)},
+            {"mac", textOrNull(v->printer.printer.mac)},
+            {"usb_serial", textOrNull(v->printer.printer.usbSerial)},
             {"state", StateName(v->state)},
             {"cause",
              textOrNull(v->state == PrinterState::Older ? QString() : v->printer.lastCause)},
@@ -144,7 +145,8 @@ QString ComplianceCsv(const ComplianceFigures& f) {
     QString text = CsvRow(
         {"station", "mac", "usb_serial", "state", "cause", "started", "image_sha256", "failures"});
     for (const PrinterVerdict& v : f.printers)
-        text += CsvRow({v.printer.station, v.printer.mac, v.printer.usbSerial, StateName(v.state),
+        text += CsvRow({v.printer.station, v.printer.printer.mac, v.printer.printer.usbSerial,
+                        StateName(v.state),
                         v.state == PrinterState::Older ? QString() : v.printer.lastCause,
                         DecidedAt(v).toUTC().toString(Qt::ISODateWithMs), v.printer.imageSha256,
                         QString::number(v.printer.failures)});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/printer.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
@@ -14,8 +16,8 @@ namespace posflash {
 // for one recipe's name.
 struct PrinterStanding {
     QString station;
-    QString mac;       // upper case with '-'; empty for a USB printer
-    QString usbSerial; // empty for a network printer
+    // Known by its MAC (upper case with '-') on the network, else its USB serial number.
+    Printer printer;
     // Its last completed image, whatever the recipe; empty: none.
     QString imageSha256;
     QDateTime imageAt;

@@ -101,7 +101,7 @@ ReportDocument ComplianceDocumentOf(const ComplianceFigures& f, const QString& f
         const PrinterStanding& p = v->printer;
         const QString cause = v->state == PrinterState::Older ? QString() : p.lastCause;
         late.table.rows.push_back(
-            {p.station, p.mac.isEmpty() ? p.usbSerial : p.mac,
+            {p.station, p.printer.mac.isEmpty() ? p.printer.usbSerial : p.printer.mac,
              t.text(NameIn(kStateWords, v->state)), cause.isEmpty() ? QStringLiteral("-") : cause,
              localTime(DecidedAt(*v)), cause.isEmpty() ? QString() : t.causeRemedy(cause)});
     }

@@ -633,9 +633,10 @@ TEST_F(RecordsServer, TheComplianceReportSaysWhichPrinterRunsTheRecipesImage) {
         r.frontEnd = "cli";
         r.filePath = "/fw/app.bin";
         r.kind = "program";
-        std::tie(r.station, r.mac, r.usbSerial, r.sha256, r.recipe, r.recipeSequence, r.outcome,
-                 r.cause) = std::tuple(row.station, row.mac, row.usb, *row.image, row.recipe,
-                                       row.sequence, row.outcome, row.cause);
+        std::tie(r.station, r.printer.mac, r.printer.usbSerial, r.sha256, r.recipe,
+                 r.recipeSequence, r.outcome, r.cause) =
+            std::tuple(row.station, row.mac, row.usb, *row.image, row.recipe, row.sequence,
+                       row.outcome, row.cause);
         Station& s = QLatin1String(row.station) == "line-1" ? one : two;
         ASSERT_TRUE(QDir().mkpath(QFileInfo(s.history()).absolutePath()) &&
                     HistoryStore(s.history()).add(r).place == HistoryWrite::Place::Database);
