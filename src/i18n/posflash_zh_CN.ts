@@ -52,7 +52,7 @@
 <context>
     <name>CliTexts</name>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="121"/>
+        <location filename="../unit/cause_texts.cpp" line="135"/>
         <source>retrying the update, attempt %1, after %2</source>
         <translation>重新更新，第 %1 次尝试，原因：%2</translation>
     </message>
@@ -193,12 +193,12 @@
         <translation>完成：%1 字节，用时 %2 秒（%3 KiB/s），CRC-16 0x%4，打印机已接受</translation>
     </message>
     <message>
-        <location filename="../cli/inboot_command.cpp" line="48"/>
+        <location filename="../cli/inboot_command.cpp" line="44"/>
         <source>the boot-loader command was sent</source>
         <translation>引导命令已发送</translation>
     </message>
     <message>
-        <location filename="../cli/inboot_command.cpp" line="49"/>
+        <location filename="../cli/inboot_command.cpp" line="45"/>
         <source>the boot-loader command could not be sent</source>
         <translation>引导命令未能发送</translation>
     </message>
@@ -308,7 +308,7 @@
         <translation>请等待其他下载或命令结束</translation>
     </message>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="192"/>
+        <location filename="../unit/cause_texts.cpp" line="206"/>
         <source>what to do: %1</source>
         <translation>处理办法：%1</translation>
     </message>
@@ -328,7 +328,7 @@
         <translation>已连接 %1</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="298"/>
+        <location filename="../cli/download_command.cpp" line="292"/>
         <source>no printer with a USB virtual COM port is present</source>
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
@@ -338,7 +338,7 @@
         <translation>原因未知</translation>
     </message>
     <message>
-        <location filename="../cli/inboot_command.cpp" line="52"/>
+        <location filename="../cli/inboot_command.cpp" line="48"/>
         <source>the printer reset the connection before it took the command</source>
         <translation>打印机在接收命令之前重置了连接</translation>
     </message>
@@ -378,26 +378,32 @@
         <translation>请指定打印机的串口（见“posflash-cli list”），而不是文件或其他类型的设备</translation>
     </message>
     <message>
+        <location filename="../unit/cause_texts.cpp" line="109"/>
         <source>now is outside the store&apos;s maintenance window: nothing was sent</source>
         <translation>现在不在门店的维护时段内：未发送任何内容</translation>
     </message>
     <message>
+        <location filename="../unit/cause_texts.cpp" line="111"/>
         <source>nothing to do: the next run inside the window updates it</source>
         <translation>无需处理：下次在维护时段内运行时会更新它</translation>
     </message>
     <message>
+        <location filename="../unit/cause_texts.cpp" line="113"/>
         <source>the printer did not answer, neither its firmware nor its boot loader: nothing was sent</source>
         <translation>打印机没有应答，固件和引导程序都没有应答：未发送任何内容</translation>
     </message>
     <message>
+        <location filename="../unit/cause_texts.cpp" line="115"/>
         <source>check that the printer is switched on and connected; the next run tries it again</source>
         <translation>请检查打印机是否已开机并已连接；下次运行会再试</translation>
     </message>
     <message>
+        <location filename="../unit/cause_texts.cpp" line="118"/>
         <source>the printer did not answer again after its update</source>
         <translation>打印机更新后没有再次应答</translation>
     </message>
     <message>
+        <location filename="../unit/cause_texts.cpp" line="119"/>
         <source>check the printer at the store: switch it off and on; if it stays silent, load an earlier approved image into it through its boot loader</source>
         <translation>请到门店检查打印机：关机再开机；如果仍无应答，请通过引导程序装入先前批准的映像</translation>
     </message>
@@ -473,12 +479,12 @@
 <context>
     <name>Engine</name>
     <message>
-        <location filename="../ports/serial_aim.cpp" line="30"/>
+        <location filename="../ports/serial_aim.cpp" line="29"/>
         <source>No serial device is at USB path %1.</source>
         <translation>USB 路径 %1 上没有串口设备。</translation>
     </message>
     <message>
-        <location filename="../ports/serial_aim.cpp" line="42"/>
+        <location filename="../ports/serial_aim.cpp" line="41"/>
         <source>%1 does not exist.</source>
         <translation>%1 不存在。</translation>
     </message>
@@ -657,27 +663,27 @@
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="133"/>
+        <location filename="../unit/cause_texts.cpp" line="147"/>
         <source>the start frame</source>
         <translation>起始帧</translation>
     </message>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="135"/>
+        <location filename="../unit/cause_texts.cpp" line="149"/>
         <source>frame %1</source>
         <translation>第 %1 帧</translation>
     </message>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="137"/>
+        <location filename="../unit/cause_texts.cpp" line="151"/>
         <source>the end frame</source>
         <translation>结束帧</translation>
     </message>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="139"/>
+        <location filename="../unit/cause_texts.cpp" line="153"/>
         <source>the final frame</source>
         <translation>最终帧</translation>
     </message>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="141"/>
+        <location filename="../unit/cause_texts.cpp" line="155"/>
         <source>the link</source>
         <translation>连接</translation>
     </message>
@@ -688,7 +694,7 @@
         <translation>已连接</translation>
     </message>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="153"/>
+        <location filename="../unit/cause_texts.cpp" line="167"/>
         <source>%1 refused (status %2)</source>
         <translation>%1 被拒绝（状态 %2）</translation>
     </message>
@@ -733,12 +739,12 @@
         <translation>正在等待接入打印机（按 Ctrl-C 结束）：目前完成 %1 台，失败 %2 台</translation>
     </message>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="149"/>
+        <location filename="../unit/cause_texts.cpp" line="163"/>
         <source>no answer to %1, resend %2</source>
         <translation>%1 无应答，第 %2 次重发</translation>
     </message>
     <message>
-        <location filename="../unit/cause_texts.cpp" line="156"/>
+        <location filename="../unit/cause_texts.cpp" line="170"/>
         <source>%1 refused (status %2), resend %3</source>
         <translation>%1 被拒绝（状态 %2），第 %3 次重发</translation>
     </message>
@@ -1122,6 +1128,7 @@
         <translation>映像</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="62"/>
         <location filename="../report/report_document.cpp" line="54"/>
         <source>Source</source>
         <translation>来源</translation>
@@ -1132,6 +1139,7 @@
         <translation>筛选</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="63"/>
         <location filename="../report/report_document.cpp" line="57"/>
         <source>Made</source>
         <translation>生成时间</translation>
@@ -1186,11 +1194,13 @@
         <translation>班次或日期</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="97"/>
         <location filename="../report/report_document.cpp" line="89"/>
         <source>Cause</source>
         <translation>原因</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="81"/>
         <location filename="../report/report_document.cpp" line="89"/>
         <location filename="../report/report_document.cpp" line="120"/>
         <source>Failures</source>
@@ -1212,6 +1222,7 @@
         <translation>含义</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="98"/>
         <location filename="../report/report_document.cpp" line="91"/>
         <source>What to do</source>
         <translation>处理方法</translation>
@@ -1342,114 +1353,147 @@
         </translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="12"/>
         <source>current</source>
         <translation>当前映像</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="13"/>
         <source>older image</source>
         <translation>较旧映像</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="14"/>
         <source>failed</source>
         <translation>失败</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="15"/>
         <source>pending</source>
         <translation>待处理</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="16"/>
         <source>not under this recipe</source>
         <translation>未按此配方更新过</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="50"/>
         <source>Compliance report</source>
         <translation>合规报告</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="53"/>
         <source>Recipe</source>
         <translation>配方</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="54"/>
         <source>Sequence</source>
         <translation>序号</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="56"/>
         <source>Image</source>
         <translation>映像</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="57"/>
         <source>Image from</source>
         <translation>映像来源</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="59"/>
         <source>the newest published recipe of this name</source>
         <translation>此名称最新发布的配方</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="60"/>
         <source>the newest completed downloads under this name: no recipe of this name is published</source>
         <translation>此名称下最近完成的下载：此名称没有已发布的配方</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="67"/>
+        <location filename="../report/compliance_report.cpp" line="77"/>
         <source>Printers</source>
         <translation>打印机</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="68"/>
+        <location filename="../report/compliance_report.cpp" line="78"/>
         <source>On the recipe&apos;s image</source>
         <translation>运行配方映像</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="70"/>
+        <location filename="../report/compliance_report.cpp" line="79"/>
         <source>Failed</source>
         <translation>失败</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="71"/>
+        <location filename="../report/compliance_report.cpp" line="80"/>
         <source>Pending</source>
         <translation>待处理</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="72"/>
         <source>Failures, all runs</source>
         <translation>失败（所有运行）</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="75"/>
         <source>Per store</source>
         <translation>按门店</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="77"/>
+        <location filename="../report/compliance_report.cpp" line="96"/>
         <source>Store</source>
         <translation>门店</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="79"/>
         <source>Older image</source>
         <translation>较旧映像</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="80"/>
         <source>Not under it</source>
         <translation>未按此配方</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="85"/>
         <source>All stores</source>
         <translation>所有门店</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="87"/>
         <source>Failures counts the printers with any failed download under this recipe, in every run; a later success does not take one back. Pending printers were not sent anything and count against no budget.</source>
         <translation>“失败（所有运行）”统计在任何一次运行中按此配方下载失败过的打印机；之后成功也不会扣除。待处理的打印机未收到任何内容，不计入失败预算。</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="94"/>
         <source>Printers not on the recipe&apos;s image</source>
         <translation>未运行配方映像的打印机</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="96"/>
         <source>MAC or USB serial</source>
         <translation>MAC 或 USB 序列号</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="97"/>
         <source>State</source>
         <translation>状态</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="98"/>
         <source>When</source>
         <translation>时间</translation>
     </message>
     <message>
+        <location filename="../report/compliance_report.cpp" line="109"/>
         <source>Every printer runs the recipe&apos;s image.</source>
         <translation>所有打印机都运行配方映像。</translation>
     </message>
@@ -1627,7 +1671,7 @@
         <translation>配方未列出此端口：此处不装载任何设备。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="267"/>
+        <location filename="../line/line_slot.cpp" line="268"/>
         <source>stopped; the update was cancelled safely</source>
         <translation>已停止；更新已安全取消</translation>
     </message>
@@ -1637,22 +1681,22 @@
         <translation>此工位未指定打印机：%1。请联系产线技术员设置该工位。</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="239"/>
+        <location filename="../line/line_slot.cpp" line="240"/>
         <source>refused, resend %1 of %2</source>
         <translation>被拒绝，第 %1 次重发，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="242"/>
+        <location filename="../line/line_slot.cpp" line="243"/>
         <source>answer for another frame, resend %1 of %2</source>
         <translation>应答了另一帧，第 %1 次重发，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="245"/>
+        <location filename="../line/line_slot.cpp" line="246"/>
         <source>no answer, resend %1 of %2</source>
         <translation>无应答，第 %1 次重发，共 %2 次</translation>
     </message>
     <message>
-        <location filename="../line/line_slot.cpp" line="250"/>
+        <location filename="../line/line_slot.cpp" line="251"/>
         <source>attempt %1 of %2 · </source>
         <translation>第 %1 次尝试，共 %2 次 · </translation>
     </message>
@@ -1670,192 +1714,192 @@
 <context>
     <name>posflash::LineWindow</name>
     <message>
-        <location filename="../line/line_window.cpp" line="112"/>
+        <location filename="../line/line_window.cpp" line="119"/>
         <source>posflash (production line)</source>
         <translation>posflash（生产线）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="162"/>
+        <location filename="../line/line_window.cpp" line="169"/>
         <source>&quot;%1&quot; is no MAC address.</source>
         <translation>“%1”不是 MAC 地址。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="207"/>
+        <location filename="../line/line_window.cpp" line="214"/>
         <source>records: address not understood</source>
         <translation>记录：无法识别地址</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="250"/>
+        <location filename="../line/line_window.cpp" line="257"/>
         <source>Records database</source>
         <translation>记录数据库</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="261"/>
+        <location filename="../line/line_window.cpp" line="268"/>
         <source>Passed</source>
         <translation>通过</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="262"/>
+        <location filename="../line/line_window.cpp" line="269"/>
         <source>Failed</source>
         <translation>失败</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="263"/>
+        <location filename="../line/line_window.cpp" line="270"/>
         <source>Total</source>
         <translation>总数</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="264"/>
+        <location filename="../line/line_window.cpp" line="271"/>
         <source>First-pass yield</source>
         <translation>一次通过率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="265"/>
+        <location filename="../line/line_window.cpp" line="272"/>
         <source>Final yield</source>
         <translation>最终良率</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="266"/>
+        <location filename="../line/line_window.cpp" line="273"/>
         <source>Mean per unit</source>
         <translation>平均每台</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="293"/>
+        <location filename="../line/line_window.cpp" line="300"/>
         <source>New shift</source>
         <translation>新班次</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="294"/>
+        <location filename="../line/line_window.cpp" line="301"/>
         <source>Start a new shift: counters to zero</source>
         <translation>开始新班次：计数清零</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="308"/>
+        <location filename="../line/line_window.cpp" line="315"/>
         <source>Label</source>
         <translation>标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="314"/>
+        <location filename="../line/line_window.cpp" line="321"/>
         <source>Scanned label</source>
         <translation>扫描的标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="315"/>
+        <location filename="../line/line_window.cpp" line="322"/>
         <source>Scan the unit&apos;s label (or type it and press Enter)</source>
         <translation>扫描设备标签（或输入后按回车）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="330"/>
+        <location filename="../line/line_window.cpp" line="337"/>
         <source>Shift report</source>
         <translation>班次报告</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="331"/>
+        <location filename="../line/line_window.cpp" line="338"/>
         <source>Write this shift&apos;s report (HTML and PDF)</source>
         <translation>写出本班次的报告（HTML 和 PDF）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="547"/>
+        <location filename="../line/line_window.cpp" line="553"/>
         <source>Label refused: %1. Scan the label again.</source>
         <translation>标签被拒绝：%1。请重新扫描标签。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="593"/>
+        <location filename="../line/line_window.cpp" line="599"/>
         <source>The label %1 was given to a unit on slot %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工位 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="618"/>
+        <location filename="../line/line_window.cpp" line="624"/>
         <source>The label %1 was given to a unit on station %2 at %3. Give it to another unit?</source>
         <translation>标签 %1 已于 %3 分配给工作站 %2 上的设备。是否分配给另一台设备？</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="620"/>
+        <location filename="../line/line_window.cpp" line="626"/>
         <source>(unknown)</source>
         <translation>（未知）</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="650"/>
+        <location filename="../line/line_window.cpp" line="656"/>
         <source>next unit: %1</source>
         <translation>下一台：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="691"/>
+        <location filename="../line/line_window.cpp" line="697"/>
         <source>Operator %1 · Station %2 · Retries %3</source>
         <translation>操作员 %1 · 工作站 %2 · 重试 %3</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="695"/>
+        <location filename="../line/line_window.cpp" line="701"/>
         <source> · Label required</source>
         <translation> · 需要标签</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="707"/>
+        <location filename="../line/line_window.cpp" line="713"/>
         <source>End the shift of %1 since %2? %3 units: %4 passed, %5 failed; first-pass yield %6; mean per unit %7.</source>
         <translation>结束 %1 自 %2 起的班次？%3 台：%4 台通过，%5 台失败；一次通过率 %6；平均每台 %7。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="804"/>
+        <location filename="../line/line_window.cpp" line="810"/>
         <source>Shift since %1</source>
         <translation>班次开始于 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="805"/>
+        <location filename="../line/line_window.cpp" line="811"/>
         <source>Shift %1</source>
         <translation>班次 %1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="823"/>
+        <location filename="../line/line_window.cpp" line="829"/>
         <source>The shift report was not written: %1</source>
         <translation>班次报告未能写出：%1</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="868"/>
+        <location filename="../line/line_window.cpp" line="874"/>
         <source>Stop and leave? A frame in flight finishes its tries, then each update stops. A unit stopped before its last frame stays in its boot loader with part of the image and needs a new download.</source>
         <translation>停止并退出？正在发送的帧会完成其重试，然后每个更新停止。在最后一帧之前停止的设备会停留在引导程序中，只有部分映像，需要重新下载。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="872"/>
+        <location filename="../line/line_window.cpp" line="878"/>
         <source>1 unit is updating.</source>
         <translation>1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="872"/>
+        <location filename="../line/line_window.cpp" line="878"/>
         <source>%1 units are updating.</source>
         <translation>%1 台设备正在更新。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="748"/>
+        <location filename="../line/line_window.cpp" line="754"/>
         <source>Loading the image %1…</source>
         <translation>正在读取映像 %1…</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="517"/>
+        <location filename="../line/line_window.cpp" line="523"/>
         <source>it is %1 characters long, and a label has at most %2</source>
         <translation>它有 %1 个字符，而标签最多 %2 个字符</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="651"/>
+        <location filename="../line/line_window.cpp" line="657"/>
         <source>Esc drops it</source>
         <translation>按 Esc 放弃</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="476"/>
+        <location filename="../line/line_window.cpp" line="482"/>
         <source>%1 dropped: it goes to no unit.</source>
         <translation>已放弃 %1：它不给任何一台。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="439"/>
+        <location filename="../line/line_window.cpp" line="445"/>
         <source>%1 refused: this station has no slot %2, only 1 to %3.</source>
         <translation>%1 被拒绝：本工作站没有工位 %2，只有 1 到 %3。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="447"/>
+        <location filename="../line/line_window.cpp" line="453"/>
         <source>%1 refused: no unit on slot %2 waits for its label.</source>
         <translation>%1 被拒绝：工位 %2 上没有等待标签的设备。</translation>
     </message>
     <message>
-        <location filename="../line/line_window.cpp" line="456"/>
+        <location filename="../line/line_window.cpp" line="462"/>
         <source>%1 refused: %2 is held for the next unit. Give it (Next) or drop it (Esc), then scan again.</source>
         <translation>%1 被拒绝：%2 已留给下一台。请先给出（下一台）或放弃（Esc），再扫描。</translation>
     </message>
