@@ -2010,7 +2010,7 @@
     <message>
         <location filename="../line/slot_tile.cpp" line="194"/>
         <source>attempt %1 of %2 · </source>
-        <translation>第 %1 次，共 %2 次 · </translation>
+        <translation>第 %1 次尝试，共 %2 次 · </translation>
     </message>
     <message>
         <location filename="../line/slot_tile.cpp" line="202"/>

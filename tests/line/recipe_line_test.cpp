@@ -320,6 +320,10 @@ TEST_F(RecipeLineTest, NoTextClipsAtTheScreenSizesOfAStation) {
                 Faces faces;
                 faces.setUseEnglish(language == "en");
                 const CauseTexts texts{faces};
+                // A resend as the slot says it, in the window's language.
+                const QString retryText =
+                    faces.text("posflash::LineSlot", "attempt %1 of %2 · ").arg(2).arg(2) +
+                    faces.text("posflash::LineSlot", "no answer, resend %1 of %2").arg(1).arg(2);
                 if (language == "zh")
                     QCoreApplication::installTranslator(&chinese);
                 else
@@ -350,7 +354,7 @@ TEST_F(RecipeLineTest, NoTextClipsAtTheScreenSizesOfAStation) {
                     case 1: t.showNeedsLabel(); break;
                     case 2: t.showPass(83000, 2); break;
                     case 3: t.showFail(texts.cause(Cause::PrinterSilent, 3, 57, 3), texts.remedy(Cause::PrinterSilent)); break;
-                    case 4: t.showUpdating(37, 42, 2, 2), t.showFrameRetry("attempt 2 of 2 · no answer, resend 1 of 2"); break;
+                    case 4: t.showUpdating(37, 42, 2, 2), t.showFrameRetry(retryText); break;
                     case 5: t.showWaiting({}); break;
                     default: t.showFail(texts.cause(Cause::PrinterRefused, 3, 12, 3), texts.remedy(Cause::PrinterRefused));
                     }
