@@ -4,6 +4,15 @@
 
 namespace posflash {
 
+namespace {
+
+// A MAC written with colons is the same printer as with dashes (the line's records do the same).
+std::optional<MacBytes> macOf(QString text) {
+    return ParseMacText(text.replace(QLatin1Char(':'), QLatin1Char('-')));
+}
+
+} // namespace
+
 Result<LastDownloads> LastDownloads::read(HistoryStore& history) {
     HistoryFilter filter;
     filter.outcome = QStringLiteral("completed");
@@ -14,10 +23,10 @@ Result<LastDownloads> LastDownloads::read(HistoryStore& history) {
 }
 
 const HistoryRecord* LastDownloads::of(const Printer& printer) const {
-    const auto mac = printer.mac.isEmpty() ? std::nullopt : ParseMacText(printer.mac);
+    const auto mac = printer.mac.isEmpty() ? std::nullopt : macOf(printer.mac);
     for (const HistoryRecord& row : rows_) {
         if (mac) {
-            if (!row.printer.mac.isEmpty() && ParseMacText(row.printer.mac) == mac)
+            if (!row.printer.mac.isEmpty() && macOf(row.printer.mac) == mac)
                 return &row;
         } else if (!printer.usbSerial.isEmpty() && row.printer.usbSerial == printer.usbSerial) {
             return &row;
