@@ -337,7 +337,7 @@ void FleetDownload::say(DownloadView& view, const std::vector<FleetOutcome>& out
                             {"updated", counts[static_cast<int>(FleetOutcome::Updated)]},
                             {"pending", counts[static_cast<int>(FleetOutcome::Pending)]},
                             {"would_update", counts[static_cast<int>(FleetOutcome::WouldUpdate)]},
-                            {"fleet_failed", counts[static_cast<int>(FleetOutcome::Failed)]}};
+                            {"failed", counts[static_cast<int>(FleetOutcome::Failed)]}};
     view.setFleetSummary(extra, words);
     view.finished(code);
 }
