@@ -52,6 +52,46 @@
 <context>
     <name>CliTexts</name>
     <message>
+        <location filename="../cli/fleet_download.cpp" line="1"/>
+        <source>already runs this image: nothing sent</source>
+        <translation>已是此映像：未发送</translation>
+    </message>
+    <message>
+        <location filename="../cli/fleet_download.cpp" line="1"/>
+        <source>updated</source>
+        <translation>已更新</translation>
+    </message>
+    <message>
+        <location filename="../cli/fleet_download.cpp" line="1"/>
+        <source>answers, and would be updated</source>
+        <translation>有应答，将会更新</translation>
+    </message>
+    <message>
+        <location filename="../cli/fleet_download.cpp" line="1"/>
+        <source>%1 updated, %2 current, %3 failed, %4 pending, %5 would be updated</source>
+        <translation>%1 台已更新，%2 台已是此映像，%3 台失败，%4 台待处理，%5 台将会更新</translation>
+    </message>
+    <message>
+        <location filename="../cli/printers_command.cpp" line="1"/>
+        <source>answers</source>
+        <translation>有应答</translation>
+    </message>
+    <message>
+        <location filename="../cli/printers_command.cpp" line="1"/>
+        <source>does not answer</source>
+        <translation>无应答</translation>
+    </message>
+    <message>
+        <location filename="../cli/printers_command.cpp" line="1"/>
+        <source>last received %1 (%2) at %3</source>
+        <translation>最近完整收到 %1（%2），时间 %3</translation>
+    </message>
+    <message>
+        <location filename="../cli/printers_command.cpp" line="1"/>
+        <source>no recipe</source>
+        <translation>无配方</translation>
+    </message>
+    <message>
         <location filename="../unit/cause_texts.cpp" line="135"/>
         <source>retrying the update, attempt %1, after %2</source>
         <translation>重新更新，第 %1 次尝试，原因：%2</translation>

@@ -88,6 +88,13 @@ TEST_F(CliTest, BadInputIsRefusedAtOnceWithExitTwo) {
         {{"download", "--json", "--port", tty, badTrailer()}, R"("cause":"bad-trailer")"},
         {{"download", "--json", "--bogus", font}, R"("cause":"usage")"},
         {{"download", "--port", tty, "--port", "COM7", "--label", "SN-1", font}, "--label is given once for 2 printers"},
+        // A rollout's options: refused before the image is read.
+        {{"download", "--net", "--ip", "10.0.0.2", "--mac", "00-11-22-33-44-55", "--window", "22:00-06:00", "--timezone", "Mars/Base", font}, "--timezone Mars/Base is no time zone"},
+        {{"download", "--net", "--ip", "10.0.0.2", "--mac", "00-11-22-33-44-55", "--window", "22:00", font}, "--window is HH:MM-HH:MM"},
+        {{"download", "--net", "--ip", "10.0.0.2", "--mac", "00-11-22-33-44-55", "--timezone", "UTC", font}, "give --window with it"},
+        {{"download", "--net", "--ip", "10.0.0.2", "--mac", "00-11-22-33-44-55", "--verify-back", "0", font}, "--verify-back is a number"},
+        {{"download", "--port", tty, "--skip-current", font}, "go with --net"},
+        {{"printers", "--json"}, "printers needs --net"},
         {{"history", "--central"}, "--central needs --records URI"},
         {{"history", "--outcome", "passed"}, "--outcome is "},
         {{"history", "--format", "xml"}, "--format is table, json or csv"},

@@ -130,6 +130,62 @@ TEST_F(NetworkMultiTest, ARetryOfANetworkPrinterWaitsForItsNextRequest) {
     EXPECT_TRUE(restarted.received() == image);
 }
 
+// A store's rollout: one printer restarts into its firmware and is updated, one never comes
+// back (failed, not-back); the next run leaves the first out as current and finds the second
+// not answering (pending); a dry run sends nothing, not even the boot-loader command.
+TEST_F(NetworkMultiTest, ARolloutChecksEachPrinterCameBackAndARunAgainSendsNothing) {
+    const QString file = dir_.filePath("fw.bin");
+    const Bytes image = WriteProgramImage(file, 20 * 1024);
+    const QString macs[] = {"00-11-22-33-44-55", "00-11-22-33-44-66"};
+    const QString ips[] = {NetnsPair::kPrinterIp, NetnsPair::kPrinterIp2};
+    PrinterSimProcess& back =
+        printer(false, {"--ip", ips[0], "--mac", macs[0], "--restart-into-app", "300"});
+    PrinterSimProcess& gone =
+        printer(true, {"--ip", ips[1], "--mac", macs[1], "--restart-into-app", "never"});
+    QStringList net{"--net"};
+    for (int i = 0; i < 2; ++i)
+        net << "--ip" << ips[i] << "--mac" << macs[i];
+    const auto run = [&](const QStringList& options, int exitCode) {
+        const Finished r = runCli(dir_.path(),
+                                  QStringList{"download", "--json", "--link-timeout", "3"} + net +
+                                      options + QStringList{file},
+                                  30000);
+        EXPECT_EQ(r.exitCode, exitCode) << r.out.toStdString() << r.err.toStdString();
+        QStringList ends;
+        for (const QJsonObject& o : jsonLines(r.out))
+            if (o["event"] == "printer")
+                ends << o["ip"].toString() + " " + o["fleet"].toString() + " " +
+                            o["cause"].toString();
+            else if (o["event"] == "summary")
+                ends << QStringLiteral("pending %1").arg(o["pending"].toInt());
+        return ends;
+    };
+    const QStringList rollout{"--skip-current", "--inboot", "--verify-back", "2"};
+    EXPECT_EQ(run(rollout, 1),
+              QStringList({QStringLiteral("%1 updated ").arg(ips[0]),
+                           QStringLiteral("%1 failed not-back").arg(ips[1]), "pending 0"}));
+    EXPECT_EQ(run(rollout, 3),
+              QStringList({QStringLiteral("%1 current ").arg(ips[0]),
+                           QStringLiteral("%1 pending not-answering").arg(ips[1]), "pending 1"}));
+    EXPECT_EQ(run({"--dry-run", "--inboot"}, 3),
+              QStringList({QStringLiteral("%1 would-update ").arg(ips[0]),
+                           QStringLiteral("%1 pending not-answering").arg(ips[1]), "pending 1"}));
+
+    // Each printer linked once, and the first never got the boot-loader command.
+    const QJsonObject backReport = back.stop(), goneReport = gone.stop();
+    EXPECT_TRUE(back.received() == image && gone.received() == image);
+    EXPECT_EQ(backReport["bootp_replies"].toInt(), 1);
+    EXPECT_EQ(goneReport["bootp_replies"].toInt(), 1);
+    EXPECT_EQ(backReport["restarts_into_boot_loader"].toInt(), 0);
+    QStringList history;
+    for (const QJsonObject& row : jsonLines(runCli(dir_.path(), {"history", "--json"}).out))
+        history << row["ip"].toString() + " " + row["outcome"].toString() + " " +
+                       row["cause"].toString();
+    EXPECT_EQ(history, QStringList({QStringLiteral("%1 refused not-answering").arg(ips[1]),
+                                    QStringLiteral("%1 failed not-back").arg(ips[1]),
+                                    QStringLiteral("%1 completed ").arg(ips[0])}));
+}
+
 // The user nobody downloads through a copy of the bind helper, or is told it lacks the right.
 TEST_F(NetworkMultiTest, AnOrdinaryUserDownloadsThroughTheBindHelper) {
     const QString setcap = QStandardPaths::findExecutable("setcap", {"/usr/sbin", "/sbin"});
