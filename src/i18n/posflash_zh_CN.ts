@@ -52,42 +52,42 @@
 <context>
     <name>CliTexts</name>
     <message>
-        <location filename="../cli/fleet_download.cpp" line="1"/>
+        <location filename="../cli/fleet_download.cpp" line="284"/>
         <source>already runs this image: nothing sent</source>
         <translation>已是此映像：未发送</translation>
     </message>
     <message>
-        <location filename="../cli/fleet_download.cpp" line="1"/>
+        <location filename="../cli/fleet_download.cpp" line="286"/>
         <source>updated</source>
         <translation>已更新</translation>
     </message>
     <message>
-        <location filename="../cli/fleet_download.cpp" line="1"/>
+        <location filename="../cli/fleet_download.cpp" line="288"/>
         <source>answers, and would be updated</source>
         <translation>有应答，将会更新</translation>
     </message>
     <message>
-        <location filename="../cli/fleet_download.cpp" line="1"/>
+        <location filename="../cli/fleet_download.cpp" line="327"/>
         <source>%1 updated, %2 current, %3 failed, %4 pending, %5 would be updated</source>
         <translation>%1 台已更新，%2 台已是此映像，%3 台失败，%4 台待处理，%5 台将会更新</translation>
     </message>
     <message>
-        <location filename="../cli/printers_command.cpp" line="1"/>
+        <location filename="../cli/printers_command.cpp" line="132"/>
         <source>answers</source>
         <translation>有应答</translation>
     </message>
     <message>
-        <location filename="../cli/printers_command.cpp" line="1"/>
+        <location filename="../cli/printers_command.cpp" line="133"/>
         <source>does not answer</source>
         <translation>无应答</translation>
     </message>
     <message>
-        <location filename="../cli/printers_command.cpp" line="1"/>
+        <location filename="../cli/printers_command.cpp" line="137"/>
         <source>last received %1 (%2) at %3</source>
         <translation>最近完整收到 %1（%2），时间 %3</translation>
     </message>
     <message>
-        <location filename="../cli/printers_command.cpp" line="1"/>
+        <location filename="../cli/printers_command.cpp" line="140"/>
         <source>no recipe</source>
         <translation>无配方</translation>
     </message>
@@ -368,7 +368,7 @@
         <translation>已连接 %1</translation>
     </message>
     <message>
-        <location filename="../cli/download_command.cpp" line="292"/>
+        <location filename="../cli/download_command.cpp" line="303"/>
         <source>no printer with a USB virtual COM port is present</source>
         <translation>没有找到带 USB 虚拟串口的打印机</translation>
     </message>
@@ -744,27 +744,27 @@
         <translation>剩余 %1</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="429"/>
+        <location filename="../cli/download_view.cpp" line="434"/>
         <source>target</source>
         <translation>目标</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="430"/>
+        <location filename="../cli/download_view.cpp" line="435"/>
         <source>result</source>
         <translation>结果</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="431"/>
+        <location filename="../cli/download_view.cpp" line="436"/>
         <source>seconds</source>
         <translation>秒</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="433"/>
+        <location filename="../cli/download_view.cpp" line="438"/>
         <source>reason</source>
         <translation>原因</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="497"/>
+        <location filename="../cli/download_view.cpp" line="502"/>
         <source>%1 of %2 completed, exit code %3</source>
         <translation>%2 台中完成 %1 台，退出码 %3</translation>
     </message>
@@ -789,7 +789,7 @@
         <translation>%1 被拒绝（状态 %2），第 %3 次重发</translation>
     </message>
     <message>
-        <location filename="../cli/download_view.cpp" line="432"/>
+        <location filename="../cli/download_view.cpp" line="437"/>
         <source>resends</source>
         <translation>重发</translation>
     </message>
