@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# A store's LAN: N network printers (16 unless told), each in a namespace of its own behind a
+# bridge in the tool's namespace, at zero think time. Loads a program image (1 MiB unless
+# image_size is set) into the first one alone, then into all N with one posflash-cli download,
+# and prints both wall times and their ratio (goal: at most 1.2). Needs root (ip netns).
+#   bench/store_lan_bench.sh [BUILD_DIR] [PRINTERS]
+set -euo pipefail
+build="${1:-build-bench}"
+n="${2:-16}"
+. "$(dirname "$0")/bench_common.sh"
+bench_prepare "$build"
+sim="$(realpath "$sim")"
+cli="$(realpath "$cli")"
+tool="pfs-tool-$$"
+cleanup() {
+    kill $(jobs -p) 2>/dev/null || true
+    for i in $(seq 1 "$n"); do ip netns del "pfs-p$i-$$" 2>/dev/null || true; done
+    ip netns del "$tool" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+ip netns add "$tool"
+ip -n "$tool" link set lo up
+ip -n "$tool" link add pfsbr0 type bridge
+ip -n "$tool" addr add 10.80.0.1/24 dev pfsbr0
+ip -n "$tool" link set pfsbr0 up
+for i in $(seq 1 "$n"); do
+    ns="pfs-p$i-$$"
+    ip netns add "$ns"
+    ip link add "pfsv$i" netns "$tool" type veth peer name "pfsp$i" netns "$ns"
+    ip -n "$tool" link set "pfsv$i" master pfsbr0 up
+    ip -n "$ns" addr add "10.80.0.$((10 + i))/24" dev "pfsp$i"
+    ip -n "$ns" link set lo up
+    ip -n "$ns" link set "pfsp$i" up
+    ip -n "$ns" route add default dev "pfsp$i"
+done
+
+# run COUNT: starts the first COUNT printers, loads the image into them with one command and
+# prints its wall time in seconds; every printer must end with the image whole.
+run() {
+    local count="$1" fds=() pids=() targets=(--net)
+    for i in $(seq 1 "$count"); do
+        local mac
+        mac=$(printf '02-00-00-00-01-%02X' "$i")
+        mkdir -p "$work/n$i"
+        rm -f "$work/n$i/received.bin"
+        exec {fd}< <(exec ip netns exec "pfs-p$i-$$" "$sim" net --ip "10.80.0.$((10 + i))" \
+            --mac "$mac" --think 0 --out "$work/n$i/received.bin")
+        pids+=($!)
+        fds+=("$fd")
+        targets+=(--ip "10.80.0.$((10 + i))" --mac "$mac")
+    done
+    for fd in "${fds[@]}"; do read -r _ <&"$fd"; done # each printer is listening
+    local start end
+    start=$(date +%s.%N)
+    XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" ip netns exec "$tool" \
+        "$cli" download --link-timeout 60 "${targets[@]}" "$work/fw.bin" > "$work/out-$count.txt"
+    end=$(date +%s.%N)
+    kill -TERM "${pids[@]}" 2>/dev/null || true
+    for fd in "${fds[@]}"; do cat <&"$fd" > /dev/null || true; done
+    for i in $(seq 1 "$count"); do
+        cmp -s "$work/fw.bin" "$work/n$i/received.bin" || { echo "printer $i: image not whole" >&2; exit 1; }
+    done
+    python3 -c "print(f'{$end - $start:.3f}')"
+}
+
+one=$(run 1)
+all=$(run "$n")
+python3 - "$one" "$all" "$n" <<'PY'
+import sys
+one, many, n = float(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3])
+print(f"one printer alone: {one:.2f} s; {n} at once: {many:.2f} s; ratio {many / one:.3f} (goal <= 1.2)")
+PY
