@@ -22,6 +22,8 @@ const std::vector<CliOption> kOptions = {
     {"recipe", "RECIPE"}, {"mode", "mode"}, {"image", "FILE"}, {"name", "NAME"},
     {"expires", "TIME"}, {"label-pattern", "RE"}, {"label-required"}, {"key", "SECRETKEY"},
     {"sequence", "N"}, {"records-batch", "N", nullptr, true}, {"compliance", "NAME"},
+    {"skip-current"}, {"window", "HH:MM-HH:MM"}, {"timezone", "ZONE"},
+    {"verify-back", "seconds"}, {"dry-run"},
 };
 // clang-format on
 
@@ -44,7 +46,9 @@ const std::vector<CliCommand> kCommands = {
      "                             [--link-timeout S] [UNIT OPTIONS] (--all | --watch [--inboot])\n"
      "                             [--usb-path P ...] [--serial-prefix S] FILE\n"
      "       UNIT OPTIONS: [--recipe RECIPE] [--retries N] [--operator NAME]\n"
-     "                     [--station NAME]\n",
+     "                     [--station NAME]\n"
+     "       ROLLOUT, with --net: [--skip-current] [--inboot] [--verify-back S]\n"
+     "                            [--window HH:MM-HH:MM [--timezone ZONE]] [--dry-run]\n",
      "Loads FILE, a firmware program (or with --font a font), into a printer's boot\n"
      "loader, or into several printers at once, each on its own.\n",
      {{"where the printers are:",
@@ -57,7 +61,8 @@ const std::vector<CliCommand> kCommands = {
         {"all", "--all", "every printer whose USB virtual COM port is present now"},
         {"watch", "--watch", "every printer as it is plugged in, until Ctrl-C"},
         {"inboot", "--inboot",
-         "with --watch, switch a printer that runs its firmware\ninto its boot loader first"},
+         "with --watch or --net, switch a printer that runs its\n"
+         "firmware into its boot loader first"},
         {"usb-path", "--usb-path P",
          "with --all or --watch, only the printer on USB port P\n(as 1-1.2); repeatable"},
         {"serial-prefix", "--serial-prefix S",
@@ -71,6 +76,26 @@ const std::vector<CliCommand> kCommands = {
          "fail a printer whose boot loader has not answered\n"
          "within S seconds (1 to 86400; one printer: wait until\n"
          "Ctrl-C, several: 120)"}}},
+      {"a store's rollout, with --net (each printer ends current, updated, failed,\n"
+       "pending or would-update; exit status 0 none failed or pending, 1 some failed,\n"
+       "3 none failed and some pending, 2 refused before any printer):",
+       {{"skip-current", "--skip-current",
+         "leave out a printer whose last completed download in\n"
+         "the history is this image (current)"},
+        {"window", "--window HH:MM-HH:MM",
+         "start nothing outside this daily window (22:00-05:00\n"
+         "crosses midnight): checked once, at the start; outside\n"
+         "it every printer is pending"},
+        {"timezone", "--timezone ZONE",
+         "the window's time zone, an IANA name such as\n"
+         "Europe/Berlin (default: the system's)"},
+        {"verify-back", "--verify-back S",
+         "a completed printer is updated only when its firmware\n"
+         "answers on TCP port 4000 within S seconds; else it\n"
+         "failed (not-back)"},
+        {"dry-run", "--dry-run",
+         "send nothing: check the recipe and the image, look at\n"
+         "each printer's firmware (a connection, no command)"}}},
       {"units, for the history:",
        {{"recipe", "--recipe RECIPE",
          "run under the signed line recipe RECIPE (its\n"
@@ -108,6 +133,26 @@ const std::vector<CliCommand> kCommands = {
      "a second Ctrl-C stops at once.\n",
      nullptr,
      true},
+    {"printers",
+     "the printers this PC reaches, whether they answer, and what each last received",
+     "usage: posflash-cli printers [--net --ip A.B.C.D --mac XX-.. [--ip .. --mac .. ...]]\n"
+     "                             [--all] [--records URI] [--json]\n",
+     "Lists each network printer named and, with --all, every USB printer present:\n"
+     "whether its firmware answers (a connection to its TCP port 4000, closed\n"
+     "without a command; a USB printer: present), and the image it last received\n"
+     "completely, with its recipe, from this PC's history.\n",
+     {{"options:",
+       {{"net", "--net", "network printers: an --ip and a --mac for each"},
+        {"ip", "--ip A.B.C.D", "the printer's IP address"},
+        {"mac", "--mac XX-XX-XX-XX-XX-XX", "the printer's MAC address"},
+        {"all", "--all", "every printer whose USB device is present"},
+        {"records", "--records URI",
+         "the line's records (else POSFLASH_RECORDS); not read\n"
+         "yet: the history of this PC answers"},
+        {"json", "--json", "one JSON line on standard output"},
+        kLang,
+        kHelp}}},
+     "\nexit status: 0 listed, 2 a usage error\n"},
     {"inboot",
      "switch a printer that runs its firmware into its boot loader",
      "usage: posflash-cli inboot [--lang en|zh] (--port COMn|DEVICE [--port ...] |\n"

@@ -8,6 +8,7 @@
 #include "base/secure_start.h"
 #include "cli/colour.h"
 #include "cli/download_view.h"
+#include "cli/fleet_download.h"
 #include "cli/help_texts.h"
 #include "cli/history_command.h"
 #include "cli/input_checks.h"
@@ -188,6 +189,8 @@ struct DownloadPlan {
     bool viaApp = false;
     UsbTargetFilter filter;
     ViewFace face = ViewFace::Several;
+    // A store's rollout: what it asks of the run; none for an ordinary download.
+    std::optional<FleetChoices> fleet;
     // Before the history, so that it goes after it: its last pass sends this run's rows.
     std::unique_ptr<DownloadRecords> records;
 };
@@ -219,8 +222,15 @@ std::variant<DownloadPlan, int> planOf(const Cli& cli, const CliArguments& args)
         return cli.usage("--watch excludes --all, --port and --net");
     if (!watch && !args.isSet("all") && (args.isSet("usb-path") || args.isSet("serial-prefix")))
         return cli.usage("--usb-path and --serial-prefix go with --all or --watch");
-    if (!watch && args.isSet("inboot"))
-        return cli.usage("--inboot goes with --watch");
+    if (!watch && !args.isSet("net") && args.isSet("inboot"))
+        return cli.usage("--inboot goes with --watch or --net");
+    auto fleet = FleetChoicesOf(cli, args);
+    if (const int* code = std::get_if<int>(&fleet))
+        return *code;
+    plan.fleet = std::get<std::optional<FleetChoices>>(fleet);
+    // A rollout's printers each end in a line of their own, and none waits for ever.
+    if (plan.fleet && plan.face == ViewFace::One)
+        plan.face = ViewFace::Several;
     if (!args.isSet("net") && (args.isSet("ip") || args.isSet("mac")))
         return cli.usage("--ip and --mac go with --net");
     plan.viaApp = args.isSet("via-app");
@@ -251,7 +261,8 @@ std::variant<DownloadPlan, int> planOf(const Cli& cli, const CliArguments& args)
     }
     plan.units = *units;
     // A printer named alone waits as the window does, until it answers or a stop.
-    if (targets.size() > 1 || args.isSet("all") || watch || args.isSet("link-timeout")) {
+    if (targets.size() > 1 || args.isSet("all") || watch || args.isSet("link-timeout") ||
+        plan.fleet) {
         bool ok = false;
         const int seconds = args.value("link-timeout").toInt(&ok);
         if (!ok || seconds < 1 || seconds > 86400)
@@ -321,6 +332,15 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
     style.linkTimeoutMs = plan.linkTimeoutMs.value_or(0);
     style.imageBytes = static_cast<qint64>(sent->bytes.size());
     style.frameBytes = FrameDataSizeOf(kind);
+    std::optional<FleetDownload> fleet;
+    if (plan.fleet) {
+        UnitStamp stamp{units.operatorName, units.station, {}, {}, 0, {}};
+        if (recipe)
+            stamp.setRecipe(recipe->stamp());
+        fleet.emplace(cli, *plan.fleet, texts, plan.face == ViewFace::Json, targets, sent, stamp,
+                      style.linkTimeoutMs);
+        targets = fleet->before(comPorts);
+    }
     DownloadView view(cli.out, cli.err, faces, targets, style);
     // A port that is not there, or is no serial line, is refused before any printer starts:
     // one answer for a run of one, of several, with --json or without, and for inboot.
@@ -361,6 +381,16 @@ int runDownload(const Cli& cli, const CliArguments& args, const QString& imageAr
         return runToEnd(run, [](int) {});
     }
     const UdevUsbInventory host;
+    if (fleet) {
+        fleet->holdRows(history);
+        if (!targets.empty()) {
+            MultiDownload run(targets, settings, comPorts, host, fleet->sinkFor(view), &history);
+            runToEnd(run, [&](int count) {
+                view.stopSignalled(count, run.anyClosing(), run.anyTransferring());
+            });
+        }
+        return fleet->finish(view, history);
+    }
     MultiDownload run(targets, settings, comPorts, host, view, &history);
     return runToEnd(run, [&](int count) {
         view.stopSignalled(count, run.anyClosing(), run.anyTransferring());

@@ -417,10 +417,15 @@ void DownloadView::finished(int exitCode) {
         std::vector<Outcome> results;
         for (const PrinterRow& p : printers_)
             results.push_back(p.done ? p.result : Outcome::Cancelled);
-        return out_.write(JsonLine(JsonSummaryOf(results, lastMs_, exitCode)));
+        QJsonObject summary = JsonSummaryOf(results, lastMs_, exitCode);
+        for (auto it = fleetCounts_.begin(); it != fleetCounts_.end(); ++it)
+            summary[it.key()] = it.value();
+        return out_.write(JsonLine(summary));
     }
-    if (style_.face == ViewFace::Several)
+    if (style_.face == ViewFace::Several && !printers_.empty())
         summary(exitCode);
+    if (!fleetWords_.isEmpty())
+        out_.write(fleetWords_);
 }
 
 void DownloadView::summary(int exitCode) {

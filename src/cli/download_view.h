@@ -8,6 +8,7 @@
 #include "unit/cause_texts.h"
 
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <optional>
@@ -47,6 +48,12 @@ public:
     void onEvent(const DownloadEvent& e) override;
     void finished(int exitCode) override;
     void targetAdded(const MultiTarget& target) override;
+    // A rollout's end, said with the summary: its counts added to the JSON summary, its words
+    // after the table.
+    void setFleetSummary(QJsonObject counts, QString words) {
+        fleetCounts_ = std::move(counts);
+        fleetWords_ = std::move(words);
+    }
 
     // The count-th stop signal arrived, while a printer was in its closing frames (closing) or
     // still in its link or frames (transferring): the first cancels, a second stops at once.
@@ -109,6 +116,8 @@ private:
     QElapsedTimer waited_;
     QTimer linkReminder_;
     bool lineOpen_ = false;
+    QJsonObject fleetCounts_;
+    QString fleetWords_;
 };
 
 // The width of the terminal on fd, or 0 when fd is not a terminal.

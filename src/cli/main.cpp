@@ -10,6 +10,7 @@
 #include "cli/history_command.h"
 #include "cli/inboot_command.h"
 #include "cli/list_command.h"
+#include "cli/printers_command.h"
 #include "cli/recipe_command.h"
 #include "cli/records_command.h"
 #include "cli/report_command.h"
@@ -41,6 +42,7 @@ struct CommandRun {
 
 const CommandRun kCommandRuns[] = {
     {"download", DownloadCommand},
+    {"printers", PrintersCommand},
     {"inboot", InbootCommand},
     {"list",
      [](const Cli& cli, const CliArguments& args) {

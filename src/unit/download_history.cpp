@@ -87,7 +87,7 @@ DownloadHistory::~DownloadHistory() {
 }
 
 void DownloadHistory::record(const DownloadResult& result, const UnitStamp& unit) {
-    if (IsRecorded(result))
+    if (IsRecorded(result) && !(held_ && held_(result, unit)))
         writer_.write(RecordOf(result, frontEnd_, unit));
 }
 

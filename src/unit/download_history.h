@@ -44,9 +44,14 @@ public:
     // Where each record landed, on the thread that made this.
     std::function<void(const HistoryWrite&)>& landed() { return writer_.landed; }
     const QString& filePath() const { return writer_.filePath(); }
+    // A record the caller takes over, to write it once it knows how it turned out (whether the
+    // printer came back, whether a run counts it as pending): it returns true and the record
+    // is not written here.
+    std::function<bool(const DownloadResult&, const UnitStamp&)>& held() { return held_; }
 
 private:
     QString frontEnd_;
+    std::function<bool(const DownloadResult&, const UnitStamp&)> held_;
     HistoryWriter writer_;
 };
 
