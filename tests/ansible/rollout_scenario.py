@@ -178,7 +178,8 @@ class Chain:
             for sub in ("data", "config", "state", "cache"):
                 os.makedirs(os.path.join(d, sub))
             run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", os.path.join(d, "host_key")])
-            env = " ".join("XDG_%s_HOME=%s/%s" % (s.upper(), d, s) for s in ("data", "config", "state", "cache"))
+            # Root's own HOME (and its shell's start-up files) stays out of the store.
+            env = "HOME=%s " % d + " ".join("XDG_%s_HOME=%s/%s" % (s.upper(), d, s) for s in ("data", "config", "state", "cache"))
             with open(os.path.join(d, "sshd_config"), "w") as f:
                 f.write("ListenAddress %s\nHostKey %s/host_key\nAuthorizedKeysFile %s.pub\nUsePAM no\n"
                         "PidFile none\nStrictModes no\nPasswordAuthentication no\n"
@@ -265,7 +266,12 @@ class Chain:
             d = self.path("sim-%d-%d" % key)
             with open(d + "/report.json") as f:
                 report = json.load(f)
-            check(not report["errors"], "printer %s saw errors" % (key,), report["errors"])
+            # The store PC broadcasts its BOOTP replies on the LAN: one for another MAC is not an
+            # error here, as the simulated printer (made for a LAN of its own) takes it to be.
+            others = {e.split(":")[0] for e in report["errors"]
+                      if "chaddr changed" in e or "came after the link was made" in e}
+            errors = [e for e in report["errors"] if e.split(":")[0] not in others]
+            check(not errors, "printer %s saw errors" % (key,), errors)
             frames = report["start_frames"] + report["data_frames"] + report["final_frames"]
             loaded = None
             if report["sessions_completed"]:
@@ -306,13 +312,21 @@ class Chain:
         cmd = ["ansible-playbook", "-i", self.path("inventory.yml"), "posflash.fleet.rollout",
                "-e", "@" + self.path("rollout.yml")] + (["--check"] if check_mode else [])
         started = time.monotonic()
-        r = subprocess.run(self.in_ns(HQ, cmd), env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           text=True, timeout=150)
+        # Into a file: ssh's masters outlive the playbook and would hold a pipe open.
+        with open(self.path("playbook.log"), "w+") as log:
+            try:
+                rc = subprocess.run(self.in_ns(HQ, cmd), env=env, stdout=log, stderr=subprocess.STDOUT,
+                                    timeout=100).returncode
+            except subprocess.TimeoutExpired:
+                rc = None
+            log.seek(0)
+            out = log.read()
+        check(rc is not None, "ansible-playbook did not end", out[-6000:])
         results = {}
         for name in os.listdir(tree) if os.path.isdir(tree) else ():
             with open(os.path.join(tree, name)) as f:
                 results[name] = json.load(f)
-        return r.returncode, r.stdout, results, time.monotonic() - started
+        return rc, out, results, time.monotonic() - started
 
     def compliance(self, name):
         return json.loads(self.hq_cli(["report", "--compliance", name, "--central", "--format", "json"]))
