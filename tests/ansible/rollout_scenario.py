@@ -55,8 +55,8 @@ def check(ok, what, detail=""):
 
 
 def run(cmd, **kw):
-    r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=120, **kw)
-    check(r.returncode == 0, "failed: %s" % " ".join(cmd), r.stdout)
+    r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=120, **kw)
+    check(r.returncode == 0, "failed: %s" % " ".join(cmd), r.stdout + r.stderr)
     return r.stdout
 
 
@@ -124,18 +124,22 @@ class Chain:
         return ["ip", "netns", "exec", ns, "unshare", "--mount", "--propagation", "private", "sh", "-c",
                 MOUNTS, "sh", self.keys, store or ""] + cmd
 
+    def kill_in(self, name):
+        """Every process in one of the test's namespaces (the store's sshd and its sessions)."""
+        pids = subprocess.run(["ip", "netns", "pids", name], stdout=subprocess.PIPE, text=True).stdout
+        for pid in pids.split():
+            try:
+                os.kill(int(pid), signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
     def cleanup(self):
         for proc in list(self.sims.values()) + list(self.sshd.values()):
             proc.stop()
         if getattr(self, "postgres", None):
             self.postgres.stop()
         for name in self.namespaces:  # ssh masters and sessions left in the test's namespaces
-            pids = subprocess.run(["ip", "netns", "pids", name], stdout=subprocess.PIPE, text=True).stdout
-            for pid in pids.split():
-                try:
-                    os.kill(int(pid), signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
+            self.kill_in(name)
             subprocess.run(["ip", "netns", "del", name])
 
     # --- the parts -------------------------------------------------------------------------
@@ -399,6 +403,7 @@ def scenarios(chain):
     zones = {0: "UTC", 1: "UTC", 2: "Etc/GMT+12"}  # twelve hours behind: outside the window
     hosts = {"store-%d" % k: (k, list(range(n)), {"posflash_timezone": zones[k]}) for k, n in enumerate(PRINTERS)}
     chain.sshd.pop(1).stop()
+    chain.kill_in(TAG + "s1")  # and the sessions the controller's ssh keeps open
     chain.start_printers()
     rc, out, results, _ = chain.playbook(b, hosts=hosts, budget_count=5, window=window)
     got = chain.stop_printers()
