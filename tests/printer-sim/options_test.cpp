@@ -33,11 +33,12 @@ TEST(CommandLine, EveryFaultLandsWhereItBelongs) {
                                              "--restart-into-app 250",
                                              250},
                                    {"net --ip 10.0.0.2 --mac 00-11-22-33-44-55 "
-                                    "--restart-into-app never",
+                                    "--restart-into-app never --running",
                                     -1}}) {
         const auto net = ParseCommandLine(words(line));
         ASSERT_TRUE(net.options) << net.error.toStdString();
         EXPECT_EQ(net.options->net.restartIntoAppMs, ms) << line;
+        EXPECT_EQ(net.options->net.running, ms < 0) << line;
     }
 }
 
@@ -61,7 +62,8 @@ TEST(CommandLine, MalformedFaultsAreRefusedWithAReason) {
                              "serial --baud 9600x",
                              "net --ip 10.0.0.2 --greet --host 10.0.0.1 --baud 9600",
                              "net --ip 10.0.0.2 --greet --host 10.0.0.1 --restart-into-app soon",
-                             "app --ip 10.0.0.2 --restart-into-app 100"}) {
+                             "app --ip 10.0.0.2 --restart-into-app 100",
+                             "net --ip 10.0.0.2 --mac 00-11-22-33-44-55 --running"}) {
         const auto parsed = ParseCommandLine(words(line));
         EXPECT_FALSE(parsed.options) << line;
         EXPECT_FALSE(parsed.error.isEmpty()) << line;

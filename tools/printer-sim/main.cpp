@@ -107,7 +107,10 @@ int runNet(QCoreApplication& app, const Options& options) {
         return all;
     });
     say("READY");
-    boot.start();
+    if (options.net.running)
+        restart->startRunning();
+    else
+        boot.start();
     return serve(app, simulator);
 }
 

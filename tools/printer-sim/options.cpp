@@ -179,6 +179,7 @@ struct Parser {
             {"--bootp-length", {Mode::Net}},
             {"--requests-after-reply", {Mode::Net}},
             {"--greet", {Mode::Net}},
+            {"--running", {Mode::Net}},
             {"--host", {Mode::Net}},
             {"--restart-into-app", {Mode::Net}},
             {"--echo", {Mode::App}},
@@ -216,13 +217,15 @@ struct Parser {
             return fail(QStringLiteral("--host goes with --greet"));
         if (options.mode == Mode::Net && !net.greet && !net.mac)
             return fail(QStringLiteral("net mode wants --mac (or --greet)"));
+        if (net.running && !net.restartIntoAppMs)
+            return fail(QStringLiteral("--running goes with --restart-into-app"));
         return true;
     }
 
     bool flag(const QString& name) {
-        if (name == "--greet") {
+        if (name == "--greet" || name == "--running") {
             if (belongsToMode(name))
-                options.net.greet = true;
+                (name == "--greet" ? options.net.greet : options.net.running) = true;
             return true;
         }
         if (name == "--once")
@@ -301,7 +304,7 @@ QString UsageText() {
         "                            [faults...]\n"
         "       posflash-printer-sim net --ip A.B.C.D --mac XX-XX-XX-XX-XX-XX [--brand WORD]\n"
         "                            [--bootp-length N] [--requests-after-reply N]\n"
-        "                            [--restart-into-app MS|never]\n"
+        "                            [--restart-into-app MS|never [--running]]\n"
         "                            [common options] [faults...]\n"
         "       posflash-printer-sim net --ip A.B.C.D --greet --host A.B.C.D\n"
         "                            [common options] [faults...]\n"
@@ -342,6 +345,8 @@ QString UsageText() {
         "                       TCP port 4000 (as app mode, \"APP\" on stdout) MS ms later, or\n"
         "                       never; a boot-loader command to it brings the boot loader back\n"
         "                       (\"BOOT LOADER\") once its connection closes\n"
+        "  --running            start as a printer switched on: its firmware answers on TCP\n"
+        "                       port 4000 (\"APP\" after READY), its boot loader is silent\n"
         "\n"
         "app: the application firmware on TCP port 4000. It counts the boot command, echoes it\n"
         "if asked, and answers the font-mode command, then serves a font download on that\n"

@@ -30,6 +30,9 @@ struct NetOptions {
     // net: after a completed download the firmware answers on TCP port 4000 this many
     // milliseconds later (-1: never), and the boot-loader command brings the boot loader back.
     std::optional<int> restartIntoAppMs;
+    // net: powered on running its firmware (on TCP port 4000), as a store's printer stands,
+    // not in its boot loader; the boot-loader command brings the boot loader.
+    bool running = false;
 };
 
 struct Options {

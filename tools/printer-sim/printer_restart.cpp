@@ -20,14 +20,24 @@ void PrinterRestart::downloadCompleted() {
         appTimer_.start(afterMs_);
 }
 
+void PrinterRestart::startRunning() {
+    frames_.close();
+    listenAsApp();
+}
+
 void PrinterRestart::intoApp() {
+    if (listenAsApp())
+        ++intoApp_;
+}
+
+bool PrinterRestart::listenAsApp() {
     if (const Status listening = app_.listen(); !listening) {
         errors_ << listening.error().text;
-        return;
+        return false;
     }
     inApp_ = true;
-    ++intoApp_;
     say("APP");
+    return true;
 }
 
 void PrinterRestart::intoBootLoader() {

@@ -23,12 +23,15 @@ public:
                    QObject* parent = nullptr);
 
     void downloadCompleted();
+    // Switched on running the firmware: the boot loader stays silent until commanded.
+    void startRunning();
 
     // restarts_into_app, restarts_into_boot_loader, and the errors of a port not had again.
     ReportAddition report() const;
 
 private:
     void intoApp();
+    bool listenAsApp();
     void intoBootLoader();
     void say(const char* line);
 
