@@ -312,7 +312,8 @@ class Chain:
                    ANSIBLE_PRIVATE_KEY_FILE=self.path("id"), ANSIBLE_LOCAL_TEMP=self.path("hq/tmp"),
                    ANSIBLE_SSH_CONTROL_PATH_DIR=self.path("hq/cp"), ANSIBLE_RETRY_FILES_ENABLED="False",
                    ANSIBLE_SSH_ARGS="-o ControlMaster=auto -o ControlPersist=120s -o UserKnownHostsFile=/dev/null",
-                   ANSIBLE_CALLBACKS_ENABLED="tree", ANSIBLE_CALLBACK_TREE_DIR=tree, ANSIBLE_NOCOLOR="1")
+                   ANSIBLE_CALLBACKS_ENABLED="tree", ANSIBLE_CALLBACK_TREE_DIR=tree, ANSIBLE_NOCOLOR="1",
+                   ANSIBLE_PIPELINING="True")
         cmd = ["ansible-playbook", "-i", self.path("inventory.yml"), "posflash.fleet.rollout",
                "-e", "@" + self.path("rollout.yml")] + (["--check"] if check_mode else [])
         started = time.monotonic()
@@ -425,13 +426,14 @@ def scenarios(chain):
     check(chain.compliance("rollout-b")["totals"]["percent_current"] == 100, "rollout-b not complete")
     print("5 pending: sshd down and outside the window pending, then completed by the next run")
 
-    # 6: each store split in two PCs, waves of two, one failed PC in each of the first two waves
-    # (50 %, under wave_fail_percentage): two failures spend the budget and the gate stops wave 3.
+    # 6: each store's printers as two hosts, waves of two hosts of different store PCs (one PC
+    # runs one download at a time), one failed host in each of the first two waves (50 %, under
+    # wave_fail_percentage): two failures spend the budget and the gate stops wave 3.
     c = chain.recipe("rollout-c", 16 * 1024)
+    halves = {"front": lambda n: [0], "back": lambda n: list(range(1, n))}
     hosts = {}
-    for k, n in enumerate(PRINTERS):
-        hosts["store-%d-front" % k] = (k, [0], {})
-        hosts["store-%d-back" % k] = (k, list(range(1, n)), {})
+    for k, half in ((0, "front"), (1, "back"), (1, "front"), (0, "back"), (2, "front"), (2, "back")):
+        hosts["store-%d-%s" % (k, half)] = (k, halves[half](PRINTERS[k]), {})
     chain.start_printers(never={(0, 0), (1, 0)})
     rc, out, results, _ = chain.playbook(c, hosts=hosts, budget_count=2, waves=[2, 2, 2],
                                          wave_fail_percentage=50)
