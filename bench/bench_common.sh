@@ -48,3 +48,30 @@ bench_stop_sims() {
         exec {fd}<&-
     done
 }
+
+# bench_lan TOOL_NS BRIDGE NET N: a namespace TOOL_NS holding bridge BRIDGE at NET.1/24, and N
+# printer namespaces "$TOOL_NS-pI", each behind a veth on the bridge at NET.(10+I); the caller
+# removes them (bench_lan_remove).
+bench_lan() {
+    local tool="$1" bridge="$2" net="$3" n="$4"
+    ip netns add "$tool"
+    ip -n "$tool" link set lo up
+    ip -n "$tool" link add "$bridge" type bridge
+    ip -n "$tool" addr add "$net.1/24" dev "$bridge"
+    ip -n "$tool" link set "$bridge" up
+    for i in $(seq 1 "$n"); do
+        local ns="$tool-p$i"
+        ip netns add "$ns"
+        ip link add "${bridge}v$i" netns "$tool" type veth peer name "${bridge}p$i" netns "$ns"
+        ip -n "$tool" link set "${bridge}v$i" master "$bridge" up
+        ip -n "$ns" addr add "$net.$((10 + i))/24" dev "${bridge}p$i"
+        ip -n "$ns" link set lo up
+        ip -n "$ns" link set "${bridge}p$i" up
+        ip -n "$ns" route add default dev "${bridge}p$i"
+    done
+}
+bench_lan_remove() {
+    local tool="$1" n="$2"
+    for i in $(seq 1 "$n"); do ip netns del "$tool-p$i" 2>/dev/null || true; done
+    ip netns del "$tool" 2>/dev/null || true
+}

@@ -23,8 +23,7 @@ if [ "$(id -u)" != 0 ] && [ "$net" -gt 0 ]; then
 fi
 cleanup() {
     kill $(jobs -p) 2>/dev/null || true
-    for i in $(seq 1 "$net"); do ip netns del "pfl-p$i-$$" 2>/dev/null || true; done
-    ip netns del "$tool" 2>/dev/null || true
+    bench_lan_remove "$tool" "$net"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -42,20 +41,9 @@ for i in $(seq 1 "$usb"); do
 done
 launch=()
 if [ "$net" -gt 0 ]; then
-    ip netns add "$tool"
-    ip -n "$tool" link set lo up
-    ip -n "$tool" link add pflbr0 type bridge
-    ip -n "$tool" addr add 10.79.0.1/24 dev pflbr0
-    ip -n "$tool" link set pflbr0 up
+    bench_lan "$tool" pflbr0 10.79.0 "$net"
     for i in $(seq 1 "$net"); do
-        ns="pfl-p$i-$$"
-        ip netns add "$ns"
-        ip link add "pflv$i" netns "$tool" type veth peer name "pflp$i" netns "$ns"
-        ip -n "$tool" link set "pflv$i" master pflbr0 up
-        ip -n "$ns" addr add "10.79.0.$((10 + i))/24" dev "pflp$i"
-        ip -n "$ns" link set lo up
-        ip -n "$ns" link set "pflp$i" up
-        ip -n "$ns" route add default dev "pflp$i"
+        ns="$tool-p$i"
         mac=$(printf '02-00-00-00-00-%02X' "$i")
         mkdir -p "$work/n$i"
         exec {fd}< <(exec ip netns exec "$ns" "$sim" net --ip "10.79.0.$((10 + i))" --mac "$mac" \

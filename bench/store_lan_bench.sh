@@ -14,27 +14,11 @@ cli="$(realpath "$cli")"
 tool="pfs-tool-$$"
 cleanup() {
     kill $(jobs -p) 2>/dev/null || true
-    for i in $(seq 1 "$n"); do ip netns del "pfs-p$i-$$" 2>/dev/null || true; done
-    ip netns del "$tool" 2>/dev/null || true
+    bench_lan_remove "$tool" "$n"
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-ip netns add "$tool"
-ip -n "$tool" link set lo up
-ip -n "$tool" link add pfsbr0 type bridge
-ip -n "$tool" addr add 10.80.0.1/24 dev pfsbr0
-ip -n "$tool" link set pfsbr0 up
-for i in $(seq 1 "$n"); do
-    ns="pfs-p$i-$$"
-    ip netns add "$ns"
-    ip link add "pfsv$i" netns "$tool" type veth peer name "pfsp$i" netns "$ns"
-    ip -n "$tool" link set "pfsv$i" master pfsbr0 up
-    ip -n "$ns" addr add "10.80.0.$((10 + i))/24" dev "pfsp$i"
-    ip -n "$ns" link set lo up
-    ip -n "$ns" link set "pfsp$i" up
-    ip -n "$ns" route add default dev "pfsp$i"
-done
+bench_lan "$tool" pfsbr0 10.80.0 "$n"
 
 # run COUNT: starts the first COUNT printers, loads the image into them with one command and
 # prints its wall time in seconds; every printer must end with the image whole.
@@ -45,7 +29,7 @@ run() {
         mac=$(printf '02-00-00-00-01-%02X' "$i")
         mkdir -p "$work/n$i"
         rm -f "$work/n$i/received.bin"
-        exec {fd}< <(exec ip netns exec "pfs-p$i-$$" "$sim" net --ip "10.80.0.$((10 + i))" \
+        exec {fd}< <(exec ip netns exec "$tool-p$i" "$sim" net --ip "10.80.0.$((10 + i))" \
             --mac "$mac" --think 0 --out "$work/n$i/received.bin")
         pids+=($!)
         fds+=("$fd")

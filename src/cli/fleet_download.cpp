@@ -137,23 +137,13 @@ std::vector<MultiTarget> FleetDownload::before(ComPortMap& comPorts) {
 
 // Every printer's firmware looked at, at once; those that answered.
 std::vector<std::size_t> FleetDownload::answering(const std::vector<std::size_t>& which) {
-    std::vector<std::unique_ptr<FirmwareProbe>> probes;
-    QEventLoop loop;
-    int left = static_cast<int>(which.size());
-    for (const std::size_t i : which) {
-        probes.push_back(
-            std::make_unique<FirmwareProbe>(targets_[i].printer.ip, FirmwareProbe::kAnswerWaitMs));
-        QObject::connect(probes.back().get(), &FirmwareProbe::finished, &loop, [&] {
-            if (--left == 0)
-                loop.quit();
-        });
-        probes.back()->start();
-    }
-    if (left > 0)
-        loop.exec();
+    QStringList ips;
+    for (const std::size_t i : which)
+        ips << targets_[i].printer.ip;
+    const std::vector<bool> answers = FirmwaresAnswering(ips);
     std::vector<std::size_t> answered;
     for (std::size_t k = 0; k < which.size(); ++k)
-        if (probes[k]->answered())
+        if (answers[k])
             answered.push_back(which[k]);
     return answered;
 }

@@ -10,11 +10,9 @@
 #include "unit/cause_texts.h"
 #include "unit/last_download.h"
 
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <memory>
 #include <vector>
 
 namespace posflash {
@@ -52,28 +50,10 @@ QJsonValue lastOf(const HistoryRecord* row) {
 
 // Each network printer's firmware looked at, all at once.
 std::vector<bool> answering(const std::vector<Printer>& printers) {
-    std::vector<std::unique_ptr<FirmwareProbe>> probes;
-    QEventLoop loop;
-    int left = 0;
-    for (const Printer& p : printers) {
-        if (p.medium() != Printer::Medium::Network) {
-            probes.emplace_back();
-            continue;
-        }
-        ++left;
-        probes.push_back(std::make_unique<FirmwareProbe>(p.ip, FirmwareProbe::kAnswerWaitMs));
-        QObject::connect(probes.back().get(), &FirmwareProbe::finished, &loop, [&] {
-            if (--left == 0)
-                loop.quit();
-        });
-        probes.back()->start();
-    }
-    if (left > 0)
-        loop.exec();
-    std::vector<bool> answers;
-    for (const auto& probe : probes)
-        answers.push_back(!probe || probe->answered()); // a USB printer found is present
-    return answers;
+    QStringList ips;
+    for (const Printer& p : printers) // a USB printer found is present: not looked at
+        ips << (p.medium() == Printer::Medium::Network ? p.ip : QString());
+    return FirmwaresAnswering(ips);
 }
 
 } // namespace
