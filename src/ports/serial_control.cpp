@@ -117,7 +117,8 @@ void SerialControl::discardBuffers() {
 void SerialControl::readArrivals() {
     // One receive event per arrival, at most kInputLen bytes each; a larger backlog is
     // offered in order as several events.
-    std::array<std::uint8_t, kInputLen> piece{};
+    // Not zero-filled: only the bytes read are handed on, and this runs for every reply.
+    std::array<std::uint8_t, kInputLen> piece;
     while (port_.isOpen() && port_.bytesAvailable() > 0) {
         const qint64 got = port_.read(reinterpret_cast<char*>(piece.data()), kInputLen);
         if (got <= 0)
