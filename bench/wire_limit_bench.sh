@@ -14,8 +14,10 @@
 # --realtime-tool runs posflash-cli at the printers' real-time priority too: not the budget's
 # measure, but a look at what is left of the tool's share once the machine's other load cannot
 # keep it waiting for a core.
+# --keep DIR keeps every printer's report there (NAME-I.json: one, all, floor-one, floor-all),
+# whose samples give each frame's tool time in order, for a look beyond the medians.
 # Usage: bench/wire_limit_bench.sh [--size BYTES[K|M]] [--printers N] [--baud N]
-#                                  [--floor] [--realtime-tool] [BUILD_DIR]
+#                                  [--floor] [--realtime-tool] [--keep DIR] [BUILD_DIR]
 set -euo pipefail
 size=1M
 count=64
@@ -23,6 +25,7 @@ baud=115200
 build=build-bench
 tool_priority=()
 floor=no
+keep=
 while [ $# -gt 0 ]; do
     case "$1" in
     --realtime-tool) tool_priority=(chrt -f 10); shift ;;
@@ -30,6 +33,7 @@ while [ $# -gt 0 ]; do
     --size) size="${2:?--size wants a byte count, K or M for KiB or MiB}"; shift 2 ;;
     --printers) count="${2:?--printers wants a count}"; shift 2 ;;
     --baud) baud="${2:?--baud wants bits per second}"; shift 2 ;;
+    --keep) keep="${2:?--keep wants a folder}"; shift 2 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) build="$1"; shift ;;
     esac
@@ -82,6 +86,7 @@ run() {
     for i in $(seq 1 "$1"); do
         cmp -s "$work/fw.bin" "$work/p$i/received.bin" || { echo "$2: printer $i's image differs" >&2; exit 1; }
         cp "$work/p$i/report.json" "$work/$2-$i.json"
+        [ -z "$keep" ] || { mkdir -p "$keep" && cp "$work/$2-$i.json" "$keep/"; }
     done
 }
 

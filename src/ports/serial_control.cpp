@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <termios.h>
 #include <unistd.h>
 
 #include <array>
@@ -110,14 +111,22 @@ Status SerialControl::output(ByteView piece) {
 }
 
 void SerialControl::discardBuffers() {
-    if (port_.isOpen())
-        port_.clear(QSerialPort::AllDirections);
+    if (!port_.isOpen())
+        return;
+    // Qt's clear also frees its read buffer, which the next reply then allocates again: with
+    // nothing held in Qt's buffers (the usual case, every arrival is read at once) the line's
+    // own are all there is to drop. A failure goes through Qt's clear, which reports it.
+    if (port_.bytesAvailable() == 0 && port_.bytesToWrite() == 0 &&
+        ::tcflush(static_cast<int>(port_.handle()), TCIOFLUSH) == 0)
+        return;
+    port_.clear(QSerialPort::AllDirections);
 }
 
 void SerialControl::readArrivals() {
     // One receive event per arrival, at most kInputLen bytes each; a larger backlog is
     // offered in order as several events.
-    std::array<std::uint8_t, kInputLen> piece{};
+    // Not zero-filled: only the bytes read are handed on, and this runs for every reply.
+    std::array<std::uint8_t, kInputLen> piece;
     while (port_.isOpen() && port_.bytesAvailable() > 0) {
         const qint64 got = port_.read(reinterpret_cast<char*>(piece.data()), kInputLen);
         if (got <= 0)
