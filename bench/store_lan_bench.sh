@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # A store's LAN: N network printers (16 unless told), each in a namespace of its own behind a
-# bridge in the tool's namespace, at zero think time. Loads a program image (1 MiB unless
+# bridge in the tool's namespace, thinking THINK_MS before each reply (0 unless told). Loads a program image (1 MiB unless
 # image_size is set) into the first one alone, then into all N with one posflash-cli download,
 # and prints both wall times and their ratio (goal: at most 1.2). Needs root (ip netns).
-#   bench/store_lan_bench.sh [BUILD_DIR] [PRINTERS]
+#   bench/store_lan_bench.sh [BUILD_DIR] [PRINTERS] [THINK_MS]
 set -euo pipefail
 build="${1:-build-bench}"
 n="${2:-16}"
+think="${3:-0}"
 . "$(dirname "$0")/bench_common.sh"
 bench_prepare "$build"
 sim="$(realpath "$sim")"
@@ -30,7 +31,7 @@ run() {
         mkdir -p "$work/n$i"
         rm -f "$work/n$i/received.bin"
         exec {fd}< <(exec ip netns exec "$tool-p$i" "$sim" net --ip "10.80.0.$((10 + i))" \
-            --mac "$mac" --think 0 --out "$work/n$i/received.bin")
+            --mac "$mac" --think "$think" --out "$work/n$i/received.bin")
         pids+=($!)
         fds+=("$fd")
         targets+=(--ip "10.80.0.$((10 + i))" --mac "$mac")
