@@ -136,19 +136,21 @@ const std::vector<CliCommand> kCommands = {
     {"printers",
      "the printers this PC reaches, whether they answer, and what each last received",
      "usage: posflash-cli printers [--net --ip A.B.C.D --mac XX-.. [--ip .. --mac .. ...]]\n"
-     "                             [--all] [--records URI] [--json]\n",
+     "                             [--all] [--records URI [--station NAME]] [--json]\n",
      "Lists each network printer named and, with --all, every USB printer present:\n"
      "whether its firmware answers (a connection to its TCP port 4000, closed\n"
      "without a command; a USB printer: present), and the image it last received\n"
-     "completely, with its recipe, from this PC's history.\n",
+     "completely, with its recipe, from this PC's history and, with an address,\n"
+     "the line's records.\n",
      {{"options:",
        {{"net", "--net", "network printers: an --ip and a --mac for each"},
         {"ip", "--ip A.B.C.D", "the printer's IP address"},
         {"mac", "--mac XX-XX-XX-XX-XX-XX", "the printer's MAC address"},
         {"all", "--all", "every printer whose USB device is present"},
         {"records", "--records URI",
-         "the line's records (else POSFLASH_RECORDS); not read\n"
-         "yet: the history of this PC answers"},
+         "the line's records (else POSFLASH_RECORDS): the newest\n"
+         "of their rows and this PC's history answers"},
+        {"station", "--station NAME", "this station in the records (default: the host name)"},
         {"json", "--json", "one JSON line on standard output"},
         kLang,
         kHelp}}},

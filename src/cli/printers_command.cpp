@@ -3,15 +3,19 @@
 #include "base/faces.h"
 #include "cli/json_events.h"
 #include "cli/printer_args.h"
+#include "cli/records_command.h"
 #include "fleet/target_filter.h"
 #include "history/record_fields.h"
 #include "link/firmware_probe.h"
 #include "ports/usb_inventory_linux.h"
+#include "records/records_address.h"
+#include "report/central_compliance.h"
 #include "unit/cause_texts.h"
 #include "unit/last_download.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSysInfo>
 
 #include <vector>
 
@@ -80,15 +84,27 @@ int PrintersCommand(const Cli& cli, const CliArguments& args) {
              FilteredPrinters(host.devices().value_or(std::vector<UsbDeviceEntry>{}), {}, true))
             printers.push_back(PrinterOfUsbDevice(device));
     }
-    if (args.isSet("records") || !qEnvironmentVariableIsEmpty("POSFLASH_RECORDS"))
-        cli.err.write(QStringLiteral("posflash-cli: printers reads this PC's history only, not "
-                                     "the line's records\n"));
     HistoryStore store;
     auto last = LastDownloads::read(store);
     if (!last) {
         cli.err.write(QStringLiteral("posflash-cli: the history could not be read: %1\n")
                           .arg(last.error().text));
         last = LastDownloads({});
+    }
+    // With the line's records, what this station sent from elsewhere (another PC of the store,
+    // a history lost) counts too; without them, this PC's history answers alone.
+    if (const QString address = RecordsAddressText(args); !address.isEmpty()) {
+        const QString station =
+            args.isSet("station") ? args.value("station") : QSysInfo::machineHostName();
+        const Result<RecordsAddress> parsed = ParseRecordsAddress(address);
+        Result<std::vector<HistoryRecord>> central =
+            parsed ? CentralLastImages(*parsed, station) : parsed.error();
+        if (central)
+            last->add(std::move(*central));
+        else
+            cli.err.write(QStringLiteral("posflash-cli: the line's records could not be read, "
+                                         "this PC's history answers: %1\n")
+                              .arg(central.error().text));
     }
     const std::vector<bool> answers = answering(printers);
     Faces faces;

@@ -123,4 +123,38 @@ LEFT JOIN %1 u ON u.recipe = $1 AND u.station = s.station AND u.mac IS NOT DISTI
     return ComplianceOf(*target, std::move(printers));
 }
 
+Result<std::vector<HistoryRecord>> CentralLastImages(const RecordsAddress& address,
+                                                     const QString& station) {
+    PgLink central(address);
+    if (Status opened = central.open(); !opened)
+        return opened.error();
+    if (Status schema = CheckCentralSchema(central); !schema)
+        return schema.error();
+    const PgValue wanted = PgValue::raw(station.toUtf8());
+    const PgAnswer q = central.exec(
+        QStringLiteral("SELECT mac, usb_serial, sha256, kind, recipe, recipe_sequence, recipe_key, "
+                       "%2 FROM %1 WHERE station = $1")
+            .arg(QLatin1String(kPrinterImagesView), utc("started_at")),
+        std::span(&wanted, 1), QStringLiteral("cannot read the printers' images"));
+    if (!q.ok())
+        return q.error();
+    std::vector<HistoryRecord> rows;
+    for (int row = 0; row < q.rows.count(); ++row) {
+        const auto text = [&](int column) { return PrintableText(q.rows.text(row, column)); };
+        HistoryRecord r;
+        r.station = station;
+        r.outcome = QStringLiteral("completed");
+        r.printer.mac = text(0);
+        r.printer.usbSerial = text(1);
+        r.sha256 = QByteArray::fromHex(q.rows.text(row, 2).toLatin1());
+        r.kind = text(3);
+        r.recipe = text(4);
+        r.recipeSequence = q.rows.isNull(row, 5) ? -1 : q.rows.number(row, 5, -1);
+        r.recipeKey = text(6);
+        r.startedAt = QDateTime::fromString(q.rows.text(row, 7), Qt::ISODateWithMs);
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
 } // namespace posflash

@@ -2,6 +2,9 @@
 
 #include "protocol/address_text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace posflash {
 
 namespace {
@@ -20,6 +23,13 @@ Result<LastDownloads> LastDownloads::read(HistoryStore& history) {
     if (!rows)
         return rows.error();
     return LastDownloads(std::move(*rows));
+}
+
+void LastDownloads::add(std::vector<HistoryRecord> completed) {
+    rows_.insert(rows_.end(), std::make_move_iterator(completed.begin()),
+                 std::make_move_iterator(completed.end()));
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [](const auto& a, const auto& b) { return a.startedAt > b.startedAt; });
 }
 
 const HistoryRecord* LastDownloads::of(const Printer& printer) const {

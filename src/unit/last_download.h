@@ -19,6 +19,9 @@ public:
     explicit LastDownloads(std::vector<HistoryRecord> completedNewestFirst)
         : rows_(std::move(completedNewestFirst)) {}
 
+    // Completed rows from elsewhere too (the line's records): the newest row still answers.
+    void add(std::vector<HistoryRecord> completed);
+
     // Its newest completed row, or nullptr.
     const HistoryRecord* of(const Printer& printer) const;
 

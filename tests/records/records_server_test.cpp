@@ -672,6 +672,17 @@ TEST_F(RecordsServer, TheComplianceReportSaysWhichPrinterRunsTheRecipesImage) {
     EXPECT_EQ(late.join(", ").toStdString(),
               "line-1 U1 failed printer-silent, line-1 AA-00-00-00-00-02 older , "
               "line-2 BB-00-00-00-00-01 pending outside-window, line-2 BB-00-00-00-00-02 unknown ");
+    // A store PC with no history of its own learns from the records what its printers run.
+    const Station fresh;
+    const Finished printers = run(&fresh,
+                                  {"printers", "--net", "--ip", "127.0.0.1", "--mac",
+                                   "aa-00-00-00-00-02", "--station", "line-1", "--json"},
+                                  as("station1"));
+    const QJsonObject last =
+        QJsonDocument::fromJson(printers.out).object()["printers"][0]["last"].toObject();
+    EXPECT_EQ(last["sha256"].toString() + ' ' + QString::number(last["recipe_sequence"].toInt()),
+              QString::fromLatin1(oldImage.toHex()) + " 1")
+        << printers.err.toStdString();
     const Finished csv = run(&one, ask + QStringList{"--format", "csv"}, as("station1"));
     EXPECT_EQ(QString::fromUtf8(csv.out).count("\r\n"), 8);
     const Finished none = run(&one, {"report", "--compliance", "fw-x", "--central"}, owner());
