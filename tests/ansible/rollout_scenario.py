@@ -6,8 +6,10 @@ each run sshd and the build's posflash-cli, with a LAN of simulated network prin
 namespace of its own. Every scenario is judged by what the printers received and what the
 records say.
 
-    rollout_scenario.py POSFLASH_CLI PRINTER_SIM ANSIBLE_DIR
+    rollout_scenario.py POSFLASH_CLI PRINTER_SIM ANSIBLE_DIR [--try]
 Exits 77 (skipped) only when not root or without ansible-playbook, sshd, minisign or PostgreSQL.
+With --try it runs no scenario: it sets the chain up, prints the commands of a dry run and a
+rollout to type by hand, and keeps the chain until Enter or Ctrl-C.
 """
 import datetime
 import glob
@@ -286,9 +288,8 @@ class Chain:
         return got
 
     # --- the rollout -----------------------------------------------------------------------
-    def playbook(self, rollout, check_mode=False, hosts=None, **extra):
-        """ansible-playbook posflash.fleet.rollout from HQ: (exit status, output, each host's last
-        result, seconds)."""
+    def rollout_files(self, rollout, hosts=None, **extra):
+        """inventory.yml and rollout.yml, and the environment and command of the playbook."""
         hosts = hosts or {"store-%d" % k: (k, list(range(n)), {}) for k, n in enumerate(PRINTERS)}
         inventory = {}
         for name, (k, printers, more) in hosts.items():
@@ -315,7 +316,15 @@ class Chain:
                    ANSIBLE_CALLBACKS_ENABLED="tree", ANSIBLE_CALLBACK_TREE_DIR=tree, ANSIBLE_NOCOLOR="1",
                    ANSIBLE_PIPELINING="True")
         cmd = ["ansible-playbook", "-i", self.path("inventory.yml"), "posflash.fleet.rollout",
-               "-e", "@" + self.path("rollout.yml")] + (["--check"] if check_mode else [])
+               "-e", "@" + self.path("rollout.yml")]
+        return env, cmd
+
+    def playbook(self, rollout, check_mode=False, hosts=None, **extra):
+        """ansible-playbook posflash.fleet.rollout from HQ: (exit status, output, each host's last
+        result, seconds)."""
+        env, cmd = self.rollout_files(rollout, hosts, **extra)
+        cmd += ["--check"] if check_mode else []
+        tree = env["ANSIBLE_CALLBACK_TREE_DIR"]
         started = time.monotonic()
         # Into a file: ssh's masters outlive the playbook and would hold a pipe open.
         with open(self.path("playbook.log"), "w+") as log:
@@ -447,6 +456,25 @@ def scenarios(chain):
     return clock
 
 
+def try_it(chain):
+    """The chain as a new user meets it: the two commands to type, with their environment."""
+    env, cmd = chain.rollout_files(chain.recipe("try-it", 64 * 1024), budget_count=1)
+    chain.start_printers()
+    keys = ("ANSIBLE_COLLECTIONS_PATH", "ANSIBLE_PRIVATE_KEY_FILE", "ANSIBLE_HOST_KEY_CHECKING",
+            "ANSIBLE_SSH_ARGS", "ANSIBLE_PIPELINING", "HOME")
+    line = " ".join(["ip", "netns", "exec", HQ, "env"] + ["%s='%s'" % (k, env[k]) for k in keys] + cmd)
+    print("Three stores, %s printers, the records and a signed recipe are up. In another terminal:"
+          "\n\n  dry run:  %s --check\n\n  rollout:  %s\n\n  compliance: ip netns exec %s env "
+          "POSFLASH_RECORDS='%s' %s report --compliance try-it --central\n\nEnter (or Ctrl-C) "
+          "ends it all." % (sum(PRINTERS), line, line, HQ, chain.records(), CLI))
+    try:
+        input()
+    except (EOFError, KeyboardInterrupt):
+        pass
+    chain.stop_printers()
+    return 0
+
+
 def main():
     if os.geteuid() != 0:
         skip("needs root for network namespaces")
@@ -462,6 +490,8 @@ def main():
     chain = Chain(tmp)
     try:
         chain.build()
+        if "--try" in sys.argv:
+            return try_it(chain)
         clock = scenarios(chain)
     except Fail as failure:
         print("FAILED: %s" % failure)
