@@ -167,7 +167,7 @@ grep -qx "demo: the printer received the sample image complete, byte for byte" \
 [ -z "$(ls -A "$work/demo-tmp")" ] || fail "the demo left files behind: $(ls -A "$work/demo-tmp")"
 
 step "the Ansible collection, where ansible-doc finds it"
-command -v ansible-doc > /dev/null || fail "ansible-doc is missing (scripts/debian-packages.txt has ansible-core)"
+command -v ansible-doc > /dev/null || fail "ansible-doc is missing (scripts/debian-packages-no-recommends.txt has ansible-core)"
 for module in update printers budget; do
     ansible-doc posflash.fleet.$module > "$work/ansible-doc.txt" 2>&1 ||
         { cat "$work/ansible-doc.txt"; fail "ansible-doc posflash.fleet.$module"; }

@@ -46,11 +46,7 @@ int ComplianceCommand(const CliArguments& args, TerminalOutput& out, TerminalOut
                          : QStringLiteral("--out %1: a compliance report is html, csv or json; "
                                           "name the file so, or give --format")
                                .arg(outPath));
-    const QString text = RecordsAddressText(args);
-    if (text.isEmpty())
-        return usage(QStringLiteral(
-            "--central needs --records URI or the environment variable POSFLASH_RECORDS"));
-    const Result<RecordsAddress> address = ParseRecordsAddress(text);
+    const Result<RecordsAddress> address = CentralAddress(args);
     if (!address)
         return usage(address.error().text);
 

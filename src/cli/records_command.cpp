@@ -281,12 +281,16 @@ int RecordsCommand(const CliArguments& args, ProcessSignals& stops, TerminalOutp
     return init(*address, out, err);
 }
 
-Result<std::vector<HistoryRecord>> CentralHistory(const CliArguments& args, int limit) {
+Result<RecordsAddress> CentralAddress(const CliArguments& args) {
     const QString text = RecordsAddressText(args);
     if (text.isEmpty())
         return Error{0, QStringLiteral("--central needs --records URI or the environment "
                                        "variable POSFLASH_RECORDS")};
-    const Result<RecordsAddress> address = ParseRecordsAddress(text);
+    return ParseRecordsAddress(text);
+}
+
+Result<std::vector<HistoryRecord>> CentralHistory(const CliArguments& args, int limit) {
+    const Result<RecordsAddress> address = CentralAddress(args);
     if (!address)
         return address.error();
     auto found = CentralRecords(*address, limit);

@@ -2,6 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "history/history_store.h"
+#include "records/records_address.h"
 
 #include <QString>
 
@@ -17,6 +18,10 @@ class TerminalOutput;
 
 // The records address: --records, else POSFLASH_RECORDS; empty when neither is set.
 QString RecordsAddressText(const CliArguments& args);
+
+// The line's records --central reads: --records, else POSFLASH_RECORDS; neither is an error
+// that says so.
+Result<RecordsAddress> CentralAddress(const CliArguments& args);
 
 // Says once when --records carries a password: any user sees a command line in the process
 // list. The password itself is never written.

@@ -81,11 +81,7 @@ int ReportCommand(const CliArguments& args, TerminalOutput& out, TerminalOutput&
     ReportSource source{{}, filter, args.isSet("central"), QDateTime::currentDateTime()};
     Result<std::vector<ReportUnit>> units = std::vector<ReportUnit>{};
     if (args.isSet("central")) {
-        const QString text = RecordsAddressText(args);
-        if (text.isEmpty())
-            return usage(QStringLiteral(
-                "--central needs --records URI or the environment variable POSFLASH_RECORDS"));
-        const Result<RecordsAddress> address = ParseRecordsAddress(text);
+        const Result<RecordsAddress> address = CentralAddress(args);
         if (!address)
             return usage(address.error().text);
         source.from = address->shown();
