@@ -52,42 +52,42 @@
 <context>
     <name>CliTexts</name>
     <message>
-        <location filename="../cli/fleet_download.cpp" line="284"/>
+        <location filename="../cli/fleet_download.cpp" line="274"/>
         <source>already runs this image: nothing sent</source>
         <translation>已是此映像：未发送</translation>
     </message>
     <message>
-        <location filename="../cli/fleet_download.cpp" line="286"/>
+        <location filename="../cli/fleet_download.cpp" line="276"/>
         <source>updated</source>
         <translation>已更新</translation>
     </message>
     <message>
-        <location filename="../cli/fleet_download.cpp" line="288"/>
+        <location filename="../cli/fleet_download.cpp" line="278"/>
         <source>answers, and would be updated</source>
         <translation>有应答，将会更新</translation>
     </message>
     <message>
-        <location filename="../cli/fleet_download.cpp" line="327"/>
+        <location filename="../cli/fleet_download.cpp" line="317"/>
         <source>%1 updated, %2 current, %3 failed, %4 pending, %5 would be updated</source>
         <translation>%1 台已更新，%2 台已是此映像，%3 台失败，%4 台待处理，%5 台将会更新</translation>
     </message>
     <message>
-        <location filename="../cli/printers_command.cpp" line="132"/>
+        <location filename="../cli/printers_command.cpp" line="128"/>
         <source>answers</source>
         <translation>有应答</translation>
     </message>
     <message>
-        <location filename="../cli/printers_command.cpp" line="133"/>
+        <location filename="../cli/printers_command.cpp" line="129"/>
         <source>does not answer</source>
         <translation>无应答</translation>
     </message>
     <message>
-        <location filename="../cli/printers_command.cpp" line="137"/>
+        <location filename="../cli/printers_command.cpp" line="133"/>
         <source>last received %1 (%2) at %3</source>
         <translation>最近完整收到 %1（%2），时间 %3</translation>
     </message>
     <message>
-        <location filename="../cli/printers_command.cpp" line="140"/>
+        <location filename="../cli/printers_command.cpp" line="136"/>
         <source>no recipe</source>
         <translation>无配方</translation>
     </message>
@@ -1240,7 +1240,6 @@
         <translation>原因</translation>
     </message>
     <message>
-        <location filename="../report/compliance_report.cpp" line="81"/>
         <location filename="../report/report_document.cpp" line="89"/>
         <location filename="../report/report_document.cpp" line="120"/>
         <source>Failures</source>
@@ -1478,8 +1477,9 @@
     </message>
     <message>
         <location filename="../report/compliance_report.cpp" line="72"/>
-        <source>Failures, all runs</source>
-        <translation>失败（所有运行）</translation>
+        <location filename="../report/compliance_report.cpp" line="81"/>
+        <source>Ever failed</source>
+        <translation>曾失败</translation>
     </message>
     <message>
         <location filename="../report/compliance_report.cpp" line="75"/>
@@ -1509,8 +1509,8 @@
     </message>
     <message>
         <location filename="../report/compliance_report.cpp" line="87"/>
-        <source>Failures counts the printers with any failed download under this recipe, in every run; a later success does not take one back. Pending printers were not sent anything and count against no budget.</source>
-        <translation>“失败（所有运行）”统计在任何一次运行中按此配方下载失败过的打印机；之后成功也不会扣除。待处理的打印机未收到任何内容，不计入失败预算。</translation>
+        <source>Ever failed counts the printers with any failed download under this recipe, in every run; a later success does not take one back. Pending printers were not sent anything and count against no budget.</source>
+        <translation>“曾失败”统计在任何一次运行中按此配方下载失败过的打印机；之后成功也不会扣除。待处理的打印机未收到任何内容，不计入失败预算。</translation>
     </message>
     <message>
         <location filename="../report/compliance_report.cpp" line="94"/>

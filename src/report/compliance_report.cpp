@@ -69,7 +69,7 @@ ReportDocument ComplianceDocumentOf(const ComplianceFigures& f, const QString& f
          ReportTexts::percent(all.percentCurrent())},
         {t.text(QT_TRANSLATE_NOOP("Report", "Failed")), QString::number(all.failed)},
         {t.text(QT_TRANSLATE_NOOP("Report", "Pending")), QString::number(all.pending)},
-        {t.text(QT_TRANSLATE_NOOP("Report", "Failures, all runs")), QString::number(all.failures)},
+        {t.text(QT_TRANSLATE_NOOP("Report", "Ever failed")), QString::number(all.failures)},
     };
 
     ReportSection stores{t.text(QT_TRANSLATE_NOOP("Report", "Per store")), {}, {}, {}};
@@ -78,15 +78,15 @@ ReportDocument ComplianceDocumentOf(const ComplianceFigures& f, const QString& f
           QT_TRANSLATE_NOOP("Report", "On the recipe's image"),
           QT_TRANSLATE_NOOP("Report", "Older image"), QT_TRANSLATE_NOOP("Report", "Failed"),
           QT_TRANSLATE_NOOP("Report", "Pending"), QT_TRANSLATE_NOOP("Report", "Not under it"),
-          QT_TRANSLATE_NOOP("Report", "Failures")})
+          QT_TRANSLATE_NOOP("Report", "Ever failed")})
         stores.table.head << t.text(head);
     for (const auto& [station, counts] : f.stores)
         stores.table.rows.push_back(QStringList{station} + countCells(counts));
     stores.table.rows.push_back(QStringList{t.text(QT_TRANSLATE_NOOP("Report", "All stores"))} +
                                 countCells(all));
     stores.note = t.text(QT_TRANSLATE_NOOP(
-        "Report", "Failures counts the printers with any failed download under this recipe, in "
-                  "every run; a later success does not take one back. Pending printers were not "
+        "Report", "Ever failed counts the printers with any failed download under this recipe, "
+                  "in every run; a later success does not take one back. Pending printers were not "
                   "sent anything and count against no budget."));
     d.sections.push_back(std::move(stores));
 

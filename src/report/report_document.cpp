@@ -144,7 +144,8 @@ table { border-collapse: collapse; width: 100%; }
 th, td { text-align: left; padding: 3px 6px; border-bottom: 1px solid #ddd; vertical-align: top;
          white-space: nowrap; }
 td.words { white-space: normal; }
-th { background: #eef2f6; }
+/* A head too long for its column wraps between its words; figures below never do. */
+th { background: #eef2f6; white-space: normal; word-break: keep-all; }
 dl.facts { display: grid; grid-template-columns: max-content 1fr; gap: 2px 12px; margin: 0; }
 dl.facts dt { font-weight: bold; }
 dl.facts dd { margin: 0; }
