@@ -353,7 +353,9 @@ TEST_F(RecordsServer, SilentServerNeitherHangsTheSyncNorSlowsADownload) {
     const Finished slowed = run(&a, download, uri);
     EXPECT_EQ(slowed.exitCode, plain.exitCode);
     EXPECT_FALSE(slowed.crashed);
-    EXPECT_LT(slowed.ms, plain.ms + 2500) << "the exit waits at most 2 s";
+    // The exit waits at most 2 s, where waiting out the server would take its 5 s
+    // connect_timeout: the bound lies between, with room for a loaded machine.
+    EXPECT_LT(slowed.ms, plain.ms + 4000) << "the exit waits at most 2 s";
     // The same download with the line up sends its row, and history --central shows the line.
     const Finished sent = run(&a, download, station());
     EXPECT_EQ(sent.exitCode, 2);
