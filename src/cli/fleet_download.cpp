@@ -1,10 +1,10 @@
 #include "cli/fleet_download.h"
 
 #include "cli/download_view.h"
+#include "cli/firmware_looks.h"
 #include "cli/json_events.h"
 #include "download/refused_download.h"
 #include "engine/engine.h"
-#include "link/firmware_probe.h"
 #include "ports/usb_inventory_linux.h"
 #include "unit/cause_texts.h"
 #include "unit/download_history.h"

@@ -1,12 +1,12 @@
 #include "cli/printers_command.h"
 
 #include "base/faces.h"
+#include "cli/firmware_looks.h"
 #include "cli/json_events.h"
 #include "cli/printer_args.h"
 #include "cli/records_command.h"
 #include "fleet/target_filter.h"
 #include "history/record_fields.h"
-#include "link/firmware_probe.h"
 #include "ports/usb_inventory_linux.h"
 #include "records/records_address.h"
 #include "report/central_compliance.h"

@@ -2,10 +2,7 @@
 
 #include "link/tcp_monitor.h"
 
-#include <QEventLoop>
-
 #include <algorithm>
-#include <memory>
 
 namespace posflash {
 
@@ -47,31 +44,6 @@ void FirmwareProbe::end(bool answered) {
     pause_.stop();
     socket_.abort();
     emit finished(answered);
-}
-
-std::vector<bool> FirmwaresAnswering(const QStringList& ips, int withinMs) {
-    std::vector<std::unique_ptr<FirmwareProbe>> probes;
-    QEventLoop loop;
-    int left = 0;
-    for (const QString& ip : ips) {
-        if (ip.isEmpty()) {
-            probes.emplace_back();
-            continue;
-        }
-        ++left;
-        probes.push_back(std::make_unique<FirmwareProbe>(ip, withinMs));
-        QObject::connect(probes.back().get(), &FirmwareProbe::finished, &loop, [&] {
-            if (--left == 0)
-                loop.quit();
-        });
-        probes.back()->start();
-    }
-    if (left > 0)
-        loop.exec();
-    std::vector<bool> answers;
-    for (const auto& probe : probes)
-        answers.push_back(!probe || probe->answered());
-    return answers;
 }
 
 } // namespace posflash

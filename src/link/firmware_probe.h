@@ -2,11 +2,8 @@
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QTcpSocket>
 #include <QTimer>
-
-#include <vector>
 
 namespace posflash {
 
@@ -44,11 +41,5 @@ private:
     bool done_ = false;
     bool answered_ = false;
 };
-
-// Every address looked at at once, waiting in an event loop of its own until each probe ended;
-// in their order, whose firmware answered. An empty address is not looked at and counts as
-// answering (a printer found on the USB bus is present).
-std::vector<bool> FirmwaresAnswering(const QStringList& ips,
-                                     int withinMs = FirmwareProbe::kAnswerWaitMs);
 
 } // namespace posflash
